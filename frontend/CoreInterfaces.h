@@ -1,0 +1,46 @@
+// The small interfaces through which the core talks to its callers (editor, message list, tests).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarvo {
+
+// A read-only view of the lines of a text (the editor, a file, a test's vector).
+// Lines are UTF-8 and carry no line end.
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    virtual int LineCount() const = 0;
+    virtual std::string Line(int index) const = 0;
+};
+
+// Receives one message line at a time (the main window's list, stdout, a test).
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    virtual void Append(std::string_view line) = 0;
+    virtual void Clear() {}
+};
+
+// LineSource over a vector of lines owned by the caller.
+class VectorLineSource final : public LineSource {
+public:
+    explicit VectorLineSource(const std::vector<std::string>& lines) : lines_(lines) {}
+    int LineCount() const override { return static_cast<int>(lines_.size()); }
+    std::string Line(int index) const override { return lines_[static_cast<std::size_t>(index)]; }
+
+private:
+    const std::vector<std::string>& lines_;
+};
+
+// MessageSink that keeps every line, for tests and for callers that print later.
+class VectorMessageSink final : public MessageSink {
+public:
+    void Append(std::string_view line) override { lines.emplace_back(line); }
+    void Clear() override { lines.clear(); }
+    std::vector<std::string> lines;
+};
+
+}  // namespace quarvo

@@ -1,0 +1,58 @@
+// Lexical analysis of LOTOS text: the line reader over the editor lines and the tokenizer.
+#pragma once
+
+#include <string>
+
+#include "frontend/CoreInterfaces.h"
+#include "frontend/ErrorReport.h"
+#include "frontend/Tokens.h"
+
+namespace quarvo {
+
+// Reads the editor text one line at a time. A line end reads as a blank and
+// the end of the text as "$".
+class LineReader {
+public:
+    static constexpr int MaxLineLength = 300;
+
+    LineReader(const LineSource& source, ErrorReporter& reporter);
+
+    // Next character, a..z folded to A..Z.
+    char32_t NextChar();
+    // Steps back one character.
+    void UnreadChar();
+    // Number of lines read so far: the line given in error reports.
+    int line() const { return line_; }
+    void setLine(int line) { line_ = line; }
+
+private:
+    void Refill();
+
+    const LineSource& source_;
+    ErrorReporter& reporter_;
+    std::u32string buffer_;
+    int position_ = 0;
+    int length_ = 0;
+    int line_ = 0;
+    bool endOfText_ = false;  // the "$" that ends the text is in the buffer
+};
+
+class Lexer {
+public:
+    Lexer(const LineSource& source, ErrorReporter& reporter) : reader_(source, reporter), reporter_(reporter) {}
+
+    Token NextToken();
+
+    LineReader& reader() { return reader_; }
+
+private:
+    void LexicalError(int code);
+    // Reads an identifier or keyword whose first letter has been read; returns
+    // false after a name too long (the text is then blank).
+    bool ReadName(Token& token);
+
+    LineReader reader_;
+    ErrorReporter& reporter_;
+};
+
+}  // namespace quarvo

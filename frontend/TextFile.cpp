@@ -1,0 +1,189 @@
+// Windows-1252 / UTF-8 conversion and safe reading and writing of text files.
+#include "frontend/TextFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+namespace quarvo {
+namespace {
+
+// Code points of bytes 0x80..0x9F; the five undefined bytes keep their C1 value.
+constexpr char32_t kHighTable[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Decodes one UTF-8 sequence at text[i]; a malformed byte yields U+FFFD on its own.
+char32_t NextCodePoint(std::string_view text, std::size_t& i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+        ++i;
+        return c;
+    }
+    int extra = (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
+    if (extra < 0 || i + static_cast<std::size_t>(extra) >= text.size()) {
+        ++i;
+        return 0xFFFD;
+    }
+    char32_t cp = c & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+        unsigned char d = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+        if ((d & 0xC0) != 0x80) {
+            ++i;
+            return 0xFFFD;
+        }
+        cp = (cp << 6) | (d & 0x3F);
+    }
+    i += static_cast<std::size_t>(extra) + 1;
+    return cp;
+}
+
+}  // namespace
+
+std::u32string DecodeUtf8(std::string_view utf8) {
+    std::u32string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) out.push_back(NextCodePoint(utf8, i));
+    return out;
+}
+
+std::string DecodeWindows1252(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (char ch : bytes) {
+        unsigned char b = static_cast<unsigned char>(ch);
+        if (b < 0x80) out.push_back(ch);
+        else if (b < 0xA0) AppendUtf8(out, kHighTable[b - 0x80]);
+        else AppendUtf8(out, b);
+    }
+    return out;
+}
+
+std::string EncodeWindows1252(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        char32_t cp = NextCodePoint(utf8, i);
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        char mapped = '?';
+        for (int k = 0; k < 32; ++k)
+            if (kHighTable[k] == cp) mapped = static_cast<char>(0x80 + k);
+        out.push_back(mapped);
+    }
+    return out;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = ++i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+TextFileResult ReadTextFile(const std::string& path, std::size_t maxBytes) {
+    TextFileResult result;
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        result.error = "Impossible de lire le fichier « " + path + " » : c'est un répertoire.";
+        return result;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        result.error = "Impossible d'ouvrir le fichier « " + path + " » : " + std::strerror(errno) + ".";
+        return result;
+    }
+    std::string bytes;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > maxBytes) {
+            result.error = "Le fichier « " + path + " » est trop volumineux.";
+            return result;
+        }
+    }
+    if (in.bad()) {
+        result.error = "Erreur de lecture du fichier « " + path + " ».";
+        return result;
+    }
+    result.lines = SplitLines(DecodeWindows1252(bytes));
+    return result;
+}
+
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    namespace fs = std::filesystem;
+    fs::path target(path);
+    fs::path dir = target.parent_path();
+    std::random_device rd;
+    fs::path temp = dir / (target.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) return "Impossible d'écrire le fichier « " + path + " » : " + std::strerror(errno) + ".";
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            return "Erreur d'écriture du fichier « " + path + " ».";
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        return "Impossible de remplacer le fichier « " + path + " » : " + ec.message() + ".";
+    }
+    return {};
+}
+
+std::string EncodeLinesWindows1252(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) {
+        out += EncodeWindows1252(line);
+        out += "\r\n";
+    }
+    return out;
+}
+
+}  // namespace quarvo

@@ -1,0 +1,234 @@
+// Groupings, tree fields, syntax errors and table loading of the LR parser.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "FrontendTestSupport.h"
+
+namespace quarvo {
+namespace {
+
+using test::CompileText;
+using test::ErrorLines;
+using test::Spec;
+using test::TreeText;
+using Lines = std::vector<std::string>;
+
+std::string Grouping(const std::string& behaviour) {
+    test::Compiled c = CompileText(Spec(behaviour));
+    EXPECT_TRUE(c.ok()) << behaviour << "\n" << (c.messages.size() > 1 ? c.messages[1] : "");
+    return c.ok() ? TreeText(c.root()) : "";
+}
+
+TEST(Parser, OperatorPrecedenceFollowsTheLotosStandard) {
+    struct Case {
+        const char* behaviour;
+        const char* tree;
+    } cases[] = {
+        {"A; B; NIL [] C; NIL", "(A;B;NIL [] C;NIL)"},
+        {"A; NIL ||| B; NIL [] C; NIL", "(A;NIL |delta| (B;NIL [] C;NIL))"},
+        {"A; NIL [] B; NIL ||| C; NIL", "((A;NIL [] B;NIL) |delta| C;NIL)"},
+        {"A; NIL ||| B; NIL [> C; NIL", "((A;NIL |delta| B;NIL) [> C;NIL)"},
+        {"A; EXIT >> B; NIL [> C; NIL", "(A;delta;NIL >> (B;NIL [> C;NIL))"},
+        {"A; NIL [> B; EXIT >> C; NIL", "((A;NIL [> B;delta;NIL) >> C;NIL)"},
+        {"A; NIL || B; NIL |[A]| C; NIL", "((A;NIL |delta,A,B,C,D,E,F,G,H| B;NIL) |delta,A| C;NIL)"},
+        {"A; NIL [] B; NIL [] C; NIL", "((A;NIL [] B;NIL) [] C;NIL)"},
+        {"A; EXIT >> B; EXIT >> C; NIL", "((A;delta;NIL >> B;delta;NIL) >> C;NIL)"},
+        {"A; NIL [> B; NIL [> C; NIL", "((A;NIL [> B;NIL) [> C;NIL)"},
+        {"HIDE A IN A; EXIT >> B; NIL", "(HIDE A IN (A;delta;NIL >> B;NIL))"},
+        {"A; HIDE B IN B; NIL [] C; NIL", "A;(HIDE B IN (B;NIL [] C;NIL))"},
+        {"(A; NIL ||| B; NIL) [] C; NIL", "((A;NIL |delta| B;NIL) [] C;NIL)"},
+        {"I; EXIT", "I;delta;NIL"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Grouping(c.behaviour), c.tree) << c.behaviour;
+}
+
+TEST(Parser, HeightsOfEveryNodeKind) {
+    test::Compiled c = CompileText(Spec("A; B; NIL [] (EXIT ||| P [A]) WHERE PROCESS P [X] := X; NIL ENDPROC"));
+    ASSERT_TRUE(c.ok());
+    const BehaviourNode* choice = c.root();
+    EXPECT_EQ(choice->kind, NodeKind::Choice);
+    const BehaviourNode* ab = choice->left;
+    EXPECT_EQ(ab->height, 1);           // A; B; NIL
+    EXPECT_EQ(ab->right->height, 0);    // B; NIL
+    EXPECT_EQ(ab->right->right->height, -1);
+    const BehaviourNode* par = choice->right;
+    EXPECT_EQ(par->left->height, 0);    // EXIT
+    EXPECT_EQ(par->right->height, 0);   // call
+    EXPECT_EQ(par->height, 1);
+    EXPECT_EQ(choice->height, 2);
+    test::Compiled hide = CompileText(Spec("HIDE A IN A; NIL"));
+    EXPECT_EQ(hide.root()->height, 1);
+}
+
+TEST(Parser, ExitIsADeltaPrefixOnAStop) {
+    test::Compiled c = CompileText(Spec("EXIT"));
+    const BehaviourNode* exit = c.root();
+    ASSERT_EQ(exit->kind, NodeKind::Prefix);
+    EXPECT_EQ(exit->gates->name, DeltaName());
+    EXPECT_EQ(exit->gates->next, nullptr);
+    ASSERT_NE(exit->right, nullptr);
+    EXPECT_EQ(exit->right->kind, NodeKind::Stop);
+    EXPECT_TRUE(exit->events.empty());
+    EXPECT_EQ(exit->instance, nullptr);
+}
+
+TEST(Parser, FullSynchronisationSharesTheHeaderGates) {
+    test::Compiled c = CompileText("SYSTEM S [A, B] := A; NIL || (HIDE H IN H; NIL) ENDSYS");
+    ASSERT_TRUE(c.ok());
+    const BehaviourNode* par = c.root();
+    EXPECT_EQ(test::GatesText(par->gates), "delta,A,B");
+    EXPECT_EQ(par->gates->next, c.tree().systemDefinition->gates);
+}
+
+TEST(Parser, AcceptedShapesOfHeadersAndBodies) {
+    test::Compiled noGates = CompileText("SYSTEM S [] := NIL ENDSYS");
+    ASSERT_TRUE(noGates.ok());
+    EXPECT_EQ(noGates.tree().systemDefinition->gateCount, 0);
+    EXPECT_EQ(noGates.tree().systemDefinition->gates, nullptr);
+
+    test::Compiled emptyBody = CompileText("SYSTEM S [A] := ENDSYS");
+    ASSERT_TRUE(emptyBody.ok());
+    EXPECT_EQ(emptyBody.root(), nullptr);
+    EXPECT_EQ(emptyBody.tree().systemDefinition->name.Text(), "S");
+    EXPECT_EQ(emptyBody.messages,
+              (Lines{"Compilation...", "Nombre de lignes compilées: 1.", "Compilation terminée. Aucune erreur détectée."}));
+}
+
+TEST(Parser, SuccessCountsEveryEditorLine) {
+    test::Compiled c = CompileText("SYSTEM S [A] :=\n  A; NIL\nENDSYS\n\n\n");
+    // Trailing empty lines of the editor count.
+    std::vector<std::string> lines = {"SYSTEM S [A] :=", "  A; NIL", "ENDSYS", "", ""};
+    VectorLineSource source(lines);
+    VectorMessageSink sink;
+    CompileOutcome outcome = CompileSpecification(source, test::CommittedTables(), sink);
+    EXPECT_TRUE(outcome.ok());
+    EXPECT_EQ(sink.lines[1], "Nombre de lignes compilées: 5.");
+    EXPECT_EQ(outcome.status, "Compilation terminée avec succès");
+}
+
+TEST(Parser, SyntaxErrorsNameWhatTheStateExpected) {
+    struct Case {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {"S [A] := NIL ENDSYS", "(ligne:1) \"system\" manquant."},
+        {"SYSTEM [A] := NIL ENDSYS", "(ligne:1) Identificateur manquant."},
+        {"SYSTEM S [A] NIL ENDSYS", "(ligne:1) \":=\" manquant."},
+        {"SYSTEM S := NIL ENDSYS", "(ligne:1) \"[\" manquant."},
+        {"SYSTEM S [A] := A; ; NIL ENDSYS", "(ligne:1) Expression de comportement incorrecte."},
+        {"SYSTEM S [A, ] := NIL ENDSYS", "(ligne:1) Identificateur manquant."},
+        {"SYSTEM S [A] := A NIL ENDSYS", "(ligne:1) \";\" manquant."},
+        {"SYSTEM S [A] := A; NIL B; NIL ENDSYS", "(ligne:1) \"endsys\" ou \"endproc\" manquant."},
+        {"SYSTEM S [A] := (A; NIL ENDSYS", "(ligne:1) Expression de comportement incorrecte."},
+        {"SYSTEM S [A] := P [A ENDSYS", "(ligne:1) \",\" ou \"]\"ou \"in\" manquant."},
+        {"SYSTEM S [A] := P [ ; ENDSYS", "(ligne:1) Identificateur ou \"]\" manquant."},
+        {"SYSTEM S [A] := I NIL ENDSYS", "(ligne:1) \";\" manquant."},
+        {"SYSTEM S [A] := NIL ENDSYS NIL", "(ligne:1) Symbole exedentaire."},
+        {"SYSTEM S [A] := NIL", "(ligne:1) \"endsys\" ou \"endproc\" manquant."},
+        {"SYSTEM S [A] := NIL WHERE NIL", "(ligne:1) \"process\" manquant."},
+        {"SYSTEM S [A] := HIDE B C; NIL ENDSYS", "(ligne:1) \",\" ou \"]\"ou \"in\" manquant."},
+        {"SYSTEM S [A] := NIL |[A; NIL ENDSYS", "(ligne:1) \",\" ou \"]\"ou \"in\" manquant."},
+        {"SYSTEM S [A] := NIL |[A] NIL ENDSYS", "(ligne:1) \"|\" manque."},
+        {"SYSTEM S [A] := NIL WHERE PROCESS P [A] := NIL ENDSYS", "(ligne:1) \"endproc\" manquant."},
+        {"SYSTEM S [A] := NIL WHERE PROCESS P [A] := ENDSYS", "(ligne:1) Expression de comportement incorrecte."},
+        {"SYSTEM S [A] := HIDE A B; NIL ENDSYS", "(ligne:1) \",\" ou \"]\"ou \"in\" manquant."},
+        {"SYSTEM S [A] := HIDE IN NIL ENDSYS", "(ligne:1) Identificateur manquant."},
+        {"SYSTEM S [A] := NIL WHERE PROCESS P [A] := NIL ENDPROC NIL",
+         "(ligne:1) \"endsys\" ou \"endproc\" ou\"process\" manquant."},
+    };
+    for (const Case& c : cases) {
+        test::Compiled compiled = CompileText(c.text);
+        EXPECT_FALSE(compiled.ok()) << c.text;
+        EXPECT_EQ(ErrorLines(compiled), (Lines{c.error, "Nombre de lignes compilées : 1"})) << c.text;
+        EXPECT_EQ(compiled.messages.back(), "Compilation terminée.");
+        EXPECT_EQ(compiled.outcome.status, c.error.substr(10)) << c.text;
+    }
+}
+
+TEST(Parser, OnlyTheFirstErrorIsReported) {
+    test::Compiled c = CompileText("SYSTEM S [A] :=\nA B\n;;\nENDSYS");
+    EXPECT_EQ(c.messages, (Lines{"Compilation...", "(ligne:2) \";\" manquant.",
+                                 "Nombre de lignes compilées : 2", "Compilation terminée."}));
+}
+
+TEST(Parser, LexicalErrorStopsWithoutALineCount) {
+    test::Compiled c = CompileText("SYSTEM S [A] :=\nA; 12 NIL\nENDSYS");
+    EXPECT_EQ(c.messages, (Lines{"Compilation...", "(ligne:2) Identificateur invalide.",
+                                 "(ligne:2) Identificateur invalide.", "Compilation terminée."}));
+    test::Compiled comment = CompileText("SYSTEM S [A] := A; NIL { open");
+    EXPECT_FALSE(comment.ok());
+}
+
+TEST(Parser, MissingTablesAbandonTheCompilationNamingTheFile) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / "quarvo_no_tables";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "tables");
+    ParseTablesResult missing = LoadParseTablesFrom((dir / "tables").string());
+    EXPECT_NE(missing.error.find("taction.tab"), std::string::npos) << missing.error;
+
+    fs::copy_file(fs::path(QUARVO_SOURCE_DIR) / "tables" / "taction.tab", dir / "tables" / "taction.tab");
+    ParseTablesResult noSucc = LoadParseTablesFrom((dir / "tables").string());
+    EXPECT_NE(noSucc.error.find("tsucc.tab"), std::string::npos) << noSucc.error;
+
+    std::vector<std::string> lines = {"SYSTEM S [A] := NIL ENDSYS"};
+    VectorLineSource source(lines);
+    VectorMessageSink sink;
+    CompileOutcome outcome = CompileSpecification(source, "/nonexistent/start", sink);
+    // The tables next to the test program or in the data directory may exist; when none
+    // does, nothing is compiled and the message lists the directories searched.
+    if (!outcome.tablesLoaded) {
+        EXPECT_TRUE(sink.lines.empty());
+        EXPECT_NE(outcome.tableError.find("/nonexistent/start/tables"), std::string::npos) << outcome.tableError;
+        EXPECT_EQ(outcome.compilation, nullptr);
+    }
+    fs::remove_all(dir);
+}
+
+TEST(Parser, ShortTableFileReadsMissingEntriesAsUnknownError) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / "quarvo_short_tables";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    { std::ofstream(dir / "taction.tab", std::ios::binary).write("\x01\x00\x00\x00\x02", 5); }
+    fs::copy_file(fs::path(QUARVO_SOURCE_DIR) / "tables" / "tsucc.tab", dir / "tsucc.tab");
+    ParseTablesResult loaded = LoadParseTablesFrom(dir.string());
+    ASSERT_TRUE(loaded.error.empty());
+    EXPECT_EQ(loaded.tables.Action(0, 0), 1);
+    EXPECT_EQ(loaded.tables.Action(0, 1), 2);  // the partial entry keeps its bytes, the rest is 0
+    EXPECT_EQ(loaded.tables.Action(5, 3), 0);
+
+    std::vector<std::string> lines = {"SYSTEM S [A] := NIL ENDSYS"};
+    VectorLineSource source(lines);
+    VectorMessageSink sink;
+    CompileOutcome outcome = CompileSpecification(source, loaded.tables, sink);
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_EQ(sink.lines[1], "(ligne:1) Erreur inconnue.");
+    fs::remove_all(dir);
+}
+
+TEST(Parser, CorruptTablesNeverCrashOrLoop) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> value(-40, 130);
+    std::uniform_int_distribution<int> state(-3, 70);
+    std::vector<std::string> lines = {
+        "SYSTEM S [A, B] := A; B; NIL [] HIDE C IN (C; EXIT >> A; NIL) |[A]| P [A]",
+        "WHERE PROCESS P [X] := X; P [X] ENDPROC ENDSYS"};
+    for (int round = 0; round < 300; ++round) {
+        ParseTables tables = test::CommittedTables();
+        for (int k = 0; k < 40; ++k) {
+            tables.action[static_cast<std::size_t>(rng() % tables.action.size())] = value(rng);
+            tables.successor[static_cast<std::size_t>(rng() % tables.successor.size())] = state(rng);
+        }
+        VectorLineSource source(lines);
+        VectorMessageSink sink;
+        CompileSpecification(source, tables, sink);
+        EXPECT_GE(sink.lines.size(), 2u);
+    }
+}
+
+}  // namespace
+}  // namespace quarvo
