@@ -49,8 +49,10 @@ std::shared_ptr<Compilation> CompilerContext::Compile() {
     bool readNext = true;
     Token token;
     // A sound table never reduces more often, between two shifts, than the
-    // stack can account for; corrupt tables must not loop for ever.
+    // stack held at the last shift can account for; damaged tables must not
+    // loop for ever.
     std::size_t reductionsSinceShift = 0;
+    std::size_t stackAtShift = 1;
     // Every entry of a sound parse stands for a token or for an empty phrase
     // next to one, so the stack stays within twice the tokens shifted.
     std::size_t shifted = 0;
@@ -67,6 +69,7 @@ std::shared_ptr<Compilation> CompilerContext::Compile() {
             stack_.push_back(entry);
             readNext = true;
             reductionsSinceShift = 0;
+            stackAtShift = stack_.size();
             ++shifted;
         } else if (a == 100) {
             if (stack_.back().symbol != NonTerminalSymbol + 0) {
@@ -78,7 +81,7 @@ std::shared_ptr<Compilation> CompilerContext::Compile() {
         } else if (a < 0 && a >= -RuleCount) {
             const int rule = -a;
             const RuleShape& shape = RuleInfo(rule);
-            if (!RuleMatchesStack(rule, stack_) || ++reductionsSinceShift > 4 * stack_.size() + 64 ||
+            if (!RuleMatchesStack(rule, stack_) || ++reductionsSinceShift > 4 * stackAtShift + 64 ||
                 stack_.size() > 2 * shifted + 16) {
                 SyntaxError(0);
                 break;

@@ -210,6 +210,31 @@ TEST(Parser, ShortTableFileReadsMissingEntriesAsUnknownError) {
     fs::remove_all(dir);
 }
 
+TEST(Parser, LongListsAndDeepNestingCompile) {
+    // Thousands of sibling processes reduce in one run at ENDSYS; the guard
+    // against damaged tables must not mistake that for a loop.
+    std::string text = "SYSTEM S [G0";
+    for (int g = 1; g < 3000; ++g) text += (g % 20 ? ", G" : ",\nG") + std::to_string(g);
+    text += "] := P0 [G0] WHERE\n";
+    for (int p = 0; p < 3000; ++p)
+        text += "PROCESS P" + std::to_string(p) + " [X] := X; P" + std::to_string((p + 1) % 3000) + " [X] ENDPROC\n";
+    text += "ENDSYS";
+    test::Compiled many = CompileText(text);
+    EXPECT_TRUE(many.ok()) << many.messages[1];
+    EXPECT_EQ(many.tree().systemDefinition->gateCount, 3000);
+
+    std::string nested, closing, chain;
+    for (int i = 0; i < 50; ++i) {
+        nested += std::string(100, '(') + "\n";
+        closing += std::string(100, ')') + "\n";
+    }
+    nested += "G0; NIL" + closing;
+    for (int i = 0; i < 5000; ++i) chain += i % 50 ? "G0; " : "\nG0; ";
+    test::Compiled deep = CompileText("SYSTEM S [G0] :=\n" + nested + " [] " + chain + "NIL\nENDSYS");
+    ASSERT_TRUE(deep.ok());
+    EXPECT_EQ(deep.root()->height, 5000);
+}
+
 TEST(Parser, CorruptTablesNeverCrashOrLoop) {
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> value(-40, 130);

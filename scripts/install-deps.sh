@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing QUARVO need, when they are missing.
+# Sourced by run.sh and test.sh; takes the package list in QUARVO_PACKAGES.
+set -euo pipefail
+
+quarvo_install_missing() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Paquets manquants : ${missing[*]}" >&2
+        echo "Installez-les en root : apt-get update && apt-get install -y ${missing[*]}" >&2
+        return 1
+    fi
+    echo "Installation de : ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q "${missing[@]}"
+}
+
+# What the build, the tests, the benchmarks and the fuzz targets use.
+QUARVO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev)
+QUARVO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
