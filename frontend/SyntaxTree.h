@@ -29,10 +29,14 @@ enum class NodeKind : std::uint8_t {
     Stop = 7,
 };
 
+// Index of an action name in the action table of a STEM store.
+using ActionId = std::uint32_t;
+
 // One occurrence of an action: its event name and the action it stands for.
 struct TEventEntry {
     std::int32_t Event = 0;
-    Identifier32 Action;
+    ActionId Action = 0;
+    friend bool operator==(const TEventEntry&, const TEventEntry&) = default;
 };
 // Event set, in ascending Event order with one entry per Event.
 using EventSet = std::vector<TEventEntry>;
