@@ -1,0 +1,23 @@
+// Writers of a STEM: the classic STEM text file and the Aldebaran (.aut) format.
+#pragma once
+
+#include <string>
+
+#include "generation/StemStore.h"
+
+namespace quarvo {
+
+// The whole classic STEM text: "BEGIN n;", one line per state, "END" without a line end.
+std::string ClassicStemText(const StemStore& store, std::int32_t stateCount);
+
+// Writes the classic STEM file through a temporary file renamed over path.
+// Returns an empty string on success, else a French message.
+std::string WriteClassicStem(const std::string& path, const StemStore& store, std::int32_t stateCount);
+
+// The transition system in the Aldebaran format: "des (0, M, N)", then one line
+// "(source, "action", target)" per arc, the internal action "I" written i.
+std::string AutText(const StemStore& store);
+
+std::string WriteAut(const std::string& path, const StemStore& store);
+
+}  // namespace quarvo

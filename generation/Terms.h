@@ -1,0 +1,77 @@
+// Behaviour terms of the generation: arenas, copying, comparison, keys and the event bookkeeping on terms.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "frontend/SyntaxTree.h"
+#include "generation/ActionTable.h"
+#include "generation/EventSet.h"
+
+namespace quarvo {
+
+enum class Semantics { Maximality, Interleaving };
+
+// How two configurations are recognised as one state.
+struct StateIdentity {
+    Semantics semantics = Semantics::Maximality;
+    bool cpbrOff = true;  // without CPBR, maximal events must carry the same actions in the same order
+};
+
+// Owns the nodes and gate cells of the terms of one state.
+class TermArena {
+public:
+    BehaviourNode* NewNode(NodeKind kind, std::int32_t height) {
+        nodes_.emplace_back();
+        BehaviourNode* n = &nodes_.back();
+        n->kind = kind;
+        n->height = height;
+        return n;
+    }
+    GateCell* NewGate(const Identifier32& name) {
+        gates_.push_back(GateCell{name, nullptr});
+        return &gates_.back();
+    }
+    std::size_t NodeCount() const { return nodes_.size(); }
+
+private:
+    std::deque<BehaviourNode> nodes_;
+    std::deque<GateCell> gates_;
+};
+
+// A copy of the gate list, each name found in formals replaced by the name at
+// the same position in actuals.
+GateList CopyGates(TermArena& arena, const GateCell* gates, const GateCell* actuals = nullptr,
+                   const GateCell* formals = nullptr);
+
+// Deep copy of a term into arena, with the gate renaming of CopyGates; the
+// instance of a call is copied without renaming.
+BehaviourNode* CopyTerm(TermArena& arena, const BehaviourNode* term, const GateCell* actuals = nullptr,
+                        const GateCell* formals = nullptr);
+
+// State identity of two terms.
+bool TermEqual(const BehaviourNode* a, const BehaviourNode* b, const StateIdentity& identity);
+// Term identity without the events.
+bool ShapeEqual(const BehaviourNode* a, const BehaviourNode* b);
+
+// A byte string that two terms share exactly when they are TermEqual under identity.
+std::string TermKey(const BehaviourNode* term, const StateIdentity& identity, ActionTable& names);
+
+// The events a node gets from its operands after a step.
+EventSet ChildEvents(const BehaviourNode* node);
+
+// Pushes a node's events down its operator spine when the spine below is free of events.
+void Distribute(BehaviourNode* node);
+// The same without the test; for a freshly built process instance.
+void ForceDistribute(BehaviourNode* node);
+
+// Removes the events of causes from every event set along the operator spine
+// of term. With keepNew, an entry equal to (event, action) stays: it is the
+// occurrence just created, not the old event of that name.
+void StripCauses(BehaviourNode* term, const EventSet& causes, std::int32_t event, ActionId action, bool keepNew);
+
+// True when a prefix of the term's spine has its gate cell in leaves.
+bool LeafIn(const std::vector<const GateCell*>& leaves, const BehaviourNode* term);
+
+}  // namespace quarvo
