@@ -1,0 +1,96 @@
+// Helpers of the generation tests: compile and generate a text, and read the result back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../frontend/FrontendTestSupport.h"
+#include "generation/Generator.h"
+#include "generation/StemWriter.h"
+
+namespace quarvo::test {
+
+struct Generated {
+    std::shared_ptr<Compilation> compilation;
+    StemStore store;
+    std::vector<std::string> messages;
+    GenerationResult result;
+
+    std::string Text() const { return ClassicStemText(store, store.StemStateCount); }
+    const TStemState& State(int n) const { return store.StateList.at(static_cast<std::size_t>(n)); }
+    std::string Action(const TStemArc& a) const { return store.actions.Text(a.Action); }
+    std::string Set(const EventSet& s) const { return EventSetText(s, store.actions); }
+    // The arcs of a state in discovery order, as "causes action:event -> target".
+    std::vector<std::string> Arcs(int n) const {
+        std::vector<std::string> out;
+        const auto& arcs = State(n).Arcs;
+        for (auto it = arcs.rbegin(); it != arcs.rend(); ++it)
+            out.push_back(Set(it->Causes) + " " + Action(*it) + ":" + std::to_string(it->Event) + " -> " +
+                          std::to_string(it->Target));
+        return out;
+    }
+    // The arcs of a state in discovery order, as "causes action:event", without targets.
+    std::vector<std::string> Labels(int n) const {
+        std::vector<std::string> out;
+        for (const std::string& arc : Arcs(n)) out.push_back(arc.substr(0, arc.find(" -> ")));
+        return out;
+    }
+    // Targets of a state's arcs in discovery order.
+    std::vector<int> Targets(int n) const {
+        std::vector<int> out;
+        const auto& arcs = State(n).Arcs;
+        for (auto it = arcs.rbegin(); it != arcs.rend(); ++it) out.push_back(it->Target);
+        return out;
+    }
+    // The actions of a state's arcs in discovery order.
+    std::vector<std::string> Actions(int n) const {
+        std::vector<std::string> out;
+        const auto& arcs = State(n).Arcs;
+        for (auto it = arcs.rbegin(); it != arcs.rend(); ++it) out.push_back(Action(*it));
+        return out;
+    }
+    // Target of the first arc of state n labelled action (discovery order), or -1.
+    int After(int n, const std::string& action) const {
+        const auto& arcs = State(n).Arcs;
+        for (auto it = arcs.rbegin(); it != arcs.rend(); ++it)
+            if (Action(*it) == action) return it->Target;
+        return -1;
+    }
+};
+
+inline std::unique_ptr<Generated> GenerateText(const std::string& text, GenerationSettings settings = {}) {
+    auto g = std::make_unique<Generated>();
+    Compiled c = CompileText(text);
+    EXPECT_TRUE(c.ok()) << text << "\n" << (c.messages.size() > 1 ? c.messages[1] : "");
+    g->compilation = c.outcome.compilation;
+    VectorMessageSink sink;
+    g->result = GenerateStem(g->compilation, settings, g->store, sink);
+    g->messages = sink.lines;
+    return g;
+}
+
+inline GenerationSettings Interleaving() {
+    GenerationSettings s;
+    s.semantics = Semantics::Interleaving;
+    return s;
+}
+
+inline GenerationSettings Cpbr() {
+    GenerationSettings s;
+    s.cpbrOff = false;
+    return s;
+}
+
+// Every arc waits only for events that are maximal in its source state.
+inline void ExpectCausesAreMaximal(const Generated& g) {
+    for (const TStemState& s : g.store.StateList)
+        for (const TStemArc& a : s.Arcs)
+            for (const TEventEntry& c : a.Causes)
+                EXPECT_TRUE(std::find(s.Events.begin(), s.Events.end(), c) != s.Events.end())
+                    << "state " << s.Number << " arc " << g.Action(a) << " cause " << c.Event;
+}
+
+}  // namespace quarvo::test
