@@ -158,6 +158,7 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
     result.states = stateCount;
     result.arcs = arcs;
     result.eventNamesExhausted = rules.eventNamesExhausted;
+    result.unguardedRecursion = rules.unguardedProcess != nullptr;
     store.StemStateCount = static_cast<std::int32_t>(stateCount);
     store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
 
@@ -166,6 +167,9 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
     messages.Append("Nombre d'arcs = " + std::to_string(arcs) + ".");
     if (result.eventNamesExhausted)
         messages.Append("Attention : plus de 30 événements simultanés, des noms d'événements sont -1.");
+    if (rules.unguardedProcess)
+        messages.Append("Attention : récursion non gardée dans le processus " + rules.unguardedProcess->name.Text() +
+                        " ; ses appels récursifs avant toute action ne sont pas dépliés.");
     if (result.interrupted) messages.Append("Génération interrompue : " + std::to_string(stateCount) + " états.");
     else messages.Append("Génération terminée.");
 

@@ -26,6 +26,7 @@ struct GenerationResult {
     bool interrupted = false;        // stopped from outside or by the bound
     bool stoppedByBound = false;
     bool eventNamesExhausted = false;
+    bool unguardedRecursion = false;
 };
 
 // Explores every configuration reachable from the system's behaviour and

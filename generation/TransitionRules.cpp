@@ -1,6 +1,8 @@
 // Derivation of the transitions of a term and construction of successor terms.
 #include "generation/TransitionRules.h"
 
+#include <algorithm>
+
 namespace quarvo {
 
 TransitionRules::TransitionRules(ActionTable& actions)
@@ -131,6 +133,11 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
         return;
     }
     case NodeKind::Call: {
+        // Re-entering a process before any action would unfold it for ever.
+        if (std::find(expanding_.begin(), expanding_.end(), t->process) != expanding_.end()) {
+            if (!unguardedProcess) unguardedProcess = t->process;
+            return;
+        }
         if (!t->instance && t->process) {
             // The body is expanded on the call's first derivation, one call at a time.
             EventSet saved = t->events;
@@ -141,7 +148,9 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
             }
         }
         std::vector<Transition> body;
+        expanding_.push_back(t->process);
         DeriveInto(t->instance, arena, body);
+        expanding_.pop_back();
         for (Transition& tr : body) {
             Step* s = NewStep();
             s->left = tr.step;

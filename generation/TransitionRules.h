@@ -53,6 +53,9 @@ public:
 
     // Set when some transition found no free event name and was named -1.
     bool eventNamesExhausted = false;
+    // A process that calls itself before any action (unguarded recursion);
+    // such a call is not expanded again and adds no transition.
+    const ProcessDefinition* unguardedProcess = nullptr;
 
     ActionId Delta() const { return delta_; }
     ActionId Internal() const { return internal_; }
@@ -74,6 +77,7 @@ private:
 
     ActionTable& actions_;
     std::deque<Step> steps_;
+    std::vector<const ProcessDefinition*> expanding_;  // calls being derived, outermost first
     ActionId delta_;
     ActionId internal_;
     ActionId dollar_;

@@ -162,6 +162,27 @@ TEST(Generation, RecursionUnderParallelGrowsUntilTheBound) {
     EXPECT_EQ(g->Text().substr(0, 6), "BEGIN ");
 }
 
+TEST(Generation, UnguardedRecursionIsReportedInsteadOfUnfoldedForEver) {
+    auto g = GenerateText(Spec("P [A] WHERE PROCESS P [X] := P [X] [] X; NIL ENDPROC"));
+    EXPECT_TRUE(g->result.unguardedRecursion);
+    EXPECT_EQ(g->Actions(0), (Lines{"A"}));
+    EXPECT_EQ(g->messages, (Lines{"Nombre d'états = 2.", "Nombre d'arcs = 1.",
+                                  "Attention : récursion non gardée dans le processus P ; ses appels récursifs "
+                                  "avant toute action ne sont pas dépliés.",
+                                  "Génération terminée."}));
+    // P = P ||| X; NIL once unfolded: infinitely many states, hence the bound.
+    GenerationSettings bounded;
+    bounded.maxStates = 20;
+    auto mutual = GenerateText(Spec("P [A] WHERE PROCESS P [X] := Q [X] ||| X; NIL ENDPROC "
+                                    "PROCESS Q [Y] := P [Y] ENDPROC"),
+                               bounded);
+    EXPECT_TRUE(mutual->result.unguardedRecursion);
+    // Calls side by side are not recursion.
+    auto twice = GenerateText(Spec("P [A] ||| P [A] WHERE PROCESS P [X] := X; NIL ENDPROC"));
+    EXPECT_FALSE(twice->result.unguardedRecursion);
+    EXPECT_EQ(twice->Actions(0), (Lines{"A", "A"}));
+}
+
 TEST(Generation, StopsWhenTheCallerAsks) {
     struct StopAfter final : Progress {
         int updates = 0;

@@ -1,0 +1,37 @@
+// Compile and verify commands of the CTL checker on its own formula and labels.
+#include "ctl/CtlSession.h"
+
+namespace quarvo {
+
+std::string CtlSession::PrepareCompilation() {
+    PrecedenceTableResult loaded = LoadPrecedenceTable(startDirectory_);
+    if (!loaded.error.empty()) return loaded.error;
+    table_ = loaded.table;
+    formula_ = CompiledFormula{};
+    labels_ = Labelling{};
+    compiled_ = false;
+    return {};
+}
+
+FormulaCompileResult CtlSession::Compile(const LineSource& lines) {
+    if (std::string error = PrepareCompilation(); !error.empty()) {
+        FormulaCompileResult result;
+        result.tableError = std::move(error);
+        return result;
+    }
+    FormulaCompileResult result = CompileFormula(lines, table_);
+    if (result.ok()) {
+        formula_ = result.formula;
+        compiled_ = true;
+    }
+    return result;
+}
+
+Verdict CtlSession::Verify(const StemStore& store) {
+    // A labelling belongs to one STEM: the store may have been regenerated
+    // since the last verification.
+    labels_ = Labelling{};
+    return quarvo::Verify(store, formula_, labels_);
+}
+
+}  // namespace quarvo

@@ -1,0 +1,44 @@
+// The state behind the CTL checker: the last compiled formula and the labels of the last verification.
+#pragma once
+
+#include <string>
+
+#include "ctl/CtlParser.h"
+#include "ctl/Diagnostic.h"
+#include "ctl/Formula.h"
+#include "ctl/Labelling.h"
+#include "ctl/PrecedenceTable.h"
+#include "frontend/CoreInterfaces.h"
+#include "generation/StemStore.h"
+
+namespace quarvo {
+
+// One per checker window (or per "calvento check" run). The window owns it
+// and hands it the STEM store at each verification.
+class CtlSession {
+public:
+    explicit CtlSession(std::string startDirectory) : startDirectory_(std::move(startDirectory)) {}
+
+    // Reads Preced.tab; if that fails, returns its message and keeps the
+    // previous formula. Otherwise discards the previous formula and labels.
+    std::string PrepareCompilation();
+
+    // PrepareCompilation, then the parse of lines. After a failure no formula is kept.
+    FormulaCompileResult Compile(const LineSource& lines);
+
+    // Labels the STEM with the compiled formula and answers for state 0.
+    Verdict Verify(const StemStore& store);
+
+    bool HasFormula() const { return compiled_; }
+    const CompiledFormula& Formula() const { return formula_; }
+    const Labelling& Labels() const { return labels_; }
+
+private:
+    std::string startDirectory_;
+    PrecedenceTable table_;
+    CompiledFormula formula_;
+    Labelling labels_;
+    bool compiled_ = false;
+};
+
+}  // namespace quarvo

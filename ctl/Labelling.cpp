@@ -1,0 +1,279 @@
+// The labelling rules of every formula kind: bitwise for the propositional ones,
+// backward worklists over predecessor lists for the temporal least fixpoints.
+#include "ctl/Labelling.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace quarvo {
+namespace {
+
+using Bits = std::vector<std::uint64_t>;
+
+bool Test(const Bits& bits, std::size_t i) { return (bits[i >> 6] >> (i & 63)) & 1u; }
+void Set(Bits& bits, std::size_t i) { bits[i >> 6] |= std::uint64_t{1} << (i & 63); }
+
+// The successor relation read from the arcs, by position in StateList, with
+// each arc counted once (two arcs to one state make two entries).
+struct ArcIndex {
+    std::size_t states = 0;
+    std::vector<std::uint32_t> outDegree;     // resolved arcs leaving each state
+    std::vector<std::size_t> predStart;       // predecessors of t: pred[predStart[t] .. predStart[t+1])
+    std::vector<std::uint32_t> pred;
+};
+
+ArcIndex BuildArcIndex(const StemStore& store) {
+    const std::vector<TStemState>& list = store.StateList;
+    ArcIndex index;
+    index.states = list.size();
+    index.outDegree.assign(index.states, 0);
+    // A generated STEM numbers its states by position; then a target is its
+    // own position and the hash look-up can be skipped.
+    bool numberedByPosition = true;
+    for (std::size_t i = 0; i < list.size() && numberedByPosition; ++i)
+        numberedByPosition = list[i].Number == static_cast<std::int32_t>(i);
+    auto positionOf = [&](std::int32_t target) -> std::int64_t {
+        if (numberedByPosition) return target >= 0 && static_cast<std::size_t>(target) < list.size() ? target : -1;
+        return store.IndexOf(target);
+    };
+    std::vector<std::uint32_t> targets;  // resolved target of every arc, state by state
+    std::vector<std::size_t> inDegree(index.states + 1, 0);
+    for (const TStemState& state : list)
+        for (const TStemArc& arc : state.Arcs) {
+            const std::int64_t t = positionOf(arc.Target);
+            targets.push_back(t < 0 ? UINT32_MAX : static_cast<std::uint32_t>(t));
+            if (t >= 0) ++inDegree[static_cast<std::size_t>(t)];
+        }
+    index.predStart.assign(index.states + 1, 0);
+    for (std::size_t t = 0; t < index.states; ++t) index.predStart[t + 1] = index.predStart[t] + inDegree[t];
+    index.pred.resize(index.predStart[index.states]);
+    std::vector<std::size_t> fill(index.predStart.begin(), index.predStart.end() - 1);
+    std::size_t arc = 0;
+    for (std::size_t s = 0; s < list.size(); ++s)
+        for (std::size_t k = 0; k < list[s].Arcs.size(); ++k, ++arc) {
+            const std::uint32_t t = targets[arc];
+            if (t == UINT32_MAX) continue;
+            ++index.outDegree[s];
+            index.pred[fill[t]++] = static_cast<std::uint32_t>(s);
+        }
+    return index;
+}
+
+// Computes the rows of one formula over one STEM.
+class Labeller {
+public:
+    Labeller(const StemStore& store, const CompiledFormula& formula)
+        : store_(store), formula_(formula), graph_(BuildArcIndex(store)), words_((graph_.states + 63) / 64) {
+        for (std::size_t id = 0; id < store.actions.Size(); ++id)
+            actionIds_.emplace(store.actions.Name(static_cast<ActionId>(id)), static_cast<ActionId>(id));
+    }
+
+    Bits Row(FormulaIndex node, const std::vector<Bits>& rows) const;
+
+private:
+    Bits Empty() const { return Bits(words_, 0); }
+    Bits Complement(const Bits& a) const;
+    template <typename Op>
+    Bits Combine(const Bits& a, const Bits& b, Op op) const;
+    Bits WithAction(const Identifier32& name, std::int64_t count, bool exactly) const;
+    Bits SomeSuccessor(const Bits& target) const;
+    Bits AllSuccessors(const Bits& target) const;
+    Bits SomePathReaches(const Bits& goal, const Bits* along) const;
+    Bits EveryPathReaches(const Bits& goal, const Bits* along) const;
+
+    const StemStore& store_;
+    const CompiledFormula& formula_;
+    ArcIndex graph_;
+    std::size_t words_;
+    std::unordered_map<Identifier32, ActionId, Identifier32Hash> actionIds_;
+};
+
+Bits Labeller::Complement(const Bits& a) const {
+    Bits r(words_);
+    for (std::size_t w = 0; w < words_; ++w) r[w] = ~a[w];
+    if (const std::size_t tail = graph_.states & 63; tail != 0) r.back() &= (std::uint64_t{1} << tail) - 1;
+    return r;
+}
+
+template <typename Op>
+Bits Labeller::Combine(const Bits& a, const Bits& b, Op op) const {
+    Bits r(words_);
+    for (std::size_t w = 0; w < words_; ++w) r[w] = op(a[w], b[w]);
+    return r;
+}
+
+// States with an event of that action (exactly = false), or with exactly count such events.
+Bits Labeller::WithAction(const Identifier32& name, std::int64_t count, bool exactly) const {
+    Bits r = Empty();
+    auto found = actionIds_.find(name);
+    for (std::size_t s = 0; s < graph_.states; ++s) {
+        std::int64_t n = 0;
+        if (found != actionIds_.end())
+            for (const TEventEntry& e : store_.StateList[s].Events) n += e.Action == found->second;
+        if (exactly ? n == count : n > 0) Set(r, s);
+    }
+    return r;
+}
+
+Bits Labeller::SomeSuccessor(const Bits& target) const {
+    Bits r = Empty();
+    for (std::size_t t = 0; t < graph_.states; ++t)
+        if (Test(target, t))
+            for (std::size_t k = graph_.predStart[t]; k < graph_.predStart[t + 1]; ++k) Set(r, graph_.pred[k]);
+    return r;
+}
+
+// A state without arcs has no successor in the set, nor are all of its none.
+Bits Labeller::AllSuccessors(const Bits& target) const {
+    std::vector<std::uint32_t> inTarget(graph_.states, 0);
+    for (std::size_t t = 0; t < graph_.states; ++t)
+        if (Test(target, t))
+            for (std::size_t k = graph_.predStart[t]; k < graph_.predStart[t + 1]; ++k) ++inTarget[graph_.pred[k]];
+    Bits r = Empty();
+    for (std::size_t s = 0; s < graph_.states; ++s)
+        if (graph_.outDegree[s] > 0 && inTarget[s] == graph_.outDegree[s]) Set(r, s);
+    return r;
+}
+
+// Least set holding goal and every state (in along, when given) with some successor in the set.
+Bits Labeller::SomePathReaches(const Bits& goal, const Bits* along) const {
+    Bits r = goal;
+    std::vector<std::uint32_t> work;
+    for (std::size_t s = 0; s < graph_.states; ++s)
+        if (Test(goal, s)) work.push_back(static_cast<std::uint32_t>(s));
+    while (!work.empty()) {
+        const std::uint32_t t = work.back();
+        work.pop_back();
+        for (std::size_t k = graph_.predStart[t]; k < graph_.predStart[t + 1]; ++k) {
+            const std::uint32_t p = graph_.pred[k];
+            if (Test(r, p) || (along && !Test(*along, p))) continue;
+            Set(r, p);
+            work.push_back(p);
+        }
+    }
+    return r;
+}
+
+// Least set holding goal and every state (in along, when given) that has arcs,
+// all of them into the set. Each state counts its arcs not yet known to lead
+// into the set; it joins when that count reaches zero.
+Bits Labeller::EveryPathReaches(const Bits& goal, const Bits* along) const {
+    Bits r = goal;
+    std::vector<std::uint32_t> remaining = graph_.outDegree;
+    std::vector<std::uint32_t> work;
+    for (std::size_t s = 0; s < graph_.states; ++s)
+        if (Test(goal, s)) work.push_back(static_cast<std::uint32_t>(s));
+    while (!work.empty()) {
+        const std::uint32_t t = work.back();
+        work.pop_back();
+        for (std::size_t k = graph_.predStart[t]; k < graph_.predStart[t + 1]; ++k) {
+            const std::uint32_t p = graph_.pred[k];
+            if (Test(r, p) || --remaining[p] != 0 || (along && !Test(*along, p))) continue;
+            Set(r, p);
+            work.push_back(p);
+        }
+    }
+    return r;
+}
+
+Bits Labeller::Row(FormulaIndex index, const std::vector<Bits>& rows) const {
+    const TFormulaNode& node = formula_.Node(index);
+    auto row = [&rows](FormulaIndex i) -> const Bits& { return rows[static_cast<std::size_t>(i)]; };
+    switch (node.Kind) {
+    case TFormulaKind::fkAnd:
+        return Combine(row(node.Left), row(node.Right), [](std::uint64_t a, std::uint64_t b) { return a & b; });
+    case TFormulaKind::fkOr:
+        return Combine(row(node.Left), row(node.Right), [](std::uint64_t a, std::uint64_t b) { return a | b; });
+    case TFormulaKind::fkImplies:
+        return Combine(Complement(row(node.Left)), row(node.Right),
+                       [](std::uint64_t a, std::uint64_t b) { return a | b; });
+    case TFormulaKind::fkEquiv:
+        return Combine(Complement(row(node.Left)), row(node.Right),
+                       [](std::uint64_t a, std::uint64_t b) { return a ^ b; });
+    case TFormulaKind::fkAtom: return WithAction(node.Name, 0, false);
+    case TFormulaKind::fkNot: return Complement(row(node.Left));
+    case TFormulaKind::fkEX: return SomeSuccessor(row(node.Left));
+    case TFormulaKind::fkAX: return AllSuccessors(row(node.Left));
+    // E G f fails exactly where every path reaches a state without f, counting
+    // a deadlock as no path onwards; A G f fails where some path reaches one.
+    case TFormulaKind::fkEG: return Complement(EveryPathReaches(Complement(row(node.Left)), nullptr));
+    case TFormulaKind::fkAG: return Complement(SomePathReaches(Complement(row(node.Left)), nullptr));
+    case TFormulaKind::fkEF: return SomePathReaches(row(node.Left), nullptr);
+    case TFormulaKind::fkAF: return EveryPathReaches(row(node.Left), nullptr);
+    case TFormulaKind::fkEU: return SomePathReaches(row(node.Right), &row(node.Left));
+    case TFormulaKind::fkAU: return EveryPathReaches(row(node.Right), &row(node.Left));
+    case TFormulaKind::fkCount:
+        return WithAction(formula_.Node(node.Left).Name, formula_.Node(node.Right).Value, true);
+    case TFormulaKind::fkTrue: return Complement(Empty());
+    case TFormulaKind::fkFalse:
+    case TFormulaKind::fkNumber:
+    case TFormulaKind::fkPendingUntil: break;
+    }
+    return Empty();
+}
+
+}  // namespace
+
+bool Labelling::Holds(std::size_t stateIndex, FormulaIndex node) const {
+    if (node < 0 || static_cast<std::size_t>(node) >= rows_.size() || stateIndex >= stateCount_) return false;
+    return Test(rows_[static_cast<std::size_t>(node)], stateIndex);
+}
+
+std::vector<FormulaIndex> Labelling::LabelsOf(std::size_t stateIndex, const CompiledFormula& formula) const {
+    std::vector<FormulaIndex> labels;
+    for (FormulaIndex node : formula.SubformulaList)
+        if (Holds(stateIndex, node)) labels.push_back(node);
+    return labels;
+}
+
+void LabelAll(const StemStore& store, const CompiledFormula& formula, Labelling& labels) {
+    const std::size_t states = store.StateList.size();
+    const std::size_t words = (states + 63) / 64;
+    if (labels.stateCount_ != states || labels.rows_.size() != formula.nodes.size()) {
+        labels.stateCount_ = states;
+        labels.rows_.assign(formula.nodes.size(), Bits(words, 0));
+    }
+    if (formula.SubformulaList.empty()) return;
+    const Labeller labeller(store, formula);
+    // Operands come first in the list, so their rows are complete when used.
+    std::vector<Bits> rows(formula.nodes.size(), Bits(words, 0));
+    for (FormulaIndex node : formula.SubformulaList) {
+        rows[static_cast<std::size_t>(node)] = labeller.Row(node, rows);
+        Bits& kept = labels.rows_[static_cast<std::size_t>(node)];
+        const Bits& row = rows[static_cast<std::size_t>(node)];
+        for (std::size_t w = 0; w < words; ++w) kept[w] |= row[w];
+    }
+}
+
+Labelling LabelAll(const StemStore& store, const CompiledFormula& formula) {
+    Labelling labels;
+    LabelAll(store, formula, labels);
+    return labels;
+}
+
+const char* VerdictMessage(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Verified: return "Formule vérifiée à l'état initial.";
+    case Verdict::NotVerified: return "Formule non vérifiée à l'état initial.";
+    case Verdict::NoStem: return "Aucun STEM en mémoire : générez ou régénérez d'abord un STEM.";
+    case Verdict::NoInitialState: return "Le STEM en mémoire n'a pas d'état initial (état 0).";
+    }
+    return "";
+}
+
+Verdict InitialVerdict(const StemStore& store, const CompiledFormula& formula, const Labelling& labels) {
+    if (store.StateList.empty()) return Verdict::NoStem;
+    const std::int64_t initial = store.IndexOf(0);
+    if (initial < 0) return Verdict::NoInitialState;
+    return labels.Holds(static_cast<std::size_t>(initial), formula.MainFormula) ? Verdict::Verified
+                                                                                 : Verdict::NotVerified;
+}
+
+Verdict Verify(const StemStore& store, const CompiledFormula& formula, Labelling& labels) {
+    if (store.StateList.empty()) return Verdict::NoStem;
+    if (store.IndexOf(0) < 0) return Verdict::NoInitialState;
+    LabelAll(store, formula, labels);
+    return InitialVerdict(store, formula, labels);
+}
+
+}  // namespace quarvo

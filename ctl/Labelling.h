@@ -1,0 +1,66 @@
+// Labelling of a STEM's states with the sub-formulas of a CTL formula that hold in them, and the verdict.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "ctl/Formula.h"
+#include "generation/StemStore.h"
+
+namespace quarvo {
+
+// For every node of one formula, the set of states of one STEM (by their
+// position in StateList) where it holds. Owned by the caller: a new STEM or a
+// new formula calls for a new labelling.
+class Labelling {
+public:
+    Labelling() = default;
+
+    // True when node holds in the state at position stateIndex of StateList.
+    bool Holds(std::size_t stateIndex, FormulaIndex node) const;
+    // The sub-formulas that hold in a state, in SubformulaList order.
+    std::vector<FormulaIndex> LabelsOf(std::size_t stateIndex, const CompiledFormula& formula) const;
+
+    std::size_t StateCount() const { return stateCount_; }
+    bool Empty() const { return rows_.empty(); }
+
+    friend bool operator==(const Labelling&, const Labelling&) = default;
+
+private:
+    friend void LabelAll(const StemStore& store, const CompiledFormula& formula, Labelling& labels);
+
+    std::size_t stateCount_ = 0;
+    // rows_[node]: one bit per state, 64 states per word; bits past the last state are 0.
+    std::vector<std::vector<std::uint64_t>> rows_;
+};
+
+// Labels every state with every sub-formula that holds there, taking the
+// SubformulaList in order. Labels accumulate: running it again on the same
+// STEM and formula changes nothing; a labelling made for another STEM size or
+// another formula is started afresh. Arcs whose target is no state of the
+// STEM lead nowhere and are ignored. Costs in the order of
+// (sub-formulas) x (states + arcs).
+void LabelAll(const StemStore& store, const CompiledFormula& formula, Labelling& labels);
+Labelling LabelAll(const StemStore& store, const CompiledFormula& formula);
+
+enum class Verdict {
+    Verified,        // the root formula holds in state 0
+    NotVerified,     // it does not, or the text held no formula
+    NoStem,          // the store holds no state: nothing to check
+    NoInitialState,  // the store has states but none numbered 0
+};
+
+constexpr const char* VerdictCaption = "Model-Checking...";
+
+// The message shown for a verdict.
+const char* VerdictMessage(Verdict verdict);
+
+// Whether MainFormula holds in the state numbered 0, after LabelAll.
+Verdict InitialVerdict(const StemStore& store, const CompiledFormula& formula, const Labelling& labels);
+
+// The "Vérifier" command: LabelAll then InitialVerdict; without a STEM (or
+// without state 0) nothing is labelled and the verdict says so.
+Verdict Verify(const StemStore& store, const CompiledFormula& formula, Labelling& labels);
+
+}  // namespace quarvo

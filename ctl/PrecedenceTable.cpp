@@ -1,0 +1,96 @@
+// Row and column classes of the CTL grammar symbols, and the loading of Preced.tab.
+#include "ctl/PrecedenceTable.h"
+
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "frontend/ParseTables.h"
+
+namespace quarvo {
+namespace fs = std::filesystem;
+
+int PrecedenceRow(char symbol) {
+    switch (symbol) {
+    case 's': return 1;
+    case 'b': return 2;
+    case 'c': return 3;
+    case 'd': return 4;
+    case 'm': return 5;
+    case 'i': return 6;
+    case 'h': return 7;
+    case 'k': return 8;
+    case 'l': return 9;
+    case 'r': return 10;
+    case 'j': return 11;
+    case 'n': return 12;
+    case 'o': return 13;
+    case 'q': return 14;
+    case 'p': return 15;
+    case ')': case ']': case 't': case 'v': case 'y': return 16;
+    case 'f': case 'g': case 'w': case 'x': return 17;
+    case 'a': case 'e': return 18;
+    case 'u': return 19;
+    case '[': return 20;
+    case ':': return 21;
+    case '#': return 22;
+    case 'z': return 23;
+    case '(': return 24;
+    default: return 0;
+    }
+}
+
+int PrecedenceColumn(char symbol) {
+    switch (symbol) {
+    case 's': return 1;
+    case 'b': return 2;
+    case 'c': return 3;
+    case 'd': return 4;
+    case 'm': return 5;
+    case 'i': return 6;
+    case 'h': return 7;
+    case 'k': return 8;
+    case 'l': return 9;
+    case 'r': return 10;
+    case 'j': return 11;
+    case 'n': return 12;
+    case 'o': return 13;
+    case 'q': return 14;
+    case '(': case 'a': case 'e': case 'p': case 't': case 'v': case 'w': return 15;
+    case ')': return 16;
+    case '[': case 'f': case 'g': case 'x': return 17;
+    case ']': return 18;
+    case 'u': return 19;
+    case ':': return 20;
+    case 'y': return 21;
+    case '#': return 22;
+    case 'z': return 23;
+    default: return 0;
+    }
+}
+
+PrecedenceTableResult LoadPrecedenceTableFile(const std::string& path) {
+    PrecedenceTableResult result;
+    result.path = path;
+    result.error = ReadIntTable(path, result.table.cells.data(), result.table.cells.size());
+    if (!result.error.empty()) return result;
+    // A short file would leave zeros ("shift") in the missing cells and make
+    // the parser read nonsense; say so instead of compiling with it.
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    const std::uintmax_t expected = result.table.cells.size() * 4;
+    if (ec) {
+        result.error = "Impossible de lire la taille de la table « " + path + " ».";
+    } else if (size < expected) {
+        result.error = "Table de précédence « " + path + " » incomplète : " + std::to_string(size) +
+                       " octets au lieu de " + std::to_string(expected) + ".";
+    }
+    return result;
+}
+
+PrecedenceTableResult LoadPrecedenceTable(const std::string& startDirectory) {
+    const std::string dir = FindTablesDirectory(startDirectory, PrecedenceFileName);
+    return LoadPrecedenceTableFile((fs::path(dir) / PrecedenceFileName).string());
+}
+
+}  // namespace quarvo

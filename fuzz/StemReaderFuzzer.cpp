@@ -1,0 +1,82 @@
+// Fuzz target: reads arbitrary bytes, decoded as Windows-1252 lines, as a classic STEM file.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "frontend/TextFile.h"
+#include "generation/EventSet.h"
+#include "stemio/StemReader.h"
+
+namespace {
+
+bool Sorted(const quarvo::EventSet& set, std::size_t actionCount) {
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        if (set[i].Event < 0 || set[i].Action >= actionCount) return false;
+        if (i > 0 && set[i - 1].Event >= set[i].Event) return false;
+    }
+    return true;
+}
+
+// The text of a STEM in the classic format, to read once more.
+std::vector<std::string> Written(const quarvo::StemStore& stem) {
+    std::vector<std::string> lines{"BEGIN " + std::to_string(stem.StemStateCount) + ";"};
+    for (const quarvo::TStemState& state : stem.StateList) {
+        std::string line;
+        for (const quarvo::TStemArc& arc : state.Arcs)
+            line += quarvo::EventSetText(state.Events, stem.actions) + std::to_string(state.Number) + "<" +
+                    quarvo::EventSetText(arc.Causes, stem.actions) + stem.actions.Text(arc.Action) + ":" +
+                    std::to_string(arc.Event) + ">" +
+                    quarvo::EventSetText(stem.FindState(arc.Target)->Events, stem.actions) +
+                    std::to_string(arc.Target) + ";";
+        lines.push_back(line);
+    }
+    lines.push_back("END");
+    return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::vector<std::string> lines = quarvo::SplitLines(quarvo::DecodeWindows1252(bytes));
+    quarvo::VectorLineSource source(lines);
+    quarvo::StemReadResult result = quarvo::ReadClassicStem(source);
+
+    if (!result.ok) {
+        // A failure names a line of the text, in the one exact form, and leaves nothing.
+        const int last = lines.empty() ? 1 : static_cast<int>(lines.size());
+        if (result.errorLine < 1 || result.errorLine > last) __builtin_trap();
+        if (result.message != "Erreur dans le fichier ligne:" + std::to_string(result.errorLine)) __builtin_trap();
+        if (!result.stem.StateList.empty()) __builtin_trap();
+        return 0;
+    }
+
+    // A success is a consistent STEM: state 0 first, distinct numbers, every
+    // arc into a state of the list, sorted event sets.
+    const quarvo::StemStore& stem = result.stem;
+    const std::size_t actionCount = stem.actions.Size();
+    if (stem.StateList.empty() || stem.StateList[0].Number != 0 || !stem.StateList[0].Events.empty()) __builtin_trap();
+    if (static_cast<std::size_t>(stem.StemStateCount) != stem.StateList.size()) __builtin_trap();
+    std::unordered_set<std::int32_t> numbers;
+    for (const quarvo::TStemState& state : stem.StateList) {
+        if (!numbers.insert(state.Number).second || state.Number < 0) __builtin_trap();
+        if (!Sorted(state.Events, actionCount)) __builtin_trap();
+    }
+    for (const quarvo::TStemState& state : stem.StateList)
+        for (const quarvo::TStemArc& arc : state.Arcs)
+            if (!numbers.count(arc.Target) || !Sorted(arc.Causes, actionCount) || arc.Action >= actionCount ||
+                arc.Event < 0)
+                __builtin_trap();
+
+    // What was read can be written and read again into as many states and arcs.
+    const std::vector<std::string> again = Written(stem);
+    quarvo::VectorLineSource againSource(again);
+    quarvo::StemReadResult reread = quarvo::ReadClassicStem(againSource);
+    if (!reread.ok || reread.stem.StateList.size() != stem.StateList.size() ||
+        reread.stem.ArcCount() != stem.ArcCount())
+        __builtin_trap();
+    return 0;
+}

@@ -1,0 +1,279 @@
+// Reader of classic STEM files: scanner, grammar and rebuilding of the state list.
+#include "stemio/StemReader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <limits>
+#include <string_view>
+#include <utility>
+
+#include "generation/EventSet.h"
+
+namespace quarvo {
+namespace {
+
+// Longest identifier; a further identifier character is an error.
+constexpr std::size_t MaxIdentifierLength = Identifier32::Size - 1;
+// Longest number: the scanner's token buffer.
+constexpr std::size_t MaxNumberLength = Identifier32::Size;
+constexpr std::int64_t ProgressStep = 1024;
+
+enum class TokenKind { None, Identifier, Number, Symbol, Begin, End };
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsIdentifierChar(char c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
+bool IsSymbol(char c) {
+    return c == ',' || c == ':' || c == ';' || c == '<' || c == '>' || c == '{' || c == '}';
+}
+
+// One run over the lines. Every parsing step returns false once an error is
+// recorded, so the first error ends the run and keeps its line.
+class StemParser {
+public:
+    StemParser(const LineSource& source, Progress* progress, StemStore& stem)
+        : source_(source), progress_(progress), stem_(stem), lineCount_(std::max(source.LineCount(), 0)) {
+        if (lineCount_ > 0) line_ = source_.Line(0);
+    }
+
+    bool ParseFile();
+
+    // The 0-based line the scanner stood on at the error, kept inside the
+    // text: once the lines have run out, that is the last line (and line 0 of
+    // an empty text), never a line past the end.
+    int ErrorLine() const { return std::clamp(errorLine_, 0, std::max(lineCount_ - 1, 0)); }
+    std::int32_t Declared() const { return declared_; }
+    std::int64_t Transitions() const { return transitions_; }
+
+private:
+    bool Fail() {
+        errorLine_ = lineIndex_;
+        return false;
+    }
+
+    // Reads the next token; true unless an error was met. Running out of
+    // lines is no error here: the token kind is then None and the next check
+    // that wants a token fails.
+    bool Advance();
+    bool ScanNumber();
+    bool ScanIdentifier();
+
+    bool At(char symbol) const { return kind_ == TokenKind::Symbol && symbol_ == symbol; }
+    bool Expect(char symbol) { return At(symbol) ? Advance() : Fail(); }
+    bool TakeNumber(std::int32_t& value);
+    // Interns the name when action is given; a keyword is not a name.
+    bool TakeIdentifier(ActionId* action);
+
+    // "{" events "}"; the entries go into set when it is given.
+    bool ParseEventSet(EventSet* set);
+    bool ParseTransition();
+    ActionId InternName(std::string_view text);
+
+    const LineSource& source_;
+    Progress* progress_;
+    StemStore& stem_;
+    const int lineCount_;
+
+    std::string line_;  // the current line, without its line end
+    int lineIndex_ = 0;
+    std::size_t column_ = 0;
+    int errorLine_ = 0;
+
+    TokenKind kind_ = TokenKind::None;
+    char symbol_ = 0;
+    std::int32_t number_ = 0;
+    std::string_view text_;  // identifier text, valid until the next line is loaded
+
+    // A file names the same few actions over and over: remembering recent
+    // names spares the table's hashing of the whole 32-character field.
+    struct RecentName {
+        std::string text;
+        ActionId id = 0;
+        bool used = false;
+    };
+    std::array<RecentName, 64> recentNames_;
+
+    std::int32_t declared_ = 0;
+    std::int64_t transitions_ = 0;
+    EventSet causes_;        // reused from one transition to the next
+    EventSet targetEvents_;
+};
+
+bool StemParser::Advance() {
+    kind_ = TokenKind::None;
+    while (lineIndex_ < lineCount_) {
+        if (column_ >= line_.size()) {
+            // The line end: go on at the start of the next line.
+            ++lineIndex_;
+            column_ = 0;
+            line_.clear();
+            if (lineIndex_ < lineCount_) line_ = source_.Line(lineIndex_);
+            continue;
+        }
+        const char c = line_[column_];
+        // A carriage return inside a line (only a caller's own LineSource can
+        // hold one) separates tokens like a blank rather than hiding the rest
+        // of the line.
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++column_;
+            continue;
+        }
+        if (IsSymbol(c)) {
+            ++column_;
+            kind_ = TokenKind::Symbol;
+            symbol_ = c;
+            return true;
+        }
+        if (IsDigit(c)) return ScanNumber();
+        if (IsLetter(c)) return ScanIdentifier();
+        return Fail();  // a sign, a point, "$", a line feed, any non-ASCII byte...
+    }
+    return true;
+}
+
+bool StemParser::ScanNumber() {
+    const std::size_t start = column_;
+    std::int64_t value = 0;
+    bool tooLarge = false;
+    while (column_ < line_.size() && IsDigit(line_[column_])) {
+        if (!tooLarge) {
+            value = value * 10 + (line_[column_] - '0');
+            tooLarge = value > std::numeric_limits<std::int32_t>::max();
+        }
+        ++column_;
+    }
+    // Numbers are unsigned in the text and must fit a signed 32-bit integer
+    // and the 32-character token buffer (leading zeros included).
+    if (tooLarge || column_ - start > MaxNumberLength) return Fail();
+    kind_ = TokenKind::Number;
+    number_ = static_cast<std::int32_t>(value);
+    return true;
+}
+
+bool StemParser::ScanIdentifier() {
+    const std::size_t start = column_;
+    while (column_ < line_.size() && IsIdentifierChar(line_[column_])) ++column_;
+    if (column_ - start > MaxIdentifierLength) return Fail();
+    text_ = std::string_view(line_).substr(start, column_ - start);
+    // Keywords are upper case only: "begin" is a name.
+    kind_ = text_ == "BEGIN" ? TokenKind::Begin : text_ == "END" ? TokenKind::End : TokenKind::Identifier;
+    return true;
+}
+
+bool StemParser::TakeNumber(std::int32_t& value) {
+    if (kind_ != TokenKind::Number) return Fail();
+    value = number_;
+    return Advance();
+}
+
+bool StemParser::TakeIdentifier(ActionId* action) {
+    if (kind_ != TokenKind::Identifier) return Fail();
+    // Before Advance: the text lives in the current line.
+    if (action) *action = InternName(text_);
+    return Advance();
+}
+
+ActionId StemParser::InternName(std::string_view text) {
+    std::size_t hash = text.size();
+    for (char c : text) hash = hash * 31 + static_cast<unsigned char>(c);
+    RecentName& recent = recentNames_[hash % recentNames_.size()];
+    if (!recent.used || recent.text != text) {
+        recent.text.assign(text);
+        recent.id = stem_.Intern(Identifier32::FromText(text));
+        recent.used = true;
+    }
+    return recent.id;
+}
+
+bool StemParser::ParseEventSet(EventSet* set) {
+    if (!Expect('{')) return false;
+    // The list is empty unless it starts with a number.
+    if (kind_ == TokenKind::Number) {
+        for (;;) {
+            std::int32_t event = 0;
+            ActionId action = 0;
+            if (!TakeNumber(event) || !Expect(':') || !TakeIdentifier(set ? &action : nullptr)) return false;
+            if (set) Insert(event, action, *set);
+            if (!At(',')) break;
+            if (!Advance()) return false;
+        }
+    }
+    return Expect('}');
+}
+
+bool StemParser::ParseTransition() {
+    causes_.clear();
+    targetEvents_.clear();
+    std::int32_t source = 0, event = 0, target = 0;
+    ActionId action = 0;
+    // The source's own set is read for its syntax only: a state's maximal
+    // events come from the transition through which it is first reached.
+    if (!ParseEventSet(nullptr) || !TakeNumber(source)) return false;
+    if (!Expect('<') || !ParseEventSet(&causes_) || !TakeIdentifier(&action) || !Expect(':') ||
+        !TakeNumber(event) || !Expect('>'))
+        return false;
+    if (!ParseEventSet(&targetEvents_) || !TakeNumber(target) || !Expect(';')) return false;
+
+    // Seen after the ";": the error stands on the line of the token that follows.
+    const std::int64_t from = stem_.IndexOf(source);
+    if (from < 0) return Fail();
+    // Collected in text order and reversed at the end, which gives what
+    // linking each arc at the front would give, in linear time.
+    stem_.StateList[static_cast<std::size_t>(from)].Arcs.push_back(TStemArc{causes_, event, action, target});
+    if (stem_.IndexOf(target) < 0) stem_.AppendState(target, targetEvents_);
+    ++transitions_;
+    if (progress_ && transitions_ % ProgressStep == 0)
+        progress_->Update(static_cast<std::int64_t>(stem_.StateList.size()), transitions_);
+    return true;
+}
+
+bool StemParser::ParseFile() {
+    if (!Advance()) return false;
+    if (kind_ != TokenKind::Begin) return Fail();
+    if (!Advance()) return false;
+    if (kind_ != TokenKind::Number) return Fail();
+    declared_ = number_;
+    if (auto* reading = dynamic_cast<StemReadProgress*>(progress_)) reading->Declared(declared_);
+    if (!Advance() || !Expect(';')) return false;
+
+    stem_.AppendState(0, EventSet{});
+    while (At('{'))
+        if (!ParseTransition()) return false;
+    if (kind_ != TokenKind::End) return Fail();
+    // One token more, so that an illegal character right after END is still
+    // seen; nothing further is looked at.
+    return Advance();
+}
+
+}  // namespace
+
+std::string StemReadErrorText(int line) { return StemReadErrorPrefix + std::to_string(line); }
+
+StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress) {
+    StemReadResult result;
+    StemParser parser(lines, progress, result.stem);
+    result.ok = parser.ParseFile();
+    result.declaredStateCount = parser.Declared();
+    if (!result.ok) {
+        result.stem = StemStore{};  // the partly built list is of no use
+        result.errorLine = parser.ErrorLine() + 1;
+        result.message = StemReadErrorText(result.errorLine);
+        return result;
+    }
+    for (TStemState& state : result.stem.StateList) std::reverse(state.Arcs.begin(), state.Arcs.end());
+    // The count of the states actually read, not the header's: a header that
+    // says more would send the checker's sweeps past the list, one that says
+    // less would hide states from them.
+    result.stem.StemStateCount = static_cast<std::int32_t>(result.stem.StateList.size());
+    if (progress) progress->Update(static_cast<std::int64_t>(result.stem.StateList.size()), parser.Transitions());
+    return result;
+}
+
+void AdoptRegeneratedStem(StemStore& current, StemStore&& fresh) {
+    const std::int32_t lastGeneration = current.LastGenStateCount;
+    current = std::move(fresh);
+    current.LastGenStateCount = lastGeneration;
+}
+
+}  // namespace quarvo

@@ -1,0 +1,52 @@
+// Reader of classic STEM files: rebuilds a STEM from the lines of the editor.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "frontend/CoreInterfaces.h"
+#include "generation/Progress.h"
+#include "generation/StemStore.h"
+
+namespace quarvo {
+
+// Texts of the regeneration command.
+inline constexpr const char* StemReadErrorPrefix = "Erreur dans le fichier ligne:";
+inline constexpr const char* StemReadErrorCaption = "Erreur dans le fichier";
+inline constexpr const char* StemReadSuccessCaption = "Régénération...";
+inline constexpr const char* StemReadSuccessText = "STEM régénéré avec succès.";
+
+struct StemReadResult {
+    bool ok = false;
+    // The STEM read, when ok: state 0 first, then the states in the order in
+    // which they first appear as a target; each state's arcs in the reverse of
+    // their order in the text. StemStateCount is the number of states read.
+    StemStore stem;
+    // The count written after BEGIN (0 when the reading failed before it).
+    std::int32_t declaredStateCount = 0;
+    // When not ok: the 1-based line of the error and "Erreur dans le fichier ligne:" + line.
+    int errorLine = 0;
+    std::string message;
+};
+
+// A Progress that also wants the count of the header, to size its bar.
+class StemReadProgress : public Progress {
+public:
+    virtual void Declared(std::int32_t /*stateCount*/) {}
+};
+
+// Reads the lines as a classic STEM file into a fresh store; the caller's
+// store is not touched, so a failed reading changes nothing. progress, when
+// given, receives Update(states so far, transitions so far) every 1024
+// transitions and once at the end (and Declared(count) when it is a
+// StemReadProgress); the reading cannot be stopped, it is linear in the text.
+StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress = nullptr);
+
+// "Erreur dans le fichier ligne:" immediately followed by the line.
+std::string StemReadErrorText(int line);
+
+// Makes a STEM read from a file the current one. LastGenStateCount stays that
+// of the last generation (the go-to-state dialog bounds itself by it).
+void AdoptRegeneratedStem(StemStore& current, StemStore&& fresh);
+
+}  // namespace quarvo
