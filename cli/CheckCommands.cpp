@@ -1,0 +1,186 @@
+// The regenerate and check commands of calvento: reading STEM files and checking CTL formulas.
+#include <iostream>
+
+#include "cli/CliSupport.h"
+#include "ctl/CtlSession.h"
+#include "ctl/Diagnostic.h"
+#include "generation/Generator.h"
+#include "stemio/StemReader.h"
+
+namespace calvento {
+namespace {
+
+constexpr const char* kRegenerateUsage =
+    "Usage : calvento regenerate FICHIER.STEM\n"
+    "\n"
+    "Relit un fichier STEM classique comme la commande « Régénérer le STEM » et\n"
+    "affiche « STEM régénéré avec succès. » avec le nombre d'états et d'arcs, ou\n"
+    "« Erreur dans le fichier ligne: » suivi du numéro de la ligne fautive.\n"
+    "\n"
+    "Code de sortie : 0 en cas de succès, 2 sinon.\n";
+
+constexpr const char* kCheckUsage =
+    "Usage : calvento check MODELE (FORMULE | -f FICHIER.CTL) [--entrelacement] [--cpbr]\n"
+    "                       [--diagnostic] [--chemin N]\n"
+    "\n"
+    "Vérifie une formule CTL à l'état initial d'un STEM. MODELE est une spécification\n"
+    "(.LOT, compilée et engendrée comme par « calvento generate ») ou un fichier STEM\n"
+    "classique (.STEM, relu comme par « calvento regenerate »). La formule est donnée\n"
+    "en argument ou lue dans FICHIER.CTL.\n"
+    "  --entrelacement, --cpbr  réglages de la génération d'un modèle .LOT ;\n"
+    "  --diagnostic             affiche ensuite, pour chaque sous-formule : son numéro,\n"
+    "                           son texte, « vérifiée: » et les états où elle est\n"
+    "                           vraie, « non vérifiée: » et les autres (tabulations) ;\n"
+    "  --chemin N               affiche un chemin de l'état initial à l'état N, un état\n"
+    "                           par ligne avec l'arc emprunté.\n"
+    "\n"
+    "Code de sortie : 0 si la formule est vérifiée, 1 sinon, 2 en cas d'erreur.\n";
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    if (text.size() < suffix.size()) return false;
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        char a = text[text.size() - suffix.size() + i];
+        char b = suffix[i];
+        if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+        if (a != b) return false;
+    }
+    return true;
+}
+
+// Reads a classic STEM file into store; prints the reader's error and returns false.
+bool ReadStemFile(const std::string& path, quarvo::StemStore& store) {
+    std::vector<std::string> lines;
+    if (!ReadLines(path, lines)) return false;
+    quarvo::VectorLineSource source(lines);
+    quarvo::StemReadResult read = quarvo::ReadClassicStem(source);
+    if (!read.ok) {
+        std::cout << read.message << '\n';
+        return false;
+    }
+    quarvo::AdoptRegeneratedStem(store, std::move(read.stem));
+    return true;
+}
+
+std::string Numbers(const std::vector<std::int32_t>& numbers) {
+    std::string text;
+    for (std::int32_t n : numbers) text += " " + std::to_string(n);
+    return text;
+}
+
+}  // namespace
+
+int Regenerate(const std::vector<std::string>& args) {
+    if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
+        bool help = args.size() == 1;
+        (help ? std::cout : std::cerr) << kRegenerateUsage;
+        return help ? 0 : 2;
+    }
+    quarvo::StemStore store;
+    if (!ReadStemFile(args[0], store)) return 2;
+    std::cout << quarvo::StemReadSuccessText << '\n';
+    std::cout << "Nombre d'états = " << store.StateList.size() << ".\n";
+    std::cout << "Nombre d'arcs = " << store.ArcCount() << ".\n";
+    return 0;
+}
+
+int Check(const std::vector<std::string>& args) {
+    quarvo::GenerationSettings settings;
+    std::string model, formulaText, formulaFile;
+    bool haveFormula = false, diagnostic = false;
+    std::int64_t pathTo = -1;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << kCheckUsage;
+            return 0;
+        } else if (a == "--entrelacement") {
+            settings.semantics = quarvo::Semantics::Interleaving;
+        } else if (a == "--cpbr") {
+            settings.cpbrOff = false;
+        } else if (a == "--diagnostic") {
+            diagnostic = true;
+        } else if (a == "--chemin") {
+            std::int64_t n = 0;
+            if (i + 1 >= args.size() || !(args[i + 1] == "0" || ParseCount(args[i + 1], n)) || n > INT32_MAX) {
+                std::cerr << "calvento : --chemin attend un numéro d'état.\n";
+                return 2;
+            }
+            pathTo = n;
+            ++i;
+        } else if (a == "-f") {
+            if (i + 1 >= args.size()) {
+                std::cerr << "calvento : -f attend un nom de fichier.\n";
+                return 2;
+            }
+            formulaFile = args[++i];
+            haveFormula = true;
+        } else if (model.empty()) {
+            model = a;
+        } else if (!haveFormula) {
+            formulaText = a;
+            haveFormula = true;
+        } else {
+            std::cerr << kCheckUsage;
+            return 2;
+        }
+    }
+    if (model.empty() || !haveFormula) {
+        std::cerr << kCheckUsage;
+        return 2;
+    }
+
+    quarvo::StemStore store;
+    if (EndsWith(model, ".STEM")) {
+        if (!ReadStemFile(model, store)) return 2;
+    } else {
+        CollectingSink compileLines;
+        std::shared_ptr<quarvo::Compilation> compilation = CompileFile(model, compileLines);
+        if (!compilation) {
+            for (const std::string& line : compileLines.lines) std::cout << line << '\n';
+            return 2;
+        }
+        CollectingSink generationLines;
+        TerminalProgress progress;
+        quarvo::GenerateStem(compilation, settings, store, generationLines, &progress);
+    }
+
+    std::vector<std::string> lines;
+    if (formulaFile.empty()) lines.push_back(formulaText);
+    else if (!ReadLines(formulaFile, lines)) return 2;
+    quarvo::CtlSession session(StartDirectory());
+    quarvo::VectorLineSource source(lines);
+    quarvo::FormulaCompileResult compiled = session.Compile(source);
+    if (!compiled.ok()) {
+        std::cout << compiled.Message() << '\n';
+        return 2;
+    }
+    std::cout << quarvo::FormulaCompiledMessage << '\n';
+    quarvo::Verdict verdict = session.Verify(store);
+    std::cout << quarvo::VerdictMessage(verdict) << '\n';
+    if (verdict != quarvo::Verdict::Verified && verdict != quarvo::Verdict::NotVerified) return 2;
+
+    if (diagnostic) {
+        for (const quarvo::DiagnosticEntry& e : quarvo::Diagnose(store, session.Formula(), session.Labels()))
+            std::cout << e.number << '\t' << e.text << "\tvérifiée:" << Numbers(e.states.holds)
+                      << "\tnon vérifiée:" << Numbers(e.states.fails) << '\n';
+    }
+    if (pathTo >= 0) {
+        quarvo::PathResult path = quarvo::BuildPath(store, static_cast<std::int32_t>(pathTo));
+        if (!path.ok()) {
+            std::cout << path.error << '\n';
+        } else {
+            for (const quarvo::TStemState& s : path.path) {
+                std::cout << s.Number;
+                if (!s.Arcs.empty()) {
+                    const quarvo::TStemArc& a = s.Arcs.front();
+                    std::cout << '\t' << quarvo::EventSetText(a.Causes, store.actions) << '\t'
+                              << store.actions.Text(a.Action) << '\t' << a.Event << '\t' << a.Target;
+                }
+                std::cout << '\n';
+            }
+        }
+    }
+    return verdict == quarvo::Verdict::Verified ? 0 : 1;
+}
+
+}  // namespace calvento

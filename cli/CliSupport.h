@@ -1,0 +1,64 @@
+// Pieces shared by the calvento commands: message sinks, the progress line, reading the model.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frontend/CoreInterfaces.h"
+#include "frontend/SyntaxTree.h"
+#include "generation/Progress.h"
+
+namespace calvento {
+
+// Prints each message line on the standard output.
+class StdoutSink final : public quarvo::MessageSink {
+public:
+    void Append(std::string_view line) override;
+};
+
+// Collects the message lines; the generation rewrites its summary as it goes.
+class CollectingSink final : public quarvo::MessageSink {
+public:
+    void Append(std::string_view line) override { lines.emplace_back(line); }
+    void Clear() override { lines.clear(); }
+    std::vector<std::string> lines;
+};
+
+// A progress line on the standard error when it is a terminal, refreshed a few times a second.
+class TerminalProgress final : public quarvo::Progress {
+public:
+    TerminalProgress();
+    ~TerminalProgress() override;
+    void Update(std::int64_t states, std::int64_t transitions) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    bool enabled_;
+    bool shown_ = false;
+    Clock::time_point start_;
+    Clock::time_point last_;
+};
+
+// The working directory, where the tables directory is looked for first.
+std::string StartDirectory();
+
+// Reads a Windows-1252 text file into lines; prints the error and returns false.
+bool ReadLines(const std::string& path, std::vector<std::string>& lines);
+
+// Compiles path, sending the compile command's lines to sink; null on any error
+// (a file or table error is printed on the standard error).
+std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo::MessageSink& sink);
+
+// A positive decimal number of at most 12 digits.
+bool ParseCount(const std::string& text, std::int64_t& value);
+
+int Compile(const std::vector<std::string>& args);
+int Generate(const std::vector<std::string>& args);
+int Regenerate(const std::vector<std::string>& args);
+int Check(const std::vector<std::string>& args);
+
+}  // namespace calvento

@@ -1,0 +1,137 @@
+// The compile and generate commands of calvento.
+#include <iostream>
+
+#include "cli/CliSupport.h"
+#include "frontend/Parser.h"
+#include "generation/Generator.h"
+#include "generation/StemWriter.h"
+
+namespace calvento {
+namespace {
+
+constexpr const char* kCompileUsage =
+    "Usage : calvento compile FICHIER.LOT\n"
+    "\n"
+    "Compile la spécification LOTOS FICHIER.LOT (texte Windows-1252, fins de ligne\n"
+    "CR LF ou LF) et affiche les lignes de la liste des messages : « Compilation... »,\n"
+    "les erreurs éventuelles avec leur numéro de ligne, puis le bilan.\n"
+    "\n"
+    "Les tables d'analyse sont cherchées dans le répertoire « tables » du répertoire\n"
+    "courant, puis à côté du programme, puis dans le répertoire de données installé.\n"
+    "\n"
+    "Code de sortie : 0 si la compilation réussit, 2 sinon.\n";
+
+constexpr const char* kGenerateUsage =
+    "Usage : calvento generate FICHIER.LOT [--entrelacement] [--cpbr] [--max-etats N]\n"
+    "                          [-o FICHIER.STEM] [--aut FICHIER.aut]\n"
+    "\n"
+    "Compile la spécification comme « calvento compile » (arrêt sur la première\n"
+    "erreur), puis engendre le système de transitions étiquetées :\n"
+    "  (par défaut)       sémantique de maximalité : le STEM ;\n"
+    "  --entrelacement    sémantique d'entrelacement : le STE ;\n"
+    "  --cpbr             états identifiés modulo la relation CPBR (maximalité) ;\n"
+    "  --max-etats N      arrête l'exploration une fois N états atteints ;\n"
+    "  -o FICHIER.STEM    écrit le fichier STEM classique ;\n"
+    "  --aut FICHIER.aut  écrit le système au format Aldebaran (des), lisible par\n"
+    "                     les autres boîtes à outils d'algèbres de processus.\n"
+    "\n"
+    "Code de sortie : 0 si la génération est complète, 3 si elle a été arrêtée par\n"
+    "--max-etats, 2 en cas d'erreur.\n";
+
+}  // namespace
+
+int Compile(const std::vector<std::string>& args) {
+    if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
+        bool help = args.size() == 1;
+        (help ? std::cout : std::cerr) << kCompileUsage;
+        return help ? 0 : 2;
+    }
+    std::vector<std::string> lines;
+    if (!ReadLines(args[0], lines)) return 2;
+    quarvo::VectorLineSource source(lines);
+    StdoutSink sink;
+    quarvo::CompileOutcome outcome = quarvo::CompileSpecification(source, StartDirectory(), sink);
+    if (!outcome.tablesLoaded) {
+        std::cerr << "calvento : compilation abandonnée. " << outcome.tableError << '\n';
+        return 2;
+    }
+    return outcome.ok() ? 0 : 2;
+}
+
+int Generate(const std::vector<std::string>& args) {
+    quarvo::GenerationSettings settings;
+    std::string input, stemPath, autPath;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) return false;
+            out = args[++i];
+            return true;
+        };
+        std::string number;
+        if (a == "--help" || a == "-h") {
+            std::cout << kGenerateUsage;
+            return 0;
+        } else if (a == "--entrelacement") {
+            settings.semantics = quarvo::Semantics::Interleaving;
+        } else if (a == "--cpbr") {
+            settings.cpbrOff = false;
+        } else if (a == "--max-etats") {
+            if (!value(number) || !ParseCount(number, settings.maxStates)) {
+                std::cerr << "calvento : --max-etats attend un nombre entier positif.\n";
+                return 2;
+            }
+        } else if (a == "-o") {
+            if (!value(stemPath)) {
+                std::cerr << "calvento : -o attend un nom de fichier.\n";
+                return 2;
+            }
+        } else if (a == "--aut") {
+            if (!value(autPath)) {
+                std::cerr << "calvento : --aut attend un nom de fichier.\n";
+                return 2;
+            }
+        } else if (!a.empty() && a[0] == '-') {
+            std::cerr << "calvento : option inconnue « " << a << " ».\n\n" << kGenerateUsage;
+            return 2;
+        } else if (input.empty()) {
+            input = a;
+        } else {
+            std::cerr << kGenerateUsage;
+            return 2;
+        }
+    }
+    if (input.empty()) {
+        std::cerr << kGenerateUsage;
+        return 2;
+    }
+    StdoutSink compileLines;
+    std::shared_ptr<quarvo::Compilation> compilation = CompileFile(input, compileLines);
+    if (!compilation) return 2;
+
+    quarvo::StemStore store;
+    CollectingSink messages;
+    quarvo::GenerationResult result;
+    {
+        TerminalProgress progress;
+        result = quarvo::GenerateStem(compilation, settings, store, messages, &progress);
+    }
+    for (const std::string& line : messages.lines) std::cout << line << '\n';
+    if (!stemPath.empty()) {
+        std::string error = quarvo::WriteClassicStem(stemPath, store, store.StemStateCount);
+        if (!error.empty()) {
+            std::cerr << "calvento : " << error << '\n';
+            return 2;
+        }
+    }
+    if (!autPath.empty()) {
+        std::string error = quarvo::WriteAut(autPath, store);
+        if (!error.empty()) {
+            std::cerr << "calvento : " << error << '\n';
+            return 2;
+        }
+    }
+    return result.interrupted ? 3 : 0;
+}
+
+}  // namespace calvento
