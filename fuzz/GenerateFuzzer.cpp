@@ -1,0 +1,41 @@
+// Fuzz target: compiles arbitrary bytes and, when they compile, generates at most 10,000 states.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "frontend/Parser.h"
+#include "frontend/TextFile.h"
+#include "generation/Generator.h"
+#include "generation/StemWriter.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const quarvo::ParseTablesResult tables =
+        quarvo::LoadParseTablesFrom(std::string(QUARVO_SOURCE_DIR) + "/tables");
+    if (!tables.error.empty()) __builtin_trap();
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    std::vector<std::string> lines = quarvo::SplitLines(quarvo::DecodeWindows1252(bytes));
+    quarvo::VectorLineSource source(lines);
+    quarvo::VectorMessageSink sink;
+    quarvo::CompileOutcome outcome = quarvo::CompileSpecification(source, tables.tables, sink);
+    if (!outcome.ok()) return 0;
+    for (int mode = 0; mode < 2; ++mode) {
+        quarvo::GenerationSettings settings;
+        settings.maxStates = 10000;
+        if (mode == 1) settings.semantics = quarvo::Semantics::Interleaving;
+        quarvo::StemStore store;
+        quarvo::VectorMessageSink messages;
+        quarvo::GenerationResult r = quarvo::GenerateStem(outcome.compilation, settings, store, messages);
+        // Every arc leads to a state of the list, and waits only for maximal events of its source.
+        for (const quarvo::TStemState& s : store.StateList) {
+            for (const quarvo::TStemArc& a : s.Arcs) {
+                if (!store.FindState(a.Target)) __builtin_trap();
+                for (const quarvo::TEventEntry& c : a.Causes)
+                    if (std::find(s.Events.begin(), s.Events.end(), c) == s.Events.end()) __builtin_trap();
+            }
+        }
+        if (static_cast<std::size_t>(r.states) != store.StateList.size()) __builtin_trap();
+        quarvo::ClassicStemText(store, store.StemStateCount);
+    }
+    return 0;
+}
