@@ -1,9 +1,10 @@
-// Reading speed of classic STEM texts, on a synthetic STEM of 1,000,000 states.
+// Reading and writing speed of classic STEM texts, on a synthetic STEM of 1,000,000 states.
 #include <benchmark/benchmark.h>
 
 #include <string>
 #include <vector>
 
+#include "generation/StemWriter.h"
 #include "stemio/StemReader.h"
 
 namespace {
@@ -54,8 +55,29 @@ void BM_ReadClassicStem(benchmark::State& state) {
     state.counters["MB"] = static_cast<double>(bytes) / 1e6;
 }
 
+void BM_WriteClassicStem(benchmark::State& state) {
+    const int states = static_cast<int>(state.range(0));
+    const std::vector<std::string> lines = GenerateStemText(states);
+    quarvo::VectorLineSource source(lines);
+    quarvo::StemReadResult read = quarvo::ReadClassicStem(source);
+    if (!read.ok) {
+        state.SkipWithError("the synthetic STEM text could not be read");
+        return;
+    }
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::string text = quarvo::ClassicStemText(read.stem, read.stem.StemStateCount);
+        bytes = text.size();
+        benchmark::DoNotOptimize(text);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
+    state.counters["states"] = static_cast<double>(states);
+    state.counters["MB"] = static_cast<double>(bytes) / 1e6;
+}
+
 }  // namespace
 
+BENCHMARK(BM_WriteClassicStem)->Arg(1000000)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(BM_ReadClassicStem)->Arg(1000000)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 BENCHMARK_MAIN();

@@ -1,0 +1,132 @@
+// Generation speed and memory on three scalable families of specifications,
+// under maximality and interleaving semantics.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <sys/resource.h>
+
+#include <string>
+#include <vector>
+
+#include "frontend/Parser.h"
+#include "generation/Generator.h"
+
+namespace {
+
+using quarvo::Semantics;
+
+// N independent two-action cycles in interleaving.
+std::string Cycles(int n) {
+    std::string gates, body;
+    for (int i = 0; i < n; ++i) {
+        gates += (i ? ", A" : "A") + std::to_string(i) + ", B" + std::to_string(i);
+        body += (i ? "\n ||| Cycle [A" : "Cycle [A") + std::to_string(i) + ", B" + std::to_string(i) + "]";
+    }
+    return "SYSTEM Cycles [" + gates + "] :=\n" + body +
+           "\nWHERE PROCESS Cycle [A, B] := A; B; Cycle [A, B] ENDPROC ENDSYS";
+}
+
+// A chain of N one-place buffers, neighbours synchronised on hidden gates.
+std::string Buffers(int n) {
+    std::vector<std::string> names{"PUT"};
+    for (int i = 1; i < n; ++i) names.push_back("M" + std::to_string(i));
+    names.push_back("GET");
+    std::string hidden, chain = "Cell [PUT, " + names[1] + "]";
+    for (int i = 1; i < n; ++i) {
+        hidden += (i > 1 ? ", " : "") + names[static_cast<std::size_t>(i)];
+        chain = "(" + chain + "\n |[" + names[static_cast<std::size_t>(i)] + "]| Cell [" +
+                names[static_cast<std::size_t>(i)] + ", " + names[static_cast<std::size_t>(i) + 1] + "])";
+    }
+    return "SYSTEM Chain [PUT, GET] :=\nHIDE " + hidden + " IN\n" + chain +
+           "\nWHERE PROCESS Cell [A, B] := A; B; Cell [A, B] ENDPROC ENDSYS";
+}
+
+// N dining philosophers; the forks are processes shared by neighbours.
+std::string Philosophers(int n) {
+    auto g = [](const char* kind, int phil, int fork) {
+        return std::string(kind) + std::to_string(phil) + "_" + std::to_string(fork);
+    };
+    std::string eats, hidden, phils, forks;
+    for (int i = 0; i < n; ++i) {
+        int l = i, r = (i + 1) % n;
+        eats += (i ? ", EAT" : "EAT") + std::to_string(i);
+        hidden += (i ? ", " : "") + g("T", i, l) + ", " + g("T", i, r) + ", " + g("R", i, l) + ", " + g("R", i, r);
+        phils += std::string(i ? "\n ||| " : "") + "Phil [" + g("T", i, l) + ", " + g("T", i, r) + ", EAT" +
+                 std::to_string(i) + ", " + g("R", i, l) + ", " + g("R", i, r) + "]";
+        int other = (i + n - 1) % n;  // the left neighbour takes this fork as its right one
+        forks += std::string(i ? "\n ||| " : "") + "Fork [" + g("T", i, i) + ", " + g("R", i, i) + ", " +
+                 g("T", other, i) + ", " + g("R", other, i) + "]";
+    }
+    return "SYSTEM Philo [" + eats + "] :=\nHIDE " + hidden + " IN\n(" + phils + ")\n|[" + hidden + "]|\n(" + forks +
+           ")\nWHERE\nPROCESS Phil [TL, TR, EAT, RL, RR] := TL; TR; EAT; RL; RR; Phil [TL, TR, EAT, RL, RR] ENDPROC\n"
+           "PROCESS Fork [TA, RA, TB, RB] := TA; RA; Fork [TA, RA, TB, RB] [] TB; RB; Fork [TA, RA, TB, RB] "
+           "ENDPROC\nENDSYS";
+}
+
+class NullSink final : public quarvo::MessageSink {
+public:
+    void Append(std::string_view) override {}
+};
+
+std::int64_t HeapBytes() {
+    struct mallinfo2 info = mallinfo2();
+    return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
+}
+
+void RunFamily(benchmark::State& state, std::string (*family)(int), Semantics semantics) {
+    const int n = static_cast<int>(state.range(0));
+    std::vector<std::string> lines;
+    std::string text = family(n), line;
+    for (char c : text) {
+        if (c == '\n') lines.push_back(std::move(line)), line.clear();
+        else line += c;
+    }
+    lines.push_back(line);
+    quarvo::VectorLineSource source(lines);
+    NullSink sink;
+    quarvo::CompileOutcome compiled = quarvo::CompileSpecification(source, std::string(QUARVO_SOURCE_DIR), sink);
+    if (!compiled.ok()) {
+        state.SkipWithError("the generated specification does not compile");
+        return;
+    }
+    quarvo::GenerationSettings settings;
+    settings.semantics = semantics;
+    std::int64_t states = 0, arcs = 0, retained = 0;
+    for (auto _ : state) {
+        quarvo::StemStore store;
+        const std::int64_t before = HeapBytes();
+        quarvo::GenerationResult r = quarvo::GenerateStem(compiled.compilation, settings, store, sink);
+        retained = HeapBytes() - before;
+        states = r.states;
+        arcs = r.arcs;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["states"] = static_cast<double>(states);
+    state.counters["arcs"] = static_cast<double>(arcs);
+    state.counters["states_per_s"] = benchmark::Counter(static_cast<double>(states), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["arcs_per_s"] = benchmark::Counter(static_cast<double>(arcs), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["ns_per_state"] = benchmark::Counter(static_cast<double>(states),
+                                                        benchmark::Counter::kIsIterationInvariantRate |
+                                                            benchmark::Counter::kInvert);
+    state.counters["bytes_per_state"] = static_cast<double>(retained) / static_cast<double>(states);
+    state.counters["peak_rss_bytes_per_state"] = static_cast<double>(usage.ru_maxrss) * 1024.0 / static_cast<double>(states);
+}
+
+void BM_Cycles_Maximality(benchmark::State& s) { RunFamily(s, Cycles, Semantics::Maximality); }
+void BM_Cycles_Interleaving(benchmark::State& s) { RunFamily(s, Cycles, Semantics::Interleaving); }
+void BM_Buffers_Maximality(benchmark::State& s) { RunFamily(s, Buffers, Semantics::Maximality); }
+void BM_Buffers_Interleaving(benchmark::State& s) { RunFamily(s, Buffers, Semantics::Interleaving); }
+void BM_Philosophers_Maximality(benchmark::State& s) { RunFamily(s, Philosophers, Semantics::Maximality); }
+void BM_Philosophers_Interleaving(benchmark::State& s) { RunFamily(s, Philosophers, Semantics::Interleaving); }
+
+// Sizes chosen so that the largest of each row passes 1,000,000 states.
+BENCHMARK(BM_Cycles_Maximality)->Arg(5)->Arg(6)->Arg(7)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Cycles_Interleaving)->Arg(14)->Arg(17)->Arg(20)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Buffers_Maximality)->Arg(10)->Arg(12)->Arg(14)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Buffers_Interleaving)->Arg(14)->Arg(17)->Arg(20)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Philosophers_Maximality)->Arg(5)->Arg(6)->Arg(7)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Philosophers_Interleaving)->Arg(8)->Arg(10)->Arg(12)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
