@@ -98,7 +98,7 @@ GateList CopyGates(TermArena& arena, const GateCell* gates, const GateCell* actu
                 break;
             }
         }
-        *tail = arena.NewGate(*name);
+        *tail = arena.NewGate(*name, name == &gates->name ? gates->nameId : GateCell::NoNameId);
         tail = &(*tail)->next;
     }
     return head;
@@ -140,7 +140,10 @@ static void AppendKey(std::string& out, const BehaviourNode* t, const StateIdent
         AppendRaw(out, &t->height, sizeof t->height);
         AppendRaw(out, &t->process, sizeof t->process);
         AppendCount(out, static_cast<std::size_t>(GateCount(t->gates)));
-        for (const GateCell* g = t->gates; g; g = g->next) AppendCount(out, names.Intern(g->name));
+        for (const GateCell* g = t->gates; g; g = g->next) {
+            if (g->nameId == GateCell::NoNameId) g->nameId = names.Intern(g->name);
+            AppendCount(out, g->nameId);
+        }
         if (identity.semantics == Semantics::Maximality) {
             AppendCount(out, t->events.size());
             if (identity.cpbrOff) {

@@ -2,7 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <memory>
+#include <vector>
 #include <string>
 
 #include "frontend/SyntaxTree.h"
@@ -19,25 +20,43 @@ struct StateIdentity {
     bool cpbrOff = true;  // without CPBR, maximal events must carry the same actions in the same order
 };
 
-// Owns the nodes and gate cells of the terms of one state.
+// Owns the nodes and gate cells of the terms of one state, in blocks that
+// double in size, so that a small term costs a single small allocation.
 class TermArena {
 public:
     BehaviourNode* NewNode(NodeKind kind, std::int32_t height) {
-        nodes_.emplace_back();
-        BehaviourNode* n = &nodes_.back();
+        BehaviourNode* n = nodes_.Next();
         n->kind = kind;
         n->height = height;
         return n;
     }
-    GateCell* NewGate(const Identifier32& name) {
-        gates_.push_back(GateCell{name, nullptr});
-        return &gates_.back();
+    GateCell* NewGate(const Identifier32& name, std::uint32_t nameId = GateCell::NoNameId) {
+        GateCell* g = gates_.Next();
+        g->name = name;
+        g->nameId = nameId;
+        return g;
     }
-    std::size_t NodeCount() const { return nodes_.size(); }
+    std::size_t NodeCount() const { return nodes_.count; }
 
 private:
-    std::deque<BehaviourNode> nodes_;
-    std::deque<GateCell> gates_;
+    template <typename T>
+    struct Blocks {
+        std::vector<std::unique_ptr<T[]>> blocks;
+        std::size_t used = 0;      // in the last block
+        std::size_t capacity = 0;  // of the last block
+        std::size_t count = 0;
+        T* Next() {
+            if (used == capacity) {
+                capacity = capacity ? capacity * 2 : 8;
+                blocks.push_back(std::make_unique<T[]>(capacity));
+                used = 0;
+            }
+            ++count;
+            return &blocks.back()[used++];
+        }
+    };
+    Blocks<BehaviourNode> nodes_;
+    Blocks<GateCell> gates_;
 };
 
 // A copy of the gate list, each name found in formals replaced by the name at

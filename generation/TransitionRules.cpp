@@ -32,6 +32,14 @@ std::int32_t TransitionRules::EventBesides(const BehaviourNode* node, const Even
     return event;
 }
 
+// Makes t's step the left (or right) operand of a new step of the node above.
+Step* TransitionRules::Wrap(Transition& t, bool left) {
+    Step* s = NewStep();
+    (left ? s->left : s->right) = t.step;
+    t.step = s;
+    return s;
+}
+
 std::vector<Transition> TransitionRules::Derive(BehaviourNode* term, TermArena& arena) {
     std::vector<Transition> out;
     DeriveInto(term, arena, out);
@@ -44,7 +52,8 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
     switch (t->kind) {
     case NodeKind::Prefix: {
         Transition tr;
-        tr.action = actions_.Intern(t->gates->name);
+        if (t->gates->nameId == GateCell::NoNameId) t->gates->nameId = actions_.Intern(t->gates->name);
+        tr.action = t->gates->nameId;
         tr.internal = tr.action == internal_;
         tr.event = 1;
         tr.causes = t->events;
@@ -57,15 +66,11 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
         DeriveInto(t->left, arena, left);
         DeriveInto(t->right, arena, right);
         for (Transition& tr : left) {
-            Step* s = NewStep();
-            s->left = tr.step;
-            tr.step = s;
+            Wrap(tr, true);
             out.push_back(std::move(tr));
         }
         for (Transition& tr : right) {
-            Step* s = NewStep();
-            s->right = tr.step;
-            tr.step = s;
+            Wrap(tr, false);
             out.push_back(std::move(tr));
         }
         return;
@@ -74,23 +79,15 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
         std::vector<Transition> left, right;
         DeriveInto(t->left, arena, left);
         DeriveInto(t->right, arena, right);
-        for (Transition& tr : left) {
-            Step* s = NewStep();
-            s->left = tr.step;
-            s->leftCauses = tr.causes;
-            // The left operand ends the disabling only by its own termination.
-            s->terminated = tr.action == delta_ && !tr.internal;
-            tr.event = EventBesides(t, tr.causes);
-            tr.step = s;
-            out.push_back(std::move(tr));
-        }
-        for (Transition& tr : right) {
-            Step* s = NewStep();
-            s->right = tr.step;
-            s->leftCauses = tr.causes;
-            tr.event = EventBesides(t, tr.causes);
-            tr.step = s;
-            out.push_back(std::move(tr));
+        for (int side = 0; side < 2; ++side) {
+            for (Transition& tr : side == 0 ? left : right) {
+                Step* s = Wrap(tr, side == 0);
+                s->leftCauses = tr.causes;  // the causes of whichever side moved
+                // The left operand ends the disabling only by its own termination.
+                s->terminated = side == 0 && tr.action == delta_ && !tr.internal;
+                tr.event = EventBesides(t, tr.causes);
+                out.push_back(std::move(tr));
+            }
         }
         return;
     }
@@ -98,8 +95,7 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
         std::vector<Transition> left;
         DeriveInto(t->left, arena, left);
         for (Transition& tr : left) {
-            Step* s = NewStep();
-            s->left = tr.step;
+            Step* s = Wrap(tr, true);
             if (tr.action == delta_ && !tr.internal) {
                 // The internal step that hands over to the right operand waits
                 // for the end of every event of the left operand.
@@ -112,7 +108,6 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
                 tr.event = FreshEvent(old);
                 if (tr.event < 0) eventNamesExhausted = true;
             }
-            tr.step = s;
             out.push_back(std::move(tr));
         }
         return;
@@ -121,13 +116,11 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
         std::vector<Transition> body;
         DeriveInto(t->left, arena, body);
         for (Transition& tr : body) {
-            Step* s = NewStep();
-            s->left = tr.step;
+            Wrap(tr, true);
             if (!tr.internal && NameIn(t->gates, actions_.Name(tr.action))) {
                 tr.action = Hidden(tr.action);
                 tr.internal = true;
             }
-            tr.step = s;
             out.push_back(std::move(tr));
         }
         return;
@@ -152,9 +145,7 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
         DeriveInto(t->instance, arena, body);
         expanding_.pop_back();
         for (Transition& tr : body) {
-            Step* s = NewStep();
-            s->left = tr.step;
-            tr.step = s;
+            Wrap(tr, true);
             out.push_back(std::move(tr));
         }
         return;
@@ -168,11 +159,8 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
         };
         for (Transition& l : left) {
             if (!synchronised(l)) {
-                Step* s = NewStep();
-                s->left = l.step;
-                s->leftCauses = l.causes;
+                Wrap(l, true)->leftCauses = l.causes;
                 l.event = EventBesides(t, l.causes);
-                l.step = s;
                 out.push_back(std::move(l));
                 continue;
             }
@@ -193,11 +181,8 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
         }
         for (Transition& r : right) {
             if (synchronised(r)) continue;
-            Step* s = NewStep();
-            s->right = r.step;
-            s->rightCauses = r.causes;
+            Wrap(r, false)->rightCauses = r.causes;
             r.event = EventBesides(t, r.causes);
-            r.step = s;
             out.push_back(std::move(r));
         }
         return;

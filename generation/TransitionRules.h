@@ -72,6 +72,7 @@ private:
     void DeriveInto(BehaviourNode* term, TermArena& arena, std::vector<Transition>& out);
     std::int32_t EventBesides(const BehaviourNode* node, const EventSet& causes);
     Step* NewStep() { return &steps_.emplace_back(); }
+    Step* Wrap(Transition& t, bool left);
     BehaviourNode* Next(const BehaviourNode* term, const Step* step, SuccessorContext& ctx);
     ActionId Hidden(ActionId action);
 
