@@ -58,11 +58,13 @@ struct Identifier32 {
 
 struct Identifier32Hash {
     std::size_t operator()(const Identifier32& id) const noexcept {
-        // FNV-1a over the 32 bytes.
-        std::uint64_t h = 1469598103934665603ull;
-        for (char c : id.chars) {
-            h ^= static_cast<unsigned char>(c);
-            h *= 1099511628211ull;
+        // Four 64-bit words, each mixed in with a multiply-xorshift step.
+        std::uint64_t h = 0x9E3779B97F4A7C15ull;
+        for (std::size_t i = 0; i < Identifier32::Size; i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, id.chars.data() + i, sizeof w);
+            h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+            h ^= h >> 31;
         }
         return static_cast<std::size_t>(h);
     }

@@ -15,6 +15,10 @@ namespace quarvo {
 struct GateCell {
     Identifier32 name;
     GateCell* next = nullptr;
+    // Index of name in a STEM store's action table, remembered by the
+    // generation to avoid hashing the name again; NoNameId until then.
+    static constexpr std::uint32_t NoNameId = 0xFFFFFFFFu;
+    mutable std::uint32_t nameId = NoNameId;
 };
 using GateList = GateCell*;
 
@@ -80,7 +84,7 @@ struct ProcessDefinition {
 class SyntaxArena {
 public:
     GateCell* NewGate(const Identifier32& name, GateCell* next = nullptr) {
-        gates_.push_back(GateCell{name, next});
+        gates_.push_back(GateCell{name, next, GateCell::NoNameId});
         return &gates_.back();
     }
     BehaviourNode* NewNode(NodeKind kind) {
