@@ -49,7 +49,8 @@ std::string Philosophers(int n) {
     for (int i = 0; i < n; ++i) {
         int l = i, r = (i + 1) % n;
         eats += (i ? ", EAT" : "EAT") + std::to_string(i);
-        hidden += (i ? ", " : "") + g("T", i, l) + ", " + g("T", i, r) + ", " + g("R", i, l) + ", " + g("R", i, r);
+        // One philosopher's gates per line: lines are limited to 300 characters.
+        hidden += (i ? ",\n" : "") + g("T", i, l) + ", " + g("T", i, r) + ", " + g("R", i, l) + ", " + g("R", i, r);
         phils += std::string(i ? "\n ||| " : "") + "Phil [" + g("T", i, l) + ", " + g("T", i, r) + ", EAT" +
                  std::to_string(i) + ", " + g("R", i, l) + ", " + g("R", i, r) + "]";
         int other = (i + n - 1) % n;  // the left neighbour takes this fork as its right one
