@@ -91,7 +91,7 @@ void RunFamily(benchmark::State& state, std::string (*family)(int), Semantics se
     }
     quarvo::GenerationSettings settings;
     settings.semantics = semantics;
-    std::int64_t states = 0, arcs = 0, retained = 0;
+    std::int64_t states = 0, arcs = 0, retained = 0, nodes = 0;
     for (auto _ : state) {
         quarvo::StemStore store;
         const std::int64_t before = HeapBytes();
@@ -99,6 +99,7 @@ void RunFamily(benchmark::State& state, std::string (*family)(int), Semantics se
         retained = HeapBytes() - before;
         states = r.states;
         arcs = r.arcs;
+        nodes = r.nodesBuilt;
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -109,6 +110,11 @@ void RunFamily(benchmark::State& state, std::string (*family)(int), Semantics se
     state.counters["ns_per_state"] = benchmark::Counter(static_cast<double>(states),
                                                         benchmark::Counter::kIsIterationInvariantRate |
                                                             benchmark::Counter::kInvert);
+    // Time per term node built: flat when the cost is linear in the work.
+    state.counters["ns_per_node"] = benchmark::Counter(static_cast<double>(nodes),
+                                                       benchmark::Counter::kIsIterationInvariantRate |
+                                                           benchmark::Counter::kInvert);
+    state.counters["nodes_per_state"] = static_cast<double>(nodes) / static_cast<double>(states);
     state.counters["bytes_per_state"] = static_cast<double>(retained) / static_cast<double>(states);
     state.counters["peak_rss_bytes_per_state"] = static_cast<double>(usage.ru_maxrss) * 1024.0 / static_cast<double>(states);
 }

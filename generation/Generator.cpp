@@ -136,6 +136,7 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
             ActionId action = t.action;
             auto next = std::make_unique<TermArena>();
             BehaviourNode* successor = rules.Successor(terms.At(current).term, t, *next, action);
+            result.nodesBuilt += static_cast<std::int64_t>(next->NodeCount());
             std::string key = terms.Key(successor);
             std::int64_t target = terms.Find(successor, key, settings.linearSearch);
             if (target < 0) {

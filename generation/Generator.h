@@ -27,6 +27,9 @@ struct GenerationResult {
     bool stoppedByBound = false;
     bool eventNamesExhausted = false;
     bool unguardedRecursion = false;
+    // Term nodes built for successors, known states included: the measure of
+    // the work, which grows with the states, their arcs and their terms' size.
+    std::int64_t nodesBuilt = 0;
 };
 
 // Explores every configuration reachable from the system's behaviour and
