@@ -1,5 +1,7 @@
 // calvento: the command-line face of the QUARVO core.
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -27,7 +29,22 @@ constexpr const char* kUsage =
 
 }  // namespace
 
+static int Run(int argc, char** argv);
+
 int main(int argc, char** argv) {
+    // The core reports bad input itself; what is left is running out of memory
+    // on a model too large for the machine.
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "calvento : mémoire insuffisante, opération abandonnée.\n";
+    } catch (const std::exception& e) {
+        std::cerr << "calvento : erreur interne : " << e.what() << '\n';
+    }
+    return 2;
+}
+
+static int Run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::cerr << kUsage;

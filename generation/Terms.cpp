@@ -70,7 +70,10 @@ bool Qualifies(const BehaviourNode* node) {
 
 void PushDown(BehaviourNode* node, bool force) {
     if (!node) return;
-    if (!force && !Qualifies(node)) return;
+    // A node that qualifies has operands free of events, so pushing down an
+    // empty set changes nothing; checking that first keeps long operator
+    // chains from being walked again at every level.
+    if (!force && (node->events.empty() || !Qualifies(node))) return;
     if (IsBinary(node->kind)) {
         if (node->left) node->left->events = node->events;
         if (node->right) node->right->events = node->events;

@@ -40,6 +40,16 @@ Step* TransitionRules::Wrap(Transition& t, bool left) {
     return s;
 }
 
+// A choice or a call is replaced by its moving operand's successor; a chain
+// of them shares one step that names the operand where the successor is built.
+void TransitionRules::Jump(Transition& t, const BehaviourNode* operand) {
+    if (t.step && t.step->jumpTo) return;
+    Step* s = NewStep();
+    s->jumpTo = operand;
+    s->left = t.step;
+    t.step = s;
+}
+
 std::vector<Transition> TransitionRules::Derive(BehaviourNode* term, TermArena& arena) {
     std::vector<Transition> out;
     DeriveInto(term, arena, out);
@@ -62,39 +72,36 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
         return;
     }
     case NodeKind::Choice: {
-        std::vector<Transition> left, right;
-        DeriveInto(t->left, arena, left);
-        DeriveInto(t->right, arena, right);
-        for (Transition& tr : left) {
-            Wrap(tr, true);
-            out.push_back(std::move(tr));
-        }
-        for (Transition& tr : right) {
-            Wrap(tr, false);
-            out.push_back(std::move(tr));
-        }
+        // The choice itself is not kept: a transition leads to its operand's successor.
+        std::size_t first = out.size();
+        DeriveInto(t->left, arena, out);
+        for (std::size_t i = first; i < out.size(); ++i) Jump(out[i], t->left);
+        std::size_t middle = out.size();
+        DeriveInto(t->right, arena, out);
+        for (std::size_t i = middle; i < out.size(); ++i) Jump(out[i], t->right);
         return;
     }
     case NodeKind::Disable: {
-        std::vector<Transition> left, right;
-        DeriveInto(t->left, arena, left);
-        DeriveInto(t->right, arena, right);
-        for (int side = 0; side < 2; ++side) {
-            for (Transition& tr : side == 0 ? left : right) {
-                Step* s = Wrap(tr, side == 0);
-                s->leftCauses = tr.causes;  // the causes of whichever side moved
-                // The left operand ends the disabling only by its own termination.
-                s->terminated = side == 0 && tr.action == delta_ && !tr.internal;
-                tr.event = EventBesides(t, tr.causes);
-                out.push_back(std::move(tr));
-            }
+        std::size_t first = out.size();
+        DeriveInto(t->left, arena, out);
+        std::size_t middle = out.size();
+        DeriveInto(t->right, arena, out);
+        for (std::size_t i = first; i < out.size(); ++i) {
+            Transition& tr = out[i];
+            const bool left = i < middle;
+            Step* s = Wrap(tr, left);
+            s->leftCauses = tr.causes;  // the causes of whichever side moved
+            // The left operand ends the disabling only by its own termination.
+            s->terminated = left && tr.action == delta_ && !tr.internal;
+            tr.event = EventBesides(t, tr.causes);
         }
         return;
     }
     case NodeKind::Enable: {
-        std::vector<Transition> left;
-        DeriveInto(t->left, arena, left);
-        for (Transition& tr : left) {
+        std::size_t first = out.size();
+        DeriveInto(t->left, arena, out);
+        for (std::size_t i = first; i < out.size(); ++i) {
+            Transition& tr = out[i];
             Step* s = Wrap(tr, true);
             if (tr.action == delta_ && !tr.internal) {
                 // The internal step that hands over to the right operand waits
@@ -108,20 +115,19 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
                 tr.event = FreshEvent(old);
                 if (tr.event < 0) eventNamesExhausted = true;
             }
-            out.push_back(std::move(tr));
         }
         return;
     }
     case NodeKind::Hide: {
-        std::vector<Transition> body;
-        DeriveInto(t->left, arena, body);
-        for (Transition& tr : body) {
+        std::size_t first = out.size();
+        DeriveInto(t->left, arena, out);
+        for (std::size_t i = first; i < out.size(); ++i) {
+            Transition& tr = out[i];
             Wrap(tr, true);
             if (!tr.internal && NameIn(t->gates, actions_.Name(tr.action))) {
                 tr.action = Hidden(tr.action);
                 tr.internal = true;
             }
-            out.push_back(std::move(tr));
         }
         return;
     }
@@ -140,14 +146,12 @@ void TransitionRules::DeriveInto(BehaviourNode* t, TermArena& arena, std::vector
                 ForceDistribute(t->instance);
             }
         }
-        std::vector<Transition> body;
+        // The call itself is not kept: a transition leads to its instance's successor.
+        std::size_t first = out.size();
         expanding_.push_back(t->process);
-        DeriveInto(t->instance, arena, body);
+        DeriveInto(t->instance, arena, out);
         expanding_.pop_back();
-        for (Transition& tr : body) {
-            Wrap(tr, true);
-            out.push_back(std::move(tr));
-        }
+        for (std::size_t i = first; i < out.size(); ++i) Jump(out[i], t->instance);
         return;
     }
     case NodeKind::Parallel: {
@@ -213,8 +217,7 @@ BehaviourNode* TransitionRules::Next(const BehaviourNode* t, const Step* step, S
         break;
     case NodeKind::Choice:
         // The choice itself is not kept.
-        if (step && step->left) result = Next(t->left, step->left, ctx);
-        else if (step && step->right) result = Next(t->right, step->right, ctx);
+        if (step) result = Next(step->jumpTo, step->left, ctx);
         else result = CopyTerm(out, t);
         break;
     case NodeKind::Disable: {
@@ -291,7 +294,7 @@ BehaviourNode* TransitionRules::Next(const BehaviourNode* t, const Step* step, S
         break;
     }
     case NodeKind::Call:
-        if (step && step->left) result = Next(t->instance, step->left, ctx);
+        if (step) result = Next(step->jumpTo, step->left, ctx);
         else result = CopyTerm(out, t);
         break;
     case NodeKind::Parallel: {

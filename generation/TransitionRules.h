@@ -16,11 +16,14 @@ namespace quarvo {
 // the cause sets each side brought, and whether a disabling or an enabling saw
 // its left operand terminate. A null step means the node did not move.
 struct Step {
-    const Step* left = nullptr;   // left operand, body of a hide, instance of a call
+    const Step* left = nullptr;   // left operand, body of a hide
     const Step* right = nullptr;  // right operand
     EventSet leftCauses;          // parallel: causes of the left side; disable: of the moving side
     EventSet rightCauses;         // parallel: causes of the right side
     bool terminated = false;      // disable, enable: the left operand performed delta
+    // Choice and call: the operand, below any further choices and calls, whose
+    // successor replaces them; left is then that operand's step.
+    const BehaviourNode* jumpTo = nullptr;
 };
 
 // One transition of a term, as seen at its root.
@@ -73,6 +76,7 @@ private:
     std::int32_t EventBesides(const BehaviourNode* node, const EventSet& causes);
     Step* NewStep() { return &steps_.emplace_back(); }
     Step* Wrap(Transition& t, bool left);
+    void Jump(Transition& t, const BehaviourNode* operand);
     BehaviourNode* Next(const BehaviourNode* term, const Step* step, SuccessorContext& ctx);
     ActionId Hidden(ActionId action);
 
