@@ -117,6 +117,7 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
     std::int64_t stateCount = 1;
     std::int64_t arcs = 0;
 
+    std::unique_ptr<TermArena> spare;
     std::int64_t current = 0;
     for (; current < stateCount; ++current) {
         if (current > 0 && progress && progress->StopRequested()) break;
@@ -134,7 +135,8 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
         found.reserve(transitions.size());
         for (const Transition& t : transitions) {
             ActionId action = t.action;
-            auto next = std::make_unique<TermArena>();
+            // The arena of a successor that turned out known serves the next one.
+            std::unique_ptr<TermArena> next = spare ? std::move(spare) : std::make_unique<TermArena>();
             BehaviourNode* successor = rules.Successor(terms.At(current).term, t, *next, action);
             result.nodesBuilt += static_cast<std::int64_t>(next->NodeCount());
             std::string key = terms.Key(successor);
@@ -143,6 +145,9 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
                 target = stateCount++;
                 store.AppendState(static_cast<std::int32_t>(target), successor ? successor->events : EventSet{});
                 terms.Append(std::move(next), successor, std::move(key));
+            } else {
+                next->Reset();
+                spare = std::move(next);
             }
             if (action == rules.Dollar()) action = rules.Internal();
             found.push_back(TStemArc{t.causes, t.event, action, static_cast<std::int32_t>(target)});

@@ -38,21 +38,41 @@ public:
     }
     std::size_t NodeCount() const { return nodes_.count; }
 
+    // Empties the arena but keeps its blocks, for the next term.
+    void Reset() {
+        nodes_.Reset(BehaviourNode{});
+        gates_.Reset(GateCell{});
+    }
+
 private:
     template <typename T>
     struct Blocks {
         std::vector<std::unique_ptr<T[]>> blocks;
-        std::size_t used = 0;      // in the last block
-        std::size_t capacity = 0;  // of the last block
+        std::vector<std::size_t> sizes;
+        std::size_t block = 0;  // the block being filled
+        std::size_t used = 0;   // in that block
         std::size_t count = 0;
         T* Next() {
-            if (used == capacity) {
-                capacity = capacity ? capacity * 2 : 8;
-                blocks.push_back(std::make_unique<T[]>(capacity));
+            if (blocks.empty() || used == sizes[block]) {
+                if (!blocks.empty()) ++block;
+                if (block == blocks.size()) {
+                    std::size_t size = sizes.empty() ? 8 : sizes.back() * 2;
+                    blocks.push_back(std::make_unique<T[]>(size));
+                    sizes.push_back(size);
+                }
                 used = 0;
             }
             ++count;
-            return &blocks.back()[used++];
+            return &blocks[block][used++];
+        }
+        void Reset(const T& blank) {
+            for (std::size_t b = 0; b < blocks.size() && b <= block; ++b) {
+                std::size_t n = b < block ? sizes[b] : used;
+                for (std::size_t i = 0; i < n; ++i) blocks[b][i] = blank;
+            }
+            block = 0;
+            used = 0;
+            count = 0;
         }
     };
     Blocks<BehaviourNode> nodes_;
