@@ -1,0 +1,19 @@
+// The compilation dialog.
+#include "app/CompFrm.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TCompFrm::TCompFrm() {
+    setWindowTitle("Compilation");
+    auto* layout = new QVBoxLayout(this);
+    LabelError = new QLabel(this);
+    StaticError = new QLabel(this);
+    StaticError->setWordWrap(true);
+    auto* ok = new QPushButton("&OK", this);
+    ok->setDefault(true);
+    layout->addWidget(LabelError);
+    layout->addWidget(StaticError);
+    layout->addWidget(ok, 0, Qt::AlignRight);
+    connect(ok, &QPushButton::clicked, this, &QDialog::hide);
+}

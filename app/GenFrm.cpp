@@ -1,0 +1,117 @@
+// The generation dialog.
+#include "app/GenFrm.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "views/SteV.h"
+
+namespace {
+
+QString Ko(std::int64_t value) { return QString::number(value) + " Ko"; }
+
+QLabel* AddRow(QGridLayout* grid, QWidget* parent, int row, const char* caption, const char* initial) {
+    grid->addWidget(new QLabel(QString::fromUtf8(caption), parent), row, 0);
+    auto* value = new QLabel(QString::fromUtf8(initial), parent);
+    grid->addWidget(value, row, 1);
+    return value;
+}
+
+}  // namespace
+
+TGenFrm::TGenFrm(quarvo::AppContext& app) : app_(app) {
+    setWindowTitle("Génération...");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setFixedSize(291, 291);
+    auto* layout = new QVBoxLayout(this);
+    auto* grid = new QGridLayout;
+    StatNbr = AddRow(grid, this, 0, "Nombre d'états :", "1");
+    StatNbrArc = AddRow(grid, this, 1, "Nombre de transitions :", "0");
+    temps_execution = AddRow(grid, this, 2, "Temps de génération en secondes :", "0");
+    datedebut = AddRow(grid, this, 3, "Début :", "0");
+    datefin = AddRow(grid, this, 4, "Fin :", "0");
+    layout->addLayout(grid);
+    auto* memory = new QGroupBox("  Mémoire totale utilisée par Calvento : ", this);
+    auto* memGrid = new QGridLayout(memory);
+    membefore = AddRow(memGrid, memory, 0, "Avant génération :", "0");
+    memafter = AddRow(memGrid, memory, 1, "Après génération :", "0");
+    memconsom = AddRow(memGrid, memory, 2, "Mémoire consommée :", "0");
+    layout->addWidget(memory);
+    auto* buttons = new QHBoxLayout;
+    OkButton = new QPushButton("&OK", this);
+    OkButton->setDefault(true);
+    ExplorationButton = new QPushButton("&Exploration", this);
+    StopButton = new QPushButton("&Arrêter", this);
+    StopButton->setEnabled(false);
+    buttons->addWidget(OkButton);
+    buttons->addWidget(ExplorationButton);
+    buttons->addWidget(StopButton);
+    layout->addLayout(buttons);
+    connect(OkButton, &QPushButton::clicked, this, &QDialog::hide);
+    connect(StopButton, &QPushButton::clicked, this, [this] { RequestStop(); });
+    connect(ExplorationButton, &QPushButton::clicked, this, [this] {
+        if (app_.windows.explorer && app_.session.hasStem) app_.windows.explorer->exec();
+    });
+}
+
+void TGenFrm::Start() {
+    StatNbr->setText("1");
+    StatNbrArc->setText("0");
+    temps_execution->setText("0");
+    datedebut->setText("0");
+    datefin->setText("0");
+    membefore->setText("0");
+    memafter->setText("0");
+    memconsom->setText("0");
+    stopRequested_ = false;
+    running_ = true;
+    // Only the dialog answers while the generation runs: nothing else may touch the STEM.
+    hide();
+    setWindowModality(Qt::ApplicationModal);
+    OkButton->setEnabled(false);
+    ExplorationButton->setEnabled(false);
+    StopButton->setEnabled(true);
+    show();
+    sinceRefresh_.start();
+    QCoreApplication::processEvents();
+}
+
+void TGenFrm::Finish(std::int64_t states, std::int64_t transitions) {
+    running_ = false;
+    StatNbr->setText(QString::number(states));
+    StatNbrArc->setText(QString::number(transitions));
+    StopButton->setEnabled(false);
+    OkButton->setEnabled(true);
+    ExplorationButton->setEnabled(app_.session.hasStem && app_.session.stemSemantics == quarvo::Semantics::Maximality);
+    // The dialog stays on screen without blocking the main window.
+    hide();
+    setWindowModality(Qt::NonModal);
+    show();
+}
+
+void TGenFrm::Update(std::int64_t states, std::int64_t transitions) {
+    if (sinceRefresh_.isValid() && sinceRefresh_.elapsed() < 200) return;
+    StatNbr->setText(QString::number(states));
+    StatNbrArc->setText(QString::number(transitions));
+    QCoreApplication::processEvents();
+    sinceRefresh_.restart();
+}
+
+void TGenFrm::Figures(const quarvo::GenerationFigures& figures) {
+    temps_execution->setText(QString::number(figures.seconds));
+    datedebut->setText(QString::fromStdString(figures.start));
+    datefin->setText(QString::fromStdString(figures.end));
+    membefore->setText(Ko(figures.memBeforeKo));
+    memafter->setText(Ko(figures.memAfterKo));
+    memconsom->setText(Ko(figures.memAfterKo - figures.memBeforeKo));
+}
+
+void TGenFrm::closeEvent(QCloseEvent* event) {
+    // Closing the dialog of a running generation stops it.
+    if (running_) RequestStop();
+    QDialog::closeEvent(event);
+}

@@ -1,0 +1,51 @@
+// The generation dialog: counts, times and memory of the running or last generation.
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/AppContext.h"
+#include "generation/Progress.h"
+
+class TGenFrm : public QDialog, public quarvo::Progress {
+    Q_OBJECT
+public:
+    explicit TGenFrm(quarvo::AppContext& app);
+
+    // Resets the values and shows the dialog for a generation that starts.
+    void Start();
+    // The generation has ended with these counts: "&Arrêter" is withdrawn.
+    void Finish(std::int64_t states, std::int64_t transitions);
+
+    // Progress: the counts are shown a few times a second, letting the event loop run.
+    void Update(std::int64_t states, std::int64_t transitions) override;
+    bool StopRequested() override { return stopRequested_; }
+    void Figures(const quarvo::GenerationFigures& figures) override;
+
+    // Stops the running generation, as "&Arrêter" does.
+    void RequestStop() { stopRequested_ = true; }
+    bool Running() const { return running_; }
+
+    QLabel* StatNbr;
+    QLabel* StatNbrArc;
+    QLabel* temps_execution;
+    QLabel* datedebut;
+    QLabel* datefin;
+    QLabel* membefore;
+    QLabel* memafter;
+    QLabel* memconsom;
+    QPushButton* OkButton;
+    QPushButton* ExplorationButton;
+    QPushButton* StopButton;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    quarvo::AppContext& app_;
+    QElapsedTimer sinceRefresh_;
+    bool stopRequested_ = false;
+    bool running_ = false;
+};

@@ -1,0 +1,170 @@
+// The main window: the specification editor, its commands and the generation settings.
+#pragma once
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QToolBar>
+
+#include <memory>
+
+class QPrinter;
+
+#include "app/AppContext.h"
+
+class TSDIAppForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TSDIAppForm(quarvo::AppContext& app);
+    ~TSDIAppForm() override;
+
+    // The state of an untitled document that is not compiled (called once the other windows exist).
+    void init_main();
+
+    // "QUARVO - Calvento - STEM Generator - " + name.
+    void SetTitle(const QString& name);
+    // The long part of a hint, in status panel 0.
+    void ShowHint(const QString& text);
+
+    // The document.
+    QString currentFileName;
+    bool hasFileName = false;
+    bool Modified() const;
+
+    // Menu items (named after their components).
+    QMenu* FileMenu;
+    QMenu* OpenMenu;
+    QMenu* EditMenu;
+    QMenu* GenerationMenu;
+    QMenu* GenerateMenu;
+    QMenu* VisualisationMenu;
+    QMenu* VerificationMenu;
+    QMenu* OptionsMenu;
+    QMenu* EditorOptionsMenu;
+    QMenu* HelpMenu;
+    QAction* FileNew1;
+    QAction* FileOpen1;
+    QAction* OuvrirUnfichierSTEM1;
+    QAction* FileSave1;
+    QAction* FileSaveAsItem;
+    QAction* PrinterSetup1;
+    QAction* Imprimer1;
+    QAction* FileExit1;
+    QAction* EditUndo1;
+    QAction* EditCut1;
+    QAction* EditCopy1;
+    QAction* EditPaste1;
+    QAction* EditSelectAll1;
+    QAction* Compiler1;
+    QAction* SemEntre;          // "&Structure interne"
+    QAction* Fichierexterne1;   // "Fichier STEM &classique"
+    QAction* Ocaml;             // "Fichier STEM &alpha-réduit"
+    QAction* FichierGPM1;
+    QAction* RegenererleSTEM1;
+    QAction* MaxItem;
+    QAction* EntrelaceItem;
+    QAction* Biss;              // "Relation de bissimulation CP&BR"
+    QAction* exploration;
+    QAction* VisualisationGraphique1;
+    QAction* VrificationLogiqueCTL1;
+    QAction* Polices1;
+    QAction* ArrierePlan1;
+    QAction* Rubriquesdaide1;
+    QAction* APropos1;
+
+    // Tool buttons: their own actions, since the commands enable them apart from the menu items.
+    QToolBar* ToolBar1;
+    QAction* NewButton;
+    QAction* OpenButton;
+    QAction* SaveButton;
+    QAction* CutButton;
+    QAction* CopyButton;
+    QAction* PasteButton;
+    QAction* CompileButton;
+    QAction* GenerateButton;
+    QAction* VisualiseButton;
+    QAction* VerifyButton;
+    QAction* AboutButton;
+    QAction* QuitButton;
+
+    QWidget* TemplateStrip;  // Bevel1 with Label1 and ComboBox1
+    QComboBox* ComboBox1;
+    QPlainTextEdit* Editor;
+    QListWidget* MemoError;
+    QLabel* StatusPanel0;
+    QLabel* StatusPanel1;
+    QLabel* StatusPanel2;
+
+    // Commands.
+    void FileNew1Execute();
+    void FileOpen1Execute();
+    void OuvrirUnfichierSTEM1Click();
+    bool FileSave1Execute();
+    void FileSaveAsItemClick();
+    void Imprimer1Click();
+    void PrinterSetupClick();
+    void FileExit1Execute();
+    void Compiler1Click();
+    void SemEntreClick();
+    void Fichierexterne1Click();
+    void OcamlClick();
+    void FichierGPM1Click();
+    void RegenererleSTEM1Click();
+    void MaxItemClick();
+    void EntrelaceItemClick();
+    void BissClick();
+    void explorationClick();
+    void VisualisationGraphique1Click();
+    void VrificationLogiqueCTL1Click();
+    void PolicesClick();
+    void ArrierePlanClick();
+    void Rubriquesdaide1Click();
+    void APropos1Click();
+    void ComboBox1Click(int index);
+    void MemoErrorDblClick(QListWidgetItem* item);
+
+    // Loads a specification file as "&Ouvrir" does after its dialog; false when it could not be read.
+    bool OpenSpecification(const QString& path);
+
+signals:
+    // The window has closed: the program ends.
+    void Closed();
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildTemplateStrip();
+    void BuildEditor();
+    void BuildStatusBar();
+
+    bool SavePrompt(bool forClosing);
+    bool Save();
+    bool WriteEditorTo(const QString& path);
+    bool LoadIntoEditor(const QString& path);
+    void EnableForNewDocument();
+    void EditorChange();
+    void UpdateStatus();
+    void UpdateCurPos();
+    void SetEditorText(const QString& text);
+    void InsertTemplate(const QString& text);
+    void ShowMessages(bool show);
+    void CloseGraph();
+
+    void SetBusy(bool busy);
+    void StemReplaced();
+
+    quarvo::AppContext& app_;
+    std::unique_ptr<QPrinter> printer_;
+    // Text changes made by the program itself (loading a file) are not edits.
+    bool loading_ = false;
+    bool stemShown_ = false;
+};

@@ -1,0 +1,451 @@
+// The commands of the main window's menus and tool bar.
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSplitter>
+
+#include <new>
+
+#include "app/CompFrm.h"
+#include "app/EditorLines.h"
+#include "app/GenFrm.h"
+#include "app/RegenProgress.h"
+#include "app/Sdimain.h"
+#include "app/AboutBox.h"
+#include "ctl/CtlWindow.h"
+#include "frontend/Parser.h"
+#include "frontend/TextFile.h"
+#include "generation/Generator.h"
+#include "generation/StemWriter.h"
+#include "stemio/AfficherAlpha.h"
+#include "stemio/Alpha.h"
+#include "stemio/StemReader.h"
+#include "views/Graphic.h"
+#include "views/SteV.h"
+
+namespace {
+
+constexpr const char* kLotosFilter = "Spécification LOTOS (*.LOT)|*.LOT|Tous les fichiers (*.*)|*.*";
+constexpr const char* kStemFilter = "Fichier STEM (*.STEM)|*.STEM|Tous les fichiers (*.*)|*.*";
+constexpr const char* kNewDocumentName = "Nouvelle spécification";
+constexpr const char* kErrorCaption = "Erreur!";
+
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+TSDIAppForm::~TSDIAppForm() = default;
+
+// ---- The document --------------------------------------------------------------------------
+
+bool TSDIAppForm::SavePrompt(bool forClosing) {
+    const auto answer = app_.dialogs.Ask(this, QMessageBox::Question, "Enregistrer...", "Enregistrer les modifications ?",
+                                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Yes) {
+        if (!Save()) return false;
+        Editor->document()->setModified(false);
+        hasFileName = true;
+        return true;
+    }
+    // Closing keeps the window open on Cancel, so the text is never lost by a slip.
+    (void)forClosing;
+    return answer == QMessageBox::No;
+}
+
+bool TSDIAppForm::WriteEditorTo(const QString& path) {
+    const quarvo::EditorLines lines(*Editor);
+    const std::string error =
+        quarvo::WriteFileAtomically(path.toStdString(), quarvo::EncodeLinesWindows1252(lines.Lines()));
+    if (error.empty()) return true;
+    app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(error));
+    return false;
+}
+
+bool TSDIAppForm::LoadIntoEditor(const QString& path) {
+    const quarvo::TextFileResult file = quarvo::ReadTextFile(path.toStdString());
+    if (!file.error.empty()) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(file.error));
+        return false;
+    }
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(file.lines.size()));
+    for (const std::string& line : file.lines) lines << FromStd(line);
+    SetEditorText(lines.join('\n'));
+    return true;
+}
+
+bool TSDIAppForm::Save() {
+    if (hasFileName) return WriteEditorTo(currentFileName);
+    const QString name =
+        app_.dialogs.SaveFileName(this, "Enregistrer la spécification sous", kLotosFilter, "LOT");
+    if (name.isEmpty() || !WriteEditorTo(name)) return false;
+    currentFileName = name;
+    SetTitle(currentFileName);
+    return true;
+}
+
+bool TSDIAppForm::FileSave1Execute() {
+    if (!Save()) return false;
+    Editor->document()->setModified(false);
+    hasFileName = true;
+    GenerationMenu->menuAction()->setEnabled(true);
+    Compiler1->setEnabled(true);
+    CompileButton->setEnabled(true);
+    SemEntre->setEnabled(false);
+    return true;
+}
+
+void TSDIAppForm::FileSaveAsItemClick() {
+    const QString name =
+        app_.dialogs.SaveFileName(this, "Enregistrer la spécification sous", kLotosFilter, "LOT");
+    if (name.isEmpty() || !WriteEditorTo(name)) return;
+    currentFileName = name;
+    SetTitle(currentFileName);
+    Editor->document()->setModified(false);
+    hasFileName = true;
+}
+
+void TSDIAppForm::EnableForNewDocument() {
+    stemShown_ = false;
+    GenerationMenu->menuAction()->setEnabled(true);
+    Compiler1->setEnabled(true);
+    CompileButton->setEnabled(true);
+    GenerateMenu->menuAction()->setEnabled(false);
+    GenerateButton->setEnabled(false);
+    RegenererleSTEM1->setEnabled(false);
+    VerificationMenu->menuAction()->setEnabled(false);
+    VerifyButton->setEnabled(false);
+    VisualisationMenu->menuAction()->setEnabled(false);
+    VisualiseButton->setEnabled(false);
+    Editor->setReadOnly(false);
+    TemplateStrip->show();
+    Editor->setFocus();
+    FileSave1->setEnabled(true);
+    FileSaveAsItem->setEnabled(true);
+    SaveButton->setEnabled(true);
+    MaxItem->setEnabled(true);
+    EntrelaceItem->setEnabled(true);
+}
+
+void TSDIAppForm::FileNew1Execute() {
+    CloseGraph();
+    if (Modified() && !SavePrompt(false)) return;
+    hasFileName = false;
+    SetEditorText(QString());
+    ShowMessages(false);
+    currentFileName = kNewDocumentName;
+    SetTitle(currentFileName);
+    EnableForNewDocument();
+}
+
+void TSDIAppForm::FileOpen1Execute() {
+    CloseGraph();
+    const QString name = app_.dialogs.OpenFileName(this, QString(), kLotosFilter);
+    if (name.isEmpty()) return;
+    if (Modified() && !SavePrompt(false)) return;
+    OpenSpecification(name);
+}
+
+bool TSDIAppForm::OpenSpecification(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, "Fichier inexistant, ou extension incorrecte!");
+        return false;
+    }
+    // A file that cannot be read leaves the document as it was.
+    if (!LoadIntoEditor(path)) return false;
+    hasFileName = true;
+    ShowMessages(false);
+    currentFileName = path;
+    SetTitle(currentFileName);
+    EnableForNewDocument();
+    Editor->document()->setModified(false);
+    return true;
+}
+
+void TSDIAppForm::OuvrirUnfichierSTEM1Click() {
+    const QString name = app_.dialogs.OpenFileName(this, QString(), kStemFilter);
+    if (name.isEmpty()) return;
+    // The STEM text replaces the specification: offer to save it first.
+    if (Modified() && !SavePrompt(false)) return;
+    if (!QFileInfo(name).isFile()) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, "Fichier inexistant, ou extension incorrecte!");
+        return;
+    }
+    if (!LoadIntoEditor(name)) return;
+    CloseGraph();
+    SetTitle(name);
+    stemShown_ = true;
+    Editor->setReadOnly(true);
+    TemplateStrip->hide();
+    MemoError->hide();
+    Editor->document()->setModified(false);
+    GenerationMenu->menuAction()->setEnabled(true);
+    RegenererleSTEM1->setEnabled(true);
+    Compiler1->setEnabled(false);
+    CompileButton->setEnabled(false);
+    GenerateMenu->menuAction()->setEnabled(false);
+    GenerateButton->setEnabled(false);
+    VisualisationMenu->menuAction()->setEnabled(false);
+    VisualiseButton->setEnabled(false);
+    VerificationMenu->menuAction()->setEnabled(false);
+    VerifyButton->setEnabled(false);
+    FileSave1->setEnabled(false);
+    FileSaveAsItem->setEnabled(false);
+    SaveButton->setEnabled(false);
+    MaxItem->setChecked(true);
+    EntrelaceItem->setChecked(false);
+    app_.session.semantics = quarvo::Semantics::Maximality;
+    MaxItem->setEnabled(false);
+    EntrelaceItem->setEnabled(false);
+    UpdateStatus();
+}
+
+void TSDIAppForm::FileExit1Execute() { close(); }
+
+void TSDIAppForm::Imprimer1Click() {
+    if (!printer_) printer_ = std::make_unique<QPrinter>();
+    QPrintDialog dialog(printer_.get(), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    printer_->setDocName("Fichier envoyé par QUARVO");
+    Editor->print(printer_.get());
+}
+
+void TSDIAppForm::PrinterSetupClick() {
+    if (!printer_) printer_ = std::make_unique<QPrinter>();
+    QPageSetupDialog dialog(printer_.get(), this);
+    dialog.exec();
+}
+
+// ---- Compilation and generation ------------------------------------------------------------
+
+void TSDIAppForm::Compiler1Click() {
+    if (stemShown_ || app_.session.busy) return;
+    auto* splitter = static_cast<QSplitter*>(Editor->parentWidget());
+    ShowMessages(true);
+    splitter->setSizes({225, std::max(60, splitter->height() - 225)});
+    TCompFrm* dialog = app_.windows.compilation;
+    if (dialog) {
+        dialog->LabelError->clear();
+        dialog->StaticError->setText("Pas d'erreurs");
+    }
+    const quarvo::EditorLines lines(*Editor);
+    quarvo::ListMessages messages(*MemoError);
+    const quarvo::CompileOutcome outcome =
+        quarvo::CompileSpecification(lines, app_.session.startDirectory, messages);
+    if (!outcome.tablesLoaded) {
+        MemoError->addItem("Compilation terminée.");
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(outcome.tableError));
+    }
+    if (outcome.ok()) {
+        app_.session.compilation = outcome.compilation;
+        SemEntre->setEnabled(true);
+        GenerateMenu->menuAction()->setEnabled(true);
+        GenerateButton->setEnabled(true);
+        Fichierexterne1->setEnabled(false);
+    } else {
+        GenerateMenu->menuAction()->setEnabled(false);
+        GenerateButton->setEnabled(false);
+    }
+    if (dialog) {
+        dialog->LabelError->setText(outcome.ok() ? FromStd(outcome.status) : QString());
+        dialog->StaticError->clear();
+    }
+}
+
+void TSDIAppForm::SetBusy(bool busy) {
+    app_.session.busy = busy;
+    menuBar()->setEnabled(!busy);
+    ToolBar1->setEnabled(!busy);
+    TemplateStrip->setEnabled(!busy);
+    Editor->setEnabled(!busy);
+}
+
+void TSDIAppForm::StemReplaced() {
+    if (TGraph* graph = app_.windows.graph) {
+        graph->init_graph();
+        graph->SelectedState = -1;
+    }
+    if (TForm5* checker = app_.windows.checker) checker->StemChanged();
+}
+
+void TSDIAppForm::SemEntreClick() {
+    if (app_.session.busy || !app_.session.compilation || !app_.session.compilation->compileOk) return;
+    quarvo::GenerationSettings settings;
+    settings.semantics = app_.session.semantics;
+    settings.cpbrOff = app_.session.cpbrOff;
+    MemoError->setVisible(true);
+    quarvo::ListMessages messages(*MemoError);
+    TGenFrm* dialog = app_.windows.generation;
+    SetBusy(true);
+    // The old STEM goes away now: nothing may keep pointing into it.
+    StemReplaced();
+    app_.session.hasStem = false;
+    if (dialog) dialog->Start();
+    quarvo::GenerationResult result;
+    bool outOfMemory = false;
+    try {
+        result = quarvo::GenerateStem(app_.session.compilation, settings, app_.session.stem, messages, dialog);
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    }
+    if (outOfMemory) {
+        app_.session.stem.FreeStates();
+        app_.session.stem.StemStateCount = 0;
+        if (dialog) dialog->Finish(0, 0);
+        SetBusy(false);
+        MemoError->addItem("Génération abandonnée : mémoire insuffisante.");
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption,
+                          "Mémoire insuffisante : la génération a été abandonnée.");
+        return;
+    }
+    app_.session.hasStem = true;
+    app_.session.stemSemantics = settings.semantics;
+    if (dialog) dialog->Finish(result.states, result.arcs);
+    SetBusy(false);
+    if (settings.semantics == quarvo::Semantics::Maximality) {
+        VerificationMenu->menuAction()->setEnabled(true);
+        VerifyButton->setEnabled(true);
+    }
+    VisualisationMenu->menuAction()->setEnabled(true);
+    VisualisationGraphique1->setEnabled(true);
+    VisualiseButton->setEnabled(true);
+    Fichierexterne1->setEnabled(true);
+}
+
+void TSDIAppForm::Fichierexterne1Click() {
+    if (!app_.session.hasStem) return;
+    const QString name = app_.dialogs.SaveFileName(this, QString(), kStemFilter, "STEM");
+    if (name.isEmpty()) return;
+    const quarvo::StemStore& stem = app_.session.stem;
+    const std::string error = quarvo::WriteClassicStem(name.toStdString(), stem, stem.StemStateCount);
+    if (!error.empty()) app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(error));
+}
+
+void TSDIAppForm::OcamlClick() {
+    app_.session.outputKind = quarvo::OutputKind::AlphaReduced;
+    if (app_.windows.outputFormat) app_.windows.outputFormat->exec();
+}
+
+void TSDIAppForm::FichierGPM1Click() {
+    app_.session.outputKind = quarvo::OutputKind::Gpm;
+    if (app_.windows.alphaResult) app_.windows.alphaResult->setWindowTitle("GPM");
+    if (app_.windows.outputFormat) app_.windows.outputFormat->RunDotDirectly();
+}
+
+void TSDIAppForm::RegenererleSTEM1Click() {
+    if (app_.session.busy) return;
+    const quarvo::EditorLines lines(*Editor);
+    TForm3* progress = app_.windows.regeneration;
+    SetBusy(true);
+    if (progress) progress->Begin();
+    quarvo::StemReadResult result;
+    bool outOfMemory = false;
+    try {
+        result = quarvo::ReadClassicStem(lines, progress);
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    }
+    SetBusy(false);
+    if (progress) progress->close();
+    if (outOfMemory) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption,
+                          "Mémoire insuffisante : la régénération a été abandonnée.");
+        return;
+    }
+    if (!result.ok) {
+        app_.dialogs.Tell(this, QMessageBox::NoIcon, quarvo::StemReadErrorCaption, FromStd(result.message));
+        return;
+    }
+    StemReplaced();
+    quarvo::AdoptRegeneratedStem(app_.session.stem, std::move(result.stem));
+    app_.session.hasStem = true;
+    app_.session.stemSemantics = quarvo::Semantics::Maximality;
+    VerificationMenu->menuAction()->setEnabled(true);
+    VerifyButton->setEnabled(true);
+    VisualisationMenu->menuAction()->setEnabled(true);
+    VisualisationGraphique1->setEnabled(true);
+    VisualiseButton->setEnabled(true);
+    app_.dialogs.Tell(this, QMessageBox::Information, quarvo::StemReadSuccessCaption, quarvo::StemReadSuccessText);
+}
+
+// ---- Settings ------------------------------------------------------------------------------
+
+void TSDIAppForm::MaxItemClick() {
+    VisualisationGraphique1->setEnabled(false);
+    VisualiseButton->setEnabled(false);
+    VerificationMenu->menuAction()->setEnabled(false);
+    VerifyButton->setEnabled(false);
+    MaxItem->setChecked(true);
+    EntrelaceItem->setChecked(false);
+    app_.session.semantics = quarvo::Semantics::Maximality;
+    VerificationMenu->menuAction()->setVisible(true);
+    VerifyButton->setVisible(true);
+    Biss->setVisible(true);
+    UpdateStatus();
+    exploration->setEnabled(true);
+}
+
+void TSDIAppForm::EntrelaceItemClick() {
+    VisualiseButton->setEnabled(false);
+    VerifyButton->setEnabled(false);
+    VerificationMenu->menuAction()->setEnabled(false);
+    VisualisationGraphique1->setEnabled(false);
+    Fichierexterne1->setEnabled(false);
+    EntrelaceItem->setChecked(true);
+    MaxItem->setChecked(false);
+    app_.session.semantics = quarvo::Semantics::Interleaving;
+    VerificationMenu->menuAction()->setVisible(false);
+    VerifyButton->setVisible(false);
+    Biss->setVisible(false);
+    UpdateStatus();
+    exploration->setEnabled(false);
+}
+
+void TSDIAppForm::BissClick() {
+    app_.session.cpbrOff = !Biss->isChecked();
+    UpdateStatus();
+}
+
+// ---- Other windows -------------------------------------------------------------------------
+
+void TSDIAppForm::explorationClick() {
+    if (app_.session.hasStem && app_.windows.explorer) app_.windows.explorer->exec();
+}
+
+void TSDIAppForm::VisualisationGraphique1Click() {
+    if (app_.session.hasStem && app_.windows.graph) app_.windows.graph->draw_stem();
+}
+
+void TSDIAppForm::VrificationLogiqueCTL1Click() {
+    if (app_.windows.checker) app_.windows.checker->OpenNewFormula();
+}
+
+void TSDIAppForm::PolicesClick() {
+    QFont font = Editor->font();
+    if (app_.dialogs.ChooseFont(this, font)) Editor->setFont(font);
+}
+
+void TSDIAppForm::ArrierePlanClick() {
+    QColor color = Editor->palette().color(QPalette::Base);
+    if (!app_.dialogs.ChooseColor(this, color)) return;
+    QPalette palette = Editor->palette();
+    palette.setColor(QPalette::Base, color);
+    Editor->setPalette(palette);
+}
+
+void TSDIAppForm::Rubriquesdaide1Click() {
+    const QString path = QDir(app_.programDirectory).filePath("Help/Help.html");
+    if (!QFileInfo::exists(path)) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, "Fichier d'aide introuvable : " + path);
+        return;
+    }
+    if (!app_.dialogs.OpenWithDesktop(path))
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, "Impossible d'ouvrir le fichier d'aide : " + path);
+}
+
+void TSDIAppForm::APropos1Click() {
+    if (app_.windows.about) app_.windows.about->exec();
+}

@@ -1,0 +1,47 @@
+// What the running program works on: the compilation, the current STEM, the settings and the formula.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ctl/CtlSession.h"
+#include "frontend/SyntaxTree.h"
+#include "generation/StemStore.h"
+#include "generation/Terms.h"
+
+namespace quarvo {
+
+// Which file the external tool chain produces.
+enum class OutputKind { AlphaReduced, Gpm };
+
+// One per application (a window test makes a fresh one). The windows receive
+// it by reference; none keeps a copy of what it holds.
+struct Session {
+    explicit Session(std::string directory) : startDirectory(directory), ctl(std::move(directory)) {}
+
+    // The working directory when the program started; the tables are looked for below it.
+    std::string startDirectory;
+
+    // The last successful compilation (null before the first one).
+    std::shared_ptr<const Compilation> compilation;
+
+    // The current STEM, generated or read back from a file, and the semantics it was built under.
+    StemStore stem;
+    bool hasStem = false;
+    Semantics stemSemantics = Semantics::Maximality;
+
+    // The generation settings of the "Génération" menu.
+    Semantics semantics = Semantics::Maximality;
+    bool cpbrOff = true;
+
+    // The external tool chain's output kind.
+    OutputKind outputKind = OutputKind::Gpm;
+
+    // The checker's compiled formula and labels.
+    CtlSession ctl;
+
+    // True while a generation or a regeneration runs: nothing may touch the STEM then.
+    bool busy = false;
+};
+
+}  // namespace quarvo

@@ -1,0 +1,55 @@
+// The template chooser's texts and input boxes.
+#include "app/Templates.h"
+
+namespace quarvo {
+
+namespace {
+
+// A header, one empty line, then the closing keyword.
+std::optional<QString> Block(UserDialogs& dialogs, QWidget* parent, const QString& keyword, const QString& closing,
+                             const QString& nameCaption, const QString& namePrompt, const QString& nameValue,
+                             const QString& actionsPrompt) {
+    QString name = nameValue;
+    if (!dialogs.InputQuery(parent, nameCaption, namePrompt, name)) return std::nullopt;
+    QString actions;
+    if (!dialogs.InputQuery(parent, "Actions observables", actionsPrompt, actions)) return std::nullopt;
+    return keyword + " " + name + "[" + actions + "] :=" + "\n\n" + closing;
+}
+
+}  // namespace
+
+std::optional<QString> TemplateText(int index, UserDialogs& dialogs, QWidget* parent) {
+    switch (index) {
+        case 0:
+            return Block(dialogs, parent, "SYSTEM", "ENDSYS", "Nom du système", "Donnez un nom au système global: ",
+                         "Exemple", "Entrez les actions observables séparées par des virgules: ");
+        case 1:
+            return Block(dialogs, parent, "PROCESS", "ENDPROC", "Nom du processus", "Donnez un nom au processus: ",
+                         "Proc", "Entrez les actions observables du processus séparées par des virgules: ");
+        case 2: return QString(" WHERE ");
+        case 4: return QString(" NIL ");
+        case 5: return QString(" EXIT ");
+        case 6: return QString(" [] ");
+        case 7: {
+            QString gates;
+            if (!dialogs.InputQuery(parent, "Portes de synchronisation",
+                                    "Entrez les portes de synchronisation séparées par des virgules: ", gates))
+                return std::nullopt;
+            return " |[ " + gates + " ]| ";
+        }
+        case 8: return QString(" ||| ");
+        case 9: return QString(" || ");
+        case 10: {
+            QString actions;
+            if (!dialogs.InputQuery(parent, "Actions cachées",
+                                    "Entrez les actions cachées (ou invisibles) séparées par des virgules: ", actions))
+                return std::nullopt;
+            return " HIDE " + actions + " IN ";
+        }
+        case 11: return QString(" >> ");
+        case 12: return QString(" [> ");
+        default: return std::nullopt;  // the separator, or no entry
+    }
+}
+
+}  // namespace quarvo
