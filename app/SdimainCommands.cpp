@@ -256,9 +256,9 @@ void TSDIAppForm::Compiler1Click() {
 }
 
 void TSDIAppForm::SetBusy(bool busy) {
+    // The progress dialogs are modal while the work runs, which blocks the menus,
+    // the tool bar and the shortcuts; every command also checks busy.
     app_.session.busy = busy;
-    menuBar()->setEnabled(!busy);
-    ToolBar1->setEnabled(!busy);
     TemplateStrip->setEnabled(!busy);
     Editor->setEnabled(!busy);
 }

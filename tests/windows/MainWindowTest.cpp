@@ -1,0 +1,456 @@
+// The main window driven as a user would: availability of the commands, the document, compiling and generating.
+#include <QFile>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "app/CompFrm.h"
+#include "app/GenFrm.h"
+#include "app/Sdimain.h"
+#include "WindowTestSupport.h"
+
+using quarvo::testing::Example;
+using quarvo::testing::TestApp;
+
+namespace {
+
+QStringList Messages(const TSDIAppForm& form) {
+    QStringList lines;
+    for (int i = 0; i < form.MemoError->count(); ++i) lines << form.MemoError->item(i)->text();
+    return lines;
+}
+
+bool Enabled(const QMenu* menu) { return menu->menuAction()->isEnabled(); }
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+void Type(TSDIAppForm& form, const QString& text) {
+    form.Editor->moveCursor(QTextCursor::End);
+    form.Editor->insertPlainText(text);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void StartsAsAnUntitledDocumentThatIsNotCompiled() {
+        TestApp t;
+        TSDIAppForm& form = t.app->Main();
+        QCOMPARE(form.windowTitle(), QString("QUARVO - Calvento - STEM Generator - Nouvelle spécification"));
+        QVERIFY(Enabled(form.GenerationMenu));
+        QVERIFY(form.Compiler1->isEnabled());
+        QVERIFY(form.CompileButton->isEnabled());
+        QVERIFY(!Enabled(form.GenerateMenu));
+        QVERIFY(!form.GenerateButton->isEnabled());
+        QVERIFY(!form.RegenererleSTEM1->isEnabled());
+        QVERIFY(!Enabled(form.VisualisationMenu));
+        QVERIFY(!form.VisualiseButton->isEnabled());
+        QVERIFY(!Enabled(form.VerificationMenu));
+        QVERIFY(!form.VerifyButton->isEnabled());
+        QVERIFY(form.FileSaveAsItem->isEnabled());
+        QVERIFY(form.MaxItem->isChecked());
+        QVERIFY(!form.Biss->isChecked());
+        QVERIFY(!form.hasFileName);
+        QVERIFY(!form.Modified());
+        QVERIFY(form.MemoError->isHidden());
+        QCOMPARE(form.StatusPanel1->text(), QString("MAX"));
+        QCOMPARE(form.StatusPanel2->text(), QString("Li: 1  Col: 1"));
+        QVERIFY(t.GetSession().cpbrOff);
+        QCOMPARE(form.Editor->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QVERIFY(QFontInfo(form.Editor->font()).fixedPitch());
+    }
+
+    void MenuCaptionsAndShortcuts() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        const struct {
+            QAction* action;
+            const char* caption;
+            const char* shortcut;
+        } items[] = {
+            {f.FileNew1, "&Nouvelle spécification LOTOS", "Ctrl+N"},
+            {f.FileOpen1, "Spécification LOTOS", "Ctrl+O"},
+            {f.OuvrirUnfichierSTEM1, "Fichier STE&M classique", "Ctrl+M"},
+            {f.FileSave1, "&Enregistrer", "Ctrl+S"},
+            {f.FileSaveAsItem, "Enregistrer &sous...", ""},
+            {f.PrinterSetup1, "&Configuration de l'impression...", ""},
+            {f.Imprimer1, "Im&primer...", "Ctrl+P"},
+            {f.FileExit1, "&Quitter", "Ctrl+Q"},
+            {f.Compiler1, "Com&piler", "F5"},
+            {f.SemEntre, "&Structure interne", "F6"},
+            {f.Fichierexterne1, "Fichier STEM &classique", ""},
+            {f.Ocaml, "Fichier STEM &alpha-réduit", ""},
+            {f.FichierGPM1, "Fichier &GPM", ""},
+            {f.RegenererleSTEM1, "&Régénérer le STEM", ""},
+            {f.MaxItem, "Sémantique de Maximalité", ""},
+            {f.EntrelaceItem, "Sémantique d'entrelacement", ""},
+            {f.Biss, "Relation de bissimulation CP&BR", ""},
+            {f.exploration, "&Exploration", "Ctrl+E"},
+            {f.VisualisationGraphique1, "Visualisation &graphique", "F7"},
+            {f.VrificationLogiqueCTL1, "&Vérification logique (CTL)", "F8"},
+            {f.Polices1, "&Polices...", ""},
+            {f.ArrierePlan1, "&Arrière-plan...", ""},
+            {f.Rubriquesdaide1, "Ai&de du module Calvento", "F1"},
+            {f.APropos1, "&A propos...", ""},
+        };
+        for (const auto& item : items) {
+            QCOMPARE(item.action->text(), QString(item.caption));
+            QCOMPARE(item.action->shortcut(), QKeySequence(item.shortcut));
+        }
+        QCOMPARE(f.CompileButton->toolTip(), QString("Compiler (F5)"));
+        QCOMPARE(f.CompileButton->statusTip(), QString("Compiler une spécification LOTOS"));
+        QCOMPARE(f.GenerateButton->statusTip(), QString("Générer l'STE ou le STEM"));
+        QCOMPARE(f.VisualiseButton->statusTip(), QString("Visualisation graphique de l'STE ou le STEM généré"));
+        QCOMPARE(f.VerifyButton->statusTip(), QString("Vérifier une propriété CTL sur le STEM"));
+        QCOMPARE(f.QuitButton->toolTip(), QString("Quitter (Ctrl+Q)"));
+        QCOMPARE(f.QuitButton->statusTip(), QString("Quitter l'application"));
+    }
+
+    void HintsGoToStatusPanelZero() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QStatusTipEvent tip("Compiler une spécification LOTOS");
+        QCoreApplication::sendEvent(&f, &tip);
+        QCOMPARE(f.StatusPanel0->text(), QString("Compiler une spécification LOTOS"));
+    }
+
+    void OpeningAndEditingAnExample() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        t.dialogs.fileNames.push_back(Example("BUFFER.LOT"));
+        f.FileOpen1Execute();
+        QCOMPARE(t.dialogs.fileFilters.back(),
+                 QString("Spécification LOTOS (*.LOT)|*.LOT|Tous les fichiers (*.*)|*.*"));
+        QCOMPARE(f.windowTitle(), "QUARVO - Calvento - STEM Generator - " + Example("BUFFER.LOT"));
+        QVERIFY(f.hasFileName);
+        QVERIFY(!f.Modified());
+        // Windows-1252 accents of the comment come through as characters.
+        QVERIFY(f.Editor->toPlainText().startsWith("{ Deux tampons à une place en série"));
+        QVERIFY(!f.Editor->toPlainText().endsWith('\n'));
+        Type(f, "\n");
+        QVERIFY(f.Modified());
+        QVERIFY(!Enabled(f.GenerateMenu));
+        QVERIFY(f.CompileButton->isEnabled());
+
+        // Opening a missing file changes nothing.
+        const QString before = f.Editor->toPlainText();
+        t.dialogs.answers.push_back(QMessageBox::No);
+        t.dialogs.fileNames.push_back(Example("ABSENT.LOT"));
+        f.FileOpen1Execute();
+        QCOMPARE(t.dialogs.Last()->text, QString("Fichier inexistant, ou extension incorrecte!"));
+        QCOMPARE(t.dialogs.Last()->caption, QString("Erreur!"));
+        QCOMPARE(f.Editor->toPlainText(), before);
+    }
+
+    void SavingAnUntitledDocumentAsksForANameOnce() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QTemporaryDir dir;
+        const QString path = dir.filePath("SPEC.LOT");
+        f.FileNew1Execute();
+        Type(f, "SYSTEM S [P] := P; NIL ENDSYS\n{ é }");
+        t.dialogs.fileNames.push_back(path);
+        QVERIFY(f.FileSave1Execute());
+        QCOMPARE(t.dialogs.fileTitles.back(), QString("Enregistrer la spécification sous"));
+        QCOMPARE(t.dialogs.defaultSuffixes.back(), QString("LOT"));
+        QCOMPARE(ReadBytes(path), QByteArray("SYSTEM S [P] := P; NIL ENDSYS\r\n{ \xe9 }\r\n"));
+        QVERIFY(!f.Modified());
+        QCOMPARE(f.windowTitle(), "QUARVO - Calvento - STEM Generator - " + path);
+        // "&Structure interne" is withdrawn by a save.
+        QVERIFY(!f.SemEntre->isEnabled());
+
+        Type(f, " ");
+        const std::size_t dialogsBefore = t.dialogs.fileTitles.size();
+        QVERIFY(f.FileSave1Execute());
+        QCOMPARE(t.dialogs.fileTitles.size(), dialogsBefore);
+        QVERIFY(ReadBytes(path).endsWith("{ \xe9 } \r\n"));
+    }
+
+    void AFailedSaveReportsTheReasonAndKeepsTheText() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        Type(f, "SYSTEM S [P] := P; NIL ENDSYS");
+        t.dialogs.fileNames.push_back("/nonexistent-directory/SPEC.LOT");
+        QVERIFY(!f.FileSave1Execute());
+        QCOMPARE(t.dialogs.Last()->caption, QString("Erreur!"));
+        QVERIFY(f.Modified());
+        QVERIFY(!f.hasFileName);
+    }
+
+    void SavePromptAnswers() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        Type(f, "text to keep");
+        // Cancel abandons "Nouveau".
+        t.dialogs.answers.push_back(QMessageBox::Cancel);
+        f.FileNew1Execute();
+        QCOMPARE(t.dialogs.Last()->caption, QString("Enregistrer..."));
+        QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications ?"));
+        QCOMPARE(t.dialogs.Last()->icon, QMessageBox::Question);
+        QCOMPARE(f.Editor->toPlainText(), QString("text to keep"));
+        // Yes, then a cancelled file dialog, abandons it too.
+        t.dialogs.answers.push_back(QMessageBox::Yes);
+        f.FileNew1Execute();
+        QCOMPARE(f.Editor->toPlainText(), QString("text to keep"));
+        // No goes on without saving.
+        t.dialogs.answers.push_back(QMessageBox::No);
+        f.FileNew1Execute();
+        QVERIFY(f.Editor->toPlainText().isEmpty());
+        QVERIFY(!f.Modified());
+    }
+
+    void ClosingWithUnsavedChangesCanBeCancelled() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QSignalSpy closed(&f, &TSDIAppForm::Closed);
+        f.show();
+        Type(f, "unsaved");
+        t.dialogs.answers.push_back(QMessageBox::Cancel);
+        f.FileExit1Execute();
+        QVERIFY(f.isVisible());
+        QCOMPARE(closed.count(), 0);
+        // Yes and a cancelled save dialog keep it open as well.
+        t.dialogs.answers.push_back(QMessageBox::Yes);
+        f.QuitButton->trigger();
+        QVERIFY(f.isVisible());
+        QCOMPARE(closed.count(), 0);
+        // No closes without saving.
+        t.dialogs.answers.push_back(QMessageBox::No);
+        f.QuitButton->trigger();
+        QVERIFY(!f.isVisible());
+        QCOMPARE(closed.count(), 1);
+    }
+
+    void CompilingReportsLinesAndEnablesGeneration() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        f.Compiler1Click();
+        const QStringList lines = Messages(f);
+        QVERIFY(f.MemoError->isVisible() || !f.isVisible());
+        QVERIFY(!f.MemoError->isHidden());
+        QCOMPARE(lines.first(), QString("Compilation..."));
+        QCOMPARE(lines.at(lines.size() - 2),
+                 QString("Nombre de lignes compilées: %1.").arg(f.Editor->document()->blockCount()));
+        QCOMPARE(lines.last(), QString("Compilation terminée. Aucune erreur détectée."));
+        QVERIFY(Enabled(f.GenerateMenu));
+        QVERIFY(f.GenerateButton->isEnabled());
+        QVERIFY(f.SemEntre->isEnabled());
+        QVERIFY(!f.Fichierexterne1->isEnabled());
+        QCOMPARE(t.Context().windows.compilation->LabelError->text(), QString("Compilation terminée avec succès"));
+        QVERIFY(t.Context().windows.compilation->StaticError->text().isEmpty());
+    }
+
+    void AFailedCompilationKeepsGenerationDisabled() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        Type(f, "SYSTEM S [P] := P NIL ENDSYS");
+        f.Compiler1Click();
+        QCOMPARE(Messages(f), (QStringList{"Compilation...", "(ligne:1) \";\" manquant.",
+                                           "Nombre de lignes compilées : 1", "Compilation terminée."}));
+        QVERIFY(!Enabled(f.GenerateMenu));
+        QVERIFY(!f.GenerateButton->isEnabled());
+        QVERIFY(t.Context().windows.compilation->LabelError->text().isEmpty());
+    }
+
+    void DoubleClickOnAMessageGoesToItsLine() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        Type(f, "SYSTEM S [P] :=\n  P;\n  P NIL\nENDSYS");
+        f.Compiler1Click();
+        QListWidgetItem* error = f.MemoError->item(1);
+        QVERIFY(error->text().startsWith("(ligne:3)"));
+        f.MemoErrorDblClick(error);
+        QCOMPARE(f.Editor->textCursor().blockNumber(), 2);
+        QCOMPARE(f.Editor->textCursor().positionInBlock(), 0);
+        QCOMPARE(f.StatusPanel2->text(), QString("Li: 3  Col: 1"));
+    }
+
+    void GeneratingUnderEachSemantics() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        f.Compiler1Click();
+        f.SemEntreClick();
+        QCOMPARE(Messages(f).last(), QString("Génération terminée."));
+        QVERIFY(t.GetSession().hasStem);
+        QVERIFY(t.GetSession().stem.StemStateCount > 1);
+        QVERIFY(Enabled(f.VisualisationMenu));
+        QVERIFY(f.VisualisationGraphique1->isEnabled());
+        QVERIFY(f.VisualiseButton->isEnabled());
+        QVERIFY(f.Fichierexterne1->isEnabled());
+        QVERIFY(Enabled(f.VerificationMenu));
+        QVERIFY(f.VerifyButton->isEnabled());
+        TGenFrm* dialog = t.Context().windows.generation;
+        QCOMPARE(dialog->StatNbr->text(), QString::number(t.GetSession().stem.StemStateCount));
+        QVERIFY(dialog->membefore->text().endsWith(" Ko"));
+        QVERIFY(!dialog->StopButton->isEnabled());
+        QVERIFY(f.menuBar()->isEnabled());
+
+        // Interleaving hides the verification and withdraws the view of the maximality STEM.
+        f.EntrelaceItem->trigger();
+        QCOMPARE(f.StatusPanel1->text(), QString("ENTRE"));
+        QVERIFY(!f.VerificationMenu->menuAction()->isVisible());
+        QVERIFY(!f.VerifyButton->isVisible());
+        QVERIFY(!f.Biss->isVisible());
+        QVERIFY(!f.VisualisationGraphique1->isEnabled());
+        QVERIFY(!f.exploration->isEnabled());
+        f.SemEntreClick();
+        QCOMPARE(t.GetSession().stemSemantics, quarvo::Semantics::Interleaving);
+        QVERIFY(!Enabled(f.VerificationMenu));
+        QVERIFY(f.VisualisationGraphique1->isEnabled());
+
+        f.MaxItem->trigger();
+        QVERIFY(f.VerificationMenu->menuAction()->isVisible());
+        QVERIFY(!Enabled(f.VerificationMenu));
+        QVERIFY(f.exploration->isEnabled());
+        f.Biss->trigger();
+        QCOMPARE(f.StatusPanel1->text(), QString("MAX   CPBR"));
+        QVERIFY(!t.GetSession().cpbrOff);
+
+        // An edit withdraws generation and everything after it.
+        Type(f, " ");
+        QVERIFY(!Enabled(f.GenerateMenu));
+        QVERIFY(!Enabled(f.VisualisationMenu));
+        QVERIFY(!Enabled(f.VerificationMenu));
+    }
+
+    void AGenerationWithoutEndCanBeStopped() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        Type(f,
+             "SYSTEM S [A] := P [A]\nWHERE\n  PROCESS P [A] := A; (P [A] ||| P [A])\n  ENDPROC\nENDSYS");
+        f.Compiler1Click();
+        QVERIFY(Enabled(f.GenerateMenu));
+        TGenFrm* dialog = t.Context().windows.generation;
+        QTimer::singleShot(500, dialog->StopButton, [dialog] {
+            QVERIFY(dialog->StopButton->isEnabled());
+            dialog->StopButton->click();
+        });
+        f.SemEntreClick();
+        QVERIFY(Messages(f).last().startsWith("Génération interrompue"));
+        QVERIFY(!t.GetSession().busy);
+        QVERIFY(f.menuBar()->isEnabled());
+        // The program stays usable: the next command works.
+        f.FileNew1Execute();
+        QVERIFY(f.Editor->toPlainText().isEmpty() || t.dialogs.Last());
+    }
+
+    void WritingAndRegeneratingAClassicStemFile() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QTemporaryDir dir;
+        const QString path = dir.filePath("BUFFER.STEM");
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        f.Compiler1Click();
+        f.SemEntreClick();
+        const std::int32_t states = t.GetSession().stem.StemStateCount;
+        t.dialogs.fileNames.push_back(path);
+        f.Fichierexterne1Click();
+        QCOMPARE(t.dialogs.defaultSuffixes.back(), QString("STEM"));
+        QCOMPARE(t.dialogs.fileFilters.back(), QString("Fichier STEM (*.STEM)|*.STEM|Tous les fichiers (*.*)|*.*"));
+        QVERIFY(ReadBytes(path).startsWith("BEGIN "));
+
+        // Opening the STEM file: read-only, only regeneration among the generation commands.
+        t.dialogs.fileNames.push_back(path);
+        f.OuvrirUnfichierSTEM1Click();
+        QCOMPARE(f.windowTitle(), "QUARVO - Calvento - STEM Generator - " + path);
+        QVERIFY(f.Editor->isReadOnly());
+        QVERIFY(f.TemplateStrip->isHidden());
+        QVERIFY(f.RegenererleSTEM1->isEnabled());
+        QVERIFY(!f.Compiler1->isEnabled());
+        QVERIFY(!f.FileSave1->isEnabled());
+        QVERIFY(!f.MaxItem->isEnabled());
+        QVERIFY(!f.EntrelaceItem->isEnabled());
+        QVERIFY(!Enabled(f.VisualisationMenu));
+
+        t.GetSession().stem.FreeStates();
+        f.RegenererleSTEM1Click();
+        QCOMPARE(t.dialogs.Last()->caption, QString("Régénération..."));
+        QCOMPARE(t.dialogs.Last()->text, QString("STEM régénéré avec succès."));
+        QCOMPARE(t.dialogs.Last()->icon, QMessageBox::Information);
+        QCOMPARE(t.GetSession().stem.StemStateCount, states);
+        QVERIFY(Enabled(f.VerificationMenu));
+        QVERIFY(Enabled(f.VisualisationMenu));
+
+        // "Nouveau" gives the semantics items back.
+        f.FileNew1Execute();
+        QVERIFY(f.MaxItem->isEnabled());
+        QVERIFY(!f.Editor->isReadOnly());
+    }
+
+    void AFailedRegenerationNamesTheLineAndChangesNothing() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QTemporaryDir dir;
+        const QString path = dir.filePath("BAD.STEM");
+        WriteBytes(path, "BEGIN 2;\r\n0:{}:\r\nnonsense\r\nEND\r\n");
+        t.dialogs.fileNames.push_back(path);
+        f.OuvrirUnfichierSTEM1Click();
+        f.RegenererleSTEM1Click();
+        QCOMPARE(t.dialogs.Last()->caption, QString("Erreur dans le fichier"));
+        QVERIFY(t.dialogs.Last()->text.startsWith("Erreur dans le fichier ligne:"));
+        QVERIFY(!t.GetSession().hasStem);
+        QVERIFY(!Enabled(f.VerificationMenu));
+        QVERIFY(f.RegenererleSTEM1->isEnabled());
+    }
+
+    void OpeningAStemFileAsksToSaveTheSpecificationFirst() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        Type(f, "unsaved text");
+        t.dialogs.fileNames.push_back(Example("BUFFER.LOT"));
+        t.dialogs.answers.push_back(QMessageBox::Cancel);
+        f.OuvrirUnfichierSTEM1Click();
+        QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications ?"));
+        QCOMPARE(f.Editor->toPlainText(), QString("unsaved text"));
+        QVERIFY(!f.Editor->isReadOnly());
+    }
+
+    void HelpAndLicenceAreOpenedFromTheProgramDirectory() {
+        QTemporaryDir empty;
+        TestApp t(empty.path());
+        TSDIAppForm& f = t.app->Main();
+        f.Rubriquesdaide1->trigger();
+        QCOMPARE(t.dialogs.Last()->caption, QString("Erreur!"));
+        QVERIFY(t.dialogs.Last()->text.contains("Help/Help.html"));
+        QVERIFY(t.dialogs.opened.empty());
+
+        TestApp withHelp;
+        withHelp.app->Main().Rubriquesdaide1->trigger();
+        QCOMPARE(withHelp.dialogs.opened.size(), std::size_t{1});
+        QVERIFY(withHelp.dialogs.opened.front().endsWith("Help/Help.html"));
+    }
+
+    void FontAndBackgroundOfTheEditor() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        t.dialogs.fontAccepted = true;
+        t.dialogs.font = QFont("DejaVu Sans", 17);
+        f.Polices1->trigger();
+        QCOMPARE(f.Editor->font().pointSize(), 17);
+        t.dialogs.colorAccepted = true;
+        t.dialogs.color = QColor(10, 20, 30);
+        f.ArrierePlan1->trigger();
+        QCOMPARE(f.Editor->palette().color(QPalette::Base), QColor(10, 20, 30));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,116 @@
+// Helpers of the window tests: dialogs answered from a script, a fresh application per test.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "app/QuarvoApp.h"
+#include "app/UserDialogs.h"
+
+namespace quarvo::testing {
+
+// Every question is answered from the queues the test fills; every message shown is recorded.
+class ScriptedDialogs final : public UserDialogs {
+public:
+    struct Shown {
+        QMessageBox::Icon icon;
+        QString caption;
+        QString text;
+    };
+
+    std::deque<QMessageBox::StandardButton> answers;  // for Ask; Cancel when empty
+    std::deque<QString> fileNames;                    // for OpenFileName / SaveFileName; "" (cancel) when empty
+    std::deque<std::pair<bool, QString>> inputs;      // for InputQuery; cancelled when empty
+    bool fontAccepted = false;
+    QFont font;
+    bool colorAccepted = false;
+    QColor color;
+
+    std::vector<Shown> shown;         // every Ask and Tell, in order
+    std::vector<QString> fileTitles;  // title of every file dialog
+    std::vector<QString> fileFilters;
+    std::vector<QString> defaultSuffixes;
+    std::vector<QString> inputCaptions;
+    std::vector<QString> inputPrompts;
+    std::vector<QString> inputValues;  // the value each input box proposed
+    std::vector<QString> opened;       // paths handed to the desktop
+
+    QMessageBox::StandardButton Ask(QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text,
+                                    QMessageBox::StandardButtons) override {
+        shown.push_back({icon, caption, text});
+        if (answers.empty()) return QMessageBox::Cancel;
+        const auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void Tell(QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text) override {
+        shown.push_back({icon, caption, text});
+    }
+    QString OpenFileName(QWidget*, const QString& title, const QString& filter) override {
+        fileTitles.push_back(title);
+        fileFilters.push_back(filter);
+        defaultSuffixes.push_back(QString());
+        return NextFile();
+    }
+    QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix) override {
+        fileTitles.push_back(title);
+        fileFilters.push_back(filter);
+        defaultSuffixes.push_back(suffix);
+        return NextFile();
+    }
+    bool InputQuery(QWidget*, const QString& caption, const QString& prompt, QString& value) override {
+        inputCaptions.push_back(caption);
+        inputPrompts.push_back(prompt);
+        inputValues.push_back(value);
+        if (inputs.empty()) return false;
+        const auto [ok, text] = inputs.front();
+        inputs.pop_front();
+        if (ok) value = text;
+        return ok;
+    }
+    bool ChooseFont(QWidget*, QFont& f) override {
+        if (fontAccepted) f = font;
+        return fontAccepted;
+    }
+    bool ChooseColor(QWidget*, QColor& c) override {
+        if (colorAccepted) c = color;
+        return colorAccepted;
+    }
+    bool OpenWithDesktop(const QString& path) override {
+        opened.push_back(path);
+        return true;
+    }
+
+    const Shown* Last() const { return shown.empty() ? nullptr : &shown.back(); }
+
+private:
+    QString NextFile() {
+        if (fileNames.empty()) return {};
+        QString name = fileNames.front();
+        fileNames.pop_front();
+        return name;
+    }
+};
+
+// The repository root: the tables lie below it, the examples in it.
+inline std::string SourceDirectory() { return QUARVO_SOURCE_DIR; }
+inline QString Example(const char* name) { return QString::fromStdString(SourceDirectory()) + "/examples/" + name; }
+
+// A fresh application started from the repository root, with scripted dialogs.
+struct TestApp {
+    ScriptedDialogs dialogs;
+    std::unique_ptr<QuarvoApp> app;
+    explicit TestApp(const QString& programDirectory = QString::fromStdString(SourceDirectory())) {
+        app = std::make_unique<QuarvoApp>(SourceDirectory(), dialogs, programDirectory);
+    }
+    AppContext& Context() { return app->Context(); }
+    Session& GetSession() { return app->GetSession(); }
+};
+
+}  // namespace quarvo::testing
