@@ -35,7 +35,7 @@ TAboutBox::TAboutBox(quarvo::AppContext& app) : app_(app) {
 }
 
 void TAboutBox::OpenLicence() {
-    const QString path = QDir(app_.programDirectory).filePath(LicenceFileName);
+    const QString path = app_.ProgramFile(LicenceFileName);
     if (!QFileInfo::exists(path)) {
         app_.dialogs.Tell(this, QMessageBox::Critical, "Erreur!", "Texte de la licence introuvable : " + path);
         return;

@@ -48,6 +48,11 @@ struct AppContext {
     // The directory of the program file: the help, the licence and the OCaml modules lie there.
     QString programDirectory;
     AppWindows windows;
+
+    // A file shipped with the program (help, licence, OCaml modules): beside the
+    // program file in the build tree, or in share/quarvo once installed. When
+    // neither exists, the path beside the program, for the message.
+    QString ProgramFile(const QString& relative) const;
 };
 
 }  // namespace quarvo

@@ -437,7 +437,7 @@ void TSDIAppForm::ArrierePlanClick() {
 }
 
 void TSDIAppForm::Rubriquesdaide1Click() {
-    const QString path = QDir(app_.programDirectory).filePath("Help/Help.html");
+    const QString path = app_.ProgramFile("Help/Help.html");
     if (!QFileInfo::exists(path)) {
         app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, "Fichier d'aide introuvable : " + path);
         return;
