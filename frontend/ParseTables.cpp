@@ -19,7 +19,11 @@ std::vector<std::string> TableSearchDirectories(const std::string& startDirector
     dirs.push_back((fs::path(startDirectory) / "tables").string());
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) dirs.push_back((exe.parent_path() / "tables").string());
+    if (!ec) {
+        dirs.push_back((exe.parent_path() / "tables").string());
+        // An installed tree moved elsewhere than its configured prefix.
+        dirs.push_back((exe.parent_path().parent_path() / "share" / "quarvo" / "tables").string());
+    }
     dirs.push_back((fs::path(QUARVO_DATA_DIR) / "tables").string());
     return dirs;
 }
