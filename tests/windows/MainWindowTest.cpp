@@ -438,6 +438,21 @@ private slots:
         QVERIFY(withHelp.dialogs.opened.front().endsWith("Help/Help.html"));
     }
 
+    void CompilingAndGeneratingByKeyboard() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QVERIFY(f.OpenSpecification(Example("MUTEX.LOT")));
+        f.show();
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QTest::keyClick(&f, Qt::Key_F5);
+        QCOMPARE(Messages(f).last(), QString("Compilation terminée. Aucune erreur détectée."));
+        QTest::keyClick(&f, Qt::Key_F6);
+        QCOMPARE(Messages(f).last(), QString("Génération terminée."));
+        QVERIFY(t.GetSession().hasStem);
+        f.close();
+    }
+
     void FontAndBackgroundOfTheEditor() {
         TestApp t;
         TSDIAppForm& f = t.app->Main();
