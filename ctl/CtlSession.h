@@ -29,6 +29,9 @@ public:
     // Labels the STEM with the compiled formula and answers for state 0.
     Verdict Verify(const StemStore& store);
 
+    // The labels describe a STEM that is going away: forget them, keep the formula.
+    void DropLabels() { labels_ = Labelling{}; }
+
     bool HasFormula() const { return compiled_; }
     const CompiledFormula& Formula() const { return formula_; }
     const Labelling& Labels() const { return labels_; }

@@ -1,8 +1,385 @@
-// The CTL checker window.
+// The CTL checker window: construction, the formula document and the compile, verify and diagnostic commands.
 #include "ctl/CtlWindow.h"
 
-TForm5::TForm5(quarvo::AppContext& app) : app_(app) { setWindowTitle("QUARVO - Calvento - CTL-STEM Checker"); }
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTextBlock>
 
-void TForm5::OpenNewFormula() { show(); }
+#include "app/Sdimain.h"
+#include "ctl/CtlParser.h"
+#include "ctl/CtlProgress.h"
+#include "ctl/DiagnosticWindow.h"
+#include "frontend/TextFile.h"
 
-void TForm5::StemChanged() {}
+namespace {
+
+constexpr const char* kCtlFilter = "Fichiers CTL (*.CTL)|*.CTL|Tous les fichiers (*.*)|*.*";
+constexpr const char* kErrorCaption = "Erreur!";
+
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+
+// "short|long": the short part is the tool tip, the long part goes to the status line.
+void SetHint(QAction* action, const QString& hint) {
+    const qsizetype bar = hint.indexOf('|');
+    action->setToolTip(bar < 0 ? hint : hint.left(bar));
+    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+QAction* AddItem(QMenu* menu, const QString& caption, const QKeySequence& shortcut = {}) {
+    QAction* action = menu->addAction(caption);
+    if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+    return action;
+}
+
+}  // namespace
+
+TForm5::TForm5(quarvo::AppContext& app) : app_(app) {
+    setObjectName("Form5");
+    setWindowTitle("QUARVO - Calvento - CTL-STEM Checker");
+    resize(560, 380);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName("Memo1");
+    QFont font("Courier New");
+    if (!QFontDatabase::hasFamily("Courier New")) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::TypeWriter);
+    Memo1->setFont(font);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setCentralWidget(Memo1);
+    connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
+        if (!loading_) Memo1Change();
+    });
+
+    BuildMenus();
+    BuildToolBar();
+
+    Status = new QLabel(this);
+    Status->setObjectName("Status");
+    Status->setMinimumWidth(50);
+    statusBar()->addWidget(Status, 1);
+
+    SetVerifyEnabled(false);
+    SetDiagnosticEnabled(false);
+}
+
+void TForm5::BuildMenus() {
+    Fichier1 = menuBar()->addMenu("&Fichier");
+    Nouvellespcification1 = AddItem(Fichier1, "&Nouvelle formule CTL", QKeySequence("Ctrl+N"));
+    Ouvrir1 = AddItem(Fichier1, "&Ouvrir une formule CTL", QKeySequence("Ctrl+O"));
+    Enregistrer1 = AddItem(Fichier1, "&Enregistrer", QKeySequence("Ctrl+S"));
+    Enregistrersous1 = AddItem(Fichier1, "Enregistrer &sous...");
+    Fichier1->addSeparator();
+    quitter1 = AddItem(Fichier1, "&Quitter");
+
+    Analyse1 = menuBar()->addMenu("&Analyse");
+    Compiler1 = AddItem(Analyse1, "&Compiler", QKeySequence(Qt::Key_F5));
+    Verifier1 = AddItem(Analyse1, "&Verifier (Model-Checking)", QKeySequence(Qt::Key_F6));
+    Diagnostic1 = AddItem(Analyse1, "&Diagnostic", QKeySequence(Qt::Key_F7));
+
+    Options1 = menuBar()->addMenu("&Options");
+    Editeur1 = Options1->addMenu("&Editeur");
+    Police1 = AddItem(Editeur1, "&Police...");
+    Arrireplan1 = AddItem(Editeur1, "&Arrière-plan...");
+
+    connect(Nouvellespcification1, &QAction::triggered, this, &TForm5::Nouvellespcification1Click);
+    connect(Ouvrir1, &QAction::triggered, this, &TForm5::Ouvrir1Click);
+    connect(Enregistrer1, &QAction::triggered, this, &TForm5::Enregistrer1Click);
+    connect(Enregistrersous1, &QAction::triggered, this, &TForm5::Enregistrersous1Click);
+    connect(quitter1, &QAction::triggered, this, &TForm5::quitter1Click);
+    connect(Compiler1, &QAction::triggered, this, &TForm5::Compiler1Click);
+    connect(Verifier1, &QAction::triggered, this, &TForm5::Verifier1Click);
+    connect(Diagnostic1, &QAction::triggered, this, &TForm5::Diagnostic1Click);
+    connect(Police1, &QAction::triggered, this, &TForm5::Police1Click);
+    connect(Arrireplan1, &QAction::triggered, this, &TForm5::Arrireplan1Click);
+}
+
+void TForm5::BuildToolBar() {
+    ToolBar1 = addToolBar("ToolBar1");
+    ToolBar1->setObjectName("ToolBar1");
+    ToolBar1->setMovable(false);
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto button = [this](const QString& caption, const QString& hint, void (TForm5::*handler)()) {
+        QAction* action = ToolBar1->addAction(caption);
+        SetHint(action, hint);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    ToolButton1 = button("&Nouveau", "Nouvelle formule CTL (Ctrl+N)|Créer une nouvelle formule CTL",
+                         &TForm5::Nouvellespcification1Click);
+    ToolButton2 = button("&Ouvrir", "Ouvrir une formule CTL (Ctrl+O)|Ouvrir une formule CTL existante sur disque",
+                         &TForm5::Ouvrir1Click);
+    ToolButton3 = button("&Enregistrer", "Enregistrer la formule CTL (Ctrl+S)|Enregistrer la formule CTL sur disque",
+                         &TForm5::Enregistrer1Click);
+    ToolBar1->addSeparator();
+    ToolButton5 = button("&Compiler", "Compiler la spécification CTL (F5)|Compiler la spécification CTL",
+                         &TForm5::Compiler1Click);
+    ToolButton6 = button("&Vérifier", "Vérifier la propriété CTL sur le STEM (F6)|Vérifier la propriété sur le STEM",
+                         &TForm5::Verifier1Click);
+    ToolButton7 = button("&Diagnostic", "Résultats et Diagnostic (F7)|Afficher le diagnostic",
+                         &TForm5::Diagnostic1Click);
+}
+
+// ---- Availability of the commands ----------------------------------------------------------
+
+void TForm5::SetCompileEnabled(bool enabled) {
+    Compiler1->setEnabled(enabled);
+    ToolButton5->setEnabled(enabled);
+}
+
+void TForm5::SetVerifyEnabled(bool enabled) {
+    Verifier1->setEnabled(enabled);
+    ToolButton6->setEnabled(enabled);
+}
+
+void TForm5::SetDiagnosticEnabled(bool enabled) {
+    Diagnostic1->setEnabled(enabled);
+    ToolButton7->setEnabled(enabled);
+}
+
+void TForm5::SetSaveEnabled(bool enabled) {
+    Enregistrer1->setEnabled(enabled);
+    ToolButton3->setEnabled(enabled);
+}
+
+// ---- Showing, hints, closing ---------------------------------------------------------------
+
+void TForm5::OpenNewFormula() {
+    show();
+    raise();
+    activateWindow();
+    // The question is asked over the window, so the user sees which text it is about.
+    if (ctlModified && !AskSave()) return;
+    CloseDiagnostic();
+    SetMemoText(QString());
+    ctlModified = false;
+    ctlHasFileName = false;
+    ctlIsNew = true;
+    SetCompileEnabled(false);
+    SetVerifyEnabled(false);
+    SetDiagnosticEnabled(false);
+    Memo1->setFocus();
+}
+
+void TForm5::StemChanged() {
+    CloseDiagnostic();
+    SetDiagnosticEnabled(false);
+    app_.session.ctl.DropLabels();
+}
+
+void TForm5::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (centred_) return;
+    centred_ = true;
+    if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+}
+
+bool TForm5::event(QEvent* event) {
+    // While this window is active its hints go to its own status line and the
+    // main window's hint panel is emptied; otherwise they go to that panel.
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        TSDIAppForm* main = app_.windows.main;
+        if (isActiveWindow() || !main) {
+            Status->setText(tip);
+            if (main) main->ShowHint(QString());
+        } else {
+            main->ShowHint(tip);
+        }
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TForm5::closeEvent(QCloseEvent* event) {
+    // The window is hidden whatever the answer; its text stays until the main
+    // window opens it again.
+    if (AskSave()) CloseDiagnostic();
+    event->accept();
+}
+
+void TForm5::CloseDiagnostic() {
+    if (TForm6* diagnostic = app_.windows.diagnostic) diagnostic->close();
+}
+
+// ---- The formula document ------------------------------------------------------------------
+
+std::vector<std::string> TForm5::MemoLines() const {
+    std::vector<std::string> lines;
+    if (Memo1->document()->isEmpty()) return lines;
+    for (QTextBlock block = Memo1->document()->begin(); block.isValid(); block = block.next())
+        lines.push_back(block.text().toStdString());
+    return lines;
+}
+
+bool TForm5::WriteMemoTo(const QString& path) {
+    const std::string error =
+        quarvo::WriteFileAtomically(path.toStdString(), quarvo::EncodeLinesWindows1252(MemoLines()));
+    if (error.empty()) return true;
+    app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(error));
+    return false;
+}
+
+void TForm5::SetMemoText(const QString& text) {
+    loading_ = true;
+    Memo1->setPlainText(text);
+    loading_ = false;
+}
+
+bool TForm5::AskSave() {
+    if (!ctlModified) return true;
+    if (!ctlHasFileName && !ctlIsNew) return true;
+    const auto answer = app_.dialogs.Ask(this, QMessageBox::Question, "Enregistrer...",
+                                         "Enregistrer les modifications ?",
+                                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::No) return true;
+    if (answer != QMessageBox::Yes) return false;
+    if (ctlHasFileName) return WriteMemoTo(ctlFileName);
+    const QString name = app_.dialogs.SaveFileName(this, QString(), kCtlFilter, "CTL");
+    // A failed write stops as well: going on would lose the text.
+    return !name.isEmpty() && WriteMemoTo(name);
+}
+
+void TForm5::Memo1Change() {
+    SetCompileEnabled(true);
+    SetSaveEnabled(true);
+    Enregistrersous1->setEnabled(true);
+    ctlModified = true;
+    SetVerifyEnabled(false);
+    SetDiagnosticEnabled(false);
+}
+
+void TForm5::Nouvellespcification1Click() {
+    if (!AskSave()) return;
+    SetMemoText(QString());
+    SetSaveEnabled(false);
+    Enregistrersous1->setEnabled(true);
+    quitter1->setEnabled(true);
+    Nouvellespcification1->setEnabled(true);
+    SetCompileEnabled(false);
+    SetVerifyEnabled(false);
+    SetDiagnosticEnabled(false);
+    ctlHasFileName = false;
+    ctlIsNew = true;
+    ctlModified = false;
+}
+
+void TForm5::Ouvrir1Click() {
+    if (!AskSave()) return;
+    const QString name = app_.dialogs.OpenFileName(this, QString(), kCtlFilter);
+    if (name.isEmpty()) return;
+    if (!QFileInfo(name).isFile()) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, "Fichier inexistant, ou extension incorrecte!");
+        return;
+    }
+    const quarvo::TextFileResult file = quarvo::ReadTextFile(name.toStdString());
+    if (!file.error.empty()) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(file.error));
+        return;
+    }
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(file.lines.size()));
+    for (const std::string& line : file.lines) lines << FromStd(line);
+    SetMemoText(lines.join('\n'));
+    ctlFileName = name;
+    SetSaveEnabled(true);
+    Enregistrersous1->setEnabled(true);
+    Nouvellespcification1->setEnabled(true);
+    SetCompileEnabled(true);
+    SetVerifyEnabled(false);
+    SetDiagnosticEnabled(false);
+    ctlHasFileName = true;
+    ctlIsNew = false;
+    ctlModified = false;
+}
+
+void TForm5::Enregistrer1Click() {
+    if (ctlHasFileName) {
+        if (WriteMemoTo(ctlFileName)) ctlModified = false;
+        return;
+    }
+    if (ctlIsNew) Enregistrersous1Click();
+}
+
+void TForm5::Enregistrersous1Click() {
+    const QString name = app_.dialogs.SaveFileName(this, QString(), kCtlFilter, "CTL");
+    if (name.isEmpty() || !WriteMemoTo(name)) return;
+    ctlFileName = name;
+    ctlModified = false;
+    ctlIsNew = false;
+    ctlHasFileName = true;
+}
+
+void TForm5::quitter1Click() { close(); }
+
+// ---- Compile, verify, diagnostic -----------------------------------------------------------
+
+void TForm5::Compiler1Click() {
+    // The diagnostic shows the formula being replaced.
+    CloseDiagnostic();
+    const std::vector<std::string> lines = MemoLines();
+    const quarvo::VectorLineSource source(lines);
+    const quarvo::FormulaCompileResult result = app_.session.ctl.Compile(source);
+    if (!result.tableError.empty()) {
+        // Nothing was parsed: the previous formula and its labels are kept.
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(result.tableError));
+        return;
+    }
+    // The labels of the previous formula are gone, whatever the outcome.
+    SetDiagnosticEnabled(false);
+    if (!result.ok()) {
+        app_.dialogs.Tell(this, QMessageBox::Warning, quarvo::FormulaErrorCaption, FromStd(result.Message()));
+        SetVerifyEnabled(false);
+        return;
+    }
+    if (lines.empty()) {
+        SetVerifyEnabled(false);
+        return;
+    }
+    app_.dialogs.Tell(this, QMessageBox::Information, quarvo::FormulaCompiledCaption,
+                      quarvo::FormulaCompiledMessage);
+    SetVerifyEnabled(true);
+}
+
+void TForm5::Verifier1Click() {
+    quarvo::Session& session = app_.session;
+    if (!session.ctl.HasFormula()) return;
+    // While a generation runs the store is being rebuilt: there is no STEM to check.
+    if (session.busy || !session.hasStem) {
+        app_.dialogs.Tell(this, QMessageBox::Warning, quarvo::VerdictCaption,
+                          quarvo::VerdictMessage(quarvo::Verdict::NoStem));
+        return;
+    }
+    if (!progress_) progress_ = new TForm8(this);
+    progress_->Begin();
+    const quarvo::Verdict verdict = session.ctl.Verify(session.stem);
+    progress_->End();
+    const bool labelled = verdict == quarvo::Verdict::Verified || verdict == quarvo::Verdict::NotVerified;
+    app_.dialogs.Tell(this, labelled ? QMessageBox::NoIcon : QMessageBox::Warning, quarvo::VerdictCaption,
+                      quarvo::VerdictMessage(verdict));
+    SetDiagnosticEnabled(labelled);
+}
+
+void TForm5::Diagnostic1Click() {
+    if (!Diagnostic1->isEnabled()) return;
+    if (TForm6* diagnostic = app_.windows.diagnostic) diagnostic->OpenDiagnostic();
+}
+
+void TForm5::Police1Click() {
+    QFont font = Memo1->font();
+    if (app_.dialogs.ChooseFont(this, font)) Memo1->setFont(font);
+}
+
+void TForm5::Arrireplan1Click() {
+    QPalette palette = Memo1->palette();
+    QColor color = palette.color(QPalette::Base);
+    if (!app_.dialogs.ChooseColor(this, color)) return;
+    palette.setColor(QPalette::Base, color);
+    Memo1->setPalette(palette);
+}

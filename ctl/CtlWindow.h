@@ -1,21 +1,108 @@
 // The CTL checker window: the formula editor and its commands.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QToolBar>
 
 #include "app/AppContext.h"
+
+class TForm8;
 
 class TForm5 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm5(quarvo::AppContext& app);
 
-    // The main window's "Vérification logique (CTL)": shows the window with a new, empty formula.
+    // The main window's "Vérification logique (CTL)": shows the window with a
+    // new, empty formula. Unsaved changes are offered for saving first; when
+    // the user stops there, the window comes back with its text as it was.
     void OpenNewFormula();
-    // The current STEM was replaced (generation or regeneration): the labels of the
-    // last verification and the diagnostic no longer apply.
+    // The current STEM is being replaced (generation or regeneration): the
+    // labels of the last verification and the diagnostic no longer apply.
     void StemChanged();
 
+    // The formula document.
+    QString ctlFileName;
+    bool ctlHasFileName = false;
+    bool ctlIsNew = true;
+    bool ctlModified = false;
+
+    // "Enregistrer les modifications ?" when the text has changes; false: stop.
+    bool AskSave();
+
+    QPlainTextEdit* Memo1;
+    QToolBar* ToolBar1;
+    QLabel* Status;  // the one panel of the status bar: the long part of the hints
+
+    QMenu* Fichier1;
+    QMenu* Analyse1;
+    QMenu* Options1;
+    QMenu* Editeur1;
+    QAction* Nouvellespcification1;
+    QAction* Ouvrir1;
+    QAction* Enregistrer1;
+    QAction* Enregistrersous1;
+    QAction* quitter1;
+    QAction* Compiler1;
+    QAction* Verifier1;
+    QAction* Diagnostic1;
+    QAction* Police1;
+    QAction* Arrireplan1;
+
+    QAction* ToolButton1;  // Nouveau
+    QAction* ToolButton2;  // Ouvrir
+    QAction* ToolButton3;  // Enregistrer
+    QAction* ToolButton5;  // Compiler
+    QAction* ToolButton6;  // Vérifier
+    QAction* ToolButton7;  // Diagnostic
+
+    // Commands.
+    void Nouvellespcification1Click();
+    void Ouvrir1Click();
+    void Enregistrer1Click();
+    void Enregistrersous1Click();
+    void quitter1Click();
+    void Compiler1Click();
+    void Verifier1Click();
+    void Diagnostic1Click();
+    void Police1Click();
+    void Arrireplan1Click();
+
+    // The progress window of the labelling; null until the first verification.
+    TForm8* ProgressWindow() const { return progress_; }
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void BuildMenus();
+    void BuildToolBar();
+    void Memo1Change();
+
+    // "Compiler", "Vérifier" and "Diagnostic" are the menu item and its tool button together.
+    void SetCompileEnabled(bool enabled);
+    void SetVerifyEnabled(bool enabled);
+    void SetDiagnosticEnabled(bool enabled);
+    void SetSaveEnabled(bool enabled);
+
+    // The editor's lines; none for an empty editor.
+    std::vector<std::string> MemoLines() const;
+    bool WriteMemoTo(const QString& path);
+    void SetMemoText(const QString& text);
+    void CloseDiagnostic();
+
     quarvo::AppContext& app_;
+    TForm8* progress_ = nullptr;
+    // Text changes made by the program itself (opening, emptying) are not edits.
+    bool loading_ = false;
+    bool centred_ = false;
 };
