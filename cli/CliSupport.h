@@ -60,5 +60,6 @@ int Compile(const std::vector<std::string>& args);
 int Generate(const std::vector<std::string>& args);
 int Regenerate(const std::vector<std::string>& args);
 int Check(const std::vector<std::string>& args);
+int Ocaml(const std::vector<std::string>& args);
 
 }  // namespace calvento

@@ -21,6 +21,8 @@ constexpr const char* kUsage =
     "  regenerate FICHIER.STEM\n"
     "                        relit un fichier STEM classique\n"
     "  check MODELE FORMULE  vérifie une formule CTL sur un STEM (MODELE : .LOT ou .STEM)\n"
+    "  ocaml FICHIER.LOT     affiche le programme OCaml de la chaîne externe (STEM\n"
+    "                        alpha-réduit ou graphe des pas maximaux), ou son résultat\n"
     "\n"
     "Options :\n"
     "  --help                affiche cette aide\n"
@@ -60,6 +62,7 @@ static int Run(int argc, char** argv) {
     if (command == "generate") return calvento::Generate(args);
     if (command == "regenerate") return calvento::Regenerate(args);
     if (command == "check") return calvento::Check(args);
+    if (command == "ocaml") return calvento::Ocaml(args);
     std::cerr << "calvento : commande inconnue « " << command << " ».\n\n" << kUsage;
     return 2;
 }

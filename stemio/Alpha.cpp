@@ -1,6 +1,56 @@
-// The output-format choice of the external tool chain.
+// The output-format choice and the compile-and-run steps of the external tool chain.
 #include "stemio/Alpha.h"
 
-TFormAlpha::TFormAlpha(quarvo::AppContext& app) : app_(app) { setWindowTitle("Format de sortie"); }
+#include <QApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 
-void TFormAlpha::RunDotDirectly() {}
+#include "app/Sdimain.h"
+#include "stemio/AfficherAlpha.h"
+#include "stemio/ToolChain.h"
+
+TFormAlpha::TFormAlpha(quarvo::AppContext& app) : app_(app) {
+    setWindowTitle("Format de sortie");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setFixedSize(237, 172);
+    auto* layout = new QVBoxLayout(this);
+    auto* group = new QGroupBox(" Format : ", this);
+    auto* groupLayout = new QVBoxLayout(group);
+    STEMRadio = new QRadioButton("\".STEM\" pour QUARVO", group);
+    DOTRadio = new QRadioButton("\".DOT\" pour DOT", group);
+    STEMRadio->setChecked(true);
+    groupLayout->addWidget(STEMRadio);
+    groupLayout->addWidget(DOTRadio);
+    layout->addWidget(group);
+    auto* buttons = new QHBoxLayout;
+    Button1 = new QPushButton("&OK", this);
+    Button1->setDefault(true);
+    Button2 = new QPushButton("&Quitter", this);
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons);
+    connect(Button1, &QPushButton::clicked, this, &TFormAlpha::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+quarvo::OcamlFormat TFormAlpha::Format() const {
+    return DOTRadio->isChecked() ? quarvo::OcamlFormat::Dot : quarvo::OcamlFormat::Stem;
+}
+
+void TFormAlpha::RunDotDirectly() {
+    DOTRadio->setChecked(true);
+    Button1Click();
+}
+
+void TFormAlpha::Button1Click() {
+    TFormAfficherAlpha* result = app_.windows.alphaResult;
+    if (!result || app_.session.busy) return;
+    const quarvo::OcamlOutput output = app_.session.outputKind == quarvo::OutputKind::Gpm
+                                           ? quarvo::OcamlOutput::Gpm
+                                           : quarvo::OcamlOutput::AlphaReduced;
+    if (output == quarvo::OcamlOutput::AlphaReduced) result->setWindowTitle("STEM alpha-réduit");
+    if (!result->Produce(output, Format())) return;
+    result->ShowResult();
+    if (TSDIAppForm* main = app_.windows.main) main->Ocaml->setEnabled(true);
+}

@@ -102,11 +102,13 @@ private:
 inline std::string SourceDirectory() { return QUARVO_SOURCE_DIR; }
 inline QString Example(const char* name) { return QString::fromStdString(SourceDirectory()) + "/examples/" + name; }
 
-// A fresh application started from the repository root, with scripted dialogs.
+// A fresh application started from the repository root, with scripted dialogs;
+// its program directory is that of the test (the build's bin/, which holds the
+// help, the licence and the OCaml modules).
 struct TestApp {
     ScriptedDialogs dialogs;
     std::unique_ptr<QuarvoApp> app;
-    explicit TestApp(const QString& programDirectory = QString::fromStdString(SourceDirectory())) {
+    explicit TestApp(const QString& programDirectory = QCoreApplication::applicationDirPath()) {
         app = std::make_unique<QuarvoApp>(SourceDirectory(), dialogs, programDirectory);
     }
     AppContext& Context() { return app->Context(); }

@@ -1,0 +1,303 @@
+// The tool chain driver: scripts in the work directory started detached with /bin/sh, and the end marker.
+#include "stemio/ToolChain.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "frontend/TextFile.h"
+
+extern char** environ;
+
+namespace quarvo {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The module files a run needs: each linked object with the interface that
+// "open" looks up (the unit Calventosource is looked up as calventosource.cmi).
+constexpr const char* kModuleFiles[] = {"calventoSource.cmo", "calventosource.cmi", "lotosGPM.cmo", "lotosGPM.cmi"};
+
+constexpr const char* kMarker = "test";
+constexpr const char* kLog = "temp.log";
+
+std::string WithSlash(std::string dir) {
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return dir;
+}
+
+// A word for /bin/sh: the text between single quotes.
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += "'\\''";
+        else out += c;
+    }
+    return out + "'";
+}
+
+bool IsExecutableFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+const char* ToolOf(ChainScript script) {
+    switch (script) {
+    case ChainScript::Compile: return "ocamlc";
+    case ChainScript::Run: return "ocamlrun";
+    case ChainScript::Render: return "dot";
+    }
+    return "ocamlc";
+}
+
+}  // namespace
+
+std::string MissingToolMessage(const std::string& tool) {
+    return tool + " introuvable : installez " + (tool == "dot" ? "Graphviz." : "OCaml.");
+}
+
+std::string FindOnPath(const std::string& tool) {
+    if (tool.empty()) return {};
+    if (tool.find('/') != std::string::npos) return IsExecutableFile(tool) ? tool : std::string();
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = dirs.find(':', start);
+        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (dir.empty()) dir = ".";
+        std::string candidate = WithSlash(dir) + tool;
+        if (IsExecutableFile(candidate)) return candidate;
+        if (end == std::string::npos) return {};
+        start = end + 1;
+    }
+}
+
+std::string DefaultCamlDirectory() {
+    const char* chosen = std::getenv("QUARVO_CAMLDIR");
+    if (chosen && *chosen) return WithSlash(chosen);
+    const char* tmp = std::getenv("TMPDIR");
+    return WithSlash(tmp && *tmp ? tmp : "/tmp") + "camlQuarvo/";
+}
+
+std::string ProgramDirectory() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return "./";
+    return WithSlash(exe.parent_path().string());
+}
+
+PollDeadline::PollDeadline(std::chrono::milliseconds limit) : start_(std::chrono::steady_clock::now()), limit_(limit) {}
+
+std::chrono::milliseconds PollDeadline::Elapsed() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
+}
+
+ToolChain::ToolChain(std::string moduleDirectory, std::string workDirectory)
+    : moduleDir_(WithSlash(std::move(moduleDirectory))), workDir_(WithSlash(std::move(workDirectory))) {}
+
+ToolChain::~ToolChain() { Cancel(); }
+
+std::string ToolChain::Prepare() {
+    std::error_code ec;
+    fs::create_directories(workDir_, ec);
+    if (!fs::is_directory(workDir_, ec))
+        return "Impossible de créer le répertoire de travail " + workDir_ + ".";
+    for (const char* name : kModuleFiles) {
+        const fs::path installed = moduleDir_ + name;
+        const fs::path copy = workDir_ + name;
+        const bool haveInstalled = fs::is_regular_file(installed, ec);
+        const bool haveCopy = fs::is_regular_file(copy, ec);
+        if (!haveInstalled) {
+            if (haveCopy) continue;
+            return "Module OCaml introuvable : " + installed.string() + ".";
+        }
+        if (haveCopy && fs::last_write_time(copy, ec) >= fs::last_write_time(installed, ec) && !ec) continue;
+        ec.clear();
+        fs::copy_file(installed, copy, fs::copy_options::overwrite_existing, ec);
+        if (ec) return "Impossible de copier " + installed.string() + " dans " + workDir_ + " : " + ec.message() + ".";
+    }
+    return {};
+}
+
+std::string ToolChain::WriteProgram(const Compilation* compilation, OcamlOutput output, OcamlFormat format) {
+    return WriteOcamlProgram(PathOf("temp.ml"), compilation, output, format);
+}
+
+const char* ToolChain::ScriptName(ChainScript script) {
+    switch (script) {
+    case ChainScript::Compile: return "temp1.sh";
+    case ChainScript::Run: return "temp2.sh";
+    case ChainScript::Render: return "tempDot.sh";
+    }
+    return "temp1.sh";
+}
+
+std::vector<std::string> ToolChain::ScriptLines(ChainScript script, OcamlOutput output) const {
+    const std::string marker = "mkdir " + Quoted(PathOf(kMarker));
+    switch (script) {
+    case ChainScript::Compile:
+        return {
+            // The deprecation alert is about the accented identifiers of the term text.
+            "ocamlc -alert -deprecated -c " + Quoted(PathOf("temp.ml")),
+            "ocamlc -o " + Quoted(PathOf("temp.exe")) + " " +
+                Quoted(PathOf(output == OcamlOutput::Gpm ? "lotosGPM.cmo" : "calventoSource.cmo")) + " " +
+                Quoted(PathOf("temp.cmo")),
+            marker,
+        };
+    case ChainScript::Run:
+        return {"ocamlrun temp.exe " + Quoted(PathOf("Sortie.txt")), marker};
+    case ChainScript::Render:
+        return {"dot -Tjpg " + Quoted(PathOf("Sortie.txt")) + " -o  " + Quoted(PathOf("Sortie.jpg")), marker};
+    }
+    return {marker};
+}
+
+std::string ToolChain::MissingTools(ChainScript script) {
+    const char* tool = ToolOf(script);
+    return FindOnPath(tool).empty() ? MissingToolMessage(tool) : std::string();
+}
+
+void ToolChain::RemoveFile(const std::string& name) {
+    std::error_code ec;
+    fs::remove(PathOf(name), ec);
+}
+
+std::string ToolChain::Start(ChainScript script, OcamlOutput output) {
+    Cancel();
+    std::string missing = MissingTools(script);
+    if (!missing.empty()) return missing;
+    // What this run and the later ones make goes, so that a failing step
+    // shows no result rather than an old one.
+    switch (script) {
+    case ChainScript::Compile:
+        for (const char* name : {"temp.exe", "temp.cmo", "temp.cmi", "Sortie.txt", "Sortie.jpg", kLog}) RemoveFile(name);
+        break;
+    case ChainScript::Run:
+        RemoveFile("Sortie.txt");
+        RemoveFile("Sortie.jpg");
+        break;
+    case ChainScript::Render:
+        RemoveFile("Sortie.jpg");
+        break;
+    }
+    return StartScript(ScriptName(script), ScriptLines(script, output));
+}
+
+std::string ToolChain::StartScript(const std::string& name, const std::vector<std::string>& lines) {
+    Cancel();
+    std::error_code ec;
+    fs::remove_all(PathOf(kMarker), ec);
+    // Line feeds only: the shell would take a carriage return as part of the last word.
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    std::string error = WriteFileAtomically(PathOf(name), text);
+    if (!error.empty()) return error;
+
+    const std::string script = PathOf(name);
+    const std::string log = PathOf(kLog);
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    // Its own session: no terminal signal reaches it, and Cancel ends the whole group.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, workDir_.c_str());
+    const char* argv[] = {"/bin/sh", script.c_str(), nullptr};
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (rc != 0) return "Impossible de lancer " + script + " : " + std::strerror(rc) + ".";
+    child_ = pid;
+    return {};
+}
+
+void ToolChain::Reap(bool wait) {
+    if (child_ <= 0) return;
+    int status = 0;
+    pid_t r;
+    do {
+        r = waitpid(child_, &status, wait ? 0 : WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    if (r == child_ || (r < 0 && errno == ECHILD)) child_ = -1;
+}
+
+bool ToolChain::Poll() {
+    Reap(false);
+    std::error_code ec;
+    return fs::is_directory(PathOf(kMarker), ec);
+}
+
+void ToolChain::Cancel() {
+    if (child_ <= 0) return;
+    kill(-child_, SIGKILL);
+    kill(child_, SIGKILL);
+    Reap(true);
+}
+
+ChainOutcome ToolChain::WaitForMarker(std::chrono::milliseconds timeout) {
+    PollDeadline deadline(timeout);
+    for (;;) {
+        if (Poll()) return {true, {}};
+        if (!Running()) {
+            // The script has ended: the marker is there now or never will be.
+            if (Poll()) return {true, {}};
+            return {false, "Le traitement externe n'a pas abouti : voir " + PathOf(kLog) + "."};
+        }
+        if (deadline.Expired()) {
+            Cancel();
+            return {false, OcamlTimeoutMessage};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+ChainOutcome ToolChain::RunAndWait(ChainScript script, OcamlOutput output, std::chrono::milliseconds timeout) {
+    std::string error = Start(script, output);
+    if (!error.empty()) return {false, error};
+    return WaitForMarker(timeout);
+}
+
+ChainOutcome ToolChain::Produce(const Compilation* compilation, OcamlOutput output, OcamlFormat format,
+                                std::chrono::milliseconds timeout) {
+    std::string error = Prepare();
+    if (error.empty()) error = WriteProgram(compilation, output, format);
+    if (!error.empty()) return {false, error};
+    if (OcamlProgramLines(compilation, output, format).empty()) return {false, {}};
+    PollDeadline deadline(timeout);
+    ChainOutcome outcome = RunAndWait(ChainScript::Compile, output, timeout);
+    if (!outcome.ok) return outcome;
+    std::error_code ec;
+    fs::remove_all(PathOf(kMarker), ec);
+    auto left = timeout - deadline.Elapsed();
+    outcome = RunAndWait(ChainScript::Run, output, left > std::chrono::milliseconds(0) ? left : std::chrono::milliseconds(0));
+    if (!outcome.ok) return outcome;
+    if (!fs::is_regular_file(PathOf("Sortie.txt"), ec))
+        return {false, "Le programme OCaml n'a pas écrit Sortie.txt : voir " + PathOf(kLog) + "."};
+    return outcome;
+}
+
+void ToolChain::RemoveRunFiles() {
+    for (const char* name : {"temp.exe", "temp1.sh", "temp2.sh", "temp.cmo", "temp.cmi", "temp.ml"})
+        RemoveFile(name);
+}
+
+void ToolChain::RemovePictureFiles() {
+    RemoveFile("Sortie.txt");
+    RemoveFile("tempDot.sh");
+}
+
+}  // namespace quarvo

@@ -1,0 +1,129 @@
+// The external OCaml tool chain: its work directory, the shell scripts that compile, run and render, and the polling.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "frontend/SyntaxTree.h"
+#include "stemio/OcamlWriter.h"
+
+namespace quarvo {
+
+inline constexpr int OcamlTimeoutSeconds = 120;
+inline constexpr const char* OcamlTimeoutMessage = "Le traitement externe n'a pas abouti (délai dépassé).";
+// The pause between two looks at the work directory.
+inline constexpr std::chrono::milliseconds OcamlPollPause{50};
+
+// The scripts of the chain, each ending by creating the directory "test".
+enum class ChainScript {
+    Compile,  // temp1.sh: compile temp.ml and link it with the module
+    Run,      // temp2.sh: run the linked program, which writes Sortie.txt
+    Render,   // tempDot.sh: render Sortie.txt with dot into Sortie.jpg
+};
+
+// "ocamlc introuvable : installez OCaml.", "dot introuvable : installez Graphviz.".
+std::string MissingToolMessage(const std::string& tool);
+
+// The full path of an executable found on PATH, or an empty string.
+std::string FindOnPath(const std::string& tool);
+
+// $QUARVO_CAMLDIR when set and not empty, else camlQuarvo in the temporary
+// directory ($TMPDIR or /tmp); always with a final '/'.
+std::string DefaultCamlDirectory();
+
+// The directory of the running program, with a final '/': the build and the
+// installation put the compiled OCaml modules there.
+std::string ProgramDirectory();
+
+// Measures the time a caller's polling loop has waited for the chain.
+class PollDeadline {
+public:
+    explicit PollDeadline(std::chrono::milliseconds limit = std::chrono::seconds(OcamlTimeoutSeconds));
+    std::chrono::milliseconds Elapsed() const;
+    bool Expired() const { return Elapsed() >= limit_; }
+
+private:
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::milliseconds limit_;
+};
+
+struct ChainOutcome {
+    bool ok = false;
+    std::string message;  // French, when not ok
+};
+
+// One run of the chain at a time. A window starts a script, then calls Poll()
+// between events until it answers true or its PollDeadline expires (then
+// Cancel()); the command line and the tests use RunAndWait.
+class ToolChain {
+public:
+    // moduleDirectory holds the installed calventoSource.cmo and lotosGPM.cmo
+    // with their interfaces; workDirectory is where every file of a run goes.
+    explicit ToolChain(std::string moduleDirectory, std::string workDirectory = DefaultCamlDirectory());
+    ~ToolChain();
+    ToolChain(const ToolChain&) = delete;
+    ToolChain& operator=(const ToolChain&) = delete;
+
+    // The work directory with a final '/', and a file in it.
+    const std::string& WorkDirectory() const { return workDir_; }
+    std::string PathOf(const std::string& name) const { return workDir_ + name; }
+
+    // Creates the work directory when missing and copies each module file into
+    // it when missing there or older than the installed one.
+    std::string Prepare();
+
+    // Writes temp.ml in the work directory.
+    std::string WriteProgram(const Compilation* compilation, OcamlOutput output, OcamlFormat format);
+
+    // The lines of a script, paths quoted for the shell.
+    std::vector<std::string> ScriptLines(ChainScript script, OcamlOutput output) const;
+    static const char* ScriptName(ChainScript script);
+
+    // The tools a script needs that are not on PATH, as the message for the
+    // first one; empty when all are there.
+    static std::string MissingTools(ChainScript script);
+
+    // Removes what a run of this script would make (so that an earlier result
+    // is never taken for the new one) and the marker "test", writes the script
+    // and starts it detached with /bin/sh in the work directory.
+    std::string Start(ChainScript script, OcamlOutput output);
+    // Starts any script given by its lines; Start uses it, and tests too.
+    std::string StartScript(const std::string& name, const std::vector<std::string>& lines);
+
+    // Without waiting: reaps the script when it has ended and tells whether
+    // the marker directory "test" exists.
+    bool Poll();
+    // True while a started script has not been reaped.
+    bool Running() const { return child_ > 0; }
+    // Ends the running script with everything it started.
+    void Cancel();
+
+    // Starts the script and polls until it is done, or cancels it at the
+    // timeout with OcamlTimeoutMessage.
+    ChainOutcome RunAndWait(ChainScript script, OcamlOutput output,
+                            std::chrono::milliseconds timeout = std::chrono::seconds(OcamlTimeoutSeconds));
+    ChainOutcome WaitForMarker(std::chrono::milliseconds timeout);
+
+    // Prepare, temp.ml, compile and run: on success Sortie.txt holds the result.
+    ChainOutcome Produce(const Compilation* compilation, OcamlOutput output, OcamlFormat format,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(OcamlTimeoutSeconds));
+
+    // Deletes the files of a run once its result was read: the program, its
+    // compiled forms and the first two scripts; a missing file is no error.
+    void RemoveRunFiles();
+    // Deletes the DOT text and tempDot.sh once the picture was shown.
+    void RemovePictureFiles();
+
+private:
+    void Reap(bool wait);
+    void RemoveFile(const std::string& name);
+
+    std::string moduleDir_;
+    std::string workDir_;
+    pid_t child_ = -1;
+};
+
+}  // namespace quarvo

@@ -1,0 +1,1 @@
+quarvo_window_test(toolchain_window_tests ${CMAKE_CURRENT_LIST_DIR}/ToolChainWindowTest.cpp)

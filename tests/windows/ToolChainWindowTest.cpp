@@ -1,0 +1,227 @@
+// The external tool chain's windows: format choice, result text, picture, and the JPEG codec behind it.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+#include "app/Sdimain.h"
+#include "stemio/AfficherAlpha.h"
+#include "stemio/Alpha.h"
+#include "stemio/JpegCodec.h"
+#include "stemio/StemDot.h"
+#include "stemio/ToolChain.h"
+#include "WindowTestSupport.h"
+
+using quarvo::testing::Example;
+using quarvo::testing::TestApp;
+
+namespace {
+
+// Runs action once widget is shown (from inside its modal loop).
+void WhenShown(QWidget* widget, std::function<void()> action, int attemptsLeft = 3000) {
+    QTimer::singleShot(10, widget, [widget, action, attemptsLeft] {
+        if (widget->isVisible()) action();
+        else if (attemptsLeft > 0) WhenShown(widget, action, attemptsLeft - 1);
+    });
+}
+
+bool ToolsInstalled() { return !quarvo::FindOnPath("ocamlc").empty() && !quarvo::FindOnPath("dot").empty(); }
+
+quarvo::RgbPicture Gradient(int width, int height) {
+    quarvo::RgbPicture picture{width, height, {}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.pixels.insert(picture.pixels.end(), {std::uint8_t(x * 4), std::uint8_t(y * 4), 128});
+    return picture;
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class ToolChainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void FormatDialogAndResultWindowCaptions() {
+        TestApp t;
+        TFormAlpha* format = t.Context().windows.outputFormat;
+        TFormAfficherAlpha* result = t.Context().windows.alphaResult;
+        QCOMPARE(format->windowTitle(), QString("Format de sortie"));
+        QCOMPARE(format->STEMRadio->text(), QString("\".STEM\" pour QUARVO"));
+        QCOMPARE(format->DOTRadio->text(), QString("\".DOT\" pour DOT"));
+        QVERIFY(format->STEMRadio->isChecked());
+        QCOMPARE(format->Button1->text(), QString("&OK"));
+        QCOMPARE(format->Button2->text(), QString("&Quitter"));
+        QCOMPARE(result->windowTitle(), QString("STEM alpha-réduit"));
+        QCOMPARE(result->Button3->text(), QString("&Afficher"));
+        QVERIFY(!result->Visualiser->isEnabled());
+        QCOMPARE(t.Context().windows.picture->windowTitle(), QString("STEM alpha-réduit (via DOT)"));
+    }
+
+    void JpegRoundTripAndDamagedFiles() {
+        const quarvo::RgbPicture picture = Gradient(40, 30);
+        const std::string bytes = quarvo::EncodeJpeg(picture);
+        QVERIFY(bytes.size() > 100);
+        const quarvo::JpegDecodeResult decoded = quarvo::DecodeJpeg(bytes);
+        QVERIFY(decoded.error.empty());
+        QCOMPARE(decoded.picture.width, 40);
+        QCOMPARE(decoded.picture.height, 30);
+        // Lossy, but close to the original.
+        int worst = 0;
+        for (std::size_t i = 0; i < picture.pixels.size(); ++i)
+            worst = std::max(worst, std::abs(int(picture.pixels[i]) - int(decoded.picture.pixels[i])));
+        QVERIFY(worst < 40);
+
+        QVERIFY(!quarvo::DecodeJpeg("").error.empty());
+        QVERIFY(!quarvo::DecodeJpeg("not a jpeg at all").error.empty());
+        QVERIFY(!quarvo::DecodeJpeg(bytes.substr(0, 20)).error.empty());
+        // A truncated body still decodes (libjpeg fills the rest) or fails cleanly.
+        const quarvo::JpegDecodeResult truncated = quarvo::DecodeJpeg(bytes.substr(0, bytes.size() / 2));
+        QVERIFY(truncated.error.empty() || truncated.picture.pixels.empty());
+        QVERIFY(quarvo::EncodeJpeg(quarvo::RgbPicture{}).empty());
+    }
+
+    void PictureIsOfferedForSavingWhenClosed() {
+        TestApp t;
+        QTemporaryDir dir;
+        const QString source = dir.filePath("in.jpg");
+        {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const std::string bytes = quarvo::EncodeJpeg(Gradient(64, 48));
+            file.write(bytes.data(), qint64(bytes.size()));
+        }
+        TSTEMJPG* picture = t.Context().windows.picture;
+        TFormAfficherAlpha* result = t.Context().windows.alphaResult;
+        QVERIFY(picture->LoadPicture(source));
+        QCOMPARE(picture->Image1->size(), QSize(64, 48));
+        // The scrollable area reaches at least 10000 by 7500 pixels.
+        QVERIFY(picture->Canvas->minimumWidth() > 10000 && picture->Canvas->minimumHeight() > 7500);
+
+        // No: closed without a file dialog, "Visualiser" back.
+        result->Visualiser->setEnabled(false);
+        t.dialogs.answers.push_back(QMessageBox::No);
+        picture->show();
+        picture->close();
+        QCOMPARE(t.dialogs.Last()->caption, QString("Enregistrement de l'image"));
+        QCOMPARE(t.dialogs.Last()->text, QString("Voulez-vous enregistrer l'image ?"));
+        QCOMPARE(t.dialogs.Last()->icon, QMessageBox::Information);
+        QVERIFY(t.dialogs.fileTitles.empty());
+        QVERIFY(result->Visualiser->isEnabled());
+
+        // Yes and a name: the picture is written as JPEG.
+        const QString saved = dir.filePath("out.jpg");
+        t.dialogs.answers.push_back(QMessageBox::Yes);
+        t.dialogs.fileNames.push_back(saved);
+        picture->show();
+        picture->close();
+        QCOMPARE(t.dialogs.fileFilters.back(), QString("Image JPEG (*.jpg)|*.jpg|Tous les fichiers (*.*)|*.*"));
+        QCOMPARE(t.dialogs.defaultSuffixes.back(), QString("JPG"));
+        const QByteArray bytes = ReadBytes(saved);
+        const quarvo::JpegDecodeResult decoded = quarvo::DecodeJpeg(std::string(bytes.constData(), bytes.size()));
+        QVERIFY(decoded.error.empty());
+        QCOMPARE(decoded.picture.width, 64);
+
+        // A file that is not a picture gives a message and keeps the previous one.
+        QFile junk(dir.filePath("junk.jpg"));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("junk");
+        junk.close();
+        QVERIFY(!picture->LoadPicture(dir.filePath("junk.jpg")));
+        QCOMPARE(t.dialogs.Last()->caption, QString("Erreur!"));
+        QCOMPARE(picture->Picture().width, 64);
+    }
+
+    void AMissingToolIsNamed() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        f.Compiler1Click();
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", "/nonexistent");
+        t.GetSession().outputKind = quarvo::OutputKind::AlphaReduced;
+        const bool produced = t.Context().windows.alphaResult->Produce(quarvo::OcamlOutput::AlphaReduced,
+                                                                     quarvo::OcamlFormat::Stem);
+        qputenv("PATH", path);
+        QVERIFY(!produced);
+        QCOMPARE(t.dialogs.Last()->text, QString("ocamlc introuvable : installez OCaml."));
+        QVERIFY(!t.GetSession().busy);
+    }
+
+    void AlphaReducedStemIsShownAndSaved() {
+        if (!ToolsInstalled()) QSKIP("ocamlc ou dot absent");
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        f.Compiler1Click();
+        TFormAlpha* format = t.Context().windows.outputFormat;
+        TFormAfficherAlpha* result = t.Context().windows.alphaResult;
+        QTemporaryDir dir;
+        const QString saved = dir.filePath("alpha.STEM");
+        t.dialogs.fileNames.push_back(saved);
+        QString shown;
+        bool visualiseOffered = true;
+        WhenShown(format, [&] {
+            WhenShown(result, [&] {
+                result->Button3->click();
+                shown = result->Text->toPlainText();
+                visualiseOffered = result->Visualiser->isEnabled();
+                result->Button1->click();
+                result->Button2->click();
+            });
+            format->Button1->click();
+            format->Button2->click();
+        });
+        f.OcamlClick();
+        if (t.dialogs.Last()) qWarning() << t.dialogs.Last()->text;
+        QVERIFY2(shown.startsWith("BEGIN "), qPrintable(shown.left(200)));
+        QVERIFY(!visualiseOffered);
+        QCOMPARE(result->windowTitle(), QString("STEM alpha-réduit"));
+        QVERIFY(ReadBytes(saved).startsWith("BEGIN "));
+        QCOMPARE(t.dialogs.defaultSuffixes.back(), QString("STEM"));
+        QVERIFY(f.Ocaml->isEnabled());
+        // The run's files are gone once the result was read.
+        QVERIFY(!QFile::exists(QString::fromStdString(result->Chain().PathOf("temp.ml"))));
+    }
+
+    void GpmIsRenderedAsAPicture() {
+        if (!ToolsInstalled()) QSKIP("ocamlc ou dot absent");
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        f.Compiler1Click();
+        TFormAfficherAlpha* result = t.Context().windows.alphaResult;
+        TSTEMJPG* picture = t.Context().windows.picture;
+        QString shown;
+        int pictureWidth = 0;
+        bool visualiseAfterClose = false;
+        t.dialogs.answers.push_back(QMessageBox::No);
+        WhenShown(result, [&] {
+            result->Button3->click();
+            shown = result->Text->toPlainText();
+            WhenShown(picture, [&] {
+                pictureWidth = picture->Picture().width;
+                picture->close();
+            });
+            result->Visualiser->click();
+            visualiseAfterClose = result->Visualiser->isEnabled();
+            result->Button2->click();
+        });
+        f.FichierGPM1Click();
+        if (t.dialogs.Last()) qWarning() << t.dialogs.Last()->text;
+        QCOMPARE(result->windowTitle(), QString("GPM"));
+        QVERIFY(t.Context().windows.outputFormat->DOTRadio->isChecked());
+        QVERIFY2(shown.startsWith("digraph"), qPrintable(shown.left(200)));
+        QVERIFY(pictureWidth > 0);
+        QVERIFY(visualiseAfterClose);
+    }
+};
+
+QTEST_MAIN(ToolChainWindowTest)
+#include "ToolChainWindowTest.moc"
