@@ -1,4 +1,5 @@
 // The external tool chain's windows: format choice, result text, picture, and the JPEG codec behind it.
+#include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,11 +20,14 @@ using quarvo::testing::TestApp;
 
 namespace {
 
-// Runs action once widget is shown (from inside its modal loop).
+// Runs action once widget is shown (from inside its modal loop). A window that
+// never shows means the test failed: every modal window is closed so that it ends.
 void WhenShown(QWidget* widget, std::function<void()> action, int attemptsLeft = 3000) {
     QTimer::singleShot(10, widget, [widget, action, attemptsLeft] {
         if (widget->isVisible()) action();
         else if (attemptsLeft > 0) WhenShown(widget, action, attemptsLeft - 1);
+        else
+            while (QWidget* modal = QApplication::activeModalWidget()) modal->close();
     });
 }
 

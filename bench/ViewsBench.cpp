@@ -1,0 +1,65 @@
+// Opening the explorer on a large STEM, and the texts of its table rows.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTableView>
+
+#include "app/AppContext.h"
+#include "app/Session.h"
+#include "app/UserDialogs.h"
+#include "views/StemTexts.h"
+#include "views/SteV.h"
+
+namespace {
+
+// A chain of states, each with two maximal events and two arcs, like a long generation.
+void Fill(quarvo::StemStore& store, std::int32_t states) {
+    store.FreeStates();
+    const quarvo::ActionId a = store.Intern("SEND"), b = store.Intern("I_RECEIVE");
+    for (std::int32_t n = 0; n < states; ++n) {
+        quarvo::TStemState& s = store.AppendState(n, {{1, a}, {2, b}});
+        store.AddArc(s, {{1, a}}, 2, b, (n + 1) % states);
+        store.AddArc(s, {}, 3, a, n / 2);
+    }
+    store.StemStateCount = states;
+    store.LastGenStateCount = states;
+}
+
+void OpenExplorer(benchmark::State& state) {
+    quarvo::Session session(".");
+    Fill(session.stem, static_cast<std::int32_t>(state.range(0)));
+    session.hasStem = true;
+    quarvo::DesktopDialogs dialogs;
+    quarvo::AppContext app(session, dialogs, ".");
+    TSteVisual explorer(app);
+    for (auto _ : state) {
+        explorer.show();
+        // Paints the visible rows, as the user first sees them.
+        benchmark::DoNotOptimize(explorer.ex->grab());
+        explorer.hide();
+    }
+}
+BENCHMARK(OpenExplorer)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void RowTexts(benchmark::State& state) {
+    quarvo::StemStore store;
+    Fill(store, 1000);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const quarvo::TStemState& s = store.StateList[i++ % 1000];
+        benchmark::DoNotOptimize(quarvo::afficher_listEvent(s.Events, store.actions));
+        benchmark::DoNotOptimize(quarvo::afficher_ButStates(s.Arcs));
+    }
+}
+BENCHMARK(RowTexts);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

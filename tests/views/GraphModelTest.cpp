@@ -1,0 +1,327 @@
+// The graph viewer's model: the list of drawn states, the mouse rules and the geometry of what is drawn.
+#include "views/GraphModel.h"
+
+#include <gtest/gtest.h>
+
+namespace quarvo {
+namespace {
+
+constexpr auto Max = Semantics::Maximality;
+constexpr auto Entre = Semantics::Interleaving;
+
+// A STEM built state by state; arcs are given in list order (newest first).
+struct Stem {
+    StemStore store;
+    TStemState& State(std::int32_t number, std::vector<std::pair<const char*, std::int32_t>> arcs = {}) {
+        TStemState& s = store.AppendState(number, {});
+        std::int32_t event = 1;
+        for (auto& [action, target] : arcs) s.Arcs.push_back({{}, event++, store.Intern(action), target});
+        return s;
+    }
+};
+
+struct Model : ::testing::Test {
+    Stem stem;
+    GraphModel model;
+    void Show() {
+        model.ShowStore(stem.store);
+        model.FormShow();
+    }
+    void Press(GraphButton button, int x, int y, bool dbl = false, Semantics sem = Max) {
+        model.Press(button, x, y, dbl, stem.store.actions, sem);
+    }
+    const TGraphicState& Drawn(std::int32_t number) {
+        const TGraphicState* s = ieme(number, model.States());
+        EXPECT_NE(s, nullptr) << "state " << number << " is not drawn";
+        return *s;
+    }
+    std::vector<ArcDrawing> Arcs(Semantics sem = Max) { return model.LayOutTransitions(stem.store.actions, sem); }
+};
+
+TEST(GraphicStateList, StaysInNumberOrderWithOneEntryPerNumber) {
+    TStemState s0{{}, {}, 0}, s3{{}, {}, 3}, s7{{}, {}, 7};
+    GraphicStateList list;
+    Ajouter_Graphic_State({&s7, 1, 1, GraphColor::Lime, false}, list);
+    Ajouter_Graphic_State({&s0, 2, 2, GraphColor::Red, false}, list);
+    Ajouter_Graphic_State({&s3, 3, 3, GraphColor::Lime, false}, list);
+    Ajouter_Graphic_State({&s3, 9, 9, GraphColor::Silver, true}, list);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].State, &s0);
+    EXPECT_EQ(list[1].State, &s3);
+    EXPECT_EQ(list[2].State, &s7);
+    EXPECT_EQ(list[1].X, 3) << "a second record for a drawn number changes nothing";
+    EXPECT_TRUE(find_graphic_state(7, list));
+    EXPECT_FALSE(find_graphic_state(5, list));
+    EXPECT_EQ(ieme(3, list)->Y, 3);
+    EXPECT_EQ(ieme(4, list), nullptr);
+    EXPECT_EQ(ieme(8, list), nullptr);
+}
+
+TEST(GraphicStateList, HitTestIsASquareOf21PixelsFirstInListOrder) {
+    TStemState s1{{}, {}, 1}, s2{{}, {}, 2};
+    GraphicStateList list;
+    Ajouter_Graphic_State({&s2, 115, 100, GraphColor::Lime, false}, list);
+    Ajouter_Graphic_State({&s1, 100, 100, GraphColor::Lime, false}, list);
+    EXPECT_EQ(detected_state(90, 90, list), 1);
+    EXPECT_EQ(detected_state(110, 110, list), 1) << "both squares hold it; the lower number comes first";
+    EXPECT_EQ(detected_state(89, 100, list), -1);
+    EXPECT_EQ(detected_state(125, 110, list), 2);
+    EXPECT_EQ(detected_state(126, 100, list), -1);
+    EXPECT_EQ(detected_state(115, 111, list), -1);
+}
+
+TEST(Geometry, RoundsHalvesToEven) {
+    const std::pair<double, int> cases[] = {{2.5, 2}, {3.5, 4}, {0.5, 0}, {-0.5, 0}, {-1.5, -2},
+                                            {1.4, 1}, {1.6, 2}, {7.0, 7}, {286.5, 286}, {301.5, 302}};
+    for (auto [value, expected] : cases) EXPECT_EQ(RoundHalfEven(value), expected) << value;
+}
+
+TEST(Geometry, StateIsACircleOfRadiusTenWithItsNumberInside) {
+    TStemState one{{}, {}, 7}, two{{}, {}, 10};
+    const StateDrawing a = LayOutState({&one, 300, 50, GraphColor::Red, false});
+    EXPECT_EQ(a.circle, (GraphBox{290, 40, 310, 60}));
+    EXPECT_EQ(a.number.at, (GraphPoint{297, 44}));
+    EXPECT_EQ(a.number.text, "7");
+    EXPECT_EQ(a.fill, GraphColor::Red);
+    const StateDrawing b = LayOutState({&two, 300, 50, GraphColor::Silver, false});
+    EXPECT_EQ(b.number.at, (GraphPoint{294, 44}));
+    EXPECT_EQ(SelectionSquare({&two, 300, 50}), (GraphBox{285, 35, 315, 65}));
+    EXPECT_EQ(RgbOf(GraphColor::Lime).g, 255);
+    EXPECT_EQ(RgbOf(GraphColor::Silver).r, 192);
+}
+
+TEST_F(Model, ShowingDrawsTheRootInRedAndForgetsTheRest) {
+    stem.State(0, {{"a", 1}});
+    stem.State(1);
+    Show();
+    Press(GraphButton::Left, 400, 200);
+    model.SelectedState = 1;
+    Show();
+    ASSERT_EQ(model.States().size(), 1u);
+    EXPECT_EQ(Drawn(0).X, 300);
+    EXPECT_EQ(Drawn(0).Y, 50);
+    EXPECT_EQ(Drawn(0).Color, GraphColor::Red);
+    EXPECT_FALSE(Drawn(0).Complete);
+    EXPECT_EQ(model.CurrentState(), 0);
+    EXPECT_EQ(model.SelectedState, -1);
+}
+
+TEST_F(Model, EachLeftClickAddsTheNextSuccessorAtThePointer) {
+    stem.State(0, {{"b", 2}, {"a", 1}, {"c", 2}});
+    stem.State(1, {{"d", 0}});
+    stem.State(2);
+    Show();
+    Press(GraphButton::Left, 200, 150);
+    ASSERT_EQ(model.States().size(), 2u);
+    EXPECT_EQ(Drawn(2).X, 200);
+    EXPECT_EQ(Drawn(2).Y, 150);
+    EXPECT_EQ(Drawn(2).Color, GraphColor::Silver) << "no arcs: it can never be unfolded";
+    EXPECT_EQ(Drawn(0).Color, GraphColor::Red);
+
+    Press(GraphButton::Left, 400, 150);
+    ASSERT_EQ(model.States().size(), 3u);
+    EXPECT_EQ(Drawn(1).Color, GraphColor::Lime);
+    EXPECT_TRUE(Drawn(0).Complete);
+    EXPECT_EQ(Drawn(0).Color, GraphColor::Silver) << "every successor drawn";
+
+    Press(GraphButton::Left, 500, 500);
+    EXPECT_EQ(model.States().size(), 3u);
+}
+
+TEST_F(Model, RightClickMakesOnlyLimeStatesCurrent) {
+    stem.State(0, {{"a", 1}, {"b", 2}});
+    stem.State(1, {{"c", 3}});
+    stem.State(2);
+    stem.State(3);
+    Show();
+    Press(GraphButton::Left, 100, 200);  // state 1, lime
+    Press(GraphButton::Right, 300, 50);  // the red current state itself
+    EXPECT_EQ(model.CurrentState(), 0);
+    Press(GraphButton::Right, 105, 195);
+    EXPECT_EQ(model.CurrentState(), 1);
+    EXPECT_EQ(Drawn(1).Color, GraphColor::Red);
+    EXPECT_EQ(Drawn(0).Color, GraphColor::Lime) << "not complete: it can be taken up again";
+
+    Press(GraphButton::Left, 100, 300);  // unfolds state 1
+    EXPECT_TRUE(find_graphic_state(3, model.States()));
+    EXPECT_EQ(Drawn(3).Color, GraphColor::Silver);
+    Press(GraphButton::Right, 100, 300);
+    EXPECT_EQ(model.CurrentState(), 1) << "a silver state cannot be made current";
+
+    Press(GraphButton::Right, 300, 50);
+    Press(GraphButton::Left, 500, 200);
+    EXPECT_TRUE(find_graphic_state(2, model.States()));
+    EXPECT_EQ(Drawn(0).Color, GraphColor::Silver);
+    EXPECT_EQ(Drawn(1).Color, GraphColor::Silver) << "state 1 became complete when 3 was drawn";
+}
+
+TEST_F(Model, DoubleClickSelectsAndTheNextLeftPressDragsTheState) {
+    stem.State(0, {{"a", 1}, {"b", 2}});
+    stem.State(1, {{"c", 0}});
+    stem.State(2);
+    Show();
+    Press(GraphButton::Left, 100, 200);
+    Press(GraphButton::Middle, 100, 200, true);
+    EXPECT_EQ(model.SelectedState, 1);
+    EXPECT_TRUE(model.MoveArmed());
+    EXPECT_FALSE(model.Move(0, 0)) << "nothing moves before the next left press";
+
+    Press(GraphButton::Left, 700, 700);
+    EXPECT_FALSE(model.MoveArmed());
+    EXPECT_TRUE(model.Dragging());
+    EXPECT_EQ(model.States().size(), 2u) << "the press that starts a move unfolds nothing";
+    EXPECT_TRUE(model.Move(640, 480));
+    EXPECT_EQ(Drawn(1).X, 640);
+    EXPECT_EQ(Drawn(1).Y, 480);
+    EXPECT_EQ(model.HintAt(640, 480, stem.store.actions, Max), "") << "no hint while moving";
+    model.Release();
+    EXPECT_FALSE(model.Move(10, 10));
+    EXPECT_EQ(Drawn(1).X, 640);
+}
+
+TEST_F(Model, RedrawTurnsAStateSilverOnceItsSuccessorsAreDrawnEvenIfNeverCurrent) {
+    stem.State(0, {{"a", 1}, {"b", 2}});
+    stem.State(1, {{"c", 0}});
+    stem.State(2);
+    Show();
+    Press(GraphButton::Left, 100, 200);
+    EXPECT_EQ(Drawn(1).Color, GraphColor::Lime);
+    Arcs();
+    EXPECT_EQ(Drawn(1).Color, GraphColor::Silver);
+    EXPECT_TRUE(Drawn(1).Complete);
+    Press(GraphButton::Right, 100, 200);
+    EXPECT_EQ(model.CurrentState(), 0);
+}
+
+TEST_F(Model, ArcsPointUpOrDownWithVerticalHeadsAndLabelsHalfToEven) {
+    stem.State(0, {{"a", 1}, {"b", 2}, {"longer", 3}});
+    stem.State(1, {{"u", 0}});
+    stem.State(2);
+    stem.State(3);
+    Show();
+    Press(GraphButton::Left, 301, 130);  // below, half a pixel off
+    Press(GraphButton::Left, 450, 50);   // same height
+    Press(GraphButton::Left, 150, 200);
+    Press(GraphButton::Right, 301, 130);
+    const auto arcs = Arcs(Entre);
+    ASSERT_EQ(arcs.size(), 4u);
+
+    const ArcDrawing& down = arcs[0];
+    EXPECT_EQ(down.target, 1);
+    EXPECT_EQ(down.lines, (std::vector<GraphLine>{{{300, 50}, {301, 112}},
+                                                  {{296, 115}, {301, 120}},
+                                                  {{301, 120}, {306, 115}},
+                                                  {{301, 112}, {301, 120}}}));
+    EXPECT_EQ(down.label.text, "a");
+    EXPECT_EQ(down.label.at, (GraphPoint{290, 75})) << "mx - 10 = 290.5 rounds to the even 290";
+
+    const ArcDrawing& level = arcs[1];
+    EXPECT_EQ(level.lines[0], (GraphLine{{300, 50}, {450, 32}})) << "same height: 18 pixels above, head down";
+    EXPECT_EQ(level.label.at, (GraphPoint{365, 35}));
+
+    const ArcDrawing& longLabel = arcs[2];
+    EXPECT_EQ(longLabel.label.text, "longer");
+    EXPECT_EQ(longLabel.label.at, (GraphPoint{205, 110}));
+
+    const ArcDrawing& up = arcs[3];
+    EXPECT_EQ(up.source, 1);
+    EXPECT_EQ(up.lines, (std::vector<GraphLine>{{{301, 130}, {300, 68}},
+                                                {{305, 65}, {300, 60}},
+                                                {{300, 60}, {295, 65}},
+                                                {{300, 68}, {300, 60}}}));
+    EXPECT_EQ(up.label.at, (GraphPoint{300, 90})) << "mx = 300.5 rounds to the even 300";
+    for (const ArcDrawing& d : arcs) EXPECT_EQ(d.pen, GraphPen::Black);
+}
+
+TEST_F(Model, LongLabelsMoveLeftOnUpwardArcs) {
+    stem.State(0, {{"a", 1}});
+    stem.State(1, {{"b", 0}});
+    Show();
+    Press(GraphButton::Left, 303, 130);
+    Press(GraphButton::Right, 303, 130);
+    const auto arcs = Arcs(Max);
+    ASSERT_EQ(arcs.size(), 2u);
+    EXPECT_EQ(arcs[1].label.text, "({}, b: x1)");
+    EXPECT_EQ(arcs[1].label.at, (GraphPoint{286, 90})) << "mx - 15 = 286.5 rounds to the even 286";
+    EXPECT_EQ(arcs[0].label.at, (GraphPoint{282, 75})) << "mx - 20 = 281.5 rounds to the even 282";
+}
+
+TEST_F(Model, SelfLoopGeometry) {
+    stem.State(0, {{"tick", 0}, {"a", 1}});
+    stem.State(1, {{"long_name", 1}});
+    Show();
+    Press(GraphButton::Left, 300, 200);
+    const auto arcs = Arcs(Entre);
+    ASSERT_EQ(arcs.size(), 3u);
+    EXPECT_TRUE(arcs[0].selfLoop);
+    EXPECT_EQ(arcs[0].loop, (GraphBox{300, 25, 350, 75}));
+    EXPECT_EQ(arcs[0].label.at, (GraphPoint{340, 40}));
+    EXPECT_TRUE(arcs[2].selfLoop);
+    EXPECT_EQ(arcs[2].label.text, "long_name");
+    EXPECT_EQ(arcs[2].label.at, (GraphPoint{325, 190}));
+}
+
+TEST_F(Model, ConsecutiveArcsToOneTargetAreRedWithJoinedLabelsUntilTheTargetChanges) {
+    stem.State(0, {{"a", 1}, {"b", 1}, {"c", 1}, {"d", 2}, {"e", 2}});
+    stem.State(1);
+    stem.State(2);
+    Show();
+    Press(GraphButton::Left, 300, 200);
+    Press(GraphButton::Left, 100, 200);
+    const auto arcs = Arcs(Entre);
+    ASSERT_EQ(arcs.size(), 5u);
+    EXPECT_EQ(arcs[0].pen, GraphPen::Black);
+    EXPECT_EQ(arcs[0].label.text, "a");
+    EXPECT_EQ(arcs[0].label.at, (GraphPoint{290, 110}));
+    EXPECT_EQ(arcs[1].pen, GraphPen::Red);
+    EXPECT_EQ(arcs[1].label.text, "a + b");
+    EXPECT_EQ(arcs[1].label.at, (GraphPoint{280, 110})) << "a repeated label takes the long place";
+    EXPECT_EQ(arcs[2].label.text, "a + b + c");
+    EXPECT_EQ(arcs[3].pen, GraphPen::Black);
+    EXPECT_EQ(arcs[3].label.text, "d");
+    EXPECT_EQ(arcs[4].pen, GraphPen::Red);
+    EXPECT_EQ(arcs[4].label.text, "d + e");
+}
+
+TEST_F(Model, TraceIsASilverColumnWithOneArrowBetweenNeighbours) {
+    stem.State(0, {{"a", 1}, {"b", 3}});
+    stem.State(1, {{"c", 3}});
+    stem.State(2);
+    stem.State(3, {{"d", 0}, {"e", 0}});
+    stem.store.StateList[3].Events = {{2, stem.store.Intern("e")}};
+    Show();
+    model.ShowTrace(TraceRecords(stem.store, {0, 1, 3}));
+    ASSERT_EQ(model.States().size(), 3u);
+    int k = 0;
+    for (const TGraphicState& s : model.States()) {
+        EXPECT_EQ(s.X, 300);
+        EXPECT_EQ(s.Y, 50 + 80 * k++);
+        EXPECT_EQ(s.Color, GraphColor::Silver);
+        EXPECT_TRUE(s.Complete);
+    }
+    EXPECT_EQ(Drawn(3).State->Events, stem.store.StateList[3].Events);
+    const auto arcs = Arcs(Entre);
+    ASSERT_EQ(arcs.size(), 2u);
+    EXPECT_EQ(arcs[0].label.text, "a");
+    EXPECT_EQ(arcs[0].lines[0], (GraphLine{{300, 50}, {300, 112}}));
+    EXPECT_EQ(arcs[1].label.text, "c");
+    Press(GraphButton::Left, 500, 500);
+    EXPECT_EQ(model.States().size(), 3u) << "a path has nothing more to unfold";
+}
+
+TEST(TraceRecords, KeepOnlyTheFirstArcToTheNextState) {
+    Stem stem;
+    stem.State(0, {{"a", 2}, {"b", 1}, {"c", 1}});
+    stem.State(1);
+    stem.State(2);
+    const auto path = TraceRecords(stem.store, {0, 1, 9});
+    ASSERT_EQ(path.size(), 3u);
+    ASSERT_EQ(path[0].Arcs.size(), 1u);
+    EXPECT_EQ(path[0].Arcs[0].Action, stem.store.Intern("b"));
+    EXPECT_TRUE(path[1].Arcs.empty()) << "state 1 has no arc to 9";
+    EXPECT_EQ(path[2].Number, 9);
+    EXPECT_TRUE(path[2].Arcs.empty());
+}
+
+}  // namespace
+}  // namespace quarvo

@@ -1,0 +1,164 @@
+// What the graph viewer shows, without any drawing: the drawn states, the mouse rules and the geometry.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "generation/ActionTable.h"
+#include "generation/StemStore.h"
+#include "generation/Terms.h"
+
+namespace quarvo {
+
+// Red: the current state. Lime: a state with arcs that can be made current.
+// Silver: a state without arcs, one whose successors are all drawn, or a state of a path.
+enum class GraphColor { Red, Lime, Silver };
+
+struct GraphRgb {
+    int r, g, b;
+};
+GraphRgb RgbOf(GraphColor color);
+
+// One drawn state.
+struct TGraphicState {
+    const TStemState* State = nullptr;
+    std::int32_t X = 0;
+    std::int32_t Y = 0;
+    GraphColor Color = GraphColor::Silver;
+    bool Complete = false;
+};
+
+// Kept in ascending State->Number, one entry per number.
+using GraphicStateList = std::vector<TGraphicState>;
+
+// Inserts in number order; a number already drawn leaves the list as it is.
+// Pointers into the list do not survive an insertion.
+void Ajouter_Graphic_State(const TGraphicState& record, GraphicStateList& list);
+// The graphic state of that state number, or null.
+TGraphicState* ieme(std::int32_t number, GraphicStateList& list);
+const TGraphicState* ieme(std::int32_t number, const GraphicStateList& list);
+bool find_graphic_state(std::int32_t number, const GraphicStateList& list);
+// The number of the first state, in list order, whose 21 x 21 square holds the point; -1 if none.
+std::int32_t detected_state(std::int32_t x, std::int32_t y, const GraphicStateList& list);
+
+// Nearest integer, a half going to the even one.
+std::int32_t RoundHalfEven(double value);
+
+// ---- Geometry ---------------------------------------------------------------------------
+
+struct GraphPoint {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    friend bool operator==(const GraphPoint&, const GraphPoint&) = default;
+};
+
+// An ellipse or a rectangle from (left, top) to (right, bottom).
+struct GraphBox {
+    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+    friend bool operator==(const GraphBox&, const GraphBox&) = default;
+};
+
+struct GraphLine {
+    GraphPoint from, to;
+    friend bool operator==(const GraphLine&, const GraphLine&) = default;
+};
+
+// Text written with its top left corner at the point, on a white background.
+struct GraphText {
+    GraphPoint at;
+    std::string text;
+};
+
+struct StateDrawing {
+    GraphBox circle;
+    GraphColor fill = GraphColor::Silver;
+    GraphText number;
+};
+StateDrawing LayOutState(const TGraphicState& state);
+
+// The square drawn around a state selected for moving.
+GraphBox SelectionSquare(const TGraphicState& state);
+
+enum class GraphPen { Black, Red };
+
+struct ArcDrawing {
+    std::int32_t source = 0;
+    std::int32_t target = 0;
+    GraphPen pen = GraphPen::Black;
+    bool selfLoop = false;
+    GraphBox loop;                 // self-loop: the loop to the right of the state
+    std::vector<GraphLine> lines;  // other arcs: the shaft, then the three strokes of the head
+    GraphText label;
+};
+
+enum class GraphButton { Left, Right, Middle };
+
+// ---- The view -----------------------------------------------------------------------------
+
+class GraphModel {
+public:
+    // ShownStem := the store's state list (shared, not copied).
+    void ShowStore(const StemStore& store);
+    // ShownStem := a path owned by the view.
+    void ShowPath(std::vector<TStemState> path);
+    // Nothing shown, nothing drawn: the store the states pointed into is going away.
+    void Forget();
+
+    bool ShowsStore(const StemStore& store) const { return store_ == &store; }
+    const TStemState* FirstShown() const;
+    // First state of ShownStem with that number, or null.
+    const TStemState* FindShown(std::int32_t number) const;
+
+    // Empties the view and draws the first state of ShownStem at (300, 50) in red.
+    void FormShow();
+
+    // draw_current_transitions without the drawing: the arcs between drawn
+    // states, with their pens and labels. Recomputes Complete (and turns
+    // complete states silver) as it goes.
+    std::vector<ArcDrawing> LayOutTransitions(const ActionTable& actions, Semantics semantics);
+
+    // A press of a mouse button on the paint area, at a point of it.
+    void Press(GraphButton button, std::int32_t x, std::int32_t y, bool doubleClick, const ActionTable& actions,
+               Semantics semantics);
+    // The pointer moved; true when a dragged state moved with it.
+    bool Move(std::int32_t x, std::int32_t y);
+    void Release() { dragging_ = false; }
+
+    // Lays the path out in a column below (300, 50), every state silver and complete.
+    void ShowTrace(std::vector<TStemState> path);
+
+    // Hint text for the point, empty when there is none to show.
+    std::string HintAt(std::int32_t x, std::int32_t y, const ActionTable& actions, Semantics semantics) const;
+
+    const GraphicStateList& States() const { return states_; }
+    std::int32_t CurrentState() const { return currentState_; }
+    std::int32_t SelectedState = -1;
+    bool MoveArmed() const { return moveArmed_; }
+    bool Dragging() const { return dragging_; }
+
+    // The individual rules of a press, in the order Press applies them.
+    bool Unfold(std::int32_t x, std::int32_t y);
+    bool SelectForMoving(std::int32_t x, std::int32_t y);
+    bool MakeCurrent(std::int32_t x, std::int32_t y);
+
+private:
+    void AddState(const TStemState& state, std::int32_t x, std::int32_t y, GraphColor color, bool complete);
+    // Sets Complete when every arc leads to a drawn state; a complete state turns silver.
+    void RecomputeComplete(TGraphicState& state) const;
+
+    const StemStore* store_ = nullptr;
+    std::vector<TStemState> path_;
+    GraphicStateList states_;
+    std::int32_t currentState_ = 0;
+    bool moveArmed_ = false;
+    bool dragging_ = false;
+};
+
+// Records of the path through the given state numbers: each holds the number
+// and the maximal events of its state and the first arc to the next state of
+// the path (none when the state has no such arc); the last holds no arc. A
+// number that no state bears gets a record with that number alone.
+std::vector<TStemState> TraceRecords(const StemStore& store, const std::vector<std::int32_t>& numbers);
+
+}  // namespace quarvo

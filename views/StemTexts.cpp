@@ -1,0 +1,47 @@
+// Texts shared by the graph viewer and the explorer.
+#include "views/StemTexts.h"
+
+namespace quarvo {
+
+std::string afficher_listEvent(const EventSet& events, const ActionTable& actions) {
+    if (events.empty()) return "{}";
+    std::string text = "{";
+    for (const TEventEntry& entry : events)
+        text += "x" + std::to_string(entry.Event) + ": " + actions.Name(entry.Action).Text() + ", ";
+    // The comma of the last separator becomes the closing brace; its blank stays.
+    text[text.size() - 2] = '}';
+    return text;
+}
+
+std::string afficher_ButStates(const std::vector<TStemArc>& arcs) {
+    if (arcs.empty()) return "{}";
+    std::string text = "{";
+    for (const TStemArc& arc : arcs) text += std::to_string(arc.Target) + ",";
+    text.back() = '}';
+    return text;
+}
+
+std::string ArcLabel(const TStemArc& arc, const ActionTable& actions, Semantics semantics) {
+    const std::string name = actions.Name(arc.Action).Text();
+    if (semantics == Semantics::Interleaving) return name;
+    return "(" + afficher_listEvent(arc.Causes, actions) + ", " + name + ": x" + std::to_string(arc.Event) + ")";
+}
+
+std::string StateHint(const TStemState& state, const ActionTable& actions) {
+    return " Etat Numéro " + std::to_string(state.Number) + "\n" + " Evénements maximaux : " +
+           afficher_listEvent(state.Events, actions) + "\n" + " Etats buts = " + afficher_ButStates(state.Arcs);
+}
+
+std::string PaddedActionName(ActionId action, const ActionTable& actions) {
+    const Identifier32& name = actions.Name(action);
+    return std::string(name.chars.data(), Identifier32::Size);
+}
+
+std::size_t TextLength(const std::string& utf8) {
+    std::size_t n = 0;
+    for (unsigned char c : utf8)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+}  // namespace quarvo
