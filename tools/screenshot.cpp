@@ -10,11 +10,12 @@
 #include "app/GenFrm.h"
 #include "app/QuarvoApp.h"
 #include "app/Sdimain.h"
+#include "views/Graphic.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "Usage : quarvo_screenshot EXEMPLE.LOT IMAGE.png\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "Usage : quarvo_screenshot EXEMPLE.LOT IMAGE.png [GRAPHE.png]\n");
         return 2;
     }
     const QString example = QString::fromLocal8Bit(argv[1]);
@@ -31,6 +32,29 @@ int main(int argc, char** argv) {
     int status = 1;
     QTimer::singleShot(500, [&] {
         status = form.grab().save(picture) ? 0 : 1;
+        if (argc == 4) {
+            // The viewer with the first states unfolded by left clicks below the initial one.
+            TGraph* graph = app.Context().windows.graph;
+            graph->resize(700, 500);
+            graph->draw_stem();
+            // Each round makes the newest state current (right click) and unfolds it (left clicks).
+            const QPoint places[] = {{120, 150}, {300, 150}, {480, 150}, {120, 290}, {300, 290},
+                                     {480, 290}, {120, 420}, {300, 420}, {480, 420}};
+            int next = 0;
+            for (int round = 0; round < 5 && next < 9; ++round) {
+                const quarvo::TGraphicState* newest = nullptr;
+                for (const quarvo::TGraphicState& state : graph->Model().States())
+                    if (!state.Complete) newest = &state;
+                if (!newest) break;
+                graph->PaintBox1MouseDown(Qt::RightButton, QPoint(newest->X, newest->Y), false);
+                graph->PaintBox1MouseUp();
+                for (int i = 0; i < 2 && next < 9; ++i) {
+                    graph->PaintBox1MouseDown(Qt::LeftButton, places[next++], false);
+                    graph->PaintBox1MouseUp();
+                }
+            }
+            if (!graph->SaveDrawing(QString::fromLocal8Bit(argv[3]))) status = 1;
+        }
         QApplication::quit();
     });
     QApplication::exec();

@@ -10,4 +10,8 @@ cmake --build build --target quarvo_screenshot
 mkdir -p docs
 example="${1:-examples/BUFFER.LOT}"
 xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/quarvo_screenshot "$example" docs/quarvo-main.png
-echo "Capture écrite dans docs/quarvo-main.png"
+# The viewer, unfolded on the mutual exclusion example.
+scratch=$(mktemp -d)
+xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/quarvo_screenshot examples/MUTEX.LOT "$scratch/main.png" docs/quarvo-graph.png
+rm -rf "$scratch"
+echo "Captures écrites dans docs/quarvo-main.png et docs/quarvo-graph.png"
