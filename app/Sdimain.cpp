@@ -20,27 +20,19 @@
 #include "app/CompFrm.h"
 #include "app/EditorLines.h"
 #include "app/Templates.h"
+#include "app/WidgetHelpers.h"
 #include "ctl/CtlWindow.h"
 #include "frontend/TextFile.h"
 #include "views/Graphic.h"
+
+using quarvo::AddItem;
+using quarvo::SetHint;
 
 namespace {
 
 constexpr const char* kTitlePrefix = "QUARVO - Calvento - STEM Generator - ";
 constexpr const char* kNewDocumentName = "Nouvelle spécification";
 
-// "short|long": the short part is the tool tip, the long part goes to the status line.
-void SetHint(QAction* action, const QString& hint) {
-    const qsizetype bar = hint.indexOf('|');
-    action->setToolTip(bar < 0 ? hint : hint.left(bar));
-    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
-}
-
-QAction* AddItem(QMenu* menu, const QString& caption, const QKeySequence& shortcut = {}) {
-    QAction* action = menu->addAction(caption);
-    if (!shortcut.isEmpty()) action->setShortcut(shortcut);
-    return action;
-}
 
 }  // namespace
 
@@ -57,9 +49,7 @@ TSDIAppForm::TSDIAppForm(quarvo::AppContext& app) : app_(app) {
 void TSDIAppForm::BuildEditor() {
     Editor = new QPlainTextEdit(this);
     Editor->setObjectName("Editor");
-    QFont font("Courier New");
-    if (!QFontDatabase::hasFamily("Courier New")) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setStyleHint(QFont::TypeWriter);
+    QFont font = quarvo::FixedPitchFont();
     Editor->setFont(font);
     Editor->setLineWrapMode(QPlainTextEdit::NoWrap);
     Editor->setTabChangesFocus(false);
@@ -268,13 +258,7 @@ void TSDIAppForm::init_main() {
     SetTitle(kNewDocumentName);
     GenerationMenu->menuAction()->setEnabled(true);
     CompileButton->setEnabled(true);
-    GenerateMenu->menuAction()->setEnabled(false);
-    GenerateButton->setEnabled(false);
-    RegenererleSTEM1->setEnabled(false);
-    VisualisationMenu->menuAction()->setEnabled(false);
-    VisualiseButton->setEnabled(false);
-    VerificationMenu->menuAction()->setEnabled(false);
-    VerifyButton->setEnabled(false);
+    WithdrawLaterCommands();
     Fichierexterne1->setEnabled(false);
     hasFileName = false;
     Editor->document()->setModified(false);
@@ -319,6 +303,13 @@ void TSDIAppForm::UpdateCurPos() {
 void TSDIAppForm::EditorChange() {
     GenerationMenu->menuAction()->setEnabled(true);
     CompileButton->setEnabled(true);
+    WithdrawLaterCommands();
+    FileSaveAsItem->setEnabled(true);
+    CloseGraph();
+    UpdateCurPos();
+}
+
+void TSDIAppForm::WithdrawLaterCommands() {
     GenerateMenu->menuAction()->setEnabled(false);
     GenerateButton->setEnabled(false);
     RegenererleSTEM1->setEnabled(false);
@@ -326,9 +317,6 @@ void TSDIAppForm::EditorChange() {
     VisualiseButton->setEnabled(false);
     VerificationMenu->menuAction()->setEnabled(false);
     VerifyButton->setEnabled(false);
-    FileSaveAsItem->setEnabled(true);
-    CloseGraph();
-    UpdateCurPos();
 }
 
 void TSDIAppForm::CloseGraph() {

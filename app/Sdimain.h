@@ -151,6 +151,8 @@ private:
     bool WriteEditorTo(const QString& path);
     bool LoadIntoEditor(const QString& path);
     void EnableForNewDocument();
+    // Generation, regeneration, visualisation and verification, menus and buttons.
+    void WithdrawLaterCommands();
     void EditorChange();
     void UpdateStatus();
     void UpdateCurPos();

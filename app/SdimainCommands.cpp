@@ -113,13 +113,7 @@ void TSDIAppForm::EnableForNewDocument() {
     GenerationMenu->menuAction()->setEnabled(true);
     Compiler1->setEnabled(true);
     CompileButton->setEnabled(true);
-    GenerateMenu->menuAction()->setEnabled(false);
-    GenerateButton->setEnabled(false);
-    RegenererleSTEM1->setEnabled(false);
-    VerificationMenu->menuAction()->setEnabled(false);
-    VerifyButton->setEnabled(false);
-    VisualisationMenu->menuAction()->setEnabled(false);
-    VisualiseButton->setEnabled(false);
+    WithdrawLaterCommands();
     Editor->setReadOnly(false);
     TemplateStrip->show();
     Editor->setFocus();

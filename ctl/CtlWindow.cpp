@@ -11,10 +11,14 @@
 #include <QTextBlock>
 
 #include "app/Sdimain.h"
+#include "app/WidgetHelpers.h"
 #include "ctl/CtlParser.h"
 #include "ctl/CtlProgress.h"
 #include "ctl/DiagnosticWindow.h"
 #include "frontend/TextFile.h"
+
+using quarvo::AddItem;
+using quarvo::SetHint;
 
 namespace {
 
@@ -23,18 +27,6 @@ constexpr const char* kErrorCaption = "Erreur!";
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
-// "short|long": the short part is the tool tip, the long part goes to the status line.
-void SetHint(QAction* action, const QString& hint) {
-    const qsizetype bar = hint.indexOf('|');
-    action->setToolTip(bar < 0 ? hint : hint.left(bar));
-    action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
-}
-
-QAction* AddItem(QMenu* menu, const QString& caption, const QKeySequence& shortcut = {}) {
-    QAction* action = menu->addAction(caption);
-    if (!shortcut.isEmpty()) action->setShortcut(shortcut);
-    return action;
-}
 
 }  // namespace
 
@@ -45,9 +37,7 @@ TForm5::TForm5(quarvo::AppContext& app) : app_(app) {
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName("Memo1");
-    QFont font("Courier New");
-    if (!QFontDatabase::hasFamily("Courier New")) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setStyleHint(QFont::TypeWriter);
+    QFont font = quarvo::FixedPitchFont();
     Memo1->setFont(font);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "app/WidgetHelpers.h"
 #include "frontend/TextFile.h"
 #include "stemio/Alpha.h"
 #include "stemio/StemDot.h"
@@ -39,9 +40,7 @@ TFormAfficherAlpha::TFormAfficherAlpha(quarvo::AppContext& app) : app_(app) {
     auto* layout = new QVBoxLayout(this);
     Text = new QPlainTextEdit(this);
     Text->setObjectName("Text");
-    QFont font("Courier New");
-    if (!QFontDatabase::hasFamily("Courier New")) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    Text->setFont(font);
+    Text->setFont(quarvo::FixedPitchFont());
     Text->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text->setMinimumHeight(297);
     layout->addWidget(Text, 1);
