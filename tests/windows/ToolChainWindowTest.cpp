@@ -192,6 +192,13 @@ private slots:
         QVERIFY(f.Ocaml->isEnabled());
         // The run's files are gone once the result was read.
         QVERIFY(!QFile::exists(QString::fromStdString(result->Chain().PathOf("temp.ml"))));
+
+        // The saved text is a classic STEM file the program reads back.
+        t.dialogs.fileNames.push_back(saved);
+        f.OuvrirUnfichierSTEM1Click();
+        f.RegenererleSTEM1Click();
+        QCOMPARE(t.dialogs.Last()->text, QString("STEM régénéré avec succès."));
+        QVERIFY(t.GetSession().stem.StemStateCount > 1);
     }
 
     void GpmIsRenderedAsAPicture() {
@@ -204,17 +211,23 @@ private slots:
         TSTEMJPG* picture = t.Context().windows.picture;
         QString shown;
         int pictureWidth = 0;
+        int showings = 0;
         bool visualiseAfterClose = false;
-        t.dialogs.answers.push_back(QMessageBox::No);
+        t.dialogs.answers = {QMessageBox::No, QMessageBox::No};
         WhenShown(result, [&] {
             result->Button3->click();
             shown = result->Text->toPlainText();
-            WhenShown(picture, [&] {
+            const auto look = [&] {
                 pictureWidth = picture->Picture().width;
+                ++showings;
                 picture->close();
-            });
+            };
+            WhenShown(picture, look);
             result->Visualiser->click();
             visualiseAfterClose = result->Visualiser->isEnabled();
+            // A second press renders the kept DOT text again.
+            WhenShown(picture, look);
+            result->Visualiser->click();
             result->Button2->click();
         });
         f.FichierGPM1Click();
@@ -223,6 +236,7 @@ private slots:
         QVERIFY(t.Context().windows.outputFormat->DOTRadio->isChecked());
         QVERIFY2(shown.startsWith("digraph"), qPrintable(shown.left(200)));
         QVERIFY(pictureWidth > 0);
+        QCOMPARE(showings, 2);
         QVERIFY(visualiseAfterClose);
     }
 };
