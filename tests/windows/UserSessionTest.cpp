@@ -1,0 +1,77 @@
+// A whole session across the windows, as a user goes from a specification to a path in the viewer.
+#include <QTest>
+#include <QTimer>
+
+#include "app/GenFrm.h"
+#include "app/Sdimain.h"
+#include "ctl/CtlWindow.h"
+#include "ctl/DiagnosticWindow.h"
+#include "views/Graphic.h"
+#include "views/SteV.h"
+#include "WindowTestSupport.h"
+
+using quarvo::testing::Example;
+using quarvo::testing::TestApp;
+
+class UserSessionTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void FromSpecificationToAPathInTheViewer() {
+        TestApp t;
+        quarvo::AppWindows& w = t.Context().windows;
+        TSDIAppForm& f = t.app->Main();
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        f.Compiler1->trigger();
+        f.SemEntre->trigger();
+        QVERIFY(t.GetSession().hasStem);
+
+        // F7: the viewer starts with the initial state; a left click unfolds its successor.
+        f.VisualisationGraphique1->trigger();
+        QVERIFY(w.graph->isVisible());
+        QCOMPARE(w.graph->Model().States().size(), std::size_t{1});
+        w.graph->PaintBox1MouseDown(Qt::LeftButton, QPoint(200, 200), false);
+        w.graph->PaintBox1MouseUp();
+        QCOMPARE(w.graph->Model().States().size(), std::size_t{2});
+
+        // The explorer, modal, from the generation dialog's button.
+        bool explorerShown = false;
+        QTimer::singleShot(50, w.explorer, [&] {
+            explorerShown = w.explorer->isVisible();
+            w.explorer->close();
+        });
+        QVERIFY(w.generation->ExplorationButton->isEnabled());
+        w.generation->ExplorationButton->click();
+        QVERIFY(explorerShown);
+
+        // F8: a formula without deadlock holds; the diagnostic's double click draws a path.
+        f.VrificationLogiqueCTL1->trigger();
+        TForm5& checker = *w.checker;
+        QVERIFY(checker.isVisible());
+        checker.Memo1->setPlainText("A G (E X TRUE)");
+        checker.Compiler1Click();
+        checker.Verifier1Click();
+        QCOMPARE(t.dialogs.Last()->text, QString("Formule vérifiée à l'état initial."));
+        checker.Diagnostic1Click();
+        TForm6& diagnostic = *w.diagnostic;
+        QVERIFY(diagnostic.isVisible());
+        diagnostic.Button4Click();
+        const std::vector<std::int32_t> holding = diagnostic.HoldingStates();
+        QCOMPARE(static_cast<std::int32_t>(holding.size()), t.GetSession().stem.StemStateCount);
+        diagnostic.ListBox1->setCurrentIndex(diagnostic.ListBox1->model()->index(int(holding.size()) - 1, 0));
+        diagnostic.ListBox1DblClick();
+        QVERIFY(diagnostic.LastTrace.size() >= 2);
+        QCOMPARE(diagnostic.LastTrace.front(), 0);
+        QCOMPARE(diagnostic.LastTrace.back(), holding.back());
+        QVERIFY(w.graph->isVisible());
+        QCOMPARE(w.graph->Model().States().size(), diagnostic.LastTrace.size());
+
+        // A new generation leaves nothing pointing into the old STEM.
+        f.SemEntre->trigger();
+        QVERIFY(w.graph->Model().States().empty());
+        QVERIFY(!diagnostic.isVisible());
+    }
+};
+
+QTEST_MAIN(UserSessionTest)
+#include "UserSessionTest.moc"
