@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/AboutBox.h"
 #include "app/CompFrm.h"
 #include "app/GenFrm.h"
 #include "app/Sdimain.h"
@@ -432,10 +433,17 @@ private slots:
         QVERIFY(t.dialogs.Last()->text.contains("Help/Help.html"));
         QVERIFY(t.dialogs.opened.empty());
 
+        t.Context().windows.about->OpenLicence();
+        QVERIFY(t.dialogs.Last()->text.contains("LICENCE.txt"));
+        QVERIFY(t.dialogs.opened.empty());
+
         TestApp withHelp;
         withHelp.app->Main().Rubriquesdaide1->trigger();
         QCOMPARE(withHelp.dialogs.opened.size(), std::size_t{1});
         QVERIFY(withHelp.dialogs.opened.front().endsWith("Help/Help.html"));
+        withHelp.Context().windows.about->OpenLicence();
+        QCOMPARE(withHelp.dialogs.opened.size(), std::size_t{2});
+        QVERIFY(withHelp.dialogs.opened.back().endsWith("LICENCE.txt"));
     }
 
     void CompilingAndGeneratingByKeyboard() {
