@@ -107,6 +107,36 @@ GateList CopyGates(TermArena& arena, const GateCell* gates, const GateCell* actu
     return head;
 }
 
+namespace {
+
+bool InList(const GateCell* list, const Identifier32& name) {
+    for (; list; list = list->next)
+        if (list->name == name) return true;
+    return false;
+}
+
+// A hidden gate renamed apart from a visible one of the same name: the same
+// text up to its first blank, told apart by a mark in the last position, which
+// no name of the text can hold and "I_" followed by the name leaves out.
+bool MarkApart(Identifier32& name, const GateCell* actuals, const GateCell* formals, const GateCell* hidden) {
+    if (name.chars[Identifier32::Size - 1] != ' ' && name.chars[Identifier32::Size - 1] >= ' ') return false;
+    for (char mark = 1; mark < ' '; ++mark) {
+        Identifier32 candidate = name;
+        candidate.chars[Identifier32::Size - 1] = mark;
+        bool taken = InList(hidden, candidate);
+        const GateCell* a = actuals;
+        for (const GateCell* f = formals; f && !taken; f = f->next, a = a ? a->next : nullptr)
+            taken = (a ? a->name : f->name) == candidate;
+        if (!taken) {
+            name = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 BehaviourNode* CopyTerm(TermArena& arena, const BehaviourNode* term, const GateCell* actuals,
                         const GateCell* formals) {
     BehaviourNode* head = nullptr;
@@ -115,11 +145,46 @@ BehaviourNode* CopyTerm(TermArena& arena, const BehaviourNode* term, const GateC
     for (; term; term = term->right) {
         BehaviourNode* copy = arena.NewNode(term->kind, term->height);
         copy->process = term->process;
-        copy->gates = CopyGates(arena, term->gates, actuals, formals);
         copy->events = term->events;
         copy->leftCauses = term->leftCauses;
         copy->rightCauses = term->rightCauses;
-        copy->left = CopyTerm(arena, term->left, actuals, formals);
+        if (term->kind == NodeKind::Hide && formals) {
+            // The hidden gates are local to the hiding: a formal of the same
+            // name is not renamed inside it, and a hidden gate that an actual
+            // gate would fall into is renamed apart, so the actual stays visible.
+            GateList innerFormals = nullptr;
+            GateList innerActuals = nullptr;
+            GateCell** formalTail = &innerFormals;
+            GateCell** actualTail = &innerActuals;
+            const GateCell* a = actuals;
+            for (const GateCell* f = formals; f; f = f->next, a = a ? a->next : nullptr) {
+                if (InList(term->gates, f->name)) continue;
+                *formalTail = arena.NewGate(f->name, f->nameId);
+                formalTail = &(*formalTail)->next;
+                *actualTail = a ? arena.NewGate(a->name, a->nameId) : arena.NewGate(f->name, f->nameId);
+                actualTail = &(*actualTail)->next;
+            }
+            GateCell** hiddenTail = &copy->gates;
+            for (const GateCell* h = term->gates; h; h = h->next) {
+                Identifier32 name = h->name;
+                bool captured = false;
+                for (const GateCell* i = innerActuals; i && !captured; i = i->next) captured = i->name == name;
+                if (captured && MarkApart(name, innerActuals, innerFormals, term->gates)) {
+                    *formalTail = arena.NewGate(h->name, h->nameId);
+                    formalTail = &(*formalTail)->next;
+                    *actualTail = arena.NewGate(name);
+                    actualTail = &(*actualTail)->next;
+                }
+                *hiddenTail = arena.NewGate(name, name == h->name ? h->nameId : GateCell::NoNameId);
+                hiddenTail = &(*hiddenTail)->next;
+            }
+            // The renamed-apart gates come after the formals, so a formal of the
+            // same name (already left out above) can never shadow them.
+            copy->left = CopyTerm(arena, term->left, innerActuals, innerFormals);
+        } else {
+            copy->gates = CopyGates(arena, term->gates, actuals, formals);
+            copy->left = CopyTerm(arena, term->left, actuals, formals);
+        }
         copy->instance = CopyTerm(arena, term->instance);
         *slot = copy;
         slot = &copy->right;

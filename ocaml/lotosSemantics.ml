@@ -118,16 +118,58 @@ let rename formals actuals g =
   in
   go formals actuals
 
-(* Deep copy, with the gate renaming; an instance is copied without it. *)
+(* Each formal with the name it stands for (itself when actuals run short). *)
+let rec pairs formals actuals =
+  match (formals, actuals) with
+  | [], _ -> []
+  | f :: fs, a :: acts -> (f, a) :: pairs fs acts
+  | f :: fs, [] -> (f, f) :: pairs fs []
+
+(* A hidden gate renamed apart from a visible one of the same name: the same
+   text followed by a mark that "I_" and the name leave out. *)
+let mark_apart name taken =
+  let rec try_mark k =
+    let candidate = name ^ "\000" ^ string_of_int k in
+    if List.mem candidate taken then try_mark (k + 1) else candidate
+  in
+  try_mark 1
+
+(* Deep copy, with the gate renaming; an instance is copied without it. The
+   hidden gates of a hiding are its own: a formal of the same name is not
+   renamed inside it, and a hidden gate an actual would fall into is renamed
+   apart, so the actual stays visible. *)
 let rec copy ?(formals = []) ?(actuals = []) t =
-  let gates = if formals = [] then t.gates else List.map (rename formals actuals) t.gates in
-  {
-    t with
-    gates;
-    left = copy_opt ~formals ~actuals t.left;
-    right = copy_opt ~formals ~actuals t.right;
-    instance = copy_opt t.instance;
-  }
+  if t.kind = KHide && formals <> [] then begin
+    let kept = List.filter (fun (f, _) -> not (List.mem f t.gates)) (pairs formals actuals) in
+    let images = List.map snd kept in
+    let apart, hidden =
+      List.fold_right
+        (fun h (apart, hidden) ->
+          if List.mem h images then
+            let m = mark_apart h (images @ t.gates) in
+            ((h, m) :: apart, m :: hidden)
+          else (apart, h :: hidden))
+        t.gates ([], [])
+    in
+    let inner = kept @ apart in
+    let formals = List.map fst inner and actuals = List.map snd inner in
+    {
+      t with
+      gates = hidden;
+      left = copy_opt ~formals ~actuals t.left;
+      right = copy_opt ~formals ~actuals t.right;
+      instance = copy_opt t.instance;
+    }
+  end
+  else
+    let gates = if formals = [] then t.gates else List.map (rename formals actuals) t.gates in
+    {
+      t with
+      gates;
+      left = copy_opt ~formals ~actuals t.left;
+      right = copy_opt ~formals ~actuals t.right;
+      instance = copy_opt t.instance;
+    }
 
 and copy_opt ?(formals = []) ?(actuals = []) = function
   | None -> None
@@ -231,8 +273,11 @@ let make_system (defs : definition list) =
   in
   { bodies; root }
 
-(* "I_" followed by the first 30 characters of the name. *)
-let hidden a = "I_" ^ if String.length a > 30 then String.sub a 0 30 else a
+(* "I_" followed by the first 30 characters of the name, without the mark of
+   a gate renamed apart. *)
+let hidden a =
+  let a = match String.index_opt a '\000' with Some i -> String.sub a 0 i | None -> a in
+  "I_" ^ if String.length a > 30 then String.sub a 0 30 else a
 
 let event_besides n causes =
   ev_fresh (ev_remove_all (ev_union (events_of n.left) (events_of n.right)) causes)

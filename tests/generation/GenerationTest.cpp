@@ -113,6 +113,32 @@ TEST(Generation, HiddenAndInternalActionsNeverSynchronise) {
     EXPECT_EQ(exits->result.states, 4);
 }
 
+TEST(Generation, HiddenGatesOfAProcessAreLocalToIt) {
+    // The actual gate B must stay visible although the body hides a gate of
+    // its own named B: it synchronises with the right operand, then the
+    // local B happens hidden.
+    auto captured = GenerateText(
+        "SYSTEM S [B] := P [B] |[B]| B; NIL\nWHERE\n  PROCESS P [A] := HIDE B IN A; B; NIL\n  ENDPROC\nENDSYS",
+        test::Interleaving());
+    EXPECT_EQ(captured->Actions(0), (Lines{"B"}));
+    const int afterB = captured->After(0, "B");
+    ASSERT_GE(afterB, 0);
+    EXPECT_EQ(captured->Actions(afterB), (Lines{"I_B"}));
+    EXPECT_EQ(captured->result.states, 3);
+
+    // A formal hidden in the body is the body's own gate: not renamed by the call.
+    auto shadowed = GenerateText(
+        "SYSTEM S [C] := P [C]\nWHERE\n  PROCESS P [A] := (HIDE A IN A; NIL) ||| A; NIL\n  ENDPROC\nENDSYS",
+        test::Interleaving());
+    EXPECT_EQ(shadowed->Actions(0), (Lines{"I_A", "C"}));
+
+    // The classic file writes the hidden gate under its own name, under maximality too.
+    auto maximal = GenerateText(
+        "SYSTEM S [B] := P [B]\nWHERE\n  PROCESS P [A] := HIDE B IN A; B; NIL\n  ENDPROC\nENDSYS");
+    EXPECT_NE(maximal->Text().find("I_B:"), std::string::npos);
+    EXPECT_NE(maximal->Text().find("}B:"), std::string::npos);
+}
+
 TEST(Generation, DisablingStaysPossibleAfterTheInternalStepOfAnEnabling) {
     auto g = GenerateText(System("X, Y, Z", "(X; EXIT >> Y; NIL) [> Z; NIL"), test::Interleaving());
     int afterX = g->After(0, "X");

@@ -120,6 +120,9 @@ std::vector<Spec> Specs() {
          "SYSTEM S [A] := P [A] WHERE PROCESS P [X] := P [X] [] X; NIL ENDPROC ENDSYS"},
         {"NestedHiding", "SYSTEM S [A, B] := HIDE A IN (HIDE B IN A; B; NIL) ||| A; EXIT ENDSYS"},
         {"HiddenEnabling", "SYSTEM S [A, B] := HIDE A IN ((A; EXIT ||| B; EXIT) >> (A; NIL [> B; NIL)) ENDSYS"},
+        {"HiddenGateNamedLikeAnActual",
+         "SYSTEM S [B] := P [B] |[B]| B; NIL WHERE PROCESS P [A] := HIDE B IN A; B; P [A] ENDPROC ENDSYS"},
+        {"HiddenFormal", "SYSTEM S [C] := P [C] WHERE PROCESS P [A] := (HIDE A IN A; NIL) ||| A; NIL ENDPROC ENDSYS"},
     };
     for (const auto& [name, text] : small) specs.push_back({name, text});
     return specs;
