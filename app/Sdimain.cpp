@@ -245,6 +245,8 @@ void TSDIAppForm::BuildTemplateStrip() {
 
 void TSDIAppForm::BuildStatusBar() {
     StatusPanel0 = new QLabel(this);
+    // A long hint must not widen the window: the panel takes the width it is given.
+    StatusPanel0->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     StatusPanel1 = new QLabel("MAX", this);
     StatusPanel1->setMinimumWidth(75);
     StatusPanel2 = new QLabel("Li: 1  Col: 1", this);
@@ -285,7 +287,8 @@ bool TSDIAppForm::event(QEvent* event) {
 
 void TSDIAppForm::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    StatusPanel0->setFixedWidth(std::max(0, event->size().width() - 200));
+    // A maximum, not a fixed width, so that the window can still be made narrower.
+    StatusPanel0->setMaximumWidth(std::max(0, event->size().width() - 200));
 }
 
 void TSDIAppForm::UpdateStatus() {

@@ -129,6 +129,17 @@ private slots:
         QStatusTipEvent tip("Compiler une spécification LOTOS");
         QCoreApplication::sendEvent(&f, &tip);
         QCOMPARE(f.StatusPanel0->text(), QString("Compiler une spécification LOTOS"));
+
+        // Panel 0 follows the window's width, which can grow and shrink again.
+        f.show();
+        f.resize(1000, 584);
+        QCoreApplication::processEvents();
+        QVERIFY(f.StatusPanel0->maximumWidth() == 800);
+        f.resize(520, 584);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.width(), 520);
+        QVERIFY(f.StatusPanel0->width() <= 320);
+        f.close();
     }
 
     void OpeningAndEditingAnExample() {
