@@ -1,0 +1,1 @@
+A G (E X TRUE)

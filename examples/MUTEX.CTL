@@ -1,0 +1,1 @@
+A G NOT (CS1 AND CS2)

@@ -1,0 +1,1 @@
+E F NOT E X TRUE
