@@ -1,4 +1,6 @@
 // A whole session across the windows, as a user goes from a specification to a path in the viewer.
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -70,6 +72,55 @@ private slots:
         f.SemEntre->trigger();
         QVERIFY(w.graph->Model().States().empty());
         QVERIFY(!diagnostic.isVisible());
+    }
+
+    void AStemReadFromAFileWithSparseNumbersIsViewedExploredAndChecked() {
+        TestApp t;
+        quarvo::AppWindows& w = t.Context().windows;
+        TSDIAppForm& f = t.app->Main();
+        QTemporaryDir dir;
+        const QString path = dir.filePath("SPARSE.STEM");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("BEGIN 3;\r\n{}0<{}A:1>{1:A}7;\r\n{1:A}7<{1:A}B:2>{2:B}40;\r\n{1:A}7<{}C:1>{1:C}7;\r\n"
+                       "{2:B}40<{2:B}A:1>{1:A}7;\r\n\r\nEND\r\n");
+        }
+        t.dialogs.fileNames.push_back(path);
+        f.OuvrirUnfichierSTEM1Click();
+        f.RegenererleSTEM1Click();
+        QCOMPARE(t.dialogs.Last()->text, QString("STEM régénéré avec succès."));
+
+        // Unfolding every state by clicks, with a self-loop among them.
+        f.VisualisationGraphique1->trigger();
+        for (int i = 0; i < 6; ++i) {
+            const quarvo::TGraphicState* open = nullptr;
+            for (const quarvo::TGraphicState& state : w.graph->Model().States())
+                if (!state.Complete) open = &state;
+            if (!open) break;
+            w.graph->PaintBox1MouseDown(Qt::RightButton, QPoint(open->X, open->Y), false);
+            w.graph->PaintBox1MouseUp();
+            w.graph->PaintBox1MouseDown(Qt::LeftButton, QPoint(100 + 120 * i, 300), false);
+            w.graph->PaintBox1MouseUp();
+        }
+        QCOMPARE(w.graph->Model().States().size(), std::size_t{3});
+        w.graph->repaint();
+
+        // The explorer walks the states in list order; go-to finds no state 1.
+        QTimer::singleShot(50, w.explorer, [&] {
+            w.explorer->ButNextClick();
+            w.explorer->ButNextClick();
+            w.explorer->ButNextClick();
+            w.explorer->close();
+        });
+        f.exploration->trigger();
+
+        // The checker answers on it.
+        f.VrificationLogiqueCTL1->trigger();
+        w.checker->Memo1->setPlainText("A G (E X TRUE)");
+        w.checker->Compiler1Click();
+        w.checker->Verifier1Click();
+        QCOMPARE(t.dialogs.Last()->text, QString("Formule vérifiée à l'état initial."));
     }
 };
 
