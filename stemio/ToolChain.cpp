@@ -238,7 +238,11 @@ void ToolChain::Reap(bool wait) {
 bool ToolChain::Poll() {
     Reap(false);
     std::error_code ec;
-    return fs::is_directory(PathOf(kMarker), ec);
+    if (!fs::is_directory(PathOf(kMarker), ec)) return false;
+    // The marker is the script's last line: its shell is about to end, so
+    // waiting for it leaves no process behind.
+    Reap(true);
+    return true;
 }
 
 void ToolChain::Cancel() {
