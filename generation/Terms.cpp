@@ -204,9 +204,18 @@ static void AppendKey(std::string& out, const BehaviourNode* t, const StateIdent
             out.push_back('\xFF');
             return;
         }
+        // Every field in a self-delimiting form, so that keys are equal
+        // exactly when the fields are; small numbers take one byte, which
+        // matters since every state keeps its key.
         out.push_back(static_cast<char>(t->kind));
-        AppendRaw(out, &t->height, sizeof t->height);
-        AppendRaw(out, &t->process, sizeof t->process);
+        const std::int64_t height = t->height;
+        AppendCount(out, static_cast<std::size_t>(height >= 0 ? height * 2 : -height * 2 - 1));
+        if (t->process) {
+            out.push_back('\x01');
+            AppendRaw(out, &t->process, sizeof t->process);
+        } else {
+            out.push_back('\x00');
+        }
         AppendCount(out, static_cast<std::size_t>(GateCount(t->gates)));
         for (const GateCell* g = t->gates; g; g = g->next) {
             if (g->nameId == GateCell::NoNameId) g->nameId = names.Intern(g->name);
