@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "generation/TermCodec.h"
 #include "generation/TransitionRules.h"
 
 namespace quarvo {
@@ -27,9 +28,11 @@ std::string LocalInstant(std::time_t t) {
     return text;
 }
 
-// The terms of the states: the whole tree while a state waits to be explored,
-// and always its key, through which new terms are recognised. The first state
-// in list order wins among states sharing a key, as a scan from the head would.
+// The terms of the states: while a state waits to be explored, its term packed
+// into a few bytes (a tree costs many times more, and a breadth-first search
+// holds many waiting states), unpacked when its turn comes; always its key,
+// through which new terms are recognised. The first state in list order wins
+// among states sharing a key, as a scan from the head would.
 class TermList {
 public:
     TermList(const StateIdentity& identity, ActionTable& names, bool keepTrees)
@@ -38,6 +41,7 @@ public:
     struct Entry {
         std::unique_ptr<TermArena> arena;
         BehaviourNode* term = nullptr;
+        std::string packed;
         std::string key;
     };
 
@@ -51,10 +55,27 @@ public:
         return it == index_.end() ? -1 : it->second.front();
     }
 
-    void Append(std::unique_ptr<TermArena> arena, BehaviourNode* term, std::string key) {
+    // Keeps the term of a new state; hands back its arena, emptied, when the
+    // term was packed (the linear scan of the tests keeps every tree).
+    std::unique_ptr<TermArena> Append(std::unique_ptr<TermArena> arena, BehaviourNode* term, std::string key) {
         std::int64_t number = static_cast<std::int64_t>(entries_.size());
         index_[key].push_back(number);
-        entries_.push_back(Entry{std::move(arena), term, std::move(key)});
+        if (keepTrees_) {
+            entries_.push_back(Entry{std::move(arena), term, {}, std::move(key)});
+            return nullptr;
+        }
+        entries_.push_back(Entry{nullptr, nullptr, PackTerm(term, names_), std::move(key)});
+        arena->Reset();
+        return arena;
+    }
+
+    // The tree of a state about to be explored, unpacked into arena when packed.
+    void Unpack(std::int64_t number, std::unique_ptr<TermArena> arena) {
+        Entry& e = At(number);
+        if (e.term || e.packed.empty()) return;
+        e.term = UnpackTerm(e.packed, *arena, names_);
+        e.arena = std::move(arena);
+        std::string().swap(e.packed);
     }
 
     Entry& At(std::int64_t number) { return entries_[static_cast<std::size_t>(number)]; }
@@ -72,12 +93,14 @@ public:
         e.key = std::move(key);
     }
 
-    // Once explored, a state's tree is needed no more (except for the linear scan).
-    void Explored(std::int64_t number) {
-        if (keepTrees_) return;
+    // Once explored, a state's tree is needed no more (except for the linear
+    // scan); its arena comes back emptied, for the next state.
+    std::unique_ptr<TermArena> Explored(std::int64_t number) {
+        if (keepTrees_) return nullptr;
         Entry& e = At(number);
-        e.arena.reset();
         e.term = nullptr;
+        if (e.arena) e.arena->Reset();
+        return std::move(e.arena);
     }
 
     std::string Key(const BehaviourNode* term) const { return TermKey(term, identity_, names_); }
@@ -112,12 +135,11 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
     auto arena = std::make_unique<TermArena>();
     BehaviourNode* root = CopyTerm(*arena, compilation ? compilation->rootBehaviour : nullptr);
     std::string rootKey = terms.Key(root);
-    terms.Append(std::move(arena), root, std::move(rootKey));
+    std::unique_ptr<TermArena> spare = terms.Append(std::move(arena), root, std::move(rootKey));
     store.AppendState(0, EventSet{});
     std::int64_t stateCount = 1;
     std::int64_t arcs = 0;
 
-    std::unique_ptr<TermArena> spare;
     std::int64_t current = 0;
     for (; current < stateCount; ++current) {
         if (current > 0 && progress && progress->StopRequested()) break;
@@ -125,6 +147,7 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
             result.stoppedByBound = true;
             break;
         }
+        terms.Unpack(current, spare ? std::move(spare) : std::make_unique<TermArena>());
         TermList::Entry& entry = terms.At(current);
         BehaviourNode* term = entry.term;
         rules.ResetSteps();
@@ -144,7 +167,7 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
             if (target < 0) {
                 target = stateCount++;
                 store.AppendState(static_cast<std::int32_t>(target), successor ? successor->events : EventSet{});
-                terms.Append(std::move(next), successor, std::move(key));
+                if (auto emptied = terms.Append(std::move(next), successor, std::move(key))) spare = std::move(emptied);
             } else {
                 next->Reset();
                 spare = std::move(next);
@@ -156,7 +179,7 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
         // Arcs are kept newest first.
         TStemState& state = store.StateList[static_cast<std::size_t>(current)];
         state.Arcs.assign(std::make_move_iterator(found.rbegin()), std::make_move_iterator(found.rend()));
-        terms.Explored(current);
+        if (auto emptied = terms.Explored(current); emptied && !spare) spare = std::move(emptied);
         store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
         if (progress) progress->Update(stateCount, arcs);
     }
