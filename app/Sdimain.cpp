@@ -15,6 +15,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <QTextBlock>
 
 #include "app/CompFrm.h"
@@ -193,7 +194,8 @@ void TSDIAppForm::BuildToolBar() {
     ToolBar1 = addToolBar("ToolBar1");
     ToolBar1->setObjectName("ToolBar1");
     ToolBar1->setMovable(false);
-    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolBar1->setIconSize(QSize(20, 20));
     auto button = [this](const QString& caption, const QString& hint, auto handler) {
         QAction* action = ToolBar1->addAction(caption);
         SetHint(action, hint);
@@ -225,6 +227,25 @@ void TSDIAppForm::BuildToolBar() {
     AboutButton = button("A propos", "A propos|A propos de QUARVO", &TSDIAppForm::APropos1Click);
     // The quit button closes the window like "&Quitter", so the save prompt is asked.
     QuitButton = button("Quitter", "Quitter (Ctrl+Q)|Quitter l'application", &TSDIAppForm::FileExit1Execute);
+
+    // Pictures from the desktop's theme, or the style's own where the theme has none.
+    const auto icon = [this](QAction* action, const char* themeName, QStyle::StandardPixmap fallback) {
+        action->setIcon(QIcon::fromTheme(themeName, style()->standardIcon(fallback)));
+    };
+    // The style has no picture for the clipboard: those buttons show their text alone without a theme.
+    const auto themeIcon = [](QAction* action, const char* themeName) { action->setIcon(QIcon::fromTheme(themeName)); };
+    icon(NewButton, "document-new", QStyle::SP_FileIcon);
+    icon(OpenButton, "document-open", QStyle::SP_DialogOpenButton);
+    icon(SaveButton, "document-save", QStyle::SP_DialogSaveButton);
+    themeIcon(CutButton, "edit-cut");
+    themeIcon(CopyButton, "edit-copy");
+    themeIcon(PasteButton, "edit-paste");
+    icon(CompileButton, "system-run", QStyle::SP_DialogApplyButton);
+    icon(GenerateButton, "media-playback-start", QStyle::SP_MediaPlay);
+    icon(VisualiseButton, "zoom-in", QStyle::SP_FileDialogContentsView);
+    icon(VerifyButton, "dialog-ok", QStyle::SP_DialogYesButton);
+    icon(AboutButton, "help-about", QStyle::SP_MessageBoxInformation);
+    icon(QuitButton, "application-exit", QStyle::SP_DialogCloseButton);
 }
 
 void TSDIAppForm::BuildTemplateStrip() {
