@@ -5,6 +5,10 @@
 #include <QApplication>
 #include <QPrinter>
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -82,6 +86,8 @@ void TSDIAppForm::BuildEditor() {
     layout->addWidget(splitter, 1);
     setCentralWidget(central);
 
+    // Files dropped on the editor are opened; dragged text keeps its usual behaviour.
+    Editor->viewport()->installEventFilter(this);
     connect(Editor, &QPlainTextEdit::textChanged, this, [this] {
         if (!loading_) EditorChange();
     });
@@ -304,6 +310,24 @@ bool TSDIAppForm::event(QEvent* event) {
         return true;
     }
     return QMainWindow::event(event);
+}
+
+bool TSDIAppForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Editor->viewport() && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+                                          event->type() == QEvent::Drop)) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QList<QUrl> urls = drop->mimeData()->urls();
+        if (urls.size() == 1 && urls.front().isLocalFile()) {
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop) {
+                const QString path = urls.front().toLocalFile();
+                // After the drop has ended: opening may ask questions in modal boxes.
+                QTimer::singleShot(0, this, [this, path] { OpenDroppedFile(path); });
+            }
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TSDIAppForm::resizeEvent(QResizeEvent* event) {

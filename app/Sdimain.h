@@ -129,6 +129,11 @@ public:
 
     // Loads a specification file as "&Ouvrir" does after its dialog; false when it could not be read.
     bool OpenSpecification(const QString& path);
+    // Shows a STEM file as "Fichier STE&M classique" does after its dialog.
+    void OpenStemFile(const QString& path);
+    // A file dropped on the window: a ".STEM" file is shown as a STEM file, any
+    // other is opened as a specification, after the save prompt.
+    void OpenDroppedFile(const QString& path);
 
 signals:
     // The window has closed: the program ends.
@@ -136,6 +141,7 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 

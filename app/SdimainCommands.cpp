@@ -162,6 +162,21 @@ bool TSDIAppForm::OpenSpecification(const QString& path) {
 void TSDIAppForm::OuvrirUnfichierSTEM1Click() {
     const QString name = app_.dialogs.OpenFileName(this, QString(), kStemFilter);
     if (name.isEmpty()) return;
+    OpenStemFile(name);
+}
+
+void TSDIAppForm::OpenDroppedFile(const QString& path) {
+    if (app_.session.busy) return;
+    if (path.endsWith(".STEM", Qt::CaseInsensitive)) {
+        OpenStemFile(path);
+        return;
+    }
+    CloseGraph();
+    if (Modified() && !SavePrompt(false)) return;
+    OpenSpecification(path);
+}
+
+void TSDIAppForm::OpenStemFile(const QString& name) {
     // The STEM text replaces the specification: offer to save it first.
     if (Modified() && !SavePrompt(false)) return;
     if (!QFileInfo(name).isFile()) {

@@ -1,6 +1,8 @@
 // The main window driven as a user would: availability of the commands, the document, compiling and generating.
 #include <QFile>
 #include <QListWidget>
+#include <QMimeData>
+#include <QUrl>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -470,6 +472,38 @@ private slots:
         QCOMPARE(Messages(f).last(), QString("Génération terminée."));
         QVERIFY(t.GetSession().hasStem);
         f.close();
+    }
+
+    void DroppedFilesAreOpenedAfterTheSavePrompt() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        const auto drop = [&f](const QString& path) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            // A drop goes to the widget that accepted the drag's entry.
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(f.Editor->viewport(), &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(f.Editor->viewport(), &event);
+            QVERIFY(event.isAccepted());
+            QCoreApplication::processEvents();
+        };
+        Type(f, "unsaved");
+        t.dialogs.answers.push_back(QMessageBox::Cancel);
+        drop(Example("BUFFER.LOT"));
+        QCOMPARE(f.Editor->toPlainText(), QString("unsaved"));
+        t.dialogs.answers.push_back(QMessageBox::No);
+        drop(Example("BUFFER.LOT"));
+        QCOMPARE(f.currentFileName, Example("BUFFER.LOT"));
+        QVERIFY(f.Editor->toPlainText().contains("SYSTEM Buffer"));
+
+        QTemporaryDir dir;
+        const QString stem = dir.filePath("B.STEM");
+        WriteBytes(stem, "BEGIN 1;\r\n\r\nEND\r\n");
+        drop(stem);
+        QVERIFY(f.Editor->isReadOnly());
+        QVERIFY(f.RegenererleSTEM1->isEnabled());
     }
 
     void FontAndBackgroundOfTheEditor() {
