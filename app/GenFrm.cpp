@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "views/SteV.h"
+#include "app/WidgetHelpers.h"
 
 namespace {
 
@@ -17,6 +18,8 @@ QString Ko(std::int64_t value) { return QString::number(value) + " Ko"; }
 QLabel* AddRow(QGridLayout* grid, QWidget* parent, int row, const char* caption, const char* initial) {
     grid->addWidget(new QLabel(QString::fromUtf8(caption), parent), row, 0);
     auto* value = new QLabel(QString::fromUtf8(initial), parent);
+    // Room for the longest value, a time and a date, so the captions are never cut.
+    value->setMinimumWidth(value->fontMetrics().horizontalAdvance("00:00:00   00/00/0000 "));
     grid->addWidget(value, row, 1);
     return value;
 }
@@ -26,7 +29,6 @@ QLabel* AddRow(QGridLayout* grid, QWidget* parent, int row, const char* caption,
 TGenFrm::TGenFrm(quarvo::AppContext& app) : app_(app) {
     setWindowTitle("Génération...");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setFixedSize(291, 291);
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     StatNbr = AddRow(grid, this, 0, "Nombre d'états :", "1");
@@ -56,6 +58,7 @@ TGenFrm::TGenFrm(quarvo::AppContext& app) : app_(app) {
     connect(ExplorationButton, &QPushButton::clicked, this, [this] {
         if (app_.windows.explorer && app_.session.hasStem) app_.windows.explorer->exec();
     });
+    quarvo::FitFixedSize(this, QSize(291, 291));
 }
 
 void TGenFrm::Start() {

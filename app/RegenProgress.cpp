@@ -1,5 +1,6 @@
 // The progress window of the regeneration.
 #include "app/RegenProgress.h"
+#include "app/WidgetHelpers.h"
 
 #include <QCoreApplication>
 #include <QVBoxLayout>
@@ -7,7 +8,6 @@
 TForm3::TForm3() {
     setWindowTitle("Progression de la régénération");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(322, 80);
     auto* layout = new QVBoxLayout(this);
     Label1 = new QLabel(" Progression de la régénération", this);
     ProgressBar1 = new QProgressBar(this);
@@ -15,6 +15,7 @@ TForm3::TForm3() {
     ProgressBar1->setTextVisible(false);
     layout->addWidget(Label1);
     layout->addWidget(ProgressBar1);
+    quarvo::FitFixedSize(this, QSize(322, 80));
 }
 
 void TForm3::Begin() {

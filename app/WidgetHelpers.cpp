@@ -24,4 +24,8 @@ QFont FixedPitchFont() {
     return font;
 }
 
+void FitFixedSize(QWidget* dialog, QSize designed) {
+    dialog->setFixedSize(dialog->sizeHint().expandedTo(designed));
+}
+
 }  // namespace quarvo

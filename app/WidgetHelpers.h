@@ -5,7 +5,9 @@
 #include <QFont>
 #include <QKeySequence>
 #include <QMenu>
+#include <QSize>
 #include <QString>
+#include <QWidget>
 
 namespace quarvo {
 
@@ -17,5 +19,9 @@ QAction* AddItem(QMenu* menu, const QString& caption, const QKeySequence& shortc
 
 // "Courier New", or the system's fixed-pitch font when it is missing.
 QFont FixedPitchFont();
+
+// Fixes the size of a dialog at its designed size, or larger where the
+// desktop's fonts need more room for the texts; call once its layout is built.
+void FitFixedSize(QWidget* dialog, QSize designed);
 
 }  // namespace quarvo

@@ -1,5 +1,6 @@
 // The progress window of a verification.
 #include "ctl/CtlProgress.h"
+#include "app/WidgetHelpers.h"
 
 #include <QCoreApplication>
 #include <QScreen>
@@ -13,7 +14,7 @@ TForm8::TForm8(QWidget* parent) : QDialog(parent) {
     Label1 = new QLabel("Vérification en cours... Veuillez patienter...", this);
     Label1->setAlignment(Qt::AlignCenter);
     layout->addWidget(Label1);
-    setFixedSize(300, 70);
+    quarvo::FitFixedSize(this, QSize(300, 70));
 }
 
 void TForm8::Begin() {

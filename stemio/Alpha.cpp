@@ -9,11 +9,11 @@
 #include "app/Sdimain.h"
 #include "stemio/AfficherAlpha.h"
 #include "stemio/ToolChain.h"
+#include "app/WidgetHelpers.h"
 
 TFormAlpha::TFormAlpha(quarvo::AppContext& app) : app_(app) {
     setWindowTitle("Format de sortie");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setFixedSize(237, 172);
     auto* layout = new QVBoxLayout(this);
     auto* group = new QGroupBox(" Format : ", this);
     auto* groupLayout = new QVBoxLayout(group);
@@ -32,6 +32,7 @@ TFormAlpha::TFormAlpha(quarvo::AppContext& app) : app_(app) {
     layout->addLayout(buttons);
     connect(Button1, &QPushButton::clicked, this, &TFormAlpha::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    quarvo::FitFixedSize(this, QSize(237, 172));
 }
 
 quarvo::OcamlFormat TFormAlpha::Format() const {

@@ -7,12 +7,12 @@
 #include <QVBoxLayout>
 
 #include "views/SteV.h"
+#include "app/WidgetHelpers.h"
 
 TForm9::TForm9(quarvo::AppContext& app) : app_(app) {
     setObjectName("GoToState");
     setWindowTitle("Aller à l'état");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
-    setFixedSize(205, 134);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel("Aller à l'état numéro :", this));
     SpinEdit1 = new QSpinBox(this);
@@ -23,6 +23,7 @@ TForm9::TForm9(quarvo::AppContext& app) : app_(app) {
     Button1->setDefault(true);
     layout->addWidget(Button1, 0, Qt::AlignHCenter);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    quarvo::FitFixedSize(this, QSize(205, 134));
 }
 
 void TForm9::Button1Click() {

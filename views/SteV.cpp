@@ -9,6 +9,7 @@
 
 #include "views/GoToState.h"
 #include "views/StemTexts.h"
+#include "app/WidgetHelpers.h"
 
 namespace {
 
@@ -31,7 +32,6 @@ TSteVisual::TSteVisual(quarvo::AppContext& app) : app_(app) {
     setWindowTitle("Calvento - STEM Explorer");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(491, 555);
     auto* layout = new QVBoxLayout(this);
 
     GrpStat = new QGroupBox(" Etats : ", this);
@@ -97,6 +97,7 @@ TSteVisual::TSteVisual(quarvo::AppContext& app) : app_(app) {
     ex->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     ex->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     ex->horizontalHeader()->setSectionsMovable(true);
+    ex->horizontalHeader()->setStretchLastSection(true);
     ex->setColumnWidth(0, 62);
     ex->setColumnWidth(1, 269);
     ex->setColumnWidth(2, 127);
@@ -120,6 +121,7 @@ TSteVisual::TSteVisual(quarvo::AppContext& app) : app_(app) {
     connect(ButNextTran, &QPushButton::clicked, this, [this] { ButNextTranClick(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    quarvo::FitFixedSize(this, QSize(491, 555));
 }
 
 void TSteVisual::showEvent(QShowEvent* event) {

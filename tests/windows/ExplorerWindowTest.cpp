@@ -151,7 +151,8 @@ private slots:
         QCOMPARE(table->index(5, 1).data().toString(), QString("{x1: PUT, x2: GET} "));
         QCOMPARE(e.ex->columnWidth(0), 62);
         QCOMPARE(e.ex->columnWidth(1), 269);
-        QCOMPARE(e.ex->columnWidth(2), 127);
+        // The last column takes the rest of the width, at least its own.
+        QVERIFY(e.ex->columnWidth(2) >= 127);
         QCOMPARE(e.ex->rowHeight(0), 16);
         QVERIFY(e.ex->horizontalHeader()->sectionsMovable());
         e.close();
