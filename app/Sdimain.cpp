@@ -406,6 +406,11 @@ void TSDIAppForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // The program ends with this window: a formula with unsaved changes gets its own prompt.
+    if (TForm5* checker = app_.windows.checker; checker && !checker->AskSave()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     emit Closed();
 }

@@ -14,6 +14,7 @@
 #include "app/CompFrm.h"
 #include "app/GenFrm.h"
 #include "app/Sdimain.h"
+#include "ctl/CtlWindow.h"
 #include "WindowTestSupport.h"
 
 using quarvo::testing::Example;
@@ -248,6 +249,23 @@ private slots:
         t.dialogs.answers.push_back(QMessageBox::No);
         f.QuitButton->trigger();
         QVERIFY(!f.isVisible());
+        QCOMPARE(closed.count(), 1);
+    }
+
+    void ClosingAsksForAModifiedFormulaToo() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QSignalSpy closed(&f, &TSDIAppForm::Closed);
+        f.show();
+        f.VrificationLogiqueCTL1Click();
+        t.Context().windows.checker->Memo1->setPlainText("A G TRUE");
+        t.dialogs.answers.push_back(QMessageBox::Cancel);
+        f.FileExit1Execute();
+        QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications ?"));
+        QVERIFY(f.isVisible());
+        QCOMPARE(closed.count(), 0);
+        t.dialogs.answers.push_back(QMessageBox::No);
+        f.FileExit1Execute();
         QCOMPARE(closed.count(), 1);
     }
 
