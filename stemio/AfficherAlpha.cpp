@@ -7,10 +7,10 @@
 #include <QHBoxLayout>
 #include <QProgressDialog>
 #include <QStringList>
-#include <QTextBlock>
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "app/EditorLines.h"
 #include "app/WidgetHelpers.h"
 #include "frontend/TextFile.h"
 #include "stemio/Alpha.h"
@@ -160,21 +160,18 @@ void TFormAfficherAlpha::Button3Click() {
 void TFormAfficherAlpha::Button1Click() {
     const QString name = app_.dialogs.SaveFileName(this, QString(), kStemFilter, DotFormat() ? "dot" : "STEM");
     if (name.isEmpty()) return;
-    std::vector<std::string> lines;
-    for (QTextBlock block = Text->document()->begin(); block.isValid(); block = block.next())
-        lines.push_back(block.text().toStdString());
-    const std::string error = quarvo::WriteFileAtomically(name.toStdString(), quarvo::EncodeLinesWindows1252(lines));
+    const quarvo::EditorLines lines(*Text);
+    const std::string error =
+        quarvo::WriteFileAtomically(name.toStdString(), quarvo::EncodeLinesWindows1252(lines.Lines()));
     if (!error.empty()) app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(error));
 }
 
 void TFormAfficherAlpha::VisualiserClick() {
     quarvo::ToolChain& chain = Chain();
     // The DOT text is rewritten from the window, so that a second showing renders it again.
-    std::vector<std::string> lines;
-    for (QTextBlock block = Text->document()->begin(); block.isValid(); block = block.next())
-        lines.push_back(block.text().toStdString());
+    const quarvo::EditorLines lines(*Text);
     if (const std::string error =
-            quarvo::WriteFileAtomically(chain.PathOf("Sortie.txt"), quarvo::EncodeLinesWindows1252(lines));
+            quarvo::WriteFileAtomically(chain.PathOf("Sortie.txt"), quarvo::EncodeLinesWindows1252(lines.Lines()));
         !error.empty()) {
         app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(error));
         return;
