@@ -5,12 +5,12 @@
 
 #include <chrono>
 #include <ctime>
+#include <new>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "generation/TermCodec.h"
-#include "generation/TransitionRules.h"
+#include "generation/Engine.h"
+#include "generation/MemoryWatch.h"
 
 namespace quarvo {
 namespace {
@@ -28,89 +28,32 @@ std::string LocalInstant(std::time_t t) {
     return text;
 }
 
-// The terms of the states: while a state waits to be explored, its term packed
-// into a few bytes (a tree costs many times more, and a breadth-first search
-// holds many waiting states), unpacked when its turn comes; always its key,
-// through which new terms are recognised. The first state in list order wins
-// among states sharing a key, as a scan from the head would.
-class TermList {
+// How often, in transitions, the memory in use is looked at.
+constexpr std::int64_t MemoryCheckStep = 1 << 14;
+
+// The states found so far: each one's term (the first configuration found
+// for it, in its normal form once explored) and the index from identities to
+// state numbers. Among states sharing an identity the smallest number wins,
+// as a scan of the list from its head would find.
+class StateIndex {
 public:
-    TermList(const StateIdentity& identity, ActionTable& names, bool keepTrees)
-        : identity_(identity), names_(names), keepTrees_(keepTrees) {}
-
-    struct Entry {
-        std::unique_ptr<TermArena> arena;
-        BehaviourNode* term = nullptr;
-        std::string packed;
-        std::string key;
-    };
-
-    std::int64_t Find(const BehaviourNode* term, const std::string& key, bool linear) const {
-        if (linear) {
-            for (std::size_t i = 0; i < entries_.size(); ++i)
-                if (TermEqual(entries_[i].term, term, identity_)) return static_cast<std::int64_t>(i);
-            return -1;
-        }
-        auto it = index_.find(key);
-        return it == index_.end() ? -1 : it->second.front();
+    std::int64_t Find(std::uint32_t identity) const {
+        return identity < byIdentity_.size() ? byIdentity_[identity] : -1;
     }
-
-    // Keeps the term of a new state; hands back its arena, emptied, when the
-    // term was packed (the linear scan of the tests keeps every tree).
-    std::unique_ptr<TermArena> Append(std::unique_ptr<TermArena> arena, BehaviourNode* term, std::string key) {
-        std::int64_t number = static_cast<std::int64_t>(entries_.size());
-        index_[key].push_back(number);
-        if (keepTrees_) {
-            entries_.push_back(Entry{std::move(arena), term, {}, std::move(key)});
-            return nullptr;
-        }
-        entries_.push_back(Entry{nullptr, nullptr, PackTerm(term, names_), std::move(key)});
-        arena->Reset();
-        return arena;
+    void Set(std::uint32_t identity, std::int64_t number) {
+        if (byIdentity_.size() <= identity) byIdentity_.resize(identity + identity / 2 + 1024, -1);
+        byIdentity_[identity] = static_cast<std::int32_t>(number);
     }
-
-    // The tree of a state about to be explored, unpacked into arena when packed.
-    void Unpack(std::int64_t number, std::unique_ptr<TermArena> arena) {
-        Entry& e = At(number);
-        if (e.term || e.packed.empty()) return;
-        e.term = UnpackTerm(e.packed, *arena, names_);
-        e.arena = std::move(arena);
-        std::string().swap(e.packed);
+    // A state's identity changes when its derivation distributed events in its term.
+    void Rekey(std::uint32_t from, std::uint32_t to, std::int64_t number) {
+        if (from == to) return;
+        if (Find(from) == number) byIdentity_[from] = -1;
+        const std::int64_t there = Find(to);
+        if (there < 0 || there > number) Set(to, number);
     }
-
-    Entry& At(std::int64_t number) { return entries_[static_cast<std::size_t>(number)]; }
-
-    // Exploring a state distributes events inside its term; its key follows.
-    void Rekey(std::int64_t number) {
-        Entry& e = At(number);
-        std::string key = TermKey(e.term, identity_, names_);
-        if (key == e.key) return;
-        auto& old = index_[e.key];
-        std::erase(old, number);
-        if (old.empty()) index_.erase(e.key);
-        auto& now = index_[key];
-        now.insert(std::lower_bound(now.begin(), now.end(), number), number);
-        e.key = std::move(key);
-    }
-
-    // Once explored, a state's tree is needed no more (except for the linear
-    // scan); its arena comes back emptied, for the next state.
-    std::unique_ptr<TermArena> Explored(std::int64_t number) {
-        if (keepTrees_) return nullptr;
-        Entry& e = At(number);
-        e.term = nullptr;
-        if (e.arena) e.arena->Reset();
-        return std::move(e.arena);
-    }
-
-    std::string Key(const BehaviourNode* term) const { return TermKey(term, identity_, names_); }
 
 private:
-    StateIdentity identity_;
-    ActionTable& names_;
-    bool keepTrees_;
-    std::vector<Entry> entries_;
-    std::unordered_map<std::string, std::vector<std::int64_t>> index_;
+    std::vector<std::int32_t> byIdentity_;
 };
 
 }  // namespace
@@ -126,81 +69,125 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
     messages.Clear();
     messages.Append("Génération en cours...");
 
-    StateIdentity identity{settings.semantics, settings.cpbrOff};
-    TermList terms(identity, store.actions, settings.linearSearch);
-    TransitionRules rules(store.actions);
+    Engine engine(store.actions, StateIdentity{settings.semantics, settings.cpbrOff});
+    MemoryWatch memory(settings.memoryLimit);
+    StateIndex index;
+    std::vector<TermId> terms;
+    std::vector<std::uint32_t> identities;  // of each state's term, for the linear scan of the tests
 
-    // The initial state's term is a copy, so the compiled tree stays as the
-    // compiler built it and can be generated again.
-    auto arena = std::make_unique<TermArena>();
-    BehaviourNode* root = CopyTerm(*arena, compilation ? compilation->rootBehaviour : nullptr);
-    std::string rootKey = terms.Key(root);
-    std::unique_ptr<TermArena> spare = terms.Append(std::move(arena), root, std::move(rootKey));
-    store.AppendState(0, EventSet{});
-    std::int64_t stateCount = 1;
+    std::int64_t stateCount = 0;
     std::int64_t arcs = 0;
-
     std::int64_t current = 0;
-    for (; current < stateCount; ++current) {
-        if (current > 0 && progress && progress->StopRequested()) break;
-        if (settings.maxStates > 0 && current > 0 && stateCount >= settings.maxStates) {
-            result.stoppedByBound = true;
-            break;
-        }
-        terms.Unpack(current, spare ? std::move(spare) : std::make_unique<TermArena>());
-        TermList::Entry& entry = terms.At(current);
-        BehaviourNode* term = entry.term;
-        rules.ResetSteps();
-        std::vector<Transition> transitions = rules.Derive(term, *entry.arena);
-        terms.Rekey(current);
+    bool stop = false;
+    std::vector<TStemArc> found;
+    try {
+        const TermId root = engine.Import(compilation ? compilation->rootBehaviour : nullptr);
+        terms.push_back(root);
+        identities.push_back(engine.Identity(root));
+        index.Set(identities.back(), 0);
+        store.AppendState(0, EventSet{});
+        stateCount = 1;
 
-        std::vector<TStemArc> found;
-        found.reserve(transitions.size());
-        for (const Transition& t : transitions) {
-            ActionId action = t.action;
-            // The arena of a successor that turned out known serves the next one.
-            std::unique_ptr<TermArena> next = spare ? std::move(spare) : std::make_unique<TermArena>();
-            BehaviourNode* successor = rules.Successor(terms.At(current).term, t, *next, action);
-            result.nodesBuilt += static_cast<std::int64_t>(next->NodeCount());
-            std::string key = terms.Key(successor);
-            std::int64_t target = terms.Find(successor, key, settings.linearSearch);
-            if (target < 0) {
-                target = stateCount++;
-                store.AppendState(static_cast<std::int32_t>(target), successor ? successor->events : EventSet{});
-                if (auto emptied = terms.Append(std::move(next), successor, std::move(key))) spare = std::move(emptied);
-            } else {
-                next->Reset();
-                spare = std::move(next);
+        std::int64_t nextMemoryCheck = MemoryCheckStep;
+        TermId successor = 0;
+        auto find = [&](std::uint32_t identity) -> std::int64_t {
+            if (!settings.linearSearch) return index.Find(identity);
+            for (std::size_t i = 0; i < terms.size(); ++i)
+                if (engine.SameState(terms[i], successor)) return static_cast<std::int64_t>(i);
+            return -1;
+        };
+
+        for (; current < stateCount && !stop; ++current) {
+            if (current > 0 && progress && progress->StopRequested()) break;
+            const TermId before = terms[static_cast<std::size_t>(current)];
+            const TermId term = engine.Normalize(before);
+            if (term != before) {
+                const std::uint32_t identity = engine.Identity(term);
+                index.Rekey(identities[static_cast<std::size_t>(current)], identity, current);
+                identities[static_cast<std::size_t>(current)] = identity;
+                terms[static_cast<std::size_t>(current)] = term;
             }
-            if (action == rules.Dollar()) action = rules.Internal();
-            found.push_back(TStemArc{t.causes, t.event, action, static_cast<std::int32_t>(target)});
-            ++arcs;
+            found.clear();
+            auto take = [&](Transition& t) {
+                if (arcs + static_cast<std::int64_t>(found.size()) >= nextMemoryCheck) {
+                    nextMemoryCheck += MemoryCheckStep;
+                    if (memory.NearLimit()) {
+                        result.stoppedByMemory = true;
+                        stop = true;
+                        return false;
+                    }
+                }
+                engine.Mark();
+                ActionId action = t.action;
+                successor = engine.Successor(term, t, action);
+                const std::uint32_t identity = engine.Identity(successor);
+                std::int64_t target = find(identity);
+                if (target >= 0) {
+                    engine.Rollback();
+                } else {
+                    if (settings.maxStates > 0 && stateCount >= settings.maxStates) {
+                        // No state beyond the bound: the exploration ends here.
+                        engine.Rollback();
+                        result.stoppedByBound = true;
+                        stop = true;
+                        return false;
+                    }
+                    engine.Commit();
+                    target = stateCount++;
+                    index.Set(identity, target);
+                    terms.push_back(successor);
+                    identities.push_back(identity);
+                    store.AppendState(static_cast<std::int32_t>(target),
+                                      engine.Events(engine.Node(successor).events));
+                }
+                if (action == engine.Dollar()) action = engine.Internal();
+                found.push_back(TStemArc{engine.Events(t.causes), t.event, action, static_cast<std::int32_t>(target)});
+                return true;
+            };
+            engine.Enumerate(term, take);
+            engine.EndState();
+            // Arcs are kept newest first.
+            TStemState& state = store.StateList[static_cast<std::size_t>(current)];
+            state.Arcs.assign(std::make_move_iterator(found.rbegin()), std::make_move_iterator(found.rend()));
+            arcs += static_cast<std::int64_t>(found.size());
+            store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
+            if (progress) progress->Update(stateCount, arcs);
         }
-        // Arcs are kept newest first.
-        TStemState& state = store.StateList[static_cast<std::size_t>(current)];
-        state.Arcs.assign(std::make_move_iterator(found.rbegin()), std::make_move_iterator(found.rend()));
-        if (auto emptied = terms.Explored(current); emptied && !spare) spare = std::move(emptied);
-        store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
-        if (progress) progress->Update(stateCount, arcs);
+    } catch (const std::bad_alloc&) {
+        // What was stored so far stays usable: the state being explored keeps
+        // the arcs found before memory ran out.
+        result.stoppedByMemory = true;
+        if (stateCount > static_cast<std::int64_t>(store.StateList.size()))
+            stateCount = static_cast<std::int64_t>(store.StateList.size());
+        std::erase_if(found, [&](const TStemArc& a) { return a.Target >= stateCount; });
+        if (current < stateCount) {
+            TStemState& state = store.StateList[static_cast<std::size_t>(current)];
+            state.Arcs.assign(std::make_move_iterator(found.rbegin()), std::make_move_iterator(found.rend()));
+        }
     }
-    result.interrupted = current < stateCount;
+    result.interrupted = current < stateCount || result.stoppedByBound || result.stoppedByMemory;
     result.states = stateCount;
-    result.arcs = arcs;
-    result.eventNamesExhausted = rules.eventNamesExhausted;
-    result.unguardedRecursion = rules.unguardedProcess != nullptr;
+    result.arcs = store.ArcCount();
+    result.eventNamesExhausted = engine.eventNamesExhausted;
+    result.unguardedRecursion = engine.unguardedProcess != nullptr;
+    result.nodesBuilt = engine.TermCount();
     store.StemStateCount = static_cast<std::int32_t>(stateCount);
     store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
 
     messages.Clear();
     messages.Append("Nombre d'états = " + std::to_string(stateCount) + ".");
-    messages.Append("Nombre d'arcs = " + std::to_string(arcs) + ".");
+    messages.Append("Nombre d'arcs = " + std::to_string(result.arcs) + ".");
     if (result.eventNamesExhausted)
         messages.Append("Attention : plus de 30 événements simultanés, des noms d'événements sont -1.");
-    if (rules.unguardedProcess)
-        messages.Append("Attention : récursion non gardée dans le processus " + rules.unguardedProcess->name.Text() +
+    if (engine.unguardedProcess)
+        messages.Append("Attention : récursion non gardée dans le processus " + engine.unguardedProcess->name.Text() +
                         " ; ses appels récursifs avant toute action ne sont pas dépliés.");
-    if (result.interrupted) messages.Append("Génération interrompue : " + std::to_string(stateCount) + " états.");
-    else messages.Append("Génération terminée.");
+    if (result.stoppedByMemory)
+        messages.Append("Génération interrompue : mémoire insuffisante (" + std::to_string(stateCount) + " états).");
+    else if (result.interrupted)
+        messages.Append("Génération interrompue : " + std::to_string(stateCount) + " états.");
+    else
+        messages.Append("Génération terminée.");
 
     if (progress) {
         const std::time_t endTime = std::time(nullptr);

@@ -16,7 +16,10 @@ struct GenerationSettings {
     Semantics semantics = Semantics::Maximality;
     bool cpbrOff = true;          // the CPBR item not ticked
     std::int64_t maxStates = 0;   // 0: no bound
-    // For tests: recognise states by a linear scan with TermEqual instead of the index.
+    // The most memory the generation may hold, in bytes; 0 for the machine's
+    // available memory (the address-space limit of the process applies too).
+    std::int64_t memoryLimit = 0;
+    // For tests: recognise states by a linear scan comparing whole terms instead of the index.
     bool linearSearch = false;
 };
 
@@ -25,10 +28,11 @@ struct GenerationResult {
     std::int64_t arcs = 0;
     bool interrupted = false;        // stopped from outside or by the bound
     bool stoppedByBound = false;
+    bool stoppedByMemory = false;
     bool eventNamesExhausted = false;
     bool unguardedRecursion = false;
-    // Term nodes built for successors, known states included: the measure of
-    // the work, which grows with the states, their arcs and their terms' size.
+    // Distinct term nodes made for the states kept: the measure of the work,
+    // which grows with the states and the part of their terms that changed.
     std::int64_t nodesBuilt = 0;
 };
 
@@ -37,5 +41,9 @@ struct GenerationResult {
 // messages; reports progress and the dialog's figures through progress.
 GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, const GenerationSettings& settings,
                               StemStore& store, MessageSink& messages, Progress* progress = nullptr);
+
+// The former engine over copied terms, kept while the new one is checked against it.
+GenerationResult GenerateStemLegacy(std::shared_ptr<const Compilation> compilation, const GenerationSettings& settings,
+                                    StemStore& store, MessageSink& messages, Progress* progress = nullptr);
 
 }  // namespace quarvo

@@ -9,16 +9,10 @@
 #include "frontend/SyntaxTree.h"
 #include "generation/ActionTable.h"
 #include "generation/EventSet.h"
+#include "generation/Semantics.h"
 
 namespace quarvo {
 
-enum class Semantics { Maximality, Interleaving };
-
-// How two configurations are recognised as one state.
-struct StateIdentity {
-    Semantics semantics = Semantics::Maximality;
-    bool cpbrOff = true;  // without CPBR, maximal events must carry the same actions in the same order
-};
 
 // Owns the nodes and gate cells of the terms of one state, in blocks that
 // double in size, so that a small term costs a single small allocation.

@@ -1,0 +1,274 @@
+// The transition rules on shared terms: import, normal form, identities and successors.
+#include "generation/Engine.h"
+
+#include <algorithm>
+
+#include "generation/Terms.h"
+
+namespace quarvo {
+
+Engine::Engine(ActionTable& actions, StateIdentity identity)
+    : actions_(actions),
+      identity_(identity),
+      terms_(pool_),
+      delta_(actions.Intern(DeltaName())),
+      internal_(actions.Intern(InternalName())),
+      dollar_(actions.Intern(Identifier32::FromText("$"))) {
+    leafStep_.persistent = true;
+}
+
+std::size_t Engine::Bytes() const {
+    return terms_.Bytes() + idents_.Bytes() +
+           (identOf_.capacity() + distOf_.capacity() + idleOf_.capacity() + normOf_.capacity()) * 4;
+}
+
+// ---- Memos and their undoing -------------------------------------------------
+
+void Engine::SetMemo(std::vector<std::uint32_t>& memo, TermId id, std::uint32_t value) {
+    if (memo.size() <= id) memo.resize(std::max<std::size_t>(id + 1, memo.size() * 3 / 2 + 64), 0);
+    if (marked_ && id < termMark_) undo_.push_back(Undo{&memo, id, memo[id]});
+    memo[id] = value;
+}
+
+void Engine::Mark() {
+    marked_ = true;
+    termMark_ = terms_.Size();
+    identMark_ = idents_.Size();
+    undo_.clear();
+}
+
+void Engine::Rollback() {
+    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) (*it->memo)[it->id] = it->old;
+    undo_.clear();
+    terms_.Rollback(termMark_);
+    idents_.Rollback(identMark_);
+    for (auto* memo : {&identOf_, &distOf_, &idleOf_, &normOf_})
+        if (memo->size() > termMark_) std::fill(memo->begin() + termMark_, memo->end(), 0);
+    marked_ = false;
+}
+
+void Engine::Commit() {
+    undo_.clear();
+    marked_ = false;
+}
+
+// ---- Import of compiled terms ------------------------------------------------
+
+std::uint32_t Engine::ProcessIndex(const ProcessDefinition* process) {
+    if (!process) return 0;
+    auto [it, inserted] = processIndex_.try_emplace(process, static_cast<std::uint32_t>(processes_.size()));
+    if (inserted) processes_.push_back(process);
+    return it->second;
+}
+
+GatesId Engine::ImportGates(const GateCell* gates) {
+    std::vector<ActionId> names;
+    for (; gates; gates = gates->next) names.push_back(actions_.Intern(gates->name));
+    return gates_.Intern(names.data(), names.size());
+}
+
+TermId Engine::Import(const BehaviourNode* term) {
+    TermId id = ImportChain(term);
+    Identity(id);
+    return id;
+}
+
+// Imports along the continuations without recursion, so that long prefix chains are safe.
+TermId Engine::ImportChain(const BehaviourNode* term) {
+    std::vector<const BehaviourNode*> chain;
+    for (const BehaviourNode* t = term; t; t = t->right) chain.push_back(t);
+    TermId next = 0;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const BehaviourNode* t = *it;
+        TermNode n;
+        n.kind = t->kind;
+        n.height = t->height;
+        n.process = ProcessIndex(t->process);
+        n.gates = ImportGates(t->gates);
+        n.events = pool_.FromEventSet(t->events);
+        n.left = ImportChain(t->left);
+        n.right = next;
+        n.instance = ImportChain(t->instance);
+        next = terms_.Make(n);
+    }
+    return next;
+}
+
+// The body of a process with its formal gates replaced by the call's actual
+// ones, made once per process and actual gates.
+TermId Engine::Instance(const TermNode& call) {
+    const std::uint64_t key = static_cast<std::uint64_t>(call.process) << 32 | call.gates;
+    auto found = bodies_.find(key);
+    TermId body = 0;
+    if (found != bodies_.end()) {
+        body = found->second;
+    } else {
+        const ProcessDefinition* process = processes_[call.process];
+        TermArena arena;
+        GateList actuals = nullptr;
+        GateCell** tail = &actuals;
+        for (std::size_t i = 0; i < gates_.Size(call.gates); ++i) {
+            *tail = arena.NewGate(actions_.Name(gates_.Names(call.gates)[i]));
+            tail = &(*tail)->next;
+        }
+        body = ImportChain(CopyTerm(arena, process->behaviour, actuals, process->gates));
+        bodies_.emplace(key, body);
+    }
+    if (!body) return 0;
+    const std::uint64_t instanceKey = static_cast<std::uint64_t>(body) << 32 | call.events;
+    auto [it, inserted] = instances_.try_emplace(instanceKey, 0);
+    if (inserted) it->second = ForceDistribute(SetEvents(body, call.events));
+    return it->second;
+}
+
+// ---- Events on terms ---------------------------------------------------------
+
+TermId Engine::SetEvents(TermId t, SetId events) {
+    if (!t || terms_[t].events == events) return t;
+    TermNode n = terms_[t];
+    n.events = events;
+    return terms_.Make(n);
+}
+
+SetId Engine::ChildEvents(const TermNode& n) {
+    if (!n.left && !n.right) return 0;
+    const SetId l = terms_[n.left].events;
+    const SetId r = terms_[n.right].events;
+    if (IsBinary(n.kind)) return pool_.Union(l, r);
+    if (IsUnaryLeft(n.kind)) return l;
+    return 0;
+}
+
+// Pushes a node's events down its operator spine when the spine below is free of events.
+TermId Engine::Distribute(TermId t) {
+    if (!t) return t;
+    const TermNode& node = terms_[t];
+    if (node.events == 0) return t;
+    if (TermId known = Memo(distOf_, t)) return known;
+    TermNode n = node;
+    TermId result = t;
+    if (IsBinary(n.kind)) {
+        if (terms_[n.left].freeBelow && terms_[n.right].freeBelow) {
+            n.left = Distribute(SetEvents(n.left, n.events));
+            n.right = Distribute(SetEvents(n.right, n.events));
+            result = terms_.Make(n);
+        }
+    } else if (IsUnaryLeft(n.kind)) {
+        if (terms_[n.left].freeBelow && n.left) {
+            n.left = Distribute(SetEvents(n.left, n.events));
+            result = terms_.Make(n);
+        }
+    }
+    SetMemo(distOf_, t, result);
+    return result;
+}
+
+// The same without the test, for a freshly built process instance.
+TermId Engine::ForceDistribute(TermId t) {
+    if (!t) return t;
+    TermNode n = terms_[t];
+    if (IsBinary(n.kind)) {
+        n.left = ForceDistribute(SetEvents(n.left, n.events));
+        n.right = ForceDistribute(SetEvents(n.right, n.events));
+        return terms_.Make(n);
+    }
+    if (IsUnaryLeft(n.kind) && n.left && terms_[n.left].events == 0) {
+        n.left = ForceDistribute(SetEvents(n.left, n.events));
+        return terms_.Make(n);
+    }
+    return t;
+}
+
+bool Engine::Expanding(std::uint32_t process) const {
+    return std::find(expanding_.begin(), expanding_.end(), process) != expanding_.end();
+}
+
+TermId Engine::Normalize(TermId term) {
+    bool contextFree = true;
+    expanding_.clear();
+    return Norm(term, contextFree);
+}
+
+// Distributes events top-down over every node a derivation visits, and
+// expands the calls on the way; a call re-entered before any action (an
+// unguarded recursion) stays as it is.
+TermId Engine::Norm(TermId t, bool& contextFree) {
+    if (!t) return t;
+    if (TermId known = Memo(normOf_, t)) return known;
+    const TermId d = Distribute(t);
+    TermNode n = terms_[d];
+    bool free = true;
+    switch (n.kind) {
+    case NodeKind::Choice:
+    case NodeKind::Disable:
+    case NodeKind::Parallel:
+        n.left = Norm(n.left, free);
+        n.right = Norm(n.right, free);
+        break;
+    case NodeKind::Enable:
+    case NodeKind::Hide:
+        n.left = Norm(n.left, free);
+        break;
+    case NodeKind::Call:
+        if (Expanding(n.process)) {
+            if (!unguardedProcess) unguardedProcess = processes_[n.process];
+            free = false;
+        } else if (n.process) {
+            TermId instance = n.instance ? n.instance : Instance(n);
+            expanding_.push_back(n.process);
+            n.instance = Norm(instance, free);
+            expanding_.pop_back();
+        }
+        break;
+    default:
+        break;
+    }
+    const TermNode& now = terms_[d];
+    const TermId result =
+        (n.left == now.left && n.right == now.right && n.instance == now.instance) ? d : terms_.Make(n);
+    if (free) {
+        SetMemo(normOf_, t, result);
+        SetMemo(normOf_, result, result);
+    }
+    contextFree = contextFree && free;
+    return result;
+}
+
+// ---- Identities --------------------------------------------------------------
+
+std::uint32_t Engine::Identity(TermId term) {
+    if (!term) return 0;
+    if (std::uint32_t known = Memo(identOf_, term)) return known;
+    // Along the continuations without recursion.
+    std::vector<TermId> chain;
+    for (TermId t = term; t && !Memo(identOf_, t); t = terms_[t].right) chain.push_back(t);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const TermNode n = terms_[*it];
+        std::uint32_t events = 0;
+        if (identity_.semantics == Semantics::Maximality)
+            events = identity_.cpbrOff ? pool_.Sequence(n.events) : pool_.Multiset(n.events);
+        IdentityNode node{n.kind, n.height, n.process, n.gates, events, Identity(n.left), Memo(identOf_, n.right)};
+        SetMemo(identOf_, *it, idents_.Make(node));
+    }
+    return Memo(identOf_, term);
+}
+
+bool Engine::SameState(TermId a, TermId b) const {
+    for (;;) {
+        if (a == b) return true;
+        if (!a || !b) return false;
+        const TermNode& x = terms_[a];
+        const TermNode& y = terms_[b];
+        if (x.kind != y.kind || x.height != y.height || x.process != y.process || x.gates != y.gates) return false;
+        if (identity_.semantics == Semantics::Maximality) {
+            const bool same = identity_.cpbrOff ? pool_.Sequence(x.events) == pool_.Sequence(y.events)
+                                                : pool_.Multiset(x.events) == pool_.Multiset(y.events);
+            if (!same) return false;
+        }
+        if (!SameState(x.left, y.left)) return false;
+        a = x.right;
+        b = y.right;
+    }
+}
+
+}  // namespace quarvo

@@ -1,0 +1,171 @@
+// The transition rules on shared terms: normal form before a derivation, transitions one at a time, successors.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <unordered_map>
+#include <vector>
+
+#include "frontend/SyntaxTree.h"
+#include "generation/ActionTable.h"
+#include "generation/EventPool.h"
+#include "generation/Semantics.h"
+#include "generation/TermTable.h"
+
+namespace quarvo {
+
+// What one node did in a transition: which operands moved, with the causes
+// each side brought, and whether a disabling or an enabling saw its left
+// operand terminate. A choice or a call is replaced by the successor of its
+// moving operand, jumpTo. A transition's step is a chain of these from the
+// root down to the prefixes that moved; while a transition is handed out,
+// the part of the chain above the last materialised level lives on the stack.
+struct StepFrame {
+    const StepFrame* left = nullptr;
+    const StepFrame* right = nullptr;
+    SetId leftCauses = 0;   // parallel: causes of the left side; disable: of the moving side
+    SetId rightCauses = 0;  // parallel: causes of the right side
+    TermId jumpTo = 0;
+    bool terminated = false;
+    bool persistent = false;
+};
+
+struct Transition {
+    ActionId action = 0;
+    bool internal = false;  // internal, hidden or end of an enabling's left: never synchronises
+    std::int32_t event = 1;
+    SetId causes = 0;
+    const StepFrame* step = nullptr;
+};
+
+// A non-owning reference to a callable taking a transition, answering false to stop.
+class TransitionSink {
+public:
+    template <typename F>
+    TransitionSink(F& f) : object_(&f), call_([](void* o, Transition& t) { return (*static_cast<F*>(o))(t); }) {}
+    bool operator()(Transition& t) const { return call_(object_, t); }
+
+private:
+    void* object_;
+    bool (*call_)(void*, Transition&);
+};
+
+class Engine {
+public:
+    Engine(ActionTable& actions, StateIdentity identity);
+
+    // A compiled term as shared nodes (the compiled tree is not changed).
+    TermId Import(const BehaviourNode* term);
+
+    // The term as its derivation sees it: events pushed down the operator
+    // spines and the calls expanded into their instances.
+    TermId Normalize(TermId term);
+
+    // Hands every transition of a normalised term to sink, in order: a choice
+    // its left operand's before its right operand's; a parallel composition,
+    // for each transition of its left operand, that transition alone or its
+    // pairings with each partner of the right operand, then the right
+    // operand's own transitions that do not synchronise. Answers false when
+    // the sink stopped it.
+    bool Enumerate(TermId term, TransitionSink sink);
+
+    // The term reached by t. action is the transition's action; it becomes
+    // "$" when the step is the end of an enabling's left operand.
+    TermId Successor(TermId term, const Transition& t, ActionId& action);
+
+    // The state identity of a term, as an id: equal ids are the same state.
+    std::uint32_t Identity(TermId term);
+    // The same question answered by walking both terms, for the tests.
+    bool SameState(TermId a, TermId b) const;
+
+    // Nodes made after Mark() can be forgotten again by Rollback(), with every
+    // memo that learned of them; Commit() keeps them.
+    void Mark();
+    void Rollback();
+    void Commit();
+    // Forgets the step frames materialised for the last explored state.
+    void EndState() { persisted_.clear(); }
+
+    const TermNode& Node(TermId id) const { return terms_[id]; }
+    EventSet Events(SetId set) const { return pool_.ToEventSet(set); }
+    std::uint32_t IdentityCount() const { return idents_.Size(); }
+    std::size_t Bytes() const;
+    std::uint32_t TermCount() const { return terms_.Size(); }
+
+    ActionId Dollar() const { return dollar_; }
+    ActionId Internal() const { return internal_; }
+
+    // Set when some transition found no free event name and was named -1.
+    bool eventNamesExhausted = false;
+    // A process that calls itself before any action (unguarded recursion);
+    // such a call is not expanded again and adds no transition.
+    const ProcessDefinition* unguardedProcess = nullptr;
+
+private:
+    struct Context {
+        SetId causes;
+        std::uint32_t causesMask;
+        std::int32_t event;
+        ActionId& action;
+    };
+
+    TermId ImportChain(const BehaviourNode* term);
+    GatesId ImportGates(const GateCell* gates);
+    std::uint32_t ProcessIndex(const ProcessDefinition* process);
+    TermId Instance(const TermNode& call);
+
+    TermId SetEvents(TermId t, SetId events);
+    SetId ChildEvents(const TermNode& n);
+    TermId Distribute(TermId t);
+    TermId ForceDistribute(TermId t);
+    TermId Norm(TermId t, bool& contextFree);
+    TermId Idle(TermId t);
+    TermId Next(TermId t, const StepFrame* step, Context& c);
+    TermId StopFor(TermId operand, const Context& c);
+    TermId Strip(TermId t, SetId causes, std::int32_t event, ActionId action, bool keepNew);
+    GatesId MergedGates(GatesId outer, GatesId inner);
+
+    bool Enum(TermId t, TransitionSink sink);
+    std::int32_t Besides(std::uint32_t used, SetId causes);
+    const StepFrame* Persist(const StepFrame* frame);
+    ActionId Hidden(ActionId action);
+    bool Expanding(std::uint32_t process) const;
+
+    std::uint32_t Memo(const std::vector<std::uint32_t>& memo, TermId id) const {
+        return id < memo.size() ? memo[id] : 0;
+    }
+    void SetMemo(std::vector<std::uint32_t>& memo, TermId id, std::uint32_t value);
+
+    ActionTable& actions_;
+    StateIdentity identity_;
+    EventPool pool_;
+    GateLists gates_;
+    TermTable terms_;
+    IdentityTable idents_;
+
+    ActionId delta_, internal_, dollar_;
+    std::vector<const ProcessDefinition*> processes_{nullptr};
+    std::unordered_map<const ProcessDefinition*, std::uint32_t> processIndex_;
+    std::unordered_map<ActionId, ActionId> hidden_;
+    std::unordered_map<std::uint64_t, TermId> bodies_;     // (process, actual gates) -> renamed body
+    std::unordered_map<std::uint64_t, TermId> instances_;  // (body, events) -> instance
+
+    // Memos per node id, 0 when not known yet.
+    std::vector<std::uint32_t> identOf_, distOf_, idleOf_, normOf_;
+    struct Undo {
+        std::vector<std::uint32_t>* memo;
+        TermId id;
+        std::uint32_t old;
+    };
+    bool marked_ = false;
+    std::uint32_t termMark_ = 0, identMark_ = 0;
+    std::vector<Undo> undo_;
+
+    std::vector<std::uint32_t> expanding_;  // calls being derived, outermost first
+    std::deque<StepFrame> persisted_;
+    std::deque<std::vector<Transition>> rights_;
+    std::size_t depth_ = 0;
+    StepFrame leafStep_;
+};
+
+}  // namespace quarvo

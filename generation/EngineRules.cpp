@@ -1,0 +1,401 @@
+// The transition rules on shared terms: every transition of a term, and the term each one leads to.
+#include <algorithm>
+
+#include "generation/Engine.h"
+
+namespace quarvo {
+
+ActionId Engine::Hidden(ActionId action) {
+    auto [it, inserted] = hidden_.try_emplace(action, 0);
+    if (inserted) {
+        // "I_" followed by the first 30 characters of the name.
+        const Identifier32& name = actions_.Name(action);
+        Identifier32 hidden;
+        hidden.chars[0] = 'I';
+        hidden.chars[1] = '_';
+        for (std::size_t i = 0; i + 2 < Identifier32::Size; ++i) hidden.chars[i + 2] = name.chars[i];
+        it->second = actions_.Intern(hidden);
+    }
+    return it->second;
+}
+
+// The smallest name not used by the operands' events once the transition's
+// own causes are set aside.
+std::int32_t Engine::Besides(std::uint32_t used, SetId causes) {
+    const std::int32_t event = EventPool::Fresh(used & ~pool_.Mask(causes));
+    if (event < 0) eventNamesExhausted = true;
+    return event;
+}
+
+// A copy of the part of a step chain that still lives on the stack.
+const StepFrame* Engine::Persist(const StepFrame* frame) {
+    if (!frame || frame->persistent) return frame;
+    StepFrame copy = *frame;
+    copy.left = Persist(frame->left);
+    copy.right = Persist(frame->right);
+    copy.persistent = true;
+    return &persisted_.emplace_back(copy);
+}
+
+bool Engine::Enumerate(TermId term, TransitionSink sink) {
+    expanding_.clear();
+    depth_ = 0;
+    return Enum(term, sink);
+}
+
+namespace {
+
+// A choice or a call is replaced by its moving operand's successor; a chain
+// of them shares one step that names the operand where the successor is built.
+void Jump(Transition& t, StepFrame& frame, TermId operand) {
+    if (t.step && t.step->jumpTo) return;
+    frame.jumpTo = operand;
+    frame.left = t.step;
+    t.step = &frame;
+}
+
+}  // namespace
+
+bool Engine::Enum(TermId t, TransitionSink sink) {
+    if (!t) return true;
+    // Successors are built while the enumeration goes on, so the table may
+    // grow: keep a copy of the node, not a reference into the table.
+    const TermNode n = terms_[t];
+    switch (n.kind) {
+    case NodeKind::Prefix: {
+        Transition tr;
+        tr.action = gates_.Size(n.gates) ? gates_.Names(n.gates)[0] : internal_;
+        tr.internal = tr.action == internal_;
+        tr.event = 1;
+        tr.causes = n.events;
+        tr.step = &leafStep_;
+        return sink(tr);
+    }
+    case NodeKind::Choice: {
+        auto left = [&](Transition& tr) {
+            StepFrame f;
+            Jump(tr, f, n.left);
+            return sink(tr);
+        };
+        auto right = [&](Transition& tr) {
+            StepFrame f;
+            Jump(tr, f, n.right);
+            return sink(tr);
+        };
+        return Enum(n.left, left) && Enum(n.right, right);
+    }
+    case NodeKind::Disable: {
+        const std::uint32_t used = pool_.Mask(terms_[n.left].events) | pool_.Mask(terms_[n.right].events);
+        auto left = [&](Transition& tr) {
+            StepFrame f;
+            f.left = tr.step;
+            f.leftCauses = tr.causes;  // the causes of whichever side moved
+            // The left operand ends the disabling only by its own termination.
+            f.terminated = tr.action == delta_ && !tr.internal;
+            tr.step = &f;
+            tr.event = Besides(used, tr.causes);
+            return sink(tr);
+        };
+        auto right = [&](Transition& tr) {
+            StepFrame f;
+            f.right = tr.step;
+            f.leftCauses = tr.causes;
+            tr.step = &f;
+            tr.event = Besides(used, tr.causes);
+            return sink(tr);
+        };
+        return Enum(n.left, left) && Enum(n.right, right);
+    }
+    case NodeKind::Enable: {
+        const SetId leftEvents = terms_[n.left].events;
+        auto left = [&](Transition& tr) {
+            StepFrame f;
+            f.left = tr.step;
+            tr.step = &f;
+            if (tr.action == delta_ && !tr.internal) {
+                // The internal step that hands over to the right operand waits
+                // for the end of every event of the left operand.
+                f.terminated = true;
+                tr.action = internal_;
+                tr.internal = true;
+                const std::uint32_t old = pool_.Mask(tr.causes) & ~pool_.Mask(leftEvents);
+                tr.causes = leftEvents;
+                tr.event = EventPool::Fresh(old);
+                if (tr.event < 0) eventNamesExhausted = true;
+            }
+            return sink(tr);
+        };
+        return Enum(n.left, left);
+    }
+    case NodeKind::Hide: {
+        auto body = [&](Transition& tr) {
+            StepFrame f;
+            f.left = tr.step;
+            tr.step = &f;
+            if (!tr.internal && gates_.Contains(n.gates, tr.action)) {
+                tr.action = Hidden(tr.action);
+                tr.internal = true;
+            }
+            return sink(tr);
+        };
+        return Enum(n.left, body);
+    }
+    case NodeKind::Call: {
+        // Re-entering a process before any action would unfold it for ever.
+        if (Expanding(n.process)) {
+            if (!unguardedProcess) unguardedProcess = processes_[n.process];
+            return true;
+        }
+        auto body = [&](Transition& tr) {
+            StepFrame f;
+            Jump(tr, f, n.instance);
+            return sink(tr);
+        };
+        expanding_.push_back(n.process);
+        const bool more = Enum(n.instance, body);
+        expanding_.pop_back();
+        return more;
+    }
+    case NodeKind::Parallel: {
+        const std::uint32_t used = pool_.Mask(terms_[n.left].events) | pool_.Mask(terms_[n.right].events);
+        auto synchronised = [&](const Transition& tr) { return !tr.internal && gates_.Contains(n.gates, tr.action); };
+        // The right operand's transitions are kept: they are partners of the
+        // left ones, and its own moves come after all of those.
+        if (rights_.size() <= depth_) rights_.emplace_back();
+        std::vector<Transition>& rights = rights_[depth_++];
+        rights.clear();
+        auto keep = [&](Transition& tr) {
+            tr.step = Persist(tr.step);
+            rights.push_back(tr);
+            return true;
+        };
+        Enum(n.right, keep);
+        auto left = [&](Transition& l) {
+            if (!synchronised(l)) {
+                StepFrame f;
+                f.left = l.step;
+                f.leftCauses = l.causes;
+                l.step = &f;
+                l.event = Besides(used, l.causes);
+                return sink(l);
+            }
+            for (std::size_t i = 0; i < rights.size(); ++i) {
+                const Transition r = rights[i];
+                if (r.internal || r.action != l.action) continue;
+                StepFrame f;
+                f.left = l.step;
+                f.right = r.step;
+                f.leftCauses = l.causes;
+                f.rightCauses = r.causes;
+                Transition tr;
+                tr.action = l.action;
+                tr.causes = pool_.Union(l.causes, r.causes);
+                tr.event = Besides(used, tr.causes);
+                tr.step = &f;
+                if (!sink(tr)) return false;
+            }
+            return true;
+        };
+        bool more = Enum(n.left, left);
+        for (std::size_t i = 0; more && i < rights.size(); ++i) {
+            Transition r = rights[i];
+            if (synchronised(r)) continue;
+            StepFrame f;
+            f.right = r.step;
+            f.rightCauses = r.causes;
+            r.step = &f;
+            r.event = Besides(used, r.causes);
+            more = sink(r);
+        }
+        --depth_;
+        return more;
+    }
+    case NodeKind::Stop:
+        return true;
+    }
+    return true;
+}
+
+// ---- Successors --------------------------------------------------------------
+
+TermId Engine::Successor(TermId term, const Transition& t, ActionId& action) {
+    Context c{t.causes, pool_.Mask(t.causes), t.event, action};
+    return Next(term, t.step, c);
+}
+
+GatesId Engine::MergedGates(GatesId outer, GatesId inner) {
+    std::vector<ActionId> names(gates_.Names(outer), gates_.Names(outer) + gates_.Size(outer));
+    for (std::size_t i = 0; i < gates_.Size(inner); ++i) {
+        const ActionId g = gates_.Names(inner)[i];
+        if (!gates_.Contains(outer, g)) names.push_back(g);
+    }
+    return gates_.Intern(names.data(), names.size());
+}
+
+// An operand discarded by a disabling: a stop of its height with the events it still had.
+TermId Engine::StopFor(TermId operand, const Context& c) {
+    TermNode stop;
+    stop.kind = NodeKind::Stop;
+    if (operand) {
+        stop.height = terms_[operand].height;
+        stop.events = pool_.Without(terms_[operand].events, c.causesMask);
+    }
+    return terms_.Make(stop);
+}
+
+// Removes the events of causes from every event set along the operator spine
+// of t. With keepNew, an entry equal to (event, action) stays: it is the
+// occurrence just created, not the old event of that name.
+TermId Engine::Strip(TermId t, SetId causes, std::int32_t event, ActionId action, bool keepNew) {
+    if (!t || !causes) return t;
+    const std::uint32_t mask = pool_.Mask(causes);
+    if ((terms_[t].spineMask & mask) == 0) return t;
+    TermNode n = terms_[t];
+    n.events = keepNew ? pool_.WithoutCauses(n.events, mask, event, action) : pool_.Without(n.events, mask);
+    if (IsBinary(n.kind)) {
+        n.left = Strip(n.left, causes, event, action, keepNew);
+        n.right = Strip(n.right, causes, event, action, keepNew);
+    } else if (IsUnaryLeft(n.kind)) {
+        n.left = Strip(n.left, causes, event, action, keepNew);
+    } else if (n.kind == NodeKind::Call) {
+        n.instance = Strip(n.instance, causes, event, action, keepNew);
+    }
+    return terms_.Make(n);
+}
+
+// The successor of a term that did not move: the events of its operators are
+// recomputed from their operands and nested hidings merge.
+TermId Engine::Idle(TermId t) {
+    if (!t) return t;
+    if (TermId known = Memo(idleOf_, t)) return known;
+    TermNode n = terms_[t];
+    TermId result = t;
+    switch (n.kind) {
+    case NodeKind::Disable:
+    case NodeKind::Enable:
+        n.events = ChildEvents(n);
+        result = terms_.Make(n);
+        break;
+    case NodeKind::Hide: {
+        TermNode h;
+        h.kind = NodeKind::Hide;
+        h.height = n.height;
+        h.process = n.process;
+        if (n.left && terms_[n.left].kind == NodeKind::Hide) {
+            const TermNode inner = terms_[n.left];
+            h.gates = MergedGates(n.gates, inner.gates);
+            h.left = Idle(inner.left);
+        } else {
+            h.gates = n.gates;
+            h.left = Idle(n.left);
+        }
+        h.events = ChildEvents(h);
+        result = terms_.Make(h);
+        break;
+    }
+    case NodeKind::Parallel:
+        n.left = Idle(n.left);
+        n.right = Idle(n.right);
+        n.events = ChildEvents(n);
+        result = terms_.Make(n);
+        break;
+    default:
+        break;
+    }
+    result = Distribute(result);
+    SetMemo(idleOf_, t, result);
+    return result;
+}
+
+TermId Engine::Next(TermId t, const StepFrame* step, Context& c) {
+    if (!step) return Idle(t);
+    if (!t) return t;
+    const TermNode n = terms_[t];
+    TermId result = t;
+    switch (n.kind) {
+    case NodeKind::Prefix:
+        result = n.right ? SetEvents(n.right, pool_.Insert(terms_[n.right].events, c.event, c.action)) : 0;
+        break;
+    case NodeKind::Choice:
+    case NodeKind::Call:
+        // The choice or the call itself is not kept.
+        result = Next(step->jumpTo, step->left, c);
+        break;
+    case NodeKind::Disable: {
+        TermNode d;
+        d.kind = NodeKind::Disable;
+        d.height = n.height;
+        if (step->left) {
+            d.left = Next(n.left, step->left, c);
+            // Events that the moving side waited for have ended for the
+            // whole of the right operand, not only for its root.
+            d.right = step->terminated ? StopFor(n.right, c)
+                                       : Strip(n.right, step->leftCauses, c.event, c.action, false);
+        } else {
+            d.left = StopFor(n.left, c);
+            d.right = Next(n.right, step->right, c);
+        }
+        d.events = ChildEvents(d);
+        result = terms_.Make(d);
+        break;
+    }
+    case NodeKind::Enable:
+        if (step->terminated) {
+            c.action = dollar_;
+            result = n.right;
+        } else {
+            TermNode e;
+            e.kind = NodeKind::Enable;
+            e.height = n.height;
+            e.left = Next(n.left, step->left, c);
+            e.right = n.right;
+            result = terms_.Make(e);
+        }
+        if (result) {
+            // After termination the inserted entry makes the right operand wait for the internal step.
+            const SetId events = pool_.Insert(ChildEvents(terms_[result]), c.event, internal_);
+            result = SetEvents(result, events);
+        }
+        break;
+    case NodeKind::Hide: {
+        TermNode h;
+        h.kind = NodeKind::Hide;
+        h.height = n.height;
+        h.process = n.process;
+        const StepFrame* body = step->left;
+        if (n.left && terms_[n.left].kind == NodeKind::Hide) {
+            // Nested hidings merge into one.
+            const TermNode inner = terms_[n.left];
+            h.gates = MergedGates(n.gates, inner.gates);
+            h.left = Next(inner.left, body ? body->left : nullptr, c);
+        } else {
+            h.gates = n.gates;
+            h.left = Next(n.left, body, c);
+        }
+        h.events = ChildEvents(h);
+        // Only a hiding whose body moved records the new occurrence.
+        if (body) h.events = pool_.Insert(h.events, c.event, c.action);
+        result = terms_.Make(h);
+        break;
+    }
+    case NodeKind::Parallel: {
+        // The events that one side's occurrence waited for are no longer
+        // maximal on the other side. On a side that moved too, the entry of
+        // the new occurrence stays even where its name was one of those events.
+        TermNode p = n;
+        p.left = Next(n.left, step->left, c);
+        p.left = Strip(p.left, step->rightCauses, c.event, c.action, step->left != nullptr);
+        p.right = Next(n.right, step->right, c);
+        p.right = Strip(p.right, step->leftCauses, c.event, c.action, step->right != nullptr);
+        p.instance = 0;
+        p.events = ChildEvents(p);
+        result = terms_.Make(p);
+        break;
+    }
+    case NodeKind::Stop:
+        break;
+    }
+    return Distribute(result);
+}
+
+}  // namespace quarvo

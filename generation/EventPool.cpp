@@ -1,0 +1,149 @@
+// Interned event sets: masks for names, action lists in name order, memoised unions and removals.
+#include "generation/EventPool.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+
+namespace quarvo {
+namespace {
+
+constexpr std::size_t MemoSize = 1 << 14;
+
+int Rank(std::uint32_t mask, std::uint32_t bit) { return std::popcount(mask & (bit - 1)); }
+
+}  // namespace
+
+EventPool::EventPool() : unionMemo_(MemoSize), withoutMemo_(MemoSize) {
+    sets_.push_back(Set{0, 0, 0, 0, 0});
+    index_.Insert(0, HashOf(0, nullptr, 0));
+    seqFirst_.push_back(0);
+    seqSize_.push_back(0);
+    seqIndex_.Insert(0, HashOf(0, nullptr, 0));
+}
+
+std::uint32_t EventPool::HashOf(std::uint32_t mask, const ActionId* actions, std::size_t n) {
+    std::uint64_t h = mask * 0x100000001B3ull + n;
+    for (std::size_t i = 0; i < n; ++i) h = Combine(h, actions[i]);
+    return MixHash(h);
+}
+
+std::uint32_t EventPool::InternSequence(const ActionId* actions, std::size_t n) {
+    if (n == 0) return 0;
+    const std::uint32_t hash = HashOf(0, actions, n);
+    std::uint32_t id = seqIndex_.Find(hash, [&](std::uint32_t c) {
+        return seqSize_[c] == n && std::equal(actions, actions + n, seqActions_.begin() + seqFirst_[c]);
+    });
+    if (id != IdIndex::Absent) return id;
+    id = static_cast<std::uint32_t>(seqFirst_.size());
+    seqFirst_.push_back(static_cast<std::uint32_t>(seqActions_.size()));
+    seqSize_.push_back(static_cast<std::uint32_t>(n));
+    seqActions_.insert(seqActions_.end(), actions, actions + n);
+    seqIndex_.Insert(id, hash);
+    return id;
+}
+
+SetId EventPool::Make(std::uint32_t mask, const ActionId* actions) {
+    if (mask == 0) return 0;
+    const std::size_t n = static_cast<std::size_t>(std::popcount(mask));
+    const std::uint32_t hash = HashOf(mask, actions, n);
+    SetId id = index_.Find(hash, [&](SetId c) {
+        return sets_[c].mask == mask && std::equal(actions, actions + n, actions_.begin() + sets_[c].first);
+    });
+    if (id != IdIndex::Absent) return id;
+    std::array<ActionId, 32> sorted{};
+    std::copy(actions, actions + n, sorted.begin());
+    std::sort(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(n));
+    Set set{mask, static_cast<std::uint32_t>(actions_.size()), static_cast<std::uint32_t>(n),
+            InternSequence(actions, n), InternSequence(sorted.data(), n)};
+    id = static_cast<SetId>(sets_.size());
+    actions_.insert(actions_.end(), actions, actions + n);
+    sets_.push_back(set);
+    index_.Insert(id, hash);
+    return id;
+}
+
+SetId EventPool::FromEventSet(const EventSet& set) {
+    std::uint32_t mask = 0;
+    std::array<ActionId, 32> actions{};
+    for (const TEventEntry& e : set) mask |= Bit(e.Event);
+    for (const TEventEntry& e : set) actions[static_cast<std::size_t>(Rank(mask, Bit(e.Event)))] = e.Action;
+    return Make(mask, actions.data());
+}
+
+EventSet EventPool::ToEventSet(SetId s) const {
+    EventSet out;
+    out.reserve(Size(s));
+    const ActionId* a = Actions(s);
+    for (std::uint32_t m = Mask(s); m; m &= m - 1) out.push_back(TEventEntry{EventOfBit(std::countr_zero(m)), *a++});
+    return out;
+}
+
+ActionId EventPool::ActionOf(SetId s, std::int32_t event) const {
+    return Actions(s)[Rank(Mask(s), Bit(event))];
+}
+
+SetId EventPool::Insert(SetId s, std::int32_t event, ActionId action) {
+    const std::uint32_t bit = Bit(event);
+    const std::uint32_t mask = Mask(s);
+    if (mask & bit) return s;
+    std::array<ActionId, 32> actions{};
+    const int at = Rank(mask, bit);
+    const ActionId* old = Actions(s);
+    const std::size_t n = Size(s);
+    std::copy(old, old + at, actions.begin());
+    actions[static_cast<std::size_t>(at)] = action;
+    std::copy(old + at, old + n, actions.begin() + at + 1);
+    return Make(mask | bit, actions.data());
+}
+
+SetId EventPool::Union(SetId a, SetId b) {
+    if (b == 0 || a == b) return a;
+    if (a == 0) return b;
+    const std::uint32_t ma = Mask(a), mb = Mask(b);
+    if ((mb & ~ma) == 0) return a;
+    const std::uint64_t key = (static_cast<std::uint64_t>(a) << 32) | b;
+    PairMemo& memo = unionMemo_[MixHash(key) & (MemoSize - 1)];
+    if (memo.key == key) return memo.value;
+    const std::uint32_t mask = ma | mb;
+    std::array<ActionId, 32> actions{};
+    std::size_t n = 0;
+    const ActionId* pa = Actions(a);
+    const ActionId* pb = Actions(b);
+    for (std::uint32_t m = mask; m; m &= m - 1) {
+        const std::uint32_t bit = m & (~m + 1);
+        const bool inA = ma & bit, inB = mb & bit;
+        ActionId action = inA ? *pa : *pb;
+        if (inA) ++pa;
+        if (inB) ++pb;
+        actions[n++] = action;
+    }
+    memo.key = key;
+    memo.value = Make(mask, actions.data());
+    return memo.value;
+}
+
+SetId EventPool::Without(SetId s, std::uint32_t mask) {
+    const std::uint32_t old = Mask(s);
+    if ((old & mask) == 0) return s;
+    const std::uint64_t key = (static_cast<std::uint64_t>(s) << 32) | mask;
+    PairMemo& memo = withoutMemo_[MixHash(key) & (MemoSize - 1)];
+    if (memo.key == key) return memo.value;
+    std::array<ActionId, 32> actions{};
+    std::size_t n = 0;
+    const ActionId* a = Actions(s);
+    for (std::uint32_t m = old; m; m &= m - 1, ++a)
+        if (!(mask & (m & (~m + 1)))) actions[n++] = *a;
+    memo.key = key;
+    memo.value = Make(old & ~mask, actions.data());
+    return memo.value;
+}
+
+SetId EventPool::WithoutCauses(SetId s, std::uint32_t causes, std::int32_t event, ActionId action) {
+    const std::uint32_t bit = Bit(event);
+    std::uint32_t remove = causes & Mask(s);
+    if ((remove & bit) && ActionOf(s, event) == action) remove &= ~bit;
+    return Without(s, remove);
+}
+
+}  // namespace quarvo

@@ -1,0 +1,87 @@
+// Interned event sets of the generator: each distinct set once, named by a 32-bit id.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "frontend/SyntaxTree.h"
+#include "generation/IdIndex.h"
+
+namespace quarvo {
+
+using SetId = std::uint32_t;  // 0 is the empty set
+
+// A set holds at most one entry per event name; names are 1..30, or -1 once
+// every name was in use. A set is the mask of its names (bit 0 for -1, bit e
+// for e, so that ascending bits are ascending names) and the actions of its
+// entries in that order.
+class EventPool {
+public:
+    static constexpr std::uint32_t NameBits = 0x7FFFFFFEu;  // names 1..30
+
+    EventPool();
+
+    static std::uint32_t Bit(std::int32_t event) { return event < 0 ? 1u : (1u << event); }
+    static std::int32_t EventOfBit(int bit) { return bit == 0 ? -1 : bit; }
+
+    std::uint32_t Mask(SetId s) const { return sets_[s].mask; }
+    std::size_t Size(SetId s) const { return sets_[s].size; }
+    const ActionId* Actions(SetId s) const { return actions_.data() + sets_[s].first; }
+    // The action of the entry named event; the set must hold it.
+    ActionId ActionOf(SetId s, std::int32_t event) const;
+
+    SetId Make(std::uint32_t mask, const ActionId* actions);
+    SetId FromEventSet(const EventSet& set);
+    EventSet ToEventSet(SetId s) const;
+
+    // (event, action) added unless the name is present, whose action then stays.
+    SetId Insert(SetId s, std::int32_t event, ActionId action);
+    // Entries of a, then those of b whose name is not in a.
+    SetId Union(SetId a, SetId b);
+    // The entries whose name is not in mask.
+    SetId Without(SetId s, std::uint32_t mask);
+    // Without the names of causes, except the entry equal to (event, action).
+    SetId WithoutCauses(SetId s, std::uint32_t causes, std::int32_t event, ActionId action);
+
+    // The smallest name of 1..30 not in used, or -1 when all are.
+    static std::int32_t Fresh(std::uint32_t used) {
+        const std::uint32_t free = ~used & NameBits;
+        return free ? __builtin_ctz(free) : -1;
+    }
+
+    // What two configurations must share to be one state: the actions in name
+    // order (without CPBR) or their multiset (with CPBR), as ids of interned
+    // action sequences; 0 for the empty set.
+    std::uint32_t Sequence(SetId s) const { return sets_[s].sequence; }
+    std::uint32_t Multiset(SetId s) const { return sets_[s].multiset; }
+
+    std::size_t Count() const { return sets_.size(); }
+
+private:
+    struct Set {
+        std::uint32_t mask;
+        std::uint32_t first;  // in actions_
+        std::uint32_t size;
+        std::uint32_t sequence;
+        std::uint32_t multiset;
+    };
+    struct PairMemo {
+        std::uint64_t key = ~0ull;
+        SetId value = 0;
+    };
+
+    std::uint32_t InternSequence(const ActionId* actions, std::size_t n);
+    static std::uint32_t HashOf(std::uint32_t mask, const ActionId* actions, std::size_t n);
+
+    std::vector<Set> sets_;
+    std::vector<ActionId> actions_;
+    IdIndex index_;
+    // Action sequences, for the state identities.
+    std::vector<std::uint32_t> seqFirst_, seqSize_;
+    std::vector<ActionId> seqActions_;
+    IdIndex seqIndex_;
+    // Recent unions and removals, direct-mapped.
+    std::vector<PairMemo> unionMemo_, withoutMemo_;
+};
+
+}  // namespace quarvo

@@ -1,0 +1,71 @@
+// Memory figures from /proc and the address-space limit of the process.
+#include "generation/MemoryWatch.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace quarvo {
+namespace {
+
+constexpr std::int64_t MiB = 1024 * 1024;
+
+// The value in kB of a "Name: value kB" line of a /proc file, or -1.
+std::int64_t ProcValueKb(const char* path, const char* name) {
+    std::FILE* f = std::fopen(path, "r");
+    if (!f) return -1;
+    char line[256];
+    std::int64_t value = -1;
+    const std::size_t n = std::strlen(name);
+    while (std::fgets(line, sizeof line, f)) {
+        if (std::strncmp(line, name, n) == 0 && line[n] == ':') {
+            long long v = 0;
+            if (std::sscanf(line + n + 1, "%lld", &v) == 1) value = v;
+            break;
+        }
+    }
+    std::fclose(f);
+    return value;
+}
+
+}  // namespace
+
+MemoryFigures ReadMemoryFigures() {
+    MemoryFigures m;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        long long size = 0, resident = 0;
+        if (std::fscanf(f, "%lld %lld", &size, &resident) == 2) {
+            const std::int64_t page = sysconf(_SC_PAGESIZE);
+            m.virtualBytes = size * page;
+            m.residentBytes = resident * page;
+        }
+        std::fclose(f);
+    }
+    const std::int64_t available = ProcValueKb("/proc/meminfo", "MemAvailable");
+    if (available >= 0) m.availableBytes = available * 1024;
+    return m;
+}
+
+MemoryWatch::MemoryWatch(std::int64_t limitBytes) : limit_(limitBytes), addressLimit_(0) {
+    rlimit rl{};
+    if (getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY)
+        addressLimit_ = static_cast<std::int64_t>(rl.rlim_cur);
+}
+
+bool MemoryWatch::NearLimit() {
+    last_ = ReadMemoryFigures();
+    // Containers grow by half or double their size at once: keep a quarter of
+    // what is held in reserve, and never less than 64 MiB.
+    const std::int64_t reserve = std::max<std::int64_t>(64 * MiB, last_.residentBytes / 4);
+    if (limit_ > 0 && last_.residentBytes + reserve > limit_) return true;
+    if (addressLimit_ > 0 &&
+        last_.virtualBytes + std::max<std::int64_t>(64 * MiB, last_.virtualBytes / 4) > addressLimit_)
+        return true;
+    if (last_.availableBytes >= 0 && last_.availableBytes < reserve) return true;
+    return false;
+}
+
+}  // namespace quarvo

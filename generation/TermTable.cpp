@@ -1,0 +1,111 @@
+// Hash-consing of gate lists, term nodes and state identities.
+#include "generation/TermTable.h"
+
+#include <algorithm>
+
+namespace quarvo {
+
+GateLists::GateLists() {
+    first_.push_back(0);
+    size_.push_back(0);
+    index_.Insert(0, MixHash(0));
+}
+
+GatesId GateLists::Intern(const ActionId* names, std::size_t n) {
+    if (n == 0) return 0;
+    std::uint64_t h = n;
+    for (std::size_t i = 0; i < n; ++i) h = Combine(h, names[i]);
+    const std::uint32_t hash = MixHash(h);
+    GatesId id = index_.Find(hash, [&](GatesId c) {
+        return size_[c] == n && std::equal(names, names + n, names_.begin() + first_[c]);
+    });
+    if (id != IdIndex::Absent) return id;
+    id = static_cast<GatesId>(first_.size());
+    first_.push_back(static_cast<std::uint32_t>(names_.size()));
+    size_.push_back(static_cast<std::uint32_t>(n));
+    names_.insert(names_.end(), names, names + n);
+    index_.Insert(id, hash);
+    return id;
+}
+
+TermTable::TermTable(const EventPool& pool) : pool_(pool) {
+    nodes_.push_back(TermNode{});  // id 0: the null term
+    nodes_[0].freeBelow = 1;
+}
+
+std::uint32_t TermTable::HashOf(const TermNode& n) {
+    std::uint64_t h = static_cast<std::uint64_t>(n.kind) << 32 | static_cast<std::uint32_t>(n.height);
+    h = Combine(h, n.process);
+    h = Combine(h, n.gates);
+    h = Combine(h, n.events);
+    h = Combine(h, n.left);
+    h = Combine(h, n.right);
+    h = Combine(h, n.instance);
+    return MixHash(h);
+}
+
+TermId TermTable::Make(TermNode n) {
+    const std::uint32_t hash = HashOf(n);
+    TermId id = index_.Find(hash, [&](TermId c) {
+        const TermNode& o = nodes_[c];
+        return o.kind == n.kind && o.height == n.height && o.process == n.process && o.gates == n.gates &&
+               o.events == n.events && o.left == n.left && o.right == n.right && o.instance == n.instance;
+    });
+    if (id != IdIndex::Absent) return id;
+    // A spine is free of events when its root has none and its operands are
+    // free: both of a choice, disabling or parallel composition, the left one
+    // of an enabling or hiding.
+    const TermNode& l = nodes_[n.left];
+    const TermNode& r = nodes_[n.right];
+    std::uint32_t spine = pool_.Mask(n.events);
+    bool free = n.events == 0;
+    if (IsBinary(n.kind)) {
+        free = free && l.freeBelow && r.freeBelow;
+        spine |= l.spineMask | r.spineMask;
+    } else if (IsUnaryLeft(n.kind)) {
+        free = free && l.freeBelow;
+        spine |= l.spineMask;
+    } else if (n.kind == NodeKind::Call) {
+        spine |= nodes_[n.instance].spineMask;
+    }
+    n.freeBelow = free ? 1 : 0;
+    n.spineMask = spine;
+    id = static_cast<TermId>(nodes_.size());
+    nodes_.push_back(n);
+    index_.Insert(id, hash);
+    return id;
+}
+
+void TermTable::Rollback(std::uint32_t mark) {
+    if (mark >= nodes_.size()) return;
+    index_.EraseFrom(mark);
+    nodes_.resize(mark);
+}
+
+IdentityTable::IdentityTable() {
+    nodes_.push_back(IdentityNode{NodeKind::Stop, -1, 0, 0, 0, 0, 0});  // id 0: the null term
+}
+
+std::uint32_t IdentityTable::Make(const IdentityNode& n) {
+    std::uint64_t h = static_cast<std::uint64_t>(n.kind) << 32 | static_cast<std::uint32_t>(n.height);
+    h = Combine(h, n.process);
+    h = Combine(h, n.gates);
+    h = Combine(h, n.events);
+    h = Combine(h, n.left);
+    h = Combine(h, n.right);
+    const std::uint32_t hash = MixHash(h);
+    std::uint32_t id = index_.Find(hash, [&](std::uint32_t c) { return nodes_[c] == n; });
+    if (id != IdIndex::Absent) return id;
+    id = static_cast<std::uint32_t>(nodes_.size());
+    nodes_.push_back(n);
+    index_.Insert(id, hash);
+    return id;
+}
+
+void IdentityTable::Rollback(std::uint32_t mark) {
+    if (mark >= nodes_.size()) return;
+    index_.EraseFrom(mark);
+    nodes_.resize(mark);
+}
+
+}  // namespace quarvo

@@ -1,0 +1,100 @@
+// Maximally shared behaviour terms: every distinct node once, named by a 32-bit id.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "frontend/SyntaxTree.h"
+#include "generation/EventPool.h"
+#include "generation/IdIndex.h"
+
+namespace quarvo {
+
+using TermId = std::uint32_t;   // 0 is the null term
+using GatesId = std::uint32_t;  // 0 is the empty gate list
+
+// Gate lists as interned sequences of action ids, in their order.
+class GateLists {
+public:
+    GateLists();
+    GatesId Intern(const ActionId* names, std::size_t n);
+    std::size_t Size(GatesId g) const { return size_[g]; }
+    const ActionId* Names(GatesId g) const { return names_.data() + first_[g]; }
+    bool Contains(GatesId g, ActionId name) const {
+        const ActionId* p = Names(g);
+        for (std::size_t i = 0; i < size_[g]; ++i)
+            if (p[i] == name) return true;
+        return false;
+    }
+
+private:
+    std::vector<std::uint32_t> first_, size_;
+    std::vector<ActionId> names_;
+    IdIndex index_;
+};
+
+// One node. A node never changes once made: the rules build new nodes above
+// the ones that moved and share every other operand by its id.
+struct TermNode {
+    NodeKind kind = NodeKind::Stop;
+    std::uint8_t freeBelow = 0;  // no events anywhere on its operator spine
+    std::int32_t height = -1;
+    std::uint32_t process = 0;  // index of a process definition, 0 for none
+    GatesId gates = 0;          // action of a prefix, actual, hidden or synchronised gates
+    SetId events = 0;           // events it must see end before it can act
+    TermId left = 0;
+    TermId right = 0;      // continuation of a prefix
+    TermId instance = 0;   // the expanded body of a call, once derived
+    std::uint32_t spineMask = 0;  // names of every event on its operator spine
+};
+
+inline bool IsBinary(NodeKind k) { return k == NodeKind::Choice || k == NodeKind::Disable || k == NodeKind::Parallel; }
+inline bool IsUnaryLeft(NodeKind k) { return k == NodeKind::Enable || k == NodeKind::Hide; }
+
+class TermTable {
+public:
+    explicit TermTable(const EventPool& pool);
+
+    // The node with these fields, made once; freeBelow and spineMask are computed.
+    TermId Make(TermNode node);
+    const TermNode& operator[](TermId id) const { return nodes_[id]; }
+    std::uint32_t Size() const { return static_cast<std::uint32_t>(nodes_.size()); }
+
+    // Forgets every node from mark up (the newest ones).
+    void Rollback(std::uint32_t mark);
+
+    std::size_t Bytes() const { return nodes_.capacity() * sizeof(TermNode) + index_.Bytes(); }
+
+private:
+    static std::uint32_t HashOf(const TermNode& n);
+    const EventPool& pool_;
+    std::vector<TermNode> nodes_;
+    IdIndex index_;
+};
+
+// What a term is as a state: its nodes without the instances of calls, and
+// their events reduced to what the state identity compares.
+struct IdentityNode {
+    NodeKind kind;
+    std::int32_t height;
+    std::uint32_t process;
+    GatesId gates;
+    std::uint32_t events;  // action sequence or multiset id, 0 under interleaving
+    std::uint32_t left, right;
+    friend bool operator==(const IdentityNode&, const IdentityNode&) = default;
+};
+
+class IdentityTable {
+public:
+    IdentityTable();
+    std::uint32_t Make(const IdentityNode& node);
+    std::uint32_t Size() const { return static_cast<std::uint32_t>(nodes_.size()); }
+    void Rollback(std::uint32_t mark);
+    std::size_t Bytes() const { return nodes_.capacity() * sizeof(IdentityNode) + index_.Bytes(); }
+
+private:
+    std::vector<IdentityNode> nodes_;
+    IdIndex index_;
+};
+
+}  // namespace quarvo
