@@ -35,20 +35,30 @@ void Engine::Mark() {
     termMark_ = terms_.Size();
     identMark_ = idents_.Size();
     undo_.clear();
+    pool_.Mark();
 }
 
 void Engine::Rollback() {
-    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) (*it->memo)[it->id] = it->old;
+    // A memo learned during the attempt stays unless it names something forgotten.
+    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) {
+        const std::uint32_t limit = it->memo == &identOf_ ? identMark_ : termMark_;
+        if ((*it->memo)[it->id] >= limit) (*it->memo)[it->id] = it->old;
+    }
     undo_.clear();
+    // The memos of the nodes made since the mark, which are forgotten.
+    const std::size_t made = terms_.Size();
+    for (auto* memo : {&identOf_, &distOf_, &idleOf_, &normOf_})
+        if (memo->size() > termMark_)
+            std::fill(memo->begin() + termMark_, memo->begin() + std::min(made, memo->size()), 0);
     terms_.Rollback(termMark_);
     idents_.Rollback(identMark_);
-    for (auto* memo : {&identOf_, &distOf_, &idleOf_, &normOf_})
-        if (memo->size() > termMark_) std::fill(memo->begin() + termMark_, memo->end(), 0);
+    pool_.Rollback();
     marked_ = false;
 }
 
 void Engine::Commit() {
     undo_.clear();
+    pool_.Commit();
     marked_ = false;
 }
 
@@ -253,7 +263,7 @@ std::uint32_t Engine::Identity(TermId term) {
     return Memo(identOf_, term);
 }
 
-bool Engine::SameState(TermId a, TermId b) const {
+bool Engine::SameState(TermId a, TermId b) {
     for (;;) {
         if (a == b) return true;
         if (!a || !b) return false;

@@ -76,7 +76,7 @@ public:
     // The state identity of a term, as an id: equal ids are the same state.
     std::uint32_t Identity(TermId term);
     // The same question answered by walking both terms, for the tests.
-    bool SameState(TermId a, TermId b) const;
+    bool SameState(TermId a, TermId b);
 
     // Nodes made after Mark() can be forgotten again by Rollback(), with every
     // memo that learned of them; Commit() keeps them.

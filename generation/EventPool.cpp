@@ -15,7 +15,7 @@ int Rank(std::uint32_t mask, std::uint32_t bit) { return std::popcount(mask & (b
 }  // namespace
 
 EventPool::EventPool() : unionMemo_(MemoSize), withoutMemo_(MemoSize) {
-    sets_.push_back(Set{0, 0, 0, 0, 0});
+    sets_.push_back(Set{0, 0, 0, 0});
     index_.Insert(0, HashOf(0, nullptr, 0));
     seqFirst_.push_back(0);
     seqSize_.push_back(0);
@@ -51,11 +51,7 @@ SetId EventPool::Make(std::uint32_t mask, const ActionId* actions) {
         return sets_[c].mask == mask && std::equal(actions, actions + n, actions_.begin() + sets_[c].first);
     });
     if (id != IdIndex::Absent) return id;
-    std::array<ActionId, 32> sorted{};
-    std::copy(actions, actions + n, sorted.begin());
-    std::sort(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(n));
-    Set set{mask, static_cast<std::uint32_t>(actions_.size()), static_cast<std::uint32_t>(n),
-            InternSequence(actions, n), InternSequence(sorted.data(), n)};
+    Set set{mask, static_cast<std::uint32_t>(actions_.size())};
     id = static_cast<SetId>(sets_.size());
     actions_.insert(actions_.end(), actions, actions + n);
     sets_.push_back(set);
@@ -118,9 +114,9 @@ SetId EventPool::Union(SetId a, SetId b) {
         if (inB) ++pb;
         actions[n++] = action;
     }
-    memo.key = key;
-    memo.value = Make(mask, actions.data());
-    return memo.value;
+    const SetId made = Make(mask, actions.data());
+    Remember(memo, key, made);
+    return made;
 }
 
 SetId EventPool::Without(SetId s, std::uint32_t mask) {
@@ -134,9 +130,55 @@ SetId EventPool::Without(SetId s, std::uint32_t mask) {
     const ActionId* a = Actions(s);
     for (std::uint32_t m = old; m; m &= m - 1, ++a)
         if (!(mask & (m & (~m + 1)))) actions[n++] = *a;
+    const SetId made = Make(old & ~mask, actions.data());
+    Remember(memo, key, made);
+    return made;
+}
+
+void EventPool::Remember(PairMemo& memo, std::uint64_t key, SetId value) {
+    if (marked_) undo_.push_back(Undo{&memo, memo});
     memo.key = key;
-    memo.value = Make(old & ~mask, actions.data());
-    return memo.value;
+    memo.value = value;
+}
+
+std::uint32_t EventPool::Sequence(SetId s) {
+    if (sets_[s].sequence == Unknown) sets_[s].sequence = InternSequence(Actions(s), Size(s));
+    return sets_[s].sequence;
+}
+
+std::uint32_t EventPool::Multiset(SetId s) {
+    if (sets_[s].multiset == Unknown) {
+        std::array<ActionId, 32> sorted{};
+        const std::size_t n = Size(s);
+        std::copy(Actions(s), Actions(s) + n, sorted.begin());
+        std::sort(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(n));
+        sets_[s].multiset = InternSequence(sorted.data(), n);
+    }
+    return sets_[s].multiset;
+}
+
+void EventPool::Mark() {
+    marked_ = true;
+    setMark_ = static_cast<std::uint32_t>(sets_.size());
+    actionMark_ = static_cast<std::uint32_t>(actions_.size());
+    undo_.clear();
+}
+
+void EventPool::Rollback() {
+    // A memo learned during the attempt stays unless it names a forgotten set.
+    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it)
+        if (it->memo->value >= setMark_) *it->memo = it->old;
+    undo_.clear();
+    index_.EraseFrom(setMark_, static_cast<std::uint32_t>(sets_.size()),
+                     [&](SetId id) { return HashOf(sets_[id].mask, Actions(id), Size(id)); });
+    sets_.resize(setMark_);
+    actions_.resize(actionMark_);
+    marked_ = false;
+}
+
+void EventPool::Commit() {
+    undo_.clear();
+    marked_ = false;
 }
 
 SetId EventPool::WithoutCauses(SetId s, std::uint32_t causes, std::int32_t event, ActionId action) {

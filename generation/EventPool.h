@@ -25,7 +25,7 @@ public:
     static std::int32_t EventOfBit(int bit) { return bit == 0 ? -1 : bit; }
 
     std::uint32_t Mask(SetId s) const { return sets_[s].mask; }
-    std::size_t Size(SetId s) const { return sets_[s].size; }
+    std::size_t Size(SetId s) const { return static_cast<std::size_t>(__builtin_popcount(sets_[s].mask)); }
     const ActionId* Actions(SetId s) const { return actions_.data() + sets_[s].first; }
     // The action of the entry named event; the set must hold it.
     ActionId ActionOf(SetId s, std::int32_t event) const;
@@ -52,18 +52,24 @@ public:
     // What two configurations must share to be one state: the actions in name
     // order (without CPBR) or their multiset (with CPBR), as ids of interned
     // action sequences; 0 for the empty set.
-    std::uint32_t Sequence(SetId s) const { return sets_[s].sequence; }
-    std::uint32_t Multiset(SetId s) const { return sets_[s].multiset; }
+    std::uint32_t Sequence(SetId s);
+    std::uint32_t Multiset(SetId s);
 
     std::size_t Count() const { return sets_.size(); }
 
+    // Sets made after Mark() are forgotten again by Rollback(), with the
+    // memos that learned of them; Commit() keeps them.
+    void Mark();
+    void Rollback();
+    void Commit();
+
 private:
+    static constexpr std::uint32_t Unknown = 0xFFFFFFFFu;
     struct Set {
         std::uint32_t mask;
         std::uint32_t first;  // in actions_
-        std::uint32_t size;
-        std::uint32_t sequence;
-        std::uint32_t multiset;
+        std::uint32_t sequence = Unknown;
+        std::uint32_t multiset = Unknown;
     };
     struct PairMemo {
         std::uint64_t key = ~0ull;
@@ -71,6 +77,7 @@ private:
     };
 
     std::uint32_t InternSequence(const ActionId* actions, std::size_t n);
+    void Remember(PairMemo& memo, std::uint64_t key, SetId value);
     static std::uint32_t HashOf(std::uint32_t mask, const ActionId* actions, std::size_t n);
 
     std::vector<Set> sets_;
@@ -82,6 +89,13 @@ private:
     IdIndex seqIndex_;
     // Recent unions and removals, direct-mapped.
     std::vector<PairMemo> unionMemo_, withoutMemo_;
+    struct Undo {
+        PairMemo* memo;
+        PairMemo old;
+    };
+    bool marked_ = false;
+    std::uint32_t setMark_ = 0, actionMark_ = 0;
+    std::vector<Undo> undo_;
 };
 
 }  // namespace quarvo

@@ -1,6 +1,7 @@
 // Open-addressing index over dense 32-bit ids, the building block of the generator's interning tables.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -20,10 +21,12 @@ inline std::uint64_t Combine(std::uint64_t h, std::uint64_t v) {
 }
 
 // The records live in the owner's vectors; the index only maps a hash to the
-// ids whose record has it. Linear probing, at most half full. Since ids are
-// inserted in increasing order (a rehash reinserts them in that order too),
-// the ids above a mark can be taken out again newest first, which is how a
-// table forgets the records of a successor that turned out to be known.
+// ids whose record has it. A slot holds an id and its hash, so that a probe
+// reads one place; linear probing, at most 70% full. Ids are placed in
+// increasing order (a rehash places them in that order too), so the newest
+// ids can be taken out again, newest first, leaving the table as if they had
+// never been placed: that is how a table forgets the records of a successor
+// that turned out to be known.
 class IdIndex {
 public:
     static constexpr std::uint32_t Absent = 0xFFFFFFFFu;
@@ -33,69 +36,61 @@ public:
     std::uint32_t Find(std::uint32_t hash, Same&& same) const {
         if (slots_.empty()) return Absent;
         for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
-            const std::uint32_t id = slots_[i];
-            if (id == Absent) return Absent;
-            if (hashes_[id] == hash && same(id)) return id;
+            const Slot s = slots_[i];
+            if (s.id == Absent) return Absent;
+            if (s.hash == hash && same(s.id)) return s.id;
         }
     }
 
-    // Adds id (the next id, hashes are kept per id).
+    // Adds id, which must be greater than every id already placed.
     void Insert(std::uint32_t id, std::uint32_t hash) {
-        if (hashes_.size() <= id) hashes_.resize(id + 1, 0);
-        hashes_[id] = hash;
-        if ((count_ + 1) * 2 > slots_.size()) Grow(id);
-        Place(id, hash);
+        if ((count_ + 1) * 10 > slots_.size() * 7) Grow();
+        Place(Slot{id, hash});
         ++count_;
     }
 
-    // Takes out the ids from `from` up, which must be the newest ones.
-    void EraseFrom(std::uint32_t from) {
-        for (std::uint32_t id = static_cast<std::uint32_t>(hashes_.size()); id-- > from;) {
-            if (!Present(id)) continue;
-            for (std::size_t i = hashes_[id] & mask_;; i = (i + 1) & mask_) {
-                if (slots_[i] == id) {
-                    slots_[i] = Absent;
+    // Takes out the ids from `from` up, all of them placed, newest first;
+    // hashOf(id) gives the hash each was placed with.
+    template <typename HashOf>
+    void EraseFrom(std::uint32_t from, std::uint32_t end, HashOf&& hashOf) {
+        for (std::uint32_t id = end; id-- > from;) {
+            for (std::size_t i = hashOf(id) & mask_;; i = (i + 1) & mask_) {
+                if (slots_[i].id == id) {
+                    slots_[i].id = Absent;
                     --count_;
                     break;
                 }
             }
         }
-        if (hashes_.size() > from) hashes_.resize(from);
-        present_.resize(std::min<std::size_t>(present_.size(), from));
     }
 
-    void Clear() {
-        slots_.clear();
-        hashes_.clear();
-        present_.clear();
-        count_ = 0;
-        mask_ = 0;
-    }
-
-    std::size_t Bytes() const { return slots_.capacity() * 4 + hashes_.capacity() * 4 + present_.capacity() / 8; }
+    std::size_t Bytes() const { return slots_.capacity() * sizeof(Slot); }
 
 private:
-    bool Present(std::uint32_t id) const { return id < present_.size() && present_[id]; }
+    struct Slot {
+        std::uint32_t id = Absent;
+        std::uint32_t hash = 0;
+    };
 
-    void Place(std::uint32_t id, std::uint32_t hash) {
-        std::size_t i = hash & mask_;
-        while (slots_[i] != Absent) i = (i + 1) & mask_;
-        slots_[i] = id;
-        if (present_.size() <= id) present_.resize(id + 1, false);
-        present_[id] = true;
+    void Place(Slot s) {
+        std::size_t i = s.hash & mask_;
+        while (slots_[i].id != Absent) i = (i + 1) & mask_;
+        slots_[i] = s;
     }
 
-    void Grow(std::uint32_t upTo) {
-        std::size_t size = slots_.empty() ? 1024 : slots_.size() * 2;
-        slots_.assign(size, Absent);
+    void Grow() {
+        std::vector<Slot> old;
+        old.reserve(count_);
+        for (const Slot& s : slots_)
+            if (s.id != Absent) old.push_back(s);
+        std::sort(old.begin(), old.end(), [](const Slot& a, const Slot& b) { return a.id < b.id; });
+        const std::size_t size = slots_.empty() ? 1024 : slots_.size() * 2;
+        slots_.assign(size, Slot{});
         mask_ = size - 1;
-        for (std::uint32_t id = 0; id < upTo && id < present_.size(); ++id)
-            if (present_[id]) Place(id, hashes_[id]);
+        for (const Slot& s : old) Place(s);
     }
 
-    std::vector<std::uint32_t> slots_;
-    std::vector<std::uint32_t> hashes_;
-    std::vector<bool> present_;
+    std::vector<Slot> slots_;
     std::size_t count_ = 0;
     std::size_t mask_ = 0;
 };

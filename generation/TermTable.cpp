@@ -78,7 +78,7 @@ TermId TermTable::Make(TermNode n) {
 
 void TermTable::Rollback(std::uint32_t mark) {
     if (mark >= nodes_.size()) return;
-    index_.EraseFrom(mark);
+    index_.EraseFrom(mark, Size(), [&](TermId id) { return HashOf(nodes_[id]); });
     nodes_.resize(mark);
 }
 
@@ -86,14 +86,18 @@ IdentityTable::IdentityTable() {
     nodes_.push_back(IdentityNode{NodeKind::Stop, -1, 0, 0, 0, 0, 0});  // id 0: the null term
 }
 
-std::uint32_t IdentityTable::Make(const IdentityNode& n) {
+std::uint32_t IdentityTable::HashOf(const IdentityNode& n) {
     std::uint64_t h = static_cast<std::uint64_t>(n.kind) << 32 | static_cast<std::uint32_t>(n.height);
     h = Combine(h, n.process);
     h = Combine(h, n.gates);
     h = Combine(h, n.events);
     h = Combine(h, n.left);
     h = Combine(h, n.right);
-    const std::uint32_t hash = MixHash(h);
+    return MixHash(h);
+}
+
+std::uint32_t IdentityTable::Make(const IdentityNode& n) {
+    const std::uint32_t hash = HashOf(n);
     std::uint32_t id = index_.Find(hash, [&](std::uint32_t c) { return nodes_[c] == n; });
     if (id != IdIndex::Absent) return id;
     id = static_cast<std::uint32_t>(nodes_.size());
@@ -104,7 +108,7 @@ std::uint32_t IdentityTable::Make(const IdentityNode& n) {
 
 void IdentityTable::Rollback(std::uint32_t mark) {
     if (mark >= nodes_.size()) return;
-    index_.EraseFrom(mark);
+    index_.EraseFrom(mark, Size(), [&](std::uint32_t id) { return HashOf(nodes_[id]); });
     nodes_.resize(mark);
 }
 

@@ -93,6 +93,7 @@ public:
     std::size_t Bytes() const { return nodes_.capacity() * sizeof(IdentityNode) + index_.Bytes(); }
 
 private:
+    static std::uint32_t HashOf(const IdentityNode& n);
     std::vector<IdentityNode> nodes_;
     IdIndex index_;
 };
