@@ -1,0 +1,1 @@
+E F (PUT AND GET) <=> A X E X I_MID

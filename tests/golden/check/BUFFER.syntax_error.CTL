@@ -1,0 +1,1 @@
+A [PUT U GET

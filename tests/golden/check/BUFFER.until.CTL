@@ -1,0 +1,1 @@
+E [ NOT GET U PUT ]

@@ -1,0 +1,1 @@
+E F (CS1 AND E X CS2)

@@ -1,0 +1,1 @@
+A G (EAT1 => NOT (EAT2 OR EAT3))

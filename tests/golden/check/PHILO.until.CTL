@@ -1,0 +1,1 @@
+E [ NOT EAT1 U EAT2 ] AND A X TRUE

@@ -1,0 +1,74 @@
+#!/bin/sh
+# Rewrites the golden outputs of calvento from the given binary, for a deliberate
+# change of what generation or checking produce:
+#   tests/golden/generation/NAME.MODE.{STEM,aut,out}
+#       calvento generate on examples/NAME.LOT and on every tests/golden/NAME.LOT
+#       that compiles, MODE being maximality (no option), cpbr (--cpbr) or
+#       interleaving (--entrelacement);
+#   tests/golden/check/CASE.out
+#       calvento check on each case of tests/golden/check/cases.txt.
+# An .out file holds "exit: N", the standard output, then "--- stderr" and the
+# error output when there is any, exactly as tests/RunGoldenFiles.cmake builds it.
+# Review the changes with git diff before committing them.
+#
+# Usage: tools/update_generation_goldens.sh path/to/calvento
+set -eu
+
+if [ $# -ne 1 ] || [ ! -x "$1" ]; then
+    echo "usage: $0 path/to/calvento" >&2
+    exit 2
+fi
+calvento=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# Run from an empty directory, as ctest runs from the build directory: calvento
+# then reads the tables next to itself.
+cd "$work"
+
+# record EXPECTED.out COMMAND...: runs the command and writes its .out file.
+record() {
+    out=$1
+    shift
+    set +e
+    "$@" </dev/null >"$work/stdout" 2>"$work/stderr"
+    rc=$?
+    set -e
+    {
+        printf 'exit: %s\n' "$rc"
+        cat "$work/stdout"
+        if [ -s "$work/stderr" ]; then
+            printf -- '--- stderr\n'
+            cat "$work/stderr"
+        fi
+    } >"$out"
+}
+
+generation="$root/tests/golden/generation"
+mkdir -p "$generation"
+rm -f "$generation"/*.STEM "$generation"/*.aut "$generation"/*.out
+for input in "$root"/examples/*.LOT "$root"/tests/golden/*.LOT; do
+    name=$(basename "$input" .LOT)
+    if ! "$calvento" compile "$input" >/dev/null 2>&1; then
+        echo "skipped $name: it does not compile"
+        continue
+    fi
+    for mode in maximality cpbr interleaving; do
+        case $mode in
+            maximality) option= ;;
+            cpbr) option=--cpbr ;;
+            interleaving) option=--entrelacement ;;
+        esac
+        golden="$generation/$name.$mode"
+        # shellcheck disable=SC2086  # no option in maximality
+        record "$golden.out" "$calvento" generate "$input" $option -o "$golden.STEM" --aut "$golden.aut"
+        echo "wrote $name.$mode"
+    done
+done
+
+check="$root/tests/golden/check"
+grep -v '^[[:space:]]*\(#\|$\)' "$check/cases.txt" | while read -r name model formula options; do
+    # shellcheck disable=SC2086  # options are separate words
+    record "$check/$name.out" "$calvento" check "$root/$model" -f "$root/$formula" $options
+    echo "wrote check $name"
+done
