@@ -115,7 +115,7 @@ SetId EventPool::Union(SetId a, SetId b) {
         actions[n++] = action;
     }
     const SetId made = Make(mask, actions.data());
-    Remember(memo, key, made);
+    Remember(memo, key, made, true);
     return made;
 }
 
@@ -131,12 +131,12 @@ SetId EventPool::Without(SetId s, std::uint32_t mask) {
     for (std::uint32_t m = old; m; m &= m - 1, ++a)
         if (!(mask & (m & (~m + 1)))) actions[n++] = *a;
     const SetId made = Make(old & ~mask, actions.data());
-    Remember(memo, key, made);
+    Remember(memo, key, made, false);
     return made;
 }
 
-void EventPool::Remember(PairMemo& memo, std::uint64_t key, SetId value) {
-    if (marked_) undo_.push_back(Undo{&memo, memo});
+void EventPool::Remember(PairMemo& memo, std::uint64_t key, SetId value, bool pair) {
+    if (marked_) undo_.push_back(Undo{&memo, memo, pair});
     memo.key = key;
     memo.value = value;
 }
@@ -166,8 +166,12 @@ void EventPool::Mark() {
 
 void EventPool::Rollback() {
     // A memo learned during the attempt stays unless it names a forgotten set.
-    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it)
-        if (it->memo->value >= setMark_) *it->memo = it->old;
+    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) {
+        const PairMemo& m = *it->memo;
+        const bool forgotten = m.value >= setMark_ || (m.key >> 32) >= setMark_ ||
+                               (it->pair && (m.key & 0xFFFFFFFFu) >= setMark_);
+        if (forgotten) *it->memo = it->old;
+    }
     undo_.clear();
     index_.EraseFrom(setMark_, static_cast<std::uint32_t>(sets_.size()),
                      [&](SetId id) { return HashOf(sets_[id].mask, Actions(id), Size(id)); });

@@ -77,7 +77,8 @@ private:
     };
 
     std::uint32_t InternSequence(const ActionId* actions, std::size_t n);
-    void Remember(PairMemo& memo, std::uint64_t key, SetId value);
+    // pair: the key holds two set ids (a union), else a set id and a mask.
+    void Remember(PairMemo& memo, std::uint64_t key, SetId value, bool pair);
     static std::uint32_t HashOf(std::uint32_t mask, const ActionId* actions, std::size_t n);
 
     std::vector<Set> sets_;
@@ -92,6 +93,7 @@ private:
     struct Undo {
         PairMemo* memo;
         PairMemo old;
+        bool pair;
     };
     bool marked_ = false;
     std::uint32_t setMark_ = 0, actionMark_ = 0;
