@@ -23,20 +23,25 @@ constexpr const char* kCompileUsage =
 
 constexpr const char* kGenerateUsage =
     "Usage : calvento generate FICHIER.LOT [--entrelacement] [--cpbr] [--max-etats N]\n"
-    "                          [-o FICHIER.STEM] [--aut FICHIER.aut]\n"
+    "                          [--memoire-max N] [-o FICHIER.STEM] [--aut FICHIER.aut]\n"
     "\n"
     "Compile la spécification comme « calvento compile » (arrêt sur la première\n"
     "erreur), puis engendre le système de transitions étiquetées :\n"
     "  (par défaut)       sémantique de maximalité : le STEM ;\n"
     "  --entrelacement    sémantique d'entrelacement : le STE ;\n"
     "  --cpbr             états identifiés modulo la relation CPBR (maximalité) ;\n"
-    "  --max-etats N      arrête l'exploration une fois N états atteints ;\n"
+    "  --max-etats N      n'engendre pas plus de N états : l'exploration s'arrête\n"
+    "                     à la première transition qui en demanderait un de plus ;\n"
+    "  --memoire-max N    arrête proprement l'exploration avant que la mémoire\n"
+    "                     utilisée n'atteigne N mégaoctets (par défaut : la mémoire\n"
+    "                     disponible de la machine) ; le STEM déjà construit reste\n"
+    "                     utilisable ;\n"
     "  -o FICHIER.STEM    écrit le fichier STEM classique ;\n"
     "  --aut FICHIER.aut  écrit le système au format Aldebaran (des), lisible par\n"
     "                     les autres boîtes à outils d'algèbres de processus.\n"
     "\n"
     "Code de sortie : 0 si la génération est complète, 3 si elle a été arrêtée par\n"
-    "--max-etats, 2 en cas d'erreur.\n";
+    "--max-etats ou faute de mémoire, 2 en cas d'erreur.\n";
 
 }  // namespace
 
@@ -81,6 +86,13 @@ int Generate(const std::vector<std::string>& args) {
                 std::cerr << "calvento : --max-etats attend un nombre entier positif.\n";
                 return 2;
             }
+        } else if (a == "--memoire-max") {
+            std::int64_t megabytes = 0;
+            if (!value(number) || !ParseCount(number, megabytes) || megabytes > (std::int64_t{1} << 40)) {
+                std::cerr << "calvento : --memoire-max attend un nombre entier positif de mégaoctets.\n";
+                return 2;
+            }
+            settings.memoryLimit = megabytes * 1024 * 1024;
         } else if (a == "-o") {
             if (!value(stemPath)) {
                 std::cerr << "calvento : -o attend un nom de fichier.\n";

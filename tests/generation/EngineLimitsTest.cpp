@@ -1,0 +1,85 @@
+// The exploration's limits: the state bound, the memory limit, and shapes
+// whose cost must follow the states (long chains, wide compositions).
+#include <string>
+
+#include "GenerationTestSupport.h"
+
+namespace quarvo {
+namespace {
+
+std::string Wide(int n) {
+    std::string text = "SYSTEM S [A] :=\n";
+    for (int i = 0; i < n; ++i) text += i ? "\n||| A; NIL" : "A; NIL";
+    return text + "\nENDSYS\n";
+}
+
+std::string Chain(int n) {
+    std::string text = "SYSTEM S [A, B] :=\n";
+    for (int i = 0; i < n; ++i) text += i % 2 ? "B;\n" : "A;\n";
+    return text + "NIL\nENDSYS\n";
+}
+
+// Every arc of the store leads to a state of the store.
+void ExpectClosed(const test::Generated& g) {
+    for (const TStemState& s : g.store.StateList)
+        for (const TStemArc& a : s.Arcs) EXPECT_LT(a.Target, g.store.StemStateCount) << "state " << s.Number;
+}
+
+TEST(EngineLimits, TheBoundIsNeverExceededAndTheStemStaysClosed) {
+    GenerationSettings settings;
+    settings.maxStates = 10;
+    auto g = test::GenerateText(Wide(1000), settings);
+    EXPECT_EQ(g->result.states, 10);
+    EXPECT_TRUE(g->result.stoppedByBound);
+    EXPECT_TRUE(g->result.interrupted);
+    EXPECT_EQ(g->store.StemStateCount, 10);
+    EXPECT_EQ(g->store.StateList.size(), 10u);
+    EXPECT_EQ(g->Arcs(0).size(), 9u);  // the arcs found before the tenth state was refused
+    ExpectClosed(*g);
+    EXPECT_EQ(g->messages.back(), "Génération interrompue : 10 états.");
+}
+
+TEST(EngineLimits, ABoundThatIsNotNeededDoesNotInterrupt) {
+    GenerationSettings settings;
+    settings.maxStates = 3;
+    auto g = test::GenerateText(test::Spec("A; B; NIL"), settings);
+    EXPECT_EQ(g->result.states, 3);
+    EXPECT_FALSE(g->result.interrupted);
+    EXPECT_EQ(g->messages.back(), "Génération terminée.");
+}
+
+TEST(EngineLimits, AMemoryLimitStopsCleanlyWithTheStatesReached) {
+    // Seven interleaved processes under maximality have over a million states.
+    std::string text = "SYSTEM S [A, B] :=\n";
+    for (int i = 0; i < 7; ++i) text += std::string(i ? "||| " : "") + "A; B; EXIT\n";
+    text += "ENDSYS\n";
+    GenerationSettings settings;
+    settings.memoryLimit = 1;  // below what the process already holds
+    auto g = test::GenerateText(text, settings);
+    EXPECT_TRUE(g->result.stoppedByMemory);
+    EXPECT_TRUE(g->result.interrupted);
+    EXPECT_GT(g->result.states, 1);
+    EXPECT_LT(g->result.states, 1000000);
+    ExpectClosed(*g);
+    EXPECT_EQ(g->messages.back(),
+              "Génération interrompue : mémoire insuffisante (" + std::to_string(g->result.states) + " états).");
+}
+
+TEST(EngineLimits, LongChainsAreGeneratedWhole) {
+    auto chain = test::GenerateText(Chain(20000));
+    EXPECT_EQ(chain->result.states, 20001);
+    EXPECT_EQ(chain->Labels(0), std::vector<std::string>{"{} A:1"});
+    EXPECT_EQ(chain->Labels(1), std::vector<std::string>{"{1:A} B:1"});
+    EXPECT_EQ(chain->Labels(20000), std::vector<std::string>{});
+}
+
+TEST(EngineLimits, AWideCompositionUnderABoundOnlyBuildsWhatTheBoundAllows) {
+    GenerationSettings settings = test::Interleaving();
+    settings.maxStates = 5;
+    auto wide = test::GenerateText(Wide(5000), settings);
+    EXPECT_EQ(wide->result.states, 5);
+    EXPECT_EQ(wide->Targets(0), (std::vector<int>{1, 2, 3, 4}));
+}
+
+}  // namespace
+}  // namespace quarvo
