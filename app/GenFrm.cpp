@@ -43,6 +43,18 @@ TGenFrm::TGenFrm(quarvo::AppContext& app) : app_(app) {
     memafter = AddRow(memGrid, memory, 1, "Après génération :", "0");
     memconsom = AddRow(memGrid, memory, 2, "Mémoire consommée :", "0");
     layout->addWidget(memory);
+    auto* limitRow = new QHBoxLayout;
+    limitRow->addWidget(new QLabel("Mémoire maximale (Mo) :", this));
+    MemoireMax = new QSpinBox(this);
+    MemoireMax->setRange(0, 16 * 1024 * 1024);
+    MemoireMax->setSingleStep(256);
+    MemoireMax->setSpecialValueText("automatique");
+    MemoireMax->setValue(static_cast<int>(app_.session.memoryLimitMb));
+    MemoireMax->setToolTip("La génération s'arrête proprement avant d'atteindre cette mémoire ; "
+                           "« automatique » : la mémoire disponible de la machine.");
+    limitRow->addWidget(MemoireMax);
+    layout->addLayout(limitRow);
+    connect(MemoireMax, &QSpinBox::valueChanged, this, [this](int value) { app_.session.memoryLimitMb = value; });
     auto* buttons = new QHBoxLayout;
     OkButton = new QPushButton("&OK", this);
     OkButton->setDefault(true);
@@ -58,7 +70,7 @@ TGenFrm::TGenFrm(quarvo::AppContext& app) : app_(app) {
     connect(ExplorationButton, &QPushButton::clicked, this, [this] {
         if (app_.windows.explorer && app_.session.hasStem) app_.windows.explorer->exec();
     });
-    quarvo::FitFixedSize(this, QSize(291, 291));
+    quarvo::FitFixedSize(this, QSize(291, 320));
 }
 
 void TGenFrm::Start() {
@@ -78,6 +90,7 @@ void TGenFrm::Start() {
     OkButton->setEnabled(false);
     ExplorationButton->setEnabled(false);
     StopButton->setEnabled(true);
+    MemoireMax->setEnabled(false);
     show();
     sinceRefresh_.start();
     QCoreApplication::processEvents();
@@ -89,6 +102,7 @@ void TGenFrm::Finish(std::int64_t states, std::int64_t transitions) {
     StatNbrArc->setText(QString::number(transitions));
     StopButton->setEnabled(false);
     OkButton->setEnabled(true);
+    MemoireMax->setEnabled(true);
     ExplorationButton->setEnabled(app_.session.hasStem && app_.session.stemSemantics == quarvo::Semantics::Maximality);
     // The dialog stays on screen without blocking the main window.
     hide();

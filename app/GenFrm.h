@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "app/AppContext.h"
 #include "generation/Progress.h"
@@ -39,6 +40,8 @@ public:
     QPushButton* OkButton;
     QPushButton* ExplorationButton;
     QPushButton* StopButton;
+    // The most memory a generation may use, in megabytes (0: the machine's available memory).
+    QSpinBox* MemoireMax;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -285,6 +285,7 @@ void TSDIAppForm::SemEntreClick() {
     quarvo::GenerationSettings settings;
     settings.semantics = app_.session.semantics;
     settings.cpbrOff = app_.session.cpbrOff;
+    settings.memoryLimit = app_.session.memoryLimitMb * 1024 * 1024;
     MemoError->setVisible(true);
     quarvo::ListMessages messages(*MemoError);
     TGenFrm* dialog = app_.windows.generation;

@@ -1,6 +1,7 @@
 // What the running program works on: the compilation, the current STEM, the settings and the formula.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,8 @@ struct Session {
     // The generation settings of the "Génération" menu.
     Semantics semantics = Semantics::Maximality;
     bool cpbrOff = true;
+    // The generation dialog's memory limit in megabytes; 0 for the machine's available memory.
+    std::int64_t memoryLimitMb = 0;
 
     // The external tool chain's output kind.
     OutputKind outputKind = OutputKind::Gpm;

@@ -384,6 +384,25 @@ private slots:
         QVERIFY(f.Editor->toPlainText().isEmpty() || t.dialogs.Last());
     }
 
+    void AGenerationStopsCleanlyAtTheDialogsMemoryLimit() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        Type(f,
+             "SYSTEM S [A] := P [A]\nWHERE\n  PROCESS P [A] := A; (P [A] ||| P [A])\n  ENDPROC\nENDSYS");
+        f.Compiler1Click();
+        TGenFrm* dialog = t.Context().windows.generation;
+        QCOMPARE(dialog->MemoireMax->specialValueText(), QString("automatique"));
+        dialog->MemoireMax->setValue(1);
+        QCOMPARE(t.GetSession().memoryLimitMb, std::int64_t{1});
+        f.SemEntreClick();
+        QVERIFY(Messages(f).last().startsWith("Génération interrompue : mémoire insuffisante ("));
+        QVERIFY(t.GetSession().hasStem);
+        QVERIFY(t.GetSession().stem.StemStateCount > 1);
+        QVERIFY(!t.GetSession().busy);
+        QVERIFY(dialog->MemoireMax->isEnabled());
+        QVERIFY(f.VisualisationGraphique1->isEnabled());
+    }
+
     void WritingAndRegeneratingAClassicStemFile() {
         TestApp t;
         TSDIAppForm& f = t.app->Main();
