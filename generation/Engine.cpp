@@ -281,4 +281,54 @@ bool Engine::SameState(TermId a, TermId b) {
     }
 }
 
+// ---- Collection of the nodes no waiting state needs ---------------------------
+
+void Engine::Collect(std::vector<TermId>& roots) {
+    const std::uint32_t count = terms_.Size();
+    std::vector<bool> live(count, false);
+    std::vector<TermId> stack(roots.begin(), roots.end());
+    for (const auto& [key, body] : bodies_) stack.push_back(body);
+    for (const auto& [key, instance] : instances_) {
+        stack.push_back(instance);
+        stack.push_back(static_cast<TermId>(key >> 32));
+    }
+    std::vector<bool> liveSets(pool_.Count(), false);
+    for (const auto& [key, instance] : instances_) liveSets[key & 0xFFFFFFFFu] = true;
+    while (!stack.empty()) {
+        const TermId id = stack.back();
+        stack.pop_back();
+        if (!id || live[id]) continue;
+        live[id] = true;
+        const TermNode& n = terms_[id];
+        liveSets[n.events] = true;
+        stack.push_back(n.left);
+        stack.push_back(n.right);
+        stack.push_back(n.instance);
+    }
+    const std::vector<SetId> newSet = pool_.Compact(liveSets);
+    std::vector<TermId> newId(count, 0);
+    TermId next = 1;
+    for (TermId id = 1; id < count; ++id)
+        if (live[id]) newId[id] = next++;
+    terms_.Compact(newId, newSet);
+    // The memos of the nodes kept follow them; what they named must be kept too.
+    for (auto* memo : {&identOf_, &distOf_, &idleOf_, &normOf_}) {
+        std::vector<std::uint32_t> moved(next, 0);
+        for (TermId id = 1; id < count && id < memo->size(); ++id) {
+            if (!newId[id]) continue;
+            const std::uint32_t value = (*memo)[id];
+            if (memo == &identOf_) moved[newId[id]] = value;
+            else if (value < count) moved[newId[id]] = newId[value];
+        }
+        *memo = std::move(moved);
+    }
+    for (auto& [key, body] : bodies_) body = newId[body];
+    std::unordered_map<std::uint64_t, TermId> instances;
+    for (const auto& [key, instance] : instances_)
+        instances.emplace(static_cast<std::uint64_t>(newId[key >> 32]) << 32 | newSet[key & 0xFFFFFFFFu],
+                          newId[instance]);
+    instances_ = std::move(instances);
+    for (TermId& root : roots) root = newId[root];
+}
+
 }  // namespace quarvo

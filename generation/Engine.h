@@ -86,6 +86,10 @@ public:
     // Forgets the step frames materialised for the last explored state.
     void EndState() { persisted_.clear(); }
 
+    // Between two states: keeps only the nodes that roots reach (and the
+    // process instances), renumbering them; every root is renamed in place.
+    void Collect(std::vector<TermId>& roots);
+
     const TermNode& Node(TermId id) const { return terms_[id]; }
     EventSet Events(SetId set) const { return pool_.ToEventSet(set); }
     std::uint32_t IdentityCount() const { return idents_.Size(); }

@@ -192,4 +192,26 @@ SetId EventPool::WithoutCauses(SetId s, std::uint32_t causes, std::int32_t event
     return Without(s, remove);
 }
 
+std::vector<SetId> EventPool::Compact(const std::vector<bool>& live) {
+    std::vector<SetId> newId(sets_.size(), 0);
+    std::vector<Set> sets;
+    std::vector<ActionId> actions;
+    sets.push_back(sets_[0]);
+    for (SetId id = 1; id < sets_.size(); ++id) {
+        if (!live[id]) continue;
+        newId[id] = static_cast<SetId>(sets.size());
+        Set set = sets_[id];
+        set.first = static_cast<std::uint32_t>(actions.size());
+        actions.insert(actions.end(), Actions(id), Actions(id) + Size(id));
+        sets.push_back(set);
+    }
+    sets_ = std::move(sets);
+    actions_ = std::move(actions);
+    index_ = IdIndex();
+    for (SetId id = 0; id < sets_.size(); ++id) index_.Insert(id, HashOf(sets_[id].mask, Actions(id), Size(id)));
+    for (PairMemo& m : unionMemo_) m = PairMemo{};
+    for (PairMemo& m : withoutMemo_) m = PairMemo{};
+    return newId;
+}
+
 }  // namespace quarvo

@@ -63,6 +63,10 @@ public:
     void Rollback();
     void Commit();
 
+    // Keeps only the sets marked live (the empty set always), renumbered in
+    // their order; answers the new id of every old one (0 for the dropped).
+    std::vector<SetId> Compact(const std::vector<bool>& live);
+
 private:
     static constexpr std::uint32_t Unknown = 0xFFFFFFFFu;
     struct Set {

@@ -3,6 +3,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <new>
@@ -89,6 +90,7 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
         stateCount = 1;
 
         std::int64_t nextMemoryCheck = MemoryCheckStep;
+        std::uint64_t nextCollection = settings.collectionThreshold;
         TermId successor = 0;
         auto find = [&](std::uint32_t identity) -> std::int64_t {
             if (!settings.linearSearch) return index.Find(identity);
@@ -146,6 +148,15 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
             };
             engine.Enumerate(term, take);
             engine.EndState();
+            if (!settings.linearSearch) {
+                // An explored state's term is needed no more.
+                terms[static_cast<std::size_t>(current)] = 0;
+                if (engine.TermCount() > nextCollection) {
+                    engine.Collect(terms);
+                    nextCollection = std::max<std::uint64_t>(settings.collectionThreshold,
+                                                             2 * static_cast<std::uint64_t>(engine.TermCount()));
+                }
+            }
             // Arcs are kept newest first.
             TStemState& state = store.StateList[static_cast<std::size_t>(current)];
             state.Arcs.assign(std::make_move_iterator(found.rbegin()), std::make_move_iterator(found.rend()));

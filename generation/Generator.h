@@ -21,6 +21,10 @@ struct GenerationSettings {
     std::int64_t memoryLimit = 0;
     // For tests: recognise states by a linear scan comparing whole terms instead of the index.
     bool linearSearch = false;
+    // The term nodes made before those no waiting state needs are collected
+    // (at least; the next collection waits for twice what was kept). Small
+    // values exercise the collection in tests.
+    std::uint32_t collectionThreshold = 1u << 20;
 };
 
 struct GenerationResult {

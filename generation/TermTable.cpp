@@ -82,6 +82,25 @@ void TermTable::Rollback(std::uint32_t mark) {
     nodes_.resize(mark);
 }
 
+void TermTable::Compact(const std::vector<TermId>& newId, const std::vector<SetId>& newSet) {
+    std::vector<TermNode> kept;
+    kept.reserve(nodes_.size() / 2 + 1);
+    kept.push_back(nodes_[0]);
+    for (TermId id = 1; id < nodes_.size(); ++id) {
+        if (!newId[id]) continue;
+        TermNode n = nodes_[id];
+        n.left = newId[n.left];
+        n.right = newId[n.right];
+        n.instance = newId[n.instance];
+        n.events = newSet[n.events];
+        kept.push_back(n);
+    }
+    nodes_ = std::move(kept);
+    nodes_.shrink_to_fit();
+    index_ = IdIndex();
+    for (TermId id = 1; id < nodes_.size(); ++id) index_.Insert(id, HashOf(nodes_[id]));
+}
+
 IdentityTable::IdentityTable() {
     nodes_.push_back(IdentityNode{NodeKind::Stop, -1, 0, 0, 0, 0, 0});  // id 0: the null term
 }

@@ -63,6 +63,10 @@ public:
     // Forgets every node from mark up (the newest ones).
     void Rollback(std::uint32_t mark);
 
+    // Keeps only the nodes whose newId is not 0, renumbered by newId (which
+    // keeps their order), their operands and events renamed likewise.
+    void Compact(const std::vector<TermId>& newId, const std::vector<SetId>& newSet);
+
     std::size_t Bytes() const { return nodes_.capacity() * sizeof(TermNode) + index_.Bytes(); }
 
 private:

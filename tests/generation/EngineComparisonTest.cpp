@@ -32,6 +32,8 @@ int ExpectSameAsFormerEngine(const std::string& text, std::int64_t bound) {
         if (old.interrupted) continue;
         StemStore now;
         VectorMessageSink nowLines;
+        // Collections of unused nodes as often as every few dozen nodes.
+        settings.collectionThreshold = 48;
         GenerationResult fresh = GenerateStem(c.outcome.compilation, settings, now, nowLines);
         EXPECT_EQ(ClassicStemText(now, now.StemStateCount), ClassicStemText(former, former.StemStateCount))
             << text << "\nsemantics " << static_cast<int>(settings.semantics) << " cpbrOff " << settings.cpbrOff;
