@@ -19,7 +19,7 @@ Engine::Engine(ActionTable& actions, StateIdentity identity)
 
 std::size_t Engine::Bytes() const {
     return terms_.Bytes() + idents_.Bytes() +
-           (identOf_.capacity() + distOf_.capacity() + idleOf_.capacity() + normOf_.capacity()) * 4;
+           (distOf_.capacity() + idleOf_.capacity() + normOf_.capacity()) * 4;
 }
 
 // ---- Memos and their undoing -------------------------------------------------
@@ -35,19 +35,21 @@ void Engine::Mark() {
     termMark_ = terms_.Size();
     identMark_ = idents_.Size();
     undo_.clear();
+    identityUndo_.clear();
     pool_.Mark();
 }
 
 void Engine::Rollback() {
     // A memo learned during the attempt stays unless it names something forgotten.
-    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) {
-        const std::uint32_t limit = it->memo == &identOf_ ? identMark_ : termMark_;
-        if ((*it->memo)[it->id] >= limit) (*it->memo)[it->id] = it->old;
-    }
+    for (auto it = undo_.rbegin(); it != undo_.rend(); ++it)
+        if ((*it->memo)[it->id] >= termMark_) (*it->memo)[it->id] = it->old;
     undo_.clear();
+    for (TermId id : identityUndo_)
+        if (terms_[id].identity >= identMark_) terms_.SetIdentity(id, 0);
+    identityUndo_.clear();
     // The memos of the nodes made since the mark, which are forgotten.
     const std::size_t made = terms_.Size();
-    for (auto* memo : {&identOf_, &distOf_, &idleOf_, &normOf_})
+    for (auto* memo : {&distOf_, &idleOf_, &normOf_})
         if (memo->size() > termMark_)
             std::fill(memo->begin() + termMark_, memo->begin() + std::min(made, memo->size()), 0);
     terms_.Rollback(termMark_);
@@ -58,6 +60,7 @@ void Engine::Rollback() {
 
 void Engine::Commit() {
     undo_.clear();
+    identityUndo_.clear();
     pool_.Commit();
     marked_ = false;
 }
@@ -151,11 +154,9 @@ SetId Engine::ChildEvents(const TermNode& n) {
 
 // Pushes a node's events down its operator spine when the spine below is free of events.
 TermId Engine::Distribute(TermId t) {
-    if (!t) return t;
-    const TermNode& node = terms_[t];
-    if (node.events == 0) return t;
+    if (!t || !terms_[t].distributes) return t;
     if (TermId known = Memo(distOf_, t)) return known;
-    TermNode n = node;
+    TermNode n = terms_[t];
     TermId result = t;
     if (IsBinary(n.kind)) {
         if (terms_[n.left].freeBelow && terms_[n.right].freeBelow) {
@@ -248,19 +249,20 @@ TermId Engine::Norm(TermId t, bool& contextFree) {
 
 std::uint32_t Engine::Identity(TermId term) {
     if (!term) return 0;
-    if (std::uint32_t known = Memo(identOf_, term)) return known;
+    if (std::uint32_t known = terms_[term].identity) return known;
     // Along the continuations without recursion.
     std::vector<TermId> chain;
-    for (TermId t = term; t && !Memo(identOf_, t); t = terms_[t].right) chain.push_back(t);
+    for (TermId t = term; t && !terms_[t].identity; t = terms_[t].right) chain.push_back(t);
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         const TermNode n = terms_[*it];
         std::uint32_t events = 0;
         if (identity_.semantics == Semantics::Maximality)
             events = identity_.cpbrOff ? pool_.Sequence(n.events) : pool_.Multiset(n.events);
-        IdentityNode node{n.kind, n.height, n.process, n.gates, events, Identity(n.left), Memo(identOf_, n.right)};
-        SetMemo(identOf_, *it, idents_.Make(node));
+        IdentityNode node{n.kind, n.height, n.process, n.gates, events, Identity(n.left), terms_[n.right].identity};
+        if (marked_ && *it < termMark_) identityUndo_.push_back(*it);
+        terms_.SetIdentity(*it, idents_.Make(node));
     }
-    return Memo(identOf_, term);
+    return terms_[term].identity;
 }
 
 bool Engine::SameState(TermId a, TermId b) {
@@ -312,13 +314,12 @@ void Engine::Collect(std::vector<TermId>& roots) {
         if (live[id]) newId[id] = next++;
     terms_.Compact(newId, newSet);
     // The memos of the nodes kept follow them; what they named must be kept too.
-    for (auto* memo : {&identOf_, &distOf_, &idleOf_, &normOf_}) {
+    for (auto* memo : {&distOf_, &idleOf_, &normOf_}) {
         std::vector<std::uint32_t> moved(next, 0);
         for (TermId id = 1; id < count && id < memo->size(); ++id) {
             if (!newId[id]) continue;
             const std::uint32_t value = (*memo)[id];
-            if (memo == &identOf_) moved[newId[id]] = value;
-            else if (value < count) moved[newId[id]] = newId[value];
+            if (value < count) moved[newId[id]] = newId[value];
         }
         *memo = std::move(moved);
     }

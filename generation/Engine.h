@@ -155,7 +155,8 @@ private:
     std::unordered_map<std::uint64_t, TermId> instances_;  // (body, events) -> instance
 
     // Memos per node id, 0 when not known yet.
-    std::vector<std::uint32_t> identOf_, distOf_, idleOf_, normOf_;
+    std::vector<std::uint32_t> distOf_, idleOf_, normOf_;
+    std::vector<TermId> identityUndo_;  // older nodes given an identity since the mark
     struct Undo {
         std::vector<std::uint32_t>* memo;
         TermId id;

@@ -266,7 +266,7 @@ TermId Engine::Strip(TermId t, SetId causes, std::int32_t event, ActionId action
 // The successor of a term that did not move: the events of its operators are
 // recomputed from their operands and nested hidings merge.
 TermId Engine::Idle(TermId t) {
-    if (!t) return t;
+    if (!t || terms_[t].idleSelf) return t;
     if (TermId known = Memo(idleOf_, t)) return known;
     TermNode n = terms_[t];
     TermId result = t;
@@ -303,7 +303,8 @@ TermId Engine::Idle(TermId t) {
         break;
     }
     result = Distribute(result);
-    SetMemo(idleOf_, t, result);
+    if (result == t) terms_.SetIdleSelf(t);  // a fact of the node, kept whatever is forgotten
+    else SetMemo(idleOf_, t, result);
     return result;
 }
 

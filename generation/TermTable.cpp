@@ -70,6 +70,13 @@ TermId TermTable::Make(TermNode n) {
     }
     n.freeBelow = free ? 1 : 0;
     n.spineMask = spine;
+    // A node with events pushes them down when the operands that receive
+    // them are free of events: both of a binary node, the left one of an
+    // enabling or a hiding.
+    n.distributes = n.events != 0 && ((IsBinary(n.kind) && l.freeBelow && r.freeBelow) ||
+                                      (IsUnaryLeft(n.kind) && l.freeBelow && n.left));
+    n.idleSelf = 0;
+    n.identity = 0;
     id = static_cast<TermId>(nodes_.size());
     nodes_.push_back(n);
     index_.Insert(id, hash);

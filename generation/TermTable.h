@@ -37,7 +37,9 @@ private:
 // the ones that moved and share every other operand by its id.
 struct TermNode {
     NodeKind kind = NodeKind::Stop;
-    std::uint8_t freeBelow = 0;  // no events anywhere on its operator spine
+    std::uint8_t freeBelow = 0;    // no events anywhere on its operator spine
+    std::uint8_t distributes = 0;  // has events that its free operator spine takes over
+    std::uint8_t idleSelf = 0;     // known to be its own successor when it does not move
     std::int32_t height = -1;
     std::uint32_t process = 0;  // index of a process definition, 0 for none
     GatesId gates = 0;          // action of a prefix, actual, hidden or synchronised gates
@@ -46,6 +48,7 @@ struct TermNode {
     TermId right = 0;      // continuation of a prefix
     TermId instance = 0;   // the expanded body of a call, once derived
     std::uint32_t spineMask = 0;  // names of every event on its operator spine
+    std::uint32_t identity = 0;   // its state identity once asked, 0 before
 };
 
 inline bool IsBinary(NodeKind k) { return k == NodeKind::Choice || k == NodeKind::Disable || k == NodeKind::Parallel; }
@@ -58,6 +61,9 @@ public:
     // The node with these fields, made once; freeBelow and spineMask are computed.
     TermId Make(TermNode node);
     const TermNode& operator[](TermId id) const { return nodes_[id]; }
+    // What is learned of a node later: facts about it, which never change.
+    void SetIdentity(TermId id, std::uint32_t identity) { nodes_[id].identity = identity; }
+    void SetIdleSelf(TermId id) { nodes_[id].idleSelf = 1; }
     std::uint32_t Size() const { return static_cast<std::uint32_t>(nodes_.size()); }
 
     // Forgets every node from mark up (the newest ones).
