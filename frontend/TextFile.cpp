@@ -206,8 +206,6 @@ FileLineStream::FileLineStream(const std::string& path, std::size_t chunkBytes)
     }
     // Reads go straight into the chunk.
     std::setvbuf(file_, nullptr, _IONBF, 0);
-    const auto size = std::filesystem::file_size(path, ec);
-    size_ = ec ? 0 : static_cast<std::uint64_t>(size);
 }
 
 FileLineStream::~FileLineStream() {

@@ -1,7 +1,6 @@
 // Text files on disk: Windows-1252 with CR LF line ends, converted to and from UTF-8 lines here only.
 #pragma once
 
-#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <iosfwd>
@@ -62,8 +61,6 @@ public:
     // Empty while all is well, else the French message of ReadTextFile (the
     // file cannot be opened, is a directory, or a read failed).
     const std::string& Error() const { return error_; }
-    // The file's size when it was opened.
-    std::uint64_t Size() const { return size_; }
 
 private:
     // Moves the unread bytes to the front and reads more after them; false
@@ -73,7 +70,6 @@ private:
     std::string path_;
     std::FILE* file_ = nullptr;
     std::string error_;
-    std::uint64_t size_ = 0;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;  // first unread byte
     std::size_t end_ = 0;    // one past the last byte read

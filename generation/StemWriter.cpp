@@ -3,24 +3,25 @@
 
 #include <charconv>
 #include <ostream>
-#include <sstream>
 
 #include "frontend/TextFile.h"
 
 namespace quarvo {
 namespace {
 
-// Text gathered in a buffer and handed to the stream a chunk at a time.
+// Text gathered in a string: the whole text, or a buffer handed to a stream
+// a chunk at a time.
 class ChunkedText {
 public:
     static constexpr std::size_t Chunk = std::size_t{1} << 20;
 
-    explicit ChunkedText(std::ostream& out) : out_(out) { text_.reserve(Chunk + 4096); }
+    explicit ChunkedText(std::ostream& out) : out_(&out), text_(buffer_) { text_.reserve(Chunk + 4096); }
+    explicit ChunkedText(std::string& whole) : text_(whole) {}
     ~ChunkedText() { Flush(); }
 
     void Put(std::string_view s) {
         text_.append(s);
-        if (text_.size() >= Chunk) Flush();
+        if (out_ && text_.size() >= Chunk) Flush();
     }
     void Put(char c) { text_.push_back(c); }
     void Put(std::int64_t n) {
@@ -29,15 +30,16 @@ public:
         text_.append(digits, end);
     }
     void Flush() {
-        if (text_.empty()) return;
-        out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+        if (!out_ || text_.empty()) return;
+        out_->write(text_.data(), static_cast<std::streamsize>(text_.size()));
         text_.clear();
     }
-    bool Failed() const { return !out_; }
+    bool Failed() const { return out_ && !*out_; }
 
 private:
-    std::ostream& out_;
-    std::string text_;
+    std::ostream* out_ = nullptr;
+    std::string buffer_;
+    std::string& text_;
 };
 
 // Action names as written, computed once per action.
@@ -66,12 +68,9 @@ std::vector<std::string> SetTexts(const StemStore& store, const std::vector<std:
     return texts;
 }
 
-}  // namespace
-
-void WriteClassicStem(std::ostream& out, const StemStore& store, std::int32_t stateCount) {
+void WriteClassicStem(ChunkedText& text, const StemStore& store, std::int32_t stateCount) {
     const std::vector<std::string> names = ActionTexts(store);
     const std::vector<std::string> sets = SetTexts(store, names);
-    ChunkedText text(out);
     text.Put("BEGIN ");
     text.Put(std::int64_t{stateCount});
     text.Put(";\r\n");
@@ -102,10 +101,20 @@ void WriteClassicStem(std::ostream& out, const StemStore& store, std::int32_t st
     text.Put("END");
 }
 
+}  // namespace
+
+void WriteClassicStem(std::ostream& out, const StemStore& store, std::int32_t stateCount) {
+    ChunkedText text(out);
+    WriteClassicStem(text, store, stateCount);
+}
+
 std::string ClassicStemText(const StemStore& store, std::int32_t stateCount) {
-    std::ostringstream out;
-    WriteClassicStem(out, store, stateCount);
-    return std::move(out).str();
+    std::string whole;
+    {
+        ChunkedText text(whole);
+        WriteClassicStem(text, store, stateCount);
+    }
+    return whole;
 }
 
 std::string WriteClassicStem(const std::string& path, const StemStore& store, std::int32_t stateCount) {
@@ -113,12 +122,13 @@ std::string WriteClassicStem(const std::string& path, const StemStore& store, st
     return WriteFileAtomically(path, [&](std::ostream& out) { WriteClassicStem(out, store, stateCount); });
 }
 
-void WriteAut(std::ostream& out, const StemStore& store) {
+namespace {
+
+void WriteAut(ChunkedText& text, const StemStore& store) {
     std::vector<std::string> names = ActionTexts(store);
     const std::string internal = InternalName().Compact();
     for (std::string& name : names)
         if (name == internal) name = "i";
-    ChunkedText text(out);
     text.Put("des (0, ");
     text.Put(store.ArcCount());
     text.Put(", ");
@@ -139,10 +149,20 @@ void WriteAut(std::ostream& out, const StemStore& store) {
     }
 }
 
+}  // namespace
+
+void WriteAut(std::ostream& out, const StemStore& store) {
+    ChunkedText text(out);
+    WriteAut(text, store);
+}
+
 std::string AutText(const StemStore& store) {
-    std::ostringstream out;
-    WriteAut(out, store);
-    return std::move(out).str();
+    std::string whole;
+    {
+        ChunkedText text(whole);
+        WriteAut(text, store);
+    }
+    return whole;
 }
 
 std::string WriteAut(const std::string& path, const StemStore& store) {
