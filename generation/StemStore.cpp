@@ -103,38 +103,6 @@ void StemStore::SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundO
     arcs_.insert(arcs_.end(), foundOrder.begin(), foundOrder.end());
 }
 
-void StemStore::AdoptArcs(std::vector<TStemArc>&& arcs, const std::vector<std::uint32_t>& sources, bool grouped) {
-    assert(arcs_.empty() && "the states have no arcs yet");
-    assert(arcs.size() <= std::numeric_limits<std::uint32_t>::max() && "arc positions fit 32 bits");
-    if (grouped) {
-        // Already state by state: the ranges are runs of equal sources.
-        arcs_ = std::move(arcs);
-        for (std::size_t k = 0; k < sources.size();) {
-            std::size_t end = k;
-            while (end < sources.size() && sources[end] == sources[k]) ++end;
-            TStemState& state = states_[sources[k]];
-            state.FirstArc = static_cast<std::uint32_t>(k);
-            state.ArcCount = static_cast<std::uint32_t>(end - k);
-            k = end;
-        }
-        return;
-    }
-    // A stable counting sort by source keeps each state's arcs in the order added.
-    for (std::uint32_t s : sources) {
-        assert(s < states_.size() && "arc source is a state of this store");
-        ++states_[s].ArcCount;
-    }
-    std::uint32_t next = 0;
-    for (TStemState& state : states_) {
-        state.FirstArc = next;
-        next += state.ArcCount;
-    }
-    std::vector<std::uint32_t> fill(states_.size());
-    for (std::size_t i = 0; i < states_.size(); ++i) fill[i] = states_[i].FirstArc;
-    arcs_.resize(arcs.size());
-    for (std::size_t k = 0; k < arcs.size(); ++k) arcs_[fill[sources[k]]++] = arcs[k];
-}
-
 std::optional<StateView> StemStore::FindState(std::int32_t number) const {
     const std::int64_t index = IndexOf(number);
     if (index < 0) return std::nullopt;
@@ -142,10 +110,37 @@ std::optional<StateView> StemStore::FindState(std::int32_t number) const {
 }
 
 void ArcCollector::MoveInto(StemStore& store) {
-    store.AdoptArcs(std::move(arcs_), sources_, grouped_);
-    arcs_.clear();
-    sources_.clear();
-    grouped_ = true;
+    assert(store.arcs_.empty() && "the states have no arcs yet");
+    std::vector<TStemState>& states = store.states_;
+    if (ordered_) {
+        // Each run is the whole of its state's arcs, already in place.
+        store.arcs_ = std::move(arcs_);
+        for (const Run& run : runs_) {
+            assert(run.source < states.size() && "arc source is a state of the store");
+            states[run.source].FirstArc = run.first;
+            states[run.source].ArcCount = run.count;
+        }
+    } else {
+        // A stable counting sort by source keeps each state's arcs in the order added.
+        for (const Run& run : runs_) {
+            assert(run.source < states.size() && "arc source is a state of the store");
+            states[run.source].ArcCount += run.count;
+        }
+        std::uint32_t next = 0;
+        std::vector<std::uint32_t> fill(states.size());
+        for (std::size_t i = 0; i < states.size(); ++i) {
+            states[i].FirstArc = fill[i] = next;
+            next += states[i].ArcCount;
+        }
+        store.arcs_.resize(arcs_.size());
+        for (const Run& run : runs_) {
+            std::copy_n(arcs_.begin() + run.first, run.count, store.arcs_.begin() + fill[run.source]);
+            fill[run.source] += run.count;
+        }
+    }
+    std::vector<TStemArc>().swap(arcs_);
+    std::vector<Run>().swap(runs_);
+    ordered_ = true;
 }
 
 std::string StateLabel(std::int32_t number, bool withWord) {

@@ -305,8 +305,6 @@ public:
 private:
     friend class ArcCollector;
 
-    // Takes arcs whose sources are given alongside; see ArcCollector.
-    void AdoptArcs(std::vector<TStemArc>&& arcs, const std::vector<std::uint32_t>& sources, bool grouped);
     void IndexNumbers();
     std::uint64_t HashOf(const EventSet& set) const;
     void GrowSetIndex();
@@ -332,15 +330,17 @@ inline StateView StateRange::iterator::operator*() const { return store_->State(
 // is the order found (so the last one added is read first).
 class ArcCollector {
 public:
-    void Reserve(std::size_t arcs) {
-        arcs_.reserve(arcs);
-        sources_.reserve(arcs);
-    }
+    void Reserve(std::size_t arcs) { arcs_.reserve(arcs); }
     void Add(std::size_t stateIndex, const TStemArc& arc) {
-        assert(stateIndex <= UINT32_MAX && "state position fits 32 bits");
-        if (!sources_.empty() && stateIndex < sources_.back()) grouped_ = false;
+        assert(stateIndex < UINT32_MAX && arcs_.size() < UINT32_MAX && "positions fit 32 bits");
+        const auto source = static_cast<std::uint32_t>(stateIndex);
+        if (!runs_.empty() && runs_.back().source == source) {
+            ++runs_.back().count;
+        } else {
+            if (!runs_.empty() && source < runs_.back().source) ordered_ = false;
+            runs_.push_back(Run{source, static_cast<std::uint32_t>(arcs_.size()), 1});
+        }
         arcs_.push_back(arc);
-        sources_.push_back(static_cast<std::uint32_t>(stateIndex));
     }
     std::size_t Size() const { return arcs_.size(); }
     // Hands every arc to store, whose states must have no arcs yet and must
@@ -348,9 +348,17 @@ public:
     void MoveInto(StemStore& store);
 
 private:
+    // Arcs added one after the other from one source.
+    struct Run {
+        std::uint32_t source;
+        std::uint32_t first;
+        std::uint32_t count;
+    };
     std::vector<TStemArc> arcs_;
-    std::vector<std::uint32_t> sources_;
-    bool grouped_ = true;  // sources never decrease: the arcs are already state by state
+    std::vector<Run> runs_;
+    // Sources only grow from run to run: the arcs are already state by state
+    // (a STEM file lists each state's arcs on its line, in list order).
+    bool ordered_ = true;
 };
 
 // "Etat 12" or "12".
