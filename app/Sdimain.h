@@ -130,7 +130,14 @@ public:
     // Loads a specification file as "&Ouvrir" does after its dialog; false when it could not be read.
     bool OpenSpecification(const QString& path);
     // Shows a STEM file as "Fichier STE&M classique" does after its dialog.
+    // A file larger than LargeStemFileBytes is shown cut: a note line, then
+    // its first ShownStemLines lines; "&Régénérer le STEM" then reads the file
+    // itself instead of the editor.
     void OpenStemFile(const QString& path);
+    static constexpr qint64 LargeStemFileBytes = 10'000'000;
+    static constexpr int ShownStemLines = 1000;
+    // The STEM file that regeneration reads, when the editor shows it cut; empty otherwise.
+    const QString& StemFileShownCut() const { return stemFile_; }
     // A file dropped on the window: a ".STEM" file is shown as a STEM file, any
     // other is opened as a specification, after the save prompt.
     void OpenDroppedFile(const QString& path);
@@ -156,6 +163,8 @@ private:
     bool Save();
     bool WriteEditorTo(const QString& path);
     bool LoadIntoEditor(const QString& path);
+    // The note line and the first lines of a large STEM file; false when it could not be read.
+    bool LoadStemPreview(const QString& path, qint64 bytes);
     void EnableForNewDocument();
     // Generation, regeneration, visualisation and verification, menus and buttons.
     void WithdrawLaterCommands();
@@ -175,4 +184,7 @@ private:
     // Text changes made by the program itself (loading a file) are not edits.
     bool loading_ = false;
     bool stemShown_ = false;
+    // The file of a STEM shown cut, which regeneration reads; empty when the
+    // editor holds the whole text.
+    QString stemFile_;
 };

@@ -77,7 +77,37 @@ bool TSDIAppForm::LoadIntoEditor(const QString& path) {
     return true;
 }
 
+bool TSDIAppForm::LoadStemPreview(const QString& path, qint64 bytes) {
+    bool more = false;
+    const quarvo::TextFileResult head =
+        quarvo::ReadTextFileHead(path.toStdString(), static_cast<std::size_t>(ShownStemLines), more);
+    if (!head.error.empty()) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(head.error));
+        return false;
+    }
+    // A line of a STEM file holds every arc of a state: only its start is shown.
+    constexpr qsizetype kShownLineLength = 2000;
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(head.lines.size()) + 2);
+    const QString megabytes = QString::number(static_cast<double>(bytes) / 1e6, 'f', 1).replace('.', ',');
+    lines << QString("--- Fichier STEM de %1 Mo, trop volumineux pour l'éditeur : seules ses %2 premières lignes "
+                     "sont affichées, en lecture seule. « Régénérer le STEM » lit le fichier entier. ---")
+                 .arg(megabytes)
+                 .arg(ShownStemLines);
+    for (const std::string& line : head.lines) {
+        QString text = FromStd(line);
+        if (text.size() > kShownLineLength) text = text.left(kShownLineLength) + " […]";
+        lines << text;
+    }
+    if (more) lines << QString("--- La suite du fichier n'est pas affichée. ---");
+    SetEditorText(lines.join('\n'));
+    return true;
+}
+
 bool TSDIAppForm::Save() {
+    // The text of a STEM file is no specification: it is never written from
+    // the editor (a cut view of a large file would replace it with its first lines).
+    if (stemShown_) return false;
     if (hasFileName) return WriteEditorTo(currentFileName);
     const QString name =
         app_.dialogs.SaveFileName(this, "Enregistrer la spécification sous", kLotosFilter, "LOT");
@@ -99,6 +129,7 @@ bool TSDIAppForm::FileSave1Execute() {
 }
 
 void TSDIAppForm::FileSaveAsItemClick() {
+    if (stemShown_) return;
     const QString name =
         app_.dialogs.SaveFileName(this, "Enregistrer la spécification sous", kLotosFilter, "LOT");
     if (name.isEmpty() || !WriteEditorTo(name)) return;
@@ -110,6 +141,7 @@ void TSDIAppForm::FileSaveAsItemClick() {
 
 void TSDIAppForm::EnableForNewDocument() {
     stemShown_ = false;
+    stemFile_.clear();
     GenerationMenu->menuAction()->setEnabled(true);
     Compiler1->setEnabled(true);
     CompileButton->setEnabled(true);
@@ -183,7 +215,12 @@ void TSDIAppForm::OpenStemFile(const QString& name) {
         app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, "Fichier inexistant, ou extension incorrecte!");
         return;
     }
-    if (!LoadIntoEditor(name)) return;
+    // A large file is only previewed: the editor would take long to show it
+    // whole, and regeneration reads the file itself.
+    const qint64 bytes = QFileInfo(name).size();
+    const bool large = bytes > LargeStemFileBytes;
+    if (!(large ? LoadStemPreview(name, bytes) : LoadIntoEditor(name))) return;
+    stemFile_ = large ? name : QString();
     CloseGraph();
     SetTitle(name);
     stemShown_ = true;
@@ -347,14 +384,19 @@ void TSDIAppForm::FichierGPM1Click() {
 
 void TSDIAppForm::RegenererleSTEM1Click() {
     if (app_.session.busy) return;
-    const quarvo::EditorLines lines(*Editor);
     TForm3* progress = app_.windows.regeneration;
     SetBusy(true);
     if (progress) progress->Begin();
     quarvo::StemReadResult result;
     bool outOfMemory = false;
     try {
-        result = quarvo::ReadClassicStem(lines, progress);
+        // A STEM shown cut is read from its file, as a stream; any other from the editor.
+        if (!stemFile_.isEmpty()) {
+            result = quarvo::ReadClassicStemFile(stemFile_.toStdString(), progress);
+        } else {
+            const quarvo::EditorLines lines(*Editor);
+            result = quarvo::ReadClassicStem(lines, progress);
+        }
     } catch (const std::bad_alloc&) {
         outOfMemory = true;
     }
@@ -363,6 +405,10 @@ void TSDIAppForm::RegenererleSTEM1Click() {
     if (outOfMemory) {
         app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption,
                           "Mémoire insuffisante : la régénération a été abandonnée.");
+        return;
+    }
+    if (!result.fileError.empty()) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(result.fileError));
         return;
     }
     if (!result.ok) {

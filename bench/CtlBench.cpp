@@ -23,20 +23,23 @@ std::unique_ptr<quarvo::StemStore> RandomStem(std::int32_t states) {
     std::mt19937 rng(static_cast<unsigned>(states));
     const quarvo::ActionId actions[] = {store->Intern("P"), store->Intern("Q"), store->Intern("R")};
     const quarvo::ActionId arcAction = store->Intern("A");
-    store->StateList.reserve(static_cast<std::size_t>(states));
+    store->Reserve(static_cast<std::size_t>(states), static_cast<std::size_t>(states) * 3 / 2);
     for (std::int32_t n = 0; n < states; ++n) {
         quarvo::EventSet events;
         for (std::int32_t e = 1; e <= static_cast<std::int32_t>(rng() % 3); ++e)
             events.push_back({e, actions[rng() % 3]});
         store->AppendState(n, events);
     }
+    quarvo::ArcCollector arcs;
     for (std::int32_t n = 1; n < states; ++n)  // a spanning tree from state 0
-        store->AddArc(store->StateList[rng() % static_cast<unsigned>(n)], {}, 1, arcAction, n);
+        arcs.Add(rng() % static_cast<unsigned>(n), {n, arcAction, 1, quarvo::EmptyEventSet});
     for (std::int32_t n = 0; n < states; ++n)
         if (rng() % 4 != 0)
             for (unsigned k = rng() % 2; k > 0; --k)
-                store->AddArc(store->StateList[static_cast<std::size_t>(n)], {}, 1, arcAction,
-                              static_cast<std::int32_t>(rng() % static_cast<unsigned>(states)));
+                arcs.Add(static_cast<std::size_t>(n),
+                         {static_cast<std::int32_t>(rng() % static_cast<unsigned>(states)), arcAction, 1,
+                          quarvo::EmptyEventSet});
+    arcs.MoveInto(*store);
     store->StemStateCount = states;
     return store;
 }
@@ -70,7 +73,7 @@ void BM_LabelAll(benchmark::State& state) {
         verified = quarvo::Verify(store, compiled.formula, labels) == quarvo::Verdict::Verified;
         benchmark::DoNotOptimize(labels);
     }
-    state.counters["states"] = static_cast<double>(store.StateList.size());
+    state.counters["states"] = static_cast<double>(store.StateCount());
     state.counters["arcs"] = static_cast<double>(store.ArcCount());
     state.counters["subformulas"] = static_cast<double>(compiled.formula.SubformulaList.size());
     state.counters["verified"] = verified ? 1 : 0;

@@ -16,10 +16,12 @@ namespace {
 void Fill(quarvo::StemStore& store, std::int32_t states) {
     store.FreeStates();
     const quarvo::ActionId a = store.Intern("SEND"), b = store.Intern("I_RECEIVE");
+    const quarvo::EventSetId events = store.InternEvents({{1, a}, {2, b}});
+    const quarvo::EventSetId causes = store.InternEvents({{1, a}});
     for (std::int32_t n = 0; n < states; ++n) {
-        quarvo::TStemState& s = store.AppendState(n, {{1, a}, {2, b}});
-        store.AddArc(s, {{1, a}}, 2, b, (n + 1) % states);
-        store.AddArc(s, {}, 3, a, n / 2);
+        store.AppendState(n, events);
+        const quarvo::TStemArc found[] = {{(n + 1) % states, b, 2, causes}, {n / 2, a, 3, quarvo::EmptyEventSet}};
+        store.SetArcs(static_cast<std::size_t>(n), found);
     }
     store.StemStateCount = states;
     store.LastGenStateCount = states;
@@ -46,7 +48,7 @@ void RowTexts(benchmark::State& state) {
     Fill(store, 1000);
     std::size_t i = 0;
     for (auto _ : state) {
-        const quarvo::TStemState& s = store.StateList[i++ % 1000];
+        const quarvo::StateView s = store.State(i++ % 1000);
         benchmark::DoNotOptimize(quarvo::afficher_listEvent(s.Events, store.actions));
         benchmark::DoNotOptimize(quarvo::afficher_ButStates(s.Arcs));
     }

@@ -47,12 +47,14 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
     return true;
 }
 
-// Reads a classic STEM file into store; prints the reader's error and returns false.
+// Reads a classic STEM file into store, as a stream: its size is no limit.
+// Prints the reader's error and returns false.
 bool ReadStemFile(const std::string& path, quarvo::StemStore& store) {
-    std::vector<std::string> lines;
-    if (!ReadLines(path, lines)) return false;
-    quarvo::VectorLineSource source(lines);
-    quarvo::StemReadResult read = quarvo::ReadClassicStem(source);
+    quarvo::StemReadResult read = quarvo::ReadClassicStemFile(path);
+    if (!read.fileError.empty()) {
+        std::cerr << "calvento : " << read.fileError << '\n';
+        return false;
+    }
     if (!read.ok) {
         std::cout << read.message << '\n';
         return false;
@@ -78,7 +80,7 @@ int Regenerate(const std::vector<std::string>& args) {
     quarvo::StemStore store;
     if (!ReadStemFile(args[0], store)) return 2;
     std::cout << quarvo::StemReadSuccessText << '\n';
-    std::cout << "Nombre d'états = " << store.StateList.size() << ".\n";
+    std::cout << "Nombre d'états = " << store.StateCount() << ".\n";
     std::cout << "Nombre d'arcs = " << store.ArcCount() << ".\n";
     return 0;
 }
@@ -169,10 +171,10 @@ int Check(const std::vector<std::string>& args) {
         if (!path.ok()) {
             std::cout << path.error << '\n';
         } else {
-            for (const quarvo::TStemState& s : path.path) {
+            for (const quarvo::StateView s : path.path.States()) {
                 std::cout << s.Number;
                 if (!s.Arcs.empty()) {
-                    const quarvo::TStemArc& a = s.Arcs.front();
+                    const quarvo::ArcView a = s.Arcs.front();
                     std::cout << '\t' << quarvo::EventSetText(a.Causes, store.actions) << '\t'
                               << store.actions.Text(a.Action) << '\t' << a.Event << '\t' << a.Target;
                 }

@@ -10,8 +10,8 @@ namespace quarvo {
 
 StatePartition StatesWhere(const StemStore& store, const Labelling& labels, FormulaIndex node) {
     StatePartition states;
-    for (std::size_t i = 0; i < store.StateList.size(); ++i)
-        (labels.Holds(i, node) ? states.holds : states.fails).push_back(store.StateList[i].Number);
+    for (std::size_t i = 0; i < store.StateCount(); ++i)
+        (labels.Holds(i, node) ? states.holds : states.fails).push_back(store.Record(i).Number);
     return states;
 }
 
@@ -32,17 +32,20 @@ struct Step {
     std::size_t arc;
 };
 
-TStemState Record(const TStemState& state) { return TStemState{state.Events, {}, state.Number}; }
-
 PathResult MakePath(const StemStore& store, const std::vector<Step>& steps, std::size_t last) {
     PathResult result;
+    StemStore& path = result.path;
+    path.actions = store.actions;
     for (const Step& step : steps) {
-        const TStemState& state = store.StateList[step.state];
-        TStemState record = Record(state);
-        record.Arcs.push_back(state.Arcs[step.arc]);
-        result.path.push_back(std::move(record));
+        const StateView state = store.State(step.state);
+        path.AppendState(state.Number, state.Events);
+        const ArcView arc = state.Arcs[step.arc];
+        const TStemArc taken{arc.Target, arc.Action, arc.Event, path.InternEvents(arc.Causes)};
+        path.SetArcs(path.StateCount() - 1, {&taken, 1});
     }
-    result.path.push_back(Record(store.StateList[last]));
+    const StateView end = store.State(last);
+    path.AppendState(end.Number, end.Events);
+    path.StemStateCount = static_cast<std::int32_t>(path.StateCount());
     return result;
 }
 
@@ -51,18 +54,20 @@ PathResult MakePath(const StemStore& store, const std::vector<Step>& steps, std:
 // a look-up instead of a walk over the whole list. Gives up (false) when the
 // walk revisits a number or finds no predecessor: it would never reach state 0.
 bool WalkBack(const StemStore& store, std::size_t last, std::vector<Step>& steps) {
-    const std::vector<TStemState>& list = store.StateList;
     std::unordered_map<std::int32_t, Step> firstPredecessor;
-    for (std::size_t s = 0; s < list.size(); ++s)
-        for (std::size_t a = 0; a < list[s].Arcs.size(); ++a) firstPredecessor.try_emplace(list[s].Arcs[a].Target, Step{s, a});
+    for (std::size_t s = 0; s < store.StateCount(); ++s) {
+        const ArcRange arcs = store.State(s).Arcs;
+        std::size_t a = 0;
+        for (auto it = arcs.begin(); it != arcs.end(); ++it, ++a) firstPredecessor.try_emplace(it.Stored().Target, Step{s, a});
+    }
     std::unordered_set<std::int32_t> seen;
-    std::int32_t current = list[last].Number;
+    std::int32_t current = store.Record(last).Number;
     while (current != 0) {
         if (!seen.insert(current).second) return false;
         auto found = firstPredecessor.find(current);
         if (found == firstPredecessor.end()) return false;
         steps.push_back(found->second);
-        current = list[found->second.state].Number;
+        current = store.Record(found->second.state).Number;
     }
     std::reverse(steps.begin(), steps.end());
     return true;
@@ -70,19 +75,19 @@ bool WalkBack(const StemStore& store, std::size_t last, std::vector<Step>& steps
 
 // A shortest path from state 0, breadth-first over the arcs in list order.
 bool ShortestPath(const StemStore& store, std::size_t last, std::vector<Step>& steps) {
-    const std::vector<TStemState>& list = store.StateList;
     const std::int64_t initial = store.IndexOf(0);
     if (initial < 0) return false;
     constexpr std::size_t None = SIZE_MAX;
-    std::vector<Step> reachedBy(list.size(), Step{None, None});
-    std::vector<bool> reached(list.size(), false);
+    std::vector<Step> reachedBy(store.StateCount(), Step{None, None});
+    std::vector<bool> reached(store.StateCount(), false);
     std::deque<std::size_t> queue{static_cast<std::size_t>(initial)};
     reached[static_cast<std::size_t>(initial)] = true;
     while (!queue.empty() && !reached[last]) {
         const std::size_t s = queue.front();
         queue.pop_front();
-        for (std::size_t a = 0; a < list[s].Arcs.size(); ++a) {
-            const std::int64_t t = store.IndexOf(list[s].Arcs[a].Target);
+        const ArcRange arcs = store.State(s).Arcs;
+        for (std::size_t a = 0; a < arcs.size(); ++a) {
+            const std::int64_t t = store.IndexOf(arcs[a].Target);
             if (t < 0 || reached[static_cast<std::size_t>(t)]) continue;
             reached[static_cast<std::size_t>(t)] = true;
             reachedBy[static_cast<std::size_t>(t)] = Step{s, a};

@@ -11,7 +11,7 @@
 
 namespace quarvo {
 
-// The state numbers, in StateList order, where a sub-formula holds and where it does not.
+// The state numbers, in state-list order, where a sub-formula holds and where it does not.
 struct StatePartition {
     std::vector<std::int32_t> holds;
     std::vector<std::int32_t> fails;
@@ -32,16 +32,17 @@ std::vector<DiagnosticEntry> Diagnose(const StemStore& store, const CompiledForm
                                       const Labelling& labels);
 
 struct PathResult {
-    // From state 0 to the chosen state. Each record carries the Number and the
+    // From state 0 to the chosen state, as a small STEM of its own that names
+    // actions as the STEM it comes from: each state carries the Number and the
     // Events of its state and, except the last, the one arc that leads to the
-    // next record.
-    std::vector<TStemState> path;
+    // next state of the path.
+    StemStore path;
     std::string error;  // "Etat n inaccessible depuis l'état initial." when there is no path
     bool ok() const { return error.empty(); }
 };
 
 // A path from the state numbered 0 to the state numbered number. Each step
-// goes back to the first state in StateList order that has an arc to the
+// goes back to the first state in state-list order that has an arc to the
 // current state (its first such arc); when that walk would not reach state 0
 // (a list not in discovery order, a cycle, an unknown number) the path is a
 // shortest one found breadth-first from state 0.

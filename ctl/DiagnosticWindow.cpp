@@ -240,8 +240,8 @@ void TForm6::ShowPath(const QListView* list) {
         return;
     }
     LastTrace.clear();
-    LastTrace.reserve(result.path.size());
-    for (const quarvo::TStemState& record : result.path) LastTrace.push_back(record.Number);
+    LastTrace.reserve(result.path.StateCount());
+    for (const quarvo::StateView record : result.path.States()) LastTrace.push_back(record.Number);
     if (TGraph* graph = app_.windows.graph) graph->draw_trace(LastTrace);
 }
 

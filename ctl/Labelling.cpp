@@ -13,7 +13,7 @@ using Bits = std::vector<std::uint64_t>;
 bool Test(const Bits& bits, std::size_t i) { return (bits[i >> 6] >> (i & 63)) & 1u; }
 void Set(Bits& bits, std::size_t i) { bits[i >> 6] |= std::uint64_t{1} << (i & 63); }
 
-// The successor relation read from the arcs, by position in StateList, with
+// The successor relation read from the arcs, by position in the state list, with
 // each arc counted once (two arcs to one state make two entries).
 struct ArcIndex {
     std::size_t states = 0;
@@ -23,24 +23,19 @@ struct ArcIndex {
 };
 
 ArcIndex BuildArcIndex(const StemStore& store) {
-    const std::vector<TStemState>& list = store.StateList;
     ArcIndex index;
-    index.states = list.size();
+    index.states = store.StateCount();
     index.outDegree.assign(index.states, 0);
     // A generated STEM numbers its states by position; then a target is its
-    // own position and the hash look-up can be skipped.
-    bool numberedByPosition = true;
-    for (std::size_t i = 0; i < list.size() && numberedByPosition; ++i)
-        numberedByPosition = list[i].Number == static_cast<std::int32_t>(i);
-    auto positionOf = [&](std::int32_t target) -> std::int64_t {
-        if (numberedByPosition) return target >= 0 && static_cast<std::size_t>(target) < list.size() ? target : -1;
-        return store.IndexOf(target);
-    };
+    // own position and the store answers without a look-up.
     std::vector<std::uint32_t> targets;  // resolved target of every arc, state by state
+    targets.reserve(static_cast<std::size_t>(store.ArcCount()));
     std::vector<std::size_t> inDegree(index.states + 1, 0);
-    for (const TStemState& state : list)
-        for (const TStemArc& arc : state.Arcs) {
-            const std::int64_t t = positionOf(arc.Target);
+    // Within a state the order of the arcs does not matter here (each arc
+    // adds its source once to its target's list), so they are read as stored.
+    for (std::size_t s = 0; s < index.states; ++s)
+        for (const TStemArc& arc : store.State(s).Arcs.Found()) {
+            const std::int64_t t = store.IndexOf(arc.Target);
             targets.push_back(t < 0 ? UINT32_MAX : static_cast<std::uint32_t>(t));
             if (t >= 0) ++inDegree[static_cast<std::size_t>(t)];
         }
@@ -49,8 +44,8 @@ ArcIndex BuildArcIndex(const StemStore& store) {
     index.pred.resize(index.predStart[index.states]);
     std::vector<std::size_t> fill(index.predStart.begin(), index.predStart.end() - 1);
     std::size_t arc = 0;
-    for (std::size_t s = 0; s < list.size(); ++s)
-        for (std::size_t k = 0; k < list[s].Arcs.size(); ++k, ++arc) {
+    for (std::size_t s = 0; s < index.states; ++s)
+        for (std::size_t k = store.Record(s).ArcCount; k > 0; --k, ++arc) {
             const std::uint32_t t = targets[arc];
             if (t == UINT32_MAX) continue;
             ++index.outDegree[s];
@@ -106,10 +101,13 @@ Bits Labeller::Combine(const Bits& a, const Bits& b, Op op) const {
 Bits Labeller::WithAction(const Identifier32& name, std::int64_t count, bool exactly) const {
     Bits r = Empty();
     auto found = actionIds_.find(name);
+    // States share their event sets: each set is counted once.
+    std::vector<std::int64_t> perSet(store_.EventSetCount(), 0);
+    if (found != actionIds_.end())
+        for (std::size_t id = 0; id < perSet.size(); ++id)
+            for (const TEventEntry& e : store_.Events(static_cast<EventSetId>(id))) perSet[id] += e.Action == found->second;
     for (std::size_t s = 0; s < graph_.states; ++s) {
-        std::int64_t n = 0;
-        if (found != actionIds_.end())
-            for (const TEventEntry& e : store_.StateList[s].Events) n += e.Action == found->second;
+        const std::int64_t n = perSet[store_.Record(s).Events];
         if (exactly ? n == count : n > 0) Set(r, s);
     }
     return r;
@@ -227,7 +225,7 @@ std::vector<FormulaIndex> Labelling::LabelsOf(std::size_t stateIndex, const Comp
 }
 
 void LabelAll(const StemStore& store, const CompiledFormula& formula, Labelling& labels) {
-    const std::size_t states = store.StateList.size();
+    const std::size_t states = store.StateCount();
     const std::size_t words = (states + 63) / 64;
     if (labels.stateCount_ != states || labels.rows_.size() != formula.nodes.size()) {
         labels.stateCount_ = states;
@@ -262,7 +260,7 @@ const char* VerdictMessage(Verdict verdict) {
 }
 
 Verdict InitialVerdict(const StemStore& store, const CompiledFormula& formula, const Labelling& labels) {
-    if (store.StateList.empty()) return Verdict::NoStem;
+    if (store.Empty()) return Verdict::NoStem;
     const std::int64_t initial = store.IndexOf(0);
     if (initial < 0) return Verdict::NoInitialState;
     return labels.Holds(static_cast<std::size_t>(initial), formula.MainFormula) ? Verdict::Verified
@@ -270,7 +268,7 @@ Verdict InitialVerdict(const StemStore& store, const CompiledFormula& formula, c
 }
 
 Verdict Verify(const StemStore& store, const CompiledFormula& formula, Labelling& labels) {
-    if (store.StateList.empty()) return Verdict::NoStem;
+    if (store.Empty()) return Verdict::NoStem;
     if (store.IndexOf(0) < 0) return Verdict::NoInitialState;
     LabelAll(store, formula, labels);
     return InitialVerdict(store, formula, labels);

@@ -11,13 +11,13 @@
 namespace quarvo {
 
 // For every node of one formula, the set of states of one STEM (by their
-// position in StateList) where it holds. Owned by the caller: a new STEM or a
+// position in the state list) where it holds. Owned by the caller: a new STEM or a
 // new formula calls for a new labelling.
 class Labelling {
 public:
     Labelling() = default;
 
-    // True when node holds in the state at position stateIndex of StateList.
+    // True when node holds in the state at position stateIndex of the state list.
     bool Holds(std::size_t stateIndex, FormulaIndex node) const;
     // The sub-formulas that hold in a state, in SubformulaList order.
     std::vector<FormulaIndex> LabelsOf(std::size_t stateIndex, const CompiledFormula& formula) const;

@@ -16,6 +16,15 @@ public:
     virtual std::string Line(int index) const = 0;
 };
 
+// The lines of a text read one after the other, for texts too large to be
+// held whole (a file read in chunks). Lines carry no line end.
+class LineStream {
+public:
+    virtual ~LineStream() = default;
+    // The next line, valid until the next call; false when none is left.
+    virtual bool Next(std::string_view& line) = 0;
+};
+
 // Receives one message line at a time (the main window's list, stdout, a test).
 class MessageSink {
 public:

@@ -1,6 +1,7 @@
 // Windows-1252 / UTF-8 conversion and safe reading and writing of text files.
 #include "frontend/TextFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -150,6 +151,12 @@ TextFileResult ReadTextFile(const std::string& path, std::size_t maxBytes) {
 }
 
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    return WriteFileAtomically(path, [bytes](std::ostream& out) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    });
+}
+
+std::string WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
     namespace fs = std::filesystem;
     fs::path target(path);
     fs::path dir = target.parent_path();
@@ -158,10 +165,16 @@ std::string WriteFileAtomically(const std::string& path, std::string_view bytes)
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out) return "Impossible d'écrire le fichier « " + path + " » : " + std::strerror(errno) + ".";
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        write(out);
         out.flush();
         if (!out) {
             out.close();
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            return "Erreur d'écriture du fichier « " + path + " ».";
+        }
+        out.close();
+        if (!out) {
             std::error_code ignored;
             fs::remove(temp, ignored);
             return "Erreur d'écriture du fichier « " + path + " ».";
@@ -175,6 +188,93 @@ std::string WriteFileAtomically(const std::string& path, std::string_view bytes)
         return "Impossible de remplacer le fichier « " + path + " » : " + ec.message() + ".";
     }
     return {};
+}
+
+FileLineStream::FileLineStream(const std::string& path, std::size_t chunkBytes)
+    : path_(path), buffer_(std::max<std::size_t>(chunkBytes, 2)) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error_ = "Impossible de lire le fichier « " + path + " » : c'est un répertoire.";
+        eof_ = true;
+        return;
+    }
+    file_ = std::fopen(path.c_str(), "rb");
+    if (!file_) {
+        error_ = "Impossible d'ouvrir le fichier « " + path + " » : " + std::strerror(errno) + ".";
+        eof_ = true;
+        return;
+    }
+    // Reads go straight into the chunk.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
+}
+
+FileLineStream::~FileLineStream() {
+    if (file_) std::fclose(file_);
+}
+
+bool FileLineStream::Refill() {
+    if (eof_) return false;
+    if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    // A line longer than the chunk: the chunk grows to hold it.
+    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+    end_ += got;
+    if (got == 0) {
+        eof_ = true;
+        if (std::ferror(file_)) error_ = "Erreur de lecture du fichier « " + path_ + " ».";
+        return false;
+    }
+    return true;
+}
+
+bool FileLineStream::Next(std::string_view& line) {
+    for (;;) {
+        const char* start = buffer_.data() + begin_;
+        const std::size_t available = end_ - begin_;
+        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', available));
+        const std::size_t upTo = lf ? static_cast<std::size_t>(lf - start) : available;
+        const auto* cr = static_cast<const char*>(std::memchr(start, '\r', upTo));
+        if (cr) {
+            const std::size_t length = static_cast<std::size_t>(cr - start);
+            // A CR as the last byte read: whether an LF follows is not known yet.
+            if (length + 1 == available && !eof_ && Refill()) continue;
+            line = std::string_view(buffer_.data() + begin_, length);
+            begin_ += length + 1;
+            if (begin_ < end_ && buffer_[begin_] == '\n') ++begin_;
+            return true;
+        }
+        if (lf) {
+            line = std::string_view(start, upTo);
+            begin_ += upTo + 1;
+            return true;
+        }
+        if (Refill()) continue;
+        if (!error_.empty()) return false;
+        // The last line, without a line end; none when the text ended with one.
+        if (available == 0) return false;
+        line = std::string_view(buffer_.data() + begin_, available);
+        begin_ = end_;
+        return true;
+    }
+}
+
+TextFileResult ReadTextFileHead(const std::string& path, std::size_t maxLines, bool& more) {
+    TextFileResult result;
+    more = false;
+    FileLineStream lines(path);
+    std::string_view line;
+    while (result.lines.size() < maxLines && lines.Next(line)) result.lines.push_back(DecodeWindows1252(line));
+    if (lines.Error().empty() && result.lines.size() == maxLines) more = lines.Next(line);
+    if (!lines.Error().empty()) {
+        result.lines.clear();
+        more = false;
+        result.error = lines.Error();
+    }
+    return result;
 }
 
 std::string EncodeLinesWindows1252(const std::vector<std::string>& lines) {

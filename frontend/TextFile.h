@@ -1,10 +1,15 @@
 // Text files on disk: Windows-1252 with CR LF line ends, converted to and from UTF-8 lines here only.
 #pragma once
 
+#include <cstdio>
+#include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "frontend/CoreInterfaces.h"
 
 namespace quarvo {
 
@@ -33,6 +38,47 @@ TextFileResult ReadTextFile(const std::string& path, std::size_t maxBytes = 256u
 // over the target, so that a failed write leaves an earlier file intact.
 // Returns an empty string on success, else a French message.
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// The same, the bytes being what write puts on the stream it is handed (the
+// temporary file), so that a large text never has to be held whole. A stream
+// that write leaves failed counts as a failed write.
+std::string WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write);
+
+// The lines of a file read in chunks, its bytes as they are (not decoded):
+// lines end as SplitLines ends them (CR LF, LF or a lone CR; a final line end
+// opens no further line). A line may be longer than a chunk.
+class FileLineStream final : public LineStream {
+public:
+    static constexpr std::size_t DefaultChunk = std::size_t{1} << 20;
+
+    explicit FileLineStream(const std::string& path, std::size_t chunkBytes = DefaultChunk);
+    ~FileLineStream() override;
+    FileLineStream(const FileLineStream&) = delete;
+    FileLineStream& operator=(const FileLineStream&) = delete;
+
+    bool Next(std::string_view& line) override;
+
+    // Empty while all is well, else the French message of ReadTextFile (the
+    // file cannot be opened, is a directory, or a read failed).
+    const std::string& Error() const { return error_; }
+
+private:
+    // Moves the unread bytes to the front and reads more after them; false
+    // when nothing more could be read.
+    bool Refill();
+
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    std::string error_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;  // first unread byte
+    std::size_t end_ = 0;    // one past the last byte read
+    bool eof_ = false;
+};
+
+// The first maxLines lines of a Windows-1252 text file, as UTF-8 lines, read
+// without loading the rest; more tells whether further lines follow.
+TextFileResult ReadTextFileHead(const std::string& path, std::size_t maxLines, bool& more);
 
 // Joins UTF-8 lines into Windows-1252 text with CR LF after each line.
 std::string EncodeLinesWindows1252(const std::vector<std::string>& lines);

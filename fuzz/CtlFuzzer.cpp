@@ -28,8 +28,11 @@ quarvo::StemStore SmallStem() {
         quarvo::EventSet events;
         std::int32_t e = 1;
         for (quarvo::ActionId a : s.events) events.push_back({e++, a});
-        quarvo::TStemState& state = store.AppendState(s.number, events);
-        for (std::int32_t t : s.targets) store.AddArc(state, {}, 1, p, t);
+        store.AppendState(s.number, events);
+        // In the order found: read back newest first, the first target comes last.
+        std::vector<quarvo::TStemArc> arcs;
+        for (std::int32_t t : s.targets) arcs.push_back({t, p, 1, quarvo::EmptyEventSet});
+        store.SetArcs(store.StateCount() - 1, arcs);
     }
     store.StemStateCount = 6;
     return store;
@@ -61,6 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!(again == labels)) __builtin_trap();
     if (verdict == quarvo::Verdict::NoStem) __builtin_trap();
     for (const quarvo::DiagnosticEntry& entry : quarvo::Diagnose(store, formula, labels))
-        if (entry.states.holds.size() + entry.states.fails.size() != store.StateList.size()) __builtin_trap();
+        if (entry.states.holds.size() + entry.states.fails.size() != store.StateCount()) __builtin_trap();
     return 0;
 }

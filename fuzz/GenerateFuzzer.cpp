@@ -27,14 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         quarvo::VectorMessageSink messages;
         quarvo::GenerationResult r = quarvo::GenerateStem(outcome.compilation, settings, store, messages);
         // Every arc leads to a state of the list, and waits only for maximal events of its source.
-        for (const quarvo::TStemState& s : store.StateList) {
-            for (const quarvo::TStemArc& a : s.Arcs) {
+        for (const quarvo::StateView s : store.States()) {
+            for (const quarvo::ArcView a : s.Arcs) {
                 if (!store.FindState(a.Target)) __builtin_trap();
                 for (const quarvo::TEventEntry& c : a.Causes)
                     if (std::find(s.Events.begin(), s.Events.end(), c) == s.Events.end()) __builtin_trap();
             }
         }
-        if (static_cast<std::size_t>(r.states) != store.StateList.size()) __builtin_trap();
+        if (static_cast<std::size_t>(r.states) != store.StateCount()) __builtin_trap();
         quarvo::ClassicStemText(store, store.StemStateCount);
     }
     return 0;

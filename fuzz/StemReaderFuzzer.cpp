@@ -1,6 +1,10 @@
-// Fuzz target: reads arbitrary bytes, decoded as Windows-1252 lines, as a classic STEM file.
+// Fuzz target: reads arbitrary bytes, decoded as Windows-1252 lines, as a classic STEM file, and the same bytes as a file read in chunks.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -8,6 +12,7 @@
 
 #include "frontend/TextFile.h"
 #include "generation/EventSet.h"
+#include "generation/StemWriter.h"
 #include "stemio/StemReader.h"
 
 namespace {
@@ -23,9 +28,9 @@ bool Sorted(const quarvo::EventSet& set, std::size_t actionCount) {
 // The text of a STEM in the classic format, to read once more.
 std::vector<std::string> Written(const quarvo::StemStore& stem) {
     std::vector<std::string> lines{"BEGIN " + std::to_string(stem.StemStateCount) + ";"};
-    for (const quarvo::TStemState& state : stem.StateList) {
+    for (const quarvo::StateView state : stem.States()) {
         std::string line;
-        for (const quarvo::TStemArc& arc : state.Arcs)
+        for (const quarvo::ArcView arc : state.Arcs)
             line += quarvo::EventSetText(state.Events, stem.actions) + std::to_string(state.Number) + "<" +
                     quarvo::EventSetText(arc.Causes, stem.actions) + stem.actions.Text(arc.Action) + ":" +
                     std::to_string(arc.Event) + ">" +
@@ -37,6 +42,23 @@ std::vector<std::string> Written(const quarvo::StemStore& stem) {
     return lines;
 }
 
+// The bytes as a file, read back in chunks of 7 bytes so that lines and line
+// ends straddle the chunks.
+quarvo::StemReadResult ReadAsFile(std::string_view bytes) {
+    static const std::string path = [] {
+        char name[] = "/tmp/fuzz_stem_reader_XXXXXX";
+        const int fd = mkstemp(name);
+        if (fd < 0) __builtin_trap();
+        close(fd);
+        return std::string(name);
+    }();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fclose(file) != 0)
+        __builtin_trap();
+    quarvo::FileLineStream lines(path, 7);
+    return quarvo::ReadClassicStem(lines);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -45,12 +67,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quarvo::VectorLineSource source(lines);
     quarvo::StemReadResult result = quarvo::ReadClassicStem(source);
 
+    // Read from the file in chunks, the same bytes give the same answer.
+    const quarvo::StemReadResult streamed = ReadAsFile(bytes);
+    if (streamed.ok != result.ok || streamed.message != result.message ||
+        streamed.stem.StateCount() != result.stem.StateCount() || streamed.stem.ArcCount() != result.stem.ArcCount() ||
+        quarvo::ClassicStemText(streamed.stem, streamed.stem.StemStateCount) !=
+            quarvo::ClassicStemText(result.stem, result.stem.StemStateCount))
+        __builtin_trap();
+
     if (!result.ok) {
         // A failure names a line of the text, in the one exact form, and leaves nothing.
         const int last = lines.empty() ? 1 : static_cast<int>(lines.size());
         if (result.errorLine < 1 || result.errorLine > last) __builtin_trap();
         if (result.message != "Erreur dans le fichier ligne:" + std::to_string(result.errorLine)) __builtin_trap();
-        if (!result.stem.StateList.empty()) __builtin_trap();
+        if (!result.stem.Empty()) __builtin_trap();
         return 0;
     }
 
@@ -58,15 +88,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // arc into a state of the list, sorted event sets.
     const quarvo::StemStore& stem = result.stem;
     const std::size_t actionCount = stem.actions.Size();
-    if (stem.StateList.empty() || stem.StateList[0].Number != 0 || !stem.StateList[0].Events.empty()) __builtin_trap();
-    if (static_cast<std::size_t>(stem.StemStateCount) != stem.StateList.size()) __builtin_trap();
+    if (stem.Empty() || stem.State(0).Number != 0 || !stem.State(0).Events.empty()) __builtin_trap();
+    if (static_cast<std::size_t>(stem.StemStateCount) != stem.StateCount()) __builtin_trap();
     std::unordered_set<std::int32_t> numbers;
-    for (const quarvo::TStemState& state : stem.StateList) {
+    for (const quarvo::StateView state : stem.States()) {
         if (!numbers.insert(state.Number).second || state.Number < 0) __builtin_trap();
         if (!Sorted(state.Events, actionCount)) __builtin_trap();
     }
-    for (const quarvo::TStemState& state : stem.StateList)
-        for (const quarvo::TStemArc& arc : state.Arcs)
+    for (const quarvo::StateView state : stem.States())
+        for (const quarvo::ArcView arc : state.Arcs)
             if (!numbers.count(arc.Target) || !Sorted(arc.Causes, actionCount) || arc.Action >= actionCount ||
                 arc.Event < 0)
                 __builtin_trap();
@@ -75,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> again = Written(stem);
     quarvo::VectorLineSource againSource(again);
     quarvo::StemReadResult reread = quarvo::ReadClassicStem(againSource);
-    if (!reread.ok || reread.stem.StateList.size() != stem.StateList.size() ||
+    if (!reread.ok || reread.stem.StateCount() != stem.StateCount() ||
         reread.stem.ArcCount() != stem.ArcCount())
         __builtin_trap();
     return 0;

@@ -76,6 +76,15 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
     std::vector<TermId> terms;
     std::vector<std::uint32_t> identities;  // of each state's term, for the linear scan of the tests
 
+    // The engine's event sets as the store's, converted once each.
+    std::vector<EventSetId> storeSets;
+    auto StoreSet = [&](SetId set) {
+        if (set >= storeSets.size()) storeSets.resize(set + set / 2 + 64, EventSetId(-1));
+        EventSetId& id = storeSets[set];
+        if (id == EventSetId(-1)) id = store.InternEvents(engine.Events(set));
+        return id;
+    };
+
     std::int64_t stateCount = 0;
     std::int64_t arcs = 0;
     std::int64_t current = 0;
@@ -139,11 +148,10 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
                     index.Set(identity, target);
                     terms.push_back(successor);
                     identities.push_back(identity);
-                    store.AppendState(static_cast<std::int32_t>(target),
-                                      engine.Events(engine.Node(successor).events));
+                    store.AppendState(static_cast<std::int32_t>(target), StoreSet(engine.Node(successor).events));
                 }
                 if (action == engine.Dollar()) action = engine.Internal();
-                found.push_back(TStemArc{engine.Events(t.causes), t.event, action, static_cast<std::int32_t>(target)});
+                found.push_back(TStemArc{static_cast<std::int32_t>(target), action, t.event, StoreSet(t.causes)});
                 return true;
             };
             engine.Enumerate(term, take);
@@ -153,14 +161,15 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
                 terms[static_cast<std::size_t>(current)] = 0;
                 if (engine.TermCount() > nextCollection) {
                     engine.Collect(terms);
+                    storeSets.clear();  // the engine's sets were renumbered
                     nextCollection = std::max<std::uint64_t>(settings.collectionThreshold,
                                                              2 * static_cast<std::uint64_t>(engine.TermCount()));
                 }
             }
-            // Arcs are kept newest first.
-            TStemState& state = store.StateList[static_cast<std::size_t>(current)];
-            state.Arcs.assign(std::make_move_iterator(found.rbegin()), std::make_move_iterator(found.rend()));
-            arcs += static_cast<std::int64_t>(found.size());
+            // Stored in the order found; the store reads them back newest first.
+            store.SetArcs(static_cast<std::size_t>(current), found);
+            found.clear();
+            arcs = store.ArcCount();
             store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
             if (progress) progress->Update(stateCount, arcs);
         }
@@ -168,12 +177,15 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
         // What was stored so far stays usable: the state being explored keeps
         // the arcs found before memory ran out.
         result.stoppedByMemory = true;
-        if (stateCount > static_cast<std::int64_t>(store.StateList.size()))
-            stateCount = static_cast<std::int64_t>(store.StateList.size());
+        if (stateCount > static_cast<std::int64_t>(store.StateCount()))
+            stateCount = static_cast<std::int64_t>(store.StateCount());
         std::erase_if(found, [&](const TStemArc& a) { return a.Target >= stateCount; });
-        if (current < stateCount) {
-            TStemState& state = store.StateList[static_cast<std::size_t>(current)];
-            state.Arcs.assign(std::make_move_iterator(found.rbegin()), std::make_move_iterator(found.rend()));
+        if (current < stateCount && !found.empty()) {
+            try {
+                store.SetArcs(static_cast<std::size_t>(current), found);
+            } catch (const std::bad_alloc&) {
+                // The state keeps no arc: what was stored before stays usable.
+            }
         }
     }
     result.interrupted = current < stateCount || result.stoppedByBound || result.stoppedByMemory;

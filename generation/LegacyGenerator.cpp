@@ -173,12 +173,11 @@ GenerationResult GenerateStemLegacy(std::shared_ptr<const Compilation> compilati
                 spare = std::move(next);
             }
             if (action == rules.Dollar()) action = rules.Internal();
-            found.push_back(TStemArc{t.causes, t.event, action, static_cast<std::int32_t>(target)});
+            found.push_back(TStemArc{static_cast<std::int32_t>(target), action, t.event, store.InternEvents(t.causes)});
             ++arcs;
         }
-        // Arcs are kept newest first.
-        TStemState& state = store.StateList[static_cast<std::size_t>(current)];
-        state.Arcs.assign(std::make_move_iterator(found.rbegin()), std::make_move_iterator(found.rend()));
+        // Stored in the order found; the store reads them back newest first.
+        store.SetArcs(static_cast<std::size_t>(current), found);
         if (auto emptied = terms.Explored(current); emptied && !spare) spare = std::move(emptied);
         store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
         if (progress) progress->Update(stateCount, arcs);

@@ -1,8 +1,33 @@
-// The STEM store: states with their maximal events and their outgoing arcs.
+// The STEM store: states with their maximal events and their outgoing arcs, kept in flat vectors.
+//
+// Layout. A state is a 16-byte record (its arc range, its event set, its
+// number) in one vector, in list order; an arc is a 16-byte record (target,
+// action, event, cause set) in one vector, each state's arcs side by side in
+// the order they were found. Event sets are interned in a pool of the store
+// and named by an EventSetId, 0 being the empty set: the sets of a STEM are
+// few and repeated over and over, so each distinct one is kept once.
+//
+// Reading. State(i) and States() give StateView values that look like the
+// records of a linked STEM: Number, Events (an EventSet) and Arcs, a range
+// that yields the arcs newest first, each as an ArcView with Causes (an
+// EventSet), Event, Action and Target. "Newest first" is the order of
+// iteration, not of storage: Arcs.rbegin() .. Arcs.rend() walks them in the
+// order they were found. Views point into the store: any change to the store
+// (a state or an arc added, a set interned) may leave them dangling.
+//
+// Building. A generation appends states (AppendState) and gives each state
+// its arcs once, in the order found (SetArcs), states in increasing order,
+// which appends to the arc vector. Arcs whose sources come in any order (a
+// STEM file, a test) go through an ArcCollector first.
 #pragma once
 
+#include <cassert>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -13,19 +38,196 @@
 
 namespace quarvo {
 
-// One transition.
+// An event set interned in a store's pool; 0 is the empty set.
+using EventSetId = std::uint32_t;
+inline constexpr EventSetId EmptyEventSet = 0;
+
+// One transition as stored.
 struct TStemArc {
-    EventSet Causes;          // the events whose end this occurrence waits for
-    std::int32_t Event = 0;   // 1..30, or -1 when every name was in use
-    ActionId Action = 0;      // "I" for an internal step, "I_a" for a hidden a
-    std::int32_t Target = 0;  // Number of the target state
+    std::int32_t Target = 0;               // Number of the target state
+    ActionId Action = 0;                   // "I" for an internal step, "I_a" for a hidden a
+    std::int32_t Event = 0;                // 1..30, or -1 when every name was in use
+    EventSetId Causes = EmptyEventSet;     // the events whose end this occurrence waits for
+    friend bool operator==(const TStemArc&, const TStemArc&) = default;
+};
+static_assert(sizeof(TStemArc) == 16, "an arc is four 32-bit fields");
+
+// One state as stored: its arcs are FirstArc .. FirstArc + ArcCount - 1 of
+// the store's arc vector, in the order they were found.
+struct TStemState {
+    std::uint32_t FirstArc = 0;
+    std::uint32_t ArcCount = 0;
+    EventSetId Events = EmptyEventSet;     // maximal events
+    std::int32_t Number = 0;
+};
+static_assert(sizeof(TStemState) == 16, "a state record is four 32-bit fields");
+
+// An arc as consumers read it, its cause set resolved.
+struct ArcView {
+    const EventSet& Causes;
+    std::int32_t Event;
+    ActionId Action;
+    std::int32_t Target;
+    EventSetId CausesId;
 };
 
-// One state.
-struct TStemState {
-    EventSet Events;             // maximal events
-    std::vector<TStemArc> Arcs;  // outgoing transitions, newest first
-    std::int32_t Number = 0;
+// Iterates the arcs of one state: newest first (the order of a state's
+// Arcs), or in the order found.
+template <bool NewestFirst>
+class ArcIterator {
+public:
+    using iterator_concept = std::random_access_iterator_tag;
+    using iterator_category = std::input_iterator_tag;  // elements are made on the fly
+    using value_type = ArcView;
+    using reference = ArcView;
+    using difference_type = std::ptrdiff_t;
+
+    // operator-> of an iterator whose elements are values.
+    struct Arrow {
+        ArcView view;
+        const ArcView* operator->() const { return &view; }
+    };
+
+    ArcIterator() = default;
+    // at: the stored arc this iterator stands on (newest first: one past it).
+    ArcIterator(const TStemArc* at, const EventSet* sets) : at_(at), sets_(sets) {}
+
+    ArcView operator*() const {
+        const TStemArc& a = NewestFirst ? at_[-1] : *at_;
+        return ArcView{sets_[a.Causes], a.Event, a.Action, a.Target, a.Causes};
+    }
+    Arrow operator->() const { return Arrow{**this}; }
+    ArcView operator[](difference_type k) const { return *(*this + k); }
+    // The stored record itself.
+    const TStemArc& Stored() const { return NewestFirst ? at_[-1] : *at_; }
+
+    ArcIterator& operator++() {
+        at_ += NewestFirst ? -1 : 1;
+        return *this;
+    }
+    ArcIterator operator++(int) {
+        ArcIterator old = *this;
+        ++*this;
+        return old;
+    }
+    ArcIterator& operator--() {
+        at_ -= NewestFirst ? -1 : 1;
+        return *this;
+    }
+    ArcIterator operator--(int) {
+        ArcIterator old = *this;
+        --*this;
+        return old;
+    }
+    ArcIterator& operator+=(difference_type n) {
+        at_ += NewestFirst ? -n : n;
+        return *this;
+    }
+    ArcIterator& operator-=(difference_type n) { return *this += -n; }
+    friend ArcIterator operator+(ArcIterator it, difference_type n) { return it += n; }
+    friend ArcIterator operator+(difference_type n, ArcIterator it) { return it += n; }
+    friend ArcIterator operator-(ArcIterator it, difference_type n) { return it -= n; }
+    friend difference_type operator-(const ArcIterator& a, const ArcIterator& b) {
+        return NewestFirst ? b.at_ - a.at_ : a.at_ - b.at_;
+    }
+    friend bool operator==(const ArcIterator& a, const ArcIterator& b) { return a.at_ == b.at_; }
+    friend auto operator<=>(const ArcIterator& a, const ArcIterator& b) {
+        return NewestFirst ? b.at_ <=> a.at_ : a.at_ <=> b.at_;
+    }
+
+private:
+    const TStemArc* at_ = nullptr;
+    const EventSet* sets_ = nullptr;
+};
+
+// The arcs of one state. Iterates newest first; rbegin() .. rend() and
+// Found() give them in the order they were found.
+class ArcRange {
+public:
+    using iterator = ArcIterator<true>;
+    using found_iterator = ArcIterator<false>;
+
+    ArcRange() = default;
+    ArcRange(const TStemArc* first, std::size_t count, const EventSet* sets)
+        : first_(first), count_(count), sets_(sets) {}
+
+    iterator begin() const { return iterator(first_ + count_, sets_); }
+    iterator end() const { return iterator(first_, sets_); }
+    found_iterator rbegin() const { return found_iterator(first_, sets_); }
+    found_iterator rend() const { return found_iterator(first_ + count_, sets_); }
+
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    // The k-th arc, newest first.
+    ArcView operator[](std::size_t k) const {
+        assert(k < count_ && "arc position inside the state's arcs");
+        return begin()[static_cast<std::ptrdiff_t>(k)];
+    }
+    ArcView front() const { return (*this)[0]; }
+    ArcView back() const { return (*this)[count_ - 1]; }
+
+    // The stored records, in the order found (oldest first).
+    std::span<const TStemArc> Found() const { return {first_, count_}; }
+
+private:
+    const TStemArc* first_ = nullptr;
+    std::size_t count_ = 0;
+    const EventSet* sets_ = nullptr;
+};
+
+// A state as consumers read it.
+struct StateView {
+    std::size_t Index;        // position in the state list
+    std::int32_t Number;
+    const EventSet& Events;   // maximal events
+    EventSetId EventsId;
+    ArcRange Arcs;            // outgoing transitions, newest first
+};
+
+class StemStore;
+
+// The states of a store in list order, as views.
+class StateRange {
+public:
+    class iterator {
+    public:
+        using iterator_concept = std::random_access_iterator_tag;
+        using iterator_category = std::input_iterator_tag;
+        using value_type = StateView;
+        using reference = StateView;
+        using difference_type = std::ptrdiff_t;
+
+        iterator() = default;
+        iterator(const StemStore* store, std::size_t index) : store_(store), index_(index) {}
+        StateView operator*() const;
+        iterator& operator++() {
+            ++index_;
+            return *this;
+        }
+        iterator operator++(int) {
+            iterator old = *this;
+            ++index_;
+            return old;
+        }
+        friend difference_type operator-(const iterator& a, const iterator& b) {
+            return static_cast<difference_type>(a.index_) - static_cast<difference_type>(b.index_);
+        }
+        friend bool operator==(const iterator& a, const iterator& b) { return a.index_ == b.index_; }
+
+    private:
+        const StemStore* store_ = nullptr;
+        std::size_t index_ = 0;
+    };
+
+    StateRange(const StemStore* store, std::size_t count) : store_(store), count_(count) {}
+    iterator begin() const { return iterator(store_, 0); }
+    iterator end() const { return iterator(store_, count_); }
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+
+private:
+    const StemStore* store_;
+    std::size_t count_;
 };
 
 // The current STEM. A generated STEM keeps the compilation its terms came
@@ -33,35 +235,130 @@ struct TStemState {
 class StemStore {
 public:
     std::shared_ptr<const Compilation> compilation;
-    std::vector<TStemState> StateList;  // in list order (ascending Number after a generation)
     std::int32_t StemStateCount = 0;
     std::int32_t LastGenStateCount = 0;
     ActionTable actions;
 
-    bool Empty() const { return StateList.empty(); }
+    StemStore();
 
-    // Empties the state list; the action table is kept.
-    void FreeStates();
+    // ---- Reading -------------------------------------------------------------------------
 
-    // Appends a state with that number and a copy of events.
-    TStemState& AppendState(std::int32_t number, const EventSet& events);
+    std::size_t StateCount() const { return states_.size(); }
+    bool Empty() const { return states_.empty(); }
+    // The state at that position of the list.
+    StateView State(std::size_t index) const {
+        assert(index < states_.size() && "state position inside the list");
+        const TStemState& s = states_[index];
+        return StateView{index, s.Number, sets_[s.Events], s.Events,
+                         ArcRange(arcs_.data() + s.FirstArc, s.ArcCount, sets_.data())};
+    }
+    StateRange States() const { return StateRange(this, states_.size()); }
+    // The stored record of the state at that position.
+    const TStemState& Record(std::size_t index) const { return states_[index]; }
 
-    // Links an arc at the front of the state's arcs; an action "$" is stored as "I".
-    void AddArc(TStemState& state, EventSet causes, std::int32_t event, ActionId action, std::int32_t target);
-
-    // The first state of the list with that number, or null.
-    const TStemState* FindState(std::int32_t number) const;
-    // Position in StateList of the first state with that number, or -1.
-    std::int64_t IndexOf(std::int32_t number) const;
+    // The first state of the list with that number.
+    std::optional<StateView> FindState(std::int32_t number) const;
+    // Position in the list of the first state with that number, or -1.
+    std::int64_t IndexOf(std::int32_t number) const {
+        if (numberedByPosition_)
+            return number >= 0 && static_cast<std::size_t>(number) < states_.size() ? number : -1;
+        auto it = byNumber_.find(number);
+        return it == byNumber_.end() ? -1 : it->second;
+    }
+    // True when every state's number is its position (a generated STEM): then
+    // a target number is the target's position.
+    bool NumberedByPosition() const { return numberedByPosition_; }
 
     // Arcs over all states.
-    std::int64_t ArcCount() const;
+    std::int64_t ArcCount() const { return static_cast<std::int64_t>(arcs_.size()); }
+
+    const EventSet& Events(EventSetId id) const {
+        assert(id < sets_.size() && "event set of this store");
+        return sets_[id];
+    }
+    // Distinct event sets kept, the empty one included.
+    std::size_t EventSetCount() const { return sets_.size(); }
+
+    // ---- Building ------------------------------------------------------------------------
+
+    // Empties the state list, its arcs and its event sets; the action table is kept.
+    void FreeStates();
+    // Room for that many states and arcs in all.
+    void Reserve(std::size_t states, std::size_t arcs);
+
+    // The id of that set, which is kept once: equal sets get the same id.
+    EventSetId InternEvents(const EventSet& set);
+
+    // Appends a state with that number and those maximal events, without arcs.
+    void AppendState(std::int32_t number, EventSetId events);
+    void AppendState(std::int32_t number, const EventSet& events) { AppendState(number, InternEvents(events)); }
+
+    // Gives the state at stateIndex its arcs, in the order they were found
+    // (oldest first; they are read back newest first). At most once per state;
+    // a state never given arcs has none. Arcs are appended to the arc vector,
+    // so states given their arcs in increasing order keep them in list order.
+    void SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundOrder);
 
     ActionId Intern(const Identifier32& name) { return actions.Intern(name); }
     ActionId Intern(const char* text) { return actions.Intern(Identifier32::FromText(text)); }
 
 private:
+    friend class ArcCollector;
+
+    void IndexNumbers();
+    std::uint64_t HashOf(const EventSet& set) const;
+    void GrowSetIndex();
+
+    std::vector<TStemState> states_;
+    std::vector<TStemArc> arcs_;
+
+    // The pool: sets_[id], with its hash; setSlots_ is an open-addressing
+    // table of id + 1 (0: free slot), its size a power of two.
+    std::vector<EventSet> sets_;
+    std::vector<std::uint64_t> setHashes_;
+    std::vector<std::uint32_t> setSlots_;
+
+    // Positions by number, kept only once some state is not numbered by its position.
+    bool numberedByPosition_ = true;
     std::unordered_map<std::int32_t, std::int64_t> byNumber_;
+};
+
+inline StateView StateRange::iterator::operator*() const { return store_->State(index_); }
+
+// Gathers arcs whose source states come in any order, then gives every state
+// its arcs at once: each state's arcs in the order they were added, which
+// is the order found (so the last one added is read first).
+class ArcCollector {
+public:
+    void Reserve(std::size_t arcs) { arcs_.reserve(arcs); }
+    void Add(std::size_t stateIndex, const TStemArc& arc) {
+        assert(stateIndex < UINT32_MAX && arcs_.size() < UINT32_MAX && "positions fit 32 bits");
+        const auto source = static_cast<std::uint32_t>(stateIndex);
+        if (!runs_.empty() && runs_.back().source == source) {
+            ++runs_.back().count;
+        } else {
+            if (!runs_.empty() && source < runs_.back().source) ordered_ = false;
+            runs_.push_back(Run{source, static_cast<std::uint32_t>(arcs_.size()), 1});
+        }
+        arcs_.push_back(arc);
+    }
+    std::size_t Size() const { return arcs_.size(); }
+    // Hands every arc to store, whose states must have no arcs yet and must
+    // include every source given; the collector is left empty.
+    void MoveInto(StemStore& store);
+
+private:
+    // Arcs added one after the other from one source.
+    struct Run {
+        std::uint32_t source;
+        std::uint32_t first;
+        std::uint32_t count;
+    };
+    std::vector<TStemArc> arcs_;
+    std::vector<Run> runs_;
+    // Sources only grow from run to run: the arcs are already state by state
+    // (a STEM file lists each state's arcs on its line, in list order).
+    bool ordered_ = true;
 };
 
 // "Etat 12" or "12".

@@ -1,10 +1,46 @@
-// Text forms of a STEM.
+// Text forms of a STEM, written in chunks.
 #include "generation/StemWriter.h"
+
+#include <charconv>
+#include <ostream>
 
 #include "frontend/TextFile.h"
 
 namespace quarvo {
 namespace {
+
+// Text gathered in a string: the whole text, or a buffer handed to a stream
+// a chunk at a time.
+class ChunkedText {
+public:
+    static constexpr std::size_t Chunk = std::size_t{1} << 20;
+
+    explicit ChunkedText(std::ostream& out) : out_(&out), text_(buffer_) { text_.reserve(Chunk + 4096); }
+    explicit ChunkedText(std::string& whole) : text_(whole) {}
+    ~ChunkedText() { Flush(); }
+
+    void Put(std::string_view s) {
+        text_.append(s);
+        if (out_ && text_.size() >= Chunk) Flush();
+    }
+    void Put(char c) { text_.push_back(c); }
+    void Put(std::int64_t n) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+        text_.append(digits, end);
+    }
+    void Flush() {
+        if (!out_ || text_.empty()) return;
+        out_->write(text_.data(), static_cast<std::streamsize>(text_.size()));
+        text_.clear();
+    }
+    bool Failed() const { return out_ && !*out_; }
+
+private:
+    std::ostream* out_ = nullptr;
+    std::string buffer_;
+    std::string& text_;
+};
 
 // Action names as written, computed once per action.
 std::vector<std::string> ActionTexts(const StemStore& store) {
@@ -14,64 +50,123 @@ std::vector<std::string> ActionTexts(const StemStore& store) {
     return texts;
 }
 
-void AppendSet(std::string& out, const EventSet& set, const std::vector<std::string>& names) {
-    out += '{';
-    for (std::size_t i = 0; i < set.size(); ++i) {
-        if (i) out += ',';
-        out += std::to_string(set[i].Event);
-        out += ':';
-        out += names[set[i].Action];
+// Every event set of the pool as written, "{1:A,2:I_B}", computed once per set.
+std::vector<std::string> SetTexts(const StemStore& store, const std::vector<std::string>& names) {
+    std::vector<std::string> texts(store.EventSetCount());
+    for (std::size_t id = 0; id < texts.size(); ++id) {
+        const EventSet& set = store.Events(static_cast<EventSetId>(id));
+        std::string& out = texts[id];
+        out += '{';
+        for (std::size_t i = 0; i < set.size(); ++i) {
+            if (i) out += ',';
+            out += std::to_string(set[i].Event);
+            out += ':';
+            out += names[set[i].Action];
+        }
+        out += '}';
     }
-    out += '}';
+    return texts;
+}
+
+void WriteClassicStem(ChunkedText& text, const StemStore& store, std::int32_t stateCount) {
+    const std::vector<std::string> names = ActionTexts(store);
+    const std::vector<std::string> sets = SetTexts(store, names);
+    text.Put("BEGIN ");
+    text.Put(std::int64_t{stateCount});
+    text.Put(";\r\n");
+    // The target of an arc that names no state is written with the empty set.
+    std::string source;
+    for (std::size_t index = 0; index < store.StateCount() && !text.Failed(); ++index) {
+        const TStemState& s = store.Record(index);
+        // What every record of this state starts with.
+        source = sets[s.Events];
+        source += std::to_string(s.Number);
+        source += '<';
+        const StateView state = store.State(index);
+        for (auto it = state.Arcs.begin(); it != state.Arcs.end(); ++it) {
+            const TStemArc& a = it.Stored();
+            const std::int64_t target = store.IndexOf(a.Target);
+            text.Put(source);
+            text.Put(sets[a.Causes]);
+            text.Put(names[a.Action]);
+            text.Put(':');
+            text.Put(std::int64_t{a.Event});
+            text.Put('>');
+            text.Put(sets[target < 0 ? EmptyEventSet : store.Record(static_cast<std::size_t>(target)).Events]);
+            text.Put(std::int64_t{a.Target});
+            text.Put(';');
+        }
+        text.Put("\r\n");
+    }
+    text.Put("END");
 }
 
 }  // namespace
 
+void WriteClassicStem(std::ostream& out, const StemStore& store, std::int32_t stateCount) {
+    ChunkedText text(out);
+    WriteClassicStem(text, store, stateCount);
+}
+
 std::string ClassicStemText(const StemStore& store, std::int32_t stateCount) {
-    const std::vector<std::string> names = ActionTexts(store);
-    std::string out = "BEGIN " + std::to_string(stateCount) + ";\r\n";
-    static const EventSet none;
-    for (const TStemState& s : store.StateList) {
-        for (const TStemArc& a : s.Arcs) {
-            const TStemState* target = store.FindState(a.Target);
-            AppendSet(out, s.Events, names);
-            out += std::to_string(s.Number);
-            out += '<';
-            AppendSet(out, a.Causes, names);
-            out += names[a.Action];
-            out += ':';
-            out += std::to_string(a.Event);
-            out += '>';
-            AppendSet(out, target ? target->Events : none, names);
-            out += std::to_string(a.Target);
-            out += ';';
-        }
-        out += "\r\n";
+    std::string whole;
+    {
+        ChunkedText text(whole);
+        WriteClassicStem(text, store, stateCount);
     }
-    out += "END";
-    return out;
+    return whole;
 }
 
 std::string WriteClassicStem(const std::string& path, const StemStore& store, std::int32_t stateCount) {
     // Names are plain ASCII, so the text is already Windows-1252.
-    return WriteFileAtomically(path, ClassicStemText(store, stateCount));
+    return WriteFileAtomically(path, [&](std::ostream& out) { WriteClassicStem(out, store, stateCount); });
+}
+
+namespace {
+
+void WriteAut(ChunkedText& text, const StemStore& store) {
+    std::vector<std::string> names = ActionTexts(store);
+    const std::string internal = InternalName().Compact();
+    for (std::string& name : names)
+        if (name == internal) name = "i";
+    text.Put("des (0, ");
+    text.Put(store.ArcCount());
+    text.Put(", ");
+    text.Put(static_cast<std::int64_t>(store.StateCount()));
+    text.Put(")\n");
+    for (std::size_t index = 0; index < store.StateCount() && !text.Failed(); ++index) {
+        const StateView state = store.State(index);
+        for (auto it = state.Arcs.begin(); it != state.Arcs.end(); ++it) {
+            const TStemArc& a = it.Stored();
+            text.Put('(');
+            text.Put(std::int64_t{state.Number});
+            text.Put(", \"");
+            text.Put(names[a.Action]);
+            text.Put("\", ");
+            text.Put(std::int64_t{a.Target});
+            text.Put(")\n");
+        }
+    }
+}
+
+}  // namespace
+
+void WriteAut(std::ostream& out, const StemStore& store) {
+    ChunkedText text(out);
+    WriteAut(text, store);
 }
 
 std::string AutText(const StemStore& store) {
-    const std::vector<std::string> names = ActionTexts(store);
-    const std::string internal = InternalName().Compact();
-    std::string out = "des (0, " + std::to_string(store.ArcCount()) + ", " +
-                      std::to_string(store.StateList.size()) + ")\n";
-    for (const TStemState& s : store.StateList) {
-        for (const TStemArc& a : s.Arcs) {
-            const std::string& name = names[a.Action];
-            out += '(' + std::to_string(s.Number) + ", \"" + (name == internal ? std::string("i") : name) + "\", " +
-                   std::to_string(a.Target) + ")\n";
-        }
+    std::string whole;
+    {
+        ChunkedText text(whole);
+        WriteAut(text, store);
     }
-    return out;
+    return whole;
 }
 
-std::string WriteAut(const std::string& path, const StemStore& store) { return WriteFileAtomically(path, AutText(store)); }
+std::string WriteAut(const std::string& path, const StemStore& store) {
+    return WriteFileAtomically(path, [&](std::ostream& out) { WriteAut(out, store); });
+}
 
 }  // namespace quarvo

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "frontend/TextFile.h"
 #include "generation/EventSet.h"
 
 namespace quarvo {
@@ -28,13 +29,31 @@ bool IsSymbol(char c) {
     return c == ',' || c == ':' || c == ';' || c == '<' || c == '>' || c == '{' || c == '}';
 }
 
+// The lines of a LineSource (the editor's, a test's) one after the other.
+class SourceLines final : public LineStream {
+public:
+    explicit SourceLines(const LineSource& source) : source_(source), count_(std::max(source.LineCount(), 0)) {}
+    bool Next(std::string_view& line) override {
+        if (next_ >= count_) return false;
+        current_ = source_.Line(next_++);
+        line = current_;
+        return true;
+    }
+
+private:
+    const LineSource& source_;
+    const int count_;
+    int next_ = 0;
+    std::string current_;
+};
+
 // One run over the lines. Every parsing step returns false once an error is
 // recorded, so the first error ends the run and keeps its line.
 class StemParser {
 public:
-    StemParser(const LineSource& source, Progress* progress, StemStore& stem)
-        : source_(source), progress_(progress), stem_(stem), lineCount_(std::max(source.LineCount(), 0)) {
-        if (lineCount_ > 0) line_ = source_.Line(0);
+    StemParser(LineStream& lines, Progress* progress, StemStore& stem)
+        : lines_(lines), progress_(progress), stem_(stem) {
+        atEnd_ = !lines_.Next(line_);
     }
 
     bool ParseFile();
@@ -42,7 +61,10 @@ public:
     // The 0-based line the scanner stood on at the error, kept inside the
     // text: once the lines have run out, that is the last line (and line 0 of
     // an empty text), never a line past the end.
-    int ErrorLine() const { return std::clamp(errorLine_, 0, std::max(lineCount_ - 1, 0)); }
+    int ErrorLine() const {
+        // At the end, lineIndex_ is the number of lines.
+        return atEnd_ ? std::clamp(errorLine_, 0, std::max(lineIndex_ - 1, 0)) : errorLine_;
+    }
     std::int32_t Declared() const { return declared_; }
     std::int64_t Transitions() const { return transitions_; }
 
@@ -70,12 +92,12 @@ private:
     bool ParseTransition();
     ActionId InternName(std::string_view text);
 
-    const LineSource& source_;
+    LineStream& lines_;
     Progress* progress_;
     StemStore& stem_;
-    const int lineCount_;
 
-    std::string line_;  // the current line, without its line end
+    std::string_view line_;  // the current line, without its line end; valid until the next is read
+    bool atEnd_ = false;     // no line is left
     int lineIndex_ = 0;
     std::size_t column_ = 0;
     int errorLine_ = 0;
@@ -83,7 +105,7 @@ private:
     TokenKind kind_ = TokenKind::None;
     char symbol_ = 0;
     std::int32_t number_ = 0;
-    std::string_view text_;  // identifier text, valid until the next line is loaded
+    std::string_view text_;  // identifier text, valid until the next line is read
 
     // A file names the same few actions over and over: remembering recent
     // names spares the table's hashing of the whole 32-character field.
@@ -98,17 +120,21 @@ private:
     std::int64_t transitions_ = 0;
     EventSet causes_;        // reused from one transition to the next
     EventSet targetEvents_;
+    // Transitions may come from any state reached before, in any order.
+    ArcCollector arcs_;
 };
 
 bool StemParser::Advance() {
     kind_ = TokenKind::None;
-    while (lineIndex_ < lineCount_) {
+    while (!atEnd_) {
         if (column_ >= line_.size()) {
             // The line end: go on at the start of the next line.
             ++lineIndex_;
             column_ = 0;
-            line_.clear();
-            if (lineIndex_ < lineCount_) line_ = source_.Line(lineIndex_);
+            if (!lines_.Next(line_)) {
+                atEnd_ = true;
+                line_ = {};
+            }
             continue;
         }
         const char c = line_[column_];
@@ -155,7 +181,7 @@ bool StemParser::ScanIdentifier() {
     const std::size_t start = column_;
     while (column_ < line_.size() && IsIdentifierChar(line_[column_])) ++column_;
     if (column_ - start > MaxIdentifierLength) return Fail();
-    text_ = std::string_view(line_).substr(start, column_ - start);
+    text_ = line_.substr(start, column_ - start);
     // Keywords are upper case only: "begin" is a name.
     kind_ = text_ == "BEGIN" ? TokenKind::Begin : text_ == "END" ? TokenKind::End : TokenKind::Identifier;
     return true;
@@ -218,13 +244,13 @@ bool StemParser::ParseTransition() {
     // Seen after the ";": the error stands on the line of the token that follows.
     const std::int64_t from = stem_.IndexOf(source);
     if (from < 0) return Fail();
-    // Collected in text order and reversed at the end, which gives what
-    // linking each arc at the front would give, in linear time.
-    stem_.StateList[static_cast<std::size_t>(from)].Arcs.push_back(TStemArc{causes_, event, action, target});
+    // Collected in text order: read back newest first, each state's arcs come
+    // in the reverse of the text, as if each had been linked at the front.
+    arcs_.Add(static_cast<std::size_t>(from), TStemArc{target, action, event, stem_.InternEvents(causes_)});
     if (stem_.IndexOf(target) < 0) stem_.AppendState(target, targetEvents_);
     ++transitions_;
     if (progress_ && transitions_ % ProgressStep == 0)
-        progress_->Update(static_cast<std::int64_t>(stem_.StateList.size()), transitions_);
+        progress_->Update(static_cast<std::int64_t>(stem_.StateCount()), transitions_);
     return true;
 }
 
@@ -237,20 +263,22 @@ bool StemParser::ParseFile() {
     if (auto* reading = dynamic_cast<StemReadProgress*>(progress_)) reading->Declared(declared_);
     if (!Advance() || !Expect(';')) return false;
 
-    stem_.AppendState(0, EventSet{});
+    stem_.AppendState(0, EmptyEventSet);
     while (At('{'))
         if (!ParseTransition()) return false;
     if (kind_ != TokenKind::End) return Fail();
     // One token more, so that an illegal character right after END is still
     // seen; nothing further is looked at.
-    return Advance();
+    if (!Advance()) return false;
+    arcs_.MoveInto(stem_);
+    return true;
 }
 
 }  // namespace
 
 std::string StemReadErrorText(int line) { return StemReadErrorPrefix + std::to_string(line); }
 
-StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress) {
+StemReadResult ReadClassicStem(LineStream& lines, Progress* progress) {
     StemReadResult result;
     StemParser parser(lines, progress, result.stem);
     result.ok = parser.ParseFile();
@@ -261,12 +289,28 @@ StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress) {
         result.message = StemReadErrorText(result.errorLine);
         return result;
     }
-    for (TStemState& state : result.stem.StateList) std::reverse(state.Arcs.begin(), state.Arcs.end());
     // The count of the states actually read, not the header's: a header that
     // says more would send the checker's sweeps past the list, one that says
     // less would hide states from them.
-    result.stem.StemStateCount = static_cast<std::int32_t>(result.stem.StateList.size());
-    if (progress) progress->Update(static_cast<std::int64_t>(result.stem.StateList.size()), parser.Transitions());
+    result.stem.StemStateCount = static_cast<std::int32_t>(result.stem.StateCount());
+    if (progress) progress->Update(static_cast<std::int64_t>(result.stem.StateCount()), parser.Transitions());
+    return result;
+}
+
+StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress) {
+    SourceLines stream(lines);
+    return ReadClassicStem(stream, progress);
+}
+
+StemReadResult ReadClassicStemFile(const std::string& path, Progress* progress) {
+    FileLineStream lines(path);
+    StemReadResult result;
+    if (lines.Error().empty()) result = ReadClassicStem(lines, progress);
+    // A failed read ends the lines early: what was parsed says nothing.
+    if (!lines.Error().empty()) {
+        result = StemReadResult{};
+        result.fileError = lines.Error();
+    }
     return result;
 }
 

@@ -1,4 +1,4 @@
-// Reader of classic STEM files: rebuilds a STEM from the lines of the editor.
+// Reader of classic STEM files: rebuilds a STEM from the lines of the editor or of a file.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +27,9 @@ struct StemReadResult {
     // When not ok: the 1-based line of the error and "Erreur dans le fichier ligne:" + line.
     int errorLine = 0;
     std::string message;
+    // When not ok because the file itself could not be read (reading a file
+    // only): the French message of the failure, errorLine and message empty.
+    std::string fileError;
 };
 
 // A Progress that also wants the count of the header, to size its bar.
@@ -41,6 +44,14 @@ public:
 // transitions and once at the end (and Declared(count) when it is a
 // StemReadProgress); the reading cannot be stopped, it is linear in the text.
 StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress = nullptr);
+
+// The same over lines read one after the other.
+StemReadResult ReadClassicStem(LineStream& lines, Progress* progress = nullptr);
+
+// The same straight from a file, read in chunks: the file's lines are those an
+// editor would show (CR LF, LF or a lone CR end a line), so an error names the
+// same line; the size of the file is no limit.
+StemReadResult ReadClassicStemFile(const std::string& path, Progress* progress = nullptr);
 
 // "Erreur dans le fichier ligne:" immediately followed by the line.
 std::string StemReadErrorText(int line);

@@ -12,7 +12,7 @@ namespace quarvo {
 
 namespace {
 
-bool ByNumber(const TGraphicState& s, std::int32_t number) { return s.State->Number < number; }
+bool ByNumber(const TGraphicState& s, std::int32_t number) { return s.Number < number; }
 
 // Where a label longer than this many characters is moved left to stay centred.
 constexpr std::size_t ShortLabel = 5;
@@ -29,27 +29,26 @@ GraphRgb RgbOf(GraphColor color) {
 }
 
 void Ajouter_Graphic_State(const TGraphicState& record, GraphicStateList& list) {
-    assert(record.State && "a graphic state shows a state");
-    auto at = std::lower_bound(list.begin(), list.end(), record.State->Number, ByNumber);
-    if (at != list.end() && at->State->Number == record.State->Number) return;
+    auto at = std::lower_bound(list.begin(), list.end(), record.Number, ByNumber);
+    if (at != list.end() && at->Number == record.Number) return;
     list.insert(at, record);
 }
 
 TGraphicState* ieme(std::int32_t number, GraphicStateList& list) {
     auto at = std::lower_bound(list.begin(), list.end(), number, ByNumber);
-    return at != list.end() && at->State->Number == number ? &*at : nullptr;
+    return at != list.end() && at->Number == number ? &*at : nullptr;
 }
 
 const TGraphicState* ieme(std::int32_t number, const GraphicStateList& list) {
     auto at = std::lower_bound(list.begin(), list.end(), number, ByNumber);
-    return at != list.end() && at->State->Number == number ? &*at : nullptr;
+    return at != list.end() && at->Number == number ? &*at : nullptr;
 }
 
 bool find_graphic_state(std::int32_t number, const GraphicStateList& list) { return ieme(number, list) != nullptr; }
 
 std::int32_t detected_state(std::int32_t x, std::int32_t y, const GraphicStateList& list) {
     for (const TGraphicState& s : list)
-        if (std::abs(x - s.X) <= 10 && std::abs(y - s.Y) <= 10) return s.State->Number;
+        if (std::abs(x - s.X) <= 10 && std::abs(y - s.Y) <= 10) return s.Number;
     return -1;
 }
 
@@ -66,7 +65,7 @@ StateDrawing LayOutState(const TGraphicState& state) {
     StateDrawing d;
     d.circle = {state.X - 10, state.Y - 10, state.X + 10, state.Y + 10};
     d.fill = state.Color;
-    const std::int32_t number = state.State->Number;
+    const std::int32_t number = state.Number;
     const bool oneDigit = number >= 0 && number <= 9;
     d.number = {{state.X - (oneDigit ? 3 : 6), state.Y - 6}, std::to_string(number)};
     return d;
@@ -82,43 +81,45 @@ void GraphModel::ShowStore(const StemStore& store) {
     // Graphic states of another STEM or of a path must not outlive it.
     if (store_ != &store) states_.clear();
     store_ = &store;
-    path_.clear();
+    path_ = StemStore{};
+    showsPath_ = false;
 }
 
-void GraphModel::ShowPath(std::vector<TStemState> path) {
-    // The graphic states may point into the old path.
+void GraphModel::ShowPath(StemStore path) {
+    // The graphic states may stand for states of the old path.
     states_.clear();
     store_ = nullptr;
     path_ = std::move(path);
+    showsPath_ = true;
 }
 
 void GraphModel::Forget() {
     states_.clear();
     store_ = nullptr;
-    path_.clear();
+    path_ = StemStore{};
+    showsPath_ = false;
     currentState_ = 0;
     SelectedState = -1;
     moveArmed_ = false;
     dragging_ = false;
 }
 
-const TStemState* GraphModel::FirstShown() const {
-    if (store_) return store_->StateList.empty() ? nullptr : &store_->StateList.front();
-    return path_.empty() ? nullptr : &path_.front();
+std::optional<StateView> GraphModel::FirstShown() const {
+    const StemStore* shown = Shown();
+    if (!shown || shown->Empty()) return std::nullopt;
+    return shown->State(0);
 }
 
-const TStemState* GraphModel::FindShown(std::int32_t number) const {
-    if (store_) return store_->FindState(number);
-    for (const TStemState& s : path_)
-        if (s.Number == number) return &s;
-    return nullptr;
+std::optional<StateView> GraphModel::FindShown(std::int32_t number) const {
+    const StemStore* shown = Shown();
+    return shown ? shown->FindState(number) : std::nullopt;
 }
 
 // ---- Showing ------------------------------------------------------------------------------------
 
-void GraphModel::AddState(const TStemState& state, std::int32_t x, std::int32_t y, GraphColor color,
+void GraphModel::AddState(const StateView& state, std::int32_t x, std::int32_t y, GraphColor color,
                           bool complete) {
-    Ajouter_Graphic_State(TGraphicState{&state, x, y, color, complete}, states_);
+    Ajouter_Graphic_State(TGraphicState{state.Number, state.Index, x, y, color, complete}, states_);
 }
 
 void GraphModel::FormShow() {
@@ -127,14 +128,14 @@ void GraphModel::FormShow() {
     dragging_ = false;
     SelectedState = -1;
     currentState_ = 0;
-    if (const TStemState* first = FirstShown()) AddState(*first, 300, 50, GraphColor::Red, false);
+    if (const std::optional<StateView> first = FirstShown()) AddState(*first, 300, 50, GraphColor::Red, false);
 }
 
-void GraphModel::ShowTrace(std::vector<TStemState> path) {
+void GraphModel::ShowTrace(StemStore path) {
     ShowPath(std::move(path));
     FormShow();
-    for (std::size_t k = 1; k < path_.size(); ++k)
-        AddState(path_[k], 300, 50 + 80 * static_cast<std::int32_t>(k), GraphColor::Silver, true);
+    for (std::size_t k = 1; k < path_.StateCount(); ++k)
+        AddState(path_.State(k), 300, 50 + 80 * static_cast<std::int32_t>(k), GraphColor::Silver, true);
     if (!states_.empty()) {
         states_.front().Color = GraphColor::Silver;
         states_.front().Complete = true;
@@ -142,7 +143,8 @@ void GraphModel::ShowTrace(std::vector<TStemState> path) {
 }
 
 void GraphModel::RecomputeComplete(TGraphicState& state) const {
-    state.Complete = std::all_of(state.State->Arcs.begin(), state.State->Arcs.end(),
+    const std::span<const TStemArc> arcs = Shown()->State(state.Index).Arcs.Found();
+    state.Complete = std::all_of(arcs.begin(), arcs.end(),
                                  [this](const TStemArc& arc) { return find_graphic_state(arc.Target, states_); });
     if (state.Complete) state.Color = GraphColor::Silver;
 }
@@ -153,7 +155,8 @@ std::vector<ArcDrawing> GraphModel::LayOutTransitions(const ActionTable& actions
         std::int32_t previousTarget = -1;
         bool repeated = false;
         std::string accumulated;
-        for (const TStemArc& arc : s.State->Arcs) {
+        const StateView state = Shown()->State(s.Index);
+        for (const ArcView arc : state.Arcs) {
             const TGraphicState* t = ieme(arc.Target, states_);
             if (!t) continue;
             // Consecutive arcs to one target are drawn over each other: red, with
@@ -171,10 +174,10 @@ std::vector<ArcDrawing> GraphModel::LayOutTransitions(const ActionTable& actions
             const bool longLabel = TextLength(label) > ShortLabel;
 
             ArcDrawing d;
-            d.source = s.State->Number;
+            d.source = s.Number;
             d.target = arc.Target;
             d.pen = repeated ? GraphPen::Red : GraphPen::Black;
-            if (arc.Target == s.State->Number) {
+            if (arc.Target == s.Number) {
                 d.selfLoop = true;
                 d.loop = {s.X, s.Y - 25, s.X + 50, s.Y + 25};
                 d.label = {{s.X + (longLabel ? 25 : 40), s.Y - 10}, std::move(label)};
@@ -216,11 +219,11 @@ std::vector<ArcDrawing> GraphModel::LayOutTransitions(const ActionTable& actions
 bool GraphModel::Unfold(std::int32_t x, std::int32_t y) {
     TGraphicState* current = ieme(currentState_, states_);
     if (!current) return false;
-    const TStemState& state = *current->State;
+    const StateView state = Shown()->State(current->Index);
     bool added = false;
-    for (const TStemArc& arc : state.Arcs) {
+    for (const ArcView arc : state.Arcs) {
         if (find_graphic_state(arc.Target, states_)) continue;
-        const TStemState* target = FindShown(arc.Target);
+        const std::optional<StateView> target = FindShown(arc.Target);
         if (!target) continue;  // an arc into nowhere (a hand-written STEM file) is never drawn
         AddState(*target, x, y, target->Arcs.empty() ? GraphColor::Silver : GraphColor::Lime, false);
         added = true;
@@ -281,26 +284,26 @@ std::string GraphModel::HintAt(std::int32_t x, std::int32_t y, const ActionTable
     if (semantics != Semantics::Maximality || dragging_) return {};
     const std::int32_t hit = detected_state(x, y, states_);
     if (hit < 0) return {};
-    return StateHint(*ieme(hit, states_)->State, actions);
+    return StateHint(Shown()->State(ieme(hit, states_)->Index), actions);
 }
 
 // ---- Paths ------------------------------------------------------------------------------------
 
-std::vector<TStemState> TraceRecords(const StemStore& store, const std::vector<std::int32_t>& numbers) {
-    std::vector<TStemState> path;
-    path.reserve(numbers.size());
+StemStore TraceRecords(const StemStore& store, const std::vector<std::int32_t>& numbers) {
+    StemStore path;
+    path.actions = store.actions;
+    path.Reserve(numbers.size(), numbers.size());
     for (std::size_t k = 0; k < numbers.size(); ++k) {
-        TStemState record;
-        record.Number = numbers[k];
-        const TStemState* state = store.FindState(numbers[k]);
-        if (state) record.Events = state->Events;
-        if (state && k + 1 < numbers.size()) {
-            auto arc = std::find_if(state->Arcs.begin(), state->Arcs.end(),
-                                    [next = numbers[k + 1]](const TStemArc& a) { return a.Target == next; });
-            if (arc != state->Arcs.end()) record.Arcs.push_back(*arc);
-        }
-        path.push_back(std::move(record));
+        const std::optional<StateView> state = store.FindState(numbers[k]);
+        path.AppendState(numbers[k], state ? path.InternEvents(state->Events) : EmptyEventSet);
+        if (!state || k + 1 == numbers.size()) continue;
+        auto arc = std::find_if(state->Arcs.begin(), state->Arcs.end(),
+                                [next = numbers[k + 1]](const ArcView& a) { return a.Target == next; });
+        if (arc == state->Arcs.end()) continue;
+        const TStemArc taken{arc->Target, arc->Action, arc->Event, path.InternEvents(arc->Causes)};
+        path.SetArcs(k, {&taken, 1});
     }
+    path.StemStateCount = static_cast<std::int32_t>(path.StateCount());
     return path;
 }
 

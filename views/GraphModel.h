@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,14 +23,15 @@ GraphRgb RgbOf(GraphColor color);
 
 // One drawn state.
 struct TGraphicState {
-    const TStemState* State = nullptr;
+    std::int32_t Number = 0;  // the state's number
+    std::size_t Index = 0;    // its position in the shown STEM
     std::int32_t X = 0;
     std::int32_t Y = 0;
     GraphColor Color = GraphColor::Silver;
     bool Complete = false;
 };
 
-// Kept in ascending State->Number, one entry per number.
+// Kept in ascending Number, one entry per number.
 using GraphicStateList = std::vector<TGraphicState>;
 
 // Inserts in number order; a number already drawn leaves the list as it is.
@@ -101,14 +103,16 @@ public:
     // ShownStem := the store's state list (shared, not copied).
     void ShowStore(const StemStore& store);
     // ShownStem := a path owned by the view.
-    void ShowPath(std::vector<TStemState> path);
+    void ShowPath(StemStore path);
     // Nothing shown, nothing drawn: the store the states pointed into is going away.
     void Forget();
 
     bool ShowsStore(const StemStore& store) const { return store_ == &store; }
-    const TStemState* FirstShown() const;
-    // First state of ShownStem with that number, or null.
-    const TStemState* FindShown(std::int32_t number) const;
+    // ShownStem: the store, the path, or null when nothing is shown.
+    const StemStore* Shown() const { return store_ ? store_ : showsPath_ ? &path_ : nullptr; }
+    std::optional<StateView> FirstShown() const;
+    // First state of ShownStem with that number, or none.
+    std::optional<StateView> FindShown(std::int32_t number) const;
 
     // Empties the view and draws the first state of ShownStem at (300, 50) in red.
     void FormShow();
@@ -126,7 +130,7 @@ public:
     void Release() { dragging_ = false; }
 
     // Lays the path out in a column below (300, 50), every state silver and complete.
-    void ShowTrace(std::vector<TStemState> path);
+    void ShowTrace(StemStore path);
 
     // Hint text for the point, empty when there is none to show.
     std::string HintAt(std::int32_t x, std::int32_t y, const ActionTable& actions, Semantics semantics) const;
@@ -143,22 +147,24 @@ public:
     bool MakeCurrent(std::int32_t x, std::int32_t y);
 
 private:
-    void AddState(const TStemState& state, std::int32_t x, std::int32_t y, GraphColor color, bool complete);
+    void AddState(const StateView& state, std::int32_t x, std::int32_t y, GraphColor color, bool complete);
     // Sets Complete when every arc leads to a drawn state; a complete state turns silver.
     void RecomputeComplete(TGraphicState& state) const;
 
     const StemStore* store_ = nullptr;
-    std::vector<TStemState> path_;
+    StemStore path_;
+    bool showsPath_ = false;
     GraphicStateList states_;
     std::int32_t currentState_ = 0;
     bool moveArmed_ = false;
     bool dragging_ = false;
 };
 
-// Records of the path through the given state numbers: each holds the number
-// and the maximal events of its state and the first arc to the next state of
-// the path (none when the state has no such arc); the last holds no arc. A
-// number that no state bears gets a record with that number alone.
-std::vector<TStemState> TraceRecords(const StemStore& store, const std::vector<std::int32_t>& numbers);
+// The path through the given state numbers, as a small STEM that names
+// actions as store does: each of its states holds the number and the maximal
+// events of its state and the first arc to the next state of the path (none
+// when the state has no such arc); the last holds no arc. A number that no
+// state bears gets a state with that number alone.
+StemStore TraceRecords(const StemStore& store, const std::vector<std::int32_t>& numbers);
 
 }  // namespace quarvo

@@ -145,15 +145,15 @@ void TSteVisual::FormShow() {
 
 void TSteVisual::explorer(const quarvo::StemStore* store) { table_->explorer(store); }
 
-const quarvo::TStemState* TSteVisual::ExploredState() const {
-    if (exploredState_ < 0 || exploredState_ >= static_cast<std::int64_t>(Store().StateList.size())) return nullptr;
-    return &Store().StateList[static_cast<std::size_t>(exploredState_)];
+std::optional<quarvo::StateView> TSteVisual::ExploredState() const {
+    if (exploredState_ < 0 || exploredState_ >= static_cast<std::int64_t>(Store().StateCount())) return std::nullopt;
+    return Store().State(static_cast<std::size_t>(exploredState_));
 }
 
-const quarvo::TStemArc* TSteVisual::ExploredArc() const {
-    const quarvo::TStemState* state = ExploredState();
-    if (!state || exploredArc_ < 0 || exploredArc_ >= static_cast<std::int64_t>(state->Arcs.size())) return nullptr;
-    return &state->Arcs[static_cast<std::size_t>(exploredArc_)];
+std::optional<quarvo::ArcView> TSteVisual::ExploredArc() const {
+    const std::optional<quarvo::StateView> state = ExploredState();
+    if (!state || exploredArc_ < 0 || exploredArc_ >= static_cast<std::int64_t>(state->Arcs.size())) return std::nullopt;
+    return state->Arcs[static_cast<std::size_t>(exploredArc_)];
 }
 
 void TSteVisual::ClearTransition() {
@@ -172,7 +172,7 @@ void TSteVisual::ClearAll() {
 }
 
 void TSteVisual::ShowArc() {
-    const quarvo::TStemArc* arc = ExploredArc();
+    const std::optional<quarvo::ArcView> arc = ExploredArc();
     if (!arc) return;
     for (const quarvo::TEventEntry& cause : arc->Causes) ListEventAct->addItem(QString::number(cause.Event));
     StatTransition->setText(Padded(arc->Action, Store().actions));
@@ -181,7 +181,7 @@ void TSteVisual::ShowArc() {
 }
 
 void TSteVisual::affiche() {
-    const quarvo::TStemState* state = ExploredState();
+    const std::optional<quarvo::StateView> state = ExploredState();
     if (!state) return;
     StatName->setText(QString::number(state->Number));
     for (const quarvo::TEventEntry& entry : state->Events) {
@@ -193,7 +193,7 @@ void TSteVisual::affiche() {
         return;
     }
     exploredArc_ = 0;
-    for (const quarvo::TStemArc& arc : state->Arcs) ListTransition->addItem(Padded(arc.Action, Store().actions));
+    for (const quarvo::ArcView arc : state->Arcs) ListTransition->addItem(Padded(arc.Action, Store().actions));
     ShowArc();
 }
 
@@ -204,7 +204,7 @@ void TSteVisual::ShowStateAt(std::int64_t index) {
     affiche();
 }
 
-void TSteVisual::ButResetStemClick() { ShowStateAt(Store().StateList.empty() ? -1 : 0); }
+void TSteVisual::ButResetStemClick() { ShowStateAt(Store().Empty() ? -1 : 0); }
 
 void TSteVisual::ButNextClick() {
     ClearAll();
@@ -219,7 +219,7 @@ void TSteVisual::ButNextClick() {
 
 void TSteVisual::ButNextTranClick() {
     ClearTransition();
-    const quarvo::TStemState* state = ExploredState();
+    const std::optional<quarvo::StateView> state = ExploredState();
     if (!state || exploredArc_ < 0 || exploredArc_ + 1 >= static_cast<std::int64_t>(state->Arcs.size())) return;
     ++exploredArc_;
     ShowArc();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include <QDialog>
 #include <QGroupBox>
@@ -33,9 +34,12 @@ public:
     // Shows the state at that position of the state list, as if reached by "Etat suivant".
     void ShowStateAt(std::int64_t index);
 
-    // The cursors; null when there is none.
-    const quarvo::TStemState* ExploredState() const;
-    const quarvo::TStemArc* ExploredArc() const;
+    // The cursors; none when there is none.
+    std::optional<quarvo::StateView> ExploredState() const;
+    std::optional<quarvo::ArcView> ExploredArc() const;
+    // Their positions: the state's in the list, the arc's among the state's arcs (newest first); -1 for none.
+    std::int64_t ExploredStateIndex() const { return ExploredState() ? exploredState_ : -1; }
+    std::int64_t ExploredArcIndex() const { return ExploredArc() ? exploredArc_ : -1; }
 
     QGroupBox* GrpStat = nullptr;
     QLabel* StatName = nullptr;

@@ -13,7 +13,7 @@ void TStemTableModel::explorer(const quarvo::StemStore* store) {
 
 int TStemTableModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || !store_) return 0;
-    const std::size_t n = store_->StateList.size();
+    const std::size_t n = store_->StateCount();
     return n > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(n);
 }
 
@@ -21,7 +21,7 @@ int TStemTableModel::columnCount(const QModelIndex& parent) const { return paren
 
 QVariant TStemTableModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !store_ || !index.isValid() || index.row() >= rowCount()) return {};
-    const quarvo::TStemState& state = store_->StateList[static_cast<std::size_t>(index.row())];
+    const quarvo::StateView state = store_->State(static_cast<std::size_t>(index.row()));
     switch (index.column()) {
         case 0: return QString::number(state.Number);
         case 1: return QString::fromStdString(quarvo::afficher_listEvent(state.Events, store_->actions));

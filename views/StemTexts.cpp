@@ -13,21 +13,21 @@ std::string afficher_listEvent(const EventSet& events, const ActionTable& action
     return text;
 }
 
-std::string afficher_ButStates(const std::vector<TStemArc>& arcs) {
+std::string afficher_ButStates(const ArcRange& arcs) {
     if (arcs.empty()) return "{}";
     std::string text = "{";
-    for (const TStemArc& arc : arcs) text += std::to_string(arc.Target) + ",";
+    for (auto it = arcs.begin(); it != arcs.end(); ++it) text += std::to_string(it.Stored().Target) + ",";
     text.back() = '}';
     return text;
 }
 
-std::string ArcLabel(const TStemArc& arc, const ActionTable& actions, Semantics semantics) {
+std::string ArcLabel(const ArcView& arc, const ActionTable& actions, Semantics semantics) {
     const std::string name = actions.Name(arc.Action).Text();
     if (semantics == Semantics::Interleaving) return name;
     return "(" + afficher_listEvent(arc.Causes, actions) + ", " + name + ": x" + std::to_string(arc.Event) + ")";
 }
 
-std::string StateHint(const TStemState& state, const ActionTable& actions) {
+std::string StateHint(const StateView& state, const ActionTable& actions) {
     return " Etat Numéro " + std::to_string(state.Number) + "\n" + " Evénements maximaux : " +
            afficher_listEvent(state.Events, actions) + "\n" + " Etats buts = " + afficher_ButStates(state.Arcs);
 }

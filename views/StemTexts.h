@@ -15,14 +15,14 @@ namespace quarvo {
 // a blank follows it); "{}" for the empty set.
 std::string afficher_listEvent(const EventSet& events, const ActionTable& actions);
 
-// "{3,5,3}": the target of every arc in order; "{}" without arcs.
-std::string afficher_ButStates(const std::vector<TStemArc>& arcs);
+// "{3,5,3}": the target of every arc in order (newest first); "{}" without arcs.
+std::string afficher_ButStates(const ArcRange& arcs);
 
 // "({x1: a} , b: x2)" under maximality, the bare action name under interleaving.
-std::string ArcLabel(const TStemArc& arc, const ActionTable& actions, Semantics semantics);
+std::string ArcLabel(const ArcView& arc, const ActionTable& actions, Semantics semantics);
 
 // The viewer's hint for a state: its number, its maximal events and its targets, one per line.
-std::string StateHint(const TStemState& state, const ActionTable& actions);
+std::string StateHint(const StateView& state, const ActionTable& actions);
 
 // The action as the explorer lists it: all 32 characters, blanks included.
 std::string PaddedActionName(ActionId action, const ActionTable& actions);

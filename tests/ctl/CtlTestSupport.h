@@ -49,10 +49,13 @@ inline StemStore MakeStem(const std::vector<StateSpec>& specs) {
         std::int32_t event = 1;
         for (const std::string& action : spec.actions)
             events.push_back(TEventEntry{event++, store.Intern(action.c_str())});
-        TStemState& state = store.AppendState(spec.number, events);
-        // AddArc puts each new arc first: add them backwards to keep the given order.
+        store.AppendState(spec.number, events);
+        // The arcs are read newest first: given in the reverse order, they are
+        // read in the order of the spec.
+        std::vector<TStemArc> found;
         for (auto it = spec.targets.rbegin(); it != spec.targets.rend(); ++it)
-            store.AddArc(state, {}, 1, store.Intern("A"), *it);
+            found.push_back({*it, store.Intern("A"), 1, EmptyEventSet});
+        store.SetArcs(store.StateCount() - 1, found);
     }
     store.StemStateCount = static_cast<std::int32_t>(specs.size());
     return store;

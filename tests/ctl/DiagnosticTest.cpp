@@ -72,19 +72,20 @@ TEST(Diagnostic, ListsEachSubformulaWithTheStatesWhereItHoldsAndFails) {
 
 Numbers PathNumbers(const PathResult& path) {
     Numbers numbers;
-    for (const TStemState& record : path.path) numbers.push_back(record.Number);
+    for (const StateView record : path.path.States()) numbers.push_back(record.Number);
     return numbers;
 }
 
 // Each record's single arc leads to the next record; the last has none.
 void ExpectLinked(const PathResult& path) {
-    ASSERT_FALSE(path.path.empty());
-    for (std::size_t i = 0; i + 1 < path.path.size(); ++i) {
-        ASSERT_EQ(path.path[i].Arcs.size(), 1u);
-        EXPECT_EQ(path.path[i].Arcs[0].Target, path.path[i + 1].Number);
+    const StemStore& p = path.path;
+    ASSERT_FALSE(p.Empty());
+    for (std::size_t i = 0; i + 1 < p.StateCount(); ++i) {
+        ASSERT_EQ(p.State(i).Arcs.size(), 1u);
+        EXPECT_EQ(p.State(i).Arcs[0].Target, p.State(i + 1).Number);
     }
-    EXPECT_TRUE(path.path.back().Arcs.empty());
-    EXPECT_EQ(path.path.front().Number, 0);
+    EXPECT_TRUE(p.State(p.StateCount() - 1).Arcs.empty());
+    EXPECT_EQ(p.State(0).Number, 0);
 }
 
 TEST(BuildPath, WalksBackToTheFirstPredecessorInStoreOrder) {
@@ -94,7 +95,7 @@ TEST(BuildPath, WalksBackToTheFirstPredecessorInStoreOrder) {
     ASSERT_TRUE(path.ok());
     EXPECT_EQ(PathNumbers(path), (Numbers{0, 3}));
     ExpectLinked(path);
-    EXPECT_EQ(path.path.back().Events, store.StateList[3].Events);
+    EXPECT_EQ(path.path.State(path.path.StateCount() - 1).Events, store.State(3).Events);
 
     EXPECT_EQ(PathNumbers(BuildPath(store, 0)), (Numbers{0}));
     EXPECT_EQ(PathNumbers(BuildPath(store, 2)), (Numbers{0, 1, 2}));
@@ -141,13 +142,13 @@ TEST(BuildPath, AgreesWithTheWalkOnRandomGeneratedStems) {
             // The walk: first state in store order with an arc to the current number.
             Numbers walk{target};
             while (walk.front() != 0) {
-                const TStemState* first = nullptr;
-                for (const TStemState& s : store.StateList) {
-                    for (const TStemArc& a : s.Arcs)
-                        if (a.Target == walk.front()) first = &s;
+                std::optional<std::int32_t> first;
+                for (const StateView s : store.States()) {
+                    for (const ArcView a : s.Arcs)
+                        if (a.Target == walk.front()) first = s.Number;
                     if (first) break;
                 }
-                walk.insert(walk.begin(), first->Number);
+                walk.insert(walk.begin(), *first);
             }
             ASSERT_EQ(PathNumbers(path), walk);
         }

@@ -18,8 +18,8 @@ std::vector<std::int32_t> StatesWhereRootHolds(const StemStore& store, const std
     EXPECT_TRUE(r.ok()) << text << ": " << r.Message();
     Labelling labels = LabelAll(store, r.formula);
     std::vector<std::int32_t> holds;
-    for (std::size_t i = 0; i < store.StateList.size(); ++i)
-        if (labels.Holds(i, r.formula.MainFormula)) holds.push_back(store.StateList[i].Number);
+    for (std::size_t i = 0; i < store.StateCount(); ++i)
+        if (labels.Holds(i, r.formula.MainFormula)) holds.push_back(store.State(i).Number);
     return holds;
 }
 
@@ -178,10 +178,10 @@ TEST(Labelling, AgreesWithTheSweepReferenceOnRandomStemsAndFormulas) {
         ASSERT_TRUE(r.ok()) << text.text;
         const Labelling labels = LabelAll(store, r.formula);
         const test::ReferenceLabels reference = test::SweepLabels(store, r.formula);
-        for (std::size_t s = 0; s < store.StateList.size(); ++s)
+        for (std::size_t s = 0; s < store.StateCount(); ++s)
             for (FormulaIndex n : r.formula.SubformulaList) {
                 ASSERT_EQ(labels.Holds(s, n), test::ReferenceHolds(reference, s, n))
-                    << "round " << round << ", state " << store.StateList[s].Number << ", "
+                    << "round " << round << ", state " << store.State(s).Number << ", "
                     << FormulaText(r.formula, n);
                 ++compared;
             }

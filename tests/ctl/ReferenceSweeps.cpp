@@ -10,7 +10,7 @@ namespace {
 class Sweeper {
 public:
     Sweeper(const StemStore& store, const CompiledFormula& formula)
-        : store_(store), formula_(formula), labels_(store.StateList.size()) {}
+        : store_(store), formula_(formula), labels_(store.StateCount()) {}
 
     ReferenceLabels Run() {
         for (FormulaIndex node : formula_.SubformulaList) Apply(node);
@@ -47,20 +47,18 @@ private:
 
     void PopMarker(std::size_t s) { labels_[s].erase(labels_[s].begin()); }
 
-    // FindState: the first state of the list with that number, by walking the list.
-    const TStemState* FindState(std::int32_t number) const {
-        for (const TStemState& state : store_.StateList)
-            if (state.Number == number) return &state;
-        return nullptr;
-    }
-    std::size_t Position(const TStemState* state) const {
-        return static_cast<std::size_t>(state - store_.StateList.data());
+    // FindState: the position of the first state of the list with that
+    // number, by walking the list; -1 when there is none.
+    std::int64_t FindState(std::int32_t number) const {
+        for (const StateView state : store_.States())
+            if (state.Number == number) return static_cast<std::int64_t>(state.Index);
+        return -1;
     }
 
     bool SomeSucc(std::size_t s, FormulaIndex f) const {
-        for (const TStemArc& arc : store_.StateList[s].Arcs) {
-            const TStemState* t = FindState(arc.Target);
-            if (t && Holds(Position(t), f)) return true;
+        for (const ArcView arc : store_.State(s).Arcs) {
+            const std::int64_t t = FindState(arc.Target);
+            if (t >= 0 && Holds(static_cast<std::size_t>(t), f)) return true;
         }
         return false;
     }
@@ -68,18 +66,18 @@ private:
     // An arc to no state leads nowhere and is not counted.
     bool AllSucc(std::size_t s, FormulaIndex f) const {
         int successors = 0;
-        for (const TStemArc& arc : store_.StateList[s].Arcs) {
-            const TStemState* t = FindState(arc.Target);
-            if (!t) continue;
+        for (const ArcView arc : store_.State(s).Arcs) {
+            const std::int64_t t = FindState(arc.Target);
+            if (t < 0) continue;
             ++successors;
-            if (!Holds(Position(t), f)) return false;
+            if (!Holds(static_cast<std::size_t>(t), f)) return false;
         }
         return successors > 0;
     }
 
     bool HasAction(std::size_t s, const Identifier32& name, int* count) const {
         int n = 0;
-        for (const TEventEntry& e : store_.StateList[s].Events) n += store_.actions.Name(e.Action) == name;
+        for (const TEventEntry& e : store_.State(s).Events) n += store_.actions.Name(e.Action) == name;
         if (count) *count = n;
         return n > 0;
     }

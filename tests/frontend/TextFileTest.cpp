@@ -1,8 +1,10 @@
-// Windows-1252 conversion, line splitting and safe writing of text files.
+// Windows-1252 conversion, line splitting, safe writing and streamed reading of text files.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <ostream>
+#include <random>
 
 #include "frontend/TextFile.h"
 
@@ -47,6 +49,104 @@ TEST(TextFile, AtomicWriteReplacesTheTargetAndLeavesNoTemporary) {
     // A failed write keeps the earlier file.
     EXPECT_NE(WriteFileAtomically((dir / "missing" / "x.txt").string(), "new"), "");
     fs::remove_all(dir);
+}
+
+TEST(TextFile, StreamedAtomicWriteGoesThroughTheTemporaryFile) {
+    fs::path dir = fs::temp_directory_path() / "quarvo_textfile_stream";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string target = (dir / "out.txt").string();
+    EXPECT_EQ(WriteFileAtomically(target, "old"), "");
+    // While the writing runs, the target still holds the earlier text.
+    EXPECT_EQ(WriteFileAtomically(target,
+                                  [&](std::ostream& out) {
+                                      EXPECT_EQ(ReadTextFile(target).lines, (std::vector<std::string>{"old"}));
+                                      for (int i = 0; i < 3; ++i) out << "line " << i << "\r\n";
+                                  }),
+              "");
+    EXPECT_EQ(ReadTextFile(target).lines, (std::vector<std::string>{"line 0", "line 1", "line 2"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    // A stream left failed by the writing is a failed write: the earlier file stays, no temporary is left.
+    EXPECT_EQ(WriteFileAtomically(target,
+                                  [](std::ostream& out) {
+                                      out << "partial";
+                                      out.setstate(std::ios::badbit);
+                                  }),
+              "Erreur d'écriture du fichier « " + target + " ».");
+    EXPECT_EQ(ReadTextFile(target).lines, (std::vector<std::string>{"line 0", "line 1", "line 2"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    const std::string missing = (dir / "missing" / "x.txt").string();
+    EXPECT_EQ(WriteFileAtomically(missing, [](std::ostream& out) { out << "new"; }).rfind("Impossible d'écrire le fichier « " + missing + " » : ", 0), 0u);
+    fs::remove_all(dir);
+}
+
+// The lines of a file read as a stream in chunks of chunk bytes.
+std::vector<std::string> StreamedLines(const std::string& path, std::size_t chunk) {
+    FileLineStream stream(path, chunk);
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (stream.Next(line)) lines.emplace_back(line);
+    EXPECT_EQ(stream.Error(), "");
+    return lines;
+}
+
+TEST(TextFile, StreamedLinesAreTheEditorsLinesWhateverTheChunks) {
+    const std::string path = (fs::temp_directory_path() / "quarvo_textfile_lines.txt").string();
+    auto write = [&path](const std::string& bytes) {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << bytes;
+    };
+    // Line ends of every kind, at every place relative to the chunks: a CR
+    // that ends a chunk, a CR LF split between two, lines longer than a chunk.
+    const std::vector<std::string> texts{"",          "\r\n",        "\n",         "\r",      "A",
+                                         "A\r\nB\r\n", "A\nB",        "A\r\n\r\n", "A\rB",    "A\r\rB\r\n",
+                                         "\r\r\n\n", "AB\r\nCD\nEF\r", "ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\nab"};
+    for (const std::string& text : texts)
+        for (std::size_t chunk : {std::size_t{2}, std::size_t{3}, std::size_t{4}, std::size_t{7}, FileLineStream::DefaultChunk}) {
+            write(text);
+            EXPECT_EQ(StreamedLines(path, chunk), SplitLines(text)) << "chunk " << chunk;
+        }
+    // Random texts over a few letters and line ends.
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        const int length = static_cast<int>(random() % 60);
+        for (int i = 0; i < length; ++i) text += "ab\r\n"[random() % 4];
+        write(text);
+        const std::size_t chunk = 2 + random() % 9;
+        EXPECT_EQ(StreamedLines(path, chunk), SplitLines(text)) << "round " << round << ", chunk " << chunk;
+    }
+    fs::remove(path);
+}
+
+TEST(TextFile, StreamingAMissingOrDirectoryPathGivesReadingsMessages) {
+    FileLineStream missing("/nonexistent/file.STEM");
+    std::string_view line;
+    EXPECT_FALSE(missing.Next(line));
+    EXPECT_EQ(missing.Error(), ReadTextFile("/nonexistent/file.STEM").error);
+    const std::string dir = fs::temp_directory_path().string();
+    FileLineStream directory(dir);
+    EXPECT_FALSE(directory.Next(line));
+    EXPECT_EQ(directory.Error(), ReadTextFile(dir).error);
+}
+
+TEST(TextFile, TheHeadOfAFileIsItsFirstLinesDecoded) {
+    const std::string path = (fs::temp_directory_path() / "quarvo_textfile_head.txt").string();
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << "\xE9t\xE9\r\nB\r\nC\r\n";
+    }
+    bool more = false;
+    TextFileResult head = ReadTextFileHead(path, 2, more);
+    EXPECT_EQ(head.lines, (std::vector<std::string>{"été", "B"}));
+    EXPECT_TRUE(more);
+    head = ReadTextFileHead(path, 3, more);
+    EXPECT_EQ(head.lines, (std::vector<std::string>{"été", "B", "C"}));
+    EXPECT_FALSE(more) << "a final line end opens no further line";
+    head = ReadTextFileHead("/nonexistent/file.STEM", 3, more);
+    EXPECT_TRUE(head.lines.empty());
+    EXPECT_FALSE(head.error.empty());
+    fs::remove(path);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ TEST(Generation, ThreeWaySynchronisationKeepsEveryCombination) {
     auto nested = GenerateText(System("X, Y, Z", "X; NIL |[X]| ((X; Y; NIL [] X; Z; NIL) |[X]| X; NIL)"),
                                test::Interleaving());
     EXPECT_EQ(nested->Actions(0), (Lines{"X", "X"}));
-    const auto& arcs = nested->State(0).Arcs;
+    const ArcRange arcs = nested->State(0).Arcs;
     EXPECT_EQ(nested->Actions(arcs.back().Target), (Lines{"Y"}));
     EXPECT_EQ(nested->Actions(arcs.front().Target), (Lines{"Z"}));
 }

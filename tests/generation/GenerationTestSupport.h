@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -20,13 +21,16 @@ struct Generated {
     GenerationResult result;
 
     std::string Text() const { return ClassicStemText(store, store.StemStateCount); }
-    const TStemState& State(int n) const { return store.StateList.at(static_cast<std::size_t>(n)); }
-    std::string Action(const TStemArc& a) const { return store.actions.Text(a.Action); }
+    StateView State(int n) const {
+        if (n < 0 || static_cast<std::size_t>(n) >= store.StateCount()) throw std::out_of_range("no such state");
+        return store.State(static_cast<std::size_t>(n));
+    }
+    std::string Action(const ArcView& a) const { return store.actions.Text(a.Action); }
     std::string Set(const EventSet& s) const { return EventSetText(s, store.actions); }
     // The arcs of a state in discovery order, as "causes action:event -> target".
     std::vector<std::string> Arcs(int n) const {
         std::vector<std::string> out;
-        const auto& arcs = State(n).Arcs;
+        const ArcRange arcs = State(n).Arcs;
         for (auto it = arcs.rbegin(); it != arcs.rend(); ++it)
             out.push_back(Set(it->Causes) + " " + Action(*it) + ":" + std::to_string(it->Event) + " -> " +
                           std::to_string(it->Target));
@@ -41,20 +45,20 @@ struct Generated {
     // Targets of a state's arcs in discovery order.
     std::vector<int> Targets(int n) const {
         std::vector<int> out;
-        const auto& arcs = State(n).Arcs;
+        const ArcRange arcs = State(n).Arcs;
         for (auto it = arcs.rbegin(); it != arcs.rend(); ++it) out.push_back(it->Target);
         return out;
     }
     // The actions of a state's arcs in discovery order.
     std::vector<std::string> Actions(int n) const {
         std::vector<std::string> out;
-        const auto& arcs = State(n).Arcs;
+        const ArcRange arcs = State(n).Arcs;
         for (auto it = arcs.rbegin(); it != arcs.rend(); ++it) out.push_back(Action(*it));
         return out;
     }
     // Target of the first arc of state n labelled action (discovery order), or -1.
     int After(int n, const std::string& action) const {
-        const auto& arcs = State(n).Arcs;
+        const ArcRange arcs = State(n).Arcs;
         for (auto it = arcs.rbegin(); it != arcs.rend(); ++it)
             if (Action(*it) == action) return it->Target;
         return -1;
@@ -86,8 +90,8 @@ inline GenerationSettings Cpbr() {
 
 // Every arc waits only for events that are maximal in its source state.
 inline void ExpectCausesAreMaximal(const Generated& g) {
-    for (const TStemState& s : g.store.StateList)
-        for (const TStemArc& a : s.Arcs)
+    for (const StateView s : g.store.States())
+        for (const ArcView a : s.Arcs)
             for (const TEventEntry& c : a.Causes)
                 EXPECT_TRUE(std::find(s.Events.begin(), s.Events.end(), c) != s.Events.end())
                     << "state " << s.Number << " arc " << g.Action(a) << " cause " << c.Event;

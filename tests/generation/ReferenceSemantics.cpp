@@ -187,9 +187,9 @@ Lts ReferenceLts(const Compilation& compilation, int maxStates) {
 
 Lts StoreLts(const StemStore& store) {
     Lts lts;
-    lts.states.resize(store.StateList.size());
-    for (std::size_t s = 0; s < store.StateList.size(); ++s)
-        for (const TStemArc& a : store.StateList[s].Arcs)
+    lts.states.resize(store.StateCount());
+    for (std::size_t s = 0; s < store.StateCount(); ++s)
+        for (const ArcView a : store.State(s).Arcs)
             lts.states[s].push_back({store.actions.Text(a.Action), static_cast<int>(store.IndexOf(a.Target))});
     return lts;
 }

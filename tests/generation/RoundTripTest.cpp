@@ -1,5 +1,9 @@
-// A generated STEM written as a classic file and read back is the same STEM, arcs reversed.
+// A generated STEM written as a classic file (as text, or as a file through a stream) and read back is the same STEM, arcs reversed.
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "GenerationTestSupport.h"
@@ -10,28 +14,46 @@
 namespace quarvo {
 namespace {
 
-void ExpectRoundTrip(const test::Generated& g, const std::string& what) {
-    std::vector<std::string> lines = SplitLines(g.Text());
-    VectorLineSource source(lines);
-    StemReadResult read = ReadClassicStem(source);
-    ASSERT_TRUE(read.ok) << what << ": " << read.message;
+void ExpectSameStem(const test::Generated& g, const StemReadResult& read, const std::string& what) {
+    ASSERT_TRUE(read.ok) << what << ": " << read.message << read.fileError;
     const StemStore& back = read.stem;
     // States reached by no arc are not in the file's records (a bounded generation leaves none).
-    ASSERT_EQ(back.StateList.size(), g.store.StateList.size()) << what;
-    for (const TStemState& s : g.store.StateList) {
-        const TStemState* r = back.FindState(s.Number);
-        ASSERT_NE(r, nullptr) << what << " state " << s.Number;
+    ASSERT_EQ(back.StateCount(), g.store.StateCount()) << what;
+    for (const StateView s : g.store.States()) {
+        const std::optional<StateView> r = back.FindState(s.Number);
+        ASSERT_TRUE(r.has_value()) << what << " state " << s.Number;
         EXPECT_EQ(EventSetText(r->Events, back.actions), g.Set(s.Events)) << what << " state " << s.Number;
         ASSERT_EQ(r->Arcs.size(), s.Arcs.size()) << what << " state " << s.Number;
         for (std::size_t i = 0; i < s.Arcs.size(); ++i) {
-            const TStemArc& a = s.Arcs[i];
-            const TStemArc& b = r->Arcs[r->Arcs.size() - 1 - i];
+            const ArcView a = s.Arcs[i];
+            const ArcView b = r->Arcs[r->Arcs.size() - 1 - i];
             EXPECT_EQ(EventSetText(b.Causes, back.actions), g.Set(a.Causes));
             EXPECT_EQ(back.actions.Text(b.Action), g.Action(a));
             EXPECT_EQ(b.Event, a.Event);
             EXPECT_EQ(b.Target, a.Target);
         }
     }
+}
+
+void ExpectRoundTrip(const test::Generated& g, const std::string& what) {
+    std::vector<std::string> lines = SplitLines(g.Text());
+    VectorLineSource source(lines);
+    ExpectSameStem(g, ReadClassicStem(source), what);
+}
+
+// Written to a file through the stream and read back from it as a stream.
+void ExpectFileRoundTrip(const test::Generated& g, const std::string& what) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("quarvo_round_trip_" + std::to_string(getpid()) + ".STEM")).string();
+    ASSERT_EQ(WriteClassicStem(path, g.store, g.store.StemStateCount), "") << what;
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    EXPECT_EQ(bytes, g.Text()) << what << ": the file holds the text, byte for byte";
+    ExpectSameStem(g, ReadClassicStemFile(path), what + " (file)");
+    std::filesystem::remove(path);
 }
 
 TEST(RoundTrip, EveryExampleReadsBackAsWritten) {
@@ -43,6 +65,7 @@ TEST(RoundTrip, EveryExampleReadsBackAsWritten) {
         for (const std::string& line : file.lines) text += line + "\n";
         auto g = test::GenerateText(text);
         ExpectRoundTrip(*g, entry.path().filename().string());
+        ExpectFileRoundTrip(*g, entry.path().filename().string());
         ++examples;
     }
     EXPECT_GE(examples, 4);

@@ -37,10 +37,10 @@ bool Bisimilar(const StemStore& a, const StemStore& b) {
     std::vector<Node> nodes;
     auto add = [&nodes](const StemStore& stem) {
         const std::size_t base = nodes.size();
-        for (const TStemState& s : stem.StateList) {
+        for (const StateView s : stem.States()) {
             Node n;
             n.label = Actions(stem, s.Events);
-            for (const TStemArc& arc : s.Arcs)
+            for (const ArcView arc : s.Arcs)
                 n.arcs.emplace_back(stem.actions.Text(arc.Action) + "/" + Actions(stem, arc.Causes),
                                     base + static_cast<std::size_t>(stem.IndexOf(arc.Target)));
             nodes.push_back(std::move(n));
@@ -148,7 +148,7 @@ TEST_P(AlphaReducedStem, ReadsBackAndBehavesAsTheGeneratedStem) {
     VectorLineSource lines(text.lines);
     StemReadResult alpha = ReadClassicStem(lines);
     ASSERT_TRUE(alpha.ok) << alpha.message;
-    EXPECT_EQ(alpha.declaredStateCount, static_cast<std::int32_t>(alpha.stem.StateList.size()));
+    EXPECT_EQ(alpha.declaredStateCount, static_cast<std::int32_t>(alpha.stem.StateCount()));
 
     StemStore generated;
     VectorMessageSink messages;
@@ -158,19 +158,19 @@ TEST_P(AlphaReducedStem, ReadsBackAndBehavesAsTheGeneratedStem) {
     EXPECT_TRUE(Bisimilar(generated, alpha.stem));
     // Every arc waits only for maximal events of its source, and its own
     // occurrence is maximal in its target.
-    for (const TStemState& s : alpha.stem.StateList) {
-        for (const TStemArc& arc : s.Arcs) {
+    for (const StateView s : alpha.stem.States()) {
+        for (const ArcView arc : s.Arcs) {
             for (const TEventEntry& cause : arc.Causes)
                 EXPECT_TRUE(std::find(s.Events.begin(), s.Events.end(), cause) != s.Events.end()) << s.Number;
-            const TStemState* target = alpha.stem.FindState(arc.Target);
-            ASSERT_NE(target, nullptr);
+            const std::optional<StateView> target = alpha.stem.FindState(arc.Target);
+            ASSERT_TRUE(target.has_value());
             EXPECT_TRUE(Contains(target->Events, arc.Event)) << s.Number << " -> " << arc.Target;
         }
     }
     // Renaming only merges states.
-    EXPECT_LE(alpha.stem.StateList.size(), generated.StateList.size());
-    RecordProperty("generated_states", static_cast<int>(generated.StateList.size()));
-    RecordProperty("alpha_states", static_cast<int>(alpha.stem.StateList.size()));
+    EXPECT_LE(alpha.stem.StateCount(), generated.StateCount());
+    RecordProperty("generated_states", static_cast<int>(generated.StateCount()));
+    RecordProperty("alpha_states", static_cast<int>(alpha.stem.StateCount()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Specifications, AlphaReducedStem, testing::ValuesIn(Specs()),

@@ -20,7 +20,7 @@ void ExpectRejected(const std::vector<BadText>& cases) {
         EXPECT_FALSE(r.ok) << c.what;
         EXPECT_EQ(r.errorLine, c.line) << c.what;
         EXPECT_EQ(r.message, "Erreur dans le fichier ligne:" + std::to_string(c.line)) << c.what;
-        EXPECT_TRUE(r.stem.StateList.empty()) << c.what;
+        EXPECT_TRUE(r.stem.Empty()) << c.what;
         EXPECT_EQ(r.stem.StemStateCount, 0) << c.what;
     }
 }

@@ -103,7 +103,7 @@ TEST(StemReader, NamesKeepTheirCaseAndMayHaveThirtyOneCharacters) {
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_EQ(StoreText(r.stem), (Lines{"0 {} | {1:begin}" + name31 + ":2>1", "1 {2:" + name31 + ",3:delta} |"}));
     // Names are interned: the same text is the same action, a different case is not.
-    EXPECT_EQ(r.stem.StateList[1].Events[0].Action, r.stem.StateList[0].Arcs[0].Action);
+    EXPECT_EQ(r.stem.State(1).Events[0].Action, r.stem.State(0).Arcs[0].Action);
 }
 
 TEST(StemReader, NumbersUpToTheSigned32BitLimitAndTheBufferLengthAreRead) {
@@ -134,7 +134,7 @@ TEST(StemReader, TheStoredCountIsTheNumberOfStatesRead) {
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_EQ(r.declaredStateCount, 1000000000);
     EXPECT_EQ(r.stem.StemStateCount, 2);
-    EXPECT_EQ(r.stem.StateList.size(), 2u);
+    EXPECT_EQ(r.stem.StateCount(), 2u);
 
     r = Read({"BEGIN 0;", "{}0<{}A:1>{}1;{}1<{}A:1>{}2;", "END"});
     ASSERT_TRUE(r.ok) << r.message;

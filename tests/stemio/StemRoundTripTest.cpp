@@ -27,14 +27,22 @@ StemStore RandomStem(std::mt19937& random, int states) {
         return set;
     };
     for (int n = 0; n < states; ++n) stem.AppendState(n, n == 0 ? EventSet{} : randomSet());
+    // Sources come in any order: the collector gives each state its arcs in the order added.
+    ArcCollector arcs;
     for (int n = 1; n < states; ++n) {
-        TStemState& parent = stem.StateList[static_cast<std::size_t>(pick(n))];
-        stem.AddArc(parent, randomSet(), 1 + pick(30), actions[static_cast<std::size_t>(pick(6))], n);
+        const std::size_t parent = static_cast<std::size_t>(pick(n));
+        const EventSetId causes = stem.InternEvents(randomSet());
+        const int event = 1 + pick(30);
+        arcs.Add(parent, {n, actions[static_cast<std::size_t>(pick(6))], event, causes});
     }
     for (int extra = pick(2 * states); extra > 0; --extra) {
-        TStemState& source = stem.StateList[static_cast<std::size_t>(pick(states))];
-        stem.AddArc(source, randomSet(), 1 + pick(30), actions[static_cast<std::size_t>(pick(6))], pick(states));
+        const std::size_t source = static_cast<std::size_t>(pick(states));
+        const EventSetId causes = stem.InternEvents(randomSet());
+        const int event = 1 + pick(30);
+        const ActionId action = actions[static_cast<std::size_t>(pick(6))];
+        arcs.Add(source, {pick(states), action, event, causes});
     }
+    arcs.MoveInto(stem);
     stem.StemStateCount = states;
     return stem;
 }
@@ -43,8 +51,8 @@ StemStore RandomStem(std::mt19937& random, int states) {
 std::vector<std::int32_t> FirstAppearanceOrder(const StemStore& stem) {
     std::vector<std::int32_t> order{0};
     std::unordered_set<std::int32_t> seen{0};
-    for (const TStemState& state : stem.StateList)
-        for (const TStemArc& arc : state.Arcs)
+    for (const StateView state : stem.States())
+        for (const ArcView arc : state.Arcs)
             if (seen.insert(arc.Target).second) order.push_back(arc.Target);
     return order;
 }
@@ -58,22 +66,28 @@ TEST(StemRoundTrip, AWrittenStemReadsBackWithTheSameStatesAndReversedArcs) {
         ASSERT_TRUE(r.ok) << r.message << " in round " << round;
 
         std::vector<std::int32_t> numbers;
-        for (const TStemState& state : r.stem.StateList) numbers.push_back(state.Number);
+        for (const StateView state : r.stem.States()) numbers.push_back(state.Number);
         EXPECT_EQ(numbers, FirstAppearanceOrder(original));
         EXPECT_EQ(r.stem.StemStateCount, original.StemStateCount);
 
-        for (const TStemState& state : original.StateList) {
-            const TStemState* read = r.stem.FindState(state.Number);
-            ASSERT_NE(read, nullptr);
-            TStemState expected = state;
-            std::reverse(expected.Arcs.begin(), expected.Arcs.end());
-            EXPECT_EQ(test::StateText(r.stem, *read), test::StateText(original, expected));
+        for (const StateView state : original.States()) {
+            const std::optional<StateView> read = r.stem.FindState(state.Number);
+            ASSERT_TRUE(read.has_value());
+            // The same state with its arcs in the reverse order.
+            StemStore reversed;
+            reversed.actions = original.actions;
+            reversed.AppendState(state.Number, state.Events);
+            std::vector<TStemArc> arcs;
+            for (const ArcView arc : state.Arcs)
+                arcs.push_back({arc.Target, arc.Action, arc.Event, reversed.InternEvents(arc.Causes)});
+            reversed.SetArcs(0, arcs);
+            EXPECT_EQ(test::StateText(r.stem, *read), test::StateText(reversed, reversed.State(0)));
         }
 
         // Written again, each line holds its records in the reverse order.
         StemReadResult again = test::Read(test::ClassicText(r.stem));
         ASSERT_TRUE(again.ok);
-        for (const TStemState& state : original.StateList)
+        for (const StateView state : original.States())
             EXPECT_EQ(test::StateText(again.stem, *again.stem.FindState(state.Number)),
                       test::StateText(original, state));
     }
@@ -82,7 +96,8 @@ TEST(StemRoundTrip, AWrittenStemReadsBackWithTheSameStatesAndReversedArcs) {
 TEST(StemRoundTrip, AFailedReadingLeavesTheCurrentStemAsItWas) {
     StemStore current;
     current.AppendState(0, EventSet{});
-    current.AddArc(current.StateList[0], EventSet{}, 1, current.Intern("A"), 1);
+    const TStemArc arc{1, current.Intern("A"), 1, EmptyEventSet};
+    current.SetArcs(0, {&arc, 1});
     current.AppendState(1, EventSet{{1, current.Intern("A")}});
     current.StemStateCount = 2;
     current.LastGenStateCount = 2;

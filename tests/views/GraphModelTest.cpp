@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace quarvo {
 namespace {
 
@@ -12,11 +14,14 @@ constexpr auto Entre = Semantics::Interleaving;
 // A STEM built state by state; arcs are given in list order (newest first).
 struct Stem {
     StemStore store;
-    TStemState& State(std::int32_t number, std::vector<std::pair<const char*, std::int32_t>> arcs = {}) {
-        TStemState& s = store.AppendState(number, {});
+    void State(std::int32_t number, std::vector<std::pair<const char*, std::int32_t>> arcs = {},
+               const EventSet& events = {}) {
+        store.AppendState(number, events);
+        std::vector<TStemArc> found;
         std::int32_t event = 1;
-        for (auto& [action, target] : arcs) s.Arcs.push_back({{}, event++, store.Intern(action), target});
-        return s;
+        for (auto& [action, target] : arcs) found.push_back({target, store.Intern(action), event++, EmptyEventSet});
+        std::reverse(found.begin(), found.end());
+        store.SetArcs(store.StateCount() - 1, found);
     }
 };
 
@@ -39,16 +44,19 @@ struct Model : ::testing::Test {
 };
 
 TEST(GraphicStateList, StaysInNumberOrderWithOneEntryPerNumber) {
-    TStemState s0{{}, {}, 0}, s3{{}, {}, 3}, s7{{}, {}, 7};
     GraphicStateList list;
-    Ajouter_Graphic_State({&s7, 1, 1, GraphColor::Lime, false}, list);
-    Ajouter_Graphic_State({&s0, 2, 2, GraphColor::Red, false}, list);
-    Ajouter_Graphic_State({&s3, 3, 3, GraphColor::Lime, false}, list);
-    Ajouter_Graphic_State({&s3, 9, 9, GraphColor::Silver, true}, list);
+    Ajouter_Graphic_State({.Number = 7, .Index = 2, .X = 1, .Y = 1, .Color = GraphColor::Lime}, list);
+    Ajouter_Graphic_State({.Number = 0, .Index = 0, .X = 2, .Y = 2, .Color = GraphColor::Red}, list);
+    Ajouter_Graphic_State({.Number = 3, .Index = 1, .X = 3, .Y = 3, .Color = GraphColor::Lime}, list);
+    Ajouter_Graphic_State({.Number = 3, .Index = 5, .X = 9, .Y = 9, .Color = GraphColor::Silver, .Complete = true},
+                          list);
     ASSERT_EQ(list.size(), 3u);
-    EXPECT_EQ(list[0].State, &s0);
-    EXPECT_EQ(list[1].State, &s3);
-    EXPECT_EQ(list[2].State, &s7);
+    EXPECT_EQ(list[0].Number, 0);
+    EXPECT_EQ(list[0].Index, 0u);
+    EXPECT_EQ(list[1].Number, 3);
+    EXPECT_EQ(list[1].Index, 1u);
+    EXPECT_EQ(list[2].Number, 7);
+    EXPECT_EQ(list[2].Index, 2u);
     EXPECT_EQ(list[1].X, 3) << "a second record for a drawn number changes nothing";
     EXPECT_TRUE(find_graphic_state(7, list));
     EXPECT_FALSE(find_graphic_state(5, list));
@@ -58,10 +66,9 @@ TEST(GraphicStateList, StaysInNumberOrderWithOneEntryPerNumber) {
 }
 
 TEST(GraphicStateList, HitTestIsASquareOf21PixelsFirstInListOrder) {
-    TStemState s1{{}, {}, 1}, s2{{}, {}, 2};
     GraphicStateList list;
-    Ajouter_Graphic_State({&s2, 115, 100, GraphColor::Lime, false}, list);
-    Ajouter_Graphic_State({&s1, 100, 100, GraphColor::Lime, false}, list);
+    Ajouter_Graphic_State({.Number = 2, .Index = 1, .X = 115, .Y = 100, .Color = GraphColor::Lime}, list);
+    Ajouter_Graphic_State({.Number = 1, .Index = 0, .X = 100, .Y = 100, .Color = GraphColor::Lime}, list);
     EXPECT_EQ(detected_state(90, 90, list), 1);
     EXPECT_EQ(detected_state(110, 110, list), 1) << "both squares hold it; the lower number comes first";
     EXPECT_EQ(detected_state(89, 100, list), -1);
@@ -77,15 +84,16 @@ TEST(Geometry, RoundsHalvesToEven) {
 }
 
 TEST(Geometry, StateIsACircleOfRadiusTenWithItsNumberInside) {
-    TStemState one{{}, {}, 7}, two{{}, {}, 10};
-    const StateDrawing a = LayOutState({&one, 300, 50, GraphColor::Red, false});
+    const TGraphicState one{.Number = 7, .X = 300, .Y = 50, .Color = GraphColor::Red};
+    const TGraphicState two{.Number = 10, .X = 300, .Y = 50, .Color = GraphColor::Silver};
+    const StateDrawing a = LayOutState(one);
     EXPECT_EQ(a.circle, (GraphBox{290, 40, 310, 60}));
     EXPECT_EQ(a.number.at, (GraphPoint{297, 44}));
     EXPECT_EQ(a.number.text, "7");
     EXPECT_EQ(a.fill, GraphColor::Red);
-    const StateDrawing b = LayOutState({&two, 300, 50, GraphColor::Silver, false});
+    const StateDrawing b = LayOutState(two);
     EXPECT_EQ(b.number.at, (GraphPoint{294, 44}));
-    EXPECT_EQ(SelectionSquare({&two, 300, 50}), (GraphBox{285, 35, 315, 65}));
+    EXPECT_EQ(SelectionSquare(two), (GraphBox{285, 35, 315, 65}));
     EXPECT_EQ(RgbOf(GraphColor::Lime).g, 255);
     EXPECT_EQ(RgbOf(GraphColor::Silver).r, 192);
 }
@@ -287,8 +295,8 @@ TEST_F(Model, TraceIsASilverColumnWithOneArrowBetweenNeighbours) {
     stem.State(0, {{"a", 1}, {"b", 3}});
     stem.State(1, {{"c", 3}});
     stem.State(2);
-    stem.State(3, {{"d", 0}, {"e", 0}});
-    stem.store.StateList[3].Events = {{2, stem.store.Intern("e")}};
+    const ActionId e = stem.store.Intern("e");
+    stem.State(3, {{"d", 0}, {"e", 0}}, {{2, e}});
     Show();
     model.ShowTrace(TraceRecords(stem.store, {0, 1, 3}));
     ASSERT_EQ(model.States().size(), 3u);
@@ -299,7 +307,8 @@ TEST_F(Model, TraceIsASilverColumnWithOneArrowBetweenNeighbours) {
         EXPECT_EQ(s.Color, GraphColor::Silver);
         EXPECT_TRUE(s.Complete);
     }
-    EXPECT_EQ(Drawn(3).State->Events, stem.store.StateList[3].Events);
+    EXPECT_EQ(model.Shown()->State(Drawn(3).Index).Events, (EventSet{{2, e}}));
+    EXPECT_EQ(model.Shown()->State(Drawn(3).Index).Number, 3);
     const auto arcs = Arcs(Entre);
     ASSERT_EQ(arcs.size(), 2u);
     EXPECT_EQ(arcs[0].label.text, "a");
@@ -314,13 +323,18 @@ TEST(TraceRecords, KeepOnlyTheFirstArcToTheNextState) {
     stem.State(0, {{"a", 2}, {"b", 1}, {"c", 1}});
     stem.State(1);
     stem.State(2);
-    const auto path = TraceRecords(stem.store, {0, 1, 9});
-    ASSERT_EQ(path.size(), 3u);
-    ASSERT_EQ(path[0].Arcs.size(), 1u);
-    EXPECT_EQ(path[0].Arcs[0].Action, stem.store.Intern("b"));
-    EXPECT_TRUE(path[1].Arcs.empty()) << "state 1 has no arc to 9";
-    EXPECT_EQ(path[2].Number, 9);
-    EXPECT_TRUE(path[2].Arcs.empty());
+    const StemStore path = TraceRecords(stem.store, {0, 1, 9});
+    ASSERT_EQ(path.StateCount(), 3u);
+    ASSERT_EQ(path.State(0).Arcs.size(), 1u);
+    EXPECT_EQ(path.State(0).Arcs[0].Action, stem.store.Intern("b"));
+    EXPECT_EQ(path.State(0).Arcs[0].Target, 1);
+    EXPECT_EQ(path.State(0).Arcs[0].Event, 2);
+    EXPECT_EQ(path.State(0).Number, 0);
+    EXPECT_EQ(path.State(1).Number, 1);
+    EXPECT_TRUE(path.State(1).Arcs.empty()) << "state 1 has no arc to 9";
+    EXPECT_EQ(path.State(2).Number, 9);
+    EXPECT_TRUE(path.State(2).Arcs.empty());
+    EXPECT_TRUE(path.State(2).Events.empty());
 }
 
 }  // namespace

@@ -28,18 +28,25 @@ TEST_F(Texts, EventSetCutsNamesAtTheFirstBlankAndKeepsFullLengthNames) {
 }
 
 TEST_F(Texts, TargetsKeepArcOrderAndRepeats) {
-    EXPECT_EQ(afficher_ButStates({}), "{}");
-    std::vector<TStemArc> arcs{{{}, 1, a, 7}};
-    EXPECT_EQ(afficher_ButStates(arcs), "{7}");
-    arcs.push_back({{}, 2, b, 12});
-    arcs.push_back({{}, 3, b, 7});
-    EXPECT_EQ(afficher_ButStates(arcs), "{7,12,7}");
+    EXPECT_EQ(afficher_ButStates(ArcRange{}), "{}");
+    // Arcs given in the order found are listed newest first.
+    const TStemArc one[] = {{7, a, 1, EmptyEventSet}};
+    store.AppendState(0, EmptyEventSet);
+    store.SetArcs(0, one);
+    EXPECT_EQ(afficher_ButStates(store.State(0).Arcs), "{7}");
+    const TStemArc three[] = {{7, b, 3, EmptyEventSet}, {12, b, 2, EmptyEventSet}, {7, a, 1, EmptyEventSet}};
+    store.AppendState(1, EmptyEventSet);
+    store.SetArcs(1, three);
+    EXPECT_EQ(afficher_ButStates(store.State(1).Arcs), "{7,12,7}");
 }
 
 TEST_F(Texts, ArcLabelUnderEachSemantics) {
-    const TStemArc caused{{{1, a}}, 2, b, 5};
-    const TStemArc uncaused{{}, 2, b, 5};
-    const TStemArc exhausted{{{1, a}, {4, hidden}}, -1, hidden, 5};
+    const EventSet oneCause{{1, a}};
+    const EventSet twoCauses{{1, a}, {4, hidden}};
+    const EventSet none;
+    const ArcView caused{oneCause, 2, b, 5, 1};
+    const ArcView uncaused{none, 2, b, 5, EmptyEventSet};
+    const ArcView exhausted{twoCauses, -1, hidden, 5, 2};
     EXPECT_EQ(ArcLabel(caused, store.actions, Semantics::Maximality), "({x1: a} , b: x2)");
     EXPECT_EQ(ArcLabel(uncaused, store.actions, Semantics::Maximality), "({}, b: x2)");
     EXPECT_EQ(ArcLabel(exhausted, store.actions, Semantics::Maximality), "({x1: a, x4: I_SEND} , I_SEND: x-1)");
@@ -48,10 +55,13 @@ TEST_F(Texts, ArcLabelUnderEachSemantics) {
 }
 
 TEST_F(Texts, HintGivesNumberEventsAndTargetsOnThreeLines) {
-    TStemState state{{{1, a}, {2, b}}, {{{}, 3, a, 4}, {{{1, a}}, 3, b, 0}}, 12};
-    EXPECT_EQ(StateHint(state, store.actions),
+    store.AppendState(0, EmptyEventSet);
+    store.AppendState(12, EventSet{{1, a}, {2, b}});
+    const TStemArc found[] = {{0, b, 3, store.InternEvents({{1, a}})}, {4, a, 3, EmptyEventSet}};
+    store.SetArcs(1, found);
+    EXPECT_EQ(StateHint(store.State(1), store.actions),
               " Etat Numéro 12\n Evénements maximaux : {x1: a, x2: b} \n Etats buts = {4,0}");
-    EXPECT_EQ(StateHint(TStemState{}, store.actions), " Etat Numéro 0\n Evénements maximaux : {}\n Etats buts = {}");
+    EXPECT_EQ(StateHint(store.State(0), store.actions), " Etat Numéro 0\n Evénements maximaux : {}\n Etats buts = {}");
 }
 
 TEST_F(Texts, PaddedNameKeepsAllThirtyTwoCharacters) {

@@ -81,10 +81,13 @@ private slots:
         QTest::mouseClick(e.ButNextTran, Qt::LeftButton);
         QCOMPARE(e.StatBut->text(), QString("3"));
         QCOMPARE(e.StatTransition->text(), Padded("PUT"));
-        QCOMPARE(e.ExploredArc(), &e.ExploredState()->Arcs[1]);
+        QCOMPARE(e.ExploredStateIndex(), 2);
+        QCOMPARE(e.ExploredArcIndex(), 1);
+        QCOMPARE(e.ExploredArc()->Target, e.ExploredState()->Arcs[1].Target);
+        QCOMPARE(e.ExploredArc()->Action, e.ExploredState()->Arcs[1].Action);
         QTest::mouseClick(e.ButNextTran, Qt::LeftButton);
         QVERIFY(LowerGroupEmpty(e));
-        QCOMPARE(e.ExploredArc(), &e.ExploredState()->Arcs[1]);
+        QCOMPARE(e.ExploredArcIndex(), 1);
         QTest::mouseClick(e.ButNextTran, Qt::LeftButton);
         QVERIFY(LowerGroupEmpty(e));
         QCOMPARE(e.StatName->text(), QString("2"));
@@ -99,7 +102,8 @@ private slots:
         QCOMPARE(Items(e.ListAction), (QStringList{Padded("GET"), Padded("PUT")}));
         QTest::mouseClick(e.ButNext, Qt::LeftButton);
         QVERIFY(AllEmpty(e));
-        QCOMPARE(e.ExploredState(), nullptr);
+        QVERIFY(!e.ExploredState().has_value());
+        QCOMPARE(e.ExploredStateIndex(), -1);
         QTest::mouseClick(e.ButNext, Qt::LeftButton);
         QVERIFY(AllEmpty(e));
         QTest::mouseClick(e.ButNextTran, Qt::LeftButton);
@@ -127,7 +131,8 @@ private slots:
         QCOMPARE(e.StatName->text(), QString("0"));
         QCOMPARE(e.ListTransition->count(), 0);
         QVERIFY(LowerGroupEmpty(e));
-        QCOMPARE(e.ExploredArc(), nullptr);
+        QVERIFY(!e.ExploredArc().has_value());
+        QCOMPARE(e.ExploredArcIndex(), -1);
         QTest::mouseClick(e.ButNextTran, Qt::LeftButton);
         QCOMPARE(e.StatName->text(), QString("0"));
         QVERIFY(LowerGroupEmpty(e));

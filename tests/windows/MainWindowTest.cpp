@@ -1,5 +1,6 @@
 // The main window driven as a user would: availability of the commands, the document, compiling and generating.
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMimeData>
 #include <QUrl>
@@ -460,6 +461,137 @@ private slots:
         QVERIFY(!t.GetSession().hasStem);
         QVERIFY(!Enabled(f.VerificationMenu));
         QVERIFY(f.RegenererleSTEM1->isEnabled());
+    }
+
+    void ALargeStemFileIsShownCutReadOnlyAndRegeneratedFromTheFile() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QTemporaryDir dir;
+        const QString path = dir.filePath("LARGE.STEM");
+        // A ring of states, each first reached from the one before it, with arcs back
+        // to half its number and to 0: written as the writer would write it.
+        constexpr int states = 90000;
+        const auto events = [](int k) -> QByteArray {
+            if (k == 0) return "{}";
+            return k % 2 ? "{1:SEND_MESSAGE}" : "{1:RECEIVE_MESSAGE,2:SEND_MESSAGE}";
+        };
+        QByteArray text = "BEGIN " + QByteArray::number(states) + ";\r\n";
+        // Read back, each line's arcs come newest first: written again, the records of a line are reversed.
+        QByteArray writtenBack = text;
+        for (int k = 0; k < states; ++k) {
+            const QByteArray source = events(k) + QByteArray::number(k) + "<";
+            const int next = (k + 1) % states;
+            const QByteArray records[] = {
+                source + "{}SEND_MESSAGE:1>" + events(next) + QByteArray::number(next) + ";",
+                source + events(k) + "RECEIVE_MESSAGE:3>" + events(k / 2) + QByteArray::number(k / 2) + ";",
+                source + "{}I:2>{}0;"};
+            text += records[0] + records[1] + records[2] + "\r\n";
+            writtenBack += records[2] + records[1] + records[0] + "\r\n";
+        }
+        text += "END";
+        writtenBack += "END";
+        WriteBytes(path, text);
+        QVERIFY(text.size() > TSDIAppForm::LargeStemFileBytes);
+
+        t.dialogs.fileNames.push_back(path);
+        f.OuvrirUnfichierSTEM1Click();
+        QCOMPARE(f.StemFileShownCut(), path);
+        QCOMPARE(f.windowTitle(), "QUARVO - Calvento - STEM Generator - " + path);
+        // A note line, the first lines of the file, a closing note.
+        const QStringList shown = f.Editor->toPlainText().split('\n');
+        QCOMPARE(shown.size(), TSDIAppForm::ShownStemLines + 2);
+        QVERIFY(shown.front().startsWith("--- Fichier STEM de "));
+        QVERIFY(shown.front().contains("seules ses 1000 premières lignes sont affichées, en lecture seule."));
+        QVERIFY(shown.front().contains("« Régénérer le STEM » lit le fichier entier."));
+        const QList<QByteArray> fileLines = text.split('\n');
+        for (int i = 0; i < TSDIAppForm::ShownStemLines; ++i)
+            QCOMPARE(shown[i + 1], QString::fromLatin1(fileLines[i].chopped(1)));
+        QCOMPARE(shown.back(), QString("--- La suite du fichier n'est pas affichée. ---"));
+
+        // The cut text is no specification: it cannot be edited, compiled or saved.
+        QVERIFY(f.Editor->isReadOnly());
+        QVERIFY(!f.Compiler1->isEnabled());
+        QVERIFY(!f.FileSave1->isEnabled());
+        QVERIFY(!f.FileSaveAsItem->isEnabled());
+        QVERIFY(!f.SaveButton->isEnabled());
+        QVERIFY(f.RegenererleSTEM1->isEnabled());
+        const QString before = f.Editor->toPlainText();
+        f.Editor->setFocus();
+        QTest::keyClicks(f.Editor, "xyz");
+        QTest::keyClick(f.Editor, Qt::Key_Backspace);
+        QCOMPARE(f.Editor->toPlainText(), before);
+        QVERIFY(!f.Modified());
+        // Even asked directly, saving writes nothing: the large file keeps all its lines.
+        const std::size_t fileDialogs = t.dialogs.fileTitles.size();
+        QVERIFY(!f.FileSave1Execute());
+        t.dialogs.fileNames.push_back(dir.filePath("COPY.STEM"));
+        f.FileSaveAsItemClick();
+        QCOMPARE(t.dialogs.fileTitles.size(), fileDialogs);
+        t.dialogs.fileNames.clear();
+        QVERIFY(!QFile::exists(dir.filePath("COPY.STEM")));
+        QCOMPARE(ReadBytes(path), text);
+        // Closing asks nothing: nothing was changed.
+        const std::size_t asked = t.dialogs.shown.size();
+        f.FileNew1Execute();
+        QCOMPARE(t.dialogs.shown.size(), asked);
+        QVERIFY(f.StemFileShownCut().isEmpty());
+        QVERIFY(!f.Editor->isReadOnly());
+
+        // Regeneration reads the whole file, not the editor.
+        t.dialogs.fileNames.push_back(path);
+        f.OuvrirUnfichierSTEM1Click();
+        f.RegenererleSTEM1Click();
+        QCOMPARE(t.dialogs.Last()->caption, QString("Régénération..."));
+        QCOMPARE(t.dialogs.Last()->text, QString("STEM régénéré avec succès."));
+        QCOMPARE(t.GetSession().stem.StateCount(), std::size_t{states});
+        QCOMPARE(t.GetSession().stem.ArcCount(), std::int64_t{3} * states);
+        QCOMPARE(t.GetSession().stem.StemStateCount, states);
+        QVERIFY(Enabled(f.VerificationMenu));
+        QVERIFY(Enabled(f.VisualisationMenu));
+        QCOMPARE(f.Editor->toPlainText(), before);
+        // Written back, the STEM is the file again, each line's records reversed.
+        const QString back = dir.filePath("BACK.STEM");
+        t.dialogs.fileNames.push_back(back);
+        f.Fichierexterne1Click();
+        QCOMPARE(ReadBytes(back), writtenBack);
+
+        // A fault beyond the lines shown is reported at its line of the file;
+        // the STEM read before stays.
+        const QString bad = dir.filePath("BAD.STEM");
+        QByteArray faulty = text;
+        const qsizetype line1500 = [&] {
+            qsizetype at = 0;
+            for (int i = 0; i < 1499; ++i) at = faulty.indexOf('\n', at) + 1;
+            return at;
+        }();
+        faulty.insert(line1500 + 3, "$");
+        WriteBytes(bad, faulty);
+        t.dialogs.fileNames.push_back(bad);
+        f.OuvrirUnfichierSTEM1Click();
+        QCOMPARE(f.StemFileShownCut(), bad);
+        f.RegenererleSTEM1Click();
+        QCOMPARE(t.dialogs.Last()->caption, QString("Erreur dans le fichier"));
+        QCOMPARE(t.dialogs.Last()->text, QString("Erreur dans le fichier ligne:1500"));
+        QCOMPARE(t.GetSession().stem.StateCount(), std::size_t{states});
+
+        // A file that went away meanwhile: its reading error is shown.
+        QVERIFY(QFile::remove(bad));
+        f.RegenererleSTEM1Click();
+        QCOMPARE(t.dialogs.Last()->caption, QString("Erreur!"));
+        QVERIFY(t.dialogs.Last()->text.startsWith("Impossible d'ouvrir le fichier « " + bad + " »"));
+        QCOMPARE(t.GetSession().stem.StateCount(), std::size_t{states});
+
+        // A small STEM file is shown whole again, and regenerated from the editor.
+        const QString small = dir.filePath("SMALL.STEM");
+        WriteBytes(small, "BEGIN 2;\r\n{}0<{}A:1>{1:A}1;\r\n\r\nEND");
+        t.dialogs.fileNames.push_back(small);
+        f.OuvrirUnfichierSTEM1Click();
+        QVERIFY(f.StemFileShownCut().isEmpty());
+        QCOMPARE(f.Editor->toPlainText(), QString("BEGIN 2;\n{}0<{}A:1>{1:A}1;\n\nEND"));
+        QVERIFY(QFile::remove(small));
+        f.RegenererleSTEM1Click();
+        QCOMPARE(t.dialogs.Last()->text, QString("STEM régénéré avec succès."));
+        QCOMPARE(t.GetSession().stem.StateCount(), std::size_t{2});
     }
 
     void OpeningAStemFileAsksToSaveTheSpecificationFirst() {

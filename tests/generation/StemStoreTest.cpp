@@ -1,0 +1,157 @@
+// The STEM store: interned event sets, states by number, arcs stored as found and read newest first.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "generation/StemStore.h"
+
+namespace quarvo {
+namespace {
+
+// "target/action/event/causes" of each arc, in the order read.
+std::vector<std::string> Read(const ArcRange& arcs) {
+    std::vector<std::string> out;
+    for (const ArcView a : arcs)
+        out.push_back(std::to_string(a.Target) + "/" + std::to_string(a.Action) + "/" + std::to_string(a.Event) + "/" +
+                      std::to_string(a.CausesId));
+    return out;
+}
+
+TEST(StemStore, EqualEventSetsShareOneIdAndTheEmptySetIsZero) {
+    StemStore store;
+    const ActionId a = store.Intern("A"), b = store.Intern("B");
+    EXPECT_EQ(store.InternEvents({}), EmptyEventSet);
+    EXPECT_TRUE(store.Events(EmptyEventSet).empty());
+    const EventSetId one = store.InternEvents({{1, a}});
+    const EventSetId two = store.InternEvents({{1, a}, {2, b}});
+    EXPECT_NE(one, EmptyEventSet);
+    EXPECT_NE(one, two);
+    EXPECT_EQ(store.InternEvents({{1, a}}), one);
+    EXPECT_EQ(store.InternEvents({{1, b}}), store.InternEvents({{1, b}}));
+    EXPECT_NE(store.InternEvents({{1, b}}), one) << "the action counts";
+    EXPECT_NE(store.InternEvents({{2, a}}), one) << "the event name counts";
+    EXPECT_EQ(store.Events(two), (EventSet{{1, a}, {2, b}}));
+    EXPECT_EQ(store.EventSetCount(), 5u);
+
+    // Thousands of sets, the table grown many times over: each is found again.
+    std::vector<EventSetId> ids;
+    for (std::int32_t e = 1; e <= 30; ++e)
+        for (ActionId x = 0; x < 200; ++x) ids.push_back(store.InternEvents({{e, x}, {e + 1, x + 1}}));
+    std::size_t k = 0;
+    for (std::int32_t e = 1; e <= 30; ++e)
+        for (ActionId x = 0; x < 200; ++x, ++k) {
+            ASSERT_EQ(store.InternEvents({{e, x}, {e + 1, x + 1}}), ids[k]);
+            ASSERT_EQ(store.Events(ids[k]), (EventSet{{e, x}, {e + 1, x + 1}}));
+        }
+}
+
+TEST(StemStore, StatesAreFoundByNumberFirstInListOrder) {
+    StemStore store;
+    store.AppendState(0, EventSet{});
+    store.AppendState(1, EventSet{{1, store.Intern("A")}});
+    EXPECT_TRUE(store.NumberedByPosition());
+    EXPECT_EQ(store.IndexOf(1), 1);
+    EXPECT_EQ(store.IndexOf(2), -1);
+    EXPECT_EQ(store.IndexOf(-1), -1);
+    // Numbers out of position, and one twice: the first state with it wins.
+    store.AppendState(7, EmptyEventSet);
+    store.AppendState(1, EmptyEventSet);
+    EXPECT_FALSE(store.NumberedByPosition());
+    EXPECT_EQ(store.IndexOf(0), 0);
+    EXPECT_EQ(store.IndexOf(1), 1);
+    EXPECT_EQ(store.IndexOf(7), 2);
+    EXPECT_EQ(store.IndexOf(3), -1);
+    ASSERT_TRUE(store.FindState(1).has_value());
+    EXPECT_EQ(store.FindState(1)->Index, 1u);
+    EXPECT_EQ(store.FindState(1)->Events, (EventSet{{1, store.Intern("A")}}));
+    EXPECT_FALSE(store.FindState(3).has_value());
+    EXPECT_EQ(store.StateCount(), 4u);
+    EXPECT_EQ(store.State(2).Number, 7);
+}
+
+TEST(StemStore, ArcsAreStoredAsFoundAndReadNewestFirst) {
+    StemStore store;
+    const ActionId a = store.Intern("A");
+    const EventSetId causes = store.InternEvents({{1, a}});
+    for (std::int32_t n = 0; n < 4; ++n) store.AppendState(n, EmptyEventSet);
+    const TStemArc first[] = {{1, a, 1, EmptyEventSet}, {2, a, 2, causes}, {3, a, 3, EmptyEventSet}};
+    // Given out of list order: each state's arcs stay its own.
+    const TStemArc third[] = {{0, a, 4, causes}};
+    store.SetArcs(2, third);
+    store.SetArcs(0, first);
+    EXPECT_EQ(Read(store.State(0).Arcs), (std::vector<std::string>{"3/0/3/0", "2/0/2/1", "1/0/1/0"}));
+    EXPECT_EQ(Read(store.State(2).Arcs), (std::vector<std::string>{"0/0/4/1"}));
+    EXPECT_TRUE(store.State(1).Arcs.empty()) << "a state never given arcs has none";
+    EXPECT_TRUE(store.State(3).Arcs.empty());
+    EXPECT_EQ(store.ArcCount(), 4);
+
+    const ArcRange arcs = store.State(0).Arcs;
+    ASSERT_EQ(arcs.size(), 3u);
+    EXPECT_EQ(arcs.front().Target, 3);
+    EXPECT_EQ(arcs.back().Target, 1);
+    EXPECT_EQ(arcs[1].Causes, (EventSet{{1, a}}));
+    EXPECT_EQ(arcs.end() - arcs.begin(), 3);
+    std::vector<std::int32_t> found;
+    for (auto it = arcs.rbegin(); it != arcs.rend(); ++it) found.push_back(it->Target);
+    EXPECT_EQ(found, (std::vector<std::int32_t>{1, 2, 3}));
+    ASSERT_EQ(arcs.Found().size(), 3u);
+    EXPECT_EQ(arcs.Found()[0], first[0]);
+    EXPECT_EQ(arcs.begin().Stored(), first[2]);
+}
+
+TEST(StemStore, CollectedArcsGoToTheirStatesInTheOrderAdded) {
+    for (bool ordered : {true, false}) {
+        std::mt19937 random(ordered ? 3 : 4);
+        StemStore store;
+        const int states = 50;
+        for (int n = 0; n < states; ++n) store.AppendState(n, EmptyEventSet);
+        std::vector<std::vector<TStemArc>> expected(states);
+        ArcCollector collector;
+        for (int source = 0; source < states; ++source) {
+            // In order: each state's arcs together, states in list order. Out of order: anywhere.
+            for (int k = static_cast<int>(random() % 4); k > 0; --k) {
+                const int from = ordered ? source : static_cast<int>(random() % states);
+                const TStemArc arc{static_cast<std::int32_t>(random() % states), 0, static_cast<std::int32_t>(k),
+                                   EmptyEventSet};
+                collector.Add(static_cast<std::size_t>(from), arc);
+                expected[static_cast<std::size_t>(from)].push_back(arc);
+            }
+        }
+        collector.MoveInto(store);
+        EXPECT_EQ(collector.Size(), 0u);
+        std::int64_t arcs = 0;
+        for (int n = 0; n < states; ++n) {
+            const std::span<const TStemArc> got = store.State(static_cast<std::size_t>(n)).Arcs.Found();
+            EXPECT_EQ(std::vector<TStemArc>(got.begin(), got.end()), expected[static_cast<std::size_t>(n)])
+                << (ordered ? "ordered" : "unordered") << ", state " << n;
+            arcs += static_cast<std::int64_t>(got.size());
+        }
+        EXPECT_EQ(store.ArcCount(), arcs);
+    }
+}
+
+TEST(StemStore, FreeingStatesKeepsOnlyTheActions) {
+    StemStore store;
+    const ActionId a = store.Intern("A");
+    store.AppendState(0, EventSet{{1, a}});
+    store.AppendState(5, EmptyEventSet);
+    const TStemArc arc{5, a, 1, EmptyEventSet};
+    store.SetArcs(0, {&arc, 1});
+    store.FreeStates();
+    EXPECT_TRUE(store.Empty());
+    EXPECT_EQ(store.ArcCount(), 0);
+    EXPECT_EQ(store.EventSetCount(), 1u);
+    EXPECT_TRUE(store.NumberedByPosition());
+    EXPECT_EQ(store.IndexOf(5), -1);
+    EXPECT_EQ(store.Intern("A"), a);
+    EXPECT_EQ(store.InternEvents({{1, a}}), 1u) << "ids start afresh";
+}
+
+TEST(StemStore, StateLabelWithAndWithoutTheWord) {
+    EXPECT_EQ(StateLabel(0, true), "Etat 0");
+    EXPECT_EQ(StateLabel(12, false), "12");
+}
+
+}  // namespace
+}  // namespace quarvo
