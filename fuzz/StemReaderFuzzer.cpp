@@ -45,13 +45,15 @@ std::vector<std::string> Written(const quarvo::StemStore& stem) {
 // The bytes as a file, read back in chunks of 7 bytes so that lines and line
 // ends straddle the chunks.
 quarvo::StemReadResult ReadAsFile(std::string_view bytes) {
-    static const std::string path = [] {
+    static std::string path;
+    if (path.empty()) {
         char name[] = "/tmp/fuzz_stem_reader_XXXXXX";
         const int fd = mkstemp(name);
         if (fd < 0) __builtin_trap();
         close(fd);
-        return std::string(name);
-    }();
+        path = name;
+        std::atexit([] { std::remove(path.c_str()); });
+    }
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fclose(file) != 0)
         __builtin_trap();
