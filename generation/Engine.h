@@ -95,6 +95,7 @@ public:
     std::uint32_t IdentityCount() const { return idents_.Size(); }
     std::size_t Bytes() const;
     std::uint32_t TermCount() const { return terms_.Size(); }
+    std::size_t SetCount() const { return pool_.Count(); }
 
     ActionId Dollar() const { return dollar_; }
     ActionId Internal() const { return internal_; }

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -194,6 +196,10 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
     result.eventNamesExhausted = engine.eventNamesExhausted;
     result.unguardedRecursion = engine.unguardedProcess != nullptr;
     result.nodesBuilt = engine.TermCount();
+    if (std::getenv("QUARVO_DEBUG"))
+        std::fprintf(stderr, "terms %u idents %u sets %zu engine bytes %zu store sets %zu rss %lld\n", engine.TermCount(),
+                     engine.IdentityCount(), engine.SetCount(), engine.Bytes(), store.EventSetCount(),
+                     static_cast<long long>(ReadMemoryFigures().residentBytes));
     store.StemStateCount = static_cast<std::int32_t>(stateCount);
     store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
 

@@ -24,7 +24,7 @@ struct GenerationSettings {
     // The term nodes made before those no waiting state needs are collected
     // (at least; the next collection waits for twice what was kept). Small
     // values exercise the collection in tests.
-    std::uint32_t collectionThreshold = 1u << 20;
+    std::uint32_t collectionThreshold = 1u << 16;
 };
 
 struct GenerationResult {
