@@ -8,7 +8,7 @@
 #include "ctl/CtlSession.h"
 #include "frontend/SyntaxTree.h"
 #include "generation/StemStore.h"
-#include "generation/Terms.h"
+#include "generation/Semantics.h"
 
 namespace quarvo {
 

@@ -8,7 +8,7 @@
 #include "frontend/SyntaxTree.h"
 #include "generation/Progress.h"
 #include "generation/StemStore.h"
-#include "generation/Terms.h"
+#include "generation/Semantics.h"
 
 namespace quarvo {
 
@@ -45,9 +45,5 @@ struct GenerationResult {
 // messages; reports progress and the dialog's figures through progress.
 GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, const GenerationSettings& settings,
                               StemStore& store, MessageSink& messages, Progress* progress = nullptr);
-
-// The former engine over copied terms, kept while the new one is checked against it.
-GenerationResult GenerateStemLegacy(std::shared_ptr<const Compilation> compilation, const GenerationSettings& settings,
-                                    StemStore& store, MessageSink& messages, Progress* progress = nullptr);
 
 }  // namespace quarvo

@@ -1,21 +1,16 @@
-// Behaviour terms of the generation: arenas, copying, comparison, keys and the event bookkeeping on terms.
+// Copies of compiled behaviour terms with their gates renamed: the bodies of process calls.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <vector>
-#include <string>
 
 #include "frontend/SyntaxTree.h"
-#include "generation/ActionTable.h"
-#include "generation/EventSet.h"
-#include "generation/Semantics.h"
 
 namespace quarvo {
 
-
-// Owns the nodes and gate cells of the terms of one state, in blocks that
-// double in size, so that a small term costs a single small allocation.
+// Owns the nodes and gate cells of a copied term, in blocks that double in
+// size, so that a small term costs a single small allocation.
 class TermArena {
 public:
     BehaviourNode* NewNode(NodeKind kind, std::int32_t height) {
@@ -82,29 +77,5 @@ GateList CopyGates(TermArena& arena, const GateCell* gates, const GateCell* actu
 // instance of a call is copied without renaming.
 BehaviourNode* CopyTerm(TermArena& arena, const BehaviourNode* term, const GateCell* actuals = nullptr,
                         const GateCell* formals = nullptr);
-
-// State identity of two terms.
-bool TermEqual(const BehaviourNode* a, const BehaviourNode* b, const StateIdentity& identity);
-// Term identity without the events.
-bool ShapeEqual(const BehaviourNode* a, const BehaviourNode* b);
-
-// A byte string that two terms share exactly when they are TermEqual under identity.
-std::string TermKey(const BehaviourNode* term, const StateIdentity& identity, ActionTable& names);
-
-// The events a node gets from its operands after a step.
-EventSet ChildEvents(const BehaviourNode* node);
-
-// Pushes a node's events down its operator spine when the spine below is free of events.
-void Distribute(BehaviourNode* node);
-// The same without the test; for a freshly built process instance.
-void ForceDistribute(BehaviourNode* node);
-
-// Removes the events of causes from every event set along the operator spine
-// of term. With keepNew, an entry equal to (event, action) stays: it is the
-// occurrence just created, not the old event of that name.
-void StripCauses(BehaviourNode* term, const EventSet& causes, std::int32_t event, ActionId action, bool keepNew);
-
-// True when a prefix of the term's spine has its gate cell in leaves.
-bool LeafIn(const std::vector<const GateCell*>& leaves, const BehaviourNode* term);
 
 }  // namespace quarvo

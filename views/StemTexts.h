@@ -7,7 +7,7 @@
 
 #include "generation/ActionTable.h"
 #include "generation/StemStore.h"
-#include "generation/Terms.h"
+#include "generation/Semantics.h"
 
 namespace quarvo {
 

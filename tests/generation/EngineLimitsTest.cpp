@@ -21,8 +21,8 @@ std::string Chain(int n) {
 
 // Every arc of the store leads to a state of the store.
 void ExpectClosed(const test::Generated& g) {
-    for (const TStemState& s : g.store.StateList)
-        for (const TStemArc& a : s.Arcs) EXPECT_LT(a.Target, g.store.StemStateCount) << "state " << s.Number;
+    for (StateView s : g.store.States())
+        for (ArcView a : s.Arcs) EXPECT_LT(a.Target, g.store.StemStateCount) << "state " << s.Number;
 }
 
 TEST(EngineLimits, TheBoundIsNeverExceededAndTheStemStaysClosed) {
@@ -33,7 +33,7 @@ TEST(EngineLimits, TheBoundIsNeverExceededAndTheStemStaysClosed) {
     EXPECT_TRUE(g->result.stoppedByBound);
     EXPECT_TRUE(g->result.interrupted);
     EXPECT_EQ(g->store.StemStateCount, 10);
-    EXPECT_EQ(g->store.StateList.size(), 10u);
+    EXPECT_EQ(g->store.StateCount(), 10u);
     EXPECT_EQ(g->Arcs(0).size(), 9u);  // the arcs found before the tenth state was refused
     ExpectClosed(*g);
     EXPECT_EQ(g->messages.back(), "Génération interrompue : 10 états.");
