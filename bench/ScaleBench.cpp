@@ -112,6 +112,22 @@ std::string Philosophers(int n) {
            "ENDSYS";
 }
 
+// n processes, each cycling through ten actions for ever, joined by |||:
+// 10^n states, n arcs from each.
+std::string Cycles(int n) {
+    std::string gates, body;
+    for (int i = 0; i < n; ++i) {
+        gates += (i ? ", C" : "C") + std::to_string(i);
+        body += (i ? "\n||| Cycle [C" : "Cycle [C") + std::to_string(i) + "]";
+    }
+    return "SYSTEM Cycles [" + gates + "] :=\n" + body +
+           "\nWHERE\n"
+           "PROCESS Cycle [A] :=\n"
+           "  A; A; A; A; A; A; A; A; A; A; Cycle [A]\n"
+           "ENDPROC\n"
+           "ENDSYS";
+}
+
 // A; A; ...; NIL with n actions.
 std::string Chain(int n) {
     std::string text = "SYSTEM Chain [A] :=\n";
@@ -230,6 +246,12 @@ void Generate(benchmark::State& state, const Workload& workload) {
         totalStates += result.states;
         totalArcs += result.arcs;
     }
+    if (result.stoppedByMemory) {
+        state.SkipWithError(("stopped near the memory limit after " + std::to_string(result.states) + " states; " +
+                             OutOfMemory(peak))
+                                .c_str());
+        return;
+    }
     const double cpuSeconds = ThreadCpuSeconds() - cpuBefore;
     const double states = static_cast<double>(result.states), arcs = static_cast<double>(result.arcs);
     const double growth = static_cast<double>(peak.Growth());
@@ -285,6 +307,8 @@ void RegisterAll() {
     // 14,348,908 states; about 1.8 * 10^7 states.
     Register("BM_Huge_IndependentInterleaving", GenerateHuge, kIndependentInterleaving, {15});
     Register("BM_Huge_PhilosophersInterleaving", GenerateHuge, kPhilosophersInterleaving, {14});
+    // 10^7 states, 7 * 10^7 arcs.
+    Register("BM_Huge_CyclesInterleaving", GenerateHuge, Workload{Cycles, Semantics::Interleaving}, {7});
 
     // The current generator: 10,001 states in about 10 s and 0.9 GB for the
     // 10,000 chain; out of memory on the 100,000 chain and on the 10,000 wide

@@ -208,6 +208,7 @@ std::vector<SetId> EventPool::Compact(const std::vector<bool>& live) {
     sets_ = std::move(sets);
     actions_ = std::move(actions);
     index_ = IdIndex();
+    index_.Reserve(sets_.size() * 2);
     for (SetId id = 0; id < sets_.size(); ++id) index_.Insert(id, HashOf(sets_[id].mask, Actions(id), Size(id)));
     for (PairMemo& m : unionMemo_) m = PairMemo{};
     for (PairMemo& m : withoutMemo_) m = PairMemo{};

@@ -64,6 +64,16 @@ public:
         }
     }
 
+    // Room for count ids without growing (on an empty index).
+    void Reserve(std::size_t count) {
+        std::size_t size = 1024;
+        while (count * 10 > size * 7) size *= 2;
+        if (size > slots_.size() && count_ == 0) {
+            slots_.assign(size, Slot{});
+            mask_ = size - 1;
+        }
+    }
+
     std::size_t Bytes() const { return slots_.capacity() * sizeof(Slot); }
 
 private:

@@ -105,6 +105,7 @@ void TermTable::Compact(const std::vector<TermId>& newId, const std::vector<SetI
     nodes_ = std::move(kept);
     nodes_.shrink_to_fit();
     index_ = IdIndex();
+    index_.Reserve(nodes_.size() * 2);
     for (TermId id = 1; id < nodes_.size(); ++id) index_.Insert(id, HashOf(nodes_[id]));
 }
 
