@@ -315,13 +315,14 @@ void Engine::Collect(std::vector<TermId>& roots) {
     terms_.Compact(newId, newSet);
     // The memos of the nodes kept follow them; what they named must be kept too.
     for (auto* memo : {&distOf_, &idleOf_, &normOf_}) {
-        std::vector<std::uint32_t> moved(next, 0);
-        for (TermId id = 1; id < count && id < memo->size(); ++id) {
-            if (!newId[id]) continue;
-            const std::uint32_t value = (*memo)[id];
-            if (value < count) moved[newId[id]] = newId[value];
+        // In place, as the nodes: a kept node's memo never moves up.
+        const std::size_t size = memo->size();
+        for (TermId id = 1; id < count; ++id) {
+            if (!newId[id] || newId[id] >= size) continue;
+            const std::uint32_t value = id < size ? (*memo)[id] : 0;
+            (*memo)[newId[id]] = value < count ? newId[value] : 0;
         }
-        *memo = std::move(moved);
+        if (memo->size() > next) std::fill(memo->begin() + next, memo->end(), 0);
     }
     for (auto& [key, body] : bodies_) body = newId[body];
     std::unordered_map<std::uint64_t, TermId> instances;

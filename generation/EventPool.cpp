@@ -193,21 +193,23 @@ SetId EventPool::WithoutCauses(SetId s, std::uint32_t causes, std::int32_t event
 }
 
 std::vector<SetId> EventPool::Compact(const std::vector<bool>& live) {
+    // In place: a kept set and its actions never move up.
     std::vector<SetId> newId(sets_.size(), 0);
-    std::vector<Set> sets;
-    std::vector<ActionId> actions;
-    sets.push_back(sets_[0]);
+    SetId next = 1;
+    std::uint32_t nextAction = 0;
     for (SetId id = 1; id < sets_.size(); ++id) {
         if (!live[id]) continue;
-        newId[id] = static_cast<SetId>(sets.size());
+        newId[id] = next;
         Set set = sets_[id];
-        set.first = static_cast<std::uint32_t>(actions.size());
-        actions.insert(actions.end(), Actions(id), Actions(id) + Size(id));
-        sets.push_back(set);
+        const std::size_t n = Size(id);
+        std::copy(actions_.begin() + set.first, actions_.begin() + set.first + n, actions_.begin() + nextAction);
+        set.first = nextAction;
+        nextAction += static_cast<std::uint32_t>(n);
+        sets_[next++] = set;
     }
-    sets_ = std::move(sets);
-    actions_ = std::move(actions);
-    index_ = IdIndex();
+    sets_.resize(next);
+    actions_.resize(nextAction);
+    index_.Clear();
     index_.Reserve(sets_.size() * 2);
     for (SetId id = 0; id < sets_.size(); ++id) index_.Insert(id, HashOf(sets_[id].mask, Actions(id), Size(id)));
     for (PairMemo& m : unionMemo_) m = PairMemo{};

@@ -64,6 +64,12 @@ public:
         }
     }
 
+    // Empties the index, keeping its room.
+    void Clear() {
+        std::fill(slots_.begin(), slots_.end(), Slot{});
+        count_ = 0;
+    }
+
     // Room for count ids without growing (on an empty index).
     void Reserve(std::size_t count) {
         std::size_t size = 1024;

@@ -90,9 +90,8 @@ void TermTable::Rollback(std::uint32_t mark) {
 }
 
 void TermTable::Compact(const std::vector<TermId>& newId, const std::vector<SetId>& newSet) {
-    std::vector<TermNode> kept;
-    kept.reserve(nodes_.size() / 2 + 1);
-    kept.push_back(nodes_[0]);
+    // In place: a kept node never moves up, so it is read before its place is written.
+    TermId next = 1;
     for (TermId id = 1; id < nodes_.size(); ++id) {
         if (!newId[id]) continue;
         TermNode n = nodes_[id];
@@ -100,11 +99,10 @@ void TermTable::Compact(const std::vector<TermId>& newId, const std::vector<SetI
         n.right = newId[n.right];
         n.instance = newId[n.instance];
         n.events = newSet[n.events];
-        kept.push_back(n);
+        nodes_[next++] = n;
     }
-    nodes_ = std::move(kept);
-    nodes_.shrink_to_fit();
-    index_ = IdIndex();
+    nodes_.resize(next);
+    index_.Clear();
     index_.Reserve(nodes_.size() * 2);
     for (TermId id = 1; id < nodes_.size(); ++id) index_.Insert(id, HashOf(nodes_[id]));
 }

@@ -1,8 +1,12 @@
 // The exploration's limits: the state bound, the memory limit, and shapes
 // whose cost must follow the states (long chains, wide compositions).
+#include <filesystem>
+#include <random>
 #include <string>
 
 #include "GenerationTestSupport.h"
+#include "ReferenceSemantics.h"
+#include "frontend/TextFile.h"
 
 namespace quarvo {
 namespace {
@@ -79,6 +83,30 @@ TEST(EngineLimits, AWideCompositionUnderABoundOnlyBuildsWhatTheBoundAllows) {
     auto wide = test::GenerateText(Wide(5000), settings);
     EXPECT_EQ(wide->result.states, 5);
     EXPECT_EQ(wide->Targets(0), (std::vector<int>{1, 2, 3, 4}));
+}
+
+// Collecting the unused term nodes every few dozen nodes changes nothing.
+void ExpectSameWithFrequentCollections(const std::string& text) {
+    for (GenerationSettings settings : {GenerationSettings{}, test::Cpbr(), test::Interleaving()}) {
+        settings.maxStates = 3000;
+        auto usual = test::GenerateText(text, settings);
+        settings.collectionThreshold = 48;
+        auto collected = test::GenerateText(text, settings);
+        ASSERT_EQ(collected->Text(), usual->Text()) << text;
+        EXPECT_EQ(collected->messages, usual->messages);
+    }
+}
+
+TEST(EngineLimits, CollectingUnusedNodesChangesNothing) {
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(QUARVO_SOURCE_DIR) + "/examples")) {
+        if (entry.path().extension() != ".LOT") continue;
+        TextFileResult file = ReadTextFile(entry.path().string());
+        std::string text;
+        for (const std::string& line : file.lines) text += line + "\n";
+        ExpectSameWithFrequentCollections(text);
+    }
+    std::mt19937 rng(20261208);
+    for (int i = 0; i < 100; ++i) ExpectSameWithFrequentCollections(test::RandomSpecification(rng));
 }
 
 }  // namespace
