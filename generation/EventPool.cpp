@@ -8,7 +8,7 @@
 namespace quarvo {
 namespace {
 
-constexpr std::size_t MemoSize = 1 << 14;
+constexpr std::size_t MemoSize = 1 << 17;
 
 int Rank(std::uint32_t mask, std::uint32_t bit) { return std::popcount(mask & (bit - 1)); }
 
