@@ -124,7 +124,11 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
             auto take = [&](Transition& t) {
                 if (arcs + static_cast<std::int64_t>(found.size()) >= nextMemoryCheck) {
                     nextMemoryCheck += MemoryCheckStep;
-                    if (memory.NearLimit()) {
+                    // The arc vector may double, and the engine's tables with it.
+                    const std::int64_t growth =
+                        2 * static_cast<std::int64_t>(sizeof(TStemArc)) * (arcs + static_cast<std::int64_t>(found.size())) +
+                        static_cast<std::int64_t>(engine.Bytes());
+                    if (memory.NearLimit(growth)) {
                         result.stoppedByMemory = true;
                         stop = true;
                         return false;

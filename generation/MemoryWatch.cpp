@@ -55,11 +55,13 @@ MemoryWatch::MemoryWatch(std::int64_t limitBytes) : limit_(limitBytes), addressL
         addressLimit_ = static_cast<std::int64_t>(rl.rlim_cur);
 }
 
-bool MemoryWatch::NearLimit() {
+bool MemoryWatch::NearLimit(std::int64_t growthBytes) {
     last_ = ReadMemoryFigures();
-    // Containers grow by half or double their size at once: keep a quarter of
-    // what is held in reserve, and never less than 64 MiB.
-    const std::int64_t reserve = std::max<std::int64_t>(64 * MiB, last_.residentBytes / 4);
+    // Room for the next growth of the largest containers, for an eighth of
+    // what is held (the smaller containers), and never less than 64 MiB. Past
+    // the machine's memory the kernel kills the process: better stop early.
+    const std::int64_t reserve =
+        std::max<std::int64_t>(64 * MiB, last_.residentBytes / 8 + std::max<std::int64_t>(0, growthBytes));
     if (limit_ > 0 && last_.residentBytes + reserve > limit_) return true;
     if (addressLimit_ > 0 &&
         last_.virtualBytes + std::max<std::int64_t>(64 * MiB, last_.virtualBytes / 4) > addressLimit_)

@@ -22,8 +22,10 @@ public:
     explicit MemoryWatch(std::int64_t limitBytes = 0);
 
     // True when the memory in use nears a limit: there must still be room for
-    // the containers of the operation to grow once more.
-    bool NearLimit();
+    // the containers of the operation to grow once more. growthBytes is what
+    // the caller's largest containers may ask for at once (a vector that
+    // doubles holds its old and its new block while it copies).
+    bool NearLimit(std::int64_t growthBytes = 0);
 
     std::int64_t ResidentBytes() const { return last_.residentBytes; }
 
