@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frontend/Parser.h"
+#include "bench/BenchSupport.h"
 #include "generation/Generator.h"
 
 namespace {
@@ -63,10 +64,7 @@ std::string Philosophers(int n) {
            "ENDPROC\nENDSYS";
 }
 
-class NullSink final : public quarvo::MessageSink {
-public:
-    void Append(std::string_view) override {}
-};
+using quarvo::bench::NullSink;
 
 std::int64_t HeapBytes() {
     struct mallinfo2 info = mallinfo2();
@@ -75,27 +73,19 @@ std::int64_t HeapBytes() {
 
 void RunFamily(benchmark::State& state, std::string (*family)(int), Semantics semantics) {
     const int n = static_cast<int>(state.range(0));
-    std::vector<std::string> lines;
-    std::string text = family(n), line;
-    for (char c : text) {
-        if (c == '\n') lines.push_back(std::move(line)), line.clear();
-        else line += c;
-    }
-    lines.push_back(line);
-    quarvo::VectorLineSource source(lines);
-    NullSink sink;
-    quarvo::CompileOutcome compiled = quarvo::CompileSpecification(source, std::string(QUARVO_SOURCE_DIR), sink);
+    quarvo::CompileOutcome compiled = quarvo::bench::CompileText(family(n));
     if (!compiled.ok()) {
         state.SkipWithError("the generated specification does not compile");
         return;
     }
     quarvo::GenerationSettings settings;
     settings.semantics = semantics;
+    NullSink messages;
     std::int64_t states = 0, arcs = 0, retained = 0, nodes = 0;
     for (auto _ : state) {
         quarvo::StemStore store;
         const std::int64_t before = HeapBytes();
-        quarvo::GenerationResult r = quarvo::GenerateStem(compiled.compilation, settings, store, sink);
+        quarvo::GenerationResult r = quarvo::GenerateStem(compiled.compilation, settings, store, messages);
         retained = HeapBytes() - before;
         states = r.states;
         arcs = r.arcs;

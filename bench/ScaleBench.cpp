@@ -50,6 +50,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "frontend/Parser.h"
 #include "generation/Generator.h"
 
@@ -144,23 +145,9 @@ std::string Wide(int n) {
 
 // ----- Compilation and measures -----
 
-class NullSink final : public quarvo::MessageSink {
-public:
-    void Append(std::string_view) override {}
-};
+using quarvo::bench::NullSink;
 
-quarvo::CompileOutcome Compile(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (char c : text) {
-        if (c == '\n') lines.push_back(std::move(line)), line.clear();
-        else line += c;
-    }
-    lines.push_back(line);
-    quarvo::VectorLineSource source(lines);
-    NullSink sink;
-    return quarvo::CompileSpecification(source, std::string(QUARVO_SOURCE_DIR), sink);
-}
+quarvo::CompileOutcome Compile(const std::string& text) { return quarvo::bench::CompileText(text); }
 
 // A field of /proc/self/status in bytes ("VmRSS", "VmHWM"); -1 if absent.
 std::int64_t StatusBytes(const char* field) {

@@ -129,6 +129,7 @@ private:
     TermId StopFor(TermId operand, const Context& c);
     TermId Strip(TermId t, SetId causes, std::int32_t event, ActionId action, bool keepNew);
     GatesId MergedGates(GatesId outer, GatesId inner);
+    TermNode HideShell(const TermNode& n, TermId& operand);
 
     bool Enum(TermId t, TransitionSink sink);
     std::int32_t Besides(std::uint32_t used, SetId causes);

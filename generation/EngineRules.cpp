@@ -54,6 +54,14 @@ void Jump(Transition& t, StepFrame& frame, TermId operand) {
     t.step = &frame;
 }
 
+// Puts the step of the one operand that moved under frame, which records in
+// slot the causes that operand's transition brought.
+void Lift(Transition& t, StepFrame& frame, bool left, SetId StepFrame::*slot) {
+    (left ? frame.left : frame.right) = t.step;
+    frame.*slot = t.causes;
+    t.step = &frame;
+}
+
 }  // namespace
 
 bool Engine::Enum(TermId t, TransitionSink sink) {
@@ -86,21 +94,18 @@ bool Engine::Enum(TermId t, TransitionSink sink) {
     }
     case NodeKind::Disable: {
         const std::uint32_t used = pool_.Mask(terms_[n.left].events) | pool_.Mask(terms_[n.right].events);
+        // The frame records the causes of whichever side moved.
         auto left = [&](Transition& tr) {
             StepFrame f;
-            f.left = tr.step;
-            f.leftCauses = tr.causes;  // the causes of whichever side moved
             // The left operand ends the disabling only by its own termination.
             f.terminated = tr.action == delta_ && !tr.internal;
-            tr.step = &f;
+            Lift(tr, f, true, &StepFrame::leftCauses);
             tr.event = Besides(used, tr.causes);
             return sink(tr);
         };
         auto right = [&](Transition& tr) {
             StepFrame f;
-            f.right = tr.step;
-            f.leftCauses = tr.causes;
-            tr.step = &f;
+            Lift(tr, f, false, &StepFrame::leftCauses);
             tr.event = Besides(used, tr.causes);
             return sink(tr);
         };
@@ -173,9 +178,7 @@ bool Engine::Enum(TermId t, TransitionSink sink) {
         auto left = [&](Transition& l) {
             if (!synchronised(l)) {
                 StepFrame f;
-                f.left = l.step;
-                f.leftCauses = l.causes;
-                l.step = &f;
+                Lift(l, f, true, &StepFrame::leftCauses);
                 l.event = Besides(used, l.causes);
                 return sink(l);
             }
@@ -201,9 +204,7 @@ bool Engine::Enum(TermId t, TransitionSink sink) {
             Transition r = rights[i];
             if (synchronised(r)) continue;
             StepFrame f;
-            f.right = r.step;
-            f.rightCauses = r.causes;
-            r.step = &f;
+            Lift(r, f, false, &StepFrame::rightCauses);
             r.event = Besides(used, r.causes);
             more = sink(r);
         }
@@ -230,6 +231,24 @@ GatesId Engine::MergedGates(GatesId outer, GatesId inner) {
         if (!gates_.Contains(outer, g)) names.push_back(g);
     }
     return gates_.Intern(names.data(), names.size());
+}
+
+// The hiding that stands for n after a step, without its operand, which is
+// built from operand: nested hidings merge into one, the inner one's gates
+// after the outer one's.
+TermNode Engine::HideShell(const TermNode& n, TermId& operand) {
+    TermNode h;
+    h.kind = NodeKind::Hide;
+    h.height = n.height;
+    h.process = n.process;
+    h.gates = n.gates;
+    operand = n.left;
+    if (n.left && terms_[n.left].kind == NodeKind::Hide) {
+        const TermNode inner = terms_[n.left];
+        h.gates = MergedGates(n.gates, inner.gates);
+        operand = inner.left;
+    }
+    return h;
 }
 
 // An operand discarded by a disabling: a stop of its height with the events it still had.
@@ -277,18 +296,9 @@ TermId Engine::Idle(TermId t) {
         result = terms_.Make(n);
         break;
     case NodeKind::Hide: {
-        TermNode h;
-        h.kind = NodeKind::Hide;
-        h.height = n.height;
-        h.process = n.process;
-        if (n.left && terms_[n.left].kind == NodeKind::Hide) {
-            const TermNode inner = terms_[n.left];
-            h.gates = MergedGates(n.gates, inner.gates);
-            h.left = Idle(inner.left);
-        } else {
-            h.gates = n.gates;
-            h.left = Idle(n.left);
-        }
+        TermId operand = 0;
+        TermNode h = HideShell(n, operand);
+        h.left = Idle(operand);
         h.events = ChildEvents(h);
         result = terms_.Make(h);
         break;
@@ -359,20 +369,12 @@ TermId Engine::Next(TermId t, const StepFrame* step, Context& c) {
         }
         break;
     case NodeKind::Hide: {
-        TermNode h;
-        h.kind = NodeKind::Hide;
-        h.height = n.height;
-        h.process = n.process;
+        TermId operand = 0;
+        TermNode h = HideShell(n, operand);
         const StepFrame* body = step->left;
-        if (n.left && terms_[n.left].kind == NodeKind::Hide) {
-            // Nested hidings merge into one.
-            const TermNode inner = terms_[n.left];
-            h.gates = MergedGates(n.gates, inner.gates);
-            h.left = Next(inner.left, body ? body->left : nullptr, c);
-        } else {
-            h.gates = n.gates;
-            h.left = Next(n.left, body, c);
-        }
+        // A merged inner hiding has a step of its own above its body's.
+        if (operand != n.left) body = body ? body->left : nullptr;
+        h.left = Next(operand, body, c);
         h.events = ChildEvents(h);
         // Only a hiding whose body moved records the new occurrence.
         if (body) h.events = pool_.Insert(h.events, c.event, c.action);

@@ -33,16 +33,21 @@ TermTable::TermTable(const EventPool& pool) : pool_(pool) {
     nodes_[0].freeBelow = 1;
 }
 
-std::uint32_t TermTable::HashOf(const TermNode& n) {
+namespace {
+
+// The fields a term node and an identity node share, mixed into one hash.
+template <typename Node>
+std::uint64_t HashShared(const Node& n) {
     std::uint64_t h = static_cast<std::uint64_t>(n.kind) << 32 | static_cast<std::uint32_t>(n.height);
-    h = Combine(h, n.process);
-    h = Combine(h, n.gates);
-    h = Combine(h, n.events);
-    h = Combine(h, n.left);
-    h = Combine(h, n.right);
-    h = Combine(h, n.instance);
-    return MixHash(h);
+    for (std::uint64_t field : {std::uint64_t{n.process}, std::uint64_t{n.gates}, std::uint64_t{n.events},
+                                std::uint64_t{n.left}, std::uint64_t{n.right}})
+        h = Combine(h, field);
+    return h;
 }
+
+}  // namespace
+
+std::uint32_t TermTable::HashOf(const TermNode& n) { return MixHash(Combine(HashShared(n), n.instance)); }
 
 TermId TermTable::Make(TermNode n) {
     const std::uint32_t hash = HashOf(n);
@@ -111,15 +116,7 @@ IdentityTable::IdentityTable() {
     nodes_.push_back(IdentityNode{NodeKind::Stop, -1, 0, 0, 0, 0, 0});  // id 0: the null term
 }
 
-std::uint32_t IdentityTable::HashOf(const IdentityNode& n) {
-    std::uint64_t h = static_cast<std::uint64_t>(n.kind) << 32 | static_cast<std::uint32_t>(n.height);
-    h = Combine(h, n.process);
-    h = Combine(h, n.gates);
-    h = Combine(h, n.events);
-    h = Combine(h, n.left);
-    h = Combine(h, n.right);
-    return MixHash(h);
-}
+std::uint32_t IdentityTable::HashOf(const IdentityNode& n) { return MixHash(HashShared(n)); }
 
 std::uint32_t IdentityTable::Make(const IdentityNode& n) {
     const std::uint32_t hash = HashOf(n);
