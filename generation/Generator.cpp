@@ -4,6 +4,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "generation/Engine.h"
+#include "generation/LargeStack.h"
 #include "generation/MemoryWatch.h"
 
 namespace quarvo {
@@ -59,19 +61,17 @@ private:
     std::vector<std::int32_t> byIdentity_;
 };
 
-}  // namespace
+// What the exploration and its caller share while it runs on a thread of its own.
+struct Shared {
+    std::atomic<std::int64_t> states{0};
+    std::atomic<std::int64_t> arcs{0};
+    std::atomic<bool> stopRequested{false};
+};
 
-GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, const GenerationSettings& settings,
-                              StemStore& store, MessageSink& messages, Progress* progress) {
+// The exploration itself; the summary and the progress are the caller's.
+GenerationResult Explore(const std::shared_ptr<const Compilation>& compilation, const GenerationSettings& settings,
+                         StemStore& store, Shared& shared, std::string& unguardedProcess) {
     GenerationResult result;
-    store.FreeStates();
-    store.compilation = compilation;
-    const std::time_t startTime = std::time(nullptr);
-    const std::int64_t memBefore = HeapKo();
-
-    messages.Clear();
-    messages.Append("Génération en cours...");
-
     Engine engine(store.actions, StateIdentity{settings.semantics, settings.cpbrOff});
     MemoryWatch memory(settings.memoryLimit);
     StateIndex index;
@@ -111,7 +111,7 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
         };
 
         for (; current < stateCount && !stop; ++current) {
-            if (current > 0 && progress && progress->StopRequested()) break;
+            if (current > 0 && shared.stopRequested.load(std::memory_order_relaxed)) break;
             const TermId before = terms[static_cast<std::size_t>(current)];
             const TermId term = engine.Normalize(before);
             if (term != before) {
@@ -177,7 +177,8 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
             found.clear();
             arcs = store.ArcCount();
             store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
-            if (progress) progress->Update(stateCount, arcs);
+            shared.states.store(stateCount, std::memory_order_relaxed);
+            shared.arcs.store(arcs, std::memory_order_relaxed);
         }
     } catch (const std::bad_alloc&) {
         // What was stored so far stays usable: the state being explored keeps
@@ -206,14 +207,48 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
                      static_cast<long long>(ReadMemoryFigures().residentBytes));
     store.StemStateCount = static_cast<std::int32_t>(stateCount);
     store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
+    if (engine.unguardedProcess) unguardedProcess = engine.unguardedProcess->name.Text();
+    return result;
+}
+
+// Room for the recursion of the rules over terms nested a few hundred
+// thousand operators deep.
+constexpr std::size_t ExplorationStack = std::size_t{256} << 20;
+
+}  // namespace
+
+GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, const GenerationSettings& settings,
+                              StemStore& store, MessageSink& messages, Progress* progress) {
+    store.FreeStates();
+    store.compilation = compilation;
+    const std::time_t startTime = std::time(nullptr);
+    const std::int64_t memBefore = HeapKo();
+
+    messages.Clear();
+    messages.Append("Génération en cours...");
+
+    // The exploration runs on a thread of its own, for its stack; the progress
+    // and the stop request stay on the caller's thread (a window's).
+    Shared shared;
+    GenerationResult result;
+    std::string unguardedProcess;
+    RunOnLargeStack([&] { result = Explore(compilation, settings, store, shared, unguardedProcess); },
+                    ExplorationStack, [&] {
+                        if (!progress) return;
+                        progress->Update(shared.states.load(std::memory_order_relaxed),
+                                         shared.arcs.load(std::memory_order_relaxed));
+                        if (progress->StopRequested()) shared.stopRequested.store(true, std::memory_order_relaxed);
+                    });
+    const std::int64_t stateCount = result.states;
+    if (progress) progress->Update(stateCount, result.arcs);
 
     messages.Clear();
     messages.Append("Nombre d'états = " + std::to_string(stateCount) + ".");
     messages.Append("Nombre d'arcs = " + std::to_string(result.arcs) + ".");
     if (result.eventNamesExhausted)
         messages.Append("Attention : plus de 30 événements simultanés, des noms d'événements sont -1.");
-    if (engine.unguardedProcess)
-        messages.Append("Attention : récursion non gardée dans le processus " + engine.unguardedProcess->name.Text() +
+    if (!unguardedProcess.empty())
+        messages.Append("Attention : récursion non gardée dans le processus " + unguardedProcess +
                         " ; ses appels récursifs avant toute action ne sont pas dépliés.");
     if (result.stoppedByMemory)
         messages.Append("Génération interrompue : mémoire insuffisante (" + std::to_string(stateCount) + " états).");

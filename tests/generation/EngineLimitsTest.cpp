@@ -80,7 +80,8 @@ TEST(EngineLimits, LongChainsAreGeneratedWhole) {
 TEST(EngineLimits, AWideCompositionUnderABoundOnlyBuildsWhatTheBoundAllows) {
     GenerationSettings settings = test::Interleaving();
     settings.maxStates = 5;
-    auto wide = test::GenerateText(Wide(5000), settings);
+    // Thirty thousand operators nested: deeper than an ordinary thread's stack would allow.
+    auto wide = test::GenerateText(Wide(30000), settings);
     EXPECT_EQ(wide->result.states, 5);
     EXPECT_EQ(wide->Targets(0), (std::vector<int>{1, 2, 3, 4}));
 }
