@@ -17,10 +17,11 @@
 
 namespace {
 
-bool Sorted(const quarvo::EventSet& set, std::size_t actionCount) {
-    for (std::size_t i = 0; i < set.size(); ++i) {
-        if (set[i].Event < 0 || set[i].Action >= actionCount) return false;
-        if (i > 0 && set[i - 1].Event >= set[i].Event) return false;
+bool Sorted(quarvo::EventSetRef set, std::size_t actionCount) {
+    std::int64_t last = -1;
+    for (const quarvo::TEventEntry e : set) {
+        if (e.Event < 0 || e.Action >= actionCount || e.Event <= last) return false;
+        last = e.Event;
     }
     return true;
 }

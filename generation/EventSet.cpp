@@ -10,6 +10,13 @@ static EventSet::iterator LowerBound(EventSet& set, std::int32_t event) {
                             [](const TEventEntry& e, std::int32_t v) { return e.Event < v; });
 }
 
+bool Contains(EventSetRef set, std::int32_t event) {
+    if (set.NameForm()) return EventSetRef::NameFits(event) && (set.Mask() & EventSetRef::Bit(event)) != 0;
+    for (const TEventEntry e : set)
+        if (e.Event == event) return true;
+    return false;
+}
+
 bool Contains(const EventSet& set, std::int32_t event) {
     auto it = std::lower_bound(set.begin(), set.end(), event,
                                [](const TEventEntry& e, std::int32_t v) { return e.Event < v; });
@@ -83,14 +90,29 @@ std::int32_t FreshEvent(const EventSet& used) {
     return candidate <= MaxEventNames ? candidate : -1;
 }
 
-std::string EventSetText(const EventSet& set, const ActionTable& actions) {
+namespace {
+
+template <typename Set>
+std::string TextOf(const Set& set, const ActionTable& actions) {
     std::string text = "{";
-    for (std::size_t i = 0; i < set.size(); ++i) {
-        if (i) text += ",";
-        text += std::to_string(set[i].Event) + ":" + actions.Text(set[i].Action);
+    bool first = true;
+    for (const TEventEntry e : set) {
+        if (!first) text += ",";
+        first = false;
+        text += std::to_string(e.Event) + ":" + actions.Text(e.Action);
     }
     text += "}";
     return text;
 }
+
+}  // namespace
+
+std::string EventSetText(const EventSet& set, const ActionTable& actions) { return TextOf(set, actions); }
+
+template <std::same_as<EventSetRef> Ref>
+std::string EventSetText(Ref set, const ActionTable& actions) {
+    return TextOf(set, actions);
+}
+template std::string EventSetText<EventSetRef>(EventSetRef, const ActionTable&);
 
 }  // namespace quarvo

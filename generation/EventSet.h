@@ -1,17 +1,20 @@
 // Operations on event sets: sorted by event name, at most one entry per name.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 
 #include "frontend/SyntaxTree.h"
 #include "generation/ActionTable.h"
+#include "generation/EventSetRef.h"
 
 namespace quarvo {
 
 constexpr std::int32_t MaxEventNames = 30;
 
 bool Contains(const EventSet& set, std::int32_t event);
+bool Contains(EventSetRef set, std::int32_t event);
 // Adds (event, action) unless event is present; the stored action then stays.
 void Insert(std::int32_t event, ActionId action, EventSet& set);
 // Entries of a, then those of b whose event is not in a.
@@ -33,5 +36,9 @@ std::int32_t FreshEvent(const EventSet& used);
 
 // "{1:A,2:I_B}"; "{}" for the empty set.
 std::string EventSetText(const EventSet& set, const ActionTable& actions);
+// The same for a set of a store. (A template, so that a braced list such as
+// {} still goes to the EventSet form.)
+template <std::same_as<EventSetRef> Ref>
+std::string EventSetText(Ref set, const ActionTable& actions);
 
 }  // namespace quarvo

@@ -83,7 +83,7 @@ GenerationResult Explore(const std::shared_ptr<const Compilation>& compilation, 
     auto StoreSet = [&](SetId set) {
         if (set >= storeSets.size()) storeSets.resize(set + set / 2 + 64, EventSetId(-1));
         EventSetId& id = storeSets[set];
-        if (id == EventSetId(-1)) id = store.InternEvents(engine.Events(set));
+        if (id == EventSetId(-1)) id = store.InternEvents(engine.EventMask(set), engine.EventActions(set));
         return id;
     };
 

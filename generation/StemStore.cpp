@@ -2,28 +2,110 @@
 #include "generation/StemStore.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
+
+#include "generation/IdIndex.h"
 
 namespace quarvo {
 namespace {
 
-constexpr std::size_t FirstSetSlots = 64;
+constexpr unsigned FirstSlotBits = 6;
 
 }  // namespace
 
-StemStore::StemStore() {
-    sets_.emplace_back();  // id 0: the empty set, never looked up in the table
-    setHashes_.push_back(0);
+// ---- Pool of event sets ----------------------------------------------------------------------
+
+void EventSetPool::Clear() {
+    std::vector<Record>{Record{0, 0}}.swap(records_);  // id 0: the empty set
+    std::vector<std::uint32_t>().swap(words_);
+    std::vector<std::uint32_t>().swap(slots_);
+    std::vector<std::uint32_t>().swap(pairs_);
+    slotBits_ = 0;
 }
+
+std::size_t EventSetPool::Bytes() const {
+    return records_.capacity() * sizeof(Record) + (words_.capacity() + slots_.capacity()) * sizeof(std::uint32_t);
+}
+
+std::uint32_t EventSetPool::HashOf(std::uint32_t mask, const std::uint32_t* words, std::size_t n) const {
+    std::uint64_t h = mask * 0x100000001B3ull;
+    for (std::size_t i = 0; i < n; ++i) h = Combine(h, words[i]);
+    return MixHash(h);
+}
+
+void EventSetPool::Grow() {
+    slotBits_ = slots_.empty() ? FirstSlotBits : slotBits_ + 1;
+    assert(slotBits_ < 32 && "ids and hash bits share a 32-bit slot");
+    slots_.assign(std::size_t{1} << slotBits_, 0);
+    const std::size_t positions = slots_.size() - 1;
+    // The hashes are not kept: each set is hashed again from its words.
+    for (std::size_t id = 1; id < records_.size(); ++id) {
+        const Record r = records_[id];
+        const EventSetRef set(r.mask, words_.data() + r.first);
+        const std::uint32_t hash = HashOf(r.mask, set.Words(), set.WordCount());
+        std::size_t at = hash & positions;
+        while (slots_[at] != 0) at = (at + 1) & positions;
+        slots_[at] = (hash >> slotBits_ << slotBits_) | static_cast<std::uint32_t>(id);
+    }
+}
+
+EventSetId EventSetPool::InternWords(std::uint32_t mask, const std::uint32_t* words) {
+    // At most three quarters full, so that a probe ends soon.
+    if (records_.size() * 4 >= slots_.size() * 3) Grow();
+    const std::size_t n = EventSetRef(mask, words).WordCount();
+    const std::uint32_t hash = HashOf(mask, words, n);
+    const std::uint32_t tag = hash >> slotBits_ << slotBits_;
+    const std::uint32_t idBits = (std::uint32_t{1} << slotBits_) - 1;
+    const std::size_t positions = slots_.size() - 1;
+    std::size_t at = hash & positions;
+    for (std::uint32_t slot; (slot = slots_[at]) != 0; at = (at + 1) & positions) {
+        if ((slot & ~idBits) != tag) continue;
+        const Record r = records_[slot & idBits];
+        if (r.mask == mask && std::equal(words, words + n, words_.begin() + r.first)) return slot & idBits;
+    }
+    assert(records_.size() <= idBits && "an id fits below the hash bits of its slot");
+    assert(words_.size() + n <= std::numeric_limits<std::uint32_t>::max() && "word positions fit 32 bits");
+    const auto id = static_cast<EventSetId>(records_.size());
+    // words never points into words_ here: a set of this pool is always found above.
+    records_.push_back(Record{mask, static_cast<std::uint32_t>(words_.size())});
+    words_.insert(words_.end(), words, words + n);
+    slots_[at] = tag | id;
+    return id;
+}
+
+EventSetId EventSetPool::Intern(const EventSet& set) {
+    if (set.empty()) return EmptyEventSet;
+    // Name form when the names are -1 and 1..30 in ascending order.
+    std::array<ActionId, 32> actions;
+    std::uint32_t mask = 0;
+    std::size_t n = 0;
+    std::int32_t last = std::numeric_limits<std::int32_t>::min();
+    for (const TEventEntry& e : set) {
+        if (!EventSetRef::NameFits(e.Event) || e.Event <= last) break;
+        mask |= EventSetRef::Bit(e.Event);
+        actions[n++] = e.Action;
+        last = e.Event;
+    }
+    if (n == set.size()) return InternWords(mask, actions.data());
+    // Pair form: the entries as given.
+    assert(set.size() < EventSetRef::WideBit && "the size fits below the pair-form bit");
+    pairs_.clear();
+    for (const TEventEntry& e : set) {
+        pairs_.push_back(static_cast<std::uint32_t>(e.Event));
+        pairs_.push_back(e.Action);
+    }
+    return InternWords(EventSetRef::WideBit | static_cast<std::uint32_t>(set.size()), pairs_.data());
+}
+
+// ---- Store -----------------------------------------------------------------------------------
+
+StemStore::StemStore() = default;
 
 void StemStore::FreeStates() {
     std::vector<TStemState>().swap(states_);
     std::vector<TStemArc>().swap(arcs_);
-    sets_.resize(1);
-    setHashes_.resize(1);
-    std::vector<EventSet>(sets_).swap(sets_);
-    std::vector<std::uint64_t>(setHashes_).swap(setHashes_);
-    std::vector<std::uint32_t>().swap(setSlots_);
+    sets_.Clear();
     numberedByPosition_ = true;
     std::unordered_map<std::int32_t, std::int64_t>().swap(byNumber_);
 }
@@ -33,47 +115,6 @@ void StemStore::Reserve(std::size_t states, std::size_t arcs) {
     arcs_.reserve(arcs);
 }
 
-std::uint64_t StemStore::HashOf(const EventSet& set) const {
-    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ set.size();
-    for (const TEventEntry& e : set) {
-        h ^= (static_cast<std::uint64_t>(static_cast<std::uint32_t>(e.Event)) << 32) | e.Action;
-        h *= 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
-    }
-    return h;
-}
-
-void StemStore::GrowSetIndex() {
-    const std::size_t size = setSlots_.empty() ? FirstSetSlots : setSlots_.size() * 2;
-    std::vector<std::uint32_t> slots(size, 0);
-    const std::size_t mask = size - 1;
-    for (std::size_t id = 1; id < sets_.size(); ++id) {
-        std::size_t at = static_cast<std::size_t>(setHashes_[id]) & mask;
-        while (slots[at] != 0) at = (at + 1) & mask;
-        slots[at] = static_cast<std::uint32_t>(id + 1);
-    }
-    setSlots_.swap(slots);
-}
-
-EventSetId StemStore::InternEvents(const EventSet& set) {
-    if (set.empty()) return EmptyEventSet;
-    // At most half full, so that a probe ends soon.
-    if ((sets_.size() + 1) * 2 > setSlots_.size()) GrowSetIndex();
-    const std::uint64_t hash = HashOf(set);
-    const std::size_t mask = setSlots_.size() - 1;
-    std::size_t at = static_cast<std::size_t>(hash) & mask;
-    for (; setSlots_[at] != 0; at = (at + 1) & mask) {
-        const std::uint32_t id = setSlots_[at] - 1;
-        if (setHashes_[id] == hash && sets_[id] == set) return id;
-    }
-    assert(sets_.size() < std::numeric_limits<std::uint32_t>::max() && "event-set ids fit 32 bits");
-    const auto id = static_cast<EventSetId>(sets_.size());
-    sets_.push_back(set);
-    setHashes_.push_back(hash);
-    setSlots_[at] = id + 1;
-    return id;
-}
-
 void StemStore::IndexNumbers() {
     byNumber_.reserve(states_.size() + 1);
     for (std::size_t i = 0; i < states_.size(); ++i)
@@ -81,7 +122,7 @@ void StemStore::IndexNumbers() {
 }
 
 void StemStore::AppendState(std::int32_t number, EventSetId events) {
-    assert(events < sets_.size() && "event set of this store");
+    assert(events < sets_.Count() && "event set of this store");
     const std::size_t index = states_.size();
     if (numberedByPosition_ && static_cast<std::int64_t>(number) != static_cast<std::int64_t>(index)) {
         // From now on numbers need an index of their own.

@@ -4,13 +4,15 @@
 // number) in one vector, in list order; an arc is a 16-byte record (target,
 // action, event, cause set) in one vector, each state's arcs side by side in
 // the order they were found. Event sets are interned in a pool of the store
-// and named by an EventSetId, 0 being the empty set: the sets of a STEM are
-// few and repeated over and over, so each distinct one is kept once.
+// and named by an EventSetId, 0 being the empty set: each distinct set is
+// kept once, as a mask and its actions in one flat vector of words (see
+// EventSetRef.h), so that a set costs a record of 8 bytes, its slot in the
+// index and 4 bytes per entry.
 //
 // Reading. State(i) and States() give StateView values that look like the
-// records of a linked STEM: Number, Events (an EventSet) and Arcs, a range
+// records of a linked STEM: Number, Events (an EventSetRef) and Arcs, a range
 // that yields the arcs newest first, each as an ArcView with Causes (an
-// EventSet), Event, Action and Target. "Newest first" is the order of
+// EventSetRef), Event, Action and Target. "Newest first" is the order of
 // iteration, not of storage: Arcs.rbegin() .. Arcs.rend() walks them in the
 // order they were found. Views point into the store: any change to the store
 // (a state or an arc added, a set interned) may leave them dangling.
@@ -22,6 +24,7 @@
 #pragma once
 
 #include <cassert>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -35,6 +38,7 @@
 #include "frontend/SyntaxTree.h"
 #include "generation/ActionTable.h"
 #include "generation/EventSet.h"
+#include "generation/EventSetRef.h"
 
 namespace quarvo {
 
@@ -62,9 +66,59 @@ struct TStemState {
 };
 static_assert(sizeof(TStemState) == 16, "a state record is four 32-bit fields");
 
+// The distinct event sets of a store. A set is a record (its mask and the
+// position of its first word) and its words in one vector shared by all
+// sets; the index is an open-addressing table of 32-bit slots, each an id in
+// its low bits (as many as the table has positions: an id is always smaller
+// than the table size) and, above them, the top bits of the set's hash, so
+// that a probe seldom reads a set that is not the one sought. Slot 0 is free:
+// the empty set, id 0, is never placed in the table.
+class EventSetPool {
+public:
+    EventSetPool() { Clear(); }
+
+    EventSetRef operator[](EventSetId id) const {
+        assert(id < records_.size() && "event set of this pool");
+        const Record r = records_[id];
+        return EventSetRef(r.mask, words_.data() + r.first);
+    }
+    std::size_t Count() const { return records_.size(); }
+    // Bytes held by the records, the words and the index.
+    std::size_t Bytes() const;
+
+    EventSetId Intern(const EventSet& set);
+    // A set in name form: mask of its names, actions in name order.
+    EventSetId Intern(std::uint32_t mask, const ActionId* actionsInNameOrder) {
+        assert((mask & EventSetRef::WideBit) == 0 && "names -1 and 1..30");
+        return mask == 0 ? EmptyEventSet : InternWords(mask, actionsInNameOrder);
+    }
+    // A set of another pool (or of this one, already kept).
+    EventSetId Intern(EventSetRef set) {
+        return set.empty() ? EmptyEventSet : InternWords(set.Mask(), set.Words());
+    }
+    // Only the empty set is left; the memory of the others is released.
+    void Clear();
+
+private:
+    struct Record {
+        std::uint32_t mask;
+        std::uint32_t first;  // in words_
+    };
+
+    EventSetId InternWords(std::uint32_t mask, const std::uint32_t* words);
+    std::uint32_t HashOf(std::uint32_t mask, const std::uint32_t* words, std::size_t n) const;
+    void Grow();
+
+    std::vector<Record> records_;
+    std::vector<std::uint32_t> words_;
+    std::vector<std::uint32_t> slots_;
+    unsigned slotBits_ = 0;     // log2 of the table size
+    std::vector<std::uint32_t> pairs_;  // a set in pair form being put together
+};
+
 // An arc as consumers read it, its cause set resolved.
 struct ArcView {
-    const EventSet& Causes;
+    EventSetRef Causes;
     std::int32_t Event;
     ActionId Action;
     std::int32_t Target;
@@ -90,11 +144,11 @@ public:
 
     ArcIterator() = default;
     // at: the stored arc this iterator stands on (newest first: one past it).
-    ArcIterator(const TStemArc* at, const EventSet* sets) : at_(at), sets_(sets) {}
+    ArcIterator(const TStemArc* at, const EventSetPool* sets) : at_(at), sets_(sets) {}
 
     ArcView operator*() const {
         const TStemArc& a = NewestFirst ? at_[-1] : *at_;
-        return ArcView{sets_[a.Causes], a.Event, a.Action, a.Target, a.Causes};
+        return ArcView{(*sets_)[a.Causes], a.Event, a.Action, a.Target, a.Causes};
     }
     Arrow operator->() const { return Arrow{**this}; }
     ArcView operator[](difference_type k) const { return *(*this + k); }
@@ -137,7 +191,7 @@ public:
 
 private:
     const TStemArc* at_ = nullptr;
-    const EventSet* sets_ = nullptr;
+    const EventSetPool* sets_ = nullptr;
 };
 
 // The arcs of one state. Iterates newest first; rbegin() .. rend() and
@@ -148,7 +202,7 @@ public:
     using found_iterator = ArcIterator<false>;
 
     ArcRange() = default;
-    ArcRange(const TStemArc* first, std::size_t count, const EventSet* sets)
+    ArcRange(const TStemArc* first, std::size_t count, const EventSetPool* sets)
         : first_(first), count_(count), sets_(sets) {}
 
     iterator begin() const { return iterator(first_ + count_, sets_); }
@@ -172,14 +226,14 @@ public:
 private:
     const TStemArc* first_ = nullptr;
     std::size_t count_ = 0;
-    const EventSet* sets_ = nullptr;
+    const EventSetPool* sets_ = nullptr;
 };
 
 // A state as consumers read it.
 struct StateView {
     std::size_t Index;        // position in the state list
     std::int32_t Number;
-    const EventSet& Events;   // maximal events
+    EventSetRef Events;       // maximal events
     EventSetId EventsId;
     ArcRange Arcs;            // outgoing transitions, newest first
 };
@@ -250,7 +304,7 @@ public:
         assert(index < states_.size() && "state position inside the list");
         const TStemState& s = states_[index];
         return StateView{index, s.Number, sets_[s.Events], s.Events,
-                         ArcRange(arcs_.data() + s.FirstArc, s.ArcCount, sets_.data())};
+                         ArcRange(arcs_.data() + s.FirstArc, s.ArcCount, &sets_)};
     }
     StateRange States() const { return StateRange(this, states_.size()); }
     // The stored record of the state at that position.
@@ -272,12 +326,11 @@ public:
     // Arcs over all states.
     std::int64_t ArcCount() const { return static_cast<std::int64_t>(arcs_.size()); }
 
-    const EventSet& Events(EventSetId id) const {
-        assert(id < sets_.size() && "event set of this store");
-        return sets_[id];
-    }
+    EventSetRef Events(EventSetId id) const { return sets_[id]; }
     // Distinct event sets kept, the empty one included.
-    std::size_t EventSetCount() const { return sets_.size(); }
+    std::size_t EventSetCount() const { return sets_.Count(); }
+    // Bytes held by the pool of event sets.
+    std::size_t EventSetBytes() const { return sets_.Bytes(); }
 
     // ---- Building ------------------------------------------------------------------------
 
@@ -287,11 +340,26 @@ public:
     void Reserve(std::size_t states, std::size_t arcs);
 
     // The id of that set, which is kept once: equal sets get the same id.
-    EventSetId InternEvents(const EventSet& set);
+    EventSetId InternEvents(const EventSet& set) { return sets_.Intern(set); }
+    // The same for a set given as the mask of its names (bit 0 for -1, bit e
+    // for e) and its actions in name order.
+    EventSetId InternEvents(std::uint32_t mask, const ActionId* actionsInNameOrder) {
+        return sets_.Intern(mask, actionsInNameOrder);
+    }
+    // The same for a set read from a store, this one or another. (A template,
+    // so that a braced list such as {} or {{1, a}} goes to the EventSet form.)
+    template <std::same_as<EventSetRef> Ref>
+    EventSetId InternEvents(Ref set) {
+        return sets_.Intern(set);
+    }
 
     // Appends a state with that number and those maximal events, without arcs.
     void AppendState(std::int32_t number, EventSetId events);
     void AppendState(std::int32_t number, const EventSet& events) { AppendState(number, InternEvents(events)); }
+    template <std::same_as<EventSetRef> Ref>
+    void AppendState(std::int32_t number, Ref events) {
+        AppendState(number, sets_.Intern(events));
+    }
 
     // Gives the state at stateIndex its arcs, in the order they were found
     // (oldest first; they are read back newest first). At most once per state;
@@ -306,17 +374,11 @@ private:
     friend class ArcCollector;
 
     void IndexNumbers();
-    std::uint64_t HashOf(const EventSet& set) const;
-    void GrowSetIndex();
 
     std::vector<TStemState> states_;
     std::vector<TStemArc> arcs_;
 
-    // The pool: sets_[id], with its hash; setSlots_ is an open-addressing
-    // table of id + 1 (0: free slot), its size a power of two.
-    std::vector<EventSet> sets_;
-    std::vector<std::uint64_t> setHashes_;
-    std::vector<std::uint32_t> setSlots_;
+    EventSetPool sets_;
 
     // Positions by number, kept only once some state is not numbered by its position.
     bool numberedByPosition_ = true;

@@ -54,14 +54,15 @@ std::vector<std::string> ActionTexts(const StemStore& store) {
 std::vector<std::string> SetTexts(const StemStore& store, const std::vector<std::string>& names) {
     std::vector<std::string> texts(store.EventSetCount());
     for (std::size_t id = 0; id < texts.size(); ++id) {
-        const EventSet& set = store.Events(static_cast<EventSetId>(id));
         std::string& out = texts[id];
         out += '{';
-        for (std::size_t i = 0; i < set.size(); ++i) {
-            if (i) out += ',';
-            out += std::to_string(set[i].Event);
+        bool first = true;
+        for (const TEventEntry e : store.Events(static_cast<EventSetId>(id))) {
+            if (!first) out += ',';
+            first = false;
+            out += std::to_string(e.Event);
             out += ':';
-            out += names[set[i].Action];
+            out += names[e.Action];
         }
         out += '}';
     }

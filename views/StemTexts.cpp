@@ -3,15 +3,30 @@
 
 namespace quarvo {
 
-std::string afficher_listEvent(const EventSet& events, const ActionTable& actions) {
+namespace {
+
+template <typename Set>
+std::string EventListText(const Set& events, const ActionTable& actions) {
     if (events.empty()) return "{}";
     std::string text = "{";
-    for (const TEventEntry& entry : events)
+    for (const TEventEntry entry : events)
         text += "x" + std::to_string(entry.Event) + ": " + actions.Name(entry.Action).Text() + ", ";
     // The comma of the last separator becomes the closing brace; its blank stays.
     text[text.size() - 2] = '}';
     return text;
 }
+
+}  // namespace
+
+std::string afficher_listEvent(const EventSet& events, const ActionTable& actions) {
+    return EventListText(events, actions);
+}
+
+template <std::same_as<EventSetRef> Ref>
+std::string afficher_listEvent(Ref events, const ActionTable& actions) {
+    return EventListText(events, actions);
+}
+template std::string afficher_listEvent<EventSetRef>(EventSetRef, const ActionTable&);
 
 std::string afficher_ButStates(const ArcRange& arcs) {
     if (arcs.empty()) return "{}";

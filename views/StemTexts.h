@@ -1,6 +1,7 @@
 // Texts shared by the graph viewer and the explorer: event sets, targets, arc labels, state hints.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ namespace quarvo {
 // "{x1: a, x2: b} " (the closing brace takes the place of the last comma, so
 // a blank follows it); "{}" for the empty set.
 std::string afficher_listEvent(const EventSet& events, const ActionTable& actions);
+// The same for a set of a store. (A template, so that a braced list such as
+// {} still goes to the EventSet form.)
+template <std::same_as<EventSetRef> Ref>
+std::string afficher_listEvent(Ref events, const ActionTable& actions);
 
 // "{3,5,3}": the target of every arc in order (newest first); "{}" without arcs.
 std::string afficher_ButStates(const ArcRange& arcs);

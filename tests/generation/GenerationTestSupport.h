@@ -27,6 +27,7 @@ struct Generated {
     }
     std::string Action(const ArcView& a) const { return store.actions.Text(a.Action); }
     std::string Set(const EventSet& s) const { return EventSetText(s, store.actions); }
+    std::string Set(EventSetRef s) const { return EventSetText(s, store.actions); }
     // The arcs of a state in discovery order, as "causes action:event -> target".
     std::vector<std::string> Arcs(int n) const {
         std::vector<std::string> out;

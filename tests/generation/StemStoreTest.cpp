@@ -1,9 +1,12 @@
 // The STEM store: interned event sets, states by number, arcs stored as found and read newest first.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <random>
 #include <vector>
 
+#include "generation/EventSet.h"
 #include "generation/StemStore.h"
 
 namespace quarvo {
@@ -44,6 +47,87 @@ TEST(StemStore, EqualEventSetsShareOneIdAndTheEmptySetIsZero) {
             ASSERT_EQ(store.InternEvents({{e, x}, {e + 1, x + 1}}), ids[k]);
             ASSERT_EQ(store.Events(ids[k]), (EventSet{{e, x}, {e + 1, x + 1}}));
         }
+}
+
+TEST(StemStore, SetsReadBackAsRangesOfEntriesInNameOrder) {
+    StemStore store;
+    const ActionId a = store.Intern("A"), b = store.Intern("B"), c = store.Intern("C");
+    const EventSet withMinusOne{{-1, c}, {1, a}, {30, b}};
+    const EventSetId id = store.InternEvents(withMinusOne);
+
+    // The same set as a mask (bit 0 for -1, bit e for e) and its actions in name order.
+    const ActionId actions[] = {c, a, b};
+    EXPECT_EQ(store.InternEvents((1u << 0) | (1u << 1) | (1u << 30), actions), id);
+    const EventSetRef set = store.Events(id);
+    EXPECT_TRUE(set.NameForm());
+    EXPECT_EQ(set.Mask(), (1u << 0) | (1u << 1) | (1u << 30));
+    ASSERT_EQ(set.size(), 3u);
+    EXPECT_FALSE(set.empty());
+    EXPECT_EQ(set.front(), (TEventEntry{-1, c}));
+    EXPECT_EQ(set[1], (TEventEntry{1, a}));
+    EXPECT_EQ(set[2], (TEventEntry{30, b}));
+    EXPECT_EQ(EventSet(set.begin(), set.end()), withMinusOne);
+    EXPECT_EQ(set.ToEventSet(), withMinusOne);
+    EXPECT_EQ(set, withMinusOne);
+    EXPECT_EQ(withMinusOne, set);
+    EXPECT_NE(set, (EventSet{{-1, c}, {1, a}}));
+    EXPECT_NE(set, (EventSet{{-1, c}, {1, a}, {30, a}}));
+    EXPECT_TRUE(Contains(set, -1));
+    EXPECT_TRUE(Contains(set, 30));
+    EXPECT_FALSE(Contains(set, 2));
+    EXPECT_FALSE(Contains(set, 31));
+    EXPECT_EQ(std::distance(set.begin(), std::find(set.begin(), set.end(), TEventEntry{30, b})), 2)
+        << "a forward range for the standard algorithms";
+    EXPECT_EQ(EventSetText(set, store.actions), "{-1:C,1:A,30:B}");
+
+    // The empty set: id 0, whichever way it is given.
+    const EventSetRef empty = store.Events(EmptyEventSet);
+    EXPECT_TRUE(empty.empty());
+    EXPECT_EQ(empty.size(), 0u);
+    EXPECT_EQ(empty.begin(), empty.end());
+    EXPECT_EQ(empty, EventSet{});
+    EXPECT_EQ(empty, EventSetRef());
+    EXPECT_EQ(store.InternEvents(0, nullptr), EmptyEventSet);
+    EXPECT_EQ(store.InternEvents(empty), EmptyEventSet);
+
+    // A set of one store is interned into another once, and equals it there.
+    StemStore other;
+    other.actions = store.actions;
+    const EventSetId there = other.InternEvents(set);
+    EXPECT_EQ(other.InternEvents(withMinusOne), there);
+    EXPECT_EQ(other.Events(there), set);
+    EXPECT_EQ(other.EventSetCount(), 2u);
+    EXPECT_NE(other.Events(there), other.Events(EmptyEventSet));
+    EXPECT_EQ(store.EventSetCount(), 2u) << "one set interned three ways is kept once";
+}
+
+TEST(StemStore, SetsOutsideTheNamesOrOrderOfAGeneratedStemAreKeptAsGiven) {
+    // A STEM file may name events 0 or beyond 30; a hand-made set may be out of order.
+    StemStore store;
+    const ActionId a = store.Intern("A"), b = store.Intern("B");
+    const EventSet large{{0, a}, {2, b}, {2147483647, a}};
+    const EventSet unsorted{{3, b}, {1, a}};
+    const EventSet twice{{1, a}, {1, b}};
+    const EventSetId ids[] = {store.InternEvents(large), store.InternEvents(unsorted), store.InternEvents(twice)};
+    EXPECT_EQ(store.InternEvents(large), ids[0]);
+    EXPECT_EQ(store.InternEvents(unsorted), ids[1]);
+    EXPECT_EQ(store.InternEvents(twice), ids[2]);
+    EXPECT_NE(store.InternEvents({{1, a}, {3, b}}), ids[1]) << "the sorted set is another set";
+    EXPECT_EQ(store.Events(ids[0]), large);
+    EXPECT_EQ(store.Events(ids[1]), unsorted);
+    EXPECT_EQ(store.Events(ids[2]), twice);
+    EXPECT_FALSE(store.Events(ids[0]).NameForm());
+    EXPECT_EQ(store.Events(ids[0]).size(), 3u);
+    EXPECT_EQ(store.Events(ids[0])[2], (TEventEntry{2147483647, a}));
+    EXPECT_EQ(store.Events(ids[1]).front(), (TEventEntry{3, b}));
+    EXPECT_EQ(store.Events(ids[0]).ToEventSet(), large);
+    EXPECT_TRUE(Contains(store.Events(ids[0]), 0));
+    EXPECT_FALSE(Contains(store.Events(ids[0]), 1));
+    EXPECT_EQ(EventSetText(store.Events(ids[0]), store.actions), "{0:A,2:B,2147483647:A}");
+    EXPECT_EQ(EventSetText(store.Events(ids[1]), store.actions), "{3:B,1:A}");
+
+    StemStore other;
+    EXPECT_EQ(other.Events(other.InternEvents(store.Events(ids[0]))), large);
 }
 
 TEST(StemStore, StatesAreFoundByNumberFirstInListOrder) {

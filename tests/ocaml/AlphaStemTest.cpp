@@ -16,9 +16,9 @@ namespace quarvo {
 namespace {
 
 // The actions of a set, sorted: what a renaming of event names keeps.
-std::string Actions(const StemStore& stem, const EventSet& set) {
+std::string Actions(const StemStore& stem, EventSetRef set) {
     std::vector<std::string> names;
-    for (const TEventEntry& e : set) names.push_back(stem.actions.Text(e.Action));
+    for (const TEventEntry e : set) names.push_back(stem.actions.Text(e.Action));
     std::sort(names.begin(), names.end());
     std::string text;
     for (const std::string& n : names) text += n + ",";

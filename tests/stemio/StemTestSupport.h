@@ -80,11 +80,11 @@ inline StemReadResult Read(const std::vector<std::string>& lines) {
 }
 
 // "{1:A}" with the action names as stored (case kept, cut at the first blank).
-inline std::string SetText(const StemStore& stem, const EventSet& set) {
+inline std::string SetText(const StemStore& stem, EventSetRef set) {
     std::string s = "{";
-    for (std::size_t i = 0; i < set.size(); ++i) {
-        if (i) s += ",";
-        s += std::to_string(set[i].Event) + ":" + stem.actions.Name(set[i].Action).Text();
+    for (const TEventEntry e : set) {
+        if (s.size() > 1) s += ",";
+        s += std::to_string(e.Event) + ":" + stem.actions.Name(e.Action).Text();
     }
     return s + "}";
 }
@@ -109,11 +109,11 @@ inline std::vector<std::string> StoreText(const StemStore& stem) {
 // (header, one line per state with its arcs in list order, END), so that
 // reading can be checked against writing without the generation module.
 inline std::vector<std::string> ClassicText(const StemStore& stem) {
-    auto set = [&stem](const EventSet& events) {
+    auto set = [&stem](EventSetRef events) {
         std::string s = "{";
-        for (std::size_t i = 0; i < events.size(); ++i) {
-            if (i) s += ",";
-            s += std::to_string(events[i].Event) + ":" + stem.actions.Text(events[i].Action);
+        for (const TEventEntry e : events) {
+            if (s.size() > 1) s += ",";
+            s += std::to_string(e.Event) + ":" + stem.actions.Text(e.Action);
         }
         return s + "}";
     };

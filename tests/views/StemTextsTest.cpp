@@ -41,9 +41,12 @@ TEST_F(Texts, TargetsKeepArcOrderAndRepeats) {
 }
 
 TEST_F(Texts, ArcLabelUnderEachSemantics) {
-    const EventSet oneCause{{1, a}};
-    const EventSet twoCauses{{1, a}, {4, hidden}};
-    const EventSet none;
+    // Interned first: a ref stays valid only while the store does not change.
+    const EventSetId one = store.InternEvents({{1, a}});
+    const EventSetId two = store.InternEvents({{1, a}, {4, hidden}});
+    const EventSetRef oneCause = store.Events(one);
+    const EventSetRef twoCauses = store.Events(two);
+    const EventSetRef none = store.Events(EmptyEventSet);
     const ArcView caused{oneCause, 2, b, 5, 1};
     const ArcView uncaused{none, 2, b, 5, EmptyEventSet};
     const ArcView exhausted{twoCauses, -1, hidden, 5, 2};
