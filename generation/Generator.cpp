@@ -7,8 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
-#include <cstdio>
-#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -201,10 +199,6 @@ GenerationResult Explore(const std::shared_ptr<const Compilation>& compilation, 
     result.eventNamesExhausted = engine.eventNamesExhausted;
     result.unguardedRecursion = engine.unguardedProcess != nullptr;
     result.nodesBuilt = engine.TermCount();
-    if (std::getenv("QUARVO_DEBUG"))
-        std::fprintf(stderr, "terms %u idents %u sets %zu engine bytes %zu store sets %zu rss %lld\n", engine.TermCount(),
-                     engine.IdentityCount(), engine.SetCount(), engine.Bytes(), store.EventSetCount(),
-                     static_cast<long long>(ReadMemoryFigures().residentBytes));
     store.StemStateCount = static_cast<std::int32_t>(stateCount);
     store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
     if (engine.unguardedProcess) unguardedProcess = engine.unguardedProcess->name.Text();
