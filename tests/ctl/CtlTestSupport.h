@@ -51,7 +51,7 @@ inline StemStore MakeStem(const std::vector<StateSpec>& specs) {
             events.push_back(TEventEntry{event++, store.Intern(action.c_str())});
         store.AppendState(spec.number, events);
         // The arcs are read newest first: given in the reverse order, they are
-        // read in the order of the spec.
+        // read in the order the test lists them.
         std::vector<TStemArc> found;
         for (auto it = spec.targets.rbegin(); it != spec.targets.rend(); ++it)
             found.push_back({*it, store.Intern("A"), 1, EmptyEventSet});
