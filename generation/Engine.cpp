@@ -250,18 +250,22 @@ TermId Engine::Norm(TermId t, bool& contextFree) {
 std::uint32_t Engine::Identity(TermId term) {
     if (!term) return 0;
     if (std::uint32_t known = terms_[term].identity) return known;
-    // Along the continuations without recursion.
-    std::vector<TermId> chain;
-    for (TermId t = term; t && !terms_[t].identity; t = terms_[t].right) chain.push_back(t);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const TermNode n = terms_[*it];
+    // Along the continuations without recursion. The chain lives in a member
+    // vector used as a stack, so that a successor's identity allocates nothing;
+    // the recursion on left operands works above this call's part of it.
+    const std::size_t base = chain_.size();
+    for (TermId t = term; t && !terms_[t].identity; t = terms_[t].right) chain_.push_back(t);
+    for (std::size_t i = chain_.size(); i-- > base;) {
+        const TermId id = chain_[i];
+        const TermNode n = terms_[id];
         std::uint32_t events = 0;
         if (identity_.semantics == Semantics::Maximality)
             events = identity_.cpbrOff ? pool_.Sequence(n.events) : pool_.Multiset(n.events);
         IdentityNode node{n.kind, n.height, n.process, n.gates, events, Identity(n.left), terms_[n.right].identity};
-        if (marked_ && *it < termMark_) identityUndo_.push_back(*it);
-        terms_.SetIdentity(*it, idents_.Make(node));
+        if (marked_ && id < termMark_) identityUndo_.push_back(id);
+        terms_.SetIdentity(id, idents_.Make(node));
     }
+    chain_.resize(base);
     return terms_[term].identity;
 }
 

@@ -172,6 +172,7 @@ private:
     std::vector<Undo> undo_;
 
     std::vector<std::uint32_t> expanding_;  // calls being derived, outermost first
+    std::vector<TermId> chain_;             // continuations waiting for their identity
     std::deque<StepFrame> persisted_;
     std::deque<std::vector<Transition>> rights_;
     std::size_t depth_ = 0;
