@@ -8,7 +8,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "views/SteV.h"
+#include "app/views/SteV.h"
 #include "app/WidgetHelpers.h"
 
 namespace {

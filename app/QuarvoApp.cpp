@@ -6,14 +6,14 @@
 #include "app/GenFrm.h"
 #include "app/RegenProgress.h"
 #include "app/Sdimain.h"
-#include "ctl/CtlWindow.h"
-#include "ctl/DiagnosticWindow.h"
-#include "stemio/AfficherAlpha.h"
-#include "stemio/Alpha.h"
-#include "stemio/StemDot.h"
-#include "views/GoToState.h"
-#include "views/Graphic.h"
-#include "views/SteV.h"
+#include "app/ctl/CtlWindow.h"
+#include "app/ctl/DiagnosticWindow.h"
+#include "app/toolchain/AfficherAlpha.h"
+#include "app/toolchain/Alpha.h"
+#include "app/toolchain/StemDot.h"
+#include "app/views/GoToState.h"
+#include "app/views/Graphic.h"
+#include "app/views/SteV.h"
 
 namespace quarvo {
 

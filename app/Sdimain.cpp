@@ -26,9 +26,9 @@
 #include "app/EditorLines.h"
 #include "app/Templates.h"
 #include "app/WidgetHelpers.h"
-#include "ctl/CtlWindow.h"
+#include "app/ctl/CtlWindow.h"
 #include "frontend/TextFile.h"
-#include "views/Graphic.h"
+#include "app/views/Graphic.h"
 
 using quarvo::AddItem;
 using quarvo::SetHint;

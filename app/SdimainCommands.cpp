@@ -15,16 +15,16 @@
 #include "app/RegenProgress.h"
 #include "app/Sdimain.h"
 #include "app/AboutBox.h"
-#include "ctl/CtlWindow.h"
+#include "app/ctl/CtlWindow.h"
 #include "frontend/Parser.h"
 #include "frontend/TextFile.h"
 #include "generation/Generator.h"
 #include "generation/StemWriter.h"
-#include "stemio/AfficherAlpha.h"
-#include "stemio/Alpha.h"
+#include "app/toolchain/AfficherAlpha.h"
+#include "app/toolchain/Alpha.h"
 #include "stemio/StemReader.h"
-#include "views/Graphic.h"
-#include "views/SteV.h"
+#include "app/views/Graphic.h"
+#include "app/views/SteV.h"
 
 namespace {
 

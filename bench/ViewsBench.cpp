@@ -8,7 +8,7 @@
 #include "app/Session.h"
 #include "app/UserDialogs.h"
 #include "views/StemTexts.h"
-#include "views/SteV.h"
+#include "app/views/SteV.h"
 
 namespace {
 

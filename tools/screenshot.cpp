@@ -10,7 +10,7 @@
 #include "app/GenFrm.h"
 #include "app/QuarvoApp.h"
 #include "app/Sdimain.h"
-#include "views/Graphic.h"
+#include "app/views/Graphic.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

@@ -15,8 +15,8 @@
 #include "app/CompFrm.h"
 #include "app/GenFrm.h"
 #include "app/Sdimain.h"
-#include "ctl/CtlWindow.h"
-#include "WindowTestSupport.h"
+#include "app/ctl/CtlWindow.h"
+#include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Example;
 using quarvo::testing::TestApp;

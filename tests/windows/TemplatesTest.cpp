@@ -2,7 +2,7 @@
 #include <QTest>
 
 #include "app/Sdimain.h"
-#include "WindowTestSupport.h"
+#include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::TestApp;
 

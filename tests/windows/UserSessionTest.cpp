@@ -6,11 +6,11 @@
 
 #include "app/GenFrm.h"
 #include "app/Sdimain.h"
-#include "ctl/CtlWindow.h"
-#include "ctl/DiagnosticWindow.h"
-#include "views/Graphic.h"
-#include "views/SteV.h"
-#include "WindowTestSupport.h"
+#include "app/ctl/CtlWindow.h"
+#include "app/ctl/DiagnosticWindow.h"
+#include "app/views/Graphic.h"
+#include "app/views/SteV.h"
+#include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Example;
 using quarvo::testing::TestApp;

@@ -6,12 +6,12 @@
 #include <QTest>
 
 #include "app/Sdimain.h"
-#include "ctl/CtlProgress.h"
-#include "ctl/CtlWindow.h"
-#include "ctl/DiagnosticWindow.h"
+#include "app/ctl/CtlProgress.h"
+#include "app/ctl/CtlWindow.h"
+#include "app/ctl/DiagnosticWindow.h"
 #include "tests/ctl/CtlTestSupport.h"
-#include "views/Graphic.h"
-#include "WindowTestSupport.h"
+#include "app/views/Graphic.h"
+#include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Example;
 using quarvo::testing::ScriptedDialogs;

@@ -1,5 +1,5 @@
 // The state-by-state STEM explorer: two groups for the current state and transition, and the table of all states.
-#include "views/SteV.h"
+#include "app/views/SteV.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -7,7 +7,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "views/GoToState.h"
+#include "app/views/GoToState.h"
 #include "views/StemTexts.h"
 #include "app/WidgetHelpers.h"
 

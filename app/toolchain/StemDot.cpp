@@ -1,5 +1,5 @@
 // The picture window.
-#include "stemio/StemDot.h"
+#include "app/toolchain/StemDot.h"
 
 #include <QCloseEvent>
 #include <QImage>
@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "frontend/TextFile.h"
-#include "stemio/AfficherAlpha.h"
+#include "app/toolchain/AfficherAlpha.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <functional>
 
 #include "app/Sdimain.h"
-#include "stemio/AfficherAlpha.h"
-#include "stemio/Alpha.h"
-#include "stemio/JpegCodec.h"
-#include "stemio/StemDot.h"
+#include "app/toolchain/AfficherAlpha.h"
+#include "app/toolchain/Alpha.h"
+#include "app/toolchain/JpegCodec.h"
+#include "app/toolchain/StemDot.h"
 #include "stemio/ToolChain.h"
-#include "WindowTestSupport.h"
+#include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Example;
 using quarvo::testing::TestApp;

@@ -1,5 +1,5 @@
 // The CTL checker window: construction, the formula document and the compile, verify and diagnostic commands.
-#include "ctl/CtlWindow.h"
+#include "app/ctl/CtlWindow.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -13,8 +13,8 @@
 #include "app/Sdimain.h"
 #include "app/WidgetHelpers.h"
 #include "ctl/CtlParser.h"
-#include "ctl/CtlProgress.h"
-#include "ctl/DiagnosticWindow.h"
+#include "app/ctl/CtlProgress.h"
+#include "app/ctl/DiagnosticWindow.h"
 #include "frontend/TextFile.h"
 
 using quarvo::AddItem;

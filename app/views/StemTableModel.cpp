@@ -1,5 +1,5 @@
 // The explorer's table of all states.
-#include "views/StemTableModel.h"
+#include "app/views/StemTableModel.h"
 
 #include <climits>
 

@@ -1,5 +1,5 @@
 // The result window of the external tool chain.
-#include "stemio/AfficherAlpha.h"
+#include "app/toolchain/AfficherAlpha.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -13,8 +13,8 @@
 #include "app/EditorLines.h"
 #include "app/WidgetHelpers.h"
 #include "frontend/TextFile.h"
-#include "stemio/Alpha.h"
-#include "stemio/StemDot.h"
+#include "app/toolchain/Alpha.h"
+#include "app/toolchain/StemDot.h"
 #include "stemio/ToolChain.h"
 
 namespace {

@@ -3,11 +3,11 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "WindowTestSupport.h"
+#include "tests/windows/WindowTestSupport.h"
 #include "app/GenFrm.h"
 #include "app/Sdimain.h"
-#include "views/GoToState.h"
-#include "views/SteV.h"
+#include "app/views/GoToState.h"
+#include "app/views/SteV.h"
 
 using quarvo::testing::Example;
 using quarvo::testing::TestApp;

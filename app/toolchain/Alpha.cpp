@@ -1,5 +1,5 @@
 // The output-format choice and the compile-and-run steps of the external tool chain.
-#include "stemio/Alpha.h"
+#include "app/toolchain/Alpha.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/Sdimain.h"
-#include "stemio/AfficherAlpha.h"
+#include "app/toolchain/AfficherAlpha.h"
 #include "stemio/ToolChain.h"
 #include "app/WidgetHelpers.h"
 

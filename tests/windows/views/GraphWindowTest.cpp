@@ -5,9 +5,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "WindowTestSupport.h"
+#include "tests/windows/WindowTestSupport.h"
 #include "app/Sdimain.h"
-#include "views/Graphic.h"
+#include "app/views/Graphic.h"
 
 using quarvo::GraphColor;
 using quarvo::testing::Example;

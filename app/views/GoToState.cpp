@@ -1,12 +1,12 @@
 // The go-to-state dialog of the explorer.
-#include "views/GoToState.h"
+#include "app/views/GoToState.h"
 
 #include <climits>
 
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "views/SteV.h"
+#include "app/views/SteV.h"
 #include "app/WidgetHelpers.h"
 
 TForm9::TForm9(quarvo::AppContext& app) : app_(app) {

@@ -1,5 +1,5 @@
 // The graphical STEM viewer: paints the graph model and turns mouse presses into its rules.
-#include "views/Graphic.h"
+#include "app/views/Graphic.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // The diagnostic window: stepping through the sub-formulas, their states, and paths handed to the graph view.
-#include "ctl/DiagnosticWindow.h"
+#include "app/ctl/DiagnosticWindow.h"
 
 #include <QAbstractListModel>
 #include <QGridLayout>
@@ -8,9 +8,9 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "ctl/CtlWindow.h"
+#include "app/ctl/CtlWindow.h"
 #include "ctl/Diagnostic.h"
-#include "views/Graphic.h"
+#include "app/views/Graphic.h"
 
 // The state numbers of one list, made into text only for the rows on screen:
 // a list may hold every state of a large STEM.

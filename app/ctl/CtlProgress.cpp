@@ -1,5 +1,5 @@
 // The progress window of a verification.
-#include "ctl/CtlProgress.h"
+#include "app/ctl/CtlProgress.h"
 #include "app/WidgetHelpers.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 // JPEG decoding and encoding with libjpeg; its errors come back as messages instead of ending the program.
-#include "stemio/JpegCodec.h"
+#include "app/toolchain/JpegCodec.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -12,7 +12,7 @@
 #include <QTableView>
 
 #include "app/AppContext.h"
-#include "views/StemTableModel.h"
+#include "app/views/StemTableModel.h"
 
 class TSteVisual : public QDialog {
     Q_OBJECT

@@ -7,7 +7,7 @@
 #include <QString>
 
 #include "app/AppContext.h"
-#include "stemio/JpegCodec.h"
+#include "app/toolchain/JpegCodec.h"
 
 class TSTEMJPG : public QDialog {
     Q_OBJECT

@@ -1,1 +1,0 @@
-quarvo_window_test(toolchain_window_tests ${CMAKE_CURRENT_LIST_DIR}/ToolChainWindowTest.cpp)
