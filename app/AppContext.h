@@ -1,53 +1,93 @@
-// What every window of the program can reach: the session, the user's dialogs and the other windows.
+// What every window of the program can reach: the session, the user's dialogs,
+// the application's notifications and the intents other windows carry out.
 #pragma once
 
+#include <QObject>
 #include <QString>
+
+#include <cstdint>
+#include <vector>
 
 #include "app/Session.h"
 #include "app/UserDialogs.h"
-
-class TSDIAppForm;
-class TCompFrm;
-class TGenFrm;
-class TSteVisual;
-class TForm3;
-class TForm5;
-class TForm6;
-class TGraph;
-class TAboutBox;
-class TForm9;
-class TFormAlpha;
-class TFormAfficherAlpha;
-class TSTEMJPG;
+#include "generation/Progress.h"
+#include "stemio/OcamlWriter.h"
+#include "stemio/StemReader.h"
 
 namespace quarvo {
 
-// The windows, created once at start-up in this order and alive until the end.
-struct AppWindows {
-    TSDIAppForm* main = nullptr;
-    TCompFrm* compilation = nullptr;
-    TGenFrm* generation = nullptr;
-    TSteVisual* explorer = nullptr;
-    TForm3* regeneration = nullptr;
-    TForm5* checker = nullptr;
-    TForm6* diagnostic = nullptr;
-    TGraph* graph = nullptr;
-    TAboutBox* about = nullptr;
-    TForm9* goTo = nullptr;
-    TFormAlpha* outputFormat = nullptr;
-    TFormAfficherAlpha* alphaResult = nullptr;
-    TSTEMJPG* picture = nullptr;
+// What happened, for the windows that follow it. The application object
+// connects each window's reaction; a window only emits.
+class AppNotifications : public QObject {
+    Q_OBJECT
+signals:
+    // A compilation starts, then ends with its status line ("" when it failed).
+    void CompilationStarted();
+    void Compiled(const QString& status);
+    // The session's STEM is about to be replaced: nothing may keep pointing into it.
+    void StemReplaced();
+    // The tool chain's result window has been shown (its output can be produced again).
+    void ToolChainResultShown();
+    // The picture of the tool chain's result has been closed.
+    void PictureClosed();
+    // A hint for the main window's status bar, from a window that is not active.
+    void HintShown(const QString& text);
+};
+
+// The generation dialog as the generation command drives it.
+class GenerationMonitor : public Progress {
+public:
+    // Resets the values and shows the dialog for a generation that starts.
+    virtual void Start() = 0;
+    // The generation has ended with these counts.
+    virtual void Finish(std::int64_t states, std::int64_t transitions) = 0;
+};
+
+// The progress window of a regeneration as the regeneration command drives it.
+class StemReadMonitor : public StemReadProgress {
+public:
+    virtual void Begin() = 0;
+    virtual void End() = 0;
+};
+
+// What one window asks of another, carried out by the application object,
+// which alone knows the windows.
+class AppIntents {
+public:
+    virtual ~AppIntents() = default;
+    virtual GenerationMonitor& GenerationProgress() = 0;
+    virtual StemReadMonitor& RegenerationProgress() = 0;
+    virtual void ShowExplorer() = 0;
+    virtual void ShowStateInExplorer(std::int64_t index) = 0;
+    virtual void ShowGoTo() = 0;
+    virtual void DrawStem() = 0;
+    virtual void DrawTrace(const std::vector<std::int32_t>& states) = 0;
+    virtual void CloseGraph() = 0;
+    virtual void OpenChecker() = 0;
+    // Asks to save a modified formula; false when the user cancelled.
+    virtual bool ConfirmFormulaSaved() = 0;
+    virtual void OpenDiagnostic() = 0;
+    virtual void CloseDiagnostic() = 0;
+    virtual void ShowAbout() = 0;
+    // The output-format dialog of the tool chain, or ("Fichier GPM") its run in DOT at once.
+    virtual void ChooseOutputFormat() = 0;
+    virtual void RunGpmDirectly() = 0;
+    // Produces the tool chain's output in format and shows it; false when the chain failed.
+    virtual bool ShowToolChainResult(OcamlOutput output, OcamlFormat format) = 0;
+    // Shows the JPEG picture at path modally; false (with a message shown) when it cannot be read.
+    virtual bool ShowPicture(const QString& path) = 0;
 };
 
 struct AppContext {
-    AppContext(Session& s, UserDialogs& d, QString directory)
-        : session(s), dialogs(d), programDirectory(std::move(directory)) {}
+    AppContext(Session& s, UserDialogs& d, AppIntents& i, QString directory)
+        : session(s), dialogs(d), intents(i), programDirectory(std::move(directory)) {}
 
     Session& session;
     UserDialogs& dialogs;
+    AppIntents& intents;
+    AppNotifications notifications;
     // The directory of the program file: the help, the licence and the OCaml modules lie there.
     QString programDirectory;
-    AppWindows windows;
 
     // A file shipped with the program (help, licence, OCaml modules): beside the
     // program file in the build tree, or in share/quarvo once installed. When

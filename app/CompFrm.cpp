@@ -17,3 +17,13 @@ TCompFrm::TCompFrm() {
     layout->addWidget(ok, 0, Qt::AlignRight);
     connect(ok, &QPushButton::clicked, this, &QDialog::hide);
 }
+
+void TCompFrm::CompilationStarted() {
+    LabelError->clear();
+    StaticError->setText("Pas d'erreurs");
+}
+
+void TCompFrm::Compiled(const QString& status) {
+    LabelError->setText(status);
+    StaticError->clear();
+}

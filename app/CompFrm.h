@@ -8,6 +8,10 @@ class TCompFrm : public QDialog {
     Q_OBJECT
 public:
     TCompFrm();
+    // A compilation starts: no status, no error yet.
+    void CompilationStarted();
+    // The compilation has ended with this status line ("" when it failed).
+    void Compiled(const QString& status);
 
     QLabel* LabelError;   // final status
     QLabel* StaticError;  // last error report

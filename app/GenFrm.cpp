@@ -8,7 +8,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "app/views/SteV.h"
 #include "app/WidgetHelpers.h"
 
 namespace {
@@ -68,7 +67,7 @@ TGenFrm::TGenFrm(quarvo::AppContext& app) : app_(app) {
     connect(OkButton, &QPushButton::clicked, this, &QDialog::hide);
     connect(StopButton, &QPushButton::clicked, this, [this] { RequestStop(); });
     connect(ExplorationButton, &QPushButton::clicked, this, [this] {
-        if (app_.windows.explorer && app_.session.hasStem) app_.windows.explorer->exec();
+        if (app_.session.hasStem) app_.intents.ShowExplorer();
     });
     quarvo::FitFixedSize(this, QSize(291, 320));
 }

@@ -10,15 +10,15 @@
 #include "app/AppContext.h"
 #include "generation/Progress.h"
 
-class TGenFrm : public QDialog, public quarvo::Progress {
+class TGenFrm : public QDialog, public quarvo::GenerationMonitor {
     Q_OBJECT
 public:
     explicit TGenFrm(quarvo::AppContext& app);
 
     // Resets the values and shows the dialog for a generation that starts.
-    void Start();
+    void Start() override;
     // The generation has ended with these counts: "&Arrêter" is withdrawn.
-    void Finish(std::int64_t states, std::int64_t transitions);
+    void Finish(std::int64_t states, std::int64_t transitions) override;
 
     // Progress: the counts are shown a few times a second, letting the event loop run.
     void Update(std::int64_t states, std::int64_t transitions) override;

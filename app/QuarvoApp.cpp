@@ -1,4 +1,4 @@
-// Creation of the windows in the start-up order.
+// Creation of the windows in the start-up order, and what one window asks of another.
 #include "app/QuarvoApp.h"
 
 #include "app/AboutBox.h"
@@ -18,8 +18,8 @@
 namespace quarvo {
 
 QuarvoApp::QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString programDirectory)
-    : session_(std::move(startDirectory)), context_(session_, dialogs, std::move(programDirectory)) {
-    AppWindows& w = context_.windows;
+    : session_(std::move(startDirectory)), context_(session_, dialogs, *this, std::move(programDirectory)) {
+    AppWindows& w = windows_;
     main_ = std::make_unique<TSDIAppForm>(context_);
     w.main = main_.get();
     compilation_ = std::make_unique<TCompFrm>();
@@ -46,12 +46,108 @@ QuarvoApp::QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString p
     w.alphaResult = alphaResult_.get();
     picture_ = std::make_unique<TSTEMJPG>(context_);
     w.picture = picture_.get();
+    Connect();
     main_->init_main();
 }
 
 QuarvoApp::~QuarvoApp() {
-    // The windows may reach each other while they close; forget them first.
-    context_.windows = AppWindows{};
+    // The windows may still ask for each other while they close: nothing is carried out then.
+    closing_ = true;
+    windows_ = AppWindows{};
+}
+
+// Each window's reaction to what happened; a connection ends with the window that reacts.
+void QuarvoApp::Connect() {
+    AppNotifications& n = context_.notifications;
+    TCompFrm* compilation = compilation_.get();
+    QObject::connect(&n, &AppNotifications::CompilationStarted, compilation, [compilation] {
+        compilation->CompilationStarted();
+    });
+    QObject::connect(&n, &AppNotifications::Compiled, compilation,
+                     [compilation](const QString& status) { compilation->Compiled(status); });
+    // The graph first: the checker's labels go with the STEM after it.
+    TGraph* graph = graph_.get();
+    QObject::connect(&n, &AppNotifications::StemReplaced, graph, [graph] {
+        graph->init_graph();
+        graph->SelectedState = -1;
+    });
+    TForm5* checker = checker_.get();
+    QObject::connect(&n, &AppNotifications::StemReplaced, checker, [checker] { checker->StemChanged(); });
+    TSDIAppForm* main = main_.get();
+    QObject::connect(&n, &AppNotifications::ToolChainResultShown, main, [main] { main->ToolChainResultShown(); });
+    QObject::connect(&n, &AppNotifications::HintShown, main, [main](const QString& text) { main->ShowHint(text); });
+    TFormAfficherAlpha* result = alphaResult_.get();
+    QObject::connect(&n, &AppNotifications::PictureClosed, result, [result] { result->EnableVisualiser(); });
+}
+
+GenerationMonitor& QuarvoApp::GenerationProgress() { return *generation_; }
+
+StemReadMonitor& QuarvoApp::RegenerationProgress() { return *regeneration_; }
+
+void QuarvoApp::ShowExplorer() {
+    if (!closing_) explorer_->exec();
+}
+
+void QuarvoApp::ShowStateInExplorer(std::int64_t index) {
+    if (!closing_) explorer_->ShowStateAt(index);
+}
+
+void QuarvoApp::ShowGoTo() {
+    if (!closing_) goTo_->exec();
+}
+
+void QuarvoApp::DrawStem() {
+    if (!closing_) graph_->draw_stem();
+}
+
+void QuarvoApp::DrawTrace(const std::vector<std::int32_t>& states) {
+    if (!closing_) graph_->draw_trace(states);
+}
+
+void QuarvoApp::CloseGraph() {
+    if (!closing_) graph_->CloseAndMaximise();
+}
+
+void QuarvoApp::OpenChecker() {
+    if (!closing_) checker_->OpenNewFormula();
+}
+
+bool QuarvoApp::ConfirmFormulaSaved() { return closing_ || checker_->AskSave(); }
+
+void QuarvoApp::OpenDiagnostic() {
+    if (!closing_) diagnostic_->OpenDiagnostic(checker_->windowHandle());
+}
+
+void QuarvoApp::CloseDiagnostic() {
+    if (!closing_) diagnostic_->close();
+}
+
+void QuarvoApp::ShowAbout() {
+    if (!closing_) about_->exec();
+}
+
+void QuarvoApp::ChooseOutputFormat() {
+    if (!closing_) outputFormat_->exec();
+}
+
+void QuarvoApp::RunGpmDirectly() {
+    if (closing_) return;
+    alphaResult_->setWindowTitle("GPM");
+    outputFormat_->RunDotDirectly();
+}
+
+bool QuarvoApp::ShowToolChainResult(OcamlOutput output, OcamlFormat format) {
+    if (closing_) return false;
+    if (output == OcamlOutput::AlphaReduced) alphaResult_->setWindowTitle("STEM alpha-réduit");
+    if (!alphaResult_->Produce(output, format)) return false;
+    alphaResult_->ShowResult();
+    return true;
+}
+
+bool QuarvoApp::ShowPicture(const QString& path) {
+    if (closing_ || !picture_->LoadPicture(path)) return false;
+    picture_->exec();
+    return true;
 }
 
 }  // namespace quarvo

@@ -1,4 +1,5 @@
-// The application object: owns the session and every window, created in the start-up order.
+// The application object: owns the session and every window, created in the
+// start-up order, and carries out what one window asks of another.
 #pragma once
 
 #include <memory>
@@ -8,23 +9,79 @@
 
 #include "app/AppContext.h"
 
+class TSDIAppForm;
+class TCompFrm;
+class TGenFrm;
+class TSteVisual;
+class TForm3;
+class TForm5;
+class TForm6;
+class TGraph;
+class TAboutBox;
+class TForm9;
+class TFormAlpha;
+class TFormAfficherAlpha;
+class TSTEMJPG;
+
 namespace quarvo {
 
-class QuarvoApp {
+// The windows, created once at start-up in this order and alive until the end.
+// Only the application object and the window tests see them all.
+struct AppWindows {
+    TSDIAppForm* main = nullptr;
+    TCompFrm* compilation = nullptr;
+    TGenFrm* generation = nullptr;
+    TSteVisual* explorer = nullptr;
+    TForm3* regeneration = nullptr;
+    TForm5* checker = nullptr;
+    TForm6* diagnostic = nullptr;
+    TGraph* graph = nullptr;
+    TAboutBox* about = nullptr;
+    TForm9* goTo = nullptr;
+    TFormAlpha* outputFormat = nullptr;
+    TFormAfficherAlpha* alphaResult = nullptr;
+    TSTEMJPG* picture = nullptr;
+};
+
+class QuarvoApp final : private AppIntents {
 public:
     // startDirectory locates the tables; programDirectory the help, licence and OCaml modules.
     QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString programDirectory);
-    ~QuarvoApp();
+    ~QuarvoApp() override;
     QuarvoApp(const QuarvoApp&) = delete;
     QuarvoApp& operator=(const QuarvoApp&) = delete;
 
     AppContext& Context() { return context_; }
     Session& GetSession() { return session_; }
     TSDIAppForm& Main() { return *main_; }
+    const AppWindows& Windows() const { return windows_; }
 
 private:
+    void Connect();
+
+    GenerationMonitor& GenerationProgress() override;
+    StemReadMonitor& RegenerationProgress() override;
+    void ShowExplorer() override;
+    void ShowStateInExplorer(std::int64_t index) override;
+    void ShowGoTo() override;
+    void DrawStem() override;
+    void DrawTrace(const std::vector<std::int32_t>& states) override;
+    void CloseGraph() override;
+    void OpenChecker() override;
+    bool ConfirmFormulaSaved() override;
+    void OpenDiagnostic() override;
+    void CloseDiagnostic() override;
+    void ShowAbout() override;
+    void ChooseOutputFormat() override;
+    void RunGpmDirectly() override;
+    bool ShowToolChainResult(OcamlOutput output, OcamlFormat format) override;
+    bool ShowPicture(const QString& path) override;
+
     Session session_;
     AppContext context_;
+    AppWindows windows_;
+    // Set while the windows are destroyed: what they ask then is not carried out.
+    bool closing_ = false;
     // Declared in creation order, so they are destroyed in the reverse one.
     std::unique_ptr<TSDIAppForm> main_;
     std::unique_ptr<TCompFrm> compilation_;

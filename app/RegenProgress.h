@@ -6,15 +6,16 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include "stemio/StemReader.h"
+#include "app/AppContext.h"
 
-class TForm3 : public QDialog, public quarvo::StemReadProgress {
+class TForm3 : public QDialog, public quarvo::StemReadMonitor {
     Q_OBJECT
 public:
     TForm3();
 
     // Shows the window with an empty bar.
-    void Begin();
+    void Begin() override;
+    void End() override { close(); }
 
     // StemReadProgress: the bar's maximum is the declared count, its position the states read.
     void Declared(std::int32_t stateCount) override;

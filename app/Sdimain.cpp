@@ -9,6 +9,8 @@
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+
+#include <utility>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -22,13 +24,10 @@
 #include <QStyle>
 #include <QTextBlock>
 
-#include "app/CompFrm.h"
 #include "app/EditorLines.h"
 #include "app/Templates.h"
 #include "app/WidgetHelpers.h"
-#include "app/ctl/CtlWindow.h"
 #include "frontend/TextFile.h"
-#include "app/views/Graphic.h"
 
 using quarvo::AddItem;
 using quarvo::SetHint;
@@ -49,11 +48,37 @@ TSDIAppForm::TSDIAppForm(quarvo::AppContext& app) : app_(app) {
     BuildToolBar();
     BuildTemplateStrip();
     BuildStatusBar();
+    NameComponents();
+}
+
+void TSDIAppForm::NameComponents() {
+    const std::pair<QObject*, const char*> components[] = {
+        {FileMenu, "FileMenu"}, {OpenMenu, "OpenMenu"}, {EditMenu, "EditMenu"},
+        {GenerationMenu, "GenerationMenu"}, {GenerateMenu, "GenerateMenu"},
+        {VisualisationMenu, "VisualisationMenu"}, {VerificationMenu, "VerificationMenu"},
+        {OptionsMenu, "OptionsMenu"}, {EditorOptionsMenu, "EditorOptionsMenu"}, {HelpMenu, "HelpMenu"},
+        {FileNew1, "FileNew1"}, {FileOpen1, "FileOpen1"}, {OuvrirUnfichierSTEM1, "OuvrirUnfichierSTEM1"},
+        {FileSave1, "FileSave1"}, {FileSaveAsItem, "FileSaveAsItem"}, {PrinterSetup1, "PrinterSetup1"},
+        {Imprimer1, "Imprimer1"}, {FileExit1, "FileExit1"}, {EditUndo1, "EditUndo1"}, {EditCut1, "EditCut1"},
+        {EditCopy1, "EditCopy1"}, {EditPaste1, "EditPaste1"}, {EditSelectAll1, "EditSelectAll1"},
+        {Compiler1, "Compiler1"}, {SemEntre, "SemEntre"}, {Fichierexterne1, "Fichierexterne1"}, {Ocaml, "Ocaml"},
+        {FichierGPM1, "FichierGPM1"}, {RegenererleSTEM1, "RegenererleSTEM1"}, {MaxItem, "MaxItem"},
+        {EntrelaceItem, "EntrelaceItem"}, {Biss, "Biss"}, {exploration, "exploration"},
+        {VisualisationGraphique1, "VisualisationGraphique1"}, {VrificationLogiqueCTL1, "VrificationLogiqueCTL1"},
+        {Polices1, "Polices1"}, {ArrierePlan1, "ArrierePlan1"}, {Rubriquesdaide1, "Rubriquesdaide1"},
+        {APropos1, "APropos1"}, {ToolBar1, "ToolBar1"}, {NewButton, "NewButton"}, {OpenButton, "OpenButton"},
+        {SaveButton, "SaveButton"}, {CutButton, "CutButton"}, {CopyButton, "CopyButton"},
+        {PasteButton, "PasteButton"}, {CompileButton, "CompileButton"}, {GenerateButton, "GenerateButton"},
+        {VisualiseButton, "VisualiseButton"}, {VerifyButton, "VerifyButton"}, {AboutButton, "AboutButton"},
+        {QuitButton, "QuitButton"}, {TemplateStrip, "TemplateStrip"}, {ComboBox1, "ComboBox1"},
+        {Editor, "Editor"}, {MemoError, "MemoError"}, {StatusPanel0, "StatusPanel0"},
+        {StatusPanel1, "StatusPanel1"}, {StatusPanel2, "StatusPanel2"},
+    };
+    for (const auto& [component, name] : components) component->setObjectName(name);
 }
 
 void TSDIAppForm::BuildEditor() {
     Editor = new QPlainTextEdit(this);
-    Editor->setObjectName("Editor");
     QFont font = quarvo::FixedPitchFont();
     Editor->setFont(font);
     Editor->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -61,7 +86,6 @@ void TSDIAppForm::BuildEditor() {
     Editor->setContextMenuPolicy(Qt::CustomContextMenu);
 
     MemoError = new QListWidget(this);
-    MemoError->setObjectName("MemoError");
     QFont listFont("Verdana");
     if (!QFontDatabase::hasFamily("Verdana")) listFont = QApplication::font();
     MemoError->setFont(listFont);
@@ -198,7 +222,6 @@ void TSDIAppForm::BuildMenus() {
 
 void TSDIAppForm::BuildToolBar() {
     ToolBar1 = addToolBar("ToolBar1");
-    ToolBar1->setObjectName("ToolBar1");
     ToolBar1->setMovable(false);
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ToolBar1->setIconSize(QSize(20, 20));
@@ -259,7 +282,6 @@ void TSDIAppForm::BuildTemplateStrip() {
     layout->setContentsMargins(6, 3, 6, 3);
     auto* label = new QLabel("Insertion automatique", TemplateStrip);
     ComboBox1 = new QComboBox(TemplateStrip);
-    ComboBox1->setObjectName("ComboBox1");
     ComboBox1->setToolTip("Insertion automatique");
     ComboBox1->addItems({"system ... endsys", "process ... endproc", "where", "-----", "nil", "exit", "[]",
                          "|[...]|", "|||", "||", "hide ... in", ">>", "[>"});
@@ -301,6 +323,8 @@ void TSDIAppForm::init_main() {
 void TSDIAppForm::SetTitle(const QString& name) { setWindowTitle(kTitlePrefix + name); }
 
 void TSDIAppForm::ShowHint(const QString& text) { StatusPanel0->setText(text); }
+
+void TSDIAppForm::ToolChainResultShown() { Ocaml->setEnabled(true); }
 
 bool TSDIAppForm::Modified() const { return Editor->document()->isModified(); }
 
@@ -368,7 +392,7 @@ void TSDIAppForm::WithdrawLaterCommands() {
 }
 
 void TSDIAppForm::CloseGraph() {
-    if (app_.windows.graph) app_.windows.graph->CloseAndMaximise();
+    app_.intents.CloseGraph();
 }
 
 void TSDIAppForm::SetEditorText(const QString& text) {
@@ -407,7 +431,7 @@ void TSDIAppForm::closeEvent(QCloseEvent* event) {
         return;
     }
     // The program ends with this window: a formula with unsaved changes gets its own prompt.
-    if (TForm5* checker = app_.windows.checker; checker && !checker->AskSave()) {
+    if (!app_.intents.ConfirmFormulaSaved()) {
         event->ignore();
         return;
     }

@@ -30,10 +30,99 @@ public:
     // The long part of a hint, in status panel 0.
     void ShowHint(const QString& text);
 
+    // A tool-chain result has been shown: "Fichier STEM &alpha-réduit" can produce it again.
+    void ToolChainResultShown();
+
     // The document.
+    const QString& CurrentFileName() const { return currentFileName; }
+    bool HasFileName() const { return hasFileName; }
+    bool Modified() const;
+
+    // Commands.
+    void FileNew1Execute();
+    void FileOpen1Execute();
+    void OuvrirUnfichierSTEM1Click();
+    bool FileSave1Execute();
+    void FileSaveAsItemClick();
+    void Imprimer1Click();
+    void PrinterSetupClick();
+    void FileExit1Execute();
+    void Compiler1Click();
+    void SemEntreClick();
+    void Fichierexterne1Click();
+    void OcamlClick();
+    void FichierGPM1Click();
+    void RegenererleSTEM1Click();
+    void MaxItemClick();
+    void EntrelaceItemClick();
+    void BissClick();
+    void explorationClick();
+    void VisualisationGraphique1Click();
+    void VrificationLogiqueCTL1Click();
+    void PolicesClick();
+    void ArrierePlanClick();
+    void Rubriquesdaide1Click();
+    void APropos1Click();
+    void ComboBox1Click(int index);
+    void MemoErrorDblClick(QListWidgetItem* item);
+
+    // Loads a specification file as "&Ouvrir" does after its dialog; false when it could not be read.
+    bool OpenSpecification(const QString& path);
+    // Shows a STEM file as "Fichier STE&M classique" does after its dialog.
+    // A file larger than LargeStemFileBytes is shown cut: a note line, then
+    // its first ShownStemLines lines; "&Régénérer le STEM" then reads the file
+    // itself instead of the editor.
+    void OpenStemFile(const QString& path);
+    static constexpr qint64 LargeStemFileBytes = 10'000'000;
+    static constexpr int ShownStemLines = 1000;
+    // The STEM file that regeneration reads, when the editor shows it cut; empty otherwise.
+    const QString& StemFileShownCut() const { return stemFile_; }
+    // A file dropped on the window: a ".STEM" file is shown as a STEM file, any
+    // other is opened as a specification, after the save prompt.
+    void OpenDroppedFile(const QString& path);
+
+signals:
+    // The window has closed: the program ends.
+    void Closed();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Every menu, item, button and panel is named after its component (its
+    // object name), so that scripts and tests can find it.
+    void NameComponents();
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildTemplateStrip();
+    void BuildEditor();
+    void BuildStatusBar();
+
+    bool SavePrompt(bool forClosing);
+    bool Save();
+    bool WriteEditorTo(const QString& path);
+    bool LoadIntoEditor(const QString& path);
+    // The note line and the first lines of a large STEM file; false when it could not be read.
+    bool LoadStemPreview(const QString& path, qint64 bytes);
+    void EnableForNewDocument();
+    // Generation, regeneration, visualisation and verification, menus and buttons.
+    void WithdrawLaterCommands();
+    void EditorChange();
+    void UpdateStatus();
+    void UpdateCurPos();
+    void SetEditorText(const QString& text);
+    void InsertTemplate(const QString& text);
+    void ShowMessages(bool show);
+    void CloseGraph();
+
+    void SetBusy(bool busy);
+    void StemReplaced();
+
     QString currentFileName;
     bool hasFileName = false;
-    bool Modified() const;
 
     // Menu items (named after their components).
     QMenu* FileMenu;
@@ -98,86 +187,6 @@ public:
     QLabel* StatusPanel0;
     QLabel* StatusPanel1;
     QLabel* StatusPanel2;
-
-    // Commands.
-    void FileNew1Execute();
-    void FileOpen1Execute();
-    void OuvrirUnfichierSTEM1Click();
-    bool FileSave1Execute();
-    void FileSaveAsItemClick();
-    void Imprimer1Click();
-    void PrinterSetupClick();
-    void FileExit1Execute();
-    void Compiler1Click();
-    void SemEntreClick();
-    void Fichierexterne1Click();
-    void OcamlClick();
-    void FichierGPM1Click();
-    void RegenererleSTEM1Click();
-    void MaxItemClick();
-    void EntrelaceItemClick();
-    void BissClick();
-    void explorationClick();
-    void VisualisationGraphique1Click();
-    void VrificationLogiqueCTL1Click();
-    void PolicesClick();
-    void ArrierePlanClick();
-    void Rubriquesdaide1Click();
-    void APropos1Click();
-    void ComboBox1Click(int index);
-    void MemoErrorDblClick(QListWidgetItem* item);
-
-    // Loads a specification file as "&Ouvrir" does after its dialog; false when it could not be read.
-    bool OpenSpecification(const QString& path);
-    // Shows a STEM file as "Fichier STE&M classique" does after its dialog.
-    // A file larger than LargeStemFileBytes is shown cut: a note line, then
-    // its first ShownStemLines lines; "&Régénérer le STEM" then reads the file
-    // itself instead of the editor.
-    void OpenStemFile(const QString& path);
-    static constexpr qint64 LargeStemFileBytes = 10'000'000;
-    static constexpr int ShownStemLines = 1000;
-    // The STEM file that regeneration reads, when the editor shows it cut; empty otherwise.
-    const QString& StemFileShownCut() const { return stemFile_; }
-    // A file dropped on the window: a ".STEM" file is shown as a STEM file, any
-    // other is opened as a specification, after the save prompt.
-    void OpenDroppedFile(const QString& path);
-
-signals:
-    // The window has closed: the program ends.
-    void Closed();
-
-protected:
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    void BuildMenus();
-    void BuildToolBar();
-    void BuildTemplateStrip();
-    void BuildEditor();
-    void BuildStatusBar();
-
-    bool SavePrompt(bool forClosing);
-    bool Save();
-    bool WriteEditorTo(const QString& path);
-    bool LoadIntoEditor(const QString& path);
-    // The note line and the first lines of a large STEM file; false when it could not be read.
-    bool LoadStemPreview(const QString& path, qint64 bytes);
-    void EnableForNewDocument();
-    // Generation, regeneration, visualisation and verification, menus and buttons.
-    void WithdrawLaterCommands();
-    void EditorChange();
-    void UpdateStatus();
-    void UpdateCurPos();
-    void SetEditorText(const QString& text);
-    void InsertTemplate(const QString& text);
-    void ShowMessages(bool show);
-    void CloseGraph();
-
-    void SetBusy(bool busy);
-    void StemReplaced();
 
     quarvo::AppContext& app_;
     std::unique_ptr<QPrinter> printer_;

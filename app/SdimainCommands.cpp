@@ -9,22 +9,13 @@
 
 #include <new>
 
-#include "app/CompFrm.h"
 #include "app/EditorLines.h"
-#include "app/GenFrm.h"
-#include "app/RegenProgress.h"
 #include "app/Sdimain.h"
-#include "app/AboutBox.h"
-#include "app/ctl/CtlWindow.h"
 #include "frontend/Parser.h"
 #include "frontend/TextFile.h"
 #include "generation/Generator.h"
 #include "generation/StemWriter.h"
-#include "app/toolchain/AfficherAlpha.h"
-#include "app/toolchain/Alpha.h"
 #include "stemio/StemReader.h"
-#include "app/views/Graphic.h"
-#include "app/views/SteV.h"
 
 namespace {
 
@@ -272,11 +263,7 @@ void TSDIAppForm::Compiler1Click() {
     auto* splitter = static_cast<QSplitter*>(Editor->parentWidget());
     ShowMessages(true);
     splitter->setSizes({225, std::max(60, splitter->height() - 225)});
-    TCompFrm* dialog = app_.windows.compilation;
-    if (dialog) {
-        dialog->LabelError->clear();
-        dialog->StaticError->setText("Pas d'erreurs");
-    }
+    emit app_.notifications.CompilationStarted();
     const quarvo::EditorLines lines(*Editor);
     quarvo::ListMessages messages(*MemoError);
     const quarvo::CompileOutcome outcome =
@@ -295,10 +282,7 @@ void TSDIAppForm::Compiler1Click() {
         GenerateMenu->menuAction()->setEnabled(false);
         GenerateButton->setEnabled(false);
     }
-    if (dialog) {
-        dialog->LabelError->setText(outcome.ok() ? FromStd(outcome.status) : QString());
-        dialog->StaticError->clear();
-    }
+    emit app_.notifications.Compiled(outcome.ok() ? FromStd(outcome.status) : QString());
 }
 
 void TSDIAppForm::SetBusy(bool busy) {
@@ -310,11 +294,7 @@ void TSDIAppForm::SetBusy(bool busy) {
 }
 
 void TSDIAppForm::StemReplaced() {
-    if (TGraph* graph = app_.windows.graph) {
-        graph->init_graph();
-        graph->SelectedState = -1;
-    }
-    if (TForm5* checker = app_.windows.checker) checker->StemChanged();
+    emit app_.notifications.StemReplaced();
 }
 
 void TSDIAppForm::SemEntreClick() {
@@ -325,23 +305,23 @@ void TSDIAppForm::SemEntreClick() {
     settings.memoryLimit = app_.session.memoryLimitMb * 1024 * 1024;
     MemoError->setVisible(true);
     quarvo::ListMessages messages(*MemoError);
-    TGenFrm* dialog = app_.windows.generation;
+    quarvo::GenerationMonitor& dialog = app_.intents.GenerationProgress();
     SetBusy(true);
     // The old STEM goes away now: nothing may keep pointing into it.
     StemReplaced();
     app_.session.hasStem = false;
-    if (dialog) dialog->Start();
+    dialog.Start();
     quarvo::GenerationResult result;
     bool outOfMemory = false;
     try {
-        result = quarvo::GenerateStem(app_.session.compilation, settings, app_.session.stem, messages, dialog);
+        result = quarvo::GenerateStem(app_.session.compilation, settings, app_.session.stem, messages, &dialog);
     } catch (const std::bad_alloc&) {
         outOfMemory = true;
     }
     if (outOfMemory) {
         app_.session.stem.FreeStates();
         app_.session.stem.StemStateCount = 0;
-        if (dialog) dialog->Finish(0, 0);
+        dialog.Finish(0, 0);
         SetBusy(false);
         MemoError->addItem("Génération abandonnée : mémoire insuffisante.");
         app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption,
@@ -350,7 +330,7 @@ void TSDIAppForm::SemEntreClick() {
     }
     app_.session.hasStem = true;
     app_.session.stemSemantics = settings.semantics;
-    if (dialog) dialog->Finish(result.states, result.arcs);
+    dialog.Finish(result.states, result.arcs);
     SetBusy(false);
     if (settings.semantics == quarvo::Semantics::Maximality) {
         VerificationMenu->menuAction()->setEnabled(true);
@@ -373,35 +353,34 @@ void TSDIAppForm::Fichierexterne1Click() {
 
 void TSDIAppForm::OcamlClick() {
     app_.session.outputKind = quarvo::OutputKind::AlphaReduced;
-    if (app_.windows.outputFormat) app_.windows.outputFormat->exec();
+    app_.intents.ChooseOutputFormat();
 }
 
 void TSDIAppForm::FichierGPM1Click() {
     app_.session.outputKind = quarvo::OutputKind::Gpm;
-    if (app_.windows.alphaResult) app_.windows.alphaResult->setWindowTitle("GPM");
-    if (app_.windows.outputFormat) app_.windows.outputFormat->RunDotDirectly();
+    app_.intents.RunGpmDirectly();
 }
 
 void TSDIAppForm::RegenererleSTEM1Click() {
     if (app_.session.busy) return;
-    TForm3* progress = app_.windows.regeneration;
+    quarvo::StemReadMonitor& progress = app_.intents.RegenerationProgress();
     SetBusy(true);
-    if (progress) progress->Begin();
+    progress.Begin();
     quarvo::StemReadResult result;
     bool outOfMemory = false;
     try {
         // A STEM shown cut is read from its file, as a stream; any other from the editor.
         if (!stemFile_.isEmpty()) {
-            result = quarvo::ReadClassicStemFile(stemFile_.toStdString(), progress);
+            result = quarvo::ReadClassicStemFile(stemFile_.toStdString(), &progress);
         } else {
             const quarvo::EditorLines lines(*Editor);
-            result = quarvo::ReadClassicStem(lines, progress);
+            result = quarvo::ReadClassicStem(lines, &progress);
         }
     } catch (const std::bad_alloc&) {
         outOfMemory = true;
     }
     SetBusy(false);
-    if (progress) progress->close();
+    progress.End();
     if (outOfMemory) {
         app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption,
                           "Mémoire insuffisante : la régénération a été abandonnée.");
@@ -468,15 +447,15 @@ void TSDIAppForm::BissClick() {
 // ---- Other windows -------------------------------------------------------------------------
 
 void TSDIAppForm::explorationClick() {
-    if (app_.session.hasStem && app_.windows.explorer) app_.windows.explorer->exec();
+    if (app_.session.hasStem) app_.intents.ShowExplorer();
 }
 
 void TSDIAppForm::VisualisationGraphique1Click() {
-    if (app_.session.hasStem && app_.windows.graph) app_.windows.graph->draw_stem();
+    if (app_.session.hasStem) app_.intents.DrawStem();
 }
 
 void TSDIAppForm::VrificationLogiqueCTL1Click() {
-    if (app_.windows.checker) app_.windows.checker->OpenNewFormula();
+    app_.intents.OpenChecker();
 }
 
 void TSDIAppForm::PolicesClick() {
@@ -503,5 +482,5 @@ void TSDIAppForm::Rubriquesdaide1Click() {
 }
 
 void TSDIAppForm::APropos1Click() {
-    if (app_.windows.about) app_.windows.about->exec();
+    app_.intents.ShowAbout();
 }

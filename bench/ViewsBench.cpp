@@ -4,8 +4,7 @@
 #include <QApplication>
 #include <QTableView>
 
-#include "app/AppContext.h"
-#include "app/Session.h"
+#include "app/QuarvoApp.h"
 #include "app/UserDialogs.h"
 #include "views/StemTexts.h"
 #include "app/views/SteV.h"
@@ -28,12 +27,12 @@ void Fill(quarvo::StemStore& store, std::int32_t states) {
 }
 
 void OpenExplorer(benchmark::State& state) {
-    quarvo::Session session(".");
+    quarvo::DesktopDialogs dialogs;
+    quarvo::QuarvoApp app(".", dialogs, ".");
+    quarvo::Session& session = app.GetSession();
     Fill(session.stem, static_cast<std::int32_t>(state.range(0)));
     session.hasStem = true;
-    quarvo::DesktopDialogs dialogs;
-    quarvo::AppContext app(session, dialogs, ".");
-    TSteVisual explorer(app);
+    TSteVisual& explorer = *app.Windows().explorer;
     for (auto _ : state) {
         explorer.show();
         // Paints the visible rows, as the user first sees them.

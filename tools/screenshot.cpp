@@ -28,13 +28,13 @@ int main(int argc, char** argv) {
     if (!form.OpenSpecification(example)) return 1;
     form.Compiler1Click();
     form.SemEntreClick();
-    if (TGenFrm* dialog = app.Context().windows.generation) dialog->hide();
+    if (TGenFrm* dialog = app.Windows().generation) dialog->hide();
     int status = 1;
     QTimer::singleShot(500, [&] {
         status = form.grab().save(picture) ? 0 : 1;
         if (argc == 4) {
             // The viewer with the first states unfolded by left clicks below the initial one.
-            TGraph* graph = app.Context().windows.graph;
+            TGraph* graph = app.Windows().graph;
             graph->resize(700, 500);
             graph->draw_stem();
             // Each round makes the newest state current (right click) and unfolds it (left clicks).

@@ -10,11 +10,9 @@
 #include <QStatusTipEvent>
 #include <QTextBlock>
 
-#include "app/Sdimain.h"
 #include "app/WidgetHelpers.h"
 #include "ctl/CtlParser.h"
 #include "app/ctl/CtlProgress.h"
-#include "app/ctl/DiagnosticWindow.h"
 #include "frontend/TextFile.h"
 
 using quarvo::AddItem;
@@ -175,12 +173,11 @@ bool TForm5::event(QEvent* event) {
     // main window's hint panel is emptied; otherwise they go to that panel.
     if (event->type() == QEvent::StatusTip) {
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-        TSDIAppForm* main = app_.windows.main;
-        if (isActiveWindow() || !main) {
+        if (isActiveWindow()) {
             Status->setText(tip);
-            if (main) main->ShowHint(QString());
+            emit app_.notifications.HintShown(QString());
         } else {
-            main->ShowHint(tip);
+            emit app_.notifications.HintShown(tip);
         }
         return true;
     }
@@ -195,7 +192,7 @@ void TForm5::closeEvent(QCloseEvent* event) {
 }
 
 void TForm5::CloseDiagnostic() {
-    if (TForm6* diagnostic = app_.windows.diagnostic) diagnostic->close();
+    app_.intents.CloseDiagnostic();
 }
 
 // ---- The formula document ------------------------------------------------------------------
@@ -358,7 +355,7 @@ void TForm5::Verifier1Click() {
 
 void TForm5::Diagnostic1Click() {
     if (!Diagnostic1->isEnabled()) return;
-    if (TForm6* diagnostic = app_.windows.diagnostic) diagnostic->OpenDiagnostic();
+    app_.intents.OpenDiagnostic();
 }
 
 void TForm5::Police1Click() {

@@ -8,9 +8,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "app/ctl/CtlWindow.h"
 #include "ctl/Diagnostic.h"
-#include "app/views/Graphic.h"
 
 // The state numbers of one list, made into text only for the rows on screen:
 // a list may hold every state of a large STEM.
@@ -167,14 +165,14 @@ void TForm6::ShowFirst() {
     Button2->setEnabled(any);
 }
 
-void TForm6::OpenDiagnostic() {
+void TForm6::OpenDiagnostic(QWindow* transientParent) {
     ShowFirst();
     holds_->Reset({});
     fails_->Reset({});
     LastTrace.clear();
-    if (TForm5* checker = app_.windows.checker; checker && checker->windowHandle() && !isVisible()) {
+    if (transientParent && !isVisible()) {
         create();
-        windowHandle()->setTransientParent(checker->windowHandle());
+        windowHandle()->setTransientParent(transientParent);
     }
     if (!centred_) {
         centred_ = true;
@@ -242,7 +240,7 @@ void TForm6::ShowPath(const QListView* list) {
     LastTrace.clear();
     LastTrace.reserve(result.path.StateCount());
     for (const quarvo::StateView record : result.path.States()) LastTrace.push_back(record.Number);
-    if (TGraph* graph = app_.windows.graph) graph->draw_trace(LastTrace);
+    app_.intents.DrawTrace(LastTrace);
 }
 
 void TForm6::ListBox1DblClick() { ShowPath(ListBox1); }

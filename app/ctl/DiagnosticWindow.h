@@ -15,6 +15,7 @@
 #include "app/AppContext.h"
 #include "ctl/Formula.h"
 
+class QWindow;
 class StateNumberModel;
 
 class TForm6 : public QDialog {
@@ -23,8 +24,8 @@ public:
     explicit TForm6(quarvo::AppContext& app);
 
     // Shows the window on the first sub-formula of the compiled formula, with
-    // empty lists; the checker window stays blocked while it is open.
-    void OpenDiagnostic();
+    // empty lists; the window given (the checker's) stays blocked while it is open.
+    void OpenDiagnostic(QWindow* transientParent = nullptr);
 
     // The shown sub-formula: its index in the SubformulaList (the list's size
     // once "Suivant" went past the last one) and its 1-based position.

@@ -13,8 +13,6 @@
 #include "app/EditorLines.h"
 #include "app/WidgetHelpers.h"
 #include "frontend/TextFile.h"
-#include "app/toolchain/Alpha.h"
-#include "app/toolchain/StemDot.h"
 #include "stemio/ToolChain.h"
 
 namespace {
@@ -71,10 +69,7 @@ quarvo::ToolChain& TFormAfficherAlpha::Chain() {
     return *chain_;
 }
 
-bool TFormAfficherAlpha::DotFormat() const {
-    const TFormAlpha* format = app_.windows.outputFormat;
-    return format && format->DOTRadio->isChecked();
-}
+bool TFormAfficherAlpha::DotFormat() const { return lastFormat_ == quarvo::OcamlFormat::Dot; }
 
 bool TFormAfficherAlpha::RunScript(int script, quarvo::OcamlOutput output) {
     const auto which = static_cast<quarvo::ChainScript>(script);
@@ -112,6 +107,7 @@ bool TFormAfficherAlpha::RunScript(int script, quarvo::OcamlOutput output) {
 
 bool TFormAfficherAlpha::Produce(quarvo::OcamlOutput output, quarvo::OcamlFormat format) {
     lastOutput_ = output;
+    lastFormat_ = format;
     quarvo::ToolChain& chain = Chain();
     std::string error = chain.Prepare();
     const quarvo::Compilation* compilation = app_.session.compilation.get();
@@ -183,10 +179,13 @@ void TFormAfficherAlpha::VisualiserClick() {
         rendered = RunScript(static_cast<int>(quarvo::ChainScript::Render), lastOutput_);
         app_.session.busy = false;
     }
-    TSTEMJPG* picture = app_.windows.picture;
-    if (!rendered || !picture || !picture->LoadPicture(QString::fromStdString(chain.PathOf("Sortie.jpg")))) return;
+    if (!rendered) return;
+    // Withdrawn while the picture is shown; its closing offers it again.
     Visualiser->setEnabled(false);
-    picture->exec();
+    if (!app_.intents.ShowPicture(QString::fromStdString(chain.PathOf("Sortie.jpg")))) {
+        Visualiser->setEnabled(true);
+        return;
+    }
     chain.RemovePictureFiles();
 }
 

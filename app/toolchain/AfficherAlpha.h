@@ -50,4 +50,6 @@ private:
     quarvo::AppContext& app_;
     std::unique_ptr<quarvo::ToolChain> chain_;
     quarvo::OcamlOutput lastOutput_ = quarvo::OcamlOutput::AlphaReduced;
+    // The format of the last output produced: "&Enregistrer" and "&Visualiser" follow it.
+    quarvo::OcamlFormat lastFormat_ = quarvo::OcamlFormat::Stem;
 };

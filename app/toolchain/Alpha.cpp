@@ -6,8 +6,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "app/Sdimain.h"
-#include "app/toolchain/AfficherAlpha.h"
 #include "stemio/ToolChain.h"
 #include "app/WidgetHelpers.h"
 
@@ -45,13 +43,10 @@ void TFormAlpha::RunDotDirectly() {
 }
 
 void TFormAlpha::Button1Click() {
-    TFormAfficherAlpha* result = app_.windows.alphaResult;
-    if (!result || app_.session.busy) return;
+    if (app_.session.busy) return;
     const quarvo::OcamlOutput output = app_.session.outputKind == quarvo::OutputKind::Gpm
                                            ? quarvo::OcamlOutput::Gpm
                                            : quarvo::OcamlOutput::AlphaReduced;
-    if (output == quarvo::OcamlOutput::AlphaReduced) result->setWindowTitle("STEM alpha-réduit");
-    if (!result->Produce(output, Format())) return;
-    result->ShowResult();
-    if (TSDIAppForm* main = app_.windows.main) main->Ocaml->setEnabled(true);
+    if (!app_.intents.ShowToolChainResult(output, Format())) return;
+    emit app_.notifications.ToolChainResultShown();
 }

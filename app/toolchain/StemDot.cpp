@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 
 #include "frontend/TextFile.h"
-#include "app/toolchain/AfficherAlpha.h"
 
 namespace {
 
@@ -88,5 +87,5 @@ void TSTEMJPG::FormClose() {
                 app_.dialogs.Tell(this, QMessageBox::Critical, "Erreur!", QString::fromStdString(error));
         }
     }
-    if (TFormAfficherAlpha* result = app_.windows.alphaResult) result->EnableVisualiser();
+    emit app_.notifications.PictureClosed();
 }

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/views/SteV.h"
 #include "app/WidgetHelpers.h"
 
 TForm9::TForm9(quarvo::AppContext& app) : app_(app) {
@@ -44,7 +43,7 @@ void TForm9::Button1Click() {
         accept();
         return;
     }
-    if (TSteVisual* explorer = app_.windows.explorer) explorer->ShowStateAt(index);
+    app_.intents.ShowStateInExplorer(index);
     SpinEdit1->setValue(0);
     accept();
 }

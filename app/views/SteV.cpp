@@ -7,7 +7,6 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "app/views/GoToState.h"
 #include "views/StemTexts.h"
 #include "app/WidgetHelpers.h"
 
@@ -228,5 +227,5 @@ void TSteVisual::ButNextTranClick() {
 void TSteVisual::Button1Click() { close(); }
 
 void TSteVisual::Button2Click() {
-    if (app_.windows.goTo) app_.windows.goTo->exec();
+    app_.intents.ShowGoTo();
 }

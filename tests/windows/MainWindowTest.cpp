@@ -19,13 +19,14 @@
 #include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Example;
+using quarvo::testing::Component;
 using quarvo::testing::TestApp;
 
 namespace {
 
 QStringList Messages(const TSDIAppForm& form) {
     QStringList lines;
-    for (int i = 0; i < form.MemoError->count(); ++i) lines << form.MemoError->item(i)->text();
+    for (int i = 0; i < Component<QListWidget>(form, "MemoError")->count(); ++i) lines << Component<QListWidget>(form, "MemoError")->item(i)->text();
     return lines;
 }
 
@@ -44,8 +45,8 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
 }
 
 void Type(TSDIAppForm& form, const QString& text) {
-    form.Editor->moveCursor(QTextCursor::End);
-    form.Editor->insertPlainText(text);
+    Component<QPlainTextEdit>(form, "Editor")->moveCursor(QTextCursor::End);
+    Component<QPlainTextEdit>(form, "Editor")->insertPlainText(text);
 }
 
 }  // namespace
@@ -58,27 +59,27 @@ private slots:
         TestApp t;
         TSDIAppForm& form = t.app->Main();
         QCOMPARE(form.windowTitle(), QString("QUARVO - Calvento - STEM Generator - Nouvelle spécification"));
-        QVERIFY(Enabled(form.GenerationMenu));
-        QVERIFY(form.Compiler1->isEnabled());
-        QVERIFY(form.CompileButton->isEnabled());
-        QVERIFY(!Enabled(form.GenerateMenu));
-        QVERIFY(!form.GenerateButton->isEnabled());
-        QVERIFY(!form.RegenererleSTEM1->isEnabled());
-        QVERIFY(!Enabled(form.VisualisationMenu));
-        QVERIFY(!form.VisualiseButton->isEnabled());
-        QVERIFY(!Enabled(form.VerificationMenu));
-        QVERIFY(!form.VerifyButton->isEnabled());
-        QVERIFY(form.FileSaveAsItem->isEnabled());
-        QVERIFY(form.MaxItem->isChecked());
-        QVERIFY(!form.Biss->isChecked());
-        QVERIFY(!form.hasFileName);
+        QVERIFY(Enabled(Component<QMenu>(form, "GenerationMenu")));
+        QVERIFY(Component<QAction>(form, "Compiler1")->isEnabled());
+        QVERIFY(Component<QAction>(form, "CompileButton")->isEnabled());
+        QVERIFY(!Enabled(Component<QMenu>(form, "GenerateMenu")));
+        QVERIFY(!Component<QAction>(form, "GenerateButton")->isEnabled());
+        QVERIFY(!Component<QAction>(form, "RegenererleSTEM1")->isEnabled());
+        QVERIFY(!Enabled(Component<QMenu>(form, "VisualisationMenu")));
+        QVERIFY(!Component<QAction>(form, "VisualiseButton")->isEnabled());
+        QVERIFY(!Enabled(Component<QMenu>(form, "VerificationMenu")));
+        QVERIFY(!Component<QAction>(form, "VerifyButton")->isEnabled());
+        QVERIFY(Component<QAction>(form, "FileSaveAsItem")->isEnabled());
+        QVERIFY(Component<QAction>(form, "MaxItem")->isChecked());
+        QVERIFY(!Component<QAction>(form, "Biss")->isChecked());
+        QVERIFY(!form.HasFileName());
         QVERIFY(!form.Modified());
-        QVERIFY(form.MemoError->isHidden());
-        QCOMPARE(form.StatusPanel1->text(), QString("MAX"));
-        QCOMPARE(form.StatusPanel2->text(), QString("Li: 1  Col: 1"));
+        QVERIFY(Component<QListWidget>(form, "MemoError")->isHidden());
+        QCOMPARE(Component<QLabel>(form, "StatusPanel1")->text(), QString("MAX"));
+        QCOMPARE(Component<QLabel>(form, "StatusPanel2")->text(), QString("Li: 1  Col: 1"));
         QVERIFY(t.GetSession().cpbrOff);
-        QCOMPARE(form.Editor->lineWrapMode(), QPlainTextEdit::NoWrap);
-        QVERIFY(QFontInfo(form.Editor->font()).fixedPitch());
+        QCOMPARE(Component<QPlainTextEdit>(form, "Editor")->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QVERIFY(QFontInfo(Component<QPlainTextEdit>(form, "Editor")->font()).fixedPitch());
     }
 
     void MenuCaptionsAndShortcuts() {
@@ -89,42 +90,42 @@ private slots:
             const char* caption;
             const char* shortcut;
         } items[] = {
-            {f.FileNew1, "&Nouvelle spécification LOTOS", "Ctrl+N"},
-            {f.FileOpen1, "Spécification LOTOS", "Ctrl+O"},
-            {f.OuvrirUnfichierSTEM1, "Fichier STE&M classique", "Ctrl+M"},
-            {f.FileSave1, "&Enregistrer", "Ctrl+S"},
-            {f.FileSaveAsItem, "Enregistrer &sous...", ""},
-            {f.PrinterSetup1, "&Configuration de l'impression...", ""},
-            {f.Imprimer1, "Im&primer...", "Ctrl+P"},
-            {f.FileExit1, "&Quitter", "Ctrl+Q"},
-            {f.Compiler1, "Com&piler", "F5"},
-            {f.SemEntre, "&Structure interne", "F6"},
-            {f.Fichierexterne1, "Fichier STEM &classique", ""},
-            {f.Ocaml, "Fichier STEM &alpha-réduit", ""},
-            {f.FichierGPM1, "Fichier &GPM", ""},
-            {f.RegenererleSTEM1, "&Régénérer le STEM", ""},
-            {f.MaxItem, "Sémantique de Maximalité", ""},
-            {f.EntrelaceItem, "Sémantique d'entrelacement", ""},
-            {f.Biss, "Relation de bissimulation CP&BR", ""},
-            {f.exploration, "&Exploration", "Ctrl+E"},
-            {f.VisualisationGraphique1, "Visualisation &graphique", "F7"},
-            {f.VrificationLogiqueCTL1, "&Vérification logique (CTL)", "F8"},
-            {f.Polices1, "&Polices...", ""},
-            {f.ArrierePlan1, "&Arrière-plan...", ""},
-            {f.Rubriquesdaide1, "Ai&de du module Calvento", "F1"},
-            {f.APropos1, "&A propos...", ""},
+            {Component<QAction>(f, "FileNew1"), "&Nouvelle spécification LOTOS", "Ctrl+N"},
+            {Component<QAction>(f, "FileOpen1"), "Spécification LOTOS", "Ctrl+O"},
+            {Component<QAction>(f, "OuvrirUnfichierSTEM1"), "Fichier STE&M classique", "Ctrl+M"},
+            {Component<QAction>(f, "FileSave1"), "&Enregistrer", "Ctrl+S"},
+            {Component<QAction>(f, "FileSaveAsItem"), "Enregistrer &sous...", ""},
+            {Component<QAction>(f, "PrinterSetup1"), "&Configuration de l'impression...", ""},
+            {Component<QAction>(f, "Imprimer1"), "Im&primer...", "Ctrl+P"},
+            {Component<QAction>(f, "FileExit1"), "&Quitter", "Ctrl+Q"},
+            {Component<QAction>(f, "Compiler1"), "Com&piler", "F5"},
+            {Component<QAction>(f, "SemEntre"), "&Structure interne", "F6"},
+            {Component<QAction>(f, "Fichierexterne1"), "Fichier STEM &classique", ""},
+            {Component<QAction>(f, "Ocaml"), "Fichier STEM &alpha-réduit", ""},
+            {Component<QAction>(f, "FichierGPM1"), "Fichier &GPM", ""},
+            {Component<QAction>(f, "RegenererleSTEM1"), "&Régénérer le STEM", ""},
+            {Component<QAction>(f, "MaxItem"), "Sémantique de Maximalité", ""},
+            {Component<QAction>(f, "EntrelaceItem"), "Sémantique d'entrelacement", ""},
+            {Component<QAction>(f, "Biss"), "Relation de bissimulation CP&BR", ""},
+            {Component<QAction>(f, "exploration"), "&Exploration", "Ctrl+E"},
+            {Component<QAction>(f, "VisualisationGraphique1"), "Visualisation &graphique", "F7"},
+            {Component<QAction>(f, "VrificationLogiqueCTL1"), "&Vérification logique (CTL)", "F8"},
+            {Component<QAction>(f, "Polices1"), "&Polices...", ""},
+            {Component<QAction>(f, "ArrierePlan1"), "&Arrière-plan...", ""},
+            {Component<QAction>(f, "Rubriquesdaide1"), "Ai&de du module Calvento", "F1"},
+            {Component<QAction>(f, "APropos1"), "&A propos...", ""},
         };
         for (const auto& item : items) {
             QCOMPARE(item.action->text(), QString(item.caption));
             QCOMPARE(item.action->shortcut(), QKeySequence(item.shortcut));
         }
-        QCOMPARE(f.CompileButton->toolTip(), QString("Compiler (F5)"));
-        QCOMPARE(f.CompileButton->statusTip(), QString("Compiler une spécification LOTOS"));
-        QCOMPARE(f.GenerateButton->statusTip(), QString("Générer l'STE ou le STEM"));
-        QCOMPARE(f.VisualiseButton->statusTip(), QString("Visualisation graphique de l'STE ou le STEM généré"));
-        QCOMPARE(f.VerifyButton->statusTip(), QString("Vérifier une propriété CTL sur le STEM"));
-        QCOMPARE(f.QuitButton->toolTip(), QString("Quitter (Ctrl+Q)"));
-        QCOMPARE(f.QuitButton->statusTip(), QString("Quitter l'application"));
+        QCOMPARE(Component<QAction>(f, "CompileButton")->toolTip(), QString("Compiler (F5)"));
+        QCOMPARE(Component<QAction>(f, "CompileButton")->statusTip(), QString("Compiler une spécification LOTOS"));
+        QCOMPARE(Component<QAction>(f, "GenerateButton")->statusTip(), QString("Générer l'STE ou le STEM"));
+        QCOMPARE(Component<QAction>(f, "VisualiseButton")->statusTip(), QString("Visualisation graphique de l'STE ou le STEM généré"));
+        QCOMPARE(Component<QAction>(f, "VerifyButton")->statusTip(), QString("Vérifier une propriété CTL sur le STEM"));
+        QCOMPARE(Component<QAction>(f, "QuitButton")->toolTip(), QString("Quitter (Ctrl+Q)"));
+        QCOMPARE(Component<QAction>(f, "QuitButton")->statusTip(), QString("Quitter l'application"));
     }
 
     void HintsGoToStatusPanelZero() {
@@ -132,17 +133,17 @@ private slots:
         TSDIAppForm& f = t.app->Main();
         QStatusTipEvent tip("Compiler une spécification LOTOS");
         QCoreApplication::sendEvent(&f, &tip);
-        QCOMPARE(f.StatusPanel0->text(), QString("Compiler une spécification LOTOS"));
+        QCOMPARE(Component<QLabel>(f, "StatusPanel0")->text(), QString("Compiler une spécification LOTOS"));
 
         // Panel 0 follows the window's width, which can grow and shrink again.
         f.show();
         f.resize(1000, 584);
         QCoreApplication::processEvents();
-        QVERIFY(f.StatusPanel0->maximumWidth() == 800);
+        QVERIFY(Component<QLabel>(f, "StatusPanel0")->maximumWidth() == 800);
         f.resize(520, 584);
         QCoreApplication::processEvents();
         QCOMPARE(f.width(), 520);
-        QVERIFY(f.StatusPanel0->width() <= 320);
+        QVERIFY(Component<QLabel>(f, "StatusPanel0")->width() <= 320);
         f.close();
     }
 
@@ -154,24 +155,24 @@ private slots:
         QCOMPARE(t.dialogs.fileFilters.back(),
                  QString("Spécification LOTOS (*.LOT)|*.LOT|Tous les fichiers (*.*)|*.*"));
         QCOMPARE(f.windowTitle(), "QUARVO - Calvento - STEM Generator - " + Example("BUFFER.LOT"));
-        QVERIFY(f.hasFileName);
+        QVERIFY(f.HasFileName());
         QVERIFY(!f.Modified());
         // Windows-1252 accents of the comment come through as characters.
-        QVERIFY(f.Editor->toPlainText().startsWith("{ Deux tampons à une place en série"));
-        QVERIFY(!f.Editor->toPlainText().endsWith('\n'));
+        QVERIFY(Component<QPlainTextEdit>(f, "Editor")->toPlainText().startsWith("{ Deux tampons à une place en série"));
+        QVERIFY(!Component<QPlainTextEdit>(f, "Editor")->toPlainText().endsWith('\n'));
         Type(f, "\n");
         QVERIFY(f.Modified());
-        QVERIFY(!Enabled(f.GenerateMenu));
-        QVERIFY(f.CompileButton->isEnabled());
+        QVERIFY(!Enabled(Component<QMenu>(f, "GenerateMenu")));
+        QVERIFY(Component<QAction>(f, "CompileButton")->isEnabled());
 
         // Opening a missing file changes nothing.
-        const QString before = f.Editor->toPlainText();
+        const QString before = Component<QPlainTextEdit>(f, "Editor")->toPlainText();
         t.dialogs.answers.push_back(QMessageBox::No);
         t.dialogs.fileNames.push_back(Example("ABSENT.LOT"));
         f.FileOpen1Execute();
         QCOMPARE(t.dialogs.Last()->text, QString("Fichier inexistant, ou extension incorrecte!"));
         QCOMPARE(t.dialogs.Last()->caption, QString("Erreur!"));
-        QCOMPARE(f.Editor->toPlainText(), before);
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), before);
     }
 
     void SavingAnUntitledDocumentAsksForANameOnce() {
@@ -189,7 +190,7 @@ private slots:
         QVERIFY(!f.Modified());
         QCOMPARE(f.windowTitle(), "QUARVO - Calvento - STEM Generator - " + path);
         // "&Structure interne" is withdrawn by a save.
-        QVERIFY(!f.SemEntre->isEnabled());
+        QVERIFY(!Component<QAction>(f, "SemEntre")->isEnabled());
 
         Type(f, " ");
         const std::size_t dialogsBefore = t.dialogs.fileTitles.size();
@@ -206,7 +207,7 @@ private slots:
         QVERIFY(!f.FileSave1Execute());
         QCOMPARE(t.dialogs.Last()->caption, QString("Erreur!"));
         QVERIFY(f.Modified());
-        QVERIFY(!f.hasFileName);
+        QVERIFY(!f.HasFileName());
     }
 
     void SavePromptAnswers() {
@@ -219,15 +220,15 @@ private slots:
         QCOMPARE(t.dialogs.Last()->caption, QString("Enregistrer..."));
         QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications ?"));
         QCOMPARE(t.dialogs.Last()->icon, QMessageBox::Question);
-        QCOMPARE(f.Editor->toPlainText(), QString("text to keep"));
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), QString("text to keep"));
         // Yes, then a cancelled file dialog, abandons it too.
         t.dialogs.answers.push_back(QMessageBox::Yes);
         f.FileNew1Execute();
-        QCOMPARE(f.Editor->toPlainText(), QString("text to keep"));
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), QString("text to keep"));
         // No goes on without saving.
         t.dialogs.answers.push_back(QMessageBox::No);
         f.FileNew1Execute();
-        QVERIFY(f.Editor->toPlainText().isEmpty());
+        QVERIFY(Component<QPlainTextEdit>(f, "Editor")->toPlainText().isEmpty());
         QVERIFY(!f.Modified());
     }
 
@@ -243,12 +244,12 @@ private slots:
         QCOMPARE(closed.count(), 0);
         // Yes and a cancelled save dialog keep it open as well.
         t.dialogs.answers.push_back(QMessageBox::Yes);
-        f.QuitButton->trigger();
+        Component<QAction>(f, "QuitButton")->trigger();
         QVERIFY(f.isVisible());
         QCOMPARE(closed.count(), 0);
         // No closes without saving.
         t.dialogs.answers.push_back(QMessageBox::No);
-        f.QuitButton->trigger();
+        Component<QAction>(f, "QuitButton")->trigger();
         QVERIFY(!f.isVisible());
         QCOMPARE(closed.count(), 1);
     }
@@ -259,7 +260,7 @@ private slots:
         QSignalSpy closed(&f, &TSDIAppForm::Closed);
         f.show();
         f.VrificationLogiqueCTL1Click();
-        t.Context().windows.checker->Memo1->setPlainText("A G TRUE");
+        t.Windows().checker->Memo1->setPlainText("A G TRUE");
         t.dialogs.answers.push_back(QMessageBox::Cancel);
         f.FileExit1Execute();
         QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications ?"));
@@ -276,18 +277,18 @@ private slots:
         QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
         f.Compiler1Click();
         const QStringList lines = Messages(f);
-        QVERIFY(f.MemoError->isVisible() || !f.isVisible());
-        QVERIFY(!f.MemoError->isHidden());
+        QVERIFY(Component<QListWidget>(f, "MemoError")->isVisible() || !f.isVisible());
+        QVERIFY(!Component<QListWidget>(f, "MemoError")->isHidden());
         QCOMPARE(lines.first(), QString("Compilation..."));
         QCOMPARE(lines.at(lines.size() - 2),
-                 QString("Nombre de lignes compilées: %1.").arg(f.Editor->document()->blockCount()));
+                 QString("Nombre de lignes compilées: %1.").arg(Component<QPlainTextEdit>(f, "Editor")->document()->blockCount()));
         QCOMPARE(lines.last(), QString("Compilation terminée. Aucune erreur détectée."));
-        QVERIFY(Enabled(f.GenerateMenu));
-        QVERIFY(f.GenerateButton->isEnabled());
-        QVERIFY(f.SemEntre->isEnabled());
-        QVERIFY(!f.Fichierexterne1->isEnabled());
-        QCOMPARE(t.Context().windows.compilation->LabelError->text(), QString("Compilation terminée avec succès"));
-        QVERIFY(t.Context().windows.compilation->StaticError->text().isEmpty());
+        QVERIFY(Enabled(Component<QMenu>(f, "GenerateMenu")));
+        QVERIFY(Component<QAction>(f, "GenerateButton")->isEnabled());
+        QVERIFY(Component<QAction>(f, "SemEntre")->isEnabled());
+        QVERIFY(!Component<QAction>(f, "Fichierexterne1")->isEnabled());
+        QCOMPARE(t.Windows().compilation->LabelError->text(), QString("Compilation terminée avec succès"));
+        QVERIFY(t.Windows().compilation->StaticError->text().isEmpty());
     }
 
     void AFailedCompilationKeepsGenerationDisabled() {
@@ -297,9 +298,9 @@ private slots:
         f.Compiler1Click();
         QCOMPARE(Messages(f), (QStringList{"Compilation...", "(ligne:1) \";\" manquant.",
                                            "Nombre de lignes compilées : 1", "Compilation terminée."}));
-        QVERIFY(!Enabled(f.GenerateMenu));
-        QVERIFY(!f.GenerateButton->isEnabled());
-        QVERIFY(t.Context().windows.compilation->LabelError->text().isEmpty());
+        QVERIFY(!Enabled(Component<QMenu>(f, "GenerateMenu")));
+        QVERIFY(!Component<QAction>(f, "GenerateButton")->isEnabled());
+        QVERIFY(t.Windows().compilation->LabelError->text().isEmpty());
     }
 
     void DoubleClickOnAMessageGoesToItsLine() {
@@ -307,12 +308,12 @@ private slots:
         TSDIAppForm& f = t.app->Main();
         Type(f, "SYSTEM S [P] :=\n  P;\n  P NIL\nENDSYS");
         f.Compiler1Click();
-        QListWidgetItem* error = f.MemoError->item(1);
+        QListWidgetItem* error = Component<QListWidget>(f, "MemoError")->item(1);
         QVERIFY(error->text().startsWith("(ligne:3)"));
         f.MemoErrorDblClick(error);
-        QCOMPARE(f.Editor->textCursor().blockNumber(), 2);
-        QCOMPARE(f.Editor->textCursor().positionInBlock(), 0);
-        QCOMPARE(f.StatusPanel2->text(), QString("Li: 3  Col: 1"));
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->textCursor().blockNumber(), 2);
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->textCursor().positionInBlock(), 0);
+        QCOMPARE(Component<QLabel>(f, "StatusPanel2")->text(), QString("Li: 3  Col: 1"));
     }
 
     void GeneratingUnderEachSemantics() {
@@ -324,44 +325,44 @@ private slots:
         QCOMPARE(Messages(f).last(), QString("Génération terminée."));
         QVERIFY(t.GetSession().hasStem);
         QVERIFY(t.GetSession().stem.StemStateCount > 1);
-        QVERIFY(Enabled(f.VisualisationMenu));
-        QVERIFY(f.VisualisationGraphique1->isEnabled());
-        QVERIFY(f.VisualiseButton->isEnabled());
-        QVERIFY(f.Fichierexterne1->isEnabled());
-        QVERIFY(Enabled(f.VerificationMenu));
-        QVERIFY(f.VerifyButton->isEnabled());
-        TGenFrm* dialog = t.Context().windows.generation;
+        QVERIFY(Enabled(Component<QMenu>(f, "VisualisationMenu")));
+        QVERIFY(Component<QAction>(f, "VisualisationGraphique1")->isEnabled());
+        QVERIFY(Component<QAction>(f, "VisualiseButton")->isEnabled());
+        QVERIFY(Component<QAction>(f, "Fichierexterne1")->isEnabled());
+        QVERIFY(Enabled(Component<QMenu>(f, "VerificationMenu")));
+        QVERIFY(Component<QAction>(f, "VerifyButton")->isEnabled());
+        TGenFrm* dialog = t.Windows().generation;
         QCOMPARE(dialog->StatNbr->text(), QString::number(t.GetSession().stem.StemStateCount));
         QVERIFY(dialog->membefore->text().endsWith(" Ko"));
         QVERIFY(!dialog->StopButton->isEnabled());
         QVERIFY(f.menuBar()->isEnabled());
 
         // Interleaving hides the verification and withdraws the view of the maximality STEM.
-        f.EntrelaceItem->trigger();
-        QCOMPARE(f.StatusPanel1->text(), QString("ENTRE"));
-        QVERIFY(!f.VerificationMenu->menuAction()->isVisible());
-        QVERIFY(!f.VerifyButton->isVisible());
-        QVERIFY(!f.Biss->isVisible());
-        QVERIFY(!f.VisualisationGraphique1->isEnabled());
-        QVERIFY(!f.exploration->isEnabled());
+        Component<QAction>(f, "EntrelaceItem")->trigger();
+        QCOMPARE(Component<QLabel>(f, "StatusPanel1")->text(), QString("ENTRE"));
+        QVERIFY(!Component<QMenu>(f, "VerificationMenu")->menuAction()->isVisible());
+        QVERIFY(!Component<QAction>(f, "VerifyButton")->isVisible());
+        QVERIFY(!Component<QAction>(f, "Biss")->isVisible());
+        QVERIFY(!Component<QAction>(f, "VisualisationGraphique1")->isEnabled());
+        QVERIFY(!Component<QAction>(f, "exploration")->isEnabled());
         f.SemEntreClick();
         QCOMPARE(t.GetSession().stemSemantics, quarvo::Semantics::Interleaving);
-        QVERIFY(!Enabled(f.VerificationMenu));
-        QVERIFY(f.VisualisationGraphique1->isEnabled());
+        QVERIFY(!Enabled(Component<QMenu>(f, "VerificationMenu")));
+        QVERIFY(Component<QAction>(f, "VisualisationGraphique1")->isEnabled());
 
-        f.MaxItem->trigger();
-        QVERIFY(f.VerificationMenu->menuAction()->isVisible());
-        QVERIFY(!Enabled(f.VerificationMenu));
-        QVERIFY(f.exploration->isEnabled());
-        f.Biss->trigger();
-        QCOMPARE(f.StatusPanel1->text(), QString("MAX   CPBR"));
+        Component<QAction>(f, "MaxItem")->trigger();
+        QVERIFY(Component<QMenu>(f, "VerificationMenu")->menuAction()->isVisible());
+        QVERIFY(!Enabled(Component<QMenu>(f, "VerificationMenu")));
+        QVERIFY(Component<QAction>(f, "exploration")->isEnabled());
+        Component<QAction>(f, "Biss")->trigger();
+        QCOMPARE(Component<QLabel>(f, "StatusPanel1")->text(), QString("MAX   CPBR"));
         QVERIFY(!t.GetSession().cpbrOff);
 
         // An edit withdraws generation and everything after it.
         Type(f, " ");
-        QVERIFY(!Enabled(f.GenerateMenu));
-        QVERIFY(!Enabled(f.VisualisationMenu));
-        QVERIFY(!Enabled(f.VerificationMenu));
+        QVERIFY(!Enabled(Component<QMenu>(f, "GenerateMenu")));
+        QVERIFY(!Enabled(Component<QMenu>(f, "VisualisationMenu")));
+        QVERIFY(!Enabled(Component<QMenu>(f, "VerificationMenu")));
     }
 
     void AGenerationWithoutEndCanBeStopped() {
@@ -370,8 +371,8 @@ private slots:
         Type(f,
              "SYSTEM S [A] := P [A]\nWHERE\n  PROCESS P [A] := A; (P [A] ||| P [A])\n  ENDPROC\nENDSYS");
         f.Compiler1Click();
-        QVERIFY(Enabled(f.GenerateMenu));
-        TGenFrm* dialog = t.Context().windows.generation;
+        QVERIFY(Enabled(Component<QMenu>(f, "GenerateMenu")));
+        TGenFrm* dialog = t.Windows().generation;
         QTimer::singleShot(500, dialog->StopButton, [dialog] {
             QVERIFY(dialog->StopButton->isEnabled());
             dialog->StopButton->click();
@@ -382,7 +383,7 @@ private slots:
         QVERIFY(f.menuBar()->isEnabled());
         // The program stays usable: the next command works.
         f.FileNew1Execute();
-        QVERIFY(f.Editor->toPlainText().isEmpty() || t.dialogs.Last());
+        QVERIFY(Component<QPlainTextEdit>(f, "Editor")->toPlainText().isEmpty() || t.dialogs.Last());
     }
 
     void AGenerationStopsCleanlyAtTheDialogsMemoryLimit() {
@@ -391,7 +392,7 @@ private slots:
         Type(f,
              "SYSTEM S [A] := P [A]\nWHERE\n  PROCESS P [A] := A; (P [A] ||| P [A])\n  ENDPROC\nENDSYS");
         f.Compiler1Click();
-        TGenFrm* dialog = t.Context().windows.generation;
+        TGenFrm* dialog = t.Windows().generation;
         QCOMPARE(dialog->MemoireMax->specialValueText(), QString("automatique"));
         dialog->MemoireMax->setValue(1);
         QCOMPARE(t.GetSession().memoryLimitMb, std::int64_t{1});
@@ -401,7 +402,7 @@ private slots:
         QVERIFY(t.GetSession().stem.StemStateCount > 1);
         QVERIFY(!t.GetSession().busy);
         QVERIFY(dialog->MemoireMax->isEnabled());
-        QVERIFY(f.VisualisationGraphique1->isEnabled());
+        QVERIFY(Component<QAction>(f, "VisualisationGraphique1")->isEnabled());
     }
 
     void WritingAndRegeneratingAClassicStemFile() {
@@ -423,14 +424,14 @@ private slots:
         t.dialogs.fileNames.push_back(path);
         f.OuvrirUnfichierSTEM1Click();
         QCOMPARE(f.windowTitle(), "QUARVO - Calvento - STEM Generator - " + path);
-        QVERIFY(f.Editor->isReadOnly());
-        QVERIFY(f.TemplateStrip->isHidden());
-        QVERIFY(f.RegenererleSTEM1->isEnabled());
-        QVERIFY(!f.Compiler1->isEnabled());
-        QVERIFY(!f.FileSave1->isEnabled());
-        QVERIFY(!f.MaxItem->isEnabled());
-        QVERIFY(!f.EntrelaceItem->isEnabled());
-        QVERIFY(!Enabled(f.VisualisationMenu));
+        QVERIFY(Component<QPlainTextEdit>(f, "Editor")->isReadOnly());
+        QVERIFY(Component<QWidget>(f, "TemplateStrip")->isHidden());
+        QVERIFY(Component<QAction>(f, "RegenererleSTEM1")->isEnabled());
+        QVERIFY(!Component<QAction>(f, "Compiler1")->isEnabled());
+        QVERIFY(!Component<QAction>(f, "FileSave1")->isEnabled());
+        QVERIFY(!Component<QAction>(f, "MaxItem")->isEnabled());
+        QVERIFY(!Component<QAction>(f, "EntrelaceItem")->isEnabled());
+        QVERIFY(!Enabled(Component<QMenu>(f, "VisualisationMenu")));
 
         t.GetSession().stem.FreeStates();
         f.RegenererleSTEM1Click();
@@ -438,13 +439,13 @@ private slots:
         QCOMPARE(t.dialogs.Last()->text, QString("STEM régénéré avec succès."));
         QCOMPARE(t.dialogs.Last()->icon, QMessageBox::Information);
         QCOMPARE(t.GetSession().stem.StemStateCount, states);
-        QVERIFY(Enabled(f.VerificationMenu));
-        QVERIFY(Enabled(f.VisualisationMenu));
+        QVERIFY(Enabled(Component<QMenu>(f, "VerificationMenu")));
+        QVERIFY(Enabled(Component<QMenu>(f, "VisualisationMenu")));
 
         // "Nouveau" gives the semantics items back.
         f.FileNew1Execute();
-        QVERIFY(f.MaxItem->isEnabled());
-        QVERIFY(!f.Editor->isReadOnly());
+        QVERIFY(Component<QAction>(f, "MaxItem")->isEnabled());
+        QVERIFY(!Component<QPlainTextEdit>(f, "Editor")->isReadOnly());
     }
 
     void AFailedRegenerationNamesTheLineAndChangesNothing() {
@@ -459,8 +460,8 @@ private slots:
         QCOMPARE(t.dialogs.Last()->caption, QString("Erreur dans le fichier"));
         QVERIFY(t.dialogs.Last()->text.startsWith("Erreur dans le fichier ligne:"));
         QVERIFY(!t.GetSession().hasStem);
-        QVERIFY(!Enabled(f.VerificationMenu));
-        QVERIFY(f.RegenererleSTEM1->isEnabled());
+        QVERIFY(!Enabled(Component<QMenu>(f, "VerificationMenu")));
+        QVERIFY(Component<QAction>(f, "RegenererleSTEM1")->isEnabled());
     }
 
     void ALargeStemFileIsShownCutReadOnlyAndRegeneratedFromTheFile() {
@@ -498,7 +499,7 @@ private slots:
         QCOMPARE(f.StemFileShownCut(), path);
         QCOMPARE(f.windowTitle(), "QUARVO - Calvento - STEM Generator - " + path);
         // A note line, the first lines of the file, a closing note.
-        const QStringList shown = f.Editor->toPlainText().split('\n');
+        const QStringList shown = Component<QPlainTextEdit>(f, "Editor")->toPlainText().split('\n');
         QCOMPARE(shown.size(), TSDIAppForm::ShownStemLines + 2);
         QVERIFY(shown.front().startsWith("--- Fichier STEM de "));
         QVERIFY(shown.front().contains("seules ses 1000 premières lignes sont affichées, en lecture seule."));
@@ -509,17 +510,17 @@ private slots:
         QCOMPARE(shown.back(), QString("--- La suite du fichier n'est pas affichée. ---"));
 
         // The cut text is no specification: it cannot be edited, compiled or saved.
-        QVERIFY(f.Editor->isReadOnly());
-        QVERIFY(!f.Compiler1->isEnabled());
-        QVERIFY(!f.FileSave1->isEnabled());
-        QVERIFY(!f.FileSaveAsItem->isEnabled());
-        QVERIFY(!f.SaveButton->isEnabled());
-        QVERIFY(f.RegenererleSTEM1->isEnabled());
-        const QString before = f.Editor->toPlainText();
-        f.Editor->setFocus();
-        QTest::keyClicks(f.Editor, "xyz");
-        QTest::keyClick(f.Editor, Qt::Key_Backspace);
-        QCOMPARE(f.Editor->toPlainText(), before);
+        QVERIFY(Component<QPlainTextEdit>(f, "Editor")->isReadOnly());
+        QVERIFY(!Component<QAction>(f, "Compiler1")->isEnabled());
+        QVERIFY(!Component<QAction>(f, "FileSave1")->isEnabled());
+        QVERIFY(!Component<QAction>(f, "FileSaveAsItem")->isEnabled());
+        QVERIFY(!Component<QAction>(f, "SaveButton")->isEnabled());
+        QVERIFY(Component<QAction>(f, "RegenererleSTEM1")->isEnabled());
+        const QString before = Component<QPlainTextEdit>(f, "Editor")->toPlainText();
+        Component<QPlainTextEdit>(f, "Editor")->setFocus();
+        QTest::keyClicks(Component<QPlainTextEdit>(f, "Editor"), "xyz");
+        QTest::keyClick(Component<QPlainTextEdit>(f, "Editor"), Qt::Key_Backspace);
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), before);
         QVERIFY(!f.Modified());
         // Even asked directly, saving writes nothing: the large file keeps all its lines.
         const std::size_t fileDialogs = t.dialogs.fileTitles.size();
@@ -535,7 +536,7 @@ private slots:
         f.FileNew1Execute();
         QCOMPARE(t.dialogs.shown.size(), asked);
         QVERIFY(f.StemFileShownCut().isEmpty());
-        QVERIFY(!f.Editor->isReadOnly());
+        QVERIFY(!Component<QPlainTextEdit>(f, "Editor")->isReadOnly());
 
         // Regeneration reads the whole file, not the editor.
         t.dialogs.fileNames.push_back(path);
@@ -546,9 +547,9 @@ private slots:
         QCOMPARE(t.GetSession().stem.StateCount(), std::size_t{states});
         QCOMPARE(t.GetSession().stem.ArcCount(), std::int64_t{3} * states);
         QCOMPARE(t.GetSession().stem.StemStateCount, states);
-        QVERIFY(Enabled(f.VerificationMenu));
-        QVERIFY(Enabled(f.VisualisationMenu));
-        QCOMPARE(f.Editor->toPlainText(), before);
+        QVERIFY(Enabled(Component<QMenu>(f, "VerificationMenu")));
+        QVERIFY(Enabled(Component<QMenu>(f, "VisualisationMenu")));
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), before);
         // Written back, the STEM is the file again, each line's records reversed.
         const QString back = dir.filePath("BACK.STEM");
         t.dialogs.fileNames.push_back(back);
@@ -587,7 +588,7 @@ private slots:
         t.dialogs.fileNames.push_back(small);
         f.OuvrirUnfichierSTEM1Click();
         QVERIFY(f.StemFileShownCut().isEmpty());
-        QCOMPARE(f.Editor->toPlainText(), QString("BEGIN 2;\n{}0<{}A:1>{1:A}1;\n\nEND"));
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), QString("BEGIN 2;\n{}0<{}A:1>{1:A}1;\n\nEND"));
         QVERIFY(QFile::remove(small));
         f.RegenererleSTEM1Click();
         QCOMPARE(t.dialogs.Last()->text, QString("STEM régénéré avec succès."));
@@ -602,28 +603,28 @@ private slots:
         t.dialogs.answers.push_back(QMessageBox::Cancel);
         f.OuvrirUnfichierSTEM1Click();
         QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications ?"));
-        QCOMPARE(f.Editor->toPlainText(), QString("unsaved text"));
-        QVERIFY(!f.Editor->isReadOnly());
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), QString("unsaved text"));
+        QVERIFY(!Component<QPlainTextEdit>(f, "Editor")->isReadOnly());
     }
 
     void HelpAndLicenceAreOpenedFromTheProgramDirectory() {
         QTemporaryDir empty;
         TestApp t(empty.path());
         TSDIAppForm& f = t.app->Main();
-        f.Rubriquesdaide1->trigger();
+        Component<QAction>(f, "Rubriquesdaide1")->trigger();
         QCOMPARE(t.dialogs.Last()->caption, QString("Erreur!"));
         QVERIFY(t.dialogs.Last()->text.contains("Help/Help.html"));
         QVERIFY(t.dialogs.opened.empty());
 
-        t.Context().windows.about->OpenLicence();
+        t.Windows().about->OpenLicence();
         QVERIFY(t.dialogs.Last()->text.contains("LICENCE.txt"));
         QVERIFY(t.dialogs.opened.empty());
 
         TestApp withHelp;
-        withHelp.app->Main().Rubriquesdaide1->trigger();
+        Component<QAction>(withHelp.app->Main(), "Rubriquesdaide1")->trigger();
         QCOMPARE(withHelp.dialogs.opened.size(), std::size_t{1});
         QVERIFY(withHelp.dialogs.opened.front().endsWith("Help/Help.html"));
-        withHelp.Context().windows.about->OpenLicence();
+        withHelp.Windows().about->OpenLicence();
         QCOMPARE(withHelp.dialogs.opened.size(), std::size_t{2});
         QVERIFY(withHelp.dialogs.opened.back().endsWith("LICENCE.txt"));
     }
@@ -651,28 +652,28 @@ private slots:
             data.setUrls({QUrl::fromLocalFile(path)});
             // A drop goes to the widget that accepted the drag's entry.
             QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(f.Editor->viewport(), &enter);
+            QCoreApplication::sendEvent(Component<QPlainTextEdit>(f, "Editor")->viewport(), &enter);
             QVERIFY(enter.isAccepted());
             QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(f.Editor->viewport(), &event);
+            QCoreApplication::sendEvent(Component<QPlainTextEdit>(f, "Editor")->viewport(), &event);
             QVERIFY(event.isAccepted());
             QCoreApplication::processEvents();
         };
         Type(f, "unsaved");
         t.dialogs.answers.push_back(QMessageBox::Cancel);
         drop(Example("BUFFER.LOT"));
-        QCOMPARE(f.Editor->toPlainText(), QString("unsaved"));
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), QString("unsaved"));
         t.dialogs.answers.push_back(QMessageBox::No);
         drop(Example("BUFFER.LOT"));
-        QCOMPARE(f.currentFileName, Example("BUFFER.LOT"));
-        QVERIFY(f.Editor->toPlainText().contains("SYSTEM Buffer"));
+        QCOMPARE(f.CurrentFileName(), Example("BUFFER.LOT"));
+        QVERIFY(Component<QPlainTextEdit>(f, "Editor")->toPlainText().contains("SYSTEM Buffer"));
 
         QTemporaryDir dir;
         const QString stem = dir.filePath("B.STEM");
         WriteBytes(stem, "BEGIN 1;\r\n\r\nEND\r\n");
         drop(stem);
-        QVERIFY(f.Editor->isReadOnly());
-        QVERIFY(f.RegenererleSTEM1->isEnabled());
+        QVERIFY(Component<QPlainTextEdit>(f, "Editor")->isReadOnly());
+        QVERIFY(Component<QAction>(f, "RegenererleSTEM1")->isEnabled());
     }
 
     void FontAndBackgroundOfTheEditor() {
@@ -680,12 +681,12 @@ private slots:
         TSDIAppForm& f = t.app->Main();
         t.dialogs.fontAccepted = true;
         t.dialogs.font = QFont("DejaVu Sans", 17);
-        f.Polices1->trigger();
-        QCOMPARE(f.Editor->font().pointSize(), 17);
+        Component<QAction>(f, "Polices1")->trigger();
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->font().pointSize(), 17);
         t.dialogs.colorAccepted = true;
         t.dialogs.color = QColor(10, 20, 30);
-        f.ArrierePlan1->trigger();
-        QCOMPARE(f.Editor->palette().color(QPalette::Base), QColor(10, 20, 30));
+        Component<QAction>(f, "ArrierePlan1")->trigger();
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->palette().color(QPalette::Base), QColor(10, 20, 30));
     }
 };
 

@@ -4,6 +4,7 @@
 #include "app/Sdimain.h"
 #include "tests/windows/WindowTestSupport.h"
 
+using quarvo::testing::Component;
 using quarvo::testing::TestApp;
 
 class TemplatesTest : public QObject {
@@ -20,14 +21,14 @@ private slots:
             TestApp t;
             TSDIAppForm& f = t.app->Main();
             f.ComboBox1Click(entry.index);
-            QCOMPARE(f.Editor->toPlainText(), QString(entry.text));
+            QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), QString(entry.text));
             QVERIFY(t.dialogs.inputCaptions.empty());
         }
     }
 
     void TheListHoldsThirteenEntries() {
         TestApp t;
-        QComboBox* box = t.app->Main().ComboBox1;
+        QComboBox* box = Component<QComboBox>(t.app->Main(), "ComboBox1");
         QCOMPARE(box->count(), 13);
         QCOMPARE(box->itemText(0), QString("system ... endsys"));
         QCOMPARE(box->itemText(3), QString("-----"));
@@ -47,8 +48,8 @@ private slots:
                                        "Entrez les actions observables séparées par des virgules: "}));
         QCOMPARE(t.dialogs.inputValues, (std::vector<QString>{"Exemple", ""}));
         // One empty line between the header and the closing keyword.
-        QCOMPARE(f.Editor->toPlainText(), QString("SYSTEM Exemple[] :=\n\nENDSYS"));
-        QCOMPARE(f.Editor->document()->blockCount(), 3);
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), QString("SYSTEM Exemple[] :=\n\nENDSYS"));
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->document()->blockCount(), 3);
         QVERIFY(f.Modified());
     }
 
@@ -57,7 +58,7 @@ private slots:
         TSDIAppForm& f = t.app->Main();
         t.dialogs.inputs = {{true, "Cell"}, {true, "a, b"}};
         f.ComboBox1Click(1);
-        QCOMPARE(f.Editor->toPlainText(), QString("PROCESS Cell[a, b] :=\n\nENDPROC"));
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), QString("PROCESS Cell[a, b] :=\n\nENDPROC"));
         QCOMPARE(t.dialogs.inputValues.front(), QString("Proc"));
         QCOMPARE(t.dialogs.inputPrompts.back(),
                  QString("Entrez les actions observables du processus séparées par des virgules: "));
@@ -65,39 +66,39 @@ private slots:
         TestApp cancelled;
         cancelled.dialogs.inputs = {{true, "Cell"}, {false, ""}};
         cancelled.app->Main().ComboBox1Click(1);
-        QVERIFY(cancelled.app->Main().Editor->toPlainText().isEmpty());
+        QVERIFY(Component<QPlainTextEdit>(cancelled.app->Main(), "Editor")->toPlainText().isEmpty());
 
         // A cancelled first box does not ask the second.
         TestApp first;
         first.dialogs.inputs = {{false, ""}};
         first.app->Main().ComboBox1Click(0);
         QCOMPARE(first.dialogs.inputCaptions.size(), std::size_t{1});
-        QVERIFY(first.app->Main().Editor->toPlainText().isEmpty());
+        QVERIFY(Component<QPlainTextEdit>(first.app->Main(), "Editor")->toPlainText().isEmpty());
     }
 
     void GatesAndHiddenActionsReplaceTheSelection() {
         TestApp t;
         TSDIAppForm& f = t.app->Main();
-        f.Editor->setPlainText("P XX Q");
-        QTextCursor cursor = f.Editor->textCursor();
+        Component<QPlainTextEdit>(f, "Editor")->setPlainText("P XX Q");
+        QTextCursor cursor = Component<QPlainTextEdit>(f, "Editor")->textCursor();
         cursor.setPosition(2);
         cursor.setPosition(4, QTextCursor::KeepAnchor);
-        f.Editor->setTextCursor(cursor);
+        Component<QPlainTextEdit>(f, "Editor")->setTextCursor(cursor);
         t.dialogs.inputs = {{true, "m, n"}};
         f.ComboBox1Click(7);
         QCOMPARE(t.dialogs.inputCaptions.back(), QString("Portes de synchronisation"));
-        QCOMPARE(f.Editor->toPlainText(), QString("P  |[ m, n ]|  Q"));
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), QString("P  |[ m, n ]|  Q"));
 
         t.dialogs.inputs = {{true, "mid"}};
         f.ComboBox1Click(10);
         QCOMPARE(t.dialogs.inputCaptions.back(), QString("Actions cachées"));
         QCOMPARE(t.dialogs.inputPrompts.back(),
                  QString("Entrez les actions cachées (ou invisibles) séparées par des virgules: "));
-        QVERIFY(f.Editor->toPlainText().endsWith(" HIDE mid IN  Q"));
+        QVERIFY(Component<QPlainTextEdit>(f, "Editor")->toPlainText().endsWith(" HIDE mid IN  Q"));
 
-        const QString before = f.Editor->toPlainText();
+        const QString before = Component<QPlainTextEdit>(f, "Editor")->toPlainText();
         f.ComboBox1Click(10);  // cancelled: nothing inserted
-        QCOMPARE(f.Editor->toPlainText(), before);
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), before);
     }
 };
 

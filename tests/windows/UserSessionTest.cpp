@@ -13,6 +13,7 @@
 #include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Example;
+using quarvo::testing::Component;
 using quarvo::testing::TestApp;
 
 class UserSessionTest : public QObject {
@@ -21,15 +22,15 @@ class UserSessionTest : public QObject {
 private slots:
     void FromSpecificationToAPathInTheViewer() {
         TestApp t;
-        quarvo::AppWindows& w = t.Context().windows;
+        const quarvo::AppWindows& w = t.Windows();
         TSDIAppForm& f = t.app->Main();
         QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
-        f.Compiler1->trigger();
-        f.SemEntre->trigger();
+        Component<QAction>(f, "Compiler1")->trigger();
+        Component<QAction>(f, "SemEntre")->trigger();
         QVERIFY(t.GetSession().hasStem);
 
         // F7: the viewer starts with the initial state; a left click unfolds its successor.
-        f.VisualisationGraphique1->trigger();
+        Component<QAction>(f, "VisualisationGraphique1")->trigger();
         QVERIFY(w.graph->isVisible());
         QCOMPARE(w.graph->Model().States().size(), std::size_t{1});
         w.graph->PaintBox1MouseDown(Qt::LeftButton, QPoint(200, 200), false);
@@ -47,7 +48,7 @@ private slots:
         QVERIFY(explorerShown);
 
         // F8: a formula without deadlock holds; the diagnostic's double click draws a path.
-        f.VrificationLogiqueCTL1->trigger();
+        Component<QAction>(f, "VrificationLogiqueCTL1")->trigger();
         TForm5& checker = *w.checker;
         QVERIFY(checker.isVisible());
         checker.Memo1->setPlainText("A G (E X TRUE)");
@@ -69,14 +70,14 @@ private slots:
         QCOMPARE(w.graph->Model().States().size(), diagnostic.LastTrace.size());
 
         // A new generation leaves nothing pointing into the old STEM.
-        f.SemEntre->trigger();
+        Component<QAction>(f, "SemEntre")->trigger();
         QVERIFY(w.graph->Model().States().empty());
         QVERIFY(!diagnostic.isVisible());
     }
 
     void AStemReadFromAFileWithSparseNumbersIsViewedExploredAndChecked() {
         TestApp t;
-        quarvo::AppWindows& w = t.Context().windows;
+        const quarvo::AppWindows& w = t.Windows();
         TSDIAppForm& f = t.app->Main();
         QTemporaryDir dir;
         const QString path = dir.filePath("SPARSE.STEM");
@@ -92,7 +93,7 @@ private slots:
         QCOMPARE(t.dialogs.Last()->text, QString("STEM régénéré avec succès."));
 
         // Unfolding every state by clicks, with a self-loop among them.
-        f.VisualisationGraphique1->trigger();
+        Component<QAction>(f, "VisualisationGraphique1")->trigger();
         for (int i = 0; i < 6; ++i) {
             const quarvo::TGraphicState* open = nullptr;
             for (const quarvo::TGraphicState& state : w.graph->Model().States())
@@ -113,10 +114,10 @@ private slots:
             w.explorer->ButNextClick();
             w.explorer->close();
         });
-        f.exploration->trigger();
+        Component<QAction>(f, "exploration")->trigger();
 
         // The checker answers on it.
-        f.VrificationLogiqueCTL1->trigger();
+        Component<QAction>(f, "VrificationLogiqueCTL1")->trigger();
         w.checker->Memo1->setPlainText("A G (E X TRUE)");
         w.checker->Compiler1Click();
         w.checker->Verifier1Click();

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QObject>
 #include <QTemporaryDir>
 
 #include "app/QuarvoApp.h"
@@ -113,6 +114,16 @@ struct TestApp {
     }
     AppContext& Context() { return app->Context(); }
     Session& GetSession() { return app->GetSession(); }
+    const AppWindows& Windows() const { return app->Windows(); }
 };
+
+// The component of a window with this object name (a menu, an item, a button,
+// a panel); the test stops when the window has none of that type.
+template <typename T>
+T* Component(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found) qFatal("No component %s in window %s", name, qPrintable(window.objectName()));
+    return found;
+}
 
 }  // namespace quarvo::testing

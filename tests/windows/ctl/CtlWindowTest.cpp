@@ -13,6 +13,7 @@
 #include "app/views/Graphic.h"
 #include "tests/windows/WindowTestSupport.h"
 
+using quarvo::testing::Component;
 using quarvo::testing::Example;
 using quarvo::testing::ScriptedDialogs;
 using quarvo::testing::TestApp;
@@ -31,7 +32,7 @@ TForm5& CheckerOn(TestApp& t, const QString& specification) {
         main.Compiler1Click();
         main.SemEntreClick();
     }
-    TForm5& checker = *t.Context().windows.checker;
+    TForm5& checker = *t.Windows().checker;
     checker.OpenNewFormula();
     return checker;
 }
@@ -80,7 +81,7 @@ class CtlWindowTest : public QObject {
 private slots:
     void MenusToolBarAndInitialState() {
         TestApp t;
-        TForm5& c = *t.Context().windows.checker;
+        TForm5& c = *t.Windows().checker;
         QCOMPARE(c.windowTitle(), QString("QUARVO - Calvento - CTL-STEM Checker"));
         QStringList menus;
         for (QAction* a : c.menuBar()->actions()) menus << a->text();
@@ -135,7 +136,7 @@ private slots:
         QCOMPARE(c.ProgressWindow()->windowTitle(), QString("Vérification en cours..."));
 
         c.Diagnostic1Click();
-        TForm6& d = *t.Context().windows.diagnostic;
+        TForm6& d = *t.Windows().diagnostic;
         QVERIFY(d.isVisible());
         d.Button1Click();
         QVERIFY(!d.isVisible());
@@ -222,7 +223,7 @@ private slots:
         TForm5& c = CheckerOn(t, Golden("DEADLOCK.LOT"));
         VerdictOf(t, c, "E X p");
         c.Diagnostic1Click();
-        TForm6& d = *t.Context().windows.diagnostic;
+        TForm6& d = *t.Windows().diagnostic;
         QVERIFY(d.isVisible());
         QVERIFY(!t.GetSession().ctl.Labels().Empty());
 
@@ -364,7 +365,7 @@ private slots:
     void ClosingClosesTheDiagnosticUnlessStopped() {
         TestApp t;
         TForm5& c = CheckerOn(t, Golden("DEADLOCK.LOT"));
-        TForm6& d = *t.Context().windows.diagnostic;
+        TForm6& d = *t.Windows().diagnostic;
         VerdictOf(t, c, "TRUE");
         c.Diagnostic1Click();
         t.dialogs.answers.push_back(QMessageBox::Cancel);
@@ -391,12 +392,12 @@ private slots:
         QStatusTipEvent tip(c.ToolButton6->statusTip());
         QCoreApplication::sendEvent(&c, &tip);
         QCOMPARE(c.Status->text(), QString("Vérifier la propriété sur le STEM"));
-        QVERIFY(main.StatusPanel0->text().isEmpty());
+        QVERIFY(Component<QLabel>(main, "StatusPanel0")->text().isEmpty());
 
         QApplication::setActiveWindow(&main);
         QStatusTipEvent other(c.ToolButton1->statusTip());
         QCoreApplication::sendEvent(&c, &other);
-        QCOMPARE(main.StatusPanel0->text(), QString("Créer une nouvelle formule CTL"));
+        QCOMPARE(Component<QLabel>(main, "StatusPanel0")->text(), QString("Créer une nouvelle formule CTL"));
     }
 
     void FontAndBackgroundDialogs() {
@@ -420,7 +421,7 @@ private slots:
         TForm5& c = CheckerOn(t, Golden("DEADLOCK.LOT"));
         VerdictOf(t, c, "A G (p AND q)");
         c.Diagnostic1Click();
-        TForm6& d = *t.Context().windows.diagnostic;
+        TForm6& d = *t.Windows().diagnostic;
 
         const QStringList texts = {"(P)", "(Q)", "((P)AND(Q))", "(AG((P)AND(Q)))"};
         for (int i = 0; i < texts.size(); ++i) {
@@ -465,7 +466,7 @@ private slots:
         session.hasStem = true;
         VerdictOf(t, c, "TRUE");
         c.Diagnostic1Click();
-        TForm6& d = *t.Context().windows.diagnostic;
+        TForm6& d = *t.Windows().diagnostic;
         d.Button4Click();
         QCOMPARE(d.HoldingStates(), std::vector<std::int32_t>({0, 1, 2, 3}));
         QVERIFY(d.FailingStates().empty());
@@ -480,7 +481,7 @@ private slots:
             return d.LastTrace;
         };
         QCOMPARE(pathTo(3), std::vector<std::int32_t>({0, 3}));
-        QVERIFY(t.Context().windows.graph->isVisible());
+        QVERIFY(t.Windows().graph->isVisible());
         QCOMPARE(pathTo(2), std::vector<std::int32_t>({0, 1, 2}));
         QCOMPARE(pathTo(0), std::vector<std::int32_t>({0}));
 
@@ -503,7 +504,7 @@ private slots:
         VerdictOf(t, c, "  ");
         QVERIFY(c.Diagnostic1->isEnabled());
         c.Diagnostic1Click();
-        TForm6& d = *t.Context().windows.diagnostic;
+        TForm6& d = *t.Windows().diagnostic;
         QVERIFY(d.isVisible());
         QVERIFY(d.Edit1->text().isEmpty());
         QVERIFY(!d.Button2->isEnabled() && !d.Button4->isEnabled());
@@ -519,7 +520,7 @@ private slots:
         TForm5& c = CheckerOn(t, Golden("DEADLOCK.LOT"));
         VerdictOf(t, c, "TRUE");
         c.Diagnostic1Click();
-        TForm6& d = *t.Context().windows.diagnostic;
+        TForm6& d = *t.Windows().diagnostic;
         QCOMPARE(d.windowModality(), Qt::WindowModal);
         QVERIFY(d.windowHandle());
         QCOMPARE(d.windowHandle()->transientParent(), c.windowHandle());

@@ -16,6 +16,7 @@
 #include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Example;
+using quarvo::testing::Component;
 using quarvo::testing::TestApp;
 
 namespace {
@@ -54,8 +55,8 @@ class ToolChainWindowTest : public QObject {
 private slots:
     void FormatDialogAndResultWindowCaptions() {
         TestApp t;
-        TFormAlpha* format = t.Context().windows.outputFormat;
-        TFormAfficherAlpha* result = t.Context().windows.alphaResult;
+        TFormAlpha* format = t.Windows().outputFormat;
+        TFormAfficherAlpha* result = t.Windows().alphaResult;
         QCOMPARE(format->windowTitle(), QString("Format de sortie"));
         QCOMPARE(format->STEMRadio->text(), QString("\".STEM\" pour QUARVO"));
         QCOMPARE(format->DOTRadio->text(), QString("\".DOT\" pour DOT"));
@@ -65,7 +66,7 @@ private slots:
         QCOMPARE(result->windowTitle(), QString("STEM alpha-réduit"));
         QCOMPARE(result->Button3->text(), QString("&Afficher"));
         QVERIFY(!result->Visualiser->isEnabled());
-        QCOMPARE(t.Context().windows.picture->windowTitle(), QString("STEM alpha-réduit (via DOT)"));
+        QCOMPARE(t.Windows().picture->windowTitle(), QString("STEM alpha-réduit (via DOT)"));
     }
 
     void JpegRoundTripAndDamagedFiles() {
@@ -101,8 +102,8 @@ private slots:
             const std::string bytes = quarvo::EncodeJpeg(Gradient(64, 48));
             file.write(bytes.data(), qint64(bytes.size()));
         }
-        TSTEMJPG* picture = t.Context().windows.picture;
-        TFormAfficherAlpha* result = t.Context().windows.alphaResult;
+        TSTEMJPG* picture = t.Windows().picture;
+        TFormAfficherAlpha* result = t.Windows().alphaResult;
         QVERIFY(picture->LoadPicture(source));
         QCOMPARE(picture->Image1->size(), QSize(64, 48));
         // The scrollable area reaches at least 10000 by 7500 pixels.
@@ -150,7 +151,7 @@ private slots:
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", "/nonexistent");
         t.GetSession().outputKind = quarvo::OutputKind::AlphaReduced;
-        const bool produced = t.Context().windows.alphaResult->Produce(quarvo::OcamlOutput::AlphaReduced,
+        const bool produced = t.Windows().alphaResult->Produce(quarvo::OcamlOutput::AlphaReduced,
                                                                      quarvo::OcamlFormat::Stem);
         qputenv("PATH", path);
         QVERIFY(!produced);
@@ -164,8 +165,8 @@ private slots:
         TSDIAppForm& f = t.app->Main();
         QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
         f.Compiler1Click();
-        TFormAlpha* format = t.Context().windows.outputFormat;
-        TFormAfficherAlpha* result = t.Context().windows.alphaResult;
+        TFormAlpha* format = t.Windows().outputFormat;
+        TFormAfficherAlpha* result = t.Windows().alphaResult;
         QTemporaryDir dir;
         const QString saved = dir.filePath("alpha.STEM");
         t.dialogs.fileNames.push_back(saved);
@@ -189,7 +190,7 @@ private slots:
         QCOMPARE(result->windowTitle(), QString("STEM alpha-réduit"));
         QVERIFY(ReadBytes(saved).startsWith("BEGIN "));
         QCOMPARE(t.dialogs.defaultSuffixes.back(), QString("STEM"));
-        QVERIFY(f.Ocaml->isEnabled());
+        QVERIFY(Component<QAction>(f, "Ocaml")->isEnabled());
         // The run's files are gone once the result was read.
         QVERIFY(!QFile::exists(QString::fromStdString(result->Chain().PathOf("temp.ml"))));
 
@@ -207,8 +208,8 @@ private slots:
         TSDIAppForm& f = t.app->Main();
         QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
         f.Compiler1Click();
-        TFormAfficherAlpha* result = t.Context().windows.alphaResult;
-        TSTEMJPG* picture = t.Context().windows.picture;
+        TFormAfficherAlpha* result = t.Windows().alphaResult;
+        TSTEMJPG* picture = t.Windows().picture;
         QString shown;
         int pictureWidth = 0;
         int showings = 0;
@@ -233,7 +234,7 @@ private slots:
         f.FichierGPM1Click();
         if (t.dialogs.Last()) qWarning() << t.dialogs.Last()->text;
         QCOMPARE(result->windowTitle(), QString("GPM"));
-        QVERIFY(t.Context().windows.outputFormat->DOTRadio->isChecked());
+        QVERIFY(t.Windows().outputFormat->DOTRadio->isChecked());
         QVERIFY2(shown.startsWith("digraph"), qPrintable(shown.left(200)));
         QVERIFY(pictureWidth > 0);
         QCOMPARE(showings, 2);

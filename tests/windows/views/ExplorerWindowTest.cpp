@@ -31,8 +31,8 @@ void Generate(TestApp& t) {
     QVERIFY(t.GetSession().hasStem);
 }
 
-TSteVisual& Explorer(TestApp& t) { return *t.Context().windows.explorer; }
-TForm9& GoTo(TestApp& t) { return *t.Context().windows.goTo; }
+TSteVisual& Explorer(TestApp& t) { return *t.Windows().explorer; }
+TForm9& GoTo(TestApp& t) { return *t.Windows().goTo; }
 
 bool LowerGroupEmpty(const TSteVisual& e) {
     return e.ListEventAct->count() == 0 && e.StatTransition->text().isEmpty() && e.StatEvent->text().isEmpty() &&
@@ -243,7 +243,7 @@ private slots:
             shownFromDialog = Explorer(t).StatName->text();
             Explorer(t).Button1->click();
         });
-        t.Context().windows.generation->ExplorationButton->click();
+        t.Windows().generation->ExplorationButton->click();
         QCOMPARE(shownFromMenu, QString("0"));
         QCOMPARE(shownFromDialog, QString("0"));
 

@@ -26,7 +26,7 @@ void Generate(TestApp& t, bool interleaving = false) {
     QVERIFY(t.GetSession().hasStem);
 }
 
-TGraph& Graph(TestApp& t) { return *t.Context().windows.graph; }
+TGraph& Graph(TestApp& t) { return *t.Windows().graph; }
 
 QImage Screen(TGraph& graph) { return graph.PaintBox1->grab(QRect(0, 0, 800, 600)).toImage(); }
 
