@@ -29,7 +29,9 @@
 #include "app/WidgetHelpers.h"
 #include "frontend/TextFile.h"
 
+using quarvo::AddCommand;
 using quarvo::AddItem;
+using quarvo::AddToolCommand;
 using quarvo::SetHint;
 
 namespace {
@@ -121,34 +123,38 @@ void TSDIAppForm::BuildEditor() {
 
 void TSDIAppForm::BuildMenus() {
     FileMenu = menuBar()->addMenu("&Fichier");
-    FileNew1 = AddItem(FileMenu, "&Nouvelle spécification LOTOS", QKeySequence("Ctrl+N"));
+    FileNew1 = AddCommand(FileMenu, "&Nouvelle spécification LOTOS", this, &TSDIAppForm::FileNew1Execute,
+                          QKeySequence("Ctrl+N"));
     OpenMenu = FileMenu->addMenu("&Ouvrir");
-    FileOpen1 = AddItem(OpenMenu, "Spécification LOTOS", QKeySequence("Ctrl+O"));
-    OuvrirUnfichierSTEM1 = AddItem(OpenMenu, "Fichier STE&M classique", QKeySequence("Ctrl+M"));
-    FileSave1 = AddItem(FileMenu, "&Enregistrer", QKeySequence("Ctrl+S"));
-    FileSaveAsItem = AddItem(FileMenu, "Enregistrer &sous...");
+    FileOpen1 =
+        AddCommand(OpenMenu, "Spécification LOTOS", this, &TSDIAppForm::FileOpen1Execute, QKeySequence("Ctrl+O"));
+    OuvrirUnfichierSTEM1 = AddCommand(OpenMenu, "Fichier STE&M classique", this,
+                                      &TSDIAppForm::OuvrirUnfichierSTEM1Click, QKeySequence("Ctrl+M"));
+    FileSave1 = AddCommand(FileMenu, "&Enregistrer", this, &TSDIAppForm::FileSave1Execute, QKeySequence("Ctrl+S"));
+    FileSaveAsItem = AddCommand(FileMenu, "Enregistrer &sous...", this, &TSDIAppForm::FileSaveAsItemClick);
     FileMenu->addSeparator();
-    PrinterSetup1 = AddItem(FileMenu, "&Configuration de l'impression...");
-    Imprimer1 = AddItem(FileMenu, "Im&primer...", QKeySequence("Ctrl+P"));
+    PrinterSetup1 = AddCommand(FileMenu, "&Configuration de l'impression...", this, &TSDIAppForm::PrinterSetupClick);
+    Imprimer1 = AddCommand(FileMenu, "Im&primer...", this, &TSDIAppForm::Imprimer1Click, QKeySequence("Ctrl+P"));
     FileMenu->addSeparator();
-    FileExit1 = AddItem(FileMenu, "&Quitter", QKeySequence("Ctrl+Q"));
+    FileExit1 = AddCommand(FileMenu, "&Quitter", this, &TSDIAppForm::FileExit1Execute, QKeySequence("Ctrl+Q"));
 
     EditMenu = menuBar()->addMenu("&Edition");
-    EditUndo1 = AddItem(EditMenu, "&Annuler", QKeySequence("Ctrl+Z"));
+    EditUndo1 = AddCommand(EditMenu, "&Annuler", Editor, &QPlainTextEdit::undo, QKeySequence("Ctrl+Z"));
     EditMenu->addSeparator();
-    EditCut1 = AddItem(EditMenu, "&Couper", QKeySequence("Ctrl+X"));
-    EditCopy1 = AddItem(EditMenu, "Co&pier", QKeySequence("Ctrl+C"));
-    EditPaste1 = AddItem(EditMenu, "C&oller", QKeySequence("Ctrl+V"));
-    EditSelectAll1 = AddItem(EditMenu, "&Tout sélectionner", QKeySequence("Ctrl+A"));
+    EditCut1 = AddCommand(EditMenu, "&Couper", Editor, &QPlainTextEdit::cut, QKeySequence("Ctrl+X"));
+    EditCopy1 = AddCommand(EditMenu, "Co&pier", Editor, &QPlainTextEdit::copy, QKeySequence("Ctrl+C"));
+    EditPaste1 = AddCommand(EditMenu, "C&oller", Editor, &QPlainTextEdit::paste, QKeySequence("Ctrl+V"));
+    EditSelectAll1 =
+        AddCommand(EditMenu, "&Tout sélectionner", Editor, &QPlainTextEdit::selectAll, QKeySequence("Ctrl+A"));
 
     GenerationMenu = menuBar()->addMenu("&Génération");
-    Compiler1 = AddItem(GenerationMenu, "Com&piler", QKeySequence("F5"));
+    Compiler1 = AddCommand(GenerationMenu, "Com&piler", this, &TSDIAppForm::Compiler1Click, QKeySequence("F5"));
     GenerateMenu = GenerationMenu->addMenu("&Générer");
-    SemEntre = AddItem(GenerateMenu, "&Structure interne", QKeySequence("F6"));
-    Fichierexterne1 = AddItem(GenerateMenu, "Fichier STEM &classique");
-    Ocaml = AddItem(GenerateMenu, "Fichier STEM &alpha-réduit");
-    FichierGPM1 = AddItem(GenerateMenu, "Fichier &GPM");
-    RegenererleSTEM1 = AddItem(GenerationMenu, "&Régénérer le STEM");
+    SemEntre = AddCommand(GenerateMenu, "&Structure interne", this, &TSDIAppForm::SemEntreClick, QKeySequence("F6"));
+    Fichierexterne1 = AddCommand(GenerateMenu, "Fichier STEM &classique", this, &TSDIAppForm::Fichierexterne1Click);
+    Ocaml = AddCommand(GenerateMenu, "Fichier STEM &alpha-réduit", this, &TSDIAppForm::OcamlClick);
+    FichierGPM1 = AddCommand(GenerateMenu, "Fichier &GPM", this, &TSDIAppForm::FichierGPM1Click);
+    RegenererleSTEM1 = AddCommand(GenerationMenu, "&Régénérer le STEM", this, &TSDIAppForm::RegenererleSTEM1Click);
     GenerationMenu->addSeparator();
     auto* semanticsGroup = new QActionGroup(this);
     MaxItem = AddItem(GenerationMenu, "Sémantique de Maximalité");
@@ -159,54 +165,31 @@ void TSDIAppForm::BuildMenus() {
     semanticsGroup->addAction(MaxItem);
     semanticsGroup->addAction(EntrelaceItem);
     GenerationMenu->addSeparator();
-    Biss = AddItem(GenerationMenu, "Relation de bissimulation CP&BR");
+    Biss = AddCommand(GenerationMenu, "Relation de bissimulation CP&BR", this, &TSDIAppForm::BissClick);
     Biss->setCheckable(true);
 
     VisualisationMenu = menuBar()->addMenu("&Visualisation");
-    exploration = AddItem(VisualisationMenu, "&Exploration", QKeySequence("Ctrl+E"));
-    VisualisationGraphique1 = AddItem(VisualisationMenu, "Visualisation &graphique", QKeySequence("F7"));
+    exploration =
+        AddCommand(VisualisationMenu, "&Exploration", this, &TSDIAppForm::explorationClick, QKeySequence("Ctrl+E"));
+    VisualisationGraphique1 = AddCommand(VisualisationMenu, "Visualisation &graphique", this,
+                                         &TSDIAppForm::VisualisationGraphique1Click, QKeySequence("F7"));
 
     VerificationMenu = menuBar()->addMenu("&Vérification");
-    VrificationLogiqueCTL1 = AddItem(VerificationMenu, "&Vérification logique (CTL)", QKeySequence("F8"));
+    VrificationLogiqueCTL1 = AddCommand(VerificationMenu, "&Vérification logique (CTL)", this,
+                                        &TSDIAppForm::VrificationLogiqueCTL1Click, QKeySequence("F8"));
 
     OptionsMenu = menuBar()->addMenu("&Options");
     EditorOptionsMenu = OptionsMenu->addMenu("&Editeur");
-    Polices1 = AddItem(EditorOptionsMenu, "&Polices...");
-    ArrierePlan1 = AddItem(EditorOptionsMenu, "&Arrière-plan...");
+    Polices1 = AddCommand(EditorOptionsMenu, "&Polices...", this, &TSDIAppForm::PolicesClick);
+    ArrierePlan1 = AddCommand(EditorOptionsMenu, "&Arrière-plan...", this, &TSDIAppForm::ArrierePlanClick);
 
     HelpMenu = menuBar()->addMenu("&Aide");
-    Rubriquesdaide1 = AddItem(HelpMenu, "Ai&de du module Calvento", QKeySequence("F1"));
-    APropos1 = AddItem(HelpMenu, "&A propos...");
+    Rubriquesdaide1 =
+        AddCommand(HelpMenu, "Ai&de du module Calvento", this, &TSDIAppForm::Rubriquesdaide1Click, QKeySequence("F1"));
+    APropos1 = AddCommand(HelpMenu, "&A propos...", this, &TSDIAppForm::APropos1Click);
 
-    connect(FileNew1, &QAction::triggered, this, &TSDIAppForm::FileNew1Execute);
-    connect(FileOpen1, &QAction::triggered, this, &TSDIAppForm::FileOpen1Execute);
-    connect(OuvrirUnfichierSTEM1, &QAction::triggered, this, &TSDIAppForm::OuvrirUnfichierSTEM1Click);
-    connect(FileSave1, &QAction::triggered, this, &TSDIAppForm::FileSave1Execute);
-    connect(FileSaveAsItem, &QAction::triggered, this, &TSDIAppForm::FileSaveAsItemClick);
-    connect(PrinterSetup1, &QAction::triggered, this, &TSDIAppForm::PrinterSetupClick);
-    connect(Imprimer1, &QAction::triggered, this, &TSDIAppForm::Imprimer1Click);
-    connect(FileExit1, &QAction::triggered, this, &TSDIAppForm::FileExit1Execute);
-    connect(EditUndo1, &QAction::triggered, Editor, &QPlainTextEdit::undo);
-    connect(EditCut1, &QAction::triggered, Editor, &QPlainTextEdit::cut);
-    connect(EditCopy1, &QAction::triggered, Editor, &QPlainTextEdit::copy);
-    connect(EditPaste1, &QAction::triggered, Editor, &QPlainTextEdit::paste);
-    connect(EditSelectAll1, &QAction::triggered, Editor, &QPlainTextEdit::selectAll);
-    connect(Compiler1, &QAction::triggered, this, &TSDIAppForm::Compiler1Click);
-    connect(SemEntre, &QAction::triggered, this, &TSDIAppForm::SemEntreClick);
-    connect(Fichierexterne1, &QAction::triggered, this, &TSDIAppForm::Fichierexterne1Click);
-    connect(Ocaml, &QAction::triggered, this, &TSDIAppForm::OcamlClick);
-    connect(FichierGPM1, &QAction::triggered, this, &TSDIAppForm::FichierGPM1Click);
-    connect(RegenererleSTEM1, &QAction::triggered, this, &TSDIAppForm::RegenererleSTEM1Click);
     connect(MaxItem, &QAction::triggered, this, &TSDIAppForm::MaxItemClick);
     connect(EntrelaceItem, &QAction::triggered, this, &TSDIAppForm::EntrelaceItemClick);
-    connect(Biss, &QAction::triggered, this, &TSDIAppForm::BissClick);
-    connect(exploration, &QAction::triggered, this, &TSDIAppForm::explorationClick);
-    connect(VisualisationGraphique1, &QAction::triggered, this, &TSDIAppForm::VisualisationGraphique1Click);
-    connect(VrificationLogiqueCTL1, &QAction::triggered, this, &TSDIAppForm::VrificationLogiqueCTL1Click);
-    connect(Polices1, &QAction::triggered, this, &TSDIAppForm::PolicesClick);
-    connect(ArrierePlan1, &QAction::triggered, this, &TSDIAppForm::ArrierePlanClick);
-    connect(Rubriquesdaide1, &QAction::triggered, this, &TSDIAppForm::Rubriquesdaide1Click);
-    connect(APropos1, &QAction::triggered, this, &TSDIAppForm::APropos1Click);
 
     // The editor's pop-up menu, at the pointer.
     auto* popup = new QMenu(this);
@@ -226,10 +209,7 @@ void TSDIAppForm::BuildToolBar() {
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ToolBar1->setIconSize(QSize(20, 20));
     auto button = [this](const QString& caption, const QString& hint, auto handler) {
-        QAction* action = ToolBar1->addAction(caption);
-        SetHint(action, hint);
-        connect(action, &QAction::triggered, this, handler);
-        return action;
+        return AddToolCommand(ToolBar1, caption, hint, this, handler);
     };
     NewButton = button("Nouveau", "Nouveau (Ctrl+N)|Nouvelle spécification LOTOS", &TSDIAppForm::FileNew1Execute);
     OpenButton = button("Ouvrir", "Ouvrir (Ctrl+O)|Ouvrir une spécification LOTOS", &TSDIAppForm::FileOpen1Execute);

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QSize>
 #include <QString>
+#include <QToolBar>
 #include <QWidget>
 
 namespace quarvo {
@@ -16,6 +17,25 @@ void SetHint(QAction* action, const QString& hint);
 
 // A menu item with an optional shortcut.
 QAction* AddItem(QMenu* menu, const QString& caption, const QKeySequence& shortcut = {});
+
+// A menu item that runs handler on receiver when chosen.
+template <typename Receiver, typename Handler>
+QAction* AddCommand(QMenu* menu, const QString& caption, Receiver* receiver, Handler handler,
+                    const QKeySequence& shortcut = {}) {
+    QAction* action = AddItem(menu, caption, shortcut);
+    QObject::connect(action, &QAction::triggered, receiver, handler);
+    return action;
+}
+
+// A tool button with a hint that runs handler on receiver when clicked.
+template <typename Receiver, typename Handler>
+QAction* AddToolCommand(QToolBar* bar, const QString& caption, const QString& hint, Receiver* receiver,
+                        Handler handler) {
+    QAction* action = bar->addAction(caption);
+    SetHint(action, hint);
+    QObject::connect(action, &QAction::triggered, receiver, handler);
+    return action;
+}
 
 // "Courier New", or the system's fixed-pitch font when it is missing.
 QFont FixedPitchFont();

@@ -15,8 +15,8 @@
 #include "app/ctl/CtlProgress.h"
 #include "frontend/TextFile.h"
 
-using quarvo::AddItem;
-using quarvo::SetHint;
+using quarvo::AddCommand;
+using quarvo::AddToolCommand;
 
 namespace {
 
@@ -59,33 +59,24 @@ TForm5::TForm5(quarvo::AppContext& app) : app_(app) {
 
 void TForm5::BuildMenus() {
     Fichier1 = menuBar()->addMenu("&Fichier");
-    Nouvellespcification1 = AddItem(Fichier1, "&Nouvelle formule CTL", QKeySequence("Ctrl+N"));
-    Ouvrir1 = AddItem(Fichier1, "&Ouvrir une formule CTL", QKeySequence("Ctrl+O"));
-    Enregistrer1 = AddItem(Fichier1, "&Enregistrer", QKeySequence("Ctrl+S"));
-    Enregistrersous1 = AddItem(Fichier1, "Enregistrer &sous...");
+    Nouvellespcification1 = AddCommand(Fichier1, "&Nouvelle formule CTL", this, &TForm5::Nouvellespcification1Click,
+                                       QKeySequence("Ctrl+N"));
+    Ouvrir1 = AddCommand(Fichier1, "&Ouvrir une formule CTL", this, &TForm5::Ouvrir1Click, QKeySequence("Ctrl+O"));
+    Enregistrer1 = AddCommand(Fichier1, "&Enregistrer", this, &TForm5::Enregistrer1Click, QKeySequence("Ctrl+S"));
+    Enregistrersous1 = AddCommand(Fichier1, "Enregistrer &sous...", this, &TForm5::Enregistrersous1Click);
     Fichier1->addSeparator();
-    quitter1 = AddItem(Fichier1, "&Quitter");
+    quitter1 = AddCommand(Fichier1, "&Quitter", this, &TForm5::quitter1Click);
 
     Analyse1 = menuBar()->addMenu("&Analyse");
-    Compiler1 = AddItem(Analyse1, "&Compiler", QKeySequence(Qt::Key_F5));
-    Verifier1 = AddItem(Analyse1, "&Verifier (Model-Checking)", QKeySequence(Qt::Key_F6));
-    Diagnostic1 = AddItem(Analyse1, "&Diagnostic", QKeySequence(Qt::Key_F7));
+    Compiler1 = AddCommand(Analyse1, "&Compiler", this, &TForm5::Compiler1Click, QKeySequence(Qt::Key_F5));
+    Verifier1 =
+        AddCommand(Analyse1, "&Verifier (Model-Checking)", this, &TForm5::Verifier1Click, QKeySequence(Qt::Key_F6));
+    Diagnostic1 = AddCommand(Analyse1, "&Diagnostic", this, &TForm5::Diagnostic1Click, QKeySequence(Qt::Key_F7));
 
     Options1 = menuBar()->addMenu("&Options");
     Editeur1 = Options1->addMenu("&Editeur");
-    Police1 = AddItem(Editeur1, "&Police...");
-    Arrireplan1 = AddItem(Editeur1, "&Arrière-plan...");
-
-    connect(Nouvellespcification1, &QAction::triggered, this, &TForm5::Nouvellespcification1Click);
-    connect(Ouvrir1, &QAction::triggered, this, &TForm5::Ouvrir1Click);
-    connect(Enregistrer1, &QAction::triggered, this, &TForm5::Enregistrer1Click);
-    connect(Enregistrersous1, &QAction::triggered, this, &TForm5::Enregistrersous1Click);
-    connect(quitter1, &QAction::triggered, this, &TForm5::quitter1Click);
-    connect(Compiler1, &QAction::triggered, this, &TForm5::Compiler1Click);
-    connect(Verifier1, &QAction::triggered, this, &TForm5::Verifier1Click);
-    connect(Diagnostic1, &QAction::triggered, this, &TForm5::Diagnostic1Click);
-    connect(Police1, &QAction::triggered, this, &TForm5::Police1Click);
-    connect(Arrireplan1, &QAction::triggered, this, &TForm5::Arrireplan1Click);
+    Police1 = AddCommand(Editeur1, "&Police...", this, &TForm5::Police1Click);
+    Arrireplan1 = AddCommand(Editeur1, "&Arrière-plan...", this, &TForm5::Arrireplan1Click);
 }
 
 void TForm5::BuildToolBar() {
@@ -94,10 +85,7 @@ void TForm5::BuildToolBar() {
     ToolBar1->setMovable(false);
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto button = [this](const QString& caption, const QString& hint, void (TForm5::*handler)()) {
-        QAction* action = ToolBar1->addAction(caption);
-        SetHint(action, hint);
-        connect(action, &QAction::triggered, this, handler);
-        return action;
+        return AddToolCommand(ToolBar1, caption, hint, this, handler);
     };
     ToolButton1 = button("&Nouveau", "Nouvelle formule CTL (Ctrl+N)|Créer une nouvelle formule CTL",
                          &TForm5::Nouvellespcification1Click);
