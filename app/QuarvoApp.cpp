@@ -19,33 +19,19 @@ namespace quarvo {
 
 QuarvoApp::QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString programDirectory)
     : session_(std::move(startDirectory)), context_(session_, dialogs, *this, std::move(programDirectory)) {
-    AppWindows& w = windows_;
     main_ = std::make_unique<TSDIAppForm>(context_);
-    w.main = main_.get();
     compilation_ = std::make_unique<TCompFrm>();
-    w.compilation = compilation_.get();
     generation_ = std::make_unique<TGenFrm>(context_);
-    w.generation = generation_.get();
     explorer_ = std::make_unique<TSteVisual>(context_);
-    w.explorer = explorer_.get();
     regeneration_ = std::make_unique<TForm3>();
-    w.regeneration = regeneration_.get();
     checker_ = std::make_unique<TForm5>(context_);
-    w.checker = checker_.get();
     diagnostic_ = std::make_unique<TForm6>(context_);
-    w.diagnostic = diagnostic_.get();
     graph_ = std::make_unique<TGraph>(context_);
-    w.graph = graph_.get();
     about_ = std::make_unique<TAboutBox>(context_);
-    w.about = about_.get();
     goTo_ = std::make_unique<TForm9>(context_);
-    w.goTo = goTo_.get();
     outputFormat_ = std::make_unique<TFormAlpha>(context_);
-    w.outputFormat = outputFormat_.get();
     alphaResult_ = std::make_unique<TFormAfficherAlpha>(context_);
-    w.alphaResult = alphaResult_.get();
     picture_ = std::make_unique<TSTEMJPG>(context_);
-    w.picture = picture_.get();
     Connect();
     main_->init_main();
 }
@@ -53,7 +39,12 @@ QuarvoApp::QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString p
 QuarvoApp::~QuarvoApp() {
     // The windows may still ask for each other while they close: nothing is carried out then.
     closing_ = true;
-    windows_ = AppWindows{};
+}
+
+AppWindows QuarvoApp::Windows() const {
+    return {main_.get(),         compilation_.get(), generation_.get(),  explorer_.get(), regeneration_.get(),
+            checker_.get(),      diagnostic_.get(),  graph_.get(),       about_.get(),    goTo_.get(),
+            outputFormat_.get(), alphaResult_.get(), picture_.get()};
 }
 
 // Each window's reaction to what happened; a connection ends with the window that reacts.

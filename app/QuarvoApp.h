@@ -54,7 +54,7 @@ public:
     AppContext& Context() { return context_; }
     Session& GetSession() { return session_; }
     TSDIAppForm& Main() { return *main_; }
-    const AppWindows& Windows() const { return windows_; }
+    AppWindows Windows() const;
 
 private:
     void Connect();
@@ -79,7 +79,6 @@ private:
 
     Session session_;
     AppContext context_;
-    AppWindows windows_;
     // Set while the windows are destroyed: what they ask then is not carried out.
     bool closing_ = false;
     // Declared in creation order, so they are destroyed in the reverse one.

@@ -114,7 +114,7 @@ struct TestApp {
     }
     AppContext& Context() { return app->Context(); }
     Session& GetSession() { return app->GetSession(); }
-    const AppWindows& Windows() const { return app->Windows(); }
+    AppWindows Windows() const { return app->Windows(); }
 };
 
 // The component of a window with this object name (a menu, an item, a button,
