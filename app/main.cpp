@@ -7,6 +7,7 @@
 
 #include "app/QuarvoApp.h"
 #include "app/Sdimain.h"
+#include "app/Translations.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("QUARVO");
     // The program ends when its main window closes, whatever other window is open.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The standard dialogs speak French like the rest of the program.
+    quarvo::InstallFrenchTranslations(application);
 
     quarvo::DesktopDialogs dialogs;
     quarvo::QuarvoApp app(QDir::currentPath().toStdString(), dialogs, QCoreApplication::applicationDirPath());
