@@ -64,7 +64,7 @@ public:
     virtual void DrawTrace(const std::vector<std::int32_t>& states) = 0;
     virtual void CloseGraph() = 0;
     virtual void OpenChecker() = 0;
-    // Asks to save a modified formula; false when the user cancelled.
+    // As the program ends, asks once to save a modified formula; false when the user cancelled.
     virtual bool ConfirmFormulaSaved() = 0;
     virtual void OpenDiagnostic() = 0;
     virtual void CloseDiagnostic() = 0;

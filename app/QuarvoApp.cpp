@@ -103,7 +103,7 @@ void QuarvoApp::OpenChecker() {
     if (!closing_) checker_->OpenNewFormula();
 }
 
-bool QuarvoApp::ConfirmFormulaSaved() { return closing_ || checker_->AskSave(); }
+bool QuarvoApp::ConfirmFormulaSaved() { return closing_ || checker_->AskSaveBeforeQuitting(); }
 
 void QuarvoApp::OpenDiagnostic() {
     if (!closing_) diagnostic_->OpenDiagnostic(checker_->windowHandle());

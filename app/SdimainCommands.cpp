@@ -33,7 +33,11 @@ TSDIAppForm::~TSDIAppForm() = default;
 // ---- The document --------------------------------------------------------------------------
 
 bool TSDIAppForm::SavePrompt(bool forClosing) {
-    const auto answer = app_.dialogs.Ask(this, QMessageBox::Question, "Enregistrer...", "Enregistrer les modifications ?",
+    // The question names the document, since the formula of the checker may be asked about next.
+    const QString question = hasFileName ? "Enregistrer les modifications de la spécification « " +
+                                               QFileInfo(currentFileName).fileName() + " » ?"
+                                         : QString("Enregistrer les modifications de la nouvelle spécification ?");
+    const auto answer = app_.dialogs.Ask(this, QMessageBox::Question, "Enregistrer...", question,
                                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Yes) {
         if (!Save()) return false;

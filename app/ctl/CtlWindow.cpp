@@ -210,8 +210,10 @@ void TForm5::SetMemoText(const QString& text) {
 bool TForm5::AskSave() {
     if (!ctlModified) return true;
     if (!ctlHasFileName && !ctlIsNew) return true;
-    const auto answer = app_.dialogs.Ask(this, QMessageBox::Question, "Enregistrer...",
-                                         "Enregistrer les modifications ?",
+    const QString question = ctlHasFileName ? "Enregistrer les modifications de la formule « " +
+                                                  QFileInfo(ctlFileName).fileName() + " » ?"
+                                            : QString("Enregistrer les modifications de la nouvelle formule CTL ?");
+    const auto answer = app_.dialogs.Ask(this, QMessageBox::Question, "Enregistrer...", question,
                                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::No) return true;
     if (answer != QMessageBox::Yes) return false;
@@ -219,6 +221,12 @@ bool TForm5::AskSave() {
     const QString name = app_.dialogs.SaveFileName(this, QString(), kCtlFilter, "CTL");
     // A failed write stops as well: going on would lose the text.
     return !name.isEmpty() && WriteMemoTo(name);
+}
+
+bool TForm5::AskSaveBeforeQuitting() {
+    if (!AskSave()) return false;
+    ctlModified = false;
+    return true;
 }
 
 void TForm5::Memo1Change() {

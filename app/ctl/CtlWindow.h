@@ -34,8 +34,11 @@ public:
     bool ctlIsNew = true;
     bool ctlModified = false;
 
-    // "Enregistrer les modifications ?" when the text has changes; false: stop.
+    // "Enregistrer les modifications de la formule « NAME » ?" when the text has changes; false: stop.
     bool AskSave();
+    // AskSave as the program ends: any answer but "Annuler" is final, so the
+    // closing of the windows that follows asks nothing more.
+    bool AskSaveBeforeQuitting();
 
     QPlainTextEdit* Memo1;
     QToolBar* ToolBar1;

@@ -210,6 +210,16 @@ private slots:
         QVERIFY(!f.HasFileName());
     }
 
+    void SavePromptNamesTheDocument() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        Type(f, "(* changed *)");
+        t.dialogs.answers.push_back(QMessageBox::Cancel);
+        f.FileNew1Execute();
+        QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications de la spécification « BUFFER.LOT » ?"));
+    }
+
     void SavePromptAnswers() {
         TestApp t;
         TSDIAppForm& f = t.app->Main();
@@ -218,7 +228,7 @@ private slots:
         t.dialogs.answers.push_back(QMessageBox::Cancel);
         f.FileNew1Execute();
         QCOMPARE(t.dialogs.Last()->caption, QString("Enregistrer..."));
-        QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications ?"));
+        QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications de la nouvelle spécification ?"));
         QCOMPARE(t.dialogs.Last()->icon, QMessageBox::Question);
         QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), QString("text to keep"));
         // Yes, then a cancelled file dialog, abandons it too.
@@ -263,12 +273,16 @@ private slots:
         t.Windows().checker->Memo1->setPlainText("A G TRUE");
         t.dialogs.answers.push_back(QMessageBox::Cancel);
         f.FileExit1Execute();
-        QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications ?"));
+        QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications de la nouvelle formule CTL ?"));
         QVERIFY(f.isVisible());
         QCOMPARE(closed.count(), 0);
         t.dialogs.answers.push_back(QMessageBox::No);
         f.FileExit1Execute();
         QCOMPARE(closed.count(), 1);
+        // The program's end closes every window, the checker too: the question is not asked again.
+        const std::size_t asked = t.dialogs.shown.size();
+        t.Windows().checker->close();
+        QCOMPARE(t.dialogs.shown.size(), asked);
     }
 
     void CompilingReportsLinesAndEnablesGeneration() {
@@ -602,7 +616,7 @@ private slots:
         t.dialogs.fileNames.push_back(Example("BUFFER.LOT"));
         t.dialogs.answers.push_back(QMessageBox::Cancel);
         f.OuvrirUnfichierSTEM1Click();
-        QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications ?"));
+        QCOMPARE(t.dialogs.Last()->text, QString("Enregistrer les modifications de la nouvelle spécification ?"));
         QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(), QString("unsaved text"));
         QVERIFY(!Component<QPlainTextEdit>(f, "Editor")->isReadOnly());
     }

@@ -263,7 +263,7 @@ private slots:
             if (!k.fileName.isEmpty()) t.dialogs.fileNames.push_back(k.fileName);
             c.Nouvellespcification1Click();
             QCOMPARE(t.dialogs.shown.front().caption, QString("Enregistrer..."));
-            QCOMPARE(t.dialogs.shown.front().text, QString("Enregistrer les modifications ?"));
+            QCOMPARE(t.dialogs.shown.front().text, QString("Enregistrer les modifications de la nouvelle formule CTL ?"));
             QCOMPARE(t.dialogs.shown.front().icon, QMessageBox::Question);
             QVERIFY2(c.Memo1->document()->isEmpty() == k.emptied, k.name);
             QVERIFY2(c.ctlModified == !k.emptied, k.name);
