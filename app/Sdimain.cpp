@@ -341,8 +341,15 @@ void TSDIAppForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TSDIAppForm::UpdateStatus() {
-    if (app_.session.semantics == quarvo::Semantics::Interleaving) StatusPanel1->setText("ENTRE");
+    const bool maximality = app_.session.semantics == quarvo::Semantics::Maximality;
+    if (!maximality) StatusPanel1->setText("ENTRE");
     else StatusPanel1->setText(Biss->isChecked() ? "MAX   CPBR" : "MAX");
+    // The commands that only maximality offers follow the semantics shown,
+    // whichever command changed it (a choice in the menu, a STEM file read back).
+    VerificationMenu->menuAction()->setVisible(maximality);
+    VerifyButton->setVisible(maximality);
+    Biss->setVisible(maximality);
+    exploration->setEnabled(maximality);
 }
 
 void TSDIAppForm::UpdateCurPos() {

@@ -420,11 +420,7 @@ void TSDIAppForm::MaxItemClick() {
     MaxItem->setChecked(true);
     EntrelaceItem->setChecked(false);
     app_.session.semantics = quarvo::Semantics::Maximality;
-    VerificationMenu->menuAction()->setVisible(true);
-    VerifyButton->setVisible(true);
-    Biss->setVisible(true);
     UpdateStatus();
-    exploration->setEnabled(true);
 }
 
 void TSDIAppForm::EntrelaceItemClick() {
@@ -436,11 +432,7 @@ void TSDIAppForm::EntrelaceItemClick() {
     EntrelaceItem->setChecked(true);
     MaxItem->setChecked(false);
     app_.session.semantics = quarvo::Semantics::Interleaving;
-    VerificationMenu->menuAction()->setVisible(false);
-    VerifyButton->setVisible(false);
-    Biss->setVisible(false);
     UpdateStatus();
-    exploration->setEnabled(false);
 }
 
 void TSDIAppForm::BissClick() {

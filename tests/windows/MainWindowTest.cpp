@@ -462,6 +462,42 @@ private slots:
         QVERIFY(!Component<QPlainTextEdit>(f, "Editor")->isReadOnly());
     }
 
+    void ARegeneratedStemBringsTheMaximalityCommandsBack() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QTemporaryDir dir;
+        const QString path = dir.filePath("BUFFER.STEM");
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        f.Compiler1Click();
+        f.SemEntreClick();
+        t.dialogs.fileNames.push_back(path);
+        f.Fichierexterne1Click();
+        f.EntrelaceItemClick();
+        f.SemEntreClick();
+        auto maximalityCommandsShown = [&] {
+            return Component<QMenu>(f, "VerificationMenu")->menuAction()->isVisible() &&
+                   Component<QAction>(f, "VerifyButton")->isVisible() && Component<QAction>(f, "Biss")->isVisible() &&
+                   Component<QAction>(f, "exploration")->isEnabled();
+        };
+        QVERIFY(!Component<QMenu>(f, "VerificationMenu")->menuAction()->isVisible());
+
+        // A STEM file is read back under maximality: the commands say so, as the status bar does.
+        t.dialogs.fileNames.push_back(path);
+        f.OuvrirUnfichierSTEM1Click();
+        f.RegenererleSTEM1Click();
+        QVERIFY(Component<QLabel>(f, "StatusPanel1")->text().startsWith("MAX"));
+        QVERIFY(maximalityCommandsShown());
+        QVERIFY(Enabled(Component<QMenu>(f, "VerificationMenu")));
+
+        // And they stay after "Nouveau" and a new generation.
+        f.FileNew1Execute();
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        f.Compiler1Click();
+        f.SemEntreClick();
+        QVERIFY(maximalityCommandsShown());
+        QVERIFY(Enabled(Component<QMenu>(f, "VerificationMenu")));
+    }
+
     void AFailedRegenerationNamesTheLineAndChangesNothing() {
         TestApp t;
         TSDIAppForm& f = t.app->Main();
