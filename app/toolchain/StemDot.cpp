@@ -1,7 +1,11 @@
 // The picture window.
 #include "app/toolchain/StemDot.h"
 
-#include <QCloseEvent>
+#include <QAction>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
 #include <QImage>
 #include <QPixmap>
 #include <QVBoxLayout>
@@ -38,6 +42,56 @@ TSTEMJPG::TSTEMJPG(quarvo::AppContext& app) : app_(app) {
     Canvas->setMinimumSize(10001, 7501);
     ScrollBox->setWidget(Canvas);
     layout->addWidget(ScrollBox);
+
+    // Zoom by keyboard, by Ctrl + wheel, and from the picture's context menu.
+    const struct {
+        const char* caption;
+        QKeySequence key;
+        void (TSTEMJPG::*command)();
+    } commands[] = {
+        {"Zoom avant", QKeySequence::ZoomIn, &TSTEMJPG::ZoomIn},
+        {"Zoom arrière", QKeySequence::ZoomOut, &TSTEMJPG::ZoomOut},
+        {"Ajuster à la fenêtre", QKeySequence("Ctrl+0"), &TSTEMJPG::FitToWindow},
+        {"Taille réelle", QKeySequence("Ctrl+1"), nullptr},
+    };
+    for (const auto& c : commands) {
+        auto* action = new QAction(c.caption, this);
+        action->setShortcut(c.key);
+        if (c.command) connect(action, &QAction::triggered, this, c.command);
+        else connect(action, &QAction::triggered, this, [this] { SetZoom(1.0); });
+        addAction(action);
+    }
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    ScrollBox->viewport()->installEventFilter(this);
+}
+
+void TSTEMJPG::SetZoom(double zoom) {
+    zoom_ = std::clamp(zoom, 0.05, 8.0);
+    if (original_.isNull()) return;
+    const QSize size = (QSizeF(original_.size()) * zoom_).toSize().expandedTo(QSize(1, 1));
+    Image1->setPixmap(zoom_ == 1.0 ? original_ : original_.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    Image1->resize(Image1->pixmap().size());
+}
+
+void TSTEMJPG::FitToWindow() {
+    if (original_.isNull()) return;
+    const QSize room = ScrollBox->viewport()->size();
+    SetZoom(std::min(static_cast<double>(room.width()) / original_.width(),
+                     static_cast<double>(room.height()) / original_.height()));
+    ScrollBox->horizontalScrollBar()->setValue(0);
+    ScrollBox->verticalScrollBar()->setValue(0);
+}
+
+bool TSTEMJPG::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ScrollBox->viewport() && event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            if (wheel->angleDelta().y() > 0) ZoomIn();
+            else if (wheel->angleDelta().y() < 0) ZoomOut();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 bool TSTEMJPG::LoadPicture(const QString& path) {
@@ -62,16 +116,17 @@ bool TSTEMJPG::LoadPicture(const QString& path) {
     picture_ = std::move(decoded.picture);
     const QImage image(picture_.pixels.data(), picture_.width, picture_.height, picture_.width * 3,
                        QImage::Format_RGB888);
-    Image1->setPixmap(QPixmap::fromImage(image));  // the pixmap holds its own copy
-    Image1->resize(picture_.width, picture_.height);
+    original_ = QPixmap::fromImage(image);  // the pixmap holds its own copy
+    SetZoom(1.0);
     Canvas->setMinimumSize(std::max(10001, picture_.width), std::max(7501, picture_.height));
     Canvas->resize(Canvas->minimumSize());
     return true;
 }
 
-void TSTEMJPG::closeEvent(QCloseEvent* event) {
-    FormClose();
-    QDialog::closeEvent(event);
+void TSTEMJPG::done(int result) {
+    // A dialog that is closed while shown ends here once, whatever closed it.
+    if (isVisible()) FormClose();
+    QDialog::done(result);
 }
 
 void TSTEMJPG::FormClose() {

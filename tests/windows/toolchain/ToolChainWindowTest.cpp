@@ -141,6 +141,55 @@ private slots:
         QVERIFY(!picture->LoadPicture(dir.filePath("junk.jpg")));
         QCOMPARE(t.dialogs.Last()->caption, QString("Erreur!"));
         QCOMPARE(picture->Picture().width, 64);
+
+        // Escape closes it the same way: the question, then "Visualiser" back.
+        result->Visualiser->setEnabled(false);
+        const std::size_t asked = t.dialogs.shown.size();
+        t.dialogs.answers.push_back(QMessageBox::No);
+        picture->show();
+        QTest::keyClick(picture, Qt::Key_Escape);
+        QVERIFY(!picture->isVisible());
+        QCOMPARE(t.dialogs.shown.size(), asked + 1);
+        QCOMPARE(t.dialogs.Last()->text, QString("Voulez-vous enregistrer l'image ?"));
+        QVERIFY(result->Visualiser->isEnabled());
+    }
+
+    void ThePictureZoomsAndFits() {
+        TestApp t;
+        QTemporaryDir dir;
+        const QString source = dir.filePath("Sortie.jpg");
+        {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const std::string bytes = quarvo::EncodeJpeg(Gradient(640, 480));
+            file.write(bytes.data(), qint64(bytes.size()));
+        }
+        TSTEMJPG* picture = t.Windows().picture;
+        QVERIFY(picture->LoadPicture(source));
+        picture->resize(400, 300);
+        picture->show();
+        QApplication::setActiveWindow(picture);
+        QVERIFY(QTest::qWaitForWindowActive(picture));
+        QTest::keyClick(picture, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(picture->Image1->size(), QSize(800, 600));
+        QTest::keyClick(picture, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(picture->Image1->size(), QSize(640, 480));
+        // Ctrl + wheel zooms too; the wheel alone scrolls.
+        QWidget* viewport = picture->ScrollBox->viewport();
+        QWheelEvent wheel(QPointF(10, 10), viewport->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+        QCOMPARE(picture->Image1->size(), QSize(800, 600));
+        // Fitted, the whole picture is seen, as large as the window lets it be.
+        QTest::keyClick(picture, Qt::Key_0, Qt::ControlModifier);
+        const QSize room = viewport->size();
+        const QSize shown = picture->Image1->size();
+        QVERIFY(shown.width() <= room.width() && shown.height() <= room.height());
+        QVERIFY(shown.width() >= room.width() - 2 || shown.height() >= room.height() - 2);
+        QTest::keyClick(picture, Qt::Key_1, Qt::ControlModifier);
+        QCOMPARE(picture->Image1->size(), QSize(640, 480));
+        t.dialogs.answers.push_back(QMessageBox::No);
+        picture->close();
     }
 
     void AMissingToolIsNamed() {
