@@ -4,8 +4,11 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "views/StemTexts.h"
 #include "app/WidgetHelpers.h"
@@ -82,9 +85,19 @@ TSteVisual::TSteVisual(quarvo::AppContext& app) : app_(app) {
     layout->addWidget(GrpTransition);
 
     for (QListWidget* list : {ListEvent, ListAction, ListTransition, ListEventAct}) list->setMaximumHeight(80);
-    for (QWidget* w : {static_cast<QWidget*>(ListAction), static_cast<QWidget*>(ListTransition),
-                       static_cast<QWidget*>(StatTransition)})
+    for (QWidget* w : {static_cast<QWidget*>(ListEvent), static_cast<QWidget*>(ListAction),
+                       static_cast<QWidget*>(ListTransition), static_cast<QWidget*>(StatTransition)})
         UseFixedPitch(w);
+    // An event number and its action stand on one row: both lists have the
+    // same rows, scroll together and select together.
+    for (QListWidget* list : {ListEvent, ListAction}) list->setUniformItemSizes(true);
+    ListEvent->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(ListAction->verticalScrollBar(), &QScrollBar::valueChanged, ListEvent->verticalScrollBar(),
+            &QScrollBar::setValue);
+    connect(ListEvent->verticalScrollBar(), &QScrollBar::valueChanged, ListAction->verticalScrollBar(),
+            &QScrollBar::setValue);
+    connect(ListEvent, &QListWidget::currentRowChanged, ListAction, [this](int row) { ListAction->setCurrentRow(row); });
+    connect(ListAction, &QListWidget::currentRowChanged, ListEvent, [this](int row) { ListEvent->setCurrentRow(row); });
 
     table_ = new TStemTableModel(this);
     ex = new QTableView(this);
@@ -183,9 +196,14 @@ void TSteVisual::affiche() {
     const std::optional<quarvo::StateView> state = ExploredState();
     if (!state) return;
     StatName->setText(QString::number(state->Number));
+    const int rowHeight = std::max(ListEvent->fontMetrics().height(), ListAction->fontMetrics().height()) + 2;
     for (const quarvo::TEventEntry& entry : state->Events) {
         ListEvent->addItem(QString::number(entry.Event));
         ListAction->addItem(Padded(entry.Action, Store().actions));
+        for (QListWidget* list : {ListEvent, ListAction}) {
+            QListWidgetItem* item = list->item(list->count() - 1);
+            item->setSizeHint({list->fontMetrics().horizontalAdvance(item->text()) + 6, rowHeight});
+        }
     }
     if (state->Arcs.empty()) {
         exploredArc_ = -1;

@@ -1,6 +1,7 @@
 // The explorer and its go-to dialog driven through the real program: the walk, the table, the jumps.
 #include <QHeaderView>
 #include <QTimer>
+#include <QScrollBar>
 #include <QtTest>
 
 #include "tests/windows/WindowTestSupport.h"
@@ -111,6 +112,35 @@ private slots:
         QTest::mouseClick(e.ButResetStem, Qt::LeftButton);
         QCOMPARE(e.StatName->text(), QString("0"));
         QCOMPARE(e.StatBut->text(), QString("1"));
+    }
+
+    void EachEventNumberStandsBesideItsAction() {
+        TestApp t;
+        quarvo::StemStore& stem = t.GetSession().stem;
+        std::vector<quarvo::TEventEntry> events;
+        for (std::int32_t e = 1; e <= 9; ++e) events.push_back({e, stem.Intern(("ACTION_" + std::to_string(e)).c_str())});
+        stem.AppendState(0, stem.InternEvents(events));
+        stem.StemStateCount = 1;
+        stem.LastGenStateCount = 1;
+        t.GetSession().hasStem = true;
+        TSteVisual& e = Explorer(t);
+        e.show();
+        QCOMPARE(e.ListEvent->count(), 9);
+        QCOMPARE(e.ListAction->count(), 9);
+        for (int row = 0; row < 9; ++row) {
+            const QRect number = e.ListEvent->visualItemRect(e.ListEvent->item(row));
+            const QRect action = e.ListAction->visualItemRect(e.ListAction->item(row));
+            QCOMPARE(number.top(), action.top());
+            QCOMPARE(number.height(), action.height());
+        }
+        // Scrolled or selected, the two lists stay side by side.
+        e.ListAction->scrollToItem(e.ListAction->item(8));
+        QVERIFY(e.ListAction->verticalScrollBar()->value() > 0);
+        QCOMPARE(e.ListEvent->verticalScrollBar()->value(), e.ListAction->verticalScrollBar()->value());
+        QCOMPARE(e.ListEvent->visualItemRect(e.ListEvent->item(8)).top(),
+                 e.ListAction->visualItemRect(e.ListAction->item(8)).top());
+        e.ListEvent->setCurrentRow(5);
+        QCOMPARE(e.ListAction->currentRow(), 5);
     }
 
     void RootWithoutArcsLeavesTheLowerGroupEmpty() {
