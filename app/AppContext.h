@@ -69,6 +69,8 @@ public:
     virtual void OpenDiagnostic() = 0;
     virtual void CloseDiagnostic() = 0;
     virtual void ShowAbout() = 0;
+    // The user's guide in the help window; false (with a message) when it cannot be read.
+    virtual bool ShowHelp(const QString& path) = 0;
     // The output-format dialog of the tool chain, or ("Fichier GPM") its run in DOT at once.
     virtual void ChooseOutputFormat() = 0;
     virtual void RunGpmDirectly() = 0;

@@ -4,6 +4,7 @@
 #include "app/AboutBox.h"
 #include "app/CompFrm.h"
 #include "app/GenFrm.h"
+#include "app/HelpWindow.h"
 #include "app/RegenProgress.h"
 #include "app/Sdimain.h"
 #include "app/ctl/CtlWindow.h"
@@ -32,6 +33,7 @@ QuarvoApp::QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString p
     outputFormat_ = std::make_unique<TFormAlpha>(context_);
     alphaResult_ = std::make_unique<TFormAfficherAlpha>(context_);
     picture_ = std::make_unique<TSTEMJPG>(context_);
+    help_ = std::make_unique<THelpWindow>(context_);
     Connect();
     main_->init_main();
 }
@@ -44,7 +46,7 @@ QuarvoApp::~QuarvoApp() {
 AppWindows QuarvoApp::Windows() const {
     return {main_.get(),         compilation_.get(), generation_.get(),  explorer_.get(), regeneration_.get(),
             checker_.get(),      diagnostic_.get(),  graph_.get(),       about_.get(),    goTo_.get(),
-            outputFormat_.get(), alphaResult_.get(), picture_.get()};
+            outputFormat_.get(), alphaResult_.get(), picture_.get(),     help_.get()};
 }
 
 // Each window's reaction to what happened; a connection ends with the window that reacts.
@@ -116,6 +118,8 @@ void QuarvoApp::CloseDiagnostic() {
 void QuarvoApp::ShowAbout() {
     if (!closing_) about_->exec();
 }
+
+bool QuarvoApp::ShowHelp(const QString& path) { return !closing_ && help_->ShowGuide(path); }
 
 void QuarvoApp::ChooseOutputFormat() {
     if (!closing_) outputFormat_->exec();

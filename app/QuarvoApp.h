@@ -22,6 +22,7 @@ class TForm9;
 class TFormAlpha;
 class TFormAfficherAlpha;
 class TSTEMJPG;
+class THelpWindow;
 
 namespace quarvo {
 
@@ -41,6 +42,7 @@ struct AppWindows {
     TFormAlpha* outputFormat = nullptr;
     TFormAfficherAlpha* alphaResult = nullptr;
     TSTEMJPG* picture = nullptr;
+    THelpWindow* help = nullptr;
 };
 
 class QuarvoApp final : private AppIntents {
@@ -72,6 +74,7 @@ private:
     void OpenDiagnostic() override;
     void CloseDiagnostic() override;
     void ShowAbout() override;
+    bool ShowHelp(const QString& path) override;
     void ChooseOutputFormat() override;
     void RunGpmDirectly() override;
     bool ShowToolChainResult(OcamlOutput output, OcamlFormat format) override;
@@ -95,6 +98,7 @@ private:
     std::unique_ptr<TFormAlpha> outputFormat_;
     std::unique_ptr<TFormAfficherAlpha> alphaResult_;
     std::unique_ptr<TSTEMJPG> picture_;
+    std::unique_ptr<THelpWindow> help_;
 };
 
 }  // namespace quarvo

@@ -468,13 +468,7 @@ void TSDIAppForm::ArrierePlanClick() {
 }
 
 void TSDIAppForm::Rubriquesdaide1Click() {
-    const QString path = app_.ProgramFile("Help/Help.html");
-    if (!QFileInfo::exists(path)) {
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, "Fichier d'aide introuvable : " + path);
-        return;
-    }
-    if (!app_.dialogs.OpenWithDesktop(path))
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, "Impossible d'ouvrir le fichier d'aide : " + path);
+    app_.intents.ShowHelp(app_.ProgramFile("Help/Help.html"));
 }
 
 void TSDIAppForm::APropos1Click() {

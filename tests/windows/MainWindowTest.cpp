@@ -14,6 +14,7 @@
 #include "app/AboutBox.h"
 #include "app/CompFrm.h"
 #include "app/GenFrm.h"
+#include "app/HelpWindow.h"
 #include "app/Sdimain.h"
 #include "app/ctl/CtlWindow.h"
 #include "tests/windows/WindowTestSupport.h"
@@ -670,13 +671,37 @@ private slots:
         QVERIFY(t.dialogs.Last()->text.contains("LICENCE.txt"));
         QVERIFY(t.dialogs.opened.empty());
 
+        // The guide opens in the program's own help window; the licence on the desktop.
         TestApp withHelp;
         Component<QAction>(withHelp.app->Main(), "Rubriquesdaide1")->trigger();
-        QCOMPARE(withHelp.dialogs.opened.size(), std::size_t{1});
-        QVERIFY(withHelp.dialogs.opened.front().endsWith("Help/Help.html"));
+        THelpWindow* help = withHelp.Windows().help;
+        QVERIFY(help->isVisible());
+        QVERIFY(help->Browser->source().toLocalFile().endsWith("Help/Help.html"));
+        QVERIFY(help->Browser->toPlainText().contains("Calvento"));
+        QVERIFY(withHelp.dialogs.opened.empty());
         withHelp.Windows().about->OpenLicence();
-        QCOMPARE(withHelp.dialogs.opened.size(), std::size_t{2});
+        QCOMPARE(withHelp.dialogs.opened.size(), std::size_t{1});
         QVERIFY(withHelp.dialogs.opened.back().endsWith("LICENCE.txt"));
+    }
+
+    void TheHelpWindowFindsTextAndFollowsLinks() {
+        TestApp t;
+        Component<QAction>(t.app->Main(), "Rubriquesdaide1")->trigger();
+        THelpWindow* help = t.Windows().help;
+        QVERIFY(help->Find("maximalité"));
+        QCOMPARE(help->Browser->textCursor().selectedText().toLower(), QString("maximalité"));
+        const int first = help->Browser->textCursor().position();
+        QVERIFY(help->Find("maximalité"));
+        QVERIFY(help->Browser->textCursor().position() > first);
+        QVERIFY(!help->Find("xyzzy introuvable"));
+        QCOMPARE(help->Status->text(), QString("« xyzzy introuvable » ne figure pas dans l'aide."));
+        // An anchor of the guide is followed within the window.
+        const QUrl guide = help->Browser->source();
+        QUrl anchor = guide;
+        anchor.setFragment("operateurs");
+        help->Browser->setSource(anchor);
+        QCOMPARE(help->Browser->source().fileName(), guide.fileName());
+        QVERIFY(help->Browser->isBackwardAvailable());
     }
 
     void CompilingAndGeneratingByKeyboard() {
