@@ -51,6 +51,9 @@ TSDIAppForm::TSDIAppForm(quarvo::AppContext& app) : app_(app) {
     BuildTemplateStrip();
     BuildStatusBar();
     NameComponents();
+    // Wide enough at first for every tool button, whatever the desktop's font.
+    const int toolBarWidth = ToolBar1->sizeHint().width() + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8;
+    if (width() < toolBarWidth) resize(toolBarWidth, height());
 }
 
 void TSDIAppForm::NameComponents() {

@@ -9,6 +9,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTimer>
 
 #include "app/AboutBox.h"
@@ -209,6 +211,20 @@ private slots:
         QCOMPARE(t.dialogs.Last()->caption, QString("Erreur!"));
         QVERIFY(f.Modified());
         QVERIFY(!f.HasFileName());
+    }
+
+    void TheWholeToolBarShowsAtFirst() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        auto* extension = Component<QToolBar>(f, "ToolBar1")->findChild<QToolButton*>("qt_toolbar_ext_button");
+        QVERIFY(extension);
+        QVERIFY(!extension->isVisible());
+        for (const char* name : {"NewButton", "CompileButton", "GenerateButton", "AboutButton", "QuitButton"}) {
+            QToolBar* bar = Component<QToolBar>(f, "ToolBar1");
+            QVERIFY2(bar->widgetForAction(Component<QAction>(f, name))->isVisible(), name);
+        }
     }
 
     void SavePromptNamesTheDocument() {
