@@ -363,6 +363,8 @@ void TSDIAppForm::UpdateCurPos() {
 }
 
 void TSDIAppForm::EditorChange() {
+    // A marked error line no longer says anything once the text changes.
+    Editor->setExtraSelections({});
     GenerationMenu->menuAction()->setEnabled(true);
     CompileButton->setEnabled(true);
     WithdrawLaterCommands();
@@ -400,14 +402,41 @@ void TSDIAppForm::ShowMessages(bool show) {
 
 void TSDIAppForm::MemoErrorDblClick(QListWidgetItem* item) {
     static const QRegularExpression linePattern("\\(ligne:(\\d+)\\)");
+    static const QRegularExpression columnPattern("\\(colonne:(\\d+)\\)");
     const QRegularExpressionMatch match = linePattern.match(item->text());
     if (!match.hasMatch()) return;
     const int line = match.captured(1).toInt();
     const QTextBlock block = Editor->document()->findBlockByNumber(std::max(0, line - 1));
     if (!block.isValid()) return;
+    // The whole line is highlighted; the offending token, when the message
+    // gives its column, is selected, with the caret after it.
+    QTextEdit::ExtraSelection lineMark;
+    lineMark.format.setBackground(QColor(255, 236, 179));
+    lineMark.format.setProperty(QTextFormat::FullWidthSelection, true);
+    lineMark.cursor = QTextCursor(block);
+    QList<QTextEdit::ExtraSelection> marks{lineMark};
     QTextCursor cursor(block);
+    if (const QRegularExpressionMatch column = columnPattern.match(item->text()); column.hasMatch()) {
+        const int start = std::min(column.captured(1).toInt() - 1, std::max(0, block.length() - 1));
+        cursor.setPosition(block.position() + std::max(0, start));
+        const QString text = block.text();
+        int end = std::max(0, start);
+        if (end < text.size() && (text[end].isLetterOrNumber() || text[end] == '_')) {
+            while (end < text.size() && (text[end].isLetterOrNumber() || text[end] == '_')) ++end;
+        } else if (end < text.size()) {
+            ++end;
+        }
+        cursor.setPosition(block.position() + end, QTextCursor::KeepAnchor);
+        QTextEdit::ExtraSelection tokenMark;
+        tokenMark.format.setBackground(QColor(255, 138, 128));
+        tokenMark.cursor = cursor;
+        marks.append(tokenMark);
+    }
+    Editor->setExtraSelections(marks);
     Editor->setTextCursor(cursor);
+    Editor->ensureCursorVisible();
     Editor->setFocus();
+    Editor->setCursorWidth(2);
 }
 
 void TSDIAppForm::closeEvent(QCloseEvent* event) {

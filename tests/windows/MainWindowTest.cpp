@@ -341,10 +341,30 @@ private slots:
         f.Compiler1Click();
         QListWidgetItem* error = Component<QListWidget>(f, "MemoError")->item(1);
         QVERIFY(error->text().startsWith("(ligne:3)"));
+        QPlainTextEdit* editor = Component<QPlainTextEdit>(f, "Editor");
+        f.show();
+        QApplication::setActiveWindow(&f);
+        Component<QListWidget>(f, "MemoError")->setFocus();
         f.MemoErrorDblClick(error);
-        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->textCursor().blockNumber(), 2);
-        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->textCursor().positionInBlock(), 0);
+        QCOMPARE(editor->textCursor().blockNumber(), 2);
+        QCOMPARE(editor->textCursor().positionInBlock(), 0);
         QCOMPARE(Component<QLabel>(f, "StatusPanel2")->text(), QString("Li: 3  Col: 1"));
+        // The line is highlighted and the editor has the focus, so the caret shows.
+        QVERIFY(editor->hasFocus());
+        QCOMPARE(editor->extraSelections().size(), qsizetype{1});
+        QCOMPARE(editor->extraSelections().front().cursor.blockNumber(), 2);
+        QVERIFY(editor->extraSelections().front().format.boolProperty(QTextFormat::FullWidthSelection));
+
+        // With a column, the offending token is selected and marked too.
+        QListWidgetItem withColumn("(ligne:3) Expression de comportement incorrecte. (colonne:5)");
+        f.MemoErrorDblClick(&withColumn);
+        QCOMPARE(editor->textCursor().selectedText(), QString("NIL"));
+        QCOMPARE(editor->extraSelections().size(), qsizetype{2});
+        QCOMPARE(editor->extraSelections().back().cursor.selectedText(), QString("NIL"));
+
+        // Typing removes the marks.
+        editor->insertPlainText(" ");
+        QVERIFY(editor->extraSelections().isEmpty());
     }
 
     void GeneratingUnderEachSemantics() {
