@@ -16,6 +16,8 @@
 #include "app/views/Graphic.h"
 #include "app/views/SteV.h"
 
+#include <QWindow>
+
 namespace quarvo {
 
 QuarvoApp::QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString programDirectory)
@@ -73,7 +75,15 @@ void QuarvoApp::Connect() {
     QObject::connect(&n, &AppNotifications::PictureClosed, result, [result] { result->EnableVisualiser(); });
 }
 
-GenerationMonitor& QuarvoApp::GenerationProgress() { return *generation_; }
+GenerationMonitor& QuarvoApp::GenerationProgress() {
+    // The dialog stays above the main window, which starts every generation.
+    if (QWindow* owner = main_->windowHandle()) {
+        generation_->winId();  // makes its platform window, whose owner is set below
+        if (QWindow* own = generation_->windowHandle(); own && own->transientParent() != owner)
+            own->setTransientParent(owner);
+    }
+    return *generation_;
+}
 
 StemReadMonitor& QuarvoApp::RegenerationProgress() { return *regeneration_; }
 

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 #include <QTimer>
 
 #include "app/AboutBox.h"
@@ -225,6 +226,18 @@ private slots:
             QToolBar* bar = Component<QToolBar>(f, "ToolBar1");
             QVERIFY2(bar->widgetForAction(Component<QAction>(f, name))->isVisible(), name);
         }
+    }
+
+    void TheGenerationDialogStaysAboveTheMainWindow() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        f.show();
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        f.Compiler1Click();
+        f.SemEntreClick();
+        TGenFrm* dialog = t.Windows().generation;
+        QVERIFY(dialog->windowHandle());
+        QCOMPARE(dialog->windowHandle()->transientParent(), f.windowHandle());
     }
 
     void SavePromptNamesTheDocument() {
