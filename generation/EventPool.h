@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "frontend/SyntaxTree.h"
+#include "generation/Events.h"
 #include "generation/IdIndex.h"
 
 namespace quarvo {

@@ -39,6 +39,7 @@
 #include "generation/ActionTable.h"
 #include "generation/EventSet.h"
 #include "generation/EventSetRef.h"
+#include "generation/Events.h"
 
 namespace quarvo {
 

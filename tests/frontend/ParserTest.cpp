@@ -71,8 +71,9 @@ TEST(Parser, ExitIsADeltaPrefixOnAStop) {
     EXPECT_EQ(exit->gates->next, nullptr);
     ASSERT_NE(exit->right, nullptr);
     EXPECT_EQ(exit->right->kind, NodeKind::Stop);
-    EXPECT_TRUE(exit->events.empty());
-    EXPECT_EQ(exit->instance, nullptr);
+    EXPECT_EQ(exit->left, nullptr);
+    EXPECT_EQ(exit->right->left, nullptr);
+    EXPECT_EQ(exit->right->right, nullptr);
 }
 
 TEST(Parser, FullSynchronisationSharesTheHeaderGates) {
