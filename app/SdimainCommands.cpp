@@ -331,16 +331,11 @@ void TSDIAppForm::SemEntreClick() {
     StemReplaced();
     app_.session.hasStem = false;
     if (dialog) dialog->Start();
-    quarvo::GenerationResult result;
-    bool outOfMemory = false;
-    try {
-        result = quarvo::GenerateStem(app_.session.compilation, settings, app_.session.stem, messages, dialog);
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;
-    }
-    if (outOfMemory) {
-        app_.session.stem.FreeStates();
-        app_.session.stem.StemStateCount = 0;
+    messages.Clear();
+    messages.Append(quarvo::GenerationRunningMessage);
+    const quarvo::GenerationResult result =
+        quarvo::GenerateStem(app_.session.compilation, settings, app_.session.stem, dialog);
+    if (result.abandoned) {
         if (dialog) dialog->Finish(0, 0);
         SetBusy(false);
         MemoError->addItem("Génération abandonnée : mémoire insuffisante.");
@@ -348,9 +343,14 @@ void TSDIAppForm::SemEntreClick() {
                           "Mémoire insuffisante : la génération a été abandonnée.");
         return;
     }
+    messages.Clear();
+    for (const std::string& line : quarvo::GenerationSummaryLines(result)) messages.Append(line);
     app_.session.hasStem = true;
     app_.session.stemSemantics = settings.semantics;
-    if (dialog) dialog->Finish(result.states, result.arcs);
+    if (dialog) {
+        dialog->Figures(result);
+        dialog->Finish(result.states, result.arcs);
+    }
     SetBusy(false);
     if (settings.semantics == quarvo::Semantics::Maximality) {
         VerificationMenu->menuAction()->setEnabled(true);

@@ -141,9 +141,8 @@ int Check(const std::vector<std::string>& args) {
             for (const std::string& line : compileLines.lines) std::cout << line << '\n';
             return 2;
         }
-        CollectingSink generationLines;
         TerminalProgress progress;
-        quarvo::GenerateStem(compilation, settings, store, generationLines, &progress);
+        if (quarvo::GenerateStem(compilation, settings, store, &progress).abandoned) return OutOfMemory();
     }
 
     std::vector<std::string> lines;

@@ -59,6 +59,11 @@ std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo
     return outcome.ok() ? outcome.compilation : nullptr;
 }
 
+int OutOfMemory() {
+    std::cerr << "calvento : mémoire insuffisante, opération abandonnée.\n";
+    return 2;
+}
+
 bool ParseCount(const std::string& text, std::int64_t& value) {
     if (text.empty() || text.size() > 12) return false;
     for (char c : text)

@@ -122,13 +122,13 @@ int Generate(const std::vector<std::string>& args) {
     if (!compilation) return 2;
 
     quarvo::StemStore store;
-    CollectingSink messages;
     quarvo::GenerationResult result;
     {
         TerminalProgress progress;
-        result = quarvo::GenerateStem(compilation, settings, store, messages, &progress);
+        result = quarvo::GenerateStem(compilation, settings, store, &progress);
     }
-    for (const std::string& line : messages.lines) std::cout << line << '\n';
+    if (result.abandoned) return OutOfMemory();
+    for (const std::string& line : quarvo::GenerationSummaryLines(result)) std::cout << line << '\n';
     if (!stemPath.empty()) {
         std::string error = quarvo::WriteClassicStem(stemPath, store, store.StemStateCount);
         if (!error.empty()) {

@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         settings.maxStates = 10000;
         if (mode == 1) settings.semantics = quarvo::Semantics::Interleaving;
         quarvo::StemStore store;
-        quarvo::VectorMessageSink messages;
-        quarvo::GenerationResult r = quarvo::GenerateStem(outcome.compilation, settings, store, messages);
+        quarvo::GenerationResult r = quarvo::GenerateStem(outcome.compilation, settings, store);
         // Every arc leads to a state of the list, and waits only for maximal events of its source.
         for (const quarvo::StateView s : store.States()) {
             for (const quarvo::ArcView a : s.Arcs) {

@@ -1,6 +1,7 @@
-// Memory figures from /proc and the address-space limit of the process.
+// Memory figures from /proc, the heap in use from the allocator, and the address-space limit of the process.
 #include "generation/MemoryWatch.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -47,6 +48,11 @@ MemoryFigures ReadMemoryFigures() {
     const std::int64_t available = ProcValueKb("/proc/meminfo", "MemAvailable");
     if (available >= 0) m.availableBytes = available * 1024;
     return m;
+}
+
+std::int64_t HeapBytesInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
 }
 
 MemoryWatch::MemoryWatch(std::int64_t limitBytes) : limit_(limitBytes), addressLimit_(0) {

@@ -14,6 +14,9 @@ struct MemoryFigures {
 // The process's own figures, read from the system.
 MemoryFigures ReadMemoryFigures();
 
+// Bytes the allocator has handed out and not taken back: the heap in use.
+std::int64_t HeapBytesInUse();
+
 class MemoryWatch {
 public:
     // limitBytes: the most the process may hold resident, 0 for no limit of

@@ -72,8 +72,7 @@ StemStore Generated(const std::string& text) {
     test::Compiled compiled = test::CompileText(text);
     EXPECT_TRUE(compiled.ok()) << text;
     StemStore stem;
-    VectorMessageSink messages;
-    GenerateStem(compiled.outcome.compilation, GenerationSettings{}, stem, messages);
+    GenerateStem(compiled.outcome.compilation, GenerationSettings{}, stem);
     return stem;
 }
 
@@ -151,8 +150,7 @@ TEST_P(AlphaReducedStem, ReadsBackAndBehavesAsTheGeneratedStem) {
     EXPECT_EQ(alpha.declaredStateCount, static_cast<std::int32_t>(alpha.stem.StateCount()));
 
     StemStore generated;
-    VectorMessageSink messages;
-    GenerationResult result = GenerateStem(compiled.outcome.compilation, GenerationSettings{}, generated, messages);
+    GenerationResult result = GenerateStem(compiled.outcome.compilation, GenerationSettings{}, generated);
     ASSERT_FALSE(result.interrupted);
 
     EXPECT_TRUE(Bisimilar(generated, alpha.stem));
