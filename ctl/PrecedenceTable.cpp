@@ -72,18 +72,18 @@ int PrecedenceColumn(char symbol) {
 PrecedenceTableResult LoadPrecedenceTableFile(const std::string& path) {
     PrecedenceTableResult result;
     result.path = path;
-    result.error = ReadIntTable(path, result.table.cells.data(), result.table.cells.size());
-    if (!result.error.empty()) return result;
+    result.status = ReadIntTable(path, result.table.cells.data(), result.table.cells.size());
+    if (!result.status) return result;
     // A short file would leave zeros ("shift") in the missing cells and make
     // the parser read nonsense; say so instead of compiling with it.
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(path, ec);
     const std::uintmax_t expected = result.table.cells.size() * 4;
     if (ec) {
-        result.error = "Impossible de lire la taille de la table « " + path + " ».";
+        result.status = Failure{"Impossible de lire la taille de la table « " + path + " »."};
     } else if (size < expected) {
-        result.error = "Table de précédence « " + path + " » incomplète : " + std::to_string(size) +
-                       " octets au lieu de " + std::to_string(expected) + ".";
+        result.status = Failure{"Table de précédence « " + path + " » incomplète : " + std::to_string(size) +
+                                " octets au lieu de " + std::to_string(expected) + "."};
     }
     return result;
 }

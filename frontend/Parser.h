@@ -10,6 +10,7 @@
 #include "frontend/Lexer.h"
 #include "frontend/ParseTables.h"
 #include "frontend/SemanticActions.h"
+#include "frontend/Status.h"
 #include "frontend/SyntaxTree.h"
 
 namespace quarvo {
@@ -44,8 +45,7 @@ private:
 const char* SyntaxErrorMessage(int code);
 
 struct CompileOutcome {
-    bool tablesLoaded = false;
-    std::string tableError;  // why the tables could not be loaded; nothing else was done
+    Status tables;  // failed when the tables could not be loaded: nothing else was done
     std::shared_ptr<Compilation> compilation;
     std::string status;  // the compilation dialog's status
     bool ok() const { return compilation && compilation->compileOk; }

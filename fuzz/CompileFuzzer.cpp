@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const quarvo::ParseTablesResult tables =
         quarvo::LoadParseTablesFrom(std::string(QUARVO_SOURCE_DIR) + "/tables");
-    if (!tables.error.empty()) __builtin_trap();
+    if (!tables.status) __builtin_trap();
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     std::vector<std::string> lines = quarvo::SplitLines(quarvo::DecodeWindows1252(bytes));
     quarvo::VectorLineSource source(lines);
