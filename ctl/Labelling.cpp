@@ -217,13 +217,6 @@ bool Labelling::Holds(std::size_t stateIndex, FormulaIndex node) const {
     return Test(rows_[static_cast<std::size_t>(node)], stateIndex);
 }
 
-std::vector<FormulaIndex> Labelling::LabelsOf(std::size_t stateIndex, const CompiledFormula& formula) const {
-    std::vector<FormulaIndex> labels;
-    for (FormulaIndex node : formula.SubformulaList)
-        if (Holds(stateIndex, node)) labels.push_back(node);
-    return labels;
-}
-
 void LabelAll(const StemStore& store, const CompiledFormula& formula, Labelling& labels) {
     const std::size_t states = store.StateCount();
     const std::size_t words = (states + 63) / 64;

@@ -26,8 +26,6 @@ public:
 
     // The status field of the compilation dialog.
     const std::string& status() const { return reporter_.status; }
-    // Lines read by the reader so far.
-    int linesRead() { return lexer_.reader().line(); }
 
 private:
     void SyntaxError(int code);

@@ -95,9 +95,6 @@ struct Compilation {
     ProcessDefinition* systemDefinition = nullptr;
 };
 
-// Number of cells of a gate list.
-int GateCount(const GateCell* list);
-
 // First cell of list holding name, or null.
 const GateCell* NameIn(const GateCell* list, const Identifier32& name);
 

@@ -61,18 +61,17 @@ MemoryWatch::MemoryWatch(std::int64_t limitBytes) : limit_(limitBytes), addressL
         addressLimit_ = static_cast<std::int64_t>(rl.rlim_cur);
 }
 
-bool MemoryWatch::NearLimit(std::int64_t growthBytes) {
-    last_ = ReadMemoryFigures();
+bool MemoryWatch::NearLimit(std::int64_t growthBytes) const {
+    const MemoryFigures now = ReadMemoryFigures();
     // Room for the next growth of the largest containers, for an eighth of
     // what is held (the smaller containers), and never less than 64 MiB. Past
     // the machine's memory the kernel kills the process: better stop early.
     const std::int64_t reserve =
-        std::max<std::int64_t>(64 * MiB, last_.residentBytes / 8 + std::max<std::int64_t>(0, growthBytes));
-    if (limit_ > 0 && last_.residentBytes + reserve > limit_) return true;
-    if (addressLimit_ > 0 &&
-        last_.virtualBytes + std::max<std::int64_t>(64 * MiB, last_.virtualBytes / 4) > addressLimit_)
+        std::max<std::int64_t>(64 * MiB, now.residentBytes / 8 + std::max<std::int64_t>(0, growthBytes));
+    if (limit_ > 0 && now.residentBytes + reserve > limit_) return true;
+    if (addressLimit_ > 0 && now.virtualBytes + std::max<std::int64_t>(64 * MiB, now.virtualBytes / 4) > addressLimit_)
         return true;
-    if (last_.availableBytes >= 0 && last_.availableBytes < reserve) return true;
+    if (now.availableBytes >= 0 && now.availableBytes < reserve) return true;
     return false;
 }
 

@@ -157,15 +157,6 @@ void WriteAut(std::ostream& out, const StemStore& store) {
     WriteAut(text, store);
 }
 
-std::string AutText(const StemStore& store) {
-    std::string whole;
-    {
-        ChunkedText text(whole);
-        WriteAut(text, store);
-    }
-    return whole;
-}
-
 Status WriteAut(const std::string& path, const StemStore& store) {
     return WriteFileAtomically(path, [&](std::ostream& out) { WriteAut(out, store); });
 }

@@ -23,7 +23,6 @@ Status WriteClassicStem(const std::string& path, const StemStore& store, std::in
 // The transition system in the Aldebaran format: "des (0, M, N)", then one line
 // "(source, "action", target)" per arc, the internal action "I" written i.
 void WriteAut(std::ostream& out, const StemStore& store);
-std::string AutText(const StemStore& store);
 
 // Writes the .aut file the same way.
 Status WriteAut(const std::string& path, const StemStore& store);
