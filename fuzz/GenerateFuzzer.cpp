@@ -1,23 +1,15 @@
 // Fuzz target: compiles arbitrary bytes and, when they compile, generates at most 10,000 states.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <string_view>
 
-#include "frontend/Parser.h"
-#include "frontend/TextFile.h"
+#include "fuzz/FuzzCompile.h"
 #include "generation/Generator.h"
 #include "generation/StemWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const quarvo::ParseTablesResult tables =
-        quarvo::LoadParseTablesFrom(std::string(QUARVO_SOURCE_DIR) + "/tables");
-    if (!tables.status) __builtin_trap();
-    std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> lines = quarvo::SplitLines(quarvo::DecodeWindows1252(bytes));
-    quarvo::VectorLineSource source(lines);
     quarvo::VectorMessageSink sink;
-    quarvo::CompileOutcome outcome = quarvo::CompileSpecification(source, tables.tables, sink);
+    const quarvo::CompileOutcome outcome = quarvo::fuzz::CompileBytes(data, size, sink);
     if (!outcome.ok()) return 0;
     for (int mode = 0; mode < 2; ++mode) {
         quarvo::GenerationSettings settings;

@@ -103,6 +103,21 @@ TEST(PrecedenceTable, SymbolsFallIntoTheirRowAndColumnClasses) {
         for (char c : columnSymbols[k]) EXPECT_EQ(PrecedenceColumn(c), k + 1) << c;
     EXPECT_EQ(PrecedenceRow('?'), 0);
     EXPECT_EQ(PrecedenceColumn('?'), 0);
+    // Every other character, NUL included, is in no class.
+    auto listed = [](const auto& classes, char c) {
+        for (const std::string& symbols : classes)
+            if (symbols.find(c) != std::string::npos) return true;
+        return false;
+    };
+    for (int code = -128; code < 128; ++code) {
+        const char c = static_cast<char>(code);
+        if (!listed(rowSymbols, c)) {
+            EXPECT_EQ(PrecedenceRow(c), 0) << code;
+        }
+        if (!listed(columnSymbols, c)) {
+            EXPECT_EQ(PrecedenceColumn(c), 0) << code;
+        }
+    }
 }
 
 class TemporaryDirectory {
