@@ -10,6 +10,7 @@
 
 #include "app/Session.h"
 #include "app/UserDialogs.h"
+#include "generation/Generator.h"
 #include "generation/Progress.h"
 #include "stemio/OcamlWriter.h"
 #include "stemio/StemReader.h"
@@ -41,6 +42,8 @@ public:
     virtual void Start() = 0;
     // The generation has ended with these counts.
     virtual void Finish(std::int64_t states, std::int64_t transitions) = 0;
+    // Its times and memory figures, once it has ended.
+    virtual void Figures(const GenerationResult& result) = 0;
 };
 
 // The progress window of a regeneration as the regeneration command drives it.

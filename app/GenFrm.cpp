@@ -3,16 +3,28 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+
+#include <chrono>
 
 #include "app/WidgetHelpers.h"
 
 namespace {
 
 QString Ko(std::int64_t value) { return QString::number(value) + " Ko"; }
+
+// Kilo-octets of 1000 bytes, whole ones.
+std::int64_t WholeKo(std::int64_t bytes) { return bytes / 1000; }
+
+// The time, three blanks, then the date, in local time: "14:05:09   03/07/2024".
+QString LocalInstant(std::chrono::system_clock::time_point instant) {
+    return QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(instant))
+        .toString("HH:mm:ss   dd/MM/yyyy");
+}
 
 QLabel* AddRow(QGridLayout* grid, QWidget* parent, int row, const char* caption, const char* initial) {
     grid->addWidget(new QLabel(QString::fromUtf8(caption), parent), row, 0);
@@ -117,13 +129,15 @@ void TGenFrm::Update(std::int64_t states, std::int64_t transitions) {
     sinceRefresh_.restart();
 }
 
-void TGenFrm::Figures(const quarvo::GenerationFigures& figures) {
-    temps_execution->setText(QString::number(figures.seconds));
-    datedebut->setText(QString::fromStdString(figures.start));
-    datefin->setText(QString::fromStdString(figures.end));
-    membefore->setText(Ko(figures.memBeforeKo));
-    memafter->setText(Ko(figures.memAfterKo));
-    memconsom->setText(Ko(figures.memAfterKo - figures.memBeforeKo));
+void TGenFrm::Figures(const quarvo::GenerationResult& result) {
+    const std::int64_t before = WholeKo(result.heapBytesBefore);
+    const std::int64_t after = WholeKo(result.heapBytesAfter);
+    temps_execution->setText(QString::number(result.seconds));
+    datedebut->setText(LocalInstant(result.started));
+    datefin->setText(LocalInstant(result.ended));
+    membefore->setText(Ko(before));
+    memafter->setText(Ko(after));
+    memconsom->setText(Ko(after - before));
 }
 
 void TGenFrm::closeEvent(QCloseEvent* event) {

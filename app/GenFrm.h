@@ -8,6 +8,7 @@
 #include <QSpinBox>
 
 #include "app/AppContext.h"
+#include "generation/Generator.h"
 #include "generation/Progress.h"
 
 class TGenFrm : public QDialog, public quarvo::GenerationMonitor {
@@ -23,7 +24,8 @@ public:
     // Progress: the counts are shown a few times a second, letting the event loop run.
     void Update(std::int64_t states, std::int64_t transitions) override;
     bool StopRequested() override { return stopRequested_; }
-    void Figures(const quarvo::GenerationFigures& figures) override;
+    // Shows the times and the memory of a generation that has ended.
+    void Figures(const quarvo::GenerationResult& result) override;
 
     // Stops the running generation, as "&Arrêter" does.
     void RequestStop() { stopRequested_ = true; }

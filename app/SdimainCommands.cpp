@@ -7,8 +7,6 @@
 #include <QPrinter>
 #include <QSplitter>
 
-#include <new>
-
 #include "app/EditorLines.h"
 #include "app/Sdimain.h"
 #include "frontend/Parser.h"
@@ -52,17 +50,17 @@ bool TSDIAppForm::SavePrompt(bool forClosing) {
 
 bool TSDIAppForm::WriteEditorTo(const QString& path) {
     const quarvo::EditorLines lines(*Editor);
-    const std::string error =
+    const quarvo::Status written =
         quarvo::WriteFileAtomically(path.toStdString(), quarvo::EncodeLinesWindows1252(lines.Lines()));
-    if (error.empty()) return true;
-    app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(error));
+    if (written) return true;
+    app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(written.message()));
     return false;
 }
 
 bool TSDIAppForm::LoadIntoEditor(const QString& path) {
     const quarvo::TextFileResult file = quarvo::ReadTextFile(path.toStdString());
-    if (!file.error.empty()) {
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(file.error));
+    if (!file.status) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(file.status.message()));
         return false;
     }
     QStringList lines;
@@ -76,8 +74,8 @@ bool TSDIAppForm::LoadStemPreview(const QString& path, qint64 bytes) {
     bool more = false;
     const quarvo::TextFileResult head =
         quarvo::ReadTextFileHead(path.toStdString(), static_cast<std::size_t>(ShownStemLines), more);
-    if (!head.error.empty()) {
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(head.error));
+    if (!head.status) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(head.status.message()));
         return false;
     }
     // A line of a STEM file holds every arc of a state: only its start is shown.
@@ -272,9 +270,9 @@ void TSDIAppForm::Compiler1Click() {
     quarvo::ListMessages messages(*MemoError);
     const quarvo::CompileOutcome outcome =
         quarvo::CompileSpecification(lines, app_.session.startDirectory, messages);
-    if (!outcome.tablesLoaded) {
+    if (!outcome.tables) {
         MemoError->addItem("Compilation terminée.");
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(outcome.tableError));
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(outcome.tables.message()));
     }
     if (outcome.ok()) {
         app_.session.compilation = outcome.compilation;
@@ -315,16 +313,11 @@ void TSDIAppForm::SemEntreClick() {
     StemReplaced();
     app_.session.hasStem = false;
     dialog.Start();
-    quarvo::GenerationResult result;
-    bool outOfMemory = false;
-    try {
-        result = quarvo::GenerateStem(app_.session.compilation, settings, app_.session.stem, messages, &dialog);
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;
-    }
-    if (outOfMemory) {
-        app_.session.stem.FreeStates();
-        app_.session.stem.StemStateCount = 0;
+    messages.Clear();
+    messages.Append(quarvo::GenerationRunningMessage);
+    const quarvo::GenerationResult result =
+        quarvo::GenerateStem(app_.session.compilation, settings, app_.session.stem, &dialog);
+    if (result.abandoned) {
         dialog.Finish(0, 0);
         SetBusy(false);
         MemoError->addItem("Génération abandonnée : mémoire insuffisante.");
@@ -332,8 +325,11 @@ void TSDIAppForm::SemEntreClick() {
                           "Mémoire insuffisante : la génération a été abandonnée.");
         return;
     }
+    messages.Clear();
+    for (const std::string& line : quarvo::GenerationSummaryLines(result)) messages.Append(line);
     app_.session.hasStem = true;
     app_.session.stemSemantics = settings.semantics;
+    dialog.Figures(result);
     dialog.Finish(result.states, result.arcs);
     SetBusy(false);
     if (settings.semantics == quarvo::Semantics::Maximality) {
@@ -351,8 +347,8 @@ void TSDIAppForm::Fichierexterne1Click() {
     const QString name = app_.dialogs.SaveFileName(this, QString(), kStemFilter, "STEM");
     if (name.isEmpty()) return;
     const quarvo::StemStore& stem = app_.session.stem;
-    const std::string error = quarvo::WriteClassicStem(name.toStdString(), stem, stem.StemStateCount);
-    if (!error.empty()) app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(error));
+    const quarvo::Status written = quarvo::WriteClassicStem(name.toStdString(), stem, stem.StemStateCount);
+    if (!written) app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(written.message()));
 }
 
 void TSDIAppForm::OcamlClick() {
@@ -371,31 +367,23 @@ void TSDIAppForm::RegenererleSTEM1Click() {
     SetBusy(true);
     progress.Begin();
     quarvo::StemReadResult result;
-    bool outOfMemory = false;
-    try {
-        // A STEM shown cut is read from its file, as a stream; any other from the editor.
-        if (!stemFile_.isEmpty()) {
-            result = quarvo::ReadClassicStemFile(stemFile_.toStdString(), &progress);
-        } else {
-            const quarvo::EditorLines lines(*Editor);
-            result = quarvo::ReadClassicStem(lines, &progress);
-        }
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;
+    // A STEM shown cut is read from its file, as a stream; any other from the editor.
+    if (!stemFile_.isEmpty()) {
+        result = quarvo::ReadClassicStemFile(stemFile_.toStdString(), &progress);
+    } else {
+        const quarvo::EditorLines lines(*Editor);
+        result = quarvo::ReadClassicStem(lines, &progress);
     }
     SetBusy(false);
     progress.End();
-    if (outOfMemory) {
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption,
-                          "Mémoire insuffisante : la régénération a été abandonnée.");
+    // The file could not be read, or memory ran out.
+    if (result.ReadingFailed()) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(result.status.message()));
         return;
     }
-    if (!result.fileError.empty()) {
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(result.fileError));
-        return;
-    }
-    if (!result.ok) {
-        app_.dialogs.Tell(this, QMessageBox::NoIcon, quarvo::StemReadErrorCaption, FromStd(result.message));
+    if (!result.status) {
+        app_.dialogs.Tell(this, QMessageBox::NoIcon, quarvo::StemReadErrorCaption,
+                          FromStd(result.status.message()));
         return;
     }
     StemReplaced();

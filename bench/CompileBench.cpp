@@ -39,8 +39,8 @@ public:
 void BM_Compile10000Lines(benchmark::State& state) {
     const std::vector<std::string> lines = GenerateSpecification(10000);
     const quarvo::ParseTablesResult tables = quarvo::LoadParseTablesFrom(std::string(QUARVO_SOURCE_DIR) + "/tables");
-    if (!tables.error.empty()) {
-        state.SkipWithError(tables.error.c_str());
+    if (!tables.status) {
+        state.SkipWithError(tables.status.message().c_str());
         return;
     }
     std::size_t nodes = 0;

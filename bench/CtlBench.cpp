@@ -58,8 +58,8 @@ void BM_LabelAll(benchmark::State& state) {
     quarvo::VectorLineSource source(lines);
     const quarvo::PrecedenceTableResult table =
         quarvo::LoadPrecedenceTableFile(std::string(QUARVO_SOURCE_DIR) + "/tables/Preced.tab");
-    if (!table.error.empty()) {
-        state.SkipWithError(table.error.c_str());
+    if (!table.status) {
+        state.SkipWithError(table.status.message().c_str());
         return;
     }
     const quarvo::FormulaCompileResult compiled = quarvo::CompileFormula(source, table.table);

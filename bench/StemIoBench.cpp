@@ -54,7 +54,7 @@ void BM_ReadClassicStem(benchmark::State& state) {
     for (auto _ : state) {
         quarvo::VectorLineSource source(lines);
         quarvo::StemReadResult result = quarvo::ReadClassicStem(source);
-        if (!result.ok || result.stem.StateCount() != static_cast<std::size_t>(states)) {
+        if (!result.status || result.stem.StateCount() != static_cast<std::size_t>(states)) {
             state.SkipWithError("the synthetic STEM text was not read back whole");
             return;
         }
@@ -71,7 +71,7 @@ void BM_WriteClassicStem(benchmark::State& state) {
     const std::vector<std::string> lines = GenerateStemText(states);
     quarvo::VectorLineSource source(lines);
     quarvo::StemReadResult read = quarvo::ReadClassicStem(source);
-    if (!read.ok) {
+    if (!read.status) {
         state.SkipWithError("the synthetic STEM text could not be read");
         return;
     }
@@ -99,7 +99,7 @@ struct StemFile {
         const std::vector<std::string> lines = GenerateStemText(states);
         quarvo::VectorLineSource source(lines);
         quarvo::StemReadResult read = quarvo::ReadClassicStem(source);
-        if (!read.ok) return;
+        if (!read.status) return;
         stem = std::move(read.stem);
     }
     ~StemFile() {
@@ -115,9 +115,9 @@ void BM_WriteClassicStemFile(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        const std::string error = quarvo::WriteClassicStem(file.path, file.stem, file.stem.StemStateCount);
-        if (!error.empty()) {
-            state.SkipWithError(error.c_str());
+        const quarvo::Status written = quarvo::WriteClassicStem(file.path, file.stem, file.stem.StemStateCount);
+        if (!written) {
+            state.SkipWithError(written.message().c_str());
             return;
         }
     }
@@ -129,14 +129,14 @@ void BM_WriteClassicStemFile(benchmark::State& state) {
 
 void BM_ReadClassicStemFile(benchmark::State& state) {
     StemFile file(static_cast<int>(state.range(0)));
-    if (file.stem.Empty() || !quarvo::WriteClassicStem(file.path, file.stem, file.stem.StemStateCount).empty()) {
+    if (file.stem.Empty() || !quarvo::WriteClassicStem(file.path, file.stem, file.stem.StemStateCount)) {
         state.SkipWithError("the synthetic STEM file could not be written");
         return;
     }
     file.bytes = std::filesystem::file_size(file.path);
     for (auto _ : state) {
         quarvo::StemReadResult result = quarvo::ReadClassicStemFile(file.path);
-        if (!result.ok || result.stem.StateCount() != file.stem.StateCount()) {
+        if (!result.status || result.stem.StateCount() != file.stem.StateCount()) {
             state.SkipWithError("the synthetic STEM file was not read back whole");
             return;
         }

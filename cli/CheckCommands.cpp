@@ -51,12 +51,16 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 // Prints the reader's error and returns false.
 bool ReadStemFile(const std::string& path, quarvo::StemStore& store) {
     quarvo::StemReadResult read = quarvo::ReadClassicStemFile(path);
-    if (!read.fileError.empty()) {
-        std::cerr << "calvento : " << read.fileError << '\n';
+    if (read.outOfMemory) {
+        OutOfMemory();
         return false;
     }
-    if (!read.ok) {
-        std::cout << read.message << '\n';
+    if (read.ReadingFailed()) {
+        std::cerr << "calvento : " << read.status.message() << '\n';
+        return false;
+    }
+    if (!read.status) {
+        std::cout << read.status.message() << '\n';
         return false;
     }
     quarvo::AdoptRegeneratedStem(store, std::move(read.stem));
@@ -141,9 +145,8 @@ int Check(const std::vector<std::string>& args) {
             for (const std::string& line : compileLines.lines) std::cout << line << '\n';
             return 2;
         }
-        CollectingSink generationLines;
         TerminalProgress progress;
-        quarvo::GenerateStem(compilation, settings, store, generationLines, &progress);
+        if (quarvo::GenerateStem(compilation, settings, store, &progress).abandoned) return OutOfMemory();
     }
 
     std::vector<std::string> lines;
@@ -168,8 +171,8 @@ int Check(const std::vector<std::string>& args) {
     }
     if (pathTo >= 0) {
         quarvo::PathResult path = quarvo::BuildPath(store, static_cast<std::int32_t>(pathTo));
-        if (!path.ok()) {
-            std::cout << path.error << '\n';
+        if (!path.status) {
+            std::cout << path.status.message() << '\n';
         } else {
             for (const quarvo::StateView s : path.path.States()) {
                 std::cout << s.Number;

@@ -39,8 +39,8 @@ std::string StartDirectory() {
 
 bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
     quarvo::TextFileResult file = quarvo::ReadTextFile(path);
-    if (!file.error.empty()) {
-        std::cerr << "calvento : " << file.error << '\n';
+    if (!file.status) {
+        std::cerr << "calvento : " << file.status.message() << '\n';
         return false;
     }
     lines = std::move(file.lines);
@@ -52,11 +52,16 @@ std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo
     if (!ReadLines(path, lines)) return nullptr;
     quarvo::VectorLineSource source(lines);
     quarvo::CompileOutcome outcome = quarvo::CompileSpecification(source, StartDirectory(), sink);
-    if (!outcome.tablesLoaded) {
-        std::cerr << "calvento : compilation abandonnée. " << outcome.tableError << '\n';
+    if (!outcome.tables) {
+        std::cerr << "calvento : compilation abandonnée. " << outcome.tables.message() << '\n';
         return nullptr;
     }
     return outcome.ok() ? outcome.compilation : nullptr;
+}
+
+int OutOfMemory() {
+    std::cerr << "calvento : mémoire insuffisante, opération abandonnée.\n";
+    return 2;
 }
 
 bool ParseCount(const std::string& text, std::int64_t& value) {

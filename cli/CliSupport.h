@@ -20,7 +20,7 @@ public:
     void Append(std::string_view line) override;
 };
 
-// Collects the message lines; the generation rewrites its summary as it goes.
+// Collects the message lines, for a command that prints them only on failure.
 class CollectingSink final : public quarvo::MessageSink {
 public:
     void Append(std::string_view line) override { lines.emplace_back(line); }
@@ -52,6 +52,10 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines);
 // Compiles path, sending the compile command's lines to sink; null on any error
 // (a file or table error is printed on the standard error).
 std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo::MessageSink& sink);
+
+// Says on the standard error that memory ran out and the operation was
+// abandoned; returns the exit code of that failure.
+int OutOfMemory();
 
 // A positive decimal number of at most 12 digits.
 bool ParseCount(const std::string& text, std::int64_t& value);

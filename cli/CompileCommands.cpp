@@ -56,8 +56,8 @@ int Compile(const std::vector<std::string>& args) {
     quarvo::VectorLineSource source(lines);
     StdoutSink sink;
     quarvo::CompileOutcome outcome = quarvo::CompileSpecification(source, StartDirectory(), sink);
-    if (!outcome.tablesLoaded) {
-        std::cerr << "calvento : compilation abandonnée. " << outcome.tableError << '\n';
+    if (!outcome.tables) {
+        std::cerr << "calvento : compilation abandonnée. " << outcome.tables.message() << '\n';
         return 2;
     }
     return outcome.ok() ? 0 : 2;
@@ -122,24 +122,24 @@ int Generate(const std::vector<std::string>& args) {
     if (!compilation) return 2;
 
     quarvo::StemStore store;
-    CollectingSink messages;
     quarvo::GenerationResult result;
     {
         TerminalProgress progress;
-        result = quarvo::GenerateStem(compilation, settings, store, messages, &progress);
+        result = quarvo::GenerateStem(compilation, settings, store, &progress);
     }
-    for (const std::string& line : messages.lines) std::cout << line << '\n';
+    if (result.abandoned) return OutOfMemory();
+    for (const std::string& line : quarvo::GenerationSummaryLines(result)) std::cout << line << '\n';
     if (!stemPath.empty()) {
-        std::string error = quarvo::WriteClassicStem(stemPath, store, store.StemStateCount);
-        if (!error.empty()) {
-            std::cerr << "calvento : " << error << '\n';
+        const quarvo::Status written = quarvo::WriteClassicStem(stemPath, store, store.StemStateCount);
+        if (!written) {
+            std::cerr << "calvento : " << written.message() << '\n';
             return 2;
         }
     }
     if (!autPath.empty()) {
-        std::string error = quarvo::WriteAut(autPath, store);
-        if (!error.empty()) {
-            std::cerr << "calvento : " << error << '\n';
+        const quarvo::Status written = quarvo::WriteAut(autPath, store);
+        if (!written) {
+            std::cerr << "calvento : " << written.message() << '\n';
             return 2;
         }
     }

@@ -71,14 +71,14 @@ int Ocaml(const std::vector<std::string>& args) {
     }
 
     quarvo::ToolChain chain(quarvo::ProgramDirectory());
-    quarvo::ChainOutcome outcome = chain.Produce(compilation.get(), output, format);
-    if (!outcome.ok) {
-        std::cerr << "calvento : " << outcome.message << '\n';
+    const quarvo::Status produced = chain.Produce(compilation.get(), output, format);
+    if (!produced) {
+        std::cerr << "calvento : " << produced.message() << '\n';
         return 2;
     }
     quarvo::TextFileResult result = quarvo::ReadTextFile(chain.PathOf("Sortie.txt"));
-    if (!result.error.empty()) {
-        std::cerr << "calvento : " << result.error << '\n';
+    if (!result.status) {
+        std::cerr << "calvento : " << result.status.message() << '\n';
         return 2;
     }
     for (const std::string& line : result.lines) std::cout << line << '\n';

@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     try {
         return Run(argc, argv);
     } catch (const std::bad_alloc&) {
-        std::cerr << "calvento : mémoire insuffisante, opération abandonnée.\n";
+        return calvento::OutOfMemory();
     } catch (const std::exception& e) {
         std::cerr << "calvento : erreur interne : " << e.what() << '\n';
     }

@@ -232,9 +232,9 @@ FormulaCompileResult CompileFormula(const LineSource& lines, const PrecedenceTab
 
 FormulaCompileResult CompileFormula(const LineSource& lines, const std::string& startDirectory) {
     PrecedenceTableResult table = LoadPrecedenceTable(startDirectory);
-    if (!table.error.empty()) {
+    if (!table.status) {
         FormulaCompileResult result;
-        result.tableError = table.error;
+        result.tables = table.status;
         return result;
     }
     return CompileFormula(lines, table.table);

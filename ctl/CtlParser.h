@@ -6,6 +6,7 @@
 #include "ctl/Formula.h"
 #include "ctl/PrecedenceTable.h"
 #include "frontend/CoreInterfaces.h"
+#include "frontend/Status.h"
 
 namespace quarvo {
 
@@ -35,11 +36,11 @@ struct FormulaCompileResult {
     // On success the formula; after a syntax error the nodes created so far,
     // with no MainFormula.
     CompiledFormula formula;
-    FormulaError error;      // the lexical or syntax error, when not accepted
-    std::string tableError;  // Preced.tab could not be read: nothing was parsed
+    FormulaError error;  // the lexical or syntax error, when not accepted
+    Status tables;       // failed when Preced.tab could not be read: nothing was parsed
     bool ok() const { return accepted; }
-    // What the user is told: the error's text, the table's message, or nothing.
-    std::string Message() const { return tableError.empty() ? (accepted ? std::string() : error.Text()) : tableError; }
+    // What the user is told: the table's message, the error's text, or nothing.
+    std::string Message() const { return !tables ? tables.message() : accepted ? std::string() : error.Text(); }
 };
 
 // Lexes and parses the whole text of lines as one formula with the given matrix.

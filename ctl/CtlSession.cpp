@@ -3,9 +3,9 @@
 
 namespace quarvo {
 
-std::string CtlSession::PrepareCompilation() {
+Status CtlSession::PrepareCompilation() {
     PrecedenceTableResult loaded = LoadPrecedenceTable(startDirectory_);
-    if (!loaded.error.empty()) return loaded.error;
+    if (!loaded.status) return loaded.status;
     table_ = loaded.table;
     formula_ = CompiledFormula{};
     labels_ = Labelling{};
@@ -14,9 +14,9 @@ std::string CtlSession::PrepareCompilation() {
 }
 
 FormulaCompileResult CtlSession::Compile(const LineSource& lines) {
-    if (std::string error = PrepareCompilation(); !error.empty()) {
+    if (Status tables = PrepareCompilation(); !tables) {
         FormulaCompileResult result;
-        result.tableError = std::move(error);
+        result.tables = std::move(tables);
         return result;
     }
     FormulaCompileResult result = CompileFormula(lines, table_);

@@ -9,6 +9,7 @@
 #include "ctl/Labelling.h"
 #include "ctl/PrecedenceTable.h"
 #include "frontend/CoreInterfaces.h"
+#include "frontend/Status.h"
 #include "generation/StemStore.h"
 
 namespace quarvo {
@@ -19,9 +20,9 @@ class CtlSession {
 public:
     explicit CtlSession(std::string startDirectory) : startDirectory_(std::move(startDirectory)) {}
 
-    // Reads Preced.tab; if that fails, returns its message and keeps the
+    // Reads Preced.tab; if that fails, returns the failure and keeps the
     // previous formula. Otherwise discards the previous formula and labels.
-    std::string PrepareCompilation();
+    Status PrepareCompilation();
 
     // PrepareCompilation, then the parse of lines. After a failure no formula is kept.
     FormulaCompileResult Compile(const LineSource& lines);

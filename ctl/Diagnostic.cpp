@@ -111,7 +111,7 @@ PathResult BuildPath(const StemStore& store, std::int32_t number) {
     if (last >= 0 && ShortestPath(store, static_cast<std::size_t>(last), steps))
         return MakePath(store, steps, static_cast<std::size_t>(last));
     PathResult result;
-    result.error = StateLabel(number, true) + " inaccessible depuis l'état initial.";
+    result.status = Failure{StateLabel(number, true) + " inaccessible depuis l'état initial."};
     return result;
 }
 

@@ -7,6 +7,7 @@
 
 #include "ctl/Formula.h"
 #include "ctl/Labelling.h"
+#include "frontend/Status.h"
 #include "generation/StemStore.h"
 
 namespace quarvo {
@@ -37,8 +38,7 @@ struct PathResult {
     // Events of its state and, except the last, the one arc that leads to the
     // next state of the path.
     StemStore path;
-    std::string error;  // "Etat n inaccessible depuis l'état initial." when there is no path
-    bool ok() const { return error.empty(); }
+    Status status;  // failed with "Etat n inaccessible depuis l'état initial." when there is no path
 };
 
 // A path from the state numbered 0 to the state numbered number. Each step

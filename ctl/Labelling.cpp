@@ -76,6 +76,15 @@ private:
     Bits SomePathReaches(const Bits& goal, const Bits* along) const;
     Bits EveryPathReaches(const Bits& goal, const Bits* along) const;
 
+    // Calls visit(p) once for every arc from a state p into a state of target.
+    template <typename Visit>
+    void ForEachArcInto(const Bits& target, Visit visit) const;
+    // Least set holding goal and every state p (in along, when given) that
+    // joins(p) lets in, joins being asked once for each arc from p into the
+    // set, as long as p is not in it yet.
+    template <typename Joins>
+    Bits BackwardClosure(const Bits& goal, const Bits* along, Joins joins) const;
+
     const StemStore& store_;
     const CompiledFormula& formula_;
     ArcIndex graph_;
@@ -113,20 +122,42 @@ Bits Labeller::WithAction(const Identifier32& name, std::int64_t count, bool exa
     return r;
 }
 
-Bits Labeller::SomeSuccessor(const Bits& target) const {
-    Bits r = Empty();
+template <typename Visit>
+void Labeller::ForEachArcInto(const Bits& target, Visit visit) const {
     for (std::size_t t = 0; t < graph_.states; ++t)
         if (Test(target, t))
-            for (std::size_t k = graph_.predStart[t]; k < graph_.predStart[t + 1]; ++k) Set(r, graph_.pred[k]);
+            for (std::size_t k = graph_.predStart[t]; k < graph_.predStart[t + 1]; ++k) visit(graph_.pred[k]);
+}
+
+template <typename Joins>
+Bits Labeller::BackwardClosure(const Bits& goal, const Bits* along, Joins joins) const {
+    Bits r = goal;
+    std::vector<std::uint32_t> work;
+    for (std::size_t s = 0; s < graph_.states; ++s)
+        if (Test(goal, s)) work.push_back(static_cast<std::uint32_t>(s));
+    while (!work.empty()) {
+        const std::uint32_t t = work.back();
+        work.pop_back();
+        for (std::size_t k = graph_.predStart[t]; k < graph_.predStart[t + 1]; ++k) {
+            const std::uint32_t p = graph_.pred[k];
+            if (Test(r, p) || !joins(p) || (along && !Test(*along, p))) continue;
+            Set(r, p);
+            work.push_back(p);
+        }
+    }
+    return r;
+}
+
+Bits Labeller::SomeSuccessor(const Bits& target) const {
+    Bits r = Empty();
+    ForEachArcInto(target, [&r](std::uint32_t p) { Set(r, p); });
     return r;
 }
 
 // A state without arcs has no successor in the set, nor are all of its none.
 Bits Labeller::AllSuccessors(const Bits& target) const {
     std::vector<std::uint32_t> inTarget(graph_.states, 0);
-    for (std::size_t t = 0; t < graph_.states; ++t)
-        if (Test(target, t))
-            for (std::size_t k = graph_.predStart[t]; k < graph_.predStart[t + 1]; ++k) ++inTarget[graph_.pred[k]];
+    ForEachArcInto(target, [&inTarget](std::uint32_t p) { ++inTarget[p]; });
     Bits r = Empty();
     for (std::size_t s = 0; s < graph_.states; ++s)
         if (graph_.outDegree[s] > 0 && inTarget[s] == graph_.outDegree[s]) Set(r, s);
@@ -135,43 +166,15 @@ Bits Labeller::AllSuccessors(const Bits& target) const {
 
 // Least set holding goal and every state (in along, when given) with some successor in the set.
 Bits Labeller::SomePathReaches(const Bits& goal, const Bits* along) const {
-    Bits r = goal;
-    std::vector<std::uint32_t> work;
-    for (std::size_t s = 0; s < graph_.states; ++s)
-        if (Test(goal, s)) work.push_back(static_cast<std::uint32_t>(s));
-    while (!work.empty()) {
-        const std::uint32_t t = work.back();
-        work.pop_back();
-        for (std::size_t k = graph_.predStart[t]; k < graph_.predStart[t + 1]; ++k) {
-            const std::uint32_t p = graph_.pred[k];
-            if (Test(r, p) || (along && !Test(*along, p))) continue;
-            Set(r, p);
-            work.push_back(p);
-        }
-    }
-    return r;
+    return BackwardClosure(goal, along, [](std::uint32_t) { return true; });
 }
 
 // Least set holding goal and every state (in along, when given) that has arcs,
 // all of them into the set. Each state counts its arcs not yet known to lead
 // into the set; it joins when that count reaches zero.
 Bits Labeller::EveryPathReaches(const Bits& goal, const Bits* along) const {
-    Bits r = goal;
     std::vector<std::uint32_t> remaining = graph_.outDegree;
-    std::vector<std::uint32_t> work;
-    for (std::size_t s = 0; s < graph_.states; ++s)
-        if (Test(goal, s)) work.push_back(static_cast<std::uint32_t>(s));
-    while (!work.empty()) {
-        const std::uint32_t t = work.back();
-        work.pop_back();
-        for (std::size_t k = graph_.predStart[t]; k < graph_.predStart[t + 1]; ++k) {
-            const std::uint32_t p = graph_.pred[k];
-            if (Test(r, p) || --remaining[p] != 0 || (along && !Test(*along, p))) continue;
-            Set(r, p);
-            work.push_back(p);
-        }
-    }
-    return r;
+    return BackwardClosure(goal, along, [&remaining](std::uint32_t p) { return --remaining[p] == 0; });
 }
 
 Bits Labeller::Row(FormulaIndex index, const std::vector<Bits>& rows) const {
@@ -215,13 +218,6 @@ Bits Labeller::Row(FormulaIndex index, const std::vector<Bits>& rows) const {
 bool Labelling::Holds(std::size_t stateIndex, FormulaIndex node) const {
     if (node < 0 || static_cast<std::size_t>(node) >= rows_.size() || stateIndex >= stateCount_) return false;
     return Test(rows_[static_cast<std::size_t>(node)], stateIndex);
-}
-
-std::vector<FormulaIndex> Labelling::LabelsOf(std::size_t stateIndex, const CompiledFormula& formula) const {
-    std::vector<FormulaIndex> labels;
-    for (FormulaIndex node : formula.SubformulaList)
-        if (Holds(stateIndex, node)) labels.push_back(node);
-    return labels;
 }
 
 void LabelAll(const StemStore& store, const CompiledFormula& formula, Labelling& labels) {

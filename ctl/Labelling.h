@@ -19,8 +19,6 @@ public:
 
     // True when node holds in the state at position stateIndex of the state list.
     bool Holds(std::size_t stateIndex, FormulaIndex node) const;
-    // The sub-formulas that hold in a state, in SubformulaList order.
-    std::vector<FormulaIndex> LabelsOf(std::size_t stateIndex, const CompiledFormula& formula) const;
 
     std::size_t StateCount() const { return stateCount_; }
     bool Empty() const { return rows_.empty(); }

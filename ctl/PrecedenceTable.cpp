@@ -10,22 +10,21 @@
 namespace quarvo {
 namespace fs = std::filesystem;
 
+namespace {
+
+// The symbols that have the same number as a row and as a column: 1 for the
+// first of them, up to 14; 0 for any other.
+int SharedClass(char symbol) {
+    constexpr std::string_view shared = "sbcdmihklrjnoq";
+    const std::size_t at = shared.find(symbol);
+    return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
+}
+
+}  // namespace
+
 int PrecedenceRow(char symbol) {
+    if (const int shared = SharedClass(symbol)) return shared;
     switch (symbol) {
-    case 's': return 1;
-    case 'b': return 2;
-    case 'c': return 3;
-    case 'd': return 4;
-    case 'm': return 5;
-    case 'i': return 6;
-    case 'h': return 7;
-    case 'k': return 8;
-    case 'l': return 9;
-    case 'r': return 10;
-    case 'j': return 11;
-    case 'n': return 12;
-    case 'o': return 13;
-    case 'q': return 14;
     case 'p': return 15;
     case ')': case ']': case 't': case 'v': case 'y': return 16;
     case 'f': case 'g': case 'w': case 'x': return 17;
@@ -41,21 +40,8 @@ int PrecedenceRow(char symbol) {
 }
 
 int PrecedenceColumn(char symbol) {
+    if (const int shared = SharedClass(symbol)) return shared;
     switch (symbol) {
-    case 's': return 1;
-    case 'b': return 2;
-    case 'c': return 3;
-    case 'd': return 4;
-    case 'm': return 5;
-    case 'i': return 6;
-    case 'h': return 7;
-    case 'k': return 8;
-    case 'l': return 9;
-    case 'r': return 10;
-    case 'j': return 11;
-    case 'n': return 12;
-    case 'o': return 13;
-    case 'q': return 14;
     case '(': case 'a': case 'e': case 'p': case 't': case 'v': case 'w': return 15;
     case ')': return 16;
     case '[': case 'f': case 'g': case 'x': return 17;
@@ -72,18 +58,18 @@ int PrecedenceColumn(char symbol) {
 PrecedenceTableResult LoadPrecedenceTableFile(const std::string& path) {
     PrecedenceTableResult result;
     result.path = path;
-    result.error = ReadIntTable(path, result.table.cells.data(), result.table.cells.size());
-    if (!result.error.empty()) return result;
+    result.status = ReadIntTable(path, result.table.cells.data(), result.table.cells.size());
+    if (!result.status) return result;
     // A short file would leave zeros ("shift") in the missing cells and make
     // the parser read nonsense; say so instead of compiling with it.
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(path, ec);
     const std::uintmax_t expected = result.table.cells.size() * 4;
     if (ec) {
-        result.error = "Impossible de lire la taille de la table « " + path + " ».";
+        result.status = Failure{"Impossible de lire la taille de la table « " + path + " »."};
     } else if (size < expected) {
-        result.error = "Table de précédence « " + path + " » incomplète : " + std::to_string(size) +
-                       " octets au lieu de " + std::to_string(expected) + ".";
+        result.status = Failure{"Table de précédence « " + path + " » incomplète : " + std::to_string(size) +
+                                " octets au lieu de " + std::to_string(expected) + "."};
     }
     return result;
 }

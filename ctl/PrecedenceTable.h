@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "frontend/Status.h"
+
 namespace quarvo {
 
 constexpr int PrecedenceRows = 24;
@@ -39,7 +41,7 @@ int PrecedenceColumn(char symbol);
 struct PrecedenceTableResult {
     PrecedenceTable table;  // entries past the end of a short file are 0
     std::string path;       // the file that was read
-    std::string error;      // empty when the whole table was read; else a French message
+    Status status;          // ok when the whole table was read
 };
 
 // Reads Preced.tab from the tables directory found for startDirectory.

@@ -89,53 +89,39 @@ Token Lexer::NextToken() {
         reader_.UnreadChar();
 
         token.text = Identifier32();
+        auto symbol = [&token](const char* text, TokenCode code) {
+            token.text = Identifier32::FromText(text);
+            token.code = code;
+        };
+        // Reads the next character if it is next, leaves it unread otherwise.
+        auto followedBy = [this](char32_t next) {
+            if (reader_.NextChar() == next) return true;
+            reader_.UnreadChar();
+            return false;
+        };
         c = reader_.NextChar();
         switch (c) {
         case U'$': case U'(': case U')': case U',': case U';': case U']':
             token.text.chars[0] = static_cast<char>(c);
             token.code = CharacterToken(c);
             break;
+        // A lone ':' or '>' is an error, and the character after it is passed over.
         case U':':
-            if (reader_.NextChar() == U'=') {
-                token.text = Identifier32::FromText(":=");
-                token.code = TokDefine;
-            } else {
-                LexicalError(2);
-            }
+            if (reader_.NextChar() == U'=') symbol(":=", TokDefine);
+            else LexicalError(2);
             break;
         case U'>':
-            if (reader_.NextChar() == U'>') {
-                token.text = Identifier32::FromText(">>");
-                token.code = TokEnable;
-            } else {
-                LexicalError(2);
-            }
+            if (reader_.NextChar() == U'>') symbol(">>", TokEnable);
+            else LexicalError(2);
             break;
         case U'[':
-            if (reader_.NextChar() == U'>') {
-                token.text = Identifier32::FromText("[>");
-                token.code = TokDisable;
-            } else {
-                reader_.UnreadChar();
-                token.text = Identifier32::FromText("[");
-                token.code = TokOpenBracket;
-            }
+            if (followedBy(U'>')) symbol("[>", TokDisable);
+            else symbol("[", TokOpenBracket);
             break;
         case U'|':
-            if (reader_.NextChar() == U'|') {
-                if (reader_.NextChar() == U'|') {
-                    token.text = Identifier32::FromText("|||");
-                    token.code = TokInterleave;
-                } else {
-                    reader_.UnreadChar();
-                    token.text = Identifier32::FromText("||");
-                    token.code = TokFullSync;
-                }
-            } else {
-                reader_.UnreadChar();
-                token.text = Identifier32::FromText("|");
-                token.code = TokBar;
-            }
+            if (!followedBy(U'|')) symbol("|", TokBar);
+            else if (followedBy(U'|')) symbol("|||", TokInterleave);
+            else symbol("||", TokFullSync);
             break;
         case U'{':
             // Comments do not nest; "$" also closes one.

@@ -37,16 +37,14 @@ std::string FindTablesDirectory(const std::string& startDirectory, const std::st
     return dirs.front();
 }
 
-std::string ReadIntTable(const std::string& path, std::int32_t* entries, std::size_t count) {
+Status ReadIntTable(const std::string& path, std::int32_t* entries, std::size_t count) {
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
-        return "Fichier de table introuvable : « " + path + " ».";
-    }
+    if (!fs::is_regular_file(path, ec)) return Failure{"Fichier de table introuvable : « " + path + " »."};
     std::ifstream in(path, std::ios::binary);
-    if (!in) return "Impossible d'ouvrir la table « " + path + " » : " + std::strerror(errno) + ".";
+    if (!in) return Failure{"Impossible d'ouvrir la table « " + path + " » : " + std::strerror(errno) + "."};
     std::vector<unsigned char> bytes(count * 4, 0);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) return "Erreur de lecture de la table « " + path + " ».";
+    if (in.bad()) return Failure{"Erreur de lecture de la table « " + path + " »."};
     // A short file leaves the remaining entries at 0.
     for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t v = static_cast<std::uint32_t>(bytes[4 * i]) |
@@ -60,11 +58,11 @@ std::string ReadIntTable(const std::string& path, std::int32_t* entries, std::si
 
 ParseTablesResult LoadParseTablesFrom(const std::string& tablesDir) {
     ParseTablesResult result;
-    result.error = ReadIntTable((fs::path(tablesDir) / "taction.tab").string(), result.tables.action.data(),
-                                result.tables.action.size());
-    if (result.error.empty()) {
-        result.error = ReadIntTable((fs::path(tablesDir) / "tsucc.tab").string(),
-                                    result.tables.successor.data(), result.tables.successor.size());
+    result.status = ReadIntTable((fs::path(tablesDir) / "taction.tab").string(), result.tables.action.data(),
+                                 result.tables.action.size());
+    if (result.status) {
+        result.status = ReadIntTable((fs::path(tablesDir) / "tsucc.tab").string(), result.tables.successor.data(),
+                                     result.tables.successor.size());
     }
     return result;
 }
@@ -73,13 +71,14 @@ ParseTablesResult LoadParseTables(const std::string& startDirectory) {
     std::string dir = FindTablesDirectory(startDirectory, "taction.tab");
     ParseTablesResult result = LoadParseTablesFrom(dir);
     std::error_code ec;
-    if (!result.error.empty() && !fs::is_regular_file(fs::path(dir) / "taction.tab", ec)) {
+    if (!result.status && !fs::is_regular_file(fs::path(dir) / "taction.tab", ec)) {
         std::string searched;
         for (const std::string& d : TableSearchDirectories(startDirectory)) {
             if (!searched.empty()) searched += ", ";
             searched += d;
         }
-        result.error = "Table d'analyse « taction.tab » introuvable ; répertoires consultés : " + searched + ".";
+        result.status =
+            Failure{"Table d'analyse « taction.tab » introuvable ; répertoires consultés : " + searched + "."};
     }
     return result;
 }

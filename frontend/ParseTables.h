@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "frontend/Status.h"
+
 namespace quarvo {
 
 constexpr int ParserStateCount = 66;   // states 0..65
@@ -27,7 +29,7 @@ struct ParseTables {
 
 struct ParseTablesResult {
     ParseTables tables;
-    std::string error;  // empty on success; else a French message naming the file
+    Status status;  // a failure names the file
 };
 
 // The directories searched for "tables", in order: below startDirectory, next
@@ -39,9 +41,8 @@ std::vector<std::string> TableSearchDirectories(const std::string& startDirector
 std::string FindTablesDirectory(const std::string& startDirectory, const std::string& fileName);
 
 // Reads a file of raw 32-bit little-endian integers into count entries;
-// entries past the end of a short file read as 0. Returns an error message,
-// or an empty string.
-std::string ReadIntTable(const std::string& path, std::int32_t* entries, std::size_t count);
+// entries past the end of a short file read as 0.
+Status ReadIntTable(const std::string& path, std::int32_t* entries, std::size_t count);
 
 // Loads taction.tab and tsucc.tab from the tables directory found for startDirectory.
 ParseTablesResult LoadParseTables(const std::string& startDirectory);

@@ -113,7 +113,6 @@ std::shared_ptr<Compilation> CompilerContext::Compile() {
 
 CompileOutcome CompileSpecification(const LineSource& source, const ParseTables& tables, MessageSink& sink) {
     CompileOutcome outcome;
-    outcome.tablesLoaded = true;
     sink.Append("Compilation...");
     CompilerContext context(source, tables, sink);
     outcome.compilation = context.Compile();
@@ -130,9 +129,9 @@ CompileOutcome CompileSpecification(const LineSource& source, const ParseTables&
 
 CompileOutcome CompileSpecification(const LineSource& source, const std::string& startDirectory, MessageSink& sink) {
     ParseTablesResult loaded = LoadParseTables(startDirectory);
-    if (!loaded.error.empty()) {
+    if (!loaded.status) {
         CompileOutcome outcome;
-        outcome.tableError = loaded.error;
+        outcome.tables = loaded.status;
         return outcome;
     }
     return CompileSpecification(source, loaded.tables, sink);

@@ -10,6 +10,7 @@
 #include "frontend/Lexer.h"
 #include "frontend/ParseTables.h"
 #include "frontend/SemanticActions.h"
+#include "frontend/Status.h"
 #include "frontend/SyntaxTree.h"
 
 namespace quarvo {
@@ -25,8 +26,6 @@ public:
 
     // The status field of the compilation dialog.
     const std::string& status() const { return reporter_.status; }
-    // Lines read by the reader so far.
-    int linesRead() { return lexer_.reader().line(); }
 
 private:
     void SyntaxError(int code);
@@ -44,8 +43,7 @@ private:
 const char* SyntaxErrorMessage(int code);
 
 struct CompileOutcome {
-    bool tablesLoaded = false;
-    std::string tableError;  // why the tables could not be loaded; nothing else was done
+    Status tables;  // failed when the tables could not be loaded: nothing else was done
     std::shared_ptr<Compilation> compilation;
     std::string status;  // the compilation dialog's status
     bool ok() const { return compilation && compilation->compileOk; }

@@ -3,8 +3,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <memory>
-#include <vector>
 
 #include "frontend/Identifier32.h"
 
@@ -15,10 +13,6 @@ namespace quarvo {
 struct GateCell {
     Identifier32 name;
     GateCell* next = nullptr;
-    // Index of name in a STEM store's action table, remembered by the
-    // generation to avoid hashing the name again; NoNameId until then.
-    static constexpr std::uint32_t NoNameId = 0xFFFFFFFFu;
-    mutable std::uint32_t nameId = NoNameId;
 };
 using GateList = GateCell*;
 
@@ -33,18 +27,6 @@ enum class NodeKind : std::uint8_t {
     Stop = 7,
 };
 
-// Index of an action name in the action table of a STEM store.
-using ActionId = std::uint32_t;
-
-// One occurrence of an action: its event name and the action it stands for.
-struct TEventEntry {
-    std::int32_t Event = 0;
-    ActionId Action = 0;
-    friend bool operator==(const TEventEntry&, const TEventEntry&) = default;
-};
-// Event set, in ascending Event order with one entry per Event.
-using EventSet = std::vector<TEventEntry>;
-
 struct ProcessDefinition;
 
 struct BehaviourNode {
@@ -54,11 +36,6 @@ struct BehaviourNode {
     GateList gates = nullptr;        // action, hidden gates, actual gates or synchronisation list
     ProcessDefinition* process = nullptr;  // Call only, bound after the parse
     std::int32_t height = -1;
-    // Owned by the generation; the front end leaves them empty.
-    EventSet events;
-    BehaviourNode* instance = nullptr;
-    EventSet leftCauses;
-    EventSet rightCauses;
 };
 
 struct ProcessCall {
@@ -84,7 +61,7 @@ struct ProcessDefinition {
 class SyntaxArena {
 public:
     GateCell* NewGate(const Identifier32& name, GateCell* next = nullptr) {
-        gates_.push_back(GateCell{name, next, GateCell::NoNameId});
+        gates_.push_back(GateCell{name, next});
         return &gates_.back();
     }
     BehaviourNode* NewNode(NodeKind kind) {
@@ -117,9 +94,6 @@ struct Compilation {
     BehaviourNode* rootBehaviour = nullptr;
     ProcessDefinition* systemDefinition = nullptr;
 };
-
-// Number of cells of a gate list.
-int GateCount(const GateCell* list);
 
 // First cell of list holding name, or null.
 const GateCell* NameIn(const GateCell* list, const Identifier32& name);

@@ -121,16 +121,36 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
+namespace {
+
+// The failures of reading a file, worded the same by every reader.
+Failure IsDirectory(const std::string& path) {
+    return {"Impossible de lire le fichier « " + path + " » : c'est un répertoire."};
+}
+Failure CannotOpen(const std::string& path) {
+    return {"Impossible d'ouvrir le fichier « " + path + " » : " + std::strerror(errno) + "."};
+}
+Failure ReadFailed(const std::string& path) { return {"Erreur de lecture du fichier « " + path + " »."}; }
+
+// A failed write: the temporary file goes, and the target stays as it was.
+Failure AbandonWrite(const std::filesystem::path& temp, std::string message) {
+    std::error_code ignored;
+    std::filesystem::remove(temp, ignored);
+    return {std::move(message)};
+}
+
+}  // namespace
+
 TextFileResult ReadTextFile(const std::string& path, std::size_t maxBytes) {
     TextFileResult result;
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
-        result.error = "Impossible de lire le fichier « " + path + " » : c'est un répertoire.";
+        result.status = IsDirectory(path);
         return result;
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        result.error = "Impossible d'ouvrir le fichier « " + path + " » : " + std::strerror(errno) + ".";
+        result.status = CannotOpen(path);
         return result;
     }
     std::string bytes;
@@ -138,25 +158,25 @@ TextFileResult ReadTextFile(const std::string& path, std::size_t maxBytes) {
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
         bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
         if (bytes.size() > maxBytes) {
-            result.error = "Le fichier « " + path + " » est trop volumineux.";
+            result.status = Failure{"Le fichier « " + path + " » est trop volumineux."};
             return result;
         }
     }
     if (in.bad()) {
-        result.error = "Erreur de lecture du fichier « " + path + " ».";
+        result.status = ReadFailed(path);
         return result;
     }
     result.lines = SplitLines(DecodeWindows1252(bytes));
     return result;
 }
 
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes) {
+Status WriteFileAtomically(const std::string& path, std::string_view bytes) {
     return WriteFileAtomically(path, [bytes](std::ostream& out) {
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     });
 }
 
-std::string WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
+Status WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
     namespace fs = std::filesystem;
     fs::path target(path);
     fs::path dir = target.parent_path();
@@ -164,29 +184,15 @@ std::string WriteFileAtomically(const std::string& path, const std::function<voi
     fs::path temp = dir / (target.filename().string() + ".tmp" + std::to_string(rd() % 1000000));
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return "Impossible d'écrire le fichier « " + path + " » : " + std::strerror(errno) + ".";
+        if (!out) return Failure{"Impossible d'écrire le fichier « " + path + " » : " + std::strerror(errno) + "."};
         write(out);
         out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            return "Erreur d'écriture du fichier « " + path + " ».";
-        }
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            return "Erreur d'écriture du fichier « " + path + " ».";
-        }
+        out.close();  // even after a failed flush; a failed close fails the stream too
+        if (!out) return AbandonWrite(temp, "Erreur d'écriture du fichier « " + path + " ».");
     }
     std::error_code ec;
     fs::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        return "Impossible de remplacer le fichier « " + path + " » : " + ec.message() + ".";
-    }
+    if (ec) return AbandonWrite(temp, "Impossible de remplacer le fichier « " + path + " » : " + ec.message() + ".");
     return {};
 }
 
@@ -194,13 +200,13 @@ FileLineStream::FileLineStream(const std::string& path, std::size_t chunkBytes)
     : path_(path), buffer_(std::max<std::size_t>(chunkBytes, 2)) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
-        error_ = "Impossible de lire le fichier « " + path + " » : c'est un répertoire.";
+        status_ = IsDirectory(path);
         eof_ = true;
         return;
     }
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_) {
-        error_ = "Impossible d'ouvrir le fichier « " + path + " » : " + std::strerror(errno) + ".";
+        status_ = CannotOpen(path);
         eof_ = true;
         return;
     }
@@ -225,7 +231,7 @@ bool FileLineStream::Refill() {
     end_ += got;
     if (got == 0) {
         eof_ = true;
-        if (std::ferror(file_)) error_ = "Erreur de lecture du fichier « " + path_ + " ».";
+        if (std::ferror(file_)) status_ = ReadFailed(path_);
         return false;
     }
     return true;
@@ -253,7 +259,7 @@ bool FileLineStream::Next(std::string_view& line) {
             return true;
         }
         if (Refill()) continue;
-        if (!error_.empty()) return false;
+        if (!status_) return false;
         // The last line, without a line end; none when the text ended with one.
         if (available == 0) return false;
         line = std::string_view(buffer_.data() + begin_, available);
@@ -268,11 +274,11 @@ TextFileResult ReadTextFileHead(const std::string& path, std::size_t maxLines, b
     FileLineStream lines(path);
     std::string_view line;
     while (result.lines.size() < maxLines && lines.Next(line)) result.lines.push_back(DecodeWindows1252(line));
-    if (lines.Error().empty() && result.lines.size() == maxLines) more = lines.Next(line);
-    if (!lines.Error().empty()) {
+    if (lines.status() && result.lines.size() == maxLines) more = lines.Next(line);
+    if (!lines.status()) {
         result.lines.clear();
         more = false;
-        result.error = lines.Error();
+        result.status = lines.status();
     }
     return result;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "frontend/CoreInterfaces.h"
+#include "frontend/Status.h"
 
 namespace quarvo {
 
@@ -27,8 +28,8 @@ std::string EncodeWindows1252(std::string_view utf8);
 std::vector<std::string> SplitLines(std::string_view text);
 
 struct TextFileResult {
-    std::vector<std::string> lines;  // UTF-8, without line ends
-    std::string error;               // empty on success, else a French message
+    std::vector<std::string> lines;  // UTF-8, without line ends; none on failure
+    Status status;
 };
 
 // Reads a Windows-1252 text file into UTF-8 lines. A file larger than maxBytes is refused.
@@ -36,13 +37,12 @@ TextFileResult ReadTextFile(const std::string& path, std::size_t maxBytes = 256u
 
 // Writes bytes to path through a temporary file in the same directory renamed
 // over the target, so that a failed write leaves an earlier file intact.
-// Returns an empty string on success, else a French message.
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
+Status WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // The same, the bytes being what write puts on the stream it is handed (the
 // temporary file), so that a large text never has to be held whole. A stream
 // that write leaves failed counts as a failed write.
-std::string WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write);
+Status WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write);
 
 // The lines of a file read in chunks, its bytes as they are (not decoded):
 // lines end as SplitLines ends them (CR LF, LF or a lone CR; a final line end
@@ -58,9 +58,9 @@ public:
 
     bool Next(std::string_view& line) override;
 
-    // Empty while all is well, else the French message of ReadTextFile (the
-    // file cannot be opened, is a directory, or a read failed).
-    const std::string& Error() const { return error_; }
+    // Ok while all is well, else the failure ReadTextFile reports (the file
+    // cannot be opened, is a directory, or a read failed).
+    const Status& status() const { return status_; }
 
 private:
     // Moves the unread bytes to the front and reads more after them; false
@@ -69,7 +69,7 @@ private:
 
     std::string path_;
     std::FILE* file_ = nullptr;
-    std::string error_;
+    Status status_;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;  // first unread byte
     std::size_t end_ = 0;    // one past the last byte read

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const quarvo::PrecedenceTableResult table =
         quarvo::LoadPrecedenceTableFile(std::string(QUARVO_SOURCE_DIR) + "/tables/Preced.tab");
     static const quarvo::StemStore store = SmallStem();
-    if (!table.error.empty()) __builtin_trap();
+    if (!table.status) __builtin_trap();
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     std::vector<std::string> lines = quarvo::SplitLines(quarvo::DecodeWindows1252(bytes));
     quarvo::VectorLineSource source(lines);

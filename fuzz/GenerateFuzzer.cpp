@@ -1,31 +1,22 @@
 // Fuzz target: compiles arbitrary bytes and, when they compile, generates at most 10,000 states.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <string_view>
 
-#include "frontend/Parser.h"
-#include "frontend/TextFile.h"
+#include "fuzz/FuzzCompile.h"
 #include "generation/Generator.h"
 #include "generation/StemWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const quarvo::ParseTablesResult tables =
-        quarvo::LoadParseTablesFrom(std::string(QUARVO_SOURCE_DIR) + "/tables");
-    if (!tables.error.empty()) __builtin_trap();
-    std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> lines = quarvo::SplitLines(quarvo::DecodeWindows1252(bytes));
-    quarvo::VectorLineSource source(lines);
     quarvo::VectorMessageSink sink;
-    quarvo::CompileOutcome outcome = quarvo::CompileSpecification(source, tables.tables, sink);
+    const quarvo::CompileOutcome outcome = quarvo::fuzz::CompileBytes(data, size, sink);
     if (!outcome.ok()) return 0;
     for (int mode = 0; mode < 2; ++mode) {
         quarvo::GenerationSettings settings;
         settings.maxStates = 10000;
         if (mode == 1) settings.semantics = quarvo::Semantics::Interleaving;
         quarvo::StemStore store;
-        quarvo::VectorMessageSink messages;
-        quarvo::GenerationResult r = quarvo::GenerateStem(outcome.compilation, settings, store, messages);
+        quarvo::GenerationResult r = quarvo::GenerateStem(outcome.compilation, settings, store);
         // Every arc leads to a state of the list, and waits only for maximal events of its source.
         for (const quarvo::StateView s : store.States()) {
             for (const quarvo::ArcView a : s.Arcs) {

@@ -72,17 +72,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Read from the file in chunks, the same bytes give the same answer.
     const quarvo::StemReadResult streamed = ReadAsFile(bytes);
-    if (streamed.ok != result.ok || streamed.message != result.message ||
+    if (streamed.status.ok() != result.status.ok() || streamed.status.message() != result.status.message() ||
+        streamed.status.line() != result.status.line() ||
         streamed.stem.StateCount() != result.stem.StateCount() || streamed.stem.ArcCount() != result.stem.ArcCount() ||
         quarvo::ClassicStemText(streamed.stem, streamed.stem.StemStateCount) !=
             quarvo::ClassicStemText(result.stem, result.stem.StemStateCount))
         __builtin_trap();
 
-    if (!result.ok) {
+    if (!result.status) {
         // A failure names a line of the text, in the one exact form, and leaves nothing.
         const int last = lines.empty() ? 1 : static_cast<int>(lines.size());
-        if (result.errorLine < 1 || result.errorLine > last) __builtin_trap();
-        if (result.message != "Erreur dans le fichier ligne:" + std::to_string(result.errorLine)) __builtin_trap();
+        const int line = result.status.line();
+        if (line < 1 || line > last) __builtin_trap();
+        if (result.status.message() != "Erreur dans le fichier ligne:" + std::to_string(line)) __builtin_trap();
         if (!result.stem.Empty()) __builtin_trap();
         return 0;
     }
@@ -108,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> again = Written(stem);
     quarvo::VectorLineSource againSource(again);
     quarvo::StemReadResult reread = quarvo::ReadClassicStem(againSource);
-    if (!reread.ok || reread.stem.StateCount() != stem.StateCount() ||
+    if (!reread.status || reread.stem.StateCount() != stem.StateCount() ||
         reread.stem.ArcCount() != stem.ArcCount())
         __builtin_trap();
     return 0;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "frontend/Identifier32.h"
-#include "frontend/SyntaxTree.h"
+#include "generation/Events.h"
 
 namespace quarvo {
 

@@ -98,10 +98,8 @@ TermId Engine::ImportChain(const BehaviourNode* term) {
         n.height = t->height;
         n.process = ProcessIndex(t->process);
         n.gates = ImportGates(t->gates);
-        n.events = pool_.FromEventSet(t->events);
         n.left = ImportChain(t->left);
         n.right = next;
-        n.instance = ImportChain(t->instance);
         next = terms_.Make(n);
     }
     return next;

@@ -91,14 +91,11 @@ public:
     void Collect(std::vector<TermId>& roots);
 
     const TermNode& Node(TermId id) const { return terms_[id]; }
-    EventSet Events(SetId set) const { return pool_.ToEventSet(set); }
     // The set as the mask of its names and its actions in name order.
     std::uint32_t EventMask(SetId set) const { return pool_.Mask(set); }
     const ActionId* EventActions(SetId set) const { return pool_.Actions(set); }
-    std::uint32_t IdentityCount() const { return idents_.Size(); }
     std::size_t Bytes() const;
     std::uint32_t TermCount() const { return terms_.Size(); }
-    std::size_t SetCount() const { return pool_.Count(); }
 
     ActionId Dollar() const { return dollar_; }
     ActionId Internal() const { return internal_; }

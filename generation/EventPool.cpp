@@ -59,22 +59,6 @@ SetId EventPool::Make(std::uint32_t mask, const ActionId* actions) {
     return id;
 }
 
-SetId EventPool::FromEventSet(const EventSet& set) {
-    std::uint32_t mask = 0;
-    std::array<ActionId, 32> actions{};
-    for (const TEventEntry& e : set) mask |= Bit(e.Event);
-    for (const TEventEntry& e : set) actions[static_cast<std::size_t>(Rank(mask, Bit(e.Event)))] = e.Action;
-    return Make(mask, actions.data());
-}
-
-EventSet EventPool::ToEventSet(SetId s) const {
-    EventSet out;
-    out.reserve(Size(s));
-    const ActionId* a = Actions(s);
-    for (std::uint32_t m = Mask(s); m; m &= m - 1) out.push_back(TEventEntry{EventOfBit(std::countr_zero(m)), *a++});
-    return out;
-}
-
 ActionId EventPool::ActionOf(SetId s, std::int32_t event) const {
     return Actions(s)[Rank(Mask(s), Bit(event))];
 }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "frontend/SyntaxTree.h"
+#include "generation/Events.h"
 #include "generation/IdIndex.h"
 
 namespace quarvo {
@@ -31,8 +31,6 @@ public:
     ActionId ActionOf(SetId s, std::int32_t event) const;
 
     SetId Make(std::uint32_t mask, const ActionId* actions);
-    SetId FromEventSet(const EventSet& set);
-    EventSet ToEventSet(SetId s) const;
 
     // (event, action) added unless the name is present, whose action then stays.
     SetId Insert(SetId s, std::int32_t event, ActionId action);

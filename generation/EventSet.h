@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "frontend/SyntaxTree.h"
 #include "generation/ActionTable.h"
 #include "generation/EventSetRef.h"
+#include "generation/Events.h"
 
 namespace quarvo {
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <iterator>
 
-#include "frontend/SyntaxTree.h"
+#include "generation/Events.h"
 
 namespace quarvo {
 

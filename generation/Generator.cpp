@@ -1,12 +1,9 @@
 // The exploration: states numbered in breadth-first order of discovery, arcs newest first.
 #include "generation/Generator.h"
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <ctime>
 #include <new>
 #include <string>
 #include <vector>
@@ -17,19 +14,6 @@
 
 namespace quarvo {
 namespace {
-
-std::int64_t HeapKo() {
-    struct mallinfo2 info = mallinfo2();
-    return static_cast<std::int64_t>(info.uordblks + info.hblkhd) / 1000;
-}
-
-std::string LocalInstant(std::time_t t) {
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[64];
-    std::strftime(text, sizeof text, "%H:%M:%S   %d/%m/%Y", &local);
-    return text;
-}
 
 // How often, in transitions, the memory in use is looked at.
 constexpr std::int64_t MemoryCheckStep = 1 << 14;
@@ -66,9 +50,9 @@ struct Shared {
     std::atomic<bool> stopRequested{false};
 };
 
-// The exploration itself; the summary and the progress are the caller's.
+// The exploration itself; the progress and the measures around it are the caller's.
 GenerationResult Explore(const std::shared_ptr<const Compilation>& compilation, const GenerationSettings& settings,
-                         StemStore& store, Shared& shared, std::string& unguardedProcess) {
+                         StemStore& store, Shared& shared) {
     GenerationResult result;
     Engine engine(store.actions, StateIdentity{settings.semantics, settings.cpbrOff});
     MemoryWatch memory(settings.memoryLimit);
@@ -201,7 +185,7 @@ GenerationResult Explore(const std::shared_ptr<const Compilation>& compilation, 
     result.nodesBuilt = engine.TermCount();
     store.StemStateCount = static_cast<std::int32_t>(stateCount);
     store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
-    if (engine.unguardedProcess) unguardedProcess = engine.unguardedProcess->name.Text();
+    if (engine.unguardedProcess) result.unguardedProcess = engine.unguardedProcess->name.Text();
     return result;
 }
 
@@ -212,56 +196,63 @@ constexpr std::size_t ExplorationStack = std::size_t{256} << 20;
 }  // namespace
 
 GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, const GenerationSettings& settings,
-                              StemStore& store, MessageSink& messages, Progress* progress) {
+                              StemStore& store, Progress* progress) {
+    using Clock = std::chrono::system_clock;
     store.FreeStates();
     store.compilation = compilation;
-    const std::time_t startTime = std::time(nullptr);
-    const std::int64_t memBefore = HeapKo();
-
-    messages.Clear();
-    messages.Append("Génération en cours...");
+    const Clock::time_point started = Clock::now();
+    const std::int64_t heapBefore = HeapBytesInUse();
 
     // The exploration runs on a thread of its own, for its stack; the progress
     // and the stop request stay on the caller's thread (a window's).
     Shared shared;
     GenerationResult result;
-    std::string unguardedProcess;
-    RunOnLargeStack([&] { result = Explore(compilation, settings, store, shared, unguardedProcess); },
-                    ExplorationStack, [&] {
-                        if (!progress) return;
-                        progress->Update(shared.states.load(std::memory_order_relaxed),
-                                         shared.arcs.load(std::memory_order_relaxed));
-                        if (progress->StopRequested()) shared.stopRequested.store(true, std::memory_order_relaxed);
-                    });
-    const std::int64_t stateCount = result.states;
-    if (progress) progress->Update(stateCount, result.arcs);
+    try {
+        RunOnLargeStack([&] { result = Explore(compilation, settings, store, shared); }, ExplorationStack, [&] {
+            if (!progress) return;
+            progress->Update(shared.states.load(std::memory_order_relaxed),
+                             shared.arcs.load(std::memory_order_relaxed));
+            if (progress->StopRequested()) shared.stopRequested.store(true, std::memory_order_relaxed);
+        });
+    } catch (const std::bad_alloc&) {
+        // Memory ran out where the exploration could not keep what it had
+        // stored: nothing of it is kept.
+        store.FreeStates();
+        store.StemStateCount = 0;
+        result = GenerationResult{};
+        result.interrupted = true;
+        result.stoppedByMemory = true;
+        result.abandoned = true;
+    }
+    if (progress && !result.abandoned) progress->Update(result.states, result.arcs);
 
-    messages.Clear();
-    messages.Append("Nombre d'états = " + std::to_string(stateCount) + ".");
-    messages.Append("Nombre d'arcs = " + std::to_string(result.arcs) + ".");
+    const Clock::time_point ended = Clock::now();
+    result.started = started;
+    result.ended = ended;
+    result.seconds = static_cast<std::int64_t>(Clock::to_time_t(ended) - Clock::to_time_t(started));
+    result.heapBytesBefore = heapBefore;
+    result.heapBytesAfter = HeapBytesInUse();
+    return result;
+}
+
+std::vector<std::string> GenerationSummaryLines(const GenerationResult& result) {
+    std::vector<std::string> lines;
+    if (result.abandoned) return lines;
+    const std::string states = std::to_string(result.states);
+    lines.push_back("Nombre d'états = " + states + ".");
+    lines.push_back("Nombre d'arcs = " + std::to_string(result.arcs) + ".");
     if (result.eventNamesExhausted)
-        messages.Append("Attention : plus de 30 événements simultanés, des noms d'événements sont -1.");
-    if (!unguardedProcess.empty())
-        messages.Append("Attention : récursion non gardée dans le processus " + unguardedProcess +
+        lines.push_back("Attention : plus de 30 événements simultanés, des noms d'événements sont -1.");
+    if (!result.unguardedProcess.empty())
+        lines.push_back("Attention : récursion non gardée dans le processus " + result.unguardedProcess +
                         " ; ses appels récursifs avant toute action ne sont pas dépliés.");
     if (result.stoppedByMemory)
-        messages.Append("Génération interrompue : mémoire insuffisante (" + std::to_string(stateCount) + " états).");
+        lines.push_back("Génération interrompue : mémoire insuffisante (" + states + " états).");
     else if (result.interrupted)
-        messages.Append("Génération interrompue : " + std::to_string(stateCount) + " états.");
+        lines.push_back("Génération interrompue : " + states + " états.");
     else
-        messages.Append("Génération terminée.");
-
-    if (progress) {
-        const std::time_t endTime = std::time(nullptr);
-        GenerationFigures figures;
-        figures.start = LocalInstant(startTime);
-        figures.end = LocalInstant(endTime);
-        figures.seconds = static_cast<std::int64_t>(std::difftime(endTime, startTime));
-        figures.memBeforeKo = memBefore;
-        figures.memAfterKo = HeapKo();
-        progress->Figures(figures);
-    }
-    return result;
+        lines.push_back("Génération terminée.");
+    return lines;
 }
 
 }  // namespace quarvo

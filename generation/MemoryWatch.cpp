@@ -1,6 +1,7 @@
-// Memory figures from /proc and the address-space limit of the process.
+// Memory figures from /proc, the heap in use from the allocator, and the address-space limit of the process.
 #include "generation/MemoryWatch.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -49,24 +50,28 @@ MemoryFigures ReadMemoryFigures() {
     return m;
 }
 
+std::int64_t HeapBytesInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
+}
+
 MemoryWatch::MemoryWatch(std::int64_t limitBytes) : limit_(limitBytes), addressLimit_(0) {
     rlimit rl{};
     if (getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY)
         addressLimit_ = static_cast<std::int64_t>(rl.rlim_cur);
 }
 
-bool MemoryWatch::NearLimit(std::int64_t growthBytes) {
-    last_ = ReadMemoryFigures();
+bool MemoryWatch::NearLimit(std::int64_t growthBytes) const {
+    const MemoryFigures now = ReadMemoryFigures();
     // Room for the next growth of the largest containers, for an eighth of
     // what is held (the smaller containers), and never less than 64 MiB. Past
     // the machine's memory the kernel kills the process: better stop early.
     const std::int64_t reserve =
-        std::max<std::int64_t>(64 * MiB, last_.residentBytes / 8 + std::max<std::int64_t>(0, growthBytes));
-    if (limit_ > 0 && last_.residentBytes + reserve > limit_) return true;
-    if (addressLimit_ > 0 &&
-        last_.virtualBytes + std::max<std::int64_t>(64 * MiB, last_.virtualBytes / 4) > addressLimit_)
+        std::max<std::int64_t>(64 * MiB, now.residentBytes / 8 + std::max<std::int64_t>(0, growthBytes));
+    if (limit_ > 0 && now.residentBytes + reserve > limit_) return true;
+    if (addressLimit_ > 0 && now.virtualBytes + std::max<std::int64_t>(64 * MiB, now.virtualBytes / 4) > addressLimit_)
         return true;
-    if (last_.availableBytes >= 0 && last_.availableBytes < reserve) return true;
+    if (now.availableBytes >= 0 && now.availableBytes < reserve) return true;
     return false;
 }
 

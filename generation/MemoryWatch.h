@@ -14,6 +14,9 @@ struct MemoryFigures {
 // The process's own figures, read from the system.
 MemoryFigures ReadMemoryFigures();
 
+// Bytes the allocator has handed out and not taken back: the heap in use.
+std::int64_t HeapBytesInUse();
+
 class MemoryWatch {
 public:
     // limitBytes: the most the process may hold resident, 0 for no limit of
@@ -25,14 +28,11 @@ public:
     // the containers of the operation to grow once more. growthBytes is what
     // the caller's largest containers may ask for at once (a vector that
     // doubles holds its old and its new block while it copies).
-    bool NearLimit(std::int64_t growthBytes = 0);
-
-    std::int64_t ResidentBytes() const { return last_.residentBytes; }
+    bool NearLimit(std::int64_t growthBytes = 0) const;
 
 private:
     std::int64_t limit_;
     std::int64_t addressLimit_;
-    MemoryFigures last_;
 };
 
 }  // namespace quarvo

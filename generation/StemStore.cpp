@@ -24,10 +24,6 @@ void EventSetPool::Clear() {
     slotBits_ = 0;
 }
 
-std::size_t EventSetPool::Bytes() const {
-    return records_.capacity() * sizeof(Record) + (words_.capacity() + slots_.capacity()) * sizeof(std::uint32_t);
-}
-
 std::uint32_t EventSetPool::HashOf(std::uint32_t mask, const std::uint32_t* words, std::size_t n) const {
     std::uint64_t h = mask * 0x100000001B3ull;
     for (std::size_t i = 0; i < n; ++i) h = Combine(h, words[i]);

@@ -39,6 +39,7 @@
 #include "generation/ActionTable.h"
 #include "generation/EventSet.h"
 #include "generation/EventSetRef.h"
+#include "generation/Events.h"
 
 namespace quarvo {
 
@@ -83,8 +84,6 @@ public:
         return EventSetRef(r.mask, words_.data() + r.first);
     }
     std::size_t Count() const { return records_.size(); }
-    // Bytes held by the records, the words and the index.
-    std::size_t Bytes() const;
 
     EventSetId Intern(const EventSet& set);
     // A set in name form: mask of its names, actions in name order.
@@ -329,8 +328,6 @@ public:
     EventSetRef Events(EventSetId id) const { return sets_[id]; }
     // Distinct event sets kept, the empty one included.
     std::size_t EventSetCount() const { return sets_.Count(); }
-    // Bytes held by the pool of event sets.
-    std::size_t EventSetBytes() const { return sets_.Bytes(); }
 
     // ---- Building ------------------------------------------------------------------------
 

@@ -118,7 +118,7 @@ std::string ClassicStemText(const StemStore& store, std::int32_t stateCount) {
     return whole;
 }
 
-std::string WriteClassicStem(const std::string& path, const StemStore& store, std::int32_t stateCount) {
+Status WriteClassicStem(const std::string& path, const StemStore& store, std::int32_t stateCount) {
     // Names are plain ASCII, so the text is already Windows-1252.
     return WriteFileAtomically(path, [&](std::ostream& out) { WriteClassicStem(out, store, stateCount); });
 }
@@ -157,16 +157,7 @@ void WriteAut(std::ostream& out, const StemStore& store) {
     WriteAut(text, store);
 }
 
-std::string AutText(const StemStore& store) {
-    std::string whole;
-    {
-        ChunkedText text(whole);
-        WriteAut(text, store);
-    }
-    return whole;
-}
-
-std::string WriteAut(const std::string& path, const StemStore& store) {
+Status WriteAut(const std::string& path, const StemStore& store) {
     return WriteFileAtomically(path, [&](std::ostream& out) { WriteAut(out, store); });
 }
 

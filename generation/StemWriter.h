@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "frontend/Status.h"
 #include "generation/StemStore.h"
 
 namespace quarvo {
@@ -17,14 +18,13 @@ void WriteClassicStem(std::ostream& out, const StemStore& store, std::int32_t st
 std::string ClassicStemText(const StemStore& store, std::int32_t stateCount);
 
 // Writes the classic STEM file through a temporary file renamed over path.
-// Returns an empty string on success, else a French message.
-std::string WriteClassicStem(const std::string& path, const StemStore& store, std::int32_t stateCount);
+Status WriteClassicStem(const std::string& path, const StemStore& store, std::int32_t stateCount);
 
 // The transition system in the Aldebaran format: "des (0, M, N)", then one line
 // "(source, "action", target)" per arc, the internal action "I" written i.
 void WriteAut(std::ostream& out, const StemStore& store);
-std::string AutText(const StemStore& store);
 
-std::string WriteAut(const std::string& path, const StemStore& store);
+// Writes the .aut file the same way.
+Status WriteAut(const std::string& path, const StemStore& store);
 
 }  // namespace quarvo

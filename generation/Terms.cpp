@@ -18,7 +18,7 @@ GateList CopyGates(TermArena& arena, const GateCell* gates, const GateCell* actu
                 break;
             }
         }
-        *tail = arena.NewGate(*name, name == &gates->name ? gates->nameId : GateCell::NoNameId);
+        *tail = arena.NewGate(*name);
         tail = &(*tail)->next;
     }
     return head;
@@ -62,9 +62,6 @@ BehaviourNode* CopyTerm(TermArena& arena, const BehaviourNode* term, const GateC
     for (; term; term = term->right) {
         BehaviourNode* copy = arena.NewNode(term->kind, term->height);
         copy->process = term->process;
-        copy->events = term->events;
-        copy->leftCauses = term->leftCauses;
-        copy->rightCauses = term->rightCauses;
         if (term->kind == NodeKind::Hide && formals) {
             // The hidden gates are local to the hiding: a formal of the same
             // name is not renamed inside it, and a hidden gate that an actual
@@ -76,9 +73,9 @@ BehaviourNode* CopyTerm(TermArena& arena, const BehaviourNode* term, const GateC
             const GateCell* a = actuals;
             for (const GateCell* f = formals; f; f = f->next, a = a ? a->next : nullptr) {
                 if (InList(term->gates, f->name)) continue;
-                *formalTail = arena.NewGate(f->name, f->nameId);
+                *formalTail = arena.NewGate(f->name);
                 formalTail = &(*formalTail)->next;
-                *actualTail = a ? arena.NewGate(a->name, a->nameId) : arena.NewGate(f->name, f->nameId);
+                *actualTail = arena.NewGate(a ? a->name : f->name);
                 actualTail = &(*actualTail)->next;
             }
             GateCell** hiddenTail = &copy->gates;
@@ -87,12 +84,12 @@ BehaviourNode* CopyTerm(TermArena& arena, const BehaviourNode* term, const GateC
                 bool captured = false;
                 for (const GateCell* i = innerActuals; i && !captured; i = i->next) captured = i->name == name;
                 if (captured && MarkApart(name, innerActuals, innerFormals, term->gates)) {
-                    *formalTail = arena.NewGate(h->name, h->nameId);
+                    *formalTail = arena.NewGate(h->name);
                     formalTail = &(*formalTail)->next;
                     *actualTail = arena.NewGate(name);
                     actualTail = &(*actualTail)->next;
                 }
-                *hiddenTail = arena.NewGate(name, name == h->name ? h->nameId : GateCell::NoNameId);
+                *hiddenTail = arena.NewGate(name);
                 hiddenTail = &(*hiddenTail)->next;
             }
             // The renamed-apart gates come after the formals, so a formal of the
@@ -102,7 +99,6 @@ BehaviourNode* CopyTerm(TermArena& arena, const BehaviourNode* term, const GateC
             copy->gates = CopyGates(arena, term->gates, actuals, formals);
             copy->left = CopyTerm(arena, term->left, actuals, formals);
         }
-        copy->instance = CopyTerm(arena, term->instance);
         *slot = copy;
         slot = &copy->right;
     }

@@ -19,10 +19,9 @@ public:
         n->height = height;
         return n;
     }
-    GateCell* NewGate(const Identifier32& name, std::uint32_t nameId = GateCell::NoNameId) {
+    GateCell* NewGate(const Identifier32& name) {
         GateCell* g = gates_.Next();
         g->name = name;
-        g->nameId = nameId;
         return g;
     }
     std::size_t NodeCount() const { return nodes_.count; }
@@ -73,8 +72,7 @@ private:
 GateList CopyGates(TermArena& arena, const GateCell* gates, const GateCell* actuals = nullptr,
                    const GateCell* formals = nullptr);
 
-// Deep copy of a term into arena, with the gate renaming of CopyGates; the
-// instance of a call is copied without renaming.
+// Deep copy of a term into arena, with the gate renaming of CopyGates.
 BehaviourNode* CopyTerm(TermArena& arena, const BehaviourNode* term, const GateCell* actuals = nullptr,
                         const GateCell* formals = nullptr);
 

@@ -142,8 +142,8 @@ std::string OcamlProgramBytes(const std::vector<std::string>& lines) {
     return EncodeWindows1252(text);
 }
 
-std::string WriteOcamlProgram(const std::string& path, const Compilation* compilation, OcamlOutput output,
-                              OcamlFormat format) {
+Status WriteOcamlProgram(const std::string& path, const Compilation* compilation, OcamlOutput output,
+                         OcamlFormat format) {
     return WriteFileAtomically(path, OcamlProgramBytes(OcamlProgramLines(compilation, output, format)));
 }
 

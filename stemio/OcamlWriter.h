@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "frontend/Status.h"
 #include "frontend/SyntaxTree.h"
 
 namespace quarvo {
@@ -44,8 +45,8 @@ std::vector<std::string> OcamlProgramLines(const Compilation* compilation, Ocaml
 std::string OcamlProgramBytes(const std::vector<std::string>& lines);
 
 // Writes temp.ml at path, replacing any earlier file; an empty file when
-// there is nothing compiled. Returns an empty string, or a French message.
-std::string WriteOcamlProgram(const std::string& path, const Compilation* compilation, OcamlOutput output,
-                              OcamlFormat format);
+// there is nothing compiled.
+Status WriteOcamlProgram(const std::string& path, const Compilation* compilation, OcamlOutput output,
+                         OcamlFormat format);
 
 }  // namespace quarvo

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <limits>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -274,19 +275,29 @@ bool StemParser::ParseFile() {
     return true;
 }
 
-}  // namespace
+// Runs a reading; memory running out on the way fails it. By the time the
+// failure is made, the unwinding has given back what the reading held.
+template <typename Reading>
+StemReadResult UnlessOutOfMemory(const Reading& reading) {
+    try {
+        return reading();
+    } catch (const std::bad_alloc&) {
+        StemReadResult result;
+        result.status = Failure{StemReadOutOfMemoryText};
+        result.outOfMemory = true;
+        return result;
+    }
+}
 
-std::string StemReadErrorText(int line) { return StemReadErrorPrefix + std::to_string(line); }
-
-StemReadResult ReadClassicStem(LineStream& lines, Progress* progress) {
+StemReadResult ReadStream(LineStream& lines, Progress* progress) {
     StemReadResult result;
     StemParser parser(lines, progress, result.stem);
-    result.ok = parser.ParseFile();
+    const bool parsed = parser.ParseFile();
     result.declaredStateCount = parser.Declared();
-    if (!result.ok) {
+    if (!parsed) {
         result.stem = StemStore{};  // the partly built list is of no use
-        result.errorLine = parser.ErrorLine() + 1;
-        result.message = StemReadErrorText(result.errorLine);
+        const int line = parser.ErrorLine() + 1;
+        result.status = Failure{StemReadErrorText(line), line};
         return result;
     }
     // The count of the states actually read, not the header's: a header that
@@ -297,21 +308,31 @@ StemReadResult ReadClassicStem(LineStream& lines, Progress* progress) {
     return result;
 }
 
+}  // namespace
+
+std::string StemReadErrorText(int line) { return StemReadErrorPrefix + std::to_string(line); }
+
+StemReadResult ReadClassicStem(LineStream& lines, Progress* progress) {
+    return UnlessOutOfMemory([&] { return ReadStream(lines, progress); });
+}
+
 StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress) {
     SourceLines stream(lines);
     return ReadClassicStem(stream, progress);
 }
 
 StemReadResult ReadClassicStemFile(const std::string& path, Progress* progress) {
-    FileLineStream lines(path);
-    StemReadResult result;
-    if (lines.Error().empty()) result = ReadClassicStem(lines, progress);
-    // A failed read ends the lines early: what was parsed says nothing.
-    if (!lines.Error().empty()) {
-        result = StemReadResult{};
-        result.fileError = lines.Error();
-    }
-    return result;
+    return UnlessOutOfMemory([&] {
+        FileLineStream lines(path);
+        StemReadResult result;
+        if (lines.status()) result = ReadStream(lines, progress);
+        // A failed read ends the lines early: what was parsed says nothing.
+        if (!lines.status()) {
+            result = StemReadResult{};
+            result.status = lines.status();
+        }
+        return result;
+    });
 }
 
 void AdoptRegeneratedStem(StemStore& current, StemStore&& fresh) {

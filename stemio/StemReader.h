@@ -5,6 +5,7 @@
 #include <string>
 
 #include "frontend/CoreInterfaces.h"
+#include "frontend/Status.h"
 #include "generation/Progress.h"
 #include "generation/StemStore.h"
 
@@ -15,21 +16,25 @@ inline constexpr const char* StemReadErrorPrefix = "Erreur dans le fichier ligne
 inline constexpr const char* StemReadErrorCaption = "Erreur dans le fichier";
 inline constexpr const char* StemReadSuccessCaption = "Régénération...";
 inline constexpr const char* StemReadSuccessText = "STEM régénéré avec succès.";
+inline constexpr const char* StemReadOutOfMemoryText = "Mémoire insuffisante : la régénération a été abandonnée.";
 
 struct StemReadResult {
-    bool ok = false;
+    // Ok, or the failure: at a line of the text, line() the 1-based line and
+    // message() "Erreur dans le fichier ligne:" + line; or of the reading
+    // itself, line() 0: the file could not be read (reading a file only; the
+    // French message of the failure), or memory ran out (outOfMemory,
+    // StemReadOutOfMemoryText).
+    Status status;
+    bool outOfMemory = false;
     // The STEM read, when ok: state 0 first, then the states in the order in
     // which they first appear as a target; each state's arcs in the reverse of
     // their order in the text. StemStateCount is the number of states read.
     StemStore stem;
     // The count written after BEGIN (0 when the reading failed before it).
     std::int32_t declaredStateCount = 0;
-    // When not ok: the 1-based line of the error and "Erreur dans le fichier ligne:" + line.
-    int errorLine = 0;
-    std::string message;
-    // When not ok because the file itself could not be read (reading a file
-    // only): the French message of the failure, errorLine and message empty.
-    std::string fileError;
+
+    // The reading itself failed: no line of the text is at fault.
+    bool ReadingFailed() const { return !status && status.line() == 0; }
 };
 
 // A Progress that also wants the count of the header, to size its bar.
@@ -39,7 +44,8 @@ public:
 };
 
 // Reads the lines as a classic STEM file into a fresh store; the caller's
-// store is not touched, so a failed reading changes nothing. progress, when
+// store is not touched, so a failed reading changes nothing. Throws nothing:
+// running out of memory fails the reading. progress, when
 // given, receives Update(states so far, transitions so far) every 1024
 // transitions and once at the end (and Declared(count) when it is a
 // StemReadProgress); the reading cannot be stopped, it is linear in the text.

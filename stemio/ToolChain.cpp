@@ -107,11 +107,11 @@ ToolChain::ToolChain(std::string moduleDirectory, std::string workDirectory)
 
 ToolChain::~ToolChain() { Cancel(); }
 
-std::string ToolChain::Prepare() {
+Status ToolChain::Prepare() {
     std::error_code ec;
     fs::create_directories(workDir_, ec);
     if (!fs::is_directory(workDir_, ec))
-        return "Impossible de créer le répertoire de travail " + workDir_ + ".";
+        return Failure{"Impossible de créer le répertoire de travail " + workDir_ + "."};
     for (const char* name : kModuleFiles) {
         const fs::path installed = moduleDir_ + name;
         const fs::path copy = workDir_ + name;
@@ -119,17 +119,20 @@ std::string ToolChain::Prepare() {
         const bool haveCopy = fs::is_regular_file(copy, ec);
         if (!haveInstalled) {
             if (haveCopy) continue;
-            return "Module OCaml introuvable : " + installed.string() + ".";
+            return Failure{"Module OCaml introuvable : " + installed.string() + "."};
         }
         if (haveCopy && fs::last_write_time(copy, ec) >= fs::last_write_time(installed, ec) && !ec) continue;
         ec.clear();
         fs::copy_file(installed, copy, fs::copy_options::overwrite_existing, ec);
-        if (ec) return "Impossible de copier " + installed.string() + " dans " + workDir_ + " : " + ec.message() + ".";
+        if (ec) {
+            return Failure{"Impossible de copier " + installed.string() + " dans " + workDir_ + " : " + ec.message() +
+                           "."};
+        }
     }
     return {};
 }
 
-std::string ToolChain::WriteProgram(const Compilation* compilation, OcamlOutput output, OcamlFormat format) {
+Status ToolChain::WriteProgram(const Compilation* compilation, OcamlOutput output, OcamlFormat format) {
     return WriteOcamlProgram(PathOf("temp.ml"), compilation, output, format);
 }
 
@@ -162,9 +165,10 @@ std::vector<std::string> ToolChain::ScriptLines(ChainScript script, OcamlOutput 
     return {marker};
 }
 
-std::string ToolChain::MissingTools(ChainScript script) {
+Status ToolChain::ToolsFound(ChainScript script) {
     const char* tool = ToolOf(script);
-    return FindOnPath(tool).empty() ? MissingToolMessage(tool) : std::string();
+    if (FindOnPath(tool).empty()) return Failure{MissingToolMessage(tool)};
+    return {};
 }
 
 void ToolChain::RemoveFile(const std::string& name) {
@@ -172,10 +176,9 @@ void ToolChain::RemoveFile(const std::string& name) {
     fs::remove(PathOf(name), ec);
 }
 
-std::string ToolChain::Start(ChainScript script, OcamlOutput output) {
+Status ToolChain::Start(ChainScript script, OcamlOutput output) {
     Cancel();
-    std::string missing = MissingTools(script);
-    if (!missing.empty()) return missing;
+    if (Status tools = ToolsFound(script); !tools) return tools;
     // What this run and the later ones make goes, so that a failing step
     // shows no result rather than an old one.
     switch (script) {
@@ -193,15 +196,14 @@ std::string ToolChain::Start(ChainScript script, OcamlOutput output) {
     return StartScript(ScriptName(script), ScriptLines(script, output));
 }
 
-std::string ToolChain::StartScript(const std::string& name, const std::vector<std::string>& lines) {
+Status ToolChain::StartScript(const std::string& name, const std::vector<std::string>& lines) {
     Cancel();
     std::error_code ec;
     fs::remove_all(PathOf(kMarker), ec);
     // Line feeds only: the shell would take a carriage return as part of the last word.
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
-    std::string error = WriteFileAtomically(PathOf(name), text);
-    if (!error.empty()) return error;
+    if (Status written = WriteFileAtomically(PathOf(name), text); !written) return written;
 
     const std::string script = PathOf(name);
     const std::string log = PathOf(kLog);
@@ -220,7 +222,7 @@ std::string ToolChain::StartScript(const std::string& name, const std::vector<st
     int rc = posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char* const*>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    if (rc != 0) return "Impossible de lancer " + script + " : " + std::strerror(rc) + ".";
+    if (rc != 0) return Failure{"Impossible de lancer " + script + " : " + std::strerror(rc) + "."};
     child_ = pid;
     return {};
 }
@@ -252,45 +254,44 @@ void ToolChain::Cancel() {
     Reap(true);
 }
 
-ChainOutcome ToolChain::WaitForMarker(std::chrono::milliseconds timeout) {
+Status ToolChain::WaitForMarker(std::chrono::milliseconds timeout) {
     PollDeadline deadline(timeout);
     for (;;) {
-        if (Poll()) return {true, {}};
+        if (Poll()) return {};
         if (!Running()) {
             // The script has ended: the marker is there now or never will be.
-            if (Poll()) return {true, {}};
-            return {false, "Le traitement externe n'a pas abouti : voir " + PathOf(kLog) + "."};
+            if (Poll()) return {};
+            return Failure{"Le traitement externe n'a pas abouti : voir " + PathOf(kLog) + "."};
         }
         if (deadline.Expired()) {
             Cancel();
-            return {false, OcamlTimeoutMessage};
+            return Failure{OcamlTimeoutMessage};
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 
-ChainOutcome ToolChain::RunAndWait(ChainScript script, OcamlOutput output, std::chrono::milliseconds timeout) {
-    std::string error = Start(script, output);
-    if (!error.empty()) return {false, error};
+Status ToolChain::RunAndWait(ChainScript script, OcamlOutput output, std::chrono::milliseconds timeout) {
+    if (Status started = Start(script, output); !started) return started;
     return WaitForMarker(timeout);
 }
 
-ChainOutcome ToolChain::Produce(const Compilation* compilation, OcamlOutput output, OcamlFormat format,
-                                std::chrono::milliseconds timeout) {
-    std::string error = Prepare();
-    if (error.empty()) error = WriteProgram(compilation, output, format);
-    if (!error.empty()) return {false, error};
-    if (OcamlProgramLines(compilation, output, format).empty()) return {false, {}};
+Status ToolChain::Produce(const Compilation* compilation, OcamlOutput output, OcamlFormat format,
+                          std::chrono::milliseconds timeout) {
+    Status outcome = Prepare();
+    if (outcome) outcome = WriteProgram(compilation, output, format);
+    if (!outcome) return outcome;
+    if (OcamlProgramLines(compilation, output, format).empty()) return Failure{};
     PollDeadline deadline(timeout);
-    ChainOutcome outcome = RunAndWait(ChainScript::Compile, output, timeout);
-    if (!outcome.ok) return outcome;
+    outcome = RunAndWait(ChainScript::Compile, output, timeout);
+    if (!outcome) return outcome;
     std::error_code ec;
     fs::remove_all(PathOf(kMarker), ec);
     auto left = timeout - deadline.Elapsed();
     outcome = RunAndWait(ChainScript::Run, output, left > std::chrono::milliseconds(0) ? left : std::chrono::milliseconds(0));
-    if (!outcome.ok) return outcome;
+    if (!outcome) return outcome;
     if (!fs::is_regular_file(PathOf("Sortie.txt"), ec))
-        return {false, "Le programme OCaml n'a pas écrit Sortie.txt : voir " + PathOf(kLog) + "."};
+        return Failure{"Le programme OCaml n'a pas écrit Sortie.txt : voir " + PathOf(kLog) + "."};
     return outcome;
 }
 

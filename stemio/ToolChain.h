@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/Status.h"
 #include "frontend/SyntaxTree.h"
 #include "stemio/OcamlWriter.h"
 
@@ -50,11 +51,6 @@ private:
     std::chrono::milliseconds limit_;
 };
 
-struct ChainOutcome {
-    bool ok = false;
-    std::string message;  // French, when not ok
-};
-
 // One run of the chain at a time. A window starts a script, then calls Poll()
 // between events until it answers true or its PollDeadline expires (then
 // Cancel()); the command line and the tests use RunAndWait.
@@ -73,25 +69,25 @@ public:
 
     // Creates the work directory when missing and copies each module file into
     // it when missing there or older than the installed one.
-    std::string Prepare();
+    Status Prepare();
 
     // Writes temp.ml in the work directory.
-    std::string WriteProgram(const Compilation* compilation, OcamlOutput output, OcamlFormat format);
+    Status WriteProgram(const Compilation* compilation, OcamlOutput output, OcamlFormat format);
 
     // The lines of a script, paths quoted for the shell.
     std::vector<std::string> ScriptLines(ChainScript script, OcamlOutput output) const;
     static const char* ScriptName(ChainScript script);
 
-    // The tools a script needs that are not on PATH, as the message for the
-    // first one; empty when all are there.
-    static std::string MissingTools(ChainScript script);
+    // Ok when every tool a script needs is on PATH; else failed with the
+    // message for the first one missing.
+    static Status ToolsFound(ChainScript script);
 
     // Removes what a run of this script would make (so that an earlier result
     // is never taken for the new one) and the marker "test", writes the script
     // and starts it detached with /bin/sh in the work directory.
-    std::string Start(ChainScript script, OcamlOutput output);
+    Status Start(ChainScript script, OcamlOutput output);
     // Starts any script given by its lines; Start uses it, and tests too.
-    std::string StartScript(const std::string& name, const std::vector<std::string>& lines);
+    Status StartScript(const std::string& name, const std::vector<std::string>& lines);
 
     // Without waiting: reaps the script when it has ended and tells whether
     // the marker directory "test" exists.
@@ -103,13 +99,14 @@ public:
 
     // Starts the script and polls until it is done, or cancels it at the
     // timeout with OcamlTimeoutMessage.
-    ChainOutcome RunAndWait(ChainScript script, OcamlOutput output,
-                            std::chrono::milliseconds timeout = std::chrono::seconds(OcamlTimeoutSeconds));
-    ChainOutcome WaitForMarker(std::chrono::milliseconds timeout);
+    Status RunAndWait(ChainScript script, OcamlOutput output,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(OcamlTimeoutSeconds));
+    Status WaitForMarker(std::chrono::milliseconds timeout);
 
     // Prepare, temp.ml, compile and run: on success Sortie.txt holds the result.
-    ChainOutcome Produce(const Compilation* compilation, OcamlOutput output, OcamlFormat format,
-                         std::chrono::milliseconds timeout = std::chrono::seconds(OcamlTimeoutSeconds));
+    // Nothing compiled fails without a message.
+    Status Produce(const Compilation* compilation, OcamlOutput output, OcamlFormat format,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(OcamlTimeoutSeconds));
 
     // Deletes the files of a run once its result was read: the program, its
     // compiled forms and the first two scripts; a missing file is no error.

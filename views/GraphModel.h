@@ -107,7 +107,6 @@ public:
     // Nothing shown, nothing drawn: the store the states pointed into is going away.
     void Forget();
 
-    bool ShowsStore(const StemStore& store) const { return store_ == &store; }
     // ShownStem: the store, the path, or null when nothing is shown.
     const StemStore* Shown() const { return store_ ? store_ : showsPath_ ? &path_ : nullptr; }
     std::optional<StateView> FirstShown() const;

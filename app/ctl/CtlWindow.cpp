@@ -194,10 +194,10 @@ std::vector<std::string> TForm5::MemoLines() const {
 }
 
 bool TForm5::WriteMemoTo(const QString& path) {
-    const std::string error =
+    const quarvo::Status written =
         quarvo::WriteFileAtomically(path.toStdString(), quarvo::EncodeLinesWindows1252(MemoLines()));
-    if (error.empty()) return true;
-    app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(error));
+    if (written) return true;
+    app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(written.message()));
     return false;
 }
 
@@ -262,8 +262,8 @@ void TForm5::Ouvrir1Click() {
         return;
     }
     const quarvo::TextFileResult file = quarvo::ReadTextFile(name.toStdString());
-    if (!file.error.empty()) {
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(file.error));
+    if (!file.status) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(file.status.message()));
         return;
     }
     QStringList lines;
@@ -309,9 +309,9 @@ void TForm5::Compiler1Click() {
     const std::vector<std::string> lines = MemoLines();
     const quarvo::VectorLineSource source(lines);
     const quarvo::FormulaCompileResult result = app_.session.ctl.Compile(source);
-    if (!result.tableError.empty()) {
+    if (!result.tables) {
         // Nothing was parsed: the previous formula and its labels are kept.
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(result.tableError));
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(result.tables.message()));
         return;
     }
     // The labels of the previous formula are gone, whatever the outcome.

@@ -232,9 +232,10 @@ void TForm6::ShowPath(const QListView* list) {
     const auto* model = static_cast<const StateNumberModel*>(list->model());
     const std::int32_t number = model->Numbers()[static_cast<std::size_t>(index.row())];
     const quarvo::PathResult result = quarvo::BuildPath(app_.session.stem, number);
-    if (!result.ok()) {
+    if (!result.status) {
         // Only a STEM read back from a file can hold a state that state 0 does not reach.
-        app_.dialogs.Tell(this, QMessageBox::Information, "Diagnostic", QString::fromStdString(result.error));
+        app_.dialogs.Tell(this, QMessageBox::Information, "Diagnostic",
+                          QString::fromStdString(result.status.message()));
         return;
     }
     LastTrace.clear();

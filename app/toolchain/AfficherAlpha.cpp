@@ -73,14 +73,14 @@ bool TFormAfficherAlpha::DotFormat() const { return lastFormat_ == quarvo::Ocaml
 
 bool TFormAfficherAlpha::RunScript(int script, quarvo::OcamlOutput output) {
     const auto which = static_cast<quarvo::ChainScript>(script);
-    const std::string missing = quarvo::ToolChain::MissingTools(which);
-    if (!missing.empty()) {
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(missing));
+    const quarvo::Status tools = quarvo::ToolChain::ToolsFound(which);
+    if (!tools) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(tools.message()));
         return false;
     }
     quarvo::ToolChain& chain = Chain();
-    if (const std::string error = chain.Start(which, output); !error.empty()) {
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(error));
+    if (const quarvo::Status started = chain.Start(which, output); !started) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(started.message()));
         return false;
     }
     // The tools run apart; the windows stay painted and the run can be cancelled.
@@ -109,11 +109,11 @@ bool TFormAfficherAlpha::Produce(quarvo::OcamlOutput output, quarvo::OcamlFormat
     lastOutput_ = output;
     lastFormat_ = format;
     quarvo::ToolChain& chain = Chain();
-    std::string error = chain.Prepare();
+    quarvo::Status written = chain.Prepare();
     const quarvo::Compilation* compilation = app_.session.compilation.get();
-    if (error.empty()) error = chain.WriteProgram(compilation, output, format);
-    if (!error.empty()) {
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(error));
+    if (written) written = chain.WriteProgram(compilation, output, format);
+    if (!written) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(written.message()));
         return false;
     }
     // Nothing compiled: an empty program and nothing more.
@@ -137,7 +137,7 @@ void TFormAfficherAlpha::Button3Click() {
     quarvo::ToolChain& chain = Chain();
     const std::string path = chain.PathOf("Sortie.txt");
     const quarvo::TextFileResult file = quarvo::ReadTextFile(path);
-    if (!file.error.empty()) {
+    if (!file.status) {
         // The run ended without a result: a tool failed; its messages are in temp.log.
         app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption,
                           "Le traitement externe n'a pas produit de résultat (" + QString::fromStdString(path) +
@@ -157,19 +157,20 @@ void TFormAfficherAlpha::Button1Click() {
     const QString name = app_.dialogs.SaveFileName(this, QString(), kStemFilter, DotFormat() ? "dot" : "STEM");
     if (name.isEmpty()) return;
     const quarvo::EditorLines lines(*Text);
-    const std::string error =
+    const quarvo::Status written =
         quarvo::WriteFileAtomically(name.toStdString(), quarvo::EncodeLinesWindows1252(lines.Lines()));
-    if (!error.empty()) app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(error));
+    if (!written)
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(written.message()));
 }
 
 void TFormAfficherAlpha::VisualiserClick() {
     quarvo::ToolChain& chain = Chain();
     // The DOT text is rewritten from the window, so that a second showing renders it again.
     const quarvo::EditorLines lines(*Text);
-    if (const std::string error =
+    if (const quarvo::Status written =
             quarvo::WriteFileAtomically(chain.PathOf("Sortie.txt"), quarvo::EncodeLinesWindows1252(lines.Lines()));
-        !error.empty()) {
-        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(error));
+        !written) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(written.message()));
         return;
     }
     bool rendered = false;

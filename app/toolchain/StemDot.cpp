@@ -136,10 +136,11 @@ void TSTEMJPG::FormClose() {
         const QString name = app_.dialogs.SaveFileName(this, QString(), kPictureFilter, "JPG");
         if (!name.isEmpty()) {
             const std::string bytes = quarvo::EncodeJpeg(picture_);
-            std::string error = bytes.empty() ? std::string("Impossible de coder l'image en JPEG.")
-                                              : quarvo::WriteFileAtomically(name.toStdString(), bytes);
-            if (!error.empty())
-                app_.dialogs.Tell(this, QMessageBox::Critical, "Erreur!", QString::fromStdString(error));
+            const quarvo::Status written = bytes.empty()
+                                               ? quarvo::Status(quarvo::Failure{"Impossible de coder l'image en JPEG."})
+                                               : quarvo::WriteFileAtomically(name.toStdString(), bytes);
+            if (!written)
+                app_.dialogs.Tell(this, QMessageBox::Critical, "Erreur!", QString::fromStdString(written.message()));
         }
     }
     emit app_.notifications.PictureClosed();

@@ -4,6 +4,7 @@
 #include "ctl/CtlSession.h"
 #include "ctl/Diagnostic.h"
 #include "CtlTestSupport.h"
+#include "tests/StatusTestSupport.h"
 
 namespace quarvo {
 namespace {
@@ -92,7 +93,7 @@ TEST(BuildPath, WalksBackToTheFirstPredecessorInStoreOrder) {
     // 0 -> 1 -> 2 -> 3 and 0 -> 3: state 0 comes first, so the path is 0, 3.
     const StemStore store = MakeStem({{0, {}, {1, 3}}, {1, {"P"}, {2}}, {2, {}, {3}}, {3, {"Q"}, {}}});
     PathResult path = BuildPath(store, 3);
-    ASSERT_TRUE(path.ok());
+    ASSERT_TRUE(test::Succeeded(path.status));
     EXPECT_EQ(PathNumbers(path), (Numbers{0, 3}));
     ExpectLinked(path);
     EXPECT_EQ(path.path.State(path.path.StateCount() - 1).Events, store.State(3).Events);
@@ -113,7 +114,7 @@ TEST(BuildPath, FallsBackToAShortestPathWhenTheWalkWouldNotEnd) {
     // its only predecessor from 0, and 2 and 3 form a cycle found first.
     const StemStore store = MakeStem({{0, {}, {1}}, {3, {}, {2}}, {2, {}, {3}}, {1, {}, {2}}});
     PathResult path = BuildPath(store, 2);
-    ASSERT_TRUE(path.ok()) << path.error;
+    ASSERT_TRUE(test::Succeeded(path.status));
     EXPECT_EQ(PathNumbers(path), (Numbers{0, 1, 2}));
     ExpectLinked(path);
 }
@@ -121,8 +122,9 @@ TEST(BuildPath, FallsBackToAShortestPathWhenTheWalkWouldNotEnd) {
 TEST(BuildPath, ReportsStatesThatNoPathReaches) {
     const StemStore store = MakeStem({{0, {}, {1}}, {1, {}, {}}, {5, {}, {6}}, {6, {}, {5}}, {7, {}, {}}});
     for (std::int32_t n : {5, 6, 7, 42})
-        EXPECT_EQ(BuildPath(store, n).error, "Etat " + std::to_string(n) + " inaccessible depuis l'état initial.");
-    EXPECT_FALSE(BuildPath(StemStore{}, 0).ok());
+        EXPECT_TRUE(test::FailedWith(BuildPath(store, n).status,
+                                     "Etat " + std::to_string(n) + " inaccessible depuis l'état initial."));
+    EXPECT_TRUE(test::FailedWith(BuildPath(StemStore{}, 0).status, "Etat 0 inaccessible depuis l'état initial."));
 }
 
 TEST(BuildPath, AgreesWithTheWalkOnRandomGeneratedStems) {
@@ -137,7 +139,7 @@ TEST(BuildPath, AgreesWithTheWalkOnRandomGeneratedStems) {
         const StemStore store = MakeStem(specs);
         for (int target = 0; target < n; ++target) {
             PathResult path = BuildPath(store, target);
-            ASSERT_TRUE(path.ok());
+            ASSERT_TRUE(test::Succeeded(path.status));
             ExpectLinked(path);
             // The walk: first state in store order with an arc to the current number.
             Numbers walk{target};
@@ -177,7 +179,7 @@ TEST(CtlSession, CompilesVerifiesAndKeepsNoFormulaAfterAFailure) {
     // directory; only when it is nowhere is the message the table's.
     r = lost.Compile(VectorLineSource(good));
     if (!r.ok()) {
-        EXPECT_FALSE(r.tableError.empty());
+        EXPECT_TRUE(test::Failed(r.tables));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "CtlTestSupport.h"
+#include "tests/StatusTestSupport.h"
 #include "RandomFormula.h"
 
 namespace quarvo {
@@ -53,7 +54,7 @@ bool IsErrorCode(std::int32_t v) { return v >= 2 && v <= 14 && v != 10; }
 TEST(PrecedenceTable, CommittedFileHoldsExactlyTheRelationsAndErrorCodesElsewhere) {
     const PrecedenceTableResult loaded =
         LoadPrecedenceTableFile(std::string(QUARVO_SOURCE_DIR) + "/tables/Preced.tab");
-    ASSERT_EQ(loaded.error, "");
+    ASSERT_TRUE(test::Succeeded(loaded.status));
     const PrecedenceTable& t = loaded.table;
     std::array<std::array<std::int32_t, PrecedenceColumns + 1>, PrecedenceRows + 1> expected{};
     for (auto& row : expected) row.fill(-100);
@@ -102,6 +103,21 @@ TEST(PrecedenceTable, SymbolsFallIntoTheirRowAndColumnClasses) {
         for (char c : columnSymbols[k]) EXPECT_EQ(PrecedenceColumn(c), k + 1) << c;
     EXPECT_EQ(PrecedenceRow('?'), 0);
     EXPECT_EQ(PrecedenceColumn('?'), 0);
+    // Every other character, NUL included, is in no class.
+    auto listed = [](const auto& classes, char c) {
+        for (const std::string& symbols : classes)
+            if (symbols.find(c) != std::string::npos) return true;
+        return false;
+    };
+    for (int code = -128; code < 128; ++code) {
+        const char c = static_cast<char>(code);
+        if (!listed(rowSymbols, c)) {
+            EXPECT_EQ(PrecedenceRow(c), 0) << code;
+        }
+        if (!listed(columnSymbols, c)) {
+            EXPECT_EQ(PrecedenceColumn(c), 0) << code;
+        }
+    }
 }
 
 class TemporaryDirectory {
@@ -123,7 +139,7 @@ TEST(PrecedenceTable, MissingOrShortFileGivesAFrenchMessageAndNoCompilation) {
     TemporaryDirectory dir;
     const std::string file = (dir.path() / "tables" / "Preced.tab").string();
     PrecedenceTableResult missing = LoadPrecedenceTableFile(file);
-    EXPECT_NE(missing.error.find("introuvable"), std::string::npos) << missing.error;
+    EXPECT_TRUE(test::FailedWith(missing.status, "Fichier de table introuvable : « " + file + " »."));
 
     {
         std::ofstream out(file, std::ios::binary);
@@ -131,7 +147,8 @@ TEST(PrecedenceTable, MissingOrShortFileGivesAFrenchMessageAndNoCompilation) {
         out.write(bytes, 8);
     }
     PrecedenceTableResult shortFile = LoadPrecedenceTableFile(file);
-    EXPECT_EQ(shortFile.error, "Table de précédence « " + file + " » incomplète : 8 octets au lieu de 2208.");
+    EXPECT_TRUE(test::FailedWith(shortFile.status,
+                                 "Table de précédence « " + file + " » incomplète : 8 octets au lieu de 2208."));
     EXPECT_EQ(shortFile.table.At(1, 1), -1);
     EXPECT_EQ(shortFile.table.At(1, 2), 0);
     EXPECT_EQ(shortFile.table.At(24, 23), 0);  // past the end
@@ -140,7 +157,8 @@ TEST(PrecedenceTable, MissingOrShortFileGivesAFrenchMessageAndNoCompilation) {
     VectorLineSource source(lines);
     FormulaCompileResult r = CompileFormula(source, dir.path().string());
     EXPECT_FALSE(r.ok());
-    EXPECT_EQ(r.Message(), shortFile.error);
+    EXPECT_TRUE(test::FailedWith(r.tables, shortFile.status.message()));
+    EXPECT_EQ(r.Message(), shortFile.status.message());
 }
 
 // Whatever the matrix says, the parser stops with a verdict: no hang, no crash.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frontend/Parser.h"
+#include "tests/StatusTestSupport.h"
 
 namespace quarvo::test {
 

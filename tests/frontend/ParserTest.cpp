@@ -71,8 +71,9 @@ TEST(Parser, ExitIsADeltaPrefixOnAStop) {
     EXPECT_EQ(exit->gates->next, nullptr);
     ASSERT_NE(exit->right, nullptr);
     EXPECT_EQ(exit->right->kind, NodeKind::Stop);
-    EXPECT_TRUE(exit->events.empty());
-    EXPECT_EQ(exit->instance, nullptr);
+    EXPECT_EQ(exit->left, nullptr);
+    EXPECT_EQ(exit->right->left, nullptr);
+    EXPECT_EQ(exit->right->right, nullptr);
 }
 
 TEST(Parser, FullSynchronisationSharesTheHeaderGates) {
@@ -168,11 +169,13 @@ TEST(Parser, MissingTablesAbandonTheCompilationNamingTheFile) {
     fs::remove_all(dir);
     fs::create_directories(dir / "tables");
     ParseTablesResult missing = LoadParseTablesFrom((dir / "tables").string());
-    EXPECT_NE(missing.error.find("taction.tab"), std::string::npos) << missing.error;
+    EXPECT_TRUE(test::FailedWith(missing.status, "Fichier de table introuvable : « " +
+                                                     (dir / "tables" / "taction.tab").string() + " »."));
 
     fs::copy_file(fs::path(QUARVO_SOURCE_DIR) / "tables" / "taction.tab", dir / "tables" / "taction.tab");
     ParseTablesResult noSucc = LoadParseTablesFrom((dir / "tables").string());
-    EXPECT_NE(noSucc.error.find("tsucc.tab"), std::string::npos) << noSucc.error;
+    EXPECT_TRUE(test::FailedWith(noSucc.status, "Fichier de table introuvable : « " +
+                                                    (dir / "tables" / "tsucc.tab").string() + " »."));
 
     std::vector<std::string> lines = {"SYSTEM S [A] := NIL ENDSYS"};
     VectorLineSource source(lines);
@@ -180,9 +183,11 @@ TEST(Parser, MissingTablesAbandonTheCompilationNamingTheFile) {
     CompileOutcome outcome = CompileSpecification(source, "/nonexistent/start", sink);
     // The tables next to the test program or in the data directory may exist; when none
     // does, nothing is compiled and the message lists the directories searched.
-    if (!outcome.tablesLoaded) {
+    if (!outcome.tables) {
         EXPECT_TRUE(sink.lines.empty());
-        EXPECT_NE(outcome.tableError.find("/nonexistent/start/tables"), std::string::npos) << outcome.tableError;
+        const std::string expected =
+            "Table d'analyse « taction.tab » introuvable ; répertoires consultés : /nonexistent/start/tables, ";
+        EXPECT_EQ(outcome.tables.message().rfind(expected, 0), 0u) << outcome.tables.message();
         EXPECT_EQ(outcome.compilation, nullptr);
     }
     fs::remove_all(dir);
@@ -196,7 +201,7 @@ TEST(Parser, ShortTableFileReadsMissingEntriesAsUnknownError) {
     { std::ofstream(dir / "taction.tab", std::ios::binary).write("\x01\x00\x00\x00\x02", 5); }
     fs::copy_file(fs::path(QUARVO_SOURCE_DIR) / "tables" / "tsucc.tab", dir / "tsucc.tab");
     ParseTablesResult loaded = LoadParseTablesFrom(dir.string());
-    ASSERT_TRUE(loaded.error.empty());
+    ASSERT_TRUE(test::Succeeded(loaded.status));
     EXPECT_EQ(loaded.tables.Action(0, 0), 1);
     EXPECT_EQ(loaded.tables.Action(0, 1), 2);  // the partial entry keeps its bytes, the rest is 0
     EXPECT_EQ(loaded.tables.Action(5, 3), 0);

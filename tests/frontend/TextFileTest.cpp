@@ -7,11 +7,15 @@
 #include <random>
 
 #include "frontend/TextFile.h"
+#include "tests/StatusTestSupport.h"
 
 namespace quarvo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Failed;
+using test::FailedWith;
+using test::Succeeded;
 
 TEST(TextFile, Windows1252RoundTrip) {
     std::string bytes = "Sp\xE9" "cification \x80 \x9C \xFF";
@@ -32,8 +36,22 @@ TEST(TextFile, SplitsLinesLikeAnEditor) {
 }
 
 TEST(TextFile, ReadingAMissingOrDirectoryPathGivesAMessage) {
-    EXPECT_FALSE(ReadTextFile("/nonexistent/file.LOT").error.empty());
-    EXPECT_FALSE(ReadTextFile(fs::temp_directory_path().string()).error.empty());
+    const TextFileResult missing = ReadTextFile("/nonexistent/file.LOT");
+    EXPECT_TRUE(FailedWith(missing.status,
+                           "Impossible d'ouvrir le fichier « /nonexistent/file.LOT » : No such file or directory."));
+    EXPECT_TRUE(missing.lines.empty());
+    const std::string dir = fs::temp_directory_path().string();
+    EXPECT_TRUE(
+        FailedWith(ReadTextFile(dir).status, "Impossible de lire le fichier « " + dir + " » : c'est un répertoire."));
+    // Too large for the bound given.
+    const std::string path = (fs::temp_directory_path() / "quarvo_textfile_large.txt").string();
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << "0123456789";
+    }
+    EXPECT_TRUE(FailedWith(ReadTextFile(path, 9).status, "Le fichier « " + path + " » est trop volumineux."));
+    EXPECT_TRUE(Succeeded(ReadTextFile(path, 10).status));
+    fs::remove(path);
 }
 
 TEST(TextFile, AtomicWriteReplacesTheTargetAndLeavesNoTemporary) {
@@ -41,13 +59,14 @@ TEST(TextFile, AtomicWriteReplacesTheTargetAndLeavesNoTemporary) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     std::string target = (dir / "out.txt").string();
-    EXPECT_EQ(WriteFileAtomically(target, "old"), "");
-    EXPECT_EQ(WriteFileAtomically(target, EncodeLinesWindows1252({"é", "b"})), "");
+    EXPECT_TRUE(Succeeded(WriteFileAtomically(target, "old")));
+    EXPECT_TRUE(Succeeded(WriteFileAtomically(target, EncodeLinesWindows1252({"é", "b"}))));
     TextFileResult read = ReadTextFile(target);
+    EXPECT_TRUE(Succeeded(read.status));
     EXPECT_EQ(read.lines, (std::vector<std::string>{"é", "b"}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     // A failed write keeps the earlier file.
-    EXPECT_NE(WriteFileAtomically((dir / "missing" / "x.txt").string(), "new"), "");
+    EXPECT_TRUE(Failed(WriteFileAtomically((dir / "missing" / "x.txt").string(), "new")));
     fs::remove_all(dir);
 }
 
@@ -56,27 +75,28 @@ TEST(TextFile, StreamedAtomicWriteGoesThroughTheTemporaryFile) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     const std::string target = (dir / "out.txt").string();
-    EXPECT_EQ(WriteFileAtomically(target, "old"), "");
+    EXPECT_TRUE(Succeeded(WriteFileAtomically(target, "old")));
     // While the writing runs, the target still holds the earlier text.
-    EXPECT_EQ(WriteFileAtomically(target,
-                                  [&](std::ostream& out) {
-                                      EXPECT_EQ(ReadTextFile(target).lines, (std::vector<std::string>{"old"}));
-                                      for (int i = 0; i < 3; ++i) out << "line " << i << "\r\n";
-                                  }),
-              "");
+    EXPECT_TRUE(Succeeded(WriteFileAtomically(target, [&](std::ostream& out) {
+        EXPECT_EQ(ReadTextFile(target).lines, (std::vector<std::string>{"old"}));
+        for (int i = 0; i < 3; ++i) out << "line " << i << "\r\n";
+    })));
     EXPECT_EQ(ReadTextFile(target).lines, (std::vector<std::string>{"line 0", "line 1", "line 2"}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     // A stream left failed by the writing is a failed write: the earlier file stays, no temporary is left.
-    EXPECT_EQ(WriteFileAtomically(target,
-                                  [](std::ostream& out) {
-                                      out << "partial";
-                                      out.setstate(std::ios::badbit);
-                                  }),
-              "Erreur d'écriture du fichier « " + target + " ».");
+    EXPECT_TRUE(FailedWith(WriteFileAtomically(target,
+                                               [](std::ostream& out) {
+                                                   out << "partial";
+                                                   out.setstate(std::ios::badbit);
+                                               }),
+                           "Erreur d'écriture du fichier « " + target + " »."));
     EXPECT_EQ(ReadTextFile(target).lines, (std::vector<std::string>{"line 0", "line 1", "line 2"}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     const std::string missing = (dir / "missing" / "x.txt").string();
-    EXPECT_EQ(WriteFileAtomically(missing, [](std::ostream& out) { out << "new"; }).rfind("Impossible d'écrire le fichier « " + missing + " » : ", 0), 0u);
+    const Status unwritable = WriteFileAtomically(missing, [](std::ostream& out) { out << "new"; });
+    EXPECT_TRUE(Failed(unwritable));
+    EXPECT_EQ(unwritable.message().rfind("Impossible d'écrire le fichier « " + missing + " » : ", 0), 0u);
+    EXPECT_EQ(unwritable.line(), 0);
     fs::remove_all(dir);
 }
 
@@ -86,7 +106,7 @@ std::vector<std::string> StreamedLines(const std::string& path, std::size_t chun
     std::vector<std::string> lines;
     std::string_view line;
     while (stream.Next(line)) lines.emplace_back(line);
-    EXPECT_EQ(stream.Error(), "");
+    EXPECT_TRUE(Succeeded(stream.status()));
     return lines;
 }
 
@@ -123,11 +143,11 @@ TEST(TextFile, StreamingAMissingOrDirectoryPathGivesReadingsMessages) {
     FileLineStream missing("/nonexistent/file.STEM");
     std::string_view line;
     EXPECT_FALSE(missing.Next(line));
-    EXPECT_EQ(missing.Error(), ReadTextFile("/nonexistent/file.STEM").error);
+    EXPECT_TRUE(FailedWith(missing.status(), ReadTextFile("/nonexistent/file.STEM").status.message()));
     const std::string dir = fs::temp_directory_path().string();
     FileLineStream directory(dir);
     EXPECT_FALSE(directory.Next(line));
-    EXPECT_EQ(directory.Error(), ReadTextFile(dir).error);
+    EXPECT_TRUE(FailedWith(directory.status(), ReadTextFile(dir).status.message()));
 }
 
 TEST(TextFile, TheHeadOfAFileIsItsFirstLinesDecoded) {
@@ -145,7 +165,7 @@ TEST(TextFile, TheHeadOfAFileIsItsFirstLinesDecoded) {
     EXPECT_FALSE(more) << "a final line end opens no further line";
     head = ReadTextFileHead("/nonexistent/file.STEM", 3, more);
     EXPECT_TRUE(head.lines.empty());
-    EXPECT_FALSE(head.error.empty());
+    EXPECT_TRUE(FailedWith(head.status, ReadTextFile("/nonexistent/file.STEM").status.message()));
     fs::remove(path);
 }
 

@@ -1,4 +1,6 @@
 // Whole generations of small specifications, checked state by state and arc by arc.
+#include <chrono>
+
 #include "GenerationTestSupport.h"
 
 namespace quarvo {
@@ -212,35 +214,112 @@ TEST(Generation, UnguardedRecursionIsReportedInsteadOfUnfoldedForEver) {
 TEST(Generation, StopsWhenTheCallerAsks) {
     struct StopAfter final : Progress {
         int updates = 0;
-        GenerationFigures figures;
         void Update(std::int64_t, std::int64_t) override { ++updates; }
         bool StopRequested() override { return updates >= 3; }
-        void Figures(const GenerationFigures& f) override { figures = f; }
     } progress;
     test::Compiled c = test::CompileText(Spec("P [A] WHERE PROCESS P [X] := X; (X; NIL ||| P [X]) ENDPROC"));
     StemStore store;
-    VectorMessageSink sink;
-    GenerationResult r = GenerateStem(c.outcome.compilation, {}, store, sink, &progress);
+    const auto before = std::chrono::system_clock::now();
+    GenerationResult r = GenerateStem(c.outcome.compilation, {}, store, &progress);
+    const auto after = std::chrono::system_clock::now();
     EXPECT_TRUE(r.interrupted);
     EXPECT_FALSE(r.stoppedByBound);
+    EXPECT_FALSE(r.abandoned);
     // Three while it ran, then one with the final counts.
     EXPECT_EQ(progress.updates, 4);
-    EXPECT_EQ(sink.lines.back(), "Génération interrompue : " + std::to_string(r.states) + " états.");
-    EXPECT_FALSE(progress.figures.start.empty());
+    EXPECT_EQ(GenerationSummaryLines(r).back(), "Génération interrompue : " + std::to_string(r.states) + " états.");
+    // The clock readings frame the generation, and the seconds are those between them.
+    EXPECT_LE(before, r.started);
+    EXPECT_LE(r.started, r.ended);
+    EXPECT_LE(r.ended, after);
+    using Clock = std::chrono::system_clock;
+    EXPECT_EQ(r.seconds, Clock::to_time_t(r.ended) - Clock::to_time_t(r.started));
+    // The heap held at least the compiled specification before, and the STEM after.
+    EXPECT_GT(r.heapBytesBefore, 0);
+    EXPECT_GT(r.heapBytesAfter, 0);
+}
+
+TEST(Generation, TheSummaryWordsEachWayAGenerationEnds) {
+    GenerationResult done;
+    done.states = 12;
+    done.arcs = 34;
+    EXPECT_EQ(GenerationSummaryLines(done),
+              (Lines{"Nombre d'états = 12.", "Nombre d'arcs = 34.", "Génération terminée."}));
+
+    GenerationResult bounded = done;
+    bounded.interrupted = true;
+    bounded.stoppedByBound = true;
+    EXPECT_EQ(GenerationSummaryLines(bounded),
+              (Lines{"Nombre d'états = 12.", "Nombre d'arcs = 34.", "Génération interrompue : 12 états."}));
+
+    // Memory is named whether or not the stop also counts as an interruption.
+    GenerationResult memory = done;
+    memory.stoppedByMemory = true;
+    EXPECT_EQ(GenerationSummaryLines(memory).back(), "Génération interrompue : mémoire insuffisante (12 états).");
+    memory.interrupted = true;
+    EXPECT_EQ(GenerationSummaryLines(memory).back(), "Génération interrompue : mémoire insuffisante (12 états).");
+
+    // Both warnings, in this order, before the last line.
+    GenerationResult warned = bounded;
+    warned.eventNamesExhausted = true;
+    warned.unguardedRecursion = true;
+    warned.unguardedProcess = "LOOP";
+    EXPECT_EQ(GenerationSummaryLines(warned),
+              (Lines{"Nombre d'états = 12.", "Nombre d'arcs = 34.",
+                     "Attention : plus de 30 événements simultanés, des noms d'événements sont -1.",
+                     "Attention : récursion non gardée dans le processus LOOP ; ses appels récursifs avant toute "
+                     "action ne sont pas dépliés.",
+                     "Génération interrompue : 12 états."}));
+
+    GenerationResult abandoned;
+    abandoned.interrupted = true;
+    abandoned.stoppedByMemory = true;
+    abandoned.abandoned = true;
+    EXPECT_TRUE(GenerationSummaryLines(abandoned).empty());
+}
+
+// Every field of every node and gate cell reachable from a behaviour, with
+// the addresses of the records, so that any change to the tree shows.
+void DescribeTree(const BehaviourNode* node, std::string& out) {
+    if (!node) {
+        out += "-";
+        return;
+    }
+    out += "(" + std::to_string(reinterpret_cast<std::uintptr_t>(node)) + " " +
+           std::to_string(static_cast<int>(node->kind)) + " " + std::to_string(node->height) + " " +
+           std::to_string(reinterpret_cast<std::uintptr_t>(node->process)) + " [";
+    for (const GateCell* g = node->gates; g; g = g->next)
+        out += std::to_string(reinterpret_cast<std::uintptr_t>(g)) + ":" + g->name.Text() + " ";
+    out += "] ";
+    DescribeTree(node->left, out);
+    out += " ";
+    DescribeTree(node->right, out);
+    out += ")";
+}
+
+std::string TreeText(const Compilation& compilation) {
+    std::string out;
+    DescribeTree(compilation.rootBehaviour, out);
+    for (const ProcessDefinition* d = compilation.systemDefinition ? compilation.systemDefinition->children : nullptr; d;
+         d = d->next) {
+        out += "\n" + d->name.Text() + " ";
+        DescribeTree(d->behaviour, out);
+    }
+    return out;
 }
 
 TEST(Generation, TheCompiledTreeIsLeftAsTheCompilerBuiltIt) {
     test::Compiled c = test::CompileText(test::Spec("P [A] ||| B; NIL WHERE PROCESS P [X] := X; P [X] ENDPROC"));
+    const std::string before = TreeText(*c.outcome.compilation);
+    ASSERT_NE(before.find("\nP "), std::string::npos);
     std::vector<std::string> texts;
     for (int round = 0; round < 2; ++round) {
         StemStore store;
-        VectorMessageSink sink;
-        GenerateStem(c.outcome.compilation, {}, store, sink);
+        GenerateStem(c.outcome.compilation, {}, store);
         texts.push_back(ClassicStemText(store, store.StemStateCount));
+        EXPECT_EQ(TreeText(*c.outcome.compilation), before) << "after round " << round;
     }
     EXPECT_EQ(texts[0], texts[1]);
-    EXPECT_EQ(c.root()->left->instance, nullptr);
-    EXPECT_TRUE(c.root()->left->events.empty());
 }
 
 }  // namespace

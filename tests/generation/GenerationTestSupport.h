@@ -71,9 +71,8 @@ inline std::unique_ptr<Generated> GenerateText(const std::string& text, Generati
     Compiled c = CompileText(text);
     EXPECT_TRUE(c.ok()) << text << "\n" << (c.messages.size() > 1 ? c.messages[1] : "");
     g->compilation = c.outcome.compilation;
-    VectorMessageSink sink;
-    g->result = GenerateStem(g->compilation, settings, g->store, sink);
-    g->messages = sink.lines;
+    g->result = GenerateStem(g->compilation, settings, g->store);
+    g->messages = GenerationSummaryLines(g->result);
     return g;
 }
 

@@ -72,8 +72,7 @@ StemStore Generated(const std::string& text) {
     test::Compiled compiled = test::CompileText(text);
     EXPECT_TRUE(compiled.ok()) << text;
     StemStore stem;
-    VectorMessageSink messages;
-    GenerateStem(compiled.outcome.compilation, GenerationSettings{}, stem, messages);
+    GenerateStem(compiled.outcome.compilation, GenerationSettings{}, stem);
     return stem;
 }
 
@@ -141,18 +140,17 @@ TEST_P(AlphaReducedStem, ReadsBackAndBehavesAsTheGeneratedStem) {
     ASSERT_TRUE(compiled.ok()) << GetParam().text;
 
     ToolChain chain(test::BuiltModuleDirectory(), test::FreshWorkDirectory());
-    ChainOutcome outcome = chain.Produce(compiled.outcome.compilation.get(), OcamlOutput::AlphaReduced, OcamlFormat::Stem);
-    ASSERT_TRUE(outcome.ok) << outcome.message;
+    ASSERT_TRUE(test::Succeeded(
+        chain.Produce(compiled.outcome.compilation.get(), OcamlOutput::AlphaReduced, OcamlFormat::Stem)));
     TextFileResult text = ReadTextFile(chain.PathOf("Sortie.txt"));
-    ASSERT_EQ(text.error, "");
+    ASSERT_TRUE(test::Succeeded(text.status));
     VectorLineSource lines(text.lines);
     StemReadResult alpha = ReadClassicStem(lines);
-    ASSERT_TRUE(alpha.ok) << alpha.message;
+    ASSERT_TRUE(test::Succeeded(alpha.status));
     EXPECT_EQ(alpha.declaredStateCount, static_cast<std::int32_t>(alpha.stem.StateCount()));
 
     StemStore generated;
-    VectorMessageSink messages;
-    GenerationResult result = GenerateStem(compiled.outcome.compilation, GenerationSettings{}, generated, messages);
+    GenerationResult result = GenerateStem(compiled.outcome.compilation, GenerationSettings{}, generated);
     ASSERT_FALSE(result.interrupted);
 
     EXPECT_TRUE(Bisimilar(generated, alpha.stem));

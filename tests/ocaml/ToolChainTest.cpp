@@ -79,14 +79,15 @@ TEST(ToolChainScripts, NameTheMissingTool) {
     const std::string empty = test::FreshWorkDirectory();
     ScopedEnv path("PATH", empty.c_str());
     EXPECT_EQ(FindOnPath("sh"), "");
-    EXPECT_EQ(ToolChain::MissingTools(ChainScript::Compile), "ocamlc introuvable : installez OCaml.");
-    EXPECT_EQ(ToolChain::MissingTools(ChainScript::Run), "ocamlrun introuvable : installez OCaml.");
-    EXPECT_EQ(ToolChain::MissingTools(ChainScript::Render), "dot introuvable : installez Graphviz.");
+    EXPECT_TRUE(test::FailedWith(ToolChain::ToolsFound(ChainScript::Compile), "ocamlc introuvable : installez OCaml."));
+    EXPECT_TRUE(test::FailedWith(ToolChain::ToolsFound(ChainScript::Run), "ocamlrun introuvable : installez OCaml."));
+    EXPECT_TRUE(test::FailedWith(ToolChain::ToolsFound(ChainScript::Render), "dot introuvable : installez Graphviz."));
 
     // Nothing is started, and the files of an earlier run stay.
     ToolChain chain(empty, empty);
     WriteAll(chain.PathOf("Sortie.jpg"), "old");
-    EXPECT_EQ(chain.Start(ChainScript::Render, OcamlOutput::AlphaReduced), "dot introuvable : installez Graphviz.");
+    EXPECT_TRUE(test::FailedWith(chain.Start(ChainScript::Render, OcamlOutput::AlphaReduced),
+                                 "dot introuvable : installez Graphviz."));
     EXPECT_FALSE(chain.Running());
     EXPECT_TRUE(fs::exists(chain.PathOf("Sortie.jpg")));
     EXPECT_FALSE(fs::exists(chain.PathOf("tempDot.sh")));
@@ -121,7 +122,7 @@ TEST(ToolChainDirectory, IsCreatedAndGetsModulesMissingOrOlderThanTheInstalledOn
     for (const char* f : files) WriteAll(installed + f, std::string("v1 ") + f);
 
     ToolChain chain(installed, work);
-    ASSERT_EQ(chain.Prepare(), "");
+    ASSERT_TRUE(test::Succeeded(chain.Prepare()));
     for (const char* f : files) EXPECT_EQ(ReadAll(work + f), std::string("v1 ") + f);
 
     // A newer installed module replaces the copy; an older one does not.
@@ -130,26 +131,25 @@ TEST(ToolChainDirectory, IsCreatedAndGetsModulesMissingOrOlderThanTheInstalledOn
     fs::last_write_time(installed + "lotosGPM.cmo", now + 1h);
     WriteAll(installed + "lotosGPM.cmi", "v2");
     fs::last_write_time(installed + "lotosGPM.cmi", now - 1h);
-    ASSERT_EQ(chain.Prepare(), "");
+    ASSERT_TRUE(test::Succeeded(chain.Prepare()));
     EXPECT_EQ(ReadAll(work + "lotosGPM.cmo"), "v2");
     EXPECT_EQ(ReadAll(work + "lotosGPM.cmi"), "v1 lotosGPM.cmi");
 
     // A module missing from the installation is taken from an earlier copy; missing from both, it is reported.
     fs::remove(installed + "calventoSource.cmo");
-    EXPECT_EQ(chain.Prepare(), "");
+    EXPECT_TRUE(test::Succeeded(chain.Prepare()));
     fs::remove(work + "calventoSource.cmo");
-    EXPECT_EQ(chain.Prepare(), "Module OCaml introuvable : " + installed + "calventoSource.cmo.");
+    EXPECT_TRUE(test::FailedWith(chain.Prepare(), "Module OCaml introuvable : " + installed + "calventoSource.cmo."));
 }
 
 TEST(ToolChainPolling, GivesUpOnAScriptThatNeverEndsAndLeavesNoProcess) {
     const std::string work = test::FreshWorkDirectory();
     ToolChain chain(work, work);
-    ASSERT_EQ(chain.StartScript("never.sh", {"sleep 60 &", "sleep 60"}), "");
+    ASSERT_TRUE(test::Succeeded(chain.StartScript("never.sh", {"sleep 60 &", "sleep 60"})));
     EXPECT_TRUE(chain.Running());
     EXPECT_FALSE(chain.Poll());
-    ChainOutcome outcome = chain.WaitForMarker(200ms);
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.message, "Le traitement externe n'a pas abouti (délai dépassé).");
+    Status outcome = chain.WaitForMarker(200ms);
+    EXPECT_TRUE(test::FailedWith(outcome, "Le traitement externe n'a pas abouti (délai dépassé)."));
     EXPECT_FALSE(chain.Running());
     EXPECT_TRUE(NoChildLeft());
 }
@@ -158,10 +158,9 @@ TEST(ToolChainPolling, FailsAtOnceWhenTheScriptEndsWithoutTheMarker) {
     const std::string work = test::FreshWorkDirectory();
     ToolChain chain(work, work);
     fs::create_directory(chain.PathOf("test"));  // left by an earlier run
-    ASSERT_EQ(chain.StartScript("quiet.sh", {"echo failing >&2", "exit 3"}), "");
-    ChainOutcome outcome = chain.WaitForMarker(60s);
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.message, "Le traitement externe n'a pas abouti : voir " + work + "temp.log.");
+    ASSERT_TRUE(test::Succeeded(chain.StartScript("quiet.sh", {"echo failing >&2", "exit 3"})));
+    Status outcome = chain.WaitForMarker(60s);
+    EXPECT_TRUE(test::FailedWith(outcome, "Le traitement externe n'a pas abouti : voir " + work + "temp.log."));
     EXPECT_EQ(ReadAll(work + "temp.log"), "failing\n");
     EXPECT_FALSE(fs::exists(chain.PathOf("test")));
     EXPECT_TRUE(NoChildLeft());
@@ -170,9 +169,9 @@ TEST(ToolChainPolling, FailsAtOnceWhenTheScriptEndsWithoutTheMarker) {
 TEST(ToolChainPolling, SeesTheMarkerOfAScriptRunInTheWorkDirectory) {
     const std::string work = test::FreshWorkDirectory();
     ToolChain chain(work, work);
-    ASSERT_EQ(chain.StartScript("marker.sh", {"pwd > here.txt", "mkdir test"}), "");
-    ChainOutcome outcome = chain.WaitForMarker(60s);
-    EXPECT_TRUE(outcome.ok) << outcome.message;
+    ASSERT_TRUE(test::Succeeded(chain.StartScript("marker.sh", {"pwd > here.txt", "mkdir test"})));
+    Status outcome = chain.WaitForMarker(60s);
+    EXPECT_TRUE(test::Succeeded(outcome));
     EXPECT_TRUE(chain.Poll());
     EXPECT_EQ(fs::path(ReadAll(work + "here.txt").substr(0, work.size() - 1)), fs::path(work.substr(0, work.size() - 1)));
     // Scripts end with line feeds only.
@@ -197,8 +196,8 @@ TEST_F(ToolChainRun, ProducesTheAlphaReducedStemOfAnInterleaving) {
     const std::string work = test::FreshWorkDirectory();
     ToolChain chain(test::BuiltModuleDirectory(), work);
     auto compilation = Compile("SYSTEM S [A, B] := A; NIL ||| B; NIL ENDSYS\n");
-    ChainOutcome outcome = chain.Produce(compilation.get(), OcamlOutput::AlphaReduced, OcamlFormat::Stem);
-    ASSERT_TRUE(outcome.ok) << outcome.message;
+    Status outcome = chain.Produce(compilation.get(), OcamlOutput::AlphaReduced, OcamlFormat::Stem);
+    ASSERT_TRUE(test::Succeeded(outcome));
     EXPECT_EQ(ReadAll(chain.PathOf("Sortie.txt")),
               "BEGIN 4;\r\n"
               "{}0<{}B:1>{1:B}2;{}0<{}A:1>{1:A}1;\r\n"
@@ -219,15 +218,15 @@ TEST_F(ToolChainRun, ProducesTheMaximalStepGraphAndItsPicture) {
     const std::string work = test::FreshWorkDirectory();
     ToolChain chain(test::BuiltModuleDirectory(), work);
     auto compilation = Compile("SYSTEM S [A, B] := A; NIL ||| B; NIL ENDSYS\n");
-    ChainOutcome outcome = chain.Produce(compilation.get(), OcamlOutput::Gpm, OcamlFormat::Stem);
-    ASSERT_TRUE(outcome.ok) << outcome.message;
+    Status outcome = chain.Produce(compilation.get(), OcamlOutput::Gpm, OcamlFormat::Stem);
+    ASSERT_TRUE(test::Succeeded(outcome));
     TextFileResult text = ReadTextFile(chain.PathOf("Sortie.txt"));
     EXPECT_EQ(text.lines, (std::vector<std::string>{"digraph GPM {", "  S0 [shape=doublecircle];",
                                                     "  S1 [shape=circle];", "  S0 -> S1 [label=\"A|B\"];", "}"}));
 
-    if (!ToolChain::MissingTools(ChainScript::Render).empty()) GTEST_SKIP() << "dot is not installed";
+    if (!ToolChain::ToolsFound(ChainScript::Render)) GTEST_SKIP() << "dot is not installed";
     outcome = chain.RunAndWait(ChainScript::Render, OcamlOutput::Gpm);
-    ASSERT_TRUE(outcome.ok) << outcome.message;
+    ASSERT_TRUE(test::Succeeded(outcome));
     EXPECT_EQ(ReadAll(chain.PathOf("Sortie.jpg")).substr(0, 3), "\xFF\xD8\xFF");
     chain.RemovePictureFiles();
     EXPECT_FALSE(fs::exists(chain.PathOf("Sortie.txt")));
@@ -239,16 +238,16 @@ TEST_F(ToolChainRun, NeverShowsTheResultOfAnEarlierRun) {
     const std::string work = test::FreshWorkDirectory();
     ToolChain chain(test::BuiltModuleDirectory(), work);
     auto compilation = Compile("SYSTEM S [A] := A; EXIT ENDSYS\n");
-    ASSERT_TRUE(chain.Produce(compilation.get(), OcamlOutput::AlphaReduced, OcamlFormat::Stem).ok);
+    ASSERT_TRUE(test::Succeeded(chain.Produce(compilation.get(), OcamlOutput::AlphaReduced, OcamlFormat::Stem)));
 
     // A program that does not compile: the earlier program and result must not stand in for it.
     WriteAll(chain.PathOf("temp.ml"), "this is not OCaml");
-    ChainOutcome compiled = chain.RunAndWait(ChainScript::Compile, OcamlOutput::AlphaReduced);
-    EXPECT_TRUE(compiled.ok) << compiled.message;  // the script ran to its end
+    Status compiled = chain.RunAndWait(ChainScript::Compile, OcamlOutput::AlphaReduced);
+    EXPECT_TRUE(test::Succeeded(compiled));  // the script ran to its end
     EXPECT_FALSE(fs::exists(chain.PathOf("temp.exe")));
     EXPECT_FALSE(fs::exists(chain.PathOf("Sortie.txt")));
-    ChainOutcome ran = chain.RunAndWait(ChainScript::Run, OcamlOutput::AlphaReduced);
-    EXPECT_TRUE(ran.ok) << ran.message;
+    Status ran = chain.RunAndWait(ChainScript::Run, OcamlOutput::AlphaReduced);
+    EXPECT_TRUE(test::Succeeded(ran));
     EXPECT_FALSE(fs::exists(chain.PathOf("Sortie.txt")));
     EXPECT_NE(ReadAll(chain.PathOf("temp.log")).find("Error"), std::string::npos);
 }

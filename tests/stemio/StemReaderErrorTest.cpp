@@ -17,9 +17,9 @@ struct BadText {
 void ExpectRejected(const std::vector<BadText>& cases) {
     for (const BadText& c : cases) {
         StemReadResult r = test::Read(c.lines);
-        EXPECT_FALSE(r.ok) << c.what;
-        EXPECT_EQ(r.errorLine, c.line) << c.what;
-        EXPECT_EQ(r.message, "Erreur dans le fichier ligne:" + std::to_string(c.line)) << c.what;
+        EXPECT_TRUE(test::Failed(r.status)) << c.what;
+        EXPECT_EQ(r.status.line(), c.line) << c.what;
+        EXPECT_EQ(r.status.message(), "Erreur dans le fichier ligne:" + std::to_string(c.line)) << c.what;
         EXPECT_TRUE(r.stem.Empty()) << c.what;
         EXPECT_EQ(r.stem.StemStateCount, 0) << c.what;
     }

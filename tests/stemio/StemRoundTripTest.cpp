@@ -63,7 +63,7 @@ TEST(StemRoundTrip, AWrittenStemReadsBackWithTheSameStatesAndReversedArcs) {
         const StemStore original = RandomStem(random, 1 + round % 40);
         const Lines text = test::ClassicText(original);
         StemReadResult r = test::Read(text);
-        ASSERT_TRUE(r.ok) << r.message << " in round " << round;
+        ASSERT_TRUE(test::Succeeded(r.status)) << " in round " << round;
 
         std::vector<std::int32_t> numbers;
         for (const StateView state : r.stem.States()) numbers.push_back(state.Number);
@@ -86,7 +86,7 @@ TEST(StemRoundTrip, AWrittenStemReadsBackWithTheSameStatesAndReversedArcs) {
 
         // Written again, each line holds its records in the reverse order.
         StemReadResult again = test::Read(test::ClassicText(r.stem));
-        ASSERT_TRUE(again.ok);
+        ASSERT_TRUE(test::Succeeded(again.status));
         for (const StateView state : original.States())
             EXPECT_EQ(test::StateText(again.stem, *again.stem.FindState(state.Number)),
                       test::StateText(original, state));
@@ -105,8 +105,8 @@ TEST(StemRoundTrip, AFailedReadingLeavesTheCurrentStemAsItWas) {
 
     // The header's count is read before the fault; it must not reach the store.
     StemReadResult r = test::Read({"BEGIN 7;", "{}0<{}B:1>{1:B}1;", "{}1<{}C:2>{1:B,2:C}2;", "{}9<"});
-    ASSERT_FALSE(r.ok);
-    if (r.ok) AdoptRegeneratedStem(current, std::move(r.stem));
+    ASSERT_TRUE(test::Failed(r.status));
+    if (r.status) AdoptRegeneratedStem(current, std::move(r.stem));
     EXPECT_EQ(test::StoreText(current), before);
     EXPECT_EQ(current.StemStateCount, 2);
     EXPECT_EQ(current.LastGenStateCount, 2);
@@ -119,7 +119,7 @@ TEST(StemRoundTrip, ASuccessfulReadingReplacesTheStemButNotTheLastGenerationCoun
     current.LastGenStateCount = 5;
 
     StemReadResult r = test::Read({"BEGIN 3;", "{}0<{}Z:1>{1:Z}4;{}0<{}Y:1>{1:Y}2;", "END"});
-    ASSERT_TRUE(r.ok) << r.message;
+    ASSERT_TRUE(test::Succeeded(r.status));
     AdoptRegeneratedStem(current, std::move(r.stem));
     EXPECT_EQ(test::StoreText(current), (Lines{"0 {} | {}Y:1>2 {}Z:1>4", "4 {1:Z} |", "2 {1:Y} |"}));
     EXPECT_EQ(current.StemStateCount, 3);

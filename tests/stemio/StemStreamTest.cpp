@@ -48,7 +48,7 @@ TEST_F(StemStream, AFileLargerThanTheBufferReadsAsItsLinesWithCrLfAndWithLf) {
     const Lines lines = LargeStemText(12000);
     VectorLineSource source(lines);
     const StemReadResult expected = ReadClassicStem(source);
-    ASSERT_TRUE(expected.ok) << expected.message;
+    ASSERT_TRUE(test::Succeeded(expected.status));
     for (const std::string lineEnd : {"\r\n", "\n"}) {
         test::WriteBytes(path, test::FileBytes(lines, lineEnd, lineEnd == "\n"));
         ASSERT_GT(fs::file_size(path), 2 * FileLineStream::DefaultChunk);
@@ -56,13 +56,13 @@ TEST_F(StemStream, AFileLargerThanTheBufferReadsAsItsLinesWithCrLfAndWithLf) {
             SCOPED_TRACE("line end " + std::string(lineEnd == "\n" ? "LF" : "CR LF") + ", chunk " +
                          std::to_string(chunk));
             const StemReadResult read = test::ReadFile(path, chunk);
-            ASSERT_TRUE(read.ok) << read.message;
+            ASSERT_TRUE(test::Succeeded(read.status));
             EXPECT_EQ(read.stem.StateCount(), 12000u);
             EXPECT_EQ(read.stem.ArcCount(), expected.stem.ArcCount());
             EXPECT_EQ(test::StoreText(read.stem), test::StoreText(expected.stem));
         }
         const StemReadResult whole = ReadClassicStemFile(path);
-        ASSERT_TRUE(whole.ok) << whole.message;
+        ASSERT_TRUE(test::Succeeded(whole.status));
         EXPECT_EQ(test::StoreText(whole.stem), test::StoreText(expected.stem));
     }
 }
@@ -71,8 +71,8 @@ TEST_F(StemStream, AStemWrittenToAFileReadsBackAndWritesTheSameBytes) {
     const Lines lines = LargeStemText(12000);
     VectorLineSource source(lines);
     const StemReadResult first = ReadClassicStem(source);
-    ASSERT_TRUE(first.ok);
-    ASSERT_EQ(WriteClassicStem(path, first.stem, first.stem.StemStateCount), "");
+    ASSERT_TRUE(test::Succeeded(first.status));
+    ASSERT_TRUE(test::Succeeded(WriteClassicStem(path, first.stem, first.stem.StemStateCount)));
     std::string bytes;
     {
         std::ifstream in(path, std::ios::binary);
@@ -80,7 +80,7 @@ TEST_F(StemStream, AStemWrittenToAFileReadsBackAndWritesTheSameBytes) {
     }
     EXPECT_EQ(bytes, ClassicStemText(first.stem, first.stem.StemStateCount));
     const StemReadResult again = ReadClassicStemFile(path);
-    ASSERT_TRUE(again.ok) << again.message;
+    ASSERT_TRUE(test::Succeeded(again.status));
     EXPECT_EQ(ClassicStemText(again.stem, again.stem.StemStateCount), test::FileBytes(lines, "\r\n", false));
 }
 
@@ -89,21 +89,23 @@ TEST_F(StemStream, AnErrorFarInAFileNamesItsLine) {
     lines[9000].insert(17, "$");
     test::WriteBytes(path, test::FileBytes(lines, "\r\n", true));
     const StemReadResult r = ReadClassicStemFile(path);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, "Erreur dans le fichier ligne:9001");
-    EXPECT_EQ(r.fileError, "");
+    EXPECT_TRUE(test::FailedWith(r.status, "Erreur dans le fichier ligne:9001", 9001));
+    EXPECT_FALSE(r.ReadingFailed());
     EXPECT_TRUE(r.stem.Empty());
 }
 
 TEST_F(StemStream, AFileThatCannotBeReadSaysSoAndIsNoReadingError) {
     StemReadResult r = ReadClassicStemFile("/nonexistent/file.STEM");
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.fileError, "Impossible d'ouvrir le fichier « /nonexistent/file.STEM » : No such file or directory.");
-    EXPECT_EQ(r.message, "");
-    EXPECT_EQ(r.errorLine, 0);
+    EXPECT_TRUE(test::FailedWith(
+        r.status, "Impossible d'ouvrir le fichier « /nonexistent/file.STEM » : No such file or directory."));
+    EXPECT_TRUE(r.ReadingFailed());
+    EXPECT_FALSE(r.outOfMemory);
+    EXPECT_TRUE(r.stem.Empty());
+    EXPECT_EQ(r.declaredStateCount, 0);
     const std::string dir = fs::temp_directory_path().string();
     r = ReadClassicStemFile(dir);
-    EXPECT_EQ(r.fileError, "Impossible de lire le fichier « " + dir + " » : c'est un répertoire.");
+    EXPECT_TRUE(test::FailedWith(r.status, "Impossible de lire le fichier « " + dir + " » : c'est un répertoire."));
+    EXPECT_TRUE(r.ReadingFailed());
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "frontend/TextFile.h"
 #include "generation/EventSet.h"
 #include "stemio/StemReader.h"
+#include "tests/StatusTestSupport.h"
 
 namespace quarvo::test {
 
@@ -44,7 +45,7 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 inline StemReadResult ReadFile(const std::string& path, std::size_t chunk) {
     FileLineStream lines(path, chunk);
     StemReadResult r = ReadClassicStem(lines);
-    EXPECT_EQ(lines.Error(), "");
+    EXPECT_TRUE(Succeeded(lines.status()));
     return r;
 }
 
@@ -68,9 +69,9 @@ inline StemReadResult Read(const std::vector<std::string>& lines) {
         WriteBytes(path, FileBytes(lines, lineEnd, finalEnd));
         const StemReadResult f = ReadFile(path, chunk);
         const std::string how = "read from a file in chunks of " + std::to_string(chunk);
-        EXPECT_EQ(f.ok, r.ok) << how;
-        EXPECT_EQ(f.errorLine, r.errorLine) << how;
-        EXPECT_EQ(f.message, r.message) << how;
+        EXPECT_EQ(f.status.ok(), r.status.ok()) << how;
+        EXPECT_EQ(f.status.line(), r.status.line()) << how;
+        EXPECT_EQ(f.status.message(), r.status.message()) << how;
         EXPECT_EQ(f.declaredStateCount, r.declaredStateCount) << how;
         EXPECT_EQ(f.stem.StemStateCount, r.stem.StemStateCount) << how;
         EXPECT_EQ(StoreText(f.stem), StoreText(r.stem)) << how;

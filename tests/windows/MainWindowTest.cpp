@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -13,6 +14,9 @@
 #include <QToolButton>
 #include <QWindow>
 #include <QTimer>
+
+#include <chrono>
+#include <ctime>
 
 #include "app/AboutBox.h"
 #include "app/CompFrm.h"
@@ -389,6 +393,10 @@ private slots:
         QCOMPARE(Messages(f).last(), QString("Génération terminée."));
         QVERIFY(t.GetSession().hasStem);
         QVERIFY(t.GetSession().stem.StemStateCount > 1);
+        // The list holds the summary alone: the running line went with the list's clearing.
+        QCOMPARE(Messages(f), QStringList({QString("Nombre d'états = %1.").arg(t.GetSession().stem.StemStateCount),
+                                           QString("Nombre d'arcs = %1.").arg(t.GetSession().stem.ArcCount()),
+                                           QString("Génération terminée.")}));
         QVERIFY(Enabled(Component<QMenu>(f, "VisualisationMenu")));
         QVERIFY(Component<QAction>(f, "VisualisationGraphique1")->isEnabled());
         QVERIFY(Component<QAction>(f, "VisualiseButton")->isEnabled());
@@ -398,6 +406,9 @@ private slots:
         TGenFrm* dialog = t.Windows().generation;
         QCOMPARE(dialog->StatNbr->text(), QString::number(t.GetSession().stem.StemStateCount));
         QVERIFY(dialog->membefore->text().endsWith(" Ko"));
+        const QRegularExpression instant("^\\d\\d:\\d\\d:\\d\\d   \\d\\d/\\d\\d/\\d\\d\\d\\d$");
+        QVERIFY(instant.match(dialog->datedebut->text()).hasMatch());
+        QVERIFY(instant.match(dialog->datefin->text()).hasMatch());
         QVERIFY(!dialog->StopButton->isEnabled());
         QVERIFY(f.menuBar()->isEnabled());
 
@@ -437,17 +448,51 @@ private slots:
         f.Compiler1Click();
         QVERIFY(Enabled(Component<QMenu>(f, "GenerateMenu")));
         TGenFrm* dialog = t.Windows().generation;
-        QTimer::singleShot(500, dialog->StopButton, [dialog] {
+        QStringList whileRunning;
+        QTimer::singleShot(500, dialog->StopButton, [dialog, &f, &whileRunning] {
             QVERIFY(dialog->StopButton->isEnabled());
+            whileRunning = Messages(f);
             dialog->StopButton->click();
         });
         f.SemEntreClick();
+        QCOMPARE(whileRunning, QStringList({QString("Génération en cours...")}));
         QVERIFY(Messages(f).last().startsWith("Génération interrompue"));
         QVERIFY(!t.GetSession().busy);
         QVERIFY(f.menuBar()->isEnabled());
         // The program stays usable: the next command works.
         f.FileNew1Execute();
         QVERIFY(Component<QPlainTextEdit>(f, "Editor")->toPlainText().isEmpty() || t.dialogs.Last());
+    }
+
+    void TheGenerationDialogShowsTheFiguresOfTheResult() {
+        TestApp t;
+        TGenFrm* dialog = t.Windows().generation;
+        QVERIFY(dialog);
+        quarvo::GenerationResult result;
+        // Single-digit fields, a change of day between the two instants, and
+        // heap figures whose difference in whole Ko is not the whole Ko of
+        // their difference.
+        const std::time_t start = 1700000000 + 5 * 3600 + 7;  // a November morning
+        const std::time_t end = start + 20 * 3600 + 3;
+        result.started = std::chrono::system_clock::from_time_t(start) + std::chrono::milliseconds(999);
+        result.ended = std::chrono::system_clock::from_time_t(end);
+        result.seconds = end - start;
+        result.heapBytesBefore = 1999;
+        result.heapBytesAfter = 3001;
+        dialog->Figures(result);
+        auto local = [](std::time_t t) {
+            std::tm parts{};
+            localtime_r(&t, &parts);
+            char text[64];
+            std::strftime(text, sizeof text, "%H:%M:%S   %d/%m/%Y", &parts);
+            return QString(text);
+        };
+        QCOMPARE(dialog->datedebut->text(), local(start));
+        QCOMPARE(dialog->datefin->text(), local(end));
+        QCOMPARE(dialog->temps_execution->text(), QString::number(end - start));
+        QCOMPARE(dialog->membefore->text(), QString("1 Ko"));
+        QCOMPARE(dialog->memafter->text(), QString("3 Ko"));
+        QCOMPARE(dialog->memconsom->text(), QString("2 Ko"));
     }
 
     void AGenerationStopsCleanlyAtTheDialogsMemoryLimit() {
