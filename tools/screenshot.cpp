@@ -1,5 +1,6 @@
 // Starts the real main window, opens an example, compiles and generates it, and saves a picture of
-// the window: the screenshot of the README.
+// the window: the screenshots of the README. With --disposition, pictures of the viewer before and
+// after its automatic layout.
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
@@ -12,10 +13,53 @@
 #include "app/Sdimain.h"
 #include "app/views/Graphic.h"
 
+namespace {
+
+// The viewer on an example unfolded to a depth from the initial state, as
+// unfolded (before) and once laid out automatically and fitted to the window
+// (after): two pictures of the whole window.
+int ViewerBeforeAndAfterLayout(const QString& example, int depth, const QString& before, const QString& after) {
+    quarvo::DesktopDialogs dialogs;
+    quarvo::QuarvoApp app(QDir::currentPath().toStdString(), dialogs, QCoreApplication::applicationDirPath());
+    TSDIAppForm& form = app.Main();
+    if (!form.OpenSpecification(example)) return 1;
+    form.Compiler1Click();
+    form.SemEntreClick();
+    if (TGenFrm* dialog = app.Windows().generation) dialog->hide();
+    TGraph* graph = app.Windows().graph;
+    graph->resize(1000, 720);
+    graph->draw_stem();
+    graph->UnfoldToDepth(depth);
+    int status = 1;
+    QTimer::singleShot(500, [&] {
+        status = graph->grab().save(before) ? 0 : 1;
+        if (!graph->AutoLayout()) status = 1;
+        graph->FitToWindow();
+        QTimer::singleShot(300, [&] {
+            if (!graph->grab().save(after)) status = 1;
+            QApplication::quit();
+        });
+    });
+    QApplication::exec();
+    if (status != 0) std::fprintf(stderr, "Impossible d'écrire %s ou %s\n", qPrintable(before), qPrintable(after));
+    return status;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    if (argc == 6 && QString::fromLocal8Bit(argv[1]) == "--disposition") {
+        bool number = false;
+        const int depth = QString::fromLocal8Bit(argv[3]).toInt(&number);
+        if (number)
+            return ViewerBeforeAndAfterLayout(QString::fromLocal8Bit(argv[2]), depth, QString::fromLocal8Bit(argv[4]),
+                                              QString::fromLocal8Bit(argv[5]));
+    }
     if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "Usage : quarvo_screenshot EXEMPLE.LOT IMAGE.png [GRAPHE.png]\n");
+        std::fprintf(stderr,
+                     "Usage : quarvo_screenshot EXEMPLE.LOT IMAGE.png [GRAPHE.png]\n"
+                     "        quarvo_screenshot --disposition EXEMPLE.LOT PROFONDEUR AVANT.png APRES.png\n");
         return 2;
     }
     const QString example = QString::fromLocal8Bit(argv[1]);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's screenshot: the main window under Xvfb with an example
-# opened, compiled and generated, saved into docs/.
+# Takes the README's screenshots: the main window under Xvfb with an example
+# opened, compiled and generated, and the viewer before and after its
+# automatic layout, saved into docs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-deps.sh
@@ -14,4 +15,8 @@ xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/quarvo_screenshot "$example" d
 scratch=$(mktemp -d)
 xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/quarvo_screenshot examples/MUTEX.LOT "$scratch/main.png" docs/quarvo-graph.png
 rm -rf "$scratch"
-echo "Captures écrites dans docs/quarvo-main.png et docs/quarvo-graph.png"
+# The viewer on the protocol example unfolded to depth 4, before and after its automatic layout.
+xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/quarvo_screenshot --disposition examples/PROTOCOL.LOT 4 \
+    docs/viewer-before-layout.png docs/viewer-after-layout.png
+echo "Captures écrites dans docs/quarvo-main.png, docs/quarvo-graph.png, docs/viewer-before-layout.png" \
+    "et docs/viewer-after-layout.png"

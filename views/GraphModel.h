@@ -1,7 +1,9 @@
 // What the graph viewer shows, without any drawing: the drawn states, the mouse rules and the geometry.
 #pragma once
 
+#include <compare>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "generation/ActionTable.h"
 #include "generation/StemStore.h"
 #include "generation/Semantics.h"
+#include "views/GraphLayoutData.h"
 
 namespace quarvo {
 
@@ -41,8 +44,14 @@ void Ajouter_Graphic_State(const TGraphicState& record, GraphicStateList& list);
 TGraphicState* ieme(std::int32_t number, GraphicStateList& list);
 const TGraphicState* ieme(std::int32_t number, const GraphicStateList& list);
 bool find_graphic_state(std::int32_t number, const GraphicStateList& list);
-// The number of the first state, in list order, whose 21 x 21 square holds the point; -1 if none.
+// The number of the first state, in list order, whose square around its
+// circle (21 x 21 for a circle of radius 10) holds the point; -1 if none.
 std::int32_t detected_state(std::int32_t x, std::int32_t y, const GraphicStateList& list);
+
+// The radius of a state's circle: 10, or more for numbers of three digits or
+// more, so that the number stays inside with two pixels to spare on each side
+// (the paint area's digits, bold included, are at most 8 pixels wide).
+std::int32_t StateRadius(std::int32_t number);
 
 // Nearest integer, a half going to the even one.
 std::int32_t RoundHalfEven(double value);
@@ -75,7 +84,7 @@ struct GraphText {
 struct StateDrawing {
     GraphBox circle;
     GraphColor fill = GraphColor::Silver;
-    GraphText number;
+    GraphText number;  // centred in the circle for digits 8 pixels wide
 };
 StateDrawing LayOutState(const TGraphicState& state);
 
@@ -91,7 +100,13 @@ struct ArcDrawing {
     bool selfLoop = false;
     GraphBox loop;                 // self-loop: the loop to the right of the state
     std::vector<GraphLine> lines;  // other arcs: the shaft, then the three strokes of the head
+    // An arc placed by the automatic layout: a cubic Bézier curve (its start,
+    // then three points per piece), followed by the strokes of its head in lines.
+    std::vector<GraphPoint> curve;
     GraphText label;
+    // A later arc of the same run to one target is drawn over this one, with a
+    // label that starts with this one's: only the last arc of a run shows.
+    bool covered = false;
 };
 
 enum class GraphButton { Left, Right, Middle };
@@ -124,9 +139,48 @@ public:
     // A press of a mouse button on the paint area, at a point of it.
     void Press(GraphButton button, std::int32_t x, std::int32_t y, bool doubleClick, const ActionTable& actions,
                Semantics semantics);
-    // The pointer moved; true when a dragged state moved with it.
+    // The pointer moved; true when a dragged state moved with it. The arcs
+    // of a moved state lose the routes of the automatic layout.
     bool Move(std::int32_t x, std::int32_t y);
     void Release() { dragging_ = false; }
+
+    // ---- Automatic layout and commands over many states ---------------------------------------
+
+    // The drawn states, with the size of their circles, and the arcs that show
+    // (one per run to a target), with their labels; the label sizes are left
+    // for the caller, who knows the font, to fill in.
+    LayoutInput LayoutRequest(const ActionTable& actions, Semantics semantics);
+    // Moves the states where the layout put them, a margin away from the top
+    // left corner, and draws the arcs along its routes with their labels at
+    // its places. The input is the request the output answers.
+    void ApplyLayout(const LayoutInput& input, const LayoutOutput& output);
+    // True when some arc is drawn along a route of the automatic layout.
+    bool HasRoutes() const { return !routes_.empty(); }
+    static constexpr std::int32_t LayoutMargin = 40;
+
+    // Draws every successor of the current state not yet drawn, in a row below
+    // it; returns how many were drawn.
+    std::size_t UnfoldAll();
+    struct DepthUnfolding {
+        std::size_t added = 0;
+        bool stopped = false;  // the bound was reached before the depth
+    };
+    // Draws every state at most depth arcs away from the first state, each
+    // new one on the row of its distance, as long as no more than maxStates
+    // states are drawn.
+    DepthUnfolding UnfoldToDepth(std::int32_t depth, std::size_t maxStates);
+    static constexpr std::size_t MaxDrawnStates = 2000;
+    // The numbers of a shortest path over the arcs from the first state to the
+    // state of that number, both included; empty when no state bears the
+    // number or none of the paths reaches it.
+    std::vector<std::int32_t> ShortestPath(std::int32_t number) const;
+    // Draws the state of that number with the states of a shortest path to it
+    // (each new one below the one before it; alone, below the drawing, when
+    // no path reaches it) and makes it current when it can be; false when no
+    // state bears the number.
+    bool DrawPathTo(std::int32_t number);
+    // Makes a lime state current; false for any other.
+    bool MakeCurrentState(std::int32_t number);
 
     // Lays the path out in a column below (300, 50), every state silver and complete.
     void ShowTrace(StemStore path);
@@ -146,7 +200,28 @@ public:
     bool MakeCurrent(std::int32_t x, std::int32_t y);
 
 private:
+    // Where the automatic layout runs an arc, found again by its ends, its
+    // label and its rank among the arcs with the same ends and label.
+    struct RouteKey {
+        std::int32_t source = 0;
+        std::int32_t target = 0;
+        std::string label;
+        std::size_t rank = 0;
+        friend auto operator<=>(const RouteKey&, const RouteKey&) = default;
+    };
+    struct ArcRoute {
+        std::vector<GraphPoint> curve;
+        std::vector<GraphLine> head;
+        GraphPoint labelAt;
+    };
+
     void AddState(const StateView& state, std::int32_t x, std::int32_t y, GraphColor color, bool complete);
+    // Adds a state of the shown STEM, lime when it has arcs, silver otherwise.
+    void AddNew(const StateView& state, std::int32_t x, std::int32_t y);
+    // Draws the arcs that have a route of the automatic layout along it, with
+    // its head and label place; a covered arc takes the route of the arc of
+    // its run that shows.
+    void ApplyRoutes(std::vector<ArcDrawing>& arcs) const;
     // Sets Complete when every arc leads to a drawn state; a complete state turns silver.
     void RecomputeComplete(TGraphicState& state) const;
 
@@ -157,6 +232,7 @@ private:
     std::int32_t currentState_ = 0;
     bool moveArmed_ = false;
     bool dragging_ = false;
+    std::map<RouteKey, ArcRoute> routes_;
 };
 
 // The path through the given state numbers, as a small STEM that names

@@ -1,18 +1,36 @@
-// The graphical STEM viewer: paints the graph model and turns mouse presses into its rules.
+// The graphical STEM viewer: paints the graph model at a zoom, turns mouse
+// presses into its rules, and carries out the window's commands.
 #include "app/views/Graphic.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeySequence>
+#include <QLabel>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QScrollArea>
-#include <QShortcut>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
 #include <QSvgGenerator>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include "app/WidgetHelpers.h"
+#include "app/views/GraphLayout.h"
+#include "frontend/TextFile.h"
 
 namespace {
 
@@ -33,8 +51,50 @@ void WriteText(QPainter& painter, const quarvo::GraphText& text) {
     painter.drawText(text.at.x, text.at.y + painter.fontMetrics().ascent(), ToQString(text.text));
 }
 
+// A state's number in the middle of its circle. On the red of the current
+// state it is bold white edged with dark red, which reads on red as on any colour.
+void WriteNumber(QPainter& painter, QPoint centre, const QString& number, bool onRed) {
+    QFont font = painter.font();
+    font.setBold(onRed);
+    const QFontMetrics metrics(font, painter.device());
+    const QPoint baseline(centre.x() - (metrics.horizontalAdvance(number) + 1) / 2,
+                          centre.y() + (metrics.ascent() - metrics.descent() + 1) / 2);
+    if (!onRed) {
+        painter.setPen(Qt::black);
+        painter.drawText(baseline, number);
+        return;
+    }
+    QPainterPath glyphs;
+    glyphs.addText(baseline, font, number);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.strokePath(glyphs, QPen(QColor(110, 0, 0), 2.0));
+    painter.fillPath(glyphs, Qt::white);
+    painter.restore();
+}
+
+QPainterPath Curve(const std::vector<quarvo::GraphPoint>& points) {
+    QPainterPath path(QPointF(points.front().x, points.front().y));
+    for (std::size_t k = 1; k + 2 < points.size(); k += 3)
+        path.cubicTo(points[k].x, points[k].y, points[k + 1].x, points[k + 1].y, points[k + 2].x, points[k + 2].y);
+    return path;
+}
+
+// The area a drawing of this size asks for: never smaller than the historical 15000 x 10000.
 constexpr int PaintWidth = 15000;
 constexpr int PaintHeight = 10000;
+// Each step of the zoom commands and of the wheel.
+constexpr double ZoomStep = 1.25;
+
+const char* const MouseRules =
+    "Clic gauche : dessine à cet endroit le successeur suivant de l'état courant (rouge). "
+    "Clic droit sur un état vert : il devient l'état courant. "
+    "Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
+    "Ctrl + molette : zoom.";
+
+QString ZoomText(double zoom) {
+    return QString::number(std::lround(zoom * 100)) + QChar(0x00A0) + "%";
+}
 
 }  // namespace
 
@@ -50,23 +110,44 @@ TPaintBox::TPaintBox(TGraph& graph, QWidget* parent) : QWidget(parent), graph_(g
     setFont(small);
 }
 
+QPoint TPaintBox::ToDrawing(QPointF at) const {
+    const double zoom = graph_.Zoom();
+    return QPoint(static_cast<int>(std::lround(at.x() / zoom)), static_cast<int>(std::lround(at.y() / zoom)));
+}
+
 void TPaintBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setClipRect(event->rect());
-    graph_.Paint(painter, event->rect());
+    const double zoom = graph_.Zoom();
+    painter.scale(zoom, zoom);
+    // The exposed rectangle in drawing coordinates, a pixel wider for the rounding.
+    const QRectF exposed(event->rect().x() / zoom, event->rect().y() / zoom, event->rect().width() / zoom,
+                         event->rect().height() / zoom);
+    graph_.Paint(painter, exposed.toAlignedRect().adjusted(-1, -1, 1, 1));
 }
 
 void TPaintBox::mousePressEvent(QMouseEvent* event) {
-    graph_.PaintBox1MouseDown(event->button(), event->position().toPoint(), false);
+    graph_.PaintBox1MouseDown(event->button(), ToDrawing(event->position()), false);
 }
 
 void TPaintBox::mouseDoubleClickEvent(QMouseEvent* event) {
-    graph_.PaintBox1MouseDown(event->button(), event->position().toPoint(), true);
+    graph_.PaintBox1MouseDown(event->button(), ToDrawing(event->position()), true);
 }
 
-void TPaintBox::mouseMoveEvent(QMouseEvent* event) { graph_.PaintBox1MouseMove(event->position().toPoint()); }
+void TPaintBox::mouseMoveEvent(QMouseEvent* event) { graph_.PaintBox1MouseMove(ToDrawing(event->position())); }
 
 void TPaintBox::mouseReleaseEvent(QMouseEvent*) { graph_.PaintBox1MouseUp(); }
+
+void TPaintBox::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier) || event->angleDelta().y() == 0) {
+        event->ignore();  // the scroll area scrolls
+        return;
+    }
+    const double steps = event->angleDelta().y() / 120.0;
+    const QPoint anchor = mapTo(parentWidget(), event->position().toPoint());
+    graph_.ZoomBy(std::pow(ZoomStep, steps), anchor);
+    event->accept();
+}
 
 // ---- Window -------------------------------------------------------------------------------
 
@@ -81,25 +162,80 @@ TGraph::TGraph(quarvo::AppContext& app) : app_(app), SelectedState(model_.Select
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    MenuBar = new QMenuBar(this);
+    MenuBar->setObjectName("MenuBar");
+    layout->setMenuBar(MenuBar);
     ScrollBox = new QScrollArea(this);
     ScrollBox->setBackgroundRole(QPalette::Window);
     ScrollBox->setWidgetResizable(false);
     PaintBox1 = new TPaintBox(*this, ScrollBox);
     ScrollBox->setWidget(PaintBox1);
-    layout->addWidget(ScrollBox);
+    layout->addWidget(ScrollBox, 1);
 
-    auto* save = new QShortcut(QKeySequence("Ctrl+S"), this);
-    connect(save, &QShortcut::activated, this, [this] { SaveDrawingAs(); });
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setSizeGripEnabled(false);
+    MouseHelp = new QLabel(QString::fromUtf8(MouseRules), StatusBar);
+    MouseHelp->setObjectName("MouseHelp");
+    MouseHelp->setWordWrap(true);
+    StatusBar->addWidget(MouseHelp, 1);
+    ZoomLabel = new QLabel(ZoomText(zoom_), StatusBar);
+    ZoomLabel->setObjectName("ZoomLabel");
+    StatusBar->addPermanentWidget(ZoomLabel);
+    layout->addWidget(StatusBar);
+
+    BuildMenus();
+}
+
+void TGraph::BuildMenus() {
+    using quarvo::AddCommand;
+    // Each item also belongs to the window, so that its keys work wherever the focus is in it.
+    auto keep = [this](QAction* action, const char* name) {
+        action->setObjectName(name);
+        addAction(action);
+        return action;
+    };
+    QMenu* file = MenuBar->addMenu("&Fichier");
+    file->setObjectName("Fichier1");
+    QAction* save = keep(AddCommand(file, "&Exporter…", this, &TGraph::SaveDrawingAs), "Exporter1");
+    save->setShortcuts({QKeySequence("Ctrl+E"), QKeySequence("Ctrl+S")});
+    keep(AddCommand(file, "&Imprimer…", this, &TGraph::PrintAsked, QKeySequence("Ctrl+P")), "Imprimer1");
+
+    QMenu* view = MenuBar->addMenu("&Affichage");
+    view->setObjectName("Affichage1");
+    QAction* zoomIn = keep(AddCommand(view, "Zoom &avant", this, &TGraph::ZoomIn), "ZoomAvant1");
+    zoomIn->setShortcuts({QKeySequence("Ctrl++"), QKeySequence("Ctrl+=")});
+    keep(AddCommand(view, "Zoom a&rrière", this, &TGraph::ZoomOut, QKeySequence("Ctrl+-")), "ZoomArriere1");
+    keep(AddCommand(view, "A&juster à la fenêtre", this, &TGraph::FitToWindow, QKeySequence("Ctrl+0")),
+         "Ajuster1");
+    keep(AddCommand(view, "Vue &initiale (100 %)", this, &TGraph::ResetView, QKeySequence("Ctrl+1")),
+         "VueInitiale1");
+
+    QMenu* graph = MenuBar->addMenu("&Graphe");
+    graph->setObjectName("Graphe1");
+    keep(AddCommand(graph, "&Disposition automatique", this, [this] { AutoLayout(); }, QKeySequence("Ctrl+L")),
+         "Disposition1");
+    graph->addSeparator();
+    keep(AddCommand(graph, "&Chercher un état…", this, &TGraph::FindStateAsked, QKeySequence("Ctrl+F")),
+         "ChercherEtat1");
+    keep(AddCommand(graph, "Déplier &tous les successeurs", this, &TGraph::UnfoldAll, QKeySequence("Ctrl+U")),
+         "DeplierTout1");
+    keep(AddCommand(graph, "Déplier jusqu'à une &profondeur…", this, &TGraph::UnfoldToDepthAsked,
+                    QKeySequence("Ctrl+D")),
+         "DeplierProfondeur1");
 }
 
 void TGraph::init_graph() {
     model_.Forget();
     PaintBox1->setToolTip(QString());
+    UpdateArea();
     PaintBox1->update();
 }
 
 void TGraph::FormShow() {
     model_.FormShow();
+    UpdateArea();
     PaintBox1->update();
 }
 
@@ -114,6 +250,7 @@ void TGraph::draw_stem() {
     show();
     raise();
     activateWindow();
+    if (const auto first = model_.FirstShown()) ScrollToState(first->Number);
 }
 
 void TGraph::draw_trace(const std::vector<std::int32_t>& path) {
@@ -121,9 +258,11 @@ void TGraph::draw_trace(const std::vector<std::int32_t>& path) {
     hide();
     model_.ShowTrace(quarvo::TraceRecords(app_.session.stem, path));
     PaintBox1->setToolTip(QString());
+    UpdateArea();
     show();
     raise();
     activateWindow();
+    if (const auto first = model_.FirstShown()) ScrollToState(first->Number);
     PaintBox1->update();
 }
 
@@ -142,7 +281,12 @@ void TGraph::Paint(QPainter& painter, const QRect& area) {
     const auto arcs = model_.LayOutTransitions(app_.session.stem.actions, LabelSemantics());
     for (const quarvo::ArcDrawing& arc : arcs) {
         painter.setPen(QPen(arc.pen == quarvo::GraphPen::Red ? Qt::red : Qt::black, 1, Qt::SolidLine));
-        if (arc.selfLoop) {
+        if (!arc.curve.empty()) {
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPath(Curve(arc.curve));
+            for (const quarvo::GraphLine& line : arc.lines)
+                painter.drawLine(line.from.x, line.from.y, line.to.x, line.to.y);
+        } else if (arc.selfLoop) {
             painter.setBrush(Qt::white);
             painter.drawEllipse(ToQRect(arc.loop));
         } else {
@@ -154,21 +298,19 @@ void TGraph::Paint(QPainter& painter, const QRect& area) {
         WriteText(painter, arc.label);
     }
 
-    painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+    painter.setBackgroundMode(Qt::TransparentMode);
     for (const quarvo::TGraphicState& state : model_.States()) {
         const quarvo::StateDrawing d = quarvo::LayOutState(state);
-        const QColor fill = ToQColor(d.fill);
-        painter.setBrush(fill);
+        painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+        painter.setBrush(ToQColor(d.fill));
         painter.drawEllipse(ToQRect(d.circle));
-        painter.setBackground(fill);
-        WriteText(painter, d.number);
+        WriteNumber(painter, QPoint(state.X, state.Y), ToQString(d.number.text), d.fill == quarvo::GraphColor::Red);
     }
 
     if (model_.MoveArmed()) {
         if (const quarvo::TGraphicState* selected = quarvo::ieme(model_.SelectedState, model_.States())) {
             painter.setPen(QPen(QColor(0, 0, 255), 1, Qt::DashDotLine));
             painter.setBrush(Qt::NoBrush);
-            painter.setBackgroundMode(Qt::TransparentMode);
             painter.drawRect(ToQRect(quarvo::SelectionSquare(*selected)));
         }
     }
@@ -194,51 +336,283 @@ void TGraph::PaintBox1MouseMove(QPoint at) {
 
 void TGraph::PaintBox1MouseUp() { model_.Release(); }
 
-QSize TGraph::DrawingSize() {
+// ---- Geometry of the drawing --------------------------------------------------------------
+
+std::vector<QRect> TGraph::LabelRects() {
     const QFontMetrics metrics(PaintBox1->font());
+    std::vector<QRect> rects;
+    if (app_.session.busy) return rects;
+    for (const quarvo::ArcDrawing& arc : model_.LayOutTransitions(app_.session.stem.actions, LabelSemantics())) {
+        if (arc.covered) continue;
+        rects.emplace_back(arc.label.at.x, arc.label.at.y, metrics.horizontalAdvance(ToQString(arc.label.text)),
+                           metrics.height());
+    }
+    return rects;
+}
+
+QSize TGraph::DrawingSize() {
     int right = 0, bottom = 0;
     auto extend = [&](int x, int y) {
         right = std::max(right, x);
         bottom = std::max(bottom, y);
     };
-    auto extendText = [&](const quarvo::GraphText& text) {
-        extend(text.at.x + metrics.horizontalAdvance(ToQString(text.text)), text.at.y + metrics.height());
-    };
-    for (const quarvo::TGraphicState& s : model_.States()) extend(s.X + 15, s.Y + 15);
-    for (const quarvo::ArcDrawing& arc : model_.LayOutTransitions(app_.session.stem.actions, LabelSemantics())) {
-        if (arc.selfLoop) extend(arc.loop.right, arc.loop.bottom);
-        extendText(arc.label);
+    if (!app_.session.busy) {
+        for (const quarvo::TGraphicState& s : model_.States()) {
+            const quarvo::GraphBox circle = quarvo::LayOutState(s).circle;
+            extend(circle.right, circle.bottom);
+        }
+        for (const quarvo::ArcDrawing& arc :
+             model_.LayOutTransitions(app_.session.stem.actions, LabelSemantics())) {
+            if (arc.selfLoop) extend(arc.loop.right, arc.loop.bottom);
+            for (const quarvo::GraphPoint& p : arc.curve) extend(p.x, p.y);
+        }
+        for (const QRect& label : LabelRects()) extend(label.right() + 1, label.bottom() + 1);
     }
     constexpr int margin = 20;
-    return QSize(std::min(right + margin, PaintWidth), std::min(bottom + margin, PaintHeight));
+    return QSize(right + margin, bottom + margin);
 }
 
-bool TGraph::SaveDrawing(const QString& fileName) {
+void TGraph::UpdateArea() {
+    const QSize drawing = DrawingSize().expandedTo(QSize(PaintWidth, PaintHeight));
+    PaintBox1->setFixedSize(static_cast<int>(std::ceil(drawing.width() * zoom_)),
+                            static_cast<int>(std::ceil(drawing.height() * zoom_)));
+}
+
+void TGraph::Redraw() {
+    UpdateArea();
+    PaintBox1->update();
+}
+
+// ---- Zoom and scrolling -------------------------------------------------------------------
+
+void TGraph::ZoomBy(double factor, QPoint anchor) {
+    QScrollBar* h = ScrollBox->horizontalScrollBar();
+    QScrollBar* v = ScrollBox->verticalScrollBar();
+    // The drawing point under the anchor, before the zoom changes.
+    const double x = (h->value() + anchor.x()) / zoom_, y = (v->value() + anchor.y()) / zoom_;
+    zoom_ = std::clamp(zoom_ * factor, MinZoom, MaxZoom);
+    ZoomLabel->setText(ZoomText(zoom_));
+    UpdateArea();
+    h->setValue(static_cast<int>(std::lround(x * zoom_ - anchor.x())));
+    v->setValue(static_cast<int>(std::lround(y * zoom_ - anchor.y())));
+    PaintBox1->update();
+}
+
+void TGraph::SetZoom(double zoom) {
+    const QSize viewport = ScrollBox->viewport()->size();
+    ZoomBy(zoom / zoom_, QPoint(viewport.width() / 2, viewport.height() / 2));
+}
+
+void TGraph::ZoomIn() { SetZoom(zoom_ * ZoomStep); }
+
+void TGraph::ZoomOut() { SetZoom(zoom_ / ZoomStep); }
+
+void TGraph::FitToWindow() {
+    const QSize drawing = DrawingSize();
+    // Room left once both scroll bars show: the area stays larger than the drawing.
+    const int bar = ScrollBox->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ScrollBox);
+    const QSize room = ScrollBox->maximumViewportSize() - QSize(bar, bar);
+    const double zoom = std::min(static_cast<double>(room.width()) / drawing.width(),
+                                 static_cast<double>(room.height()) / drawing.height());
+    zoom_ = std::clamp(zoom, MinZoom, MaxZoom);
+    ZoomLabel->setText(ZoomText(zoom_));
+    UpdateArea();
+    ScrollBox->horizontalScrollBar()->setValue(0);
+    ScrollBox->verticalScrollBar()->setValue(0);
+    PaintBox1->update();
+}
+
+void TGraph::ResetView() {
+    zoom_ = 1.0;
+    ZoomLabel->setText(ZoomText(zoom_));
+    UpdateArea();
+    if (const auto first = model_.FirstShown()) ScrollToState(first->Number);
+    PaintBox1->update();
+}
+
+void TGraph::ScrollToState(std::int32_t number, bool centred) {
+    const quarvo::TGraphicState* state = quarvo::ieme(number, model_.States());
+    if (!state) return;
+    const QSize viewport = ScrollBox->viewport()->size();
+    const double x = state->X * zoom_, y = state->Y * zoom_;
+    // Near the top, the state keeps the room of the first row above it.
+    const double above = centred ? viewport.height() / 2.0 : std::min(viewport.height() / 2.0, 60.0);
+    ScrollBox->horizontalScrollBar()->setValue(static_cast<int>(std::lround(x - viewport.width() / 2.0)));
+    ScrollBox->verticalScrollBar()->setValue(static_cast<int>(std::lround(y - above)));
+}
+
+// ---- Commands over the graph --------------------------------------------------------------
+
+bool TGraph::AutoLayout() {
+    if (app_.session.busy || model_.States().empty()) return false;
+    quarvo::LayoutInput input = model_.LayoutRequest(app_.session.stem.actions, LabelSemantics());
+    const QFontMetrics metrics(PaintBox1->font());
+    for (quarvo::LayoutEdge& edge : input.edges) {
+        edge.labelWidth = metrics.horizontalAdvance(ToQString(edge.label));
+        edge.labelHeight = metrics.height();
+    }
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::optional<quarvo::LayoutOutput> output = quarvo::ComputeLayout(input);
+    QGuiApplication::restoreOverrideCursor();
+    if (!output) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, "Disposition automatique",
+                          "Graphviz n'a pas pu disposer le graphe.");
+        return false;
+    }
+    model_.ApplyLayout(input, *output);
+    UpdateArea();
+    if (const auto first = model_.FirstShown()) ScrollToState(first->Number);
+    PaintBox1->update();
+    return true;
+}
+
+void TGraph::FindStateAsked() {
+    if (app_.session.busy || !model_.Shown()) return;
+    QString value;
+    if (!app_.dialogs.InputQuery(this, "Chercher un état", "Numéro de l'état :", value)) return;
+    bool number = false;
+    const int wanted = value.trimmed().toInt(&number);
+    if (!number) {
+        app_.dialogs.Tell(this, QMessageBox::Warning, "Chercher un état",
+                          "« " + value.trimmed() + " » n'est pas un numéro d'état.");
+        return;
+    }
+    FindState(wanted);
+}
+
+bool TGraph::FindState(std::int32_t number) {
+    if (app_.session.busy || !model_.Shown()) return false;
+    if (!model_.DrawPathTo(number)) {
+        app_.dialogs.Tell(this, QMessageBox::Warning, "Chercher un état",
+                          "Il n'y a pas d'état numéro " + QString::number(number) + ".");
+        return false;
+    }
+    Redraw();
+    ScrollToState(number, true);
+    return true;
+}
+
+void TGraph::UnfoldAll() {
+    if (app_.session.busy || !model_.Shown()) return;
+    if (model_.UnfoldAll() == 0) {
+        app_.dialogs.Tell(this, QMessageBox::Information, "Déplier tous les successeurs",
+                          "Tous les successeurs de l'état courant sont déjà dessinés.");
+        return;
+    }
+    Redraw();
+}
+
+void TGraph::UnfoldToDepthAsked() {
+    if (app_.session.busy || !model_.Shown()) return;
+    QString value = "3";
+    if (!app_.dialogs.InputQuery(this, "Déplier jusqu'à une profondeur", "Profondeur :", value)) return;
+    bool number = false;
+    const int depth = value.trimmed().toInt(&number);
+    if (!number || depth < 0) {
+        app_.dialogs.Tell(this, QMessageBox::Warning, "Déplier jusqu'à une profondeur",
+                          "La profondeur doit être un nombre entier positif ou nul.");
+        return;
+    }
+    UnfoldToDepth(depth);
+}
+
+bool TGraph::UnfoldToDepth(std::int32_t depth) {
+    if (app_.session.busy || !model_.Shown()) return false;
+    const auto unfolding = model_.UnfoldToDepth(depth, quarvo::GraphModel::MaxDrawnStates);
+    Redraw();
+    if (unfolding.stopped) {
+        app_.dialogs.Tell(this, QMessageBox::Warning, "Déplier jusqu'à une profondeur",
+                          "Le dépliage s'est arrêté à " + QString::number(quarvo::GraphModel::MaxDrawnStates) +
+                              " états dessinés, avant la profondeur " + QString::number(depth) + ".");
+        return false;
+    }
+    return true;
+}
+
+// ---- Export and printing ------------------------------------------------------------------
+
+QByteArray TGraph::DrawingBytes(const QString& suffix) {
     const QSize size = DrawingSize();
-    if (QFileInfo(fileName).suffix().compare("png", Qt::CaseInsensitive) == 0) {
+    const QRect whole(QPoint(0, 0), size);
+    QByteArray bytes;
+    if (suffix == "pdf") {
+        // The printer writes only to a named file: a scratch one, read back.
+        QTemporaryDir scratch;
+        if (!scratch.isValid()) return {};
+        const QString name = scratch.filePath("graphe.pdf");
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(name);
+        printer.setCreator("QUARVO");
+        printer.setDocName(windowTitle());
+        // One page of the drawing's size, a pixel a point.
+        printer.setPageSize(QPageSize(QSizeF(size), QPageSize::Point, QString(), QPageSize::ExactMatch));
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+        if (!PrintDrawing(printer)) return {};
+        QFile file(name);
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        return file.readAll();
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (suffix == "png") {
         QImage image(size, QImage::Format_RGB32);
         {
             QPainter painter(&image);
-            Paint(painter, QRect(QPoint(0, 0), size));
+            Paint(painter, whole);
         }
-        return image.save(fileName, "PNG");
+        if (!image.save(&buffer, "PNG")) return {};
+        return bytes;
     }
     QSvgGenerator svg;
-    svg.setFileName(fileName);
+    svg.setOutputDevice(&buffer);
     svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setViewBox(whole);
     svg.setTitle(windowTitle());
     QPainter painter;
-    if (!painter.begin(&svg)) return false;
-    Paint(painter, QRect(QPoint(0, 0), size));
-    return painter.end() && QFileInfo(fileName).size() > 0;
+    if (!painter.begin(&svg)) return {};
+    Paint(painter, whole);
+    if (!painter.end()) return {};
+    return bytes;
+}
+
+bool TGraph::SaveDrawing(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    const QByteArray bytes = DrawingBytes(suffix == "png" || suffix == "pdf" ? suffix : "svg");
+    if (bytes.isEmpty()) return false;
+    return quarvo::WriteFileAtomically(QFile::encodeName(fileName).toStdString(),
+                                       std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))
+        .empty();
 }
 
 void TGraph::SaveDrawingAs() {
-    const QString name = app_.dialogs.SaveFileName(this, "Enregistrer le graphe",
-                                                   "Image SVG (*.svg)|*.svg|Image PNG (*.png)|*.png", "svg");
+    const QString name = app_.dialogs.SaveFileName(
+        this, "Exporter le graphe",
+        "Image SVG (*.svg)|*.svg|Image PNG (*.png)|*.png|Document PDF (*.pdf)|*.pdf", "svg");
     if (name.isEmpty()) return;
     if (!SaveDrawing(name))
         app_.dialogs.Tell(this, QMessageBox::Critical, "Erreur!",
                           "Impossible d'enregistrer le graphe dans " + name + ".");
+}
+
+bool TGraph::PrintDrawing(QPrinter& printer) {
+    const QSize size = DrawingSize();
+    QPainter painter;
+    if (!painter.begin(&printer)) return false;
+    const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+    const double scale = std::min(page.width() / size.width(), page.height() / size.height());
+    painter.scale(scale, scale);
+    Paint(painter, QRect(QPoint(0, 0), size));
+    return painter.end();
+}
+
+void TGraph::PrintAsked() {
+    if (app_.session.busy) return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(windowTitle());
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle("Imprimer le graphe");
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (!PrintDrawing(printer))
+        app_.dialogs.Tell(this, QMessageBox::Critical, "Erreur!", "Impossible d'imprimer le graphe.");
 }

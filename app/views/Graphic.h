@@ -1,4 +1,5 @@
-// The graphical STEM viewer: a graph the user unfolds with the mouse.
+// The graphical STEM viewer: a graph the user unfolds with the mouse, lays out
+// automatically, zooms, searches, exports and prints.
 #pragma once
 
 #include <cstdint>
@@ -9,12 +10,19 @@
 #include "app/AppContext.h"
 #include "views/GraphModel.h"
 
+class QAction;
+class QLabel;
+class QMenuBar;
 class QPainter;
+class QPrinter;
 class QScrollArea;
+class QStatusBar;
 
 class TGraph;
 
-// The 15000 x 10000 paint area; it draws the viewer's model and hands the mouse to the viewer.
+// The paint area, at least 15000 x 10000 at 100 %, larger when the drawing is;
+// it draws the viewer's model at the viewer's zoom and hands the mouse to the
+// viewer in drawing coordinates.
 class TPaintBox final : public QWidget {
     Q_OBJECT
 public:
@@ -26,8 +34,12 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Ctrl + wheel zooms about the pointer; the wheel alone scrolls.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // A point of the paint area in drawing coordinates.
+    QPoint ToDrawing(QPointF at) const;
     TGraph& graph_;
 };
 
@@ -42,21 +54,68 @@ public:
 
     // Forgets every drawn state: the STEM they belong to is being replaced.
     void init_graph();
-    // Shows the window on the session's current STEM.
+    // Shows the window on the session's current STEM; a new showing starts
+    // from the initial state, in view.
     void draw_stem();
-    // Shows a path of state numbers from the initial state, laid out in a column.
+    // Shows a path of state numbers from the initial state, laid out in a
+    // column, its first state in view.
     void draw_trace(const std::vector<std::int32_t>& path);
     // Closes the window; its next showing is maximised.
     void CloseAndMaximise();
 
-    // Clears the area, then draws every arc between drawn states and every drawn state.
+    // Clears the area, then draws every arc between drawn states and every
+    // drawn state; area and painter are in drawing coordinates.
     void Paint(QPainter& painter, const QRect& area);
-    // Writes the drawing as SVG or, for a ".png" name, as PNG; false when the file could not be written.
+    // Writes the drawing as SVG or, for a ".png" name, as PNG or, for a
+    // ".pdf" name, as PDF, through a temporary file renamed over the target;
+    // false when the file could not be written.
     bool SaveDrawing(const QString& fileName);
-    // Ctrl+S: asks for a file name and saves the drawing.
+    // Fichier › Exporter… (Ctrl+E, Ctrl+S): asks for a file name and saves the drawing.
     void SaveDrawingAs();
+    // Fichier › Imprimer… (Ctrl+P): the print dialog, then the drawing on the printer.
+    void PrintAsked();
+    // Draws the drawing on the printer's first page, scaled down to fit it; false when it could not.
+    bool PrintDrawing(QPrinter& printer);
 
-    // Mouse handlers of the paint area, in its coordinates.
+    // Graphe › Disposition automatique (Ctrl+L): Graphviz places the drawn
+    // states and routes the arcs with their labels; false (with a message) when it failed.
+    bool AutoLayout();
+    // Graphe › Chercher un état… (Ctrl+F): asks for a number, then FindState.
+    void FindStateAsked();
+    // Draws the state with a shortest path to it from the initial state and
+    // brings it into view; false (with a message) when no state bears the number.
+    bool FindState(std::int32_t number);
+    // Graphe › Déplier tous les successeurs (Ctrl+U) of the current state.
+    void UnfoldAll();
+    // Graphe › Déplier jusqu'à une profondeur… (Ctrl+D): asks for the depth, then UnfoldToDepth.
+    void UnfoldToDepthAsked();
+    // Draws every state at most depth arcs from the initial state; false
+    // (with a message) when the drawing reached its bound of states first.
+    bool UnfoldToDepth(std::int32_t depth);
+
+    // Affichage: zoom in and out by steps (Ctrl++, Ctrl+-), about the middle of the view.
+    void ZoomIn();
+    void ZoomOut();
+    // Multiplies the zoom, the drawing point under anchor (a point of the viewport) staying there.
+    void ZoomBy(double factor, QPoint anchor);
+    // Affichage › Ajuster à la fenêtre (Ctrl+0): the whole drawing in the view.
+    void FitToWindow();
+    // Affichage › Vue initiale (Ctrl+1): 100 %, the initial state in view.
+    void ResetView();
+    double Zoom() const { return zoom_; }
+    static constexpr double MinZoom = 0.02;
+    static constexpr double MaxZoom = 4.0;
+
+    // Scrolls so that the drawn state of that number is in view: near the top
+    // (the drawing goes down from it) or in the middle.
+    void ScrollToState(std::int32_t number, bool centred = false);
+
+    // Where the labels of the arcs that show are written, in drawing coordinates.
+    std::vector<QRect> LabelRects();
+    // The region of the drawing, from its top left corner.
+    QSize DrawingSize();
+
+    // Mouse handlers of the paint area, in drawing coordinates.
     void PaintBox1MouseDown(Qt::MouseButton button, QPoint at, bool doubleClick);
     void PaintBox1MouseMove(QPoint at);
     void PaintBox1MouseUp();
@@ -67,13 +126,26 @@ public:
     // The number of the state selected for moving, -1 when none.
     int& SelectedState;
 
+    QMenuBar* MenuBar = nullptr;
     TPaintBox* PaintBox1 = nullptr;
     QScrollArea* ScrollBox = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    // What the mouse does, for ever on the status line; the zoom beside it.
+    QLabel* MouseHelp = nullptr;
+    QLabel* ZoomLabel = nullptr;
 
 private:
     // Empties the view and draws the first state of the shown STEM.
     void FormShow();
+    void BuildMenus();
     quarvo::Semantics LabelSemantics() const { return app_.session.semantics; }
-    // The region of the paint area that holds the drawing, from its top left corner.
-    QSize DrawingSize();
+    // Sizes the paint area to the drawing and the zoom.
+    void UpdateArea();
+    void SetZoom(double zoom);
+    // The drawing as the bytes of a PNG, SVG or PDF file; empty when it could not be made.
+    QByteArray DrawingBytes(const QString& suffix);
+    // After a command that drew states: the area, the view and the picture follow.
+    void Redraw();
+
+    double zoom_ = 1.0;
 };

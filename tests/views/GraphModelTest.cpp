@@ -318,6 +318,155 @@ TEST_F(Model, TraceIsASilverColumnWithOneArrowBetweenNeighbours) {
     EXPECT_EQ(model.States().size(), 3u) << "a path has nothing more to unfold";
 }
 
+TEST(Geometry, CirclesGrowWithTheNumberAndTheMouseFindsThemWhole) {
+    EXPECT_EQ(StateRadius(0), 10);
+    EXPECT_EQ(StateRadius(99), 10);
+    EXPECT_EQ(StateRadius(100), 14);
+    EXPECT_EQ(StateRadius(12345), 22);
+    // Eight pixels a digit and two on each side at least.
+    for (const std::int32_t number : {100, 4096, 123456, 2000000000})
+        EXPECT_GE(2 * StateRadius(number), 8 * static_cast<std::int32_t>(std::to_string(number).size()) + 4) << number;
+    const TGraphicState big{.Number = 12345, .X = 300, .Y = 100, .Color = GraphColor::Lime};
+    const StateDrawing d = LayOutState(big);
+    EXPECT_EQ(d.circle, (GraphBox{278, 78, 322, 122}));
+    EXPECT_EQ(d.number.at, (GraphPoint{280, 94})) << "five digits of 8 pixels, centred";
+    EXPECT_EQ(SelectionSquare(big), (GraphBox{273, 73, 327, 127}));
+    GraphicStateList list{big};
+    EXPECT_EQ(detected_state(320, 120, list), 12345);
+    EXPECT_EQ(detected_state(324, 100, list), -1);
+}
+
+TEST_F(Model, ArrowsStopAtTheCircleOfALargeTarget) {
+    stem.State(0, {{"a", 100}});
+    stem.State(100, {{"b", 100}});
+    Show();
+    Press(GraphButton::Left, 300, 200);
+    Press(GraphButton::Right, 300, 200);
+    const auto arcs = Arcs(Entre);
+    ASSERT_EQ(arcs.size(), 2u);
+    EXPECT_EQ(arcs[0].lines[0], (GraphLine{{300, 50}, {300, 200 - 14 - 8}}));
+    EXPECT_EQ(arcs[0].lines[1].to, (GraphPoint{300, 186}));
+    EXPECT_TRUE(arcs[1].selfLoop);
+    EXPECT_EQ(arcs[1].loop, (GraphBox{304, 175, 354, 225})) << "the loop leaves from inside the larger circle";
+}
+
+TEST_F(Model, ShortestPathsAndSearchDrawTheWayFromTheFirstState) {
+    stem.State(0, {{"a", 1}, {"b", 2}});
+    stem.State(1, {{"c", 3}});
+    stem.State(2, {{"d", 3}, {"e", 4}});
+    stem.State(3, {{"f", 5}});
+    stem.State(4, {{"g", 5}});
+    stem.State(5, {{"h", 0}});
+    stem.State(6, {{"i", 5}});  // reached from nowhere
+    Show();
+    EXPECT_EQ(model.ShortestPath(0), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(model.ShortestPath(5).size(), 4u);
+    EXPECT_EQ(model.ShortestPath(5).front(), 0);
+    EXPECT_EQ(model.ShortestPath(4), (std::vector<std::int32_t>{0, 2, 4}));
+    EXPECT_TRUE(model.ShortestPath(6).empty());
+    EXPECT_TRUE(model.ShortestPath(42).empty());
+
+    EXPECT_TRUE(model.DrawPathTo(4));
+    ASSERT_EQ(model.States().size(), 3u);
+    EXPECT_EQ(Drawn(2).X, 300);
+    EXPECT_EQ(Drawn(2).Y, 130) << "below the state before it";
+    EXPECT_EQ(Drawn(4).Y, 210);
+    EXPECT_EQ(model.CurrentState(), 4);
+    EXPECT_EQ(Drawn(4).Color, GraphColor::Red);
+    EXPECT_FALSE(model.DrawPathTo(42));
+    EXPECT_EQ(model.States().size(), 3u);
+    EXPECT_TRUE(model.DrawPathTo(6));
+    EXPECT_EQ(Drawn(6).Y, 290) << "out of reach: alone, below the drawing";
+}
+
+TEST_F(Model, UnfoldingAllOrToADepthDrawsRowsAndStopsAtTheBound) {
+    stem.State(0, {{"a", 1}, {"b", 2}, {"c", 2}, {"d", 3}});
+    stem.State(1, {{"e", 4}});
+    stem.State(2, {{"f", 4}, {"g", 5}});
+    stem.State(3);
+    stem.State(4, {{"h", 6}});
+    stem.State(5);
+    stem.State(6);
+    Show();
+    EXPECT_EQ(model.UnfoldAll(), 3u) << "state 2 once, though two arcs lead there";
+    EXPECT_EQ(Drawn(1).Y, 150);
+    EXPECT_EQ(Drawn(1).X, 220);
+    EXPECT_EQ(Drawn(3).X, 380);
+    EXPECT_EQ(Drawn(0).Color, GraphColor::Silver);
+    EXPECT_EQ(model.UnfoldAll(), 0u);
+
+    Show();
+    auto unfolding = model.UnfoldToDepth(2, GraphModel::MaxDrawnStates);
+    EXPECT_EQ(unfolding.added, 5u);
+    EXPECT_FALSE(unfolding.stopped);
+    EXPECT_FALSE(find_graphic_state(6, model.States()));
+    EXPECT_EQ(Drawn(4).Y, 250);
+    Show();
+    unfolding = model.UnfoldToDepth(10, 4);
+    EXPECT_TRUE(unfolding.stopped);
+    EXPECT_EQ(model.States().size(), 4u);
+    EXPECT_EQ(model.UnfoldToDepth(0, 100).added, 0u);
+}
+
+TEST_F(Model, LayoutRoutesTheArcsThatShowUntilAStateMoves) {
+    stem.State(0, {{"a", 1}, {"b", 1}, {"c", 0}});
+    stem.State(1);
+    Show();
+    Press(GraphButton::Left, 300, 200);
+    const LayoutInput input = model.LayoutRequest(stem.store.actions, Entre);
+    ASSERT_EQ(input.nodes.size(), 2u);
+    EXPECT_EQ(input.nodes[0].width, 20.0);
+    ASSERT_EQ(input.edges.size(), 2u) << "the run a, a + b shows once";
+    EXPECT_EQ(input.edges[0].label, "a + b");
+    EXPECT_EQ(input.edges[1].label, "c");
+    EXPECT_EQ(input.edges[1].target, 0);
+
+    LayoutInput sized = input;
+    for (LayoutEdge& e : sized.edges) {
+        e.labelWidth = 30;
+        e.labelHeight = 10;
+    }
+    LayoutOutput output;
+    output.nodes = {{50, 10}, {50, 110}};
+    output.edges.resize(2);
+    output.edges[0].curve = {{50, 20}, {50, 40}, {50, 60}, {50, 90}};
+    output.edges[0].hasHead = true;
+    output.edges[0].head = {50, 100};
+    output.edges[0].hasLabel = true;
+    output.edges[0].labelCentre = {80, 55};
+    output.edges[1].curve = {{60, 10}, {90, 0}, {90, 20}, {60, 15}};
+    model.ApplyLayout(sized, output);
+    EXPECT_TRUE(model.HasRoutes());
+    EXPECT_EQ(Drawn(0).X, 90);
+    EXPECT_EQ(Drawn(1).Y, 150);
+
+    const auto arcs = Arcs(Entre);
+    ASSERT_EQ(arcs.size(), 3u);
+    EXPECT_TRUE(arcs[0].covered);
+    EXPECT_FALSE(arcs[1].covered);
+    for (const ArcDrawing& d : arcs) EXPECT_EQ(d.curve.size(), 4u);
+    EXPECT_EQ(arcs[1].curve.front(), (GraphPoint{90, 60}));
+    EXPECT_EQ(arcs[1].label.at, (GraphPoint{105, 90})) << "the label's centre where the layout put it";
+    EXPECT_EQ(arcs[0].label.at, arcs[1].label.at) << "a covered arc lies under the one that shows";
+    ASSERT_EQ(arcs[1].lines.size(), 3u);
+    EXPECT_EQ(arcs[1].lines[0], (GraphLine{{90, 130}, {90, 140}}));
+    EXPECT_EQ(arcs[1].lines[1].from, (GraphPoint{90, 140}));
+    EXPECT_FALSE(arcs[2].selfLoop) << "the loop follows its route";
+    EXPECT_EQ(arcs[2].label.at, (GraphPoint{108, 46})) << "no label place: the middle of the curve, (122.5, 50.625)";
+    ASSERT_EQ(arcs[2].lines.size(), 2u) << "no head tip: two barbs at the end of the curve";
+
+    Press(GraphButton::Right, 90, 150, true);
+    Press(GraphButton::Left, 0, 0);
+    model.Move(300, 300);
+    model.Release();
+    const auto moved = Arcs(Entre);
+    EXPECT_TRUE(moved[0].curve.empty()) << "the arcs of the moved state lost their route";
+    EXPECT_TRUE(moved[1].curve.empty());
+    EXPECT_EQ(moved[1].lines[0], (GraphLine{{90, 50}, {300, 282}})) << "from the centre of state 0";
+    EXPECT_EQ(moved[2].curve.size(), 4u) << "the loop of state 0 keeps its route";
+    EXPECT_TRUE(model.HasRoutes());
+}
+
 TEST(TraceRecords, KeepOnlyTheFirstArcToTheNextState) {
     Stem stem;
     stem.State(0, {{"a", 2}, {"b", 1}, {"c", 1}});
