@@ -582,7 +582,7 @@ bool TGraph::SaveDrawing(const QString& fileName) {
     if (bytes.isEmpty()) return false;
     return quarvo::WriteFileAtomically(QFile::encodeName(fileName).toStdString(),
                                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))
-        .empty();
+        .ok();
 }
 
 void TGraph::SaveDrawingAs() {
