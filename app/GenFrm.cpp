@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "app/WidgetHelpers.h"
+#include "generation/MemoryWatch.h"
 
 namespace {
 
@@ -53,7 +54,13 @@ TGenFrm::TGenFrm(quarvo::AppContext& app) : app_(app) {
     membefore = AddRow(memGrid, memory, 0, "Avant génération :", "0");
     memafter = AddRow(memGrid, memory, 1, "Après génération :", "0");
     memconsom = AddRow(memGrid, memory, 2, "Mémoire consommée :", "0");
+    memcourante = AddRow(memGrid, memory, 3, "En ce moment :", "0");
     layout->addWidget(memory);
+    Conseil = new QLabel(this);
+    Conseil->setObjectName("Conseil");
+    Conseil->setWordWrap(true);
+    Conseil->hide();
+    layout->addWidget(Conseil);
     auto* limitRow = new QHBoxLayout;
     limitRow->addWidget(new QLabel("Mémoire maximale (Mo) :", this));
     MemoireMax = new QSpinBox(this);
@@ -81,7 +88,7 @@ TGenFrm::TGenFrm(quarvo::AppContext& app) : app_(app) {
     connect(ExplorationButton, &QPushButton::clicked, this, [this] {
         if (app_.session.hasStem) app_.intents.ShowExplorer();
     });
-    quarvo::FitFixedSize(this, QSize(291, 320));
+    quarvo::FitFixedSize(this, DesignedSize);
 }
 
 void TGenFrm::Start() {
@@ -93,6 +100,13 @@ void TGenFrm::Start() {
     membefore->setText("0");
     memafter->setText("0");
     memconsom->setText("0");
+    // What the program holds as the generation starts; the final figure replaces it at the end.
+    membefore->setText(Ko(WholeKo(quarvo::HeapBytesInUse())));
+    memcourante->setText(Ko(WholeKo(quarvo::ReadMemoryFigures().residentBytes)));
+    Conseil->clear();
+    Conseil->hide();
+    quarvo::FitFixedSize(this, DesignedSize);
+    hinted_ = false;
     stopRequested_ = false;
     running_ = true;
     // Only the dialog answers while the generation runs: nothing else may touch the STEM.
@@ -122,11 +136,25 @@ void TGenFrm::Finish(std::int64_t states, std::int64_t transitions) {
 }
 
 void TGenFrm::Update(std::int64_t states, std::int64_t transitions) {
+    if (!hinted_ && states > HintStates) ShowSizeHint();
     if (sinceRefresh_.isValid() && sinceRefresh_.elapsed() < 200) return;
     StatNbr->setText(QString::number(states));
     StatNbrArc->setText(QString::number(transitions));
+    const quarvo::MemoryFigures memory = quarvo::ReadMemoryFigures();
+    memcourante->setText(Ko(WholeKo(memory.residentBytes)));
+    if (!hinted_ && memory.totalBytes > 0 && memory.residentBytes > memory.totalBytes / 4) ShowSizeHint();
     QCoreApplication::processEvents();
     sinceRefresh_.restart();
+}
+
+void TGenFrm::ShowSizeHint() {
+    hinted_ = true;
+    // Only the maximality semantics without CPBR has a much smaller alternative to offer.
+    if (app_.session.semantics != quarvo::Semantics::Maximality || !app_.session.cpbrOff) return;
+    Conseil->setText(SizeHint);
+    Conseil->setFixedWidth(DesignedSize.width());
+    Conseil->show();
+    quarvo::FitFixedSize(this, DesignedSize);
 }
 
 void TGenFrm::Figures(const quarvo::GenerationResult& result) {
@@ -138,6 +166,7 @@ void TGenFrm::Figures(const quarvo::GenerationResult& result) {
     membefore->setText(Ko(before));
     memafter->setText(Ko(after));
     memconsom->setText(Ko(after - before));
+    memcourante->setText(Ko(WholeKo(quarvo::ReadMemoryFigures().residentBytes)));
 }
 
 void TGenFrm::closeEvent(QCloseEvent* event) {

@@ -39,6 +39,13 @@ public:
     QLabel* membefore;
     QLabel* memafter;
     QLabel* memconsom;
+    QLabel* memcourante;  // the memory the program holds now, while the generation runs
+    // The hint shown once per generation when a maximality system without CPBR grows large.
+    QLabel* Conseil;
+    static constexpr std::int64_t HintStates = 1'000'000;
+    static constexpr const char* SizeHint =
+        "Le système grandit vite : avec la relation de bissimulation CPBR, ou sous la sémantique "
+        "d'entrelacement, il peut être beaucoup plus petit.";
     QPushButton* OkButton;
     QPushButton* ExplorationButton;
     QPushButton* StopButton;
@@ -49,7 +56,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    static constexpr QSize DesignedSize{291, 320};
+    // Past HintStates states or a quarter of the machine's memory: the hint, once.
+    void ShowSizeHint();
+
     quarvo::AppContext& app_;
+    bool hinted_ = false;
     QElapsedTimer sinceRefresh_;
     bool stopRequested_ = false;
     bool running_ = false;

@@ -47,6 +47,8 @@ MemoryFigures ReadMemoryFigures() {
     }
     const std::int64_t available = ProcValueKb("/proc/meminfo", "MemAvailable");
     if (available >= 0) m.availableBytes = available * 1024;
+    const std::int64_t total = ProcValueKb("/proc/meminfo", "MemTotal");
+    if (total >= 0) m.totalBytes = total * 1024;
     return m;
 }
 

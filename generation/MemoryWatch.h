@@ -9,6 +9,7 @@ struct MemoryFigures {
     std::int64_t residentBytes = 0;   // resident set of the process
     std::int64_t virtualBytes = 0;    // its address space
     std::int64_t availableBytes = -1; // what the machine can still give, -1 when unknown
+    std::int64_t totalBytes = -1;     // the machine's memory, -1 when unknown
 };
 
 // The process's own figures, read from the system.

@@ -495,6 +495,36 @@ private slots:
         QCOMPARE(dialog->memconsom->text(), QString("2 Ko"));
     }
 
+    void TheGenerationDialogShowsMemoryAsItGoesAndHintsOnceAtLargeSizes() {
+        TestApp t;
+        TGenFrm* dialog = t.Windows().generation;
+        dialog->Start();
+        // The memory before the generation is there from its start, and the memory now as it runs.
+        QVERIFY(dialog->membefore->text().endsWith(" Ko"));
+        QVERIFY(dialog->membefore->text() != "0 Ko");
+        QTest::qWait(250);
+        dialog->Update(10, 20);
+        QVERIFY(dialog->memcourante->text().endsWith(" Ko"));
+        QVERIFY(dialog->memcourante->text() != "0 Ko");
+        QVERIFY(dialog->Conseil->isHidden());
+
+        // Past a million states under maximality without CPBR: the hint, once.
+        dialog->Update(TGenFrm::HintStates + 1, 5);
+        QVERIFY(!dialog->Conseil->isHidden());
+        QCOMPARE(dialog->Conseil->text(), QString(TGenFrm::SizeHint));
+        QVERIFY(dialog->height() >= dialog->sizeHint().height());
+        QVERIFY(dialog->Conseil->text().contains("CPBR") && dialog->Conseil->text().contains("entrelacement"));
+        dialog->Finish(TGenFrm::HintStates + 1, 5);
+
+        // A new generation starts without it; with CPBR there is nothing to suggest.
+        t.GetSession().cpbrOff = false;
+        dialog->Start();
+        QVERIFY(dialog->Conseil->isHidden());
+        dialog->Update(TGenFrm::HintStates + 1, 5);
+        QVERIFY(dialog->Conseil->isHidden());
+        dialog->Finish(TGenFrm::HintStates + 1, 5);
+    }
+
     void AGenerationStopsCleanlyAtTheDialogsMemoryLimit() {
         TestApp t;
         TSDIAppForm& f = t.app->Main();
