@@ -1,5 +1,5 @@
 // How an operation of the core that can fail reports it: ok, or a Failure
-// with the French message for the user. The core throws nothing at its callers.
+// with the French message for the user, rather than an exception.
 #pragma once
 
 #include <string>
