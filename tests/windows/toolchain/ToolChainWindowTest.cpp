@@ -42,6 +42,14 @@ quarvo::RgbPicture Gradient(int width, int height) {
     return picture;
 }
 
+// A gradient picture written as a JPEG file.
+bool WriteGradientJpeg(const QString& path, int width, int height) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    const std::string bytes = quarvo::EncodeJpeg(Gradient(width, height));
+    return file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
+}
+
 QByteArray ReadBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -96,12 +104,7 @@ private slots:
         TestApp t;
         QTemporaryDir dir;
         const QString source = dir.filePath("in.jpg");
-        {
-            QFile file(source);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            const std::string bytes = quarvo::EncodeJpeg(Gradient(64, 48));
-            file.write(bytes.data(), qint64(bytes.size()));
-        }
+        QVERIFY(WriteGradientJpeg(source, 64, 48));
         TSTEMJPG* picture = t.Windows().picture;
         TFormAfficherAlpha* result = t.Windows().alphaResult;
         QVERIFY(picture->LoadPicture(source));
@@ -158,12 +161,7 @@ private slots:
         TestApp t;
         QTemporaryDir dir;
         const QString source = dir.filePath("Sortie.jpg");
-        {
-            QFile file(source);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            const std::string bytes = quarvo::EncodeJpeg(Gradient(640, 480));
-            file.write(bytes.data(), qint64(bytes.size()));
-        }
+        QVERIFY(WriteGradientJpeg(source, 640, 480));
         TSTEMJPG* picture = t.Windows().picture;
         QVERIFY(picture->LoadPicture(source));
         picture->resize(400, 300);
