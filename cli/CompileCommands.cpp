@@ -117,18 +117,19 @@ int Generate(const std::vector<std::string>& args) {
         std::cerr << kGenerateUsage;
         return 2;
     }
-    StdoutSink compileLines;
-    std::shared_ptr<quarvo::Compilation> compilation = CompileFile(input, compileLines);
+    StdoutSink messages;
+    std::shared_ptr<quarvo::Compilation> compilation = CompileFile(input, messages);
     if (!compilation) return 2;
 
     quarvo::StemStore store;
     quarvo::GenerationResult result;
+    messages.Append(quarvo::GenerationRunningMessage);
     {
         TerminalProgress progress;
         result = quarvo::GenerateStem(compilation, settings, store, &progress);
     }
     if (result.abandoned) return OutOfMemory();
-    for (const std::string& line : quarvo::GenerationSummaryLines(result)) std::cout << line << '\n';
+    for (const std::string& line : quarvo::GenerationSummaryLines(result)) messages.Append(line);
     if (!stemPath.empty()) {
         const quarvo::Status written = quarvo::WriteClassicStem(stemPath, store, store.StemStateCount);
         if (!written) {
