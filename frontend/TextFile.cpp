@@ -2,6 +2,7 @@
 #include "frontend/TextFile.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -189,6 +190,11 @@ namespace fs = std::filesystem;
 // When this process started, near enough: a temporary file last written
 // before it cannot be one this process is writing.
 const fs::file_time_type ProcessStart = fs::file_time_type::clock::now();
+// File times come from a coarser clock that may lag the fine one by a few
+// milliseconds: a file this process has just made may look older than its
+// start by that much. Only a file older by more than this margin counts as
+// left by an earlier process.
+constexpr std::chrono::seconds FileClockMargin{2};
 
 // The most links followed before giving up, as the system does.
 constexpr int MaxLinkHops = 40;
@@ -238,7 +244,7 @@ void RemoveStaleTemporaries(const fs::path& dir, const std::string& name) {
         const bool running = ::kill(pid, 0) == 0 || errno == EPERM;
         std::error_code timeError;
         const fs::file_time_type written = fs::last_write_time(it->path(), timeError);
-        const bool older = !timeError && written < ProcessStart;
+        const bool older = !timeError && written < ProcessStart - FileClockMargin;
         std::error_code ignored;
         if (!running || older) fs::remove(it->path(), ignored);
     }
