@@ -387,6 +387,11 @@ void TSDIAppForm::RegenererleSTEM1Click() {
         return;
     }
     StemReplaced();
+    // A STEM whose events ran out of names says so again, as its generation did.
+    if (result.eventNamesExhausted) {
+        MemoError->setVisible(true);
+        MemoError->addItem(quarvo::EventNamesExhaustedWarning);
+    }
     quarvo::AdoptRegeneratedStem(app_.session.stem, std::move(result.stem));
     app_.session.hasStem = true;
     app_.session.stemSemantics = quarvo::Semantics::Maximality;

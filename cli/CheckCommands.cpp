@@ -48,8 +48,9 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 }
 
 // Reads a classic STEM file into store, as a stream: its size is no limit.
-// Prints the reader's error and returns false.
-bool ReadStemFile(const std::string& path, quarvo::StemStore& store) {
+// Prints the reader's error and returns false. eventNamesExhausted, when
+// given, tells whether some event of the file is named -1.
+bool ReadStemFile(const std::string& path, quarvo::StemStore& store, bool* eventNamesExhausted = nullptr) {
     quarvo::StemReadResult read = quarvo::ReadClassicStemFile(path);
     if (read.outOfMemory) {
         OutOfMemory();
@@ -63,6 +64,7 @@ bool ReadStemFile(const std::string& path, quarvo::StemStore& store) {
         std::cout << read.status.message() << '\n';
         return false;
     }
+    if (eventNamesExhausted) *eventNamesExhausted = read.eventNamesExhausted;
     quarvo::AdoptRegeneratedStem(store, std::move(read.stem));
     return true;
 }
@@ -82,10 +84,12 @@ int Regenerate(const std::vector<std::string>& args) {
         return help ? 0 : 2;
     }
     quarvo::StemStore store;
-    if (!ReadStemFile(args[0], store)) return 2;
+    bool eventNamesExhausted = false;
+    if (!ReadStemFile(args[0], store, &eventNamesExhausted)) return 2;
     std::cout << quarvo::StemReadSuccessText << '\n';
     std::cout << "Nombre d'états = " << store.StateCount() << ".\n";
     std::cout << "Nombre d'arcs = " << store.ArcCount() << ".\n";
+    if (eventNamesExhausted) std::cout << quarvo::EventNamesExhaustedWarning << '\n';
     return 0;
 }
 

@@ -12,23 +12,30 @@
 
 namespace calvento {
 
-void StdoutSink::Append(std::string_view line) { std::cout << line << '\n'; }
+// Flushed at once: a pipe or a file reading the output gets each line as it comes.
+void StdoutSink::Append(std::string_view line) { std::cout << line << '\n' << std::flush; }
 
-TerminalProgress::TerminalProgress() : enabled_(isatty(STDERR_FILENO) != 0), start_(Clock::now()), last_(start_) {}
+TerminalProgress::TerminalProgress() : terminal_(isatty(STDERR_FILENO) != 0), start_(Clock::now()), last_(start_) {}
 
 TerminalProgress::~TerminalProgress() {
-    if (shown_) std::cerr << '\n';
+    if (shown_ && terminal_) std::cerr << '\n';
 }
 
 void TerminalProgress::Update(std::int64_t states, std::int64_t transitions) {
-    if (!enabled_) return;
     Clock::time_point now = Clock::now();
-    if (now - last_ < std::chrono::milliseconds(250)) return;
+    // A terminal's line is rewritten a few times a second; elsewhere (a log
+    // file, a pipe) a full line is added every few seconds, so that a short
+    // run adds none.
+    if (now - last_ < (terminal_ ? std::chrono::milliseconds(250) : std::chrono::milliseconds(5000))) return;
     last_ = now;
     double seconds = std::chrono::duration<double>(now - start_).count();
-    std::cerr << "\r" << states << " états, " << transitions << " transitions, "
-              << static_cast<std::int64_t>(seconds > 0 ? static_cast<double>(states) / seconds : 0) << " états/s   "
-              << std::flush;
+    const std::int64_t rate = static_cast<std::int64_t>(seconds > 0 ? static_cast<double>(states) / seconds : 0);
+    if (terminal_)
+        std::cerr << "\r" << states << " états, " << transitions << " transitions, " << rate << " états/s   ";
+    else
+        std::cerr << "Progression : " << states << " états, " << transitions << " transitions, " << rate
+                  << " états/s\n";
+    std::cerr << std::flush;
     shown_ = true;
 }
 

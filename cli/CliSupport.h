@@ -28,7 +28,8 @@ public:
     std::vector<std::string> lines;
 };
 
-// A progress line on the standard error when it is a terminal, refreshed a few times a second.
+// A progress line on the standard error: on a terminal, one line rewritten a
+// few times a second; elsewhere, a line added every five seconds.
 class TerminalProgress final : public quarvo::Progress {
 public:
     TerminalProgress();
@@ -37,7 +38,7 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    bool enabled_;
+    bool terminal_;
     bool shown_ = false;
     Clock::time_point start_;
     Clock::time_point last_;

@@ -40,8 +40,13 @@ constexpr const char* kGenerateUsage =
     "  --aut FICHIER.aut  écrit le système au format Aldebaran (des), lisible par\n"
     "                     les autres boîtes à outils d'algèbres de processus.\n"
     "\n"
+    "Une génération arrêtée par --max-etats ou faute de mémoire affiche le nombre\n"
+    "d'états et d'arcs atteints et écrit quand même les fichiers demandés (-o, --aut)\n"
+    "du STEM partiel, en le disant.\n"
+    "\n"
     "Code de sortie : 0 si la génération est complète, 3 si elle a été arrêtée par\n"
-    "--max-etats ou faute de mémoire, 2 en cas d'erreur.\n";
+    "--max-etats ou faute de mémoire (fichiers partiels écrits), 2 en cas d'erreur\n"
+    "(rien n'est alors écrit).\n";
 
 }  // namespace
 
@@ -117,24 +122,29 @@ int Generate(const std::vector<std::string>& args) {
         std::cerr << kGenerateUsage;
         return 2;
     }
-    StdoutSink compileLines;
-    std::shared_ptr<quarvo::Compilation> compilation = CompileFile(input, compileLines);
+    StdoutSink messages;
+    std::shared_ptr<quarvo::Compilation> compilation = CompileFile(input, messages);
     if (!compilation) return 2;
 
     quarvo::StemStore store;
     quarvo::GenerationResult result;
+    messages.Append(quarvo::GenerationRunningMessage);
     {
         TerminalProgress progress;
         result = quarvo::GenerateStem(compilation, settings, store, &progress);
     }
     if (result.abandoned) return OutOfMemory();
-    for (const std::string& line : quarvo::GenerationSummaryLines(result)) std::cout << line << '\n';
+    for (const std::string& line : quarvo::GenerationSummaryLines(result)) messages.Append(line);
+    // A generation stopped by the bound or by memory still leaves a usable
+    // STEM: its files are written all the same, and said to be partial.
+    const bool partial = result.interrupted || result.stoppedByMemory;
     if (!stemPath.empty()) {
         const quarvo::Status written = quarvo::WriteClassicStem(stemPath, store, store.StemStateCount);
         if (!written) {
             std::cerr << "calvento : " << written.message() << '\n';
             return 2;
         }
+        if (partial) messages.Append("STEM partiel écrit dans « " + stemPath + " » (génération interrompue).");
     }
     if (!autPath.empty()) {
         const quarvo::Status written = quarvo::WriteAut(autPath, store);
@@ -142,8 +152,10 @@ int Generate(const std::vector<std::string>& args) {
             std::cerr << "calvento : " << written.message() << '\n';
             return 2;
         }
+        if (partial)
+            messages.Append("Fichier .aut partiel écrit dans « " + autPath + " » (génération interrompue).");
     }
-    return result.interrupted ? 3 : 0;
+    return partial ? 3 : 0;
 }
 
 }  // namespace calvento

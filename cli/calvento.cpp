@@ -1,4 +1,5 @@
 // calvento: the command-line face of the QUARVO core.
+#include <cstdio>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -34,6 +35,9 @@ constexpr const char* kUsage =
 static int Run(int argc, char** argv);
 
 int main(int argc, char** argv) {
+    // Each line goes out when it is complete, even to a pipe or a file, so
+    // that a long generation can be followed.
+    std::setvbuf(stdout, nullptr, _IOLBF, std::size_t{1} << 16);
     // The core reports bad input itself; what is left is running out of memory
     // on a model too large for the machine.
     try {

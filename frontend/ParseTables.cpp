@@ -2,10 +2,11 @@
 #include "frontend/ParseTables.h"
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+
+#include "frontend/SystemError.h"
 
 #ifndef QUARVO_DATA_DIR
 #define QUARVO_DATA_DIR "/usr/local/share/quarvo"
@@ -41,7 +42,7 @@ Status ReadIntTable(const std::string& path, std::int32_t* entries, std::size_t 
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return Failure{"Fichier de table introuvable : « " + path + " »."};
     std::ifstream in(path, std::ios::binary);
-    if (!in) return Failure{"Impossible d'ouvrir la table « " + path + " » : " + std::strerror(errno) + "."};
+    if (!in) return Failure{"Impossible d'ouvrir la table « " + path + " » : " + SystemErrorReason(errno) + "."};
     std::vector<unsigned char> bytes(count * 4, 0);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (in.bad()) return Failure{"Erreur de lecture de la table « " + path + " »."};

@@ -242,7 +242,7 @@ std::vector<std::string> GenerationSummaryLines(const GenerationResult& result) 
     lines.push_back("Nombre d'états = " + states + ".");
     lines.push_back("Nombre d'arcs = " + std::to_string(result.arcs) + ".");
     if (result.eventNamesExhausted)
-        lines.push_back("Attention : plus de 30 événements simultanés, des noms d'événements sont -1.");
+        lines.push_back(EventNamesExhaustedWarning);
     if (!result.unguardedProcess.empty())
         lines.push_back("Attention : récursion non gardée dans le processus " + result.unguardedProcess +
                         " ; ses appels récursifs avant toute action ne sont pas dépliés.");

@@ -57,6 +57,12 @@ struct GenerationResult {
     std::int64_t heapBytesAfter = 0;
 };
 
+// The warning of a STEM some of whose events are named -1, the generation
+// having had more simultaneous events than names; said after a generation and
+// after a reading of such a STEM.
+inline constexpr const char* EventNamesExhaustedWarning =
+    "Attention : plus de 30 événements simultanés, des noms d'événements sont -1.";
+
 // The line the message list shows while a generation runs.
 inline constexpr const char* GenerationRunningMessage = "Génération en cours...";
 

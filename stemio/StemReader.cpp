@@ -20,6 +20,8 @@ constexpr std::size_t MaxIdentifierLength = Identifier32::Size - 1;
 // Longest number: the scanner's token buffer.
 constexpr std::size_t MaxNumberLength = Identifier32::Size;
 constexpr std::int64_t ProgressStep = 1024;
+// The event name written when all the others are in use.
+constexpr std::int32_t NoEventName = -1;
 
 enum class TokenKind { None, Identifier, Number, Symbol, Begin, End };
 
@@ -68,6 +70,7 @@ public:
     }
     std::int32_t Declared() const { return declared_; }
     std::int64_t Transitions() const { return transitions_; }
+    bool EventNamesExhausted() const { return eventNamesExhausted_; }
 
 private:
     bool Fail() {
@@ -84,7 +87,11 @@ private:
 
     bool At(char symbol) const { return kind_ == TokenKind::Symbol && symbol_ == symbol; }
     bool Expect(char symbol) { return At(symbol) ? Advance() : Fail(); }
+    // A count or a state number: never negative.
     bool TakeNumber(std::int32_t& value);
+    // An event name: a number, or -1.
+    bool TakeEvent(std::int32_t& event);
+    void AddEntry(std::int32_t event, ActionId action, EventSet& set);
     // Interns the name when action is given; a keyword is not a name.
     bool TakeIdentifier(ActionId* action);
 
@@ -119,6 +126,7 @@ private:
 
     std::int32_t declared_ = 0;
     std::int64_t transitions_ = 0;
+    bool eventNamesExhausted_ = false;
     EventSet causes_;        // reused from one transition to the next
     EventSet targetEvents_;
     // Transitions may come from any state reached before, in any order.
@@ -153,6 +161,13 @@ bool StemParser::Advance() {
             return true;
         }
         if (IsDigit(c)) return ScanNumber();
+        // "-1": the name the generator gives an event once all others are in use.
+        if (c == '-' && column_ + 1 < line_.size() && IsDigit(line_[column_ + 1])) {
+            ++column_;
+            if (!ScanNumber() || number_ != 1) return Fail();
+            number_ = NoEventName;
+            return true;
+        }
         if (IsLetter(c)) return ScanIdentifier();
         return Fail();  // a sign, a point, "$", a line feed, any non-ASCII byte...
     }
@@ -189,9 +204,27 @@ bool StemParser::ScanIdentifier() {
 }
 
 bool StemParser::TakeNumber(std::int32_t& value) {
-    if (kind_ != TokenKind::Number) return Fail();
+    if (kind_ != TokenKind::Number || number_ < 0) return Fail();
     value = number_;
     return Advance();
+}
+
+bool StemParser::TakeEvent(std::int32_t& event) {
+    if (kind_ != TokenKind::Number) return Fail();
+    event = number_;
+    if (event == NoEventName) eventNamesExhausted_ = true;
+    return Advance();
+}
+
+void StemParser::AddEntry(std::int32_t event, ActionId action, EventSet& set) {
+    if (event != NoEventName) {
+        Insert(event, action, set);
+        return;
+    }
+    // Several events may bear the name -1: each is kept, in the order written.
+    auto it = std::upper_bound(set.begin(), set.end(), event,
+                               [](std::int32_t e, const TEventEntry& entry) { return e < entry.Event; });
+    set.insert(it, TEventEntry{event, action});
 }
 
 bool StemParser::TakeIdentifier(ActionId* action) {
@@ -220,8 +253,8 @@ bool StemParser::ParseEventSet(EventSet* set) {
         for (;;) {
             std::int32_t event = 0;
             ActionId action = 0;
-            if (!TakeNumber(event) || !Expect(':') || !TakeIdentifier(set ? &action : nullptr)) return false;
-            if (set) Insert(event, action, *set);
+            if (!TakeEvent(event) || !Expect(':') || !TakeIdentifier(set ? &action : nullptr)) return false;
+            if (set) AddEntry(event, action, *set);
             if (!At(',')) break;
             if (!Advance()) return false;
         }
@@ -238,7 +271,7 @@ bool StemParser::ParseTransition() {
     // events come from the transition through which it is first reached.
     if (!ParseEventSet(nullptr) || !TakeNumber(source)) return false;
     if (!Expect('<') || !ParseEventSet(&causes_) || !TakeIdentifier(&action) || !Expect(':') ||
-        !TakeNumber(event) || !Expect('>'))
+        !TakeEvent(event) || !Expect('>'))
         return false;
     if (!ParseEventSet(&targetEvents_) || !TakeNumber(target) || !Expect(';')) return false;
 
@@ -259,7 +292,7 @@ bool StemParser::ParseFile() {
     if (!Advance()) return false;
     if (kind_ != TokenKind::Begin) return Fail();
     if (!Advance()) return false;
-    if (kind_ != TokenKind::Number) return Fail();
+    if (kind_ != TokenKind::Number || number_ < 0) return Fail();
     declared_ = number_;
     if (auto* reading = dynamic_cast<StemReadProgress*>(progress_)) reading->Declared(declared_);
     if (!Advance() || !Expect(';')) return false;
@@ -304,6 +337,7 @@ StemReadResult ReadStream(LineStream& lines, Progress* progress) {
     // says more would send the checker's sweeps past the list, one that says
     // less would hide states from them.
     result.stem.StemStateCount = static_cast<std::int32_t>(result.stem.StateCount());
+    result.eventNamesExhausted = parser.EventNamesExhausted();
     if (progress) progress->Update(static_cast<std::int64_t>(result.stem.StateCount()), parser.Transitions());
     return result;
 }

@@ -6,6 +6,7 @@
 
 #include "frontend/CoreInterfaces.h"
 #include "frontend/Status.h"
+#include "generation/Generator.h"
 #include "generation/Progress.h"
 #include "generation/StemStore.h"
 
@@ -32,6 +33,9 @@ struct StemReadResult {
     StemStore stem;
     // The count written after BEGIN (0 when the reading failed before it).
     std::int32_t declaredStateCount = 0;
+    // Some event of the text is named -1: the generation that wrote it ran
+    // out of event names (EventNamesExhaustedWarning says so).
+    bool eventNamesExhausted = false;
 
     // The reading itself failed: no line of the text is at fault.
     bool ReadingFailed() const { return !status && status.line() == 0; }

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "frontend/SystemError.h"
 #include "frontend/TextFile.h"
 
 extern char** environ;
@@ -125,8 +126,8 @@ Status ToolChain::Prepare() {
         ec.clear();
         fs::copy_file(installed, copy, fs::copy_options::overwrite_existing, ec);
         if (ec) {
-            return Failure{"Impossible de copier " + installed.string() + " dans " + workDir_ + " : " + ec.message() +
-                           "."};
+            return Failure{"Impossible de copier " + installed.string() + " dans " + workDir_ + " : " +
+                           SystemErrorReason(ec) + "."};
         }
     }
     return {};
@@ -222,7 +223,7 @@ Status ToolChain::StartScript(const std::string& name, const std::vector<std::st
     int rc = posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char* const*>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    if (rc != 0) return Failure{"Impossible de lancer " + script + " : " + std::strerror(rc) + "."};
+    if (rc != 0) return Failure{"Impossible de lancer " + script + " : " + SystemErrorReason(rc) + "."};
     child_ = pid;
     return {};
 }

@@ -1,11 +1,18 @@
 // Windows-1252 conversion, line splitting, safe writing and streamed reading of text files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <ostream>
 #include <random>
 
+#include "frontend/SystemError.h"
 #include "frontend/TextFile.h"
 #include "tests/StatusTestSupport.h"
 
@@ -38,7 +45,7 @@ TEST(TextFile, SplitsLinesLikeAnEditor) {
 TEST(TextFile, ReadingAMissingOrDirectoryPathGivesAMessage) {
     const TextFileResult missing = ReadTextFile("/nonexistent/file.LOT");
     EXPECT_TRUE(FailedWith(missing.status,
-                           "Impossible d'ouvrir le fichier « /nonexistent/file.LOT » : No such file or directory."));
+                           "Impossible d'ouvrir le fichier « /nonexistent/file.LOT » : fichier ou dossier introuvable."));
     EXPECT_TRUE(missing.lines.empty());
     const std::string dir = fs::temp_directory_path().string();
     EXPECT_TRUE(
@@ -98,6 +105,178 @@ TEST(TextFile, StreamedAtomicWriteGoesThroughTheTemporaryFile) {
     EXPECT_EQ(unwritable.message().rfind("Impossible d'écrire le fichier « " + missing + " » : ", 0), 0u);
     EXPECT_EQ(unwritable.line(), 0);
     fs::remove_all(dir);
+}
+
+// A fresh empty directory of its own for a test, removed at the end.
+struct ScratchDirectory {
+    explicit ScratchDirectory(const std::string& name)
+        : path(fs::temp_directory_path() / (name + "_" + std::to_string(::getpid()))) {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    fs::path path;
+};
+
+std::string Bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(TextFile, WritingThroughSymbolicLinksReplacesTheFileTheyNameAndKeepsTheLinks) {
+    ScratchDirectory dir("quarvo_textfile_links");
+    fs::create_directories(dir.path / "real");
+    const fs::path file = dir.path / "real" / "model.STEM";
+    {
+        std::ofstream(file, std::ios::binary) << "old";
+    }
+    // A chain: a relative link to an absolute one to the file, in another directory.
+    fs::create_symlink(file, dir.path / "absolute");
+    fs::create_symlink("absolute", dir.path / "relative");
+    for (const char* name : {"absolute", "relative"}) {
+        ASSERT_TRUE(Succeeded(WriteFileAtomically((dir.path / name).string(), std::string("new ") + name)));
+        EXPECT_TRUE(fs::is_symlink(dir.path / "absolute")) << name;
+        EXPECT_TRUE(fs::is_symlink(dir.path / "relative")) << name;
+        EXPECT_EQ(Bytes(file), std::string("new ") + name);
+        // The temporary file stood beside the target and is gone.
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"absolute", "real", "relative"}));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path / "real"), fs::directory_iterator()), 1);
+    }
+    // A link naming a file not made yet makes it.
+    fs::create_symlink("real/later.STEM", dir.path / "dangling");
+    ASSERT_TRUE(Succeeded(WriteFileAtomically((dir.path / "dangling").string(), "made")));
+    EXPECT_TRUE(fs::is_symlink(dir.path / "dangling"));
+    EXPECT_EQ(Bytes(dir.path / "real" / "later.STEM"), "made");
+    // A loop of links is refused, in French.
+    fs::create_symlink("loop2", dir.path / "loop1");
+    fs::create_symlink("loop1", dir.path / "loop2");
+    const std::string loop = (dir.path / "loop1").string();
+    EXPECT_TRUE(FailedWith(WriteFileAtomically(loop, "x"),
+                           "Impossible d'écrire le fichier « " + loop + " » : trop de liens symboliques."));
+}
+
+TEST(TextFile, AReplacedFileKeepsItsPermissions) {
+    ScratchDirectory dir("quarvo_textfile_modes");
+    for (const fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write,
+                                 fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read}) {
+        const fs::path file = dir.path / "private.txt";
+        {
+            std::ofstream(file, std::ios::binary) << "old";
+        }
+        fs::permissions(file, mode);
+        ASSERT_TRUE(Succeeded(WriteFileAtomically(file.string(), "new")));
+        EXPECT_EQ(fs::status(file).permissions(), mode);
+        EXPECT_EQ(Bytes(file), "new");
+        // Through a link too, the link keeping its own.
+        fs::create_symlink("private.txt", dir.path / "link");
+        ASSERT_TRUE(Succeeded(WriteFileAtomically((dir.path / "link").string(), "newer")));
+        EXPECT_EQ(fs::status(file).permissions(), mode);
+        EXPECT_EQ(Bytes(file), "newer");
+        fs::remove(dir.path / "link");
+        fs::remove(file);
+    }
+}
+
+TEST(TextFile, StaleTemporaryFilesOfTheTargetAreRemovedOthersKept) {
+    ScratchDirectory dir("quarvo_textfile_stale");
+    const fs::path target = dir.path / "out.STEM";
+    // A pid no process has: the highest a pid can be, beyond the usual limits.
+    const std::string ended = ".out.STEM.quarvo-tmp.999999999.a1b2c3";
+    // This process's pid, but last written long before it started.
+    const std::string reused = ".out.STEM.quarvo-tmp." + std::to_string(::getpid()) + ".d4e5f6";
+    // A running process (this one) writing it now.
+    const std::string live = ".out.STEM.quarvo-tmp." + std::to_string(::getpid()) + ".0a0b0c";
+    // Another target's, and a file that merely looks alike.
+    const std::string other = ".other.STEM.quarvo-tmp.999999999.a1b2c3";
+    const std::string alike = ".out.STEM.quarvo-tmp.notapid.a1b2c3";
+    for (const std::string& name : {ended, reused, live, other, alike}) std::ofstream(dir.path / name) << "partial";
+    fs::last_write_time(dir.path / reused, fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
+
+    ASSERT_TRUE(Succeeded(WriteFileAtomically(target.string(), "whole")));
+    EXPECT_EQ(Bytes(target), "whole");
+    std::vector<std::string> expected{alike, live, other, "out.STEM"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(dir.Names(), expected);
+}
+
+TEST(TextFile, TemporaryFilesAreHiddenAndNamedAfterTheTargetAndTheWriter) {
+    ScratchDirectory dir("quarvo_textfile_names");
+    const fs::path target = dir.path / "model.aut";
+    std::vector<std::string> during;
+    ASSERT_TRUE(Succeeded(WriteFileAtomically(target.string(), [&](std::ostream& out) {
+        during = dir.Names();
+        out << "des (0, 0, 1)\n";
+    })));
+    ASSERT_EQ(during.size(), 1u);
+    const std::string prefix = ".model.aut.quarvo-tmp." + std::to_string(::getpid()) + ".";
+    EXPECT_EQ(during[0].rfind(prefix, 0), 0u) << during[0];
+    EXPECT_GT(during[0].size(), prefix.size());
+    EXPECT_EQ(TemporaryFilePrefix("model.aut"), ".model.aut.quarvo-tmp.");
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"model.aut"}));
+}
+
+TEST(TextFile, SystemErrorsAreGivenInFrench) {
+    EXPECT_EQ(SystemErrorReason(ENOENT), "fichier ou dossier introuvable");
+    EXPECT_EQ(SystemErrorReason(EACCES), "permission refusée");
+    EXPECT_EQ(SystemErrorReason(EPERM), "permission refusée");
+    EXPECT_EQ(SystemErrorReason(ENOSPC), "disque plein");
+    EXPECT_EQ(SystemErrorReason(EROFS), "système de fichiers en lecture seule");
+    EXPECT_EQ(SystemErrorReason(EISDIR), "c'est un dossier");
+    EXPECT_EQ(SystemErrorReason(ENAMETOOLONG), "nom trop long");
+    EXPECT_EQ(SystemErrorReason(ELOOP), "trop de liens symboliques");
+    EXPECT_EQ(SystemErrorReason(EDQUOT), "quota de disque dépassé");
+    EXPECT_EQ(SystemErrorReason(std::make_error_code(std::errc::no_space_on_device)), "disque plein");
+    // A value without its own wording: the system's text.
+    EXPECT_EQ(SystemErrorReason(EDOM), std::string(std::strerror(EDOM)));
+}
+
+// Writes as a full disk does: no room is left for any byte.
+std::ptrdiff_t WriteUntilFull(int fd, const void* data, std::size_t size) {
+    static_cast<void>(fd);
+    static_cast<void>(data);
+    static_cast<void>(size);
+    errno = ENOSPC;
+    return -1;
+}
+
+TEST(TextFile, AFailedWriteSaysWhyInFrenchAndKeepsTheEarlierFile) {
+    ScratchDirectory dir("quarvo_textfile_reasons");
+    const fs::path target = dir.path / "model.STEM";
+    ASSERT_TRUE(Succeeded(WriteFileAtomically(target.string(), "earlier")));
+    FileOperations full;
+    full.write = &WriteUntilFull;
+    const Status status = WriteFileAtomically(
+        target.string(), [](std::ostream& out) { out << std::string(200000, 'x'); }, full);
+    EXPECT_TRUE(FailedWith(status, "Erreur d'écriture du fichier « " + target.string() + " » : disque plein."));
+    EXPECT_EQ(Bytes(target), "earlier");
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"model.STEM"}));
+
+    // A directory where the file should be, and a missing directory.
+    fs::create_directories(dir.path / "folder");
+    const std::string folder = (dir.path / "folder").string();
+    EXPECT_TRUE(FailedWith(WriteFileAtomically(folder, "x"),
+                           "Impossible de remplacer le fichier « " + folder + " » : c'est un dossier."));
+    const std::string missing = (dir.path / "missing" / "x.txt").string();
+    EXPECT_TRUE(FailedWith(WriteFileAtomically(missing, "x"),
+                           "Impossible d'écrire le fichier « " + missing + " » : fichier ou dossier introuvable."));
+    // A directory one may not write in (root may write anywhere: then the write succeeds).
+    fs::create_directories(dir.path / "locked");
+    fs::permissions(dir.path / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    const std::string locked = (dir.path / "locked" / "x.txt").string();
+    const Status refused = WriteFileAtomically(locked, "x");
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(FailedWith(refused, "Impossible d'écrire le fichier « " + locked + " » : permission refusée."));
+    }
+    fs::permissions(dir.path / "locked", fs::perms::owner_all);
 }
 
 // The lines of a file read as a stream in chunks of chunk bytes.

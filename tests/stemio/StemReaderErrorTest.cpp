@@ -71,8 +71,12 @@ TEST(StemReaderErrors, MalformedEventLists) {
 
 TEST(StemReaderErrors, IllegalCharactersAndSigns) {
     ExpectRejected({
-        {"event name -1 as written for an exhausted pool", {"BEGIN 2;", "{}0<{}A:-1>{1:A}1;", "END"}, 2},
-        {"-1 in a target set", {"BEGIN 2;", "{}0<{}A:1>", "{-1:A}1;", "END"}, 3},
+        // -1 names an event only: no other negative number, nor any negative state.
+        {"event name -2", {"BEGIN 2;", "{}0<{}A:-2>{1:A}1;", "END"}, 2},
+        {"-2 in a target set", {"BEGIN 2;", "{}0<{}A:1>", "{-2:A}1;", "END"}, 3},
+        {"minus sign apart from its number", {"BEGIN 2;", "{}0<{}A:- 1>{1:A}1;", "END"}, 2},
+        {"negative source", {"BEGIN 2;", "{}0<{}A:1>{1:A}1;", "{}-1<{}A:1>{1:A}1;", "END"}, 3},
+        {"negative target", {"BEGIN 2;", "{}0<{}A:1>{1:A}-1;", "END"}, 2},
         {"negative count", {"BEGIN -1;", "END"}, 1},
         {"plus sign", {"BEGIN +2;", "END"}, 1},
         {"dollar action", {"BEGIN 2;", "{}0<{}$:1>{}1;", "END"}, 2},
@@ -130,7 +134,7 @@ TEST(StemReaderErrors, AnIllegalCharacterRightAfterEnd) {
 
 TEST(StemReaderErrors, OnlyTheFirstErrorIsReported) {
     ExpectRejected({
-        {"two faults", {"BEGIN 2;", "{}0<{}A:1>{}1;", "{}0<{}A:-1>{}1;", "-", "END"}, 3},
+        {"two faults", {"BEGIN 2;", "{}0<{}A:1>{}1;", "{}0<{}A:-2>{}1;", "-", "END"}, 3},
     });
 }
 

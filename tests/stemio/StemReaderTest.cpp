@@ -84,6 +84,19 @@ TEST(StemReader, EventListsAreSortedAndKeepTheFirstActionOfAnEvent) {
     EXPECT_EQ(StoreText(r.stem), (Lines{"0 {} | {1:A,3:C}G:2>1", "1 {0:N,2:B,30:Z} |"}));
 }
 
+TEST(StemReader, EventsNamedMinusOneAreReadAllKeptAndReported) {
+    // As a generation that ran out of names writes them: several -1 in a set, first.
+    StemReadResult r = Read({"BEGIN 3;", "{}0<{}A:-1>{-1:A}1;", "{-1:A}1<{-1:A}B:-1>{-1:B,-1:A,2:C}2;", "END"});
+    ASSERT_TRUE(test::Succeeded(r.status));
+    EXPECT_EQ(StoreText(r.stem),
+              (Lines{"0 {} | {}A:-1>1", "1 {-1:A} | {-1:A}B:-1>2", "2 {-1:B,-1:A,2:C} |"}));
+    EXPECT_TRUE(r.eventNamesExhausted);
+
+    StemReadResult named = Read({"BEGIN 2;", "{}0<{}A:1>{1:A}1;", "END"});
+    ASSERT_TRUE(test::Succeeded(named.status));
+    EXPECT_FALSE(named.eventNamesExhausted);
+}
+
 TEST(StemReader, BlanksTabsAndLineEndsMayStandBetweenAnyTwoTokens) {
     StemReadResult r = Read({"  BEGIN\t2 ;  ",
                              "{ } 0 < { 1 : A , 2",

@@ -97,7 +97,7 @@ TEST_F(StemStream, AnErrorFarInAFileNamesItsLine) {
 TEST_F(StemStream, AFileThatCannotBeReadSaysSoAndIsNoReadingError) {
     StemReadResult r = ReadClassicStemFile("/nonexistent/file.STEM");
     EXPECT_TRUE(test::FailedWith(
-        r.status, "Impossible d'ouvrir le fichier « /nonexistent/file.STEM » : No such file or directory."));
+        r.status, "Impossible d'ouvrir le fichier « /nonexistent/file.STEM » : fichier ou dossier introuvable."));
     EXPECT_TRUE(r.ReadingFailed());
     EXPECT_FALSE(r.outOfMemory);
     EXPECT_TRUE(r.stem.Empty());

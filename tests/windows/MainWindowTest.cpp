@@ -623,6 +623,36 @@ private slots:
         QVERIFY(Enabled(Component<QMenu>(f, "VerificationMenu")));
     }
 
+    void AStemWithEventsNamedMinusOneRegeneratesWithTheWarning() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QTemporaryDir dir;
+        const QString path = dir.filePath("MINUS.STEM");
+        WriteBytes(path, "BEGIN 3;\r\n{}0<{}A:-1>{-1:A}1;\r\n{-1:A}1<{}A:-1>{-1:A,-1:A}2;\r\nEND");
+        t.dialogs.fileNames.push_back(path);
+        f.OuvrirUnfichierSTEM1Click();
+        f.RegenererleSTEM1Click();
+        QCOMPARE(t.dialogs.Last()->text, QString("STEM régénéré avec succès."));
+        QCOMPARE(t.GetSession().stem.StemStateCount, 3);
+        QVERIFY(Messages(f).contains("Attention : plus de 30 événements simultanés, des noms d'événements sont -1."));
+        QVERIFY(!Component<QListWidget>(f, "MemoError")->isHidden());
+    }
+
+    void AFailedSaveOfTheStemSaysWhyInFrench() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QTemporaryDir dir;
+        QVERIFY(f.OpenSpecification(Example("BUFFER.LOT")));
+        f.Compiler1Click();
+        f.SemEntreClick();
+        const QString path = dir.filePath("missing/BUFFER.STEM");
+        t.dialogs.fileNames.push_back(path);
+        f.Fichierexterne1Click();
+        QCOMPARE(t.dialogs.Last()->caption, QString("Erreur!"));
+        QCOMPARE(t.dialogs.Last()->text,
+                 "Impossible d'écrire le fichier « " + path + " » : fichier ou dossier introuvable.");
+    }
+
     void AFailedRegenerationNamesTheLineAndChangesNothing() {
         TestApp t;
         TSDIAppForm& f = t.app->Main();
