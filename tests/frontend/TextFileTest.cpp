@@ -24,6 +24,15 @@ using test::Failed;
 using test::FailedWith;
 using test::Succeeded;
 
+
+// A name of its own in the temporary directory, so that test processes running
+// side by side never share a file.
+std::string Unique(const std::string& name) {
+    const std::size_t dot = name.find('.');
+    const std::string pid = "_" + std::to_string(::getpid());
+    return dot == std::string::npos ? name + pid : name.substr(0, dot) + pid + name.substr(dot);
+}
+
 TEST(TextFile, Windows1252RoundTrip) {
     std::string bytes = "Sp\xE9" "cification \x80 \x9C \xFF";
     std::string utf8 = DecodeWindows1252(bytes);
@@ -51,7 +60,7 @@ TEST(TextFile, ReadingAMissingOrDirectoryPathGivesAMessage) {
     EXPECT_TRUE(
         FailedWith(ReadTextFile(dir).status, "Impossible de lire le fichier « " + dir + " » : c'est un répertoire."));
     // Too large for the bound given.
-    const std::string path = (fs::temp_directory_path() / "quarvo_textfile_large.txt").string();
+    const std::string path = (fs::temp_directory_path() / Unique("quarvo_textfile_large.txt")).string();
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << "0123456789";
@@ -62,7 +71,7 @@ TEST(TextFile, ReadingAMissingOrDirectoryPathGivesAMessage) {
 }
 
 TEST(TextFile, AtomicWriteReplacesTheTargetAndLeavesNoTemporary) {
-    fs::path dir = fs::temp_directory_path() / "quarvo_textfile";
+    fs::path dir = fs::temp_directory_path() / Unique("quarvo_textfile");
     fs::remove_all(dir);
     fs::create_directories(dir);
     std::string target = (dir / "out.txt").string();
@@ -78,7 +87,7 @@ TEST(TextFile, AtomicWriteReplacesTheTargetAndLeavesNoTemporary) {
 }
 
 TEST(TextFile, StreamedAtomicWriteGoesThroughTheTemporaryFile) {
-    fs::path dir = fs::temp_directory_path() / "quarvo_textfile_stream";
+    fs::path dir = fs::temp_directory_path() / Unique("quarvo_textfile_stream");
     fs::remove_all(dir);
     fs::create_directories(dir);
     const std::string target = (dir / "out.txt").string();
@@ -290,7 +299,7 @@ std::vector<std::string> StreamedLines(const std::string& path, std::size_t chun
 }
 
 TEST(TextFile, StreamedLinesAreTheEditorsLinesWhateverTheChunks) {
-    const std::string path = (fs::temp_directory_path() / "quarvo_textfile_lines.txt").string();
+    const std::string path = (fs::temp_directory_path() / Unique("quarvo_textfile_lines.txt")).string();
     auto write = [&path](const std::string& bytes) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << bytes;
@@ -330,7 +339,7 @@ TEST(TextFile, StreamingAMissingOrDirectoryPathGivesReadingsMessages) {
 }
 
 TEST(TextFile, TheHeadOfAFileIsItsFirstLinesDecoded) {
-    const std::string path = (fs::temp_directory_path() / "quarvo_textfile_head.txt").string();
+    const std::string path = (fs::temp_directory_path() / Unique("quarvo_textfile_head.txt")).string();
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << "\xE9t\xE9\r\nB\r\nC\r\n";
