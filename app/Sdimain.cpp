@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstring>
 #include <utility>
 #include <QDir>
 #include <QFileInfo>
@@ -39,6 +40,32 @@ namespace {
 constexpr const char* kTitlePrefix = "QUARVO - Calvento - STEM Generator - ";
 constexpr const char* kNewDocumentName = "Nouvelle spécification";
 
+// The position in text of the character at a 1-based column of a compiler
+// message. Columns count characters, the editor UTF-16 units: a character
+// beyond the first 65536 takes two. A column past the end gives the end.
+int CharacterColumnPosition(const QString& text, int column) {
+    int position = 0;
+    for (int c = 1; c < column && position < text.size(); ++c)
+        position += text[position].isHighSurrogate() && position + 1 < text.size() && text[position + 1].isLowSurrogate()
+                        ? 2
+                        : 1;
+    return position;
+}
+
+// The length of the token that starts at position in text: a name, a LOTOS
+// operator of several characters, or a single character.
+int TokenLength(const QString& text, int position) {
+    if (position >= text.size()) return 0;
+    auto nameChar = [&text](int i) { return text[i].isLetterOrNumber() || text[i] == '_'; };
+    if (nameChar(position)) {
+        int end = position;
+        while (end < text.size() && nameChar(end)) ++end;
+        return end - position;
+    }
+    for (const char* symbol : {"|||", "||", ":=", ">>", "[>"})
+        if (QStringView(text).mid(position).startsWith(QLatin1String(symbol))) return static_cast<int>(std::strlen(symbol));
+    return 1;
+}
 
 }  // namespace
 
@@ -417,16 +444,10 @@ void TSDIAppForm::MemoErrorDblClick(QListWidgetItem* item) {
     QList<QTextEdit::ExtraSelection> marks{lineMark};
     QTextCursor cursor(block);
     if (const QRegularExpressionMatch column = columnPattern.match(item->text()); column.hasMatch()) {
-        const int start = std::min(column.captured(1).toInt() - 1, std::max(0, block.length() - 1));
-        cursor.setPosition(block.position() + std::max(0, start));
         const QString text = block.text();
-        int end = std::max(0, start);
-        if (end < text.size() && (text[end].isLetterOrNumber() || text[end] == '_')) {
-            while (end < text.size() && (text[end].isLetterOrNumber() || text[end] == '_')) ++end;
-        } else if (end < text.size()) {
-            ++end;
-        }
-        cursor.setPosition(block.position() + end, QTextCursor::KeepAnchor);
+        const int start = CharacterColumnPosition(text, column.captured(1).toInt());
+        cursor.setPosition(block.position() + start);
+        cursor.setPosition(block.position() + start + TokenLength(text, start), QTextCursor::KeepAnchor);
         QTextEdit::ExtraSelection tokenMark;
         tokenMark.format.setBackground(QColor(255, 138, 128));
         tokenMark.cursor = cursor;

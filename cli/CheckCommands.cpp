@@ -26,7 +26,7 @@ constexpr const char* kCheckUsage =
     "Vérifie une formule CTL à l'état initial d'un STEM. MODELE est une spécification\n"
     "(.LOT, compilée et engendrée comme par « calvento generate ») ou un fichier STEM\n"
     "classique (.STEM, relu comme par « calvento regenerate »). La formule est donnée\n"
-    "en argument ou lue dans FICHIER.CTL.\n"
+    "en argument ou lue dans FICHIER.CTL ; une formule vide est une erreur.\n"
     "  --entrelacement, --cpbr  réglages de la génération d'un modèle .LOT ;\n"
     "  --diagnostic             affiche ensuite, pour chaque sous-formule : son numéro,\n"
     "                           son texte, « vérifiée: » et les états où elle est\n"

@@ -40,6 +40,14 @@ std::string FormulaSyntaxMessage(int code, const std::string& token, bool topIsP
     }
 }
 
+std::string TextbookHint(const std::string& identifier) {
+    static const char* const glued[] = {"AG", "AF", "AX", "EG", "EF", "EX", "AU", "EU"};
+    for (const char* word : glued)
+        if (identifier == word)
+            return std::string(" (écrire « ") + word[0] + " " + word[1] + " » : quantificateur et opérateur séparés)";
+    return {};
+}
+
 namespace {
 
 constexpr int GenericSyntaxError = 2;
@@ -70,6 +78,7 @@ private:
     FormulaLexer lexer_;
     const PrecedenceTable& table_;
     FormulaToken token_;
+    FormulaToken previous_;  // the token read before token_; none ('#') at the start
     std::vector<ParseEntry> stack_;
     FormulaCompileResult result_;
 };
@@ -95,10 +104,14 @@ bool FormulaParser::Fail(int code) {
     if (code == 11 || code == 12 || code == 13) result_.error.column = 0;
     const bool topIsParen = !stack_.empty() && stack_.back().Symbol == '(';
     result_.error.message = FormulaSyntaxMessage(code, token_.text, topIsParen);
+    // "AG p", "AG(p)", "EF (p => q)": the glued word was read as an atom and
+    // the error comes with the token after it.
+    if (previous_.symbol == 'p') result_.error.message += TextbookHint(previous_.text);
     return false;
 }
 
 bool FormulaParser::ReadToken() {
+    previous_ = token_;
     token_ = lexer_.Next();
     return token_.error == FormulaLexError::None || Fail(0);
 }
@@ -196,6 +209,13 @@ bool FormulaParser::Reduce() {
 FormulaCompileResult FormulaParser::Run() {
     stack_.push_back({'#', NoFormula});
     if (!ReadToken()) return std::move(result_);
+    if (token_.symbol == '#') {
+        // Nothing but blanks and line ends: there is nothing to verify.
+        result_.error.line = token_.line + 1;
+        result_.error.column = token_.column;
+        result_.error.message = EmptyFormulaMessage;
+        return std::move(result_);
+    }
     for (;;) {
         const std::int32_t relation = Lookup(stack_.back().Symbol, token_.symbol);
         bool going = true;

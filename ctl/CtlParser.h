@@ -43,9 +43,13 @@ struct FormulaCompileResult {
     std::string Message() const { return !tables ? tables.message() : accepted ? std::string() : error.Text(); }
 };
 
+constexpr const char* EmptyFormulaMessage = "Formule vide.";
+
 // Lexes and parses the whole text of lines as one formula with the given matrix.
-// Terminates on any matrix content; a text without formula is accepted with
-// an empty formula.
+// Terminates on any matrix content. A text without formula (blanks and line
+// ends only) is refused with EmptyFormulaMessage, placed at the end of the text.
+// A syntax error right after an atom spelled like a quantifier glued to its
+// operator ("AG", "ef"...) adds to its message how to write them (TextbookHint).
 FormulaCompileResult CompileFormula(const LineSource& lines, const PrecedenceTable& table);
 
 // The same, reading Preced.tab from the tables directory found for startDirectory first.
@@ -55,5 +59,11 @@ FormulaCompileResult CompileFormula(const LineSource& lines, const std::string& 
 // token is the upper-case text of the current token, topIsParen tells whether
 // the stack's top is "(".
 std::string FormulaSyntaxMessage(int code, const std::string& token, bool topIsParen);
+
+// For an identifier (upper case) that is a path quantifier and a temporal
+// operator written as one word (AG, AF, AX, EG, EF, EX, AU, EU), the hint
+// " (écrire « A G » : quantificateur et opérateur séparés)" with its letters;
+// otherwise an empty text. Such a word is an atom all the same.
+std::string TextbookHint(const std::string& identifier);
 
 }  // namespace quarvo

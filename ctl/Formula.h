@@ -66,7 +66,7 @@ struct CompiledFormula {
     std::vector<TFormulaNode> nodes;
     // Every node except fkNumber leaves, operands before the formulas built on them.
     FormulaRefList SubformulaList;
-    // Root of the formula; NoFormula for a text without any formula.
+    // Root of the formula; NoFormula when the compilation failed.
     FormulaIndex MainFormula = NoFormula;
 
     const TFormulaNode& Node(FormulaIndex index) const { return nodes[static_cast<std::size_t>(index)]; }

@@ -44,7 +44,7 @@ Labelling LabelAll(const StemStore& store, const CompiledFormula& formula);
 
 enum class Verdict {
     Verified,        // the root formula holds in state 0
-    NotVerified,     // it does not, or the text held no formula
+    NotVerified,     // it does not, or there is no formula
     NoStem,          // the store holds no state: nothing to check
     NoInitialState,  // the store has states but none numbered 0
 };

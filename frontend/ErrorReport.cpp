@@ -10,11 +10,14 @@ std::string ErrorText(std::string_view message, const Identifier32& name) {
     return text;
 }
 
-void ErrorReporter::ReportError(std::string_view message, const Identifier32& name, int line) {
+void ErrorReporter::ReportError(std::string_view message, const Identifier32& name, int line, int column) {
     flags_.stop = true;
     flags_.success = false;
+    // The status field keeps the message alone; the list line tells where.
     status = ErrorText(message, name);
-    sink_.Append("(ligne:" + std::to_string(line) + ") " + status);
+    std::string text = "(ligne:" + std::to_string(line) + ") " + status;
+    if (column > 0) text += " (colonne:" + std::to_string(column) + ")";
+    sink_.Append(text);
 }
 
 }  // namespace quarvo

@@ -21,8 +21,10 @@ public:
     ErrorReporter(MessageSink& sink, CompileFlags& flags) : sink_(sink), flags_(flags) {}
 
     // Sets the stop flag, clears success and appends
-    // "(ligne:" line ") " message " -> " name, or message "." when name is blank.
-    void ReportError(std::string_view message, const Identifier32& name, int line);
+    // "(ligne:" line ") " message " -> " name, or message "." when name is blank,
+    // followed by " (colonne:" column ")" when a column (1-based) is given:
+    // the place of the token at fault in its line.
+    void ReportError(std::string_view message, const Identifier32& name, int line, int column = 0);
 
     // Appends a line as it is.
     void Append(std::string_view line) { sink_.Append(line); }

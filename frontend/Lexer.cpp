@@ -45,10 +45,10 @@ void LineReader::UnreadChar() {
     if (position_ > 0) --position_;
 }
 
-void Lexer::LexicalError(int code) {
+void Lexer::LexicalError(int code, const Token& token) {
     static const char* const messages[] = {"Identificateur trop long", "Symbole illégal",
                                            "Identificateur invalide"};
-    reporter_.ReportError(messages[code - 1], Identifier32(), reader_.line());
+    reporter_.ReportError(messages[code - 1], Identifier32(), token.line, token.column);
 }
 
 static bool IsLetter(char32_t c) { return c >= U'A' && c <= U'Z'; }
@@ -63,7 +63,7 @@ bool Lexer::ReadName(Token& token) {
             break;
         }
         if (i > static_cast<int>(Identifier32::Size)) {
-            LexicalError(1);
+            LexicalError(1, token);
             token.text = Identifier32();
             return false;
         }
@@ -88,6 +88,9 @@ Token Lexer::NextToken() {
         } while (c == U' ' || c == U'\t');
         reader_.UnreadChar();
 
+        // The next character starts the token (or a comment).
+        token.line = reader_.line();
+        token.column = reader_.column();
         token.text = Identifier32();
         auto symbol = [&token](const char* text, TokenCode code) {
             token.text = Identifier32::FromText(text);
@@ -108,11 +111,11 @@ Token Lexer::NextToken() {
         // A lone ':' or '>' is an error, and the character after it is passed over.
         case U':':
             if (reader_.NextChar() == U'=') symbol(":=", TokDefine);
-            else LexicalError(2);
+            else LexicalError(2, token);
             break;
         case U'>':
             if (reader_.NextChar() == U'>') symbol(">>", TokEnable);
-            else LexicalError(2);
+            else LexicalError(2, token);
             break;
         case U'[':
             if (followedBy(U'>')) symbol("[>", TokDisable);
@@ -130,9 +133,9 @@ Token Lexer::NextToken() {
             } while (c != U'}' && c != U'$');
             break;
         default:
-            if (IsDigit(c)) LexicalError(3);
+            if (IsDigit(c)) LexicalError(3, token);
             else if (IsLetter(c)) ReadName(token);
-            else LexicalError(2);
+            else LexicalError(2, token);
             break;
         }
         if (!token.text.IsBlank()) return token;

@@ -23,6 +23,10 @@ public:
     void UnreadChar();
     // Number of lines read so far: the line given in error reports.
     int line() const { return line_; }
+    // 1-based column, in characters of the current line, of the next
+    // character NextChar delivers (the end of the text counts as one past the
+    // last line's end).
+    int column() const { return position_ + 1; }
     void setLine(int line) { line_ = line; }
 
 private:
@@ -46,7 +50,8 @@ public:
     LineReader& reader() { return reader_; }
 
 private:
-    void LexicalError(int code);
+    // Reports a lexical error where token starts (its line and column).
+    void LexicalError(int code, const Token& token);
     // Reads an identifier or keyword whose first letter has been read; returns
     // false after a name too long (the text is then blank).
     bool ReadName(Token& token);

@@ -38,8 +38,8 @@ CompilerContext::CompilerContext(const LineSource& source, const ParseTables& ta
     stack_.emplace_back();  // state 0
 }
 
-void CompilerContext::SyntaxError(int code) {
-    reporter_.ReportError(SyntaxErrorMessage(code), Identifier32(), lexer_.reader().line());
+void CompilerContext::SyntaxError(int code, const Token& token) {
+    reporter_.ReportError(SyntaxErrorMessage(code), Identifier32(), token.line, token.column);
     reporter_.Append("Nombre de lignes compilées : " + std::to_string(lexer_.reader().line()));
 }
 
@@ -73,7 +73,7 @@ std::shared_ptr<Compilation> CompilerContext::Compile() {
             ++shifted;
         } else if (a == 100) {
             if (stack_.back().symbol != NonTerminalSymbol + 0) {
-                SyntaxError(0);
+                SyntaxError(0, token);
                 break;
             }
             flags_.success = true;
@@ -83,14 +83,14 @@ std::shared_ptr<Compilation> CompilerContext::Compile() {
             const RuleShape& shape = RuleInfo(rule);
             if (!RuleMatchesStack(rule, stack_) || ++reductionsSinceShift > 4 * stackAtShift + 64 ||
                 stack_.size() > 2 * shifted + 16) {
-                SyntaxError(0);
+                SyntaxError(0, token);
                 break;
             }
             ParseStackEntry result = actions_.Reduce(rule, stack_);
             stack_.resize(stack_.size() - static_cast<std::size_t>(shape.length));
             const std::int32_t next = tables_.Successor(stack_.back().state, shape.lhs);
             if (next < 0 || next >= ParserStateCount) {
-                SyntaxError(0);
+                SyntaxError(0, token);
                 break;
             }
             result.state = next;
@@ -98,7 +98,7 @@ std::shared_ptr<Compilation> CompilerContext::Compile() {
             stack_.push_back(result);
             readNext = false;
         } else {
-            SyntaxError(a);
+            SyntaxError(a, token);
         }
     }
     ProcessDefinition* top = stack_.back().definitions;

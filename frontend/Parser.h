@@ -28,7 +28,9 @@ public:
     const std::string& status() const { return reporter_.status; }
 
 private:
-    void SyntaxError(int code);
+    // Reports the syntax error of that code at token, the token the parser
+    // could not take.
+    void SyntaxError(int code, const Token& token);
 
     const ParseTables& tables_;
     CompileFlags flags_;

@@ -73,6 +73,10 @@ constexpr TokenCode CharacterToken(char32_t c) {
 struct Token {
     Identifier32 text;
     TokenCode code = TokEnd;
+    // Where the token starts: the 1-based line and the 1-based column, in
+    // characters of the line (a tabulation counts as one).
+    int line = 0;
+    int column = 0;
 };
 
 }  // namespace quarvo

@@ -317,11 +317,8 @@ void TForm5::Compiler1Click() {
     // The labels of the previous formula are gone, whatever the outcome.
     SetDiagnosticEnabled(false);
     if (!result.ok()) {
+        // An empty text is one of these errors too.
         app_.dialogs.Tell(this, QMessageBox::Warning, quarvo::FormulaErrorCaption, FromStd(result.Message()));
-        SetVerifyEnabled(false);
-        return;
-    }
-    if (lines.empty()) {
         SetVerifyEnabled(false);
         return;
     }

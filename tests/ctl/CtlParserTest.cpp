@@ -150,13 +150,100 @@ TEST(CtlParser, FormulaOverSeveralLinesIsTheSameAsOnOneLine) {
     EXPECT_EQ(RootText(one), RootText(two));
 }
 
-TEST(CtlParser, TextWithoutFormulaIsAcceptedWithoutRoot) {
-    for (const char* text : {"", "   \n\t\n"}) {
-        FormulaCompileResult r = Compile(text);
-        EXPECT_TRUE(r.ok());
+TEST(CtlParser, TextWithoutFormulaIsAnEmptyFormulaErrorAtTheEndOfTheText) {
+    struct Case {
+        std::vector<std::string> lines;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, "Formule vide. (ligne:1 colonne:1)"},
+        {{""}, "Formule vide. (ligne:1 colonne:1)"},
+        {{"   ", "\t", ""}, "Formule vide. (ligne:3 colonne:1)"},
+        {{" \t  "}, "Formule vide. (ligne:1 colonne:5)"},
+    };
+    for (const Case& c : cases) {
+        VectorLineSource source(c.lines);
+        FormulaCompileResult r = CompileFormula(source, test::CommittedPrecedence());
+        EXPECT_FALSE(r.ok());
+        EXPECT_TRUE(r.tables.ok());
+        EXPECT_EQ(r.error.message, "Formule vide.");
+        EXPECT_EQ(r.Message(), c.message);
         EXPECT_TRUE(r.formula.Empty());
         EXPECT_TRUE(r.formula.SubformulaList.empty());
     }
+    // A lexical error in a text without formula is that error, not an empty formula.
+    EXPECT_EQ(Compile("  &").Message(), "Symbole illégal.  (ligne:1 colonne:3)");
+}
+
+TEST(CtlParser, GluedQuantifierAndOperatorGetAHintWhenAnErrorFollowsThem) {
+    struct Case {
+        const char* text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"AG p", "Opérateur logique binaire oublié. (écrire « A G » : quantificateur et opérateur séparés) "
+                 "(ligne:1 colonne:4)"},
+        {"AG(p)", "Opérateur logique binaire oublié. (écrire « A G » : quantificateur et opérateur séparés) "
+                  "(ligne:1 colonne:3)"},
+        {"EF (p => q)", "Opérateur logique binaire oublié. (écrire « E F » : quantificateur et opérateur séparés) "
+                        "(ligne:1 colonne:4)"},
+        // Any case, over a line end, inside a formula, for each of the eight words.
+        {"ag p", "Opérateur logique binaire oublié. (écrire « A G » : quantificateur et opérateur séparés) "
+                 "(ligne:1 colonne:4)"},
+        {"p => Ef\n  q", "Opérateur logique binaire oublié. (écrire « E F » : quantificateur et opérateur séparés) "
+                         "(ligne:2 colonne:3)"},
+        {"AF p", "Opérateur logique binaire oublié. (écrire « A F » : quantificateur et opérateur séparés) "
+                 "(ligne:1 colonne:4)"},
+        {"AX p", "Opérateur logique binaire oublié. (écrire « A X » : quantificateur et opérateur séparés) "
+                 "(ligne:1 colonne:4)"},
+        {"EG p", "Opérateur logique binaire oublié. (écrire « E G » : quantificateur et opérateur séparés) "
+                 "(ligne:1 colonne:4)"},
+        {"EX p", "Opérateur logique binaire oublié. (écrire « E X » : quantificateur et opérateur séparés) "
+                 "(ligne:1 colonne:4)"},
+        {"AU [p U q]", "'[' doit être précédé de 'E' ou 'A'. (écrire « A U » : quantificateur et opérateur "
+                       "séparés) (ligne:1 colonne:4)"},
+        {"EU(p, q)", "Opérateur logique binaire oublié. (écrire « E U » : quantificateur et opérateur séparés) "
+                     "(ligne:1 colonne:3)"},
+        {"NOT AG NOT p", "Opérateur logique binaire oublié. (écrire « A G » : quantificateur et opérateur séparés) "
+                         "(ligne:1 colonne:8)"},
+    };
+    for (const Case& c : cases) {
+        FormulaCompileResult r = Compile(c.text);
+        EXPECT_FALSE(r.ok()) << c.text;
+        EXPECT_EQ(r.Message(), c.message) << c.text;
+    }
+}
+
+TEST(CtlParser, GluedWordsStayAtomsAndOtherErrorsGetNoHint) {
+    // An action may bear such a name.
+    for (const char* text : {"AG", "E F ag", "A G (AG => E X EF)", "AU : 2 OR EU"}) {
+        FormulaCompileResult r = Compile(text);
+        EXPECT_TRUE(r.ok()) << text << ": " << r.Message();
+    }
+    EXPECT_EQ(RootText(Compile("A G (AG => E X ef)")), "(AG((AG)=>(EX(EF))))");
+    const struct {
+        const char* text;
+        const char* message;
+    } cases[] = {
+        // Not glued quantifier and operator.
+        {"AGX p", "Opérateur logique binaire oublié. (ligne:1 colonne:5)"},
+        {"GA p", "Opérateur logique binaire oublié. (ligne:1 colonne:4)"},
+        {"AE p", "Opérateur logique binaire oublié. (ligne:1 colonne:4)"},
+        // The error does not follow the word.
+        {"AG AND p q", "Opérateur logique binaire oublié. (ligne:1 colonne:10)"},
+        {"AG AND (p", "'(' en plus. (ligne:1)"},
+        {"E AG p", "'X' ou 'G' ou 'F' ou '[' oublié. (ligne:1 colonne:3)"},
+        // A lexical error is about its own character.
+        {"AG & p", "Symbole illégal.  (ligne:1 colonne:4)"},
+    };
+    for (const auto& c : cases) {
+        FormulaCompileResult r = Compile(c.text);
+        EXPECT_FALSE(r.ok()) << c.text;
+        EXPECT_EQ(r.Message(), c.message) << c.text;
+    }
+    EXPECT_EQ(TextbookHint("EU"), " (écrire « E U » : quantificateur et opérateur séparés)");
+    EXPECT_EQ(TextbookHint("E"), "");
+    EXPECT_EQ(TextbookHint("ag"), "");  // the parser hands it the upper-case text
 }
 
 TEST(CtlParser, ReportsEachErrorWithItsMessageLineAndColumn) {
@@ -168,7 +255,8 @@ TEST(CtlParser, ReportsEachErrorWithItsMessageLineAndColumn) {
         {"p & q", "Symbole illégal.  (ligne:1 colonne:3)"},
         {"p\n  <= q", "Symbole illégal.  (ligne:2 colonne:3)"},
         {"abcdefghijklmnopqrstuvwxyzABCDEFG", "Identificateur trop long.  (ligne:1 colonne:1)"},
-        {"EX p", "Opérateur logique binaire oublié. (ligne:1 colonne:4)"},
+        {"EX p", "Opérateur logique binaire oublié. (écrire « E X » : quantificateur et opérateur séparés) "
+                 "(ligne:1 colonne:4)"},
         {"(p) q", "Opérateur logique binaire oublié. (ligne:1 colonne:5)"},
         {"p AND", "Expression logique attendue. (ligne:1 colonne:6)"},
         {"A G (p\n  AND", "Expression logique attendue. (ligne:2 colonne:6)"},

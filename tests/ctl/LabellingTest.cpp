@@ -148,11 +148,11 @@ TEST(Labelling, VerifyingWithoutStemSaysSoInsteadOfAVerdict) {
     EXPECT_EQ(Verify(MakeStem({{3, {}, {}}}), r.formula, labels), Verdict::NoInitialState);
 }
 
-TEST(Labelling, TextWithoutFormulaIsNotVerified) {
-    FormulaCompileResult r = test::Compile("  \n");
-    ASSERT_TRUE(r.ok());
+TEST(Labelling, NoFormulaIsNotVerified) {
+    // What a failed compilation leaves: no root.
     Labelling labels;
-    EXPECT_EQ(Verify(SmallStem(), r.formula, labels), Verdict::NotVerified);
+    EXPECT_EQ(Verify(SmallStem(), CompiledFormula{}, labels), Verdict::NotVerified);
+    EXPECT_FALSE(test::Compile("  \n").ok());
 }
 
 TEST(Labelling, LabellingTwiceChangesNothing) {

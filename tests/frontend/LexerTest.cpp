@@ -56,7 +56,7 @@ TEST(Lexer, NameLengthLimitIs32) {
 
     // The 33rd character is dropped and what follows is read as a new token.
     Lexed tooLong = Lex({name32 + "RST"});
-    EXPECT_EQ(tooLong.messages, (Tokens{"(ligne:1) Identificateur trop long."}));
+    EXPECT_EQ(tooLong.messages, (Tokens{"(ligne:1) Identificateur trop long. (colonne:1)"}));
     EXPECT_EQ(tooLong.tokens, (Tokens{"1:ST", "23:$"}));
 }
 
@@ -64,7 +64,7 @@ TEST(Lexer, OperatorLookAheads) {
     EXPECT_EQ(Lex({"[>"}).tokens, (Tokens{"9:[>", "23:$"}));
     Lexed spaced = Lex({"[ >"});
     EXPECT_EQ(spaced.tokens, (Tokens{"2:[", "23:$"}));
-    EXPECT_EQ(spaced.messages, (Tokens{"(ligne:1) Symbole illégal."}));
+    EXPECT_EQ(spaced.messages, (Tokens{"(ligne:1) Symbole illégal. (colonne:3)"}));
     EXPECT_EQ(Lex({"||||"}).tokens, (Tokens{"16:|||", "18:|", "23:$"}));
     EXPECT_EQ(Lex({"|[A]|"}).tokens, (Tokens{"18:|", "2:[", "1:A", "4:]", "18:|", "23:$"}));
     EXPECT_EQ(Lex({"[]"}).tokens, (Tokens{"2:[", "4:]", "23:$"}));
@@ -75,23 +75,26 @@ TEST(Lexer, OperatorLookAheads) {
 TEST(Lexer, BrokenTwoCharacterTokensConsumeTheirSecondCharacter) {
     Lexed colon = Lex({":A B"});
     EXPECT_EQ(colon.tokens, (Tokens{"1:B", "23:$"}));
-    EXPECT_EQ(colon.messages, (Tokens{"(ligne:1) Symbole illégal."}));
+    EXPECT_EQ(colon.messages, (Tokens{"(ligne:1) Symbole illégal. (colonne:1)"}));
     Lexed greater = Lex({">A B"});
     EXPECT_EQ(greater.tokens, (Tokens{"1:B", "23:$"}));
 }
 
 TEST(Lexer, DigitsAndStrayCharactersAreErrorsAndScanningGoesOn) {
     Lexed digits = Lex({"123 A"});
-    EXPECT_EQ(digits.messages, (Tokens(3, "(ligne:1) Identificateur invalide.")));
+    // Each digit is an error of its own, at its own column.
+    EXPECT_EQ(digits.messages, (Tokens{"(ligne:1) Identificateur invalide. (colonne:1)",
+                                       "(ligne:1) Identificateur invalide. (colonne:2)",
+                                       "(ligne:1) Identificateur invalide. (colonne:3)"}));
     EXPECT_EQ(digits.tokens, (Tokens{"1:A", "23:$"}));
 
     Lexed digitLetter = Lex({"9B"});
-    EXPECT_EQ(digitLetter.messages, (Tokens{"(ligne:1) Identificateur invalide."}));
+    EXPECT_EQ(digitLetter.messages, (Tokens{"(ligne:1) Identificateur invalide. (colonne:1)"}));
     EXPECT_EQ(digitLetter.tokens, (Tokens{"1:B", "23:$"}));
 
     for (const char* bad : {"}", "=", "<", "-", "_", "é", "\x01"}) {
         Lexed l = Lex({std::string(bad) + " A"});
-        EXPECT_EQ(l.messages, (Tokens{"(ligne:1) Symbole illégal."})) << bad;
+        EXPECT_EQ(l.messages, (Tokens{"(ligne:1) Symbole illégal. (colonne:1)"})) << bad;
         EXPECT_EQ(l.tokens, (Tokens{"1:A", "23:$"})) << bad;
     }
 }
@@ -100,7 +103,7 @@ TEST(Lexer, CommentsSpanLinesDoNotNestAndEndAtDollar) {
     EXPECT_EQ(Lex({"A { comment", "still ( comment", "} B"}).tokens, (Tokens{"1:A", "1:B", "23:$"}));
     Lexed nested = Lex({"{ a { b } C }"});
     EXPECT_EQ(nested.tokens, (Tokens{"1:C", "23:$"}));
-    EXPECT_EQ(nested.messages, (Tokens{"(ligne:1) Symbole illégal."}));
+    EXPECT_EQ(nested.messages, (Tokens{"(ligne:1) Symbole illégal. (colonne:13)"}));
     // A "$" inside a comment closes it and reading goes on after it.
     EXPECT_EQ(Lex({"{ x $ D"}).tokens, (Tokens{"1:D", "23:$"}));
 }
@@ -122,7 +125,44 @@ TEST(Lexer, DollarInTheTextEndsIt) {
 
 TEST(Lexer, ErrorsCarryTheLineReached) {
     Lexed l = Lex({"A", "B", "  7 C"});
-    EXPECT_EQ(l.messages, (Tokens{"(ligne:3) Identificateur invalide."}));
+    EXPECT_EQ(l.messages, (Tokens{"(ligne:3) Identificateur invalide. (colonne:3)"}));
+}
+
+// "line:column" of every token up to the end of the text.
+std::vector<std::string> Positions(const std::vector<std::string>& lines) {
+    VectorLineSource source(lines);
+    VectorMessageSink sink;
+    CompileFlags flags;
+    ErrorReporter reporter(sink, flags);
+    Lexer lexer(source, reporter);
+    std::vector<std::string> positions;
+    for (int i = 0; i < 50; ++i) {
+        const Token t = lexer.NextToken();
+        positions.push_back(t.text.Text() + "@" + std::to_string(t.line) + ":" + std::to_string(t.column));
+        if (t.code == TokEnd) break;
+    }
+    return positions;
+}
+
+TEST(Lexer, TokensKnowTheLineAndColumnWhereTheyStart) {
+    // Columns count characters, not bytes: a tabulation and an accented
+    // letter (two bytes in UTF-8) are one column each; the end of the text is
+    // one past the end of the last line.
+    EXPECT_EQ(Positions({"SYSTEM s [a,b]", "\t:= { été } NIL", "", "  >>|||"}),
+              (Tokens{"SYSTEM@1:1", "S@1:8", "[@1:10", "A@1:11", ",@1:12", "B@1:13", "]@1:14", ":=@2:2",
+                      "NIL@2:13", ">>@4:3", "|||@4:5", "$@4:8"}));
+    // A comment over several lines: the token after it is placed on the line where it is.
+    EXPECT_EQ(Positions({"A { x", "y } B"}), (Tokens{"A@1:1", "B@2:5", "$@2:6"}));
+    EXPECT_EQ(Positions({}), (Tokens{"$@1:1"}));
+    EXPECT_EQ(Positions({"A", ""}), (Tokens{"A@1:1", "$@2:1"}));
+}
+
+TEST(Lexer, LexicalErrorsGiveTheColumnOfTheCharacterAtFault) {
+    // After a comment holding accented letters and a tabulation.
+    EXPECT_EQ(Lex({"{ déjà }\tA =B"}).messages, (Tokens{"(ligne:1) Symbole illégal. (colonne:12)"}));
+    EXPECT_EQ(Lex({"A", " B é"}).messages, (Tokens{"(ligne:2) Symbole illégal. (colonne:4)"}));
+    const std::string name33(33, 'N');
+    EXPECT_EQ(Lex({"  A " + name33}).messages, (Tokens{"(ligne:1) Identificateur trop long. (colonne:5)"}));
 }
 
 TEST(Lexer, OverlongLineIsAnErrorNotTheEndOfTheProgram) {

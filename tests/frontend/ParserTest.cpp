@@ -110,55 +110,83 @@ TEST(Parser, SuccessCountsEveryEditorLine) {
     EXPECT_EQ(outcome.status, "Compilation terminée avec succès");
 }
 
-TEST(Parser, SyntaxErrorsNameWhatTheStateExpected) {
+TEST(Parser, SyntaxErrorsNameWhatTheStateExpectedAndWhereTheTokenIs) {
     struct Case {
         std::string text;
-        std::string error;
+        std::string message;
+        int column;         // of the token the parser could not take
+        std::string token;  // that token as written; empty for the end of the text
     } cases[] = {
-        {"S [A] := NIL ENDSYS", "(ligne:1) \"system\" manquant."},
-        {"SYSTEM [A] := NIL ENDSYS", "(ligne:1) Identificateur manquant."},
-        {"SYSTEM S [A] NIL ENDSYS", "(ligne:1) \":=\" manquant."},
-        {"SYSTEM S := NIL ENDSYS", "(ligne:1) \"[\" manquant."},
-        {"SYSTEM S [A] := A; ; NIL ENDSYS", "(ligne:1) Expression de comportement incorrecte."},
-        {"SYSTEM S [A, ] := NIL ENDSYS", "(ligne:1) Identificateur manquant."},
-        {"SYSTEM S [A] := A NIL ENDSYS", "(ligne:1) \";\" manquant."},
-        {"SYSTEM S [A] := A; NIL B; NIL ENDSYS", "(ligne:1) \"endsys\" ou \"endproc\" manquant."},
-        {"SYSTEM S [A] := (A; NIL ENDSYS", "(ligne:1) Expression de comportement incorrecte."},
-        {"SYSTEM S [A] := P [A ENDSYS", "(ligne:1) \",\" ou \"]\"ou \"in\" manquant."},
-        {"SYSTEM S [A] := P [ ; ENDSYS", "(ligne:1) Identificateur ou \"]\" manquant."},
-        {"SYSTEM S [A] := I NIL ENDSYS", "(ligne:1) \";\" manquant."},
-        {"SYSTEM S [A] := NIL ENDSYS NIL", "(ligne:1) Symbole exedentaire."},
-        {"SYSTEM S [A] := NIL", "(ligne:1) \"endsys\" ou \"endproc\" manquant."},
-        {"SYSTEM S [A] := NIL WHERE NIL", "(ligne:1) \"process\" manquant."},
-        {"SYSTEM S [A] := HIDE B C; NIL ENDSYS", "(ligne:1) \",\" ou \"]\"ou \"in\" manquant."},
-        {"SYSTEM S [A] := NIL |[A; NIL ENDSYS", "(ligne:1) \",\" ou \"]\"ou \"in\" manquant."},
-        {"SYSTEM S [A] := NIL |[A] NIL ENDSYS", "(ligne:1) \"|\" manque."},
-        {"SYSTEM S [A] := NIL WHERE PROCESS P [A] := NIL ENDSYS", "(ligne:1) \"endproc\" manquant."},
-        {"SYSTEM S [A] := NIL WHERE PROCESS P [A] := ENDSYS", "(ligne:1) Expression de comportement incorrecte."},
-        {"SYSTEM S [A] := HIDE A B; NIL ENDSYS", "(ligne:1) \",\" ou \"]\"ou \"in\" manquant."},
-        {"SYSTEM S [A] := HIDE IN NIL ENDSYS", "(ligne:1) Identificateur manquant."},
+        {"S [A] := NIL ENDSYS", "\"system\" manquant.", 1, "S"},
+        {"SYSTEM [A] := NIL ENDSYS", "Identificateur manquant.", 8, "["},
+        {"SYSTEM S [A] NIL ENDSYS", "\":=\" manquant.", 14, "NIL"},
+        {"SYSTEM S := NIL ENDSYS", "\"[\" manquant.", 10, ":="},
+        {"SYSTEM S [A] := A; ; NIL ENDSYS", "Expression de comportement incorrecte.", 20, ";"},
+        {"SYSTEM S [A, ] := NIL ENDSYS", "Identificateur manquant.", 14, "]"},
+        {"SYSTEM S [A] := A NIL ENDSYS", "\";\" manquant.", 19, "NIL"},
+        {"SYSTEM S [A] := A; NIL B; NIL ENDSYS", "\"endsys\" ou \"endproc\" manquant.", 24, "B"},
+        {"SYSTEM S [A] := (A; NIL ENDSYS", "Expression de comportement incorrecte.", 25, "ENDSYS"},
+        {"SYSTEM S [A] := P [A ENDSYS", "\",\" ou \"]\"ou \"in\" manquant.", 22, "ENDSYS"},
+        {"SYSTEM S [A] := P [ ; ENDSYS", "Identificateur ou \"]\" manquant.", 21, ";"},
+        {"SYSTEM S [A] := I NIL ENDSYS", "\";\" manquant.", 19, "NIL"},
+        {"SYSTEM S [A] := NIL ENDSYS NIL", "Symbole exedentaire.", 28, "NIL"},
+        {"SYSTEM S [A] := NIL", "\"endsys\" ou \"endproc\" manquant.", 20, ""},
+        {"SYSTEM S [A] := NIL WHERE NIL", "\"process\" manquant.", 27, "NIL"},
+        {"SYSTEM S [A] := HIDE B C; NIL ENDSYS", "\",\" ou \"]\"ou \"in\" manquant.", 24, "C"},
+        {"SYSTEM S [A] := NIL |[A; NIL ENDSYS", "\",\" ou \"]\"ou \"in\" manquant.", 24, ";"},
+        {"SYSTEM S [A] := NIL |[A] NIL ENDSYS", "\"|\" manque.", 26, "NIL"},
+        {"SYSTEM S [A] := NIL WHERE PROCESS P [A] := NIL ENDSYS", "\"endproc\" manquant.", 48, "ENDSYS"},
+        {"SYSTEM S [A] := NIL WHERE PROCESS P [A] := ENDSYS", "Expression de comportement incorrecte.", 44,
+         "ENDSYS"},
+        {"SYSTEM S [A] := HIDE A B; NIL ENDSYS", "\",\" ou \"]\"ou \"in\" manquant.", 24, "B"},
+        {"SYSTEM S [A] := HIDE IN NIL ENDSYS", "Identificateur manquant.", 22, "IN"},
         {"SYSTEM S [A] := NIL WHERE PROCESS P [A] := NIL ENDPROC NIL",
-         "(ligne:1) \"endsys\" ou \"endproc\" ou\"process\" manquant."},
+         "\"endsys\" ou \"endproc\" ou\"process\" manquant.", 56, "NIL"},
     };
     for (const Case& c : cases) {
         test::Compiled compiled = CompileText(c.text);
         EXPECT_FALSE(compiled.ok()) << c.text;
-        EXPECT_EQ(ErrorLines(compiled), (Lines{c.error, "Nombre de lignes compilées : 1"})) << c.text;
+        const std::string error = "(ligne:1) " + c.message + " (colonne:" + std::to_string(c.column) + ")";
+        EXPECT_EQ(ErrorLines(compiled), (Lines{error, "Nombre de lignes compilées : 1"})) << c.text;
         EXPECT_EQ(compiled.messages.back(), "Compilation terminée.");
-        EXPECT_EQ(compiled.outcome.status, c.error.substr(10)) << c.text;
+        // The compilation dialog's status is the message alone.
+        EXPECT_EQ(compiled.outcome.status, c.message) << c.text;
+        // The column is that of the token's first character (one past the end for the end of the text).
+        if (c.token.empty()) EXPECT_EQ(static_cast<std::size_t>(c.column), c.text.size() + 1) << c.text;
+        else EXPECT_EQ(c.text.substr(static_cast<std::size_t>(c.column - 1), c.token.size()), c.token) << c.text;
+    }
+}
+
+TEST(Parser, SyntaxErrorColumnsCountCharactersOfTheirOwnLine) {
+    struct Case {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        // The column restarts on each line.
+        {"SYSTEM S [P] :=\n  P;\n  P NIL\nENDSYS", "(ligne:3) \";\" manquant. (colonne:5)"},
+        {"SYSTEM S [P] := P NIL ENDSYS", "(ligne:1) \";\" manquant. (colonne:19)"},
+        // Accented letters in a comment and a tabulation are one column each.
+        {"SYSTEM S [P] := { déjà vu }\tP NIL ENDSYS", "(ligne:1) \";\" manquant. (colonne:31)"},
+        // The end of the text is one past the end of the last line.
+        {"SYSTEM S [P] :=\n  P; NIL\n", "(ligne:2) \"endsys\" ou \"endproc\" manquant. (colonne:9)"},
+    };
+    for (const Case& c : cases) {
+        test::Compiled compiled = CompileText(c.text);
+        ASSERT_FALSE(ErrorLines(compiled).empty()) << c.text;
+        EXPECT_EQ(ErrorLines(compiled).front(), c.error) << c.text;
     }
 }
 
 TEST(Parser, OnlyTheFirstErrorIsReported) {
     test::Compiled c = CompileText("SYSTEM S [A] :=\nA B\n;;\nENDSYS");
-    EXPECT_EQ(c.messages, (Lines{"Compilation...", "(ligne:2) \";\" manquant.",
+    EXPECT_EQ(c.messages, (Lines{"Compilation...", "(ligne:2) \";\" manquant. (colonne:3)",
                                  "Nombre de lignes compilées : 2", "Compilation terminée."}));
 }
 
 TEST(Parser, LexicalErrorStopsWithoutALineCount) {
     test::Compiled c = CompileText("SYSTEM S [A] :=\nA; 12 NIL\nENDSYS");
-    EXPECT_EQ(c.messages, (Lines{"Compilation...", "(ligne:2) Identificateur invalide.",
-                                 "(ligne:2) Identificateur invalide.", "Compilation terminée."}));
+    EXPECT_EQ(c.messages, (Lines{"Compilation...", "(ligne:2) Identificateur invalide. (colonne:4)",
+                                 "(ligne:2) Identificateur invalide. (colonne:5)", "Compilation terminée."}));
     test::Compiled comment = CompileText("SYSTEM S [A] := A; NIL { open");
     EXPECT_FALSE(comment.ok());
 }
@@ -211,7 +239,7 @@ TEST(Parser, ShortTableFileReadsMissingEntriesAsUnknownError) {
     VectorMessageSink sink;
     CompileOutcome outcome = CompileSpecification(source, loaded.tables, sink);
     EXPECT_FALSE(outcome.ok());
-    EXPECT_EQ(sink.lines[1], "(ligne:1) Erreur inconnue.");
+    EXPECT_EQ(sink.lines[1], "(ligne:1) Erreur inconnue. (colonne:8)");
     fs::remove_all(dir);
 }
 

@@ -344,7 +344,7 @@ private slots:
         TSDIAppForm& f = t.app->Main();
         Type(f, "SYSTEM S [P] := P NIL ENDSYS");
         f.Compiler1Click();
-        QCOMPARE(Messages(f), (QStringList{"Compilation...", "(ligne:1) \";\" manquant.",
+        QCOMPARE(Messages(f), (QStringList{"Compilation...", "(ligne:1) \";\" manquant. (colonne:19)",
                                            "Nombre de lignes compilées : 1", "Compilation terminée."}));
         QVERIFY(!Enabled(Component<QMenu>(f, "GenerateMenu")));
         QVERIFY(!Component<QAction>(f, "GenerateButton")->isEnabled());
@@ -356,13 +356,14 @@ private slots:
         TSDIAppForm& f = t.app->Main();
         Type(f, "SYSTEM S [P] :=\n  P;\n  P NIL\nENDSYS");
         f.Compiler1Click();
-        QListWidgetItem* error = Component<QListWidget>(f, "MemoError")->item(1);
-        QVERIFY(error->text().startsWith("(ligne:3)"));
         QPlainTextEdit* editor = Component<QPlainTextEdit>(f, "Editor");
         f.show();
         QApplication::setActiveWindow(&f);
         Component<QListWidget>(f, "MemoError")->setFocus();
-        f.MemoErrorDblClick(error);
+
+        // A message without a column puts the caret at the start of its line.
+        QListWidgetItem lineOnly("(ligne:3) Action non declarée -> P");
+        f.MemoErrorDblClick(&lineOnly);
         QCOMPARE(editor->textCursor().blockNumber(), 2);
         QCOMPARE(editor->textCursor().positionInBlock(), 0);
         QCOMPARE(Component<QLabel>(f, "StatusPanel2")->text(), QString("Li: 3  Col: 1"));
@@ -372,9 +373,12 @@ private slots:
         QCOMPARE(editor->extraSelections().front().cursor.blockNumber(), 2);
         QVERIFY(editor->extraSelections().front().format.boolProperty(QTextFormat::FullWidthSelection));
 
-        // With a column, the offending token is selected and marked too.
-        QListWidgetItem withColumn("(ligne:3) Expression de comportement incorrecte. (colonne:5)");
-        f.MemoErrorDblClick(&withColumn);
+        // The compiler's syntax error gives the column of the token it could
+        // not take: a double click on it selects and marks that token.
+        QListWidgetItem* error = Component<QListWidget>(f, "MemoError")->item(1);
+        QCOMPARE(error->text(), QString("(ligne:3) \";\" manquant. (colonne:5)"));
+        f.MemoErrorDblClick(error);
+        QCOMPARE(editor->textCursor().blockNumber(), 2);
         QCOMPARE(editor->textCursor().selectedText(), QString("NIL"));
         QCOMPARE(editor->extraSelections().size(), qsizetype{2});
         QCOMPARE(editor->extraSelections().back().cursor.selectedText(), QString("NIL"));
@@ -382,6 +386,23 @@ private slots:
         // Typing removes the marks.
         editor->insertPlainText(" ");
         QVERIFY(editor->extraSelections().isEmpty());
+
+        // Columns count characters: one written with two UTF-16 units (in a
+        // comment) moves the token by one column only.
+        editor->setPlainText(QString::fromUtf8("SYSTEM S [P] := { \xF0\x9D\x84\x9E } P NIL ENDSYS"));
+        f.Compiler1Click();
+        error = Component<QListWidget>(f, "MemoError")->item(1);
+        QCOMPARE(error->text(), QString("(ligne:1) \";\" manquant. (colonne:25)"));
+        f.MemoErrorDblClick(error);
+        QCOMPARE(editor->textCursor().selectedText(), QString("NIL"));
+
+        // An operator of several characters is selected whole.
+        editor->setPlainText("SYSTEM S := NIL ENDSYS");
+        f.Compiler1Click();
+        error = Component<QListWidget>(f, "MemoError")->item(1);
+        QCOMPARE(error->text(), QString("(ligne:1) \"[\" manquant. (colonne:10)"));
+        f.MemoErrorDblClick(error);
+        QCOMPARE(editor->textCursor().selectedText(), QString(":="));
     }
 
     void GeneratingUnderEachSemantics() {

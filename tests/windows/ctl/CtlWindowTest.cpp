@@ -163,13 +163,6 @@ private slots:
         QCOMPARE(VerdictOf(t, c, "eat1 : 0"), verified);
         // A formula over two lines.
         QCOMPARE(VerdictOf(t, c, "A G\n(E X TRUE OR NOT E X TRUE)"), verified);
-        // Blanks only: accepted, and nothing holds anywhere.
-        c.Memo1->setPlainText("   \n  ");
-        c.Compiler1Click();
-        QCOMPARE(LastText(t.dialogs), QString("Compilation terminée avec succès."));
-        QVERIFY(c.Verifier1->isEnabled());
-        c.Verifier1Click();
-        QCOMPARE(LastText(t.dialogs), refuted);
     }
 
     void FormulaErrorsKeepVerificationDisabled() {
@@ -182,6 +175,10 @@ private slots:
             {"p & q", "Symbole illégal.  (ligne:1 colonne:3)"},
             {"p AND", "Expression logique attendue. (ligne:1 colonne:6)"},
             {"A G\n(p OR)", "Une expression logique ne peut pas commencer par: ')'. (ligne:2 colonne:6)"},
+            {"AG (p => AF q)", "Opérateur logique binaire oublié. (écrire « A G » : quantificateur et opérateur "
+                               "séparés) (ligne:1 colonne:4)"},
+            // Blanks only: there is nothing to verify.
+            {"   \n  ", "Formule vide. (ligne:2 colonne:3)"},
         };
         for (const auto& error : cases) {
             c.Memo1->setPlainText("TRUE");
@@ -196,14 +193,18 @@ private slots:
             QVERIFY((Available(c) == Commands{true, false, false}));
             QVERIFY(!t.GetSession().ctl.HasFormula());
         }
-        // An empty editor compiles silently and leaves nothing to verify.
+        // An empty editor is an empty formula, reported like any other error.
         c.Memo1->setPlainText("TRUE");
         c.Compiler1Click();
         c.Memo1->clear();
         const std::size_t shown = t.dialogs.shown.size();
         c.Compiler1Click();
-        QCOMPARE(t.dialogs.shown.size(), shown);
+        QCOMPARE(t.dialogs.shown.size(), shown + 1);
+        QCOMPARE(t.dialogs.Last()->caption, QString("Erreur lors de la compilation..."));
+        QCOMPARE(t.dialogs.Last()->icon, QMessageBox::Warning);
+        QCOMPARE(LastText(t.dialogs), QString("Formule vide. (ligne:1 colonne:1)"));
         QVERIFY((Available(c) == Commands{true, false, false}));
+        QVERIFY(!t.GetSession().ctl.HasFormula());
     }
 
     void VerifyWithoutStemSaysSo() {
@@ -498,21 +499,21 @@ private slots:
         QCOMPARE(d.LastTrace, std::vector<std::int32_t>({0, 3}));
     }
 
-    void DiagnosticOfATextWithoutFormula() {
+    void AnEmptyFormulaWithdrawsTheVerificationAndTheDiagnostic() {
         TestApp t;
         TForm5& c = CheckerOn(t, Golden("DEADLOCK.LOT"));
-        VerdictOf(t, c, "  ");
-        QVERIFY(c.Diagnostic1->isEnabled());
+        VerdictOf(t, c, "TRUE");
+        QVERIFY((Available(c) == Commands{true, true, true}));
+        c.Memo1->setPlainText("  ");
+        c.Compiler1Click();
+        QCOMPARE(LastText(t.dialogs), QString("Formule vide. (ligne:1 colonne:3)"));
+        QVERIFY((Available(c) == Commands{true, false, false}));
+        // Neither command does anything now.
+        const std::size_t shown = t.dialogs.shown.size();
+        c.Verifier1Click();
         c.Diagnostic1Click();
-        TForm6& d = *t.Windows().diagnostic;
-        QVERIFY(d.isVisible());
-        QVERIFY(d.Edit1->text().isEmpty());
-        QVERIFY(!d.Button2->isEnabled() && !d.Button4->isEnabled());
-        d.Button5Click();
-        QVERIFY(!d.Button2->isEnabled() && !d.Button4->isEnabled());
-        d.Button3Click();
-        d.Button4Click();
-        QVERIFY(d.HoldingStates().empty() && d.FailingStates().empty());
+        QCOMPARE(t.dialogs.shown.size(), shown);
+        QVERIFY(!t.Windows().diagnostic || !t.Windows().diagnostic->isVisible());
     }
 
     void DiagnosticIsModalToTheCheckerOnly() {

@@ -1,0 +1,1 @@
+AG (PUT => AF GET)
