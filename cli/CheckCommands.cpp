@@ -26,7 +26,9 @@ constexpr const char* kCheckUsage =
     "Vérifie une formule CTL à l'état initial d'un STEM. MODELE est une spécification\n"
     "(.LOT, compilée et engendrée comme par « calvento generate ») ou un fichier STEM\n"
     "classique (.STEM, relu comme par « calvento regenerate »). La formule est donnée\n"
-    "en argument ou lue dans FICHIER.CTL ; une formule vide est une erreur.\n"
+    "en argument ou lue dans FICHIER.CTL ; une formule vide est une erreur. Une ligne\n"
+    "« Attention : aucune action NOM dans le STEM. » précède le verdict quand une\n"
+    "proposition ne nomme aucune action du STEM.\n"
     "  --entrelacement, --cpbr  réglages de la génération d'un modèle .LOT ;\n"
     "  --diagnostic             affiche ensuite, pour chaque sous-formule : son numéro,\n"
     "                           son texte, « vérifiée: » et les états où elle est\n"
@@ -165,6 +167,8 @@ int Check(const std::vector<std::string>& args) {
     }
     std::cout << quarvo::FormulaCompiledMessage << '\n';
     quarvo::Verdict verdict = session.Verify(store);
+    // Before the verdict, as the window shows it while the verdict is on screen.
+    if (const std::string warning = session.Warning(); !warning.empty()) std::cout << warning << '\n';
     std::cout << quarvo::VerdictMessage(verdict) << '\n';
     if (verdict != quarvo::Verdict::Verified && verdict != quarvo::Verdict::NotVerified) return 2;
 

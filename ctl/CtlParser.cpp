@@ -137,6 +137,7 @@ bool FormulaParser::Shift() {
     case 'p':
         node = NewNode(TFormulaKind::fkAtom, NoFormula, NoFormula, 1);
         result_.formula.nodes.back().Name = Identifier32::FromText(token_.text);
+        result_.formula.nodes.back().Written = Identifier32::FromText(token_.written);
         break;
     case 'y':
         node = NewNode(TFormulaKind::fkNumber, NoFormula, NoFormula, 0);

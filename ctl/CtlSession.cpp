@@ -9,6 +9,7 @@ Status CtlSession::PrepareCompilation() {
     table_ = loaded.table;
     formula_ = CompiledFormula{};
     labels_ = Labelling{};
+    unknownAtoms_.clear();
     compiled_ = false;
     return {};
 }
@@ -31,7 +32,11 @@ Verdict CtlSession::Verify(const StemStore& store) {
     // A labelling belongs to one STEM: the store may have been regenerated
     // since the last verification.
     labels_ = Labelling{};
-    return quarvo::Verify(store, formula_, labels_);
+    unknownAtoms_.clear();
+    const Verdict verdict = quarvo::Verify(store, formula_, labels_);
+    if (verdict == Verdict::Verified || verdict == Verdict::NotVerified)
+        unknownAtoms_ = quarvo::UnknownAtoms(store, formula_);
+    return verdict;
 }
 
 }  // namespace quarvo

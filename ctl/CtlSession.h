@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ctl/CtlParser.h"
 #include "ctl/Diagnostic.h"
@@ -28,20 +29,30 @@ public:
     FormulaCompileResult Compile(const LineSource& lines);
 
     // Labels the STEM with the compiled formula and answers for state 0.
+    // When the STEM was labelled, also finds the atoms that name none of its actions.
     Verdict Verify(const StemStore& store);
 
     // The labels describe a STEM that is going away: forget them, keep the formula.
-    void DropLabels() { labels_ = Labelling{}; }
+    void DropLabels() {
+        labels_ = Labelling{};
+        unknownAtoms_.clear();
+    }
 
     bool HasFormula() const { return compiled_; }
     const CompiledFormula& Formula() const { return formula_; }
     const Labelling& Labels() const { return labels_; }
+    // The atoms of the formula that the last verification found in no action
+    // of its STEM (see UnknownAtoms); none before a verification.
+    const std::vector<std::string>& UnknownAtoms() const { return unknownAtoms_; }
+    // UnknownAtomsWarning of those atoms; empty when there are none.
+    std::string Warning() const { return UnknownAtomsWarning(unknownAtoms_); }
 
 private:
     std::string startDirectory_;
     PrecedenceTable table_;
     CompiledFormula formula_;
     Labelling labels_;
+    std::vector<std::string> unknownAtoms_;
     bool compiled_ = false;
 };
 

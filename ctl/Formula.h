@@ -44,6 +44,7 @@ struct TFormulaNode {
     FormulaIndex Left = NoFormula;   // first operand (the only one of unary kinds)
     FormulaIndex Right = NoFormula;  // second operand of binary, until and counting kinds
     Identifier32 Name;               // fkAtom: the identifier, upper case
+    Identifier32 Written;            // fkAtom: the identifier as written in the formula
     std::int32_t Value = 0;          // fkNumber: the number
     std::int32_t Weight = 0;         // ordering key of the SubformulaList
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace quarvo {
 namespace {
@@ -243,6 +244,40 @@ Labelling LabelAll(const StemStore& store, const CompiledFormula& formula) {
     Labelling labels;
     LabelAll(store, formula, labels);
     return labels;
+}
+
+std::vector<std::string> UnknownAtoms(const StemStore& store, const CompiledFormula& formula) {
+    // The actions the STEM uses. Its action table may name more: the gates
+    // of the specification hidden or never offered, or the actions of an
+    // earlier STEM (the table outlives a regeneration).
+    std::vector<bool> used(store.actions.Size(), false);
+    std::vector<bool> setSeen(store.EventSetCount(), false);
+    for (std::size_t s = 0; s < store.StateCount(); ++s) {
+        const EventSetId events = store.Record(s).Events;
+        if (!setSeen[events]) {
+            setSeen[events] = true;
+            for (const TEventEntry& e : store.Events(events)) used[e.Action] = true;
+        }
+        for (const TStemArc& arc : store.State(s).Arcs.Found()) used[arc.Action] = true;
+    }
+    std::unordered_set<Identifier32, Identifier32Hash> names;
+    for (std::size_t id = 0; id < used.size(); ++id)
+        if (used[id]) names.insert(store.actions.Name(static_cast<ActionId>(id)));
+
+    std::vector<std::string> unknown;
+    std::unordered_set<Identifier32, Identifier32Hash> reported;
+    // Atoms are created as they are read: the node order is the text's.
+    for (const TFormulaNode& node : formula.nodes)
+        if (node.Kind == TFormulaKind::fkAtom && !names.count(node.Name) && reported.insert(node.Name).second)
+            unknown.push_back(node.Written.Text());
+    return unknown;
+}
+
+std::string UnknownAtomsWarning(const std::vector<std::string>& atoms) {
+    if (atoms.empty()) return {};
+    std::string list = atoms.front();
+    for (std::size_t i = 1; i < atoms.size(); ++i) list += (i + 1 == atoms.size() ? " ni " : ", ") + atoms[i];
+    return "Attention : aucune action " + list + " dans le STEM.";
 }
 
 const char* VerdictMessage(Verdict verdict) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "ctl/Formula.h"
@@ -41,6 +42,19 @@ private:
 // (sub-formulas) x (states + arcs).
 void LabelAll(const StemStore& store, const CompiledFormula& formula, Labelling& labels);
 Labelling LabelAll(const StemStore& store, const CompiledFormula& formula);
+
+// The atoms of formula that name no action of the STEM in store, each once,
+// as first written in the formula, in the order of the text. An atom names an
+// action of the STEM when an arc bears that action or a state has an event of
+// it, the names being compared as the labelling compares them (upper case:
+// "I_MID" for a hidden MID, "I" for the internal action); an atom that names
+// none holds in no state. The atom of a count ("p : 0") is an atom like any other.
+std::vector<std::string> UnknownAtoms(const StemStore& store, const CompiledFormula& formula);
+
+// The warning about the atoms UnknownAtoms gave:
+// "Attention : aucune action CS3 dans le STEM.", or for several
+// "Attention : aucune action CS3, CS4 ni CS5 dans le STEM."; empty when there are none.
+std::string UnknownAtomsWarning(const std::vector<std::string>& atoms);
 
 enum class Verdict {
     Verified,        // the root formula holds in state 0

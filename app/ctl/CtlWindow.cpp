@@ -147,6 +147,8 @@ void TForm5::StemChanged() {
     CloseDiagnostic();
     SetDiagnosticEnabled(false);
     app_.session.ctl.DropLabels();
+    // The warning was about the STEM going away.
+    ClearWarning();
 }
 
 void TForm5::showEvent(QShowEvent* event) {
@@ -162,7 +164,8 @@ bool TForm5::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
         if (isActiveWindow()) {
-            Status->setText(tip);
+            // When no hint is shown, the warning of the last verification stays in view.
+            Status->setText(tip.isEmpty() ? warning_ : tip);
             emit app_.notifications.HintShown(QString());
         } else {
             emit app_.notifications.HintShown(tip);
@@ -205,6 +208,18 @@ void TForm5::SetMemoText(const QString& text) {
     loading_ = true;
     Memo1->setPlainText(text);
     loading_ = false;
+    ClearWarning();
+}
+
+void TForm5::ShowWarning(const QString& warning) {
+    warning_ = warning;
+    Status->setText(warning);
+}
+
+void TForm5::ClearWarning() {
+    if (warning_.isEmpty()) return;
+    warning_.clear();
+    Status->clear();
 }
 
 bool TForm5::AskSave() {
@@ -230,6 +245,8 @@ bool TForm5::AskSaveBeforeQuitting() {
 }
 
 void TForm5::Memo1Change() {
+    // The warning of the last verification was about the text before the change.
+    ClearWarning();
     SetCompileEnabled(true);
     SetSaveEnabled(true);
     Enregistrersous1->setEnabled(true);
@@ -314,8 +331,10 @@ void TForm5::Compiler1Click() {
         app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(result.tables.message()));
         return;
     }
-    // The labels of the previous formula are gone, whatever the outcome.
+    // The labels of the previous formula are gone, whatever the outcome, and
+    // with them the warning of its verification.
     SetDiagnosticEnabled(false);
+    ClearWarning();
     if (!result.ok()) {
         // An empty text is one of these errors too.
         app_.dialogs.Tell(this, QMessageBox::Warning, quarvo::FormulaErrorCaption, FromStd(result.Message()));
@@ -341,6 +360,9 @@ void TForm5::Verifier1Click() {
     const quarvo::Verdict verdict = session.ctl.Verify(session.stem);
     progress_->End();
     const bool labelled = verdict == quarvo::Verdict::Verified || verdict == quarvo::Verdict::NotVerified;
+    // An atom that names no action of the STEM holds nowhere: most likely a
+    // misspelt or hidden action. The verdict stands; the status line says so.
+    ShowWarning(FromStd(session.ctl.Warning()));
     app_.dialogs.Tell(this, labelled ? QMessageBox::NoIcon : QMessageBox::Warning, quarvo::VerdictCaption,
                       quarvo::VerdictMessage(verdict));
     SetDiagnosticEnabled(labelled);

@@ -42,7 +42,9 @@ public:
 
     QPlainTextEdit* Memo1;
     QToolBar* ToolBar1;
-    QLabel* Status;  // the one panel of the status bar: the long part of the hints
+    // The one panel of the status bar: the long part of the hints, and after a
+    // verification the warning about atoms that name no action of the STEM.
+    QLabel* Status;
 
     QMenu* Fichier1;
     QMenu* Analyse1;
@@ -102,10 +104,15 @@ private:
     bool WriteMemoTo(const QString& path);
     void SetMemoText(const QString& text);
     void CloseDiagnostic();
+    // The warning of a verification goes to the status line, where it stays
+    // between hints until the formula, its text or the STEM changes.
+    void ShowWarning(const QString& warning);
+    void ClearWarning();
 
     quarvo::AppContext& app_;
     TForm8* progress_ = nullptr;
     // Text changes made by the program itself (opening, emptying) are not edits.
     bool loading_ = false;
+    QString warning_;  // shown in Status after the last verification; empty when none
     bool centred_ = false;
 };

@@ -246,6 +246,15 @@ TEST(CtlParser, GluedWordsStayAtomsAndOtherErrorsGetNoHint) {
     EXPECT_EQ(TextbookHint("ag"), "");  // the parser hands it the upper-case text
 }
 
+TEST(CtlParser, AtomsKeepTheirNameAsWrittenBesideTheUpperCaseOne) {
+    FormulaCompileResult r = Compile("cs3 OR Cs3 : 1 OR I_mid");
+    ASSERT_TRUE(r.ok()) << r.Message();
+    std::vector<std::string> atoms;
+    for (const TFormulaNode& node : r.formula.nodes)
+        if (node.Kind == TFormulaKind::fkAtom) atoms.push_back(node.Name.Text() + "/" + node.Written.Text());
+    EXPECT_EQ(atoms, (Strings{"CS3/cs3", "CS3/Cs3", "I_MID/I_mid"}));
+}
+
 TEST(CtlParser, ReportsEachErrorWithItsMessageLineAndColumn) {
     struct Case {
         const char* text;

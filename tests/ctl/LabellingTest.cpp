@@ -1,7 +1,10 @@
 // Labelling of STEM states with sub-formulas, the verdict, and the agreement with the sweep reference.
 #include <gtest/gtest.h>
 
+#include "ctl/CtlSession.h"
 #include "ctl/Labelling.h"
+#include "frontend/Parser.h"
+#include "generation/Generator.h"
 #include "CtlTestSupport.h"
 #include "RandomFormula.h"
 #include "ReferenceSweeps.h"
@@ -153,6 +156,92 @@ TEST(Labelling, NoFormulaIsNotVerified) {
     Labelling labels;
     EXPECT_EQ(Verify(SmallStem(), CompiledFormula{}, labels), Verdict::NotVerified);
     EXPECT_FALSE(test::Compile("  \n").ok());
+}
+
+std::vector<std::string> Unknown(const StemStore& store, const std::string& text) {
+    FormulaCompileResult r = test::Compile(text);
+    EXPECT_TRUE(r.ok()) << text << ": " << r.Message();
+    return UnknownAtoms(store, r.formula);
+}
+
+using Names = std::vector<std::string>;
+
+TEST(UnknownAtoms, AreTheAtomsNamingNoActionOfTheStemOnceEachAsFirstWritten) {
+    // Events of P and Q; every arc bears the action A.
+    const StemStore store = SmallStem();
+    EXPECT_EQ(Unknown(store, "p AND E X Q OR A G (a => TRUE)"), Names{});
+    EXPECT_EQ(Unknown(store, "cs3"), Names{"cs3"});
+    EXPECT_EQ(Unknown(store, "CS3 OR p OR cs3 OR r : 0 OR R OR E [Cs3 U s]"), (Names{"CS3", "r", "s"}));
+    // The atom of a count is an atom too.
+    EXPECT_EQ(Unknown(store, "z : 0"), Names{"z"});
+    // Keywords and numbers are no atoms.
+    EXPECT_EQ(Unknown(store, "TRUE AND NOT false OR p : 2"), Names{});
+}
+
+TEST(UnknownAtoms, AnActionCountsWhenAnArcOrAnEventBearsIt) {
+    // State 0 has an arc ONARC to state 1, whose event is EV: an action only on
+    // an arc, as the events of a STEM under interleaving may forget it, and
+    // one only in an event set.
+    StemStore store;
+    store.AppendState(0, EventSet{});
+    store.SetArcs(0, std::vector<TStemArc>{{1, store.Intern("ONARC"), 1, EmptyEventSet}});
+    store.AppendState(1, EventSet{{1, store.Intern("EV")}});
+    // In the table but nowhere in the STEM: an action of an earlier STEM, a gate never offered.
+    store.Intern("GONE");
+    EXPECT_EQ(Unknown(store, "ev OR onarc OR gone"), Names{"gone"});
+    // Without a state, no action is the STEM's.
+    EXPECT_EQ(Unknown(StemStore{}, "p OR q"), (Names{"p", "q"}));
+}
+
+TEST(UnknownAtoms, MatchHiddenAndInternalActionsAsTheLabellingDoes) {
+    // MID is hidden: its occurrences are named I_MID, and MID itself is in no arc.
+    std::vector<std::string> lines = test::Lines(
+        "SYSTEM Buffer [PUT, GET] := HIDE MID IN (Cell [PUT, MID] |[MID]| Cell [MID, GET])\n"
+        "WHERE PROCESS Cell [A, B] := A; B; Cell [A, B] ENDPROC ENDSYS");
+    VectorLineSource source(lines);
+    VectorMessageSink sink;
+    CompileOutcome compiled = CompileSpecification(source, QUARVO_SOURCE_DIR, sink);
+    ASSERT_TRUE(compiled.ok());
+    StemStore store;
+    GenerateStem(compiled.compilation, GenerationSettings{}, store);
+    EXPECT_EQ(Unknown(store, "put OR Get OR i_mid OR I_MID : 1"), Names{});
+    // Names the generator keeps for itself are not the STEM's actions either.
+    EXPECT_EQ(Unknown(store, "MID OR i OR a OR delta"), (Names{"MID", "i", "a", "delta"}));
+    // Where the labelling finds MID nowhere, I_MID somewhere.
+    EXPECT_TRUE(StatesWhereRootHolds(store, "MID").empty());
+    EXPECT_FALSE(StatesWhereRootHolds(store, "I_MID").empty());
+}
+
+TEST(UnknownAtoms, WarningNamesOneOrSeveralAtoms) {
+    EXPECT_EQ(UnknownAtomsWarning({}), "");
+    EXPECT_EQ(UnknownAtomsWarning({"CS3"}), "Attention : aucune action CS3 dans le STEM.");
+    EXPECT_EQ(UnknownAtomsWarning({"CS3", "cs4"}), "Attention : aucune action CS3 ni cs4 dans le STEM.");
+    EXPECT_EQ(UnknownAtomsWarning({"A", "B", "C"}), "Attention : aucune action A, B ni C dans le STEM.");
+}
+
+TEST(UnknownAtoms, SessionFindsThemAtEachVerificationOfALabelledStem) {
+    CtlSession session(QUARVO_SOURCE_DIR);
+    const StemStore store = SmallStem();
+    std::vector<std::string> text{"E F cs3 OR E F p"};
+    ASSERT_TRUE(session.Compile(VectorLineSource(text)).ok());
+    EXPECT_TRUE(session.UnknownAtoms().empty());  // not verified yet
+    // The verdict is given all the same.
+    EXPECT_EQ(session.Verify(store), Verdict::Verified);
+    EXPECT_EQ(session.UnknownAtoms(), Names{"cs3"});
+    EXPECT_EQ(session.Warning(), "Attention : aucune action cs3 dans le STEM.");
+    // No STEM, no labels: nothing to warn about.
+    EXPECT_EQ(session.Verify(StemStore{}), Verdict::NoStem);
+    EXPECT_TRUE(session.UnknownAtoms().empty());
+    EXPECT_EQ(session.Warning(), "");
+    session.Verify(store);
+    session.DropLabels();
+    EXPECT_TRUE(session.UnknownAtoms().empty());
+    session.Verify(store);
+    text = {"p AND q"};
+    ASSERT_TRUE(session.Compile(VectorLineSource(text)).ok());
+    EXPECT_TRUE(session.UnknownAtoms().empty());
+    EXPECT_EQ(session.Verify(store), Verdict::NotVerified);
+    EXPECT_TRUE(session.UnknownAtoms().empty());
 }
 
 TEST(Labelling, LabellingTwiceChangesNothing) {

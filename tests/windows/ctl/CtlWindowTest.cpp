@@ -207,6 +207,47 @@ private slots:
         QVERIFY(!t.GetSession().ctl.HasFormula());
     }
 
+    void UnknownAtomsAreWarnedOfInTheStatusLineBesideTheVerdict() {
+        TestApp t;
+        TForm5& c = CheckerOn(t, Golden("DEADLOCK.LOT"));  // one action, P
+        const QString verified = "Formule vérifiée à l'état initial.";
+        const QString refuted = "Formule non vérifiée à l'état initial.";
+        QCOMPARE(VerdictOf(t, c, "E F CS3"), refuted);
+        QCOMPARE(c.Status->text(), QString("Attention : aucune action CS3 dans le STEM."));
+        // Known atoms, whatever their case: no warning, and the previous one is gone.
+        QCOMPARE(VerdictOf(t, c, "E X p"), verified);
+        QVERIFY(c.Status->text().isEmpty());
+        // As written, once each, the atom of a count included.
+        QCOMPARE(VerdictOf(t, c, "cs3 : 0 AND (Cs3 OR CS3 OR p OR q : 0)"), verified);
+        QCOMPARE(c.Status->text(), QString("Attention : aucune action cs3 ni q dans le STEM."));
+
+        // Passing over a command shows its hint; leaving it brings the warning back.
+        c.show();
+        QApplication::setActiveWindow(&c);
+        QStatusTipEvent hint(c.ToolButton6->statusTip());
+        QCoreApplication::sendEvent(&c, &hint);
+        QCOMPARE(c.Status->text(), QString("Vérifier la propriété sur le STEM"));
+        QStatusTipEvent none{QString()};
+        QCoreApplication::sendEvent(&c, &none);
+        QCOMPARE(c.Status->text(), QString("Attention : aucune action cs3 ni q dans le STEM."));
+
+        // The warning goes with the verification it was about: an edit, a new STEM.
+        Type(c, " ");
+        QVERIFY(c.Status->text().isEmpty());
+        QCoreApplication::sendEvent(&c, &none);
+        QVERIFY(c.Status->text().isEmpty());
+        VerdictOf(t, c, "E F CS3");
+        QVERIFY(!c.Status->text().isEmpty());
+        t.app->Main().SemEntreClick();
+        QVERIFY(c.Status->text().isEmpty());
+        // Verifying again on the new STEM warns again.
+        c.Verifier1Click();
+        QCOMPARE(c.Status->text(), QString("Attention : aucune action CS3 dans le STEM."));
+        // Compiling again withdraws it: the labels are gone.
+        c.Compiler1Click();
+        QVERIFY(c.Status->text().isEmpty());
+    }
+
     void VerifyWithoutStemSaysSo() {
         TestApp t;
         TForm5& c = CheckerOn(t, QString());

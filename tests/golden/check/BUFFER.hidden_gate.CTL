@@ -1,0 +1,1 @@
+A G (PUT => A F MID)

@@ -1,0 +1,1 @@
+E F (EAT1 AND I_T11) OR E F (t11 OR eat4)
