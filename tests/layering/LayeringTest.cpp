@@ -88,6 +88,7 @@ const std::map<std::string, std::set<std::string>>& CoreLayers() {
         {"stemio", {"frontend", "generation", "stemio"}},
         {"ctl", {"frontend", "generation", "ctl"}},
         {"views", {"frontend", "generation", "views"}},
+        {"equivalence", {"frontend", "generation", "equivalence"}},
     };
     return layers;
 }
@@ -106,7 +107,7 @@ struct Source {
 std::vector<Source> ReadSources(const fs::path& root) {
     static const std::regex include(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
     std::vector<Source> sources;
-    for (const char* folder : {"frontend", "generation", "stemio", "ctl", "views", "app", "cli", "tools", "tests",
+    for (const char* folder : {"frontend", "generation", "stemio", "ctl", "views", "equivalence", "app", "cli", "tools", "tests",
                                "bench", "fuzz"}) {
         if (!fs::exists(root / folder)) continue;
         for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
@@ -204,7 +205,8 @@ TEST(Layering, LibrariesLinkWithoutCycleAndOnlyDownwards) {
                                                          {"quarvo_generation", "generation"},
                                                          {"quarvo_stemio", "stemio"},
                                                          {"quarvo_ctl", "ctl"},
-                                                         {"quarvo_viewmodel", "views"}};
+                                                         {"quarvo_viewmodel", "views"},
+                                                         {"quarvo_equivalence", "equivalence"}};
     for (const auto& [library, dependencies] : links) {
         const auto folder = folderOf.find(library);
         if (folder == folderOf.end()) continue;

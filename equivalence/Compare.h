@@ -1,0 +1,44 @@
+// Comparing two transition systems under an equivalence, and why they differ.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "equivalence/Equivalence.h"
+
+namespace quarvo {
+
+// Why two systems are not equivalent.
+struct Distinction {
+    // A Hennessy–Milner formula true of the first system and false of the
+    // second (empty under trace equivalence), as written in the help:
+    // "<A>[B]false", weak modalities "<<A>>", ...
+    std::string formula;
+    // The actions from the initial states to the point where they part (under
+    // traces: the shortest trace one has and the other has not).
+    std::vector<std::string> trace;
+    // Which system can perform the whole trace: true the first, false the second.
+    bool traceOfFirst = true;
+    // The numbers of the first system's states along the longest prefix of the
+    // trace it can follow, from its initial state (for drawing the trace).
+    std::vector<std::int32_t> firstPath;
+};
+
+struct CompareResult {
+    Status status;          // a failure: memory ran out
+    bool stopped = false;   // the caller stopped it
+    bool equivalent = false;
+    Distinction why;        // when not equivalent
+};
+
+CompareResult CompareStems(const StemStore& first, const StemStore& second, Equivalence equivalence,
+                           Progress* progress = nullptr);
+
+// The French name of an equivalence: "bissimulation forte", ...
+std::string EquivalenceName(Equivalence equivalence);
+
+// "Équivalents." or "Non équivalents.", then the reason, line by line.
+std::vector<std::string> CompareLines(const CompareResult& result, Equivalence equivalence);
+
+}  // namespace quarvo

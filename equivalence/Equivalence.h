@@ -1,0 +1,71 @@
+// Bisimulations and trace equivalence of transition systems, their partitions
+// and the quotients they give.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "equivalence/Lts.h"
+#include "frontend/Status.h"
+#include "generation/Progress.h"
+#include "generation/StemStore.h"
+
+namespace quarvo {
+
+enum class Equivalence { Strong, Branching, DivergenceBranching, Weak, Traces };
+
+// A partition of the states of an Lts: the block of each state, blocks
+// numbered 0 .. count-1. stopped: the caller asked to stop (Progress), the
+// partition is then not the answer.
+struct Partition {
+    std::vector<std::uint32_t> block;
+    std::uint32_t count = 0;
+    bool stopped = false;
+};
+
+// The coarsest strong bisimulation (internal arcs are arcs like others, all
+// internal actions being one), in O(m log n).
+Partition StrongBisimulation(const Lts& lts, Progress* progress = nullptr);
+
+// The coarsest branching bisimulation, or divergence-sensitive branching
+// bisimulation when divergenceSensitive.
+Partition BranchingBisimulation(const Lts& lts, bool divergenceSensitive, Progress* progress = nullptr);
+
+// The coarsest weak (observational) bisimulation.
+Partition WeakBisimulation(const Lts& lts, Progress* progress = nullptr);
+
+// The partition of any bisimulation of the enum (not Traces).
+Partition Bisimulation(const Lts& lts, Equivalence equivalence, Progress* progress = nullptr);
+
+// The quotient of lts by a strong or branching partition: one state per block
+// reachable from the initial one, numbered in breadth-first order from the
+// initial block; an arc B -a-> C for each arc s -a-> t with s in B and t in C,
+// once, dropping the internal arcs inside a block when dropInertInternal
+// (branching quotient; a block with an internal loop keeps one internal
+// self-loop when divergence must be kept, keepDivergence). Each state's arcs
+// are sorted by label name, then target.
+Lts QuotientLts(const Lts& lts, const Partition& partition, bool dropInertInternal, bool keepDivergence = false);
+
+// A store holding lts as an interleaving STEM: states numbered 0..n-1 in
+// state order, no events, each arc with event 0 and no causes, in the order of
+// the lts (read back in that order).
+StemStore StoreFromLts(const Lts& lts);
+
+struct ReduceResult {
+    Status status;               // a failure: memory ran out (French message)
+    bool stopped = false;        // the caller stopped it; nothing to use
+    std::int64_t statesBefore = 0, arcsBefore = 0;
+    std::int64_t statesAfter = 0, arcsAfter = 0;
+    StemStore quotient;          // the reduced system, when ok and not stopped
+};
+
+// The quotient of a STEM's interleaving view modulo strong or branching
+// bisimulation (equivalence: Strong or Branching; DivergenceBranching keeps
+// divergences), as a store of its own.
+ReduceResult ReduceStem(const StemStore& stem, Equivalence equivalence, Progress* progress = nullptr);
+
+// "Réduction : 120 états et 340 arcs avant, 12 états et 20 arcs après." and
+// the like, the lines a caller prints after a reduction.
+std::vector<std::string> ReduceSummaryLines(const ReduceResult& result);
+
+}  // namespace quarvo

@@ -1,0 +1,2 @@
+// To be written.
+#include "equivalence/Equivalence.h"
