@@ -25,11 +25,15 @@ struct Partition {
 
 // The coarsest strong bisimulation (internal arcs are arcs like others, all
 // internal actions being one), in O(m log n).
-Partition StrongBisimulation(const Lts& lts, Progress* progress = nullptr);
+// initialBlock, when not empty, gives each state a first block (states in
+// different first blocks are never merged).
+Partition StrongBisimulation(const Lts& lts, Progress* progress = nullptr,
+                             const std::vector<std::uint32_t>& initialBlock = {});
 
 // The coarsest branching bisimulation, or divergence-sensitive branching
 // bisimulation when divergenceSensitive.
-Partition BranchingBisimulation(const Lts& lts, bool divergenceSensitive, Progress* progress = nullptr);
+Partition BranchingBisimulation(const Lts& lts, bool divergenceSensitive, Progress* progress = nullptr,
+                                const std::vector<std::uint32_t>& initialBlock = {});
 
 // The coarsest weak (observational) bisimulation.
 Partition WeakBisimulation(const Lts& lts, Progress* progress = nullptr);
@@ -51,6 +55,15 @@ Lts QuotientLts(const Lts& lts, const Partition& partition, bool dropInertIntern
 // the lts (read back in that order).
 StemStore StoreFromLts(const Lts& lts);
 
+struct ReduceOptions {
+    Equivalence equivalence = Equivalence::Strong;  // Strong, Branching or DivergenceBranching
+    // Keep apart states whose maximal events carry different sets of actions
+    // (the atoms of the CTL checker), and give each state of the quotient the
+    // events of its first member, so that CTL verdicts carry over. Without
+    // it, the quotient is that of the bare behaviour and its states have no events.
+    bool keepStateLabels = false;
+};
+
 struct ReduceResult {
     Status status;               // a failure: memory ran out (French message)
     bool stopped = false;        // the caller stopped it; nothing to use
@@ -60,9 +73,10 @@ struct ReduceResult {
 };
 
 // The quotient of a STEM's interleaving view modulo strong or branching
-// bisimulation (equivalence: Strong or Branching; DivergenceBranching keeps
-// divergences), as a store of its own.
-ReduceResult ReduceStem(const StemStore& stem, Equivalence equivalence, Progress* progress = nullptr);
+// bisimulation (DivergenceBranching keeps divergences), as a store of its
+// own: an interleaving STEM whose states are numbered in breadth-first order
+// from the initial block.
+ReduceResult ReduceStem(const StemStore& stem, const ReduceOptions& options, Progress* progress = nullptr);
 
 // "Réduction : 120 états et 340 arcs avant, 12 états et 20 arcs après." and
 // the like, the lines a caller prints after a reduction.

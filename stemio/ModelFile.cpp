@@ -1,0 +1,2 @@
+// To be written.
+#include "stemio/ModelFile.h"
