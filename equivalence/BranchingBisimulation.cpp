@@ -241,6 +241,19 @@ private:
             changed.push_back(c);
             groupOfChanged.push_back(it->second);
         }
+        if (round_ == 0) {
+            // Every node was computed, and the groups are the new blocks.
+            const std::uint32_t before = partition_.BlockCount();
+            std::vector<std::uint32_t> block(components_.count);
+            for (std::size_t i = 0; i < changed.size(); ++i) block[changed[i]] = groupOfChanged[i];
+            partition_ = detail::RefinablePartition(block, static_cast<std::uint32_t>(groups.size()));
+            blockSignature_.clear();
+            for (const Signature& signature : groups) blockSignature_.push_back(Keep(signature));
+            blockKnown_.assign(groups.size(), true);
+            if (groups.size() > before)
+                for (std::uint32_t c = 0; c < components_.count; ++c) moved_.push_back(c);
+            return true;
+        }
         // The members of each group side by side.
         std::vector<std::uint32_t> groupStart(groups.size() + 1, 0), members(changed.size());
         for (std::uint32_t g : groupOfChanged) ++groupStart[g + 1];

@@ -14,12 +14,11 @@
 // and class of X. A state is in B of a round at most log n times, so the
 // arcs into B are walked O(m log n) times in all. When X equals P, P is a
 // bisimulation, and the coarsest since a block is split only when two of its
-// states differ. The first partition puts apart the states whose arcs carry
-// different sets of labels, which makes it stable with respect to the whole
-// set of states, the single first class of X.
+// states differ. The first partition is split, label by label, between the
+// states with an arc of that label and the others, which makes it stable
+// with respect to the whole set of states, the single first class of X.
 #include <algorithm>
 #include <functional>
-#include <unordered_map>
 
 #include "equivalence/Equivalence.h"
 #include "equivalence/RefinablePartition.h"
@@ -46,13 +45,14 @@ public:
 
     // False when stopped.
     bool Run() {
-        if (partition_.BlockCount() == n_) return true;  // nothing to split
-        BuildArcs();
         // One class of X holding every block.
         compoundHead_.push_back(kNone);
         compoundBlocks_.push_back(0);
         inWork_.push_back(false);
         for (std::uint32_t b = 0; b < partition_.BlockCount(); ++b) JoinCompound(b, 0);
+        if (!SplitByLabels()) return false;
+        if (partition_.BlockCount() == n_) return true;  // nothing left to split
+        BuildArcs();
         return Refine();
     }
 
@@ -87,6 +87,26 @@ private:
         countIntoB_.assign(n_, 0);
         newCounter_.assign(n_, kNone);  // read only after being set in the same pass
         buckets_.resize(lts_.labels.size());
+    }
+
+    // Makes P stable with respect to the whole set of states: for each label,
+    // the states with an arc of that label are split from the others.
+    bool SplitByLabels() {
+        const std::size_t labels = lts_.labels.size();
+        std::vector<std::uint32_t> first(labels + 1, 0), sources(m_);
+        for (std::uint32_t e = 0; e < m_; ++e) ++first[lts_.label[e] + 1];
+        for (std::size_t l = 0; l < labels; ++l) first[l + 1] += first[l];
+        {
+            std::vector<std::uint32_t> at(first.begin(), first.end() - 1);
+            for (std::uint32_t s = 0; s < n_; ++s)
+                for (std::uint32_t e = lts_.firstArc[s]; e < lts_.firstArc[s + 1]; ++e) sources[at[lts_.label[e]]++] = s;
+        }
+        for (std::size_t l = 0; l < labels; ++l) {
+            for (std::uint32_t k = first[l]; k < first[l + 1]; ++k) partition_.Mark(sources[k]);
+            partition_.Split(onSplit_);
+            if (poller_.Stop(first[l + 1] - first[l] + 1, partition_.BlockCount(), 0)) return false;
+        }
+        return true;
     }
 
     bool Refine() {
@@ -223,41 +243,13 @@ private:
         [this](std::uint32_t old, std::uint32_t added, bool) { JoinCompound(added, compoundOf_[old]); };
 };
 
-// The first blocks: states apart when their initial blocks differ or their
-// arcs do not carry the same labels, which makes the partition stable with
-// respect to the whole set of states.
-std::vector<std::uint32_t> FirstBlocks(const Lts& lts, const std::vector<std::uint32_t>& initialBlock,
-                                       std::uint32_t& count) {
-    const std::size_t n = lts.StateCount();
-    struct KeyHash {
-        std::size_t operator()(const std::vector<std::uint32_t>& key) const {
-            std::uint64_t h = 0x9E3779B97F4A7C15ull;
-            for (std::uint32_t x : key) h = (h ^ x) * 0x100000001B3ull;
-            return static_cast<std::size_t>(h ^ (h >> 32));
-        }
-    };
-    std::unordered_map<std::vector<std::uint32_t>, std::uint32_t, KeyHash> ids;
-    std::vector<std::uint32_t> blocks(n), key;
-    for (std::size_t s = 0; s < n; ++s) {
-        key.assign(1, initialBlock.empty() ? 0 : initialBlock[s]);
-        for (std::uint32_t e = lts.firstArc[s]; e < lts.firstArc[s + 1]; ++e) key.push_back(lts.label[e]);
-        std::sort(key.begin() + 1, key.end());
-        key.erase(std::unique(key.begin() + 1, key.end()), key.end());
-        auto it = ids.find(key);
-        if (it == ids.end()) it = ids.emplace(key, static_cast<std::uint32_t>(ids.size())).first;
-        blocks[s] = it->second;
-    }
-    count = static_cast<std::uint32_t>(ids.size());
-    return blocks;
-}
-
 }  // namespace
 
 Partition StrongBisimulation(const Lts& lts, Progress* progress, const std::vector<std::uint32_t>& initialBlock) {
     Partition result;
     if (lts.StateCount() == 0) return result;
-    std::uint32_t startCount = 0;
-    const std::vector<std::uint32_t> start = FirstBlocks(lts, initialBlock, startCount);
+    std::vector<std::uint32_t> start = initialBlock.empty() ? std::vector<std::uint32_t>(lts.StateCount(), 0) : initialBlock;
+    const std::uint32_t startCount = detail::NumberBlocksByFirstElement(start);
     StrongRefiner refiner(lts, start, startCount, progress);
     if (!refiner.Run()) {
         result.stopped = true;
