@@ -175,7 +175,8 @@ CompareResult DivergenceDifference(const StemStore& first, const Lts& u, std::ui
         FindDivergence(u, firstInitial, secondInitial, branching.block, divergence.block, progress);
     if (d.stopped) return {Status(), true, false, {}};
     CompareResult result;
-    result.why.kind = DistinctionKind::Divergence;
+    // Not found (the search and the partition disagree): say only what is sure.
+    result.why.kind = d.found ? DistinctionKind::Divergence : DistinctionKind::InternalStates;
     result.why.trace = LabelNames(u, d.trace, true);
     result.why.traceOfFirst = d.firstDiverges;
     result.why.firstPath = StoreNumbers(first, d.found ? d.firstStates : std::vector<std::uint32_t>{firstInitial});
@@ -214,6 +215,7 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
         result.why.kind = DistinctionKind::InternalStates;
         result.why.formula =
             BranchingFormula(q, partition.block[firstInitial], partition.block[secondInitial], progress);
+        if (progress != nullptr && progress->StopRequested()) return {Status(), true, false, {}};
         result.why.firstPath = StoreNumbers(first, {a.initial});
         return result;
     }
@@ -266,10 +268,10 @@ std::vector<std::string> CompareLines(const CompareResult& result, Equivalence e
     const Distinction& why = result.why;
     const std::string doer = why.traceOfFirst ? "le premier" : "le second";
     const std::string other = why.traceOfFirst ? "le second" : "le premier";
-    const auto capitalised = [](std::string text) { return "L" + text.substr(1); };
     if (equivalence == Equivalence::Traces) {
         lines.push_back("Trace distinctive la plus courte : " + Joined(why.trace));
-        lines.push_back(capitalised(doer) + " système peut l'effectuer ; " + other + " ne le peut pas.");
+        lines.push_back(std::string(why.traceOfFirst ? "Le premier" : "Le second") + " système peut l'effectuer ; " +
+                        other + " ne le peut pas.");
         return lines;
     }
     if (!why.formula.empty()) {
