@@ -37,9 +37,9 @@ struct StateDistinction {
 //
 // The states are refined level by level (level k: no formula of depth k
 // tells them apart), recording the level at which each block splits; the
-// formula then follows the first level at which the two states differ. Meant
-// for small systems (quotients): O(n·m) time and, under weak modalities, the
-// saturated system in memory.
+// formula then follows the first level at which the two states differ (no
+// formula past a depth a reader can use: then only the path). Meant for
+// quotients: under weak modalities the saturated system is held in memory.
 StateDistinction DistinguishStates(const Lts& lts, std::uint32_t first, std::uint32_t second, bool weak,
                                    Progress* progress = nullptr);
 
