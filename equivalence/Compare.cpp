@@ -209,6 +209,11 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
     const StateDistinction d =
         DistinguishStates(q, partition.block[firstInitial], partition.block[secondInitial], weak, progress);
     if (d.stopped) return {Status(), true, false, {}};
+    if (d.tooLarge) {
+        result.why.kind = DistinctionKind::TooLarge;
+        result.why.firstPath = StoreNumbers(first, {a.initial});
+        return result;
+    }
     if (d.equivalent) {
         // Weakly bisimilar, not branching bisimilar: no weak formula exists;
         // one with the until modality may.
@@ -294,6 +299,9 @@ std::vector<std::string> CompareLines(const CompareResult& result, Equivalence e
             lines.push_back("Après cette trace, " + doer +
                             " système peut faire une suite infinie d'actions internes (divergence) ; " + other +
                             " ne le peut pas.");
+            break;
+        case DistinctionKind::TooLarge:
+            lines.push_back("Les systèmes sont trop grands pour que la raison de leur différence soit recherchée.");
             break;
         case DistinctionKind::InternalStates:
             lines.push_back("Les deux systèmes sont équivalents par bissimulation observationnelle : ils ne diffèrent "

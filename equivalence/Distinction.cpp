@@ -364,11 +364,15 @@ private:
 // split: deeper ones are not built at all.
 constexpr std::size_t kFormulaLimit = 2000;
 constexpr std::uint32_t kFormulaDepthLimit = 600;
+// The weak saturation may hold up to the square of the states: past this
+// many arcs, no explanation is sought.
+constexpr std::size_t kMaxSaturatedArcs = 30'000'000;
 
 }  // namespace
 
-Lts WeakSaturation(const Lts& lts) {
+std::optional<Lts> WeakSaturation(const Lts& lts, std::size_t maxArcs) {
     const std::size_t n = lts.StateCount();
+    std::size_t held = 0;  // closure entries and saturated arcs, against maxArcs
     // The internal closure of each state, itself first.
     std::vector<std::vector<std::uint32_t>> closure(n);
     std::vector<std::uint32_t> mark(n, kNone);
@@ -385,6 +389,8 @@ Lts WeakSaturation(const Lts& lts) {
                 }
             }
         }
+        held += c.size();
+        if (held > maxArcs) return std::nullopt;
     }
     Lts sat;
     sat.initial = lts.initial;
@@ -398,10 +404,13 @@ Lts WeakSaturation(const Lts& lts) {
             for (std::uint32_t a = lts.firstArc[u]; a < lts.firstArc[u + 1]; ++a) {
                 if (lts.label[a] == TauLabel) continue;
                 for (std::uint32_t v : closure[lts.target[a]]) arcs.emplace_back(lts.label[a], v);
+                if (arcs.size() > maxArcs) return std::nullopt;
             }
         }
         std::sort(arcs.begin(), arcs.end());
         arcs.erase(std::unique(arcs.begin(), arcs.end()), arcs.end());
+        held += arcs.size();
+        if (held > maxArcs) return std::nullopt;
         for (const auto& [label, target] : arcs) {
             sat.label.push_back(label);
             sat.target.push_back(target);
@@ -414,8 +423,12 @@ Lts WeakSaturation(const Lts& lts) {
 StateDistinction DistinguishStates(const Lts& lts, std::uint32_t first, std::uint32_t second, bool weak,
                                    Progress* progress) {
     StateDistinction result;
-    const Lts saturated = weak ? WeakSaturation(lts) : Lts();
-    const Lts& system = weak ? saturated : lts;
+    const std::optional<Lts> saturated = weak ? WeakSaturation(lts, kMaxSaturatedArcs) : std::optional<Lts>(Lts());
+    if (!saturated) {
+        result.tooLarge = true;
+        return result;
+    }
+    const Lts& system = weak ? *saturated : lts;
     LevelTree tree;
     if (!RefineByLevels(system, progress, tree)) {
         result.stopped = true;

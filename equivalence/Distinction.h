@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace quarvo {
 struct StateDistinction {
     bool stopped = false;     // the caller asked to stop; nothing else holds
     bool equivalent = false;  // no formula tells the two states apart
+    bool tooLarge = false;    // the weak saturation would not fit: nothing else holds
     // True at the first state, false at the second; empty when it would be
     // too long to read.
     std::string formula;
@@ -45,8 +47,8 @@ StateDistinction DistinguishStates(const Lts& lts, std::uint32_t first, std::uin
 
 // The weak saturation of lts: s -A-> t for every s =A=> t (internal arcs, A,
 // internal arcs) and s -I-> t for every s =ε=> t (internal arcs only, none
-// included).
-Lts WeakSaturation(const Lts& lts);
+// included). None when it would hold more than maxArcs arcs.
+std::optional<Lts> WeakSaturation(const Lts& lts, std::size_t maxArcs);
 
 }  // namespace quarvo
 
