@@ -138,8 +138,8 @@ int main(int argc, char** argv) {
     // states, 13.8 * 10^6 arcs) the current code takes 3.3 s CPU strong
     // (2.1 s per 10^6 states) and 5.2 s branching, each reduction growing
     // the resident set by 0.5 to 0.7 GB; for 12 philosophers (1,684,801
-    // states, 12.9 * 10^6 arcs, 39,202 blocks modulo branching) 8.4 s strong
-    // (5.0 s per 10^6 states) and 10.1 s branching (6.0 s per 10^6 states).
+    // states, 12.9 * 10^6 arcs, 39,202 blocks modulo branching) 6.6 s strong
+    // (3.9 s per 10^6 states) and 7.7 s branching (4.6 s per 10^6 states).
     Register(models, "BM_Small_", "IndependentInterleaving", quarvo::bench::Independent, 10, false);
     Register(models, "BM_Small_", "PhilosophersInterleaving", quarvo::bench::Philosophers, 9, false);
     Register(models, "BM_Million_", "IndependentInterleaving", quarvo::bench::Independent, 13, true);
