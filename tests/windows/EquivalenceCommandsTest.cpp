@@ -15,6 +15,7 @@
 #include "app/ctl/CtlWindow.h"
 #include "app/views/Graphic.h"
 #include "equivalence/Equivalence.h"
+#include "stemio/StemReader.h"
 #include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Component;
@@ -266,6 +267,15 @@ private slots:
         QCOMPARE(t.Windows().graph->Model().Shown(), &t.GetSession().stem);
         // The states keep their actions: the deadlock is still found.
         QCOMPARE(VerdictOf(t, "E F NOT E X TRUE"), deadlock);
+
+        // Written as a classic STEM file, the quotient reads back whole.
+        QTemporaryDir dir;
+        t.dialogs.fileNames.push_back(dir.filePath("REDUIT.STEM"));
+        f.Fichierexterne1Click();
+        const quarvo::StemReadResult read = quarvo::ReadClassicStemFile(dir.filePath("REDUIT.STEM").toStdString());
+        QVERIFY2(read.status, read.status.message().c_str());
+        QCOMPARE(static_cast<std::int64_t>(read.stem.StateCount()), expected.statesAfter);
+        QCOMPARE(read.stem.ArcCount(), expected.arcsAfter);
 
         // The quotient is its own quotient.
         AnswerReduceDialog(f, true);
