@@ -9,8 +9,22 @@
 
 namespace quarvo {
 
+// What tells two systems apart.
+enum class DistinctionKind {
+    // After the trace but its last action, one system can do that action and
+    // the other cannot (in the states the formula follows).
+    Step,
+    // After the trace, one system (the first when traceOfFirst) can perform
+    // an endless run of internal actions and the other cannot.
+    Divergence,
+    // The systems are weakly bisimilar: only the states their internal
+    // actions pass through differ (branching bisimulation).
+    InternalStates,
+};
+
 // Why two systems are not equivalent.
 struct Distinction {
+    DistinctionKind kind = DistinctionKind::Step;
     // A Hennessy–Milner formula true of the first system and false of the
     // second (empty under trace equivalence), as written in the help:
     // "<A>[B]false", weak modalities "<<A>>", ...

@@ -1,2 +1,248 @@
-// To be written.
+// The coarsest strong bisimulation, by the algorithm of Paige and Tarjan in
+// O(m log n) time and O(m + n) memory.
+//
+// The partition P of the states is kept stable with respect to a coarser
+// partition X, whose classes (compound splitters) are unions of blocks of P:
+// for every label a, every block of P and every class S of X, either every
+// state of the block has an a-arc into S or none has. Each round takes a
+// class S of X holding two blocks or more and one of its blocks B with at
+// most half of S's states, makes B a class of its own, and splits every block
+// of P three ways, label by label: states with a-arcs into B only, into
+// S \ B only, into both. Which of the first and last a state belongs to is
+// told by comparing the number of its a-arcs into B with the number into S,
+// which every arc finds in a counter shared by the arcs of its source, label
+// and class of X. A state is in B of a round at most log n times, so the
+// arcs into B are walked O(m log n) times in all. When X equals P, P is a
+// bisimulation, and the coarsest since a block is split only when two of its
+// states differ.
+#include <algorithm>
+#include <functional>
+
 #include "equivalence/Equivalence.h"
+#include "equivalence/RefinablePartition.h"
+
+namespace quarvo {
+namespace {
+
+constexpr std::uint32_t kNone = UINT32_MAX;
+
+class StrongRefiner {
+public:
+    StrongRefiner(const Lts& lts, const std::vector<std::uint32_t>& start, std::uint32_t startCount, Progress* progress)
+        : lts_(lts), n_(static_cast<std::uint32_t>(lts.StateCount())), m_(static_cast<std::uint32_t>(lts.ArcCount())),
+          partition_(start, startCount), poller_(progress) {}
+
+    // False when stopped.
+    bool Run() {
+        BuildArcs();
+        // One class of X holding every block.
+        compoundHead_.push_back(kNone);
+        compoundBlocks_.push_back(0);
+        inWork_.push_back(false);
+        for (std::uint32_t b = 0; b < partition_.BlockCount(); ++b) JoinCompound(b, 0);
+        if (!SplitByLabels()) return false;
+        return Refine();
+    }
+
+    std::vector<std::uint32_t> Blocks() const { return partition_.Blocks(); }
+
+private:
+    // Sources, arcs by target, and the counters of the arcs of each source
+    // and label into the single first class.
+    void BuildArcs() {
+        source_.resize(m_);
+        inFirst_.assign(std::size_t{n_} + 1, 0);
+        for (std::uint32_t s = 0; s < n_; ++s)
+            for (std::uint32_t e = lts_.firstArc[s]; e < lts_.firstArc[s + 1]; ++e) {
+                source_[e] = s;
+                ++inFirst_[lts_.target[e] + 1];
+            }
+        for (std::uint32_t s = 0; s < n_; ++s) inFirst_[s + 1] += inFirst_[s];
+        inArcs_.resize(m_);
+        {
+            std::vector<std::uint32_t> at(inFirst_.begin(), inFirst_.end() - 1);
+            for (std::uint32_t e = 0; e < m_; ++e) inArcs_[at[lts_.target[e]]++] = e;
+        }
+        counter_.resize(m_);
+        counterValue_.reserve(m_);
+        std::vector<std::uint32_t> slotOfLabel(lts_.labels.size(), kNone);
+        for (std::uint32_t s = 0; s < n_; ++s) {
+            const std::uint32_t begin = lts_.firstArc[s], end = lts_.firstArc[s + 1];
+            for (std::uint32_t e = begin; e < end; ++e) {
+                std::uint32_t& slot = slotOfLabel[lts_.label[e]];
+                if (slot == kNone) slot = NewCounter(0);
+                ++counterValue_[slot];
+                counter_[e] = slot;
+            }
+            for (std::uint32_t e = begin; e < end; ++e) slotOfLabel[lts_.label[e]] = kNone;
+        }
+        countIntoB_.assign(n_, 0);
+        newCounter_.assign(n_, kNone);
+        buckets_.resize(lts_.labels.size());
+    }
+
+    // Makes P stable with respect to the whole set of states: for each label,
+    // the states with an arc of that label are split from the others.
+    bool SplitByLabels() {
+        for (std::uint32_t e = 0; e < m_; ++e) AddToBucket(e);
+        for (std::uint32_t label : labelsSeen_) {
+            for (std::uint32_t e : buckets_[label]) partition_.Mark(source_[e]);
+            partition_.Split(onSplit_);
+            if (poller_.Stop(buckets_[label].size(), partition_.BlockCount(), 0)) return false;
+            std::vector<std::uint32_t>().swap(buckets_[label]);
+        }
+        labelsSeen_.clear();
+        return true;
+    }
+
+    bool Refine() {
+        std::int64_t walked = 0;
+        while (!work_.empty()) {
+            const std::uint32_t x = work_.back();
+            work_.pop_back();
+            inWork_[x] = false;
+            if (compoundBlocks_[x] < 2) continue;
+            const std::uint32_t b1 = compoundHead_[x], b2 = next_[b1];
+            const std::uint32_t b = partition_.Size(b1) <= partition_.Size(b2) ? b1 : b2;
+            LeaveCompound(b);
+            if (compoundBlocks_[x] >= 2) Schedule(x);
+            const auto y = static_cast<std::uint32_t>(compoundHead_.size());
+            compoundHead_.push_back(kNone);
+            compoundBlocks_.push_back(0);
+            inWork_.push_back(false);
+            JoinCompound(b, y);
+
+            // The arcs into B, by label, gathered before B itself may split.
+            std::uint64_t arcs = 0;
+            const std::vector<std::uint32_t>& elems = partition_.Elements();
+            for (std::uint32_t i = partition_.First(b); i < partition_.End(b); ++i) {
+                const std::uint32_t t = elems[i];
+                for (std::uint32_t k = inFirst_[t]; k < inFirst_[t + 1]; ++k) AddToBucket(inArcs_[k]);
+                arcs += inFirst_[t + 1] - inFirst_[t];
+            }
+            for (std::uint32_t label : labelsSeen_) {
+                SplitBy(buckets_[label]);
+                buckets_[label].clear();
+            }
+            labelsSeen_.clear();
+            walked += static_cast<std::int64_t>(arcs);
+            if (poller_.Stop(arcs + 1, partition_.BlockCount(), walked)) return false;
+        }
+        return true;
+    }
+
+    // Splits P with respect to B and S \ B for one label; arcs: the arcs of
+    // that label into B, whose counters count the arcs into S.
+    void SplitBy(const std::vector<std::uint32_t>& arcs) {
+        for (std::uint32_t e : arcs) ++countIntoB_[source_[e]];
+        for (std::uint32_t e : arcs) partition_.Mark(source_[e]);
+        partition_.Split(onSplit_);
+        // Among the states with arcs into B, those with arcs into S \ B too.
+        for (std::uint32_t e : arcs) {
+            const std::uint32_t s = source_[e];
+            if (countIntoB_[s] < counterValue_[counter_[e]]) partition_.Mark(s);
+        }
+        partition_.Split(onSplit_);
+        for (std::uint32_t e : arcs) {
+            const std::uint32_t s = source_[e];
+            if (newCounter_[s] == kNone) newCounter_[s] = NewCounter(countIntoB_[s]);
+            const std::uint32_t old = counter_[e];
+            if (--counterValue_[old] == 0) freeCounters_.push_back(old);
+            counter_[e] = newCounter_[s];
+        }
+        for (std::uint32_t e : arcs) {
+            countIntoB_[source_[e]] = 0;
+            newCounter_[source_[e]] = kNone;
+        }
+    }
+
+    void AddToBucket(std::uint32_t e) {
+        std::vector<std::uint32_t>& bucket = buckets_[lts_.label[e]];
+        if (bucket.empty()) labelsSeen_.push_back(lts_.label[e]);
+        bucket.push_back(e);
+    }
+
+    std::uint32_t NewCounter(std::uint32_t value) {
+        if (!freeCounters_.empty()) {
+            const std::uint32_t slot = freeCounters_.back();
+            freeCounters_.pop_back();
+            counterValue_[slot] = value;
+            return slot;
+        }
+        counterValue_.push_back(value);
+        return static_cast<std::uint32_t>(counterValue_.size() - 1);
+    }
+
+    // Classes of X: each a doubly linked list of its blocks.
+    void JoinCompound(std::uint32_t block, std::uint32_t x) {
+        if (block >= compoundOf_.size()) {
+            compoundOf_.resize(std::size_t{block} + 1);
+            next_.resize(std::size_t{block} + 1);
+            prev_.resize(std::size_t{block} + 1);
+        }
+        compoundOf_[block] = x;
+        prev_[block] = kNone;
+        next_[block] = compoundHead_[x];
+        if (compoundHead_[x] != kNone) prev_[compoundHead_[x]] = block;
+        compoundHead_[x] = block;
+        if (++compoundBlocks_[x] == 2) Schedule(x);
+    }
+
+    void LeaveCompound(std::uint32_t block) {
+        const std::uint32_t x = compoundOf_[block];
+        if (prev_[block] != kNone)
+            next_[prev_[block]] = next_[block];
+        else
+            compoundHead_[x] = next_[block];
+        if (next_[block] != kNone) prev_[next_[block]] = prev_[block];
+        --compoundBlocks_[x];
+    }
+
+    void Schedule(std::uint32_t x) {
+        if (inWork_[x]) return;
+        inWork_[x] = true;
+        work_.push_back(x);
+    }
+
+    const Lts& lts_;
+    const std::uint32_t n_, m_;
+    detail::RefinablePartition partition_;
+    detail::Poller poller_;
+
+    std::vector<std::uint32_t> source_, inFirst_, inArcs_;
+    std::vector<std::uint32_t> counter_;       // per arc: its counter
+    std::vector<std::uint32_t> counterValue_;  // arcs of one source and label into one class of X
+    std::vector<std::uint32_t> freeCounters_;
+    std::vector<std::uint32_t> countIntoB_, newCounter_;  // per state, during one label's split
+    std::vector<std::vector<std::uint32_t>> buckets_;     // per label: arcs into B
+    std::vector<std::uint32_t> labelsSeen_;
+
+    std::vector<std::uint32_t> compoundOf_, next_, prev_;  // per block
+    std::vector<std::uint32_t> compoundHead_, compoundBlocks_;
+    std::vector<bool> inWork_;
+    std::vector<std::uint32_t> work_;
+
+    // A new block joins the class of X of the block it was split from.
+    std::function<void(std::uint32_t, std::uint32_t, bool)> onSplit_ =
+        [this](std::uint32_t old, std::uint32_t added, bool) { JoinCompound(added, compoundOf_[old]); };
+};
+
+}  // namespace
+
+Partition StrongBisimulation(const Lts& lts, Progress* progress, const std::vector<std::uint32_t>& initialBlock) {
+    Partition result;
+    const std::size_t n = lts.StateCount();
+    if (n == 0) return result;
+    std::vector<std::uint32_t> start = initialBlock.empty() ? std::vector<std::uint32_t>(n, 0) : initialBlock;
+    const std::uint32_t startCount = detail::NumberBlocksByFirstElement(start);
+    StrongRefiner refiner(lts, start, startCount, progress);
+    if (!refiner.Run()) {
+        result.stopped = true;
+        return result;
+    }
+    result.block = refiner.Blocks();
+    result.count = detail::NumberBlocksByFirstElement(result.block);
+    return result;
+}
+
+}  // namespace quarvo

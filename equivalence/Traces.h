@@ -1,0 +1,37 @@
+// Trace equivalence of two states of one transition system, and the shortest
+// trace of visible actions that one state has and the other has not.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "equivalence/Lts.h"
+#include "generation/Progress.h"
+
+namespace quarvo {
+
+struct TraceDifference {
+    bool stopped = false;     // the caller asked to stop; nothing else holds
+    bool equivalent = false;  // the two states have the same traces
+    // When not equivalent: a shortest trace (visible labels of the Lts) that
+    // one state can perform and the other cannot.
+    std::vector<std::uint32_t> trace;
+    bool traceOfFirst = true;  // the first state is the one that can perform it
+};
+
+// Compares the traces of first and second over the visible labels (internal
+// arcs are not observed), by a breadth-first search over pairs of sets of
+// states closed under internal arcs (the subset construction, made on the
+// fly). Among the labels of one step, names are tried in alphabetical order.
+//
+// The problem is PSPACE-complete: on a pathological system the number of
+// subsets grows exponentially. Callers reduce the systems first (branching
+// bisimulation preserves traces) to keep the search small.
+TraceDifference CompareTraces(const Lts& lts, std::uint32_t first, std::uint32_t second,
+                              Progress* progress = nullptr);
+
+// The labels of lts ranked by name: rank[label] is the label's position in
+// alphabetical order of names.
+std::vector<std::uint32_t> LabelRanksByName(const Lts& lts);
+
+}  // namespace quarvo

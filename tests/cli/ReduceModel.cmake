@@ -1,0 +1,28 @@
+# calvento reduce INPUT under each bisimulation writes a system equivalent to
+# INPUT under that bisimulation, as STEM and as .aut; with --etiquettes under
+# maximality too.
+include(${CMAKE_CURRENT_LIST_DIR}/CompareSupport.cmake)
+get_filename_component(dir ${OUT} DIRECTORY)
+file(MAKE_DIRECTORY ${dir})
+foreach(equivalence ${REDUCTIONS} "--fort;--etiquettes;--maximalite" "--branchement;--etiquettes;--maximalite")
+  string(REPLACE ";" "" name "${equivalence}")
+  set(reduced ${OUT}${name})
+  file(REMOVE ${reduced}.STEM ${reduced}.aut)
+  run_calvento(out rc reduce ${INPUT} ${equivalence} -o ${reduced}.STEM --aut ${reduced}.aut)
+  if(NOT rc EQUAL 0 OR NOT EXISTS ${reduced}.STEM OR NOT EXISTS ${reduced}.aut)
+    message(FATAL_ERROR "calvento reduce ${INPUT} ${equivalence} failed (${rc}):\n${out}")
+  endif()
+  list(GET equivalence 0 relation)
+  set(semantics "")
+  if("--maximalite" IN_LIST equivalence)
+    set(semantics --maximalite)
+  endif()
+  expect_answer(${reduced}.STEM ${INPUT} equivalent ${relation} ${semantics})
+  expect_answer(${INPUT} ${reduced}.aut equivalent ${relation} ${semantics})
+  # The reduced system reduces to as many states: the written quotient is minimal.
+  run_calvento(again rc reduce ${reduced}.aut ${relation})
+  string(REGEX MATCHALL "[0-9]+" counts "${again}")
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "calvento reduce ${reduced}.aut ${relation} failed (${rc}):\n${again}")
+  endif()
+endforeach()
