@@ -36,82 +36,34 @@
 // that runs out of memory is reported as an error with its peak, and the next
 // benchmark runs.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <sys/resource.h>
 #include <time.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "bench/BenchFamilies.h"
 #include "bench/BenchSupport.h"
+#include "bench/PeakMemory.h"
 #include "frontend/Parser.h"
 #include "generation/Generator.h"
 
 namespace {
 
 using quarvo::Semantics;
+using quarvo::bench::Independent;
+using quarvo::bench::PeakMemory;
+using quarvo::bench::Philosophers;
 
 constexpr double kMiB = 1024.0 * 1024.0;
 constexpr std::int64_t kFourGiB = std::int64_t{4} << 30;
 
 // ----- The families, as LOTOS text (lines stay well under 300 characters) -----
-
-// prefix followed by the number i, e.g. A12.
-std::string Numbered(const char* prefix, int i) {
-    std::string name(prefix);
-    name += std::to_string(i);
-    return name;
-}
-
-// n independent processes A_i; B_i; EXIT joined by |||.
-std::string Independent(int n) {
-    std::string gates, body;
-    for (int i = 0; i < n; ++i) {
-        const std::string a = Numbered("A", i), b = Numbered("B", i);
-        gates += (i == 0 ? "" : i % 10 == 0 ? ",\n" : ", ") + a + ", " + b;
-        body += (i == 0 ? "" : "\n||| ") + a + "; " + b + "; EXIT";
-    }
-    return "SYSTEM Independent [" + gates + "] :=\n" + body + "\nENDSYS";
-}
-
-// n dining philosophers around a table, forks being processes. Philosopher i
-// takes its left fork i, then its right fork i+1, eats, puts the left fork
-// down, then the right one, and starts again. Fork i is taken and put back by
-// philosopher i or by its left neighbour. Only the EAT gates are visible.
-std::string Philosophers(int n) {
-    auto gate = [](const char* kind, int phil, int fork) { return Numbered(kind, phil) + Numbered("_", fork); };
-    std::string eats, hidden, phils, forks;
-    for (int i = 0; i < n; ++i) {
-        const int left = i, right = (i + 1) % n, neighbour = (i + n - 1) % n;
-        eats += (i == 0 ? "" : i % 10 == 0 ? ",\n" : ", ") + Numbered("EAT", i);
-        // One philosopher's four gates per line.
-        hidden += (i == 0 ? "" : ",\n") + gate("T", i, left) + ", " + gate("T", i, right) + ", " +
-                  gate("R", i, left) + ", " + gate("R", i, right);
-        phils += (i == 0 ? "" : "\n||| ") + ("Phil [" + gate("T", i, left) + ", " + gate("T", i, right) + ", " +
-                                              Numbered("EAT", i) + ", " + gate("R", i, left) + ", " +
-                                              gate("R", i, right) + "]");
-        forks += (i == 0 ? "" : "\n||| ") + ("Fork [" + gate("T", i, i) + ", " + gate("R", i, i) + ", " +
-                                              gate("T", neighbour, i) + ", " + gate("R", neighbour, i) + "]");
-    }
-    return "SYSTEM Philosophers [" + eats + "] :=\nHIDE " + hidden + " IN\n(" + phils + ")\n|[" + hidden +
-           "]|\n(" + forks +
-           ")\nWHERE\n"
-           "PROCESS Phil [TL, TR, EAT, RL, RR] :=\n"
-           "  TL; TR; EAT; RL; RR; Phil [TL, TR, EAT, RL, RR]\n"
-           "ENDPROC\n"
-           "PROCESS Fork [TA, RA, TB, RB] :=\n"
-           "  TA; RA; Fork [TA, RA, TB, RB]\n"
-           "  [] TB; RB; Fork [TA, RA, TB, RB]\n"
-           "ENDPROC\n"
-           "ENDSYS";
-}
 
 // n processes, each cycling through 26 actions for ever, joined by |||:
 // 26^n states, n arcs from each (11,881,376 states for n = 5).
@@ -148,40 +100,6 @@ std::string Wide(int n) {
 // ----- Compilation and measures -----
 
 quarvo::CompileOutcome Compile(const std::string& text) { return quarvo::bench::CompileText(text); }
-
-// A field of /proc/self/status in bytes ("VmRSS", "VmHWM"); -1 if absent.
-std::int64_t StatusBytes(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t length = std::strlen(field);
-    while (std::getline(status, line))
-        if (line.compare(0, length, field) == 0 && line.size() > length && line[length] == ':')
-            return std::stoll(line.substr(length + 1)) * 1024;
-    return -1;
-}
-
-// The peak resident set of what runs after Start: Start brings the kernel's
-// peak (VmHWM) back to the current resident set by writing 5 to clear_refs and
-// notes that resident set; where the write is refused, the peak is the
-// process's since it started.
-class PeakMemory {
-public:
-    void Start() {
-        malloc_trim(0);  // pages kept by malloc from an earlier run would hide growth
-        std::ofstream clear("/proc/self/clear_refs");
-        clear << "5";
-        clear.flush();
-        reset_ = static_cast<bool>(clear);
-        before_ = StatusBytes("VmRSS");
-    }
-    std::int64_t Peak() const { return StatusBytes("VmHWM"); }
-    std::int64_t Growth() const { return std::max<std::int64_t>(0, Peak() - before_); }
-    bool Reset() const { return reset_; }
-
-private:
-    std::int64_t before_ = 0;
-    bool reset_ = false;
-};
 
 // The process's CPU time: the exploration runs on a thread of its own while
 // the benchmark's thread waits for it.

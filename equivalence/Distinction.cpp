@@ -5,6 +5,7 @@
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "equivalence/Traces.h"
 
@@ -14,10 +15,10 @@ namespace {
 constexpr std::uint32_t kNone = UINT32_MAX;
 
 // The history of a levelled partition refinement, as a tree of blocks: the
-// root is the one block of level 0; a block that splits at level k has its
-// parts as children made at level k; a block that does not split stays the
-// same node. The block of a state at level k is the deepest ancestor of its
-// leaf made at level k or before.
+// root is the one block of level 0. When a block splits at level k, its
+// largest part stays the same node and each other part becomes a child made
+// at level k. The block of a state at level k is the deepest ancestor of its
+// leaf (the leaf included) made at level k or before.
 struct LevelTree {
     std::vector<std::uint32_t> leaf;  // per state
     std::vector<std::uint32_t> parent, level, depth;  // per node
@@ -29,17 +30,19 @@ struct LevelTree {
     }
 
     // The first level at which the two states are in different blocks;
-    // kNone when they never are.
+    // kNone when they never are: the first level at which either leaves
+    // their lowest common ancestor.
     std::uint32_t SplitLevel(std::uint32_t s, std::uint32_t t) const {
         std::uint32_t a = leaf[s], b = leaf[t];
         if (a == b) return kNone;
-        while (depth[a] > depth[b]) a = parent[a];
-        while (depth[b] > depth[a]) b = parent[b];
-        while (parent[a] != parent[b]) {
-            a = parent[a];
-            b = parent[b];
+        std::uint32_t belowA = kNone, belowB = kNone;
+        while (depth[a] > depth[b]) belowA = std::exchange(a, parent[a]);
+        while (depth[b] > depth[a]) belowB = std::exchange(b, parent[b]);
+        while (a != b) {
+            belowA = std::exchange(a, parent[a]);
+            belowB = std::exchange(b, parent[b]);
         }
-        return level[a];  // siblings are made at one level
+        return std::min(belowA == kNone ? kNone : level[belowA], belowB == kNone ? kNone : level[belowB]);
     }
 };
 
@@ -51,55 +54,105 @@ struct VectorHash {
     }
 };
 
-// Refines until no block splits. False when the caller stopped it.
+// Refines until no block splits. Each round regroups only the blocks holding
+// a state one of whose successors moved in the round before (the states that
+// did not see a successor move keep their signature, the one they share with
+// their block). False when the caller stopped it.
 bool RefineByLevels(const Lts& lts, Progress* progress, LevelTree& tree) {
-    const std::size_t n = lts.StateCount();
+    const auto n = static_cast<std::uint32_t>(lts.StateCount());
+    // Predecessors, as compressed rows.
+    std::vector<std::uint32_t> firstPred(n + 1, 0), pred(lts.ArcCount());
+    for (std::uint32_t t : lts.target) ++firstPred[t + 1];
+    for (std::uint32_t s = 0; s < n; ++s) firstPred[s + 1] += firstPred[s];
+    {
+        std::vector<std::uint32_t> fill(firstPred.begin(), firstPred.end() - 1);
+        for (std::uint32_t s = 0; s < n; ++s) {
+            for (std::uint32_t k = lts.firstArc[s]; k < lts.firstArc[s + 1]; ++k) pred[fill[lts.target[k]]++] = s;
+        }
+    }
     tree.leaf.assign(n, 0);
     tree.parent = {0};
     tree.level = {0};
     tree.depth = {0};
+    std::vector<std::vector<std::uint32_t>> members(1);
+    members[0].resize(n);
+    for (std::uint32_t s = 0; s < n; ++s) members[0][s] = s;
+    std::vector<bool> isDirty(n, true);
+    std::vector<std::uint32_t> dirty = members[0];
     std::vector<std::uint32_t> key;
-    for (std::uint32_t round = 1;; ++round) {
-        if (progress != nullptr && progress->StopRequested()) return false;
-        // Each state's signature: its block, then the (label, block) of its arcs.
-        std::unordered_map<std::vector<std::uint32_t>, std::uint32_t, VectorHash> groups;
-        std::vector<std::uint32_t> groupOf(n);
-        std::vector<std::uint32_t> groupNode;  // the block each group comes from
-        for (std::uint32_t s = 0; s < n; ++s) {
-            std::vector<std::pair<std::uint32_t, std::uint32_t>> moves;
-            for (std::uint32_t k = lts.firstArc[s]; k < lts.firstArc[s + 1]; ++k) {
-                moves.emplace_back(lts.label[k], tree.leaf[lts.target[k]]);
-            }
-            std::sort(moves.begin(), moves.end());
-            moves.erase(std::unique(moves.begin(), moves.end()), moves.end());
-            key.assign(1, tree.leaf[s]);
-            for (const auto& [label, block] : moves) {
-                key.push_back(label);
-                key.push_back(block);
-            }
-            auto [it, inserted] = groups.try_emplace(key, static_cast<std::uint32_t>(groupNode.size()));
-            if (inserted) groupNode.push_back(tree.leaf[s]);
-            groupOf[s] = it->second;
+    const auto signature = [&](std::uint32_t s) {
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> moves;
+        for (std::uint32_t k = lts.firstArc[s]; k < lts.firstArc[s + 1]; ++k) {
+            moves.emplace_back(lts.label[k], tree.leaf[lts.target[k]]);
         }
-        std::vector<std::uint32_t> partsOf(tree.parent.size(), 0);
-        for (std::uint32_t node : groupNode) ++partsOf[node];
-        bool split = false;
-        std::vector<std::uint32_t> newNode(groupNode.size());
-        for (std::uint32_t g = 0; g < groupNode.size(); ++g) {
-            const std::uint32_t node = groupNode[g];
-            if (partsOf[node] == 1) {
-                newNode[g] = node;
-                continue;
-            }
-            split = true;
-            newNode[g] = static_cast<std::uint32_t>(tree.parent.size());
-            tree.parent.push_back(node);
-            tree.level.push_back(round);
-            tree.depth.push_back(tree.depth[node] + 1);
+        std::sort(moves.begin(), moves.end());
+        moves.erase(std::unique(moves.begin(), moves.end()), moves.end());
+        key.clear();
+        for (const auto& [label, block] : moves) {
+            key.push_back(label);
+            key.push_back(block);
         }
-        if (!split) return true;
-        for (std::uint32_t s = 0; s < n; ++s) tree.leaf[s] = newNode[groupOf[s]];
+        return key;
+    };
+    for (std::uint32_t round = 1; !dirty.empty(); ++round) {
+        if (progress != nullptr) {
+            progress->Update(round, static_cast<std::int64_t>(tree.parent.size()));
+            if (progress->StopRequested()) return false;
+        }
+        std::vector<std::uint32_t> touched;
+        for (std::uint32_t s : dirty) touched.push_back(tree.leaf[s]);
+        std::sort(touched.begin(), touched.end());
+        touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+        // All signatures are taken before any state of this round moves.
+        std::vector<std::vector<std::vector<std::uint32_t>>> partsOf(touched.size());
+        for (std::size_t i = 0; i < touched.size(); ++i) {
+            std::unordered_map<std::vector<std::uint32_t>, std::uint32_t, VectorHash> groups;
+            std::vector<std::vector<std::uint32_t>>& parts = partsOf[i];
+            std::uint32_t cleanGroup = kNone;
+            for (std::uint32_t s : members[touched[i]]) {
+                std::uint32_t group;
+                if (!isDirty[s] && cleanGroup != kNone) {
+                    group = cleanGroup;
+                } else {
+                    auto [it, inserted] = groups.try_emplace(signature(s), static_cast<std::uint32_t>(parts.size()));
+                    if (inserted) parts.emplace_back();
+                    group = it->second;
+                    if (!isDirty[s]) cleanGroup = group;
+                }
+                parts[group].push_back(s);
+            }
+        }
+        for (std::uint32_t s : dirty) isDirty[s] = false;
+        dirty.clear();
+        for (std::size_t i = 0; i < touched.size(); ++i) {
+            std::vector<std::vector<std::uint32_t>>& parts = partsOf[i];
+            if (parts.size() < 2) continue;
+            const std::uint32_t node = touched[i];
+            std::size_t largest = 0;
+            for (std::size_t g = 1; g < parts.size(); ++g) {
+                if (parts[g].size() > parts[largest].size()) largest = g;
+            }
+            for (std::size_t g = 0; g < parts.size(); ++g) {
+                if (g == largest) continue;
+                const auto child = static_cast<std::uint32_t>(tree.parent.size());
+                tree.parent.push_back(node);
+                tree.level.push_back(round);
+                tree.depth.push_back(tree.depth[node] + 1);
+                for (std::uint32_t s : parts[g]) {
+                    tree.leaf[s] = child;
+                    for (std::uint32_t k = firstPred[s]; k < firstPred[s + 1]; ++k) {
+                        if (!isDirty[pred[k]]) {
+                            isDirty[pred[k]] = true;
+                            dirty.push_back(pred[k]);
+                        }
+                    }
+                }
+                members.push_back(std::move(parts[g]));
+            }
+            members[node] = std::move(parts[largest]);
+        }
     }
+    return true;
 }
 
 // A formula as a tree; children are node numbers.
@@ -109,29 +162,59 @@ struct Node {
     std::vector<std::uint32_t> children;
 };
 
-// How a pair of states was told apart: the move taken and the pair the
-// formula's first conjunct is about.
-struct Choice {
-    std::uint32_t node = 0;
-    std::uint32_t label = 0;
-    bool holderMoves = true;                  // the state where the formula holds takes the move
-    std::uint32_t next = kNone, nextOther = kNone;  // the first conjunct's pair (holder, other)
-};
-
 class FormulaBuilder {
 public:
     FormulaBuilder(const Lts& lts, const LevelTree& tree, bool weak)
         : lts_(lts), tree_(tree), weak_(weak), rank_(LabelRanksByName(lts)) {}
 
-    // The choice made for the pair: its formula is true at s, false at t.
-    const Choice& Distinguish(std::uint32_t s, std::uint32_t t) {
+    // The formula of the pair, true at s, false at t (s and t not bisimilar).
+    std::uint32_t Distinguish(std::uint32_t s, std::uint32_t t) {
         const std::uint64_t key = (std::uint64_t{s} << 32) | t;
-        if (auto it = choices_.find(key); it != choices_.end()) return it->second;
-        const Choice choice = Build(s, t);
-        return choices_.emplace(key, choice).first->second;
+        if (auto it = formulas_.find(key); it != formulas_.end()) return it->second;
+        const std::uint32_t node = Build(s, t);
+        formulas_.emplace(key, node);
+        return node;
     }
 
     const std::vector<Node>& Nodes() const { return nodes_; }
+
+    // A move of one state of a pair that the other cannot match at the level
+    // before the one that splits them.
+    struct Candidate {
+        bool holderMoves;  // the state where the formula is to hold moves
+        std::uint32_t label, target;
+        std::vector<std::uint32_t> others;  // the other state's successors by label, one per block
+    };
+
+    // The unmatched move giving the shortest formula: the fewest successors
+    // of the other state to rule out, a diamond rather than a box, then
+    // labels by name.
+    std::optional<Candidate> Choose(std::uint32_t s, std::uint32_t t) const {
+        const std::uint32_t k = tree_.SplitLevel(s, t);
+        std::optional<Candidate> best;
+        if (k == kNone || k == 0) return best;
+        const auto better = [&](const Candidate& c) {
+            if (!best) return true;
+            if (c.others.size() != best->others.size()) return c.others.size() < best->others.size();
+            if (c.holderMoves != best->holderMoves) return c.holderMoves;
+            return rank_[c.label] < rank_[best->label];
+        };
+        for (const bool holderMoves : {true, false}) {
+            const std::uint32_t mover = holderMoves ? s : t, other = holderMoves ? t : s;
+            for (std::uint32_t a = lts_.firstArc[mover]; a < lts_.firstArc[mover + 1]; ++a) {
+                const std::uint32_t label = lts_.label[a], target = lts_.target[a];
+                const std::uint32_t block = tree_.BlockAt(target, k - 1);
+                std::vector<std::uint32_t> others = Successors(other, label, k - 1);
+                bool matched = false;
+                for (std::uint32_t o : others) matched = matched || tree_.BlockAt(o, k - 1) == block;
+                if (matched) continue;
+                Candidate c{holderMoves, label, target, std::move(others)};
+                if (better(c)) best = std::move(c);
+            }
+        }
+        return best;  // the refinement split s and t at level k: some move is unmatched
+    }
+
 
     std::string Print(std::uint32_t node, std::size_t limit) const {
         std::string out;
@@ -152,77 +235,35 @@ private:
         return result;
     }
 
-    // A move of `mover` by label to `target` that the other state cannot match at level k.
-    struct Candidate {
-        bool holderMoves;
-        std::uint32_t label, target;
-        std::vector<std::uint32_t> others;  // the other side's successors by label, one per block
-    };
-
-    Choice Build(std::uint32_t s, std::uint32_t t) {
-        const std::uint32_t k = tree_.SplitLevel(s, t);  // k >= 1
-        std::optional<Candidate> best;
-        const auto better = [&](const Candidate& c) {
-            if (!best) return true;
-            if (c.others.size() != best->others.size()) return c.others.size() < best->others.size();
-            if (c.holderMoves != best->holderMoves) return c.holderMoves;
-            return rank_[c.label] < rank_[best->label];
-        };
-        for (const bool holderMoves : {true, false}) {
-            const std::uint32_t mover = holderMoves ? s : t, other = holderMoves ? t : s;
-            for (std::uint32_t a = lts_.firstArc[mover]; a < lts_.firstArc[mover + 1]; ++a) {
-                const std::uint32_t label = lts_.label[a], target = lts_.target[a];
-                const std::uint32_t block = tree_.BlockAt(target, k - 1);
-                std::vector<std::uint32_t> others = Successors(other, label, k - 1);
-                bool matched = false;
-                for (std::uint32_t o : others) matched = matched || tree_.BlockAt(o, k - 1) == block;
-                if (matched) continue;
-                Candidate c{holderMoves, label, target, std::move(others)};
-                if (better(c)) best = std::move(c);
-            }
-        }
-        // The refinement split s and t at level k: some move is unmatched.
-        Choice choice;
-        choice.label = best->label;
-        choice.holderMoves = best->holderMoves;
+    std::uint32_t Build(std::uint32_t s, std::uint32_t t) {
+        const std::optional<Candidate> best = Choose(s, t);
         if (best->holderMoves) {
             // <a>(φ1 and ...): φi true at the target, false at the other's i-th successor.
-            const std::uint32_t conjunction = Conjunction(best->target, best->others, choice);
-            choice.node = Add({Node::Kind::Diamond, best->label, {conjunction}});
-        } else if (best->others.empty()) {
-            // The other state (where the formula holds) has no such move: [a]false.
-            choice.node = Add({Node::Kind::Box, best->label, {Add({Node::Kind::False, 0, {}})}});
-        } else if (best->others.size() == 1) {
-            // Every a-successor of s is in one block, which t's target is not in: [a]φ.
-            const Choice& inner = Distinguish(best->others[0], best->target);
-            choice.next = best->others[0];
-            choice.nextOther = best->target;
-            choice.node = Add({Node::Kind::Box, best->label, {inner.node}});
-        } else {
-            // not <a>(ψ1 and ...): ψi true at t's target, false at s's i-th successor.
-            Choice swapped;
-            const std::uint32_t conjunction = Conjunction(best->target, best->others, swapped);
-            choice.next = swapped.next;
-            choice.nextOther = swapped.nextOther;
-            choice.node = Add({Node::Kind::Not, 0, {Add({Node::Kind::Diamond, best->label, {conjunction}})}});
+            return Add({Node::Kind::Diamond, best->label, {Conjunction(best->target, best->others)}});
         }
-        return choice;
+        if (best->others.empty()) {
+            // The state where the formula holds has no such move: [a]false.
+            return Add({Node::Kind::Box, best->label, {Add({Node::Kind::False, 0, {}})}});
+        }
+        if (best->others.size() == 1) {
+            // Every a-successor of s is in one block, which t's target is not in: [a]φ.
+            return Add({Node::Kind::Box, best->label, {Distinguish(best->others[0], best->target)}});
+        }
+        // not <a>(ψ1 and ...): ψi true at t's target, false at s's i-th successor.
+        const std::uint32_t conjunction = Conjunction(best->target, best->others);
+        return Add({Node::Kind::Not, 0, {Add({Node::Kind::Diamond, best->label, {conjunction}})}});
     }
 
     // The conjunction of formulas true at `holder` and false at each of
-    // `others`, dropping those an earlier conjunct already rules out; the
-    // first conjunct's pair goes into choice.
-    std::uint32_t Conjunction(std::uint32_t holder, const std::vector<std::uint32_t>& others, Choice& choice) {
+    // `others`, dropping those an earlier conjunct already rules out (never
+    // the first, which the trace follows).
+    std::uint32_t Conjunction(std::uint32_t holder, const std::vector<std::uint32_t>& others) {
         std::vector<std::uint32_t> conjuncts;
         for (std::uint32_t o : others) {
             bool ruledOut = false;
             for (std::uint32_t c : conjuncts) ruledOut = ruledOut || !Holds(c, o);
             if (ruledOut) continue;
-            if (conjuncts.empty()) {
-                choice.next = holder;
-                choice.nextOther = o;
-            }
-            conjuncts.push_back(Distinguish(holder, o).node);
+            conjuncts.push_back(Distinguish(holder, o));
         }
         if (conjuncts.empty()) return Add({Node::Kind::True, 0, {}});
         if (conjuncts.size() == 1) return conjuncts[0];
@@ -308,12 +349,15 @@ private:
     const bool weak_;
     const std::vector<std::uint32_t> rank_;
     std::vector<Node> nodes_;
-    std::unordered_map<std::uint64_t, Choice> choices_;
+    std::unordered_map<std::uint64_t, std::uint32_t> formulas_;
     std::unordered_map<std::uint64_t, bool> holds_;
 };
 
-// A formula longer than this helps no reader; the trace still does.
+// A formula longer than this helps no reader; the trace still does. A
+// formula is at least as long as its depth, the level at which the states
+// split: deeper ones are not built at all.
 constexpr std::size_t kFormulaLimit = 2000;
+constexpr std::uint32_t kFormulaDepthLimit = 600;
 
 }  // namespace
 
@@ -376,36 +420,38 @@ StateDistinction DistinguishStates(const Lts& lts, std::uint32_t first, std::uin
         return result;
     }
     FormulaBuilder builder(system, tree, weak);
-    const Choice top = builder.Distinguish(first, second);
-    result.formula = builder.Print(top.node, kFormulaLimit);
+    if (tree.SplitLevel(first, second) <= kFormulaDepthLimit) {
+        result.formula = builder.Print(builder.Distinguish(first, second), kFormulaLimit);
+    }
 
-    // Follow the first conjuncts down; `holderIsFirst` tells which side the
-    // formula of the current pair holds at.
+    // Follow the first conjuncts down, as the formula does; `holderIsFirst`
+    // tells which side the formula of the current pair holds at.
     std::uint32_t holder = first, other = second;
     bool holderIsFirst = true;
     result.firstStates.push_back(first);
-    for (;;) {
-        const Choice& choice = builder.Distinguish(holder, other);
-        result.steps.push_back(choice.label);
-        if (choice.next == kNone) {
-            result.lastByFirst = choice.holderMoves == holderIsFirst;
-            if (result.lastByFirst) {
-                // The first side's move: the target it reaches, any one of the label.
-                const std::uint32_t from = holderIsFirst ? holder : other;
-                for (std::uint32_t a = system.firstArc[from]; a < system.firstArc[from + 1]; ++a) {
-                    if (system.label[a] == choice.label) {
-                        result.firstStates.push_back(system.target[a]);
-                        break;
-                    }
-                }
-            }
+    for (std::size_t step = 0;; ++step) {
+        if (progress != nullptr && step % 256 == 255 && progress->StopRequested()) {
+            result.stopped = true;
+            return result;
+        }
+        const std::optional<FormulaBuilder::Candidate> c = builder.Choose(holder, other);
+        result.steps.push_back(c->label);
+        if (c->others.empty()) {
+            result.lastByFirst = c->holderMoves == holderIsFirst;
+            if (result.lastByFirst) result.firstStates.push_back(c->target);
             break;
         }
-        // A box or negation hands the pair over with the other side holding.
-        const bool flips = !choice.holderMoves && builder.Nodes()[choice.node].kind == Node::Kind::Not;
-        holderIsFirst = holderIsFirst != flips;
-        holder = choice.next;
-        other = choice.nextOther;
+        if (c->holderMoves) {
+            holder = c->target;  // <a>(φ1 and ...)
+            other = c->others[0];
+        } else if (c->others.size() == 1) {
+            holder = c->others[0];  // [a]φ
+            other = c->target;
+        } else {
+            holderIsFirst = !holderIsFirst;  // not <a>(ψ1 and ...): ψ1 holds at the other side
+            holder = c->target;
+            other = c->others[0];
+        }
         result.firstStates.push_back(holderIsFirst ? holder : other);
     }
     return result;

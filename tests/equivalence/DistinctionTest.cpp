@@ -80,6 +80,25 @@ TEST(DistinctionTest, WeakFormulaThroughInternalChoice) {
     EXPECT_EQ(d.formula, "<<>>[[B]]false");
 }
 
+TEST(DistinctionTest, LongChainsGiveTheTraceWithoutAFormula) {
+    // A chain of 1500 A and one of 1501: they split at level 1501.
+    ArcList shorter, longer;
+    for (std::uint32_t s = 0; s < 1500; ++s) shorter.emplace_back(s, "A", s + 1);
+    for (std::uint32_t s = 0; s < 1501; ++s) longer.emplace_back(s, "A", s + 1);
+    const Pair p = Side(1501, shorter, 1502, longer);
+    const StateDistinction d = DistinguishStates(p.union_, 0, p.second, false);
+    EXPECT_FALSE(d.equivalent);
+    EXPECT_TRUE(d.formula.empty());
+    EXPECT_EQ(d.steps.size(), 1501u);
+    EXPECT_FALSE(d.lastByFirst);
+    EXPECT_EQ(d.firstStates.size(), 1501u);
+    EXPECT_EQ(d.firstStates.back(), 1500u);
+    // A short difference in the same systems still has its formula.
+    const Pair q = Side(1501, shorter, 1502, longer);
+    const StateDistinction near = DistinguishStates(q.union_, 1497, q.second + 1499, false);
+    EXPECT_EQ(near.formula, "<A><A><A>true");
+}
+
 // Random pairs: the states are told apart exactly when a plain fixpoint says
 // they are not bisimilar, and every formula is checked by the evaluator.
 TEST(DistinctionTest, RandomPairsStrongAndWeak) {

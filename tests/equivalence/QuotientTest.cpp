@@ -1,6 +1,7 @@
 // Quotients, the stores made of them, and the reduction of a STEM.
 #include <gtest/gtest.h>
 
+#include "../generation/GenerationTestSupport.h"
 #include "PartitionTestSupport.h"
 #include "equivalence/Equivalence.h"
 
@@ -143,6 +144,22 @@ TEST(QuotientTest, ReductionStoppedOrRefused) {
     EXPECT_TRUE(empty.status.ok());
     EXPECT_EQ(ReduceSummaryLines(empty),
               std::vector<std::string>{"Réduction : 0 états et 0 arcs avant, 0 états et 0 arcs après."});
+}
+
+TEST(QuotientTest, ReducesAGeneratedStem) {
+    // A; I_X; B; NIL: the hidden step is inert, divergence-free.
+    auto g = test::GenerateText("SYSTEM S [A, B, X] := A; (HIDE X IN X; B; NIL) ENDSYS", test::Interleaving());
+    ASSERT_EQ(g->store.StateCount(), 4u);
+    ReduceOptions options;
+    ReduceResult strong = ReduceStem(g->store, options);
+    EXPECT_EQ(ReduceSummaryLines(strong),
+              std::vector<std::string>{"Réduction : 4 états et 3 arcs avant, 4 états et 3 arcs après."});
+    EXPECT_EQ(ArcsText(LtsFromStem(strong.quotient)), "A>1 | I>2 | B>3 | ");
+    for (Equivalence e : {Equivalence::Branching, Equivalence::DivergenceBranching}) {
+        options.equivalence = e;
+        const ReduceResult branching = ReduceStem(g->store, options);
+        EXPECT_EQ(ArcsText(LtsFromStem(branching.quotient)), "A>1 | B>2 | ");
+    }
 }
 
 }  // namespace
