@@ -28,7 +28,7 @@ CompareDialog::CompareDialog(AppContext& app, TaskProgressDialog& task, QWidget*
     auto* fileRow = new QHBoxLayout;
     FileName = new QLineEdit(this);
     FileName->setObjectName("FileName");
-    FileName->setMinimumWidth(360);
+    FileName->setMinimumWidth(440);
     Browse = new QPushButton("&Parcourir…", this);
     Browse->setObjectName("Browse");
     fileRow->addWidget(FileName, 1);
@@ -65,6 +65,10 @@ CompareDialog::CompareDialog(AppContext& app, TaskProgressDialog& task, QWidget*
     Result = new QListWidget(this);
     Result->setObjectName("Result");
     Result->setMinimumHeight(120);
+    // A formula or a trace may be long: its line wraps rather than scrolls away.
+    Result->setWordWrap(true);
+    Result->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Result->setResizeMode(QListView::Adjust);
     layout->addWidget(Result, 1);
     auto* traceRow = new QHBoxLayout;
     DrawTraceButton = new QPushButton("&Dessiner la trace", this);
