@@ -78,6 +78,11 @@ void AnswerReduceDialog(TSDIAppForm& f, bool accept, bool keepStateLabels = true
     });
 }
 
+// Six cycles side by side: a large interleaving whose reduction lasts long enough to be stopped.
+constexpr const char* kSixCycles =
+    "SYSTEM S [A, B, C, D, E, F] :=\n  P [A] ||| P [B] ||| P [C] ||| P [D] ||| P [E] ||| P [F]\nWHERE\n"
+    "  PROCESS P [X] := X; X; X; X; X; X; X; P [X]\n  ENDPROC\nENDSYS\n";
+
 QString VerdictOf(TestApp& t, const QString& formula) {
     TForm5& checker = *t.Windows().checker;
     if (!checker.isVisible()) checker.OpenNewFormula();
@@ -283,6 +288,35 @@ private slots:
         AnswerReduceDialog(f, true);
         Component<QAction>(f, "ReduireleSTEM1")->trigger();
         QCOMPARE(static_cast<std::int64_t>(t.GetSession().stem.StateCount()), expected.statesAfter);
+    }
+
+    void AReductionCanBeStoppedAndLeavesTheStem() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QTemporaryDir dir;
+        QVERIFY(f.OpenSpecification(WriteSpec(dir, "SIX.LOT", kSixCycles)));
+        f.Compiler1Click();
+        f.EntrelaceItemClick();
+        f.SemEntreClick();
+        const std::size_t states = t.GetSession().stem.StateCount();
+        QVERIFY(states > 100'000);
+        auto* progress = Component<quarvo::TaskProgressDialog>(f, "TaskProgress");
+        bool wasRunning = false;
+        // Once the dialog is answered, the next event the program handles is the click on "Arrêter".
+        QTimer::singleShot(0, &f, [&f, progress, &wasRunning] {
+            Component<quarvo::ReduceDialog>(f, "ReduceDialog")->accept();
+            QTimer::singleShot(0, progress, [progress, &wasRunning] {
+                wasRunning = progress->Running() && progress->isVisible();
+                progress->StopButton->click();
+            });
+        });
+        Component<QAction>(f, "ReduireleSTEM1")->trigger();
+        QVERIFY(wasRunning);
+        QCOMPARE(Messages(f).last(), QString("Réduction arrêtée."));
+        QCOMPARE(t.GetSession().stem.StateCount(), states);
+        QVERIFY(t.GetSession().hasStem && !t.GetSession().busy);
+        QVERIFY(Component<QPlainTextEdit>(f, "Editor")->isEnabled());
+        QVERIFY(Component<QAction>(f, "ReduireleSTEM1")->isEnabled());
     }
 
     void TheReducedStemIsEquivalentToTheGeneratedOne() {
