@@ -15,6 +15,7 @@
 #include "app/ctl/CtlWindow.h"
 #include "app/views/Graphic.h"
 #include "equivalence/Equivalence.h"
+#include "generation/StemWriter.h"
 #include "stemio/StemReader.h"
 #include "tests/windows/WindowTestSupport.h"
 
@@ -153,10 +154,21 @@ private slots:
             QVERIFY(!dialog.DrawTraceButton->isEnabled());
             QVERIFY(!t.GetSession().busy);
         }
+        // The same system as a classic STEM file and as an .aut file.
+        QTemporaryDir dir;
+        t.dialogs.fileNames.push_back(dir.filePath("BUFFER.STEM"));
+        f.Fichierexterne1Click();
+        QVERIFY(quarvo::WriteAut(dir.filePath("BUFFER.aut").toStdString(), t.GetSession().stem));
+        for (const char* name : {"BUFFER.STEM", "BUFFER.aut"}) {
+            dialog.FileName->setText(dir.filePath(name));
+            dialog.OkButton->click();
+            QCOMPARE(Lines(*dialog.Result).value(0), QString("Équivalents."));
+        }
+
         // The main window's list has the verdict under the file's name.
         const QStringList result = Lines(*dialog.Result);
         QCOMPARE(Messages(f).mid(Messages(f).size() - result.size() - 1),
-                 QStringList{"Comparaison avec « BUFFER.LOT » :"} + result);
+                 QStringList{"Comparaison avec « BUFFER.aut » :"} + result);
     }
 
     void ADifferentSpecificationIsToldApartWithItsTrace() {
