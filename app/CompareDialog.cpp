@@ -135,6 +135,7 @@ void CompareDialog::Compare() {
     bool compared = false;
     // Nothing may replace the STEM while the worker reads it.
     app_.session.busy = true;
+    task_.setWindowTitle("Comparaison...");
     const Status ran = task_.Run(QString("Lecture de « %1 »...").arg(QFileInfo(path).fileName()),
                                  [&](Progress& progress) {
                                      second = LoadModel(file, semantics, tables, &progress);

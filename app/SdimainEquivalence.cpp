@@ -50,6 +50,7 @@ void TSDIAppForm::ReduireleSTEM1Click() {
     const quarvo::StemStore& current = app_.session.stem;
     quarvo::ReduceResult result;
     SetBusy(true);
+    taskProgress_->setWindowTitle("Réduction...");
     const quarvo::Status ran = taskProgress_->Run(
         phase, [&](quarvo::Progress& progress) { result = quarvo::ReduceStem(current, options, &progress); });
     SetBusy(false);
