@@ -55,11 +55,13 @@ public:
 
     // False when stopped.
     bool Run() {
-        for (;;) {
+        // Once every node is a block of its own, nothing is left to split.
+        while (blockCount_ < components_.count) {
             const std::uint32_t before = blockCount_;
             if (!Round()) return false;
             if (blockCount_ == before) return true;
         }
+        return true;
     }
 
     // The block of each state of the lts.

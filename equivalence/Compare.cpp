@@ -209,8 +209,11 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
         DistinguishStates(q, partition.block[firstInitial], partition.block[secondInitial], weak, progress);
     if (d.stopped) return {Status(), true, false, {}};
     if (d.equivalent) {
-        // Weakly bisimilar, not branching bisimilar: no weak formula exists.
+        // Weakly bisimilar, not branching bisimilar: no weak formula exists;
+        // one with the until modality may.
         result.why.kind = DistinctionKind::InternalStates;
+        result.why.formula =
+            BranchingFormula(q, partition.block[firstInitial], partition.block[secondInitial], progress);
         result.why.firstPath = StoreNumbers(first, {a.initial});
         return result;
     }

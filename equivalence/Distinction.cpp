@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -193,28 +194,46 @@ public:
         const std::uint32_t k = tree_.SplitLevel(s, t);
         std::optional<Candidate> best;
         if (k == kNone || k == 0) return best;
-        const auto better = [&](const Candidate& c) {
-            if (!best) return true;
-            if (c.others.size() != best->others.size()) return c.others.size() < best->others.size();
-            if (c.holderMoves != best->holderMoves) return c.holderMoves;
-            return rank_[c.label] < rank_[best->label];
+        // The moves of a state as (label, block at level k - 1, target), one per label and block, sorted.
+        using Move = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>;
+        const auto moves = [&](std::uint32_t state) {
+            std::vector<Move> list;
+            for (std::uint32_t a = lts_.firstArc[state]; a < lts_.firstArc[state + 1]; ++a) {
+                list.emplace_back(lts_.label[a], tree_.BlockAt(lts_.target[a], k - 1), lts_.target[a]);
+            }
+            std::sort(list.begin(), list.end());
+            list.erase(std::unique(list.begin(), list.end(),
+                                   [](const Move& x, const Move& y) {
+                                       return std::get<0>(x) == std::get<0>(y) && std::get<1>(x) == std::get<1>(y);
+                                   }),
+                       list.end());
+            return list;
         };
+        const std::vector<Move> ofS = moves(s), ofT = moves(t);
         for (const bool holderMoves : {true, false}) {
-            const std::uint32_t mover = holderMoves ? s : t, other = holderMoves ? t : s;
-            for (std::uint32_t a = lts_.firstArc[mover]; a < lts_.firstArc[mover + 1]; ++a) {
-                const std::uint32_t label = lts_.label[a], target = lts_.target[a];
-                const std::uint32_t block = tree_.BlockAt(target, k - 1);
-                std::vector<std::uint32_t> others = Successors(other, label, k - 1);
+            const std::vector<Move>& mover = holderMoves ? ofS : ofT;
+            const std::vector<Move>& other = holderMoves ? ofT : ofS;
+            for (const auto& [label, block, target] : mover) {
+                const auto first = std::lower_bound(other.begin(), other.end(), Move{label, 0, 0});
+                auto last = first;
                 bool matched = false;
-                for (std::uint32_t o : others) matched = matched || tree_.BlockAt(o, k - 1) == block;
+                for (; last != other.end() && std::get<0>(*last) == label; ++last) {
+                    matched = matched || std::get<1>(*last) == block;
+                }
                 if (matched) continue;
-                Candidate c{holderMoves, label, target, std::move(others)};
-                if (better(c)) best = std::move(c);
+                const auto count = static_cast<std::size_t>(last - first);
+                const bool better = !best || count < best->others.size() ||
+                                    (count == best->others.size() &&
+                                     (holderMoves != best->holderMoves ? holderMoves
+                                                                       : rank_[label] < rank_[best->label]));
+                if (!better) continue;
+                Candidate c{holderMoves, label, target, {}};
+                for (auto it = first; it != last; ++it) c.others.push_back(std::get<2>(*it));
+                best = std::move(c);
             }
         }
         return best;  // the refinement split s and t at level k: some move is unmatched
     }
-
 
     std::string Print(std::uint32_t node, std::size_t limit) const {
         std::string out;
@@ -223,18 +242,6 @@ public:
     }
 
 private:
-    // The successors of s by label, deduplicated by block at level k.
-    std::vector<std::uint32_t> Successors(std::uint32_t s, std::uint32_t label, std::uint32_t k) const {
-        std::vector<std::uint32_t> result;
-        std::unordered_set<std::uint32_t> blocks;
-        for (std::uint32_t a = lts_.firstArc[s]; a < lts_.firstArc[s + 1]; ++a) {
-            if (lts_.label[a] == label && blocks.insert(tree_.BlockAt(lts_.target[a], k)).second) {
-                result.push_back(lts_.target[a]);
-            }
-        }
-        return result;
-    }
-
     std::uint32_t Build(std::uint32_t s, std::uint32_t t) {
         const std::optional<Candidate> best = Choose(s, t);
         if (best->holderMoves) {

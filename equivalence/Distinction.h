@@ -73,3 +73,16 @@ DivergenceDistinction FindDivergence(const Lts& lts, std::uint32_t first, std::u
                                      const std::vector<std::uint32_t>& divergence, Progress* progress = nullptr);
 
 }  // namespace quarvo
+
+namespace quarvo {
+
+// A formula true at `first` and false at `second` for branching
+// bisimulation, with the until modality φ<A>ψ: along internal steps where φ
+// holds, then A, then ψ (A may be I, an internal step). Meant for states that
+// no weak formula tells apart, on a small system (a quotient): the levels of
+// the refinement are kept whole. Every formula is checked on lts before it is
+// returned; empty when none was found within the sizes a reader can use.
+std::string BranchingFormula(const Lts& lts, std::uint32_t first, std::uint32_t second,
+                             Progress* progress = nullptr);
+
+}  // namespace quarvo

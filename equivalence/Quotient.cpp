@@ -56,7 +56,7 @@ NumberedQuotient BuildQuotient(const Lts& lts, const Partition& partition, bool 
     order.push_back(partition.block[lts.initial]);
     number[order[0]] = 0;
     struct Arc {
-        std::uint32_t rank, target;  // target: a block, then a number
+        std::uint32_t rank, found, target;  // found: rank in the order found; target: a block, then a number
     };
     std::vector<Arc> arcs;
     for (std::size_t i = 0; i < order.size(); ++i) {
@@ -67,13 +67,15 @@ NumberedQuotient BuildQuotient(const Lts& lts, const Partition& partition, bool 
             for (std::uint32_t e = lts.firstArc[s]; e < lts.firstArc[s + 1]; ++e) {
                 const std::uint32_t c = partition.block[lts.target[e]];
                 if (dropInertInternal && lts.label[e] == TauLabel && c == b) continue;
-                arcs.push_back(Arc{rank[lts.label[e]], c});
+                arcs.push_back(Arc{rank[lts.label[e]], static_cast<std::uint32_t>(arcs.size()), c});
             }
         }
-        if (!divergent.empty() && divergent[b]) arcs.push_back(Arc{rank[TauLabel], b});
+        if (!divergent.empty() && divergent[b])
+            arcs.push_back(Arc{rank[TauLabel], static_cast<std::uint32_t>(arcs.size()), b});
         // New blocks are numbered in the order of their arcs' label names,
         // then in the order the arcs were found.
-        std::stable_sort(arcs.begin(), arcs.end(), [](const Arc& x, const Arc& y) { return x.rank < y.rank; });
+        std::sort(arcs.begin(), arcs.end(),
+                  [](const Arc& x, const Arc& y) { return x.rank != y.rank ? x.rank < y.rank : x.found < y.found; });
         for (Arc& arc : arcs) {
             if (number[arc.target] == kNone) {
                 number[arc.target] = static_cast<std::uint32_t>(order.size());

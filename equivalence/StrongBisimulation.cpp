@@ -27,6 +27,15 @@ namespace {
 constexpr std::uint32_t kNone = UINT32_MAX;
 
 class StrongRefiner {
+    // An arc and its source, side by side for the passes over the arcs into B.
+    struct ArcFrom {
+        std::uint32_t at, source, counter;  // at: the arc's position in inArcs_
+    };
+    // An arc as its target sees it, with its counter.
+    struct InArc {
+        std::uint32_t source, label, counter;
+    };
+
 public:
     StrongRefiner(const Lts& lts, const std::vector<std::uint32_t>& start, std::uint32_t startCount, Progress* progress)
         : lts_(lts), n_(static_cast<std::uint32_t>(lts.StateCount())), m_(static_cast<std::uint32_t>(lts.ArcCount())),
@@ -47,23 +56,11 @@ public:
     std::vector<std::uint32_t> Blocks() const { return partition_.Blocks(); }
 
 private:
-    // Sources, arcs by target, and the counters of the arcs of each source
-    // and label into the single first class.
+    // The arcs by target, each with the counter of the arcs of its source and
+    // label into the single first class.
     void BuildArcs() {
-        source_.resize(m_);
-        inFirst_.assign(std::size_t{n_} + 1, 0);
-        for (std::uint32_t s = 0; s < n_; ++s)
-            for (std::uint32_t e = lts_.firstArc[s]; e < lts_.firstArc[s + 1]; ++e) {
-                source_[e] = s;
-                ++inFirst_[lts_.target[e] + 1];
-            }
-        for (std::uint32_t s = 0; s < n_; ++s) inFirst_[s + 1] += inFirst_[s];
-        inArcs_.resize(m_);
-        {
-            std::vector<std::uint32_t> at(inFirst_.begin(), inFirst_.end() - 1);
-            for (std::uint32_t e = 0; e < m_; ++e) inArcs_[at[lts_.target[e]]++] = e;
-        }
-        counter_.resize(m_);
+        // The counters first, in arc order: the arcs of each source and label.
+        std::vector<std::uint32_t> counter(m_);
         counterValue_.reserve(m_);
         std::vector<std::uint32_t> slotOfLabel(lts_.labels.size(), kNone);
         for (std::uint32_t s = 0; s < n_; ++s) {
@@ -72,24 +69,32 @@ private:
                 std::uint32_t& slot = slotOfLabel[lts_.label[e]];
                 if (slot == kNone) slot = NewCounter(0);
                 ++counterValue_[slot];
-                counter_[e] = slot;
+                counter[e] = slot;
             }
             for (std::uint32_t e = begin; e < end; ++e) slotOfLabel[lts_.label[e]] = kNone;
         }
+        inFirst_.assign(std::size_t{n_} + 1, 0);
+        for (std::uint32_t e = 0; e < m_; ++e) ++inFirst_[lts_.target[e] + 1];
+        for (std::uint32_t s = 0; s < n_; ++s) inFirst_[s + 1] += inFirst_[s];
+        inArcs_.resize(m_);
+        std::vector<std::uint32_t> at(inFirst_.begin(), inFirst_.end() - 1);
+        for (std::uint32_t s = 0; s < n_; ++s)
+            for (std::uint32_t e = lts_.firstArc[s]; e < lts_.firstArc[s + 1]; ++e)
+                inArcs_[at[lts_.target[e]]++] = InArc{s, lts_.label[e], counter[e]};
         countIntoB_.assign(n_, 0);
-        newCounter_.assign(n_, kNone);
+        newCounter_.assign(n_, kNone);  // read only after being set in the same pass
         buckets_.resize(lts_.labels.size());
     }
 
     // Makes P stable with respect to the whole set of states: for each label,
     // the states with an arc of that label are split from the others.
     bool SplitByLabels() {
-        for (std::uint32_t e = 0; e < m_; ++e) AddToBucket(e);
+        for (const InArc& in : inArcs_) AddToBucket(in);
         for (std::uint32_t label : labelsSeen_) {
-            for (std::uint32_t e : buckets_[label]) partition_.Mark(source_[e]);
+            for (const ArcFrom& arc : buckets_[label]) partition_.Mark(arc.source);
             partition_.Split(onSplit_);
             if (poller_.Stop(buckets_[label].size(), partition_.BlockCount(), 0)) return false;
-            std::vector<std::uint32_t>().swap(buckets_[label]);
+            std::vector<ArcFrom>().swap(buckets_[label]);
         }
         labelsSeen_.clear();
         return true;
@@ -97,7 +102,8 @@ private:
 
     bool Refine() {
         std::int64_t walked = 0;
-        while (!work_.empty()) {
+        // Once every block is a single state, nothing is left to split.
+        while (!work_.empty() && partition_.BlockCount() < n_) {
             const std::uint32_t x = work_.back();
             work_.pop_back();
             inWork_[x] = false;
@@ -133,33 +139,34 @@ private:
 
     // Splits P with respect to B and S \ B for one label; arcs: the arcs of
     // that label into B, whose counters count the arcs into S.
-    void SplitBy(const std::vector<std::uint32_t>& arcs) {
-        for (std::uint32_t e : arcs) ++countIntoB_[source_[e]];
-        for (std::uint32_t e : arcs) partition_.Mark(source_[e]);
+    void SplitBy(const std::vector<ArcFrom>& arcs) {
+        for (const ArcFrom& arc : arcs) {
+            ++countIntoB_[arc.source];
+            partition_.Mark(arc.source);
+        }
         partition_.Split(onSplit_);
         // Among the states with arcs into B, those with arcs into S \ B too.
-        for (std::uint32_t e : arcs) {
-            const std::uint32_t s = source_[e];
-            if (countIntoB_[s] < counterValue_[counter_[e]]) partition_.Mark(s);
-        }
+        for (const ArcFrom& arc : arcs)
+            if (countIntoB_[arc.source] < counterValue_[arc.counter]) partition_.Mark(arc.source);
         partition_.Split(onSplit_);
-        for (std::uint32_t e : arcs) {
-            const std::uint32_t s = source_[e];
-            if (newCounter_[s] == kNone) newCounter_[s] = NewCounter(countIntoB_[s]);
-            const std::uint32_t old = counter_[e];
+        // The arcs into B get a counter of their own, made by the first arc
+        // of each source, which clears the count.
+        for (const ArcFrom& arc : arcs) {
+            std::uint32_t& count = countIntoB_[arc.source];
+            if (count != 0) {
+                newCounter_[arc.source] = NewCounter(count);
+                count = 0;
+            }
+            const std::uint32_t old = arc.counter;
             if (--counterValue_[old] == 0) freeCounters_.push_back(old);
-            counter_[e] = newCounter_[s];
-        }
-        for (std::uint32_t e : arcs) {
-            countIntoB_[source_[e]] = 0;
-            newCounter_[source_[e]] = kNone;
+            inArcs_[arc.at].counter = newCounter_[arc.source];
         }
     }
 
-    void AddToBucket(std::uint32_t e) {
-        std::vector<std::uint32_t>& bucket = buckets_[lts_.label[e]];
-        if (bucket.empty()) labelsSeen_.push_back(lts_.label[e]);
-        bucket.push_back(e);
+    void AddToBucket(const InArc& in) {
+        std::vector<ArcFrom>& bucket = buckets_[in.label];
+        if (bucket.empty()) labelsSeen_.push_back(in.label);
+        bucket.push_back(ArcFrom{static_cast<std::uint32_t>(&in - inArcs_.data()), in.source, in.counter});
     }
 
     std::uint32_t NewCounter(std::uint32_t value) {
@@ -209,12 +216,12 @@ private:
     detail::RefinablePartition partition_;
     detail::Poller poller_;
 
-    std::vector<std::uint32_t> source_, inFirst_, inArcs_;
-    std::vector<std::uint32_t> counter_;       // per arc: its counter
+    std::vector<std::uint32_t> inFirst_;
+    std::vector<InArc> inArcs_;  // by target: state t's are inArcs_[inFirst_[t]] .. inArcs_[inFirst_[t + 1] - 1]
     std::vector<std::uint32_t> counterValue_;  // arcs of one source and label into one class of X
     std::vector<std::uint32_t> freeCounters_;
     std::vector<std::uint32_t> countIntoB_, newCounter_;  // per state, during one label's split
-    std::vector<std::vector<std::uint32_t>> buckets_;     // per label: arcs into B
+    std::vector<std::vector<ArcFrom>> buckets_;  // per label: arcs into B
     std::vector<std::uint32_t> labelsSeen_;
 
     std::vector<std::uint32_t> compoundOf_, next_, prev_;  // per block

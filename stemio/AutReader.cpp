@@ -27,7 +27,7 @@ constexpr std::size_t QuotedLabelLength = 40;
 // arcs are counted by 32-bit unsigned ones.
 constexpr std::int64_t MaxStates = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t MaxArcs = std::numeric_limits<std::uint32_t>::max() - 1;
-// A number longer than this is out of every bound; reading stops there.
+// A number of more digits is out of every bound.
 constexpr std::size_t MaxDigits = 18;
 
 constexpr const char* HeaderExpected =
@@ -44,9 +44,9 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-// A number written with digits only; nullopt-like false for anything else.
-// A number of more than MaxDigits digits is read as the largest int64, which
-// every bound refuses.
+// A number written with digits only; false for anything else. A number of
+// more than MaxDigits digits is read as the largest int64, which every bound
+// refuses.
 bool ParseNumber(std::string_view text, std::int64_t& value) {
     if (text.empty()) return false;
     value = 0;
@@ -108,12 +108,20 @@ public:
     // Reads the whole text; on success, stem holds the system.
     Status Parse(StemStore& stem);
 
+    static std::string ErrorText(std::int64_t line, const std::string& what, const std::string& path) {
+        const std::string file = path.empty() ? ".aut" : ".aut « " + path + " »";
+        return "Erreur dans le fichier " + file + " ligne " + std::to_string(line) + " : " + what;
+    }
+
 private:
     // The next line that is not blank, trimmed; false at the end of the text.
     bool NextLine(std::string_view& line);
     Failure Fail(const std::string& what) const { return FailAt(line_, what); }
-    Failure FailAt(int line, const std::string& what) const {
-        return Failure{AutReadErrorText(line, what, path_), line};
+    // A file of more lines than an int counts keeps the message's number
+    // right; the Failure's own line number stops at the largest int.
+    Failure FailAt(std::int64_t line, const std::string& what) const {
+        return Failure{ErrorText(line, what, path_),
+                       static_cast<int>(std::min<std::int64_t>(line, std::numeric_limits<int>::max()))};
     }
 
     Status ParseHeader(std::string_view line);
@@ -128,10 +136,10 @@ private:
     const std::string path_;
     const bool utf8_;  // the lines are UTF-8 (else Windows-1252 bytes)
     Progress* progress_;
-    int line_ = 0;  // 1-based number of the current line; 0 before the first
+    std::int64_t line_ = 0;  // 1-based number of the current line; 0 before the first
 
     std::int64_t initial_ = 0, declaredArcs_ = 0, states_ = 0;
-    int headerLine_ = 1;
+    std::int64_t headerLine_ = 1;
     std::vector<ReadArc> arcs_;
     std::unordered_map<std::string, ActionId, TextHash, std::equal_to<>> labels_;
 };
@@ -323,8 +331,7 @@ private:
 }  // namespace
 
 std::string AutReadErrorText(int line, const std::string& what, const std::string& path) {
-    const std::string file = path.empty() ? ".aut" : ".aut « " + path + " »";
-    return "Erreur dans le fichier " + file + " ligne " + std::to_string(line) + " : " + what;
+    return AutParser::ErrorText(line, what, path);
 }
 
 AutReadResult ReadAut(LineStream& lines, Progress* progress) {

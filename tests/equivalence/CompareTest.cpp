@@ -101,8 +101,52 @@ TEST(CompareTest, WeaklyButNotBranchingBisimilar) {
     EXPECT_EQ(r.why.kind, DistinctionKind::InternalStates);
     EXPECT_EQ(CompareLines(r, Equivalence::Branching),
               (Lines{"Non équivalents.",
+                     "Formule distinctive (vraie pour le premier système, fausse pour le second) : " + r.why.formula,
                      "Les deux systèmes sont équivalents par bissimulation observationnelle : ils ne diffèrent que "
                      "par les états intermédiaires que traversent leurs actions internes."}));
+    const Lts u = DisjointUnion(LtsFromStem(s.first), LtsFromStem(s.second));
+    const std::vector<bool> holds = testing::HmlEvaluator(u).Evaluate(r.why.formula);
+    EXPECT_TRUE(holds[0]) << r.why.formula;
+    EXPECT_FALSE(holds[7]) << r.why.formula;
+    EXPECT_EQ(r.why.formula, "true<A>(not (true<B>true))");
+}
+
+// Milner's third law, a.(P [] I; Q) = a.(P [] I; Q) [] a.Q, keeps weak
+// bisimilarity and mostly breaks branching bisimilarity: random systems and
+// their copies with such an arc added, told apart with the until modality.
+TEST(CompareTest, UntilFormulasOnRandomThirdLawCopies) {
+    std::mt19937 rng(3);
+    int formulas = 0, apart = 0;
+    for (int round = 0; round < 600; ++round) {
+        const std::uint32_t n = 2 + rng() % 4;
+        ArcList arcs = testing::RandomArcs(rng, n, 0.25, false);
+        ArcList copy = arcs;
+        // p -a-> q -I-> r gives p -a-> r.
+        std::vector<std::tuple<std::uint32_t, std::string, std::uint32_t>> extra;
+        for (const auto& [p, a, q] : arcs) {
+            for (const auto& [q2, i, r] : arcs) {
+                if (q2 == q && i == "I" && a != "I") extra.emplace_back(p, a, r);
+            }
+        }
+        if (extra.empty()) continue;
+        copy.push_back(extra[rng() % extra.size()]);
+        // Half the time the copy comes first.
+        if (round % 2 == 1) std::swap(arcs, copy);
+        const Systems s{MakeStore(n, arcs), MakeStore(n, copy)};
+        ASSERT_TRUE(CompareStems(s.first, s.second, Equivalence::Weak).equivalent) << round;
+        const CompareResult r = CompareStems(s.first, s.second, Equivalence::Branching);
+        if (r.equivalent) continue;
+        ++apart;
+        EXPECT_EQ(r.why.kind, DistinctionKind::InternalStates);
+        if (r.why.formula.empty()) continue;
+        ++formulas;
+        const Lts u = DisjointUnion(LtsFromStem(s.first), LtsFromStem(s.second));
+        const std::vector<bool> holds = testing::HmlEvaluator(u).Evaluate(r.why.formula);
+        EXPECT_TRUE(holds[0]) << "round " << round << ": " << r.why.formula;
+        EXPECT_FALSE(holds[n]) << "round " << round << ": " << r.why.formula;
+    }
+    EXPECT_EQ(formulas, apart);
+    EXPECT_GT(apart, 40);
 }
 
 TEST(CompareTest, ShortestTraceAndItsPath) {

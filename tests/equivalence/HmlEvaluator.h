@@ -2,7 +2,9 @@
 // and evaluates it on a transition system, independently of the code that
 // built it. Strong modalities <A>, [A] follow single arcs; weak ones <<A>>,
 // [[A]] follow internal arcs, A, internal arcs, and <<>>, [[]] internal arcs
-// only.
+// only. The until modality φ<A>ψ (operands bracketed unless true or false)
+// holds where internal steps through states of φ lead to a state of φ with
+// an A-step (A may be I) to a state of ψ.
 #pragma once
 
 #include <cctype>
@@ -67,10 +69,43 @@ private:
     }
 
     std::vector<bool> Conjunction() {
-        std::vector<bool> result = Unary();
+        std::vector<bool> result = Until();
         while (Eat("and ")) {
-            const std::vector<bool> next = Unary();
+            const std::vector<bool> next = Until();
             for (std::size_t s = 0; s < result.size(); ++s) result[s] = result[s] && next[s];
+        }
+        return result;
+    }
+
+    std::vector<bool> Until() {
+        const std::vector<bool> phi = Unary();
+        Skip();
+        if (pos_ >= text_.size() || text_[pos_] != '<' || text_.compare(pos_, 2, "<<") == 0) return phi;
+        ++pos_;
+        const std::string name = NameUntil('>');
+        ++pos_;
+        const std::vector<bool> psi = Unary();
+        // Backwards from the states with the step to ψ, through φ states.
+        const std::size_t n = lts_.StateCount();
+        std::vector<bool> result(n, false);
+        if (name == "I") {
+            for (std::uint32_t s = 0; s < n; ++s) result[s] = phi[s] && psi[s];
+        }
+        for (bool changed = true; changed;) {
+            changed = false;
+            for (std::uint32_t s = 0; s < n; ++s) {
+                if (result[s] || !phi[s]) continue;
+                for (std::uint32_t k = lts_.firstArc[s]; k < lts_.firstArc[s + 1]; ++k) {
+                    const std::uint32_t t = lts_.target[k];
+                    const bool step = lts_.labels[lts_.label[k]] == name && psi[t];
+                    const bool stay = lts_.label[k] == TauLabel && result[t];
+                    if (step || stay) {
+                        result[s] = true;
+                        changed = true;
+                        break;
+                    }
+                }
+            }
         }
         return result;
     }

@@ -184,6 +184,8 @@ TEST(AutReader, WrittenExamplesReadBackToTheSameText) {
                 const std::string text = AutText(generated, AutOptions{keep});
                 if (!keep) {
                     EXPECT_EQ(text.find("\"I_"), std::string::npos);
+                } else if (std::string(name) == "BUFFER") {
+                    EXPECT_NE(text.find("\"I_MID\""), std::string::npos);
                 }
                 const AutReadResult back = Read(SplitLines(text));
                 ASSERT_TRUE(test::Succeeded(back.status));
