@@ -175,7 +175,8 @@ CompareResult DivergenceDifference(const StemStore& first, const Lts& u, std::ui
         FindDivergence(u, firstInitial, secondInitial, branching.block, divergence.block, progress);
     if (d.stopped) return {Status(), true, false, {}};
     CompareResult result;
-    result.why.kind = DistinctionKind::Divergence;
+    // Not found (the search and the partition disagree): say only what is sure.
+    result.why.kind = d.found ? DistinctionKind::Divergence : DistinctionKind::InternalStates;
     result.why.trace = LabelNames(u, d.trace, true);
     result.why.traceOfFirst = d.firstDiverges;
     result.why.firstPath = StoreNumbers(first, d.found ? d.firstStates : std::vector<std::uint32_t>{firstInitial});
@@ -208,12 +209,18 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
     const StateDistinction d =
         DistinguishStates(q, partition.block[firstInitial], partition.block[secondInitial], weak, progress);
     if (d.stopped) return {Status(), true, false, {}};
+    if (d.tooLarge) {
+        result.why.kind = DistinctionKind::TooLarge;
+        result.why.firstPath = StoreNumbers(first, {a.initial});
+        return result;
+    }
     if (d.equivalent) {
         // Weakly bisimilar, not branching bisimilar: no weak formula exists;
         // one with the until modality may.
         result.why.kind = DistinctionKind::InternalStates;
         result.why.formula =
             BranchingFormula(q, partition.block[firstInitial], partition.block[secondInitial], progress);
+        if (progress != nullptr && progress->StopRequested()) return {Status(), true, false, {}};
         result.why.firstPath = StoreNumbers(first, {a.initial});
         return result;
     }
@@ -266,10 +273,10 @@ std::vector<std::string> CompareLines(const CompareResult& result, Equivalence e
     const Distinction& why = result.why;
     const std::string doer = why.traceOfFirst ? "le premier" : "le second";
     const std::string other = why.traceOfFirst ? "le second" : "le premier";
-    const auto capitalised = [](std::string text) { return "L" + text.substr(1); };
     if (equivalence == Equivalence::Traces) {
         lines.push_back("Trace distinctive la plus courte : " + Joined(why.trace));
-        lines.push_back(capitalised(doer) + " système peut l'effectuer ; " + other + " ne le peut pas.");
+        lines.push_back(std::string(why.traceOfFirst ? "Le premier" : "Le second") + " système peut l'effectuer ; " +
+                        other + " ne le peut pas.");
         return lines;
     }
     if (!why.formula.empty()) {
@@ -292,6 +299,9 @@ std::vector<std::string> CompareLines(const CompareResult& result, Equivalence e
             lines.push_back("Après cette trace, " + doer +
                             " système peut faire une suite infinie d'actions internes (divergence) ; " + other +
                             " ne le peut pas.");
+            break;
+        case DistinctionKind::TooLarge:
+            lines.push_back("Les systèmes sont trop grands pour que la raison de leur différence soit recherchée.");
             break;
         case DistinctionKind::InternalStates:
             lines.push_back("Les deux systèmes sont équivalents par bissimulation observationnelle : ils ne diffèrent "

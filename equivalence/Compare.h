@@ -20,6 +20,8 @@ enum class DistinctionKind {
     // The systems are weakly bisimilar: only the states their internal
     // actions pass through differ (branching bisimulation).
     InternalStates,
+    // No explanation: the systems are too large for it.
+    TooLarge,
 };
 
 // Why two systems are not equivalent.

@@ -1,7 +1,6 @@
 #include "equivalence/Distinction.h"
 
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <tuple>
 #include <unordered_map>
@@ -365,11 +364,15 @@ private:
 // split: deeper ones are not built at all.
 constexpr std::size_t kFormulaLimit = 2000;
 constexpr std::uint32_t kFormulaDepthLimit = 600;
+// The weak saturation may hold up to the square of the states: past this
+// many arcs, no explanation is sought.
+constexpr std::size_t kMaxSaturatedArcs = 30'000'000;
 
 }  // namespace
 
-Lts WeakSaturation(const Lts& lts) {
+std::optional<Lts> WeakSaturation(const Lts& lts, std::size_t maxArcs) {
     const std::size_t n = lts.StateCount();
+    std::size_t held = 0;  // closure entries and saturated arcs, against maxArcs
     // The internal closure of each state, itself first.
     std::vector<std::vector<std::uint32_t>> closure(n);
     std::vector<std::uint32_t> mark(n, kNone);
@@ -386,6 +389,8 @@ Lts WeakSaturation(const Lts& lts) {
                 }
             }
         }
+        held += c.size();
+        if (held > maxArcs) return std::nullopt;
     }
     Lts sat;
     sat.initial = lts.initial;
@@ -399,10 +404,13 @@ Lts WeakSaturation(const Lts& lts) {
             for (std::uint32_t a = lts.firstArc[u]; a < lts.firstArc[u + 1]; ++a) {
                 if (lts.label[a] == TauLabel) continue;
                 for (std::uint32_t v : closure[lts.target[a]]) arcs.emplace_back(lts.label[a], v);
+                if (arcs.size() > maxArcs) return std::nullopt;
             }
         }
         std::sort(arcs.begin(), arcs.end());
         arcs.erase(std::unique(arcs.begin(), arcs.end()), arcs.end());
+        held += arcs.size();
+        if (held > maxArcs) return std::nullopt;
         for (const auto& [label, target] : arcs) {
             sat.label.push_back(label);
             sat.target.push_back(target);
@@ -415,8 +423,12 @@ Lts WeakSaturation(const Lts& lts) {
 StateDistinction DistinguishStates(const Lts& lts, std::uint32_t first, std::uint32_t second, bool weak,
                                    Progress* progress) {
     StateDistinction result;
-    const Lts saturated = weak ? WeakSaturation(lts) : Lts();
-    const Lts& system = weak ? saturated : lts;
+    const std::optional<Lts> saturated = weak ? WeakSaturation(lts, kMaxSaturatedArcs) : std::optional<Lts>(Lts());
+    if (!saturated) {
+        result.tooLarge = true;
+        return result;
+    }
+    const Lts& system = weak ? *saturated : lts;
     LevelTree tree;
     if (!RefineByLevels(system, progress, tree)) {
         result.stopped = true;
@@ -460,132 +472,6 @@ StateDistinction DistinguishStates(const Lts& lts, std::uint32_t first, std::uin
             other = c->others[0];
         }
         result.firstStates.push_back(holderIsFirst ? holder : other);
-    }
-    return result;
-}
-
-}  // namespace quarvo
-
-namespace quarvo {
-namespace {
-
-// The states with an endless run of internal arcs inside their block: what is
-// left once the states without an internal arc inside their block are peeled
-// off, again and again.
-std::vector<bool> DivergentStates(const Lts& lts, const std::vector<std::uint32_t>& block) {
-    const std::size_t n = lts.StateCount();
-    std::vector<std::uint32_t> inertOut(n, 0);
-    std::vector<std::vector<std::uint32_t>> inertIn(n);
-    for (std::uint32_t s = 0; s < n; ++s) {
-        for (std::uint32_t k = lts.firstArc[s]; k < lts.firstArc[s + 1]; ++k) {
-            if (lts.label[k] == TauLabel && block[lts.target[k]] == block[s]) {
-                ++inertOut[s];
-                inertIn[lts.target[k]].push_back(s);
-            }
-        }
-    }
-    std::vector<bool> divergent(n, true);
-    std::vector<std::uint32_t> peel;
-    for (std::uint32_t s = 0; s < n; ++s) {
-        if (inertOut[s] == 0) peel.push_back(s);
-    }
-    while (!peel.empty()) {
-        const std::uint32_t s = peel.back();
-        peel.pop_back();
-        divergent[s] = false;
-        for (std::uint32_t p : inertIn[s]) {
-            if (--inertOut[p] == 0) peel.push_back(p);
-        }
-    }
-    return divergent;
-}
-
-}  // namespace
-
-DivergenceDistinction FindDivergence(const Lts& lts, std::uint32_t first, std::uint32_t second,
-                                     const std::vector<std::uint32_t>& branching,
-                                     const std::vector<std::uint32_t>& divergence, Progress* progress) {
-    DivergenceDistinction result;
-    const std::vector<bool> divergent = DivergentStates(lts, branching);
-    const auto inert = [&](std::uint32_t s, std::uint32_t k) {
-        return lts.label[k] == TauLabel && branching[lts.target[k]] == branching[s];
-    };
-    // The moves of z that match a move by label into class `into`: internal
-    // arcs inside z's class, then the labelled arc. Each as the path after z.
-    const auto matches = [&](std::uint32_t z, std::uint32_t label, std::uint32_t into) {
-        std::vector<std::vector<std::uint32_t>> found;
-        std::unordered_map<std::uint32_t, std::uint32_t> parent{{z, kNone}};
-        std::vector<std::uint32_t> queue{z};
-        for (std::size_t i = 0; i < queue.size(); ++i) {
-            const std::uint32_t s = queue[i];
-            for (std::uint32_t k = lts.firstArc[s]; k < lts.firstArc[s + 1]; ++k) {
-                if (inert(s, k)) {
-                    if (parent.try_emplace(lts.target[k], s).second) queue.push_back(lts.target[k]);
-                } else if (lts.label[k] == label && branching[lts.target[k]] == into) {
-                    std::vector<std::uint32_t> path{lts.target[k]};
-                    for (std::uint32_t p = s; p != z; p = parent[p]) path.push_back(p);
-                    std::reverse(path.begin(), path.end());
-                    found.push_back(std::move(path));
-                }
-            }
-        }
-        return found;
-    };
-    struct PairNode {
-        std::uint32_t x, y, parent, label;
-        std::vector<std::uint32_t> segment;  // the first side's states after the parent's x
-    };
-    std::vector<PairNode> pairs;
-    std::unordered_set<std::uint64_t> seen;
-    const auto add = [&](std::uint32_t x, std::uint32_t y, std::uint32_t parent, std::uint32_t label,
-                         std::vector<std::uint32_t> segment) {
-        if (seen.insert((std::uint64_t{divergence[x]} << 32) | divergence[y]).second) {
-            pairs.push_back({x, y, parent, label, std::move(segment)});
-        }
-    };
-    add(first, second, kNone, kNone, {});
-    for (std::size_t next = 0; next < pairs.size(); ++next) {
-        if (progress != nullptr && next % 1024 == 0 && progress->StopRequested()) {
-            result.stopped = true;
-            return result;
-        }
-        const auto current = static_cast<std::uint32_t>(next);
-        const std::uint32_t x = pairs[current].x, y = pairs[current].y;
-        if (divergent[x] != divergent[y]) {
-            result.found = true;
-            result.firstDiverges = divergent[x];
-            std::vector<std::uint32_t> states;
-            for (std::uint32_t p = current; p != kNone; p = pairs[p].parent) {
-                if (pairs[p].label != kNone && pairs[p].label != TauLabel) result.trace.push_back(pairs[p].label);
-                states.insert(states.end(), pairs[p].segment.rbegin(), pairs[p].segment.rend());
-            }
-            states.push_back(first);
-            std::reverse(result.trace.begin(), result.trace.end());
-            std::reverse(states.begin(), states.end());
-            result.firstStates = std::move(states);
-            return result;
-        }
-        for (std::uint32_t k = lts.firstArc[x]; k < lts.firstArc[x + 1]; ++k) {
-            const std::uint32_t target = lts.target[k];
-            if (inert(x, k)) {
-                add(target, y, current, kNone, {target});
-                continue;
-            }
-            for (auto& path : matches(y, lts.label[k], branching[target])) {
-                add(target, path.back(), current, lts.label[k], {target});
-            }
-        }
-        for (std::uint32_t k = lts.firstArc[y]; k < lts.firstArc[y + 1]; ++k) {
-            const std::uint32_t target = lts.target[k];
-            if (inert(y, k)) {
-                add(x, target, current, kNone, {});
-                continue;
-            }
-            for (auto& path : matches(x, lts.label[k], branching[target])) {
-                const std::uint32_t reached = path.back();
-                add(reached, target, current, lts.label[k], std::move(path));
-            }
-        }
     }
     return result;
 }

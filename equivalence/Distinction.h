@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace quarvo {
 struct StateDistinction {
     bool stopped = false;     // the caller asked to stop; nothing else holds
     bool equivalent = false;  // no formula tells the two states apart
+    bool tooLarge = false;    // the weak saturation would not fit: nothing else holds
     // True at the first state, false at the second; empty when it would be
     // too long to read.
     std::string formula;
@@ -37,16 +39,16 @@ struct StateDistinction {
 //
 // The states are refined level by level (level k: no formula of depth k
 // tells them apart), recording the level at which each block splits; the
-// formula then follows the first level at which the two states differ. Meant
-// for small systems (quotients): O(n·m) time and, under weak modalities, the
-// saturated system in memory.
+// formula then follows the first level at which the two states differ (no
+// formula past a depth a reader can use: then only the path). Meant for
+// quotients: under weak modalities the saturated system is held in memory.
 StateDistinction DistinguishStates(const Lts& lts, std::uint32_t first, std::uint32_t second, bool weak,
                                    Progress* progress = nullptr);
 
 // The weak saturation of lts: s -A-> t for every s =A=> t (internal arcs, A,
 // internal arcs) and s -I-> t for every s =ε=> t (internal arcs only, none
-// included).
-Lts WeakSaturation(const Lts& lts);
+// included). None when it would hold more than maxArcs arcs.
+std::optional<Lts> WeakSaturation(const Lts& lts, std::size_t maxArcs);
 
 }  // namespace quarvo
 

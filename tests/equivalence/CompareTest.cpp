@@ -184,6 +184,11 @@ TEST(CompareTest, NamesStopsAndFailures) {
     CompareResult failed;
     failed.status = Failure{"Mémoire insuffisante : la comparaison a été abandonnée."};
     EXPECT_EQ(CompareLines(failed, Equivalence::Weak), Lines{"Mémoire insuffisante : la comparaison a été abandonnée."});
+    CompareResult large;
+    large.why.kind = DistinctionKind::TooLarge;
+    EXPECT_EQ(CompareLines(large, Equivalence::Weak),
+              (Lines{"Non équivalents.",
+                     "Les systèmes sont trop grands pour que la raison de leur différence soit recherchée."}));
     const CompareResult empty = CompareStems(StemStore(), s.second, Equivalence::Strong);
     EXPECT_EQ(CompareLines(empty, Equivalence::Strong), Lines{"Le premier système n'a aucun état."});
 }

@@ -99,6 +99,15 @@ TEST(DistinctionTest, LongChainsGiveTheTraceWithoutAFormula) {
     EXPECT_EQ(near.formula, "<A><A><A>true");
 }
 
+TEST(DistinctionTest, SaturationWithinItsBudget) {
+    // I; I; A: the first state reaches 3 states internally, each of them A.
+    const Lts lts = MakeLts(4, {{0, "I", 1}, {1, "I", 2}, {2, "A", 3}});
+    const std::optional<Lts> saturated = WeakSaturation(lts, 100);
+    ASSERT_TRUE(saturated.has_value());
+    EXPECT_EQ(saturated->ArcCount(), 3u + 2u + 1u + 1u + 1u + 1u + 1u);  // ε: 3+2+1+1, A: 1+1+1
+    EXPECT_FALSE(WeakSaturation(lts, 5).has_value());
+}
+
 // Random pairs: the states are told apart exactly when a plain fixpoint says
 // they are not bisimilar, and every formula is checked by the evaluator.
 TEST(DistinctionTest, RandomPairsStrongAndWeak) {
