@@ -127,7 +127,7 @@ void CompareDialog::Compare() {
     const std::string file = path.toStdString();
     const Semantics semantics = app_.session.stemSemantics;
     const std::string tables = app_.session.startDirectory;
-    const QString comparing = QString("Comparaison modulo %1...").arg(FromStd(EquivalenceName(equivalence)));
+    const QString comparing = QString("Comparaison (%1)...").arg(FromStd(EquivalenceName(equivalence)));
     const StemStore& current = app_.session.stem;
 
     LoadedModel second;

@@ -46,7 +46,7 @@ void TSDIAppForm::ReduireleSTEM1Click() {
     const quarvo::ReduceOptions options = reduceDialog_->Options();
     MemoError->setVisible(true);
     const QString phase =
-        QString("Réduction modulo %1...").arg(FromStd(quarvo::EquivalenceName(options.equivalence)));
+        QString("Réduction (%1)...").arg(FromStd(quarvo::EquivalenceName(options.equivalence)));
     const quarvo::StemStore& current = app_.session.stem;
     quarvo::ReduceResult result;
     SetBusy(true);
