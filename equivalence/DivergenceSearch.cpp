@@ -79,7 +79,11 @@ DivergenceDistinction FindDivergence(const Lts& lts, std::uint32_t first, std::u
     std::unordered_set<std::uint64_t> seen;
     const auto add = [&](std::uint32_t x, std::uint32_t y, std::uint32_t parent, std::uint32_t label,
                          std::vector<std::uint32_t> segment) {
-        if (seen.insert((std::uint64_t{divergence[x]} << 32) | divergence[y]).second) {
+        // A pair already equivalent with divergence has no difference to show.
+        if (divergence[x] == divergence[y]) return;
+        // Pairs are told by their states, not their classes: the moves followed
+        // are each state's own.
+        if (seen.insert((std::uint64_t{x} << 32) | y).second) {
             pairs.push_back({x, y, parent, label, std::move(segment)});
         }
     };

@@ -14,7 +14,9 @@
 // and class of X. A state is in B of a round at most log n times, so the
 // arcs into B are walked O(m log n) times in all. When X equals P, P is a
 // bisimulation, and the coarsest since a block is split only when two of its
-// states differ.
+// states differ. The first partition is split, label by label, between the
+// states with an arc of that label and the others, which makes it stable
+// with respect to the whole set of states, the single first class of X.
 #include <algorithm>
 #include <functional>
 
@@ -43,13 +45,14 @@ public:
 
     // False when stopped.
     bool Run() {
-        BuildArcs();
         // One class of X holding every block.
         compoundHead_.push_back(kNone);
         compoundBlocks_.push_back(0);
         inWork_.push_back(false);
         for (std::uint32_t b = 0; b < partition_.BlockCount(); ++b) JoinCompound(b, 0);
         if (!SplitByLabels()) return false;
+        if (partition_.BlockCount() == n_) return true;  // nothing left to split
+        BuildArcs();
         return Refine();
     }
 
@@ -89,14 +92,20 @@ private:
     // Makes P stable with respect to the whole set of states: for each label,
     // the states with an arc of that label are split from the others.
     bool SplitByLabels() {
-        for (const InArc& in : inArcs_) AddToBucket(in);
-        for (std::uint32_t label : labelsSeen_) {
-            for (const ArcFrom& arc : buckets_[label]) partition_.Mark(arc.source);
-            partition_.Split(onSplit_);
-            if (poller_.Stop(buckets_[label].size(), partition_.BlockCount(), 0)) return false;
-            std::vector<ArcFrom>().swap(buckets_[label]);
+        const std::size_t labels = lts_.labels.size();
+        std::vector<std::uint32_t> first(labels + 1, 0), sources(m_);
+        for (std::uint32_t e = 0; e < m_; ++e) ++first[lts_.label[e] + 1];
+        for (std::size_t l = 0; l < labels; ++l) first[l + 1] += first[l];
+        {
+            std::vector<std::uint32_t> at(first.begin(), first.end() - 1);
+            for (std::uint32_t s = 0; s < n_; ++s)
+                for (std::uint32_t e = lts_.firstArc[s]; e < lts_.firstArc[s + 1]; ++e) sources[at[lts_.label[e]]++] = s;
         }
-        labelsSeen_.clear();
+        for (std::size_t l = 0; l < labels; ++l) {
+            for (std::uint32_t k = first[l]; k < first[l + 1]; ++k) partition_.Mark(sources[k]);
+            partition_.Split(onSplit_);
+            if (poller_.Stop(first[l + 1] - first[l] + 1, partition_.BlockCount(), 0)) return false;
+        }
         return true;
     }
 
@@ -238,9 +247,8 @@ private:
 
 Partition StrongBisimulation(const Lts& lts, Progress* progress, const std::vector<std::uint32_t>& initialBlock) {
     Partition result;
-    const std::size_t n = lts.StateCount();
-    if (n == 0) return result;
-    std::vector<std::uint32_t> start = initialBlock.empty() ? std::vector<std::uint32_t>(n, 0) : initialBlock;
+    if (lts.StateCount() == 0) return result;
+    std::vector<std::uint32_t> start = initialBlock.empty() ? std::vector<std::uint32_t>(lts.StateCount(), 0) : initialBlock;
     const std::uint32_t startCount = detail::NumberBlocksByFirstElement(start);
     StrongRefiner refiner(lts, start, startCount, progress);
     if (!refiner.Run()) {

@@ -87,6 +87,16 @@ TEST(CompareTest, DivergenceAfterA) {
               (Lines{"Non équivalents.", "Trace menant au point où ils se séparent : (vide)",
                      "Après cette trace, le second système peut faire une suite infinie d'actions internes "
                      "(divergence) ; le premier ne le peut pas."}));
+    // The action after which they part is, on both sides, behind an internal
+    // step inside the class of the initial state.
+    const Systems behind = Make(3, {{0, "I", 0}, {0, "I", 1}, {1, "I", 0}, {1, "B", 2}}, 3,
+                                {{0, "I", 0}, {0, "I", 1}, {1, "I", 0}, {1, "B", 2}, {2, "I", 2}});
+    const CompareResult b = CompareStems(behind.first, behind.second, Equivalence::DivergenceBranching);
+    EXPECT_EQ(CompareLines(b, Equivalence::DivergenceBranching),
+              (Lines{"Non équivalents.", "Trace menant au point où ils se séparent : B",
+                     "Après cette trace, le second système peut faire une suite infinie d'actions internes "
+                     "(divergence) ; le premier ne le peut pas."}));
+    EXPECT_EQ(b.why.firstPath, (std::vector<std::int32_t>{0, 10, 20}));
     EXPECT_EQ(Compared(loop, Equivalence::Strong)[1],
               "Formule distinctive (vraie pour le premier système, fausse pour le second) : [I]false");
 }
@@ -233,11 +243,13 @@ TEST(CompareTest, RandomPairs) {
         const Lts u = DisjointUnion(LtsFromStem(s.first), LtsFromStem(s.second));
         testing::HmlEvaluator evaluator(u);
         std::map<Equivalence, bool> verdict;
+        std::map<Equivalence, DistinctionKind> why;
         for (const Equivalence e : {Equivalence::Strong, Equivalence::Branching, Equivalence::DivergenceBranching,
                                     Equivalence::Weak, Equivalence::Traces}) {
             const CompareResult r = CompareStems(s.first, s.second, e);
             ASSERT_TRUE(r.status.ok());
             verdict[e] = r.equivalent;
+            why[e] = r.why.kind;
             if (r.equivalent) continue;
             const bool weak = e != Equivalence::Strong;
             if (!r.why.formula.empty()) {
@@ -262,6 +274,9 @@ TEST(CompareTest, RandomPairs) {
         }
         if (verdict[Equivalence::Strong]) {
             EXPECT_TRUE(verdict[Equivalence::DivergenceBranching]) << round;
+        }
+        if (verdict[Equivalence::Branching] && !verdict[Equivalence::DivergenceBranching]) {
+            EXPECT_EQ(why[Equivalence::DivergenceBranching], DistinctionKind::Divergence) << round;
         }
         if (verdict[Equivalence::DivergenceBranching]) {
             EXPECT_TRUE(verdict[Equivalence::Branching]) << round;

@@ -73,6 +73,24 @@ TEST(PartitionTest, SystemsKnownByHand) {
                     {false, true, false, true}, "cycle against a single step");
 }
 
+TEST(PartitionTest, LongChainWithInertSteps) {
+    // 0 -I-> 1 -A-> 2 -I-> 3 -A-> 4 ... : each internal step is inert, and
+    // the distance to the end tells the rest apart, one block at a time.
+    constexpr std::uint32_t kSteps = 3000;
+    std::vector<test::ArcSpec> arcs;
+    for (std::uint32_t i = 0; i < kSteps; ++i) {
+        arcs.emplace_back(2 * i, "I", 2 * i + 1);
+        arcs.emplace_back(2 * i + 1, "A", 2 * i + 2);
+    }
+    const Lts lts = MakeLts(2 * kSteps + 1, arcs);
+    EXPECT_EQ(StrongBisimulation(lts).count, 2 * kSteps + 1);
+    const Partition branching = BranchingBisimulation(lts, false);
+    EXPECT_EQ(branching.count, kSteps + 1);
+    EXPECT_EQ(branching.block[0], branching.block[1]);
+    EXPECT_NE(branching.block[1], branching.block[2]);
+    EXPECT_EQ(WeakBisimulation(lts).count, kSteps + 1);
+}
+
 TEST(PartitionTest, FirstBlocksAreNeverMerged) {
     const Lts lts = MakeLts(4, {{0, "A", 1}, {2, "A", 3}, {1, "I", 1}, {3, "I", 3}});
     const std::vector<std::uint32_t> first{5, 1000000, 9, 1000000};  // any numbers
