@@ -16,14 +16,14 @@ namespace quarvo::detail {
 class RefinablePartition {
 public:
     // One block holding every element, or none when n is 0.
-    explicit RefinablePartition(std::uint32_t n) : elems_(n), loc_(n), blockOf_(n, 0) {
-        for (std::uint32_t e = 0; e < n; ++e) elems_[e] = loc_[e] = e;
+    explicit RefinablePartition(std::uint32_t n) : elems_(n), element_(n) {
+        for (std::uint32_t e = 0; e < n; ++e) elems_[e] = e, element_[e] = Element{e, 0};
         if (n > 0) AddBlock(0, n);
     }
 
     // Blocks given for every element: block[e] in 0..count-1, each used.
     RefinablePartition(const std::vector<std::uint32_t>& block, std::uint32_t count)
-        : elems_(block.size()), loc_(block.size()), blockOf_(block) {
+        : elems_(block.size()), element_(block.size()) {
         std::vector<std::uint32_t> start(count + 1, 0);
         for (std::uint32_t b : block) ++start[b + 1];
         for (std::uint32_t b = 0; b < count; ++b) start[b + 1] += start[b];
@@ -31,29 +31,36 @@ public:
         for (std::uint32_t e = 0; e < block.size(); ++e) {
             const std::uint32_t at = start[block[e]]++;
             elems_[at] = e;
-            loc_[e] = at;
+            element_[e] = Element{at, block[e]};
         }
     }
 
-    std::uint32_t BlockCount() const { return static_cast<std::uint32_t>(first_.size()); }
-    std::uint32_t BlockOf(std::uint32_t e) const { return blockOf_[e]; }
-    std::uint32_t Size(std::uint32_t b) const { return end_[b] - first_[b]; }
+    std::uint32_t BlockCount() const { return static_cast<std::uint32_t>(blocks_.size()); }
+    std::uint32_t BlockOf(std::uint32_t e) const { return element_[e].block; }
+    std::uint32_t Size(std::uint32_t b) const { return blocks_[b].end - blocks_[b].first; }
     // The elements of block b: Elements()[First(b)] .. Elements()[End(b) - 1].
     const std::vector<std::uint32_t>& Elements() const { return elems_; }
-    std::uint32_t First(std::uint32_t b) const { return first_[b]; }
-    std::uint32_t End(std::uint32_t b) const { return end_[b]; }
-    const std::vector<std::uint32_t>& Blocks() const { return blockOf_; }
+    std::uint32_t First(std::uint32_t b) const { return blocks_[b].first; }
+    std::uint32_t End(std::uint32_t b) const { return blocks_[b].end; }
+    // The block of each element.
+    std::vector<std::uint32_t> Blocks() const {
+        std::vector<std::uint32_t> blocks(element_.size());
+        for (std::size_t e = 0; e < blocks.size(); ++e) blocks[e] = element_[e].block;
+        return blocks;
+    }
 
     void Mark(std::uint32_t e) {
-        const std::uint32_t b = blockOf_[e], at = loc_[e];
-        if (at < mid_[b]) return;  // marked already
-        if (mid_[b] == first_[b]) touched_.push_back(b);
-        const std::uint32_t other = elems_[mid_[b]];
+        Element& element = element_[e];
+        Block& block = blocks_[element.block];
+        const std::uint32_t at = element.at;
+        if (at < block.mid) return;  // marked already
+        if (block.mid == block.first) touched_.push_back(element.block);
+        const std::uint32_t other = elems_[block.mid];
         elems_[at] = other;
-        loc_[other] = at;
-        elems_[mid_[b]] = e;
-        loc_[e] = mid_[b];
-        ++mid_[b];
+        element_[other].at = at;
+        elems_[block.mid] = e;
+        element.at = block.mid;
+        ++block.mid;
     }
 
     // Splits every block with marked elements into its marked and unmarked
@@ -64,34 +71,42 @@ public:
     void Split(OnSplit&& onSplit) {
         for (std::size_t k = 0; k < touched_.size(); ++k) {
             const std::uint32_t b = touched_[k];
-            const std::uint32_t marked = mid_[b] - first_[b], size = end_[b] - first_[b];
-            const std::uint32_t middle = mid_[b];
-            mid_[b] = first_[b];
+            const Block block = blocks_[b];
+            const std::uint32_t marked = block.mid - block.first, size = block.end - block.first;
+            blocks_[b].mid = block.first;
             if (marked == size) continue;
             const bool markedIsAdded = marked <= size - marked;
-            const std::uint32_t added = markedIsAdded ? AddBlock(first_[b], middle) : AddBlock(middle, end_[b]);
+            const std::uint32_t added = markedIsAdded ? AddBlock(block.first, block.mid) : AddBlock(block.mid, block.end);
+            Block& kept = blocks_[b];  // AddBlock may have moved the blocks
             if (markedIsAdded)
-                first_[b] = middle;
+                kept.first = block.mid;
             else
-                end_[b] = middle;
-            mid_[b] = first_[b];
-            for (std::uint32_t i = first_[added]; i < end_[added]; ++i) blockOf_[elems_[i]] = added;
+                kept.end = block.mid;
+            kept.mid = kept.first;
+            for (std::uint32_t i = blocks_[added].first; i < blocks_[added].end; ++i) element_[elems_[i]].block = added;
             onSplit(b, added, markedIsAdded);
         }
         touched_.clear();
     }
 
 private:
+    // Side by side, so that marking an element reads one line for each.
+    struct Element {
+        std::uint32_t at, block;  // position in elems_, block
+    };
+    struct Block {
+        std::uint32_t first, end, mid;  // mid: end of the marked part
+    };
+
     std::uint32_t AddBlock(std::uint32_t first, std::uint32_t end) {
-        first_.push_back(first);
-        end_.push_back(end);
-        mid_.push_back(first);
-        return static_cast<std::uint32_t>(first_.size() - 1);
+        blocks_.push_back(Block{first, end, first});
+        return static_cast<std::uint32_t>(blocks_.size() - 1);
     }
 
-    std::vector<std::uint32_t> elems_, loc_, blockOf_;
-    std::vector<std::uint32_t> first_, end_, mid_;  // per block; mid_: end of the marked part
-    std::vector<std::uint32_t> touched_;            // blocks with marked elements
+    std::vector<std::uint32_t> elems_;
+    std::vector<Element> element_;
+    std::vector<Block> blocks_;
+    std::vector<std::uint32_t> touched_;  // blocks with marked elements
 };
 
 // Blocks renumbered 0..count-1 in the order of their first element; returns

@@ -84,8 +84,7 @@ private:
         for (std::uint32_t s = 0; s < n_; ++s)
             for (std::uint32_t e = lts_.firstArc[s]; e < lts_.firstArc[s + 1]; ++e)
                 inArcs_[at[lts_.target[e]]++] = InArc{s, lts_.label[e], counter[e]};
-        countIntoB_.assign(n_, 0);
-        newCounter_.assign(n_, kNone);  // read only after being set in the same pass
+        intoB_.assign(n_, IntoB{0, kNone});  // counter: read only after being set in the same pass
         buckets_.resize(lts_.labels.size());
     }
 
@@ -150,25 +149,25 @@ private:
     // that label into B, whose counters count the arcs into S.
     void SplitBy(const std::vector<ArcFrom>& arcs) {
         for (const ArcFrom& arc : arcs) {
-            ++countIntoB_[arc.source];
+            ++intoB_[arc.source].count;
             partition_.Mark(arc.source);
         }
         partition_.Split(onSplit_);
         // Among the states with arcs into B, those with arcs into S \ B too.
         for (const ArcFrom& arc : arcs)
-            if (countIntoB_[arc.source] < counterValue_[arc.counter]) partition_.Mark(arc.source);
+            if (intoB_[arc.source].count < counterValue_[arc.counter]) partition_.Mark(arc.source);
         partition_.Split(onSplit_);
         // The arcs into B get a counter of their own, made by the first arc
         // of each source, which clears the count.
         for (const ArcFrom& arc : arcs) {
-            std::uint32_t& count = countIntoB_[arc.source];
-            if (count != 0) {
-                newCounter_[arc.source] = NewCounter(count);
-                count = 0;
+            IntoB& into = intoB_[arc.source];
+            if (into.count != 0) {
+                into.counter = NewCounter(into.count);
+                into.count = 0;
             }
             const std::uint32_t old = arc.counter;
             if (--counterValue_[old] == 0) freeCounters_.push_back(old);
-            inArcs_[arc.at].counter = newCounter_[arc.source];
+            inArcs_[arc.at].counter = into.counter;
         }
     }
 
@@ -229,7 +228,11 @@ private:
     std::vector<InArc> inArcs_;  // by target: state t's are inArcs_[inFirst_[t]] .. inArcs_[inFirst_[t + 1] - 1]
     std::vector<std::uint32_t> counterValue_;  // arcs of one source and label into one class of X
     std::vector<std::uint32_t> freeCounters_;
-    std::vector<std::uint32_t> countIntoB_, newCounter_;  // per state, during one label's split
+    // Per state, during one label's split: its arcs into B, then their new counter.
+    struct IntoB {
+        std::uint32_t count, counter;
+    };
+    std::vector<IntoB> intoB_;
     std::vector<std::vector<ArcFrom>> buckets_;  // per label: arcs into B
     std::vector<std::uint32_t> labelsSeen_;
 
