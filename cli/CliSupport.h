@@ -66,5 +66,7 @@ int Generate(const std::vector<std::string>& args);
 int Regenerate(const std::vector<std::string>& args);
 int Check(const std::vector<std::string>& args);
 int Ocaml(const std::vector<std::string>& args);
+int Compare(const std::vector<std::string>& args);
+int Reduce(const std::vector<std::string>& args);
 
 }  // namespace calvento

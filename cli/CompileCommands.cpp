@@ -24,6 +24,7 @@ constexpr const char* kCompileUsage =
 constexpr const char* kGenerateUsage =
     "Usage : calvento generate FICHIER.LOT [--entrelacement] [--cpbr] [--max-etats N]\n"
     "                          [--memoire-max N] [-o FICHIER.STEM] [--aut FICHIER.aut]\n"
+    "                          [--aut-noms-caches]\n"
     "\n"
     "Compile la spécification comme « calvento compile » (arrêt sur la première\n"
     "erreur), puis engendre le système de transitions étiquetées :\n"
@@ -38,7 +39,11 @@ constexpr const char* kGenerateUsage =
     "                     utilisable ;\n"
     "  -o FICHIER.STEM    écrit le fichier STEM classique ;\n"
     "  --aut FICHIER.aut  écrit le système au format Aldebaran (des), lisible par\n"
-    "                     les autres boîtes à outils d'algèbres de processus.\n"
+    "                     les autres boîtes à outils d'algèbres de processus ;\n"
+    "                     toute action interne (I et chaque action cachée I_…)\n"
+    "                     y est écrite i ;\n"
+    "  --aut-noms-caches  écrit les actions cachées sous leur nom I_…, que les\n"
+    "                     autres outils liront comme des actions visibles.\n"
     "\n"
     "Une génération arrêtée par --max-etats ou faute de mémoire affiche le nombre\n"
     "d'états et d'arcs atteints et écrit quand même les fichiers demandés (-o, --aut)\n"
@@ -71,6 +76,7 @@ int Compile(const std::vector<std::string>& args) {
 int Generate(const std::vector<std::string>& args) {
     quarvo::GenerationSettings settings;
     std::string input, stemPath, autPath;
+    quarvo::AutOptions autOptions;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -108,6 +114,8 @@ int Generate(const std::vector<std::string>& args) {
                 std::cerr << "calvento : --aut attend un nom de fichier.\n";
                 return 2;
             }
+        } else if (a == "--aut-noms-caches") {
+            autOptions.keepHiddenNames = true;
         } else if (!a.empty() && a[0] == '-') {
             std::cerr << "calvento : option inconnue « " << a << " ».\n\n" << kGenerateUsage;
             return 2;
@@ -147,7 +155,7 @@ int Generate(const std::vector<std::string>& args) {
         if (partial) messages.Append("STEM partiel écrit dans « " + stemPath + " » (génération interrompue).");
     }
     if (!autPath.empty()) {
-        const quarvo::Status written = quarvo::WriteAut(autPath, store);
+        const quarvo::Status written = quarvo::WriteAut(autPath, store, autOptions);
         if (!written) {
             std::cerr << "calvento : " << written.message() << '\n';
             return 2;

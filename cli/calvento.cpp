@@ -23,7 +23,11 @@ constexpr const char* kUsage =
     "                        relit un fichier STEM classique\n"
     "  check MODELE FORMULE  vérifie une formule CTL sur un STEM (MODELE : .LOT ou .STEM)\n"
     "  ocaml FICHIER.LOT     affiche le programme OCaml de la chaîne externe (STEM\n"
-    "                        alpha-réduit ou graphe des pas maximaux), ou son résultat\n"
+    "                        alpha-réduit ou graphe des pas maximaux), ou son résultat\n"    "  compare MODELE1 MODELE2\n"
+    "                        compare deux comportements (.LOT, .STEM ou .aut) modulo\n"
+    "                        une équivalence (par défaut la bissimulation forte)\n"
+    "  reduce MODELE         réduit un comportement modulo une bissimulation et écrit\n"
+    "                        le système réduit\n"
     "\n"
     "Options :\n"
     "  --help                affiche cette aide\n"
@@ -67,6 +71,8 @@ static int Run(int argc, char** argv) {
     if (command == "regenerate") return calvento::Regenerate(args);
     if (command == "check") return calvento::Check(args);
     if (command == "ocaml") return calvento::Ocaml(args);
+    if (command == "compare") return calvento::Compare(args);
+    if (command == "reduce") return calvento::Reduce(args);
     std::cerr << "calvento : commande inconnue « " << command << " ».\n\n" << kUsage;
     return 2;
 }

@@ -125,11 +125,12 @@ Status WriteClassicStem(const std::string& path, const StemStore& store, std::in
 
 namespace {
 
-void WriteAut(ChunkedText& text, const StemStore& store) {
+void WriteAut(ChunkedText& text, const StemStore& store, const AutOptions& options) {
     std::vector<std::string> names = ActionTexts(store);
     const std::string internal = InternalName().Compact();
+    const std::string hidden = internal + "_";
     for (std::string& name : names)
-        if (name == internal) name = "i";
+        if (name == internal || (!options.keepHiddenNames && name.starts_with(hidden))) name = "i";
     text.Put("des (0, ");
     text.Put(store.ArcCount());
     text.Put(", ");
@@ -152,13 +153,13 @@ void WriteAut(ChunkedText& text, const StemStore& store) {
 
 }  // namespace
 
-void WriteAut(std::ostream& out, const StemStore& store) {
+void WriteAut(std::ostream& out, const StemStore& store, const AutOptions& options) {
     ChunkedText text(out);
-    WriteAut(text, store);
+    WriteAut(text, store, options);
 }
 
-Status WriteAut(const std::string& path, const StemStore& store) {
-    return WriteFileAtomically(path, [&](std::ostream& out) { WriteAut(out, store); });
+Status WriteAut(const std::string& path, const StemStore& store, const AutOptions& options) {
+    return WriteFileAtomically(path, [&](std::ostream& out) { WriteAut(out, store, options); });
 }
 
 }  // namespace quarvo

@@ -20,11 +20,18 @@ std::string ClassicStemText(const StemStore& store, std::int32_t stateCount);
 // Writes the classic STEM file through a temporary file renamed over path.
 Status WriteClassicStem(const std::string& path, const StemStore& store, std::int32_t stateCount);
 
+struct AutOptions {
+    // Write each hidden action under its own name "I_…" (which other tools
+    // read as a visible action) rather than as the internal action i.
+    bool keepHiddenNames = false;
+};
+
 // The transition system in the Aldebaran format: "des (0, M, N)", then one line
-// "(source, "action", target)" per arc, the internal action "I" written i.
-void WriteAut(std::ostream& out, const StemStore& store);
+// "(source, "action", target)" per arc, every internal action ("I" and each
+// hidden "I_…") written i unless options keep the hidden names.
+void WriteAut(std::ostream& out, const StemStore& store, const AutOptions& options = {});
 
 // Writes the .aut file the same way.
-Status WriteAut(const std::string& path, const StemStore& store);
+Status WriteAut(const std::string& path, const StemStore& store, const AutOptions& options = {});
 
 }  // namespace quarvo

@@ -6,7 +6,10 @@
 #       that compiles, MODE being maximality (no option), cpbr (--cpbr) or
 #       interleaving (--entrelacement);
 #   tests/golden/check/CASE.out
-#       calvento check on each case of tests/golden/check/cases.txt.
+#       calvento check on each case of tests/golden/check/cases.txt;
+#   tests/golden/equivalence/CASE.{out,STEM,aut}
+#       calvento compare or reduce on each case of
+#       tests/golden/equivalence/cases.txt, run from the root of the tree.
 # An .out file holds "exit: N", the standard output, then "--- stderr" and the
 # error output when there is any, exactly as tests/RunGoldenFiles.cmake builds it.
 # Review the changes with git diff before committing them.
@@ -71,4 +74,15 @@ grep -v '^[[:space:]]*\(#\|$\)' "$check/cases.txt" | while read -r name model fo
     # shellcheck disable=SC2086  # options are separate words
     record "$check/$name.out" "$calvento" check "$root/$model" -f "$root/$formula" $options
     echo "wrote check $name"
+done
+
+equivalence="$root/tests/golden/equivalence"
+rm -f "$equivalence"/*.out "$equivalence"/*.STEM "$equivalence"/*.aut
+grep -v '^[[:space:]]*\(#\|$\)' "$equivalence/cases.txt" | while read -r name arguments; do
+    # "@OUT" names the golden files the command writes; file names are
+    # relative to the root, where the cases run (as ctest runs them).
+    # shellcheck disable=SC2046  # the arguments are separate words
+    (cd "$root" && set -- $(printf '%s\n' "$arguments" | sed "s|@OUT|$equivalence/$name|g") &&
+        record "$equivalence/$name.out" "$calvento" "$@")
+    echo "wrote equivalence $name"
 done
