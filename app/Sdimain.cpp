@@ -25,7 +25,10 @@
 #include <QStyle>
 #include <QTextBlock>
 
+#include "app/CompareDialog.h"
 #include "app/EditorLines.h"
+#include "app/ReduceDialog.h"
+#include "app/TaskProgress.h"
 #include "app/Templates.h"
 #include "app/WidgetHelpers.h"
 #include "frontend/TextFile.h"
@@ -77,6 +80,7 @@ TSDIAppForm::TSDIAppForm(quarvo::AppContext& app) : app_(app) {
     BuildToolBar();
     BuildTemplateStrip();
     BuildStatusBar();
+    BuildEquivalenceDialogs();
     NameComponents();
     // Wide enough at first for every tool button, whatever the desktop's font.
     const int toolBarWidth = ToolBar1->sizeHint().width() + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8;
@@ -94,7 +98,8 @@ void TSDIAppForm::NameComponents() {
         {Imprimer1, "Imprimer1"}, {FileExit1, "FileExit1"}, {EditUndo1, "EditUndo1"}, {EditCut1, "EditCut1"},
         {EditCopy1, "EditCopy1"}, {EditPaste1, "EditPaste1"}, {EditSelectAll1, "EditSelectAll1"},
         {Compiler1, "Compiler1"}, {SemEntre, "SemEntre"}, {Fichierexterne1, "Fichierexterne1"}, {Ocaml, "Ocaml"},
-        {FichierGPM1, "FichierGPM1"}, {RegenererleSTEM1, "RegenererleSTEM1"}, {MaxItem, "MaxItem"},
+        {FichierGPM1, "FichierGPM1"}, {RegenererleSTEM1, "RegenererleSTEM1"},
+        {ComparerAvec1, "ComparerAvec1"}, {ReduireleSTEM1, "ReduireleSTEM1"}, {MaxItem, "MaxItem"},
         {EntrelaceItem, "EntrelaceItem"}, {Biss, "Biss"}, {exploration, "exploration"},
         {VisualisationGraphique1, "VisualisationGraphique1"}, {VrificationLogiqueCTL1, "VrificationLogiqueCTL1"},
         {Polices1, "Polices1"}, {ArrierePlan1, "ArrierePlan1"}, {Rubriquesdaide1, "Rubriquesdaide1"},
@@ -185,6 +190,8 @@ void TSDIAppForm::BuildMenus() {
     Ocaml = AddCommand(GenerateMenu, "Fichier STEM &alpha-réduit", this, &TSDIAppForm::OcamlClick);
     FichierGPM1 = AddCommand(GenerateMenu, "Fichier &GPM", this, &TSDIAppForm::FichierGPM1Click);
     RegenererleSTEM1 = AddCommand(GenerationMenu, "&Régénérer le STEM", this, &TSDIAppForm::RegenererleSTEM1Click);
+    ComparerAvec1 = AddCommand(GenerationMenu, "C&omparer avec…", this, &TSDIAppForm::ComparerAvec1Click);
+    ReduireleSTEM1 = AddCommand(GenerationMenu, "Ré&duire le STEM", this, &TSDIAppForm::ReduireleSTEM1Click);
     GenerationMenu->addSeparator();
     auto* semanticsGroup = new QActionGroup(this);
     MaxItem = AddItem(GenerationMenu, "Sémantique de Maximalité");
@@ -404,6 +411,7 @@ void TSDIAppForm::WithdrawLaterCommands() {
     GenerateMenu->menuAction()->setEnabled(false);
     GenerateButton->setEnabled(false);
     RegenererleSTEM1->setEnabled(false);
+    EnableStemCommands(false);
     VisualisationMenu->menuAction()->setEnabled(false);
     VisualiseButton->setEnabled(false);
     VerificationMenu->menuAction()->setEnabled(false);

@@ -16,6 +16,12 @@ class QPrinter;
 
 #include "app/AppContext.h"
 
+namespace quarvo {
+class CompareDialog;
+class ReduceDialog;
+class TaskProgressDialog;
+}  // namespace quarvo
+
 class TSDIAppForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -53,6 +59,10 @@ public:
     void OcamlClick();
     void FichierGPM1Click();
     void RegenererleSTEM1Click();
+    // "Comparer avec…": the comparison dialog, beside the main window.
+    void ComparerAvec1Click();
+    // "Réduire le STEM": the current STEM replaced by its quotient.
+    void ReduireleSTEM1Click();
     void MaxItemClick();
     void EntrelaceItemClick();
     void BissClick();
@@ -100,6 +110,7 @@ private:
     void BuildTemplateStrip();
     void BuildEditor();
     void BuildStatusBar();
+    void BuildEquivalenceDialogs();
 
     bool SavePrompt(bool forClosing);
     bool Save();
@@ -119,6 +130,8 @@ private:
     void CloseGraph();
 
     void SetBusy(bool busy);
+    // The commands that need a STEM and work under either semantics: comparison and reduction.
+    void EnableStemCommands(bool enabled);
     void StemReplaced();
 
     QString currentFileName;
@@ -154,6 +167,8 @@ private:
     QAction* Ocaml;             // "Fichier STEM &alpha-réduit"
     QAction* FichierGPM1;
     QAction* RegenererleSTEM1;
+    QAction* ComparerAvec1;
+    QAction* ReduireleSTEM1;
     QAction* MaxItem;
     QAction* EntrelaceItem;
     QAction* Biss;              // "Relation de bissimulation CP&BR"
@@ -189,6 +204,10 @@ private:
     QLabel* StatusPanel2;
 
     quarvo::AppContext& app_;
+    // The progress of comparisons and reductions, their worker thread's dialog.
+    quarvo::TaskProgressDialog* taskProgress_;
+    quarvo::CompareDialog* compareDialog_;
+    quarvo::ReduceDialog* reduceDialog_;
     std::unique_ptr<QPrinter> printer_;
     // Text changes made by the program itself (loading a file) are not edits.
     bool loading_ = false;

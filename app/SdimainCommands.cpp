@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QSplitter>
 
+#include "app/CompareDialog.h"
 #include "app/EditorLines.h"
 #include "app/Sdimain.h"
 #include "frontend/Parser.h"
@@ -223,6 +224,7 @@ void TSDIAppForm::OpenStemFile(const QString& name) {
     Editor->document()->setModified(false);
     GenerationMenu->menuAction()->setEnabled(true);
     RegenererleSTEM1->setEnabled(true);
+    EnableStemCommands(false);
     Compiler1->setEnabled(false);
     CompileButton->setEnabled(false);
     GenerateMenu->menuAction()->setEnabled(false);
@@ -297,6 +299,8 @@ void TSDIAppForm::SetBusy(bool busy) {
 
 void TSDIAppForm::StemReplaced() {
     emit app_.notifications.StemReplaced();
+    // The verdict of a comparison, and its trace, were about the STEM that goes.
+    compareDialog_->ClearResult();
 }
 
 void TSDIAppForm::SemEntreClick() {
@@ -312,6 +316,7 @@ void TSDIAppForm::SemEntreClick() {
     // The old STEM goes away now: nothing may keep pointing into it.
     StemReplaced();
     app_.session.hasStem = false;
+    EnableStemCommands(false);
     dialog.Start();
     messages.Clear();
     messages.Append(quarvo::GenerationRunningMessage);
@@ -340,6 +345,7 @@ void TSDIAppForm::SemEntreClick() {
     VisualisationGraphique1->setEnabled(true);
     VisualiseButton->setEnabled(true);
     Fichierexterne1->setEnabled(true);
+    EnableStemCommands(true);
 }
 
 void TSDIAppForm::Fichierexterne1Click() {
@@ -400,6 +406,7 @@ void TSDIAppForm::RegenererleSTEM1Click() {
     VisualisationMenu->menuAction()->setEnabled(true);
     VisualisationGraphique1->setEnabled(true);
     VisualiseButton->setEnabled(true);
+    EnableStemCommands(true);
     app_.dialogs.Tell(this, QMessageBox::Information, quarvo::StemReadSuccessCaption, quarvo::StemReadSuccessText);
 }
 

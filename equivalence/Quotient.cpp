@@ -200,12 +200,20 @@ ReduceResult ReduceStem(const StemStore& stem, const ReduceOptions& options, Pro
     return result;
 }
 
+namespace {
+
+// "1 état", "0 arc", "12 états": French puts the singular below two.
+std::string Counted(std::int64_t count, const char* singular) {
+    return std::to_string(count) + " " + singular + (count >= 2 ? "s" : "");
+}
+
+}  // namespace
+
 std::vector<std::string> ReduceSummaryLines(const ReduceResult& result) {
     if (result.stopped) return {"Réduction arrêtée."};
     if (!result.status.ok()) return {result.status.message()};
-    return {"Réduction : " + std::to_string(result.statesBefore) + " états et " + std::to_string(result.arcsBefore) +
-            " arcs avant, " + std::to_string(result.statesAfter) + " états et " + std::to_string(result.arcsAfter) +
-            " arcs après."};
+    return {"Réduction : " + Counted(result.statesBefore, "état") + " et " + Counted(result.arcsBefore, "arc") +
+            " avant, " + Counted(result.statesAfter, "état") + " et " + Counted(result.arcsAfter, "arc") + " après."};
 }
 
 }  // namespace quarvo

@@ -143,7 +143,12 @@ TEST(QuotientTest, ReductionStoppedOrRefused) {
     const ReduceResult empty = ReduceStem(StemStore(), ReduceOptions{});
     EXPECT_TRUE(empty.status.ok());
     EXPECT_EQ(ReduceSummaryLines(empty),
-              std::vector<std::string>{"Réduction : 0 états et 0 arcs avant, 0 états et 0 arcs après."});
+              std::vector<std::string>{"Réduction : 0 état et 0 arc avant, 0 état et 0 arc après."});
+
+    ReduceResult one;
+    one.statesBefore = 2, one.arcsBefore = 2, one.statesAfter = 1, one.arcsAfter = 1;
+    EXPECT_EQ(ReduceSummaryLines(one),
+              std::vector<std::string>{"Réduction : 2 états et 2 arcs avant, 1 état et 1 arc après."});
 }
 
 TEST(QuotientTest, ReducesAGeneratedStem) {
