@@ -53,6 +53,14 @@ NumberedQuotient BuildQuotient(const Lts& lts, const Partition& partition, bool 
 
     std::vector<std::uint32_t> number(blocks, kNone);
     std::vector<std::uint32_t>& order = q.blockOfState;
+    order.reserve(blocks);
+    q.lts.firstArc.reserve(std::size_t{blocks} + 1);
+    // A quotient has at most the arcs of the system; when few states merge
+    // it has nearly all of them, so room for them all saves the regrowing.
+    if (std::size_t{blocks} * 2 > n) {
+        q.lts.label.reserve(lts.ArcCount());
+        q.lts.target.reserve(lts.ArcCount());
+    }
     order.push_back(partition.block[lts.initial]);
     number[order[0]] = 0;
     struct Arc {

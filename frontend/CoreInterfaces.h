@@ -25,6 +25,25 @@ public:
     virtual bool Next(std::string_view& line) = 0;
 };
 
+// The lines of a LineSource (the editor's, a test's) one after the other.
+class SourceLineStream final : public LineStream {
+public:
+    explicit SourceLineStream(const LineSource& source)
+        : source_(source), count_(source.LineCount() > 0 ? source.LineCount() : 0) {}
+    bool Next(std::string_view& line) override {
+        if (next_ >= count_) return false;
+        current_ = source_.Line(next_++);
+        line = current_;
+        return true;
+    }
+
+private:
+    const LineSource& source_;
+    const int count_;
+    int next_ = 0;
+    std::string current_;
+};
+
 // Receives one message line at a time (the main window's list, stdout, a test).
 class MessageSink {
 public:

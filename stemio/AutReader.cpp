@@ -310,24 +310,6 @@ AutReadResult ReadStream(LineStream& lines, const std::string& path, bool utf8, 
     return result;
 }
 
-// The lines of a LineSource one after the other.
-class SourceLines final : public LineStream {
-public:
-    explicit SourceLines(const LineSource& source) : source_(source), count_(std::max(source.LineCount(), 0)) {}
-    bool Next(std::string_view& line) override {
-        if (next_ >= count_) return false;
-        current_ = source_.Line(next_++);
-        line = current_;
-        return true;
-    }
-
-private:
-    const LineSource& source_;
-    const int count_;
-    int next_ = 0;
-    std::string current_;
-};
-
 }  // namespace
 
 std::string AutReadErrorText(int line, const std::string& what, const std::string& path) {
@@ -339,7 +321,7 @@ AutReadResult ReadAut(LineStream& lines, Progress* progress) {
 }
 
 AutReadResult ReadAut(const LineSource& lines, Progress* progress) {
-    SourceLines stream(lines);
+    SourceLineStream stream(lines);
     return UnlessOutOfMemory([&] { return ReadStream(stream, {}, true, progress); });
 }
 

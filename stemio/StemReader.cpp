@@ -32,24 +32,6 @@ bool IsSymbol(char c) {
     return c == ',' || c == ':' || c == ';' || c == '<' || c == '>' || c == '{' || c == '}';
 }
 
-// The lines of a LineSource (the editor's, a test's) one after the other.
-class SourceLines final : public LineStream {
-public:
-    explicit SourceLines(const LineSource& source) : source_(source), count_(std::max(source.LineCount(), 0)) {}
-    bool Next(std::string_view& line) override {
-        if (next_ >= count_) return false;
-        current_ = source_.Line(next_++);
-        line = current_;
-        return true;
-    }
-
-private:
-    const LineSource& source_;
-    const int count_;
-    int next_ = 0;
-    std::string current_;
-};
-
 // One run over the lines. Every parsing step returns false once an error is
 // recorded, so the first error ends the run and keeps its line.
 class StemParser {
@@ -351,7 +333,7 @@ StemReadResult ReadClassicStem(LineStream& lines, Progress* progress) {
 }
 
 StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress) {
-    SourceLines stream(lines);
+    SourceLineStream stream(lines);
     return ReadClassicStem(stream, progress);
 }
 
