@@ -135,11 +135,12 @@ int main(int argc, char** argv) {
     // The models outlive the run; each benchmark holds a pointer to its own.
     std::vector<std::unique_ptr<Model>> models;
     // 59,050 states; 46,763 states. For 13 independent processes (1,594,324
-    // states, 13.8 * 10^6 arcs) the current code takes 3.3 s CPU strong
-    // (2.1 s per 10^6 states) and 5.2 s branching, each reduction growing
-    // the resident set by 0.5 to 0.7 GB; for 12 philosophers (1,684,801
-    // states, 12.9 * 10^6 arcs, 39,202 blocks modulo branching) 6.6 s strong
-    // (3.9 s per 10^6 states) and 7.7 s branching (4.6 s per 10^6 states).
+    // states, 13.8 * 10^6 arcs) the current code takes 2.9 to 3.7 s CPU strong
+    // (1.8 to 2.3 s per 10^6 states) and 5 to 6.7 s branching, each reduction
+    // growing the resident set by 0.5 to 0.7 GB; for 12 philosophers
+    // (1,684,801 states, 12.9 * 10^6 arcs, 39,202 blocks modulo branching)
+    // 4.2 to 5.7 s strong (2.5 to 3.4 s per 10^6 states) and 7.4 s branching
+    // (4.4 s per 10^6 states). Runs on a shared machine vary that much.
     Register(models, "BM_Small_", "IndependentInterleaving", quarvo::bench::Independent, 10, false);
     Register(models, "BM_Small_", "PhilosophersInterleaving", quarvo::bench::Philosophers, 9, false);
     Register(models, "BM_Million_", "IndependentInterleaving", quarvo::bench::Independent, 13, true);
