@@ -12,9 +12,8 @@
 #include <vector>
 
 #include "bench/BenchFamilies.h"
-#include "bench/BenchSupport.h"
+#include "bench/BenchGeneration.h"
 #include "equivalence/Compare.h"
-#include "generation/Generator.h"
 
 namespace {
 
@@ -25,17 +24,10 @@ struct Models {
 // The model of family(n) and its changed copy, made once.
 const Models* Generated(benchmark::State& state, std::string (*family)(int), int n, Models& models) {
     if (models.model) return &models;
-    const quarvo::CompileOutcome compiled = quarvo::bench::CompileText(family(n));
-    if (!compiled.ok()) {
-        state.SkipWithError("the generated specification does not compile");
-        return nullptr;
-    }
-    quarvo::GenerationSettings settings;
-    settings.semantics = quarvo::Semantics::Interleaving;
-    auto store = std::make_unique<quarvo::StemStore>();
-    const quarvo::GenerationResult result = quarvo::GenerateStem(compiled.compilation, settings, *store);
-    if (result.abandoned || result.interrupted) {
-        state.SkipWithError("the generation did not finish");
+    const char* error = "";
+    std::unique_ptr<quarvo::StemStore> store = quarvo::bench::GenerateInterleaving(family(n), error);
+    if (!store) {
+        state.SkipWithError(error);
         return nullptr;
     }
     quarvo::Lts lts = quarvo::LtsFromStem(*store);

@@ -27,10 +27,9 @@
 #include <vector>
 
 #include "bench/BenchFamilies.h"
-#include "bench/BenchSupport.h"
+#include "bench/BenchGeneration.h"
 #include "bench/PeakMemory.h"
 #include "equivalence/Equivalence.h"
-#include "generation/Generator.h"
 
 namespace {
 
@@ -47,17 +46,10 @@ struct Model {
 
 const quarvo::StemStore* Generated(benchmark::State& state, Model& model) {
     if (model.store) return model.store.get();
-    const quarvo::CompileOutcome compiled = quarvo::bench::CompileText(model.family(model.n));
-    if (!compiled.ok()) {
-        state.SkipWithError("the generated specification does not compile");
-        return nullptr;
-    }
-    quarvo::GenerationSettings settings;
-    settings.semantics = quarvo::Semantics::Interleaving;
-    auto store = std::make_unique<quarvo::StemStore>();
-    const quarvo::GenerationResult result = quarvo::GenerateStem(compiled.compilation, settings, *store);
-    if (result.abandoned || result.interrupted) {
-        state.SkipWithError("the generation did not finish");
+    const char* error = "";
+    std::unique_ptr<quarvo::StemStore> store = quarvo::bench::GenerateInterleaving(model.family(model.n), error);
+    if (!store) {
+        state.SkipWithError(error);
         return nullptr;
     }
     model.store = std::move(store);
