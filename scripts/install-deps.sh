@@ -28,7 +28,7 @@ quarvo_install_missing() {
 # What the build, the tests, the benchmarks and the fuzz targets use.
 QUARVO_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-svg-dev qt6-translations-l10n libjpeg62-turbo-dev fonts-dejavu-core pkg-config
-    libgraphviz-dev)
+    libgraphviz-dev ccache)
 # The external tool chain (OCaml modules, Graphviz pictures).
 QUARVO_TOOLCHAIN_PACKAGES=(ocaml-nox graphviz)
 # A virtual display for starting the program without a desktop (screenshots).
