@@ -18,9 +18,12 @@ QAction* AddItem(QMenu* menu, const QString& caption, const QKeySequence& shortc
 }
 
 QFont FixedPitchFont() {
-    QFont font("Courier New");
-    if (!QFontDatabase::hasFamily("Courier New")) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // The build scripts install this family; a desktop without it still has a
+    // fixed-pitch font of its own.
+    QFont font = QFontDatabase::hasFamily(kFixedPitchFamily) ? QFont(kFixedPitchFamily)
+                                                             : QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
     return font;
 }
 

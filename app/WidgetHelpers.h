@@ -37,7 +37,10 @@ QAction* AddToolCommand(QToolBar* bar, const QString& caption, const QString& hi
     return action;
 }
 
-// "Courier New", or the system's fixed-pitch font when it is missing.
+// The editors' fixed-pitch family, installed with the program's dependencies.
+inline constexpr const char* kFixedPitchFamily = "DejaVu Sans Mono";
+
+// kFixedPitchFamily, or the system's fixed-pitch font when it is missing.
 QFont FixedPitchFont();
 
 // Fixes the size of a dialog at its designed size, or larger where the

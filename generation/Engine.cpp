@@ -7,18 +7,21 @@
 
 namespace quarvo {
 
-Engine::Engine(ActionTable& actions, StateIdentity identity)
+Engine::Engine(ActionTable& actions, StateIdentity identity, SharedNames* names)
     : actions_(actions),
       identity_(identity),
+      ownNames_(names ? nullptr : std::make_unique<SharedNames>(actions)),
+      names_(names ? *names : *ownNames_),
+      pool_(names_.sequences),
       terms_(pool_),
-      delta_(actions.Intern(DeltaName())),
-      internal_(actions.Intern(InternalName())),
-      dollar_(actions.Intern(Identifier32::FromText("$"))) {
+      delta_(names_.InternAction(DeltaName())),
+      internal_(names_.InternAction(InternalName())),
+      dollar_(names_.InternAction(Identifier32::FromText("$"))) {
     leafStep_.persistent = true;
 }
 
 std::size_t Engine::Bytes() const {
-    return terms_.Bytes() + idents_.Bytes() +
+    return terms_.Bytes() + (ownNames_ ? ownNames_->identities.Bytes() : 0) +
            (distOf_.capacity() + idleOf_.capacity() + normOf_.capacity()) * 4;
 }
 
@@ -33,9 +36,7 @@ void Engine::SetMemo(std::vector<std::uint32_t>& memo, TermId id, std::uint32_t 
 void Engine::Mark() {
     marked_ = true;
     termMark_ = terms_.Size();
-    identMark_ = idents_.Size();
     undo_.clear();
-    identityUndo_.clear();
     pool_.Mark();
 }
 
@@ -44,23 +45,19 @@ void Engine::Rollback() {
     for (auto it = undo_.rbegin(); it != undo_.rend(); ++it)
         if ((*it->memo)[it->id] >= termMark_) (*it->memo)[it->id] = it->old;
     undo_.clear();
-    for (TermId id : identityUndo_)
-        if (terms_[id].identity >= identMark_) terms_.SetIdentity(id, 0);
-    identityUndo_.clear();
-    // The memos of the nodes made since the mark, which are forgotten.
+    // Identities are never forgotten: they name structures, whatever node
+    // holds them. The memos of the nodes made since the mark, which are forgotten.
     const std::size_t made = terms_.Size();
     for (auto* memo : {&distOf_, &idleOf_, &normOf_})
         if (memo->size() > termMark_)
             std::fill(memo->begin() + termMark_, memo->begin() + std::min(made, memo->size()), 0);
     terms_.Rollback(termMark_);
-    idents_.Rollback(identMark_);
     pool_.Rollback();
     marked_ = false;
 }
 
 void Engine::Commit() {
     undo_.clear();
-    identityUndo_.clear();
     pool_.Commit();
     marked_ = false;
 }
@@ -76,7 +73,7 @@ std::uint32_t Engine::ProcessIndex(const ProcessDefinition* process) {
 
 GatesId Engine::ImportGates(const GateCell* gates) {
     std::vector<ActionId> names;
-    for (; gates; gates = gates->next) names.push_back(actions_.Intern(gates->name));
+    for (; gates; gates = gates->next) names.push_back(names_.InternAction(gates->name));
     return gates_.Intern(names.data(), names.size());
 }
 
@@ -119,7 +116,7 @@ TermId Engine::Instance(const TermNode& call) {
         GateList actuals = nullptr;
         GateCell** tail = &actuals;
         for (std::size_t i = 0; i < gates_.Size(call.gates); ++i) {
-            *tail = arena.NewGate(actions_.Name(gates_.Names(call.gates)[i]));
+            *tail = arena.NewGate(names_.ActionName(gates_.Names(call.gates)[i]));
             tail = &(*tail)->next;
         }
         body = ImportChain(CopyTerm(arena, process->behaviour, actuals, process->gates));
@@ -259,9 +256,9 @@ std::uint32_t Engine::Identity(TermId term) {
         std::uint32_t events = 0;
         if (identity_.semantics == Semantics::Maximality)
             events = identity_.cpbrOff ? pool_.Sequence(n.events) : pool_.Multiset(n.events);
-        IdentityNode node{n.kind, n.height, n.process, n.gates, events, Identity(n.left), terms_[n.right].identity};
-        if (marked_ && id < termMark_) identityUndo_.push_back(id);
-        terms_.SetIdentity(id, idents_.Make(node));
+        IdentityNode node{n.kind,          n.height, SharedProcess(n.process), SharedGates(n.gates),
+                          events,          Identity(n.left), terms_[n.right].identity};
+        terms_.SetIdentity(id, names_.identities.Make(node));
     }
     chain_.resize(base);
     return terms_[term].identity;
@@ -282,6 +279,86 @@ bool Engine::SameState(TermId a, TermId b) {
         if (!SameState(x.left, y.left)) return false;
         a = x.right;
         b = y.right;
+    }
+}
+
+std::uint32_t Engine::SharedProcess(std::uint32_t process) {
+    if (!process) return 0;
+    if (sharedProcess_.size() <= process) sharedProcess_.resize(process + 1, 0);
+    std::uint32_t& known = sharedProcess_[process];
+    if (!known) known = names_.Process(processes_[process]);
+    return known;
+}
+
+std::uint32_t Engine::SharedGates(GatesId gates) {
+    if (!gates) return 0;
+    if (sharedGates_.size() <= gates) sharedGates_.resize(gates + gates / 2 + 16, 0);
+    std::uint32_t& known = sharedGates_[gates];
+    if (!known) known = names_.Gates(gates_.Names(gates), gates_.Size(gates));
+    return known;
+}
+
+GatesId Engine::LocalGates(std::uint32_t shared) {
+    if (!shared) return 0;
+    auto [it, inserted] = localGates_.try_emplace(shared, 0);
+    if (inserted) {
+        const std::vector<ActionId> names = names_.GateNames(shared);
+        it->second = gates_.Intern(names.data(), names.size());
+    }
+    return it->second;
+}
+
+// ---- Terms carried from one engine to another ----------------------------------
+
+std::uint32_t Engine::Pack(TermId term, TermPacket& packet) {
+    if (!term) return 0;
+    if (packed_.size() < terms_.Size()) packed_.resize(terms_.Size(), 0);
+    if (packed_[term]) return packed_[term];
+    // Along the continuations without recursion, as the import does.
+    const std::size_t base = chain_.size();
+    for (TermId t = term; t && !packed_[t]; t = terms_[t].right) chain_.push_back(t);
+    for (std::size_t i = chain_.size(); i-- > base;) {
+        const TermId id = chain_[i];
+        const TermNode n = terms_[id];
+        TermPacket::Node p;
+        p.kind = n.kind;
+        p.height = n.height;
+        p.process = processes_[n.process];
+        p.gates = SharedGates(n.gates);
+        p.eventMask = pool_.Mask(n.events);
+        p.eventFirst = static_cast<std::uint32_t>(packet.actions.size());
+        packet.actions.insert(packet.actions.end(), pool_.Actions(n.events),
+                              pool_.Actions(n.events) + pool_.Size(n.events));
+        p.left = Pack(n.left, packet);
+        p.right = n.right ? packed_[n.right] : 0;
+        p.instance = Pack(n.instance, packet);
+        packet.nodes.push_back(p);
+        packed_[id] = static_cast<std::uint32_t>(packet.nodes.size());
+        packedNodes_.push_back(id);
+    }
+    chain_.resize(base);
+    return packed_[term];
+}
+
+void Engine::EndPacking() {
+    for (TermId id : packedNodes_) packed_[id] = 0;
+    packedNodes_.clear();
+}
+
+void Engine::Unpack(const TermPacket& packet, std::vector<TermId>& made) {
+    made.assign(packet.nodes.size() + 1, 0);
+    for (std::size_t i = 0; i < packet.nodes.size(); ++i) {
+        const TermPacket::Node& p = packet.nodes[i];
+        TermNode n;
+        n.kind = p.kind;
+        n.height = p.height;
+        n.process = ProcessIndex(p.process);
+        n.gates = LocalGates(p.gates);
+        n.events = pool_.Make(p.eventMask, packet.actions.data() + p.eventFirst);
+        n.left = made[p.left];
+        n.right = made[p.right];
+        n.instance = made[p.instance];
+        made[i + 1] = terms_.Make(n);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "generation/ActionTable.h"
 #include "generation/EventPool.h"
 #include "generation/Semantics.h"
+#include "generation/SharedTables.h"
 #include "generation/TermTable.h"
 
 namespace quarvo {
@@ -50,9 +52,33 @@ private:
     bool (*call_)(void*, Transition&);
 };
 
+// A term taken out of one engine to be made again in another: its nodes in
+// an order where operands come first, each naming its operands by their place
+// here plus one (0 for none), its events spelt out, its gates and process by
+// the names the engines share.
+struct TermPacket {
+    struct Node {
+        NodeKind kind;
+        std::int32_t height;
+        const ProcessDefinition* process;
+        std::uint32_t gates;  // shared gate list
+        std::uint32_t eventMask;
+        std::uint32_t eventFirst;  // in actions
+        std::uint32_t left, right, instance;
+    };
+    std::vector<Node> nodes;
+    std::vector<ActionId> actions;
+    void Clear() {
+        nodes.clear();
+        actions.clear();
+    }
+};
+
 class Engine {
 public:
-    Engine(ActionTable& actions, StateIdentity identity);
+    // names: what the engines of one exploration share, so that their state
+    // identities agree; an engine alone makes its own.
+    Engine(ActionTable& actions, StateIdentity identity, SharedNames* names = nullptr);
 
     // A compiled term as shared nodes (the compiled tree is not changed).
     TermId Import(const BehaviourNode* term);
@@ -85,6 +111,14 @@ public:
     void Commit();
     // Forgets the step frames materialised for the last explored state.
     void EndState() { persisted_.clear(); }
+
+    // The place in packet, plus one, of term's root, its nodes added to packet
+    // unless this packing already added them; Unpack in another engine makes
+    // the same term there. EndPacking forgets what the packing added.
+    std::uint32_t Pack(TermId term, TermPacket& packet);
+    void EndPacking();
+    // The terms of a packet, in the order of its nodes: made here.
+    void Unpack(const TermPacket& packet, std::vector<TermId>& made);
 
     // Between two states: keeps only the nodes that roots reach (and the
     // process instances), renumbering them; every root is renamed in place.
@@ -142,12 +176,21 @@ private:
     }
     void SetMemo(std::vector<std::uint32_t>& memo, TermId id, std::uint32_t value);
 
+    std::uint32_t SharedProcess(std::uint32_t process);
+    std::uint32_t SharedGates(GatesId gates);
+    GatesId LocalGates(std::uint32_t shared);
+
     ActionTable& actions_;
     StateIdentity identity_;
+    std::unique_ptr<SharedNames> ownNames_;
+    SharedNames& names_;
     EventPool pool_;
     GateLists gates_;
     TermTable terms_;
-    IdentityTable idents_;
+    std::vector<std::uint32_t> sharedProcess_, sharedGates_;  // local -> shared, 0 before asked
+    std::unordered_map<std::uint32_t, GatesId> localGates_;
+    std::vector<std::uint32_t> packed_;  // per node, its place in the packet plus one
+    std::vector<TermId> packedNodes_;
 
     ActionId delta_, internal_, dollar_;
     std::vector<const ProcessDefinition*> processes_{nullptr};
@@ -158,14 +201,13 @@ private:
 
     // Memos per node id, 0 when not known yet.
     std::vector<std::uint32_t> distOf_, idleOf_, normOf_;
-    std::vector<TermId> identityUndo_;  // older nodes given an identity since the mark
     struct Undo {
         std::vector<std::uint32_t>* memo;
         TermId id;
         std::uint32_t old;
     };
     bool marked_ = false;
-    std::uint32_t termMark_ = 0, identMark_ = 0;
+    std::uint32_t termMark_ = 0;
     std::vector<Undo> undo_;
 
     std::vector<std::uint32_t> expanding_;  // calls being derived, outermost first
@@ -173,6 +215,8 @@ private:
     std::deque<StepFrame> persisted_;
     std::deque<std::vector<Transition>> rights_;
     std::size_t depth_ = 0;
+    std::deque<std::vector<TermId>> choices_;  // operands of the choices being enumerated
+    std::size_t choiceDepth_ = 0;
     StepFrame leafStep_;
 };
 

@@ -80,17 +80,39 @@ bool Engine::Enum(TermId t, TransitionSink sink) {
         return sink(tr);
     }
     case NodeKind::Choice: {
-        auto left = [&](Transition& tr) {
-            StepFrame f;
-            Jump(tr, f, n.left);
-            return sink(tr);
-        };
-        auto right = [&](Transition& tr) {
-            StepFrame f;
-            Jump(tr, f, n.right);
-            return sink(tr);
-        };
-        return Enum(n.left, left) && Enum(n.right, right);
+        // A chain of choices is enumerated as one choice of all its operands,
+        // left to right: each operand's transitions then pass one frame, not
+        // one per level of the chain, so n branches cost O(n), not O(n^2). The
+        // innermost choice names the operand that moved, as it would nested.
+        if (choices_.size() <= choiceDepth_) choices_.emplace_back();
+        std::vector<TermId>& operands = choices_[choiceDepth_++];
+        operands.clear();
+        std::vector<TermId>& pending = chain_;  // the continuations' stack, free between its uses
+        const std::size_t base = pending.size();
+        pending.push_back(n.right);
+        pending.push_back(n.left);
+        while (pending.size() > base) {
+            const TermId o = pending.back();
+            pending.pop_back();
+            if (o && terms_[o].kind == NodeKind::Choice) {
+                pending.push_back(terms_[o].right);
+                pending.push_back(terms_[o].left);
+            } else {
+                operands.push_back(o);
+            }
+        }
+        bool more = true;
+        for (std::size_t i = 0; more && i < operands.size(); ++i) {
+            const TermId operand = operands[i];
+            auto moved = [&](Transition& tr) {
+                StepFrame f;
+                Jump(tr, f, operand);
+                return sink(tr);
+            };
+            more = Enum(operand, moved);
+        }
+        --choiceDepth_;
+        return more;
     }
     case NodeKind::Disable: {
         const std::uint32_t used = pool_.Mask(terms_[n.left].events) | pool_.Mask(terms_[n.right].events);

@@ -14,33 +14,16 @@ int Rank(std::uint32_t mask, std::uint32_t bit) { return std::popcount(mask & (b
 
 }  // namespace
 
-EventPool::EventPool() : unionMemo_(MemoSize), withoutMemo_(MemoSize) {
+EventPool::EventPool(SequenceTable& sequences)
+    : sequences_(sequences), unionMemo_(MemoSize), withoutMemo_(MemoSize) {
     sets_.push_back(Set{0, 0, 0, 0});
     index_.Insert(0, HashOf(0, nullptr, 0));
-    seqFirst_.push_back(0);
-    seqSize_.push_back(0);
-    seqIndex_.Insert(0, HashOf(0, nullptr, 0));
 }
 
 std::uint32_t EventPool::HashOf(std::uint32_t mask, const ActionId* actions, std::size_t n) {
     std::uint64_t h = mask * 0x100000001B3ull + n;
     for (std::size_t i = 0; i < n; ++i) h = Combine(h, actions[i]);
     return MixHash(h);
-}
-
-std::uint32_t EventPool::InternSequence(const ActionId* actions, std::size_t n) {
-    if (n == 0) return 0;
-    const std::uint32_t hash = HashOf(0, actions, n);
-    std::uint32_t id = seqIndex_.Find(hash, [&](std::uint32_t c) {
-        return seqSize_[c] == n && std::equal(actions, actions + n, seqActions_.begin() + seqFirst_[c]);
-    });
-    if (id != IdIndex::Absent) return id;
-    id = static_cast<std::uint32_t>(seqFirst_.size());
-    seqFirst_.push_back(static_cast<std::uint32_t>(seqActions_.size()));
-    seqSize_.push_back(static_cast<std::uint32_t>(n));
-    seqActions_.insert(seqActions_.end(), actions, actions + n);
-    seqIndex_.Insert(id, hash);
-    return id;
 }
 
 SetId EventPool::Make(std::uint32_t mask, const ActionId* actions) {
@@ -126,7 +109,7 @@ void EventPool::Remember(PairMemo& memo, std::uint64_t key, SetId value, bool pa
 }
 
 std::uint32_t EventPool::Sequence(SetId s) {
-    if (sets_[s].sequence == Unknown) sets_[s].sequence = InternSequence(Actions(s), Size(s));
+    if (sets_[s].sequence == Unknown) sets_[s].sequence = sequences_.Intern(Actions(s), Size(s));
     return sets_[s].sequence;
 }
 
@@ -136,7 +119,7 @@ std::uint32_t EventPool::Multiset(SetId s) {
         const std::size_t n = Size(s);
         std::copy(Actions(s), Actions(s) + n, sorted.begin());
         std::sort(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(n));
-        sets_[s].multiset = InternSequence(sorted.data(), n);
+        sets_[s].multiset = sequences_.Intern(sorted.data(), n);
     }
     return sets_[s].multiset;
 }

@@ -6,6 +6,7 @@
 
 #include "generation/Events.h"
 #include "generation/IdIndex.h"
+#include "generation/SharedTables.h"
 
 namespace quarvo {
 
@@ -19,7 +20,9 @@ class EventPool {
 public:
     static constexpr std::uint32_t NameBits = 0x7FFFFFFEu;  // names 1..30
 
-    EventPool();
+    // Action sequences are interned in sequences, which engines deriving
+    // states of one exploration share, so that their identities agree.
+    explicit EventPool(SequenceTable& sequences);
 
     static std::uint32_t Bit(std::int32_t event) { return event < 0 ? 1u : (1u << event); }
     static std::int32_t EventOfBit(int bit) { return bit == 0 ? -1 : bit; }
@@ -78,7 +81,6 @@ private:
         SetId value = 0;
     };
 
-    std::uint32_t InternSequence(const ActionId* actions, std::size_t n);
     // pair: the key holds two set ids (a union), else a set id and a mask.
     void Remember(PairMemo& memo, std::uint64_t key, SetId value, bool pair);
     static std::uint32_t HashOf(std::uint32_t mask, const ActionId* actions, std::size_t n);
@@ -86,10 +88,7 @@ private:
     std::vector<Set> sets_;
     std::vector<ActionId> actions_;
     IdIndex index_;
-    // Action sequences, for the state identities.
-    std::vector<std::uint32_t> seqFirst_, seqSize_;
-    std::vector<ActionId> seqActions_;
-    IdIndex seqIndex_;
+    SequenceTable& sequences_;
     // Recent unions and removals, direct-mapped.
     std::vector<PairMemo> unionMemo_, withoutMemo_;
     struct Undo {

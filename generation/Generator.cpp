@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "generation/Engine.h"
+#include "generation/LevelExploration.h"
+#include "generation/StateIndex.h"
 #include "generation/LargeStack.h"
 #include "generation/MemoryWatch.h"
 
@@ -18,41 +20,11 @@ namespace {
 // How often, in transitions, the memory in use is looked at.
 constexpr std::int64_t MemoryCheckStep = 1 << 14;
 
-// The states found so far: each one's term (the first configuration found
-// for it, in its normal form once explored) and the index from identities to
-// state numbers. Among states sharing an identity the smallest number wins,
-// as a scan of the list from its head would find.
-class StateIndex {
-public:
-    std::int64_t Find(std::uint32_t identity) const {
-        return identity < byIdentity_.size() ? byIdentity_[identity] : -1;
-    }
-    void Set(std::uint32_t identity, std::int64_t number) {
-        if (byIdentity_.size() <= identity) byIdentity_.resize(identity + identity / 2 + 1024, -1);
-        byIdentity_[identity] = static_cast<std::int32_t>(number);
-    }
-    // A state's identity changes when its derivation distributed events in its term.
-    void Rekey(std::uint32_t from, std::uint32_t to, std::int64_t number) {
-        if (from == to) return;
-        if (Find(from) == number) byIdentity_[from] = -1;
-        const std::int64_t there = Find(to);
-        if (there < 0 || there > number) Set(to, number);
-    }
-
-private:
-    std::vector<std::int32_t> byIdentity_;
-};
-
-// What the exploration and its caller share while it runs on a thread of its own.
-struct Shared {
-    std::atomic<std::int64_t> states{0};
-    std::atomic<std::int64_t> arcs{0};
-    std::atomic<bool> stopRequested{false};
-};
-
-// The exploration itself; the progress and the measures around it are the caller's.
-GenerationResult Explore(const std::shared_ptr<const Compilation>& compilation, const GenerationSettings& settings,
-                         StemStore& store, Shared& shared) {
+// The exploration on one thread, state after state: under a bound, and for
+// the tests that recognise states by comparing whole terms (linearSearch),
+// every term staying in one engine. The progress and the measures around it are the caller's.
+GenerationResult ExploreOneByOne(const std::shared_ptr<const Compilation>& compilation,
+                                 const GenerationSettings& settings, StemStore& store, ExplorationShared& shared) {
     GenerationResult result;
     Engine engine(store.actions, StateIdentity{settings.semantics, settings.cpbrOff});
     MemoryWatch memory(settings.memoryLimit);
@@ -205,10 +177,19 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
 
     // The exploration runs on a thread of its own, for its stack; the progress
     // and the stop request stay on the caller's thread (a window's).
-    Shared shared;
+    ExplorationShared shared;
     GenerationResult result;
     try {
-        RunOnLargeStack([&] { result = Explore(compilation, settings, store, shared); }, ExplorationStack, [&] {
+        RunOnLargeStack(
+            [&] {
+                // A bound stops in the middle of a state's transitions, before
+                // the successors past it are built: that is the one-by-one
+                // exploration's way, which a level derived at once cannot keep.
+                const bool oneByOne = settings.linearSearch || settings.maxStates > 0;
+                result = oneByOne ? ExploreOneByOne(compilation, settings, store, shared)
+                                  : ExploreByLevels(compilation, settings, store, shared);
+            },
+            ExplorationStack, [&] {
             if (!progress) return;
             progress->Update(shared.states.load(std::memory_order_relaxed),
                              shared.arcs.load(std::memory_order_relaxed));

@@ -8,54 +8,12 @@
 #include <vector>
 
 #include "frontend/SyntaxTree.h"
+#include "generation/GenerationTypes.h"
 #include "generation/Progress.h"
 #include "generation/Semantics.h"
 #include "generation/StemStore.h"
 
 namespace quarvo {
-
-struct GenerationSettings {
-    Semantics semantics = Semantics::Maximality;
-    bool cpbrOff = true;          // the CPBR item not ticked
-    std::int64_t maxStates = 0;   // 0: no bound
-    // The most memory the generation may hold, in bytes; 0 for the machine's
-    // available memory (the address-space limit of the process applies too).
-    std::int64_t memoryLimit = 0;
-    // For tests: recognise states by a linear scan comparing whole terms instead of the index.
-    bool linearSearch = false;
-    // The term nodes made before those no waiting state needs are collected
-    // (at least; the next collection waits for twice what was kept). Small
-    // values exercise the collection in tests.
-    std::uint32_t collectionThreshold = 1u << 16;
-};
-
-// What a generation did: its counts, why it stopped, and the measures taken
-// around it. Facts only; GenerationSummaryLines and the windows word them.
-struct GenerationResult {
-    std::int64_t states = 0;
-    std::int64_t arcs = 0;
-    bool interrupted = false;        // stopped from outside or by the bound
-    bool stoppedByBound = false;
-    bool stoppedByMemory = false;
-    // Memory ran out before anything usable was stored: the store was emptied
-    // and the counts are 0.
-    bool abandoned = false;
-    bool eventNamesExhausted = false;
-    bool unguardedRecursion = false;
-    // The name of the process whose recursion is not guarded, when unguardedRecursion.
-    std::string unguardedProcess;
-    // Distinct term nodes made for the states kept: the measure of the work,
-    // which grows with the states and the part of their terms that changed.
-    std::int64_t nodesBuilt = 0;
-    // The system clock when the generation started and when it ended, and the
-    // whole seconds between the two readings taken to the second.
-    std::chrono::system_clock::time_point started;
-    std::chrono::system_clock::time_point ended;
-    std::int64_t seconds = 0;
-    // Bytes of the heap in use before and after (HeapBytesInUse).
-    std::int64_t heapBytesBefore = 0;
-    std::int64_t heapBytesAfter = 0;
-};
 
 // The warning of a STEM some of whose events are named -1, the generation
 // having had more simultaneous events than names; said after a generation and

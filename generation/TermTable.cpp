@@ -1,4 +1,4 @@
-// Hash-consing of gate lists, term nodes and state identities.
+// Hash-consing of gate lists and term nodes.
 #include "generation/TermTable.h"
 
 #include <algorithm>
@@ -110,28 +110,6 @@ void TermTable::Compact(const std::vector<TermId>& newId, const std::vector<SetI
     index_.Clear();
     index_.Reserve(nodes_.size() * 2);
     for (TermId id = 1; id < nodes_.size(); ++id) index_.Insert(id, HashOf(nodes_[id]));
-}
-
-IdentityTable::IdentityTable() {
-    nodes_.push_back(IdentityNode{NodeKind::Stop, -1, 0, 0, 0, 0, 0});  // id 0: the null term
-}
-
-std::uint32_t IdentityTable::HashOf(const IdentityNode& n) { return MixHash(HashShared(n)); }
-
-std::uint32_t IdentityTable::Make(const IdentityNode& n) {
-    const std::uint32_t hash = HashOf(n);
-    std::uint32_t id = index_.Find(hash, [&](std::uint32_t c) { return nodes_[c] == n; });
-    if (id != IdIndex::Absent) return id;
-    id = static_cast<std::uint32_t>(nodes_.size());
-    nodes_.push_back(n);
-    index_.Insert(id, hash);
-    return id;
-}
-
-void IdentityTable::Rollback(std::uint32_t mark) {
-    if (mark >= nodes_.size()) return;
-    index_.EraseFrom(mark, Size(), [&](std::uint32_t id) { return HashOf(nodes_[id]); });
-    nodes_.resize(mark);
 }
 
 }  // namespace quarvo

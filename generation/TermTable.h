@@ -82,30 +82,4 @@ private:
     IdIndex index_;
 };
 
-// What a term is as a state: its nodes without the instances of calls, and
-// their events reduced to what the state identity compares.
-struct IdentityNode {
-    NodeKind kind;
-    std::int32_t height;
-    std::uint32_t process;
-    GatesId gates;
-    std::uint32_t events;  // action sequence or multiset id, 0 under interleaving
-    std::uint32_t left, right;
-    friend bool operator==(const IdentityNode&, const IdentityNode&) = default;
-};
-
-class IdentityTable {
-public:
-    IdentityTable();
-    std::uint32_t Make(const IdentityNode& node);
-    std::uint32_t Size() const { return static_cast<std::uint32_t>(nodes_.size()); }
-    void Rollback(std::uint32_t mark);
-    std::size_t Bytes() const { return nodes_.capacity() * sizeof(IdentityNode) + index_.Bytes(); }
-
-private:
-    static std::uint32_t HashOf(const IdentityNode& n);
-    std::vector<IdentityNode> nodes_;
-    IdIndex index_;
-};
-
 }  // namespace quarvo

@@ -21,9 +21,8 @@ QString Padded(quarvo::ActionId action, const quarvo::ActionTable& actions) {
 
 // Names are padded to 32 characters; a fixed-pitch font keeps them in columns.
 void UseFixedPitch(QWidget* widget) {
-    QFont font = widget->font();
-    font.setFamily("Monospace");
-    font.setStyleHint(QFont::TypeWriter);
+    QFont font = quarvo::FixedPitchFont();
+    if (widget->font().pointSizeF() > 0) font.setPointSizeF(widget->font().pointSizeF());
     widget->setFont(font);
 }
 

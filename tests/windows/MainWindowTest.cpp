@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(Component<QLabel>(form, "StatusPanel2")->text(), QString("Li: 1  Col: 1"));
         QVERIFY(t.GetSession().cpbrOff);
         QCOMPARE(Component<QPlainTextEdit>(form, "Editor")->lineWrapMode(), QPlainTextEdit::NoWrap);
-        QVERIFY(QFontInfo(Component<QPlainTextEdit>(form, "Editor")->font()).fixedPitch());
+        QVERIFY(LooksFixedPitch(Component<QPlainTextEdit>(form, "Editor")->font()));
     }
 
     void MenuCaptionsAndShortcuts() {

@@ -8,6 +8,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QObject>
 #include <QTemporaryDir>
 
@@ -124,6 +127,17 @@ T* Component(const QObject& window, const char* name) {
     T* found = window.findChild<T*>(QString::fromLatin1(name));
     if (!found) qFatal("No component %s in window %s", name, qPrintable(window.objectName()));
     return found;
+}
+
+// What a user sees of a fixed-pitch font: a narrow and a wide letter take the
+// same room, and the program's family is used wherever it is installed.
+inline bool LooksFixedPitch(const QFont& font) {
+    const QFontMetrics metrics(font);
+    if (metrics.horizontalAdvance(QChar('i')) != metrics.horizontalAdvance(QChar('W'))) return false;
+    if (metrics.horizontalAdvance(QStringLiteral("iiii")) != metrics.horizontalAdvance(QStringLiteral("WWWW")))
+        return false;
+    return !QFontDatabase::hasFamily(QStringLiteral("DejaVu Sans Mono")) ||
+           QFontInfo(font).family() == QStringLiteral("DejaVu Sans Mono");
 }
 
 }  // namespace quarvo::testing

@@ -107,7 +107,7 @@ private slots:
         QVERIFY(c.Nouvellespcification1->isEnabled() && c.Ouvrir1->isEnabled() && c.Enregistrer1->isEnabled());
         QVERIFY((Available(c) == Commands{true, false, false}));
         QCOMPARE(c.Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QVERIFY(QFontInfo(c.Memo1->font()).fixedPitch());
+        QVERIFY(LooksFixedPitch(c.Memo1->font()));
     }
 
     void CommandsFollowAWholeSession() {

@@ -1,0 +1,33 @@
+// Breadth-first exploration level by level, on several threads, numbering states as one thread would.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "frontend/SyntaxTree.h"
+#include "generation/GenerationTypes.h"
+#include "generation/StemStore.h"
+
+namespace quarvo {
+
+// What the exploration and the caller's thread share while it runs.
+struct ExplorationShared {
+    std::atomic<std::int64_t> states{0};
+    std::atomic<std::int64_t> arcs{0};
+    std::atomic<bool> stopRequested{false};
+};
+
+// The worker threads an exploration uses for settings.threads (0: one per core).
+unsigned ExplorationThreads(const GenerationSettings& settings);
+
+// Explores every configuration reachable from the compilation's behaviour
+// into store, level by level. Each thread holds the terms of the states it
+// explores in an engine of its own; a level's successors are derived on all
+// threads at once, then numbered in the order of their first discoverer
+// (source number, then arc index), so that numbers, arcs and events are those
+// of a one-thread exploration whatever the number of threads.
+GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compilation,
+                                 const GenerationSettings& settings, StemStore& store, ExplorationShared& shared);
+
+}  // namespace quarvo

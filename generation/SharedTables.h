@@ -1,0 +1,104 @@
+// What every exploring thread's engine must name alike: state identities, action sequences, gate lists, processes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "frontend/SyntaxTree.h"
+#include "generation/ActionTable.h"
+#include "generation/Events.h"
+#include "generation/IdIndex.h"
+
+namespace quarvo {
+
+// What a term is as a state: its nodes without the instances of calls, and
+// their events reduced to what the state identity compares. Every field is a
+// name shared by all engines of one exploration, so that equal states get
+// equal identities whichever thread derived them.
+struct IdentityNode {
+    NodeKind kind;
+    std::int32_t height;
+    std::uint32_t process;  // shared process number
+    std::uint32_t gates;    // shared gate list
+    std::uint32_t events;   // shared action sequence or multiset, 0 under interleaving
+    std::uint32_t left, right;
+    friend bool operator==(const IdentityNode&, const IdentityNode&) = default;
+};
+
+// Hash-consed identities, safe to use from several threads: the table is cut
+// into shards by hash, each behind its own lock, so that two threads rarely
+// wait for each other. Ids are dense enough to index arrays by (an id is its
+// place in its shard times the shard count, plus the shard), and never
+// forgotten: a known state's identity is already there, so a successor that
+// turns out known adds nothing.
+class IdentityTable {
+public:
+    IdentityTable();
+    std::uint32_t Make(const IdentityNode& node);
+    // One more than the greatest id given so far.
+    std::uint32_t Bound() const;
+    std::size_t Bytes() const;
+
+private:
+    static constexpr std::uint32_t ShardBits = 6;
+    static constexpr std::uint32_t Shards = 1u << ShardBits;
+    struct Shard {
+        mutable std::mutex lock;
+        std::vector<IdentityNode> nodes;
+        IdIndex index;
+    };
+    static std::uint32_t HashOf(const IdentityNode& n);
+    std::array<Shard, Shards> shards_;
+};
+
+// Interned sequences of action ids (event sets' actions in name order, or
+// their sorted multiset), 0 being the empty one; safe from several threads.
+class SequenceTable {
+public:
+    SequenceTable();
+    std::uint32_t Intern(const ActionId* actions, std::size_t n);
+
+private:
+    std::mutex lock_;
+    std::vector<std::uint32_t> first_, size_;
+    std::vector<ActionId> actions_;
+    IdIndex index_;
+};
+
+// The names that the engines of one exploration share, and the lock of the
+// action table they all intern into. Each engine keeps its own terms, event
+// sets and gate lists, and maps them to these names once each.
+class SharedNames {
+public:
+    explicit SharedNames(ActionTable& actions) : actions_(actions) {}
+
+    ActionId InternAction(const Identifier32& name) {
+        std::lock_guard<std::mutex> guard(actionsLock_);
+        return actions_.Intern(name);
+    }
+    Identifier32 ActionName(ActionId id) {
+        std::lock_guard<std::mutex> guard(actionsLock_);
+        return actions_.Name(id);
+    }
+    std::uint32_t Process(const ProcessDefinition* process);
+    std::uint32_t Gates(const ActionId* names, std::size_t n);
+    // The names of a shared gate list.
+    std::vector<ActionId> GateNames(std::uint32_t gates);
+
+    IdentityTable identities;
+    SequenceTable sequences;
+
+private:
+    ActionTable& actions_;
+    std::mutex actionsLock_;
+    std::mutex lock_;
+    std::unordered_map<const ProcessDefinition*, std::uint32_t> processes_;
+    std::vector<std::uint32_t> gateFirst_{0}, gateSize_{0};
+    std::vector<ActionId> gateNames_;
+    IdIndex gateIndex_;
+};
+
+}  // namespace quarvo

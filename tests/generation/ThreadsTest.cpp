@@ -1,0 +1,108 @@
+// The exploration on several threads gives the STEM of one thread, byte for byte.
+#include <filesystem>
+#include <random>
+
+#include "GenerationTestSupport.h"
+#include "ReferenceSemantics.h"
+#include "frontend/TextFile.h"
+
+namespace quarvo {
+namespace {
+
+std::vector<std::string> ExampleTexts() {
+    std::vector<std::string> texts;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(QUARVO_SOURCE_DIR) + "/examples")) {
+        if (entry.path().extension() != ".LOT") continue;
+        TextFileResult file = ReadTextFile(entry.path().string());
+        std::string text;
+        for (const std::string& line : file.lines) text += line + "\n";
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+// Each identity mode, unbounded and bounded, with collections frequent enough
+// that terms handed from thread to thread are collected too.
+std::vector<GenerationSettings> Modes(std::int64_t bound) {
+    std::vector<GenerationSettings> all;
+    for (int mode = 0; mode < 3; ++mode) {
+        GenerationSettings s;
+        s.cpbrOff = mode != 1;
+        if (mode == 2) s.semantics = Semantics::Interleaving;
+        s.maxStates = bound;
+        s.collectionThreshold = 64;
+        all.push_back(s);
+    }
+    return all;
+}
+
+void ExpectSameOnEveryThreadCount(const std::string& text, std::int64_t bound) {
+    for (GenerationSettings settings : Modes(bound)) {
+        settings.threads = 1;
+        auto one = test::GenerateText(text, settings);
+        for (int threads : {2, 7}) {
+            settings.threads = threads;
+            auto many = test::GenerateText(text, settings);
+            ASSERT_EQ(one->Text(), many->Text()) << threads << " threads, bound " << bound << "\n" << text;
+            ASSERT_EQ(one->messages, many->messages) << threads << " threads\n" << text;
+        }
+    }
+}
+
+TEST(Threads, ExamplesGiveTheSameStemOnOneTwoAndSevenThreads) {
+    for (const std::string& text : ExampleTexts()) {
+        ExpectSameOnEveryThreadCount(text, 0);
+        ExpectSameOnEveryThreadCount(text, 37);  // the bound falls inside a level
+    }
+}
+
+// A bounded generation goes state after state on one thread: against it, the
+// level-by-level exploration of every specification whose space is finite.
+TEST(Threads, RandomSpecificationsGiveTheSameStemOnOneTwoAndSevenThreads) {
+    std::mt19937 rng(2411);
+    int finite = 0;
+    for (int i = 0; i < 80; ++i) {
+        const std::string text = test::RandomSpecification(rng);
+        for (GenerationSettings settings : Modes(600)) {
+            auto reference = test::GenerateText(text, settings);
+            if (reference->result.stoppedByBound) continue;
+            ++finite;
+            settings.maxStates = 0;
+            for (int threads : {1, 3}) {
+                settings.threads = threads;
+                auto levels = test::GenerateText(text, settings);
+                ASSERT_EQ(reference->Text(), levels->Text()) << threads << " threads\n" << text;
+                ASSERT_EQ(reference->messages, levels->messages) << threads << " threads\n" << text;
+            }
+        }
+    }
+    EXPECT_GT(finite, 80);
+}
+
+TEST(Threads, TheBoundGivesExactlyThatManyStatesWhateverTheThreads) {
+    const std::string text =
+        "SYSTEM S [A, B] :=\n    P [A] ||| P [B]\nWHERE\n  PROCESS P [X] :=\n"
+        "    X; (X; NIL ||| P [X])\n  ENDPROC\nENDSYS\n";
+    for (int threads : {1, 2, 5}) {
+        GenerationSettings settings;
+        settings.threads = threads;
+        settings.maxStates = 1000;
+        auto g = test::GenerateText(text, settings);
+        EXPECT_EQ(g->result.states, 1000);
+        EXPECT_TRUE(g->result.stoppedByBound);
+    }
+}
+
+// A choice of many branches is derived once per branch, not once per level
+// of the chain of choices it is written as.
+TEST(Threads, AVeryLongChoiceHasTwoStates) {
+    std::string text = "SYSTEM S [A] :=\n    A; NIL";
+    for (int i = 1; i < 100000; ++i) text += "\n [] A; NIL";
+    text += "\nENDSYS\n";
+    auto g = test::GenerateText(text, test::Interleaving());
+    EXPECT_EQ(g->result.states, 2);
+    EXPECT_EQ(g->result.arcs, 100000);
+}
+
+}  // namespace
+}  // namespace quarvo
