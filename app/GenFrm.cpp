@@ -73,6 +73,18 @@ TGenFrm::TGenFrm(quarvo::AppContext& app) : app_(app) {
     limitRow->addWidget(MemoireMax);
     layout->addLayout(limitRow);
     connect(MemoireMax, &QSpinBox::valueChanged, this, [this](int value) { app_.session.memoryLimitMb = value; });
+    auto* threadsRow = new QHBoxLayout;
+    threadsRow->addWidget(new QLabel("Fils d'exécution :", this));
+    Fils = new QSpinBox(this);
+    Fils->setObjectName("Fils");
+    Fils->setRange(0, 1024);
+    Fils->setSpecialValueText("automatique");
+    Fils->setValue(app_.session.threads);
+    Fils->setToolTip("Nombre de fils qui explorent les états ; « automatique » : un par cœur de la machine. "
+                     "Le système engendré ne dépend pas de ce nombre.");
+    threadsRow->addWidget(Fils);
+    layout->addLayout(threadsRow);
+    connect(Fils, &QSpinBox::valueChanged, this, [this](int value) { app_.session.threads = value; });
     auto* buttons = new QHBoxLayout;
     OkButton = new QPushButton("&OK", this);
     OkButton->setDefault(true);
@@ -116,6 +128,7 @@ void TGenFrm::Start() {
     ExplorationButton->setEnabled(false);
     StopButton->setEnabled(true);
     MemoireMax->setEnabled(false);
+    Fils->setEnabled(false);
     show();
     sinceRefresh_.start();
     QCoreApplication::processEvents();
@@ -128,6 +141,7 @@ void TGenFrm::Finish(std::int64_t states, std::int64_t transitions) {
     StopButton->setEnabled(false);
     OkButton->setEnabled(true);
     MemoireMax->setEnabled(true);
+    Fils->setEnabled(true);
     ExplorationButton->setEnabled(app_.session.hasStem && app_.session.stemSemantics == quarvo::Semantics::Maximality);
     // The dialog stays on screen without blocking the main window.
     hide();

@@ -51,6 +51,8 @@ public:
     QPushButton* StopButton;
     // The most memory a generation may use, in megabytes (0: the machine's available memory).
     QSpinBox* MemoireMax;
+    // The threads of the exploration (0: one per core).
+    QSpinBox* Fils;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -309,6 +309,7 @@ void TSDIAppForm::SemEntreClick() {
     settings.semantics = app_.session.semantics;
     settings.cpbrOff = app_.session.cpbrOff;
     settings.memoryLimit = app_.session.memoryLimitMb * 1024 * 1024;
+    settings.threads = app_.session.threads;
     MemoError->setVisible(true);
     quarvo::ListMessages messages(*MemoError);
     quarvo::GenerationMonitor& dialog = app_.intents.GenerationProgress();

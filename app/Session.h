@@ -36,6 +36,8 @@ struct Session {
     bool cpbrOff = true;
     // The generation dialog's memory limit in megabytes; 0 for the machine's available memory.
     std::int64_t memoryLimitMb = 0;
+    // Threads of the exploration; 0: one per core.
+    int threads = 0;
 
     // The external tool chain's output kind.
     OutputKind outputKind = OutputKind::Gpm;

@@ -23,11 +23,15 @@
 //   bench_scale --benchmark_filter=Hostile
 // Giving --benchmark_filter replaces the default one. After the runs, the time per
 // state of each family is printed on the error output from its smallest size
-// to its largest, with the growth factor against the smallest.
+// to its largest, with the growth factor against the smallest, then the speed-up
+// of all threads over one at each size.
 //
-// Counters: states, arcs; states_per_s, transitions_per_s (on the process's
-// CPU time, the exploration running on a thread of its own);
-// ns_per_state; peak_rss_MB (the process's peak resident set during the
+// Each size runs at fils:1 (one thread) and fils:0 (one thread per core).
+//
+// Counters: states, arcs; states_per_s, transitions_per_s and ns_per_state on
+// the wall-clock time (the exploration runs on threads of its own);
+// cpu_ns_per_state on the process's CPU time, all threads together;
+// peak_rss_MB (the process's peak resident set during the
 // generation); peak_bytes_per_state and peak_bytes_per_arc (that peak less the
 // resident set before the generation, per state and per arc).
 //
@@ -83,6 +87,13 @@ std::string Cycles(int n) {
            "ENDSYS";
 }
 
+// A choice of n branches A; NIL: two states, n arcs.
+std::string Choice(int n) {
+    std::string text = "SYSTEM Choice [A] :=\nA; NIL";
+    for (int i = 1; i < n; ++i) text += "\n[] A; NIL";
+    return text + "\nENDSYS";
+}
+
 // A; A; ...; NIL with n actions.
 std::string Chain(int n) {
     std::string text = "SYSTEM Chain [A] :=\n";
@@ -103,11 +114,13 @@ quarvo::CompileOutcome Compile(const std::string& text) { return quarvo::bench::
 
 // The process's CPU time: the exploration runs on a thread of its own while
 // the benchmark's thread waits for it.
-double ProcessCpuSeconds() {
+double ClockSeconds(clockid_t clock) {
     timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    clock_gettime(clock, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
+double ProcessCpuSeconds() { return ClockSeconds(CLOCK_PROCESS_CPUTIME_ID); }
+double WallSeconds() { return ClockSeconds(CLOCK_MONOTONIC); }
 
 std::int64_t memoryLimit = kFourGiB;  // 0: none
 
@@ -136,11 +149,12 @@ void Generate(benchmark::State& state, const Workload& workload) {
     settings.semantics = workload.semantics;
     settings.cpbrOff = !workload.cpbr;
     settings.maxStates = workload.maxStates;
+    settings.threads = static_cast<int>(state.range(1));
     PeakMemory peak;
     quarvo::GenerationResult result;
     std::int64_t totalStates = 0, totalArcs = 0;
     peak.Start();
-    const double cpuBefore = ProcessCpuSeconds();
+    const double cpuBefore = ProcessCpuSeconds(), wallBefore = WallSeconds();
     for (auto _ : state) {
         quarvo::StemStore store;
         result = quarvo::GenerateStem(compiled.compilation, settings, store);
@@ -157,17 +171,17 @@ void Generate(benchmark::State& state, const Workload& workload) {
                                 .c_str());
         return;
     }
-    const double cpuSeconds = ProcessCpuSeconds() - cpuBefore;
+    const double cpuSeconds = ProcessCpuSeconds() - cpuBefore, wallSeconds = WallSeconds() - wallBefore;
     const double states = static_cast<double>(result.states), arcs = static_cast<double>(result.arcs);
     const double growth = static_cast<double>(peak.Growth());
     state.counters["states"] = states;
     state.counters["arcs"] = arcs;
-    state.counters["states_per_s"] = cpuSeconds > 0 ? static_cast<double>(totalStates) / cpuSeconds : 0.0;
-    state.counters["transitions_per_s"] =
-        cpuSeconds > 0 ? static_cast<double>(totalArcs) / cpuSeconds : 0.0;
-    // On the same CPU time as the rates: other programs on the machine delay the
-    // wall-clock time, not this.
-    state.counters["ns_per_state"] = totalStates > 0 ? cpuSeconds * 1e9 / static_cast<double>(totalStates) : 0.0;
+    state.counters["states_per_s"] = wallSeconds > 0 ? static_cast<double>(totalStates) / wallSeconds : 0.0;
+    state.counters["transitions_per_s"] = wallSeconds > 0 ? static_cast<double>(totalArcs) / wallSeconds : 0.0;
+    state.counters["ns_per_state"] = totalStates > 0 ? wallSeconds * 1e9 / static_cast<double>(totalStates) : 0.0;
+    // Other programs on the machine delay the wall-clock time, not this.
+    state.counters["cpu_ns_per_state"] =
+        totalStates > 0 ? cpuSeconds * 1e9 / static_cast<double>(totalStates) : 0.0;
     state.counters["peak_rss_MB"] = static_cast<double>(peak.Peak()) / kMiB;
     state.counters["peak_bytes_per_state"] = states > 0 ? growth / states : 0.0;
     state.counters["peak_bytes_per_arc"] = arcs > 0 ? growth / arcs : 0.0;
@@ -189,14 +203,15 @@ const Workload kPhilosophersInterleaving{Philosophers, Semantics::Interleaving};
 void Register(const char* name, void (*body)(benchmark::State&, const Workload&), const Workload& workload,
               std::initializer_list<int> sizes) {
     auto* b = benchmark::RegisterBenchmark(name, body, workload);
-    b->ArgName("n")->Unit(benchmark::kMillisecond)->Iterations(1);
-    for (int n : sizes) b->Arg(n);
+    b->ArgNames({"n", "fils"})->Unit(benchmark::kMillisecond)->Iterations(1);
+    for (int n : sizes)
+        for (int threads : {1, 0}) b->Args({n, threads});
 }
 
 // State counts and, where it matters, the current generator's figures in the comments.
 void RegisterAll() {
-    // 6,562 and 59,050 states; 1,594,324 states (3^n + 1).
-    Register("BM_Scale_IndependentInterleaving", Generate, kIndependentInterleaving, {8, 10});
+    // 6,562, 59,050 and 531,442 states; 1,594,324 states (3^n + 1).
+    Register("BM_Scale_IndependentInterleaving", Generate, kIndependentInterleaving, {8, 10, 12});
     Register("BM_Million_IndependentInterleaving", Generate, kIndependentInterleaving, {13});
     // 6,332 and 75,974 states; 1,063,624 states.
     Register("BM_Scale_IndependentMaximality", Generate, kIndependentMaximality, {5, 6});
@@ -206,7 +221,7 @@ void RegisterAll() {
     Register("BM_Million_IndependentMaximalityCpbr", Generate, kIndependentMaximalityCpbr, {13});
     // 4,286 and 46,763 states (n = 10: 154,450); 1,684,801 states, for which the
     // current generator needs 4.1 GB: give it --memory_limit_gb=6.
-    Register("BM_Scale_PhilosophersInterleaving", Generate, kPhilosophersInterleaving, {7, 9});
+    Register("BM_Scale_PhilosophersInterleaving", Generate, kPhilosophersInterleaving, {7, 9, 10});
     Register("BM_Million_PhilosophersInterleaving", Generate, kPhilosophersInterleaving, {12});
 
     // 14,348,908 states; about 1.8 * 10^7 states.
@@ -220,6 +235,7 @@ void RegisterAll() {
     // one, and 1,001 states (the bound is looked at after a whole state's
     // successors) for the 1,000 wide one.
     Register("BM_Hostile_Chain", Generate, Workload{Chain, Semantics::Maximality}, {10000, 100000});
+    Register("BM_Hostile_Choice", Generate, Workload{Choice, Semantics::Interleaving}, {10000, 100000});
     Register("BM_Hostile_WideBounded", Generate, Workload{Wide, Semantics::Maximality, false, 10}, {1000, 10000});
 }
 
@@ -241,9 +257,12 @@ public:
             auto states = run.counters.find("states");
             if (family == std::string::npos || nsPerState == run.counters.end() || states == run.counters.end())
                 continue;
-            const std::string& args = run.run_name.args;  // "n:10"
-            const int n = std::atoi(args.c_str() + (args.find(':') == std::string::npos ? 0 : args.find(':') + 1));
-            families_[name.substr(family + 1)][n] = {states->second.value, nsPerState->second.value};
+            const std::string& args = run.run_name.args;  // "n:10/fils:0"
+            const std::size_t colon = args.find(':'), slash = args.find('/');
+            const int n = std::atoi(args.c_str() + (colon == std::string::npos ? 0 : colon + 1));
+            const bool allThreads = slash != std::string::npos && args.substr(slash) == "/fils:0";
+            const std::string key = name.substr(family + 1) + (allThreads ? " fils:all" : " fils:1");
+            families_[key][n] = {states->second.value, nsPerState->second.value};
         }
         display_->ReportRuns(runs);
     }
@@ -252,7 +271,8 @@ public:
     void PrintGrowth(std::ostream& out) const {
         bool header = false;
         for (const auto& [family, sizes] : families_) {
-            if (sizes.size() < 2 || family.rfind("Chain", 0) == 0 || family.rfind("Wide", 0) == 0) continue;
+            if (sizes.size() < 2 || family.rfind("Chain", 0) == 0 || family.rfind("Wide", 0) == 0 ||
+                family.rfind("Choice", 0) == 0) continue;
             if (!header) out << "\nTime per state, from the smallest size to the largest:\n", header = true;
             const double first = sizes.begin()->second.nsPerState;
             for (const auto& [n, figures] : sizes) {
@@ -260,6 +280,22 @@ public:
                 std::snprintf(line, sizeof line, "  %-28s n=%-3d %12.0f states %10.0f ns/state  x%.2f\n",
                               family.c_str(), n, figures.states, figures.nsPerState,
                               first > 0 ? figures.nsPerState / first : 0.0);
+                out << line;
+            }
+        }
+        bool speedHeader = false;
+        for (const auto& [family, sizes] : families_) {
+            const std::size_t at = family.rfind(" fils:1");
+            if (at == std::string::npos) continue;
+            auto all = families_.find(family.substr(0, at) + " fils:all");
+            if (all == families_.end()) continue;
+            if (!speedHeader) out << "\nSpeed-up of all threads over one:\n", speedHeader = true;
+            for (const auto& [n, one] : sizes) {
+                auto many = all->second.find(n);
+                if (many == all->second.end() || many->second.nsPerState <= 0) continue;
+                char line[200];
+                std::snprintf(line, sizeof line, "  %-28s n=%-6d x%.2f\n", family.substr(0, at).c_str(), n,
+                              one.nsPerState / many->second.nsPerState);
                 out << line;
             }
         }

@@ -23,8 +23,8 @@ constexpr const char* kCompileUsage =
 
 constexpr const char* kGenerateUsage =
     "Usage : calvento generate FICHIER.LOT [--entrelacement] [--cpbr] [--max-etats N]\n"
-    "                          [--memoire-max N] [-o FICHIER.STEM] [--aut FICHIER.aut]\n"
-    "                          [--aut-noms-caches]\n"
+    "                          [--memoire-max N] [--fils N] [-o FICHIER.STEM]\n"
+    "                          [--aut FICHIER.aut] [--aut-noms-caches]\n"
     "\n"
     "Compile la spécification comme « calvento compile » (arrêt sur la première\n"
     "erreur), puis engendre le système de transitions étiquetées :\n"
@@ -37,6 +37,8 @@ constexpr const char* kGenerateUsage =
     "                     utilisée n'atteigne N mégaoctets (par défaut : la mémoire\n"
     "                     disponible de la machine) ; le STEM déjà construit reste\n"
     "                     utilisable ;\n"
+    "  --fils N           explore avec N fils d'exécution (par défaut : un par cœur\n"
+    "                     de la machine) ; le résultat ne dépend pas de N ;\n"
     "  -o FICHIER.STEM    écrit le fichier STEM classique ;\n"
     "  --aut FICHIER.aut  écrit le système au format Aldebaran (des), lisible par\n"
     "                     les autres boîtes à outils d'algèbres de processus ;\n"
@@ -104,6 +106,13 @@ int Generate(const std::vector<std::string>& args) {
                 return 2;
             }
             settings.memoryLimit = megabytes * 1024 * 1024;
+        } else if (a == "--fils") {
+            std::int64_t threads = 0;
+            if (!value(number) || !ParseCount(number, threads) || threads > 1024) {
+                std::cerr << "calvento : --fils attend un nombre entier de 1 à 1024.\n";
+                return 2;
+            }
+            settings.threads = static_cast<int>(threads);
         } else if (a == "-o") {
             if (!value(stemPath)) {
                 std::cerr << "calvento : -o attend un nom de fichier.\n";

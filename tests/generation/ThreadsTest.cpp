@@ -61,14 +61,14 @@ TEST(Threads, ExamplesGiveTheSameStemOnOneTwoAndSevenThreads) {
 TEST(Threads, RandomSpecificationsGiveTheSameStemOnOneTwoAndSevenThreads) {
     std::mt19937 rng(2411);
     int finite = 0;
-    for (int i = 0; i < 80; ++i) {
+    for (int i = 0; i < 200; ++i) {
         const std::string text = test::RandomSpecification(rng);
         for (GenerationSettings settings : Modes(600)) {
             auto reference = test::GenerateText(text, settings);
             if (reference->result.stoppedByBound) continue;
             ++finite;
             settings.maxStates = 0;
-            for (int threads : {1, 3}) {
+            for (int threads : {1, 2, 7}) {
                 settings.threads = threads;
                 auto levels = test::GenerateText(text, settings);
                 ASSERT_EQ(reference->Text(), levels->Text()) << threads << " threads\n" << text;
@@ -76,7 +76,7 @@ TEST(Threads, RandomSpecificationsGiveTheSameStemOnOneTwoAndSevenThreads) {
             }
         }
     }
-    EXPECT_GT(finite, 80);
+    EXPECT_GT(finite, 200);
 }
 
 TEST(Threads, TheBoundGivesExactlyThatManyStatesWhateverTheThreads) {

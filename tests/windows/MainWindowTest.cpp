@@ -24,10 +24,12 @@
 #include "app/HelpWindow.h"
 #include "app/Sdimain.h"
 #include "app/ctl/CtlWindow.h"
+#include "generation/StemWriter.h"
 #include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Example;
 using quarvo::testing::Component;
+using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::TestApp;
 
 namespace {
@@ -544,6 +546,26 @@ private slots:
         dialog->Update(TGenFrm::HintStates + 1, 5);
         QVERIFY(dialog->Conseil->isHidden());
         dialog->Finish(TGenFrm::HintStates + 1, 5);
+    }
+
+    void TheDialogsThreadCountLeavesTheSystemUnchanged() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        QVERIFY(f.OpenSpecification(Example("PHILO.LOT")));
+        f.Compiler1Click();
+        TGenFrm* dialog = t.Windows().generation;
+        QCOMPARE(dialog->Fils->specialValueText(), QString("automatique"));
+        QCOMPARE(dialog->Fils->value(), 0);
+        std::vector<std::string> texts;
+        for (int threads : {1, 3, 0}) {
+            dialog->Fils->setValue(threads);
+            QCOMPARE(t.GetSession().threads, threads);
+            f.SemEntreClick();
+            QCOMPARE(Messages(f).last(), QString("Génération terminée."));
+            QVERIFY(dialog->Fils->isEnabled());
+            texts.push_back(quarvo::ClassicStemText(t.GetSession().stem, t.GetSession().stem.StemStateCount));
+        }
+        QVERIFY(texts[0] == texts[1] && texts[1] == texts[2]);
     }
 
     void AGenerationStopsCleanlyAtTheDialogsMemoryLimit() {
