@@ -103,14 +103,26 @@ public:
 
 private:
     void Collect();
+    bool Seen(std::uint32_t identity);
 
     StemStore& store_;
     std::mutex& storeLock_;
     std::uint32_t threshold_;
     std::vector<EventSetId> storeSets_;
     std::vector<TermId> made_;
+    // Per identity, the last level whose successors here already held it:
+    // a later successor of that identity is never a new state's term.
+    std::vector<std::uint32_t> seenAt_;
+    std::uint32_t expansion_ = 0;
     std::int64_t arcsSinceCheck_ = 0;
 };
+
+bool Worker::Seen(std::uint32_t identity) {
+    if (identity >= seenAt_.size()) seenAt_.resize(std::size_t{identity} + identity / 2 + 1024, 0);
+    if (seenAt_[identity] == expansion_) return true;
+    seenAt_[identity] = expansion_;
+    return false;
+}
 
 void Worker::Collect() {
     // The roots: the terms of waiting states and the successors not numbered yet.
@@ -126,6 +138,7 @@ void Worker::Collect() {
 void Worker::Expand(Level& level, ExplorationShared& shared, const MemoryWatch& memory) {
     sourceOut.clear();
     arcOut.clear();
+    ++expansion_;
     for (const std::int64_t s : sources) {
         if (level.abandon.load(std::memory_order_relaxed)) return;
         if (shared.stopRequested.load(std::memory_order_relaxed)) {
@@ -164,6 +177,10 @@ void Worker::Expand(Level& level, ExplorationShared& shared, const MemoryWatch& 
             if (target >= 0 && target < level.first) {
                 engine.Rollback();
                 arc.target = static_cast<std::int32_t>(target);
+            } else if (target < 0 && Seen(identity)) {
+                // An earlier successor of this level is the state's first
+                // discoverer, or another thread's is: this term is not kept.
+                engine.Rollback();
             } else {
                 engine.Commit();
                 arc.successor = successor;
