@@ -361,10 +361,13 @@ void TForm5::Verifier1Click() {
     progress_->End();
     const bool labelled = verdict == quarvo::Verdict::Verified || verdict == quarvo::Verdict::NotVerified;
     // An atom that names no action of the STEM holds nowhere: most likely a
-    // misspelt or hidden action. The verdict stands; the status line says so.
-    ShowWarning(FromStd(session.ctl.Warning()));
-    app_.dialogs.Tell(this, labelled ? QMessageBox::NoIcon : QMessageBox::Warning, quarvo::VerdictCaption,
-                      quarvo::VerdictMessage(verdict));
+    // misspelt or hidden action. The verdict stands; the box gives the warning
+    // on the line before it, as calvento check does, and the status line keeps it.
+    const QString warning = FromStd(session.ctl.Warning());
+    ShowWarning(warning);
+    const QString verdictText = QString::fromUtf8(quarvo::VerdictMessage(verdict));
+    app_.dialogs.Tell(this, labelled && warning.isEmpty() ? QMessageBox::NoIcon : QMessageBox::Warning,
+                      quarvo::VerdictCaption, warning.isEmpty() ? verdictText : warning + "\n" + verdictText);
     SetDiagnosticEnabled(labelled);
 }
 

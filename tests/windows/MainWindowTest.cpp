@@ -28,6 +28,7 @@
 
 using quarvo::testing::Example;
 using quarvo::testing::Component;
+using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::TestApp;
 
 namespace {

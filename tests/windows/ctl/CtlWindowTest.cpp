@@ -16,6 +16,7 @@
 using quarvo::testing::Component;
 using quarvo::testing::Example;
 using quarvo::testing::ScriptedDialogs;
+using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::TestApp;
 
 namespace {
@@ -212,13 +213,17 @@ private slots:
         TForm5& c = CheckerOn(t, Golden("DEADLOCK.LOT"));  // one action, P
         const QString verified = "Formule vérifiée à l'état initial.";
         const QString refuted = "Formule non vérifiée à l'état initial.";
-        QCOMPARE(VerdictOf(t, c, "E F CS3"), refuted);
+        // The box gives the warning on the line before the verdict, with a warning icon.
+        QCOMPARE(VerdictOf(t, c, "E F CS3"), "Attention : aucune action CS3 dans le STEM.\n" + refuted);
+        QCOMPARE(t.dialogs.Last()->icon, QMessageBox::Warning);
         QCOMPARE(c.Status->text(), QString("Attention : aucune action CS3 dans le STEM."));
         // Known atoms, whatever their case: no warning, and the previous one is gone.
         QCOMPARE(VerdictOf(t, c, "E X p"), verified);
+        QCOMPARE(t.dialogs.Last()->icon, QMessageBox::NoIcon);
         QVERIFY(c.Status->text().isEmpty());
         // As written, once each, the atom of a count included.
-        QCOMPARE(VerdictOf(t, c, "cs3 : 0 AND (Cs3 OR CS3 OR p OR q : 0)"), verified);
+        QCOMPARE(VerdictOf(t, c, "cs3 : 0 AND (Cs3 OR CS3 OR p OR q : 0)"),
+                 "Attention : aucune action cs3 ni q dans le STEM.\n" + verified);
         QCOMPARE(c.Status->text(), QString("Attention : aucune action cs3 ni q dans le STEM."));
 
         // Passing over a command shows its hint; leaving it brings the warning back.
@@ -246,6 +251,20 @@ private slots:
         // Compiling again withdraws it: the labels are gone.
         c.Compiler1Click();
         QVERIFY(c.Status->text().isEmpty());
+    }
+
+    void AMisspeltActionIsNamedBesideTheVerdictWithTheNearestAction() {
+        TestApp t;
+        TForm5& c = CheckerOn(t, Example("BUFFER.LOT"));
+        // The verdict alone would look right: GETT holds nowhere.
+        QCOMPARE(VerdictOf(t, c, "A G NOT GETT"),
+                 QString("Attention : aucune action GETT dans le STEM. GET ?\nFormule vérifiée à l'état initial."));
+        QCOMPARE(t.dialogs.Last()->icon, QMessageBox::Warning);
+        QCOMPARE(c.Status->text(), QString("Attention : aucune action GETT dans le STEM. GET ?"));
+        // The hidden gate is named as the arcs carry it; a name far from every action has no suggestion.
+        QCOMPARE(VerdictOf(t, c, "E F MID OR E F RECEIVE"),
+                 QString("Attention : aucune action MID ni RECEIVE dans le STEM. MID : I_MID ?\n"
+                         "Formule non vérifiée à l'état initial."));
     }
 
     void VerifyWithoutStemSaysSo() {
