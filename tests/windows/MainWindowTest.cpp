@@ -345,7 +345,7 @@ private slots:
         TSDIAppForm& f = t.app->Main();
         Type(f, "SYSTEM S [P] := P NIL ENDSYS");
         f.Compiler1Click();
-        QCOMPARE(Messages(f), (QStringList{"Compilation...", "(ligne:1) \";\" manquant. (colonne:19)",
+        QCOMPARE(Messages(f), (QStringList{"Compilation...", "(ligne:1) \";\" manquant. (colonne:19) ; trouvé : « NIL »",
                                            "Nombre de lignes compilées : 1", "Compilation terminée."}));
         QVERIFY(!Enabled(Component<QMenu>(f, "GenerateMenu")));
         QVERIFY(!Component<QAction>(f, "GenerateButton")->isEnabled());
@@ -377,7 +377,7 @@ private slots:
         // The compiler's syntax error gives the column of the token it could
         // not take: a double click on it selects and marks that token.
         QListWidgetItem* error = Component<QListWidget>(f, "MemoError")->item(1);
-        QCOMPARE(error->text(), QString("(ligne:3) \";\" manquant. (colonne:5)"));
+        QCOMPARE(error->text(), QString("(ligne:3) \";\" manquant. (colonne:5) ; trouvé : « NIL »"));
         f.MemoErrorDblClick(error);
         QCOMPARE(editor->textCursor().blockNumber(), 2);
         QCOMPARE(editor->textCursor().selectedText(), QString("NIL"));
@@ -393,7 +393,7 @@ private slots:
         editor->setPlainText(QString::fromUtf8("SYSTEM S [P] := { \xF0\x9D\x84\x9E } P NIL ENDSYS"));
         f.Compiler1Click();
         error = Component<QListWidget>(f, "MemoError")->item(1);
-        QCOMPARE(error->text(), QString("(ligne:1) \";\" manquant. (colonne:25)"));
+        QCOMPARE(error->text(), QString("(ligne:1) \";\" manquant. (colonne:25) ; trouvé : « NIL »"));
         f.MemoErrorDblClick(error);
         QCOMPARE(editor->textCursor().selectedText(), QString("NIL"));
 
@@ -401,7 +401,7 @@ private slots:
         editor->setPlainText("SYSTEM S := NIL ENDSYS");
         f.Compiler1Click();
         error = Component<QListWidget>(f, "MemoError")->item(1);
-        QCOMPARE(error->text(), QString("(ligne:1) \"[\" manquant. (colonne:10)"));
+        QCOMPARE(error->text(), QString("(ligne:1) \"[\" manquant. (colonne:10) ; trouvé : « := »"));
         f.MemoErrorDblClick(error);
         QCOMPARE(editor->textCursor().selectedText(), QString(":="));
     }
