@@ -30,6 +30,7 @@
 
 #include "app/FileLocations.h"
 #include "app/WidgetHelpers.h"
+#include "app/views/GraphHints.h"
 #include "app/views/GraphLayout.h"
 #include "frontend/TextFile.h"
 
@@ -88,28 +89,6 @@ constexpr int PaintHeight = 10000;
 constexpr double ZoomStep = 1.25;
 // How long a confirmation or a note stays on the status line.
 constexpr int ConfirmationMilliseconds = 10000;
-
-const char* const MouseRules =
-    "Clic gauche : dessine à cet endroit le successeur suivant de l'état courant (rouge). "
-    "Clic droit sur un état vert : il devient l'état courant. "
-    "Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
-    "Ctrl + molette : zoom.";
-// The current state has all its successors drawn: another is to be chosen.
-const char* const NoCurrentRules =
-    "Aucun état n'est courant. Clic droit sur un état vert : il devient l'état courant (rouge). "
-    "Clic gauche : dessine à cet endroit le successeur suivant de l'état courant. "
-    "Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
-    "Ctrl + molette : zoom.";
-// When every drawn state has all its successors drawn, no state is current.
-const char* const CompleteRules =
-    "Tous les successeurs des états dessinés sont dessinés : aucun état n'est courant. "
-    "Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
-    "Ctrl + molette : zoom.";
-// A path of the diagnostic is only read: the clicks draw nothing.
-const char* const TraceRules =
-    "Chemin du diagnostic, de l'état initial (en haut) à l'état choisi : chaque flèche est l'arc emprunté. "
-    "Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
-    "Ctrl + molette : zoom.";
 
 QString ZoomText(double zoom) {
     return QString::number(std::lround(zoom * 100)) + QChar(0x00A0) + "%";
@@ -194,7 +173,7 @@ TGraph::TGraph(quarvo::AppContext& app) : app_(app), SelectedState(model_.Select
 
     // The hint has lines of its own above the status line, as many as the
     // window's width asks for: a status bar would keep it to one line's height.
-    MouseHelp = new QLabel(QString::fromUtf8(MouseRules), this);
+    MouseHelp = new QLabel(QString::fromUtf8(quarvo::GraphHint(false, true, true)), this);
     MouseHelp->setObjectName("MouseHelp");
     MouseHelp->setWordWrap(true);
     MouseHelp->setContentsMargins(4, 2, 4, 2);
@@ -264,11 +243,8 @@ void TGraph::FormShow() {
 }
 
 void TGraph::UpdateHint() {
-    const char* rules = model_.ShowsPath()         ? TraceRules
-                        : model_.HasCurrentState() ? MouseRules
-                        : model_.HasLimeState()    ? NoCurrentRules
-                                                   : CompleteRules;
-    MouseHelp->setText(QString::fromUtf8(rules));
+    MouseHelp->setText(
+        QString::fromUtf8(quarvo::GraphHint(model_.ShowsPath(), model_.HasCurrentState(), model_.HasLimeState())));
 }
 
 void TGraph::draw_stem() {
