@@ -442,6 +442,14 @@ private slots:
         QVERIFY(!Component<QAction>(f, "Biss")->isVisible());
         QVERIFY(!Component<QAction>(f, "VisualisationGraphique1")->isEnabled());
         QVERIFY(!Component<QAction>(f, "exploration")->isEnabled());
+        // A message line says why, and the panel's tooltip what ENTRE means.
+        QCOMPARE(Messages(f).last(), QString(TSDIAppForm::InterleavingChosenMessage));
+        QVERIFY(Messages(f).last().contains("Le menu « Vérification » disparaît"));
+        QVERIFY(Component<QLabel>(f, "StatusPanel1")->toolTip().contains("STE"));
+        // Choosing it again says nothing more.
+        const qsizetype lines = Messages(f).size();
+        f.EntrelaceItemClick();
+        QCOMPARE(Messages(f).size(), lines);
         f.SemEntreClick();
         QCOMPARE(t.GetSession().stemSemantics, quarvo::Semantics::Interleaving);
         QVERIFY(!Enabled(Component<QMenu>(f, "VerificationMenu")));
@@ -451,8 +459,12 @@ private slots:
         QVERIFY(Component<QMenu>(f, "VerificationMenu")->menuAction()->isVisible());
         QVERIFY(!Enabled(Component<QMenu>(f, "VerificationMenu")));
         QVERIFY(Component<QAction>(f, "exploration")->isEnabled());
+        QCOMPARE(Messages(f).last(), QString(TSDIAppForm::MaximalityChosenMessage));
+        QVERIFY(!Component<QLabel>(f, "StatusPanel1")->toolTip().contains("CPBR"));
         Component<QAction>(f, "Biss")->trigger();
         QCOMPARE(Component<QLabel>(f, "StatusPanel1")->text(), QString("MAX   CPBR"));
+        QVERIFY(Component<QLabel>(f, "StatusPanel1")->toolTip().contains(
+            "CPBR : la relation de bissimulation CPBR réduit le STEM pendant la génération."));
         QVERIFY(!t.GetSession().cpbrOff);
 
         // An edit withdraws generation and everything after it.
