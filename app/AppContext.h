@@ -33,6 +33,9 @@ signals:
     void PictureClosed();
     // A hint for the main window's status bar, from a window that is not active.
     void HintShown(const QString& text);
+    // A line for the main window's message list, from another window:
+    // the confirmation of a file it wrote, for instance.
+    void MessageShown(const QString& text);
 };
 
 // The generation dialog as the generation command drives it.

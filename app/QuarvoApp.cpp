@@ -71,6 +71,8 @@ void QuarvoApp::Connect() {
     TSDIAppForm* main = main_.get();
     QObject::connect(&n, &AppNotifications::ToolChainResultShown, main, [main] { main->ToolChainResultShown(); });
     QObject::connect(&n, &AppNotifications::HintShown, main, [main](const QString& text) { main->ShowHint(text); });
+    QObject::connect(&n, &AppNotifications::MessageShown, main,
+                     [main](const QString& text) { main->ShowMessage(text); });
     TFormAfficherAlpha* result = alphaResult_.get();
     QObject::connect(&n, &AppNotifications::PictureClosed, result, [result] { result->EnableVisualiser(); });
 }

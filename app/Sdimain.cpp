@@ -341,6 +341,12 @@ void TSDIAppForm::SetTitle(const QString& name) { setWindowTitle(kTitlePrefix + 
 
 void TSDIAppForm::ShowHint(const QString& text) { StatusPanel0->setText(text); }
 
+void TSDIAppForm::ShowMessage(const QString& text) {
+    MemoError->setVisible(true);
+    MemoError->addItem(text);
+    MemoError->scrollToBottom();
+}
+
 void TSDIAppForm::ToolChainResultShown() { Ocaml->setEnabled(true); }
 
 bool TSDIAppForm::Modified() const { return Editor->document()->isModified(); }
@@ -381,6 +387,17 @@ void TSDIAppForm::UpdateStatus() {
     const bool maximality = app_.session.semantics == quarvo::Semantics::Maximality;
     if (!maximality) StatusPanel1->setText("ENTRE");
     else StatusPanel1->setText(Biss->isChecked() ? "MAX   CPBR" : "MAX");
+    // The panel's abbreviations in words.
+    if (!maximality)
+        StatusPanel1->setToolTip("ENTRE : sémantique d'entrelacement. La génération produit un STE, système de "
+                                 "transitions où les actions parallèles s'entrelacent ; la vérification CTL, qui "
+                                 "porte sur un STEM, n'y est pas offerte.");
+    else
+        StatusPanel1->setToolTip(
+            QString("MAX : sémantique de maximalité. La génération produit un STEM, système de transitions "
+                    "étiquetées maximales, où chaque état garde les événements en cours.") +
+            (Biss->isChecked() ? " CPBR : la relation de bissimulation CPBR réduit le STEM pendant la génération."
+                               : ""));
     // The commands that only maximality offers follow the semantics shown,
     // whichever command changed it (a choice in the menu, a STEM file read back).
     VerificationMenu->menuAction()->setVisible(maximality);

@@ -35,6 +35,8 @@ public:
     void SetTitle(const QString& name);
     // The long part of a hint, in status panel 0.
     void ShowHint(const QString& text);
+    // A line added at the end of the message list, which shows.
+    void ShowMessage(const QString& text);
 
     // A tool-chain result has been shown: "Fichier STEM &alpha-réduit" can produce it again.
     void ToolChainResultShown();
@@ -84,6 +86,16 @@ public:
     // itself instead of the editor.
     void OpenStemFile(const QString& path);
     static constexpr qint64 LargeStemFileBytes = 10'000'000;
+    // The message line after a STEM file is shown: the next step.
+    static constexpr const char* StemOpenedMessage =
+        "Fichier STEM affiché en lecture seule. Étape suivante : « Génération > Régénérer le STEM », qui le "
+        "charge pour la visualisation, la vérification et la comparaison.";
+    // The message lines after a change of semantics: why the "Vérification" menu goes or comes back.
+    static constexpr const char* InterleavingChosenMessage =
+        "Sémantique d'entrelacement : la génération produira un STE. Le menu « Vérification » disparaît, car "
+        "la logique CTL porte sur un STEM, que seule la sémantique de maximalité produit.";
+    static constexpr const char* MaximalityChosenMessage =
+        "Sémantique de maximalité : la génération produira un STEM, que le menu « Vérification » vérifie.";
     static constexpr int ShownStemLines = 1000;
     // The STEM file that regeneration reads, when the editor shows it cut; empty otherwise.
     const QString& StemFileShownCut() const { return stemFile_; }
@@ -113,6 +125,10 @@ private:
     void BuildEquivalenceDialogs();
 
     bool SavePrompt(bool forClosing);
+    // The file dialogs in the current document's folder, the save one with
+    // its name and this extension; the folder chosen is remembered.
+    QString AskSaveName(const QString& title, const char* filter, const QString& extension);
+    QString AskOpenName(const char* filter);
     bool Save();
     bool WriteEditorTo(const QString& path);
     bool LoadIntoEditor(const QString& path);

@@ -9,6 +9,7 @@
 
 #include "app/CompareDialog.h"
 #include "app/EditorLines.h"
+#include "app/FileLocations.h"
 #include "app/Sdimain.h"
 #include "frontend/Parser.h"
 #include "frontend/TextFile.h"
@@ -53,9 +54,25 @@ bool TSDIAppForm::WriteEditorTo(const QString& path) {
     const quarvo::EditorLines lines(*Editor);
     const quarvo::Status written =
         quarvo::WriteFileAtomically(path.toStdString(), quarvo::EncodeLinesWindows1252(lines.Lines()));
-    if (written) return true;
+    if (written) {
+        ShowMessage(quarvo::WrittenMessage("Spécification écrite", path));
+        return true;
+    }
     app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(written.message()));
     return false;
+}
+
+QString TSDIAppForm::AskSaveName(const QString& title, const char* filter, const QString& extension) {
+    const QString name = app_.dialogs.SaveFileName(this, title, filter, extension,
+                                                   quarvo::ProposedPath(app_.session, extension));
+    quarvo::RememberFolder(app_.session, name);
+    return name;
+}
+
+QString TSDIAppForm::AskOpenName(const char* filter) {
+    const QString name = app_.dialogs.OpenFileName(this, QString(), filter, quarvo::DialogFolder(app_.session));
+    quarvo::RememberFolder(app_.session, name);
+    return name;
 }
 
 bool TSDIAppForm::LoadIntoEditor(const QString& path) {
@@ -103,10 +120,10 @@ bool TSDIAppForm::Save() {
     // the editor (a cut view of a large file would replace it with its first lines).
     if (stemShown_) return false;
     if (hasFileName) return WriteEditorTo(currentFileName);
-    const QString name =
-        app_.dialogs.SaveFileName(this, "Enregistrer la spécification sous", kLotosFilter, "LOT");
+    const QString name = AskSaveName("Enregistrer la spécification sous", kLotosFilter, "LOT");
     if (name.isEmpty() || !WriteEditorTo(name)) return false;
     currentFileName = name;
+    app_.session.documentPath = name.toStdString();
     SetTitle(currentFileName);
     return true;
 }
@@ -124,10 +141,10 @@ bool TSDIAppForm::FileSave1Execute() {
 
 void TSDIAppForm::FileSaveAsItemClick() {
     if (stemShown_) return;
-    const QString name =
-        app_.dialogs.SaveFileName(this, "Enregistrer la spécification sous", kLotosFilter, "LOT");
+    const QString name = AskSaveName("Enregistrer la spécification sous", kLotosFilter, "LOT");
     if (name.isEmpty() || !WriteEditorTo(name)) return;
     currentFileName = name;
+    app_.session.documentPath = name.toStdString();
     SetTitle(currentFileName);
     Editor->document()->setModified(false);
     hasFileName = true;
@@ -157,13 +174,14 @@ void TSDIAppForm::FileNew1Execute() {
     SetEditorText(QString());
     ShowMessages(false);
     currentFileName = kNewDocumentName;
+    app_.session.documentPath.clear();
     SetTitle(currentFileName);
     EnableForNewDocument();
 }
 
 void TSDIAppForm::FileOpen1Execute() {
     CloseGraph();
-    const QString name = app_.dialogs.OpenFileName(this, QString(), kLotosFilter);
+    const QString name = AskOpenName(kLotosFilter);
     if (name.isEmpty()) return;
     if (Modified() && !SavePrompt(false)) return;
     OpenSpecification(name);
@@ -179,6 +197,7 @@ bool TSDIAppForm::OpenSpecification(const QString& path) {
     hasFileName = true;
     ShowMessages(false);
     currentFileName = path;
+    app_.session.documentPath = QFileInfo(path).absoluteFilePath().toStdString();
     SetTitle(currentFileName);
     EnableForNewDocument();
     Editor->document()->setModified(false);
@@ -186,7 +205,7 @@ bool TSDIAppForm::OpenSpecification(const QString& path) {
 }
 
 void TSDIAppForm::OuvrirUnfichierSTEM1Click() {
-    const QString name = app_.dialogs.OpenFileName(this, QString(), kStemFilter);
+    const QString name = AskOpenName(kStemFilter);
     if (name.isEmpty()) return;
     OpenStemFile(name);
 }
@@ -217,10 +236,13 @@ void TSDIAppForm::OpenStemFile(const QString& name) {
     stemFile_ = large ? name : QString();
     CloseGraph();
     SetTitle(name);
+    app_.session.documentPath = QFileInfo(name).absoluteFilePath().toStdString();
     stemShown_ = true;
     Editor->setReadOnly(true);
     TemplateStrip->hide();
-    MemoError->hide();
+    // The editor cannot take the text further: the message says what comes next.
+    ShowMessages(true);
+    MemoError->addItem(StemOpenedMessage);
     Editor->document()->setModified(false);
     GenerationMenu->menuAction()->setEnabled(true);
     RegenererleSTEM1->setEnabled(true);
@@ -351,11 +373,15 @@ void TSDIAppForm::SemEntreClick() {
 
 void TSDIAppForm::Fichierexterne1Click() {
     if (!app_.session.hasStem) return;
-    const QString name = app_.dialogs.SaveFileName(this, QString(), kStemFilter, "STEM");
+    const QString name = AskSaveName(QString(), kStemFilter, "STEM");
     if (name.isEmpty()) return;
     const quarvo::StemStore& stem = app_.session.stem;
     const quarvo::Status written = quarvo::WriteClassicStem(name.toStdString(), stem, stem.StemStateCount);
-    if (!written) app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(written.message()));
+    if (!written) {
+        app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(written.message()));
+        return;
+    }
+    ShowMessage(quarvo::WrittenMessage("STEM écrit", name));
 }
 
 void TSDIAppForm::OcamlClick() {
@@ -420,8 +446,10 @@ void TSDIAppForm::MaxItemClick() {
     VerifyButton->setEnabled(false);
     MaxItem->setChecked(true);
     EntrelaceItem->setChecked(false);
+    const bool switched = app_.session.semantics != quarvo::Semantics::Maximality;
     app_.session.semantics = quarvo::Semantics::Maximality;
     UpdateStatus();
+    if (switched) ShowMessage(MaximalityChosenMessage);
 }
 
 void TSDIAppForm::EntrelaceItemClick() {
@@ -432,8 +460,10 @@ void TSDIAppForm::EntrelaceItemClick() {
     Fichierexterne1->setEnabled(false);
     EntrelaceItem->setChecked(true);
     MaxItem->setChecked(false);
+    const bool switched = app_.session.semantics != quarvo::Semantics::Interleaving;
     app_.session.semantics = quarvo::Semantics::Interleaving;
     UpdateStatus();
+    if (switched) ShowMessage(InterleavingChosenMessage);
 }
 
 void TSDIAppForm::BissClick() {

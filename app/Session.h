@@ -45,6 +45,12 @@ struct Session {
     // The checker's compiled formula and labels.
     CtlSession ctl;
 
+    // The file the main window shows (a specification, or a STEM file read
+    // back); empty for a new specification. The file dialogs open in its
+    // folder and propose its name, else the last folder chosen in one.
+    std::string documentPath;
+    std::string lastFolder;
+
     // True while a generation or a regeneration runs: nothing may touch the STEM then.
     bool busy = false;
 };

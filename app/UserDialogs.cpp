@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QStringList>
@@ -30,13 +31,18 @@ void DesktopDialogs::Tell(QWidget* parent, QMessageBox::Icon icon, const QString
     box.exec();
 }
 
-QString DesktopDialogs::OpenFileName(QWidget* parent, const QString& title, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, title, QString(), QtFilter(filter));
+QString DesktopDialogs::OpenFileName(QWidget* parent, const QString& title, const QString& filter,
+                                     const QString& folder) {
+    return QFileDialog::getOpenFileName(parent, title, folder, QtFilter(filter));
 }
 
 QString DesktopDialogs::SaveFileName(QWidget* parent, const QString& title, const QString& filter,
-                                     const QString& defaultSuffix) {
-    QFileDialog dialog(parent, title, QString(), QtFilter(filter));
+                                     const QString& defaultSuffix, const QString& proposed) {
+    // A proposed path ending in "/" is a folder without a name.
+    const QFileInfo proposedFile(proposed);
+    const bool named = !proposed.isEmpty() && !proposed.endsWith('/');
+    QFileDialog dialog(parent, title, named ? proposedFile.absolutePath() : proposed, QtFilter(filter));
+    if (named) dialog.selectFile(proposedFile.fileName());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);

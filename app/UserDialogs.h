@@ -22,10 +22,14 @@ public:
     virtual void Tell(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) = 0;
 
     // File dialogs. filter uses the "Description (*.EXT)|*.EXT|..." form; an
-    // empty title means the system's own. Empty result: cancelled.
-    virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& filter) = 0;
+    // empty title means the system's own. Empty result: cancelled. The open
+    // dialog starts in folder; the save dialog in the folder of proposed,
+    // with its name filled in when it has one ("…/BUFFER.STEM"). Empty: the
+    // system's choice.
+    virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& filter,
+                                 const QString& folder = QString()) = 0;
     virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
-                                 const QString& defaultSuffix) = 0;
+                                 const QString& defaultSuffix, const QString& proposed = QString()) = 0;
 
     // An input box with one line pre-filled with value; false when cancelled.
     virtual bool InputQuery(QWidget* parent, const QString& caption, const QString& prompt, QString& value) = 0;
@@ -44,9 +48,10 @@ public:
     QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
                                     const QString& text, QMessageBox::StandardButtons buttons) override;
     void Tell(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) override;
-    QString OpenFileName(QWidget* parent, const QString& title, const QString& filter) override;
-    QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
-                         const QString& defaultSuffix) override;
+    QString OpenFileName(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& folder = QString()) override;
+    QString SaveFileName(QWidget* parent, const QString& title, const QString& filter, const QString& defaultSuffix,
+                         const QString& proposed = QString()) override;
     bool InputQuery(QWidget* parent, const QString& caption, const QString& prompt, QString& value) override;
     bool ChooseFont(QWidget* parent, QFont& font) override;
     bool ChooseColor(QWidget* parent, QColor& color) override;

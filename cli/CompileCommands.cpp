@@ -161,7 +161,8 @@ int Generate(const std::vector<std::string>& args) {
             std::cerr << "calvento : " << written.message() << '\n';
             return 2;
         }
-        if (partial) messages.Append("STEM partiel écrit dans « " + stemPath + " » (génération interrompue).");
+        messages.Append(partial ? "STEM partiel écrit dans « " + stemPath + " » (génération interrompue)."
+                                : "STEM écrit dans « " + stemPath + " ».");
     }
     if (!autPath.empty()) {
         const quarvo::Status written = quarvo::WriteAut(autPath, store, autOptions);
@@ -169,8 +170,8 @@ int Generate(const std::vector<std::string>& args) {
             std::cerr << "calvento : " << written.message() << '\n';
             return 2;
         }
-        if (partial)
-            messages.Append("Fichier .aut partiel écrit dans « " + autPath + " » (génération interrompue).");
+        messages.Append(partial ? "Fichier .aut partiel écrit dans « " + autPath + " » (génération interrompue)."
+                                : "Fichier .aut écrit dans « " + autPath + " ».");
     }
     return partial ? 3 : 0;
 }

@@ -198,6 +198,7 @@ int Reduce(const std::vector<std::string>& args) {
             std::cerr << "calvento : " << written.message() << '\n';
             return 2;
         }
+        std::cout << "STEM écrit dans « " << stemPath << " ».\n";
     }
     if (!autPath.empty()) {
         const quarvo::Status written = quarvo::WriteAut(autPath, quotient, autOptions);
@@ -205,6 +206,7 @@ int Reduce(const std::vector<std::string>& args) {
             std::cerr << "calvento : " << written.message() << '\n';
             return 2;
         }
+        std::cout << "Fichier .aut écrit dans « " << autPath << " ».\n";
     }
     return 0;
 }

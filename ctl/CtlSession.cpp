@@ -10,6 +10,7 @@ Status CtlSession::PrepareCompilation() {
     formula_ = CompiledFormula{};
     labels_ = Labelling{};
     unknownAtoms_.clear();
+    suggestions_.clear();
     compiled_ = false;
     return {};
 }
@@ -33,9 +34,12 @@ Verdict CtlSession::Verify(const StemStore& store) {
     // since the last verification.
     labels_ = Labelling{};
     unknownAtoms_.clear();
+    suggestions_.clear();
     const Verdict verdict = quarvo::Verify(store, formula_, labels_);
-    if (verdict == Verdict::Verified || verdict == Verdict::NotVerified)
+    if (verdict == Verdict::Verified || verdict == Verdict::NotVerified) {
         unknownAtoms_ = quarvo::UnknownAtoms(store, formula_);
+        suggestions_ = SuggestActions(store, unknownAtoms_);
+    }
     return verdict;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ctl/ActionSuggestion.h"
 #include "ctl/CtlParser.h"
 #include "ctl/Diagnostic.h"
 #include "ctl/Formula.h"
@@ -36,6 +37,7 @@ public:
     void DropLabels() {
         labels_ = Labelling{};
         unknownAtoms_.clear();
+        suggestions_.clear();
     }
 
     bool HasFormula() const { return compiled_; }
@@ -44,8 +46,11 @@ public:
     // The atoms of the formula that the last verification found in no action
     // of its STEM (see UnknownAtoms); none before a verification.
     const std::vector<std::string>& UnknownAtoms() const { return unknownAtoms_; }
-    // UnknownAtomsWarning of those atoms; empty when there are none.
-    std::string Warning() const { return UnknownAtomsWarning(unknownAtoms_); }
+    // For each of those atoms, the action of the STEM one or two letters
+    // away from it ("" when none is).
+    const std::vector<std::string>& Suggestions() const { return suggestions_; }
+    // UnknownAtomsWarning of those atoms with their suggestions ("… dans le STEM. GET ?"); empty when there are none.
+    std::string Warning() const { return UnknownAtomsWarning(unknownAtoms_, suggestions_); }
 
 private:
     std::string startDirectory_;
@@ -53,6 +58,7 @@ private:
     CompiledFormula formula_;
     Labelling labels_;
     std::vector<std::string> unknownAtoms_;
+    std::vector<std::string> suggestions_;
     bool compiled_ = false;
 };
 

@@ -10,13 +10,15 @@ std::string ErrorText(std::string_view message, const Identifier32& name) {
     return text;
 }
 
-void ErrorReporter::ReportError(std::string_view message, const Identifier32& name, int line, int column) {
+void ErrorReporter::ReportError(std::string_view message, const Identifier32& name, int line, int column,
+                                std::string_view found) {
     flags_.stop = true;
     flags_.success = false;
     // The status field keeps the message alone; the list line tells where.
     status = ErrorText(message, name);
     std::string text = "(ligne:" + std::to_string(line) + ") " + status;
     if (column > 0) text += " (colonne:" + std::to_string(column) + ")";
+    if (!found.empty()) text += " ; trouvé : « " + std::string(found) + " »";
     sink_.Append(text);
 }
 

@@ -23,8 +23,10 @@ public:
     // Sets the stop flag, clears success and appends
     // "(ligne:" line ") " message " -> " name, or message "." when name is blank,
     // followed by " (colonne:" column ")" when a column (1-based) is given:
-    // the place of the token at fault in its line.
-    void ReportError(std::string_view message, const Identifier32& name, int line, int column = 0);
+    // the place of the token at fault in its line, then by
+    // " ; trouvé : « " found " »" when the symbol that stopped the parse is given.
+    void ReportError(std::string_view message, const Identifier32& name, int line, int column = 0,
+                     std::string_view found = {});
 
     // Appends a line as it is.
     void Append(std::string_view line) { sink_.Append(line); }

@@ -39,7 +39,9 @@ CompilerContext::CompilerContext(const LineSource& source, const ParseTables& ta
 }
 
 void CompilerContext::SyntaxError(int code, const Token& token) {
-    reporter_.ReportError(SyntaxErrorMessage(code), Identifier32(), token.line, token.column);
+    // The symbol the parse stopped at; "$" ends the text as its end does.
+    const std::string found = token.code == TokEnd ? std::string("fin du texte") : token.text.Text();
+    reporter_.ReportError(SyntaxErrorMessage(code), Identifier32(), token.line, token.column, found);
     reporter_.Append("Nombre de lignes compilées : " + std::to_string(lexer_.reader().line()));
 }
 

@@ -7,6 +7,13 @@ execute_process(COMMAND ${PROGRAM} generate ${INPUT} -o ${OUT}.STEM --aut ${OUT}
 if(NOT rc EQUAL 0 OR NOT out MATCHES "Génération terminée.")
   message(FATAL_ERROR "generate failed (${rc}):\n${out}\n${err}")
 endif()
+# Each file written is confirmed with its path.
+foreach(written "STEM écrit dans « ${OUT}.STEM »." "Fichier .aut écrit dans « ${OUT}.aut ».")
+  string(FIND "${out}" "${written}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "no confirmation \"${written}\" in:\n${out}")
+  endif()
+endforeach()
 file(READ ${OUT}.STEM stem)
 if(NOT stem MATCHES "^BEGIN [0-9]+;" OR NOT stem MATCHES "END$")
   message(FATAL_ERROR "malformed STEM file ${OUT}.STEM")

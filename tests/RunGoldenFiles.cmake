@@ -1,7 +1,8 @@
 # Runs PROGRAM with ARGS in WORKDIR and compares, byte for byte, what it produced with
 # the golden files:
-#   ACTUAL.out    "exit: N", the standard output, then "--- stderr" and the error
-#                 output when there is any; compared with EXPECTED.out;
+#   ACTUAL.out    "exit: N", the standard output (ACTUAL written "@OUT"), then
+#                 "--- stderr" and the error output when there is any; compared
+#                 with EXPECTED.out;
 #   ACTUAL.<ext>  for each extension of FILES (comma separated, e.g. "STEM,aut"): a
 #                 file the program writes itself (ARGS names it); compared with
 #                 EXPECTED.<ext>.
@@ -19,6 +20,9 @@ execute_process(COMMAND ${PROGRAM} ${arg_list}
   WORKING_DIRECTORY ${WORKDIR}
   RESULT_VARIABLE rc OUTPUT_FILE ${ACTUAL}.stdout ERROR_VARIABLE err)
 file(READ ${ACTUAL}.stdout out)
+# The files written are named in the output by the path ARGS gave them: the
+# case's "@OUT" again, whichever build tree runs it.
+string(REPLACE "${ACTUAL}" "@OUT" out "${out}")
 file(WRITE ${ACTUAL}.out "exit: ${rc}\n")
 file(APPEND ${ACTUAL}.out "${out}")
 if(NOT err STREQUAL "")

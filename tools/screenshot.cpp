@@ -15,9 +15,9 @@
 
 namespace {
 
-// The viewer on an example unfolded to a depth from the initial state, as
-// unfolded (before) and once laid out automatically and fitted to the window
-// (after): two pictures of the whole window.
+// The viewer on an example unfolded to a depth from the initial state, its
+// states at the fixed places of the rows (before) and once laid out
+// automatically and fitted to the window (after): two pictures of the whole window.
 int ViewerBeforeAndAfterLayout(const QString& example, int depth, const QString& before, const QString& after) {
     quarvo::DesktopDialogs dialogs;
     quarvo::QuarvoApp app(QDir::currentPath().toStdString(), dialogs, QCoreApplication::applicationDirPath());
@@ -29,7 +29,9 @@ int ViewerBeforeAndAfterLayout(const QString& example, int depth, const QString&
     TGraph* graph = app.Windows().graph;
     graph->resize(1000, 720);
     graph->draw_stem();
-    graph->UnfoldToDepth(depth);
+    // The rows of the unfolding as the model places them, before the layout the command would apply.
+    graph->Model().UnfoldToDepth(depth, quarvo::GraphModel::MaxDrawnStates);
+    graph->PaintBox1->update();
     int status = 1;
     QTimer::singleShot(500, [&] {
         status = graph->grab().save(before) ? 0 : 1;

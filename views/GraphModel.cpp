@@ -318,12 +318,18 @@ LayoutInput GraphModel::LayoutRequest(const ActionTable& actions, Semantics sema
     return input;
 }
 
-void GraphModel::ApplyLayout(const LayoutInput& input, const LayoutOutput& output) {
+void GraphModel::ApplyLayout(const LayoutInput& input, const LayoutOutput& output, bool keepPlaced) {
     assert(output.nodes.size() == input.nodes.size() && output.edges.size() == input.edges.size());
     auto place = [](const LayoutPoint& p) { return LayoutPoint{p.x + LayoutMargin, p.y + LayoutMargin}; };
+    auto placed = [this, keepPlaced](std::int32_t number) {
+        const TGraphicState* state = ieme(number, states_);
+        return keepPlaced && state && state->Placed;
+    };
     for (std::size_t k = 0; k < input.nodes.size(); ++k) {
         TGraphicState* state = ieme(input.nodes[k].number, states_);
         if (!state) continue;
+        if (!keepPlaced) state->Placed = false;
+        if (placed(state->Number)) continue;
         const LayoutPoint at = place(output.nodes[k]);
         state->X = RoundHalfEven(at.x);
         state->Y = RoundHalfEven(at.y);
@@ -335,7 +341,8 @@ void GraphModel::ApplyLayout(const LayoutInput& input, const LayoutOutput& outpu
         const LaidOutEdge& laid = output.edges[k];
         RouteKey key{edge.source, edge.target, edge.label, 0};
         key.rank = ranks[key]++;
-        if (laid.curve.size() < 2) continue;  // no route: the arc keeps its plain drawing
+        // No route, or one that no longer meets a state left in place: the arc keeps its plain drawing.
+        if (laid.curve.size() < 2 || placed(edge.source) || placed(edge.target)) continue;
         ArcRoute route;
         for (const LayoutPoint& p : laid.curve) {
             const LayoutPoint at = place(p);
@@ -377,13 +384,53 @@ std::size_t GraphModel::UnfoldAll() {
     for (std::size_t k = 0; k < targets.size(); ++k)
         AddNew(targets[k], std::max(30, RoundHalfEven(first + 80.0 * static_cast<double>(k))), cy + 100);
     if (!targets.empty()) RecomputeComplete(*ieme(currentState_, states_));
+    std::vector<std::int32_t> drawn;
+    for (const StateView& t : targets) drawn.push_back(t.Number);
+    KeepACurrentState(drawn);
     return targets.size();
+}
+
+bool GraphModel::HasCurrentState() const {
+    const TGraphicState* current = ieme(currentState_, states_);
+    return current && current->Color == GraphColor::Red;
+}
+
+bool GraphModel::HasLimeState() const {
+    return std::any_of(states_.begin(), states_.end(),
+                       [](const TGraphicState& s) { return s.Color == GraphColor::Lime; });
+}
+
+bool GraphModel::KeepACurrentState(const std::vector<std::int32_t>& drawnSince) {
+    if (!Shown()) return false;
+    if (TGraphicState* current = ieme(currentState_, states_)) {
+        RecomputeComplete(*current);
+        if (!current->Complete) {
+            current->Color = GraphColor::Red;
+            return true;
+        }
+    }
+    auto open = [this](std::int32_t number) {
+        TGraphicState* state = ieme(number, states_);
+        if (!state) return false;
+        RecomputeComplete(*state);
+        return !state->Complete && !Shown()->State(state->Index).Arcs.empty();
+    };
+    std::vector<std::int32_t> candidates = drawnSince;
+    for (const TGraphicState& state : states_) candidates.push_back(state.Number);
+    for (const std::int32_t number : candidates) {
+        if (!open(number)) continue;
+        TGraphicState* state = ieme(number, states_);
+        state->Color = GraphColor::Lime;
+        return MakeCurrentState(number);
+    }
+    return false;
 }
 
 GraphModel::DepthUnfolding GraphModel::UnfoldToDepth(std::int32_t depth, std::size_t maxStates) {
     DepthUnfolding result;
     const StemStore* shown = Shown();
     if (!shown || shown->Empty() || depth <= 0) return result;
+    std::vector<std::int32_t> drawn;
     std::vector<char> seen(shown->StateCount(), 0);
     std::vector<std::size_t> level{0};
     seen[0] = 1;
@@ -400,14 +447,17 @@ GraphModel::DepthUnfolding GraphModel::UnfoldToDepth(std::int32_t depth, std::si
                 if (find_graphic_state(state.Number, states_)) continue;
                 if (states_.size() >= maxStates) {
                     result.stopped = true;
+                    KeepACurrentState(drawn);
                     return result;
                 }
                 AddNew(state, 60 + 80 * column++, 50 + 100 * distance);
                 ++result.added;
+                drawn.push_back(state.Number);
             }
         }
         level = std::move(next);
     }
+    KeepACurrentState(drawn);
     return result;
 }
 
@@ -472,6 +522,7 @@ bool GraphModel::Unfold(std::int32_t x, std::int32_t y) {
         const std::optional<StateView> target = FindShown(arc.Target);
         if (!target) continue;  // an arc into nowhere (a hand-written STEM file) is never drawn
         AddState(*target, x, y, target->Arcs.empty() ? GraphColor::Silver : GraphColor::Lime, false);
+        ieme(target->Number, states_)->Placed = true;
         added = true;
         break;
     }
@@ -525,6 +576,7 @@ bool GraphModel::Move(std::int32_t x, std::int32_t y) {
     if (!selected) return false;
     selected->X = x;
     selected->Y = y;
+    selected->Placed = true;
     std::erase_if(routes_, [number = selected->Number](const auto& entry) {
         return entry.first.source == number || entry.first.target == number;
     });

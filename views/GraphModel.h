@@ -32,6 +32,9 @@ struct TGraphicState {
     std::int32_t Y = 0;
     GraphColor Color = GraphColor::Silver;
     bool Complete = false;
+    // Put where it is by the user (drawn by a click, or dragged): the layout
+    // that follows an unfolding leaves it there.
+    bool Placed = false;
 };
 
 // Kept in ascending Number, one entry per number.
@@ -152,14 +155,17 @@ public:
     LayoutInput LayoutRequest(const ActionTable& actions, Semantics semantics);
     // Moves the states where the layout put them, a margin away from the top
     // left corner, and draws the arcs along its routes with their labels at
-    // its places. The input is the request the output answers.
-    void ApplyLayout(const LayoutInput& input, const LayoutOutput& output);
+    // its places. The input is the request the output answers. With
+    // keepPlaced, the states the user placed stay where they are, and their
+    // arcs keep their plain drawing; otherwise every state moves and none
+    // counts as placed any more.
+    void ApplyLayout(const LayoutInput& input, const LayoutOutput& output, bool keepPlaced = false);
     // True when some arc is drawn along a route of the automatic layout.
     bool HasRoutes() const { return !routes_.empty(); }
     static constexpr std::int32_t LayoutMargin = 40;
 
     // Draws every successor of the current state not yet drawn, in a row below
-    // it; returns how many were drawn.
+    // it; returns how many were drawn. A state stays current (KeepACurrentState).
     std::size_t UnfoldAll();
     struct DepthUnfolding {
         std::size_t added = 0;
@@ -167,8 +173,18 @@ public:
     };
     // Draws every state at most depth arcs away from the first state, each
     // new one on the row of its distance, as long as no more than maxStates
-    // states are drawn.
+    // states are drawn. A state stays current (KeepACurrentState).
     DepthUnfolding UnfoldToDepth(std::int32_t depth, std::size_t maxStates);
+    // When the current state has all its successors drawn, the first state
+    // drawn since (in the order given), else the first drawn state, that
+    // still has some to draw becomes current; false when no state has any.
+    bool KeepACurrentState(const std::vector<std::int32_t>& drawnSince = {});
+    // A state is current (red): a left click draws one of its successors.
+    bool HasCurrentState() const;
+    // Some drawn state is lime: a right click can make it current.
+    bool HasLimeState() const;
+    // The view shows a path (a trace of the diagnostic), not the STEM.
+    bool ShowsPath() const { return showsPath_; }
     static constexpr std::size_t MaxDrawnStates = 2000;
     // The numbers of a shortest path over the arcs from the first state to the
     // state of that number, both included; empty when no state bears the

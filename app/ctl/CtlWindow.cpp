@@ -10,6 +10,7 @@
 #include <QStatusTipEvent>
 #include <QTextBlock>
 
+#include "app/FileLocations.h"
 #include "app/WidgetHelpers.h"
 #include "ctl/CtlParser.h"
 #include "app/ctl/CtlProgress.h"
@@ -41,6 +42,8 @@ TForm5::TForm5(quarvo::AppContext& app) : app_(app) {
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setCentralWidget(Memo1);
+    Memo1->setPlaceholderText("Tapez une formule CTL, par exemple A G (E X TRUE), ou choisissez-en une dans le "
+                              "menu Exemples.");
     connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
         if (!loading_) Memo1Change();
     });
@@ -72,6 +75,11 @@ void TForm5::BuildMenus() {
     Verifier1 =
         AddCommand(Analyse1, "&Verifier (Model-Checking)", this, &TForm5::Verifier1Click, QKeySequence(Qt::Key_F6));
     Diagnostic1 = AddCommand(Analyse1, "&Diagnostic", this, &TForm5::Diagnostic1Click, QKeySequence(Qt::Key_F7));
+
+    Exemples1 = menuBar()->addMenu("E&xemples");
+    Exemples1->setObjectName("Exemples1");
+    connect(Exemples1, &QMenu::aboutToShow, this, &TForm5::FillExamples);
+    FillExamples();
 
     Options1 = menuBar()->addMenu("&Options");
     Editeur1 = Options1->addMenu("&Editeur");
@@ -199,9 +207,21 @@ std::vector<std::string> TForm5::MemoLines() const {
 bool TForm5::WriteMemoTo(const QString& path) {
     const quarvo::Status written =
         quarvo::WriteFileAtomically(path.toStdString(), quarvo::EncodeLinesWindows1252(MemoLines()));
-    if (written) return true;
+    if (written) {
+        const QString message = quarvo::WrittenMessage("Formule écrite", path);
+        statusBar()->showMessage(message, 10000);
+        emit app_.notifications.MessageShown(message);
+        return true;
+    }
     app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, FromStd(written.message()));
     return false;
+}
+
+QString TForm5::AskFormulaSaveName() {
+    const QString name =
+        app_.dialogs.SaveFileName(this, QString(), kCtlFilter, "CTL", quarvo::ProposedPath(app_.session, "CTL"));
+    quarvo::RememberFolder(app_.session, name);
+    return name;
 }
 
 void TForm5::SetMemoText(const QString& text) {
@@ -233,7 +253,7 @@ bool TForm5::AskSave() {
     if (answer == QMessageBox::No) return true;
     if (answer != QMessageBox::Yes) return false;
     if (ctlHasFileName) return WriteMemoTo(ctlFileName);
-    const QString name = app_.dialogs.SaveFileName(this, QString(), kCtlFilter, "CTL");
+    const QString name = AskFormulaSaveName();
     // A failed write stops as well: going on would lose the text.
     return !name.isEmpty() && WriteMemoTo(name);
 }
@@ -272,7 +292,9 @@ void TForm5::Nouvellespcification1Click() {
 
 void TForm5::Ouvrir1Click() {
     if (!AskSave()) return;
-    const QString name = app_.dialogs.OpenFileName(this, QString(), kCtlFilter);
+    const QString name =
+        app_.dialogs.OpenFileName(this, QString(), kCtlFilter, quarvo::DialogFolder(app_.session));
+    quarvo::RememberFolder(app_.session, name);
     if (name.isEmpty()) return;
     if (!QFileInfo(name).isFile()) {
         app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, "Fichier inexistant, ou extension incorrecte!");
@@ -308,7 +330,7 @@ void TForm5::Enregistrer1Click() {
 }
 
 void TForm5::Enregistrersous1Click() {
-    const QString name = app_.dialogs.SaveFileName(this, QString(), kCtlFilter, "CTL");
+    const QString name = AskFormulaSaveName();
     if (name.isEmpty() || !WriteMemoTo(name)) return;
     ctlFileName = name;
     ctlModified = false;
@@ -361,10 +383,13 @@ void TForm5::Verifier1Click() {
     progress_->End();
     const bool labelled = verdict == quarvo::Verdict::Verified || verdict == quarvo::Verdict::NotVerified;
     // An atom that names no action of the STEM holds nowhere: most likely a
-    // misspelt or hidden action. The verdict stands; the status line says so.
-    ShowWarning(FromStd(session.ctl.Warning()));
-    app_.dialogs.Tell(this, labelled ? QMessageBox::NoIcon : QMessageBox::Warning, quarvo::VerdictCaption,
-                      quarvo::VerdictMessage(verdict));
+    // misspelt or hidden action. The verdict stands; the box gives the warning
+    // on the line before it, as calvento check does, and the status line keeps it.
+    const QString warning = FromStd(session.ctl.Warning());
+    ShowWarning(warning);
+    const QString verdictText = QString::fromUtf8(quarvo::VerdictMessage(verdict));
+    app_.dialogs.Tell(this, labelled && warning.isEmpty() ? QMessageBox::NoIcon : QMessageBox::Warning,
+                      quarvo::VerdictCaption, warning.isEmpty() ? verdictText : warning + "\n" + verdictText);
     SetDiagnosticEnabled(labelled);
 }
 

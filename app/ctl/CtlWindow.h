@@ -50,6 +50,9 @@ public:
     QMenu* Analyse1;
     QMenu* Options1;
     QMenu* Editeur1;
+    // Example formulas over the current STEM's actions, each with its meaning
+    // (FormulaExamples); the one chosen is inserted at the cursor.
+    QMenu* Exemples1;
     QAction* Nouvellespcification1;
     QAction* Ouvrir1;
     QAction* Enregistrer1;
@@ -79,6 +82,9 @@ public:
     void Diagnostic1Click();
     void Police1Click();
     void Arrireplan1Click();
+    // Fills "Exemples" for the current STEM (as the menu opens) and inserts a formula at the cursor.
+    void FillExamples();
+    void InsertExample(const QString& formula);
 
     // The progress window of the labelling; null until the first verification.
     TForm8* ProgressWindow() const { return progress_; }
@@ -101,7 +107,10 @@ private:
 
     // The editor's lines; none for an empty editor.
     std::vector<std::string> MemoLines() const;
+    // Writes the formula and confirms it on the status line and in the main window's messages.
     bool WriteMemoTo(const QString& path);
+    // The save dialog, in the specification's folder with its name and ".CTL".
+    QString AskFormulaSaveName();
     void SetMemoText(const QString& text);
     void CloseDiagnostic();
     // The warning of a verification goes to the status line, where it stays

@@ -151,6 +151,8 @@ void TForm6::ShowEntry() {
     const quarvo::CompiledFormula& formula = Formula();
     Edit1->setText(QString::fromStdString(quarvo::FormulaText(formula, formula.SubformulaList[DiagEntry])));
     Label2->setText(QString::number(DiagNumber));
+    // The lists follow the sub-formula shown, without waiting for "Afficher les états".
+    Button4Click();
 }
 
 void TForm6::ShowFirst() {
@@ -159,16 +161,20 @@ void TForm6::ShowFirst() {
     Edit1->clear();
     // A text without any formula compiles too: there is then nothing to step through.
     const bool any = !Formula().SubformulaList.empty();
-    if (any) ShowEntry();
-    else Label2->clear();
+    if (any) {
+        ShowEntry();
+    } else {
+        Label2->clear();
+        holds_->Reset({});
+        fails_->Reset({});
+    }
     Button4->setEnabled(any);
     Button2->setEnabled(any);
 }
 
 void TForm6::OpenDiagnostic(QWindow* transientParent) {
+    // The lists of the first sub-formula are filled at once.
     ShowFirst();
-    holds_->Reset({});
-    fails_->Reset({});
     LastTrace.clear();
     if (transientParent && !isVisible()) {
         create();
@@ -199,6 +205,8 @@ void TForm6::Button2Click() {
     } else {
         Button4->setEnabled(false);
         Button2->setEnabled(false);
+        holds_->Reset({});
+        fails_->Reset({});
     }
 }
 

@@ -23,8 +23,9 @@ class TForm6 : public QDialog {
 public:
     explicit TForm6(quarvo::AppContext& app);
 
-    // Shows the window on the first sub-formula of the compiled formula, with
-    // empty lists; the window given (the checker's) stays blocked while it is open.
+    // Shows the window on the first sub-formula of the compiled formula, its
+    // lists filled (as they are for each sub-formula shown); the window given
+    // (the checker's) stays blocked while it is open.
     void OpenDiagnostic(QWindow* transientParent = nullptr);
 
     // The shown sub-formula: its index in the SubformulaList (the list's size

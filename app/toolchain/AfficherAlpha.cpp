@@ -1,5 +1,6 @@
 // The result window of the external tool chain.
 #include "app/toolchain/AfficherAlpha.h"
+#include "app/FileLocations.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -154,13 +155,20 @@ void TFormAfficherAlpha::Button3Click() {
 }
 
 void TFormAfficherAlpha::Button1Click() {
-    const QString name = app_.dialogs.SaveFileName(this, QString(), kStemFilter, DotFormat() ? "dot" : "STEM");
+    const QString extension = DotFormat() ? "dot" : "STEM";
+    const QString name = app_.dialogs.SaveFileName(this, QString(), kStemFilter, extension,
+                                                   quarvo::ProposedPath(app_.session, extension));
     if (name.isEmpty()) return;
+    quarvo::RememberFolder(app_.session, name);
     const quarvo::EditorLines lines(*Text);
     const quarvo::Status written =
         quarvo::WriteFileAtomically(name.toStdString(), quarvo::EncodeLinesWindows1252(lines.Lines()));
-    if (!written)
+    if (!written) {
         app_.dialogs.Tell(this, QMessageBox::Critical, kErrorCaption, QString::fromStdString(written.message()));
+        return;
+    }
+    emit app_.notifications.MessageShown(
+        quarvo::WrittenMessage(DotFormat() ? "Fichier DOT écrit" : "STEM écrit", name));
 }
 
 void TFormAfficherAlpha::VisualiserClick() {

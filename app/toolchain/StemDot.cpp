@@ -1,5 +1,6 @@
 // The picture window.
 #include "app/toolchain/StemDot.h"
+#include "app/FileLocations.h"
 
 #include <QAction>
 #include <QScrollBar>
@@ -133,7 +134,9 @@ void TSTEMJPG::FormClose() {
     const auto answer = app_.dialogs.Ask(nullptr, QMessageBox::Information, "Enregistrement de l'image",
                                          "Voulez-vous enregistrer l'image ?", QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes && picture_.width > 0) {
-        const QString name = app_.dialogs.SaveFileName(this, QString(), kPictureFilter, "JPG");
+        const QString name = app_.dialogs.SaveFileName(this, QString(), kPictureFilter, "JPG",
+                                                       quarvo::ProposedPath(app_.session, "JPG"));
+        quarvo::RememberFolder(app_.session, name);
         if (!name.isEmpty()) {
             const std::string bytes = quarvo::EncodeJpeg(picture_);
             const quarvo::Status written = bytes.empty()
@@ -141,6 +144,8 @@ void TSTEMJPG::FormClose() {
                                                : quarvo::WriteFileAtomically(name.toStdString(), bytes);
             if (!written)
                 app_.dialogs.Tell(this, QMessageBox::Critical, "Erreur!", QString::fromStdString(written.message()));
+            else
+                emit app_.notifications.MessageShown(quarvo::WrittenMessage("Image écrite", name));
         }
     }
     emit app_.notifications.PictureClosed();

@@ -28,7 +28,9 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include "app/FileLocations.h"
 #include "app/WidgetHelpers.h"
+#include "app/views/GraphHints.h"
 #include "app/views/GraphLayout.h"
 #include "frontend/TextFile.h"
 
@@ -85,12 +87,8 @@ constexpr int PaintWidth = 15000;
 constexpr int PaintHeight = 10000;
 // Each step of the zoom commands and of the wheel.
 constexpr double ZoomStep = 1.25;
-
-const char* const MouseRules =
-    "Clic gauche : dessine à cet endroit le successeur suivant de l'état courant (rouge). "
-    "Clic droit sur un état vert : il devient l'état courant. "
-    "Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
-    "Ctrl + molette : zoom.";
+// How long a confirmation or a note stays on the status line.
+constexpr int ConfirmationMilliseconds = 10000;
 
 QString ZoomText(double zoom) {
     return QString::number(std::lround(zoom * 100)) + QChar(0x00A0) + "%";
@@ -173,13 +171,17 @@ TGraph::TGraph(quarvo::AppContext& app) : app_(app), SelectedState(model_.Select
     ScrollBox->setWidget(PaintBox1);
     layout->addWidget(ScrollBox, 1);
 
+    // The hint has lines of its own above the status line, as many as the
+    // window's width asks for: a status bar would keep it to one line's height.
+    MouseHelp = new QLabel(QString::fromUtf8(quarvo::GraphHint(false, true, true)), this);
+    MouseHelp->setObjectName("MouseHelp");
+    MouseHelp->setWordWrap(true);
+    MouseHelp->setContentsMargins(4, 2, 4, 2);
+    layout->addWidget(MouseHelp);
+
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName("StatusBar");
     StatusBar->setSizeGripEnabled(false);
-    MouseHelp = new QLabel(QString::fromUtf8(MouseRules), StatusBar);
-    MouseHelp->setObjectName("MouseHelp");
-    MouseHelp->setWordWrap(true);
-    StatusBar->addWidget(MouseHelp, 1);
     ZoomLabel = new QLabel(ZoomText(zoom_), StatusBar);
     ZoomLabel->setObjectName("ZoomLabel");
     StatusBar->addPermanentWidget(ZoomLabel);
@@ -235,8 +237,14 @@ void TGraph::init_graph() {
 
 void TGraph::FormShow() {
     model_.FormShow();
+    UpdateHint();
     UpdateArea();
     PaintBox1->update();
+}
+
+void TGraph::UpdateHint() {
+    MouseHelp->setText(
+        QString::fromUtf8(quarvo::GraphHint(model_.ShowsPath(), model_.HasCurrentState(), model_.HasLimeState())));
 }
 
 void TGraph::draw_stem() {
@@ -258,6 +266,7 @@ void TGraph::draw_trace(const std::vector<std::int32_t>& path) {
     hide();
     model_.ShowTrace(quarvo::TraceRecords(app_.session.stem, path));
     PaintBox1->setToolTip(QString());
+    UpdateHint();
     UpdateArea();
     show();
     raise();
@@ -322,6 +331,7 @@ void TGraph::PaintBox1MouseDown(Qt::MouseButton button, QPoint at, bool doubleCl
                                       : button == Qt::RightButton ? quarvo::GraphButton::Right
                                                                   : quarvo::GraphButton::Middle;
     model_.Press(which, at.x(), at.y(), doubleClick, app_.session.stem.actions, LabelSemantics());
+    UpdateHint();
     PaintBox1->update();
 }
 
@@ -373,9 +383,12 @@ QSize TGraph::DrawingSize() {
 }
 
 void TGraph::UpdateArea() {
-    const QSize drawing = DrawingSize().expandedTo(QSize(PaintWidth, PaintHeight));
-    PaintBox1->setFixedSize(static_cast<int>(std::ceil(drawing.width() * zoom_)),
-                            static_cast<int>(std::ceil(drawing.height() * zoom_)));
+    // Fitted to the window, the area is the view's: no scroll bar shows.
+    const QSize drawing = fitted_ ? DrawingSize() : DrawingSize().expandedTo(QSize(PaintWidth, PaintHeight));
+    QSize area(static_cast<int>(std::ceil(drawing.width() * zoom_)),
+               static_cast<int>(std::ceil(drawing.height() * zoom_)));
+    if (fitted_) area = area.expandedTo(ScrollBox->maximumViewportSize());
+    PaintBox1->setFixedSize(area);
 }
 
 void TGraph::Redraw() {
@@ -391,6 +404,7 @@ void TGraph::ZoomBy(double factor, QPoint anchor) {
     // The drawing point under the anchor, before the zoom changes.
     const double x = (h->value() + anchor.x()) / zoom_, y = (v->value() + anchor.y()) / zoom_;
     zoom_ = std::clamp(zoom_ * factor, MinZoom, MaxZoom);
+    fitted_ = false;
     ZoomLabel->setText(ZoomText(zoom_));
     UpdateArea();
     h->setValue(static_cast<int>(std::lround(x * zoom_ - anchor.x())));
@@ -409,12 +423,29 @@ void TGraph::ZoomOut() { SetZoom(zoom_ / ZoomStep); }
 
 void TGraph::FitToWindow() {
     const QSize drawing = DrawingSize();
-    // Room left once both scroll bars show: the area stays larger than the drawing.
-    const int bar = ScrollBox->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ScrollBox);
-    const QSize room = ScrollBox->maximumViewportSize() - QSize(bar, bar);
+    // The whole view, without scroll bars: the area is made the view's size.
+    const QSize room = ScrollBox->maximumViewportSize();
     const double zoom = std::min(static_cast<double>(room.width()) / drawing.width(),
                                  static_cast<double>(room.height()) / drawing.height());
-    zoom_ = std::clamp(zoom, MinZoom, MaxZoom);
+    if (zoom < MinReadableZoom) {
+        // Smaller, the labels could not be read: the view goes to the current state instead.
+        zoom_ = MinReadableZoom;
+        fitted_ = false;
+        ZoomLabel->setText(ZoomText(zoom_));
+        UpdateArea();
+        const bool current = model_.HasCurrentState();
+        const auto first = model_.FirstShown();
+        const std::int32_t centre = current ? model_.CurrentState() : first ? first->Number : 0;
+        ScrollToState(centre, true);
+        StatusBar->showMessage(QString("Le graphe entier ne tiendrait dans la fenêtre qu'à %1, illisible : "
+                                       "zoom de %2, centré sur l'état %3.")
+                                   .arg(ZoomText(zoom), ZoomText(zoom_), current ? "courant" : "initial"),
+                               ConfirmationMilliseconds);
+        PaintBox1->update();
+        return;
+    }
+    zoom_ = std::min(zoom, MaxZoom);
+    fitted_ = true;
     ZoomLabel->setText(ZoomText(zoom_));
     UpdateArea();
     ScrollBox->horizontalScrollBar()->setValue(0);
@@ -424,6 +455,7 @@ void TGraph::FitToWindow() {
 
 void TGraph::ResetView() {
     zoom_ = 1.0;
+    fitted_ = false;
     ZoomLabel->setText(ZoomText(zoom_));
     UpdateArea();
     if (const auto first = model_.FirstShown()) ScrollToState(first->Number);
@@ -443,7 +475,9 @@ void TGraph::ScrollToState(std::int32_t number, bool centred) {
 
 // ---- Commands over the graph --------------------------------------------------------------
 
-bool TGraph::AutoLayout() {
+bool TGraph::AutoLayout() { return LayOut(false); }
+
+bool TGraph::LayOut(bool keepPlaced) {
     if (app_.session.busy || model_.States().empty()) return false;
     quarvo::LayoutInput input = model_.LayoutRequest(app_.session.stem.actions, LabelSemantics());
     const QFontMetrics metrics(PaintBox1->font());
@@ -455,11 +489,13 @@ bool TGraph::AutoLayout() {
     const std::optional<quarvo::LayoutOutput> output = quarvo::ComputeLayout(input);
     QGuiApplication::restoreOverrideCursor();
     if (!output) {
-        app_.dialogs.Tell(this, QMessageBox::Critical, "Disposition automatique",
-                          "Graphviz n'a pas pu disposer le graphe.");
+        // After an unfolding the states simply keep the places it gave them.
+        if (!keepPlaced)
+            app_.dialogs.Tell(this, QMessageBox::Critical, "Disposition automatique",
+                              "Graphviz n'a pas pu disposer le graphe.");
         return false;
     }
-    model_.ApplyLayout(input, *output);
+    model_.ApplyLayout(input, *output, keepPlaced);
     UpdateArea();
     if (const auto first = model_.FirstShown()) ScrollToState(first->Number);
     PaintBox1->update();
@@ -469,7 +505,7 @@ bool TGraph::AutoLayout() {
 void TGraph::FindStateAsked() {
     if (app_.session.busy || !model_.Shown()) return;
     QString value;
-    if (!app_.dialogs.InputQuery(this, "Chercher un état", "Numéro de l'état :", value)) return;
+    if (!app_.dialogs.InputQuery(this, "Chercher un état", StateRangePrompt(), value)) return;
     bool number = false;
     const int wanted = value.trimmed().toInt(&number);
     if (!number) {
@@ -480,6 +516,17 @@ void TGraph::FindStateAsked() {
     FindState(wanted);
 }
 
+QString TGraph::StateRangePrompt() const {
+    const quarvo::StemStore* shown = model_.Shown();
+    if (!shown || shown->Empty()) return "Numéro de l'état :";
+    std::int32_t lowest = shown->State(0).Number, highest = lowest;
+    for (std::size_t k = 1; k < shown->StateCount(); ++k) {
+        lowest = std::min(lowest, shown->State(k).Number);
+        highest = std::max(highest, shown->State(k).Number);
+    }
+    return QString("Numéro de l'état (de %1 à %2) :").arg(lowest).arg(highest);
+}
+
 bool TGraph::FindState(std::int32_t number) {
     if (app_.session.busy || !model_.Shown()) return false;
     if (!model_.DrawPathTo(number)) {
@@ -488,6 +535,7 @@ bool TGraph::FindState(std::int32_t number) {
         return false;
     }
     Redraw();
+    UpdateHint();
     ScrollToState(number, true);
     return true;
 }
@@ -499,7 +547,16 @@ void TGraph::UnfoldAll() {
                           "Tous les successeurs de l'état courant sont déjà dessinés.");
         return;
     }
-    Redraw();
+    Unfolded();
+}
+
+void TGraph::Unfolded() {
+    // The fixed offsets of the unfolding overlap their labels soon: the
+    // layout places the drawn states again, those the user placed aside.
+    // A drawing of many states would wait long for it: those keep the offsets, and Ctrl+L.
+    if (model_.States().size() > quarvo::LayeredLayoutLimit || !LayOut(true)) Redraw();
+    UpdateHint();
+    if (model_.HasCurrentState()) ScrollToState(model_.CurrentState(), true);
 }
 
 void TGraph::UnfoldToDepthAsked() {
@@ -519,7 +576,8 @@ void TGraph::UnfoldToDepthAsked() {
 bool TGraph::UnfoldToDepth(std::int32_t depth) {
     if (app_.session.busy || !model_.Shown()) return false;
     const auto unfolding = model_.UnfoldToDepth(depth, quarvo::GraphModel::MaxDrawnStates);
-    Redraw();
+    if (unfolding.added > 0) Unfolded();
+    else Redraw();
     if (unfolding.stopped) {
         app_.dialogs.Tell(this, QMessageBox::Warning, "Déplier jusqu'à une profondeur",
                           "Le dépliage s'est arrêté à " + QString::number(quarvo::GraphModel::MaxDrawnStates) +
@@ -588,11 +646,18 @@ bool TGraph::SaveDrawing(const QString& fileName) {
 void TGraph::SaveDrawingAs() {
     const QString name = app_.dialogs.SaveFileName(
         this, "Exporter le graphe",
-        "Image SVG (*.svg)|*.svg|Image PNG (*.png)|*.png|Document PDF (*.pdf)|*.pdf", "svg");
+        "Image SVG (*.svg)|*.svg|Image PNG (*.png)|*.png|Document PDF (*.pdf)|*.pdf", "svg",
+        quarvo::ProposedPath(app_.session, "svg"));
     if (name.isEmpty()) return;
-    if (!SaveDrawing(name))
+    quarvo::RememberFolder(app_.session, name);
+    if (!SaveDrawing(name)) {
         app_.dialogs.Tell(this, QMessageBox::Critical, "Erreur!",
                           "Impossible d'enregistrer le graphe dans " + name + ".");
+        return;
+    }
+    const QString written = quarvo::WrittenMessage("Graphe exporté", name);
+    StatusBar->showMessage(written, ConfirmationMilliseconds);
+    emit app_.notifications.MessageShown(written);
 }
 
 bool TGraph::PrintDrawing(QPrinter& printer) {

@@ -86,6 +86,8 @@ public:
     // brings it into view; false (with a message) when no state bears the number.
     bool FindState(std::int32_t number);
     // Graphe › Déplier tous les successeurs (Ctrl+U) of the current state.
+    // After an unfolding the drawn states are laid out again (those the
+    // user placed stay) and a state stays current.
     void UnfoldAll();
     // Graphe › Déplier jusqu'à une profondeur… (Ctrl+D): asks for the depth, then UnfoldToDepth.
     void UnfoldToDepthAsked();
@@ -98,13 +100,16 @@ public:
     void ZoomOut();
     // Multiplies the zoom, the drawing point under anchor (a point of the viewport) staying there.
     void ZoomBy(double factor, QPoint anchor);
-    // Affichage › Ajuster à la fenêtre (Ctrl+0): the whole drawing in the view.
+    // Affichage › Ajuster à la fenêtre (Ctrl+0): the whole drawing in the view,
+    // without scroll bars; when that would take a zoom under MinReadableZoom,
+    // that zoom centred on the current state instead, said on the status line.
     void FitToWindow();
     // Affichage › Vue initiale (Ctrl+1): 100 %, the initial state in view.
     void ResetView();
     double Zoom() const { return zoom_; }
     static constexpr double MinZoom = 0.02;
     static constexpr double MaxZoom = 4.0;
+    static constexpr double MinReadableZoom = 0.75;
 
     // Scrolls so that the drawn state of that number is in view: near the top
     // (the drawing goes down from it) or in the middle.
@@ -137,6 +142,16 @@ public:
 private:
     // Empties the view and draws the first state of the shown STEM.
     void FormShow();
+    // The hint under the drawing: the mouse rules of the unfolding, of a
+    // drawing with every successor drawn, or of a path.
+    void UpdateHint();
+    // The automatic layout; keepPlaced leaves the states the user placed
+    // where they are and asks nothing when Graphviz fails.
+    bool LayOut(bool keepPlaced);
+    // After an unfolding that drew states: layout, hint, view.
+    void Unfolded();
+    // "Numéro de l'état (de 0 à 6) :", the numbers of the shown STEM.
+    QString StateRangePrompt() const;
     void BuildMenus();
     quarvo::Semantics LabelSemantics() const { return app_.session.semantics; }
     // Sizes the paint area to the drawing and the zoom.
@@ -148,4 +163,6 @@ private:
     void Redraw();
 
     double zoom_ = 1.0;
+    // "Ajuster à la fenêtre" fitted the drawing: the area is the view's size.
+    bool fitted_ = false;
 };

@@ -132,6 +132,10 @@ TSteVisual::TSteVisual(quarvo::AppContext& app) : app_(app) {
     connect(ButNextTran, &QPushButton::clicked, this, [this] { ButNextTranClick(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    // A double click on a row of the table goes to its state.
+    connect(ex, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) ShowStateAt(index.row());
+    });
     quarvo::FitFixedSize(this, QSize(491, 555));
 }
 

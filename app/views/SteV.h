@@ -31,7 +31,8 @@ public:
     void Button1Click();
     void Button2Click();
 
-    // Shows the state at that position of the state list, as if reached by "Etat suivant".
+    // Shows the state at that position of the state list, as if reached by
+    // "Etat suivant"; a double click on a row of the table does it too.
     void ShowStateAt(std::int64_t index);
 
     // The cursors; none when there is none.

@@ -146,7 +146,10 @@ TEST(Parser, SyntaxErrorsNameWhatTheStateExpectedAndWhereTheTokenIs) {
     for (const Case& c : cases) {
         test::Compiled compiled = CompileText(c.text);
         EXPECT_FALSE(compiled.ok()) << c.text;
-        const std::string error = "(ligne:1) " + c.message + " (colonne:" + std::to_string(c.column) + ")";
+        // Then the symbol that stopped the parse, "fin du texte" at the end of the text.
+        const std::string found = c.token.empty() ? "fin du texte" : c.token;
+        const std::string error = "(ligne:1) " + c.message + " (colonne:" + std::to_string(c.column) +
+                                  ") ; trouvé : « " + found + " »";
         EXPECT_EQ(ErrorLines(compiled), (Lines{error, "Nombre de lignes compilées : 1"})) << c.text;
         EXPECT_EQ(compiled.messages.back(), "Compilation terminée.");
         // The compilation dialog's status is the message alone.
@@ -163,12 +166,17 @@ TEST(Parser, SyntaxErrorColumnsCountCharactersOfTheirOwnLine) {
         std::string error;
     } cases[] = {
         // The column restarts on each line.
-        {"SYSTEM S [P] :=\n  P;\n  P NIL\nENDSYS", "(ligne:3) \";\" manquant. (colonne:5)"},
-        {"SYSTEM S [P] := P NIL ENDSYS", "(ligne:1) \";\" manquant. (colonne:19)"},
+        {"SYSTEM S [P] :=\n  P;\n  P NIL\nENDSYS", "(ligne:3) \";\" manquant. (colonne:5) ; trouvé : « NIL »"},
+        {"SYSTEM S [P] := P NIL ENDSYS", "(ligne:1) \";\" manquant. (colonne:19) ; trouvé : « NIL »"},
         // Accented letters in a comment and a tabulation are one column each.
-        {"SYSTEM S [P] := { déjà vu }\tP NIL ENDSYS", "(ligne:1) \";\" manquant. (colonne:31)"},
+        {"SYSTEM S [P] := { déjà vu }\tP NIL ENDSYS",
+         "(ligne:1) \";\" manquant. (colonne:31) ; trouvé : « NIL »"},
         // The end of the text is one past the end of the last line.
-        {"SYSTEM S [P] :=\n  P; NIL\n", "(ligne:2) \"endsys\" ou \"endproc\" manquant. (colonne:9)"},
+        {"SYSTEM S [P] :=\n  P; NIL\n",
+         "(ligne:2) \"endsys\" ou \"endproc\" manquant. (colonne:9) ; trouvé : « fin du texte »"},
+        // After a process call: the place and the symbol that stopped the parse.
+        {"SYSTEM S [A, B, C] := Cell [A, B]; C WHERE PROCESS Cell [A, B] := A; B; NIL ENDPROC ENDSYS",
+         "(ligne:1) \"endsys\" ou \"endproc\" manquant. (colonne:34) ; trouvé : « ; »"},
     };
     for (const Case& c : cases) {
         test::Compiled compiled = CompileText(c.text);
@@ -179,7 +187,7 @@ TEST(Parser, SyntaxErrorColumnsCountCharactersOfTheirOwnLine) {
 
 TEST(Parser, OnlyTheFirstErrorIsReported) {
     test::Compiled c = CompileText("SYSTEM S [A] :=\nA B\n;;\nENDSYS");
-    EXPECT_EQ(c.messages, (Lines{"Compilation...", "(ligne:2) \";\" manquant. (colonne:3)",
+    EXPECT_EQ(c.messages, (Lines{"Compilation...", "(ligne:2) \";\" manquant. (colonne:3) ; trouvé : « B »",
                                  "Nombre de lignes compilées : 2", "Compilation terminée."}));
 }
 
@@ -239,7 +247,7 @@ TEST(Parser, ShortTableFileReadsMissingEntriesAsUnknownError) {
     VectorMessageSink sink;
     CompileOutcome outcome = CompileSpecification(source, loaded.tables, sink);
     EXPECT_FALSE(outcome.ok());
-    EXPECT_EQ(sink.lines[1], "(ligne:1) Erreur inconnue. (colonne:8)");
+    EXPECT_EQ(sink.lines[1], "(ligne:1) Erreur inconnue. (colonne:8) ; trouvé : « S »");
     fs::remove_all(dir);
 }
 

@@ -393,6 +393,19 @@ TEST_F(Model, UnfoldingAllOrToADepthDrawsRowsAndStopsAtTheBound) {
     EXPECT_EQ(Drawn(1).X, 220);
     EXPECT_EQ(Drawn(3).X, 380);
     EXPECT_EQ(Drawn(0).Color, GraphColor::Silver);
+    // State 0 has all its successors drawn: the first new one that has more becomes current.
+    EXPECT_EQ(model.CurrentState(), 1);
+    EXPECT_EQ(Drawn(1).Color, GraphColor::Red);
+    EXPECT_TRUE(model.HasCurrentState());
+    EXPECT_EQ(model.UnfoldAll(), 1u);
+    EXPECT_EQ(model.CurrentState(), 4) << "state 4 was drawn by that unfolding";
+    EXPECT_EQ(model.UnfoldAll(), 1u);
+    EXPECT_EQ(model.CurrentState(), 2) << "state 6 has no arc: the first drawn state with more to draw";
+    EXPECT_EQ(model.UnfoldAll(), 1u);
+    // Every drawn state has all its successors drawn now: none is current.
+    EXPECT_EQ(model.States().size(), 7u);
+    EXPECT_FALSE(model.HasCurrentState());
+    EXPECT_FALSE(model.KeepACurrentState());
     EXPECT_EQ(model.UnfoldAll(), 0u);
 
     Show();
@@ -465,6 +478,35 @@ TEST_F(Model, LayoutRoutesTheArcsThatShowUntilAStateMoves) {
     EXPECT_EQ(moved[1].lines[0], (GraphLine{{90, 50}, {300, 282}})) << "from the centre of state 0";
     EXPECT_EQ(moved[2].curve.size(), 4u) << "the loop of state 0 keeps its route";
     EXPECT_TRUE(model.HasRoutes());
+}
+
+TEST_F(Model, LayoutAfterAnUnfoldingLeavesTheStatesTheUserPlaced) {
+    stem.State(0, {{"a", 1}, {"b", 2}});
+    stem.State(1, {{"c", 0}});
+    stem.State(2, {{"d", 0}});
+    Show();
+    Press(GraphButton::Left, 500, 400);  // state 1, drawn where the user clicked
+    EXPECT_TRUE(Drawn(1).Placed);
+    model.UnfoldAll();
+    EXPECT_FALSE(Drawn(2).Placed);
+    const LayoutInput input = model.LayoutRequest(stem.store.actions, Max);
+    ASSERT_EQ(input.nodes.size(), 3u);
+    LayoutOutput output;
+    output.nodes = {{50, 10}, {10, 110}, {90, 110}};
+    output.edges.resize(input.edges.size());
+    for (LaidOutEdge& e : output.edges) e.curve = {{0, 0}, {1, 1}, {2, 2}, {3, 3}};
+    model.ApplyLayout(input, output, true);
+    EXPECT_EQ(Drawn(1).X, 500) << "placed by hand: left where it is";
+    EXPECT_EQ(Drawn(1).Y, 400);
+    EXPECT_EQ(Drawn(2).X, 130);
+    const auto arcs = Arcs(Max);
+    ASSERT_EQ(arcs.size(), 4u);
+    EXPECT_EQ(std::count_if(arcs.begin(), arcs.end(), [](const ArcDrawing& arc) { return arc.curve.empty(); }), 2)
+        << "only the two arcs of the placed state keep their plain drawing";
+    // The command moves every state, and none counts as placed after it.
+    model.ApplyLayout(input, output);
+    EXPECT_EQ(Drawn(1).X, 50);
+    EXPECT_FALSE(Drawn(1).Placed);
 }
 
 TEST(TraceRecords, KeepOnlyTheFirstArcToTheNextState) {

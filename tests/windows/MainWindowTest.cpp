@@ -346,7 +346,7 @@ private slots:
         TSDIAppForm& f = t.app->Main();
         Type(f, "SYSTEM S [P] := P NIL ENDSYS");
         f.Compiler1Click();
-        QCOMPARE(Messages(f), (QStringList{"Compilation...", "(ligne:1) \";\" manquant. (colonne:19)",
+        QCOMPARE(Messages(f), (QStringList{"Compilation...", "(ligne:1) \";\" manquant. (colonne:19) ; trouvé : « NIL »",
                                            "Nombre de lignes compilées : 1", "Compilation terminée."}));
         QVERIFY(!Enabled(Component<QMenu>(f, "GenerateMenu")));
         QVERIFY(!Component<QAction>(f, "GenerateButton")->isEnabled());
@@ -378,7 +378,7 @@ private slots:
         // The compiler's syntax error gives the column of the token it could
         // not take: a double click on it selects and marks that token.
         QListWidgetItem* error = Component<QListWidget>(f, "MemoError")->item(1);
-        QCOMPARE(error->text(), QString("(ligne:3) \";\" manquant. (colonne:5)"));
+        QCOMPARE(error->text(), QString("(ligne:3) \";\" manquant. (colonne:5) ; trouvé : « NIL »"));
         f.MemoErrorDblClick(error);
         QCOMPARE(editor->textCursor().blockNumber(), 2);
         QCOMPARE(editor->textCursor().selectedText(), QString("NIL"));
@@ -394,7 +394,7 @@ private slots:
         editor->setPlainText(QString::fromUtf8("SYSTEM S [P] := { \xF0\x9D\x84\x9E } P NIL ENDSYS"));
         f.Compiler1Click();
         error = Component<QListWidget>(f, "MemoError")->item(1);
-        QCOMPARE(error->text(), QString("(ligne:1) \";\" manquant. (colonne:25)"));
+        QCOMPARE(error->text(), QString("(ligne:1) \";\" manquant. (colonne:25) ; trouvé : « NIL »"));
         f.MemoErrorDblClick(error);
         QCOMPARE(editor->textCursor().selectedText(), QString("NIL"));
 
@@ -402,7 +402,7 @@ private slots:
         editor->setPlainText("SYSTEM S := NIL ENDSYS");
         f.Compiler1Click();
         error = Component<QListWidget>(f, "MemoError")->item(1);
-        QCOMPARE(error->text(), QString("(ligne:1) \"[\" manquant. (colonne:10)"));
+        QCOMPARE(error->text(), QString("(ligne:1) \"[\" manquant. (colonne:10) ; trouvé : « := »"));
         f.MemoErrorDblClick(error);
         QCOMPARE(editor->textCursor().selectedText(), QString(":="));
     }
@@ -443,6 +443,14 @@ private slots:
         QVERIFY(!Component<QAction>(f, "Biss")->isVisible());
         QVERIFY(!Component<QAction>(f, "VisualisationGraphique1")->isEnabled());
         QVERIFY(!Component<QAction>(f, "exploration")->isEnabled());
+        // A message line says why, and the panel's tooltip what ENTRE means.
+        QCOMPARE(Messages(f).last(), QString(TSDIAppForm::InterleavingChosenMessage));
+        QVERIFY(Messages(f).last().contains("Le menu « Vérification » disparaît"));
+        QVERIFY(Component<QLabel>(f, "StatusPanel1")->toolTip().contains("STE"));
+        // Choosing it again says nothing more.
+        const qsizetype lines = Messages(f).size();
+        f.EntrelaceItemClick();
+        QCOMPARE(Messages(f).size(), lines);
         f.SemEntreClick();
         QCOMPARE(t.GetSession().stemSemantics, quarvo::Semantics::Interleaving);
         QVERIFY(!Enabled(Component<QMenu>(f, "VerificationMenu")));
@@ -452,8 +460,12 @@ private slots:
         QVERIFY(Component<QMenu>(f, "VerificationMenu")->menuAction()->isVisible());
         QVERIFY(!Enabled(Component<QMenu>(f, "VerificationMenu")));
         QVERIFY(Component<QAction>(f, "exploration")->isEnabled());
+        QCOMPARE(Messages(f).last(), QString(TSDIAppForm::MaximalityChosenMessage));
+        QVERIFY(!Component<QLabel>(f, "StatusPanel1")->toolTip().contains("CPBR"));
         Component<QAction>(f, "Biss")->trigger();
         QCOMPARE(Component<QLabel>(f, "StatusPanel1")->text(), QString("MAX   CPBR"));
+        QVERIFY(Component<QLabel>(f, "StatusPanel1")->toolTip().contains(
+            "CPBR : la relation de bissimulation CPBR réduit le STEM pendant la génération."));
         QVERIFY(!t.GetSession().cpbrOff);
 
         // An edit withdraws generation and everything after it.

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -40,6 +41,8 @@ public:
     std::vector<QString> fileTitles;  // title of every file dialog
     std::vector<QString> fileFilters;
     std::vector<QString> defaultSuffixes;
+    std::vector<QString> fileFolders;    // the folder each file dialog opened in ("" for the system's choice)
+    std::vector<QString> proposedPaths;  // the path each save dialog proposed ("" for an open dialog)
     std::vector<QString> inputCaptions;
     std::vector<QString> inputPrompts;
     std::vector<QString> inputValues;  // the value each input box proposed
@@ -56,16 +59,24 @@ public:
     void Tell(QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text) override {
         shown.push_back({icon, caption, text});
     }
-    QString OpenFileName(QWidget*, const QString& title, const QString& filter) override {
+    QString OpenFileName(QWidget*, const QString& title, const QString& filter, const QString& folder) override {
         fileTitles.push_back(title);
         fileFilters.push_back(filter);
         defaultSuffixes.push_back(QString());
+        fileFolders.push_back(folder);
+        proposedPaths.push_back(QString());
         return NextFile();
     }
-    QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix) override {
+    QString SaveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix,
+                         const QString& proposed) override {
         fileTitles.push_back(title);
         fileFilters.push_back(filter);
         defaultSuffixes.push_back(suffix);
+        // The folder a save dialog opens in is that of the path it proposes.
+        fileFolders.push_back(proposed.isEmpty()         ? QString()
+                              : proposed.endsWith('/') ? proposed.chopped(1)
+                                                       : QFileInfo(proposed).absolutePath());
+        proposedPaths.push_back(proposed);
         return NextFile();
     }
     bool InputQuery(QWidget*, const QString& caption, const QString& prompt, QString& value) override {

@@ -55,6 +55,24 @@ void GoToNumber(TestApp& t, int value) {
 class ExplorerWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void ADoubleClickOnARowOfTheTableGoesToItsState() {
+        TestApp t;
+        Generate(t);
+        TSteVisual& e = Explorer(t);
+        e.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&e));
+        for (const int row : {4, 1, 6}) {
+            const QPoint at = e.ex->visualRect(e.ex->model()->index(row, 2)).center();
+            QTest::mouseClick(e.ex->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(e.ex->viewport(), Qt::LeftButton, {}, at);
+            QCOMPARE(e.ExploredStateIndex(), row);
+            QCOMPARE(e.StatName->text(), QString::number(row));
+        }
+        // As if reached by "Etat suivant": the walk goes on from there.
+        e.ButNextClick();
+        QVERIFY(AllEmpty(e));
+    }
+
     void WalksStatesAndTransitionsWithoutWrappingAround() {
         TestApp t;
         Generate(t);

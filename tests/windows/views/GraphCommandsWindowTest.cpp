@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QScrollArea>
@@ -135,7 +136,9 @@ private slots:
         }
         QCOMPARE(graph.Model().States().size(), within);
         QVERIFY(within > 30);
-        QVERIFY2(Overlaps(graph.LabelRects()) > 0, "the rows of the unfolding put labels on one another");
+        // The unfolding lays the drawing out at once: its rows would put labels on one another.
+        QVERIFY(graph.Model().HasRoutes());
+        QCOMPARE(Overlaps(graph.LabelRects()), 0);
 
         Key(graph, Qt::Key_L);
         QVERIFY(graph.Model().HasRoutes());
@@ -151,19 +154,23 @@ private slots:
         // The layout starts at the top left corner, and the initial state was brought into view.
         QVERIFY(Visible(graph, Circle(*Drawn(graph, 0))));
 
+        // The whole drawing would need a zoom too small to read: "Ajuster" stops at
+        // the readable one, centred on the current state, and says so.
         Key(graph, Qt::Key_0);
-        QVERIFY(graph.Zoom() < 1.0);
-        for (const QRect& r : circles) QVERIFY(Visible(graph, r));
-        for (const QRect& r : labels) QVERIFY2(Visible(graph, r), "a label lies outside the fitted view");
-        // The picture at that zoom shows the states where they were placed: the
-        // initial one, all of whose successors are drawn, silver.
+        QCOMPARE(graph.Zoom(), TGraph::MinReadableZoom);
+        QVERIFY(graph.StatusBar->currentMessage().startsWith(
+            QString::fromUtf8("Le graphe entier ne tiendrait dans la fenêtre qu'à")));
+        QVERIFY(graph.StatusBar->currentMessage().endsWith(
+            QString::fromUtf8("zoom de 75\u00a0%, centré sur l'état courant.")));
+        QVERIFY(graph.Model().HasCurrentState());
+        const quarvo::TGraphicState& current = *Drawn(graph, graph.Model().CurrentState());
+        QVERIFY(Visible(graph, Circle(current)));
+        // The picture at that zoom shows the states where they were placed: the current one red.
         const QImage screen = graph.ScrollBox->viewport()->grab().toImage();
-        const QRect root = InViewport(graph, Circle(*Drawn(graph, 0)));
-        QCOMPARE(Drawn(graph, 0)->Color, GraphColor::Silver);
-        int silver = 0;
-        for (int x = root.left(); x <= root.right(); ++x)
-            silver += screen.pixelColor(x, root.center().y()) == QColor(192, 192, 192);
-        QVERIFY(silver > 0);
+        const QRect seen = InViewport(graph, Circle(current));
+        int red = 0;
+        for (int x = seen.left(); x <= seen.right(); ++x) red += screen.pixelColor(x, seen.center().y()) == Red;
+        QVERIFY(red > 0);
     }
 
     void LayoutKeepsItsRoutesUntilAStateIsMovedAndUnfoldingGoesOn() {
@@ -203,7 +210,9 @@ private slots:
         t.dialogs.inputs = {{true, " 131 "}};
         Key(graph, Qt::Key_F);
         QCOMPARE(t.dialogs.inputCaptions.back(), QString("Chercher un état"));
-        QCOMPARE(t.dialogs.inputPrompts.back(), QString("Numéro de l'état :"));
+        // The prompt gives the range of the numbers.
+        QCOMPARE(t.dialogs.inputPrompts.back(),
+                 QString("Numéro de l'état (de 0 à %1) :").arg(stem.StateCount() - 1));
         QVERIFY(t.dialogs.shown.empty());
         const quarvo::GraphicStateList& states = graph.Model().States();
         QCOMPARE(states.size(), std::size_t(distance.at(far) + 1));
@@ -263,8 +272,21 @@ private slots:
         QCOMPARE(Overlaps(circles), 0);
         QVERIFY(t.dialogs.shown.empty());
 
+        // A successor that has more to draw became current: the next unfolding goes on from it.
+        const std::int32_t current = graph.Model().CurrentState();
+        QVERIFY(successors.count(current));
+        QCOMPARE(Drawn(graph, current)->Color, GraphColor::Red);
+        QVERIFY(graph.MouseHelp->text().contains(QString::fromUtf8("l'état courant (rouge)")));
         Key(graph, Qt::Key_U);
-        QCOMPARE(graph.Model().States().size(), successors.size() + 1);
+        QVERIFY(graph.Model().States().size() > successors.size() + 1);
+        QVERIFY(graph.Model().HasCurrentState());
+
+        // Everything drawn: no state is current any more, the hint and the command say so.
+        QVERIFY(graph.UnfoldToDepth(1000));
+        QCOMPARE(graph.Model().States().size(), stem.StateCount());
+        QVERIFY(!graph.Model().HasCurrentState());
+        QVERIFY(graph.MouseHelp->text().startsWith(QString::fromUtf8("Tous les successeurs des états dessinés")));
+        Key(graph, Qt::Key_U);
         QVERIFY(t.dialogs.Last());
         QCOMPARE(t.dialogs.Last()->text, QString("Tous les successeurs de l'état courant sont déjà dessinés."));
     }
@@ -363,6 +385,10 @@ private slots:
         graph.ScrollBox->horizontalScrollBar()->setValue(9000);
         Key(graph, Qt::Key_0);
         QVERIFY(graph.Zoom() > 1.0);
+        // The area is the view's: no scroll bar is left.
+        QCOMPARE(graph.PaintBox1->size(), graph.ScrollBox->maximumViewportSize());
+        QVERIFY(graph.ScrollBox->horizontalScrollBar()->maximum() == 0);
+        QVERIFY(graph.ScrollBox->verticalScrollBar()->maximum() == 0);
         for (const auto& s : graph.Model().States()) QVERIFY(Visible(graph, Circle(s)));
         for (const QRect& r : graph.LabelRects()) QVERIFY(Visible(graph, r));
         Key(graph, Qt::Key_1);
@@ -383,6 +409,8 @@ private slots:
         scrollAway();
         graph.draw_trace({0, 1, 2, 4});
         for (const int s : {0, 1, 2, 4}) QVERIFY(Visible(graph, Circle(*Drawn(graph, s))));
+        // The hint is that of a path, which the clicks do not unfold.
+        QVERIFY(graph.MouseHelp->text().startsWith(QString::fromUtf8("Chemin du diagnostic")));
         QCOMPARE(graph.ScrollBox->horizontalScrollBar()->value(), 0);
         QCOMPARE(graph.ScrollBox->verticalScrollBar()->value(), 0);
 
@@ -391,6 +419,7 @@ private slots:
         graph.draw_stem();
         QVERIFY(graph.isVisible());
         QVERIFY(Visible(graph, Circle(*Drawn(graph, 0))));
+        QVERIFY(graph.MouseHelp->text().startsWith(QString::fromUtf8("Clic gauche")));
 
         // Still shown: the view stays where the user left it.
         scrollAway();
@@ -426,6 +455,16 @@ private slots:
                                  "Double clic droit", "glissant", "Ctrl + molette"})
             QVERIFY2(help.contains(QString::fromUtf8(rule)), rule);
         QVERIFY(graph.StatusBar->geometry().top() >= graph.ScrollBox->geometry().bottom());
+        // The hint has its lines whole, above the status line, whatever the window's width.
+        for (const int width : {795, 520, 360}) {
+            graph.resize(width, 570);
+            graph.layout()->activate();
+            QVERIFY(graph.MouseHelp->height() >= graph.MouseHelp->heightForWidth(graph.MouseHelp->width()));
+            QVERIFY(graph.MouseHelp->geometry().bottom() < graph.StatusBar->geometry().top());
+        }
+        // State 0 has its one successor drawn: the hint says how to choose another current state.
+        QVERIFY(!graph.Model().HasCurrentState());
+        QVERIFY(help.startsWith(QString::fromUtf8("Aucun état n'est courant.")));
     }
 
     void ExportsSvgPngAndPdfThroughTemporaryFilesAndPrints() {
