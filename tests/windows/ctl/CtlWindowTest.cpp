@@ -18,7 +18,6 @@ using quarvo::testing::Component;
 using quarvo::testing::Example;
 using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::ScriptedDialogs;
-using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::TestApp;
 
 namespace {
