@@ -43,12 +43,11 @@ VerifyResult Verify(std::string_view text, const Lts& lts, Progress* progress) {
     Evaluation values;
     const Evaluation* used = &evaluation;
     if (!result.holds) {
+        // The negation's normal form mirrors the formula's node for node:
+        // each of its nodes holds where the formula's does not.
         shown = ToPnf(formula, true);
-        values = Evaluate(formula, shown, sets, lts, reverse, progress);
-        if (values.stopped) {
-            result.stopped = true;
-            return result;
-        }
+        values.holds = evaluation.holds;
+        for (StateSet& set : values.holds) set.Complement();
         used = &values;
     }
     const WitnessResult witness = BuildWitness(formula, shown, *used, sets, lts, lts.initial);
