@@ -49,7 +49,11 @@ struct ModelOptions {
 };
 
 // Reads or generates the model; prints why it failed and returns false.
-bool LoadSystem(const ModelOptions& options, quarvo::StemStore& store) {
+// stoppedAtDeadlock, when given, tells a generation stopped at the end of
+// the first level holding a deadlock (settings.stopAtDeadlockLevel), and
+// explored how many states it explored.
+bool LoadSystem(const ModelOptions& options, quarvo::StemStore& store, bool* stoppedAtDeadlock = nullptr,
+                std::int64_t* explored = nullptr) {
     quarvo::ModelKind kind = quarvo::ModelKind::Specification;
     if (const quarvo::Status s = quarvo::ModelKindOf(options.path, kind); !s) {
         std::cerr << "calvento : " << s.message() << '\n';
@@ -75,6 +79,11 @@ bool LoadSystem(const ModelOptions& options, quarvo::StemStore& store) {
     if (result.abandoned) {
         OutOfMemory();
         return false;
+    }
+    if (result.stoppedAtDeadlock && !result.stoppedByBound && stoppedAtDeadlock) {
+        *stoppedAtDeadlock = true;
+        *explored = result.exploredStates;
+        return true;
     }
     if (result.stoppedByBound || result.interrupted) {
         std::cout << "Génération arrêtée à " << result.states << " états (--max-etats) : verdict inconnu.\n";
@@ -127,8 +136,16 @@ int SearchCommand(const std::vector<std::string>& args, quarvo::logic::Search se
         std::cerr << usage;
         return 2;
     }
+    // A deadlock is looked for during the generation: it stops at the end
+    // of the first level that holds one, whatever the size of the rest.
+    options.settings.stopAtDeadlockLevel = search == quarvo::logic::Search::Deadlock;
     quarvo::StemStore store;
-    if (!LoadSystem(options, store)) return 2;
+    bool stoppedAtDeadlock = false;
+    std::int64_t explored = 0;
+    if (!LoadSystem(options, store, &stoppedAtDeadlock, &explored)) return 2;
+    if (stoppedAtDeadlock)
+        std::cout << "Génération arrêtée au premier niveau qui contient un blocage, après l'exploration de " << explored
+                  << " états.\n";
     const quarvo::logic::ActionSystem system = quarvo::logic::ActionSystemOf(store);
     const quarvo::logic::SearchOutcome outcome = quarvo::logic::RunSearch(search, system.lts);
     for (const std::string& line : quarvo::logic::SearchLines(search, outcome, system)) std::cout << line << '\n';
