@@ -68,6 +68,16 @@ void BM_Evaluate(benchmark::State& state) {
 }
 BENCHMARK(BM_Evaluate)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+// The arcs by target, which the evaluation reads.
+void BM_ReverseArcs(benchmark::State& state) {
+    const quarvo::Lts& lts = Cached(static_cast<std::uint32_t>(state.range(0)));
+    for (auto _ : state) {
+        quarvo::logic::ReverseArcs r = quarvo::logic::ReverseOf(lts);
+        benchmark::DoNotOptimize(r.source.data());
+    }
+}
+BENCHMARK(BM_ReverseArcs)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 // What calvento verify does once the system is read: parsing, checks, the
 // reverse arcs, the evaluation and the trace with its replay.
 void BM_Verify(benchmark::State& state) {

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <map>
+#include <unordered_map>
 
 namespace quarvo::logic {
 namespace {
@@ -178,57 +179,64 @@ std::optional<std::vector<Step>> ShortestPath(const Automaton& automaton, const 
     // Nodes of the product: (state, automaton state, moved), moved telling an
     // arc was taken (kept apart only when the path must not be empty). Empty
     // moves cost nothing: a breadth-first search with a double-ended queue.
+    // The nodes met are kept in a hash table: a witness is usually near, and
+    // a table over the whole product would cost more than the search.
     const std::uint64_t q = automaton.edges.size();
     const std::uint64_t layers = nonEmpty ? 2 : 1;
     auto index = [&](std::uint64_t s, std::uint64_t a, std::uint64_t moved) {
         return (s * q + a) * layers + (nonEmpty ? moved : 0);
     };
-    constexpr std::uint32_t kFar = UINT32_MAX;
-    const std::uint64_t size = lts.StateCount() * q * layers;
-    std::vector<std::uint32_t> distance(size, kFar);
-    std::vector<std::uint64_t> parent(size, 0);
-    std::vector<std::uint32_t> viaArc(size, UINT32_MAX);  // UINT32_MAX: an empty move
+    struct Met {
+        std::uint32_t distance;
+        std::uint32_t viaArc;  // UINT32_MAX: an empty move (or the start)
+        std::uint64_t parent;
+    };
+    std::unordered_map<std::uint64_t, Met> met;
     std::deque<std::uint64_t> queue;
     const std::uint64_t first = index(start, automaton.start, 0);
-    distance[first] = 0;
-    parent[first] = first;
+    met.emplace(first, Met{0, UINT32_MAX, first});
     queue.push_back(first);
+    // Records next as reached from node at distance d; false if it was reached as near already.
+    auto reach = [&](std::uint64_t next, std::uint64_t node, std::uint32_t d, std::uint32_t arc) {
+        auto [it, inserted] = met.try_emplace(next, Met{d, arc, node});
+        if (!inserted) {
+            if (it->second.distance <= d) return false;
+            it->second = Met{d, arc, node};
+        }
+        return true;
+    };
     while (!queue.empty()) {
         const std::uint64_t node = queue.front();
         queue.pop_front();
+        const Met here = met.at(node);
         const std::uint64_t moved = nonEmpty ? node % 2 : 1;
         const std::uint64_t a = (node / layers) % q;
         const auto s = static_cast<std::uint32_t>((node / layers) / q);
         if (moved && a == automaton.accept && goal.Has(s)) {
             std::vector<Step> steps;
-            for (std::uint64_t at = node; parent[at] != at; at = parent[at]) {
-                if (viaArc[at] == UINT32_MAX) continue;
-                const std::uint32_t k = viaArc[at];
-                const auto from = static_cast<std::uint32_t>((parent[at] / layers) / q);
-                steps.push_back({from, lts.label[k], lts.target[k]});
+            for (std::uint64_t at = node;;) {
+                const Met& m = met.at(at);
+                if (m.parent == at) break;
+                if (m.viaArc != UINT32_MAX) {
+                    const auto from = static_cast<std::uint32_t>((m.parent / layers) / q);
+                    steps.push_back({from, lts.label[m.viaArc], lts.target[m.viaArc]});
+                }
+                at = m.parent;
             }
             return std::vector<Step>(steps.rbegin(), steps.rend());
         }
-        const std::uint32_t d = distance[node];
+        const std::uint32_t d = here.distance;
         for (const Automaton::Edge& e : automaton.edges[a]) {
             if (e.action == NoNode) {
                 const std::uint64_t next = index(s, e.to, nonEmpty ? node % 2 : 0);
-                if (distance[next] <= d) continue;
-                distance[next] = d;
-                parent[next] = node;
-                viaArc[next] = UINT32_MAX;
-                queue.push_front(next);
+                if (reach(next, node, d, UINT32_MAX)) queue.push_front(next);
                 continue;
             }
             const std::vector<char>& set = sets[static_cast<std::size_t>(e.action)];
             for (std::uint32_t k = lts.firstArc[s]; k < lts.firstArc[s + 1]; ++k) {
                 if (!set[lts.label[k]]) continue;
                 const std::uint64_t next = index(lts.target[k], e.to, 1);
-                if (distance[next] <= d + 1) continue;
-                distance[next] = d + 1;
-                parent[next] = node;
-                viaArc[next] = k;
-                queue.push_back(next);
+                if (reach(next, node, d + 1, k)) queue.push_back(next);
             }
         }
     }
