@@ -110,3 +110,21 @@ TEST(LogicChecks, UnknownActionsAreWarnedWithTheNearestName) {
 
 }  // namespace
 }  // namespace quarvo::logic
+
+#include "logic/PropertyTemplates.h"
+
+namespace quarvo::logic {
+namespace {
+
+TEST(LogicTemplates, EveryTemplateIsAWellFormedFormula) {
+    ASSERT_GE(PropertyTemplates().size(), 5u);
+    for (const PropertyTemplate& t : PropertyTemplates()) {
+        const std::string text = TemplateText(t);
+        const ParseResult r = ParseFormula(text);
+        ASSERT_TRUE(r.status) << t.title << ": " << r.status.message();
+        EXPECT_TRUE(CheckFormula(r.formula, text)) << t.title;
+    }
+}
+
+}  // namespace
+}  // namespace quarvo::logic
