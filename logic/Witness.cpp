@@ -102,10 +102,11 @@ public:
 private:
     bool Holds(std::int32_t node, std::uint32_t s) const { return ev_.holds[static_cast<std::size_t>(node)].Has(s); }
 
-    // A diamond conjunct of body whose continuation is nu's own variable.
+    // The diamond of body, reached through conjunctions and disjunctions,
+    // whose continuation is nu's own variable: nu X . ... <R> X ...
     std::int32_t Recurrence(std::int32_t nu, std::int32_t body) const {
         const PnfNode& n = pnf_.nodes[static_cast<std::size_t>(body)];
-        if (n.kind == PnfNode::Kind::And) {
+        if (n.kind == PnfNode::Kind::And || n.kind == PnfNode::Kind::Or) {
             const std::int32_t left = Recurrence(nu, n.a);
             return left != NoNode ? left : Recurrence(nu, n.b);
         }
@@ -114,28 +115,59 @@ private:
         return then.kind == PnfNode::Kind::Var && then.binder == nu ? body : NoNode;
     }
 
-    // nu X . ... and <R> X: from s, non-empty R-paths from one X state to the
-    // next, until one starts where an earlier one started.
+    // On the way from body down to the recurring diamond, a disjunction
+    // whose other side holds at s: the run may end there, shown by that side.
+    std::int32_t Exit(std::int32_t body, std::int32_t step, std::uint32_t s) const {
+        if (body == step) return NoNode;
+        const PnfNode& n = pnf_.nodes[static_cast<std::size_t>(body)];
+        if (n.kind != PnfNode::Kind::And && n.kind != PnfNode::Kind::Or) return NoNode;
+        const bool inA = Contains(n.a, step);
+        const std::int32_t toward = inA ? n.a : n.b, other = inA ? n.b : n.a;
+        if (n.kind == PnfNode::Kind::Or && Holds(other, s)) return other;
+        return Exit(toward, step, s);
+    }
+
+    bool Contains(std::int32_t node, std::int32_t target) const {
+        if (node == target) return true;
+        const PnfNode& n = pnf_.nodes[static_cast<std::size_t>(node)];
+        if (n.kind != PnfNode::Kind::And && n.kind != PnfNode::Kind::Or) return false;
+        return Contains(n.a, target) || Contains(n.b, target);
+    }
+
+    // nu X . ... <R> X ...: from s, non-empty R-paths from one X state to the
+    // next, until one starts where an earlier one started (a lasso), or a
+    // state where a disjunction besides the recurrence holds (a path, then
+    // what shows that side).
     bool Lasso(std::int32_t nu, std::int32_t step, std::uint32_t s, Trace& trace) {
         const PnfNode& diamond = pnf_.nodes[static_cast<std::size_t>(step)];
+        const std::int32_t body = pnf_.nodes[static_cast<std::size_t>(nu)].a;
         const Automaton a = AutomatonOf(f_, diamond.regular);
         const StateSet& inside = ev_.holds[static_cast<std::size_t>(nu)];
         std::map<std::uint32_t, std::size_t> segmentFrom;  // state -> the segment that starts there
         std::vector<std::vector<Step>> segments;
         std::uint32_t at = s;
+        std::int32_t exit = NoNode;
         while (!segmentFrom.count(at)) {
+            if (!inside.Has(at)) return false;
+            if ((exit = Exit(body, step, at)) != NoNode) break;
             segmentFrom[at] = segments.size();
             std::optional<std::vector<Step>> path = ShortestPath(a, sets_, lts_, at, inside, true);
-            if (!path) return true;  // only empty runs keep it true: no cycle to show
-            if (path->empty() || !Accepts(a, sets_, *path) || !inside.Has(path->back().to)) return false;
+            if (!path) {
+                // Only empty runs keep it true: no cycle to show.
+                if (segments.empty()) return true;
+                break;
+            }
+            if (path->empty() || !Accepts(a, sets_, *path)) return false;
             at = path->back().to;
             segments.push_back(std::move(*path));
         }
-        const std::size_t loop = segmentFrom[at];
+        const bool closed = exit == NoNode && segmentFrom.count(at);
+        const std::size_t loop = closed ? segmentFrom[at] : segments.size();
         for (std::size_t i = 0; i < segments.size(); ++i) {
             auto& into = i < loop ? trace.prefix : trace.cycle;
             into.insert(into.end(), segments[i].begin(), segments[i].end());
         }
+        if (exit != NoNode) return Build(exit, at, trace);
         return true;
     }
 
