@@ -179,6 +179,10 @@ private:
             return inner;
         }
         if (t.kind == Tok::Ident && !IsKeyword(t.text)) {
+            std::string lower = t.text;
+            for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+            if (IsKeyword(lower))
+                throw Fault{at, "« " + t.text + " » : les mots-clés s'écrivent en minuscules (" + lower + ")"};
             ++pos_;
             return AddState({StateNode::Kind::Var, t.text}, at);
         }

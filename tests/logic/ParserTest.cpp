@@ -59,6 +59,7 @@ TEST(LogicParser, MalformedFormulasAreToldWithTheirColumn) {
         {"<(A . B) and C> true", "Erreur dans la formule, colonne 10 : « and » inattendu, « > » attendu."},
         {"true\nand <A", "Erreur dans la formule, ligne 2, colonne 7 : fin de formule inattendue, « > » attendu."},
         {"<3> true", "Erreur dans la formule, colonne 2 : « 3 » n'est pas un nom d'action."},
+        {"<A> TRUE", "Erreur dans la formule, colonne 5 : « TRUE » : les mots-clés s'écrivent en minuscules (true)."},
     };
     for (const auto& c : cases) EXPECT_EQ(Tree(c.text), c.message) << c.text;
 }
