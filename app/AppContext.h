@@ -70,6 +70,8 @@ public:
     virtual void DrawTrace(const std::vector<std::int32_t>& states) = 0;
     virtual void CloseGraph() = 0;
     virtual void OpenChecker() = 0;
+    // The properties window of the action logic, on any system.
+    virtual void OpenProperties() = 0;
     // As the program ends, asks once to save a modified formula; false when the user cancelled.
     virtual bool ConfirmFormulaSaved() = 0;
     virtual void OpenDiagnostic() = 0;

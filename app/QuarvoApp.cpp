@@ -9,6 +9,7 @@
 #include "app/Sdimain.h"
 #include "app/ctl/CtlWindow.h"
 #include "app/ctl/DiagnosticWindow.h"
+#include "app/logic/PropertiesWindow.h"
 #include "app/toolchain/AfficherAlpha.h"
 #include "app/toolchain/Alpha.h"
 #include "app/toolchain/StemDot.h"
@@ -36,6 +37,7 @@ QuarvoApp::QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString p
     alphaResult_ = std::make_unique<TFormAfficherAlpha>(context_);
     picture_ = std::make_unique<TSTEMJPG>(context_);
     help_ = std::make_unique<THelpWindow>(context_);
+    properties_ = std::make_unique<TPropertiesWindow>(context_);
     Connect();
     main_->init_main();
 }
@@ -48,7 +50,7 @@ QuarvoApp::~QuarvoApp() {
 AppWindows QuarvoApp::Windows() const {
     return {main_.get(),         compilation_.get(), generation_.get(),  explorer_.get(), regeneration_.get(),
             checker_.get(),      diagnostic_.get(),  graph_.get(),       about_.get(),    goTo_.get(),
-            outputFormat_.get(), alphaResult_.get(), picture_.get(),     help_.get()};
+            outputFormat_.get(), alphaResult_.get(), picture_.get(),     help_.get(),    properties_.get()};
 }
 
 // Each window's reaction to what happened; a connection ends with the window that reacts.
@@ -68,6 +70,8 @@ void QuarvoApp::Connect() {
     });
     TForm5* checker = checker_.get();
     QObject::connect(&n, &AppNotifications::StemReplaced, checker, [checker] { checker->StemChanged(); });
+    TPropertiesWindow* properties = properties_.get();
+    QObject::connect(&n, &AppNotifications::StemReplaced, properties, [properties] { properties->StemChanged(); });
     TSDIAppForm* main = main_.get();
     QObject::connect(&n, &AppNotifications::ToolChainResultShown, main, [main] { main->ToolChainResultShown(); });
     QObject::connect(&n, &AppNotifications::HintShown, main, [main](const QString& text) { main->ShowHint(text); });
@@ -117,7 +121,13 @@ void QuarvoApp::OpenChecker() {
     if (!closing_) checker_->OpenNewFormula();
 }
 
-bool QuarvoApp::ConfirmFormulaSaved() { return closing_ || checker_->AskSaveBeforeQuitting(); }
+void QuarvoApp::OpenProperties() {
+    if (!closing_) properties_->Open();
+}
+
+bool QuarvoApp::ConfirmFormulaSaved() {
+    return closing_ || (checker_->AskSaveBeforeQuitting() && properties_->AskSaveBeforeQuitting());
+}
 
 void QuarvoApp::OpenDiagnostic() {
     if (!closing_) diagnostic_->OpenDiagnostic(checker_->windowHandle());

@@ -23,6 +23,7 @@ class TFormAlpha;
 class TFormAfficherAlpha;
 class TSTEMJPG;
 class THelpWindow;
+class TPropertiesWindow;
 
 namespace quarvo {
 
@@ -43,6 +44,7 @@ struct AppWindows {
     TFormAfficherAlpha* alphaResult = nullptr;
     TSTEMJPG* picture = nullptr;
     THelpWindow* help = nullptr;
+    TPropertiesWindow* properties = nullptr;
 };
 
 class QuarvoApp final : private AppIntents {
@@ -70,6 +72,7 @@ private:
     void DrawTrace(const std::vector<std::int32_t>& states) override;
     void CloseGraph() override;
     void OpenChecker() override;
+    void OpenProperties() override;
     bool ConfirmFormulaSaved() override;
     void OpenDiagnostic() override;
     void CloseDiagnostic() override;
@@ -99,6 +102,7 @@ private:
     std::unique_ptr<TFormAfficherAlpha> alphaResult_;
     std::unique_ptr<TSTEMJPG> picture_;
     std::unique_ptr<THelpWindow> help_;
+    std::unique_ptr<TPropertiesWindow> properties_;
 };
 
 }  // namespace quarvo

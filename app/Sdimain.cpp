@@ -102,6 +102,7 @@ void TSDIAppForm::NameComponents() {
         {ComparerAvec1, "ComparerAvec1"}, {ReduireleSTEM1, "ReduireleSTEM1"}, {MaxItem, "MaxItem"},
         {EntrelaceItem, "EntrelaceItem"}, {Biss, "Biss"}, {exploration, "exploration"},
         {VisualisationGraphique1, "VisualisationGraphique1"}, {VrificationLogiqueCTL1, "VrificationLogiqueCTL1"},
+        {Proprietes1, "Proprietes1"},
         {Polices1, "Polices1"}, {ArrierePlan1, "ArrierePlan1"}, {Rubriquesdaide1, "Rubriquesdaide1"},
         {APropos1, "APropos1"}, {ToolBar1, "ToolBar1"}, {NewButton, "NewButton"}, {OpenButton, "OpenButton"},
         {SaveButton, "SaveButton"}, {CutButton, "CutButton"}, {CopyButton, "CopyButton"},
@@ -214,6 +215,8 @@ void TSDIAppForm::BuildMenus() {
     VerificationMenu = menuBar()->addMenu("&Vérification");
     VrificationLogiqueCTL1 = AddCommand(VerificationMenu, "&Vérification logique (CTL)", this,
                                         &TSDIAppForm::VrificationLogiqueCTL1Click, QKeySequence("F8"));
+    Proprietes1 = AddCommand(VerificationMenu, "&Propriétés d'actions (mu-calcul)", this,
+                             &TSDIAppForm::Proprietes1Click, QKeySequence("F9"));
 
     OptionsMenu = menuBar()->addMenu("&Options");
     EditorOptionsMenu = OptionsMenu->addMenu("&Editeur");
@@ -400,7 +403,8 @@ void TSDIAppForm::UpdateStatus() {
                                : ""));
     // The commands that only maximality offers follow the semantics shown,
     // whichever command changed it (a choice in the menu, a STEM file read back).
-    VerificationMenu->menuAction()->setVisible(maximality);
+    // The properties of actions hold under both semantics; CTL only under maximality.
+    VrificationLogiqueCTL1->setVisible(maximality);
     VerifyButton->setVisible(maximality);
     Biss->setVisible(maximality);
     exploration->setEnabled(maximality);

@@ -71,6 +71,7 @@ public:
     void explorationClick();
     void VisualisationGraphique1Click();
     void VrificationLogiqueCTL1Click();
+    void Proprietes1Click();
     void PolicesClick();
     void ArrierePlanClick();
     void Rubriquesdaide1Click();
@@ -191,6 +192,7 @@ private:
     QAction* exploration;
     QAction* VisualisationGraphique1;
     QAction* VrificationLogiqueCTL1;
+    QAction* Proprietes1;
     QAction* Polices1;
     QAction* ArrierePlan1;
     QAction* Rubriquesdaide1;

@@ -360,10 +360,9 @@ void TSDIAppForm::SemEntreClick() {
     dialog.Figures(result);
     dialog.Finish(result.states, result.arcs);
     SetBusy(false);
-    if (settings.semantics == quarvo::Semantics::Maximality) {
-        VerificationMenu->menuAction()->setEnabled(true);
-        VerifyButton->setEnabled(true);
-    }
+    // The properties of actions apply to either system; CTL to the STEM only.
+    VerificationMenu->menuAction()->setEnabled(true);
+    if (settings.semantics == quarvo::Semantics::Maximality) VerifyButton->setEnabled(true);
     VisualisationMenu->menuAction()->setEnabled(true);
     VisualisationGraphique1->setEnabled(true);
     VisualiseButton->setEnabled(true);
@@ -483,6 +482,10 @@ void TSDIAppForm::VisualisationGraphique1Click() {
 
 void TSDIAppForm::VrificationLogiqueCTL1Click() {
     app_.intents.OpenChecker();
+}
+
+void TSDIAppForm::Proprietes1Click() {
+    app_.intents.OpenProperties();
 }
 
 void TSDIAppForm::PolicesClick() {

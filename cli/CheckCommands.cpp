@@ -20,7 +20,7 @@ constexpr const char* kRegenerateUsage =
     "Code de sortie : 0 en cas de succès, 2 sinon.\n";
 
 constexpr const char* kCheckUsage =
-    "Usage : calvento check MODELE (FORMULE | -f FICHIER.CTL) [--entrelacement] [--cpbr]\n"
+    "Usage : calvento check MODELE (FORMULE | -f FICHIER.CTL) [--cpbr]\n"
     "                       [--diagnostic] [--chemin N]\n"
     "\n"
     "Vérifie une formule CTL à l'état initial d'un STEM. MODELE est une spécification\n"
@@ -30,7 +30,7 @@ constexpr const char* kCheckUsage =
     "« Attention : aucune action NOM dans le STEM. » précède le verdict quand une\n"
     "proposition ne nomme aucune action du STEM, suivi de l'action la plus proche\n"
     "(« GET ? ») quand une action n'en diffère que d'une ou deux lettres.\n"
-    "  --entrelacement, --cpbr  réglages de la génération d'un modèle .LOT ;\n"
+    "  --cpbr                   réglage de la génération d'un modèle .LOT ;\n"
     "  --diagnostic             affiche ensuite, pour chaque sous-formule : son numéro,\n"
     "                           son texte, « vérifiée: » et les états où elle est\n"
     "                           vraie, « non vérifiée: » et les autres (tabulations) ;\n"
@@ -38,6 +38,11 @@ constexpr const char* kCheckUsage =
     "                           par ligne avec l'arc emprunté.\n"
     "\n"
     "Code de sortie : 0 si la formule est vérifiée, 1 sinon, 2 en cas d'erreur.\n";
+
+constexpr const char* kInterleavingRefusal =
+    "calvento : les formules CTL parlent des actions des événements maximaux de chaque état ; sur un STE engendré "
+    "sous la sémantique d'entrelacement, leurs verdicts n'ont pas de sens. Vérifiez les propriétés d'actions avec "
+    "« calvento verify MODELE FORMULE » (mu-calcul modal).";
 
 bool EndsWith(const std::string& text, const std::string& suffix) {
     if (text.size() < suffix.size()) return false;
@@ -107,7 +112,9 @@ int Check(const std::vector<std::string>& args) {
             std::cout << kCheckUsage;
             return 0;
         } else if (a == "--entrelacement") {
-            settings.semantics = quarvo::Semantics::Interleaving;
+            // The atoms of CTL are the actions of maximal events: an STE has none.
+            std::cerr << kInterleavingRefusal << '\n';
+            return 2;
         } else if (a == "--cpbr") {
             settings.cpbrOff = false;
         } else if (a == "--diagnostic") {

@@ -68,5 +68,8 @@ int Check(const std::vector<std::string>& args);
 int Ocaml(const std::vector<std::string>& args);
 int Compare(const std::vector<std::string>& args);
 int Reduce(const std::vector<std::string>& args);
+int Verify(const std::vector<std::string>& args);
+int Deadlock(const std::vector<std::string>& args);
+int Livelock(const std::vector<std::string>& args);
 
 }  // namespace calvento

@@ -28,6 +28,10 @@ constexpr const char* kUsage =
     "                        une équivalence (par défaut la bissimulation forte)\n"
     "  reduce MODELE         réduit un comportement modulo une bissimulation et écrit\n"
     "                        le système réduit\n"
+    "  verify MODELE FORMULE vérifie une propriété d'actions (mu-calcul modal) sur\n"
+    "                        un modèle (.LOT, .STEM ou .aut) et donne sa trace\n"
+    "  deadlock MODELE       cherche un blocage et la trace la plus courte vers lui\n"
+    "  livelock MODELE       cherche une boucle d'actions internes\n"
     "\n"
     "Options :\n"
     "  --help                affiche cette aide\n"
@@ -73,6 +77,9 @@ static int Run(int argc, char** argv) {
     if (command == "ocaml") return calvento::Ocaml(args);
     if (command == "compare") return calvento::Compare(args);
     if (command == "reduce") return calvento::Reduce(args);
+    if (command == "verify") return calvento::Verify(args);
+    if (command == "deadlock") return calvento::Deadlock(args);
+    if (command == "livelock") return calvento::Livelock(args);
     std::cerr << "calvento : commande inconnue « " << command << " ».\n\n" << kUsage;
     return 2;
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "equivalence/Lts.h"
+#include "generation/Lts.h"
 #include "generation/Progress.h"
 
 namespace quarvo {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "equivalence/Lts.h"
+#include "generation/Lts.h"
 #include "generation/Progress.h"
 
 namespace quarvo {

@@ -25,6 +25,10 @@ struct GenerationSettings {
     // (at least; the next collection waits for twice what was kept). Small
     // values exercise the collection in tests.
     std::uint32_t collectionThreshold = 1u << 16;
+    // Stop at the end of the first breadth-first level that holds a deadlock
+    // (LevelHoldsDeadlock), for a deadlock search that need not build the
+    // rest; the states of the next level are then stored without their arcs.
+    bool stopAtDeadlockLevel = false;
 };
 
 // What a generation did: its counts, why it stopped, and the measures taken
@@ -35,6 +39,9 @@ struct GenerationResult {
     bool interrupted = false;        // stopped from outside or by the bound
     bool stoppedByBound = false;
     bool stoppedByMemory = false;
+    // Stopped by stopAtDeadlockLevel; exploredStates the states whose arcs are stored.
+    bool stoppedAtDeadlock = false;
+    std::int64_t exploredStates = 0;
     // Memory ran out before anything usable was stored: the store was emptied
     // and the counts are 0.
     bool abandoned = false;

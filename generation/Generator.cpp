@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "generation/Engine.h"
+#include "generation/DeadlockLevel.h"
 #include "generation/LevelExploration.h"
 #include "generation/StateIndex.h"
 #include "generation/LargeStack.h"
@@ -64,7 +65,21 @@ GenerationResult ExploreOneByOne(const std::shared_ptr<const Compilation>& compi
             return -1;
         };
 
+        // The level being explored, for stopAtDeadlockLevel.
+        std::int64_t previousFirst = 0, levelFirst = 0, levelEnd = 1;
+        auto deadlockAtLevelEnd = [&] {
+            if (!settings.stopAtDeadlockLevel || current != levelEnd) return false;
+            if (LevelHoldsDeadlock(store, previousFirst, levelFirst, levelEnd)) return true;
+            previousFirst = levelFirst;
+            levelFirst = levelEnd;
+            levelEnd = stateCount;
+            return false;
+        };
         for (; current < stateCount && !stop; ++current) {
+            if (deadlockAtLevelEnd()) {
+                result.stoppedAtDeadlock = true;
+                break;
+            }
             if (current > 0 && shared.stopRequested.load(std::memory_order_relaxed)) break;
             const TermId before = terms[static_cast<std::size_t>(current)];
             const TermId term = engine.Normalize(before);
@@ -134,6 +149,8 @@ GenerationResult ExploreOneByOne(const std::shared_ptr<const Compilation>& compi
             shared.states.store(stateCount, std::memory_order_relaxed);
             shared.arcs.store(arcs, std::memory_order_relaxed);
         }
+        if (!stop && !result.stoppedAtDeadlock && current == stateCount && deadlockAtLevelEnd())
+            result.stoppedAtDeadlock = true;
     } catch (const std::bad_alloc&) {
         // What was stored so far stays usable: the state being explored keeps
         // the arcs found before memory ran out.
@@ -150,6 +167,7 @@ GenerationResult ExploreOneByOne(const std::shared_ptr<const Compilation>& compi
         }
     }
     result.interrupted = current < stateCount || result.stoppedByBound || result.stoppedByMemory;
+    result.exploredStates = current;
     result.states = stateCount;
     result.arcs = store.ArcCount();
     result.eventNamesExhausted = engine.eventNamesExhausted;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "generation/Crew.h"
+#include "generation/DeadlockLevel.h"
 #include "generation/Engine.h"
 #include "generation/MemoryWatch.h"
 #include "generation/StateIndex.h"
@@ -285,6 +286,7 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
     std::vector<TStemArc> arcs;
     std::vector<std::size_t> cursor(threads, 0);
     bool stop = false;
+    std::int64_t previousFirst = 0;  // the first state of the level before
     try {
         Worker& first = *workers[0];
         const TermId root = first.engine.Import(compilation ? compilation->rootBehaviour : nullptr);
@@ -358,6 +360,10 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
             shared.states.store(count, std::memory_order_relaxed);
             shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
             if (stop) break;
+            if (settings.stopAtDeadlockLevel && LevelHoldsDeadlock(store, previousFirst, level.first, level.end)) {
+                result.stoppedAtDeadlock = true;
+                break;
+            }
 
             // The new states' terms go to the threads that will explore them.
             holder = Holders(found, threads);
@@ -370,6 +376,7 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
                 hand(0);
                 receive(0);
             }
+            previousFirst = level.first;
             level.first = level.end;
             level.end = count;
         }
@@ -380,6 +387,7 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
         explored = std::min(explored, count);
     }
     result.interrupted = explored < count || result.stoppedByBound || result.stoppedByMemory;
+    result.exploredStates = explored;
     result.states = count;
     result.arcs = store.ArcCount();
     std::int64_t unguardedAt = -1;

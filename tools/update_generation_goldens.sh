@@ -7,6 +7,9 @@
 #       interleaving (--entrelacement);
 #   tests/golden/check/CASE.out
 #       calvento check on each case of tests/golden/check/cases.txt;
+#   tests/golden/logic/CASE.out
+#       calvento verify, deadlock or livelock on each case of
+#       tests/golden/logic/cases.txt;
 #   tests/golden/equivalence/CASE.{out,STEM,aut}
 #       calvento compare or reduce on each case of
 #       tests/golden/equivalence/cases.txt, run from the root of the tree.
@@ -74,6 +77,14 @@ grep -v '^[[:space:]]*\(#\|$\)' "$check/cases.txt" | while read -r name model fo
     # shellcheck disable=SC2086  # options are separate words
     record "$check/$name.out" "$calvento" check "$root/$model" -f "$root/$formula" $options
     echo "wrote check $name"
+done
+
+logic="$root/tests/golden/logic"
+grep -v '^[[:space:]]*\(#\|$\)' "$logic/cases.txt" | while read -r name command model formula options; do
+    if [ "$formula" = "-" ]; then set --; else set -- --fichier "$root/$formula"; fi
+    # shellcheck disable=SC2086  # options are separate words
+    record "$logic/$name.out" "$calvento" "$command" "$root/$model" "$@" $options
+    echo "wrote logic $name"
 done
 
 equivalence="$root/tests/golden/equivalence"

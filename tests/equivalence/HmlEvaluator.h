@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "equivalence/Lts.h"
+#include "generation/Lts.h"
 
 namespace quarvo::testing {
 

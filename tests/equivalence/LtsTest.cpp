@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "equivalence/Lts.h"
+#include "generation/Lts.h"
 
 namespace quarvo {
 namespace {

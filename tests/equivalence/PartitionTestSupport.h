@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "equivalence/Lts.h"
+#include "generation/Lts.h"
 
 namespace quarvo::test {
 

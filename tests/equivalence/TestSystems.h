@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "equivalence/Lts.h"
+#include "generation/Lts.h"
 #include "generation/StemStore.h"
 
 namespace quarvo::testing {

@@ -89,6 +89,7 @@ const std::map<std::string, std::set<std::string>>& CoreLayers() {
         {"ctl", {"frontend", "generation", "ctl"}},
         {"views", {"frontend", "generation", "views"}},
         {"equivalence", {"frontend", "generation", "equivalence"}},
+        {"logic", {"frontend", "generation", "logic"}},
     };
     return layers;
 }
@@ -107,7 +108,7 @@ struct Source {
 std::vector<Source> ReadSources(const fs::path& root) {
     static const std::regex include(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
     std::vector<Source> sources;
-    for (const char* folder : {"frontend", "generation", "stemio", "ctl", "views", "equivalence", "app", "cli", "tools", "tests",
+    for (const char* folder : {"frontend", "generation", "stemio", "ctl", "views", "equivalence", "logic", "app", "cli", "tools", "tests",
                                "bench", "fuzz"}) {
         if (!fs::exists(root / folder)) continue;
         for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
@@ -206,7 +207,8 @@ TEST(Layering, LibrariesLinkWithoutCycleAndOnlyDownwards) {
                                                          {"quarvo_stemio", "stemio"},
                                                          {"quarvo_ctl", "ctl"},
                                                          {"quarvo_viewmodel", "views"},
-                                                         {"quarvo_equivalence", "equivalence"}};
+                                                         {"quarvo_equivalence", "equivalence"},
+                                                         {"quarvo_logic", "logic"}};
     for (const auto& [library, dependencies] : links) {
         const auto folder = folderOf.find(library);
         if (folder == folderOf.end()) continue;

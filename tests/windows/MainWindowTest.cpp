@@ -120,6 +120,7 @@ private slots:
             {Component<QAction>(f, "exploration"), "&Exploration", "Ctrl+E"},
             {Component<QAction>(f, "VisualisationGraphique1"), "Visualisation &graphique", "F7"},
             {Component<QAction>(f, "VrificationLogiqueCTL1"), "&Vérification logique (CTL)", "F8"},
+            {Component<QAction>(f, "Proprietes1"), "&Propriétés d'actions (mu-calcul)", "F9"},
             {Component<QAction>(f, "Polices1"), "&Polices...", ""},
             {Component<QAction>(f, "ArrierePlan1"), "&Arrière-plan...", ""},
             {Component<QAction>(f, "Rubriquesdaide1"), "Ai&de du module Calvento", "F1"},
@@ -435,10 +436,13 @@ private slots:
         QVERIFY(!dialog->StopButton->isEnabled());
         QVERIFY(f.menuBar()->isEnabled());
 
-        // Interleaving hides the verification and withdraws the view of the maximality STEM.
+        // Interleaving hides the CTL verification (the properties of actions
+        // stay) and withdraws the view of the maximality STEM.
         Component<QAction>(f, "EntrelaceItem")->trigger();
         QCOMPARE(Component<QLabel>(f, "StatusPanel1")->text(), QString("ENTRE"));
-        QVERIFY(!Component<QMenu>(f, "VerificationMenu")->menuAction()->isVisible());
+        QVERIFY(Component<QMenu>(f, "VerificationMenu")->menuAction()->isVisible());
+        QVERIFY(!Component<QAction>(f, "VrificationLogiqueCTL1")->isVisible());
+        QVERIFY(Component<QAction>(f, "Proprietes1")->isVisible());
         QVERIFY(!Component<QAction>(f, "VerifyButton")->isVisible());
         QVERIFY(!Component<QAction>(f, "Biss")->isVisible());
         QVERIFY(!Component<QAction>(f, "VisualisationGraphique1")->isEnabled());
@@ -453,11 +457,12 @@ private slots:
         QCOMPARE(Messages(f).size(), lines);
         f.SemEntreClick();
         QCOMPARE(t.GetSession().stemSemantics, quarvo::Semantics::Interleaving);
-        QVERIFY(!Enabled(Component<QMenu>(f, "VerificationMenu")));
+        QVERIFY(Enabled(Component<QMenu>(f, "VerificationMenu")));
         QVERIFY(Component<QAction>(f, "VisualisationGraphique1")->isEnabled());
 
         Component<QAction>(f, "MaxItem")->trigger();
         QVERIFY(Component<QMenu>(f, "VerificationMenu")->menuAction()->isVisible());
+        QVERIFY(Component<QAction>(f, "VrificationLogiqueCTL1")->isVisible());
         QVERIFY(!Enabled(Component<QMenu>(f, "VerificationMenu")));
         QVERIFY(Component<QAction>(f, "exploration")->isEnabled());
         QCOMPARE(Messages(f).last(), QString(TSDIAppForm::MaximalityChosenMessage));
@@ -655,11 +660,11 @@ private slots:
         f.EntrelaceItemClick();
         f.SemEntreClick();
         auto maximalityCommandsShown = [&] {
-            return Component<QMenu>(f, "VerificationMenu")->menuAction()->isVisible() &&
+            return Component<QAction>(f, "VrificationLogiqueCTL1")->isVisible() &&
                    Component<QAction>(f, "VerifyButton")->isVisible() && Component<QAction>(f, "Biss")->isVisible() &&
                    Component<QAction>(f, "exploration")->isEnabled();
         };
-        QVERIFY(!Component<QMenu>(f, "VerificationMenu")->menuAction()->isVisible());
+        QVERIFY(!Component<QAction>(f, "VrificationLogiqueCTL1")->isVisible());
 
         // A STEM file is read back under maximality: the commands say so, as the status bar does.
         t.dialogs.fileNames.push_back(path);

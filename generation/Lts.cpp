@@ -1,4 +1,4 @@
-#include "equivalence/Lts.h"
+#include "generation/Lts.h"
 
 #include <unordered_map>
 
@@ -8,7 +8,7 @@ bool IsInternalAction(std::string_view name) {
     return name == "I" || name.starts_with("I_");
 }
 
-Lts LtsFromStem(const StemStore& store) {
+Lts LtsFromStem(const StemStore& store, HiddenNames hidden) {
     Lts lts;
     const std::size_t n = store.StateCount();
     lts.firstArc.assign(n + 1, 0);
@@ -25,7 +25,7 @@ Lts LtsFromStem(const StemStore& store) {
             std::uint32_t& label = labelOf[arc.Action];
             if (label == kUnseen) {
                 const std::string name = store.actions.Text(arc.Action);
-                if (IsInternalAction(name)) {
+                if (name == "I" || (hidden == HiddenNames::Merged && IsInternalAction(name))) {
                     label = TauLabel;
                 } else {
                     label = static_cast<std::uint32_t>(lts.labels.size());
