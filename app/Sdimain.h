@@ -91,12 +91,15 @@ public:
     static constexpr const char* StemOpenedMessage =
         "Fichier STEM affiché en lecture seule. Étape suivante : « Génération > Régénérer le STEM », qui le "
         "charge pour la visualisation, la vérification et la comparaison.";
-    // The message lines after a change of semantics: why the "Vérification" menu goes or comes back.
+    // The message lines after a change of semantics: why the CTL check goes or
+    // comes back, and what checks the system meanwhile.
     static constexpr const char* InterleavingChosenMessage =
-        "Sémantique d'entrelacement : la génération produira un STE. Le menu « Vérification » disparaît, car "
-        "la logique CTL porte sur un STEM, que seule la sémantique de maximalité produit.";
+        "Sémantique d'entrelacement : la génération produira un STE. La vérification logique (CTL) n'est plus "
+        "proposée, car ses formules portent sur les événements maximaux d'un STEM, que seule la sémantique de "
+        "maximalité produit ; « Vérification > Propriétés d'actions (mu-calcul) » vérifie le STE.";
     static constexpr const char* MaximalityChosenMessage =
-        "Sémantique de maximalité : la génération produira un STEM, que le menu « Vérification » vérifie.";
+        "Sémantique de maximalité : la génération produira un STEM, que la vérification logique (CTL) et les "
+        "propriétés d'actions vérifient.";
     static constexpr int ShownStemLines = 1000;
     // The STEM file that regeneration reads, when the editor shows it cut; empty otherwise.
     const QString& StemFileShownCut() const { return stemFile_; }

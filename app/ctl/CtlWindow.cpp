@@ -377,6 +377,14 @@ void TForm5::Verifier1Click() {
                           quarvo::VerdictMessage(quarvo::Verdict::NoStem));
         return;
     }
+    if (session.stemSemantics == quarvo::Semantics::Interleaving) {
+        // CTL atoms speak of maximal events, which an STE has not: a verdict
+        // there would mean nothing. The action logic checks the STE.
+        if (app_.dialogs.Ask(this, QMessageBox::Information, quarvo::VerdictCaption, kInterleavingRefusal,
+                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+            app_.intents.OpenProperties();
+        return;
+    }
     if (!progress_) progress_ = new TForm8(this);
     progress_->Begin();
     const quarvo::Verdict verdict = session.ctl.Verify(session.stem);

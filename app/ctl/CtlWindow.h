@@ -27,6 +27,11 @@ public:
     // The current STEM is being replaced (generation or regeneration): the
     // labels of the last verification and the diagnostic no longer apply.
     void StemChanged();
+    // The answer to a verification of an STE: CTL speaks of maximal events.
+    static constexpr const char* kInterleavingRefusal =
+        "Le système courant est un STE, engendré sous la sémantique d'entrelacement : les formules CTL portent "
+        "sur les actions des événements maximaux d'un STEM et n'y ont pas de sens. Les propriétés d'actions "
+        "(mu-calcul) se vérifient sur un STE. Ouvrir la fenêtre « Propriétés » ?";
 
     // The formula document.
     QString ctlFileName;

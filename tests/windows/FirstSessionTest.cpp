@@ -128,10 +128,12 @@ private slots:
         QVERIFY(QFile::exists(stem));
         QCOMPARE(LastMessage(main), Quoted("STEM écrit", stem));
 
-        // Interleaving: the message says why "Vérification" goes; the panel explains ENTRE.
+        // Interleaving: the message says why the CTL check goes and what checks
+        // the STE instead; the panel explains ENTRE.
         main.EntrelaceItemClick();
         QCOMPARE(LastMessage(main), QString(TSDIAppForm::InterleavingChosenMessage));
-        QVERIFY(!Component<QMenu>(main, "VerificationMenu")->menuAction()->isVisible());
+        QVERIFY(!Component<QAction>(main, "VrificationLogiqueCTL1")->isVisible());
+        QVERIFY(Component<QAction>(main, "Proprietes1")->isVisible());
         QVERIFY(Component<QLabel>(main, "StatusPanel1")->toolTip().startsWith("ENTRE : sémantique d'entrelacement"));
         main.MaxItemClick();
         QCOMPARE(LastMessage(main), QString(TSDIAppForm::MaximalityChosenMessage));

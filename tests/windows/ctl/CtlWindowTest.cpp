@@ -12,6 +12,7 @@
 #include "app/ctl/DiagnosticWindow.h"
 #include "tests/ctl/CtlTestSupport.h"
 #include "app/views/Graphic.h"
+#include "app/logic/PropertiesWindow.h"
 #include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Component;
@@ -165,6 +166,28 @@ private slots:
         QCOMPARE(VerdictOf(t, c, "eat1 : 0"), verified);
         // A formula over two lines.
         QCOMPARE(VerdictOf(t, c, "A G\n(E X TRUE OR NOT E X TRUE)"), verified);
+    }
+
+    void AnInterleavingSystemIsSentToTheActionLogic() {
+        TestApp t;
+        TForm5& c = CheckerOn(t, Example("BUFFER.LOT"));
+        TSDIAppForm& main = t.app->Main();
+        main.EntrelaceItemClick();
+        main.SemEntreClick();
+        QVERIFY(t.GetSession().hasStem);
+        // No: nothing else opens, no verdict is given.
+        t.dialogs.answers = {QMessageBox::No};
+        QCOMPARE(VerdictOf(t, c, "A G TRUE"), QString(TForm5::kInterleavingRefusal));
+        QVERIFY(!t.Windows().properties || !t.Windows().properties->isVisible());
+        QVERIFY(!c.Diagnostic1->isEnabled());
+        // Yes: the properties window opens.
+        t.dialogs.answers = {QMessageBox::Yes};
+        c.Verifier1Click();
+        QVERIFY(t.Windows().properties && t.Windows().properties->isVisible());
+        // Back under maximality, the CTL verdicts return.
+        main.MaxItemClick();
+        main.SemEntreClick();
+        QCOMPARE(VerdictOf(t, c, "A G TRUE"), QString("Formule vérifiée à l'état initial."));
     }
 
     void FormulaErrorsKeepVerificationDisabled() {
