@@ -68,5 +68,6 @@ int Check(const std::vector<std::string>& args);
 int Ocaml(const std::vector<std::string>& args);
 int Compare(const std::vector<std::string>& args);
 int Reduce(const std::vector<std::string>& args);
+int Export(const std::vector<std::string>& args);
 
 }  // namespace calvento

@@ -28,6 +28,9 @@ constexpr const char* kUsage =
     "                        une équivalence (par défaut la bissimulation forte)\n"
     "  reduce MODELE         réduit un comportement modulo une bissimulation et écrit\n"
     "                        le système réduit\n"
+    "  export FICHIER --lotos|--dialecte\n"
+    "                        écrit la spécification dans la syntaxe ISO 8807 du\n"
+    "                        LOTOS de base, ou dans la syntaxe SYSTEM … ENDSYS\n"
     "\n"
     "Options :\n"
     "  --help                affiche cette aide\n"
@@ -73,6 +76,7 @@ static int Run(int argc, char** argv) {
     if (command == "ocaml") return calvento::Ocaml(args);
     if (command == "compare") return calvento::Compare(args);
     if (command == "reduce") return calvento::Reduce(args);
+    if (command == "export") return calvento::Export(args);
     std::cerr << "calvento : commande inconnue « " << command << " ».\n\n" << kUsage;
     return 2;
 }
