@@ -17,6 +17,7 @@ using quarvo::testing::Component;
 using quarvo::testing::Example;
 using quarvo::testing::ScriptedDialogs;
 using quarvo::testing::TestApp;
+using quarvo::testing::LooksFixedPitch;
 
 namespace {
 
