@@ -161,6 +161,7 @@ private:
 
     // Behaviour ["where" definitions], then the closing keyword is next.
     void Body(ProcessDefinition* def, StdToken closing) {
+        const Nested nested(*this);
         std::vector<Binding> outer;
         outer.swap(bindings_);
         for (GateList g = def->gates; g; g = g->next) bindings_.push_back({g->name, g->name, false});
@@ -217,7 +218,19 @@ private:
         return node;
     }
 
+    // Parentheses, binders and nested definitions nest the reader's calls:
+    // beyond this depth the text is refused rather than the stack exhausted.
+    static constexpr int MaxNesting = 1000;
+    struct Nested {
+        explicit Nested(StandardReader& r) : reader(r) {
+            if (++reader.depth_ > MaxNesting) reader.Fail("Expression trop imbriquée", reader.Peek());
+        }
+        ~Nested() { --reader.depth_; }
+        StandardReader& reader;
+    };
+
     BehaviourNode* Behaviour() {
+        const Nested nested(*this);
         BehaviourNode* left = Disabling();
         while (At(StdToken::Enable)) {
             Take();
@@ -581,6 +594,7 @@ private:
     std::vector<Binding> bindings_;
     DefinitionScope current_{nullptr, nullptr};
     std::vector<FunctionalityNote> notes_;
+    int depth_ = 0;
 };
 
 }  // namespace

@@ -205,23 +205,29 @@ private:
             return;
         }
         default: {
+            // Left operands of the same level group without parentheses: the
+            // left spine of a long chain is written in a loop, not by nesting.
             const Level level = LevelOf(n);
-            std::string op;
-            switch (n->kind) {
-            case NodeKind::Choice: op = "[]"; break;
-            case NodeKind::Disable: op = "[>"; break;
-            case NodeKind::Enable: op = ">>"; break;
-            default:
-                CheckAll(n->gates ? n->gates->next : nullptr);
-                op = ParallelOperator(n);
-                break;
+            std::vector<const BehaviourNode*> spine{n};
+            while (LevelOf(spine.back()->left) == level) spine.push_back(spine.back()->left);
+            Operand(spine.back()->left, indent, level);
+            for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
+                Add(indent, OperatorText(*it));
+                Operand((*it)->right, indent, static_cast<Level>(level + 1));
             }
-            // Left operands of the same level group without parentheses.
-            Operand(n->left, indent, level);
-            Add(indent, op);
-            Operand(n->right, indent, static_cast<Level>(level + 1));
             return;
         }
+        }
+    }
+
+    std::string OperatorText(const BehaviourNode* n) {
+        switch (n->kind) {
+        case NodeKind::Choice: return "[]";
+        case NodeKind::Disable: return "[>";
+        case NodeKind::Enable: return ">>";
+        default:
+            CheckAll(n->gates ? n->gates->next : nullptr);
+            return ParallelOperator(n);
         }
     }
 

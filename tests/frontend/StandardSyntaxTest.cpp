@@ -268,6 +268,18 @@ TEST(StandardSyntax, ErrorsCarryTheLineAndColumnOfTheStandardText) {
     for (const Case& c : cases) EXPECT_EQ(Errors(c.text), Lines{c.line}) << c.text;
 }
 
+TEST(StandardSyntax, DeepNestingIsRefusedAndLongChainsAreRead) {
+    const std::string open(5000, '(');
+    EXPECT_EQ(Errors(StdSpec(open + "stop" + std::string(5000, ')'))),
+              Lines{"(ligne:1) Expression trop imbriquée. (colonne:1060)"});
+    // Long chains of prefixes and of operators nest nothing.
+    std::string prefixes, choices = "a; stop";
+    for (int i = 0; i < 50000; ++i) prefixes += "a; ";
+    for (int i = 0; i < 50000; ++i) choices += " [] b; stop";
+    EXPECT_TRUE(CompileText(StdSpec(prefixes + "stop")).ok());
+    EXPECT_TRUE(CompileText(StdSpec(choices)).ok());
+}
+
 TEST(StandardSyntax, TheStatusIsTheDialogs) {
     test::Compiled c = CompileText("specification S : noexit behaviour a; stop endspec");
     EXPECT_EQ(c.outcome.status, "Action non declarée -> A");
@@ -356,6 +368,17 @@ TEST(StandardSyntax, WrittenAndReadBackTheTreesAreTheSame) {
         ASSERT_TRUE(twice.ok()) << Joined(again.lines) << twice.messages[1];
         EXPECT_EQ(AllTrees(twice.tree()), AllTrees(dialect.tree())) << Joined(again.lines);
     }
+}
+
+TEST(StandardSyntax, ALongChainIsWrittenAndReadBack) {
+    std::string text = "SYSTEM S [A, B] := A; NIL";
+    for (int i = 0; i < 50000; ++i) text += i % 2 ? "\n[] B; NIL" : "\n||| A; EXIT";
+    text += " ENDSYS";
+    const Lines written = Written(text, true);
+    EXPECT_EQ(written.size(), 3u + 50001u + 50000u);  // an operand or an operator a line
+    test::Compiled back = CompileText(Joined(written));
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(back.tree().arena.NodeCount(), CompileText(text).tree().arena.NodeCount());
 }
 
 TEST(StandardSyntax, TheDialectWriterWritesOurSyntax) {
