@@ -128,7 +128,6 @@ StdLexResult LexStandard(const LineSource& source) {
                 fail("Identificateur trop long", token.line, token.column);
                 return result;
             }
-            token.text = text;
             token.name = Identifier32::FromText(text);
             token.kind = StdToken::Identifier;
             for (const StdKeyword& k : kKeywords)
@@ -137,10 +136,7 @@ StdLexResult LexStandard(const LineSource& source) {
             continue;
         }
         if (IsDigit(c)) {
-            while (IsLetter(in.Peek()) || IsDigit(in.Peek()) || in.Peek() == U'_') {
-                token.text.push_back(static_cast<char>(in.Peek()));
-                in.Advance();
-            }
+            while (IsLetter(in.Peek()) || IsDigit(in.Peek()) || in.Peek() == U'_') in.Advance();
             token.kind = StdToken::Number;
             result.tokens.push_back(token);
             continue;
@@ -150,7 +146,6 @@ StdLexResult LexStandard(const LineSource& source) {
             for (std::size_t i = 0; i < text.size(); ++i)
                 if (in.Peek(i) != static_cast<char32_t>(text[i])) return false;
             for (std::size_t i = 0; i < text.size(); ++i) in.Advance();
-            token.text = std::string(text);
             token.kind = kind;
             return true;
         };
@@ -168,7 +163,6 @@ StdLexResult LexStandard(const LineSource& source) {
         if (c == U'+' || c == U'-' || c == U'*' || c == U'/' || c == U'<' || c == U'>' || c == U'.' ||
             c == U'#' || c == U'%' || c == U'&' || c == U'@' || c == U'^' || c == U'~' || c == U'\\' ||
             c == U'\'' || c == U'"') {
-            token.text = std::string(1, static_cast<char>(c));
             token.kind = StdToken::Other;
             in.Advance();
             result.tokens.push_back(token);

@@ -27,7 +27,6 @@ enum class StdToken : std::uint8_t {
 struct StdLexeme {
     StdToken kind = StdToken::End;
     Identifier32 name;  // identifiers and keywords, folded to upper case
-    std::string text;   // the characters as written
     int line = 0;       // 1-based
     int column = 0;     // 1-based, in characters of the line
 };
