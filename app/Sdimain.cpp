@@ -29,6 +29,8 @@
 #include "app/EditorLines.h"
 #include "app/ReduceDialog.h"
 #include "app/TaskProgress.h"
+#include "app/LotosHighlighter.h"
+#include "app/StandardExport.h"
 #include "app/Templates.h"
 #include "app/WidgetHelpers.h"
 #include "frontend/TextFile.h"
@@ -119,6 +121,8 @@ void TSDIAppForm::BuildEditor() {
     Editor = new QPlainTextEdit(this);
     QFont font = quarvo::FixedPitchFont();
     Editor->setFont(font);
+    // Parented to the document, which the editor owns.
+    new quarvo::LotosHighlighter(Editor->document());
     Editor->setLineWrapMode(QPlainTextEdit::NoWrap);
     Editor->setTabChangesFocus(false);
     Editor->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -168,6 +172,10 @@ void TSDIAppForm::BuildMenus() {
                                       &TSDIAppForm::OuvrirUnfichierSTEM1Click, QKeySequence("Ctrl+M"));
     FileSave1 = AddCommand(FileMenu, "&Enregistrer", this, &TSDIAppForm::FileSave1Execute, QKeySequence("Ctrl+S"));
     FileSaveAsItem = AddCommand(FileMenu, "Enregistrer &sous...", this, &TSDIAppForm::FileSaveAsItemClick);
+    AddCommand(FileMenu, "Exporter en LOTOS standard…", this, [this] {
+        if (stemShown_) return;
+        quarvo::ExportStandardLotos(this, quarvo::EditorLines(*Editor), app_.session.startDirectory, app_.dialogs);
+    })->setObjectName("ExportStandardItem");
     FileMenu->addSeparator();
     PrinterSetup1 = AddCommand(FileMenu, "&Configuration de l'impression...", this, &TSDIAppForm::PrinterSetupClick);
     Imprimer1 = AddCommand(FileMenu, "Im&primer...", this, &TSDIAppForm::Imprimer1Click, QKeySequence("Ctrl+P"));
@@ -304,7 +312,9 @@ void TSDIAppForm::BuildTemplateStrip() {
     ComboBox1 = new QComboBox(TemplateStrip);
     ComboBox1->setToolTip("Insertion automatique");
     ComboBox1->addItems({"system ... endsys", "process ... endproc", "where", "-----", "nil", "exit", "[]",
-                         "|[...]|", "|||", "||", "hide ... in", ">>", "[>"});
+                         "|[...]|", "|||", "||", "hide ... in", ">>", "[>", "----- LOTOS standard",
+                         "specification ... endspec", "process ... : noexit := ... endproc", "stop", "i;",
+                         "choice g in [...] []", "par g in [...] |||"});
     ComboBox1->setCurrentIndex(-1);
     layout->addWidget(label);
     layout->addWidget(ComboBox1);

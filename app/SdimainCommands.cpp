@@ -20,6 +20,9 @@
 namespace {
 
 constexpr const char* kLotosFilter = "Spécification LOTOS (*.LOT)|*.LOT|Tous les fichiers (*.*)|*.*";
+// Opening also offers the files of the standard syntax.
+constexpr const char* kOpenLotosFilter =
+    "Spécification LOTOS (*.LOT)|*.LOT|LOTOS standard (*.lotos)|*.lotos|Tous les fichiers (*.*)|*.*";
 constexpr const char* kStemFilter = "Fichier STEM (*.STEM)|*.STEM|Tous les fichiers (*.*)|*.*";
 constexpr const char* kNewDocumentName = "Nouvelle spécification";
 constexpr const char* kErrorCaption = "Erreur!";
@@ -181,7 +184,7 @@ void TSDIAppForm::FileNew1Execute() {
 
 void TSDIAppForm::FileOpen1Execute() {
     CloseGraph();
-    const QString name = AskOpenName(kLotosFilter);
+    const QString name = AskOpenName(kOpenLotosFilter);
     if (name.isEmpty()) return;
     if (Modified() && !SavePrompt(false)) return;
     OpenSpecification(name);

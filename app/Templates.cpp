@@ -48,6 +48,37 @@ std::optional<QString> TemplateText(int index, UserDialogs& dialogs, QWidget* pa
         }
         case 11: return QString(" >> ");
         case 12: return QString(" [> ");
+        // The standard syntax.
+        case 14: {
+            QString name = "Exemple";
+            if (!dialogs.InputQuery(parent, "Nom de la spécification", "Donnez un nom à la spécification: ", name))
+                return std::nullopt;
+            QString gates;
+            if (!dialogs.InputQuery(parent, "Portes observables",
+                                    "Entrez les portes observables séparées par des virgules: ", gates))
+                return std::nullopt;
+            return "specification " + name + " [" + gates + "] : noexit\nbehaviour\n\nendspec";
+        }
+        case 15: {
+            QString name = "Proc";
+            if (!dialogs.InputQuery(parent, "Nom du processus", "Donnez un nom au processus: ", name))
+                return std::nullopt;
+            QString gates;
+            if (!dialogs.InputQuery(parent, "Portes du processus",
+                                    "Entrez les portes du processus séparées par des virgules: ", gates))
+                return std::nullopt;
+            return "process " + name + " [" + gates + "] : noexit :=\n\nendproc";
+        }
+        case 16: return QString(" stop ");
+        case 17: return QString(" i; ");
+        case 18:
+        case 19: {
+            QString gates;
+            if (!dialogs.InputQuery(parent, "Portes parcourues",
+                                    "Entrez les portes que g parcourt, séparées par des virgules: ", gates))
+                return std::nullopt;
+            return (index == 18 ? " choice g in [" + gates + "] [] " : " par g in [" + gates + "] ||| ");
+        }
         default: return std::nullopt;  // the separator, or no entry
     }
 }

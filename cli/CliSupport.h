@@ -71,5 +71,6 @@ int Reduce(const std::vector<std::string>& args);
 int Verify(const std::vector<std::string>& args);
 int Deadlock(const std::vector<std::string>& args);
 int Livelock(const std::vector<std::string>& args);
+int Export(const std::vector<std::string>& args);
 
 }  // namespace calvento

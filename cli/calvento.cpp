@@ -32,6 +32,9 @@ constexpr const char* kUsage =
     "                        un modèle (.LOT, .STEM ou .aut) et donne sa trace\n"
     "  deadlock MODELE       cherche un blocage et la trace la plus courte vers lui\n"
     "  livelock MODELE       cherche une boucle d'actions internes\n"
+    "  export FICHIER --lotos|--dialecte\n"
+    "                        écrit la spécification dans la syntaxe ISO 8807 du\n"
+    "                        LOTOS de base, ou dans la syntaxe SYSTEM … ENDSYS\n"
     "\n"
     "Options :\n"
     "  --help                affiche cette aide\n"
@@ -80,6 +83,7 @@ static int Run(int argc, char** argv) {
     if (command == "verify") return calvento::Verify(args);
     if (command == "deadlock") return calvento::Deadlock(args);
     if (command == "livelock") return calvento::Livelock(args);
+    if (command == "export") return calvento::Export(args);
     std::cerr << "calvento : commande inconnue « " << command << " ».\n\n" << kUsage;
     return 2;
 }

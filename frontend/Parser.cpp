@@ -1,6 +1,9 @@
 // LR automaton driver: shifts, reductions through the semantic actions, syntax errors.
 #include "frontend/Parser.h"
 
+#include "frontend/StandardLexer.h"
+#include "frontend/StandardParser.h"
+
 namespace quarvo {
 
 const char* SyntaxErrorMessage(int code) {
@@ -113,23 +116,45 @@ std::shared_ptr<Compilation> CompilerContext::Compile() {
     return compilation_;
 }
 
-CompileOutcome CompileSpecification(const LineSource& source, const ParseTables& tables, MessageSink& sink) {
-    CompileOutcome outcome;
-    sink.Append("Compilation...");
-    CompilerContext context(source, tables, sink);
-    outcome.compilation = context.Compile();
+namespace {
+
+// The closing lines of the compile command and the dialog's status.
+void Conclude(CompileOutcome& outcome, const LineSource& source, MessageSink& sink, const std::string& status) {
     if (outcome.compilation->compileOk) {
         sink.Append("Nombre de lignes compilées: " + std::to_string(source.LineCount()) + ".");
         sink.Append("Compilation terminée. Aucune erreur détectée.");
         outcome.status = "Compilation terminée avec succès";
     } else {
         sink.Append("Compilation terminée.");
-        outcome.status = context.status();
+        outcome.status = status;
     }
+}
+
+// The compile command on a text in the standard syntax, which needs no tables.
+CompileOutcome CompileStandardSpecification(const LineSource& source, MessageSink& sink) {
+    CompileOutcome outcome;
+    sink.Append("Compilation...");
+    CompileFlags flags;
+    ErrorReporter reporter(sink, flags);
+    outcome.compilation = CompileStandardText(source, reporter, flags);
+    Conclude(outcome, source, sink, reporter.status);
+    return outcome;
+}
+
+}  // namespace
+
+CompileOutcome CompileSpecification(const LineSource& source, const ParseTables& tables, MessageSink& sink) {
+    if (IsStandardSyntax(source)) return CompileStandardSpecification(source, sink);
+    CompileOutcome outcome;
+    sink.Append("Compilation...");
+    CompilerContext context(source, tables, sink);
+    outcome.compilation = context.Compile();
+    Conclude(outcome, source, sink, context.status());
     return outcome;
 }
 
 CompileOutcome CompileSpecification(const LineSource& source, const std::string& startDirectory, MessageSink& sink) {
+    if (IsStandardSyntax(source)) return CompileStandardSpecification(source, sink);
     ParseTablesResult loaded = LoadParseTables(startDirectory);
     if (!loaded.status) {
         CompileOutcome outcome;

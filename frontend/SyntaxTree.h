@@ -42,6 +42,7 @@ struct ProcessCall {
     Identifier32 name;
     std::int32_t gateCount = 0;
     std::int32_t line = 0;
+    std::int32_t column = 0;  // 1-based when known, 0 otherwise
     BehaviourNode* node = nullptr;
     ProcessCall* next = nullptr;
 };

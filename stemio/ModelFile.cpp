@@ -91,7 +91,7 @@ void LoadAut(const std::string& path, Progress* progress, LoadedModel& model) {
 }  // namespace
 
 Status ModelKindOf(const std::string& path, ModelKind& kind) {
-    if (HasExtension(path, ".LOT")) kind = ModelKind::Specification;
+    if (HasExtension(path, ".LOT") || HasExtension(path, ".LOTOS")) kind = ModelKind::Specification;
     else if (HasExtension(path, ".STEM")) kind = ModelKind::ClassicStem;
     else if (HasExtension(path, ".AUT")) kind = ModelKind::Aut;
     else return Failure{"Fichier « " + path + " » : extension inconnue (attendu .LOT, .STEM ou .aut)."};

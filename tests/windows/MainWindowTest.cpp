@@ -31,6 +31,7 @@ using quarvo::testing::Example;
 using quarvo::testing::Component;
 using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::TestApp;
+using quarvo::testing::LooksFixedPitch;
 
 namespace {
 
@@ -164,7 +165,7 @@ private slots:
         t.dialogs.fileNames.push_back(Example("BUFFER.LOT"));
         f.FileOpen1Execute();
         QCOMPARE(t.dialogs.fileFilters.back(),
-                 QString("Spécification LOTOS (*.LOT)|*.LOT|Tous les fichiers (*.*)|*.*"));
+                 QString("Spécification LOTOS (*.LOT)|*.LOT|LOTOS standard (*.lotos)|*.lotos|Tous les fichiers (*.*)|*.*"));
         QCOMPARE(f.windowTitle(), "QUARVO - Calvento - STEM Generator - " + Example("BUFFER.LOT"));
         QVERIFY(f.HasFileName());
         QVERIFY(!f.Modified());

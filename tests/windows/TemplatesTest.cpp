@@ -16,7 +16,8 @@ private slots:
             int index;
             const char* text;
         } entries[] = {{2, " WHERE "}, {3, ""},     {4, " NIL "}, {5, " EXIT "}, {6, " [] "},
-                       {8, " ||| "},   {9, " || "}, {11, " >> "}, {12, " [> "}};
+                       {8, " ||| "},   {9, " || "}, {11, " >> "}, {12, " [> "},
+                       {13, ""},       {16, " stop "}, {17, " i; "}};
         for (const auto& entry : entries) {
             TestApp t;
             TSDIAppForm& f = t.app->Main();
@@ -26,10 +27,13 @@ private slots:
         }
     }
 
-    void TheListHoldsThirteenEntries() {
+    void TheListHoldsTwentyEntries() {
         TestApp t;
         QComboBox* box = Component<QComboBox>(t.app->Main(), "ComboBox1");
-        QCOMPARE(box->count(), 13);
+        QCOMPARE(box->count(), 20);
+        QCOMPARE(box->itemText(13), QString("----- LOTOS standard"));
+        QCOMPARE(box->itemText(14), QString("specification ... endspec"));
+        QCOMPARE(box->itemText(19), QString("par g in [...] |||"));
         QCOMPARE(box->itemText(0), QString("system ... endsys"));
         QCOMPARE(box->itemText(3), QString("-----"));
         QCOMPARE(box->itemText(7), QString("|[...]|"));
@@ -74,6 +78,26 @@ private slots:
         first.app->Main().ComboBox1Click(0);
         QCOMPARE(first.dialogs.inputCaptions.size(), std::size_t{1});
         QVERIFY(Component<QPlainTextEdit>(first.app->Main(), "Editor")->toPlainText().isEmpty());
+    }
+
+    void StandardSyntaxHeadersAndGateBinders() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        t.dialogs.inputs = {{true, "Buffer"}, {true, "put, get"}};
+        f.ComboBox1Click(14);
+        QCOMPARE(t.dialogs.inputCaptions, (std::vector<QString>{"Nom de la spécification", "Portes observables"}));
+        QCOMPARE(t.dialogs.inputValues.front(), QString("Exemple"));
+        QCOMPARE(Component<QPlainTextEdit>(f, "Editor")->toPlainText(),
+                 QString("specification Buffer [put, get] : noexit\nbehaviour\n\nendspec"));
+
+        TestApp p;
+        p.dialogs.inputs = {{true, "Cell"}, {true, "x, y"}, {true, "a, b"}, {true, "c"}};
+        p.app->Main().ComboBox1Click(15);
+        p.app->Main().ComboBox1Click(18);
+        p.app->Main().ComboBox1Click(19);
+        QCOMPARE(Component<QPlainTextEdit>(p.app->Main(), "Editor")->toPlainText(),
+                 QString("process Cell [x, y] : noexit :=\n\nendproc choice g in [a, b] []  par g in [c] ||| "));
+        QCOMPARE(p.dialogs.inputCaptions.back(), QString("Portes parcourues"));
     }
 
     void GatesAndHiddenActionsReplaceTheSelection() {

@@ -1,0 +1,111 @@
+// The functionality of definitions, computed as a least fixed point over their calls.
+#include "frontend/Functionality.h"
+
+#include <vector>
+
+namespace quarvo {
+
+bool CanTerminate(const BehaviourNode* node, const std::unordered_map<const ProcessDefinition*, bool>& definitions) {
+    // Iterative over the left spine would not help much: the trees of the
+    // front end are as deep as their text, so a work list keeps the stack flat.
+    struct Frame {
+        const BehaviourNode* node;
+        int stage;
+        bool left;
+    };
+    std::vector<Frame> stack{{node, 0, false}};
+    bool value = false;
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        const BehaviourNode* n = f.node;
+        if (!n) {
+            value = false;
+            stack.pop_back();
+            continue;
+        }
+        switch (n->kind) {
+        case NodeKind::Stop:
+            value = false;
+            stack.pop_back();
+            continue;
+        case NodeKind::Call: {
+            auto it = definitions.find(n->process);
+            value = it != definitions.end() && it->second;
+            stack.pop_back();
+            continue;
+        }
+        case NodeKind::Prefix:
+            if (n->gates && n->gates->name == DeltaName()) {
+                value = true;
+                stack.pop_back();
+                continue;
+            }
+            if (f.stage == 0) {
+                f.stage = 1;
+                stack.push_back({n->right, 0, false});
+            } else {
+                stack.pop_back();
+            }
+            continue;
+        case NodeKind::Hide:
+            if (f.stage == 0) {
+                f.stage = 1;
+                stack.push_back({n->left, 0, false});
+            } else {
+                stack.pop_back();
+            }
+            continue;
+        case NodeKind::Choice:
+        case NodeKind::Disable:
+        case NodeKind::Parallel:
+        case NodeKind::Enable: {
+            const bool either = n->kind == NodeKind::Choice || n->kind == NodeKind::Disable;
+            if (f.stage == 0) {
+                f.stage = 1;
+                stack.push_back({n->left, 0, false});
+            } else if (f.stage == 1) {
+                f.left = value;
+                // The second operand decides alone only when the first does not.
+                if (either ? value : !value) {
+                    stack.pop_back();
+                    continue;
+                }
+                f.stage = 2;
+                stack.push_back({n->right, 0, false});
+            } else {
+                stack.pop_back();
+            }
+            continue;
+        }
+        }
+        stack.pop_back();
+    }
+    return value;
+}
+
+std::unordered_map<const ProcessDefinition*, bool> TerminatingDefinitions(const ProcessDefinition* system) {
+    std::vector<const ProcessDefinition*> all;
+    std::vector<const ProcessDefinition*> pending;
+    if (system) pending.push_back(system);
+    while (!pending.empty()) {
+        const ProcessDefinition* d = pending.back();
+        pending.pop_back();
+        all.push_back(d);
+        for (const ProcessDefinition* c = d->children; c; c = c->next) pending.push_back(c);
+    }
+    std::unordered_map<const ProcessDefinition*, bool> result;
+    for (const ProcessDefinition* d : all) result[d] = false;
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (const ProcessDefinition* d : all) {
+            if (result[d]) continue;
+            if (CanTerminate(d->behaviour, result)) {
+                result[d] = true;
+                changed = true;
+            }
+        }
+    }
+    return result;
+}
+
+}  // namespace quarvo

@@ -1,0 +1,20 @@
+// The reader of the standard (ISO 8807) syntax of basic LOTOS: it builds the
+// very tree the dialect's parser builds, so that everything after the front
+// end is the same whichever syntax a specification is written in.
+#pragma once
+
+#include <memory>
+
+#include "frontend/CoreInterfaces.h"
+#include "frontend/ErrorReport.h"
+#include "frontend/SyntaxTree.h"
+
+namespace quarvo {
+
+// Reads the whole text; errors go through reporter with their line and
+// column, warnings (a functionality the behaviour contradicts) as lines of
+// their own. compileOk of the result tells whether the text was accepted.
+std::shared_ptr<Compilation> CompileStandardText(const LineSource& source, ErrorReporter& reporter,
+                                                 CompileFlags& flags);
+
+}  // namespace quarvo
