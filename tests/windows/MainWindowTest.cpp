@@ -31,7 +31,6 @@ using quarvo::testing::Example;
 using quarvo::testing::Component;
 using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::TestApp;
-using quarvo::testing::LooksFixedPitch;
 
 namespace {
 
@@ -450,7 +449,7 @@ private slots:
         QVERIFY(!Component<QAction>(f, "exploration")->isEnabled());
         // A message line says why, and the panel's tooltip what ENTRE means.
         QCOMPARE(Messages(f).last(), QString(TSDIAppForm::InterleavingChosenMessage));
-        QVERIFY(Messages(f).last().contains("Le menu « Vérification » disparaît"));
+        QVERIFY(Messages(f).last().contains("Propriétés d'actions (mu-calcul)"));
         QVERIFY(Component<QLabel>(f, "StatusPanel1")->toolTip().contains("STE"));
         // Choosing it again says nothing more.
         const qsizetype lines = Messages(f).size();

@@ -20,7 +20,6 @@ using quarvo::testing::Example;
 using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::ScriptedDialogs;
 using quarvo::testing::TestApp;
-using quarvo::testing::LooksFixedPitch;
 
 namespace {
 
