@@ -140,9 +140,16 @@ std::vector<std::int32_t> StoreNumbers(const StemStore& store, const std::vector
     return numbers;
 }
 
+// A label as a trace shows it: in double quotes when it holds a blank (the
+// labels of other toolsets' .aut files may), so that the trace's labels stay
+// apart.
+std::string Shown(const std::string& name) {
+    return name.find(' ') == std::string::npos ? name : "\"" + name + "\"";
+}
+
 std::string Joined(const std::vector<std::string>& names) {
     std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "" : " ") + name;
+    for (const std::string& name : names) text += (text.empty() ? "" : " ") + Shown(name);
     return text;
 }
 
@@ -291,7 +298,7 @@ std::vector<std::string> CompareLines(const CompareResult& result, Equivalence e
     switch (why.kind) {
         case DistinctionKind::Step:
             lines.push_back("Trace menant au point où ils se séparent : " + (before.empty() ? "(vide)" : Joined(before)));
-            lines.push_back("Après cette trace, " + doer + " système peut faire " + last + " ; " + other +
+            lines.push_back("Après cette trace, " + doer + " système peut faire " + Shown(last) + " ; " + other +
                             " ne le peut pas.");
             break;
         case DistinctionKind::Divergence:
