@@ -216,6 +216,11 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
     const StateDistinction d =
         DistinguishStates(q, partition.block[firstInitial], partition.block[secondInitial], weak, progress);
     if (d.stopped) return {Status(), true, false, {}};
+    if (d.internalError) {
+        result.status = Failure{"Erreur interne : la formule distinctive trouvée ne sépare pas les deux systèmes ; "
+                                "elle n'est pas donnée."};
+        return result;
+    }
     if (d.tooLarge) {
         result.why.kind = DistinctionKind::TooLarge;
         result.why.firstPath = StoreNumbers(first, {a.initial});
