@@ -153,7 +153,9 @@ int Compare(const std::vector<std::string>& args) {
         return 2;
     }
     if (result.stopped) return 2;
-    for (const std::string& line : quarvo::CompareLines(result, equivalence)) std::cout << line << '\n';
+    for (const std::string& line :
+         quarvo::CompareLines(result, equivalence, "« " + models[0] + " »", "« " + models[1] + " »"))
+        std::cout << line << '\n';
     return result.equivalent ? 0 : 1;
 }
 

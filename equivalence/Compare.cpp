@@ -133,6 +133,25 @@ std::vector<std::uint32_t> FirstPathByTrace(const Lts& a, const std::vector<std:
     return path;
 }
 
+// The internal steps of a trace the first system follows along path (one
+// state per step, from its initial state) named as its arcs carry them:
+// "I_MID" rather than "I".
+void NameInternalSteps(const StemStore& store, const std::vector<std::uint32_t>& path,
+                       std::vector<std::string>& trace) {
+    const std::string internal = InternalName().Compact();
+    for (std::size_t i = 0; i < trace.size() && i + 1 < path.size(); ++i) {
+        if (trace[i] != internal) continue;
+        for (const ArcView arc : store.State(path[i]).Arcs) {
+            const std::int64_t target = store.NumberedByPosition() ? arc.Target : store.IndexOf(arc.Target);
+            const std::string name = store.actions.Text(arc.Action);
+            if (target == static_cast<std::int64_t>(path[i + 1]) && IsInternalAction(name)) {
+                trace[i] = name;
+                break;
+            }
+        }
+    }
+}
+
 std::vector<std::int32_t> StoreNumbers(const StemStore& store, const std::vector<std::uint32_t>& path) {
     std::vector<std::int32_t> numbers;
     numbers.reserve(path.size());
@@ -239,7 +258,9 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
     result.why.formula = d.formula;
     result.why.trace = LabelNames(q, d.steps, weak);
     result.why.traceOfFirst = d.lastByFirst;
-    result.why.firstPath = StoreNumbers(first, FirstPathByBlocks(a, partition, d, weak));
+    const std::vector<std::uint32_t> path = FirstPathByBlocks(a, partition, d, weak);
+    if (!weak) NameInternalSteps(first, path, result.why.trace);
+    result.why.firstPath = StoreNumbers(first, path);
     return result;
 }
 
@@ -273,6 +294,37 @@ std::string EquivalenceName(Equivalence equivalence) {
         case Equivalence::Traces: return "équivalence de traces";
     }
     return {};
+}
+
+std::vector<std::string> CompareLines(const CompareResult& result, Equivalence equivalence,
+                                      const std::string& firstName, const std::string& secondName) {
+    std::vector<std::string> lines = CompareLines(result, equivalence);
+    if (!result.status.ok() || result.stopped) return lines;
+    const std::string names = "Premier système : " + firstName + " ; second système : " + secondName + ".";
+    lines.insert(lines.begin() + 1, names);
+    const Distinction& why = result.why;
+    if (!result.equivalent && equivalence != Equivalence::Traces && why.kind == DistinctionKind::Step &&
+        !why.formula.empty() && !why.trace.empty()) {
+        // The formula in words, along the trace it follows.
+        std::string before;
+        for (std::size_t i = 0; i + 1 < why.trace.size(); ++i)
+            before += (i == 0 ? "" : " puis ") + Shown(why.trace[i]);
+        const std::string doer = why.traceOfFirst ? "le premier système" : "le second système";
+        const std::string other = why.traceOfFirst ? "le second" : "le premier";
+        const std::string last = Shown(why.trace.back());
+        const std::string words =
+            before.empty() ? "Autrement dit : dès le départ, " + doer + " peut faire " + last + " ; " + other +
+                                 " ne le peut pas."
+                           : "Autrement dit : après " + before + ", " + doer + " peut encore faire " + last + " ; " +
+                                 other + " ne le peut pas.";
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].starts_with("Formule distinctive")) {
+                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, words);
+                break;
+            }
+        }
+    }
+    return lines;
 }
 
 std::vector<std::string> CompareLines(const CompareResult& result, Equivalence equivalence) {
