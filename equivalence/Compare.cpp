@@ -217,6 +217,12 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
     const auto secondInitial = static_cast<std::uint32_t>(a.StateCount()) + b.initial;
     const Partition partition = Bisimulation(u, equivalence, progress);
     if (partition.stopped) return {Status(), true, false, {}};
+    if (partition.tooLarge) {
+        result.status = Failure{"Mémoire insuffisante : la saturation de la bissimulation observationnelle aurait "
+                                "jusqu'à " + std::to_string(partition.saturationArcs) +
+                                " arcs, plus que la mémoire ne peut en tenir ; la comparaison a été abandonnée."};
+        return result;
+    }
     if (partition.block[firstInitial] == partition.block[secondInitial]) {
         result.equivalent = true;
         return result;

@@ -8,15 +8,29 @@
 // s -I->* -a-> -I->* t with a visible, and s =I=> t for s -I->* t, s =I=> s
 // included. Weak bisimulation of a system is strong bisimulation of its
 // saturation; the blocks found are mapped back to the original states. The
-// saturation may hold up to (number of blocks)^2 arcs per label.
+// saturation may hold up to (number of blocks)^2 arcs per label: the internal
+// closures are made while the memory has room for them, and the saturation's
+// arcs are counted (an upper bound: each closure's members' arcs times their
+// targets' closures) before any is made; past what the memory can take,
+// nothing more is built and the partition says so (tooLarge).
 #include <algorithm>
 
 #include "equivalence/Equivalence.h"
 #include "equivalence/RefinablePartition.h"
+#include "generation/MemoryWatch.h"
 
 namespace quarvo {
 
-Partition WeakBisimulation(const Lts& lts, Progress* progress) {
+namespace {
+
+// What an entry costs: a closure's member, a saturated arc while it is made
+// (its pair, then its label and target, and the strong refinement's share).
+constexpr std::int64_t BytesPerClosureEntry = 4;
+constexpr std::int64_t BytesPerSaturatedArc = 40;
+
+}  // namespace
+
+Partition WeakBisimulation(const Lts& lts, Progress* progress, std::int64_t memoryLimit) {
     Partition result;
     if (lts.StateCount() == 0) return result;
     const Partition branching = BranchingBisimulation(lts, false, progress);
@@ -26,6 +40,8 @@ Partition WeakBisimulation(const Lts& lts, Progress* progress) {
     }
     const std::uint32_t k = branching.count;
     detail::Poller poller(progress);
+    const MemoryWatch memory(memoryLimit);
+    std::int64_t closureEntries = 0, checkedAt = 0;
 
     // The system of the branching blocks, each arc once.
     std::vector<std::vector<std::uint64_t>> arcs(k);  // label << 32 | target block
@@ -62,6 +78,30 @@ Partition WeakBisimulation(const Lts& lts, Progress* progress) {
             result.stopped = true;
             return result;
         }
+        closureEntries += static_cast<std::int64_t>(reached.size());
+        if (closureEntries - checkedAt > (std::int64_t{1} << 22)) {
+            checkedAt = closureEntries;
+            if (memory.NearLimit(closureEntries * BytesPerClosureEntry)) {
+                result.tooLarge = true;
+                result.saturationArcs = closureEntries;
+                return result;
+            }
+        }
+    }
+
+    // The saturation's size, at most: counted before it is made.
+    std::int64_t predicted = 0;
+    for (std::uint32_t b = 0; b < k; ++b) {
+        for (std::uint32_t c : closure[b]) {
+            ++predicted;
+            for (std::uint64_t arc : arcs[c])
+                if ((arc >> 32) != TauLabel) predicted += static_cast<std::int64_t>(closure[static_cast<std::uint32_t>(arc)].size());
+        }
+    }
+    if (memory.NearLimit(predicted * BytesPerSaturatedArc)) {
+        result.tooLarge = true;
+        result.saturationArcs = predicted;
+        return result;
     }
 
     // The saturation.
@@ -106,14 +146,14 @@ Partition WeakBisimulation(const Lts& lts, Progress* progress) {
     return result;
 }
 
-Partition Bisimulation(const Lts& lts, Equivalence equivalence, Progress* progress) {
+Partition Bisimulation(const Lts& lts, Equivalence equivalence, Progress* progress, std::int64_t memoryLimit) {
     switch (equivalence) {
         case Equivalence::Branching:
             return BranchingBisimulation(lts, false, progress);
         case Equivalence::DivergenceBranching:
             return BranchingBisimulation(lts, true, progress);
         case Equivalence::Weak:
-            return WeakBisimulation(lts, progress);
+            return WeakBisimulation(lts, progress, memoryLimit);
         case Equivalence::Strong:
         case Equivalence::Traces:  // not a bisimulation: the strong partition, whose blocks are trace equivalent
             break;

@@ -201,3 +201,21 @@ TEST(PartitionTest, StrongAndBranchingAgreeOnLargerSystemsWithoutInternalArcs) {
 
 }  // namespace
 }  // namespace quarvo
+
+namespace quarvo {
+namespace {
+
+// The weak saturation is counted before it is made: past the memory limit
+// it is not built, and the partition says so.
+TEST(PartitionTest, AWeakSaturationPastTheMemoryLimitIsNotBuilt) {
+    const Lts lts = MakeLts(4, {{0, "I", 1}, {1, "A", 2}, {2, "I", 3}, {3, "B", 0}});
+    const Partition refused = WeakBisimulation(lts, nullptr, 1);
+    EXPECT_TRUE(refused.tooLarge);
+    EXPECT_GE(refused.saturationArcs, 4);
+    const Partition found = WeakBisimulation(lts);
+    EXPECT_FALSE(found.tooLarge);
+    EXPECT_EQ(found.count, 2u);
+}
+
+}  // namespace
+}  // namespace quarvo
