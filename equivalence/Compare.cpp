@@ -215,11 +215,20 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
     const Lts u = DisjointUnion(a, b);
     const auto firstInitial = a.initial;
     const auto secondInitial = static_cast<std::uint32_t>(a.StateCount()) + b.initial;
+    if (equivalence == Equivalence::Weak) {
+        // Branching bisimilar systems are weakly bisimilar: then nothing is saturated.
+        const Partition branching = Bisimulation(u, Equivalence::Branching, progress);
+        if (branching.stopped) return {Status(), true, false, {}};
+        if (branching.block[firstInitial] == branching.block[secondInitial]) {
+            result.equivalent = true;
+            return result;
+        }
+    }
     const Partition partition = Bisimulation(u, equivalence, progress);
     if (partition.stopped) return {Status(), true, false, {}};
     if (partition.tooLarge) {
         result.status = Failure{"Mémoire insuffisante : la saturation de la bissimulation observationnelle aurait "
-                                "jusqu'à " + std::to_string(partition.saturationArcs) +
+                                "de l'ordre de " + std::to_string(partition.saturationArcs) +
                                 " arcs, plus que la mémoire ne peut en tenir ; la comparaison a été abandonnée."};
         return result;
     }

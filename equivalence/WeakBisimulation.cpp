@@ -8,8 +8,9 @@
 // s -I->* -a-> -I->* t with a visible, and s =I=> t for s -I->* t, s =I=> s
 // included. Weak bisimulation of a system is strong bisimulation of its
 // saturation; the blocks found are mapped back to the original states. The
-// saturation may hold up to (number of blocks)^2 arcs per label: the internal
-// closures are made while the memory has room for them, and the saturation's
+// saturation may hold up to (number of blocks)^2 arcs per label: a sample of
+// the internal closures predicts its size first; the closures are made while
+// the memory has room for them, and the saturation's
 // arcs are counted (an upper bound: each closure's members' arcs times their
 // targets' closures) before any is made; past what the memory can take,
 // nothing more is built and the partition says so (tooLarge).
@@ -57,9 +58,53 @@ Partition WeakBisimulation(const Lts& lts, Progress* progress, std::int64_t memo
         list.erase(std::unique(list.begin(), list.end()), list.end());
     }
 
+    // A first prediction from a sample of blocks, before any closure is
+    // kept: the closures' mean size gives the saturation's size, about.
+    std::vector<std::uint32_t> seen(k, UINT32_MAX);
+    {
+        constexpr std::uint32_t kSample = 256;
+        const std::uint32_t step = std::max<std::uint32_t>(1, k / kSample);
+        std::vector<std::uint32_t> reached;
+        double closures = 0, visible = 0, sampled = 0;
+        for (std::uint32_t b = 0; b < k; b += step) {
+            reached.assign(1, b);
+            seen[b] = b;
+            for (std::size_t i = 0; i < reached.size(); ++i) {
+                for (std::uint64_t arc : arcs[reached[i]]) {
+                    if ((arc >> 32) != TauLabel) {
+                        visible += 1;
+                        continue;
+                    }
+                    const auto c = static_cast<std::uint32_t>(arc);
+                    if (seen[c] != b) {
+                        seen[c] = b;
+                        reached.push_back(c);
+                    }
+                }
+            }
+            closures += static_cast<double>(reached.size());
+            sampled += 1;
+            if (poller.Stop(reached.size(), b, 0)) {
+                result.stopped = true;
+                return result;
+            }
+        }
+        // Per block: its closure's members, and their visible arcs each
+        // followed by a closure of the mean size (capped by the blocks).
+        const double meanClosure = closures / sampled;
+        const double perBlock = meanClosure + std::min<double>(visible / sampled * meanClosure, double(k) * double(lts.labels.size()));
+        const double estimate = perBlock * k;
+        if (estimate * BytesPerSaturatedArc > 9e18 ||
+            memory.NearLimit(static_cast<std::int64_t>(estimate * BytesPerSaturatedArc))) {
+            result.tooLarge = true;
+            result.saturationArcs = static_cast<std::int64_t>(std::min(estimate, 9e18));
+            return result;
+        }
+        std::fill(seen.begin(), seen.end(), UINT32_MAX);
+    }
+
     // The internal closure of each block, itself first.
     std::vector<std::vector<std::uint32_t>> closure(k);
-    std::vector<std::uint32_t> seen(k, UINT32_MAX);
     for (std::uint32_t b = 0; b < k; ++b) {
         std::vector<std::uint32_t>& reached = closure[b];
         reached.push_back(b);
