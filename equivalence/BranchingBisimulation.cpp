@@ -68,6 +68,7 @@ public:
           partition_(FirstBlocks(components_, group)) {
         Contract(lts);
         const std::uint32_t k = components_.count;
+        if (progress != nullptr) progress->UpdatePhase("contraction des cycles internes", k, "nœuds");
         blockSignature_.resize(partition_.BlockCount());
         blockKnown_.assign(partition_.BlockCount(), false);
         computedRound_.assign(k, kNone);
@@ -274,6 +275,7 @@ private:
         }
         moved_.clear();
         interned_.clear();
+        poller_.SetPhase("affinage de branchement, tour " + std::to_string(round_ + 1), "blocs");
         // The dirty nodes whose signature is not their block's, by group.
         std::vector<Signature> groups;
         std::vector<std::uint32_t> changed, groupOfChanged;

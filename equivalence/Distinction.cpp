@@ -111,7 +111,8 @@ bool RefineByLevels(const Lts& lts, Progress* progress, LevelTree& tree) {
     };
     for (std::uint32_t round = 1; !dirty.empty(); ++round) {
         if (progress != nullptr) {
-            progress->Update(round, static_cast<std::int64_t>(tree.parent.size()));
+            progress->UpdatePhase("recherche de la formule distinctive, tour " + std::to_string(round),
+                                  static_cast<std::int64_t>(tree.parent.size()), "blocs");
             if (progress->StopRequested()) return false;
         }
         // The dirty states by block, each block's dirty ones moved behind its clean ones.

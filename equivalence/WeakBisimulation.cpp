@@ -41,6 +41,7 @@ Partition WeakBisimulation(const Lts& lts, Progress* progress, std::int64_t memo
     }
     const std::uint32_t k = branching.count;
     detail::Poller poller(progress);
+    poller.SetPhase("fermeture interne", "blocs");
     const MemoryWatch memory(memoryLimit);
     std::int64_t closureEntries = 0, checkedAt = 0;
 
@@ -150,6 +151,7 @@ Partition WeakBisimulation(const Lts& lts, Progress* progress, std::int64_t memo
     }
 
     // The saturation.
+    poller.SetPhase("saturation", "arcs");
     Lts saturated;
     saturated.labels = lts.labels;
     saturated.initial = branching.block[lts.initial];
@@ -172,7 +174,7 @@ Partition WeakBisimulation(const Lts& lts, Progress* progress, std::int64_t memo
             saturated.target.push_back(static_cast<std::uint32_t>(arc));
         }
         saturated.firstArc.push_back(static_cast<std::uint32_t>(saturated.target.size()));
-        if (poller.Stop(weak.size() + 1, b, static_cast<std::int64_t>(saturated.target.size()))) {
+        if (poller.Stop(weak.size() + 1, static_cast<std::int64_t>(saturated.target.size()), b)) {
             result.stopped = true;
             return result;
         }
