@@ -181,6 +181,13 @@ CompareResult CompareTracesOf(const StemStore& first, const Lts& a, const Lts& b
     if (pb.stopped) return {Status(), true, false, {}};
     const Lts qa = QuotientByBlocks(a, pa, true), qb = QuotientByBlocks(b, pb, true);
     const Lts u = DisjointUnion(qa, qb);
+    // Branching bisimilar quotients have the same traces: then nothing is determinised.
+    const Partition together = BranchingBisimulation(u, false, progress);
+    if (together.stopped) return {Status(), true, false, {}};
+    if (together.block[qa.initial] == together.block[static_cast<std::uint32_t>(qa.StateCount()) + qb.initial]) {
+        result.equivalent = true;
+        return result;
+    }
     const TraceDifference difference =
         CompareTraces(u, qa.initial, static_cast<std::uint32_t>(qa.StateCount()) + qb.initial, progress);
     if (difference.stopped) return {Status(), true, false, {}};
