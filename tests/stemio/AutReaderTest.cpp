@@ -258,3 +258,28 @@ TEST(AutReader, ALargeFileReadsInChunksAndReportsProgress) {
 
 }  // namespace
 }  // namespace quarvo
+
+namespace quarvo {
+namespace {
+
+// A STEM file holds only classic action names: the labels of another
+// toolset's file are refused there, by name, and nothing is written.
+TEST(AutReader, AStemFileRefusesTheLabelsItCannotHold) {
+    const AutReadResult plain = Read({"des (0, 1, 2)", "(0, \"GET_1\", 1)"});
+    ASSERT_TRUE(test::Succeeded(plain.status));
+    EXPECT_TRUE(StemCanHold(plain.stem).ok());
+    for (const std::string& label : Lines{"send(1)", "G !TRUE", std::string(33, 'A'), "1"}) {
+        const AutReadResult r = Read({"des (0, 1, 2)", "(0, \"" + label + "\", 1)"});
+        ASSERT_TRUE(test::Succeeded(r.status)) << label;
+        const Status held = StemCanHold(r.stem);
+        EXPECT_FALSE(held.ok()) << label;
+        EXPECT_NE(held.message().find("ne peut pas être écrite dans un fichier STEM"), std::string::npos);
+        const std::string path =
+            (fs::temp_directory_path() / ("quarvo_aut_refused_" + std::to_string(getpid()) + ".STEM")).string();
+        EXPECT_FALSE(WriteClassicStem(path, r.stem, r.stem.StemStateCount).ok()) << label;
+        EXPECT_FALSE(fs::exists(path)) << label;
+    }
+}
+
+}  // namespace
+}  // namespace quarvo
