@@ -52,7 +52,7 @@ CompareDialog::CompareDialog(AppContext& app, TaskProgressDialog& task, QWidget*
     layout->addWidget(group);
 
     auto* buttons = new QHBoxLayout;
-    OkButton = new QPushButton("&OK", this);
+    OkButton = new QPushButton("&Comparer", this);
     OkButton->setObjectName("OkButton");
     OkButton->setDefault(true);
     CloseButton = new QPushButton("&Fermer", this);
@@ -157,7 +157,10 @@ void CompareDialog::Compare() {
     } else if (!result.status) {
         lines << FromStd(result.status.message());
     } else if (compared) {
-        for (const std::string& line : CompareLines(result, equivalence)) lines << FromStd(line);
+        // The first system is the current STEM, the second the file chosen.
+        const std::string secondName = "« " + QFileInfo(path).fileName().toStdString() + " »";
+        for (const std::string& line : CompareLines(result, equivalence, "la spécification courante", secondName))
+            lines << FromStd(line);
         if (!result.equivalent && !result.why.firstPath.empty()) {
             path_ = result.why.firstPath;
             DrawTraceButton->setEnabled(true);

@@ -44,6 +44,10 @@ void TaskProgressDialog::SetPhase(const QString& phase) {
 }
 
 void TaskProgressDialog::ShowCounts() {
+    if (monitor_.phased.load(std::memory_order_relaxed)) {
+        Counts->setText(QString::fromStdString(monitor_.PhaseText()));
+        return;
+    }
     Counts->setText(QString("États : %1    Transitions : %2")
                         .arg(monitor_.states.load(std::memory_order_relaxed))
                         .arg(monitor_.transitions.load(std::memory_order_relaxed)));
@@ -53,6 +57,7 @@ Status TaskProgressDialog::Run(const QString& phase, const std::function<void(Pr
     monitor_.states = 0;
     monitor_.transitions = 0;
     monitor_.stop = false;
+    monitor_.phased = false;
     running_ = true;
     Phase->setText(phase);
     ShowCounts();

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+#include <string>
 
 #include "frontend/Status.h"
 #include "generation/Progress.h"
@@ -52,7 +54,23 @@ private:
         void Update(std::int64_t s, std::int64_t t) override {
             states.store(s, std::memory_order_relaxed);
             transitions.store(t, std::memory_order_relaxed);
+            phased.store(false, std::memory_order_relaxed);
         }
+        // A phase's count, shown in place of the states and transitions.
+        void UpdatePhase(const std::string& phase, std::int64_t count, const char* unit) override {
+            {
+                const std::lock_guard<std::mutex> lock(phaseMutex);
+                phaseText = phase + " : " + std::to_string(count) + " " + unit;
+            }
+            phased.store(true, std::memory_order_relaxed);
+        }
+        std::string PhaseText() {
+            const std::lock_guard<std::mutex> lock(phaseMutex);
+            return phaseText;
+        }
+        std::atomic<bool> phased{false};
+        std::mutex phaseMutex;
+        std::string phaseText;
         bool StopRequested() override { return stop.load(std::memory_order_relaxed); }
     };
 

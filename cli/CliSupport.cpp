@@ -21,13 +21,29 @@ TerminalProgress::~TerminalProgress() {
     if (shown_ && terminal_) std::cerr << '\n';
 }
 
-void TerminalProgress::Update(std::int64_t states, std::int64_t transitions) {
-    Clock::time_point now = Clock::now();
+bool TerminalProgress::Due() {
+    const Clock::time_point now = Clock::now();
     // A terminal's line is rewritten a few times a second; elsewhere (a log
     // file, a pipe) a full line is added every few seconds, so that a short
     // run adds none.
-    if (now - last_ < (terminal_ ? std::chrono::milliseconds(250) : std::chrono::milliseconds(5000))) return;
+    if (now - last_ < (terminal_ ? std::chrono::milliseconds(250) : std::chrono::milliseconds(5000))) return false;
     last_ = now;
+    return true;
+}
+
+void TerminalProgress::UpdatePhase(const std::string& phase, std::int64_t count, const char* unit) {
+    if (!Due()) return;
+    if (terminal_)
+        std::cerr << "\r" << phase << " : " << count << " " << unit << "          ";
+    else
+        std::cerr << "Progression : " << phase << " : " << count << " " << unit << "\n";
+    std::cerr << std::flush;
+    shown_ = true;
+}
+
+void TerminalProgress::Update(std::int64_t states, std::int64_t transitions) {
+    if (!Due()) return;
+    const Clock::time_point now = last_;
     double seconds = std::chrono::duration<double>(now - start_).count();
     const std::int64_t rate = static_cast<std::int64_t>(seconds > 0 ? static_cast<double>(states) / seconds : 0);
     if (terminal_)

@@ -35,9 +35,14 @@ public:
     TerminalProgress();
     ~TerminalProgress() override;
     void Update(std::int64_t states, std::int64_t transitions) override;
+    // "Progression : affinage de branchement, tour 3 : 1200 blocs".
+    void UpdatePhase(const std::string& phase, std::int64_t count, const char* unit) override;
 
 private:
     using Clock = std::chrono::steady_clock;
+    // True when a line is due now (a few times a second on a terminal, every
+    // few seconds elsewhere).
+    bool Due();
     bool terminal_;
     bool shown_ = false;
     Clock::time_point start_;

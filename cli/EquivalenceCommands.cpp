@@ -13,20 +13,26 @@ namespace {
 constexpr const char* kCompareUsage =
     "Usage : calvento compare MODELE1 MODELE2 [--fort | --branchement | --branchement-div\n"
     "                         | --observationnelle | --traces] [--maximalite]\n"
+    "                         [--memoire-max N]\n"
     "\n"
     "Compare les comportements de deux modèles. Un modèle est une spécification\n"
     "(.LOT, compilée et engendrée), un fichier STEM classique (.STEM) ou un fichier\n"
     "au format Aldebaran (.aut). La comparaison porte sur la vue entrelacée des\n"
     "systèmes : les événements et leurs causes sont oubliés, toute action interne\n"
     "(I et chaque action cachée I_…, i ou tau dans un fichier .aut) est l'action\n"
-    "interne, delta est une action visible.\n"
+    "interne, delta est une action visible. Une étiquette d'un fichier .aut est\n"
+    "lue entière, quelle qu'elle soit (\"send(1)\", \"G !TRUE\", \"a,b\") ; celle\n"
+    "qu'un autre outil écrit visible et qui commence par I_ est lue comme interne.\n"
     "  --fort              bissimulation forte (par défaut) ;\n"
     "  --branchement       bissimulation de branchement ;\n"
     "  --branchement-div   bissimulation de branchement sensible à la divergence ;\n"
     "  --observationnelle  bissimulation faible (équivalence observationnelle) ;\n"
     "  --traces            équivalence de traces ;\n"
     "  --maximalite        engendre les spécifications sous la sémantique de\n"
-    "                      maximalité (par défaut : d'entrelacement).\n"
+    "                      maximalité (par défaut : d'entrelacement) ;\n"
+    "  --memoire-max N     abandonne la lecture ou la génération d'un modèle avant\n"
+    "                      que la mémoire utilisée n'atteigne N mégaoctets (par\n"
+    "                      défaut : la mémoire disponible de la machine).\n"
     "\n"
     "Affiche « Équivalents. » ou « Non équivalents. » puis, dans ce cas, la raison :\n"
     "une formule vraie du premier modèle et fausse du second, et une trace qui les\n"
@@ -38,7 +44,7 @@ constexpr const char* kCompareUsage =
 constexpr const char* kReduceUsage =
     "Usage : calvento reduce MODELE [--fort | --branchement | --branchement-div] [--etiquettes]\n"
     "                        [-o FICHIER.STEM] [--aut FICHIER.aut] [--aut-noms-caches]\n"
-    "                        [--maximalite]\n"
+    "                        [--maximalite] [--memoire-max N]\n"
     "\n"
     "Réduit un modèle (.LOT, .STEM ou .aut, comme pour « calvento compare ») au\n"
     "quotient de sa vue entrelacée par une bissimulation, et affiche le nombre\n"
@@ -49,12 +55,16 @@ constexpr const char* kReduceUsage =
     "  --etiquettes        garde séparés les états dont les événements maximaux portent\n"
     "                      des actions différentes, pour que les verdicts CTL soient\n"
     "                      les mêmes sur le STEM réduit ;\n"
-    "  -o FICHIER.STEM     écrit le système réduit au format STEM classique ;\n"
+    "  -o FICHIER.STEM     écrit le système réduit au format STEM classique (ses\n"
+    "                      actions sont des noms de 32 caractères au plus : les\n"
+    "                      étiquettes d'un fichier .aut qu'il ne peut porter\n"
+    "                      demandent --aut) ;\n"
     "  --aut FICHIER.aut   l'écrit au format Aldebaran (des) ;\n"
     "  --aut-noms-caches   y écrit les actions cachées sous leur nom I_…, que les\n"
     "                      autres outils liront comme des actions visibles ;\n"
     "  --maximalite        engendre une spécification sous la sémantique de\n"
-    "                      maximalité (par défaut : d'entrelacement).\n"
+    "                      maximalité (par défaut : d'entrelacement) ;\n"
+    "  --memoire-max N     comme pour « calvento compare ».\n"
     "\n"
     "Code de sortie : 0 en cas de succès, 2 en cas d'erreur (rien n'est alors écrit),\n"
     "3 si le calcul a été arrêté.\n";
@@ -74,9 +84,9 @@ bool EquivalenceOption(const std::string& option, bool anyEquivalence, quarvo::E
 // Loads a model, printing what went wrong: the compiler's lines on the
 // standard output (as check does), the failure on the standard error.
 // Returns false on failure; stopped tells a load stopped from outside.
-bool Load(const std::string& path, quarvo::Semantics semantics, quarvo::Progress& progress, quarvo::StemStore& stem,
-          bool& stopped) {
-    quarvo::LoadedModel model = quarvo::LoadModel(path, semantics, StartDirectory(), &progress);
+bool Load(const std::string& path, quarvo::Semantics semantics, std::int64_t memoryLimit, quarvo::Progress& progress,
+          quarvo::StemStore& stem, bool& stopped) {
+    quarvo::LoadedModel model = quarvo::LoadModel(path, semantics, StartDirectory(), &progress, memoryLimit);
     for (const std::string& line : model.messages) std::cout << line << '\n';
     if (!model.status) {
         std::cerr << "calvento : " << model.status.message() << '\n';
@@ -87,16 +97,33 @@ bool Load(const std::string& path, quarvo::Semantics semantics, quarvo::Progress
     return !stopped;
 }
 
+// "--memoire-max N" at args[i]: the limit in bytes, i moved past N. False,
+// with the message printed, when N is no count of megabytes.
+bool MemoryOption(const std::vector<std::string>& args, std::size_t& i, std::int64_t& limit) {
+    std::int64_t megabytes = 0;
+    if (i + 1 >= args.size() || !ParseCount(args[i + 1], megabytes) || megabytes > (std::int64_t{1} << 40)) {
+        std::cerr << "calvento : --memoire-max attend un nombre entier positif de mégaoctets.\n";
+        return false;
+    }
+    ++i;
+    limit = megabytes * 1024 * 1024;
+    return true;
+}
+
 }  // namespace
 
 int Compare(const std::vector<std::string>& args) {
     quarvo::Equivalence equivalence = quarvo::Equivalence::Strong;
     quarvo::Semantics semantics = quarvo::Semantics::Interleaving;
     std::vector<std::string> models;
-    for (const std::string& a : args) {
+    std::int64_t memoryLimit = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             std::cout << kCompareUsage;
             return 0;
+        } else if (a == "--memoire-max") {
+            if (!MemoryOption(args, i, memoryLimit)) return 2;
         } else if (EquivalenceOption(a, true, equivalence)) {
         } else if (a == "--maximalite") {
             semantics = quarvo::Semantics::Maximality;
@@ -116,8 +143,8 @@ int Compare(const std::vector<std::string>& args) {
         TerminalProgress progress;
         quarvo::StemStore first, second;
         bool stopped = false;
-        if (!Load(models[0], semantics, progress, first, stopped) ||
-            !Load(models[1], semantics, progress, second, stopped))
+        if (!Load(models[0], semantics, memoryLimit, progress, first, stopped) ||
+            !Load(models[1], semantics, memoryLimit, progress, second, stopped))
             return 2;
         result = quarvo::CompareStems(first, second, equivalence, &progress);
     }
@@ -126,7 +153,9 @@ int Compare(const std::vector<std::string>& args) {
         return 2;
     }
     if (result.stopped) return 2;
-    for (const std::string& line : quarvo::CompareLines(result, equivalence)) std::cout << line << '\n';
+    for (const std::string& line :
+         quarvo::CompareLines(result, equivalence, "« " + models[0] + " »", "« " + models[1] + " »"))
+        std::cout << line << '\n';
     return result.equivalent ? 0 : 1;
 }
 
@@ -135,6 +164,7 @@ int Reduce(const std::vector<std::string>& args) {
     quarvo::Semantics semantics = quarvo::Semantics::Interleaving;
     quarvo::AutOptions autOptions;
     std::string model, stemPath, autPath;
+    std::int64_t memoryLimit = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -146,6 +176,8 @@ int Reduce(const std::vector<std::string>& args) {
             std::cout << kReduceUsage;
             return 0;
         } else if (EquivalenceOption(a, false, options.equivalence)) {
+        } else if (a == "--memoire-max") {
+            if (!MemoryOption(args, i, memoryLimit)) return 2;
         } else if (a == "--etiquettes") {
             options.keepStateLabels = true;
         } else if (a == "--maximalite") {
@@ -181,7 +213,7 @@ int Reduce(const std::vector<std::string>& args) {
         TerminalProgress progress;
         quarvo::StemStore stem;
         bool stopped = false;
-        if (!Load(model, semantics, progress, stem, stopped)) return stopped ? 3 : 2;
+        if (!Load(model, semantics, memoryLimit, progress, stem, stopped)) return stopped ? 3 : 2;
         result = quarvo::ReduceStem(stem, options, &progress);
     }
     if (!result.status) {
@@ -189,8 +221,16 @@ int Reduce(const std::vector<std::string>& args) {
         return 2;
     }
     if (result.stopped) return 3;
-    for (const std::string& line : quarvo::ReduceSummaryLines(result)) std::cout << line << '\n';
     const quarvo::StemStore& quotient = result.quotient;
+    // An action of an .aut file that the STEM file cannot hold fails the
+    // command before anything is written.
+    if (!stemPath.empty()) {
+        if (const quarvo::Status held = quarvo::StemCanHold(quotient); !held) {
+            std::cerr << "calvento : " << held.message() << '\n';
+            return 2;
+        }
+    }
+    for (const std::string& line : quarvo::ReduceSummaryLines(result)) std::cout << line << '\n';
     if (!stemPath.empty()) {
         const quarvo::Status written =
             quarvo::WriteClassicStem(stemPath, quotient, static_cast<std::int32_t>(quotient.StateCount()));

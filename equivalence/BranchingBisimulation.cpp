@@ -28,12 +28,19 @@
 // one with few through a heap. A long chain, which plain rounds would walk whole for each of its n
 // blocks, so costs O(n) in all.
 //
+// A node's signature is the union of its own pairs and of its inert
+// successors' signatures, each sorted: when its inert successors share one
+// signature that holds its own pairs, it is that one, shared and not
+// copied; otherwise the sorted signatures are merged, and a signature equal
+// to its block's or to one already made in the round is kept once.
+//
 // Cost: no proven bound below O(n m) (the O(m log n) algorithm of Groote,
 // Jansen, Keiren and Wijs gives one); in practice each node is recomputed
 // about as often as a state of it changes blocks or a successor does,
 // O(log n) times when splits are balanced.
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <queue>
 #include <unordered_map>
 
@@ -61,6 +68,7 @@ public:
           partition_(FirstBlocks(components_, group)) {
         Contract(lts);
         const std::uint32_t k = components_.count;
+        if (progress != nullptr) progress->UpdatePhase("contraction des cycles internes", k, "nœuds");
         blockSignature_.resize(partition_.BlockCount());
         blockKnown_.assign(partition_.BlockCount(), false);
         computedRound_.assign(k, kNone);
@@ -166,28 +174,87 @@ private:
                std::equal(pool_.begin() + b.start, pool_.begin() + b.start + b.length, pool_.begin() + signature.start);
     }
 
-    // The signature of a dirty node, its inert successors done.
+    // Whether the signature s holds every pair of `pairs` (sorted or not).
+    bool Holds(const Signature& s, const std::vector<std::uint64_t>& pairs) const {
+        const auto begin = pool_.begin() + s.start, end = begin + s.length;
+        for (std::uint64_t pair : pairs)
+            if (!std::binary_search(begin, end, pair)) return false;
+        return true;
+    }
+
+    bool Equal(const Signature& a, const Signature& b) const {
+        return a.divergent == b.divergent && a.length == b.length &&
+               (a.start == b.start ||
+                std::equal(pool_.begin() + a.start, pool_.begin() + a.start + a.length, pool_.begin() + b.start));
+    }
+
+    // The signature of a dirty node, its inert successors done. Most nodes
+    // have the signature of their inert successors, or of their block: that
+    // one is shared, not copied, so that the pool holds each signature of a
+    // round once rather than once per node reaching it.
     Signature Compute(std::uint32_t c) {
         const std::uint32_t b = partition_.BlockOf(c);
-        scratch_.clear();
+        own_.clear();
         bool divergent = divergenceSensitive_ && components_.cyclic[c];
+        Signature shared;
+        bool anyInert = false, oneInert = true;
         for (std::uint32_t i = first_[c]; i < first_[c + 1]; ++i) {
             const auto label = static_cast<std::uint32_t>(arcs_[i] >> 32);
             const auto target = static_cast<std::uint32_t>(arcs_[i]);
             if (label == TauLabel && partition_.BlockOf(target) == b) {
                 // Inert: the target's signature, computed in this round or its block's.
                 const Signature& t = computedRound_[target] == round_ ? nodeSignature_[target] : blockSignature_[b];
-                scratch_.insert(scratch_.end(), pool_.begin() + t.start, pool_.begin() + t.start + t.length);
                 divergent = divergent || t.divergent;
+                if (!anyInert) shared = t;
+                else if (oneInert && !Equal(shared, t)) oneInert = false;
+                anyInert = true;
             } else {
-                scratch_.push_back(Pack(label, partition_.BlockOf(target)));
+                own_.push_back(Pack(label, partition_.BlockOf(target)));
             }
         }
-        std::sort(scratch_.begin(), scratch_.end());
-        scratch_.erase(std::unique(scratch_.begin(), scratch_.end()), scratch_.end());
+        // All inert successors share one signature that holds the node's own pairs.
+        if (anyInert && oneInert && divergent == shared.divergent && Holds(shared, own_)) return shared;
+        // The union of the node's own pairs (sorted here) and of its inert
+        // successors' signatures (sorted in the pool), merged one by one.
+        std::sort(own_.begin(), own_.end());
+        own_.erase(std::unique(own_.begin(), own_.end()), own_.end());
+        scratch_.assign(own_.begin(), own_.end());
+        if (anyInert) {
+            Signature last{0, 0, false};
+            for (std::uint32_t i = first_[c]; i < first_[c + 1]; ++i) {
+                const auto label = static_cast<std::uint32_t>(arcs_[i] >> 32);
+                const auto target = static_cast<std::uint32_t>(arcs_[i]);
+                if (label != TauLabel || partition_.BlockOf(target) != b) continue;
+                const Signature& t = computedRound_[target] == round_ ? nodeSignature_[target] : blockSignature_[b];
+                if (t.length == 0 || (last.length == t.length && last.start == t.start)) continue;
+                last = t;
+                merged_.clear();
+                std::set_union(scratch_.begin(), scratch_.end(), pool_.begin() + t.start,
+                               pool_.begin() + t.start + t.length, std::back_inserter(merged_));
+                scratch_.swap(merged_);
+                if (oneInert) break;  // one of them holds them all
+            }
+        }
+        if (blockKnown_[b]) {
+            const Signature& ofBlock = blockSignature_[b];
+            if (ofBlock.divergent == divergent && ofBlock.length == scratch_.size() &&
+                std::equal(scratch_.begin(), scratch_.end(), pool_.begin() + ofBlock.start))
+                return ofBlock;
+        }
+        // A signature met before in this round is shared.
+        std::uint64_t h = scratch_.size() * 0x9E3779B97F4A7C15ull + divergent;
+        for (std::uint64_t pair : scratch_) h = (h ^ pair) * 0x100000001B3ull + (h >> 29);
+        auto [it, added] = interned_.try_emplace(h, Signature{});
+        if (!added) {
+            const Signature& met = it->second;
+            if (met.divergent == divergent && met.length == scratch_.size() &&
+                std::equal(scratch_.begin(), scratch_.end(), pool_.begin() + met.start))
+                return met;
+        }
         Signature signature{static_cast<std::uint32_t>(pool_.size()), static_cast<std::uint32_t>(scratch_.size()),
                             divergent};
         pool_.insert(pool_.end(), scratch_.begin(), scratch_.end());
+        it->second = signature;
         return signature;
     }
 
@@ -207,6 +274,8 @@ private:
             for (std::uint32_t i = predFirst_[c]; i < predFirst_[c + 1]; ++i) MakeDirty(static_cast<std::uint32_t>(preds_[i]));
         }
         moved_.clear();
+        interned_.clear();
+        poller_.SetPhase("affinage de branchement, tour " + std::to_string(round_ + 1), "blocs");
         // The dirty nodes whose signature is not their block's, by group.
         std::vector<Signature> groups;
         std::vector<std::uint32_t> changed, groupOfChanged;
@@ -315,7 +384,10 @@ private:
     std::priority_queue<std::uint32_t, std::vector<std::uint32_t>, std::greater<>> dirty_;
     bool scanning_ = false;   // dirty nodes found by a scan, not the heap
     std::uint32_t scanAt_ = 0;
-    std::vector<std::uint64_t> scratch_;
+    std::vector<std::uint64_t> scratch_, own_, merged_;
+    // This round's signatures by hash (the last one of each hash), so that
+    // equal ones are kept once.
+    std::unordered_map<std::uint64_t, Signature> interned_;
     std::vector<std::uint32_t> moved_;  // nodes whose block number changed
 
     // The nodes of a new block moved; the new block starts with the

@@ -133,6 +133,25 @@ std::vector<std::uint32_t> FirstPathByTrace(const Lts& a, const std::vector<std:
     return path;
 }
 
+// The internal steps of a trace the first system follows along path (one
+// state per step, from its initial state) named as its arcs carry them:
+// "I_MID" rather than "I".
+void NameInternalSteps(const StemStore& store, const std::vector<std::uint32_t>& path,
+                       std::vector<std::string>& trace) {
+    const std::string internal = InternalName().Compact();
+    for (std::size_t i = 0; i < trace.size() && i + 1 < path.size(); ++i) {
+        if (trace[i] != internal) continue;
+        for (const ArcView arc : store.State(path[i]).Arcs) {
+            const std::int64_t target = store.NumberedByPosition() ? arc.Target : store.IndexOf(arc.Target);
+            const std::string name = store.actions.Text(arc.Action);
+            if (target == static_cast<std::int64_t>(path[i + 1]) && IsInternalAction(name)) {
+                trace[i] = name;
+                break;
+            }
+        }
+    }
+}
+
 std::vector<std::int32_t> StoreNumbers(const StemStore& store, const std::vector<std::uint32_t>& path) {
     std::vector<std::int32_t> numbers;
     numbers.reserve(path.size());
@@ -140,9 +159,16 @@ std::vector<std::int32_t> StoreNumbers(const StemStore& store, const std::vector
     return numbers;
 }
 
+// A label as a trace shows it: in double quotes when it holds a blank (the
+// labels of other toolsets' .aut files may), so that the trace's labels stay
+// apart.
+std::string Shown(const std::string& name) {
+    return name.find(' ') == std::string::npos ? name : "\"" + name + "\"";
+}
+
 std::string Joined(const std::vector<std::string>& names) {
     std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "" : " ") + name;
+    for (const std::string& name : names) text += (text.empty() ? "" : " ") + Shown(name);
     return text;
 }
 
@@ -155,6 +181,13 @@ CompareResult CompareTracesOf(const StemStore& first, const Lts& a, const Lts& b
     if (pb.stopped) return {Status(), true, false, {}};
     const Lts qa = QuotientByBlocks(a, pa, true), qb = QuotientByBlocks(b, pb, true);
     const Lts u = DisjointUnion(qa, qb);
+    // Branching bisimilar quotients have the same traces: then nothing is determinised.
+    const Partition together = BranchingBisimulation(u, false, progress);
+    if (together.stopped) return {Status(), true, false, {}};
+    if (together.block[qa.initial] == together.block[static_cast<std::uint32_t>(qa.StateCount()) + qb.initial]) {
+        result.equivalent = true;
+        return result;
+    }
     const TraceDifference difference =
         CompareTraces(u, qa.initial, static_cast<std::uint32_t>(qa.StateCount()) + qb.initial, progress);
     if (difference.stopped) return {Status(), true, false, {}};
@@ -189,8 +222,23 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
     const Lts u = DisjointUnion(a, b);
     const auto firstInitial = a.initial;
     const auto secondInitial = static_cast<std::uint32_t>(a.StateCount()) + b.initial;
+    if (equivalence == Equivalence::Weak) {
+        // Branching bisimilar systems are weakly bisimilar: then nothing is saturated.
+        const Partition branching = Bisimulation(u, Equivalence::Branching, progress);
+        if (branching.stopped) return {Status(), true, false, {}};
+        if (branching.block[firstInitial] == branching.block[secondInitial]) {
+            result.equivalent = true;
+            return result;
+        }
+    }
     const Partition partition = Bisimulation(u, equivalence, progress);
     if (partition.stopped) return {Status(), true, false, {}};
+    if (partition.tooLarge) {
+        result.status = Failure{"Mémoire insuffisante : la saturation de la bissimulation observationnelle aurait "
+                                "de l'ordre de " + std::to_string(partition.saturationArcs) +
+                                " arcs, plus que la mémoire ne peut en tenir ; la comparaison a été abandonnée."};
+        return result;
+    }
     if (partition.block[firstInitial] == partition.block[secondInitial]) {
         result.equivalent = true;
         return result;
@@ -209,6 +257,11 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
     const StateDistinction d =
         DistinguishStates(q, partition.block[firstInitial], partition.block[secondInitial], weak, progress);
     if (d.stopped) return {Status(), true, false, {}};
+    if (d.internalError) {
+        result.status = Failure{"Erreur interne : la formule distinctive trouvée ne sépare pas les deux systèmes ; "
+                                "elle n'est pas donnée."};
+        return result;
+    }
     if (d.tooLarge) {
         result.why.kind = DistinctionKind::TooLarge;
         result.why.firstPath = StoreNumbers(first, {a.initial});
@@ -227,7 +280,9 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
     result.why.formula = d.formula;
     result.why.trace = LabelNames(q, d.steps, weak);
     result.why.traceOfFirst = d.lastByFirst;
-    result.why.firstPath = StoreNumbers(first, FirstPathByBlocks(a, partition, d, weak));
+    const std::vector<std::uint32_t> path = FirstPathByBlocks(a, partition, d, weak);
+    if (!weak) NameInternalSteps(first, path, result.why.trace);
+    result.why.firstPath = StoreNumbers(first, path);
     return result;
 }
 
@@ -263,6 +318,37 @@ std::string EquivalenceName(Equivalence equivalence) {
     return {};
 }
 
+std::vector<std::string> CompareLines(const CompareResult& result, Equivalence equivalence,
+                                      const std::string& firstName, const std::string& secondName) {
+    std::vector<std::string> lines = CompareLines(result, equivalence);
+    if (!result.status.ok() || result.stopped) return lines;
+    const std::string names = "Premier système : " + firstName + " ; second système : " + secondName + ".";
+    lines.insert(lines.begin() + 1, names);
+    const Distinction& why = result.why;
+    if (!result.equivalent && equivalence != Equivalence::Traces && why.kind == DistinctionKind::Step &&
+        !why.formula.empty() && !why.trace.empty()) {
+        // The formula in words, along the trace it follows.
+        std::string before;
+        for (std::size_t i = 0; i + 1 < why.trace.size(); ++i)
+            before += (i == 0 ? "" : " puis ") + Shown(why.trace[i]);
+        const std::string doer = why.traceOfFirst ? "le premier système" : "le second système";
+        const std::string other = why.traceOfFirst ? "le second" : "le premier";
+        const std::string last = Shown(why.trace.back());
+        const std::string words =
+            before.empty() ? "Autrement dit : dès le départ, " + doer + " peut faire " + last + " ; " + other +
+                                 " ne le peut pas."
+                           : "Autrement dit : après " + before + ", " + doer + " peut encore faire " + last + " ; " +
+                                 other + " ne le peut pas.";
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].starts_with("Formule distinctive")) {
+                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, words);
+                break;
+            }
+        }
+    }
+    return lines;
+}
+
 std::vector<std::string> CompareLines(const CompareResult& result, Equivalence equivalence) {
     if (!result.status.ok()) return {result.status.message()};
     if (result.stopped) return {"Comparaison arrêtée."};
@@ -291,7 +377,7 @@ std::vector<std::string> CompareLines(const CompareResult& result, Equivalence e
     switch (why.kind) {
         case DistinctionKind::Step:
             lines.push_back("Trace menant au point où ils se séparent : " + (before.empty() ? "(vide)" : Joined(before)));
-            lines.push_back("Après cette trace, " + doer + " système peut faire " + last + " ; " + other +
+            lines.push_back("Après cette trace, " + doer + " système peut faire " + Shown(last) + " ; " + other +
                             " ne le peut pas.");
             break;
         case DistinctionKind::Divergence:

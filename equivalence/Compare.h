@@ -57,4 +57,12 @@ std::string EquivalenceName(Equivalence equivalence);
 // "Équivalents." or "Non équivalents.", then the reason, line by line.
 std::vector<std::string> CompareLines(const CompareResult& result, Equivalence equivalence);
 
+// The lines a user reads: the same, the second naming both systems
+// ("Premier système : « a.aut » ; second système : « b.LOT »."; firstName and
+// secondName as given), and, after a distinguishing formula, the formula in
+// words along its trace ("Autrement dit : après SEND puis RECV, le premier
+// système peut encore faire RECV ; le second ne le peut pas.").
+std::vector<std::string> CompareLines(const CompareResult& result, Equivalence equivalence,
+                                      const std::string& firstName, const std::string& secondName);
+
 }  // namespace quarvo

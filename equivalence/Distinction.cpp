@@ -54,10 +54,14 @@ struct VectorHash {
     }
 };
 
-// Refines until no block splits. Each round regroups only the blocks holding
-// a state one of whose successors moved in the round before (the states that
-// did not see a successor move keep their signature, the one they share with
-// their block). False when the caller stopped it.
+// Refines until no block splits. Each round regroups, in the blocks holding
+// a state one of whose successors moved in the round before, only those
+// states (the dirty ones): the others keep the signature they share with
+// their block, which one of them stands for. In each block the largest part
+// keeps the block's node and the others move to children, so that a state
+// moves only into a part at most half its block, and a round costs what its
+// dirty states and the moved ones cost, not what their blocks hold. False
+// when the caller stopped it.
 bool RefineByLevels(const Lts& lts, Progress* progress, LevelTree& tree) {
     const auto n = static_cast<std::uint32_t>(lts.StateCount());
     // Predecessors, as compressed rows.
@@ -74,14 +78,17 @@ bool RefineByLevels(const Lts& lts, Progress* progress, LevelTree& tree) {
     tree.parent = {0};
     tree.level = {0};
     tree.depth = {0};
+    // The members of each node, and each state's position among them.
     std::vector<std::vector<std::uint32_t>> members(1);
+    std::vector<std::uint32_t> position(n);
     members[0].resize(n);
-    for (std::uint32_t s = 0; s < n; ++s) members[0][s] = s;
+    for (std::uint32_t s = 0; s < n; ++s) members[0][s] = position[s] = s;
     std::vector<bool> isDirty(n, true);
     std::vector<std::uint32_t> dirty = members[0];
     std::vector<std::uint32_t> key;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> moves;
     const auto signature = [&](std::uint32_t s) {
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> moves;
+        moves.clear();
         for (std::uint32_t k = lts.firstArc[s]; k < lts.firstArc[s + 1]; ++k) {
             moves.emplace_back(lts.label[k], tree.leaf[lts.target[k]]);
         }
@@ -94,62 +101,108 @@ bool RefineByLevels(const Lts& lts, Progress* progress, LevelTree& tree) {
         }
         return key;
     };
+    // A touched block's regrouping: its clean members (the first `clean` of
+    // its members) form group 0 when there are any; parts[g] are the dirty
+    // states of group g.
+    struct Regrouping {
+        std::uint32_t node = 0;
+        std::size_t clean = 0;
+        std::vector<std::vector<std::uint32_t>> parts;
+    };
     for (std::uint32_t round = 1; !dirty.empty(); ++round) {
         if (progress != nullptr) {
-            progress->Update(round, static_cast<std::int64_t>(tree.parent.size()));
+            progress->UpdatePhase("recherche de la formule distinctive, tour " + std::to_string(round),
+                                  static_cast<std::int64_t>(tree.parent.size()), "blocs");
             if (progress->StopRequested()) return false;
         }
-        std::vector<std::uint32_t> touched;
-        for (std::uint32_t s : dirty) touched.push_back(tree.leaf[s]);
-        std::sort(touched.begin(), touched.end());
-        touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
-        // All signatures are taken before any state of this round moves.
-        std::vector<std::vector<std::vector<std::uint32_t>>> partsOf(touched.size());
-        for (std::size_t i = 0; i < touched.size(); ++i) {
-            std::unordered_map<std::vector<std::uint32_t>, std::uint32_t, VectorHash> groups;
-            std::vector<std::vector<std::uint32_t>>& parts = partsOf[i];
-            std::uint32_t cleanGroup = kNone;
-            for (std::uint32_t s : members[touched[i]]) {
-                std::uint32_t group;
-                if (!isDirty[s] && cleanGroup != kNone) {
-                    group = cleanGroup;
-                } else {
-                    auto [it, inserted] = groups.try_emplace(signature(s), static_cast<std::uint32_t>(parts.size()));
-                    if (inserted) parts.emplace_back();
-                    group = it->second;
-                    if (!isDirty[s]) cleanGroup = group;
-                }
-                parts[group].push_back(s);
+        // The dirty states by block, each block's dirty ones moved behind its clean ones.
+        std::sort(dirty.begin(), dirty.end(),
+                  [&](std::uint32_t a, std::uint32_t b) { return tree.leaf[a] < tree.leaf[b]; });
+        std::vector<Regrouping> regroupings;
+        for (std::size_t i = 0; i < dirty.size();) {
+            const std::uint32_t node = tree.leaf[dirty[i]];
+            std::size_t j = i;
+            while (j < dirty.size() && tree.leaf[dirty[j]] == node) ++j;
+            std::vector<std::uint32_t>& list = members[node];
+            std::size_t back = list.size();
+            for (std::size_t k = i; k < j; ++k) {
+                const std::uint32_t s = dirty[k];
+                --back;
+                const std::uint32_t other = list[back];
+                std::swap(list[position[s]], list[back]);
+                position[other] = position[s];
+                position[s] = static_cast<std::uint32_t>(back);
             }
+            Regrouping r;
+            r.node = node;
+            r.clean = back;
+            // All signatures are taken before any state of this round moves.
+            std::unordered_map<std::vector<std::uint32_t>, std::uint32_t, VectorHash> groups;
+            if (r.clean > 0) {
+                groups.emplace(signature(list[0]), 0);
+                r.parts.emplace_back();
+            }
+            for (std::size_t k = i; k < j; ++k) {
+                const std::uint32_t s = dirty[k];
+                auto [it, inserted] = groups.try_emplace(signature(s), static_cast<std::uint32_t>(r.parts.size()));
+                if (inserted) r.parts.emplace_back();
+                r.parts[it->second].push_back(s);
+            }
+            if (r.parts.size() >= 2) regroupings.push_back(std::move(r));
+            i = j;
         }
         for (std::uint32_t s : dirty) isDirty[s] = false;
         dirty.clear();
-        for (std::size_t i = 0; i < touched.size(); ++i) {
-            std::vector<std::vector<std::uint32_t>>& parts = partsOf[i];
-            if (parts.size() < 2) continue;
-            const std::uint32_t node = touched[i];
-            std::size_t largest = 0;
-            for (std::size_t g = 1; g < parts.size(); ++g) {
-                if (parts[g].size() > parts[largest].size()) largest = g;
+        const auto markPredecessors = [&](std::uint32_t s) {
+            for (std::uint32_t k = firstPred[s]; k < firstPred[s + 1]; ++k) {
+                if (!isDirty[pred[k]]) {
+                    isDirty[pred[k]] = true;
+                    dirty.push_back(pred[k]);
+                }
             }
-            for (std::size_t g = 0; g < parts.size(); ++g) {
+        };
+        for (Regrouping& r : regroupings) {
+            const std::uint32_t node = r.node;
+            std::vector<std::uint32_t>& list = members[node];
+            const auto size = [&](std::size_t g) { return r.parts[g].size() + (g == 0 ? r.clean : 0); };
+            std::size_t largest = 0;
+            for (std::size_t g = 1; g < r.parts.size(); ++g) {
+                if (size(g) > size(largest)) largest = g;
+            }
+            // The clean members join their group's list when it moves or keeps the node.
+            if (r.clean > 0) {
+                std::vector<std::uint32_t>& group = r.parts[0];
+                if (largest == 0) {
+                    list.resize(r.clean);
+                } else {
+                    group.insert(group.begin(), list.begin(), list.begin() + static_cast<std::ptrdiff_t>(r.clean));
+                }
+            }
+            for (std::size_t g = 0; g < r.parts.size(); ++g) {
                 if (g == largest) continue;
                 const auto child = static_cast<std::uint32_t>(tree.parent.size());
                 tree.parent.push_back(node);
                 tree.level.push_back(round);
                 tree.depth.push_back(tree.depth[node] + 1);
-                for (std::uint32_t s : parts[g]) {
-                    tree.leaf[s] = child;
-                    for (std::uint32_t k = firstPred[s]; k < firstPred[s + 1]; ++k) {
-                        if (!isDirty[pred[k]]) {
-                            isDirty[pred[k]] = true;
-                            dirty.push_back(pred[k]);
-                        }
-                    }
+                std::vector<std::uint32_t>& part = r.parts[g];
+                for (std::uint32_t k = 0; k < part.size(); ++k) {
+                    tree.leaf[part[k]] = child;
+                    position[part[k]] = k;
+                    markPredecessors(part[k]);
                 }
-                members.push_back(std::move(parts[g]));
+                members.push_back(std::move(part));
             }
-            members[node] = std::move(parts[largest]);
+            // members grew: the node's list is found again.
+            std::vector<std::uint32_t>& kept = members[node];
+            if (largest == 0 && r.clean > 0) {
+                for (std::uint32_t s : r.parts[0]) {
+                    position[s] = static_cast<std::uint32_t>(kept.size());
+                    kept.push_back(s);
+                }
+            } else {
+                kept = std::move(r.parts[largest]);
+                for (std::uint32_t k = 0; k < kept.size(); ++k) position[kept[k]] = k;
+            }
         }
     }
     return true;
@@ -177,6 +230,10 @@ public:
     }
 
     const std::vector<Node>& Nodes() const { return nodes_; }
+
+    // Whether the formula `node` holds at state, on the system the formulas
+    // are made for.
+    bool HoldsAt(std::uint32_t node, std::uint32_t state) { return Holds(node, state); }
 
     // A move of one state of a pair that the other cannot match at the level
     // before the one that splits them.
@@ -440,7 +497,13 @@ StateDistinction DistinguishStates(const Lts& lts, std::uint32_t first, std::uin
     }
     FormulaBuilder builder(system, tree, weak);
     if (tree.SplitLevel(first, second) <= kFormulaDepthLimit) {
-        result.formula = builder.Print(builder.Distinguish(first, second), kFormulaLimit);
+        const std::uint32_t formula = builder.Distinguish(first, second);
+        // Checked before it is given: true at the first state, false at the second.
+        if (!builder.HoldsAt(formula, first) || builder.HoldsAt(formula, second)) {
+            result.internalError = true;
+            return result;
+        }
+        result.formula = builder.Print(formula, kFormulaLimit);
     }
 
     // Follow the first conjuncts down, as the formula does; `holderIsFirst`
@@ -472,6 +535,17 @@ StateDistinction DistinguishStates(const Lts& lts, std::uint32_t first, std::uin
             other = c->others[0];
         }
         result.firstStates.push_back(holderIsFirst ? holder : other);
+    }
+    // The first side's path is replayed on the system: each step an arc.
+    for (std::size_t i = 0; i + 1 < result.firstStates.size(); ++i) {
+        const std::uint32_t from = result.firstStates[i], to = result.firstStates[i + 1];
+        bool found = false;
+        for (std::uint32_t a = system.firstArc[from]; a < system.firstArc[from + 1] && !found; ++a)
+            found = system.label[a] == result.steps[i] && system.target[a] == to;
+        if (!found) {
+            result.internalError = true;
+            return result;
+        }
     }
     return result;
 }

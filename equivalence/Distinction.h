@@ -17,6 +17,10 @@ struct StateDistinction {
     bool stopped = false;     // the caller asked to stop; nothing else holds
     bool equivalent = false;  // no formula tells the two states apart
     bool tooLarge = false;    // the weak saturation would not fit: nothing else holds
+    // The formula found was not true at the first state and false at the
+    // second, or the path did not replay: a fault of this program, nothing
+    // else holds.
+    bool internalError = false;
     // True at the first state, false at the second; empty when it would be
     // too long to read.
     std::string formula;
@@ -40,7 +44,9 @@ struct StateDistinction {
 // The states are refined level by level (level k: no formula of depth k
 // tells them apart), recording the level at which each block splits; the
 // formula then follows the first level at which the two states differ (no
-// formula past a depth a reader can use: then only the path). Meant for
+// formula past a depth a reader can use: then only the path). The formula
+// is checked at both states and the first side's path replayed before they
+// are returned (internalError when they fail). Meant for
 // quotients: under weak modalities the saturated system is held in memory.
 StateDistinction DistinguishStates(const Lts& lts, std::uint32_t first, std::uint32_t second, bool weak,
                                    Progress* progress = nullptr);

@@ -21,6 +21,11 @@ struct Partition {
     std::vector<std::uint32_t> block;
     std::uint32_t count = 0;
     bool stopped = false;
+    // Weak bisimulation only: the saturation would not fit in memory, and
+    // was not built (saturationArcs: the arcs it was predicted to hold, at
+    // most); the partition is then not the answer.
+    bool tooLarge = false;
+    std::int64_t saturationArcs = 0;
 };
 
 // The coarsest strong bisimulation (internal arcs are arcs like others, all
@@ -35,11 +40,16 @@ Partition StrongBisimulation(const Lts& lts, Progress* progress = nullptr,
 Partition BranchingBisimulation(const Lts& lts, bool divergenceSensitive, Progress* progress = nullptr,
                                 const std::vector<std::uint32_t>& initialBlock = {});
 
-// The coarsest weak (observational) bisimulation.
-Partition WeakBisimulation(const Lts& lts, Progress* progress = nullptr);
+// The coarsest weak (observational) bisimulation: the system is reduced
+// modulo branching bisimulation, and only the reduced one saturated, once the
+// saturation's size has been predicted to fit under memoryLimit (bytes, 0
+// for the machine's memory only; see MemoryWatch); else tooLarge.
+Partition WeakBisimulation(const Lts& lts, Progress* progress = nullptr, std::int64_t memoryLimit = 0);
 
-// The partition of any bisimulation of the enum (not Traces).
-Partition Bisimulation(const Lts& lts, Equivalence equivalence, Progress* progress = nullptr);
+// The partition of any bisimulation of the enum (not Traces); memoryLimit as
+// for WeakBisimulation.
+Partition Bisimulation(const Lts& lts, Equivalence equivalence, Progress* progress = nullptr,
+                       std::int64_t memoryLimit = 0);
 
 // The quotient of lts by a strong or branching partition: one state per block
 // reachable from the initial one, numbered in breadth-first order from the

@@ -109,7 +109,7 @@ NumberedQuotient BuildQuotient(const Lts& lts, const Partition& partition, bool 
 // events is empty), each arc with event 0 and no causes.
 void FillStore(const Lts& lts, StemStore& store, const std::vector<EventSetId>& events) {
     std::vector<ActionId> action(lts.labels.size());
-    for (std::size_t l = 0; l < lts.labels.size(); ++l) action[l] = store.Intern(Identifier32::FromText(lts.labels[l]));
+    for (std::size_t l = 0; l < lts.labels.size(); ++l) action[l] = store.actions.InternText(lts.labels[l]);
     const std::size_t n = lts.StateCount();
     store.Reserve(n, lts.ArcCount());
     for (std::size_t s = 0; s < n; ++s)

@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cstdint>
 #include <utility>
+#include <string>
 #include <vector>
 
 #include "generation/Progress.h"
@@ -141,6 +142,13 @@ inline std::uint32_t NumberBlocksByFirstElement(std::vector<std::uint32_t>& bloc
 class Poller {
 public:
     explicit Poller(Progress* progress) : progress_(progress) {}
+    // The phase the updates name, and what their count counts; once set,
+    // Stop reports `states` as that count.
+    void SetPhase(std::string phase, const char* unit) {
+        phase_ = std::move(phase);
+        unit_ = unit;
+        nextPoll_ = nextUpdate_ = steps_;  // a new phase is shown at once
+    }
     // True when the caller asked to stop; count: the steps just done.
     bool Stop(std::uint64_t count, std::int64_t states, std::int64_t arcs) {
         steps_ += count;
@@ -148,7 +156,8 @@ public:
         nextPoll_ = steps_ + kPollSteps;
         if (steps_ >= nextUpdate_) {
             nextUpdate_ = steps_ + kUpdateSteps;
-            progress_->Update(states, arcs);
+            if (unit_ != nullptr) progress_->UpdatePhase(phase_, states, unit_);
+            else progress_->Update(states, arcs);
         }
         stopped_ = stopped_ || progress_->StopRequested();
         return stopped_;
@@ -158,6 +167,8 @@ public:
 private:
     static constexpr std::uint64_t kPollSteps = 4096, kUpdateSteps = 1 << 20;
     Progress* progress_;
+    std::string phase_;
+    const char* unit_ = nullptr;
     std::uint64_t steps_ = 0, nextPoll_ = 0, nextUpdate_ = 0;
     bool stopped_ = false;
 };

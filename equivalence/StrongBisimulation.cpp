@@ -42,7 +42,9 @@ class StrongRefiner {
 public:
     StrongRefiner(const Lts& lts, const std::vector<std::uint32_t>& start, std::uint32_t startCount, Progress* progress)
         : lts_(lts), n_(static_cast<std::uint32_t>(lts.StateCount())), m_(static_cast<std::uint32_t>(lts.ArcCount())),
-          partition_(start, startCount), poller_(progress) {}
+          partition_(start, startCount), poller_(progress) {
+        poller_.SetPhase("affinage fort", "blocs");
+    }
 
     // False when stopped.
     bool Run() {
@@ -269,7 +271,7 @@ public:
             if (progress_ != nullptr && progress_->StopRequested()) return Outcome::Stopped;
             const std::uint32_t before = count;
             count = Round(block);
-            if (progress_ != nullptr) progress_->Update(count, static_cast<std::int64_t>(lts_.ArcCount()));
+            if (progress_ != nullptr) progress_->UpdatePhase("affinage par signatures", count, "blocs");
             if (count == before || count == n) return Outcome::Final;
             if (count - before < before / 100 + 1) break;
         }

@@ -124,7 +124,7 @@ TraceDifference CompareTraces(const Lts& lts, std::uint32_t first, std::uint32_t
     // The pairs vector is the queue: pairs are appended in breadth-first order.
     for (std::size_t next = 0; next < pairs.size(); ++next) {
         if (progress != nullptr && next % 1024 == 0) {
-            progress->Update(static_cast<std::int64_t>(table.Size()), static_cast<std::int64_t>(pairs.size()));
+            progress->UpdatePhase("paires d'ensembles d'états", static_cast<std::int64_t>(pairs.size()), "paires");
             if (progress->StopRequested()) {
                 result.stopped = true;
                 return result;

@@ -9,6 +9,8 @@
 namespace quarvo {
 namespace {
 
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
 // Text gathered in a string: the whole text, or a buffer handed to a stream
 // a chunk at a time.
 class ChunkedText {
@@ -118,7 +120,38 @@ std::string ClassicStemText(const StemStore& store, std::int32_t stateCount) {
     return whole;
 }
 
+Status StemCanHold(const StemStore& store) {
+    for (std::size_t i = 0; i < store.actions.Size(); ++i) {
+        const auto id = static_cast<ActionId>(i);
+        const std::string text = store.actions.Text(id);
+        // "$", the engine's mark of an enabling's end, is never an arc's action.
+        if (text == "$") continue;
+        bool valid = store.actions.IsIdentifier(id) && !text.empty() && IsAsciiLetter(text.front());
+        for (char c : text) valid = valid && (IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_');
+        if (valid) continue;
+        // The label as a message shows it: cut when long, control bytes escaped.
+        std::string shown;
+        for (char c : text.substr(0, 40)) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte == 0x7F) {
+                static constexpr char Hex[] = "0123456789abcdef";
+                shown += "\\x";
+                shown += Hex[byte >> 4];
+                shown += Hex[byte & 0xF];
+            } else {
+                shown += c;
+            }
+        }
+        if (text.size() > 40) shown += "…";
+        return Failure{"L'action « " + shown +
+                       " » ne peut pas être écrite dans un fichier STEM : une action y est une lettre suivie de "
+                       "lettres, de chiffres ou de « _ », 32 caractères au plus. Écrivez le système au format .aut."};
+    }
+    return {};
+}
+
 Status WriteClassicStem(const std::string& path, const StemStore& store, std::int32_t stateCount) {
+    if (Status held = StemCanHold(store); !held) return held;
     // Names are plain ASCII, so the text is already Windows-1252.
     return WriteFileAtomically(path, [&](std::ostream& out) { WriteClassicStem(out, store, stateCount); });
 }

@@ -17,7 +17,14 @@ void WriteClassicStem(std::ostream& out, const StemStore& store, std::int32_t st
 // The whole classic STEM text, for small STEMs.
 std::string ClassicStemText(const StemStore& store, std::int32_t stateCount);
 
-// Writes the classic STEM file through a temporary file renamed over path.
+// Ok when a classic STEM file can hold every action of store: a letter, then
+// letters, digits or "_", 32 characters at most (the labels of another
+// toolset's .aut file may not be); else the failure, in French, naming the
+// first that cannot be held.
+Status StemCanHold(const StemStore& store);
+
+// Writes the classic STEM file through a temporary file renamed over path;
+// fails, writing nothing, when the file cannot hold an action (StemCanHold).
 Status WriteClassicStem(const std::string& path, const StemStore& store, std::int32_t stateCount);
 
 struct AutOptions {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <new>
 #include <span>
@@ -14,13 +15,21 @@
 
 #include "frontend/Identifier32.h"
 #include "frontend/TextFile.h"
+#include "generation/MemoryWatch.h"
 
 namespace quarvo {
 namespace {
 
 constexpr std::int64_t ProgressStep = 1024;
-// The longest action name: what an Identifier32 holds.
-constexpr std::size_t MaxLabelLength = Identifier32::Size;
+// The memory is looked at every so many arcs.
+constexpr std::int64_t MemoryStep = std::int64_t{1} << 16;
+// What a state and an arc cost while the store is built: the counting sort's
+// tables, the arcs as read and as sorted, the store's records.
+constexpr std::int64_t BytesPerState = 28;
+constexpr std::int64_t BytesPerArc = 44;
+// The shortest arc line, "(0,a,0)" and its line end: a file of B bytes holds
+// at most B / ShortestArcLine arcs.
+constexpr std::int64_t ShortestArcLine = 8;
 // A label quoted in a message is cut after this many characters.
 constexpr std::size_t QuotedLabelLength = 40;
 // Numbers: states are numbered by 32-bit signed integers in a store, and its
@@ -35,7 +44,6 @@ constexpr const char* HeaderExpected =
 constexpr const char* ArcExpected = "arc attendu sous la forme (origine, \"étiquette\", destination).";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string_view Trim(std::string_view text) {
@@ -72,19 +80,41 @@ std::string StateRange(std::int64_t states) {
     return "l'en-tête annonce " + std::to_string(states) + " états, numérotés de 0 à " + std::to_string(states - 1);
 }
 
-// A piece of a line as a message shows it, cut when long: lines of a file are
-// Windows-1252 bytes, decoded here; those of a LineSource are already UTF-8
-// (then cut on a character boundary).
+// Control bytes (below 32, and 127) written \xNN, so that a message never
+// carries them to a terminal.
+std::string EscapeControls(std::string_view text) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string result;
+    result.reserve(text.size());
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            result += "\\x";
+            result += Hex[byte >> 4];
+            result += Hex[byte & 0xF];
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+// A piece of a line as a message shows it, cut when long, its control bytes
+// escaped: lines of a file are Windows-1252 bytes, decoded here; those of a
+// LineSource are already UTF-8 (then cut on a character boundary).
 std::string Quoted(std::string_view text, bool utf8) {
     const bool cut = text.size() > QuotedLabelLength;
     std::string_view shown = text.substr(0, QuotedLabelLength);
     if (utf8 && cut)
         while (!shown.empty() && (static_cast<unsigned char>(text[shown.size()]) & 0xC0) == 0x80)
             shown.remove_suffix(1);
-    std::string result = utf8 ? std::string(shown) : DecodeWindows1252(shown);
+    std::string result = EscapeControls(utf8 ? std::string(shown) : DecodeWindows1252(shown));
     if (cut) result += "…";
     return "« " + result + " »";
 }
+
+// The UTF-8 byte-order mark some editors put before the first line.
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 // Transparent hashing, so that a label is looked up without making a string.
 struct TextHash {
@@ -101,9 +131,15 @@ struct ReadArc {
 
 class AutParser {
 public:
-    // path: the file's name for the messages, or empty.
-    AutParser(LineStream& lines, std::string path, bool utf8, Progress* progress)
-        : lines_(lines), path_(std::move(path)), utf8_(utf8), progress_(progress) {}
+    // path: the file's name for the messages, or empty; fileBytes: the
+    // file's size, or -1 when unknown; memoryLimit: see MemoryWatch.
+    AutParser(LineStream& lines, std::string path, bool utf8, Progress* progress, std::int64_t fileBytes,
+              std::int64_t memoryLimit)
+        : lines_(lines), path_(std::move(path)), utf8_(utf8), progress_(progress), fileBytes_(fileBytes),
+          memory_(memoryLimit) {}
+
+    // The memory ran out, or would have: the failure is AutReadOutOfMemoryText.
+    bool outOfMemory() const { return outOfMemory_; }
 
     // Reads the whole text; on success, stem holds the system.
     Status Parse(StemStore& stem);
@@ -131,11 +167,18 @@ private:
     void Build(StemStore& stem);
 
     std::string Quoted(std::string_view text) const { return quarvo::Quoted(text, utf8_); }
+    Failure OutOfMemory() {
+        outOfMemory_ = true;
+        return Failure{AutReadOutOfMemoryText};
+    }
 
     LineStream& lines_;
     const std::string path_;
     const bool utf8_;  // the lines are UTF-8 (else Windows-1252 bytes)
     Progress* progress_;
+    const std::int64_t fileBytes_;
+    const MemoryWatch memory_;
+    bool outOfMemory_ = false;
     std::int64_t line_ = 0;  // 1-based number of the current line; 0 before the first
 
     std::int64_t initial_ = 0, declaredArcs_ = 0, states_ = 0;
@@ -148,6 +191,7 @@ bool AutParser::NextLine(std::string_view& line) {
     std::string_view raw;
     while (lines_.Next(raw)) {
         ++line_;
+        if (line_ == 1 && raw.starts_with(ByteOrderMark)) raw.remove_prefix(ByteOrderMark.size());
         line = Trim(raw);
         if (!line.empty()) return true;
     }
@@ -207,17 +251,9 @@ Status AutParser::ParseLabel(std::string_view text, StemStore& stem, ActionId& a
         return {};
     }
     if (text.empty()) return Fail("étiquette vide.");
-    if (text.size() > MaxLabelLength)
-        return Fail("étiquette " + Quoted(text) + " trop longue (" + std::to_string(MaxLabelLength) +
-                    " caractères au plus).");
-    bool valid = IsLetter(text.front());
-    for (char c : text) valid = valid && (IsLetter(c) || IsDigit(c) || c == '_');
-    if (!valid)
-        return Fail("étiquette " + Quoted(text) +
-                    " invalide : une action est une lettre suivie de lettres, de chiffres ou de « _ ».");
-    // The other toolboxes write the internal action i or tau.
+    // Any text is a label; the other toolboxes write the internal action i or tau.
     const bool internal = text == "i" || text == "tau";
-    action = stem.Intern(internal ? InternalName() : Identifier32::FromText(text));
+    action = internal ? stem.Intern(InternalName()) : stem.actions.InternText(text);
     labels_.emplace(std::string(text), action);
     return {};
 }
@@ -242,19 +278,28 @@ Status AutParser::Parse(StemStore& stem) {
     std::string_view line;
     if (!NextLine(line)) return FailAt(line_ == 0 ? 1 : line_, HeaderExpected);
     if (Status s = ParseHeader(line); !s) return s;
-    // Room for the arcs announced, within reason: a header may announce more
-    // than the file holds.
-    arcs_.reserve(static_cast<std::size_t>(std::min<std::int64_t>(declaredArcs_, std::int64_t{1} << 20)));
+    // A header may announce more than the file holds: the arcs are given room
+    // for what the file can hold, and grow as they come.
+    std::int64_t room = std::min<std::int64_t>(declaredArcs_, std::int64_t{1} << 20);
+    if (fileBytes_ >= 0) room = std::min(room, fileBytes_ / ShortestArcLine + 1);
+    arcs_.reserve(static_cast<std::size_t>(room));
     while (NextLine(line)) {
         if (static_cast<std::int64_t>(arcs_.size()) == declaredArcs_)
             return Fail("arc en trop : l'en-tête annonce " + Count(declaredArcs_, "arc", "arcs") + ".");
         if (Status s = ParseArc(line, stem); !s) return s;
         const auto read = static_cast<std::int64_t>(arcs_.size());
         if (progress_ && read % ProgressStep == 0) progress_->Update(states_, read);
+        if (read % MemoryStep == 0 &&
+            memory_.NearLimit(static_cast<std::int64_t>(arcs_.capacity() * sizeof(ReadArc))))
+            return OutOfMemory();
     }
     if (static_cast<std::int64_t>(arcs_.size()) != declaredArcs_)
         return FailAt(headerLine_, "l'en-tête annonce " + Count(declaredArcs_, "arc", "arcs") +
                                        ", le fichier en contient " + std::to_string(arcs_.size()) + ".");
+    // The states are those the header announces, whatever the file holds:
+    // their tables are made only when the memory has room for them.
+    if (memory_.NearLimit(states_ * BytesPerState + static_cast<std::int64_t>(arcs_.size()) * BytesPerArc))
+        return OutOfMemory();
     Build(stem);
     if (progress_) progress_->Update(states_, static_cast<std::int64_t>(stem.ArcCount()));
     return {};
@@ -302,12 +347,22 @@ AutReadResult UnlessOutOfMemory(const Reading& reading) {
     }
 }
 
-AutReadResult ReadStream(LineStream& lines, const std::string& path, bool utf8, Progress* progress) {
+AutReadResult ReadStream(LineStream& lines, const std::string& path, bool utf8, Progress* progress,
+                         std::int64_t fileBytes, std::int64_t memoryLimit) {
     AutReadResult result;
-    AutParser parser(lines, path, utf8, progress);
+    AutParser parser(lines, path, utf8, progress, fileBytes, memoryLimit);
     result.status = parser.Parse(result.stem);
+    result.outOfMemory = parser.outOfMemory();
     if (!result.status) result.stem = StemStore{};  // the actions interned on the way are of no use
     return result;
+}
+
+// The size of the file at path, -1 when it is not known (a pipe, a device).
+std::int64_t FileBytes(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return -1;
+    const auto size = std::filesystem::file_size(path, error);
+    return error ? -1 : static_cast<std::int64_t>(size);
 }
 
 }  // namespace
@@ -316,20 +371,20 @@ std::string AutReadErrorText(int line, const std::string& what, const std::strin
     return AutParser::ErrorText(line, what, path);
 }
 
-AutReadResult ReadAut(LineStream& lines, Progress* progress) {
-    return UnlessOutOfMemory([&] { return ReadStream(lines, {}, false, progress); });
+AutReadResult ReadAut(LineStream& lines, Progress* progress, std::int64_t memoryLimit) {
+    return UnlessOutOfMemory([&] { return ReadStream(lines, {}, false, progress, -1, memoryLimit); });
 }
 
-AutReadResult ReadAut(const LineSource& lines, Progress* progress) {
+AutReadResult ReadAut(const LineSource& lines, Progress* progress, std::int64_t memoryLimit) {
     SourceLineStream stream(lines);
-    return UnlessOutOfMemory([&] { return ReadStream(stream, {}, true, progress); });
+    return UnlessOutOfMemory([&] { return ReadStream(stream, {}, true, progress, -1, memoryLimit); });
 }
 
-AutReadResult ReadAutFile(const std::string& path, Progress* progress) {
+AutReadResult ReadAutFile(const std::string& path, Progress* progress, std::int64_t memoryLimit) {
     return UnlessOutOfMemory([&] {
         FileLineStream lines(path);
         AutReadResult result;
-        if (lines.status()) result = ReadStream(lines, path, false, progress);
+        if (lines.status()) result = ReadStream(lines, path, false, progress, FileBytes(path), memoryLimit);
         // A failed read ends the lines early: what was parsed says nothing.
         if (!lines.status()) {
             result = AutReadResult{};

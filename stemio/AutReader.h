@@ -2,6 +2,7 @@
 // other process-algebra toolboxes exchange.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "frontend/CoreInterfaces.h"
@@ -18,7 +19,7 @@ struct AutReadResult {
     // message() "Erreur dans le fichier .aut ligne N : " and what is wrong
     // (the file named after ".aut" when read from a file);
     // or of the reading itself, line() 0: the file could not be read, or
-    // memory ran out (outOfMemory, AutReadOutOfMemoryText).
+    // memory ran out or neared its limit (outOfMemory, AutReadOutOfMemoryText).
     Status status;
     bool outOfMemory = false;
     // The system read, when ok: an interleaving STEM without events, every
@@ -33,21 +34,28 @@ struct AutReadResult {
 
 // Reads the lines of an .aut text: a header "des (initial, arcs, states)",
 // then one arc per line, "(source, "label", target)" or with the label
-// unquoted (everything up to the last comma). Blank lines are skipped. A
-// label is "i" or "tau" (the internal action) or an action name as the
-// classic STEM file writes it: a letter, then letters, digits or "_", at
-// most 32 characters. Throws nothing: running out of memory fails the
-// reading. progress, when given, receives Update(states, arcs so far) every
-// 1024 arcs and once at the end; the reading cannot be stopped, it is linear
-// in the text.
-AutReadResult ReadAut(LineStream& lines, Progress* progress = nullptr);
+// unquoted. Blank lines are skipped, and a UTF-8 byte-order mark before the
+// header. The label runs from the first comma to the last: a quoted one is
+// any text up to its closing quote (commas, blanks, "!", "?", parentheses,
+// digits), an unquoted one everything up to the comma before the target,
+// whatever its length; it is kept whole, byte for byte (ActionTable::
+// InternText). "i" and "tau" are the internal action. Throws nothing:
+// running out of memory fails the reading, as does nearing memoryLimit
+// (bytes, 0 for the machine's memory only; see MemoryWatch), checked as the
+// arcs come and before the states the header announces are made. The
+// tables are sized from what the text holds, not from the header. progress,
+// when given, receives Update(states, arcs so far) every 1024 arcs and once
+// at the end; the reading cannot be stopped, it is linear in the text.
+// Messages show a file's control bytes as \xNN.
+AutReadResult ReadAut(LineStream& lines, Progress* progress = nullptr, std::int64_t memoryLimit = 0);
 
 // The same over the lines of a LineSource (an editor, a test).
-AutReadResult ReadAut(const LineSource& lines, Progress* progress = nullptr);
+AutReadResult ReadAut(const LineSource& lines, Progress* progress = nullptr, std::int64_t memoryLimit = 0);
 
 // The same straight from a file, read in chunks (CR LF, LF or a lone CR end a
-// line): the size of the file is no limit. The messages name the file.
-AutReadResult ReadAutFile(const std::string& path, Progress* progress = nullptr);
+// line): the size of the file is no limit, and bounds the room first given
+// to the arcs. The messages name the file.
+AutReadResult ReadAutFile(const std::string& path, Progress* progress = nullptr, std::int64_t memoryLimit = 0);
 
 // "Erreur dans le fichier .aut ligne N : " followed by what; with a path,
 // "Erreur dans le fichier .aut « path » ligne N : ".

@@ -27,7 +27,7 @@ bool HasExtension(const std::string& path, std::string_view extension) {
 Failure Named(const std::string& path, const std::string& what) { return Failure{"« " + path + " » : " + what}; }
 
 void LoadSpecification(const std::string& path, Semantics semantics, const std::string& tablesDirectory,
-                       Progress* progress, LoadedModel& model) {
+                       Progress* progress, std::int64_t memoryLimit, LoadedModel& model) {
     TextFileResult file = ReadTextFile(path);
     if (!file.status) {
         model.status = file.status;
@@ -56,6 +56,7 @@ void LoadSpecification(const std::string& path, Semantics semantics, const std::
     model.messages.clear();
     GenerationSettings settings;
     settings.semantics = semantics;
+    settings.memoryLimit = memoryLimit;
     const GenerationResult result = GenerateStem(outcome.compilation, settings, model.stem, progress);
     if (result.abandoned) {
         model.status = Failure{"Mémoire insuffisante : la génération de « " + path + " » a été abandonnée."};
@@ -82,9 +83,10 @@ void LoadClassicStem(const std::string& path, Progress* progress, LoadedModel& m
     }
 }
 
-void LoadAut(const std::string& path, Progress* progress, LoadedModel& model) {
-    AutReadResult read = ReadAutFile(path, progress);
-    if (!read.status) model.status = read.status;
+void LoadAut(const std::string& path, Progress* progress, std::int64_t memoryLimit, LoadedModel& model) {
+    AutReadResult read = ReadAutFile(path, progress, memoryLimit);
+    if (read.outOfMemory) model.status = Failure{"Mémoire insuffisante : la lecture de « " + path + " » a été abandonnée."};
+    else if (!read.status) model.status = read.status;
     else model.stem = std::move(read.stem);
 }
 
@@ -99,7 +101,7 @@ Status ModelKindOf(const std::string& path, ModelKind& kind) {
 }
 
 LoadedModel LoadModel(const std::string& path, Semantics semantics, const std::string& tablesDirectory,
-                      Progress* progress) {
+                      Progress* progress, std::int64_t memoryLimit) {
     LoadedModel model;
     ModelKind kind = ModelKind::Specification;
     model.status = ModelKindOf(path, kind);
@@ -107,13 +109,13 @@ LoadedModel LoadModel(const std::string& path, Semantics semantics, const std::s
     try {
         switch (kind) {
             case ModelKind::Specification:
-                LoadSpecification(path, semantics, tablesDirectory, progress, model);
+                LoadSpecification(path, semantics, tablesDirectory, progress, memoryLimit, model);
                 break;
             case ModelKind::ClassicStem:
                 LoadClassicStem(path, progress, model);
                 break;
             case ModelKind::Aut:
-                LoadAut(path, progress, model);
+                LoadAut(path, progress, memoryLimit, model);
                 break;
         }
     } catch (const std::bad_alloc&) {

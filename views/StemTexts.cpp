@@ -37,7 +37,9 @@ std::string afficher_ButStates(const ArcRange& arcs) {
 }
 
 std::string ArcLabel(const ArcView& arc, const ActionTable& actions, Semantics semantics) {
-    const std::string name = actions.Name(arc.Action).Text();
+    // A label of another toolset's .aut file is shown whole.
+    const std::string name =
+        actions.IsIdentifier(arc.Action) ? actions.Name(arc.Action).Text() : actions.Text(arc.Action);
     if (semantics == Semantics::Interleaving) return name;
     return "(" + afficher_listEvent(arc.Causes, actions) + ", " + name + ": x" + std::to_string(arc.Event) + ")";
 }

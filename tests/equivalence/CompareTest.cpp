@@ -295,3 +295,32 @@ TEST(CompareTest, RandomPairs) {
 
 }  // namespace
 }  // namespace quarvo
+
+namespace quarvo {
+namespace {
+
+// The answer a user reads names both systems, says the formula in words,
+// and names the internal steps of its trace as the arcs carry them.
+TEST(CompareTest, TheAnswerNamesTheSystemsTheFormulaInWordsAndTheRealInternalLabels) {
+    const Systems s = Make(3, {{0, "I_MID", 1}, {1, "A", 2}}, 2, {{0, "A", 1}});
+    const CompareResult r = CompareStems(s.first, s.second, Equivalence::Strong);
+    ASSERT_FALSE(r.equivalent);
+    EXPECT_EQ(r.why.trace, (Lines{"I_MID"}));
+    const Lines lines = CompareLines(r, Equivalence::Strong, "« a.aut »", "« b.LOT »");
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "Non équivalents.");
+    EXPECT_EQ(lines[1], "Premier système : « a.aut » ; second système : « b.LOT ».");
+    EXPECT_EQ(lines[2], "Formule distinctive (vraie pour le premier système, fausse pour le second) : " +
+                            r.why.formula);
+    EXPECT_TRUE(lines[3].starts_with("Autrement dit : ")) << lines[3];
+
+    const Systems chain = Make(4, {{0, "SEND", 1}, {1, "RECV", 2}, {2, "RECV", 3}}, 3,
+                               {{0, "SEND", 1}, {1, "RECV", 2}});
+    const CompareResult c = CompareStems(chain.first, chain.second, Equivalence::Strong);
+    const Lines words = CompareLines(c, Equivalence::Strong, "« a »", "« b »");
+    EXPECT_EQ(words[3], "Autrement dit : après SEND puis RECV, le premier système peut encore faire RECV ; le second "
+                        "ne le peut pas.");
+}
+
+}  // namespace
+}  // namespace quarvo

@@ -132,3 +132,24 @@ TEST(DistinctionTest, RandomPairsStrongAndWeak) {
 
 }  // namespace
 }  // namespace quarvo
+
+namespace quarvo {
+namespace {
+
+// A chain of many A against A; NIL: the two part at depth 2, and the
+// refinement by levels costs what each round's moved states cost, not the
+// chain's length at every round (a chain of 200,000 arcs answers at once).
+TEST(DistinctionTest, ALongChainAgainstOneStepPartsAtOnce) {
+    constexpr std::uint32_t kLength = 200'000;
+    testing::ArcList chain;
+    for (std::uint32_t s = 0; s < kLength; ++s) chain.emplace_back(s, "A", s + 1);
+    const Pair p = Side(kLength + 1, chain, 2, {{0, "A", 1}});
+    const StateDistinction d = DistinguishStates(p.union_, 0, p.second, false);
+    EXPECT_FALSE(d.internalError);
+    EXPECT_EQ(d.formula, "<A><A>true");
+    EXPECT_EQ(d.steps.size(), 2u);
+    EXPECT_TRUE(d.lastByFirst);
+}
+
+}  // namespace
+}  // namespace quarvo

@@ -2,6 +2,7 @@
 // plain fixpoints of NaiveBisimulation on random systems.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <random>
 
@@ -197,6 +198,51 @@ TEST(PartitionTest, StrongAndBranchingAgreeOnLargerSystemsWithoutInternalArcs) {
         EXPECT_LE(strong.count, half);
         for (std::uint32_t s = 0; s < half; ++s) ASSERT_EQ(strong.block[s], strong.block[s + half]);
     }
+}
+
+}  // namespace
+}  // namespace quarvo
+
+namespace quarvo {
+namespace {
+
+// The weak saturation is counted before it is made: past the memory limit
+// it is not built, and the partition says so.
+TEST(PartitionTest, AWeakSaturationPastTheMemoryLimitIsNotBuilt) {
+    const Lts lts = MakeLts(4, {{0, "I", 1}, {1, "A", 2}, {2, "I", 3}, {3, "B", 0}});
+    const Partition refused = WeakBisimulation(lts, nullptr, 1);
+    EXPECT_TRUE(refused.tooLarge);
+    EXPECT_GE(refused.saturationArcs, 4);
+    const Partition found = WeakBisimulation(lts);
+    EXPECT_FALSE(found.tooLarge);
+    EXPECT_EQ(found.count, 2u);
+}
+
+}  // namespace
+}  // namespace quarvo
+
+namespace quarvo {
+namespace {
+
+// The progress names each phase and counts what it counts.
+TEST(PartitionTest, ProgressNamesThePhases) {
+    struct Recorder final : Progress {
+        std::vector<std::string> phases;
+        void UpdatePhase(const std::string& phase, std::int64_t count, const char* unit) override {
+            phases.push_back(phase + " : " + std::to_string(count) + " " + unit);
+        }
+    } recorder;
+    const Lts lts = MakeLts(4, {{0, "I", 1}, {1, "I", 0}, {1, "A", 2}, {2, "I", 3}, {3, "B", 0}});
+    BranchingBisimulation(lts, false, &recorder);
+    ASSERT_FALSE(recorder.phases.empty());
+    EXPECT_EQ(recorder.phases.front(), "contraction des cycles internes : 3 nœuds");
+    EXPECT_TRUE(std::any_of(recorder.phases.begin(), recorder.phases.end(), [](const std::string& p) {
+        return p.starts_with("affinage de branchement, tour 1 : ") && p.ends_with(" blocs");
+    }));
+    recorder.phases.clear();
+    WeakBisimulation(lts, &recorder);
+    EXPECT_TRUE(std::any_of(recorder.phases.begin(), recorder.phases.end(),
+                            [](const std::string& p) { return p.starts_with("saturation : "); }));
 }
 
 }  // namespace

@@ -179,8 +179,11 @@ private slots:
         quarvo::CompareDialog& dialog = CompareWith(t, WriteSpec(dir, "ONECELL.LOT", kOneCell));
         dialog.OkButton->click();
         const QStringList result = Lines(*dialog.Result);
+        QCOMPARE(dialog.OkButton->text(), QString("&Comparer"));
         QCOMPARE(result.value(0), QString("Non équivalents."));
-        QVERIFY(result.size() > 1);
+        QCOMPARE(result.value(1),
+                 QString("Premier système : la spécification courante ; second système : « ONECELL.LOT »."));
+        QVERIFY(result.size() > 2);
         // The main window's list has the same lines under the file's name.
         QCOMPARE(Messages(f).mid(Messages(f).size() - result.size() - 1),
                  QStringList{"Comparaison avec « ONECELL.LOT » :"} + result);
