@@ -23,7 +23,8 @@ class CompareDialog : public QDialog {
 public:
     // The filter of "Parcourir…", in the "Description|patterns|..." form of UserDialogs.
     static constexpr const char* FileFilter =
-        "Systèmes (*.LOT *.lot *.STEM *.stem *.aut)|*.LOT;*.lot;*.STEM;*.stem;*.aut|Tous les fichiers (*)|*";
+        "Systèmes (*.LOT *.lot *.lotos *.STEM *.stem *.aut)|*.LOT;*.lot;*.lotos;*.STEM;*.stem;*.aut|"
+        "Tous les fichiers (*)|*";
 
     CompareDialog(AppContext& app, TaskProgressDialog& task, QWidget* parent);
 

@@ -96,7 +96,7 @@ Status ModelKindOf(const std::string& path, ModelKind& kind) {
     if (HasExtension(path, ".LOT") || HasExtension(path, ".LOTOS")) kind = ModelKind::Specification;
     else if (HasExtension(path, ".STEM")) kind = ModelKind::ClassicStem;
     else if (HasExtension(path, ".AUT")) kind = ModelKind::Aut;
-    else return Failure{"Fichier « " + path + " » : extension inconnue (attendu .LOT, .STEM ou .aut)."};
+    else return Failure{"Fichier « " + path + " » : extension inconnue (attendu .LOT, .lotos, .STEM ou .aut)."};
     return {};
 }
 

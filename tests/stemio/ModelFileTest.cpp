@@ -29,10 +29,10 @@ TEST(ModelFile, TheKindComesFromTheExtensionInAnyCase) {
     for (const std::string path : {"model.txt", "model", ".aut", "LOT", "model.LOT.bak"}) {
         ModelKind kind = ModelKind::Specification;
         EXPECT_TRUE(test::FailedWith(ModelKindOf(path, kind), "Fichier « " + path +
-                                                                   " » : extension inconnue (attendu .LOT, .STEM ou .aut)."))
+                                                                   " » : extension inconnue (attendu .LOT, .lotos, .STEM ou .aut)."))
             << path;
         const LoadedModel model = LoadModel(path, Semantics::Interleaving, Source);
-        EXPECT_EQ(model.status.message(), "Fichier « " + path + " » : extension inconnue (attendu .LOT, .STEM ou .aut).");
+        EXPECT_EQ(model.status.message(), "Fichier « " + path + " » : extension inconnue (attendu .LOT, .lotos, .STEM ou .aut).");
     }
 }
 

@@ -142,7 +142,7 @@ private slots:
         t.dialogs.fileNames.push_back(Example("BUFFER.LOT"));
         dialog.Browse->click();
         QCOMPARE(quarvo::QtFilter(t.dialogs.fileFilters.back()),
-                 QString("Systèmes (*.LOT *.lot *.STEM *.stem *.aut);;Tous les fichiers (*)"));
+                 QString("Systèmes (*.LOT *.lot *.lotos *.STEM *.stem *.aut);;Tous les fichiers (*)"));
         QCOMPARE(dialog.FileName->text(), Example("BUFFER.LOT"));
 
         // Every equivalence finds a system equivalent to itself.
