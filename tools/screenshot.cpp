@@ -1,6 +1,6 @@
 // Starts the real main window, opens an example, compiles and generates it, and saves a picture of
 // the window: the screenshots of the README. With --disposition, pictures of the viewer before and
-// after its automatic layout.
+// after its automatic layout; with --comparaison, the main window and the comparison's answer.
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "app/CompareDialog.h"
 #include "app/GenFrm.h"
 #include "app/QuarvoApp.h"
 #include "app/Sdimain.h"
@@ -47,6 +48,35 @@ int ViewerBeforeAndAfterLayout(const QString& example, int depth, const QString&
     return status;
 }
 
+// An example generated, then compared by branching bisimulation with another
+// through "Comparer avec…": the dialog and the main window with the answer.
+int Comparison(const QString& example, const QString& other, const QString& dialogPicture, const QString& mainPicture) {
+    quarvo::DesktopDialogs dialogs;
+    quarvo::QuarvoApp app(QDir::currentPath().toStdString(), dialogs, QCoreApplication::applicationDirPath());
+    TSDIAppForm& form = app.Main();
+    form.resize(900, 640);
+    form.show();
+    if (!form.OpenSpecification(example)) return 1;
+    form.Compiler1Click();
+    form.SemEntreClick();
+    if (TGenFrm* dialog = app.Windows().generation) dialog->hide();
+    auto* compare = form.findChild<quarvo::CompareDialog*>();
+    if (!compare) return 1;
+    form.ComparerAvec1Click();
+    compare->FileName->setText(other);
+    compare->Branchement->setChecked(true);
+    compare->Compare();
+    int status = 1;
+    QTimer::singleShot(500, [&] {
+        status = compare->grab().save(dialogPicture) && form.grab().save(mainPicture) ? 0 : 1;
+        QApplication::quit();
+    });
+    QApplication::exec();
+    if (status != 0)
+        std::fprintf(stderr, "Impossible d'écrire %s ou %s\n", qPrintable(dialogPicture), qPrintable(mainPicture));
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,10 +88,14 @@ int main(int argc, char** argv) {
             return ViewerBeforeAndAfterLayout(QString::fromLocal8Bit(argv[2]), depth, QString::fromLocal8Bit(argv[4]),
                                               QString::fromLocal8Bit(argv[5]));
     }
+    if (argc == 6 && QString::fromLocal8Bit(argv[1]) == "--comparaison")
+        return Comparison(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]),
+                          QString::fromLocal8Bit(argv[5]));
     if (argc != 3 && argc != 4) {
         std::fprintf(stderr,
                      "Usage : quarvo_screenshot EXEMPLE.LOT IMAGE.png [GRAPHE.png]\n"
-                     "        quarvo_screenshot --disposition EXEMPLE.LOT PROFONDEUR AVANT.png APRES.png\n");
+                     "        quarvo_screenshot --disposition EXEMPLE.LOT PROFONDEUR AVANT.png APRES.png\n"
+                     "        quarvo_screenshot --comparaison EXEMPLE.LOT AUTRE.LOT DIALOGUE.png FENETRE.png\n");
         return 2;
     }
     const QString example = QString::fromLocal8Bit(argv[1]);

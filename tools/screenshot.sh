@@ -18,5 +18,10 @@ rm -rf "$scratch"
 # The viewer on the protocol example unfolded to depth 4, before and after its automatic layout.
 xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/quarvo_screenshot --disposition examples/PROTOCOL.LOT 4 \
     docs/viewer-before-layout.png docs/viewer-after-layout.png
-echo "Captures écrites dans docs/quarvo-main.png, docs/quarvo-graph.png, docs/viewer-before-layout.png" \
-    "et docs/viewer-after-layout.png"
+# The protocol compared with its service by branching bisimulation: the dialog's answer.
+scratch2=$(mktemp -d)
+xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/quarvo_screenshot --comparaison examples/PROTOCOL.LOT \
+    examples/SERVICE.LOT docs/compare-answer.png "$scratch2/main.png"
+rm -rf "$scratch2"
+echo "Captures écrites dans docs/quarvo-main.png, docs/quarvo-graph.png, docs/viewer-before-layout.png," \
+    "docs/viewer-after-layout.png et docs/compare-answer.png"
