@@ -258,7 +258,7 @@ std::uint32_t Engine::Identity(TermId term) {
             events = identity_.cpbrOff ? pool_.Sequence(n.events) : pool_.Multiset(n.events);
         IdentityNode node{n.kind,          n.height, SharedProcess(n.process), SharedGates(n.gates),
                           events,          Identity(n.left), terms_[n.right].identity};
-        terms_.SetIdentity(id, names_.identities.Make(node));
+        terms_.SetIdentity(id, names_.identities.Make(node, identityCache_));
     }
     chain_.resize(base);
     return terms_[term].identity;

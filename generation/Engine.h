@@ -189,6 +189,7 @@ private:
     TermTable terms_;
     std::vector<std::uint32_t> sharedProcess_, sharedGates_;  // local -> shared, 0 before asked
     std::unordered_map<std::uint32_t, GatesId> localGates_;
+    IdentityCache identityCache_;
     std::vector<std::uint32_t> packed_;  // per node, its place in the packet plus one
     std::vector<TermId> packedNodes_;
 

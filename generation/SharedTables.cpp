@@ -35,6 +35,15 @@ std::uint32_t IdentityTable::Make(const IdentityNode& n) {
     return place << ShardBits | shardIndex;
 }
 
+std::uint32_t IdentityTable::Make(const IdentityNode& n, IdentityCache& cache) {
+    const std::uint32_t hash = HashOf(n);
+    IdentityCache::Entry& entry = cache.entries_[hash & (IdentityCache::Size - 1)];
+    if (entry.id && entry.node == n) return entry.id;
+    const std::uint32_t id = Make(n);
+    if (id) entry = IdentityCache::Entry{n, id};
+    return id;
+}
+
 std::uint32_t IdentityTable::Bound() const {
     std::uint32_t bound = 1;
     for (std::uint32_t i = 0; i < Shards; ++i) {

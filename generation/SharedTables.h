@@ -34,10 +34,15 @@ struct IdentityNode {
 // place in its shard times the shard count, plus the shard), and never
 // forgotten: a known state's identity is already there, so a successor that
 // turns out known adds nothing.
+class IdentityCache;
+
 class IdentityTable {
 public:
     IdentityTable();
     std::uint32_t Make(const IdentityNode& node);
+    // The same id, looked up first in one thread's cache of recent answers,
+    // which needs no lock: an id once given stays that node's.
+    std::uint32_t Make(const IdentityNode& node, IdentityCache& cache);
     // One more than the greatest id given so far.
     std::uint32_t Bound() const;
     std::size_t Bytes() const;
@@ -52,6 +57,22 @@ private:
     };
     static std::uint32_t HashOf(const IdentityNode& n);
     std::array<Shard, Shards> shards_;
+};
+
+// The identities one engine asked for lately, direct-mapped by hash: most
+// successors rebuild nodes whose identities are known already.
+class IdentityCache {
+public:
+    IdentityCache() : entries_(Size) {}
+
+private:
+    friend class IdentityTable;
+    static constexpr std::size_t Size = std::size_t{1} << 15;
+    struct Entry {
+        IdentityNode node{NodeKind::Stop, -1, 0, 0, 0, 0, 0};
+        std::uint32_t id = 0;  // 0: empty (no node has id 0 but the null term's)
+    };
+    std::vector<Entry> entries_;
 };
 
 // Interned sequences of action ids (event sets' actions in name order, or
