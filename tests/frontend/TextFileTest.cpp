@@ -14,6 +14,7 @@
 
 #include "frontend/SystemError.h"
 #include "frontend/TextFile.h"
+#include "tests/ScratchDirectory.h"
 #include "tests/StatusTestSupport.h"
 
 namespace quarvo {
@@ -22,6 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::Failed;
 using test::FailedWith;
+using test::ScratchDirectory;
 using test::Succeeded;
 
 
@@ -116,26 +118,6 @@ TEST(TextFile, StreamedAtomicWriteGoesThroughTheTemporaryFile) {
     fs::remove_all(dir);
 }
 
-// A fresh empty directory of its own for a test, removed at the end.
-struct ScratchDirectory {
-    explicit ScratchDirectory(const std::string& name)
-        : path(fs::temp_directory_path() / (name + "_" + std::to_string(::getpid()))) {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    fs::path path;
-};
-
 std::string Bytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -193,44 +175,6 @@ TEST(TextFile, AReplacedFileKeepsItsPermissions) {
         fs::remove(dir.path / "link");
         fs::remove(file);
     }
-}
-
-TEST(TextFile, StaleTemporaryFilesOfTheTargetAreRemovedOthersKept) {
-    ScratchDirectory dir("quarvo_textfile_stale");
-    const fs::path target = dir.path / "out.STEM";
-    // A pid no process has: the highest a pid can be, beyond the usual limits.
-    const std::string ended = ".out.STEM.quarvo-tmp.999999999.a1b2c3";
-    // This process's pid, but last written long before it started.
-    const std::string reused = ".out.STEM.quarvo-tmp." + std::to_string(::getpid()) + ".d4e5f6";
-    // A running process (this one) writing it now.
-    const std::string live = ".out.STEM.quarvo-tmp." + std::to_string(::getpid()) + ".0a0b0c";
-    // Another target's, and a file that merely looks alike.
-    const std::string other = ".other.STEM.quarvo-tmp.999999999.a1b2c3";
-    const std::string alike = ".out.STEM.quarvo-tmp.notapid.a1b2c3";
-    for (const std::string& name : {ended, reused, live, other, alike}) std::ofstream(dir.path / name) << "partial";
-    fs::last_write_time(dir.path / reused, fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
-
-    ASSERT_TRUE(Succeeded(WriteFileAtomically(target.string(), "whole")));
-    EXPECT_EQ(Bytes(target), "whole");
-    std::vector<std::string> expected{alike, live, other, "out.STEM"};
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(dir.Names(), expected);
-}
-
-TEST(TextFile, TemporaryFilesAreHiddenAndNamedAfterTheTargetAndTheWriter) {
-    ScratchDirectory dir("quarvo_textfile_names");
-    const fs::path target = dir.path / "model.aut";
-    std::vector<std::string> during;
-    ASSERT_TRUE(Succeeded(WriteFileAtomically(target.string(), [&](std::ostream& out) {
-        during = dir.Names();
-        out << "des (0, 0, 1)\n";
-    })));
-    ASSERT_EQ(during.size(), 1u);
-    const std::string prefix = ".model.aut.quarvo-tmp." + std::to_string(::getpid()) + ".";
-    EXPECT_EQ(during[0].rfind(prefix, 0), 0u) << during[0];
-    EXPECT_GT(during[0].size(), prefix.size());
-    EXPECT_EQ(TemporaryFilePrefix("model.aut"), ".model.aut.quarvo-tmp.");
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"model.aut"}));
 }
 
 TEST(TextFile, SystemErrorsAreGivenInFrench) {
