@@ -37,7 +37,8 @@ constexpr const char* kGenerateUsage =
     "                     utilisée n'atteigne N mégaoctets (par défaut : la mémoire\n"
     "                     disponible de la machine) ; le STEM déjà construit reste\n"
     "                     utilisable ;\n"
-    "  -o FICHIER.STEM    écrit le fichier STEM classique ;\n"
+    "  -o FICHIER.STEM    écrit le fichier STEM classique (-o - : sur la sortie\n"
+    "                     standard, les messages allant alors sur l'erreur) ;\n"
     "  --aut FICHIER.aut  écrit le système au format Aldebaran (des), lisible par\n"
     "                     les autres boîtes à outils d'algèbres de processus ;\n"
     "                     toute action interne (I et chaque action cachée I_…)\n"
@@ -48,6 +49,12 @@ constexpr const char* kGenerateUsage =
     "Une génération arrêtée par --max-etats ou faute de mémoire affiche le nombre\n"
     "d'états et d'arcs atteints et écrit quand même les fichiers demandés (-o, --aut)\n"
     "du STEM partiel, en le disant.\n"
+    "\n"
+    "Les fichiers demandés sont écrits ensemble, une fois tous complets : si l'un\n"
+    "ne peut l'être, aucun fichier existant n'est remplacé. Un périphérique, un tube\n"
+    "nommé ou une socket reçoit le fichier sans être remplacé. Un fichier de sortie\n"
+    "qui serait la spécification ou l'autre fichier de sortie est refusé avant\n"
+    "toute écriture.\n"
     "\n"
     "Code de sortie : 0 si la génération est complète, 3 si elle a été arrêtée par\n"
     "--max-etats ou faute de mémoire (fichiers partiels écrits), 2 en cas d'erreur\n"
@@ -130,7 +137,9 @@ int Generate(const std::vector<std::string>& args) {
         std::cerr << kGenerateUsage;
         return 2;
     }
-    StdoutSink messages;
+    // Nothing is generated for outputs that would destroy the specification or each other.
+    if (!OutputsAreDistinct({input}, {stemPath, autPath})) return 2;
+    StdoutSink messages(WritesStandardOutput({stemPath, autPath}));
     std::shared_ptr<quarvo::Compilation> compilation = CompileFile(input, messages);
     if (!compilation) return 2;
 
@@ -146,23 +155,16 @@ int Generate(const std::vector<std::string>& args) {
     // A generation stopped by the bound or by memory still leaves a usable
     // STEM: its files are written all the same, and said to be partial.
     const bool partial = result.interrupted || result.stoppedByMemory;
-    if (!stemPath.empty()) {
-        const quarvo::Status written = quarvo::WriteClassicStem(stemPath, store, store.StemStateCount);
-        if (!written) {
-            std::cerr << "calvento : " << written.message() << '\n';
-            return 2;
-        }
-        if (partial) messages.Append("STEM partiel écrit dans « " + stemPath + " » (génération interrompue).");
-    }
-    if (!autPath.empty()) {
-        const quarvo::Status written = quarvo::WriteAut(autPath, store, autOptions);
-        if (!written) {
-            std::cerr << "calvento : " << written.message() << '\n';
-            return 2;
-        }
-        if (partial)
-            messages.Append("Fichier .aut partiel écrit dans « " + autPath + " » (génération interrompue).");
-    }
+    std::vector<quarvo::FileOutput> outputs;
+    if (!stemPath.empty())
+        outputs.push_back({stemPath, [&](std::ostream& out) { quarvo::WriteClassicStem(out, store, store.StemStateCount); }});
+    if (!autPath.empty())
+        outputs.push_back({autPath, [&](std::ostream& out) { quarvo::WriteAut(out, store, autOptions); }});
+    if (!WriteOutputs(std::move(outputs))) return 2;
+    if (partial && !stemPath.empty())
+        messages.Append("STEM partiel écrit dans « " + stemPath + " » (génération interrompue).");
+    if (partial && !autPath.empty())
+        messages.Append("Fichier .aut partiel écrit dans « " + autPath + " » (génération interrompue).");
     return partial ? 3 : 0;
 }
 

@@ -49,12 +49,15 @@ constexpr const char* kReduceUsage =
     "  --etiquettes        garde séparés les états dont les événements maximaux portent\n"
     "                      des actions différentes, pour que les verdicts CTL soient\n"
     "                      les mêmes sur le STEM réduit ;\n"
-    "  -o FICHIER.STEM     écrit le système réduit au format STEM classique ;\n"
+    "  -o FICHIER.STEM     écrit le système réduit au format STEM classique (-o - :\n"
+    "                      sur la sortie standard, le bilan allant sur l'erreur) ;\n"
     "  --aut FICHIER.aut   l'écrit au format Aldebaran (des) ;\n"
     "  --aut-noms-caches   y écrit les actions cachées sous leur nom I_…, que les\n"
     "                      autres outils liront comme des actions visibles ;\n"
     "  --maximalite        engendre une spécification sous la sémantique de\n"
     "                      maximalité (par défaut : d'entrelacement).\n"
+    "\n"
+    "Les fichiers demandés sont écrits ensemble, comme pour « calvento generate ».\n"
     "\n"
     "Code de sortie : 0 en cas de succès, 2 en cas d'erreur (rien n'est alors écrit),\n"
     "3 si le calcul a été arrêté.\n";
@@ -72,12 +75,12 @@ bool EquivalenceOption(const std::string& option, bool anyEquivalence, quarvo::E
 }
 
 // Loads a model, printing what went wrong: the compiler's lines on the
-// standard output (as check does), the failure on the standard error.
-// Returns false on failure; stopped tells a load stopped from outside.
+// standard output (as check does) or on report, the failure on the standard
+// error. Returns false on failure; stopped tells a load stopped from outside.
 bool Load(const std::string& path, quarvo::Semantics semantics, quarvo::Progress& progress, quarvo::StemStore& stem,
-          bool& stopped) {
+          bool& stopped, std::ostream& report = std::cout) {
     quarvo::LoadedModel model = quarvo::LoadModel(path, semantics, StartDirectory(), &progress);
-    for (const std::string& line : model.messages) std::cout << line << '\n';
+    for (const std::string& line : model.messages) report << line << '\n';
     if (!model.status) {
         std::cerr << "calvento : " << model.status.message() << '\n';
         return false;
@@ -176,12 +179,15 @@ int Reduce(const std::vector<std::string>& args) {
         std::cerr << kReduceUsage;
         return 2;
     }
+    // Nothing is computed for outputs that would destroy the model or each other.
+    if (!OutputsAreDistinct({model}, {stemPath, autPath})) return 2;
+    std::ostream& report = WritesStandardOutput({stemPath, autPath}) ? std::cerr : std::cout;
     quarvo::ReduceResult result;
     {
         TerminalProgress progress;
         quarvo::StemStore stem;
         bool stopped = false;
-        if (!Load(model, semantics, progress, stem, stopped)) return stopped ? 3 : 2;
+        if (!Load(model, semantics, progress, stem, stopped, report)) return stopped ? 3 : 2;
         result = quarvo::ReduceStem(stem, options, &progress);
     }
     if (!result.status) {
@@ -189,23 +195,16 @@ int Reduce(const std::vector<std::string>& args) {
         return 2;
     }
     if (result.stopped) return 3;
-    for (const std::string& line : quarvo::ReduceSummaryLines(result)) std::cout << line << '\n';
+    for (const std::string& line : quarvo::ReduceSummaryLines(result)) report << line << '\n';
     const quarvo::StemStore& quotient = result.quotient;
-    if (!stemPath.empty()) {
-        const quarvo::Status written =
-            quarvo::WriteClassicStem(stemPath, quotient, static_cast<std::int32_t>(quotient.StateCount()));
-        if (!written) {
-            std::cerr << "calvento : " << written.message() << '\n';
-            return 2;
-        }
-    }
-    if (!autPath.empty()) {
-        const quarvo::Status written = quarvo::WriteAut(autPath, quotient, autOptions);
-        if (!written) {
-            std::cerr << "calvento : " << written.message() << '\n';
-            return 2;
-        }
-    }
+    std::vector<quarvo::FileOutput> outputs;
+    if (!stemPath.empty())
+        outputs.push_back({stemPath, [&](std::ostream& out) {
+                               quarvo::WriteClassicStem(out, quotient, static_cast<std::int32_t>(quotient.StateCount()));
+                           }});
+    if (!autPath.empty())
+        outputs.push_back({autPath, [&](std::ostream& out) { quarvo::WriteAut(out, quotient, autOptions); }});
+    if (!WriteOutputs(std::move(outputs))) return 2;
     return 0;
 }
 
