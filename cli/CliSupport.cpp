@@ -86,7 +86,8 @@ bool OutputsAreDistinct(const std::vector<std::string>& inputs, const std::vecto
         if (output != StandardOutputName) {
             files.push_back(output);
         } else if (standardOutput) {
-            std::cerr << "calvento : la sortie standard (« - ») ne peut recevoir qu'un fichier : rien n'a été écrit.\n";
+            std::cerr << "calvento : la sortie standard (« - ») ne peut recevoir qu'un fichier : "
+                         "rien n'a été écrit.\n";
             return false;
         } else {
             standardOutput = true;
@@ -107,6 +108,16 @@ bool WriteOutputs(std::vector<quarvo::FileOutput> outputs) {
     const quarvo::Status written = quarvo::WriteFilesTogether(outputs);
     if (!written) std::cerr << "calvento : " << written.message() << '\n';
     return static_cast<bool>(written);
+}
+
+bool ParseMemoryLimit(const std::string& text, std::int64_t& bytes) {
+    std::int64_t megabytes = 0;
+    if (!ParseCount(text, megabytes) || megabytes > (std::int64_t{1} << 40)) {
+        std::cerr << "calvento : --memoire-max attend un nombre entier positif de mégaoctets.\n";
+        return false;
+    }
+    bytes = megabytes * 1024 * 1024;
+    return true;
 }
 
 bool ParseCount(const std::string& text, std::int64_t& value) {

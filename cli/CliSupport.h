@@ -78,6 +78,10 @@ bool OutputsAreDistinct(const std::vector<std::string>& inputs, const std::vecto
 // every file is replaced or none is; prints the error and returns false.
 bool WriteOutputs(std::vector<quarvo::FileOutput> outputs);
 
+// The value given to --memoire-max (a positive number of megabytes) in
+// bytes; prints the error and returns false when it is none.
+bool ParseMemoryLimit(const std::string& text, std::int64_t& bytes);
+
 // A positive decimal number of at most 12 digits.
 bool ParseCount(const std::string& text, std::int64_t& value);
 

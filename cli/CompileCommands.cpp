@@ -105,12 +105,8 @@ int Generate(const std::vector<std::string>& args) {
                 return 2;
             }
         } else if (a == "--memoire-max") {
-            std::int64_t megabytes = 0;
-            if (!value(number) || !ParseCount(number, megabytes) || megabytes > (std::int64_t{1} << 40)) {
-                std::cerr << "calvento : --memoire-max attend un nombre entier positif de mégaoctets.\n";
-                return 2;
-            }
-            settings.memoryLimit = megabytes * 1024 * 1024;
+            value(number);
+            if (!ParseMemoryLimit(number, settings.memoryLimit)) return 2;
         } else if (a == "-o") {
             if (!value(stemPath)) {
                 std::cerr << "calvento : -o attend un nom de fichier.\n";
@@ -157,7 +153,8 @@ int Generate(const std::vector<std::string>& args) {
     const bool partial = result.interrupted || result.stoppedByMemory;
     std::vector<quarvo::FileOutput> outputs;
     if (!stemPath.empty())
-        outputs.push_back({stemPath, [&](std::ostream& out) { quarvo::WriteClassicStem(out, store, store.StemStateCount); }});
+        outputs.push_back(
+            {stemPath, [&](std::ostream& out) { quarvo::WriteClassicStem(out, store, store.StemStateCount); }});
     if (!autPath.empty())
         outputs.push_back({autPath, [&](std::ostream& out) { quarvo::WriteAut(out, store, autOptions); }});
     if (!WriteOutputs(std::move(outputs))) return 2;

@@ -13,6 +13,7 @@ namespace {
 constexpr const char* kCompareUsage =
     "Usage : calvento compare MODELE1 MODELE2 [--fort | --branchement | --branchement-div\n"
     "                         | --observationnelle | --traces] [--maximalite]\n"
+    "                         [--memoire-max N]\n"
     "\n"
     "Compare les comportements de deux modèles. Un modèle est une spécification\n"
     "(.LOT, compilée et engendrée), un fichier STEM classique (.STEM) ou un fichier\n"
@@ -26,7 +27,10 @@ constexpr const char* kCompareUsage =
     "  --observationnelle  bissimulation faible (équivalence observationnelle) ;\n"
     "  --traces            équivalence de traces ;\n"
     "  --maximalite        engendre les spécifications sous la sémantique de\n"
-    "                      maximalité (par défaut : d'entrelacement).\n"
+    "                      maximalité (par défaut : d'entrelacement) ;\n"
+    "  --memoire-max N     abandonne la lecture ou la génération d'un modèle avant\n"
+    "                      que la mémoire utilisée n'atteigne N mégaoctets (par\n"
+    "                      défaut : la mémoire disponible de la machine).\n"
     "\n"
     "Affiche « Équivalents. » ou « Non équivalents. » puis, dans ce cas, la raison :\n"
     "une formule vraie du premier modèle et fausse du second, et une trace qui les\n"
@@ -38,7 +42,7 @@ constexpr const char* kCompareUsage =
 constexpr const char* kReduceUsage =
     "Usage : calvento reduce MODELE [--fort | --branchement | --branchement-div] [--etiquettes]\n"
     "                        [-o FICHIER.STEM] [--aut FICHIER.aut] [--aut-noms-caches]\n"
-    "                        [--maximalite]\n"
+    "                        [--maximalite] [--memoire-max N]\n"
     "\n"
     "Réduit un modèle (.LOT, .STEM ou .aut, comme pour « calvento compare ») au\n"
     "quotient de sa vue entrelacée par une bissimulation, et affiche le nombre\n"
@@ -55,7 +59,8 @@ constexpr const char* kReduceUsage =
     "  --aut-noms-caches   y écrit les actions cachées sous leur nom I_…, que les\n"
     "                      autres outils liront comme des actions visibles ;\n"
     "  --maximalite        engendre une spécification sous la sémantique de\n"
-    "                      maximalité (par défaut : d'entrelacement).\n"
+    "                      maximalité (par défaut : d'entrelacement) ;\n"
+    "  --memoire-max N     comme pour « calvento compare ».\n"
     "\n"
     "Les fichiers demandés sont écrits ensemble, comme pour « calvento generate ».\n"
     "\n"
@@ -77,9 +82,10 @@ bool EquivalenceOption(const std::string& option, bool anyEquivalence, quarvo::E
 // Loads a model, printing what went wrong: the compiler's lines on the
 // standard output (as check does) or on report, the failure on the standard
 // error. Returns false on failure; stopped tells a load stopped from outside.
+// memoryLimit: that of the memory stop of the reading or the generation.
 bool Load(const std::string& path, quarvo::Semantics semantics, quarvo::Progress& progress, quarvo::StemStore& stem,
-          bool& stopped, std::ostream& report = std::cout) {
-    quarvo::LoadedModel model = quarvo::LoadModel(path, semantics, StartDirectory(), &progress);
+          bool& stopped, std::int64_t memoryLimit, std::ostream& report = std::cout) {
+    quarvo::LoadedModel model = quarvo::LoadModel(path, semantics, StartDirectory(), &progress, memoryLimit);
     for (const std::string& line : model.messages) report << line << '\n';
     if (!model.status) {
         std::cerr << "calvento : " << model.status.message() << '\n';
@@ -96,13 +102,17 @@ int Compare(const std::vector<std::string>& args) {
     quarvo::Equivalence equivalence = quarvo::Equivalence::Strong;
     quarvo::Semantics semantics = quarvo::Semantics::Interleaving;
     std::vector<std::string> models;
-    for (const std::string& a : args) {
+    std::int64_t memoryLimit = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             std::cout << kCompareUsage;
             return 0;
         } else if (EquivalenceOption(a, true, equivalence)) {
         } else if (a == "--maximalite") {
             semantics = quarvo::Semantics::Maximality;
+        } else if (a == "--memoire-max") {
+            if (!ParseMemoryLimit(i + 1 < args.size() ? args[++i] : std::string(), memoryLimit)) return 2;
         } else if (!a.empty() && a[0] == '-') {
             std::cerr << "calvento : option inconnue « " << a << " ».\n\n" << kCompareUsage;
             return 2;
@@ -119,8 +129,8 @@ int Compare(const std::vector<std::string>& args) {
         TerminalProgress progress;
         quarvo::StemStore first, second;
         bool stopped = false;
-        if (!Load(models[0], semantics, progress, first, stopped) ||
-            !Load(models[1], semantics, progress, second, stopped))
+        if (!Load(models[0], semantics, progress, first, stopped, memoryLimit) ||
+            !Load(models[1], semantics, progress, second, stopped, memoryLimit))
             return 2;
         result = quarvo::CompareStems(first, second, equivalence, &progress);
     }
@@ -138,6 +148,7 @@ int Reduce(const std::vector<std::string>& args) {
     quarvo::Semantics semantics = quarvo::Semantics::Interleaving;
     quarvo::AutOptions autOptions;
     std::string model, stemPath, autPath;
+    std::int64_t memoryLimit = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -155,6 +166,8 @@ int Reduce(const std::vector<std::string>& args) {
             semantics = quarvo::Semantics::Maximality;
         } else if (a == "--aut-noms-caches") {
             autOptions.keepHiddenNames = true;
+        } else if (a == "--memoire-max") {
+            if (!ParseMemoryLimit(i + 1 < args.size() ? args[++i] : std::string(), memoryLimit)) return 2;
         } else if (a == "-o") {
             if (!value(stemPath)) {
                 std::cerr << "calvento : -o attend un nom de fichier.\n";
@@ -187,7 +200,7 @@ int Reduce(const std::vector<std::string>& args) {
         TerminalProgress progress;
         quarvo::StemStore stem;
         bool stopped = false;
-        if (!Load(model, semantics, progress, stem, stopped, report)) return stopped ? 3 : 2;
+        if (!Load(model, semantics, progress, stem, stopped, memoryLimit, report)) return stopped ? 3 : 2;
         result = quarvo::ReduceStem(stem, options, &progress);
     }
     if (!result.status) {
@@ -197,11 +210,10 @@ int Reduce(const std::vector<std::string>& args) {
     if (result.stopped) return 3;
     for (const std::string& line : quarvo::ReduceSummaryLines(result)) report << line << '\n';
     const quarvo::StemStore& quotient = result.quotient;
+    const auto stateCount = static_cast<std::int32_t>(quotient.StateCount());
     std::vector<quarvo::FileOutput> outputs;
     if (!stemPath.empty())
-        outputs.push_back({stemPath, [&](std::ostream& out) {
-                               quarvo::WriteClassicStem(out, quotient, static_cast<std::int32_t>(quotient.StateCount()));
-                           }});
+        outputs.push_back({stemPath, [&](std::ostream& out) { quarvo::WriteClassicStem(out, quotient, stateCount); }});
     if (!autPath.empty())
         outputs.push_back({autPath, [&](std::ostream& out) { quarvo::WriteAut(out, quotient, autOptions); }});
     if (!WriteOutputs(std::move(outputs))) return 2;

@@ -18,12 +18,14 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "frontend/MessageText.h"
 #include "frontend/SystemError.h"
 
 namespace quarvo {
@@ -134,9 +136,11 @@ private:
 std::string WithReason(const std::string& text, int error) {
     return error <= 0 ? text + "." : text + " : " + SystemErrorReason(error) + ".";
 }
-std::string CannotWrite(const std::string& path) { return "Impossible d'écrire le fichier « " + path + " »"; }
-std::string WriteError(const std::string& path) { return "Erreur d'écriture du fichier « " + path + " »"; }
-std::string CannotReplace(const std::string& path) { return "Impossible de remplacer le fichier « " + path + " »"; }
+// The beginnings of the failures, naming the file as the user did.
+std::string Named(const std::string& path) { return "« " + ShownText(path) + " »"; }
+std::string CannotWrite(const std::string& path) { return "Impossible d'écrire le fichier " + Named(path); }
+std::string WriteError(const std::string& path) { return "Erreur d'écriture du fichier " + Named(path); }
+std::string CannotReplace(const std::string& path) { return "Impossible de remplacer le fichier " + Named(path); }
 
 // The file path names once symbolic links are followed (the path itself when
 // it is no link, or names nothing yet); false with errno's value in error
@@ -395,7 +399,19 @@ struct DirectOutput {
         const bool own = output->descriptor < 0;
         const int fd = own ? Open() : output->descriptor;
         if (fd < 0) return Failure{WithReason(CannotWrite(output->path), errno)};
+        // A reader that goes away is a failed write, not the end of the
+        // process: SIGPIPE waits while this thread writes, and the one the
+        // write raised is taken back.
+        sigset_t brokenPipe, previous;
+        sigemptyset(&brokenPipe);
+        sigaddset(&brokenPipe, SIGPIPE);
+        ::pthread_sigmask(SIG_BLOCK, &brokenPipe, &previous);
         int error = WriteThrough(fd, output->write, operations);
+        if (error == EPIPE) {
+            const timespec none{};
+            static_cast<void>(::sigtimedwait(&brokenPipe, nullptr, &none));
+        }
+        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         if (own && ::close(fd) != 0 && error == 0) error = errno;
         if (error != 0) return Failure{WithReason(WriteError(output->path), error)};
         return {};
@@ -520,14 +536,14 @@ Status RefuseSharedFiles(const std::vector<std::string>& inputs, const std::vect
         if (!IdentityOf(input, read)) continue;
         for (std::size_t i = 0; i < outputs.size(); ++i)
             if (identified[i] && known[i] == read)
-                return Failure{"Le fichier de sortie « " + outputs[i] + " » est le fichier lu « " + input +
-                               " » : rien n'a été écrit."};
+                return Failure{"Le fichier de sortie " + Named(outputs[i]) + " est le fichier lu " + Named(input) +
+                               " : rien n'a été écrit."};
     }
     for (std::size_t i = 0; i < outputs.size(); ++i)
         for (std::size_t j = i + 1; j < outputs.size(); ++j)
             if (identified[i] && identified[j] && known[i] == known[j])
-                return Failure{"Les fichiers de sortie « " + outputs[i] + " » et « " + outputs[j] +
-                               " » sont le même fichier : rien n'a été écrit."};
+                return Failure{"Les fichiers de sortie " + Named(outputs[i]) + " et " + Named(outputs[j]) +
+                               " sont le même fichier : rien n'a été écrit."};
     return {};
 }
 

@@ -10,6 +10,7 @@
 #include <system_error>
 
 
+#include "frontend/MessageText.h"
 #include "frontend/SystemError.h"
 
 namespace quarvo {
@@ -127,12 +128,15 @@ namespace {
 
 // The failures of reading a file, worded the same by every reader.
 Failure IsDirectory(const std::string& path) {
-    return {"Impossible de lire le fichier « " + path + " » : c'est un répertoire."};
+    return {"Impossible de lire le fichier « " + ShownText(path) + " » : c'est un répertoire."};
 }
 Failure CannotOpen(const std::string& path) {
-    return {"Impossible d'ouvrir le fichier « " + path + " » : " + SystemErrorReason(errno) + "."};
+    const std::string reason = SystemErrorReason(errno);
+    return {"Impossible d'ouvrir le fichier « " + ShownText(path) + " » : " + reason + "."};
 }
-Failure ReadFailed(const std::string& path) { return {"Erreur de lecture du fichier « " + path + " »."}; }
+Failure ReadFailed(const std::string& path) {
+    return {"Erreur de lecture du fichier « " + ShownText(path) + " »."};
+}
 
 }  // namespace
 
@@ -153,7 +157,7 @@ TextFileResult ReadTextFile(const std::string& path, std::size_t maxBytes) {
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
         bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
         if (bytes.size() > maxBytes) {
-            result.status = Failure{"Le fichier « " + path + " » est trop volumineux."};
+            result.status = Failure{"Le fichier « " + ShownText(path) + " » est trop volumineux."};
             return result;
         }
     }

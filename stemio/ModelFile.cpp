@@ -27,7 +27,7 @@ bool HasExtension(const std::string& path, std::string_view extension) {
 Failure Named(const std::string& path, const std::string& what) { return Failure{"« " + path + " » : " + what}; }
 
 void LoadSpecification(const std::string& path, Semantics semantics, const std::string& tablesDirectory,
-                       Progress* progress, LoadedModel& model) {
+                       Progress* progress, std::int64_t memoryLimit, LoadedModel& model) {
     TextFileResult file = ReadTextFile(path);
     if (!file.status) {
         model.status = file.status;
@@ -56,6 +56,7 @@ void LoadSpecification(const std::string& path, Semantics semantics, const std::
     model.messages.clear();
     GenerationSettings settings;
     settings.semantics = semantics;
+    settings.memoryLimit = memoryLimit;
     const GenerationResult result = GenerateStem(outcome.compilation, settings, model.stem, progress);
     if (result.abandoned) {
         model.status = Failure{"Mémoire insuffisante : la génération de « " + path + " » a été abandonnée."};
@@ -69,8 +70,8 @@ void LoadSpecification(const std::string& path, Semantics semantics, const std::
     if (!model.status || model.stopped) model.stem = StemStore{};
 }
 
-void LoadClassicStem(const std::string& path, Progress* progress, LoadedModel& model) {
-    StemReadResult read = ReadClassicStemFile(path, progress);
+void LoadClassicStem(const std::string& path, Progress* progress, std::int64_t memoryLimit, LoadedModel& model) {
+    StemReadResult read = ReadClassicStemFile(path, progress, memoryLimit);
     if (read.outOfMemory || read.ReadingFailed()) {
         model.status = read.status;
     } else if (!read.status) {
@@ -99,7 +100,7 @@ Status ModelKindOf(const std::string& path, ModelKind& kind) {
 }
 
 LoadedModel LoadModel(const std::string& path, Semantics semantics, const std::string& tablesDirectory,
-                      Progress* progress) {
+                      Progress* progress, std::int64_t memoryLimit) {
     LoadedModel model;
     ModelKind kind = ModelKind::Specification;
     model.status = ModelKindOf(path, kind);
@@ -107,10 +108,10 @@ LoadedModel LoadModel(const std::string& path, Semantics semantics, const std::s
     try {
         switch (kind) {
             case ModelKind::Specification:
-                LoadSpecification(path, semantics, tablesDirectory, progress, model);
+                LoadSpecification(path, semantics, tablesDirectory, progress, memoryLimit, model);
                 break;
             case ModelKind::ClassicStem:
-                LoadClassicStem(path, progress, model);
+                LoadClassicStem(path, progress, memoryLimit, model);
                 break;
             case ModelKind::Aut:
                 LoadAut(path, progress, model);

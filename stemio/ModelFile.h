@@ -2,6 +2,7 @@
 // specification (compiled and generated), a classic STEM file or an .aut file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,11 @@ struct LoadedModel {
 };
 
 // Reads or generates the system of path. A specification is compiled with the
-// tables found from tablesDirectory and generated under semantics, without bound.
+// tables found from tablesDirectory and generated under semantics, without
+// bound. The generation or the reading stops, with a French message, before
+// the memory in use nears memoryLimit bytes (0: the machine's memory and the
+// address-space limit of the process).
 LoadedModel LoadModel(const std::string& path, Semantics semantics, const std::string& tablesDirectory,
-                      Progress* progress = nullptr);
+                      Progress* progress = nullptr, std::int64_t memoryLimit = 0);
 
 }  // namespace quarvo

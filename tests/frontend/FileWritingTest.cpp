@@ -201,6 +201,23 @@ TEST(FileWriting, AFifoIsWrittenIntoAndItsReaderGetsTheFile) {
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"pipe"}));
 }
 
+TEST(FileWriting, AFifoWhoseReaderGoesAwayIsAFailedWriteNotTheEndOfTheProcess) {
+    ScratchDirectory dir("quarvo_writing_fifo_closed");
+    const fs::path fifo = dir.path / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+    std::thread reader([&] {
+        const int fd = ::open(fifo.c_str(), O_RDONLY);
+        char byte = 0;
+        static_cast<void>(::read(fd, &byte, 1));
+        ::close(fd);
+    });
+    const Status written = WriteFileAtomically(fifo.string(), std::string(1 << 22, 'x'));
+    reader.join();
+    EXPECT_TRUE(FailedWith(written, "Erreur d'écriture du fichier « " + fifo.string() +
+                                        " » : plus personne ne lit le tube."));
+    EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
 TEST(FileWriting, ASocketIsWrittenIntoAndStaysASocket) {
     ScratchDirectory dir("quarvo_writing_socket");
     const fs::path path = dir.path / "socket";

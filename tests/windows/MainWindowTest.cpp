@@ -27,6 +27,7 @@
 #include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Example;
+using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::Component;
 using quarvo::testing::TestApp;
 

@@ -15,6 +15,7 @@
 
 using quarvo::testing::Component;
 using quarvo::testing::Example;
+using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::ScriptedDialogs;
 using quarvo::testing::TestApp;
 
