@@ -27,14 +27,6 @@ using test::ScratchDirectory;
 using test::Succeeded;
 
 
-// A name of its own in the temporary directory, so that test processes running
-// side by side never share a file.
-std::string Unique(const std::string& name) {
-    const std::size_t dot = name.find('.');
-    const std::string pid = "_" + std::to_string(::getpid());
-    return dot == std::string::npos ? name + pid : name.substr(0, dot) + pid + name.substr(dot);
-}
-
 TEST(TextFile, Windows1252RoundTrip) {
     std::string bytes = "Sp\xE9" "cification \x80 \x9C \xFF";
     std::string utf8 = DecodeWindows1252(bytes);
@@ -62,20 +54,19 @@ TEST(TextFile, ReadingAMissingOrDirectoryPathGivesAMessage) {
     EXPECT_TRUE(
         FailedWith(ReadTextFile(dir).status, "Impossible de lire le fichier « " + dir + " » : c'est un répertoire."));
     // Too large for the bound given.
-    const std::string path = (fs::temp_directory_path() / Unique("quarvo_textfile_large.txt")).string();
+    const ScratchDirectory scratch("quarvo_textfile_large");
+    const std::string path = scratch.File("file.txt");
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << "0123456789";
     }
     EXPECT_TRUE(FailedWith(ReadTextFile(path, 9).status, "Le fichier « " + path + " » est trop volumineux."));
     EXPECT_TRUE(Succeeded(ReadTextFile(path, 10).status));
-    fs::remove(path);
 }
 
 TEST(TextFile, AtomicWriteReplacesTheTargetAndLeavesNoTemporary) {
-    fs::path dir = fs::temp_directory_path() / Unique("quarvo_textfile");
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const ScratchDirectory scratch("quarvo_textfile");
+    const fs::path dir = scratch.path;
     std::string target = (dir / "out.txt").string();
     EXPECT_TRUE(Succeeded(WriteFileAtomically(target, "old")));
     EXPECT_TRUE(Succeeded(WriteFileAtomically(target, EncodeLinesWindows1252({"é", "b"}))));
@@ -85,13 +76,11 @@ TEST(TextFile, AtomicWriteReplacesTheTargetAndLeavesNoTemporary) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     // A failed write keeps the earlier file.
     EXPECT_TRUE(Failed(WriteFileAtomically((dir / "missing" / "x.txt").string(), "new")));
-    fs::remove_all(dir);
 }
 
 TEST(TextFile, StreamedAtomicWriteGoesThroughTheTemporaryFile) {
-    fs::path dir = fs::temp_directory_path() / Unique("quarvo_textfile_stream");
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const ScratchDirectory scratch("quarvo_textfile_stream");
+    const fs::path dir = scratch.path;
     const std::string target = (dir / "out.txt").string();
     EXPECT_TRUE(Succeeded(WriteFileAtomically(target, "old")));
     // While the writing runs, the target still holds the earlier text.
@@ -115,7 +104,6 @@ TEST(TextFile, StreamedAtomicWriteGoesThroughTheTemporaryFile) {
     EXPECT_TRUE(Failed(unwritable));
     EXPECT_EQ(unwritable.message().rfind("Impossible d'écrire le fichier « " + missing + " » : ", 0), 0u);
     EXPECT_EQ(unwritable.line(), 0);
-    fs::remove_all(dir);
 }
 
 std::string Bytes(const fs::path& path) {
@@ -243,7 +231,8 @@ std::vector<std::string> StreamedLines(const std::string& path, std::size_t chun
 }
 
 TEST(TextFile, StreamedLinesAreTheEditorsLinesWhateverTheChunks) {
-    const std::string path = (fs::temp_directory_path() / Unique("quarvo_textfile_lines.txt")).string();
+    const ScratchDirectory scratch("quarvo_textfile_lines");
+    const std::string path = scratch.File("file.txt");
     auto write = [&path](const std::string& bytes) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << bytes;
@@ -268,7 +257,6 @@ TEST(TextFile, StreamedLinesAreTheEditorsLinesWhateverTheChunks) {
         const std::size_t chunk = 2 + random() % 9;
         EXPECT_EQ(StreamedLines(path, chunk), SplitLines(text)) << "round " << round << ", chunk " << chunk;
     }
-    fs::remove(path);
 }
 
 TEST(TextFile, StreamingAMissingOrDirectoryPathGivesReadingsMessages) {
@@ -283,7 +271,8 @@ TEST(TextFile, StreamingAMissingOrDirectoryPathGivesReadingsMessages) {
 }
 
 TEST(TextFile, TheHeadOfAFileIsItsFirstLinesDecoded) {
-    const std::string path = (fs::temp_directory_path() / Unique("quarvo_textfile_head.txt")).string();
+    const ScratchDirectory scratch("quarvo_textfile_head");
+    const std::string path = scratch.File("file.txt");
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << "\xE9t\xE9\r\nB\r\nC\r\n";
@@ -298,7 +287,6 @@ TEST(TextFile, TheHeadOfAFileIsItsFirstLinesDecoded) {
     head = ReadTextFileHead("/nonexistent/file.STEM", 3, more);
     EXPECT_TRUE(head.lines.empty());
     EXPECT_TRUE(FailedWith(head.status, ReadTextFile("/nonexistent/file.STEM").status.message()));
-    fs::remove(path);
 }
 
 }  // namespace
