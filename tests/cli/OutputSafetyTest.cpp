@@ -2,10 +2,8 @@
 // each other, devices and FIFOs written into, the standard output, and files
 // replaced together or not at all.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,48 +14,15 @@
 #include <vector>
 
 #include "tests/ScratchDirectory.h"
+#include "tests/cli/CalventoRun.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using quarvo::test::Bytes;
+using quarvo::test::Calvento;
+using quarvo::test::Finished;
 using quarvo::test::ScratchDirectory;
-
-std::string Bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-struct Finished {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs calvento with args, its outputs caught in files of dir.
-Finished Calvento(const ScratchDirectory& dir, const std::vector<std::string>& args) {
-    const std::string out = dir.File(".stdout");
-    const std::string err = dir.File(".stderr");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(o, STDOUT_FILENO);
-        ::dup2(e, STDERR_FILENO);
-        std::vector<char*> argv{const_cast<char*>(CALVENTO_PATH)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(CALVENTO_PATH, argv.data());
-        ::_exit(127);
-    }
-    Finished run;
-    int status = 0;
-    if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-    run.out = Bytes(out);
-    run.err = Bytes(err);
-    fs::remove(out);
-    fs::remove(err);
-    return run;
-}
 
 const std::string Example = std::string(QUARVO_SOURCE_DIR) + "/examples/BUFFER.LOT";
 
