@@ -276,6 +276,10 @@ struct StagedOutput {
     fs::path named;  // the temporary's name while it has one
     GuardedPath guard;
     bool placed = false;
+    // A second name of the file replaced while the outputs are put in place,
+    // so that it can come back if a later output cannot be.
+    fs::path backup;
+    GuardedPath backupGuard;
 
     StagedOutput() = default;
     StagedOutput(const StagedOutput&) = delete;
@@ -283,6 +287,7 @@ struct StagedOutput {
     ~StagedOutput() {
         if (fd >= 0) ::close(fd);
         if (!named.empty() && !placed) ::unlink(named.c_str());
+        if (!backup.empty()) ::unlink(backup.c_str());
     }
 
     // Makes the temporary file: 0, else the errno of the failure.
@@ -354,6 +359,33 @@ struct StagedOutput {
         // Without the privilege AT_EMPTY_PATH asks for: through /proc.
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
         return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+    }
+
+    // Gives the file to be replaced a second name beside it. Where the file
+    // system cannot (no hard links, no room for a name), the file goes
+    // without: it could then not come back.
+    void KeepOld(std::random_device& random) {
+        if (!replacing) return;
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            const fs::path name = TemporaryName(DirectoryOf(target), random);
+            if (::link(target.c_str(), name.c_str()) == 0) {
+                backup = name;
+                backupGuard.Arm(backup);
+                return;
+            }
+            if (errno != EEXIST) return;
+        }
+    }
+
+    // Undoes Place: the earlier file comes back, or the file made goes.
+    void Restore() {
+        if (!placed) return;
+        if (!backup.empty()) {
+            if (::rename(backup.c_str(), target.c_str()) == 0) backup.clear();
+        } else if (!replacing) {
+            ::unlink(target.c_str());
+        }
+        placed = false;
     }
 
     Status Place(const FileOperations& operations) {
@@ -500,8 +532,15 @@ Status WriteFilesTogether(const std::vector<FileOutput>& outputs, const FileOper
     // Every temporary named beside its target, then all put in place.
     for (const auto& file : staged)
         if (Status status = file->Name(random); !status) return status;
-    for (const auto& file : staged)
-        if (Status status = file->Place(operations); !status) return status;
+    // A rename that fails once others are done (the system failing) brings
+    // their earlier files back.
+    for (const auto& file : staged) file->KeepOld(random);
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        if (Status status = staged[i]->Place(operations); !status) {
+            for (std::size_t j = 0; j < i; ++j) staged[j]->Restore();
+            return status;
+        }
+    }
 
     std::vector<fs::path> directories;
     for (const auto& file : staged) {

@@ -48,7 +48,9 @@ struct FileOutput {
 // the file system can make it, so that even a killed process leaves nothing;
 // else a short hidden name ".quarvo-PID-RANDOM.tmp", removed on SIGINT, SIGTERM,
 // SIGHUP and SIGQUIT), flushed to the disk, and renamed over the target once
-// every output has been written; the directory is flushed after. A symbolic
+// every output has been written; the directory is flushed after. Should a
+// rename fail once others are done, the files they replaced come back (each
+// keeps a second name, a hard link, until all are in place). A symbolic
 // link (or a chain of them) is followed: the file it names is replaced and the
 // link stays. A file replaced keeps its permissions (and its owner and group
 // when the system allows).

@@ -295,6 +295,42 @@ TEST_P(EitherTemporary, OutputsAreCommittedTogether) {
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"d.aut", "d.stem"}));
 }
 
+TEST_P(EitherTemporary, AFailingRenameBringsBackTheFilesAlreadyReplaced) {
+    ScratchDirectory dir("quarvo_writing_rename_fails");
+    const fs::path stem = dir.path / "d.stem";
+    const fs::path aut = dir.path / "d.aut";
+    const fs::path made = dir.path / "new.txt";
+    Put(stem, "old stem");
+    Put(aut, "old aut");
+    for (const fs::path& failing : {aut, made}) {
+        FileOperations operations = Operations();
+        operations.rename = [&](const char* from, const char* to) {
+            if (fs::path(to) == failing) {
+                errno = EIO;
+                return -1;
+            }
+            return ::rename(from, to);
+        };
+        const std::vector<FileOutput> outputs{FileOutput{made.string(), Writing("made")},
+                                              FileOutput{stem.string(), Writing("new stem")},
+                                              FileOutput{aut.string(), Writing("new aut")}};
+        EXPECT_TRUE(FailedWith(WriteFilesTogether(outputs, operations),
+                               "Impossible de remplacer le fichier « " + failing.string() +
+                                   " » : erreur d'entrée-sortie."));
+        EXPECT_EQ(Bytes(stem), "old stem");
+        EXPECT_EQ(Bytes(aut), "old aut");
+        EXPECT_FALSE(fs::exists(made));
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"d.aut", "d.stem"}));
+    }
+    // Once all are in place, the second names are gone.
+    FileOperations operations = Operations();
+    ASSERT_TRUE(Succeeded(WriteFilesTogether(
+        {FileOutput{stem.string(), Writing("new stem")}, FileOutput{aut.string(), Writing("new aut")}}, operations)));
+    EXPECT_EQ(Bytes(stem), "new stem");
+    EXPECT_EQ(fs::hard_link_count(stem), 1u);
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"d.aut", "d.stem"}));
+}
+
 TEST(FileWriting, AFailingDeviceAmongTheOutputsReplacesNoFile) {
     if (!fs::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full";
     ScratchDirectory dir("quarvo_writing_full_second");
