@@ -464,7 +464,10 @@ struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
     std::string name;  // for a file not made yet: its name in the directory device:inode
-    bool operator==(const FileIdentity&) const = default;
+    bool characterDevice = false;
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode && name == other.name;
+    }
 };
 
 // What path names: the file it reaches, or the directory and the name it
@@ -472,7 +475,7 @@ struct FileIdentity {
 bool IdentityOf(const std::string& path, FileIdentity& identity) {
     struct stat file {};
     if (::stat(path.c_str(), &file) == 0) {
-        identity = {file.st_dev, file.st_ino, {}};
+        identity = {file.st_dev, file.st_ino, {}, S_ISCHR(file.st_mode)};
         return true;
     }
     fs::path target;
@@ -580,7 +583,8 @@ Status RefuseSharedFiles(const std::vector<std::string>& inputs, const std::vect
     }
     for (std::size_t i = 0; i < outputs.size(); ++i)
         for (std::size_t j = i + 1; j < outputs.size(); ++j)
-            if (identified[i] && identified[j] && known[i] == known[j])
+            // A device (/dev/null) takes what it is given twice as well as once.
+            if (identified[i] && identified[j] && known[i] == known[j] && !known[i].characterDevice)
                 return Failure{"Les fichiers de sortie " + Named(outputs[i]) + " et " + Named(outputs[j]) +
                                " sont le même fichier : rien n'a été écrit."};
     return {};

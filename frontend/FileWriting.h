@@ -76,8 +76,9 @@ bool IsTemporaryFileName(const std::string& name);
 // Refuses, before anything is written, outputs that would destroy what the
 // command reads or write twice to one file: an output that is the same file
 // as an input (same device and inode, through links too), or as another
-// output. Files that do not exist yet are told apart by their directory and
-// name once links are followed.
+// output (but a character device, such as /dev/null, may receive several).
+// Files that do not exist yet are told apart by their directory and name once
+// links are followed.
 Status RefuseSharedFiles(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs);
 
 }  // namespace quarvo

@@ -411,8 +411,11 @@ TEST(FileWriting, OutputsThatAreAnInputOrEachOtherAreRefused) {
     fs::create_symlink("later.stem", dir.path / "dangling");
     EXPECT_TRUE(Failed(RefuseSharedFiles({}, {dir.File("dangling"), later})));
     EXPECT_TRUE(Failed(RefuseSharedFiles({}, {spec, dir.File("hard.LOT")})));
-    // Distinct files.
+    // Distinct files, and a device that takes all it is given.
     EXPECT_TRUE(Succeeded(RefuseSharedFiles({spec}, {later, dir.File("later.aut")})));
+    if (fs::is_character_file("/dev/null")) {
+        EXPECT_TRUE(Succeeded(RefuseSharedFiles({spec}, {"/dev/null", "/dev/null"})));
+    }
     EXPECT_TRUE(Succeeded(RefuseSharedFiles({dir.File("missing.LOT")}, {later})));
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"dangling", "hard.LOT", "link.LOT", "self.LOT"}));
 }
