@@ -127,6 +127,7 @@ void CompareDialog::Compare() {
     const std::string file = path.toStdString();
     const Semantics semantics = app_.session.stemSemantics;
     const std::string tables = app_.session.startDirectory;
+    const std::int64_t memoryLimit = app_.session.memoryLimitMb * 1024 * 1024;
     const QString comparing = QString("Comparaison (%1)...").arg(FromStd(EquivalenceName(equivalence)));
     const StemStore& current = app_.session.stem;
 
@@ -138,7 +139,7 @@ void CompareDialog::Compare() {
     task_.setWindowTitle("Comparaison...");
     const Status ran = task_.Run(QString("Lecture de « %1 »...").arg(QFileInfo(path).fileName()),
                                  [&](Progress& progress) {
-                                     second = LoadModel(file, semantics, tables, &progress);
+                                     second = LoadModel(file, semantics, tables, &progress, memoryLimit);
                                      if (!second.status || second.stopped) return;
                                      task_.SetPhase(comparing);
                                      result = CompareStems(current, second.stem, equivalence, &progress);

@@ -402,12 +402,14 @@ void TSDIAppForm::RegenererleSTEM1Click() {
     SetBusy(true);
     progress.Begin();
     quarvo::StemReadResult result;
+    // The memory limit of the generation window stops the reading too.
+    const std::int64_t memoryLimit = app_.session.memoryLimitMb * 1024 * 1024;
     // A STEM shown cut is read from its file, as a stream; any other from the editor.
     if (!stemFile_.isEmpty()) {
-        result = quarvo::ReadClassicStemFile(stemFile_.toStdString(), &progress);
+        result = quarvo::ReadClassicStemFile(stemFile_.toStdString(), &progress, memoryLimit);
     } else {
         const quarvo::EditorLines lines(*Editor);
-        result = quarvo::ReadClassicStem(lines, &progress);
+        result = quarvo::ReadClassicStem(lines, &progress, memoryLimit);
     }
     SetBusy(false);
     progress.End();

@@ -11,11 +11,14 @@ namespace calvento {
 namespace {
 
 constexpr const char* kRegenerateUsage =
-    "Usage : calvento regenerate FICHIER.STEM\n"
+    "Usage : calvento regenerate FICHIER.STEM [--memoire-max N]\n"
     "\n"
     "Relit un fichier STEM classique comme la commande « Régénérer le STEM » et\n"
     "affiche « STEM régénéré avec succès. » avec le nombre d'états et d'arcs, ou\n"
     "« Erreur dans le fichier ligne: » suivi du numéro de la ligne fautive.\n"
+    "  --memoire-max N  abandonne la lecture avant que la mémoire utilisée\n"
+    "                   n'atteigne N mégaoctets (par défaut : la mémoire\n"
+    "                   disponible de la machine).\n"
     "\n"
     "Code de sortie : 0 en cas de succès, 2 sinon.\n";
 
@@ -58,8 +61,10 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 // Reads a classic STEM file into store, as a stream: its size is no limit.
 // Prints the reader's error and returns false. eventNamesExhausted, when
 // given, tells whether some event of the file is named -1.
-bool ReadStemFile(const std::string& path, quarvo::StemStore& store, bool* eventNamesExhausted = nullptr) {
-    quarvo::StemReadResult read = quarvo::ReadClassicStemFile(path);
+// memoryLimit: that of the memory stop (0: the machine's memory).
+bool ReadStemFile(const std::string& path, quarvo::StemStore& store, bool* eventNamesExhausted = nullptr,
+                  std::int64_t memoryLimit = 0) {
+    quarvo::StemReadResult read = quarvo::ReadClassicStemFile(path, nullptr, memoryLimit);
     if (read.outOfMemory) {
         OutOfMemory();
         return false;
@@ -86,14 +91,30 @@ std::string Numbers(const std::vector<std::int32_t>& numbers) {
 }  // namespace
 
 int Regenerate(const std::vector<std::string>& args) {
-    if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
-        bool help = args.size() == 1;
-        (help ? std::cout : std::cerr) << kRegenerateUsage;
-        return help ? 0 : 2;
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kRegenerateUsage;
+        return 0;
+    }
+    std::string path;
+    std::int64_t memoryLimit = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--memoire-max") {
+            if (!ParseMemoryLimit(i + 1 < args.size() ? args[++i] : std::string(), memoryLimit)) return 2;
+        } else if (path.empty() && !a.empty() && a[0] != '-') {
+            path = a;
+        } else {
+            path.clear();
+            break;
+        }
+    }
+    if (path.empty()) {
+        std::cerr << kRegenerateUsage;
+        return 2;
     }
     quarvo::StemStore store;
     bool eventNamesExhausted = false;
-    if (!ReadStemFile(args[0], store, &eventNamesExhausted)) return 2;
+    if (!ReadStemFile(path, store, &eventNamesExhausted, memoryLimit)) return 2;
     std::cout << quarvo::StemReadSuccessText << '\n';
     std::cout << "Nombre d'états = " << store.StateCount() << ".\n";
     std::cout << "Nombre d'arcs = " << store.ArcCount() << ".\n";

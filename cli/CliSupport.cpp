@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -13,7 +14,9 @@
 namespace calvento {
 
 // Flushed at once: a pipe or a file reading the output gets each line as it comes.
-void StdoutSink::Append(std::string_view line) { std::cout << line << '\n' << std::flush; }
+void StdoutSink::Append(std::string_view line) {
+    (toStandardError_ ? std::cerr : std::cout) << line << '\n' << std::flush;
+}
 
 TerminalProgress::TerminalProgress() : terminal_(isatty(STDERR_FILENO) != 0), start_(Clock::now()), last_(start_) {}
 
@@ -85,6 +88,57 @@ std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo
 int OutOfMemory() {
     std::cerr << "calvento : mémoire insuffisante, opération abandonnée.\n";
     return 2;
+}
+
+bool WritesStandardOutput(const std::vector<std::string>& outputs) {
+    return std::find(outputs.begin(), outputs.end(), StandardOutputName) != outputs.end();
+}
+
+bool OutputsAreDistinct(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs) {
+    std::vector<std::string> files;
+    bool standardOutput = false;
+    for (const std::string& output : outputs) {
+        if (output.empty()) continue;
+        if (output != StandardOutputName) {
+            files.push_back(output);
+        } else if (standardOutput) {
+            std::cerr << "calvento : la sortie standard (« - ») ne peut recevoir qu'un fichier : "
+                         "rien n'a été écrit.\n";
+            return false;
+        } else {
+            standardOutput = true;
+        }
+    }
+    const quarvo::Status distinct = quarvo::RefuseSharedFiles(inputs, files);
+    if (!distinct) std::cerr << "calvento : " << distinct.message() << '\n';
+    return static_cast<bool>(distinct);
+}
+
+std::string WrittenLine(const std::string& what, const std::string& path) {
+    if (path == StandardOutputName) return what + " sur la sortie standard.";
+    return what + " dans « " + path + " ».";
+}
+
+bool WriteOutputs(std::vector<quarvo::FileOutput> outputs) {
+    for (quarvo::FileOutput& output : outputs) {
+        if (output.path != StandardOutputName) continue;
+        output.descriptor = STDOUT_FILENO;
+        output.path = "sortie standard";
+    }
+    std::cout.flush();
+    const quarvo::Status written = quarvo::WriteFilesTogether(outputs);
+    if (!written) std::cerr << "calvento : " << written.message() << '\n';
+    return static_cast<bool>(written);
+}
+
+bool ParseMemoryLimit(const std::string& text, std::int64_t& bytes) {
+    std::int64_t megabytes = 0;
+    if (!ParseCount(text, megabytes) || megabytes > (std::int64_t{1} << 40)) {
+        std::cerr << "calvento : --memoire-max attend un nombre entier positif de mégaoctets.\n";
+        return false;
+    }
+    bytes = megabytes * 1024 * 1024;
+    return true;
 }
 
 bool ParseCount(const std::string& text, std::int64_t& value) {

@@ -9,15 +9,21 @@
 #include <vector>
 
 #include "frontend/CoreInterfaces.h"
+#include "frontend/FileWriting.h"
 #include "frontend/SyntaxTree.h"
 #include "generation/Progress.h"
 
 namespace calvento {
 
-// Prints each message line on the standard output.
+// Prints each message line on the standard output, or on the standard error
+// when the standard output carries a file (an output named "-").
 class StdoutSink final : public quarvo::MessageSink {
 public:
+    explicit StdoutSink(bool toStandardError = false) : toStandardError_(toStandardError) {}
     void Append(std::string_view line) override;
+
+private:
+    bool toStandardError_;
 };
 
 // Collects the message lines, for a command that prints them only on failure.
@@ -62,6 +68,28 @@ std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo
 // Says on the standard error that memory ran out and the operation was
 // abandoned; returns the exit code of that failure.
 int OutOfMemory();
+
+// The name that stands for the standard output among a command's outputs.
+inline constexpr std::string_view StandardOutputName = "-";
+
+// Whether one of outputs is the standard output.
+bool WritesStandardOutput(const std::vector<std::string>& outputs);
+
+// Refuses, before anything is written, outputs (the empty ones not given)
+// that are an input or each other; prints why and returns false.
+bool OutputsAreDistinct(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs);
+
+// Writes a command's outputs together ("-" on the standard output): either
+// every file is replaced or none is; prints the error and returns false.
+bool WriteOutputs(std::vector<quarvo::FileOutput> outputs);
+
+// The confirmation of a file written: "<what> dans « path »." or, for "-",
+// "<what> sur la sortie standard.".
+std::string WrittenLine(const std::string& what, const std::string& path);
+
+// The value given to --memoire-max (a positive number of megabytes) in
+// bytes; prints the error and returns false when it is none.
+bool ParseMemoryLimit(const std::string& text, std::int64_t& bytes);
 
 // A positive decimal number of at most 12 digits.
 bool ParseCount(const std::string& text, std::int64_t& value);

@@ -39,7 +39,8 @@ constexpr const char* kGenerateUsage =
     "                     utilisable ;\n"
     "  --fils N           explore avec N fils d'exécution (par défaut : un par cœur\n"
     "                     de la machine) ; le résultat ne dépend pas de N ;\n"
-    "  -o FICHIER.STEM    écrit le fichier STEM classique ;\n"
+    "  -o FICHIER.STEM    écrit le fichier STEM classique (-o - : sur la sortie\n"
+    "                     standard, les messages allant alors sur l'erreur) ;\n"
     "  --aut FICHIER.aut  écrit le système au format Aldebaran (des), lisible par\n"
     "                     les autres boîtes à outils d'algèbres de processus ;\n"
     "                     toute action interne (I et chaque action cachée I_…)\n"
@@ -50,6 +51,12 @@ constexpr const char* kGenerateUsage =
     "Une génération arrêtée par --max-etats ou faute de mémoire affiche le nombre\n"
     "d'états et d'arcs atteints et écrit quand même les fichiers demandés (-o, --aut)\n"
     "du STEM partiel, en le disant.\n"
+    "\n"
+    "Les fichiers demandés sont écrits ensemble, une fois tous complets : si l'un\n"
+    "ne peut l'être, aucun fichier existant n'est remplacé. Un périphérique, un tube\n"
+    "nommé ou une socket reçoit le fichier sans être remplacé. Un fichier de sortie\n"
+    "qui serait la spécification ou l'autre fichier de sortie est refusé avant\n"
+    "toute écriture.\n"
     "\n"
     "Code de sortie : 0 si la génération est complète, 3 si elle a été arrêtée par\n"
     "--max-etats ou faute de mémoire (fichiers partiels écrits), 2 en cas d'erreur\n"
@@ -100,12 +107,8 @@ int Generate(const std::vector<std::string>& args) {
                 return 2;
             }
         } else if (a == "--memoire-max") {
-            std::int64_t megabytes = 0;
-            if (!value(number) || !ParseCount(number, megabytes) || megabytes > (std::int64_t{1} << 40)) {
-                std::cerr << "calvento : --memoire-max attend un nombre entier positif de mégaoctets.\n";
-                return 2;
-            }
-            settings.memoryLimit = megabytes * 1024 * 1024;
+            value(number);
+            if (!ParseMemoryLimit(number, settings.memoryLimit)) return 2;
         } else if (a == "--fils") {
             std::int64_t threads = 0;
             if (!value(number) || !ParseCount(number, threads) || threads > 1024) {
@@ -139,7 +142,9 @@ int Generate(const std::vector<std::string>& args) {
         std::cerr << kGenerateUsage;
         return 2;
     }
-    StdoutSink messages;
+    // Nothing is generated for outputs that would destroy the specification or each other.
+    if (!OutputsAreDistinct({input}, {stemPath, autPath})) return 2;
+    StdoutSink messages(WritesStandardOutput({stemPath, autPath}));
     std::shared_ptr<quarvo::Compilation> compilation = CompileFile(input, messages);
     if (!compilation) return 2;
 
@@ -155,24 +160,19 @@ int Generate(const std::vector<std::string>& args) {
     // A generation stopped by the bound or by memory still leaves a usable
     // STEM: its files are written all the same, and said to be partial.
     const bool partial = result.interrupted || result.stoppedByMemory;
-    if (!stemPath.empty()) {
-        const quarvo::Status written = quarvo::WriteClassicStem(stemPath, store, store.StemStateCount);
-        if (!written) {
-            std::cerr << "calvento : " << written.message() << '\n';
-            return 2;
-        }
+    std::vector<quarvo::FileOutput> outputs;
+    if (!stemPath.empty())
+        outputs.push_back(
+            {stemPath, [&](std::ostream& out) { quarvo::WriteClassicStem(out, store, store.StemStateCount); }});
+    if (!autPath.empty())
+        outputs.push_back({autPath, [&](std::ostream& out) { quarvo::WriteAut(out, store, autOptions); }});
+    if (!WriteOutputs(std::move(outputs))) return 2;
+    if (!stemPath.empty())
         messages.Append(partial ? "STEM partiel écrit dans « " + stemPath + " » (génération interrompue)."
-                                : "STEM écrit dans « " + stemPath + " ».");
-    }
-    if (!autPath.empty()) {
-        const quarvo::Status written = quarvo::WriteAut(autPath, store, autOptions);
-        if (!written) {
-            std::cerr << "calvento : " << written.message() << '\n';
-            return 2;
-        }
+                                : WrittenLine("STEM écrit", stemPath));
+    if (!autPath.empty())
         messages.Append(partial ? "Fichier .aut partiel écrit dans « " + autPath + " » (génération interrompue)."
-                                : "Fichier .aut écrit dans « " + autPath + " ».");
-    }
+                                : WrittenLine("Fichier .aut écrit", autPath));
     return partial ? 3 : 0;
 }
 

@@ -58,13 +58,16 @@ constexpr const char* kReduceUsage =
     "  -o FICHIER.STEM     écrit le système réduit au format STEM classique (ses\n"
     "                      actions sont des noms de 32 caractères au plus : les\n"
     "                      étiquettes d'un fichier .aut qu'il ne peut porter\n"
-    "                      demandent --aut) ;\n"
+    "                      demandent --aut ; -o - : sur la sortie standard, le\n"
+    "                      bilan allant sur l'erreur) ;\n"
     "  --aut FICHIER.aut   l'écrit au format Aldebaran (des) ;\n"
     "  --aut-noms-caches   y écrit les actions cachées sous leur nom I_…, que les\n"
     "                      autres outils liront comme des actions visibles ;\n"
     "  --maximalite        engendre une spécification sous la sémantique de\n"
     "                      maximalité (par défaut : d'entrelacement) ;\n"
     "  --memoire-max N     comme pour « calvento compare ».\n"
+    "\n"
+    "Les fichiers demandés sont écrits ensemble, comme pour « calvento generate ».\n"
     "\n"
     "Code de sortie : 0 en cas de succès, 2 en cas d'erreur (rien n'est alors écrit),\n"
     "3 si le calcul a été arrêté.\n";
@@ -82,12 +85,13 @@ bool EquivalenceOption(const std::string& option, bool anyEquivalence, quarvo::E
 }
 
 // Loads a model, printing what went wrong: the compiler's lines on the
-// standard output (as check does), the failure on the standard error.
-// Returns false on failure; stopped tells a load stopped from outside.
-bool Load(const std::string& path, quarvo::Semantics semantics, std::int64_t memoryLimit, quarvo::Progress& progress,
-          quarvo::StemStore& stem, bool& stopped) {
+// standard output (as check does) or on report, the failure on the standard
+// error. Returns false on failure; stopped tells a load stopped from outside.
+// memoryLimit: that of the memory stop of the reading or the generation.
+bool Load(const std::string& path, quarvo::Semantics semantics, quarvo::Progress& progress, quarvo::StemStore& stem,
+          bool& stopped, std::int64_t memoryLimit, std::ostream& report = std::cout) {
     quarvo::LoadedModel model = quarvo::LoadModel(path, semantics, StartDirectory(), &progress, memoryLimit);
-    for (const std::string& line : model.messages) std::cout << line << '\n';
+    for (const std::string& line : model.messages) report << line << '\n';
     if (!model.status) {
         std::cerr << "calvento : " << model.status.message() << '\n';
         return false;
@@ -127,6 +131,8 @@ int Compare(const std::vector<std::string>& args) {
         } else if (EquivalenceOption(a, true, equivalence)) {
         } else if (a == "--maximalite") {
             semantics = quarvo::Semantics::Maximality;
+        } else if (a == "--memoire-max") {
+            if (!ParseMemoryLimit(i + 1 < args.size() ? args[++i] : std::string(), memoryLimit)) return 2;
         } else if (!a.empty() && a[0] == '-') {
             std::cerr << "calvento : option inconnue « " << a << " ».\n\n" << kCompareUsage;
             return 2;
@@ -143,8 +149,8 @@ int Compare(const std::vector<std::string>& args) {
         TerminalProgress progress;
         quarvo::StemStore first, second;
         bool stopped = false;
-        if (!Load(models[0], semantics, memoryLimit, progress, first, stopped) ||
-            !Load(models[1], semantics, memoryLimit, progress, second, stopped))
+        if (!Load(models[0], semantics, progress, first, stopped, memoryLimit) ||
+            !Load(models[1], semantics, progress, second, stopped, memoryLimit))
             return 2;
         result = quarvo::CompareStems(first, second, equivalence, &progress);
     }
@@ -184,6 +190,8 @@ int Reduce(const std::vector<std::string>& args) {
             semantics = quarvo::Semantics::Maximality;
         } else if (a == "--aut-noms-caches") {
             autOptions.keepHiddenNames = true;
+        } else if (a == "--memoire-max") {
+            if (!ParseMemoryLimit(i + 1 < args.size() ? args[++i] : std::string(), memoryLimit)) return 2;
         } else if (a == "-o") {
             if (!value(stemPath)) {
                 std::cerr << "calvento : -o attend un nom de fichier.\n";
@@ -208,12 +216,15 @@ int Reduce(const std::vector<std::string>& args) {
         std::cerr << kReduceUsage;
         return 2;
     }
+    // Nothing is computed for outputs that would destroy the model or each other.
+    if (!OutputsAreDistinct({model}, {stemPath, autPath})) return 2;
+    std::ostream& report = WritesStandardOutput({stemPath, autPath}) ? std::cerr : std::cout;
     quarvo::ReduceResult result;
     {
         TerminalProgress progress;
         quarvo::StemStore stem;
         bool stopped = false;
-        if (!Load(model, semantics, memoryLimit, progress, stem, stopped)) return stopped ? 3 : 2;
+        if (!Load(model, semantics, progress, stem, stopped, memoryLimit, report)) return stopped ? 3 : 2;
         result = quarvo::ReduceStem(stem, options, &progress);
     }
     if (!result.status) {
@@ -230,24 +241,16 @@ int Reduce(const std::vector<std::string>& args) {
             return 2;
         }
     }
-    for (const std::string& line : quarvo::ReduceSummaryLines(result)) std::cout << line << '\n';
-    if (!stemPath.empty()) {
-        const quarvo::Status written =
-            quarvo::WriteClassicStem(stemPath, quotient, static_cast<std::int32_t>(quotient.StateCount()));
-        if (!written) {
-            std::cerr << "calvento : " << written.message() << '\n';
-            return 2;
-        }
-        std::cout << "STEM écrit dans « " << stemPath << " ».\n";
-    }
-    if (!autPath.empty()) {
-        const quarvo::Status written = quarvo::WriteAut(autPath, quotient, autOptions);
-        if (!written) {
-            std::cerr << "calvento : " << written.message() << '\n';
-            return 2;
-        }
-        std::cout << "Fichier .aut écrit dans « " << autPath << " ».\n";
-    }
+    for (const std::string& line : quarvo::ReduceSummaryLines(result)) report << line << '\n';
+    const auto stateCount = static_cast<std::int32_t>(quotient.StateCount());
+    std::vector<quarvo::FileOutput> outputs;
+    if (!stemPath.empty())
+        outputs.push_back({stemPath, [&](std::ostream& out) { quarvo::WriteClassicStem(out, quotient, stateCount); }});
+    if (!autPath.empty())
+        outputs.push_back({autPath, [&](std::ostream& out) { quarvo::WriteAut(out, quotient, autOptions); }});
+    if (!WriteOutputs(std::move(outputs))) return 2;
+    if (!stemPath.empty()) report << WrittenLine("STEM écrit", stemPath) << '\n';
+    if (!autPath.empty()) report << WrittenLine("Fichier .aut écrit", autPath) << '\n';
     return 0;
 }
 

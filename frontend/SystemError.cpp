@@ -28,6 +28,9 @@ std::string SystemErrorReason(int errnum) {
         case EFBIG: return "fichier trop volumineux";
         case EXDEV: return "le fichier et sa destination ne sont pas sur le même système de fichiers";
         case ETXTBSY: return "fichier en cours d'utilisation";
+        case EPIPE: return "plus personne ne lit le tube";
+        case ENXIO: return "aucun lecteur à l'autre bout";
+        case ECONNREFUSED: return "personne n'écoute sur la socket";
         default: break;
     }
     return std::strerror(errnum);

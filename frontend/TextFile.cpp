@@ -1,21 +1,16 @@
-// Windows-1252 / UTF-8 conversion and safe reading and writing of text files.
+// Windows-1252 / UTF-8 conversion and safe reading of text files.
 #include "frontend/TextFile.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <system_error>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "frontend/MessageText.h"
 #include "frontend/SystemError.h"
 
 namespace quarvo {
@@ -133,12 +128,15 @@ namespace {
 
 // The failures of reading a file, worded the same by every reader.
 Failure IsDirectory(const std::string& path) {
-    return {"Impossible de lire le fichier « " + path + " » : c'est un répertoire."};
+    return {"Impossible de lire le fichier « " + ShownText(path) + " » : c'est un répertoire."};
 }
 Failure CannotOpen(const std::string& path) {
-    return {"Impossible d'ouvrir le fichier « " + path + " » : " + SystemErrorReason(errno) + "."};
+    const std::string reason = SystemErrorReason(errno);
+    return {"Impossible d'ouvrir le fichier « " + ShownText(path) + " » : " + reason + "."};
 }
-Failure ReadFailed(const std::string& path) { return {"Erreur de lecture du fichier « " + path + " »."}; }
+Failure ReadFailed(const std::string& path) {
+    return {"Erreur de lecture du fichier « " + ShownText(path) + " »."};
+}
 
 }  // namespace
 
@@ -159,7 +157,7 @@ TextFileResult ReadTextFile(const std::string& path, std::size_t maxBytes) {
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
         bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
         if (bytes.size() > maxBytes) {
-            result.status = Failure{"Le fichier « " + path + " » est trop volumineux."};
+            result.status = Failure{"Le fichier « " + ShownText(path) + " » est trop volumineux."};
             return result;
         }
     }
@@ -169,204 +167,6 @@ TextFileResult ReadTextFile(const std::string& path, std::size_t maxBytes) {
     }
     result.lines = SplitLines(DecodeWindows1252(bytes));
     return result;
-}
-
-Status WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    return WriteFileAtomically(path, [bytes](std::ostream& out) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    });
-}
-
-Status WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
-    return WriteFileAtomically(path, write, FileOperations{});
-}
-
-std::string TemporaryFilePrefix(const std::string& name) { return "." + name + ".quarvo-tmp."; }
-
-namespace {
-
-namespace fs = std::filesystem;
-
-// When this process started, near enough: a temporary file last written
-// before it cannot be one this process is writing.
-const fs::file_time_type ProcessStart = fs::file_time_type::clock::now();
-// File times come from a coarser clock that may lag the fine one by a few
-// milliseconds: a file this process has just made may look older than its
-// start by that much. Only a file older by more than this margin counts as
-// left by an earlier process.
-constexpr std::chrono::seconds FileClockMargin{2};
-
-// The most links followed before giving up, as the system does.
-constexpr int MaxLinkHops = 40;
-
-// The file path names once symbolic links are followed (the path itself when
-// it is no link, or names nothing yet); false with errno's value in error
-// when a link cannot be read or the chain is too long.
-bool FollowLinks(const fs::path& path, fs::path& resolved, int& error) {
-    fs::path current = path;
-    for (int hops = 0;; ++hops) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(current, ec)) || ec) {
-            resolved = current;
-            return true;
-        }
-        if (hops == MaxLinkHops) {
-            error = ELOOP;
-            return false;
-        }
-        const fs::path link = fs::read_symlink(current, ec);
-        if (ec) {
-            error = ec.value();
-            return false;
-        }
-        current = link.is_absolute() ? link : current.parent_path() / link;
-    }
-}
-
-// Removes the temporary files of the target name in dir that no write is
-// still making: their process has ended, or they were last written before
-// this process started (a process since ended whose pid came back).
-void RemoveStaleTemporaries(const fs::path& dir, const std::string& name) {
-    const std::string prefix = TemporaryFilePrefix(name);
-    std::error_code ec;
-    fs::directory_iterator it(dir.empty() ? fs::path(".") : dir, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
-        if (entry.compare(0, prefix.size(), prefix) != 0) continue;
-        // PID.RANDOM
-        const std::string rest = entry.substr(prefix.size());
-        const std::size_t dot = rest.find('.');
-        if (dot == 0 || dot == std::string::npos || dot > 9) continue;
-        if (!std::all_of(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(dot),
-                         [](char c) { return c >= '0' && c <= '9'; }))
-            continue;
-        const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, dot)));
-        const bool running = ::kill(pid, 0) == 0 || errno == EPERM;
-        std::error_code timeError;
-        const fs::file_time_type written = fs::last_write_time(it->path(), timeError);
-        const bool older = !timeError && written < ProcessStart - FileClockMargin;
-        std::error_code ignored;
-        if (!running || older) fs::remove(it->path(), ignored);
-    }
-}
-
-// A stream buffer writing to a file descriptor through operations; the
-// first failure's errno is kept and nothing more is written after it.
-class DescriptorBuffer final : public std::streambuf {
-public:
-    DescriptorBuffer(int fd, const FileOperations& operations)
-        : fd_(fd), operations_(operations), buffer_(std::size_t{1} << 16) {
-        setp(buffer_.data(), buffer_.data() + buffer_.size());
-    }
-    int error() const { return error_; }
-
-protected:
-    int_type overflow(int_type c) override {
-        if (!Drain()) return traits_type::eof();
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            *pptr() = traits_type::to_char_type(c);
-            pbump(1);
-        }
-        return traits_type::not_eof(c);
-    }
-    int sync() override { return Drain() ? 0 : -1; }
-
-private:
-    bool Drain() {
-        const char* next = pbase();
-        const char* end = pptr();
-        while (next < end && error_ == 0) {
-            const std::size_t size = static_cast<std::size_t>(end - next);
-            const std::ptrdiff_t written =
-                operations_.write ? operations_.write(fd_, next, size) : ::write(fd_, next, size);
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) error_ = written < 0 ? errno : EIO;
-            else next += written;
-        }
-        setp(buffer_.data(), buffer_.data() + buffer_.size());
-        return error_ == 0;
-    }
-
-    int fd_;
-    const FileOperations& operations_;
-    std::vector<char> buffer_;
-    int error_ = 0;
-};
-
-// The temporary file while it is being written: closed, and removed unless
-// it was renamed over the target, however the writing ends.
-struct TemporaryFile {
-    fs::path path;
-    int fd = -1;
-    bool kept = false;
-    ~TemporaryFile() {
-        if (fd >= 0) ::close(fd);
-        if (!kept) {
-            std::error_code ignored;
-            fs::remove(path, ignored);
-        }
-    }
-};
-
-std::string WithReason(const std::string& text, int error) {
-    return error == 0 ? text + "." : text + " : " + SystemErrorReason(error) + ".";
-}
-
-}  // namespace
-
-Status WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write,
-                           const FileOperations& operations) {
-    const std::string cannotWrite = "Impossible d'écrire le fichier « " + path + " »";
-    fs::path target;
-    int error = 0;
-    if (!FollowLinks(fs::path(path), target, error)) return Failure{WithReason(cannotWrite, error)};
-    const fs::path dir = target.parent_path();
-    const std::string name = target.filename().string();
-    RemoveStaleTemporaries(dir, name);
-
-    struct stat old {};
-    const bool replacing = ::stat(target.c_str(), &old) == 0;
-    TemporaryFile temp;
-    std::random_device random;
-    for (int attempt = 0; attempt < 16 && temp.fd < 0; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(random() & 0xFFFFFFu));
-        temp.path = dir / (TemporaryFilePrefix(name) + std::to_string(::getpid()) + "." + suffix);
-        temp.fd = ::open(temp.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (temp.fd < 0 && errno != EEXIST) break;
-    }
-    if (temp.fd < 0) {
-        temp.kept = true;  // not made: nothing to remove
-        return Failure{WithReason(cannotWrite, errno)};
-    }
-    if (replacing) {
-        // The owner first: changing it may clear the set-id bits the mode restores.
-        // Giving a file away is often not permitted; the file is then the writer's.
-        if (::fchown(temp.fd, old.st_uid, old.st_gid) != 0) {
-        }
-        if (::fchmod(temp.fd, old.st_mode & 07777) != 0) {
-        }
-    }
-
-    DescriptorBuffer buffer(temp.fd, operations);
-    {
-        std::ostream out(&buffer);
-        write(out);
-        out.flush();
-        error = buffer.error();
-        bool failed = !out || error != 0;
-        const int fd = temp.fd;
-        temp.fd = -1;
-        if (::close(fd) != 0 && !failed) {
-            failed = true;
-            error = errno;
-        }
-        if (failed) return Failure{WithReason("Erreur d'écriture du fichier « " + path + " »", error)};
-    }
-    if (::rename(temp.path.c_str(), target.c_str()) != 0)
-        return Failure{WithReason("Impossible de remplacer le fichier « " + path + " »", errno)};
-    temp.kept = true;
-    return {};
 }
 
 FileLineStream::FileLineStream(const std::string& path, std::size_t chunkBytes)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "frontend/CoreInterfaces.h"
+#include "frontend/FileWriting.h"
 #include "frontend/Status.h"
 
 namespace quarvo {
@@ -35,37 +36,6 @@ struct TextFileResult {
 
 // Reads a Windows-1252 text file into UTF-8 lines. A file larger than maxBytes is refused.
 TextFileResult ReadTextFile(const std::string& path, std::size_t maxBytes = 256u << 20);
-
-// Writes bytes to path through a temporary file in the same directory renamed
-// over the target, so that a failed write leaves an earlier file intact. A
-// symbolic link (or a chain of them) is followed: the file it names is
-// replaced and the link stays. A file replaced keeps its permissions (and its
-// owner and group when the system allows). The temporary file is named
-// ".NAME.quarvo-tmp.PID.RANDOM"; those of the same target left by a process
-// that has ended (killed while writing) are removed first. A failure's message
-// gives the system's reason in French (SystemErrorReason).
-Status WriteFileAtomically(const std::string& path, std::string_view bytes);
-
-// The same, the bytes being what write puts on the stream it is handed (the
-// temporary file), so that a large text never has to be held whole. A stream
-// that write leaves failed counts as a failed write.
-Status WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write);
-
-// The system calls through which a file is written; a test hands its own to
-// make one fail as a full disk would.
-struct FileOperations {
-    // Writes up to size bytes to fd: the count written, or -1 with errno set.
-    using WriteCall = std::ptrdiff_t (*)(int fd, const void* data, std::size_t size);
-    WriteCall write = nullptr;  // null: the system's write
-};
-
-// WriteFileAtomically writing through operations.
-Status WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write,
-                           const FileOperations& operations);
-
-// The prefix of the temporary files of a target whose file name is name:
-// ".NAME.quarvo-tmp." (followed by the pid and a random part).
-std::string TemporaryFilePrefix(const std::string& name);
 
 // The lines of a file read in chunks, its bytes as they are (not decoded):
 // lines end as SplitLines ends them (CR LF, LF or a lone CR; a final line end

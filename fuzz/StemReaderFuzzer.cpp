@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "frontend/TextFile.h"
+#include "fuzz/FuzzFile.h"
 #include "generation/EventSet.h"
 #include "generation/StemWriter.h"
 #include "stemio/StemReader.h"
@@ -46,18 +47,7 @@ std::vector<std::string> Written(const quarvo::StemStore& stem) {
 // The bytes as a file, read back in chunks of 7 bytes so that lines and line
 // ends straddle the chunks.
 quarvo::StemReadResult ReadAsFile(std::string_view bytes) {
-    static std::string path;
-    if (path.empty()) {
-        char name[] = "/tmp/fuzz_stem_reader_XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd < 0) __builtin_trap();
-        close(fd);
-        path = name;
-        std::atexit([] { std::remove(path.c_str()); });
-    }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fclose(file) != 0)
-        __builtin_trap();
+    const std::string& path = quarvo::fuzz::FileHolding(bytes);
     quarvo::FileLineStream lines(path, 7);
     return quarvo::ReadClassicStem(lines);
 }

@@ -36,4 +36,34 @@ private:
     std::int64_t addressLimit_;
 };
 
+// The memory stop of a loop that cannot size itself beforehand (a reader of
+// a file whose header it does not believe): asked at every step, it looks at
+// the memory only every so many steps, reading the figures costing far more
+// than a step.
+class MemoryStop {
+public:
+    static constexpr std::int64_t DefaultStepsBetweenLooks = 8192;
+
+    // limitBytes as for MemoryWatch: 0 leaves the machine's memory and the
+    // address-space limit of the process.
+    explicit MemoryStop(std::int64_t limitBytes = 0, std::int64_t stepsBetweenLooks = DefaultStepsBetweenLooks)
+        : watch_(limitBytes), every_(stepsBetweenLooks < 1 ? 1 : stepsBetweenLooks), left_(every_) {}
+
+    // Counts a step; true once a look found the memory near a limit (and ever
+    // after). growthBytes as for MemoryWatch::NearLimit.
+    bool Reached(std::int64_t growthBytes = 0) {
+        if (reached_) return true;
+        if (--left_ > 0) return false;
+        left_ = every_;
+        reached_ = watch_.NearLimit(growthBytes);
+        return reached_;
+    }
+
+private:
+    MemoryWatch watch_;
+    std::int64_t every_;
+    std::int64_t left_;
+    bool reached_ = false;
+};
+
 }  // namespace quarvo

@@ -70,8 +70,8 @@ void LoadSpecification(const std::string& path, Semantics semantics, const std::
     if (!model.status || model.stopped) model.stem = StemStore{};
 }
 
-void LoadClassicStem(const std::string& path, Progress* progress, LoadedModel& model) {
-    StemReadResult read = ReadClassicStemFile(path, progress);
+void LoadClassicStem(const std::string& path, Progress* progress, std::int64_t memoryLimit, LoadedModel& model) {
+    StemReadResult read = ReadClassicStemFile(path, progress, memoryLimit);
     if (read.outOfMemory || read.ReadingFailed()) {
         model.status = read.status;
     } else if (!read.status) {
@@ -112,7 +112,7 @@ LoadedModel LoadModel(const std::string& path, Semantics semantics, const std::s
                 LoadSpecification(path, semantics, tablesDirectory, progress, memoryLimit, model);
                 break;
             case ModelKind::ClassicStem:
-                LoadClassicStem(path, progress, model);
+                LoadClassicStem(path, progress, memoryLimit, model);
                 break;
             case ModelKind::Aut:
                 LoadAut(path, progress, memoryLimit, model);

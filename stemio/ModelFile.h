@@ -29,9 +29,9 @@ struct LoadedModel {
 
 // Reads or generates the system of path. A specification is compiled with the
 // tables found from tablesDirectory and generated under semantics, without
-// bound of states. memoryLimit (bytes, 0 for the machine's memory only; see
-// MemoryWatch) stops a generation or an .aut reading that nears it, with a
-// failure saying that memory ran out.
+// bound. The generation or the reading stops, with a French message, before
+// the memory in use nears memoryLimit bytes (0: the machine's memory and the
+// address-space limit of the process).
 LoadedModel LoadModel(const std::string& path, Semantics semantics, const std::string& tablesDirectory,
                       Progress* progress = nullptr, std::int64_t memoryLimit = 0);
 

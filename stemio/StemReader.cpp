@@ -11,6 +11,7 @@
 
 #include "frontend/TextFile.h"
 #include "generation/EventSet.h"
+#include "generation/MemoryWatch.h"
 
 namespace quarvo {
 namespace {
@@ -36,8 +37,8 @@ bool IsSymbol(char c) {
 // recorded, so the first error ends the run and keeps its line.
 class StemParser {
 public:
-    StemParser(LineStream& lines, Progress* progress, StemStore& stem)
-        : lines_(lines), progress_(progress), stem_(stem) {
+    StemParser(LineStream& lines, Progress* progress, StemStore& stem, std::int64_t memoryLimit)
+        : lines_(lines), progress_(progress), stem_(stem), memory_(memoryLimit) {
         atEnd_ = !lines_.Next(line_);
     }
 
@@ -53,6 +54,8 @@ public:
     std::int32_t Declared() const { return declared_; }
     std::int64_t Transitions() const { return transitions_; }
     bool EventNamesExhausted() const { return eventNamesExhausted_; }
+    // The reading stopped because the memory neared its limit.
+    bool OutOfMemory() const { return outOfMemory_; }
 
 private:
     bool Fail() {
@@ -85,6 +88,8 @@ private:
     LineStream& lines_;
     Progress* progress_;
     StemStore& stem_;
+    MemoryStop memory_;
+    bool outOfMemory_ = false;
 
     std::string_view line_;  // the current line, without its line end; valid until the next is read
     bool atEnd_ = false;     // no line is left
@@ -265,6 +270,11 @@ bool StemParser::ParseTransition() {
     arcs_.Add(static_cast<std::size_t>(from), TStemArc{target, action, event, stem_.InternEvents(causes_)});
     if (stem_.IndexOf(target) < 0) stem_.AppendState(target, targetEvents_);
     ++transitions_;
+    // The arcs collected double when they grow: room for as many again.
+    if (memory_.Reached(transitions_ * static_cast<std::int64_t>(sizeof(TStemArc)))) {
+        outOfMemory_ = true;
+        return false;
+    }
     if (progress_ && transitions_ % ProgressStep == 0)
         progress_->Update(static_cast<std::int64_t>(stem_.StateCount()), transitions_);
     return true;
@@ -290,6 +300,8 @@ bool StemParser::ParseFile() {
     return true;
 }
 
+StemReadResult OutOfMemoryResult();
+
 // Runs a reading; memory running out on the way fails it. By the time the
 // failure is made, the unwinding has given back what the reading held.
 template <typename Reading>
@@ -297,18 +309,23 @@ StemReadResult UnlessOutOfMemory(const Reading& reading) {
     try {
         return reading();
     } catch (const std::bad_alloc&) {
-        StemReadResult result;
-        result.status = Failure{StemReadOutOfMemoryText};
-        result.outOfMemory = true;
-        return result;
+        return OutOfMemoryResult();
     }
 }
 
-StemReadResult ReadStream(LineStream& lines, Progress* progress) {
+StemReadResult OutOfMemoryResult() {
     StemReadResult result;
-    StemParser parser(lines, progress, result.stem);
+    result.status = Failure{StemReadOutOfMemoryText};
+    result.outOfMemory = true;
+    return result;
+}
+
+StemReadResult ReadStream(LineStream& lines, Progress* progress, std::int64_t memoryLimit) {
+    StemReadResult result;
+    StemParser parser(lines, progress, result.stem, memoryLimit);
     const bool parsed = parser.ParseFile();
     result.declaredStateCount = parser.Declared();
+    if (parser.OutOfMemory()) return OutOfMemoryResult();
     if (!parsed) {
         result.stem = StemStore{};  // the partly built list is of no use
         const int line = parser.ErrorLine() + 1;
@@ -328,20 +345,20 @@ StemReadResult ReadStream(LineStream& lines, Progress* progress) {
 
 std::string StemReadErrorText(int line) { return StemReadErrorPrefix + std::to_string(line); }
 
-StemReadResult ReadClassicStem(LineStream& lines, Progress* progress) {
-    return UnlessOutOfMemory([&] { return ReadStream(lines, progress); });
+StemReadResult ReadClassicStem(LineStream& lines, Progress* progress, std::int64_t memoryLimit) {
+    return UnlessOutOfMemory([&] { return ReadStream(lines, progress, memoryLimit); });
 }
 
-StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress) {
+StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress, std::int64_t memoryLimit) {
     SourceLineStream stream(lines);
-    return ReadClassicStem(stream, progress);
+    return ReadClassicStem(stream, progress, memoryLimit);
 }
 
-StemReadResult ReadClassicStemFile(const std::string& path, Progress* progress) {
+StemReadResult ReadClassicStemFile(const std::string& path, Progress* progress, std::int64_t memoryLimit) {
     return UnlessOutOfMemory([&] {
         FileLineStream lines(path);
         StemReadResult result;
-        if (lines.status()) result = ReadStream(lines, progress);
+        if (lines.status()) result = ReadStream(lines, progress, memoryLimit);
         // A failed read ends the lines early: what was parsed says nothing.
         if (!lines.status()) {
             result = StemReadResult{};

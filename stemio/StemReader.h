@@ -49,19 +49,23 @@ public:
 
 // Reads the lines as a classic STEM file into a fresh store; the caller's
 // store is not touched, so a failed reading changes nothing. Throws nothing:
-// running out of memory fails the reading. progress, when
+// running out of memory fails the reading, and so does the memory nearing
+// memoryLimit bytes (0: the machine's memory and the address-space limit of
+// the process only), before the system must refuse any. The header's count
+// sizes nothing: the states are those the text holds. progress, when
 // given, receives Update(states so far, transitions so far) every 1024
 // transitions and once at the end (and Declared(count) when it is a
 // StemReadProgress); the reading cannot be stopped, it is linear in the text.
-StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress = nullptr);
+StemReadResult ReadClassicStem(const LineSource& lines, Progress* progress = nullptr, std::int64_t memoryLimit = 0);
 
 // The same over lines read one after the other.
-StemReadResult ReadClassicStem(LineStream& lines, Progress* progress = nullptr);
+StemReadResult ReadClassicStem(LineStream& lines, Progress* progress = nullptr, std::int64_t memoryLimit = 0);
 
 // The same straight from a file, read in chunks: the file's lines are those an
 // editor would show (CR LF, LF or a lone CR end a line), so an error names the
 // same line; the size of the file is no limit.
-StemReadResult ReadClassicStemFile(const std::string& path, Progress* progress = nullptr);
+StemReadResult ReadClassicStemFile(const std::string& path, Progress* progress = nullptr,
+                                   std::int64_t memoryLimit = 0);
 
 // "Erreur dans le fichier ligne:" immediately followed by the line.
 std::string StemReadErrorText(int line);

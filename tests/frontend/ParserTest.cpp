@@ -6,6 +6,7 @@
 #include <random>
 
 #include "FrontendTestSupport.h"
+#include "tests/ScratchDirectory.h"
 
 namespace quarvo {
 namespace {
@@ -201,8 +202,8 @@ TEST(Parser, LexicalErrorStopsWithoutALineCount) {
 
 TEST(Parser, MissingTablesAbandonTheCompilationNamingTheFile) {
     namespace fs = std::filesystem;
-    fs::path dir = fs::temp_directory_path() / "quarvo_no_tables";
-    fs::remove_all(dir);
+    const test::ScratchDirectory scratch("quarvo_no_tables");
+    const fs::path dir = scratch.path;
     fs::create_directories(dir / "tables");
     ParseTablesResult missing = LoadParseTablesFrom((dir / "tables").string());
     EXPECT_TRUE(test::FailedWith(missing.status, "Fichier de table introuvable : « " +
@@ -226,13 +227,12 @@ TEST(Parser, MissingTablesAbandonTheCompilationNamingTheFile) {
         EXPECT_EQ(outcome.tables.message().rfind(expected, 0), 0u) << outcome.tables.message();
         EXPECT_EQ(outcome.compilation, nullptr);
     }
-    fs::remove_all(dir);
 }
 
 TEST(Parser, ShortTableFileReadsMissingEntriesAsUnknownError) {
     namespace fs = std::filesystem;
-    fs::path dir = fs::temp_directory_path() / "quarvo_short_tables";
-    fs::remove_all(dir);
+    const test::ScratchDirectory scratch("quarvo_short_tables");
+    const fs::path dir = scratch.path;
     fs::create_directories(dir);
     { std::ofstream(dir / "taction.tab", std::ios::binary).write("\x01\x00\x00\x00\x02", 5); }
     fs::copy_file(fs::path(QUARVO_SOURCE_DIR) / "tables" / "tsucc.tab", dir / "tsucc.tab");
@@ -248,7 +248,6 @@ TEST(Parser, ShortTableFileReadsMissingEntriesAsUnknownError) {
     CompileOutcome outcome = CompileSpecification(source, loaded.tables, sink);
     EXPECT_FALSE(outcome.ok());
     EXPECT_EQ(sink.lines[1], "(ligne:1) Erreur inconnue. (colonne:8) ; trouvé : « S »");
-    fs::remove_all(dir);
 }
 
 TEST(Parser, LongListsAndDeepNestingCompile) {

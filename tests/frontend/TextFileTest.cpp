@@ -14,6 +14,7 @@
 
 #include "frontend/SystemError.h"
 #include "frontend/TextFile.h"
+#include "tests/ScratchDirectory.h"
 #include "tests/StatusTestSupport.h"
 
 namespace quarvo {
@@ -22,16 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::Failed;
 using test::FailedWith;
+using test::ScratchDirectory;
 using test::Succeeded;
 
-
-// A name of its own in the temporary directory, so that test processes running
-// side by side never share a file.
-std::string Unique(const std::string& name) {
-    const std::size_t dot = name.find('.');
-    const std::string pid = "_" + std::to_string(::getpid());
-    return dot == std::string::npos ? name + pid : name.substr(0, dot) + pid + name.substr(dot);
-}
 
 TEST(TextFile, Windows1252RoundTrip) {
     std::string bytes = "Sp\xE9" "cification \x80 \x9C \xFF";
@@ -60,20 +54,19 @@ TEST(TextFile, ReadingAMissingOrDirectoryPathGivesAMessage) {
     EXPECT_TRUE(
         FailedWith(ReadTextFile(dir).status, "Impossible de lire le fichier « " + dir + " » : c'est un répertoire."));
     // Too large for the bound given.
-    const std::string path = (fs::temp_directory_path() / Unique("quarvo_textfile_large.txt")).string();
+    const ScratchDirectory scratch("quarvo_textfile_large");
+    const std::string path = scratch.File("file.txt");
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << "0123456789";
     }
     EXPECT_TRUE(FailedWith(ReadTextFile(path, 9).status, "Le fichier « " + path + " » est trop volumineux."));
     EXPECT_TRUE(Succeeded(ReadTextFile(path, 10).status));
-    fs::remove(path);
 }
 
 TEST(TextFile, AtomicWriteReplacesTheTargetAndLeavesNoTemporary) {
-    fs::path dir = fs::temp_directory_path() / Unique("quarvo_textfile");
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const ScratchDirectory scratch("quarvo_textfile");
+    const fs::path dir = scratch.path;
     std::string target = (dir / "out.txt").string();
     EXPECT_TRUE(Succeeded(WriteFileAtomically(target, "old")));
     EXPECT_TRUE(Succeeded(WriteFileAtomically(target, EncodeLinesWindows1252({"é", "b"}))));
@@ -83,13 +76,11 @@ TEST(TextFile, AtomicWriteReplacesTheTargetAndLeavesNoTemporary) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     // A failed write keeps the earlier file.
     EXPECT_TRUE(Failed(WriteFileAtomically((dir / "missing" / "x.txt").string(), "new")));
-    fs::remove_all(dir);
 }
 
 TEST(TextFile, StreamedAtomicWriteGoesThroughTheTemporaryFile) {
-    fs::path dir = fs::temp_directory_path() / Unique("quarvo_textfile_stream");
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const ScratchDirectory scratch("quarvo_textfile_stream");
+    const fs::path dir = scratch.path;
     const std::string target = (dir / "out.txt").string();
     EXPECT_TRUE(Succeeded(WriteFileAtomically(target, "old")));
     // While the writing runs, the target still holds the earlier text.
@@ -113,28 +104,7 @@ TEST(TextFile, StreamedAtomicWriteGoesThroughTheTemporaryFile) {
     EXPECT_TRUE(Failed(unwritable));
     EXPECT_EQ(unwritable.message().rfind("Impossible d'écrire le fichier « " + missing + " » : ", 0), 0u);
     EXPECT_EQ(unwritable.line(), 0);
-    fs::remove_all(dir);
 }
-
-// A fresh empty directory of its own for a test, removed at the end.
-struct ScratchDirectory {
-    explicit ScratchDirectory(const std::string& name)
-        : path(fs::temp_directory_path() / (name + "_" + std::to_string(::getpid()))) {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    fs::path path;
-};
 
 std::string Bytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -193,44 +163,6 @@ TEST(TextFile, AReplacedFileKeepsItsPermissions) {
         fs::remove(dir.path / "link");
         fs::remove(file);
     }
-}
-
-TEST(TextFile, StaleTemporaryFilesOfTheTargetAreRemovedOthersKept) {
-    ScratchDirectory dir("quarvo_textfile_stale");
-    const fs::path target = dir.path / "out.STEM";
-    // A pid no process has: the highest a pid can be, beyond the usual limits.
-    const std::string ended = ".out.STEM.quarvo-tmp.999999999.a1b2c3";
-    // This process's pid, but last written long before it started.
-    const std::string reused = ".out.STEM.quarvo-tmp." + std::to_string(::getpid()) + ".d4e5f6";
-    // A running process (this one) writing it now.
-    const std::string live = ".out.STEM.quarvo-tmp." + std::to_string(::getpid()) + ".0a0b0c";
-    // Another target's, and a file that merely looks alike.
-    const std::string other = ".other.STEM.quarvo-tmp.999999999.a1b2c3";
-    const std::string alike = ".out.STEM.quarvo-tmp.notapid.a1b2c3";
-    for (const std::string& name : {ended, reused, live, other, alike}) std::ofstream(dir.path / name) << "partial";
-    fs::last_write_time(dir.path / reused, fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
-
-    ASSERT_TRUE(Succeeded(WriteFileAtomically(target.string(), "whole")));
-    EXPECT_EQ(Bytes(target), "whole");
-    std::vector<std::string> expected{alike, live, other, "out.STEM"};
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(dir.Names(), expected);
-}
-
-TEST(TextFile, TemporaryFilesAreHiddenAndNamedAfterTheTargetAndTheWriter) {
-    ScratchDirectory dir("quarvo_textfile_names");
-    const fs::path target = dir.path / "model.aut";
-    std::vector<std::string> during;
-    ASSERT_TRUE(Succeeded(WriteFileAtomically(target.string(), [&](std::ostream& out) {
-        during = dir.Names();
-        out << "des (0, 0, 1)\n";
-    })));
-    ASSERT_EQ(during.size(), 1u);
-    const std::string prefix = ".model.aut.quarvo-tmp." + std::to_string(::getpid()) + ".";
-    EXPECT_EQ(during[0].rfind(prefix, 0), 0u) << during[0];
-    EXPECT_GT(during[0].size(), prefix.size());
-    EXPECT_EQ(TemporaryFilePrefix("model.aut"), ".model.aut.quarvo-tmp.");
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"model.aut"}));
 }
 
 TEST(TextFile, SystemErrorsAreGivenInFrench) {
@@ -299,7 +231,8 @@ std::vector<std::string> StreamedLines(const std::string& path, std::size_t chun
 }
 
 TEST(TextFile, StreamedLinesAreTheEditorsLinesWhateverTheChunks) {
-    const std::string path = (fs::temp_directory_path() / Unique("quarvo_textfile_lines.txt")).string();
+    const ScratchDirectory scratch("quarvo_textfile_lines");
+    const std::string path = scratch.File("file.txt");
     auto write = [&path](const std::string& bytes) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << bytes;
@@ -324,7 +257,6 @@ TEST(TextFile, StreamedLinesAreTheEditorsLinesWhateverTheChunks) {
         const std::size_t chunk = 2 + random() % 9;
         EXPECT_EQ(StreamedLines(path, chunk), SplitLines(text)) << "round " << round << ", chunk " << chunk;
     }
-    fs::remove(path);
 }
 
 TEST(TextFile, StreamingAMissingOrDirectoryPathGivesReadingsMessages) {
@@ -339,7 +271,8 @@ TEST(TextFile, StreamingAMissingOrDirectoryPathGivesReadingsMessages) {
 }
 
 TEST(TextFile, TheHeadOfAFileIsItsFirstLinesDecoded) {
-    const std::string path = (fs::temp_directory_path() / Unique("quarvo_textfile_head.txt")).string();
+    const ScratchDirectory scratch("quarvo_textfile_head");
+    const std::string path = scratch.File("file.txt");
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << "\xE9t\xE9\r\nB\r\nC\r\n";
@@ -354,7 +287,6 @@ TEST(TextFile, TheHeadOfAFileIsItsFirstLinesDecoded) {
     head = ReadTextFileHead("/nonexistent/file.STEM", 3, more);
     EXPECT_TRUE(head.lines.empty());
     EXPECT_TRUE(FailedWith(head.status, ReadTextFile("/nonexistent/file.STEM").status.message()));
-    fs::remove(path);
 }
 
 }  // namespace

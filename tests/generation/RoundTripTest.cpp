@@ -10,6 +10,7 @@
 #include "ReferenceSemantics.h"
 #include "frontend/TextFile.h"
 #include "stemio/StemReader.h"
+#include "tests/ScratchDirectory.h"
 
 namespace quarvo {
 namespace {
@@ -43,8 +44,8 @@ void ExpectRoundTrip(const test::Generated& g, const std::string& what) {
 
 // Written to a file through the stream and read back from it as a stream.
 void ExpectFileRoundTrip(const test::Generated& g, const std::string& what) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("quarvo_round_trip_" + std::to_string(getpid()) + ".STEM")).string();
+    const test::ScratchDirectory dir("quarvo_round_trip");
+    const std::string path = dir.File("round_trip.STEM");
     ASSERT_TRUE(test::Succeeded(WriteClassicStem(path, g.store, g.store.StemStateCount))) << what;
     std::string bytes;
     {
@@ -53,7 +54,6 @@ void ExpectFileRoundTrip(const test::Generated& g, const std::string& what) {
     }
     EXPECT_EQ(bytes, g.Text()) << what << ": the file holds the text, byte for byte";
     ExpectSameStem(g, ReadClassicStemFile(path), what + " (file)");
-    std::filesystem::remove(path);
 }
 
 TEST(RoundTrip, EveryExampleReadsBackAsWritten) {

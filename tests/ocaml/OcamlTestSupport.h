@@ -7,8 +7,16 @@
 #include <string>
 
 #include "stemio/ToolChain.h"
+#include "tests/ScratchDirectory.h"
 
 namespace quarvo::test {
+
+// The directory the work directories of this test process are made in,
+// removed with them when the process ends.
+inline const ScratchDirectory& WorkDirectories() {
+    static const ScratchDirectory directories("quarvo_chain");
+    return directories;
+}
 
 // A fresh, empty directory named after the running test; the name holds a
 // blank and a quote so that every script line must quote its paths.
@@ -17,7 +25,7 @@ inline std::string FreshWorkDirectory(const std::string& suffix = "") {
     std::string name = std::string("quarvo chain's ") + info->test_suite_name() + "." + info->name() + suffix;
     for (char& c : name)
         if (c == '/') c = '_';
-    std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / name;
+    std::filesystem::path dir = WorkDirectories().path / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir.string() + "/";

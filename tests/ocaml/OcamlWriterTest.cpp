@@ -7,6 +7,7 @@
 
 #include "../frontend/FrontendTestSupport.h"
 #include "stemio/OcamlWriter.h"
+#include "tests/ScratchDirectory.h"
 
 namespace quarvo {
 namespace {
@@ -137,9 +138,8 @@ TEST(OcamlWriter, EncodesWindows1252WithCrLfBetweenLines) {
 }
 
 TEST(OcamlWriter, WritesTheFileAndAnEmptyOneWithoutACompiledSystem) {
-    const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "ocaml_writer";
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "temp.ml").string();
+    const test::ScratchDirectory dir("quarvo_ocaml_writer");
+    const std::string path = dir.File("temp.ml");
     auto read = [&path] {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});

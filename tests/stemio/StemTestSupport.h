@@ -16,6 +16,7 @@
 #include "frontend/TextFile.h"
 #include "generation/EventSet.h"
 #include "stemio/StemReader.h"
+#include "tests/ScratchDirectory.h"
 #include "tests/StatusTestSupport.h"
 
 namespace quarvo::test {
@@ -30,11 +31,6 @@ inline std::string FileBytes(const std::vector<std::string>& lines, const std::s
         if (i + 1 < lines.size() || finalEnd || lines[i].empty()) bytes += lineEnd;
     }
     return bytes;
-}
-
-inline std::string TemporaryStemPath() {
-    return (std::filesystem::temp_directory_path() / ("quarvo_stem_test_" + std::to_string(getpid()) + ".STEM"))
-        .string();
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
@@ -62,7 +58,8 @@ inline StemReadResult Read(const std::vector<std::string>& lines) {
         return line.find_first_of("\r\n") != std::string::npos;
     });
     if (!plainLines) return r;
-    const std::string path = TemporaryStemPath();
+    const ScratchDirectory dir("quarvo_stem_test");
+    const std::string path = dir.File("read.STEM");
     for (const auto& [lineEnd, finalEnd, chunk] :
          {std::tuple{std::string("\r\n"), true, std::size_t{3}}, std::tuple{std::string("\n"), false, std::size_t{5}},
           std::tuple{std::string("\r\n"), false, FileLineStream::DefaultChunk}}) {
@@ -76,7 +73,6 @@ inline StemReadResult Read(const std::vector<std::string>& lines) {
         EXPECT_EQ(f.stem.StemStateCount, r.stem.StemStateCount) << how;
         EXPECT_EQ(StoreText(f.stem), StoreText(r.stem)) << how;
     }
-    std::filesystem::remove(path);
     return r;
 }
 

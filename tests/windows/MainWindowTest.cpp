@@ -28,6 +28,7 @@
 #include "tests/windows/WindowTestSupport.h"
 
 using quarvo::testing::Example;
+using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::Component;
 using quarvo::testing::LooksFixedPitch;
 using quarvo::testing::TestApp;
