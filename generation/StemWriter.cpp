@@ -4,6 +4,7 @@
 #include <charconv>
 #include <ostream>
 
+#include "frontend/MessageText.h"
 #include "frontend/TextFile.h"
 
 namespace quarvo {
@@ -130,18 +131,7 @@ Status StemCanHold(const StemStore& store) {
         for (char c : text) valid = valid && (IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_');
         if (valid) continue;
         // The label as a message shows it: cut when long, control bytes escaped.
-        std::string shown;
-        for (char c : text.substr(0, 40)) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte < 0x20 || byte == 0x7F) {
-                static constexpr char Hex[] = "0123456789abcdef";
-                shown += "\\x";
-                shown += Hex[byte >> 4];
-                shown += Hex[byte & 0xF];
-            } else {
-                shown += c;
-            }
-        }
+        std::string shown = ShownText(text.substr(0, 40));
         if (text.size() > 40) shown += "…";
         return Failure{"L'action « " + shown +
                        " » ne peut pas être écrite dans un fichier STEM : une action y est une lettre suivie de "

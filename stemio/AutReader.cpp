@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "frontend/Identifier32.h"
+#include "frontend/MessageText.h"
 #include "frontend/TextFile.h"
 #include "generation/MemoryWatch.h"
 
@@ -80,25 +81,6 @@ std::string StateRange(std::int64_t states) {
     return "l'en-tête annonce " + std::to_string(states) + " états, numérotés de 0 à " + std::to_string(states - 1);
 }
 
-// Control bytes (below 32, and 127) written \xNN, so that a message never
-// carries them to a terminal.
-std::string EscapeControls(std::string_view text) {
-    static constexpr char Hex[] = "0123456789abcdef";
-    std::string result;
-    result.reserve(text.size());
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            result += "\\x";
-            result += Hex[byte >> 4];
-            result += Hex[byte & 0xF];
-        } else {
-            result += c;
-        }
-    }
-    return result;
-}
-
 // A piece of a line as a message shows it, cut when long, its control bytes
 // escaped: lines of a file are Windows-1252 bytes, decoded here; those of a
 // LineSource are already UTF-8 (then cut on a character boundary).
@@ -108,7 +90,7 @@ std::string Quoted(std::string_view text, bool utf8) {
     if (utf8 && cut)
         while (!shown.empty() && (static_cast<unsigned char>(text[shown.size()]) & 0xC0) == 0x80)
             shown.remove_suffix(1);
-    std::string result = EscapeControls(utf8 ? std::string(shown) : DecodeWindows1252(shown));
+    std::string result = ShownText(utf8 ? std::string(shown) : DecodeWindows1252(shown));
     if (cut) result += "…";
     return "« " + result + " »";
 }

@@ -113,7 +113,7 @@ TEST(AutReader, ControlBytesAreShownEscapedInMessages) {
     const std::string nul(1, '\0');
     const AutReadResult r = Read({"des (0, 1, 2)", "(x" + nul + "\x1b, \"A\", 1)"});
     EXPECT_TRUE(test::FailedWith(
-        r.status, "Erreur dans le fichier .aut ligne 2 : origine « x\\x00\\x1b » : numéro d'état attendu.", 2));
+        r.status, "Erreur dans le fichier .aut ligne 2 : origine « x\\x00\\x1B » : numéro d'état attendu.", 2));
 }
 
 TEST(AutReader, AHeaderAnnouncingMoreThanTheMemoryHoldsFailsFast) {
