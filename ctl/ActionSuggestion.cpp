@@ -44,7 +44,7 @@ std::string NearestName(std::string_view word, const std::vector<std::string>& c
     return best;
 }
 
-std::vector<std::string> StemActionNames(const StemStore& store) {
+std::vector<bool> UsedActions(const StemStore& store) {
     std::vector<bool> used(store.actions.Size(), false);
     std::vector<bool> setSeen(store.EventSetCount(), false);
     for (std::size_t s = 0; s < store.StateCount(); ++s) {
@@ -55,6 +55,11 @@ std::vector<std::string> StemActionNames(const StemStore& store) {
         }
         for (const TStemArc& arc : store.State(s).Arcs.Found()) used[arc.Action] = true;
     }
+    return used;
+}
+
+std::vector<std::string> StemActionNames(const StemStore& store) {
+    const std::vector<bool> used = UsedActions(store);
     std::vector<std::string> names;
     for (std::size_t id = 0; id < used.size(); ++id)
         if (used[id]) names.push_back(store.actions.Text(static_cast<ActionId>(id)));

@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "ctl/ActionSuggestion.h"
+
 namespace quarvo {
 namespace {
 
@@ -247,19 +249,7 @@ Labelling LabelAll(const StemStore& store, const CompiledFormula& formula) {
 }
 
 std::vector<std::string> UnknownAtoms(const StemStore& store, const CompiledFormula& formula) {
-    // The actions the STEM uses. Its action table may name more: the gates
-    // of the specification hidden or never offered, or the actions of an
-    // earlier STEM (the table outlives a regeneration).
-    std::vector<bool> used(store.actions.Size(), false);
-    std::vector<bool> setSeen(store.EventSetCount(), false);
-    for (std::size_t s = 0; s < store.StateCount(); ++s) {
-        const EventSetId events = store.Record(s).Events;
-        if (!setSeen[events]) {
-            setSeen[events] = true;
-            for (const TEventEntry& e : store.Events(events)) used[e.Action] = true;
-        }
-        for (const TStemArc& arc : store.State(s).Arcs.Found()) used[arc.Action] = true;
-    }
+    const std::vector<bool> used = UsedActions(store);
     std::unordered_set<Identifier32, Identifier32Hash> names;
     for (std::size_t id = 0; id < used.size(); ++id)
         if (used[id]) names.insert(store.actions.Name(static_cast<ActionId>(id)));

@@ -48,18 +48,25 @@ int ViewerBeforeAndAfterLayout(const QString& example, int depth, const QString&
     return status;
 }
 
+// The main window at the README's size, the example opened, compiled and generated.
+bool ShowGenerated(quarvo::QuarvoApp& app, const QString& example) {
+    TSDIAppForm& form = app.Main();
+    form.resize(900, 640);
+    form.show();
+    if (!form.OpenSpecification(example)) return false;
+    form.Compiler1Click();
+    form.SemEntreClick();
+    if (TGenFrm* dialog = app.Windows().generation) dialog->hide();
+    return true;
+}
+
 // An example generated, then compared by branching bisimulation with another
 // through "Comparer avec…": the dialog and the main window with the answer.
 int Comparison(const QString& example, const QString& other, const QString& dialogPicture, const QString& mainPicture) {
     quarvo::DesktopDialogs dialogs;
     quarvo::QuarvoApp app(QDir::currentPath().toStdString(), dialogs, QCoreApplication::applicationDirPath());
     TSDIAppForm& form = app.Main();
-    form.resize(900, 640);
-    form.show();
-    if (!form.OpenSpecification(example)) return 1;
-    form.Compiler1Click();
-    form.SemEntreClick();
-    if (TGenFrm* dialog = app.Windows().generation) dialog->hide();
+    if (!ShowGenerated(app, example)) return 1;
     auto* compare = form.findChild<quarvo::CompareDialog*>();
     if (!compare) return 1;
     form.ComparerAvec1Click();
@@ -103,12 +110,7 @@ int main(int argc, char** argv) {
     quarvo::DesktopDialogs dialogs;
     quarvo::QuarvoApp app(QDir::currentPath().toStdString(), dialogs, QCoreApplication::applicationDirPath());
     TSDIAppForm& form = app.Main();
-    form.resize(900, 640);
-    form.show();
-    if (!form.OpenSpecification(example)) return 1;
-    form.Compiler1Click();
-    form.SemEntreClick();
-    if (TGenFrm* dialog = app.Windows().generation) dialog->hide();
+    if (!ShowGenerated(app, example)) return 1;
     int status = 1;
     QTimer::singleShot(500, [&] {
         status = form.grab().save(picture) ? 0 : 1;

@@ -10,18 +10,7 @@
 namespace quarvo {
 namespace {
 
-std::vector<std::string> ExampleTexts() {
-    std::vector<std::string> texts;
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(QUARVO_SOURCE_DIR) + "/examples")) {
-        if (entry.path().extension() != ".LOT") continue;
-        TextFileResult file = ReadTextFile(entry.path().string());
-        std::string text;
-        for (const std::string& line : file.lines) text += line + "\n";
-        texts.push_back(text);
-    }
-    EXPECT_GE(texts.size(), 4u);
-    return texts;
-}
+using test::ExampleTexts;
 
 std::vector<GenerationSettings> AllIdentities(std::int64_t bound) {
     GenerationSettings max, cpbr, inter;

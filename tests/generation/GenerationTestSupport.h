@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -10,9 +11,24 @@
 
 #include "../frontend/FrontendTestSupport.h"
 #include "generation/Generator.h"
+#include "frontend/TextFile.h"
 #include "generation/StemWriter.h"
 
 namespace quarvo::test {
+
+// The text of every example specification of the repository (examples/*.LOT).
+inline std::vector<std::string> ExampleTexts() {
+    std::vector<std::string> texts;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(QUARVO_SOURCE_DIR) + "/examples")) {
+        if (entry.path().extension() != ".LOT") continue;
+        TextFileResult file = ReadTextFile(entry.path().string());
+        std::string text;
+        for (const std::string& line : file.lines) text += line + "\n";
+        texts.push_back(text);
+    }
+    EXPECT_GE(texts.size(), 4u);
+    return texts;
+}
 
 struct Generated {
     std::shared_ptr<Compilation> compilation;

@@ -9,17 +9,7 @@
 namespace quarvo {
 namespace {
 
-std::vector<std::string> ExampleTexts() {
-    std::vector<std::string> texts;
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(QUARVO_SOURCE_DIR) + "/examples")) {
-        if (entry.path().extension() != ".LOT") continue;
-        TextFileResult file = ReadTextFile(entry.path().string());
-        std::string text;
-        for (const std::string& line : file.lines) text += line + "\n";
-        texts.push_back(text);
-    }
-    return texts;
-}
+using test::ExampleTexts;
 
 // Each identity mode, unbounded and bounded, with collections frequent enough
 // that terms handed from thread to thread are collected too.
