@@ -44,20 +44,6 @@ std::string NearestName(std::string_view word, const std::vector<std::string>& c
     return best;
 }
 
-std::vector<bool> UsedActions(const StemStore& store) {
-    std::vector<bool> used(store.actions.Size(), false);
-    std::vector<bool> setSeen(store.EventSetCount(), false);
-    for (std::size_t s = 0; s < store.StateCount(); ++s) {
-        const EventSetId events = store.Record(s).Events;
-        if (!setSeen[events]) {
-            setSeen[events] = true;
-            for (const TEventEntry& e : store.Events(events)) used[e.Action] = true;
-        }
-        for (const TStemArc& arc : store.State(s).Arcs.Found()) used[arc.Action] = true;
-    }
-    return used;
-}
-
 std::vector<std::string> StemActionNames(const StemStore& store) {
     const std::vector<bool> used = UsedActions(store);
     std::vector<std::string> names;

@@ -19,12 +19,6 @@ std::size_t NameDistance(std::string_view a, std::string_view b);
 // when none is that near.
 std::string NearestName(std::string_view word, const std::vector<std::string>& candidates);
 
-// Per action id of the STEM's action table, whether the STEM uses it (an arc
-// or an event of a state bears it). The table may name more: the gates of the
-// specification hidden or never offered, or the actions of an earlier STEM
-// (the table outlives a regeneration).
-std::vector<bool> UsedActions(const StemStore& store);
-
 // The names of the actions that the STEM in store uses (borne by an arc or by
 // an event of a state), each once, in the order of its action table.
 std::vector<std::string> StemActionNames(const StemStore& store);

@@ -6,8 +6,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "ctl/ActionSuggestion.h"
-
 namespace quarvo {
 namespace {
 
@@ -246,6 +244,20 @@ Labelling LabelAll(const StemStore& store, const CompiledFormula& formula) {
     Labelling labels;
     LabelAll(store, formula, labels);
     return labels;
+}
+
+std::vector<bool> UsedActions(const StemStore& store) {
+    std::vector<bool> used(store.actions.Size(), false);
+    std::vector<bool> setSeen(store.EventSetCount(), false);
+    for (std::size_t s = 0; s < store.StateCount(); ++s) {
+        const EventSetId events = store.Record(s).Events;
+        if (!setSeen[events]) {
+            setSeen[events] = true;
+            for (const TEventEntry& e : store.Events(events)) used[e.Action] = true;
+        }
+        for (const TStemArc& arc : store.State(s).Arcs.Found()) used[arc.Action] = true;
+    }
+    return used;
 }
 
 std::vector<std::string> UnknownAtoms(const StemStore& store, const CompiledFormula& formula) {

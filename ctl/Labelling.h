@@ -43,6 +43,12 @@ private:
 void LabelAll(const StemStore& store, const CompiledFormula& formula, Labelling& labels);
 Labelling LabelAll(const StemStore& store, const CompiledFormula& formula);
 
+// Per action id of the STEM's action table, whether the STEM uses it (an arc
+// or an event of a state bears it). The table may name more: the gates of the
+// specification hidden or never offered, or the actions of an earlier STEM
+// (the table outlives a regeneration).
+std::vector<bool> UsedActions(const StemStore& store);
+
 // The atoms of formula that name no action of the STEM in store, each once,
 // as first written in the formula, in the order of the text. An atom names an
 // action of the STEM when an arc bears that action or a state has an event of
