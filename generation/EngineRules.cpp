@@ -8,13 +8,15 @@ namespace quarvo {
 ActionId Engine::Hidden(ActionId action) {
     auto [it, inserted] = hidden_.try_emplace(action, 0);
     if (inserted) {
-        // "I_" followed by the first 30 characters of the name.
-        const Identifier32& name = actions_.Name(action);
+        // "I_" followed by the first 30 characters of the name. The action
+        // table is shared by the engines of an exploration: only through
+        // the names' lock.
+        const Identifier32 name = names_.ActionName(action);
         Identifier32 hidden;
         hidden.chars[0] = 'I';
         hidden.chars[1] = '_';
         for (std::size_t i = 0; i + 2 < Identifier32::Size; ++i) hidden.chars[i + 2] = name.chars[i];
-        it->second = actions_.Intern(hidden);
+        it->second = names_.InternAction(hidden);
     }
     return it->second;
 }

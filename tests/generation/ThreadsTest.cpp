@@ -83,6 +83,29 @@ TEST(Threads, TheBoundGivesExactlyThatManyStatesWhateverTheThreads) {
     }
 }
 
+// Hidden actions are named as the threads meet them: each state of the
+// second level hides a gate of its own, so that the threads add names to the
+// shared action table at once.
+TEST(Threads, HiddenActionsMetBySeveralThreadsAtOnceKeepTheirNames) {
+    std::string gates, hidden, body;
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        // Lines of the text stay short.
+        const char* sep = i == 0 ? "" : i % 10 == 0 ? ",\n" : ", ";
+        gates += sep + ("G" + n);
+        hidden += sep + ("H" + n);
+        body += (i ? "\n [] G" : "G") + n + "; H" + n + "; NIL";
+    }
+    const std::string text = "SYSTEM S [" + gates + ", " + hidden + "] :=\nHIDE " + hidden + " IN\n(" + body +
+                             ")\nENDSYS\n";
+    GenerationSettings settings = test::Interleaving();
+    settings.threads = 1;
+    const std::string one = test::GenerateText(text, settings)->Text();
+    ASSERT_NE(one.find("I_H299"), std::string::npos);
+    settings.threads = 7;
+    for (int round = 0; round < 10; ++round) ASSERT_EQ(test::GenerateText(text, settings)->Text(), one) << round;
+}
+
 // A choice of many branches is derived once per branch, not once per level
 // of the chain of choices it is written as.
 TEST(Threads, AVeryLongChoiceHasTwoStates) {
