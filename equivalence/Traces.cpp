@@ -6,8 +6,25 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "generation/MemoryWatch.h"
+
 namespace quarvo {
 namespace {
+
+// Adds to states every state reachable by internal arcs, then sorts them
+// without repeats.
+void CloseUnderInternal(const Lts& lts, std::vector<std::uint32_t>& states) {
+    std::sort(states.begin(), states.end());
+    states.erase(std::unique(states.begin(), states.end()), states.end());
+    std::unordered_set<std::uint32_t> seen(states.begin(), states.end());
+    for (std::size_t i = 0; i < states.size(); ++i) {
+        const std::uint32_t s = states[i];
+        for (std::uint32_t k = lts.firstArc[s]; k < lts.firstArc[s + 1]; ++k) {
+            if (lts.label[k] == TauLabel && seen.insert(lts.target[k]).second) states.push_back(lts.target[k]);
+        }
+    }
+    std::sort(states.begin(), states.end());
+}
 
 struct SubsetHash {
     std::size_t operator()(const std::vector<std::uint32_t>& states) const {
@@ -25,9 +42,10 @@ public:
 
     // The number of the τ-closure of states (which it sorts and may grow).
     std::uint32_t Intern(std::vector<std::uint32_t> states) {
-        Close(states);
+        CloseUnderInternal(lts_, states);
         auto [it, inserted] = ids_.try_emplace(std::move(states), static_cast<std::uint32_t>(subsets_.size()));
         if (inserted) {
+            bytes_ += static_cast<std::int64_t>(it->first.size() * sizeof(std::uint32_t)) + 96;
             subsets_.push_back(&it->first);
             moves_.emplace_back();
             movesKnown_.push_back(false);
@@ -53,6 +71,7 @@ public:
             std::vector<std::pair<std::uint32_t, std::uint32_t>> moves;
             moves.reserve(labels.size());
             for (std::uint32_t label : labels) moves.emplace_back(label, Intern(std::move(byLabel[label])));
+            bytes_ += static_cast<std::int64_t>(moves.size() * sizeof(moves[0]));
             moves_[id] = std::move(moves);
             movesKnown_[id] = true;
         }
@@ -61,22 +80,13 @@ public:
 
     std::size_t Size() const { return subsets_.size(); }
 
+    // The states of subset id, sorted.
+    const std::vector<std::uint32_t>& States(std::uint32_t id) const { return *subsets_[id]; }
+
+    // About the bytes the subsets and their moves hold.
+    std::int64_t Bytes() const { return bytes_; }
+
 private:
-    // Adds every state reachable by internal arcs, then sorts without repeats.
-    void Close(std::vector<std::uint32_t>& states) {
-        std::sort(states.begin(), states.end());
-        states.erase(std::unique(states.begin(), states.end()), states.end());
-        std::unordered_set<std::uint32_t> seen(states.begin(), states.end());
-        for (std::size_t i = 0; i < states.size(); ++i) {
-            const std::uint32_t s = states[i];
-            for (std::uint32_t k = lts_.firstArc[s]; k < lts_.firstArc[s + 1]; ++k) {
-                if (lts_.label[k] == TauLabel && seen.insert(lts_.target[k]).second) {
-                    states.push_back(lts_.target[k]);
-                }
-            }
-        }
-        std::sort(states.begin(), states.end());
-    }
 
     const Lts& lts_;
     const std::vector<std::uint32_t>& rank_;
@@ -84,6 +94,7 @@ private:
     std::vector<const std::vector<std::uint32_t>*> subsets_;  // keys of ids_, which do not move
     std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> moves_;
     std::vector<bool> movesKnown_;
+    std::int64_t bytes_ = 0;
 };
 
 }  // namespace
@@ -160,6 +171,7 @@ TraceDifference CompareTraces(const Lts& lts, std::uint32_t first, std::uint32_t
             }
             std::reverse(result.trace.begin(), result.trace.end());
             result.traceOfFirst = firstHasIt;
+            result.explored = static_cast<std::int64_t>(pairs.size());
             return result;
         }
         for (std::size_t k = 0; k < xMoves.size(); ++k) {
@@ -167,6 +179,187 @@ TraceDifference CompareTraces(const Lts& lts, std::uint32_t first, std::uint32_t
         }
     }
     result.equivalent = true;
+    result.explored = static_cast<std::int64_t>(pairs.size());
+    return result;
+}
+
+namespace {
+
+// The answer of one inclusion: the shortest trace of one side that the other
+// has not, the first by name among the shortest.
+struct Inclusion {
+    bool stopped = false;
+    bool tooLarge = false;
+    bool found = false;
+    std::vector<std::uint32_t> trace;
+    std::int64_t explored = 0;
+};
+
+// The pairs (state, subset) kept so far, for each state those whose subsets
+// include no other's: a new pair is kept only when none of its state's
+// subsets is included in its own, and it takes the place of those that
+// include it.
+class Antichain {
+public:
+    Antichain(std::uint32_t states, const SubsetTable& table) : bySubset_(states), table_(table) {}
+
+    bool Keep(std::uint32_t state, std::uint32_t subset) {
+        std::vector<std::uint32_t>& held = bySubset_[state];
+        const std::vector<std::uint32_t>& s = table_.States(subset);
+        for (std::uint32_t other : held) {
+            if (other == subset) return false;
+            const std::vector<std::uint32_t>& o = table_.States(other);
+            if (o.size() <= s.size() && std::includes(s.begin(), s.end(), o.begin(), o.end())) return false;
+        }
+        const auto end = std::remove_if(held.begin(), held.end(), [&](std::uint32_t other) {
+            const std::vector<std::uint32_t>& o = table_.States(other);
+            return o.size() >= s.size() && std::includes(o.begin(), o.end(), s.begin(), s.end());
+        });
+        held.erase(end, held.end());
+        held.push_back(subset);
+        ++added_;
+        return true;
+    }
+
+    std::int64_t Added() const { return added_; }
+
+private:
+    std::vector<std::vector<std::uint32_t>> bySubset_;
+    const SubsetTable& table_;
+    std::int64_t added_ = 0;
+};
+
+// Whether every trace of impl is one of spec, searched breadth first over
+// the traces both have. The pairs reached by one trace go together (a
+// group): the subset of spec is the same for all, and their moves are
+// tried label by label in name order, so that groups come in order of their
+// trace's length, then by name. A pair subsumed by one kept earlier (by a
+// trace as short or shorter, first by name) is dropped: whatever
+// distinguishing trace follows it follows the other too, no longer. Traces
+// longer than maxLength are not sought.
+Inclusion CheckInclusion(const Lts& lts, const std::vector<std::uint32_t>& rank, std::uint32_t impl,
+                         std::uint32_t spec, std::size_t maxLength, Progress* progress, const MemoryWatch& memory) {
+    SubsetTable table(lts, rank);
+    Antichain antichain(static_cast<std::uint32_t>(lts.StateCount()), table);
+    struct Group {
+        std::vector<std::uint32_t> states;  // of impl, until the group is expanded
+        std::uint32_t subset;               // of spec
+        std::uint32_t parent;
+        std::uint32_t label;
+        std::uint32_t depth;
+    };
+    std::vector<Group> groups;
+    std::int64_t heldStates = 0;
+    {
+        std::vector<std::uint32_t> start{impl};
+        CloseUnderInternal(lts, start);
+        Group first{{}, table.Intern({spec}), UINT32_MAX, 0, 0};
+        for (std::uint32_t p : start) {
+            if (antichain.Keep(p, first.subset)) first.states.push_back(p);
+        }
+        heldStates += static_cast<std::int64_t>(first.states.size());
+        groups.push_back(std::move(first));
+    }
+    Inclusion result;
+    for (std::size_t next = 0; next < groups.size() && groups[next].depth < maxLength; ++next) {
+        if (next % 256 == 0) {
+            result.explored = antichain.Added();
+            if (progress != nullptr) {
+                progress->UpdatePhase("paires de l'anti-chaîne", result.explored, "paires");
+                if (progress->StopRequested()) {
+                    result.stopped = true;
+                    return result;
+                }
+            }
+            const std::int64_t held = table.Bytes() + heldStates * 4 +
+                                      static_cast<std::int64_t>(groups.capacity() * sizeof(Group)) +
+                                      result.explored * 8;
+            if (memory.NearLimit(held / 4 + static_cast<std::int64_t>(groups.capacity() * sizeof(Group)))) {
+                result.tooLarge = true;
+                return result;
+            }
+        }
+        // The visible moves of the group's states, by label in name order.
+        std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> byLabel;
+        for (std::uint32_t p : groups[next].states) {
+            for (std::uint32_t k = lts.firstArc[p]; k < lts.firstArc[p + 1]; ++k) {
+                if (lts.label[k] != TauLabel) byLabel[lts.label[k]].push_back(lts.target[k]);
+            }
+        }
+        heldStates -= static_cast<std::int64_t>(groups[next].states.size());
+        std::vector<std::uint32_t>().swap(groups[next].states);
+        std::vector<std::uint32_t> labels;
+        labels.reserve(byLabel.size());
+        for (const auto& [label, targets] : byLabel) labels.push_back(label);
+        std::sort(labels.begin(), labels.end(), [&](std::uint32_t a, std::uint32_t b) { return rank[a] < rank[b]; });
+        const std::vector<std::pair<std::uint32_t, std::uint32_t>> specMoves = table.Moves(groups[next].subset);
+        std::size_t j = 0;
+        for (std::uint32_t label : labels) {
+            while (j < specMoves.size() && rank[specMoves[j].first] < rank[label]) ++j;
+            if (j == specMoves.size() || specMoves[j].first != label) {
+                result.found = true;
+                result.trace.push_back(label);
+                for (std::size_t g = next; groups[g].parent != UINT32_MAX; g = groups[g].parent) {
+                    result.trace.push_back(groups[g].label);
+                }
+                std::reverse(result.trace.begin(), result.trace.end());
+                result.explored = antichain.Added();
+                return result;
+            }
+            std::vector<std::uint32_t> reached = std::move(byLabel[label]);
+            CloseUnderInternal(lts, reached);
+            Group child{{}, specMoves[j].second, static_cast<std::uint32_t>(next), label, groups[next].depth + 1};
+            for (std::uint32_t q : reached) {
+                if (antichain.Keep(q, child.subset)) child.states.push_back(q);
+            }
+            if (!child.states.empty()) {
+                heldStates += static_cast<std::int64_t>(child.states.size());
+                groups.push_back(std::move(child));
+            }
+        }
+    }
+    result.explored = antichain.Added();
+    return result;
+}
+
+bool NameOrderBefore(const std::vector<std::uint32_t>& rank, const std::vector<std::uint32_t>& a,
+                     const std::vector<std::uint32_t>& b) {
+    if (a.size() != b.size()) return a.size() < b.size();
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [&](std::uint32_t x, std::uint32_t y) { return rank[x] < rank[y]; });
+}
+
+}  // namespace
+
+TraceDifference CompareTracesByAntichains(const Lts& lts, std::uint32_t first, std::uint32_t second,
+                                          Progress* progress, std::int64_t memoryLimit) {
+    const std::vector<std::uint32_t> rank = LabelRanksByName(lts);
+    const MemoryWatch memory(memoryLimit);
+    TraceDifference result;
+    Inclusion one = CheckInclusion(lts, rank, first, second, SIZE_MAX, progress, memory);
+    result.explored = one.explored;
+    if (one.stopped || one.tooLarge) {
+        result.stopped = one.stopped;
+        result.tooLarge = one.tooLarge;
+        return result;
+    }
+    // The other way, no longer than the trace already found.
+    Inclusion two = CheckInclusion(lts, rank, second, first, one.found ? one.trace.size() : SIZE_MAX, progress, memory);
+    result.explored += two.explored;
+    if (two.stopped || two.tooLarge) {
+        result.stopped = two.stopped;
+        result.tooLarge = two.tooLarge;
+        return result;
+    }
+    if (!one.found && !two.found) {
+        result.equivalent = true;
+    } else if (one.found && (!two.found || NameOrderBefore(rank, one.trace, two.trace))) {
+        result.trace = std::move(one.trace);
+        result.traceOfFirst = true;
+    } else {
+        result.trace = std::move(two.trace);
+        result.traceOfFirst = false;
+    }
     return result;
 }
 
