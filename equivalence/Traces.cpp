@@ -186,7 +186,7 @@ TraceDifference CompareTraces(const Lts& lts, std::uint32_t first, std::uint32_t
 namespace {
 
 // The answer of one inclusion: the shortest trace of one side that the other
-// has not, the first by name among the shortest.
+// has not, the first by name among the shortest (found).
 struct Inclusion {
     bool stopped = false;
     bool tooLarge = false;
@@ -205,16 +205,11 @@ public:
 
     bool Keep(std::uint32_t state, std::uint32_t subset) {
         std::vector<std::uint32_t>& held = bySubset_[state];
-        const std::vector<std::uint32_t>& s = table_.States(subset);
         for (std::uint32_t other : held) {
-            if (other == subset) return false;
-            const std::vector<std::uint32_t>& o = table_.States(other);
-            if (o.size() <= s.size() && std::includes(s.begin(), s.end(), o.begin(), o.end())) return false;
+            if (other == subset || Included(other, subset)) return false;
         }
-        const auto end = std::remove_if(held.begin(), held.end(), [&](std::uint32_t other) {
-            const std::vector<std::uint32_t>& o = table_.States(other);
-            return o.size() >= s.size() && std::includes(o.begin(), o.end(), s.begin(), s.end());
-        });
+        const auto end = std::remove_if(held.begin(), held.end(),
+                                        [&](std::uint32_t other) { return Included(subset, other); });
         held.erase(end, held.end());
         held.push_back(subset);
         ++added_;
@@ -224,23 +219,82 @@ public:
     std::int64_t Added() const { return added_; }
 
 private:
+    // Whether subset a is included in subset b. The pairs of one trace share
+    // their subset, and the states of one system mostly the same few: the
+    // answers are kept.
+    bool Included(std::uint32_t a, std::uint32_t b) {
+        const std::vector<std::uint32_t>& x = table_.States(a);
+        const std::vector<std::uint32_t>& y = table_.States(b);
+        if (x.size() > y.size()) return false;
+        if (x.size() < 16) return std::includes(y.begin(), y.end(), x.begin(), x.end());
+        const auto [it, inserted] = included_.try_emplace((std::uint64_t{a} << 32) | b, false);
+        if (inserted) it->second = std::includes(y.begin(), y.end(), x.begin(), x.end());
+        return it->second;
+    }
+
     std::vector<std::vector<std::uint32_t>> bySubset_;
     const SubsetTable& table_;
+    std::unordered_map<std::uint64_t, bool> included_;
     std::int64_t added_ = 0;
 };
 
 // Whether every trace of impl is one of spec, searched breadth first over
-// the traces both have. The pairs reached by one trace go together (a
-// group): the subset of spec is the same for all, and their moves are
-// tried label by label in name order, so that groups come in order of their
-// trace's length, then by name. A pair subsumed by one kept earlier (by a
-// trace as short or shorter, first by name) is dropped: whatever
-// distinguishing trace follows it follows the other too, no longer. Traces
-// longer than maxLength are not sought.
-Inclusion CheckInclusion(const Lts& lts, const std::vector<std::uint32_t>& rank, std::uint32_t impl,
-                         std::uint32_t spec, std::size_t maxLength, Progress* progress, const MemoryWatch& memory) {
-    SubsetTable table(lts, rank);
-    Antichain antichain(static_cast<std::uint32_t>(lts.StateCount()), table);
+// the traces both have, one length at a time. The pairs reached by one trace
+// go together (a group): the subset of spec is the same for all, and their
+// moves are tried label by label in name order, so that groups come in order
+// of their trace's length, then by name. A pair subsumed by one kept earlier
+// (by a trace as short or shorter, first by name) is dropped: whatever
+// distinguishing trace follows it follows the other too, no longer.
+class InclusionSearch {
+public:
+    InclusionSearch(const Lts& lts, const std::vector<std::uint32_t>& rank, std::uint32_t impl, std::uint32_t spec)
+        : lts_(lts), rank_(rank), table_(lts, rank), antichain_(static_cast<std::uint32_t>(lts.StateCount()), table_) {
+        std::vector<std::uint32_t> start{impl};
+        CloseUnderInternal(lts_, start);
+        Group first{{}, table_.Intern({spec}), UINT32_MAX, 0, 0};
+        for (std::uint32_t p : start) {
+            if (antichain_.Keep(p, first.subset)) first.states.push_back(p);
+        }
+        heldStates_ += static_cast<std::int64_t>(first.states.size());
+        groups_.push_back(std::move(first));
+    }
+
+    // Expands the groups of the current length, seeking traces one longer.
+    // False when the caller asked to stop or the memory would not do
+    // (result() says which).
+    bool ExpandLevel(Progress* progress, const MemoryWatch& memory, std::int64_t exploredBefore) {
+        if (Done()) return true;
+        const std::uint32_t depth = groups_[next_].depth;
+        for (; next_ < groups_.size() && groups_[next_].depth == depth; ++next_) {
+            if (work_ >= kWorkBetweenChecks || next_ % 256 == 0) {
+                work_ = 0;
+                result_.explored = antichain_.Added();
+                if (progress != nullptr) {
+                    progress->UpdatePhase("paires de l'anti-chaîne", exploredBefore + result_.explored, "paires");
+                    if (progress->StopRequested()) {
+                        result_.stopped = true;
+                        return false;
+                    }
+                }
+                const auto groupBytes = static_cast<std::int64_t>(groups_.capacity() * sizeof(Group));
+                if (memory.NearLimit(groupBytes + (table_.Bytes() + heldStates_ * 4 + result_.explored * 8) / 4)) {
+                    result_.tooLarge = true;
+                    return false;
+                }
+            }
+            Expand(next_);
+            if (result_.found) break;
+        }
+        result_.explored = antichain_.Added();
+        return true;
+    }
+
+    // The search is over: a trace was found, or no group is left.
+    bool Done() const { return result_.found || next_ >= groups_.size(); }
+
+    const Inclusion& result() const { return result_; }
+
+private:
     struct Group {
         std::vector<std::uint32_t> states;  // of impl, until the group is expanded
         std::uint32_t subset;               // of spec
@@ -248,79 +302,62 @@ Inclusion CheckInclusion(const Lts& lts, const std::vector<std::uint32_t>& rank,
         std::uint32_t label;
         std::uint32_t depth;
     };
-    std::vector<Group> groups;
-    std::int64_t heldStates = 0;
-    {
-        std::vector<std::uint32_t> start{impl};
-        CloseUnderInternal(lts, start);
-        Group first{{}, table.Intern({spec}), UINT32_MAX, 0, 0};
-        for (std::uint32_t p : start) {
-            if (antichain.Keep(p, first.subset)) first.states.push_back(p);
-        }
-        heldStates += static_cast<std::int64_t>(first.states.size());
-        groups.push_back(std::move(first));
-    }
-    Inclusion result;
-    for (std::size_t next = 0; next < groups.size() && groups[next].depth < maxLength; ++next) {
-        if (next % 256 == 0) {
-            result.explored = antichain.Added();
-            if (progress != nullptr) {
-                progress->UpdatePhase("paires de l'anti-chaîne", result.explored, "paires");
-                if (progress->StopRequested()) {
-                    result.stopped = true;
-                    return result;
-                }
-            }
-            const std::int64_t held = table.Bytes() + heldStates * 4 +
-                                      static_cast<std::int64_t>(groups.capacity() * sizeof(Group)) +
-                                      result.explored * 8;
-            if (memory.NearLimit(held / 4 + static_cast<std::int64_t>(groups.capacity() * sizeof(Group)))) {
-                result.tooLarge = true;
-                return result;
-            }
-        }
+
+    // States and arcs looked at between two looks at the memory.
+    static constexpr std::int64_t kWorkBetweenChecks = std::int64_t{1} << 20;
+
+    void Expand(std::size_t g) {
         // The visible moves of the group's states, by label in name order.
         std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> byLabel;
-        for (std::uint32_t p : groups[next].states) {
-            for (std::uint32_t k = lts.firstArc[p]; k < lts.firstArc[p + 1]; ++k) {
-                if (lts.label[k] != TauLabel) byLabel[lts.label[k]].push_back(lts.target[k]);
+        for (std::uint32_t p : groups_[g].states) {
+            for (std::uint32_t k = lts_.firstArc[p]; k < lts_.firstArc[p + 1]; ++k) {
+                if (lts_.label[k] != TauLabel) byLabel[lts_.label[k]].push_back(lts_.target[k]);
             }
         }
-        heldStates -= static_cast<std::int64_t>(groups[next].states.size());
-        std::vector<std::uint32_t>().swap(groups[next].states);
+        work_ += static_cast<std::int64_t>(groups_[g].states.size());
+        heldStates_ -= static_cast<std::int64_t>(groups_[g].states.size());
+        std::vector<std::uint32_t>().swap(groups_[g].states);
         std::vector<std::uint32_t> labels;
         labels.reserve(byLabel.size());
         for (const auto& [label, targets] : byLabel) labels.push_back(label);
-        std::sort(labels.begin(), labels.end(), [&](std::uint32_t a, std::uint32_t b) { return rank[a] < rank[b]; });
-        const std::vector<std::pair<std::uint32_t, std::uint32_t>> specMoves = table.Moves(groups[next].subset);
+        std::sort(labels.begin(), labels.end(), [&](std::uint32_t a, std::uint32_t b) { return rank_[a] < rank_[b]; });
+        const std::vector<std::pair<std::uint32_t, std::uint32_t>> specMoves = table_.Moves(groups_[g].subset);
         std::size_t j = 0;
         for (std::uint32_t label : labels) {
-            while (j < specMoves.size() && rank[specMoves[j].first] < rank[label]) ++j;
+            while (j < specMoves.size() && rank_[specMoves[j].first] < rank_[label]) ++j;
             if (j == specMoves.size() || specMoves[j].first != label) {
-                result.found = true;
-                result.trace.push_back(label);
-                for (std::size_t g = next; groups[g].parent != UINT32_MAX; g = groups[g].parent) {
-                    result.trace.push_back(groups[g].label);
+                result_.found = true;
+                result_.trace.push_back(label);
+                for (std::size_t h = g; groups_[h].parent != UINT32_MAX; h = groups_[h].parent) {
+                    result_.trace.push_back(groups_[h].label);
                 }
-                std::reverse(result.trace.begin(), result.trace.end());
-                result.explored = antichain.Added();
-                return result;
+                std::reverse(result_.trace.begin(), result_.trace.end());
+                return;
             }
             std::vector<std::uint32_t> reached = std::move(byLabel[label]);
-            CloseUnderInternal(lts, reached);
-            Group child{{}, specMoves[j].second, static_cast<std::uint32_t>(next), label, groups[next].depth + 1};
+            CloseUnderInternal(lts_, reached);
+            work_ += static_cast<std::int64_t>(reached.size());
+            Group child{{}, specMoves[j].second, static_cast<std::uint32_t>(g), label, groups_[g].depth + 1};
             for (std::uint32_t q : reached) {
-                if (antichain.Keep(q, child.subset)) child.states.push_back(q);
+                if (antichain_.Keep(q, child.subset)) child.states.push_back(q);
             }
             if (!child.states.empty()) {
-                heldStates += static_cast<std::int64_t>(child.states.size());
-                groups.push_back(std::move(child));
+                heldStates_ += static_cast<std::int64_t>(child.states.size());
+                groups_.push_back(std::move(child));
             }
         }
     }
-    result.explored = antichain.Added();
-    return result;
-}
+
+    const Lts& lts_;
+    const std::vector<std::uint32_t>& rank_;
+    SubsetTable table_;
+    Antichain antichain_;
+    std::vector<Group> groups_;  // the queue: appended in breadth-first order
+    std::size_t next_ = 0;
+    std::int64_t heldStates_ = 0;
+    std::int64_t work_ = 0;
+    Inclusion result_;
+};
 
 bool NameOrderBefore(const std::vector<std::uint32_t>& rank, const std::vector<std::uint32_t>& a,
                      const std::vector<std::uint32_t>& b) {
@@ -336,28 +373,29 @@ TraceDifference CompareTracesByAntichains(const Lts& lts, std::uint32_t first, s
     const std::vector<std::uint32_t> rank = LabelRanksByName(lts);
     const MemoryWatch memory(memoryLimit);
     TraceDifference result;
-    Inclusion one = CheckInclusion(lts, rank, first, second, SIZE_MAX, progress, memory);
-    result.explored = one.explored;
-    if (one.stopped || one.tooLarge) {
-        result.stopped = one.stopped;
-        result.tooLarge = one.tooLarge;
-        return result;
+    // Both ways in step, one length at a time: the first trace found, either
+    // way, bounds the other search to the same length.
+    InclusionSearch one(lts, rank, first, second), two(lts, rank, second, first);
+    while (!one.Done() || !two.Done()) {
+        const bool going = one.ExpandLevel(progress, memory, 0) &&
+                           two.ExpandLevel(progress, memory, one.result().explored);
+        result.explored = one.result().explored + two.result().explored;
+        if (!going) {
+            result.stopped = one.result().stopped || two.result().stopped;
+            result.tooLarge = !result.stopped;
+            return result;
+        }
+        if (one.result().found || two.result().found) break;
     }
-    // The other way, no longer than the trace already found.
-    Inclusion two = CheckInclusion(lts, rank, second, first, one.found ? one.trace.size() : SIZE_MAX, progress, memory);
-    result.explored += two.explored;
-    if (two.stopped || two.tooLarge) {
-        result.stopped = two.stopped;
-        result.tooLarge = two.tooLarge;
-        return result;
-    }
-    if (!one.found && !two.found) {
+    const Inclusion& a = one.result();
+    const Inclusion& b = two.result();
+    if (!a.found && !b.found) {
         result.equivalent = true;
-    } else if (one.found && (!two.found || NameOrderBefore(rank, one.trace, two.trace))) {
-        result.trace = std::move(one.trace);
+    } else if (a.found && (!b.found || NameOrderBefore(rank, a.trace, b.trace))) {
+        result.trace = a.trace;
         result.traceOfFirst = true;
     } else {
-        result.trace = std::move(two.trace);
+        result.trace = b.trace;
         result.traceOfFirst = false;
     }
     return result;
