@@ -29,8 +29,9 @@ struct TraceDifference {
 // fly). Among the labels of one step, names are tried in alphabetical order.
 //
 // The problem is PSPACE-complete: on a pathological system the number of
-// subsets grows exponentially. Callers reduce the systems first (branching
-// bisimulation preserves traces) to keep the search small.
+// subsets grows exponentially, and this search holds them all.
+// CompareTracesByAntichains gives the same answer and is the one to use; this
+// one is kept as a second opinion.
 TraceDifference CompareTraces(const Lts& lts, std::uint32_t first, std::uint32_t second,
                               Progress* progress = nullptr);
 
@@ -42,7 +43,9 @@ TraceDifference CompareTraces(const Lts& lts, std::uint32_t first, std::uint32_t
 // when S' is included in S: whatever trace p has and S has not, S' has not
 // either). It stops at the first distinguishing trace, without building the
 // whole subset construction. Past memoryLimit (bytes, 0 for the machine's
-// memory only; see MemoryWatch) it stops with tooLarge.
+// memory only; see MemoryWatch) it stops with tooLarge. Both inclusions
+// advance in step, one trace length at a time. Callers reduce the systems
+// first (branching bisimulation preserves traces) to keep the pairs few.
 TraceDifference CompareTracesByAntichains(const Lts& lts, std::uint32_t first, std::uint32_t second,
                                           Progress* progress = nullptr, std::int64_t memoryLimit = 0);
 
