@@ -27,6 +27,10 @@
 // at 10^6 arcs strong 0.15 s, branching 9.5 s (62 times, 4.9 GB peak),
 // divergence-sensitive 8.6 s (5.4 GB), weak and traces 9.6 s (4.9 GB): the
 // branching refiner's signatures are what costs, and 10^7 arcs do not fit.
+// The trace comparison with the mutant at 10^5 arcs: 0.43 s (60 times the
+// strong reduction), nearly all of it the branching reductions before the
+// antichains; the pattern at N = 24 answers in under 0.1 ms and 5 MB, where
+// the subset construction would hold 2^25 subsets.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
