@@ -30,9 +30,10 @@ constexpr const char* kCompareUsage =
     "  --traces            équivalence de traces ;\n"
     "  --maximalite        engendre les spécifications sous la sémantique de\n"
     "                      maximalité (par défaut : d'entrelacement) ;\n"
-    "  --memoire-max N     abandonne la lecture ou la génération d'un modèle avant\n"
-    "                      que la mémoire utilisée n'atteigne N mégaoctets (par\n"
-    "                      défaut : la mémoire disponible de la machine).\n"
+    "  --memoire-max N     abandonne la lecture ou la génération d'un modèle, ou la\n"
+    "                      comparaison, avant que la mémoire utilisée n'atteigne\n"
+    "                      N mégaoctets (par défaut : la mémoire disponible de la\n"
+    "                      machine).\n"
     "\n"
     "Affiche « Équivalents. » ou « Non équivalents. » puis, dans ce cas, la raison :\n"
     "une formule vraie du premier modèle et fausse du second, et une trace qui les\n"
@@ -152,7 +153,7 @@ int Compare(const std::vector<std::string>& args) {
         if (!Load(models[0], semantics, progress, first, stopped, memoryLimit) ||
             !Load(models[1], semantics, progress, second, stopped, memoryLimit))
             return 2;
-        result = quarvo::CompareStems(first, second, equivalence, &progress);
+        result = quarvo::CompareStems(first, second, equivalence, &progress, memoryLimit);
     }
     if (!result.status) {
         std::cerr << "calvento : " << result.status.message() << '\n';

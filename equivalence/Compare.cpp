@@ -172,7 +172,8 @@ std::string Joined(const std::vector<std::string>& names) {
     return text;
 }
 
-CompareResult CompareTracesOf(const StemStore& first, const Lts& a, const Lts& b, Progress* progress) {
+CompareResult CompareTracesOf(const StemStore& first, const Lts& a, const Lts& b, Progress* progress,
+                              std::int64_t memoryLimit) {
     CompareResult result;
     // Branching bisimulation keeps traces: the search runs on the quotients.
     const Partition pa = BranchingBisimulation(a, false, progress);
@@ -188,9 +189,16 @@ CompareResult CompareTracesOf(const StemStore& first, const Lts& a, const Lts& b
         result.equivalent = true;
         return result;
     }
-    const TraceDifference difference =
-        CompareTraces(u, qa.initial, static_cast<std::uint32_t>(qa.StateCount()) + qb.initial, progress);
+    const TraceDifference difference = CompareTracesByAntichains(
+        u, qa.initial, static_cast<std::uint32_t>(qa.StateCount()) + qb.initial, progress, memoryLimit);
     if (difference.stopped) return {Status(), true, false, {}};
+    if (difference.tooLarge) {
+        result.status = Failure{"Mémoire insuffisante : la recherche d'une trace distinctive a atteint " +
+                                std::to_string(difference.explored) +
+                                " paires (état, ensemble d'états), plus que la mémoire ne peut en tenir ; "
+                                "la comparaison a été abandonnée."};
+        return result;
+    }
     result.equivalent = difference.equivalent;
     if (!result.equivalent) {
         result.why.trace = LabelNames(u, difference.trace, false);
@@ -217,7 +225,7 @@ CompareResult DivergenceDifference(const StemStore& first, const Lts& u, std::ui
 }
 
 CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lts& b, Equivalence equivalence,
-                                  Progress* progress) {
+                                  Progress* progress, std::int64_t memoryLimit) {
     CompareResult result;
     const Lts u = DisjointUnion(a, b);
     const auto firstInitial = a.initial;
@@ -231,7 +239,7 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
             return result;
         }
     }
-    const Partition partition = Bisimulation(u, equivalence, progress);
+    const Partition partition = Bisimulation(u, equivalence, progress, memoryLimit);
     if (partition.stopped) return {Status(), true, false, {}};
     if (partition.tooLarge) {
         result.status = Failure{"Mémoire insuffisante : la saturation de la bissimulation observationnelle aurait "
@@ -249,7 +257,7 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
         if (branching.block[firstInitial] == branching.block[secondInitial]) {
             return DivergenceDifference(first, u, firstInitial, secondInitial, branching, partition, progress);
         }
-        return CompareBisimilarity(first, a, b, Equivalence::Branching, progress);
+        return CompareBisimilarity(first, a, b, Equivalence::Branching, progress, memoryLimit);
     }
     // The formula is sought on the quotient of the union: one state per block.
     const bool weak = equivalence != Equivalence::Strong;
@@ -289,7 +297,7 @@ CompareResult CompareBisimilarity(const StemStore& first, const Lts& a, const Lt
 }  // namespace
 
 CompareResult CompareStems(const StemStore& first, const StemStore& second, Equivalence equivalence,
-                           Progress* progress) {
+                           Progress* progress, std::int64_t memoryLimit) {
     if (first.StateCount() == 0 || second.StateCount() == 0) {
         CompareResult result;
         result.status = Failure{first.StateCount() == 0 ? "Le premier système n'a aucun état."
@@ -298,8 +306,8 @@ CompareResult CompareStems(const StemStore& first, const StemStore& second, Equi
     }
     try {
         const Lts a = LtsFromStem(first), b = LtsFromStem(second);
-        if (equivalence == Equivalence::Traces) return CompareTracesOf(first, a, b, progress);
-        return CompareBisimilarity(first, a, b, equivalence, progress);
+        if (equivalence == Equivalence::Traces) return CompareTracesOf(first, a, b, progress, memoryLimit);
+        return CompareBisimilarity(first, a, b, equivalence, progress, memoryLimit);
     } catch (const std::bad_alloc&) {
         CompareResult result;
         result.status = Failure{"Mémoire insuffisante : la comparaison a été abandonnée."};

@@ -48,8 +48,12 @@ struct CompareResult {
     Distinction why;        // when not equivalent
 };
 
+// memoryLimit: the most memory the comparison may hold, in bytes (0 for the
+// machine's memory only; see MemoryWatch); past it, the weak saturation is not
+// built and the search for a distinguishing trace stops, with a failure that
+// says so.
 CompareResult CompareStems(const StemStore& first, const StemStore& second, Equivalence equivalence,
-                           Progress* progress = nullptr);
+                           Progress* progress = nullptr, std::int64_t memoryLimit = 0);
 
 // The French name of an equivalence: "bissimulation forte", ...
 std::string EquivalenceName(Equivalence equivalence);

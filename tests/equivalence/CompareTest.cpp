@@ -173,6 +173,26 @@ TEST(CompareTest, ShortestTraceAndItsPath) {
     EXPECT_EQ(back.why.firstPath, (std::vector<std::int32_t>{0, 10}));
 }
 
+TEST(CompareTest, MemoryAllowedStopsTheWeakAndTraceChecks) {
+    const Systems s = Make(2, {{0, "A", 1}}, 2, {{0, "B", 1}});
+    const std::int64_t oneMegabyte = 1024 * 1024;
+    const CompareResult traces = CompareStems(s.first, s.second, Equivalence::Traces, nullptr, oneMegabyte);
+    EXPECT_FALSE(traces.status.ok());
+    EXPECT_TRUE(traces.status.message().starts_with(
+        "Mémoire insuffisante : la recherche d'une trace distinctive a atteint "))
+        << traces.status.message();
+    EXPECT_TRUE(traces.status.message().ends_with(
+        " paires (état, ensemble d'états), plus que la mémoire ne peut en tenir ; la comparaison a été abandonnée."));
+    const CompareResult weak = CompareStems(s.first, s.second, Equivalence::Weak, nullptr, oneMegabyte);
+    EXPECT_FALSE(weak.status.ok());
+    EXPECT_TRUE(weak.status.message().starts_with(
+        "Mémoire insuffisante : la saturation de la bissimulation observationnelle"))
+        << weak.status.message();
+    // Without a limit of the caller's own, the machine's memory is enough.
+    EXPECT_FALSE(CompareStems(s.first, s.second, Equivalence::Traces).equivalent);
+    EXPECT_TRUE(CompareStems(s.first, s.second, Equivalence::Traces).status.ok());
+}
+
 class StopNow : public Progress {
 public:
     bool StopRequested() override { return true; }
