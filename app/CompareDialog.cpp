@@ -158,9 +158,14 @@ void CompareDialog::Compare() {
     } else if (!result.status) {
         lines << FromStd(result.status.message());
     } else if (compared) {
-        // The first system is the current STEM, the second the file chosen.
+        // The first system is the current STEM (generated, or read from its
+        // file), the second the file chosen.
+        const std::string& stemFile = app_.session.stemFileName;
+        const std::string firstName =
+            stemFile.empty() ? "la spécification courante"
+                             : "« " + QFileInfo(QString::fromStdString(stemFile)).fileName().toStdString() + " »";
         const std::string secondName = "« " + QFileInfo(path).fileName().toStdString() + " »";
-        for (const std::string& line : CompareLines(result, equivalence, "la spécification courante", secondName))
+        for (const std::string& line : CompareLines(result, equivalence, firstName, secondName))
             lines << FromStd(line);
         if (!result.equivalent && !result.why.firstPath.empty()) {
             path_ = result.why.firstPath;

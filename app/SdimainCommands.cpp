@@ -360,6 +360,7 @@ void TSDIAppForm::SemEntreClick() {
     for (const std::string& line : quarvo::GenerationSummaryLines(result)) messages.Append(line);
     app_.session.hasStem = true;
     app_.session.stemSemantics = settings.semantics;
+    app_.session.stemFileName.clear();
     dialog.Figures(result);
     dialog.Finish(result.states, result.arcs);
     SetBusy(false);
@@ -432,6 +433,8 @@ void TSDIAppForm::RegenererleSTEM1Click() {
     quarvo::AdoptRegeneratedStem(app_.session.stem, std::move(result.stem));
     app_.session.hasStem = true;
     app_.session.stemSemantics = quarvo::Semantics::Maximality;
+    // The STEM shown is that of the file the editor shows (or, cut, reads).
+    app_.session.stemFileName = !stemFile_.isEmpty() ? stemFile_.toStdString() : app_.session.documentPath;
     VerificationMenu->menuAction()->setEnabled(true);
     VerifyButton->setEnabled(true);
     VisualisationMenu->menuAction()->setEnabled(true);

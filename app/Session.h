@@ -30,6 +30,9 @@ struct Session {
     StemStore stem;
     bool hasStem = false;
     Semantics stemSemantics = Semantics::Maximality;
+    // The file the current STEM was read back from; empty when it was generated
+    // from the specification.
+    std::string stemFileName;
 
     // The generation settings of the "Génération" menu.
     Semantics semantics = Semantics::Maximality;

@@ -171,6 +171,31 @@ private slots:
                  QStringList{"Comparaison avec « BUFFER.aut » :"} + result);
     }
 
+    void AStemReadBackFromItsFileIsNamedByIt() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        Generate(t, Example("BUFFER.LOT"));
+        QTemporaryDir dir;
+        const QString stem = dir.filePath("BUFFER.STEM");
+        t.dialogs.fileNames.push_back(stem);
+        f.Fichierexterne1Click();
+        t.dialogs.fileNames.push_back(stem);
+        f.OuvrirUnfichierSTEM1Click();
+        f.RegenererleSTEM1Click();
+        QVERIFY(t.GetSession().hasStem);
+        quarvo::CompareDialog& dialog = CompareWith(t, WriteSpec(dir, "ONECELL.LOT", kOneCell));
+        dialog.OkButton->click();
+        QCOMPARE(Lines(*dialog.Result).value(1),
+                 QString("Premier système : « BUFFER.STEM » ; second système : « ONECELL.LOT »."));
+        // Generated again, it is the specification's once more.
+        f.OpenSpecification(Example("BUFFER.LOT"));
+        f.Compiler1Click();
+        f.SemEntreClick();
+        dialog.OkButton->click();
+        QCOMPARE(Lines(*dialog.Result).value(1),
+                 QString("Premier système : la spécification courante ; second système : « ONECELL.LOT »."));
+    }
+
     void ADifferentSpecificationIsToldApartWithItsTrace() {
         TestApp t;
         TSDIAppForm& f = t.app->Main();
