@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/install-deps.sh
-quarvo_install_missing "${QUARVO_BUILD_PACKAGES[@]}" "${QUARVO_TOOLCHAIN_PACKAGES[@]}"
+quarvo_install_missing "${QUARVO_BUILD_PACKAGES[@]}" "${QUARVO_TOOLCHAIN_PACKAGES[@]}" "${QUARVO_DISTRIBUTED_PACKAGES[@]}"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "generation/EventPool.h"
 #include "generation/Semantics.h"
 #include "generation/SharedTables.h"
+#include "generation/StateEncoding.h"
 #include "generation/TermTable.h"
 
 namespace quarvo {
@@ -120,6 +123,17 @@ public:
     // The terms of a packet, in the order of its nodes: made here.
     void Unpack(const TermPacket& packet, std::vector<TermId>& made);
 
+    // Canonical forms, the same bytes in every process that compiled the same
+    // specification whatever its node ids and names: a state identity (what
+    // Identity compares), and a whole term, to be made again elsewhere.
+    void EncodeIdentity(TermId term, const CanonicalProcesses& processes, std::string& out);
+    // The identity, as Identity gives it here, of the state encoded; 0 when
+    // the bytes are no such encoding.
+    std::uint32_t DecodeIdentity(std::string_view bytes, const CanonicalProcesses& processes);
+    void EncodeTerm(TermId term, const CanonicalProcesses& processes, std::string& out);
+    // The term encoded, made here; 0 when the bytes are no such encoding.
+    TermId DecodeTerm(std::string_view bytes, const CanonicalProcesses& processes);
+
     // Between two states: keeps only the nodes that roots reach (and the
     // process instances), renumbering them; every root is renamed in place.
     void Collect(std::vector<TermId>& roots);
@@ -177,6 +191,8 @@ private:
     void SetMemo(std::vector<std::uint32_t>& memo, TermId id, std::uint32_t value);
 
     std::uint32_t SharedProcess(std::uint32_t process);
+    const std::string& ActionText(ActionId id);
+    ActionId ActionOfText(std::string_view text);
     std::uint32_t SharedGates(GatesId gates);
     GatesId LocalGates(std::uint32_t shared);
 
@@ -192,6 +208,9 @@ private:
     IdentityCache identityCache_;
     std::vector<std::uint32_t> packed_;  // per node, its place in the packet plus one
     std::vector<TermId> packedNodes_;
+    std::vector<std::string> actionTexts_;  // per action, its name once asked
+    std::unordered_map<std::string, ActionId> actionsByText_;
+    TermPacket encoding_;
 
     ActionId delta_, internal_, dollar_;
     std::vector<const ProcessDefinition*> processes_{nullptr};

@@ -34,5 +34,7 @@ QUARVO_TOOLCHAIN_PACKAGES=(ocaml-nox graphviz)
 # A virtual display for starting the program without a desktop (screenshots).
 QUARVO_DISPLAY_PACKAGES=(xvfb xauth)
 QUARVO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# The generation over several processes or machines (calvento-mpi).
+QUARVO_DISTRIBUTED_PACKAGES=(openmpi-bin libopenmpi-dev)
 # The peer of the generation benchmarks (bench/spin-compare.sh).
 QUARVO_BENCH_PACKAGES=(spin)

@@ -1,0 +1,260 @@
+// calvento-mpi: the generation of calvento over the processes that mpirun starts, one file as one process writes it.
+#include <mpi.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <unistd.h>
+
+#include "cli/CliSupport.h"
+#include "distributed/DistributedExploration.h"
+#include "generation/Generator.h"
+#include "generation/LargeStack.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage : mpirun -np K calvento-mpi generate FICHIER.LOT [--entrelacement] [--cpbr]\n"
+    "                          [--max-etats N] [--memoire-max N] [--fils N]\n"
+    "                          [-o FICHIER.STEM] [--aut FICHIER.aut] [--aut-noms-caches]\n"
+    "                          [--mesures]\n"
+    "\n"
+    "Engendre le STEM (ou le STE) comme « calvento generate », réparti sur les K\n"
+    "processus lancés par mpirun, sur une machine ou sur les machines d'un fichier\n"
+    "d'hôtes (mpirun --hostfile) : chaque processus détient les états dont le\n"
+    "condensé lui revient, leurs termes et leurs arcs. Les fichiers écrits et les\n"
+    "lignes affichées sont ceux de « calvento generate », octet pour octet, quel\n"
+    "que soit K. Les options sont les siennes ; de plus :\n"
+    "  --memoire-max N    s'applique à chaque processus ;\n"
+    "  --mesures          affiche, pour chaque processus, ses états, ses arcs, les\n"
+    "                     octets envoyés et sa mémoire au plus haut.\n"
+    "\n"
+    "Si un processus s'arrête (signal, panne, arrêt demandé à mpirun), tous\n"
+    "s'arrêtent, aucun fichier existant n'est remplacé et le code de sortie est\n"
+    "non nul.\n"
+    "\n"
+    "Code de sortie : 0 si la génération est complète, 3 si elle a été arrêtée par\n"
+    "--max-etats ou faute de mémoire (fichiers partiels écrits), 2 en cas d'erreur.\n";
+
+// What a signal handler may touch: the message, made before it is installed.
+struct StopMessage {
+    char text[320] = {};
+    std::size_t size = 0;
+};
+
+StopMessage& SignalMessage() {
+    static StopMessage message;
+    return message;
+}
+
+extern "C" void OnStopSignal(int) {
+    const StopMessage& m = SignalMessage();
+    (void)!write(STDERR_FILENO, m.text, m.size);
+    _exit(2);
+}
+
+void InstallStopHandlers(int rank, int size) {
+    StopMessage& m = SignalMessage();
+    const int n = std::snprintf(m.text, sizeof m.text,
+                                "\ncalvento-mpi : processus %d sur %d arrêté (arrêt demandé, ou un autre processus "
+                                "s'est arrêté) : génération abandonnée, aucun fichier n'a été remplacé.\n",
+                                rank, size);
+    m.size = n > 0 ? std::min<std::size_t>(static_cast<std::size_t>(n), sizeof m.text - 1) : 0;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, OnStopSignal);
+}
+
+// Rank 0's progress line: the states, the arcs and the levels.
+class ProgressLine final : public quarvo::LevelProgress {
+public:
+    void Level(std::int64_t level, std::int64_t states, std::int64_t arcs) override {
+        line_.UpdatePhase("niveau " + std::to_string(level) + ", " + std::to_string(arcs) + " transitions", states,
+                          "états");
+    }
+
+private:
+    calvento::TerminalProgress line_;
+};
+
+struct Options {
+    quarvo::GenerationSettings settings;
+    std::string input, stemPath, autPath;
+    quarvo::AutOptions aut;
+    bool figures = false;
+};
+
+// 0 to go on, otherwise the exit code.
+int Parse(const std::vector<std::string>& args, Options& o, bool speak) {
+    if (args.empty() || args[0] != "generate") {
+        if (speak) (args.size() == 1 && (args[0] == "--help" || args[0] == "-h") ? std::cout : std::cerr) << kUsage;
+        return args.size() == 1 && (args[0] == "--help" || args[0] == "-h") ? 1 : 2;
+    }
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) return false;
+            out = args[++i];
+            return true;
+        };
+        std::string number;
+        if (a == "--help" || a == "-h") {
+            if (speak) std::cout << kUsage;
+            return 1;
+        } else if (a == "--entrelacement") {
+            o.settings.semantics = quarvo::Semantics::Interleaving;
+        } else if (a == "--cpbr") {
+            o.settings.cpbrOff = false;
+        } else if (a == "--max-etats") {
+            if (!value(number) || !calvento::ParseCount(number, o.settings.maxStates)) {
+                if (speak) std::cerr << "calvento-mpi : --max-etats attend un nombre entier positif.\n";
+                return 2;
+            }
+        } else if (a == "--memoire-max") {
+            value(number);
+            if (!calvento::ParseMemoryLimit(number, o.settings.memoryLimit)) return 2;
+        } else if (a == "--fils") {
+            std::int64_t threads = 0;
+            if (!value(number) || !calvento::ParseCount(number, threads) || threads > 1024) {
+                if (speak) std::cerr << "calvento-mpi : --fils attend un nombre entier de 1 à 1024.\n";
+                return 2;
+            }
+            o.settings.threads = static_cast<int>(threads);
+        } else if (a == "-o" || a == "--aut") {
+            if (!value(a == "-o" ? o.stemPath : o.autPath)) {
+                if (speak) std::cerr << "calvento-mpi : " << a << " attend un nom de fichier.\n";
+                return 2;
+            }
+        } else if (a == "--aut-noms-caches") {
+            o.aut.keepHiddenNames = true;
+        } else if (a == "--mesures") {
+            o.figures = true;
+        } else if (!a.empty() && a[0] == '-') {
+            if (speak) std::cerr << "calvento-mpi : option inconnue « " << a << " ».\n\n" << kUsage;
+            return 2;
+        } else if (o.input.empty()) {
+            o.input = a;
+        } else {
+            if (speak) std::cerr << kUsage;
+            return 2;
+        }
+    }
+    if (o.input.empty()) {
+        if (speak) std::cerr << kUsage;
+        return 2;
+    }
+    return 0;
+}
+
+class SilentSink final : public quarvo::MessageSink {
+public:
+    void Append(std::string_view) override {}
+};
+
+int Generate(quarvo::Peers& peers, const Options& o) {
+    const bool first = peers.Rank() == 0;
+    // Rank 0 judges the outputs and speaks; the others follow its word.
+    std::string verdict(1, '1');
+    if (first && !calvento::OutputsAreDistinct({o.input}, {o.stemPath, o.autPath})) verdict = "0";
+    peers.Broadcast(verdict, 0);
+    if (verdict != "1") return 2;
+    calvento::StdoutSink messages(calvento::WritesStandardOutput({o.stemPath, o.autPath}));
+    SilentSink silent;
+    std::shared_ptr<quarvo::Compilation> compilation =
+        calvento::CompileFile(o.input, first ? static_cast<quarvo::MessageSink&>(messages) : silent);
+    // Every process compiled the same text; what one refused, all refused.
+    if (peers.Min(compilation ? 1 : 0) == 0) return 2;
+
+    quarvo::OwnedStem stem;
+    quarvo::ProcessFigures figures;
+    quarvo::GenerationResult result;
+    if (first) messages.Append(quarvo::GenerationRunningMessage);
+    {
+        std::unique_ptr<ProgressLine> progress = first ? std::make_unique<ProgressLine>() : nullptr;
+        quarvo::RunOnLargeStack(
+            [&] { result = quarvo::ExploreDistributed(peers, compilation, o.settings, stem, progress.get(), figures); },
+            std::size_t{256} << 20, [] {});
+    }
+    if (first)
+        for (const std::string& line : quarvo::GenerationSummaryLines(result)) messages.Append(line);
+    if (o.figures) {
+        std::string mine = std::to_string(peers.Rank()) + " " + std::to_string(figures.ownedStates) + " " +
+                           std::to_string(figures.ownedArcs) + " " + std::to_string(figures.bytesSent) + " " +
+                           std::to_string(figures.calls) + " " + std::to_string(figures.peakBytes);
+        const std::vector<std::string> all = peers.GatherToFirst(mine);
+        if (first) {
+            std::cerr << "Mesures (processus, états détenus, arcs, octets envoyés, échanges, mémoire au plus haut) :\n";
+            for (const std::string& line : all) std::cerr << "  " << line << '\n';
+            std::cerr << "Niveaux : " << figures.levels << '\n';
+        }
+    }
+    const bool partial = result.interrupted || result.stoppedByMemory;
+    // Every process takes part in each text in turn; rank 0 writes them together.
+    bool stemDone = o.stemPath.empty(), autDone = o.autPath.empty();
+    bool written = true;
+    if (first) {
+        std::vector<quarvo::FileOutput> outputs;
+        if (!o.stemPath.empty())
+            outputs.push_back({o.stemPath, [&](std::ostream& out) {
+                                   quarvo::StreamClassicStem(peers, stem, &out);
+                                   stemDone = true;
+                               }});
+        if (!o.autPath.empty())
+            outputs.push_back({o.autPath, [&](std::ostream& out) {
+                                   if (!stemDone) {  // the texts come in the same order on every process
+                                       quarvo::StreamClassicStem(peers, stem, nullptr);
+                                       stemDone = true;
+                                   }
+                                   quarvo::StreamAut(peers, stem, o.aut, &out);
+                                   autDone = true;
+                               }});
+        written = calvento::WriteOutputs(std::move(outputs));
+        if (!stemDone) quarvo::StreamClassicStem(peers, stem, nullptr);
+        if (!autDone) quarvo::StreamAut(peers, stem, o.aut, nullptr);
+    } else {
+        if (!o.stemPath.empty()) quarvo::StreamClassicStem(peers, stem, nullptr);
+        if (!o.autPath.empty()) quarvo::StreamAut(peers, stem, o.aut, nullptr);
+    }
+    std::string done(1, written ? '1' : '0');
+    peers.Broadcast(done, 0);
+    if (done != "1") return 2;
+    if (first) {
+        if (!o.stemPath.empty())
+            messages.Append(partial ? "STEM partiel écrit dans « " + o.stemPath + " » (génération interrompue)."
+                                    : calvento::WrittenLine("STEM écrit", o.stemPath));
+        if (!o.autPath.empty())
+            messages.Append(partial ? "Fichier .aut partiel écrit dans « " + o.autPath + " » (génération interrompue)."
+                                    : calvento::WrittenLine("Fichier .aut écrit", o.autPath));
+    }
+    return partial ? 3 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int provided = 0;
+    MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided);
+    int code = 0;
+    {
+        quarvo::Peers peers(MPI_COMM_WORLD);
+        InstallStopHandlers(peers.Rank(), peers.Size());
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        Options options;
+        code = Parse(args, options, peers.Rank() == 0);
+        if (code == 1) {
+            code = 0;
+        } else if (code == 0) {
+            try {
+                code = Generate(peers, options);
+            } catch (const std::bad_alloc&) {
+                if (peers.Rank() == 0) code = calvento::OutOfMemory();
+                MPI_Abort(MPI_COMM_WORLD, 2);
+            } catch (const std::exception& e) {
+                std::cerr << e.what() << '\n';
+                MPI_Abort(MPI_COMM_WORLD, 2);
+            }
+        }
+        std::cout.flush();
+    }
+    MPI_Finalize();
+    return code;
+}

@@ -1,0 +1,45 @@
+// What the processes of a distributed exploration send one another: byte buffers, sums, agreement.
+#pragma once
+
+#include <mpi.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quarvo {
+
+// A communicator and the bytes this process sent through it. A failed call
+// is no result to carry on with: it says so in French and ends every process.
+class Peers {
+public:
+    explicit Peers(MPI_Comm comm);
+    int Rank() const { return rank_; }
+    int Size() const { return size_; }
+    MPI_Comm Comm() const { return comm_; }
+
+    // Sends outgoing[p] to each process p and returns what each sent here
+    // (the buffer for this process is moved, not sent). Buffers of any size:
+    // what exceeds one call's counts goes in further rounds.
+    std::vector<std::string> AllToAll(std::vector<std::string>& outgoing);
+    // Sums, element by element, over every process.
+    void SumInPlace(std::vector<std::int64_t>& values);
+    std::int64_t Sum(std::int64_t value);
+    std::int64_t Min(std::int64_t value);
+    std::int64_t Max(std::int64_t value);
+    // Rank 0 gathers the buffers of every process, in rank order.
+    std::vector<std::string> GatherToFirst(const std::string& mine);
+    // The bytes root holds, given to every process.
+    void Broadcast(std::string& bytes, int root);
+
+    std::int64_t bytesSent = 0;
+    std::int64_t messages = 0;
+
+private:
+    void Check(int code) const;
+    MPI_Comm comm_;
+    int rank_ = 0;
+    int size_ = 1;
+};
+
+}  // namespace quarvo

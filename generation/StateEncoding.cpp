@@ -1,0 +1,227 @@
+// Canonical encodings of states and terms, for explorations spread over several processes.
+#include "generation/StateEncoding.h"
+
+#include <algorithm>
+
+#include "generation/Engine.h"
+
+namespace quarvo {
+
+CanonicalProcesses::CanonicalProcesses(const Compilation* compilation) {
+    if (!compilation) return;
+    // Depth first along the definition tree, without recursion.
+    std::vector<const ProcessDefinition*> stack;
+    if (compilation->systemDefinition) stack.push_back(compilation->systemDefinition);
+    while (!stack.empty()) {
+        const ProcessDefinition* d = stack.back();
+        stack.pop_back();
+        numbers_.emplace(d, static_cast<std::uint32_t>(definitions_.size()));
+        definitions_.push_back(d);
+        if (d->next) stack.push_back(d->next);
+        if (d->children) stack.push_back(d->children);
+    }
+}
+
+std::uint32_t CanonicalProcesses::Number(const ProcessDefinition* process) const {
+    if (!process) return 0;
+    const auto it = numbers_.find(process);
+    return it == numbers_.end() ? 0 : it->second;
+}
+
+const ProcessDefinition* CanonicalProcesses::Definition(std::uint32_t number) const {
+    return number < definitions_.size() ? definitions_[number] : nullptr;
+}
+
+std::uint64_t StableHash(std::string_view bytes) {
+    // FNV-1a over the bytes, then a final mix so that the low bits spread well.
+    std::uint64_t h = 0xCBF29CE484222325ull;
+    for (const char c : bytes) h = (h ^ static_cast<std::uint8_t>(c)) * 0x100000001B3ull;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return h;
+}
+
+// ---- The engine's side ----------------------------------------------------------
+
+const std::string& Engine::ActionText(ActionId id) {
+    if (id >= actionTexts_.size()) actionTexts_.resize(std::size_t{id} + 64);
+    std::string& text = actionTexts_[id];
+    if (text.empty()) text = names_.ActionName(id).Text();
+    return text;
+}
+
+ActionId Engine::ActionOfText(std::string_view text) {
+    const auto it = actionsByText_.find(std::string(text));
+    if (it != actionsByText_.end()) return it->second;
+    const ActionId id = names_.InternAction(Identifier32::FromText(text));
+    actionsByText_.emplace(std::string(text), id);
+    return id;
+}
+
+namespace {
+
+constexpr std::uint8_t HasLeft = 0x10;
+constexpr std::uint8_t HasRight = 0x20;
+constexpr std::uint8_t KindBits = 0x0F;
+
+}  // namespace
+
+// Preorder: a node, its left operand, its right operand; instances are no part of a state.
+void Engine::EncodeIdentity(TermId term, const CanonicalProcesses& processes, std::string& out) {
+    ByteWriter w(out);
+    std::vector<TermId> stack{term};
+    std::vector<std::string_view> sorted;
+    while (!stack.empty()) {
+        const TermId id = stack.back();
+        stack.pop_back();
+        const TermNode& n = terms_[id];
+        std::uint8_t head = static_cast<std::uint8_t>(n.kind);
+        if (n.left) head |= HasLeft;
+        if (n.right) head |= HasRight;
+        w.Byte(head);
+        w.Signed(n.height);
+        w.Number(processes.Number(processes_[n.process]));
+        if (n.gates) {
+            w.Number(gates_.Size(n.gates));
+            for (std::size_t i = 0; i < gates_.Size(n.gates); ++i) w.Text(ActionText(gates_.Names(n.gates)[i]));
+        } else {
+            w.Number(0);
+        }
+        if (identity_.semantics == Semantics::Maximality) {
+            const std::size_t size = pool_.Size(n.events);
+            const ActionId* actions = pool_.Actions(n.events);
+            w.Number(size);
+            if (identity_.cpbrOff) {
+                for (std::size_t i = 0; i < size; ++i) w.Text(ActionText(actions[i]));
+            } else {
+                // A multiset: in the order of the names, which every process shares.
+                sorted.clear();
+                for (std::size_t i = 0; i < size; ++i) sorted.push_back(ActionText(actions[i]));
+                std::sort(sorted.begin(), sorted.end());
+                for (const std::string_view s : sorted) w.Text(s);
+            }
+        }
+        if (n.right) stack.push_back(n.right);
+        if (n.left) stack.push_back(n.left);
+    }
+}
+
+std::uint32_t Engine::DecodeIdentity(std::string_view bytes, const CanonicalProcesses& processes) {
+    struct Parsed {
+        IdentityNode node;
+        std::uint32_t left = 0, right = 0;  // places plus one
+    };
+    ByteReader r(bytes);
+    std::vector<Parsed> parsed;
+    std::vector<std::pair<std::uint32_t, bool>> slots;  // (parent, right operand) still to read
+    std::vector<ActionId> names;
+    bool first = true;
+    while (first || !slots.empty()) {
+        const std::uint8_t head = r.Byte();
+        if (r.Failed() || (head & KindBits) > static_cast<std::uint8_t>(NodeKind::Stop)) return 0;
+        Parsed p;
+        p.node.kind = static_cast<NodeKind>(head & KindBits);
+        p.node.height = static_cast<std::int32_t>(r.Signed());
+        const ProcessDefinition* process = processes.Definition(static_cast<std::uint32_t>(r.Number()));
+        p.node.process = names_.Process(process);
+        names.clear();
+        for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) names.push_back(ActionOfText(r.Text()));
+        p.node.gates = names_.Gates(names.data(), names.size());
+        p.node.events = 0;
+        if (identity_.semantics == Semantics::Maximality) {
+            names.clear();
+            for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) {
+                if (names.size() >= 32) return 0;
+                names.push_back(ActionOfText(r.Text()));
+            }
+            if (!identity_.cpbrOff) std::sort(names.begin(), names.end());
+            p.node.events = names_.sequences.Intern(names.data(), names.size());
+        }
+        if (r.Failed()) return 0;
+        const auto place = static_cast<std::uint32_t>(parsed.size());
+        if (!first) {
+            const auto [parent, right] = slots.back();
+            slots.pop_back();
+            (right ? parsed[parent].right : parsed[parent].left) = place + 1;
+        }
+        first = false;
+        parsed.push_back(p);
+        if (head & HasRight) slots.emplace_back(place, true);
+        if (head & HasLeft) slots.emplace_back(place, false);
+    }
+    if (!r.AtEnd()) return 0;
+    // Operands come after their node: made from the last one back.
+    std::vector<std::uint32_t> ids(parsed.size() + 1, 0);
+    for (std::size_t i = parsed.size(); i-- > 0;) {
+        IdentityNode node = parsed[i].node;
+        node.left = ids[parsed[i].left];
+        node.right = ids[parsed[i].right];
+        ids[i + 1] = names_.identities.Make(node, identityCache_);
+    }
+    return ids[1];
+}
+
+void Engine::EncodeTerm(TermId term, const CanonicalProcesses& processes, std::string& out) {
+    encoding_.Clear();
+    const std::uint32_t root = Pack(term, encoding_);
+    EndPacking();
+    ByteWriter w(out);
+    w.Number(encoding_.nodes.size());
+    w.Number(root);
+    for (std::size_t i = 0; i < encoding_.nodes.size(); ++i) {
+        const TermPacket::Node& p = encoding_.nodes[i];
+        w.Byte(static_cast<std::uint8_t>(p.kind));
+        w.Signed(p.height);
+        w.Number(processes.Number(p.process));
+        if (p.gates) {
+            const std::vector<ActionId> gates = names_.GateNames(p.gates);
+            w.Number(gates.size());
+            for (const ActionId g : gates) w.Text(ActionText(g));
+        } else {
+            w.Number(0);
+        }
+        w.Number(p.eventMask);
+        const std::size_t end = p.eventFirst + static_cast<std::size_t>(__builtin_popcount(p.eventMask));
+        for (std::size_t a = p.eventFirst; a < end; ++a) w.Text(ActionText(encoding_.actions[a]));
+        w.Number(p.left);
+        w.Number(p.right);
+        w.Number(p.instance);
+    }
+}
+
+TermId Engine::DecodeTerm(std::string_view bytes, const CanonicalProcesses& processes) {
+    ByteReader r(bytes);
+    encoding_.Clear();
+    const std::uint64_t count = r.Number();
+    const std::uint64_t root = r.Number();
+    if (r.Failed() || count > bytes.size() || root == 0 || root > count) return 0;
+    std::vector<ActionId> names;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        TermPacket::Node p{};
+        const std::uint8_t kind = r.Byte();
+        if (kind > static_cast<std::uint8_t>(NodeKind::Stop)) return 0;
+        p.kind = static_cast<NodeKind>(kind);
+        p.height = static_cast<std::int32_t>(r.Signed());
+        p.process = processes.Definition(static_cast<std::uint32_t>(r.Number()));
+        names.clear();
+        for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) names.push_back(ActionOfText(r.Text()));
+        p.gates = names_.Gates(names.data(), names.size());
+        p.eventMask = static_cast<std::uint32_t>(r.Number());
+        p.eventFirst = static_cast<std::uint32_t>(encoding_.actions.size());
+        for (int k = __builtin_popcount(p.eventMask); k > 0 && !r.Failed(); --k)
+            encoding_.actions.push_back(ActionOfText(r.Text()));
+        p.left = static_cast<std::uint32_t>(r.Number());
+        p.right = static_cast<std::uint32_t>(r.Number());
+        p.instance = static_cast<std::uint32_t>(r.Number());
+        // Operands come first: a place not made yet is no encoding of ours.
+        if (r.Failed() || p.left > i || p.right > i || p.instance > i) return 0;
+        encoding_.nodes.push_back(p);
+    }
+    if (!r.AtEnd()) return 0;
+    std::vector<TermId> made;
+    Unpack(encoding_, made);
+    return made[root];
+}
+
+}  // namespace quarvo
