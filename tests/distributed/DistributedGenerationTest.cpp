@@ -1,0 +1,136 @@
+// The exploration over MPI processes gives the files and the lines of one process, byte for byte.
+//
+// Run by mpirun with any number of processes: each test is collective, every
+// process taking part in each generation; process 0 compares.
+#include <gtest/gtest.h>
+#include <mpi.h>
+
+#include <random>
+#include <sstream>
+
+#include "../generation/GenerationTestSupport.h"
+#include "../generation/ReferenceSemantics.h"
+#include "distributed/DistributedExploration.h"
+
+namespace quarvo {
+namespace {
+
+struct Texts {
+    std::string stem, aut;
+    std::vector<std::string> lines;
+    GenerationResult result;
+};
+
+Peers& World() {
+    static Peers peers(MPI_COMM_WORLD);
+    return peers;
+}
+
+bool First() { return World().Rank() == 0; }
+
+Texts Distributed(const std::string& text, const GenerationSettings& settings) {
+    test::Compiled c = test::CompileText(text);
+    OwnedStem stem;
+    ProcessFigures figures;
+    Texts t;
+    t.result = ExploreDistributed(World(), c.outcome.compilation, settings, stem, nullptr, figures);
+    std::ostringstream s, a;
+    StreamClassicStem(World(), stem, First() ? &s : nullptr);
+    StreamAut(World(), stem, AutOptions{}, First() ? &a : nullptr);
+    t.stem = s.str();
+    t.aut = a.str();
+    t.lines = GenerationSummaryLines(t.result);
+    return t;
+}
+
+Texts OneProcess(const std::string& text, const GenerationSettings& settings) {
+    auto g = test::GenerateText(text, settings);
+    std::ostringstream a;
+    WriteAut(a, g->store, AutOptions{});
+    return Texts{g->Text(), a.str(), g->messages, g->result};
+}
+
+std::vector<GenerationSettings> Modes(std::int64_t bound) {
+    std::vector<GenerationSettings> all;
+    for (int mode = 0; mode < 3; ++mode) {
+        GenerationSettings s;
+        s.cpbrOff = mode != 1;
+        if (mode == 2) s.semantics = Semantics::Interleaving;
+        s.maxStates = bound;
+        s.collectionThreshold = 64;  // terms sent from process to process are collected too
+        all.push_back(s);
+    }
+    return all;
+}
+
+// Collective; process 0 compares and says whether the texts agreed.
+void ExpectSame(const std::string& text, const GenerationSettings& settings, const Texts* reference = nullptr) {
+    const Texts many = Distributed(text, settings);
+    if (!First()) return;
+    const Texts one = reference ? *reference : OneProcess(text, settings);
+    EXPECT_EQ(one.stem, many.stem) << World().Size() << " processes, bound " << settings.maxStates << "\n" << text;
+    EXPECT_EQ(one.aut, many.aut) << text;
+    EXPECT_EQ(one.lines, many.lines) << text;
+    EXPECT_EQ(one.result.exploredStates, many.result.exploredStates) << text;
+}
+
+TEST(Distributed, ExamplesGiveTheFilesOfOneProcess) {
+    for (const std::string& text : test::ExampleTexts())
+        for (std::int64_t bound : {0, 1, 37})  // a bound at the first state, and inside a level
+            for (const GenerationSettings& settings : Modes(bound)) ExpectSame(text, settings);
+}
+
+// Random specifications whose space the bound does not cut are generated
+// without it; the others with it, which stops inside a level.
+TEST(Distributed, RandomSpecificationsGiveTheFilesOfOneProcess) {
+    std::mt19937 rng(2412);
+    int finite = 0;
+    for (int i = 0; i < 50; ++i) {
+        const std::string text = test::RandomSpecification(rng);
+        for (GenerationSettings settings : Modes(400)) {
+            std::string bounded(1, '0');
+            Texts reference;
+            if (First()) {
+                reference = OneProcess(text, settings);
+                bounded[0] = reference.result.stoppedByBound ? '1' : '0';
+            }
+            World().Broadcast(bounded, 0);
+            if (bounded == "0") {
+                settings.maxStates = 0;
+                ++finite;
+            }
+            ExpectSame(text, settings, First() ? &reference : nullptr);
+        }
+    }
+    if (First()) {
+        EXPECT_GT(finite, 60);
+    }
+}
+
+// Unguarded recursion and hidden gates met on some process: the warning
+// names the process one exploration names, and the hidden actions keep their names.
+TEST(Distributed, WarningsAndHiddenNamesAreThoseOfOneProcess) {
+    const std::string text =
+        "SYSTEM S [A, B, C] :=\n    HIDE B IN (P [A, B] ||| P [B, C] ||| Q [C])\nWHERE\n"
+        "  PROCESS P [X, Y] :=\n    X; Y; P [X, Y] [] Y; EXIT\n  ENDPROC\n"
+        "  PROCESS Q [Z] :=\n    Q [Z] [] Z; NIL\n  ENDPROC\nENDSYS\n";
+    for (const GenerationSettings& settings : Modes(0)) ExpectSame(text, settings);
+}
+
+}  // namespace
+}  // namespace quarvo
+
+int main(int argc, char** argv) {
+    int provided = 0;
+    MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided);
+    ::testing::InitGoogleTest(&argc, argv);
+    // Only process 0 reports; the others take part in silence.
+    if (quarvo::World().Rank() != 0) {
+        auto& listeners = ::testing::UnitTest::GetInstance()->listeners();
+        delete listeners.Release(listeners.default_result_printer());
+    }
+    int failed = RUN_ALL_TESTS();
+    MPI_Allreduce(MPI_IN_PLACE, &failed, 1, MPI_INT, MPI_MAX, MPI_COMM_WORLD);
+    MPI_Finalize();
+    return failed;
+}
