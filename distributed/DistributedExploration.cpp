@@ -103,13 +103,15 @@ public:
           processes_(compilation.get()),
           memory_(settings.memoryLimit),
           k_(static_cast<std::uint32_t>(peers.Size())),
-          self_(static_cast<std::uint32_t>(peers.Rank())) {}
+          self_(static_cast<std::uint32_t>(peers.Rank())),
+          toPeer_(k_),
+          fromPeer_(k_) {}
 
     GenerationResult Run(LevelProgress* progress, ProcessFigures& figures);
 
 private:
-    std::uint32_t OwnerOf(const std::string& encoding) const {
-        return static_cast<std::uint32_t>(StableHash(encoding) % k_);
+    std::uint32_t OwnerOf(TermId term) {
+        return static_cast<std::uint32_t>((engine_.CanonicalHash(term, processes_) >> 7) % k_);
     }
     EventSetId StoreSet(SetId set) {
         if (set >= storeSets_.size()) storeSets_.resize(set + set / 2 + 64, EventSetId(-1));
@@ -163,12 +165,13 @@ private:
     MemoryWatch memory_;
     const std::uint32_t k_, self_;
 
+    std::vector<IdentityDictionary> toPeer_, fromPeer_;
     // Index: per identity known here, the number it names (or Pending + j), and that state's events.
     std::vector<std::int64_t> value_;
     std::vector<EventSetId> eventsOf_;
     std::vector<EventSetId> storeSets_;
     EventSet scratchSet_;
-    std::string encoding_, term_;
+    std::string term_;
 
     std::int64_t first_ = 0, end_ = 1, count_ = 1;  // the level, and every state numbered
     std::vector<Held> held_, next_;
@@ -204,8 +207,9 @@ void Explorer::Expand() {
     ++level_;
     std::vector<ByteWriter> writers;
     for (std::string& o : outgoing_) writers.emplace_back(o);
+    // An update or a question for owner; a remote one carries the term's identity.
     auto toOwner = [&](std::uint32_t owner, std::int64_t source, std::uint32_t arc, OpKind kind,
-                       std::uint32_t identity, EventSetId events) {
+                       std::uint32_t identity, EventSetId events, TermId term) {
         if (owner == self_) {
             ops_.push_back(Op{source, arc, kind, identity, self_, kind == Query ? asked_[owner] : 0, events});
         } else {
@@ -214,7 +218,7 @@ void Explorer::Expand() {
             w.Number(arc);
             w.Byte(kind);
             if (kind == RekeyTo) WriteEvents(w, events);
-            w.Text(encoding_);
+            engine_.EncodeIdentity(term, processes_, toPeer_[owner], w);
         }
         if (kind == Query) return asked_[owner]++;
         return 0u;
@@ -231,10 +235,8 @@ void Explorer::Expand() {
             const std::uint32_t identity = engine_.Identity(term);
             if (identity != s.identity) {
                 // The index entries move as one process moves them.
-                toOwner(self_, s.number, 0, RekeyFrom, s.identity, EmptyEventSet);
-                encoding_.clear();
-                engine_.EncodeIdentity(term, processes_, encoding_);
-                toOwner(OwnerOf(encoding_), s.number, 0, RekeyTo, identity, stem_.states[s.state].events);
+                toOwner(self_, s.number, 0, RekeyFrom, s.identity, EmptyEventSet, 0);
+                toOwner(OwnerOf(term), s.number, 0, RekeyTo, identity, stem_.states[s.state].events, term);
             }
         }
         std::uint32_t index = 0;
@@ -251,9 +253,9 @@ void Explorer::Expand() {
             ActionId action = t.action;
             const TermId successor = engine_.Successor(term, t, action);
             const std::uint32_t identity = engine_.Identity(successor);
-            encoding_.clear();
-            engine_.EncodeIdentity(successor, processes_, encoding_);
             PendingArc arc{};
+            arc.owner = OwnerOf(successor);
+            arc.position = toOwner(arc.owner, s.number, index++, Query, identity, EmptyEventSet, successor);
             arc.action = action == engine_.Dollar() ? engine_.Internal() : action;
             arc.event = t.event;
             arc.causes = StoreSet(t.causes);
@@ -267,8 +269,6 @@ void Explorer::Expand() {
                 arc.successor = successor;
                 arc.successorEvents = StoreSet(engine_.Node(successor).events);
             }
-            arc.owner = OwnerOf(encoding_);
-            arc.position = toOwner(arc.owner, s.number, index++, Query, identity, EmptyEventSet);
             arcs_.push_back(arc);
             return true;
         };
@@ -294,9 +294,8 @@ void Explorer::Answer(std::vector<std::string>& incoming) {
             op.kind = static_cast<OpKind>(r.Byte());
             op.from = from;
             op.events = op.kind == RekeyTo ? ReadEvents(r) : EmptyEventSet;
-            const std::string_view encoding = r.Text();
             if (r.Failed() || op.kind > Query) Fail("question");
-            op.identity = engine_.DecodeIdentity(encoding, processes_);
+            op.identity = engine_.DecodeIdentity(r, processes_, fromPeer_[from]);
             if (!op.identity) Fail("état");
             if (op.kind == Query) op.position = position++;
             ops_.push_back(op);
@@ -548,9 +547,7 @@ GenerationResult Explorer::Run(LevelProgress* progress, ProcessFigures& figures)
     {
         const TermId root = engine_.Import(compilation_ ? compilation_->rootBehaviour : nullptr);
         const std::uint32_t identity = engine_.Identity(root);
-        encoding_.clear();
-        engine_.EncodeIdentity(root, processes_, encoding_);
-        if (OwnerOf(encoding_) == self_) {
+        if (OwnerOf(root) == self_) {
             Value(identity) = 0;
             stem_.states.push_back(OwnedStem::State{0, EmptyEventSet});
             held_.push_back(Held{0, root, identity, 0});

@@ -123,13 +123,19 @@ public:
     // The terms of a packet, in the order of its nodes: made here.
     void Unpack(const TermPacket& packet, std::vector<TermId>& made);
 
-    // Canonical forms, the same bytes in every process that compiled the same
-    // specification whatever its node ids and names: a state identity (what
-    // Identity compares), and a whole term, to be made again elsewhere.
-    void EncodeIdentity(TermId term, const CanonicalProcesses& processes, std::string& out);
-    // The identity, as Identity gives it here, of the state encoded; 0 when
-    // the bytes are no such encoding.
-    std::uint32_t DecodeIdentity(std::string_view bytes, const CanonicalProcesses& processes);
+    // Canonical forms, the same in every process that compiled the same
+    // specification whatever its node ids and names: a hash of a state
+    // identity (what Identity compares), the identity as bytes for one peer,
+    // and a whole term, to be made again elsewhere.
+    std::uint64_t CanonicalHash(TermId term, const CanonicalProcesses& processes);
+    // Writes term's identity for the peer of dictionary: the nodes it was
+    // sent before by their numbers, the others in full. term's identity must
+    // have been asked.
+    void EncodeIdentity(TermId term, const CanonicalProcesses& processes, IdentityDictionary& dictionary,
+                        ByteWriter& out);
+    // The identity, as Identity gives it here, of the state the peer of
+    // dictionary encoded; 0 when the bytes are no such encoding.
+    std::uint32_t DecodeIdentity(ByteReader& in, const CanonicalProcesses& processes, IdentityDictionary& dictionary);
     void EncodeTerm(TermId term, const CanonicalProcesses& processes, std::string& out);
     // The term encoded, made here; 0 when the bytes are no such encoding.
     TermId DecodeTerm(std::string_view bytes, const CanonicalProcesses& processes);
@@ -192,6 +198,8 @@ private:
 
     std::uint32_t SharedProcess(std::uint32_t process);
     const std::string& ActionText(ActionId id);
+    std::uint64_t ActionHash(ActionId id);
+    void WriteIdentityNode(const TermNode& n, const CanonicalProcesses& processes, ByteWriter& w);
     ActionId ActionOfText(std::string_view text);
     std::uint32_t SharedGates(GatesId gates);
     GatesId LocalGates(std::uint32_t shared);
@@ -210,6 +218,8 @@ private:
     std::vector<TermId> packedNodes_;
     std::vector<std::string> actionTexts_;  // per action, its name once asked
     std::unordered_map<std::string, ActionId> actionsByText_;
+    std::vector<std::uint64_t> actionHashes_, canonicalHashes_;  // per action, per identity; 0 before asked
+    std::vector<std::string_view> sortedNames_;
     TermPacket encoding_;
 
     ActionId delta_, internal_, dollar_;

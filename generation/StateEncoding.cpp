@@ -59,107 +59,147 @@ ActionId Engine::ActionOfText(std::string_view text) {
     return id;
 }
 
+std::uint64_t Engine::ActionHash(ActionId id) {
+    if (id >= actionHashes_.size()) actionHashes_.resize(std::size_t{id} + 64, 0);
+    std::uint64_t& h = actionHashes_[id];
+    if (!h) h = StableHash(ActionText(id)) | 1;
+    return h;
+}
+
 namespace {
 
+std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    h *= 0xBF58476D1CE4E5B9ull;
+    return h ^ (h >> 31);
+}
+
+}  // namespace
+
+std::uint64_t Engine::CanonicalHash(TermId term, const CanonicalProcesses& processes) {
+    if (!term) return 0x5851F42D4C957F2Dull;
+    const std::uint32_t id = terms_[term].identity;
+    if (id < canonicalHashes_.size() && canonicalHashes_[id]) return canonicalHashes_[id];
+    const TermNode n = terms_[term];
+    std::uint64_t h = Mix(static_cast<std::uint64_t>(n.kind), static_cast<std::uint64_t>(n.height));
+    h = Mix(h, processes.Number(processes_[n.process]));
+    if (n.gates)
+        for (std::size_t i = 0; i < gates_.Size(n.gates); ++i) h = Mix(h, ActionHash(gates_.Names(n.gates)[i]));
+    h = Mix(h, 0x243F6A8885A308D3ull);
+    if (identity_.semantics == Semantics::Maximality) {
+        const std::size_t size = pool_.Size(n.events);
+        const ActionId* actions = pool_.Actions(n.events);
+        if (identity_.cpbrOff) {
+            for (std::size_t i = 0; i < size; ++i) h = Mix(h, ActionHash(actions[i]));
+        } else {
+            // A multiset: a sum, whatever the order.
+            std::uint64_t sum = 0;
+            for (std::size_t i = 0; i < size; ++i) sum += Mix(0x13198A2E03707344ull, ActionHash(actions[i]));
+            h = Mix(h, sum);
+        }
+        h = Mix(h, size);
+    }
+    h = Mix(h, CanonicalHash(n.left, processes));
+    h = Mix(h, CanonicalHash(n.right, processes));
+    h |= 1;
+    if (id >= canonicalHashes_.size()) canonicalHashes_.resize(std::size_t{id} + id / 2 + 1024, 0);
+    canonicalHashes_[id] = h;
+    return h;
+}
+
+namespace {
+
+constexpr std::uint8_t Reference = 0xFF;
 constexpr std::uint8_t HasLeft = 0x10;
 constexpr std::uint8_t HasRight = 0x20;
 constexpr std::uint8_t KindBits = 0x0F;
 
 }  // namespace
 
-// Preorder: a node, its left operand, its right operand; instances are no part of a state.
-void Engine::EncodeIdentity(TermId term, const CanonicalProcesses& processes, std::string& out) {
-    ByteWriter w(out);
-    std::vector<TermId> stack{term};
-    std::vector<std::string_view> sorted;
-    while (!stack.empty()) {
-        const TermId id = stack.back();
-        stack.pop_back();
-        const TermNode& n = terms_[id];
-        std::uint8_t head = static_cast<std::uint8_t>(n.kind);
-        if (n.left) head |= HasLeft;
-        if (n.right) head |= HasRight;
-        w.Byte(head);
-        w.Signed(n.height);
-        w.Number(processes.Number(processes_[n.process]));
-        if (n.gates) {
-            w.Number(gates_.Size(n.gates));
-            for (std::size_t i = 0; i < gates_.Size(n.gates); ++i) w.Text(ActionText(gates_.Names(n.gates)[i]));
-        } else {
-            w.Number(0);
-        }
-        if (identity_.semantics == Semantics::Maximality) {
-            const std::size_t size = pool_.Size(n.events);
-            const ActionId* actions = pool_.Actions(n.events);
-            w.Number(size);
-            if (identity_.cpbrOff) {
-                for (std::size_t i = 0; i < size; ++i) w.Text(ActionText(actions[i]));
-            } else {
-                // A multiset: in the order of the names, which every process shares.
-                sorted.clear();
-                for (std::size_t i = 0; i < size; ++i) sorted.push_back(ActionText(actions[i]));
-                std::sort(sorted.begin(), sorted.end());
-                for (const std::string_view s : sorted) w.Text(s);
-            }
-        }
-        if (n.right) stack.push_back(n.right);
-        if (n.left) stack.push_back(n.left);
+void Engine::WriteIdentityNode(const TermNode& n, const CanonicalProcesses& processes, ByteWriter& w) {
+    std::uint8_t head = static_cast<std::uint8_t>(n.kind);
+    if (n.left) head |= HasLeft;
+    if (n.right) head |= HasRight;
+    w.Byte(head);
+    w.Signed(n.height);
+    w.Number(processes.Number(processes_[n.process]));
+    if (n.gates) {
+        w.Number(gates_.Size(n.gates));
+        for (std::size_t i = 0; i < gates_.Size(n.gates); ++i) w.Text(ActionText(gates_.Names(n.gates)[i]));
+    } else {
+        w.Number(0);
     }
+    if (identity_.semantics != Semantics::Maximality) return;
+    const std::size_t size = pool_.Size(n.events);
+    const ActionId* actions = pool_.Actions(n.events);
+    w.Number(size);
+    if (identity_.cpbrOff) {
+        for (std::size_t i = 0; i < size; ++i) w.Text(ActionText(actions[i]));
+        return;
+    }
+    // A multiset: in the order of the names, which every process shares.
+    sortedNames_.clear();
+    for (std::size_t i = 0; i < size; ++i) sortedNames_.push_back(ActionText(actions[i]));
+    std::sort(sortedNames_.begin(), sortedNames_.end());
+    for (const std::string_view name : sortedNames_) w.Text(name);
 }
 
-std::uint32_t Engine::DecodeIdentity(std::string_view bytes, const CanonicalProcesses& processes) {
-    struct Parsed {
-        IdentityNode node;
-        std::uint32_t left = 0, right = 0;  // places plus one
-    };
-    ByteReader r(bytes);
-    std::vector<Parsed> parsed;
-    std::vector<std::pair<std::uint32_t, bool>> slots;  // (parent, right operand) still to read
+// A node, its left operand, its right operand, each numbered once complete.
+void Engine::EncodeIdentity(TermId term, const CanonicalProcesses& processes, IdentityDictionary& dictionary,
+                            ByteWriter& out) {
+    const std::uint32_t id = terms_[term].identity;
+    if (id < dictionary.sent.size() && dictionary.sent[id]) {
+        out.Byte(Reference);
+        out.Number(dictionary.sent[id] - 1);
+        return;
+    }
+    const TermNode n = terms_[term];
+    WriteIdentityNode(n, processes, out);
+    if (n.left) EncodeIdentity(n.left, processes, dictionary, out);
+    if (n.right) EncodeIdentity(n.right, processes, dictionary, out);
+    if (id >= dictionary.sent.size()) dictionary.sent.resize(std::size_t{id} + id / 2 + 1024, 0);
+    dictionary.sent[id] = ++dictionary.next;
+}
+
+std::uint32_t Engine::DecodeIdentity(ByteReader& r, const CanonicalProcesses& processes,
+                                     IdentityDictionary& dictionary) {
+    const std::uint8_t head = r.Byte();
+    if (r.Failed()) return 0;
+    if (head == Reference) {
+        const std::uint64_t number = r.Number();
+        return !r.Failed() && number < dictionary.received.size() ? dictionary.received[number] : 0;
+    }
+    if ((head & KindBits) > static_cast<std::uint8_t>(NodeKind::Stop)) return 0;
+    IdentityNode node{};
+    node.kind = static_cast<NodeKind>(head & KindBits);
+    node.height = static_cast<std::int32_t>(r.Signed());
+    node.process = names_.Process(processes.Definition(static_cast<std::uint32_t>(r.Number())));
     std::vector<ActionId> names;
-    bool first = true;
-    while (first || !slots.empty()) {
-        const std::uint8_t head = r.Byte();
-        if (r.Failed() || (head & KindBits) > static_cast<std::uint8_t>(NodeKind::Stop)) return 0;
-        Parsed p;
-        p.node.kind = static_cast<NodeKind>(head & KindBits);
-        p.node.height = static_cast<std::int32_t>(r.Signed());
-        const ProcessDefinition* process = processes.Definition(static_cast<std::uint32_t>(r.Number()));
-        p.node.process = names_.Process(process);
+    for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) names.push_back(ActionOfText(r.Text()));
+    node.gates = names_.Gates(names.data(), names.size());
+    node.events = 0;
+    if (identity_.semantics == Semantics::Maximality) {
         names.clear();
-        for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) names.push_back(ActionOfText(r.Text()));
-        p.node.gates = names_.Gates(names.data(), names.size());
-        p.node.events = 0;
-        if (identity_.semantics == Semantics::Maximality) {
-            names.clear();
-            for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) {
-                if (names.size() >= 32) return 0;
-                names.push_back(ActionOfText(r.Text()));
-            }
-            if (!identity_.cpbrOff) std::sort(names.begin(), names.end());
-            p.node.events = names_.sequences.Intern(names.data(), names.size());
+        for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) {
+            if (names.size() >= 32) return 0;
+            names.push_back(ActionOfText(r.Text()));
         }
-        if (r.Failed()) return 0;
-        const auto place = static_cast<std::uint32_t>(parsed.size());
-        if (!first) {
-            const auto [parent, right] = slots.back();
-            slots.pop_back();
-            (right ? parsed[parent].right : parsed[parent].left) = place + 1;
-        }
-        first = false;
-        parsed.push_back(p);
-        if (head & HasRight) slots.emplace_back(place, true);
-        if (head & HasLeft) slots.emplace_back(place, false);
+        if (!identity_.cpbrOff) std::sort(names.begin(), names.end());
+        node.events = names_.sequences.Intern(names.data(), names.size());
     }
-    if (!r.AtEnd()) return 0;
-    // Operands come after their node: made from the last one back.
-    std::vector<std::uint32_t> ids(parsed.size() + 1, 0);
-    for (std::size_t i = parsed.size(); i-- > 0;) {
-        IdentityNode node = parsed[i].node;
-        node.left = ids[parsed[i].left];
-        node.right = ids[parsed[i].right];
-        ids[i + 1] = names_.identities.Make(node, identityCache_);
+    if (r.Failed()) return 0;
+    node.left = node.right = 0;
+    if (head & HasLeft) {
+        node.left = DecodeIdentity(r, processes, dictionary);
+        if (!node.left) return 0;
     }
-    return ids[1];
+    if (head & HasRight) {
+        node.right = DecodeIdentity(r, processes, dictionary);
+        if (!node.right) return 0;
+    }
+    const std::uint32_t id = names_.identities.Make(node, identityCache_);
+    dictionary.received.push_back(id);
+    return id;
 }
 
 void Engine::EncodeTerm(TermId term, const CanonicalProcesses& processes, std::string& out) {

@@ -97,6 +97,15 @@ private:
     bool failed_ = false;
 };
 
+// What one process has told one peer of state identities: both number the
+// identity nodes in the order they were first sent, so that a node sent once
+// goes by its number after. One dictionary per direction and peer.
+struct IdentityDictionary {
+    std::vector<std::uint32_t> sent;      // sender: per identity here, its number plus one
+    std::vector<std::uint32_t> received;  // receiver: per number, the identity here
+    std::uint32_t next = 0;               // sender: numbers given
+};
+
 // A 64-bit hash of bytes, the same on every machine.
 std::uint64_t StableHash(std::string_view bytes);
 
