@@ -179,7 +179,10 @@ int Generate(quarvo::Peers& peers, const Options& o) {
     if (o.figures) {
         std::string mine = std::to_string(peers.Rank()) + " " + std::to_string(figures.ownedStates) + " " +
                            std::to_string(figures.ownedArcs) + " " + std::to_string(figures.bytesSent) + " " +
-                           std::to_string(figures.calls) + " " + std::to_string(figures.peakBytes);
+                           std::to_string(figures.calls) + " " + std::to_string(figures.peakBytes) + " (termes " +
+                           std::to_string(figures.termBytes) + ", identités " + std::to_string(figures.identityBytes) +
+                           ", index " + std::to_string(figures.indexBytes) + ", arcs " +
+                           std::to_string(figures.stemBytes) + ")";
         const std::vector<std::string> all = peers.GatherToFirst(mine);
         if (first) {
             std::cerr << "Mesures (processus, états détenus, arcs, octets envoyés, échanges, mémoire au plus haut) :\n";

@@ -614,6 +614,14 @@ GenerationResult Explorer::Run(LevelProgress* progress, ProcessFigures& figures)
     figures.calls = peers_.messages;
     figures.ownedStates = static_cast<std::int64_t>(stem_.states.size());
     figures.ownedArcs = static_cast<std::int64_t>(stem_.arcs.size());
+    figures.termBytes = static_cast<std::int64_t>(engine_.Bytes());
+    figures.identityBytes = static_cast<std::int64_t>(names_.identities.Bytes());
+    figures.indexBytes = static_cast<std::int64_t>(value_.capacity() * 8 + eventsOf_.capacity() * 4 +
+                                                   seenAt_.capacity() * 4);
+    for (const auto& d : toPeer_) figures.indexBytes += static_cast<std::int64_t>(d.sent.capacity() * 4);
+    for (const auto& d : fromPeer_) figures.indexBytes += static_cast<std::int64_t>(d.received.capacity() * 4);
+    figures.stemBytes = static_cast<std::int64_t>(stem_.arcs.size() * sizeof(OwnedStem::Arc) +
+                                                  stem_.states.size() * sizeof(OwnedStem::State));
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     figures.peakBytes = static_cast<std::int64_t>(usage.ru_maxrss) * 1024;

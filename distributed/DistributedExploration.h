@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,8 +35,9 @@ struct OwnedStem {
         EventSetId targetEvents;
     };
     StemStore pools;
-    std::vector<State> states;
-    std::vector<Arc> arcs;
+    // In blocks, so that neither ever holds a doubled copy of itself while it grows.
+    std::deque<State> states;
+    std::deque<Arc> arcs;
     std::int64_t stateCount = 0;  // over every process
     std::int64_t arcCount = 0;
 };
@@ -48,6 +50,8 @@ struct ProcessFigures {
     std::int64_t ownedStates = 0;
     std::int64_t ownedArcs = 0;
     std::int64_t peakBytes = 0;  // resident memory at its highest
+    // At the end: the terms, the identities, the index and dictionaries, the arcs.
+    std::int64_t termBytes = 0, identityBytes = 0, indexBytes = 0, stemBytes = 0;
 };
 
 // Told after each level, on every process.

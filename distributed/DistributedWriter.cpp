@@ -15,10 +15,11 @@ public:
     RecordText(const OwnedStem& stem, bool aut, const AutOptions& options) : stem_(stem), aut_(aut) {
         const ActionTable& actions = stem.pools.actions;
         const std::string internal = InternalName().Compact();
-        const std::string hidden = internal + "_";
+        std::string hidden = internal;
+        hidden += '_';
         for (std::size_t i = 0; i < actions.Size(); ++i) {
             std::string name = actions.Text(static_cast<ActionId>(i));
-            if (aut && (name == internal || (!options.keepHiddenNames && name.starts_with(hidden)))) name = "i";
+            if (aut && (name == internal || (!options.keepHiddenNames && name.starts_with(hidden)))) name.assign(1, 'i');
             names_.push_back(std::move(name));
         }
     }
@@ -119,12 +120,19 @@ void Stream(Peers& peers, const OwnedStem& stem, bool aut, const AutOptions& opt
 }  // namespace
 
 void StreamClassicStem(Peers& peers, const OwnedStem& stem, std::ostream* out) {
-    Stream(peers, stem, false, AutOptions{}, out, "BEGIN " + std::to_string(stem.stateCount) + ";\r\n", "END");
+    std::string head = "BEGIN ";
+    head += std::to_string(stem.stateCount);
+    head += ";\r\n";
+    Stream(peers, stem, false, AutOptions{}, out, head, "END");
 }
 
 void StreamAut(Peers& peers, const OwnedStem& stem, const AutOptions& options, std::ostream* out) {
-    Stream(peers, stem, true, options, out,
-           "des (0, " + std::to_string(stem.arcCount) + ", " + std::to_string(stem.stateCount) + ")\n", "");
+    std::string head = "des (0, ";
+    head += std::to_string(stem.arcCount);
+    head += ", ";
+    head += std::to_string(stem.stateCount);
+    head += ")\n";
+    Stream(peers, stem, true, options, out, head, "");
 }
 
 }  // namespace quarvo
