@@ -1,4 +1,5 @@
-// The branching refiner against a second one on random systems with internal
+// The branching refiner against the two it replaced (by incremental
+// signatures, and by plain signatures) on random systems with internal
 // cycles, divergences and unreachable states: the same partitions, plain and
 // divergence-sensitive.
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <random>
 
 #include "ReferenceBranching.h"
+#include "SignatureBranching.h"
 #include "TestSystems.h"
 
 namespace quarvo {
@@ -25,6 +27,8 @@ TEST(BranchingReference, FiveHundredRandomSystemsGiveTheSamePartitions) {
             const Partition reference = testing::ReferenceBranching(lts, divergence);
             ASSERT_EQ(found.count, reference.count) << "round " << round << (divergence ? " divergence" : "");
             ASSERT_EQ(found.block, reference.block) << "round " << round << (divergence ? " divergence" : "");
+            ASSERT_EQ(found.block, testing::SignatureBranching(lts, divergence).block)
+                << "round " << round << (divergence ? " divergence" : "");
         }
     }
 }
@@ -47,8 +51,9 @@ TEST(BranchingReference, InternalChainsAndFansGiveTheSamePartitions) {
         }
         const Lts lts = testing::MakeLts(n, arcs);
         for (const bool divergence : {false, true}) {
-            EXPECT_EQ(BranchingBisimulation(lts, divergence).block, testing::ReferenceBranching(lts, divergence).block)
-                << "round " << round;
+            const Partition found = BranchingBisimulation(lts, divergence);
+            EXPECT_EQ(found.block, testing::ReferenceBranching(lts, divergence).block) << "round " << round;
+            EXPECT_EQ(found.block, testing::SignatureBranching(lts, divergence).block) << "round " << round;
         }
     }
 }
