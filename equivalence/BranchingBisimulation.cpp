@@ -64,6 +64,47 @@ struct Block {
     std::uint32_t first, markedEnd, bottomEnd, end;
 };
 
+// Items grouped by a key below a bound, in time linear in the items, the
+// groups in the order their keys first appear.
+class Grouping {
+public:
+    template <class KeyOf>
+    void Make(const std::vector<std::uint64_t>& items, std::size_t keyBound, KeyOf keyOf) {
+        if (stamp_.size() < keyBound) {
+            stamp_.resize(keyBound, kNone);
+            slot_.resize(keyBound);
+        }
+        ++round_;
+        starts.clear();
+        for (std::uint64_t item : items) {
+            const std::uint32_t key = keyOf(item);
+            if (stamp_[key] != round_) {
+                stamp_[key] = round_;
+                slot_[key] = static_cast<std::uint32_t>(starts.size());
+                starts.push_back(0);
+            }
+            ++starts[slot_[key]];
+        }
+        std::uint32_t sum = 0;
+        for (std::uint32_t& start : starts) {
+            const std::uint32_t count = start;
+            start = sum;
+            sum += count;
+        }
+        starts.push_back(sum);
+        at_.assign(starts.begin(), starts.end() - 1);
+        grouped.resize(items.size());
+        for (std::uint64_t item : items) grouped[at_[slot_[keyOf(item)]]++] = item;
+    }
+
+    std::vector<std::uint64_t> grouped;
+    std::vector<std::uint32_t> starts;  // group g: grouped[starts[g], starts[g + 1])
+
+private:
+    std::vector<std::uint32_t> stamp_, slot_, at_;
+    std::uint32_t round_ = 0;
+};
+
 class SplitterRefiner {
 public:
     SplitterRefiner(const Lts& lts, const std::vector<std::uint32_t>& group, bool divergenceSensitive,
@@ -240,38 +281,40 @@ private:
             }
         }
         const std::uint64_t steps = work_.size();
-        std::sort(work_.begin(), work_.end());
-        for (std::size_t begin = 0; begin < work_.size();) {
-            std::size_t end = begin;
+        byLabel_.Make(work_, std::size_t{divergenceLabel_} + 1, [](std::uint64_t item) { return High(item); });
+        for (std::size_t g = 0; g + 1 < byLabel_.starts.size(); ++g) {
             sources_.clear();
-            while (end < work_.size() && High(work_[end]) == High(work_[begin])) sources_.push_back(Low(work_[end++]));
+            for (std::uint32_t i = byLabel_.starts[g]; i < byLabel_.starts[g + 1]; ++i)
+                sources_.push_back(Low(byLabel_.grouped[i]));
             SplitBy(sources_);
-            begin = end;
         }
         return steps;
     }
 
     // Every pair of block b's own non-inert arcs.
     std::uint64_t Check(std::uint32_t b) {
-        pairs_.clear();
+        work_.clear();
         const Block& block = blocks_[b];
         for (std::uint32_t p = block.first; p < block.end; ++p) {
             const std::uint32_t s = elements_[p];
             for (std::uint32_t i = outFirst_[s]; i < outFirst_[s + 1]; ++i) {
-                const std::uint32_t label = High(out_[i]), target = blockOf_[Low(out_[i])];
-                if (label == TauLabel && target == b) continue;
-                pairs_.push_back(PairArc{Pack(label, target), s});
+                if (High(out_[i]) == TauLabel && blockOf_[Low(out_[i])] == b) continue;
+                work_.push_back(Pack(i, s));
             }
         }
-        const std::uint64_t steps = pairs_.size();
-        std::sort(pairs_.begin(), pairs_.end(),
-                  [](const PairArc& l, const PairArc& r) { return l.pair < r.pair || (l.pair == r.pair && l.source < r.source); });
-        for (std::size_t begin = 0; begin < pairs_.size();) {
-            std::size_t end = begin;
-            sources_.clear();
-            while (end < pairs_.size() && pairs_[end].pair == pairs_[begin].pair) sources_.push_back(pairs_[end++].source);
-            SplitBy(sources_);
-            begin = end;
+        const std::uint64_t steps = work_.size();
+        // By label, then by the target's block (a block split meanwhile has
+        // its parts queued as splitters: either grouping is right).
+        byLabel_.Make(work_, std::size_t{divergenceLabel_} + 1, [this](std::uint64_t item) { return High(out_[High(item)]); });
+        for (std::size_t g = 0; g + 1 < byLabel_.starts.size(); ++g) {
+            segment_.assign(byLabel_.grouped.begin() + byLabel_.starts[g], byLabel_.grouped.begin() + byLabel_.starts[g + 1]);
+            byBlock_.Make(segment_, blocks_.size(), [this](std::uint64_t item) { return blockOf_[Low(out_[High(item)])]; });
+            for (std::size_t h = 0; h + 1 < byBlock_.starts.size(); ++h) {
+                sources_.clear();
+                for (std::uint32_t i = byBlock_.starts[h]; i < byBlock_.starts[h + 1]; ++i)
+                    sources_.push_back(Low(byBlock_.grouped[i]));
+                SplitBy(sources_);
+            }
         }
         return steps;
     }
@@ -288,29 +331,28 @@ private:
             Block& block = blocks_[blockOf_[s]];
             if (position_[s] < block.bottomEnd) Swap(position_[s], block.markedEnd++);
         }
-        std::sort(marked_.begin(), marked_.end());
-        for (std::size_t begin = 0; begin < marked_.size();) {
-            const std::uint32_t b = High(marked_[begin]);
-            std::size_t end = begin;
-            while (end < marked_.size() && High(marked_[end]) == b) ++end;
+        markedByBlock_.Make(marked_, blocks_.size(), [](std::uint64_t item) { return High(item); });
+        const std::vector<std::uint32_t>& starts = markedByBlock_.starts;
+        for (std::size_t g = 0; g + 1 < starts.size(); ++g) {
+            const std::uint32_t b = High(markedByBlock_.grouped[starts[g]]);
             Block& block = blocks_[b];
             if (block.markedEnd == block.bottomEnd) {
                 block.markedEnd = block.first;  // stable: every bottom node has the pair
             } else {
-                Split(b, begin, end);
+                Split(b, starts[g], starts[g + 1]);
             }
-            begin = end;
         }
     }
 
     // Splits block b into the nodes reaching a marked one by inert arcs
-    // (pos: marked_[begin, end) and more) and the others.
+    // (pos: the grouped marked ones [begin, end) and more) and the others.
     void Split(std::uint32_t b, std::size_t begin, std::size_t end) {
         ++search_;
         pos_.clear();
         for (std::size_t i = begin; i < end; ++i) {
-            pos_.push_back(Low(marked_[i]));
-            searchStamp_[Low(marked_[i])] = search_;
+            const std::uint32_t c = Low(markedByBlock_.grouped[i]);
+            pos_.push_back(c);
+            searchStamp_[c] = search_;
         }
         rest_.clear();
         Search posSearch{}, restSearch{};
@@ -417,11 +459,6 @@ private:
         return true;
     }
 
-    struct PairArc {
-        std::uint64_t pair;  // label << 32 | target block
-        std::uint32_t source;
-    };
-
     detail::Poller poller_;
     detail::TauComponents components_;
     std::uint32_t divergenceLabel_ = 0;
@@ -440,8 +477,8 @@ private:
     // Marks of the pair at hand, and of the split at hand.
     std::uint32_t mark_ = 0, search_ = 0;
     std::vector<std::uint32_t> markStamp_, searchStamp_, restStamp_, remaining_;
-    std::vector<std::uint64_t> work_, marked_;
-    std::vector<PairArc> pairs_;
+    std::vector<std::uint64_t> work_, segment_, marked_;
+    Grouping byLabel_, byBlock_, markedByBlock_;
     std::vector<std::uint32_t> sources_, pos_, rest_, newBottoms_;
 };
 
