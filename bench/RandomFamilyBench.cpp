@@ -156,6 +156,76 @@ void Register(std::vector<std::unique_ptr<Model>>& models, const char* prefix, s
     }
 }
 
+// Shapes hostile to partition refinement, reduced modulo each bisimulation
+// (BM_Shape_<Shape>_<Equivalence>/n:N, run by default at n = 10^5, and at
+// 10^6 with --benchmark_filter=ShapeLarge):
+//   Chain:      0 -a-> 1 -a-> ... -a-> n, every state apart from the others;
+//   InertChain: 0 -i-> 1 -a-> 2 -i-> 3 ..., each i inert, every a apart;
+//   TauLadder:  0 -i-> 1 -i-> ... -i-> n, state k also -b-> n + 1 when k is
+//               a multiple of 3: long inert paths, few exits.
+quarvo::Lts ShapeSystem(const std::string& shape, std::uint32_t n) {
+    quarvo::Lts lts;
+    lts.labels = {"I", "a", "b"};
+    lts.firstArc.assign(1, 0);
+    const auto arc = [&](std::uint32_t label, std::uint32_t target) {
+        lts.label.push_back(label);
+        lts.target.push_back(target);
+    };
+    const std::uint32_t states = shape == "TauLadder" ? n + 2 : n + 1;
+    for (std::uint32_t s = 0; s < states; ++s) {
+        if (s < n) {
+            if (shape == "Chain") arc(1, s + 1);
+            else if (shape == "InertChain") arc(s % 2 == 0 ? 0 : 1, s + 1);
+            else arc(0, s + 1);
+        }
+        if (shape == "TauLadder" && s <= n && s % 3 == 0) arc(2, n + 1);
+        lts.firstArc.push_back(static_cast<std::uint32_t>(lts.target.size()));
+    }
+    return lts;
+}
+
+void RunShape(benchmark::State& state, const std::string& shape, quarvo::Equivalence equivalence) {
+    const quarvo::StemStore store = quarvo::StoreFromLts(ShapeSystem(shape, static_cast<std::uint32_t>(state.range(0))));
+    quarvo::bench::PeakMemory peak;
+    peak.Start();
+    std::int64_t blocks = 0, runs = 0;
+    const double start = ProcessCpuSeconds();
+    for (auto _ : state) {
+        quarvo::ReduceOptions options;
+        options.equivalence = equivalence;
+        const quarvo::ReduceResult r = quarvo::ReduceStem(store, options);
+        if (!r.status.ok()) {
+            state.SkipWithError(r.status.message().c_str());
+            break;
+        }
+        blocks = r.statesAfter;
+        ++runs;
+    }
+    state.counters["blocks"] = static_cast<double>(blocks);
+    state.counters["seconds"] = (ProcessCpuSeconds() - start) / static_cast<double>(runs > 0 ? runs : 1);
+    state.counters["peak_rss_MB"] = static_cast<double>(peak.Peak()) / kMiB;
+}
+
+void RegisterShapes() {
+    const std::pair<const char*, quarvo::Equivalence> equivalences[] = {
+        {"Strong", quarvo::Equivalence::Strong},
+        {"Branching", quarvo::Equivalence::Branching},
+        {"DivergenceBranching", quarvo::Equivalence::DivergenceBranching}};
+    for (const char* shape : {"Chain", "InertChain", "TauLadder"})
+        for (const auto& [name, equivalence] : equivalences)
+            for (const auto& [prefix, n] : {std::pair{"BM_Shape_", 100'000}, std::pair{"BM_ShapeLarge_", 1'000'000}}) {
+                const std::string full = std::string(prefix) + shape + "_" + name;
+                benchmark::RegisterBenchmark(full.c_str(),
+                                             [shape = std::string(shape), equivalence = equivalence](benchmark::State& state) {
+                                                 RunShape(state, shape, equivalence);
+                                             })
+                    ->Arg(n)
+                    ->ArgName("n")
+                    ->Unit(benchmark::kMillisecond)
+                    ->Iterations(1);
+            }
+}
+
 // (a|b)* a (a|b)^n c against (a|b)*: the first trace apart is a^(n+1) c.
 void BM_TracesPattern(benchmark::State& state) {
     const auto n = static_cast<std::uint32_t>(state.range(0));
@@ -206,11 +276,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) filterGiven = filterGiven || std::string(argv[i]).rfind("--benchmark_filter", 0) == 0;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    if (!filterGiven) benchmark::SetBenchmarkFilter("BM_Random_|BM_TracesPattern");
+    if (!filterGiven) benchmark::SetBenchmarkFilter("BM_Random_|BM_Shape_|BM_TracesPattern");
     std::vector<std::unique_ptr<Model>> models;
     Register(models, "BM_Random_", 100'000);
     Register(models, "BM_RandomLarge_", 1'000'000);
     Register(models, "BM_RandomLarge_", 10'000'000);
+    RegisterShapes();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
