@@ -4,7 +4,8 @@
 //
 // Benchmarks (m is the number of arcs):
 //   BM_Random_<Equivalence>/m:100000      run by default;
-//   BM_RandomLarge_<Equivalence>/m:...    10^6 and 10^7 arcs, with
+//   BM_RandomLarge_<Equivalence>/m:...    10^6, 1.2 10^6 (200,000 states) and
+//                                         10^7 arcs, with
 //                                         --benchmark_filter=RandomLarge.
 // <Equivalence> is Strong, Branching or DivergenceBranching (reductions),
 // or Weak and Traces (the system compared with its strong quotient).
@@ -280,6 +281,7 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<Model>> models;
     Register(models, "BM_Random_", 100'000);
     Register(models, "BM_RandomLarge_", 1'000'000);
+    Register(models, "BM_RandomLarge_", 1'200'000);  // 200,000 states
     Register(models, "BM_RandomLarge_", 10'000'000);
     RegisterShapes();
     benchmark::RunSpecifiedBenchmarks();

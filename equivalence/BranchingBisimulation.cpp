@@ -486,6 +486,13 @@ private:
             list = std::move(it->second);
             pendingOf_.erase(it);
         }
+        // Pending nodes that moved to another block since are that block's.
+        std::erase_if(list, [&](std::uint32_t c) {
+            if (blockOf_[c] == b) return false;
+            pendingOf_[blockOf_[c]].push_back(c);
+            QueueCheck(blockOf_[c]);
+            return true;
+        });
         const bool full = fullCheck_[b];
         fullCheck_[b] = false;
         const Block& block = blocks_[b];
@@ -678,16 +685,6 @@ private:
             for (std::uint32_t u : newBottoms_) Swap(position_[u], blocks_[b].bottomEnd++);
         fullCheck_.push_back(fullCheck_[b]);
         if (queuedCheck_[b]) QueueCheck(added);
-        if (const auto it = pendingOf_.find(b); it != pendingOf_.end()) {
-            std::vector<std::uint32_t>& list = it->second;
-            std::vector<std::uint32_t> moved;
-            std::erase_if(list, [&](std::uint32_t c) {
-                if (blockOf_[c] != added) return false;
-                moved.push_back(c);
-                return true;
-            });
-            if (!moved.empty()) pendingOf_[added] = std::move(moved);
-        }
         for (std::uint32_t c : newBottoms_) AddPending(movingPos ? added : b, c);
         poller_.Stop(moving.size(), static_cast<std::int64_t>(blocks_.size()), 0);
         return added;
