@@ -22,11 +22,13 @@
 // by inert arcs (pos) and the others (the rest): branching bisimilar states
 // are never split apart, so the stable partition reached is the coarsest.
 //
-// Constellations are unions of blocks. Invariant: a block that is not queued
-// for a check is stable under every pair (a, C), C a constellation, except
-// (internal, its own constellation). At the end each constellation is one
-// block, which makes the partition stable. A constellation S of two blocks
-// or more gives up its smaller block B, a constellation of its own; then
+// Constellations are unions of blocks. Invariant: every pair (a, C), C a
+// constellation, but (internal, its own constellation), that some node of
+// a block has, every bottom node of the block has too, but the bottom nodes
+// of late (pending, see below). At the end each constellation is one block
+// and no node is pending, which makes the partition stable. A constellation
+// S of two blocks or more gives up its smaller block B (of its first two),
+// a constellation of its own; then
 //  - every block with an a-arc into B is split under (a, B); its part pos
 //    has its bottom nodes all with such an arc, and is split under (a, S
 //    without B) by a search from the bottom nodes whose a-arcs into S all
@@ -35,10 +37,14 @@
 //    into S leading out of B;
 //  - B's internal arcs into the rest of S, internal to a constellation
 //    until then, split B's blocks;
-//  - a split's rest keeps its bottom nodes and its pairs, so stays stable;
-//    in pos, a node whose inert arcs all went to the rest becomes a bottom
-//    node: pos is then checked under all its pairs (and both parts of a
-//    block queued for a check are queued).
+//  - a split's rest keeps its bottom nodes and its pairs; in pos, a node
+//    whose inert arcs all went to the rest becomes a bottom node, pending.
+// A block with pending nodes is checked once no constellation is left to
+// split: each pending node's pairs against those of a bottom node that is
+// not pending (which has them all), the first pair it lacks splitting the
+// block (the rest found from the pending nodes that lack it); a block with
+// no such bottom node has all its nodes' pairs looked at. Splitting the
+// constellations first keeps the blocks to check small.
 //
 // A split under a pair whose arcs are all known runs two searches in turn,
 // one arc each: pos, backwards along inert arcs from the nodes with a
@@ -48,12 +54,21 @@
 // side by side, its bottom nodes first, so that those without a matching arc
 // are found without a walk of the block.
 //
-// Memory: the contracted arcs twice, a count per arc, a few numbers per node.
+// Cost: a node's arcs are walked when a block it reaches is taken out of a
+// constellation (at most log n times), and by the searches of the splits;
+// the checks of pending nodes and the searches from the bottom nodes that
+// lack an arc into the rest of a constellation have no proven bound of that
+// kind (the algorithm of Jansen, Groote, Keiren and Wijs gives O(m log n) in
+// all), but on random systems and chains the whole is a few times the strong
+// refinement's. Memory: the contracted arcs twice, a count per arc, a few
+// numbers per node.
 #include <algorithm>
 #include <deque>
 #include <unordered_map>
 
+#include "equivalence/ContractedArcs.h"
 #include "equivalence/Equivalence.h"
+#include "equivalence/Grouping.h"
 #include "equivalence/RefinablePartition.h"
 #include "equivalence/TauComponents.h"
 
@@ -75,55 +90,15 @@ struct Block {
     std::uint32_t constellation, next, prev = kNone;
 };
 
-// Items grouped by a key below a bound, in time linear in the items, the
-// groups in the order their keys first appear.
-class Grouping {
-public:
-    template <class KeyOf>
-    void Make(const std::vector<std::uint64_t>& items, std::size_t keyBound, KeyOf keyOf) {
-        if (stamp_.size() < keyBound) {
-            stamp_.resize(keyBound, kNone);
-            slot_.resize(keyBound);
-        }
-        ++round_;
-        starts.clear();
-        for (std::uint64_t item : items) {
-            const std::uint32_t key = keyOf(item);
-            if (stamp_[key] != round_) {
-                stamp_[key] = round_;
-                slot_[key] = static_cast<std::uint32_t>(starts.size());
-                starts.push_back(0);
-            }
-            ++starts[slot_[key]];
-        }
-        std::uint32_t sum = 0;
-        for (std::uint32_t& start : starts) {
-            const std::uint32_t count = start;
-            start = sum;
-            sum += count;
-        }
-        starts.push_back(sum);
-        at_.assign(starts.begin(), starts.end() - 1);
-        grouped.resize(items.size());
-        for (std::uint64_t item : items) grouped[at_[slot_[keyOf(item)]]++] = item;
-    }
-
-    std::vector<std::uint64_t> grouped;
-    std::vector<std::uint32_t> starts;  // group g: grouped[starts[g], starts[g + 1])
-
-private:
-    std::vector<std::uint32_t> stamp_, slot_, at_;
-    std::uint32_t round_ = 0;
-};
-
 class SplitterRefiner {
 public:
     SplitterRefiner(const Lts& lts, const std::vector<std::uint32_t>& group, bool divergenceSensitive,
                     Progress* progress)
-        : poller_(progress), components_(detail::FindTauComponents(lts, group)) {
+        : poller_(progress), components_(detail::FindTauComponents(lts, group)),
+          arcs_(detail::ContractArcs(lts, components_, divergenceSensitive)) {
         const std::uint32_t k = components_.count;
         if (progress != nullptr) progress->UpdatePhase("contraction des cycles internes", k, "nœuds");
-        Contract(lts, divergenceSensitive);
+        FirstCounts();
         FirstBlocks(group);
         const std::uint32_t none = kNone;
         markStamp_.assign(k, none);
@@ -173,71 +148,13 @@ private:
         bool queued;                     // among the compound ones
     };
 
-    // The arcs between nodes, each once, internal arcs inside a node
-    // dropped, the divergence arcs added; forwards sorted by label (the
-    // internal ones first), backwards with the internal ones first; one
-    // count per source, label and target constellation.
-    void Contract(const Lts& lts, bool divergenceSensitive) {
+    // One constellation: a count per source and label.
+    void FirstCounts() {
         const std::uint32_t k = components_.count;
-        const auto n = static_cast<std::uint32_t>(lts.StateCount());
-        divergenceLabel_ = static_cast<std::uint32_t>(lts.labels.size());
-        outFirst_.assign(std::size_t{k} + 1, 0);
-        for (std::uint32_t s = 0; s < n; ++s)
-            outFirst_[components_.component[s] + 1] += lts.firstArc[s + 1] - lts.firstArc[s];
-        if (divergenceSensitive)
-            for (std::uint32_t c = 0; c < k; ++c) outFirst_[c + 1] += components_.cyclic[c] ? 1 : 0;
-        for (std::uint32_t c = 0; c < k; ++c) outFirst_[c + 1] += outFirst_[c];
-        std::vector<std::uint64_t> arcs(outFirst_[k]);
-        {
-            std::vector<std::uint32_t> at(outFirst_.begin(), outFirst_.end() - 1);
-            for (std::uint32_t s = 0; s < n; ++s) {
-                const std::uint32_t c = components_.component[s];
-                for (std::uint32_t e = lts.firstArc[s]; e < lts.firstArc[s + 1]; ++e)
-                    arcs[at[c]++] = Pack(lts.label[e], components_.component[lts.target[e]]);
-            }
-            if (divergenceSensitive)
-                for (std::uint32_t c = 0; c < k; ++c)
-                    if (components_.cyclic[c]) arcs[at[c]++] = Pack(divergenceLabel_, c);
-        }
-        std::uint32_t kept = 0;
-        for (std::uint32_t c = 0; c < k; ++c) {
-            const std::uint32_t begin = outFirst_[c], end = outFirst_[c + 1];
-            std::sort(arcs.begin() + begin, arcs.begin() + end);
-            outFirst_[c] = kept;
-            for (std::uint32_t i = begin; i < end; ++i) {
-                const std::uint64_t arc = arcs[i];  // read before kept may reach i
-                if (arc == Pack(TauLabel, c) || (kept > outFirst_[c] && arcs[kept - 1] == arc)) continue;
-                arcs[kept++] = arc;
-            }
-        }
-        outFirst_[k] = kept;
-        arcs.resize(kept);
-        arcs.shrink_to_fit();
-        out_ = std::move(arcs);
-        // Backwards: the internal arcs of each node first.
-        inFirst_.assign(std::size_t{k} + 1, 0);
-        internalIn_.assign(k, 0);
-        for (std::uint64_t arc : out_) {
-            ++inFirst_[Low(arc) + 1];
-            if (High(arc) == TauLabel) ++internalIn_[Low(arc)];
-        }
-        for (std::uint32_t c = 0; c < k; ++c) inFirst_[c + 1] += inFirst_[c];
-        in_.resize(out_.size());
-        inOut_.resize(out_.size());
-        std::vector<std::uint32_t> internalAt(inFirst_.begin(), inFirst_.end() - 1), otherAt(k);
-        for (std::uint32_t c = 0; c < k; ++c) otherAt[c] = inFirst_[c] + internalIn_[c];
+        counter_.resize(arcs_.out.size());
         for (std::uint32_t c = 0; c < k; ++c)
-            for (std::uint32_t i = outFirst_[c]; i < outFirst_[c + 1]; ++i) {
-                const std::uint32_t label = High(out_[i]), target = Low(out_[i]);
-                const std::uint32_t j = label == TauLabel ? internalAt[target]++ : otherAt[target]++;
-                in_[j] = Pack(label, c);
-                inOut_[j] = i;
-            }
-        // One constellation: a count per source and label.
-        counter_.resize(out_.size());
-        for (std::uint32_t c = 0; c < k; ++c)
-            for (std::uint32_t i = outFirst_[c]; i < outFirst_[c + 1]; ++i) {
-                if (i == outFirst_[c] || High(out_[i]) != High(out_[i - 1])) NewCounter();
+            for (std::uint32_t i = arcs_.outFirst[c]; i < arcs_.outFirst[c + 1]; ++i) {
+                if (i == arcs_.outFirst[c] || High(arcs_.out[i]) != High(arcs_.out[i - 1])) NewCounter();
                 counter_[i] = static_cast<std::uint32_t>(counts_.size() - 1);
                 ++counts_.back();
             }
@@ -267,8 +184,8 @@ private:
         const std::uint32_t count = k == 0 ? 0 : detail::NumberBlocksByFirstElement(blockOf_);
         inertOut_.assign(k, 0);
         for (std::uint32_t c = 0; c < k; ++c)
-            for (std::uint32_t i = outFirst_[c]; i < outFirst_[c + 1] && High(out_[i]) == TauLabel; ++i)
-                if (blockOf_[Low(out_[i])] == blockOf_[c]) ++inertOut_[c];
+            for (std::uint32_t i = arcs_.outFirst[c]; i < arcs_.outFirst[c + 1] && High(arcs_.out[i]) == TauLabel; ++i)
+                if (blockOf_[Low(arcs_.out[i])] == blockOf_[c]) ++inertOut_[c];
         // Counting sort by block, bottom nodes first.
         std::vector<std::uint32_t> bottoms(count, 0), sizes(count, 0);
         for (std::uint32_t c = 0; c < k; ++c) {
@@ -325,9 +242,9 @@ private:
     void FirstSplits() {
         work_.clear();
         for (std::uint32_t c = 0; c < components_.count; ++c)
-            for (std::uint32_t i = outFirst_[c]; i < outFirst_[c + 1]; ++i)
-                if (High(out_[i]) != TauLabel) work_.push_back(Pack(High(out_[i]), c));
-        byLabel_.Make(work_, std::size_t{divergenceLabel_} + 1, [](std::uint64_t item) { return High(item); });
+            for (std::uint32_t i = arcs_.outFirst[c]; i < arcs_.outFirst[c + 1]; ++i)
+                if (High(arcs_.out[i]) != TauLabel) work_.push_back(Pack(High(arcs_.out[i]), c));
+        byLabel_.Make(work_, std::size_t{arcs_.divergenceLabel} + 1, [](std::uint64_t item) { return High(item); });
         for (std::size_t g = 0; g + 1 < byLabel_.starts.size(); ++g) {
             sources_.clear();
             for (std::uint32_t i = byLabel_.starts[g]; i < byLabel_.starts[g + 1]; ++i)
@@ -357,8 +274,8 @@ private:
         work_.clear();
         for (std::uint32_t p = first; p < end; ++p) {
             const std::uint32_t t = elements_[p];
-            for (std::uint32_t j = inFirst_[t]; j < inFirst_[t + 1]; ++j) {
-                const std::uint32_t i = inOut_[j], old = counter_[i];
+            for (std::uint32_t j = arcs_.inFirst[t]; j < arcs_.inFirst[t + 1]; ++j) {
+                const std::uint32_t i = arcs_.inOut[j], old = counter_[i];
                 if (counterStamp_[old] != counterRound_) {
                     const std::uint32_t fresh = NewCounter();
                     counterStamp_[old] = counterRound_;
@@ -367,14 +284,14 @@ private:
                 counter_[i] = counterNew_[old];
                 ++counts_[counter_[i]];
                 if (--counts_[old] == 0) zeroed_.push_back(old);
-                if (High(in_[j]) == TauLabel && blockOf_[Low(in_[j])] == b) continue;
+                if (High(arcs_.in[j]) == TauLabel && blockOf_[Low(arcs_.in[j])] == b) continue;
                 work_.push_back(Pack(j, old));
             }
         }
         const std::uint64_t steps = work_.size();
-        byLabel_.Make(work_, std::size_t{divergenceLabel_} + 1, [this](std::uint64_t item) { return High(in_[High(item)]); });
+        byLabel_.Make(work_, std::size_t{arcs_.divergenceLabel} + 1, [this](std::uint64_t item) { return High(arcs_.in[High(item)]); });
         for (std::size_t g = 0; g + 1 < byLabel_.starts.size(); ++g) {
-            const std::uint32_t label = High(in_[High(byLabel_.grouped[byLabel_.starts[g]])]);
+            const std::uint32_t label = High(arcs_.in[High(byLabel_.grouped[byLabel_.starts[g]])]);
             Mark(byLabel_.starts[g], byLabel_.starts[g + 1]);
             const std::vector<std::uint32_t>& starts = markedByBlock_.starts;
             for (std::size_t h = 0; h + 1 < starts.size(); ++h) {
@@ -394,8 +311,8 @@ private:
         sources_.clear();
         for (std::uint32_t p = first; p < end; ++p) {
             const std::uint32_t c = elements_[p];
-            for (std::uint32_t i = outFirst_[c]; i < outFirst_[c + 1] && High(out_[i]) == TauLabel; ++i)
-                if (ConstellationOf(Low(out_[i])) == s) sources_.push_back(c);
+            for (std::uint32_t i = arcs_.outFirst[c]; i < arcs_.outFirst[c + 1] && High(arcs_.out[i]) == TauLabel; ++i)
+                if (ConstellationOf(Low(arcs_.out[i])) == s) sources_.push_back(c);
         }
         if (!sources_.empty()) SplitBy(sources_);
         return steps + (end - first);
@@ -409,7 +326,7 @@ private:
         marked_.clear();
         for (std::uint32_t k = begin; k < end; ++k) {
             const std::uint64_t item = byLabel_.grouped[k];
-            const std::uint32_t source = Low(in_[High(item)]);
+            const std::uint32_t source = Low(arcs_.in[High(item)]);
             if (markStamp_[source] == mark_) continue;
             markStamp_[source] = mark_;
             oldCounterOf_[source] = Low(item);
@@ -450,8 +367,8 @@ private:
         for (std::uint32_t c : rest_) searchStamp_[c] = search_;
         for (std::size_t k = 0; k < rest_.size(); ++k) {
             const std::uint32_t c = rest_[k];
-            for (std::uint32_t i = inFirst_[c]; i < inFirst_[c] + internalIn_[c]; ++i) {
-                const std::uint32_t u = Low(in_[i]);
+            for (std::uint32_t i = arcs_.inFirst[c]; i < arcs_.inFirst[c] + arcs_.internalIn[c]; ++i) {
+                const std::uint32_t u = Low(arcs_.in[i]);
                 if (blockOf_[u] != b) continue;
                 if (restStamp_[u] != search_) {
                     restStamp_[u] = search_;
@@ -469,7 +386,7 @@ private:
     // marked nodes: by their count).
     bool HasArcInto(std::uint32_t u, std::uint32_t label, std::uint32_t s) const {
         if (markStamp_[u] == mark_) return counts_[oldCounterOf_[u]] != 0;
-        const auto begin = out_.begin() + outFirst_[u], end = out_.begin() + outFirst_[u + 1];
+        const auto begin = arcs_.out.begin() + arcs_.outFirst[u], end = arcs_.out.begin() + arcs_.outFirst[u + 1];
         for (auto it = std::lower_bound(begin, end, Pack(label, 0)); it != end && High(*it) == label; ++it)
             if (ConstellationOf(Low(*it)) == s) return true;
         return false;
@@ -540,13 +457,13 @@ private:
     std::uint64_t PairsOf(std::uint32_t c, std::vector<std::uint64_t>& pairs) const {
         pairs.clear();
         const std::uint32_t own = ConstellationOf(c);
-        for (std::uint32_t i = outFirst_[c]; i < outFirst_[c + 1]; ++i) {
-            const std::uint32_t label = High(out_[i]), target = ConstellationOf(Low(out_[i]));
+        for (std::uint32_t i = arcs_.outFirst[c]; i < arcs_.outFirst[c + 1]; ++i) {
+            const std::uint32_t label = High(arcs_.out[i]), target = ConstellationOf(Low(arcs_.out[i]));
             if (label != TauLabel || target != own) pairs.push_back(Pack(label, target));
         }
         std::sort(pairs.begin(), pairs.end());
         pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
-        return outFirst_[c + 1] - outFirst_[c];
+        return arcs_.outFirst[c + 1] - arcs_.outFirst[c];
     }
 
     void AddPending(std::uint32_t b, std::uint32_t c) {
@@ -563,18 +480,18 @@ private:
         const Block& block = blocks_[b];
         for (std::uint32_t p = block.first; p < block.end; ++p) {
             const std::uint32_t s = elements_[p];
-            for (std::uint32_t i = outFirst_[s]; i < outFirst_[s + 1]; ++i) {
-                if (High(out_[i]) == TauLabel && ConstellationOf(Low(out_[i])) == block.constellation) continue;
+            for (std::uint32_t i = arcs_.outFirst[s]; i < arcs_.outFirst[s + 1]; ++i) {
+                if (High(arcs_.out[i]) == TauLabel && ConstellationOf(Low(arcs_.out[i])) == block.constellation) continue;
                 work_.push_back(Pack(i, s));
             }
         }
         const std::uint64_t steps = work_.size();
         // By label, then by the target's constellation.
-        byLabel_.Make(work_, std::size_t{divergenceLabel_} + 1, [this](std::uint64_t item) { return High(out_[High(item)]); });
+        byLabel_.Make(work_, std::size_t{arcs_.divergenceLabel} + 1, [this](std::uint64_t item) { return High(arcs_.out[High(item)]); });
         for (std::size_t g = 0; g + 1 < byLabel_.starts.size(); ++g) {
             segment_.assign(byLabel_.grouped.begin() + byLabel_.starts[g], byLabel_.grouped.begin() + byLabel_.starts[g + 1]);
             byBlock_.Make(segment_, constellations_.size(),
-                          [this](std::uint64_t item) { return ConstellationOf(Low(out_[High(item)])); });
+                          [this](std::uint64_t item) { return ConstellationOf(Low(arcs_.out[High(item)])); });
             for (std::size_t h = 0; h + 1 < byBlock_.starts.size(); ++h) {
                 sources_.clear();
                 for (std::uint32_t i = byBlock_.starts[h]; i < byBlock_.starts[h + 1]; ++i)
@@ -666,12 +583,12 @@ private:
         newBottoms_.clear();
         if (movingPos) {
             for (std::uint32_t c : moving)
-                for (std::uint32_t i = outFirst_[c]; i < outFirst_[c + 1] && High(out_[i]) == TauLabel; ++i)
-                    if (blockOf_[Low(out_[i])] == b && --inertOut_[c] == 0) newBottoms_.push_back(c);
+                for (std::uint32_t i = arcs_.outFirst[c]; i < arcs_.outFirst[c + 1] && High(arcs_.out[i]) == TauLabel; ++i)
+                    if (blockOf_[Low(arcs_.out[i])] == b && --inertOut_[c] == 0) newBottoms_.push_back(c);
         } else {
             for (std::uint32_t t : moving)
-                for (std::uint32_t i = inFirst_[t]; i < inFirst_[t] + internalIn_[t]; ++i) {
-                    const std::uint32_t u = Low(in_[i]);
+                for (std::uint32_t i = arcs_.inFirst[t]; i < arcs_.inFirst[t] + arcs_.internalIn[t]; ++i) {
+                    const std::uint32_t u = Low(arcs_.in[i]);
                     if (blockOf_[u] == b && --inertOut_[u] == 0) newBottoms_.push_back(u);
                 }
         }
@@ -699,13 +616,13 @@ private:
     bool StepPos(std::uint32_t b, Search& search) {
         if (search.node == pos_.size()) return false;
         const std::uint32_t c = pos_[search.node];
-        if (search.arc == kNone) search.arc = inFirst_[c];
-        if (search.arc == inFirst_[c] + internalIn_[c]) {
+        if (search.arc == kNone) search.arc = arcs_.inFirst[c];
+        if (search.arc == arcs_.inFirst[c] + arcs_.internalIn[c]) {
             ++search.node;
             search.arc = kNone;
             return true;
         }
-        const std::uint32_t u = Low(in_[search.arc++]);
+        const std::uint32_t u = Low(arcs_.in[search.arc++]);
         if (blockOf_[u] == b && searchStamp_[u] != search_) {
             searchStamp_[u] = search_;
             pos_.push_back(u);
@@ -718,13 +635,13 @@ private:
     bool StepRest(std::uint32_t b, Search& search) {
         if (search.node == rest_.size()) return false;
         const std::uint32_t c = rest_[search.node];
-        if (search.arc == kNone) search.arc = inFirst_[c];
-        if (search.arc == inFirst_[c] + internalIn_[c]) {
+        if (search.arc == kNone) search.arc = arcs_.inFirst[c];
+        if (search.arc == arcs_.inFirst[c] + arcs_.internalIn[c]) {
             ++search.node;
             search.arc = kNone;
             return true;
         }
-        const std::uint32_t u = Low(in_[search.arc++]);
+        const std::uint32_t u = Low(arcs_.in[search.arc++]);
         if (blockOf_[u] != b || markStamp_[u] == mark_) return true;
         // remaining_: u's inert arcs not yet known to lead into the rest.
         if (restStamp_[u] != search_) {
@@ -737,15 +654,9 @@ private:
 
     detail::Poller poller_;
     detail::TauComponents components_;
-    std::uint32_t divergenceLabel_ = 0;
-    std::vector<std::uint32_t> outFirst_;    // per node: its arcs in out_
-    std::vector<std::uint64_t> out_;         // label << 32 | target node
-    std::vector<std::uint32_t> inFirst_;     // per node: its predecessors in in_
-    std::vector<std::uint32_t> internalIn_;  // per node: its internal predecessors, first in its list
-    std::vector<std::uint64_t> in_;          // label << 32 | source node
-    std::vector<std::uint32_t> inOut_;       // per arc of in_: the same in out_
+    detail::ContractedArcs arcs_;
 
-    // Per arc of out_: its count, of the arcs of its source and label into
+    // Per arc of arcs_.out: its count, of the arcs of its source and label into
     // its target's constellation.
     std::vector<std::uint32_t> counter_, counts_;
     std::vector<std::uint32_t> counterStamp_, counterNew_;  // per count: its successor in this split
@@ -767,7 +678,7 @@ private:
     std::uint32_t mark_ = 0, search_ = 0;
     std::vector<std::uint32_t> markStamp_, searchStamp_, restStamp_, remaining_, oldCounterOf_;
     std::vector<std::uint64_t> work_, segment_, marked_;
-    Grouping byLabel_, byBlock_, markedByBlock_;
+    detail::Grouping byLabel_, byBlock_, markedByBlock_;
     std::vector<std::uint32_t> sources_, pos_, rest_, newBottoms_;
 };
 
