@@ -23,15 +23,23 @@
 // system in the same run, when it ran before).
 //
 // Figures of the current code (Release, a shared two-core machine, CPU
-// seconds): at 10^5 arcs strong 0.009 s, branching 0.11 s (12 times),
-// divergence-sensitive 0.05 s (6 times), weak and traces 0.11 to 0.19 s;
-// at 10^6 arcs strong 0.15 s, branching 9.5 s (62 times, 4.9 GB peak),
-// divergence-sensitive 8.6 s (5.4 GB), weak and traces 9.6 s (4.9 GB): the
-// branching refiner's signatures are what costs, and 10^7 arcs do not fit.
-// The trace comparison with the mutant at 10^5 arcs: 0.43 s (60 times the
-// strong reduction), nearly all of it the branching reductions before the
-// antichains; the pattern at N = 24 answers in under 0.1 ms and 5 MB, where
-// the subset construction would hold 2^25 subsets.
+// seconds, peak resident set of the process):
+//   10^5 arcs: strong 0.008 s; branching and divergence-sensitive 0.03 s
+//     (3.9 and 4.0 times), weak 0.03 s, traces 0.06 s;
+//   10^6 arcs: strong 0.16 s; branching 0.41 s (2.6 times, 133 MB),
+//     divergence-sensitive 0.43 s (2.7 times), weak 0.43 s, traces 0.84 s;
+//   1.2 10^6 arcs (200,000 states): strong 0.18 s; branching 0.58 s (3.2
+//     times, 202 MB), divergence-sensitive 0.47 s (2.6 times), weak 0.55 s
+//     (3.0 times), traces 1.1 s (6.2 times, 232 MB);
+//   10^7 arcs: strong 1.9 s (832 MB); branching 4.6 s (2.5 times, 1.3 GB),
+//     divergence-sensitive 4.7 s (2.5 times), weak 4.5 s, traces 9.3 s
+//     (1.5 GB), the mutant's traces 18.9 s (2.5 GB).
+// The shapes at 10^6 states: 0.2 to 0.3 s in each branching reduction,
+// 0.5 to 0.6 s in the strong one (their peaks count the random systems
+// held before them). The trace comparison with the mutant at 10^5 arcs:
+// 0.13 s, nearly all of it the branching reductions before the antichains;
+// the pattern at N = 24 answers in under 0.1 ms and 5 MB, where the subset
+// construction would hold 2^25 subsets.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
