@@ -175,15 +175,19 @@ void Register(std::vector<std::unique_ptr<Model>>& models, const char* prefix, s
 //               a multiple of 3: long inert paths, few exits;
 //   Copies:     two copies of a system of the random family of n / 2 states
 //               (3 arcs per state), each arc going to its target in either
-//               copy: a state and its copy are bisimilar, many states merge.
-quarvo::Lts CopiesSystem(std::uint32_t n) {
+//               copy: a state and its copy are bisimilar, many states merge;
+//   InternalCopies: the same with 7 arcs in 10 internal;
+//   InternalTree: k -i-> 2k + 1 and 2k + 2 (a heap), each leaf k with a loop
+//               a, b or none as k mod 3 is 0, 1 or 2.
+quarvo::Lts CopiesSystem(std::uint32_t n, bool internalMostly) {
     const std::uint32_t half = n / 2;
     std::mt19937 rng(3);
-    std::uniform_int_distribution<std::uint32_t> source(0, half - 1), label(0, 3), copy(0, 1);
+    std::uniform_int_distribution<std::uint32_t> source(0, half - 1), label(0, internalMostly ? 9 : 3), copy(0, 1);
     std::uniform_int_distribution<int> offset(-50, 3);
     std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> out(2 * half);
     for (std::uint32_t k = 0; k < 3 * half; ++k) {
-        const std::uint32_t s = source(rng), l = label(rng);
+        const std::uint32_t s = source(rng), drawn = label(rng);
+        const std::uint32_t l = internalMostly ? (drawn < 7 ? 0 : drawn - 6) : drawn;
         const auto t = static_cast<std::uint32_t>(std::clamp<long>(static_cast<long>(s) + offset(rng), 0, half - 1));
         out[s].emplace_back(l, t + copy(rng) * half);
         out[s + half].emplace_back(l, t + copy(rng) * half);
@@ -202,7 +206,7 @@ quarvo::Lts CopiesSystem(std::uint32_t n) {
 }
 
 quarvo::Lts ShapeSystem(const std::string& shape, std::uint32_t n) {
-    if (shape == "Copies") return CopiesSystem(n);
+    if (shape == "Copies" || shape == "InternalCopies") return CopiesSystem(n, shape == "InternalCopies");
     quarvo::Lts lts;
     lts.labels = {"I", "a", "b"};
     lts.firstArc.assign(1, 0);
@@ -211,6 +215,18 @@ quarvo::Lts ShapeSystem(const std::string& shape, std::uint32_t n) {
         lts.target.push_back(target);
     };
     const std::uint32_t states = shape == "TauLadder" ? n + 2 : n + 1;
+    if (shape == "InternalTree") {
+        for (std::uint32_t s = 0; s <= n; ++s) {
+            if (2 * s + 2 <= n) {
+                arc(0, 2 * s + 1);
+                arc(0, 2 * s + 2);
+            } else if (s % 3 != 2) {
+                arc(s % 3 == 0 ? 1 : 2, s);
+            }
+            lts.firstArc.push_back(static_cast<std::uint32_t>(lts.target.size()));
+        }
+        return lts;
+    }
     for (std::uint32_t s = 0; s < states; ++s) {
         if (s < n) {
             if (shape == "Chain") arc(1, s + 1);
@@ -250,7 +266,7 @@ void RegisterShapes() {
         {"Strong", quarvo::Equivalence::Strong},
         {"Branching", quarvo::Equivalence::Branching},
         {"DivergenceBranching", quarvo::Equivalence::DivergenceBranching}};
-    for (const char* shape : {"Chain", "InertChain", "TauLadder", "Copies"})
+    for (const char* shape : {"Chain", "InertChain", "TauLadder", "Copies", "InternalCopies", "InternalTree"})
         for (const auto& [name, equivalence] : equivalences)
             for (const auto& [prefix, n] : {std::pair{"BM_Shape_", 100'000}, std::pair{"BM_ShapeLarge_", 1'000'000}}) {
                 const std::string full = std::string(prefix) + shape + "_" + name;

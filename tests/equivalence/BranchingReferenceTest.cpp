@@ -134,6 +134,20 @@ TEST(BranchingReference, ChainsAndLongInertPaths) {
         const Lts ladderLts = testing::MakeLts(n + 2, ladder);
         EXPECT_EQ(ladderBlocks.block, testing::SignatureBranching(ladderLts, divergence).block);
     }
+    // A heap of internal arcs whose leaves loop on A, on B or stop.
+    constexpr std::uint32_t m = 6000;
+    testing::ArcList tree;
+    for (std::uint32_t s = 0; s <= m; ++s) {
+        if (2 * s + 2 <= m) {
+            tree.emplace_back(s, "I", 2 * s + 1);
+            tree.emplace_back(s, "I", 2 * s + 2);
+        } else if (s % 3 != 2) {
+            tree.emplace_back(s, s % 3 == 0 ? "A" : "B", s);
+        }
+    }
+    const Lts treeLts = testing::MakeLts(m + 1, tree);
+    for (const bool divergence : {false, true})
+        EXPECT_EQ(BranchingBisimulation(treeLts, divergence).block, testing::SignatureBranching(treeLts, divergence).block);
 }
 
 }  // namespace
