@@ -237,7 +237,7 @@ TEST(PartitionTest, ProgressNamesThePhases) {
     ASSERT_FALSE(recorder.phases.empty());
     EXPECT_EQ(recorder.phases.front(), "contraction des cycles internes : 3 nœuds");
     EXPECT_TRUE(std::any_of(recorder.phases.begin(), recorder.phases.end(), [](const std::string& p) {
-        return p.starts_with("affinage de branchement, tour 1 : ") && p.ends_with(" blocs");
+        return p.starts_with("affinage de branchement : ") && p.ends_with(" blocs");
     }));
     recorder.phases.clear();
     WeakBisimulation(lts, &recorder);
