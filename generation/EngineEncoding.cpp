@@ -1,0 +1,229 @@
+// The engine's canonical encodings of state identities and terms, for explorations over several processes.
+#include <algorithm>
+
+#include "generation/Engine.h"
+#include "generation/StateEncoding.h"
+
+namespace quarvo {
+
+const std::string& Engine::ActionText(ActionId id) {
+    if (id >= actionTexts_.size()) actionTexts_.resize(std::size_t{id} + 64);
+    std::string& text = actionTexts_[id];
+    if (text.empty()) text = names_.ActionName(id).Text();
+    return text;
+}
+
+ActionId Engine::ActionOfText(std::string_view text) {
+    const auto it = actionsByText_.find(std::string(text));
+    if (it != actionsByText_.end()) return it->second;
+    const ActionId id = names_.InternAction(Identifier32::FromText(text));
+    actionsByText_.emplace(std::string(text), id);
+    return id;
+}
+
+std::uint64_t Engine::ActionHash(ActionId id) {
+    if (id >= actionHashes_.size()) actionHashes_.resize(std::size_t{id} + 64, 0);
+    std::uint64_t& h = actionHashes_[id];
+    if (!h) h = StableHash(ActionText(id)) | 1;
+    return h;
+}
+
+namespace {
+
+std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    h *= 0xBF58476D1CE4E5B9ull;
+    return h ^ (h >> 31);
+}
+
+}  // namespace
+
+std::uint64_t Engine::CanonicalHash(TermId term, const CanonicalProcesses& processes) {
+    if (!term) return 0x5851F42D4C957F2Dull;
+    const std::uint32_t id = terms_[term].identity;
+    if (id < canonicalHashes_.size() && canonicalHashes_[id]) return canonicalHashes_[id];
+    const TermNode n = terms_[term];
+    std::uint64_t h = Mix(static_cast<std::uint64_t>(n.kind), static_cast<std::uint64_t>(n.height));
+    h = Mix(h, processes.Number(processes_[n.process]));
+    if (n.gates)
+        for (std::size_t i = 0; i < gates_.Size(n.gates); ++i) h = Mix(h, ActionHash(gates_.Names(n.gates)[i]));
+    h = Mix(h, 0x243F6A8885A308D3ull);
+    if (identity_.semantics == Semantics::Maximality) {
+        const std::size_t size = pool_.Size(n.events);
+        const ActionId* actions = pool_.Actions(n.events);
+        if (identity_.cpbrOff) {
+            for (std::size_t i = 0; i < size; ++i) h = Mix(h, ActionHash(actions[i]));
+        } else {
+            // A multiset: a sum, whatever the order.
+            std::uint64_t sum = 0;
+            for (std::size_t i = 0; i < size; ++i) sum += Mix(0x13198A2E03707344ull, ActionHash(actions[i]));
+            h = Mix(h, sum);
+        }
+        h = Mix(h, size);
+    }
+    h = Mix(h, CanonicalHash(n.left, processes));
+    h = Mix(h, CanonicalHash(n.right, processes));
+    h |= 1;
+    if (id >= canonicalHashes_.size()) canonicalHashes_.resize(std::size_t{id} + id / 2 + 1024, 0);
+    canonicalHashes_[id] = h;
+    return h;
+}
+
+namespace {
+
+constexpr std::uint8_t Reference = 0xFF;
+constexpr std::uint8_t HasLeft = 0x10;
+constexpr std::uint8_t HasRight = 0x20;
+constexpr std::uint8_t KindBits = 0x0F;
+
+}  // namespace
+
+void Engine::WriteIdentityNode(const TermNode& n, const CanonicalProcesses& processes, ByteWriter& w) {
+    std::uint8_t head = static_cast<std::uint8_t>(n.kind);
+    if (n.left) head |= HasLeft;
+    if (n.right) head |= HasRight;
+    w.Byte(head);
+    w.Signed(n.height);
+    w.Number(processes.Number(processes_[n.process]));
+    if (n.gates) {
+        w.Number(gates_.Size(n.gates));
+        for (std::size_t i = 0; i < gates_.Size(n.gates); ++i) w.Text(ActionText(gates_.Names(n.gates)[i]));
+    } else {
+        w.Number(0);
+    }
+    if (identity_.semantics != Semantics::Maximality) return;
+    const std::size_t size = pool_.Size(n.events);
+    const ActionId* actions = pool_.Actions(n.events);
+    w.Number(size);
+    if (identity_.cpbrOff) {
+        for (std::size_t i = 0; i < size; ++i) w.Text(ActionText(actions[i]));
+        return;
+    }
+    // A multiset: in the order of the names, which every process shares.
+    sortedNames_.clear();
+    for (std::size_t i = 0; i < size; ++i) sortedNames_.push_back(ActionText(actions[i]));
+    std::sort(sortedNames_.begin(), sortedNames_.end());
+    for (const std::string_view name : sortedNames_) w.Text(name);
+}
+
+// A node, its left operand, its right operand, each numbered once complete.
+void Engine::EncodeIdentity(TermId term, const CanonicalProcesses& processes, IdentityDictionary& dictionary,
+                            ByteWriter& out) {
+    const std::uint32_t id = terms_[term].identity;
+    if (id < dictionary.sent.size() && dictionary.sent[id]) {
+        out.Byte(Reference);
+        out.Number(dictionary.sent[id] - 1);
+        return;
+    }
+    const TermNode n = terms_[term];
+    WriteIdentityNode(n, processes, out);
+    if (n.left) EncodeIdentity(n.left, processes, dictionary, out);
+    if (n.right) EncodeIdentity(n.right, processes, dictionary, out);
+    if (id >= dictionary.sent.size()) dictionary.sent.resize(std::size_t{id} + id / 2 + 1024, 0);
+    dictionary.sent[id] = ++dictionary.next;
+}
+
+std::uint32_t Engine::DecodeIdentity(ByteReader& r, const CanonicalProcesses& processes,
+                                     IdentityDictionary& dictionary) {
+    const std::uint8_t head = r.Byte();
+    if (r.Failed()) return 0;
+    if (head == Reference) {
+        const std::uint64_t number = r.Number();
+        return !r.Failed() && number < dictionary.received.size() ? dictionary.received[number] : 0;
+    }
+    if ((head & KindBits) > static_cast<std::uint8_t>(NodeKind::Stop)) return 0;
+    IdentityNode node{};
+    node.kind = static_cast<NodeKind>(head & KindBits);
+    node.height = static_cast<std::int32_t>(r.Signed());
+    node.process = names_.Process(processes.Definition(static_cast<std::uint32_t>(r.Number())));
+    std::vector<ActionId> names;
+    for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) names.push_back(ActionOfText(r.Text()));
+    node.gates = names_.Gates(names.data(), names.size());
+    node.events = 0;
+    if (identity_.semantics == Semantics::Maximality) {
+        names.clear();
+        for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) {
+            if (names.size() >= 32) return 0;
+            names.push_back(ActionOfText(r.Text()));
+        }
+        if (!identity_.cpbrOff) std::sort(names.begin(), names.end());
+        node.events = names_.sequences.Intern(names.data(), names.size());
+    }
+    if (r.Failed()) return 0;
+    node.left = node.right = 0;
+    if (head & HasLeft) {
+        node.left = DecodeIdentity(r, processes, dictionary);
+        if (!node.left) return 0;
+    }
+    if (head & HasRight) {
+        node.right = DecodeIdentity(r, processes, dictionary);
+        if (!node.right) return 0;
+    }
+    const std::uint32_t id = names_.identities.Make(node, identityCache_);
+    dictionary.received.push_back(id);
+    return id;
+}
+
+void Engine::EncodeTerm(TermId term, const CanonicalProcesses& processes, std::string& out) {
+    encoding_.Clear();
+    const std::uint32_t root = Pack(term, encoding_);
+    EndPacking();
+    ByteWriter w(out);
+    w.Number(encoding_.nodes.size());
+    w.Number(root);
+    for (std::size_t i = 0; i < encoding_.nodes.size(); ++i) {
+        const TermPacket::Node& p = encoding_.nodes[i];
+        w.Byte(static_cast<std::uint8_t>(p.kind));
+        w.Signed(p.height);
+        w.Number(processes.Number(p.process));
+        if (p.gates) {
+            const std::vector<ActionId> gates = names_.GateNames(p.gates);
+            w.Number(gates.size());
+            for (const ActionId g : gates) w.Text(ActionText(g));
+        } else {
+            w.Number(0);
+        }
+        w.Number(p.eventMask);
+        const std::size_t end = p.eventFirst + static_cast<std::size_t>(__builtin_popcount(p.eventMask));
+        for (std::size_t a = p.eventFirst; a < end; ++a) w.Text(ActionText(encoding_.actions[a]));
+        w.Number(p.left);
+        w.Number(p.right);
+        w.Number(p.instance);
+    }
+}
+
+TermId Engine::DecodeTerm(std::string_view bytes, const CanonicalProcesses& processes) {
+    ByteReader r(bytes);
+    encoding_.Clear();
+    const std::uint64_t count = r.Number();
+    const std::uint64_t root = r.Number();
+    if (r.Failed() || count > bytes.size() || root == 0 || root > count) return 0;
+    std::vector<ActionId> names;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        TermPacket::Node p{};
+        const std::uint8_t kind = r.Byte();
+        if (kind > static_cast<std::uint8_t>(NodeKind::Stop)) return 0;
+        p.kind = static_cast<NodeKind>(kind);
+        p.height = static_cast<std::int32_t>(r.Signed());
+        p.process = processes.Definition(static_cast<std::uint32_t>(r.Number()));
+        names.clear();
+        for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) names.push_back(ActionOfText(r.Text()));
+        p.gates = names_.Gates(names.data(), names.size());
+        p.eventMask = static_cast<std::uint32_t>(r.Number());
+        p.eventFirst = static_cast<std::uint32_t>(encoding_.actions.size());
+        for (int k = __builtin_popcount(p.eventMask); k > 0 && !r.Failed(); --k)
+            encoding_.actions.push_back(ActionOfText(r.Text()));
+        p.left = static_cast<std::uint32_t>(r.Number());
+        p.right = static_cast<std::uint32_t>(r.Number());
+        p.instance = static_cast<std::uint32_t>(r.Number());
+        // Operands come first: a place not made yet is no encoding of ours.
+        if (r.Failed() || p.left > i || p.right > i || p.instance > i) return 0;
+        encoding_.nodes.push_back(p);
+    }
+    if (!r.AtEnd()) return 0;
+    std::vector<TermId> made;
+    Unpack(encoding_, made);
+    return made[root];
+}
+
+}  // namespace quarvo
