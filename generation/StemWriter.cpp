@@ -153,7 +153,7 @@ void WriteAut(ChunkedText& text, const StemStore& store, const AutOptions& optio
     const std::string internal = InternalName().Compact();
     const std::string hidden = internal + "_";
     for (std::string& name : names)
-        if (name == internal || (!options.keepHiddenNames && name.starts_with(hidden))) name = "i";
+        if (name == internal || (!options.keepHiddenNames && name.starts_with(hidden))) name.assign(1, 'i');
     text.Put("des (0, ");
     text.Put(store.ArcCount());
     text.Put(", ");
