@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <new>
+#include <unordered_map>
 #include <stdexcept>
 
 #include <sys/resource.h>
@@ -128,13 +129,21 @@ private:
         }
     }
     EventSetId ReadEvents(ByteReader& r) {
+        std::uint64_t n = r.Number();
+        if (n == 0) return EmptyEventSet;  // every set under interleaving, most under maximality
         scratchSet_.clear();
-        for (std::uint64_t n = r.Number(); n > 0 && !r.Failed(); --n) {
+        for (; n > 0 && !r.Failed(); --n) {
             const auto event = static_cast<std::int32_t>(r.Number());
-            const ActionId action = names_.InternAction(Identifier32::FromText(r.Text()));
-            scratchSet_.push_back(TEventEntry{event, action});
+            scratchSet_.push_back(TEventEntry{event, ActionOfText(r.Text())});
         }
         return stem_.pools.InternEvents(scratchSet_);
+    }
+    ActionId ActionOfText(std::string_view text) {
+        const auto it = actionsByText_.find(text);
+        if (it != actionsByText_.end()) return it->second;
+        const ActionId id = names_.InternAction(Identifier32::FromText(text));
+        actionsByText_.emplace(std::string(text), id);
+        return id;
     }
     std::int64_t& Value(std::uint32_t identity) {
         if (identity >= value_.size()) {
@@ -171,6 +180,12 @@ private:
     std::vector<EventSetId> eventsOf_;
     std::vector<EventSetId> storeSets_;
     EventSet scratchSet_;
+    // Names read from other processes, found without the lock of the action table.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, ActionId, TextHash, std::equal_to<>> actionsByText_;
     std::string term_;
 
     std::int64_t first_ = 0, end_ = 1, count_ = 1;  // the level, and every state numbered
@@ -283,6 +298,8 @@ void Explorer::Expand() {
 
 // 2. The owner's side: the updates and questions in one process's order, and their answers.
 void Explorer::Answer(std::vector<std::string>& incoming) {
+    // Each process sends in the order of its sources and arcs: the runs are merged, not sorted.
+    std::vector<std::size_t> runs{0, ops_.size()};
     for (std::uint32_t from = 0; from < k_; ++from) {
         if (from == self_) continue;
         ByteReader r(incoming[from]);
@@ -301,13 +318,25 @@ void Explorer::Answer(std::vector<std::string>& incoming) {
             ops_.push_back(op);
         }
         incoming[from].clear();
+        runs.push_back(ops_.size());
     }
-    std::sort(ops_.begin(), ops_.end(), [](const Op& a, const Op& b) {
+    const auto before = [](const Op& a, const Op& b) {
         if (a.source != b.source) return a.source < b.source;
         const bool aArc = a.kind == Query, bArc = b.kind == Query;
         if (aArc != bArc) return !aArc;
         return a.arc < b.arc;
-    });
+    };
+    while (runs.size() > 2) {
+        std::vector<std::size_t> merged{0};
+        for (std::size_t i = 2; i < runs.size(); i += 2) {
+            std::inplace_merge(ops_.begin() + static_cast<std::ptrdiff_t>(runs[i - 2]),
+                               ops_.begin() + static_cast<std::ptrdiff_t>(runs[i - 1]),
+                               ops_.begin() + static_cast<std::ptrdiff_t>(runs[i]), before);
+            merged.push_back(runs[i]);
+        }
+        if (runs.size() % 2 == 0) merged.push_back(runs.back());
+        runs.swap(merged);
+    }
     replies_.assign(k_, {});
     for (std::uint32_t p = 0; p < k_; ++p) replies_[p].resize(p == self_ ? asked_[self_] : 0);
     for (const Op& op : ops_)
