@@ -97,7 +97,7 @@ TermId Engine::ImportChain(const BehaviourNode* term) {
         n.gates = ImportGates(t->gates);
         n.left = ImportChain(t->left);
         n.right = next;
-        next = terms_.Make(n);
+        next = n.kind == NodeKind::Parallel ? MakeParallel(n) : terms_.Make(n);
     }
     return next;
 }
@@ -135,10 +135,20 @@ TermId Engine::SetEvents(TermId t, SetId events) {
     if (!t || terms_[t].events == events) return t;
     TermNode n = terms_[t];
     n.events = events;
+    if (n.kind == NodeKind::Parallel) {
+        FlatScratch s(*this);
+        LoadFlat(t, s.b);
+        return MakeFlat(n, s.b);
+    }
     return terms_.Make(n);
 }
 
 SetId Engine::ChildEvents(const TermNode& n) {
+    if (n.kind == NodeKind::Parallel) {
+        // The root's two sides: the chain of all operands but the last, and the last.
+        const FlatView f = terms_.FlatOf(n);
+        return pool_.Union(f.Level(f.count - 1, terms_.Nodes()), terms_[f.operands[f.count - 1]].events);
+    }
     if (!n.left && !n.right) return 0;
     const SetId l = terms_[n.left].events;
     const SetId r = terms_[n.right].events;
@@ -153,7 +163,9 @@ TermId Engine::Distribute(TermId t) {
     if (TermId known = Memo(distOf_, t)) return known;
     TermNode n = terms_[t];
     TermId result = t;
-    if (IsBinary(n.kind)) {
+    if (n.kind == NodeKind::Parallel) {
+        result = DistributeFlat(t, n, false);
+    } else if (IsBinary(n.kind)) {
         if (terms_[n.left].freeBelow && terms_[n.right].freeBelow) {
             n.left = Distribute(SetEvents(n.left, n.events));
             n.right = Distribute(SetEvents(n.right, n.events));
@@ -173,6 +185,7 @@ TermId Engine::Distribute(TermId t) {
 TermId Engine::ForceDistribute(TermId t) {
     if (!t) return t;
     TermNode n = terms_[t];
+    if (n.kind == NodeKind::Parallel) return DistributeFlat(t, n, true);
     if (IsBinary(n.kind)) {
         n.left = ForceDistribute(SetEvents(n.left, n.events));
         n.right = ForceDistribute(SetEvents(n.right, n.events));
@@ -204,10 +217,18 @@ TermId Engine::Norm(TermId t, bool& contextFree) {
     const TermId d = Distribute(t);
     TermNode n = terms_[d];
     bool free = true;
+    if (n.kind == NodeKind::Parallel) {
+        const TermId result = NormFlat(d, free);
+        if (free) {
+            SetMemo(normOf_, t, result);
+            SetMemo(normOf_, result, result);
+        }
+        contextFree = contextFree && free;
+        return result;
+    }
     switch (n.kind) {
     case NodeKind::Choice:
     case NodeKind::Disable:
-    case NodeKind::Parallel:
         n.left = Norm(n.left, free);
         n.right = Norm(n.right, free);
         break;
@@ -256,8 +277,14 @@ std::uint32_t Engine::Identity(TermId term) {
         std::uint32_t events = 0;
         if (identity_.semantics == Semantics::Maximality)
             events = identity_.cpbrOff ? pool_.Sequence(n.events) : pool_.Multiset(n.events);
-        IdentityNode node{n.kind,          n.height, SharedProcess(n.process), SharedGates(n.gates),
-                          events,          Identity(n.left), terms_[n.right].identity};
+        const bool flat = n.kind == NodeKind::Parallel;
+        IdentityNode node{n.kind,
+                          n.height,
+                          SharedProcess(n.process),
+                          SharedGates(n.gates),
+                          events,
+                          flat ? FlatIdentity(id) : Identity(n.left),
+                          flat ? FlatMarker : terms_[n.right].identity};
         terms_.SetIdentity(id, names_.identities.Make(node, identityCache_));
     }
     chain_.resize(base);
@@ -276,6 +303,7 @@ bool Engine::SameState(TermId a, TermId b) {
                                                 : pool_.Multiset(x.events) == pool_.Multiset(y.events);
             if (!same) return false;
         }
+        if (x.kind == NodeKind::Parallel) return SameFlat(a, b);
         if (!SameState(x.left, y.left)) return false;
         a = x.right;
         b = y.right;
@@ -320,6 +348,11 @@ std::uint32_t Engine::Pack(TermId term, TermPacket& packet) {
     for (std::size_t i = chain_.size(); i-- > base;) {
         const TermId id = chain_[i];
         const TermNode n = terms_[id];
+        if (n.kind == NodeKind::Parallel) {
+            packed_[id] = PackFlat(id, packet);
+            packedNodes_.push_back(id);
+            continue;
+        }
         TermPacket::Node p;
         p.kind = n.kind;
         p.height = n.height;
@@ -358,7 +391,7 @@ void Engine::Unpack(const TermPacket& packet, std::vector<TermId>& made) {
         n.left = made[p.left];
         n.right = made[p.right];
         n.instance = made[p.instance];
-        made[i + 1] = terms_.Make(n);
+        made[i + 1] = n.kind == NodeKind::Parallel ? MakeParallel(n) : terms_.Make(n);
     }
 }
 
@@ -382,6 +415,12 @@ void Engine::Collect(std::vector<TermId>& roots) {
         live[id] = true;
         const TermNode& n = terms_[id];
         liveSets[n.events] = true;
+        if (n.kind == NodeKind::Parallel) {
+            const FlatView f = terms_.Flat(id);
+            stack.insert(stack.end(), f.operands, f.operands + f.count);
+            for (std::uint32_t i = 0; i + 2 < f.count; ++i) liveSets[f.levelEvents[i]] = true;
+            continue;
+        }
         stack.push_back(n.left);
         stack.push_back(n.right);
         stack.push_back(n.instance);

@@ -51,15 +51,38 @@ struct TermNode {
     std::uint32_t identity = 0;   // its state identity once asked, 0 before
 };
 
-inline bool IsBinary(NodeKind k) { return k == NodeKind::Choice || k == NodeKind::Disable || k == NodeKind::Parallel; }
+// Choice and disabling have two operands; a parallel composition is flat (below).
+inline bool IsBinary(NodeKind k) { return k == NodeKind::Choice || k == NodeKind::Disable; }
 inline bool IsUnaryLeft(NodeKind k) { return k == NodeKind::Enable || k == NodeKind::Hide; }
+
+// A chain ((o1 |[G]| o2) |[G]| o3) … |[G]| ok of one operator is one flat
+// node of k operands in written order. The node holds the root's height and
+// events; its record holds the operands, then for each inner level of the
+// chain (o1 … oi, 2 <= i < k) its events and its height, so that the chain
+// stands for exactly the nested compositions it replaces.
+struct FlatView {
+    std::uint32_t count = 0;
+    const TermId* operands = nullptr;
+    const SetId* levelEvents = nullptr;      // count - 2 of them: levels 2 .. count-1
+    const std::int32_t* levelHeights = nullptr;
+    // The events of the chain of the first i operands (i >= 1), the root's excepted.
+    SetId Level(std::uint32_t i, const TermNode* nodes) const { return i == 1 ? nodes[operands[0]].events : levelEvents[i - 2]; }
+};
 
 class TermTable {
 public:
     explicit TermTable(const EventPool& pool);
 
     // The node with these fields, made once; freeBelow and spineMask are computed.
+    // Not for parallel compositions, which MakeFlat makes.
     TermId Make(TermNode node);
+    // The flat composition node (kind, height, gates, events of the root) with
+    // count operands and count - 2 inner levels.
+    TermId MakeFlat(TermNode node, std::uint32_t count, const TermId* operands, const SetId* levelEvents,
+                    const std::int32_t* levelHeights);
+    FlatView Flat(TermId id) const { return FlatFrom(flat_.data() + nodes_[id].instance); }
+    FlatView FlatOf(const TermNode& n) const { return FlatFrom(flat_.data() + n.instance); }
+    const TermNode* Nodes() const { return nodes_.data(); }
     const TermNode& operator[](TermId id) const { return nodes_[id]; }
     // What is learned of a node later: facts about it, which never change.
     void SetIdentity(TermId id, std::uint32_t identity) { nodes_[id].identity = identity; }
@@ -73,12 +96,23 @@ public:
     // keeps their order), their operands and events renamed likewise.
     void Compact(const std::vector<TermId>& newId, const std::vector<SetId>& newSet);
 
-    std::size_t Bytes() const { return nodes_.capacity() * sizeof(TermNode) + index_.Bytes(); }
+    std::size_t Bytes() const {
+        return nodes_.capacity() * sizeof(TermNode) + flat_.capacity() * 4 + index_.Bytes();
+    }
 
 private:
-    static std::uint32_t HashOf(const TermNode& n);
+    static FlatView FlatFrom(const std::uint32_t* r) {
+        const std::uint32_t k = r[0];
+        return FlatView{k, r + 1, r + 1 + k, reinterpret_cast<const std::int32_t*>(r + 1 + k + (k - 2))};
+    }
+    std::uint32_t HashOf(const TermNode& n) const;
+    static std::uint32_t HashFlat(const TermNode& n, std::uint32_t count, const std::uint32_t* record);
+    void Complete(TermNode& n);
     const EventPool& pool_;
     std::vector<TermNode> nodes_;
+    // Records of the flat nodes, in the order of their nodes: count, operands,
+    // level events, level heights. A flat node's instance is its record's place.
+    std::vector<std::uint32_t> flat_;
     IdIndex index_;
 };
 
