@@ -137,7 +137,8 @@ TermId Engine::SetEvents(TermId t, SetId events) {
     n.events = events;
     if (n.kind == NodeKind::Parallel) {
         FlatScratch s(*this);
-        LoadFlat(t, s.b);
+        LoadFlat(t, s.b, false);
+        s.b.checked = false;  // the root's events changed
         return MakeFlat(n, s.b);
     }
     return terms_.Make(n);
@@ -147,7 +148,14 @@ SetId Engine::ChildEvents(const TermNode& n) {
     if (n.kind == NodeKind::Parallel) {
         // The root's two sides: the chain of all operands but the last, and the last.
         const FlatView f = terms_.FlatOf(n);
-        return pool_.Union(f.Level(f.count - 1, terms_.Nodes()), terms_[f.operands[f.count - 1]].events);
+        const SetId last = terms_[f.operands[f.count - 1]].events;
+        if (f.levelEvents) {
+            const SetId before = f.count == 2 ? terms_[f.operands[0]].events : f.levelEvents[f.count - 3];
+            return pool_.Union(before, last);
+        }
+        SetId level = terms_[f.operands[0]].events;
+        for (std::uint32_t i = 1; i < f.count; ++i) level = pool_.Union(level, terms_[f.operands[i]].events);
+        return level;
     }
     if (!n.left && !n.right) return 0;
     const SetId l = terms_[n.left].events;
@@ -418,7 +426,7 @@ void Engine::Collect(std::vector<TermId>& roots) {
         if (n.kind == NodeKind::Parallel) {
             const FlatView f = terms_.Flat(id);
             stack.insert(stack.end(), f.operands, f.operands + f.count);
-            for (std::uint32_t i = 0; i + 2 < f.count; ++i) liveSets[f.levelEvents[i]] = true;
+            for (std::uint32_t i = 0; f.levelEvents && i + 2 < f.count; ++i) liveSets[f.levelEvents[i]] = true;
             continue;
         }
         stack.push_back(n.left);

@@ -184,11 +184,15 @@ private:
 
     // Flat parallel compositions (FlatRules.cpp). A record copied out of the
     // table, which may grow while it is worked on.
+    // levels holds the inner levels' events when levelsValid; foldLevels and
+    // foldRoot say the levels' and the root's events are the unions of the
+    // operands' (when they cannot be known cheaply, MakeFlat checks).
     struct FlatBuild {
         std::vector<TermId> ops;
         std::vector<SetId> levels;
         std::vector<std::int32_t> heights;
         std::vector<std::uint32_t> words;
+        bool levelsValid = false, foldLevels = false, foldRoot = false, checked = false;
     };
     // Scratch records by depth of recursion.
     class FlatScratch {
@@ -206,10 +210,14 @@ private:
         if (flatBuilds_.size() <= flatDepth_) flatBuilds_.emplace_back();
         return flatBuilds_[flatDepth_++];
     }
-    void LoadFlat(TermId t, FlatBuild& b);
+    void LoadFlat(TermId t, FlatBuild& b, bool wantLevels);
+    // levels, when not valid and foldLevels; flags, when not checked.
     TermId MakeFlat(TermNode n, FlatBuild& b);
     TermId MakeParallel(TermNode n);  // from a binary composition: left and right operands
-    SetId SetLevels(FlatBuild& b);   // the inner levels as unions of their operands; answers the root's
+    // The unions of the operands' events, level by level (into levels when
+    // store); answers the whole chain's.
+    SetId FoldLevels(FlatBuild& b, bool store);
+    void CheckFold(const TermNode& n, FlatBuild& b);
     bool EnumFlat(TermId t, const TermNode& n, TransitionSink sink);
     TermId NextFlat(TermId t, const TermNode& n, const StepFrame* step, Context& c);
     TermId IdleFlat(TermId t, const TermNode& n);

@@ -11,11 +11,49 @@
 
 namespace quarvo {
 
-void Engine::LoadFlat(TermId t, FlatBuild& b) {
+// Levels kept in the record are always copied; levels that are unions of
+// their operands only when asked for.
+void Engine::LoadFlat(TermId t, FlatBuild& b, bool wantLevels) {
     const FlatView f = terms_.Flat(t);
     b.ops.assign(f.operands, f.operands + f.count);
-    b.levels.assign(f.levelEvents, f.levelEvents + (f.count - 2));
     b.heights.assign(f.levelHeights, f.levelHeights + (f.count - 2));
+    b.foldLevels = f.foldLevels;
+    b.foldRoot = f.foldRoot;
+    b.checked = true;
+    b.levelsValid = false;
+    if (f.levelEvents) {
+        b.levels.assign(f.levelEvents, f.levelEvents + (f.count - 2));
+        b.levelsValid = true;
+    } else if (wantLevels) {
+        FoldLevels(b, true);
+    }
+}
+
+SetId Engine::FoldLevels(FlatBuild& b, bool store) {
+    const std::size_t k = b.ops.size();
+    if (store) {
+        b.levels.resize(k - 2);
+        b.levelsValid = true;
+    }
+    SetId level = terms_[b.ops[0]].events;
+    for (std::size_t i = 1; i < k; ++i) {
+        level = pool_.Union(level, terms_[b.ops[i]].events);
+        if (store && i + 1 < k) b.levels[i - 1] = level;
+    }
+    return level;
+}
+
+void Engine::CheckFold(const TermNode& n, FlatBuild& b) {
+    const std::size_t k = b.ops.size();
+    bool fold = true;
+    SetId level = terms_[b.ops[0]].events;
+    for (std::size_t i = 1; i < k; ++i) {
+        level = pool_.Union(level, terms_[b.ops[i]].events);
+        if (i + 1 < k) fold = fold && b.levels[i - 1] == level;
+    }
+    b.foldLevels = fold;
+    b.foldRoot = n.events == level;
+    b.checked = true;
 }
 
 // A first operand that is itself a chain of the same operator joins the
@@ -23,19 +61,27 @@ void Engine::LoadFlat(TermId t, FlatBuild& b) {
 TermId Engine::MakeFlat(TermNode n, FlatBuild& b) {
     const TermId first = b.ops[0];
     if (first) {
-        const TermNode& o = terms_[first];
+        const TermNode o = terms_[first];
         if (o.kind == NodeKind::Parallel && o.gates == n.gates && o.process == n.process) {
-            const FlatView f = terms_.Flat(first);
+            if (!b.levelsValid) FoldLevels(b, true);
+            FlatScratch inner(*this);
+            LoadFlat(first, inner.b, true);
             b.ops.erase(b.ops.begin());
-            b.ops.insert(b.ops.begin(), f.operands, f.operands + f.count);
+            b.ops.insert(b.ops.begin(), inner.b.ops.begin(), inner.b.ops.end());
             b.levels.insert(b.levels.begin(), o.events);
-            b.levels.insert(b.levels.begin(), f.levelEvents, f.levelEvents + (f.count - 2));
+            b.levels.insert(b.levels.begin(), inner.b.levels.begin(), inner.b.levels.end());
             b.heights.insert(b.heights.begin(), o.height);
-            b.heights.insert(b.heights.begin(), f.levelHeights, f.levelHeights + (f.count - 2));
+            b.heights.insert(b.heights.begin(), inner.b.heights.begin(), inner.b.heights.end());
+            b.checked = false;
         }
     }
-    return terms_.MakeFlat(n, static_cast<std::uint32_t>(b.ops.size()), b.ops.data(), b.levels.data(),
-                           b.heights.data());
+    if (!b.checked) {
+        if (b.levelsValid) CheckFold(n, b);
+        else b.foldRoot = n.events == FoldLevels(b, false);
+        b.checked = true;
+    }
+    return terms_.MakeFlat(n, static_cast<std::uint32_t>(b.ops.size()), b.foldLevels, b.foldRoot, b.ops.data(),
+                           b.levels.data(), b.heights.data());
 }
 
 TermId Engine::MakeParallel(TermNode n) {
@@ -43,16 +89,9 @@ TermId Engine::MakeParallel(TermNode n) {
     s.b.ops.assign({n.left, n.right});
     s.b.levels.clear();
     s.b.heights.clear();
+    s.b.levelsValid = true;
+    s.b.checked = false;
     return MakeFlat(n, s.b);
-}
-
-SetId Engine::SetLevels(FlatBuild& b) {
-    SetId level = terms_[b.ops[0]].events;
-    for (std::size_t i = 1; i < b.ops.size(); ++i) {
-        level = pool_.Union(level, terms_[b.ops[i]].events);
-        if (i + 1 < b.ops.size()) b.levels[i - 1] = level;
-    }
-    return level;
 }
 
 // ---- Transitions -------------------------------------------------------------
@@ -110,8 +149,13 @@ bool Engine::EnumFlat(TermId t, const TermNode& n, TransitionSink sink) {
         e.ops.assign(f.operands, f.operands + f.count);
         const std::uint32_t k = f.count;
         e.used.assign(k + 1, 0);
-        for (std::uint32_t level = 2; level <= k; ++level)
-            e.used[level] = pool_.Mask(f.Level(level - 1, terms_.Nodes())) | pool_.Mask(terms_[f.operands[level - 1]].events);
+        // The names of a level's left side: the union's, which are its operands'.
+        std::uint32_t before = pool_.Mask(terms_[f.operands[0]].events);
+        for (std::uint32_t level = 2; level <= k; ++level) {
+            const std::uint32_t own = pool_.Mask(terms_[f.operands[level - 1]].events);
+            e.used[level] = before | own;
+            before = f.levelEvents && level < k ? pool_.Mask(f.levelEvents[level - 2]) : before | own;
+        }
     }
     const std::uint32_t k = static_cast<std::uint32_t>(e.ops.size());
     std::uint32_t all = 0;
@@ -182,18 +226,39 @@ bool Engine::EnumFlat(TermId t, const TermNode& n, TransitionSink sink) {
 TermId Engine::NextFlat(TermId t, const TermNode& n, const StepFrame* step, Context& c) {
     FlatScratch s(*this);
     FlatBuild& b = s.b;
-    LoadFlat(t, b);
+    LoadFlat(t, b, false);
     const std::size_t k = b.ops.size();
     TermNode p = n;
     p.instance = 0;
     if (!step->slots) {
-        // One operand moved: every other one loses the events its move waited for.
+        // One operand moved: every other one loses the events its move waited
+        // for, and every level is again the union of its operands.
+        const std::size_t moved = step->slot;
         const std::uint32_t mask = pool_.Mask(step->leftCauses);
+        const TermId old = b.ops[moved];
+        bool othersSame = true;
+        std::uint32_t others = 0;
         for (std::size_t i = 0; i < k; ++i) {
-            b.ops[i] = i == step->slot ? Next(b.ops[i], step->left, c)
-                                       : StripMask(Idle(b.ops[i]), mask, c.event, c.action, false);
+            if (i == moved) {
+                b.ops[i] = Next(b.ops[i], step->left, c);
+                continue;
+            }
+            const TermId o = b.ops[i];
+            b.ops[i] = StripMask(Idle(o), mask, c.event, c.action, false);
+            othersSame = othersSame && b.ops[i] == o;
+            others |= pool_.Mask(terms_[b.ops[i]].events);
         }
-        p.events = SetLevels(b);
+        const SetId oldEvents = terms_[old].events;
+        const SetId newEvents = terms_[b.ops[moved]].events;
+        if (b.foldLevels && b.foldRoot && othersSame &&
+            ((pool_.Mask(oldEvents) | pool_.Mask(newEvents)) & others) == 0) {
+            // The moved operand's names are its own: the union changes by its entries alone.
+            p.events = pool_.Union(pool_.Without(n.events, pool_.Mask(oldEvents)), newEvents);
+        } else {
+            p.events = FoldLevels(b, false);
+        }
+        b.levelsValid = false;
+        b.foldLevels = b.foldRoot = b.checked = true;
         return MakeFlat(p, b);
     }
     // Every operand moved. Each loses the events that the others' moves waited
@@ -209,6 +274,7 @@ TermId Engine::NextFlat(TermId t, const TermNode& n, const StepFrame* step, Cont
         if (i + 1 < k) before[i + 1] = before[i] | pool_.Mask(step->slotCauses[i]);
     }
     for (std::size_t i = k - 1; i-- > 0;) after[i] = after[i + 1] | pool_.Mask(step->slotCauses[i + 1]);
+    b.levels.resize(k - 2);
     SetId level = terms_[b.ops[0]].events;
     for (std::size_t i = 1; i < k; ++i) {
         const std::uint32_t own = pool_.Mask(step->slotCauses[i]);
@@ -218,26 +284,39 @@ TermId Engine::NextFlat(TermId t, const TermNode& n, const StepFrame* step, Cont
     }
     p.events = level;
     for (std::size_t i = 0; i < k; ++i) b.ops[i] = StripMask(b.ops[i], before[i] | after[i], c.event, c.action, true);
+    b.levelsValid = true;
+    b.checked = false;
     return MakeFlat(p, b);
 }
 
 TermId Engine::IdleFlat(TermId t, const TermNode& n) {
     FlatScratch s(*this);
     FlatBuild& b = s.b;
-    LoadFlat(t, b);
+    LoadFlat(t, b, false);
     for (TermId& o : b.ops) o = Idle(o);
     TermNode p = n;
-    p.events = SetLevels(b);
+    p.events = FoldLevels(b, false);
+    b.levelsValid = false;
+    b.foldLevels = b.foldRoot = b.checked = true;
     return MakeFlat(p, b);
 }
 
+// n is the node with its root's events stripped already.
 TermId Engine::StripFlat(TermId t, TermNode n, std::uint32_t mask, std::int32_t event, ActionId action,
                          bool keepNew) {
     FlatScratch s(*this);
     FlatBuild& b = s.b;
-    LoadFlat(t, b);
+    // A removal of names keeps unions unions; keeping the new entry may not.
+    LoadFlat(t, b, keepNew);
+    const bool foldRoot = b.foldRoot;
     for (TermId& o : b.ops) o = StripMask(o, mask, event, action, keepNew);
-    for (SetId& level : b.levels) level = StripSet(level, mask, event, action, keepNew);
+    if (b.levelsValid) {
+        for (SetId& level : b.levels) level = StripSet(level, mask, event, action, keepNew);
+        b.checked = false;
+    } else {
+        b.foldRoot = foldRoot;
+        b.checked = foldRoot;
+    }
     return MakeFlat(n, b);
 }
 
@@ -246,21 +325,24 @@ TermId Engine::StripFlat(TermId t, TermNode n, std::uint32_t mask, std::int32_t 
 TermId Engine::DistributeFlat(TermId t, const TermNode& n, bool force) {
     FlatScratch s(*this);
     FlatBuild& b = s.b;
-    LoadFlat(t, b);
+    LoadFlat(t, b, false);
     for (TermId& o : b.ops) o = force ? ForceDistribute(SetEvents(o, n.events)) : Distribute(SetEvents(o, n.events));
-    std::fill(b.levels.begin(), b.levels.end(), n.events);
+    // Every operand has the root's events now: so has every union of them.
+    b.levelsValid = false;
+    b.foldLevels = b.foldRoot = b.checked = true;
     return MakeFlat(n, b);
 }
 
 // The normal form below the root: an inner level whose part of the chain is
 // free of events pushes its own into it, as the nested compositions' own
-// normal forms would, the outermost first; then every operand in order.
+// normal forms would, the outermost first; then every operand in order. A
+// level that is the union of its operands has no events when they are free.
 TermId Engine::NormFlat(TermId d, bool& free) {
     FlatScratch s(*this);
     FlatBuild& b = s.b;
-    LoadFlat(d, b);
+    LoadFlat(d, b, false);
     const std::size_t k = b.ops.size();
-    for (std::size_t level = k - 1; level >= 2; --level) {
+    for (std::size_t level = k - 1; b.levelsValid && level >= 2; --level) {
         const SetId events = b.levels[level - 2];
         if (!events) continue;
         bool below = true;
@@ -269,8 +351,10 @@ TermId Engine::NormFlat(TermId d, bool& free) {
         if (!below) continue;
         for (std::size_t i = 0; i < level; ++i) b.ops[i] = Distribute(SetEvents(b.ops[i], events));
         for (std::size_t i = 2; i < level; ++i) b.levels[i - 2] = events;
+        b.checked = false;
         break;
     }
+    // The normal form of an operand keeps its events.
     for (TermId& o : b.ops) o = Norm(o, free);
     return MakeFlat(terms_[d], b);
 }
@@ -282,7 +366,7 @@ TermId Engine::NormFlat(TermId d, bool& free) {
 std::uint32_t Engine::FlatIdentity(TermId t) {
     FlatScratch s(*this);
     FlatBuild& b = s.b;
-    LoadFlat(t, b);
+    LoadFlat(t, b, identity_.semantics == Semantics::Maximality);
     std::vector<std::uint32_t>& words = b.words;
     words.clear();
     words.push_back(static_cast<std::uint32_t>(b.ops.size()));
@@ -294,20 +378,20 @@ std::uint32_t Engine::FlatIdentity(TermId t) {
 }
 
 bool Engine::SameFlat(TermId a, TermId b) {
-    const FlatView x = terms_.Flat(a);
-    const FlatView y = terms_.Flat(b);
-    if (x.count != y.count || !std::equal(x.levelHeights, x.levelHeights + (x.count - 2), y.levelHeights))
-        return false;
-    if (identity_.semantics == Semantics::Maximality) {
-        for (std::uint32_t i = 0; i + 2 < x.count; ++i) {
-            const bool same = identity_.cpbrOff
-                                  ? pool_.Sequence(x.levelEvents[i]) == pool_.Sequence(y.levelEvents[i])
-                                  : pool_.Multiset(x.levelEvents[i]) == pool_.Multiset(y.levelEvents[i]);
-            if (!same) return false;
-        }
+    const bool events = identity_.semantics == Semantics::Maximality;
+    FlatScratch sx(*this), sy(*this);
+    FlatBuild& x = sx.b;
+    FlatBuild& y = sy.b;
+    LoadFlat(a, x, events);
+    LoadFlat(b, y, events);
+    if (x.ops.size() != y.ops.size() || x.heights != y.heights) return false;
+    for (std::size_t i = 0; events && i < x.levels.size(); ++i) {
+        const bool same = identity_.cpbrOff ? pool_.Sequence(x.levels[i]) == pool_.Sequence(y.levels[i])
+                                            : pool_.Multiset(x.levels[i]) == pool_.Multiset(y.levels[i]);
+        if (!same) return false;
     }
-    for (std::uint32_t i = 0; i < x.count; ++i)
-        if (!SameState(x.operands[i], y.operands[i])) return false;
+    for (std::size_t i = 0; i < x.ops.size(); ++i)
+        if (!SameState(x.ops[i], y.ops[i])) return false;
     return true;
 }
 
@@ -316,7 +400,7 @@ bool Engine::SameFlat(TermId a, TermId b) {
 std::uint32_t Engine::PackFlat(TermId t, TermPacket& packet) {
     FlatScratch s(*this);
     FlatBuild& b = s.b;
-    LoadFlat(t, b);
+    LoadFlat(t, b, true);
     const TermNode n = terms_[t];
     const std::size_t k = b.ops.size();
     std::uint32_t left = Pack(b.ops[0], packet);

@@ -47,20 +47,15 @@ std::uint64_t HashShared(const Node& n) {
 
 }  // namespace
 
-std::uint32_t TermTable::HashFlat(const TermNode& n, std::uint32_t count, const std::uint32_t* record) {
+std::uint32_t TermTable::HashFlat(const TermNode& n, const std::uint32_t* record) {
     std::uint64_t h = HashShared(n);
-    // The record: operands, level events, level heights.
-    const std::size_t words = 3 * std::size_t{count} - 4;
-    h = Combine(h, count);
+    const std::size_t words = RecordWords(record[0]);
     for (std::size_t i = 0; i < words; ++i) h = Combine(h, record[i]);
     return MixHash(h);
 }
 
 std::uint32_t TermTable::HashOf(const TermNode& n) const {
-    if (n.kind == NodeKind::Parallel) {
-        const std::uint32_t* r = flat_.data() + n.instance;
-        return HashFlat(n, r[0], r + 1);
-    }
+    if (n.kind == NodeKind::Parallel) return HashFlat(n, flat_.data() + n.instance);
     return MixHash(Combine(HashShared(n), n.instance));
 }
 
@@ -82,7 +77,8 @@ void TermTable::Complete(TermNode& n) {
             below = below && o.freeBelow;
             spine |= o.spineMask;
         }
-        for (std::uint32_t i = 0; i + 2 < f.count; ++i) {
+        // Levels that are unions of their operands add nothing to what these say.
+        for (std::uint32_t i = 0; f.levelEvents && i + 2 < f.count; ++i) {
             below = below && f.levelEvents[i] == 0;
             spine |= pool_.Mask(f.levelEvents[i]);
         }
@@ -123,25 +119,25 @@ TermId TermTable::Make(TermNode n) {
     return id;
 }
 
-TermId TermTable::MakeFlat(TermNode n, std::uint32_t count, const TermId* operands, const SetId* levelEvents,
-                           const std::int32_t* levelHeights) {
+TermId TermTable::MakeFlat(TermNode n, std::uint32_t count, bool foldLevels, bool foldRoot, const TermId* operands,
+                           const SetId* levelEvents, const std::int32_t* levelHeights) {
     n.kind = NodeKind::Parallel;
     n.left = n.right = 0;
     // The record is laid where it would go, then taken back if the node exists.
     const std::size_t at = flat_.size();
-    flat_.push_back(count);
+    const std::uint32_t head = count | (foldLevels ? FoldLevelsBit : 0) | (foldRoot ? FoldRootBit : 0);
+    flat_.push_back(head);
     flat_.insert(flat_.end(), operands, operands + count);
-    flat_.insert(flat_.end(), levelEvents, levelEvents + (count - 2));
+    if (!foldLevels) flat_.insert(flat_.end(), levelEvents, levelEvents + (count - 2));
     for (std::uint32_t i = 0; i + 2 < count; ++i) flat_.push_back(static_cast<std::uint32_t>(levelHeights[i]));
-    const std::size_t words = flat_.size() - at - 1;
-    const std::uint32_t hash = HashFlat(n, count, flat_.data() + at + 1);
+    const std::size_t words = flat_.size() - at;
+    const std::uint32_t hash = HashFlat(n, flat_.data() + at);
     TermId id = index_.Find(hash, [&](TermId c) {
         const TermNode& o = nodes_[c];
         if (o.kind != NodeKind::Parallel || o.height != n.height || o.process != n.process || o.gates != n.gates ||
-            o.events != n.events || flat_[o.instance] != count)
+            o.events != n.events || flat_[o.instance] != head)
             return false;
-        return std::equal(flat_.begin() + o.instance + 1, flat_.begin() + o.instance + 1 + words,
-                          flat_.begin() + at + 1);
+        return std::equal(flat_.begin() + o.instance, flat_.begin() + o.instance + words, flat_.begin() + at);
     });
     if (id != IdIndex::Absent) {
         flat_.resize(at);
@@ -178,15 +174,17 @@ void TermTable::Compact(const std::vector<TermId>& newId, const std::vector<SetI
         TermNode n = nodes_[id];
         if (n.kind == NodeKind::Parallel) {
             const std::size_t from = n.instance;
-            const std::uint32_t k = flat_[from];
-            flat_[nextRecord] = k;
-            for (std::uint32_t i = 0; i < k; ++i) flat_[nextRecord + 1 + i] = newId[flat_[from + 1 + i]];
-            for (std::uint32_t i = 0; i + 2 < k; ++i)
-                flat_[nextRecord + 1 + k + i] = newSet[flat_[from + 1 + k + i]];
-            for (std::uint32_t i = 0; i + 2 < k; ++i)
-                flat_[nextRecord + 1 + k + (k - 2) + i] = flat_[from + 1 + k + (k - 2) + i];
+            const std::uint32_t head = flat_[from];
+            const std::uint32_t k = head & CountBits;
+            const std::size_t words = RecordWords(head);
+            const std::size_t levelsEnd = (head & FoldLevelsBit) ? 1 + k : 1 + k + (k - 2);
+            flat_[nextRecord] = head;
+            for (std::size_t i = 1; i < words; ++i) {
+                const std::uint32_t w = flat_[from + i];
+                flat_[nextRecord + i] = i <= k ? newId[w] : i < levelsEnd ? newSet[w] : w;
+            }
             n.instance = static_cast<std::uint32_t>(nextRecord);
-            nextRecord += 3 * std::size_t{k} - 3;
+            nextRecord += words;
         } else {
             n.instance = newId[n.instance];
         }

@@ -59,14 +59,16 @@ inline bool IsUnaryLeft(NodeKind k) { return k == NodeKind::Enable || k == NodeK
 // node of k operands in written order. The node holds the root's height and
 // events; its record holds the operands, then for each inner level of the
 // chain (o1 … oi, 2 <= i < k) its events and its height, so that the chain
-// stands for exactly the nested compositions it replaces.
+// stands for exactly the nested compositions it replaces. Most of the time
+// each inner level's events are the union of its operands', as the rules
+// make them: the record then says so and keeps none (foldLevels); foldRoot
+// says the same of the root's events.
 struct FlatView {
     std::uint32_t count = 0;
+    bool foldLevels = false, foldRoot = false;
     const TermId* operands = nullptr;
-    const SetId* levelEvents = nullptr;      // count - 2 of them: levels 2 .. count-1
+    const SetId* levelEvents = nullptr;  // count - 2 of them (levels 2 .. count-1), unless foldLevels
     const std::int32_t* levelHeights = nullptr;
-    // The events of the chain of the first i operands (i >= 1), the root's excepted.
-    SetId Level(std::uint32_t i, const TermNode* nodes) const { return i == 1 ? nodes[operands[0]].events : levelEvents[i - 2]; }
 };
 
 class TermTable {
@@ -77,9 +79,11 @@ public:
     // Not for parallel compositions, which MakeFlat makes.
     TermId Make(TermNode node);
     // The flat composition node (kind, height, gates, events of the root) with
-    // count operands and count - 2 inner levels.
-    TermId MakeFlat(TermNode node, std::uint32_t count, const TermId* operands, const SetId* levelEvents,
-                    const std::int32_t* levelHeights);
+    // count operands and count - 2 inner levels (their events only when not
+    // foldLevels).
+    static constexpr std::uint32_t FoldLevelsBit = 1u << 31, FoldRootBit = 1u << 30, CountBits = FoldRootBit - 1;
+    TermId MakeFlat(TermNode node, std::uint32_t count, bool foldLevels, bool foldRoot, const TermId* operands,
+                    const SetId* levelEvents, const std::int32_t* levelHeights);
     FlatView Flat(TermId id) const { return FlatFrom(flat_.data() + nodes_[id].instance); }
     FlatView FlatOf(const TermNode& n) const { return FlatFrom(flat_.data() + n.instance); }
     const TermNode* Nodes() const { return nodes_.data(); }
@@ -102,11 +106,18 @@ public:
 
 private:
     static FlatView FlatFrom(const std::uint32_t* r) {
-        const std::uint32_t k = r[0];
-        return FlatView{k, r + 1, r + 1 + k, reinterpret_cast<const std::int32_t*>(r + 1 + k + (k - 2))};
+        const std::uint32_t k = r[0] & CountBits;
+        const bool foldLevels = r[0] & FoldLevelsBit;
+        const std::uint32_t* heights = r + 1 + k + (foldLevels ? 0 : k - 2);
+        return FlatView{k, foldLevels, (r[0] & FoldRootBit) != 0, r + 1, foldLevels ? nullptr : r + 1 + k,
+                        reinterpret_cast<const std::int32_t*>(heights)};
+    }
+    static std::size_t RecordWords(std::uint32_t head) {
+        const std::size_t k = head & CountBits;
+        return 1 + k + ((head & FoldLevelsBit) ? 0 : k - 2) + (k - 2);
     }
     std::uint32_t HashOf(const TermNode& n) const;
-    static std::uint32_t HashFlat(const TermNode& n, std::uint32_t count, const std::uint32_t* record);
+    static std::uint32_t HashFlat(const TermNode& n, const std::uint32_t* record);
     void Complete(TermNode& n);
     const EventPool& pool_;
     std::vector<TermNode> nodes_;
