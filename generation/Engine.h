@@ -190,7 +190,7 @@ private:
     struct FlatBuild {
         std::vector<TermId> ops;
         std::vector<SetId> levels;
-        std::vector<std::int32_t> heights;
+        GatesId shape = 0;  // the inner levels' heights
         std::vector<std::uint32_t> words;
         bool levelsValid = false, foldLevels = false, foldRoot = false, checked = false;
     };

@@ -16,7 +16,7 @@ namespace quarvo {
 void Engine::LoadFlat(TermId t, FlatBuild& b, bool wantLevels) {
     const FlatView f = terms_.Flat(t);
     b.ops.assign(f.operands, f.operands + f.count);
-    b.heights.assign(f.levelHeights, f.levelHeights + (f.count - 2));
+    b.shape = f.shape;
     b.foldLevels = f.foldLevels;
     b.foldRoot = f.foldRoot;
     b.checked = true;
@@ -70,8 +70,10 @@ TermId Engine::MakeFlat(TermNode n, FlatBuild& b) {
             b.ops.insert(b.ops.begin(), inner.b.ops.begin(), inner.b.ops.end());
             b.levels.insert(b.levels.begin(), o.events);
             b.levels.insert(b.levels.begin(), inner.b.levels.begin(), inner.b.levels.end());
-            b.heights.insert(b.heights.begin(), o.height);
-            b.heights.insert(b.heights.begin(), inner.b.heights.begin(), inner.b.heights.end());
+            std::vector<ActionId> heights(gates_.Names(inner.b.shape), gates_.Names(inner.b.shape) + gates_.Size(inner.b.shape));
+            heights.push_back(static_cast<ActionId>(o.height));
+            heights.insert(heights.end(), gates_.Names(b.shape), gates_.Names(b.shape) + gates_.Size(b.shape));
+            b.shape = gates_.Intern(heights.data(), heights.size());
             b.checked = false;
         }
     }
@@ -81,14 +83,14 @@ TermId Engine::MakeFlat(TermNode n, FlatBuild& b) {
         b.checked = true;
     }
     return terms_.MakeFlat(n, static_cast<std::uint32_t>(b.ops.size()), b.foldLevels, b.foldRoot, b.ops.data(),
-                           b.levels.data(), b.heights.data());
+                           b.levels.data(), b.shape);
 }
 
 TermId Engine::MakeParallel(TermNode n) {
     FlatScratch s(*this);
     s.b.ops.assign({n.left, n.right});
     s.b.levels.clear();
-    s.b.heights.clear();
+    s.b.shape = 0;
     s.b.levelsValid = true;
     s.b.checked = false;
     return MakeFlat(n, s.b);
@@ -370,7 +372,7 @@ std::uint32_t Engine::FlatIdentity(TermId t) {
     std::vector<std::uint32_t>& words = b.words;
     words.clear();
     words.push_back(static_cast<std::uint32_t>(b.ops.size()));
-    for (std::int32_t h : b.heights) words.push_back(static_cast<std::uint32_t>(h));
+    words.push_back(SharedGates(b.shape));
     if (identity_.semantics == Semantics::Maximality)
         for (SetId level : b.levels) words.push_back(identity_.cpbrOff ? pool_.Sequence(level) : pool_.Multiset(level));
     for (TermId o : b.ops) words.push_back(Identity(o));
@@ -384,7 +386,7 @@ bool Engine::SameFlat(TermId a, TermId b) {
     FlatBuild& y = sy.b;
     LoadFlat(a, x, events);
     LoadFlat(b, y, events);
-    if (x.ops.size() != y.ops.size() || x.heights != y.heights) return false;
+    if (x.ops.size() != y.ops.size() || x.shape != y.shape) return false;
     for (std::size_t i = 0; events && i < x.levels.size(); ++i) {
         const bool same = identity_.cpbrOff ? pool_.Sequence(x.levels[i]) == pool_.Sequence(y.levels[i])
                                             : pool_.Multiset(x.levels[i]) == pool_.Multiset(y.levels[i]);
@@ -409,7 +411,7 @@ std::uint32_t Engine::PackFlat(TermId t, TermPacket& packet) {
         const SetId events = i + 1 < k ? b.levels[i - 1] : n.events;
         TermPacket::Node p;
         p.kind = NodeKind::Parallel;
-        p.height = i + 1 < k ? b.heights[i - 1] : n.height;
+        p.height = i + 1 < k ? static_cast<std::int32_t>(gates_.Names(b.shape)[i - 1]) : n.height;
         p.process = processes_[n.process];
         p.gates = SharedGates(n.gates);
         p.eventMask = pool_.Mask(events);

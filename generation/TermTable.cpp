@@ -120,7 +120,7 @@ TermId TermTable::Make(TermNode n) {
 }
 
 TermId TermTable::MakeFlat(TermNode n, std::uint32_t count, bool foldLevels, bool foldRoot, const TermId* operands,
-                           const SetId* levelEvents, const std::int32_t* levelHeights) {
+                           const SetId* levelEvents, GatesId shape) {
     n.kind = NodeKind::Parallel;
     n.left = n.right = 0;
     // The record is laid where it would go, then taken back if the node exists.
@@ -129,7 +129,7 @@ TermId TermTable::MakeFlat(TermNode n, std::uint32_t count, bool foldLevels, boo
     flat_.push_back(head);
     flat_.insert(flat_.end(), operands, operands + count);
     if (!foldLevels) flat_.insert(flat_.end(), levelEvents, levelEvents + (count - 2));
-    for (std::uint32_t i = 0; i + 2 < count; ++i) flat_.push_back(static_cast<std::uint32_t>(levelHeights[i]));
+    flat_.push_back(shape);
     const std::size_t words = flat_.size() - at;
     const std::uint32_t hash = HashFlat(n, flat_.data() + at);
     TermId id = index_.Find(hash, [&](TermId c) {

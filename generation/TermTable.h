@@ -68,7 +68,7 @@ struct FlatView {
     bool foldLevels = false, foldRoot = false;
     const TermId* operands = nullptr;
     const SetId* levelEvents = nullptr;  // count - 2 of them (levels 2 .. count-1), unless foldLevels
-    const std::int32_t* levelHeights = nullptr;
+    GatesId shape = 0;  // the inner levels' heights, as an interned list
 };
 
 class TermTable {
@@ -83,7 +83,7 @@ public:
     // foldLevels).
     static constexpr std::uint32_t FoldLevelsBit = 1u << 31, FoldRootBit = 1u << 30, CountBits = FoldRootBit - 1;
     TermId MakeFlat(TermNode node, std::uint32_t count, bool foldLevels, bool foldRoot, const TermId* operands,
-                    const SetId* levelEvents, const std::int32_t* levelHeights);
+                    const SetId* levelEvents, GatesId shape);
     FlatView Flat(TermId id) const { return FlatFrom(flat_.data() + nodes_[id].instance); }
     FlatView FlatOf(const TermNode& n) const { return FlatFrom(flat_.data() + n.instance); }
     const TermNode* Nodes() const { return nodes_.data(); }
@@ -108,13 +108,12 @@ private:
     static FlatView FlatFrom(const std::uint32_t* r) {
         const std::uint32_t k = r[0] & CountBits;
         const bool foldLevels = r[0] & FoldLevelsBit;
-        const std::uint32_t* heights = r + 1 + k + (foldLevels ? 0 : k - 2);
-        return FlatView{k, foldLevels, (r[0] & FoldRootBit) != 0, r + 1, foldLevels ? nullptr : r + 1 + k,
-                        reinterpret_cast<const std::int32_t*>(heights)};
+        const std::uint32_t* shape = r + 1 + k + (foldLevels ? 0 : k - 2);
+        return FlatView{k, foldLevels, (r[0] & FoldRootBit) != 0, r + 1, foldLevels ? nullptr : r + 1 + k, *shape};
     }
     static std::size_t RecordWords(std::uint32_t head) {
         const std::size_t k = head & CountBits;
-        return 1 + k + ((head & FoldLevelsBit) ? 0 : k - 2) + (k - 2);
+        return 1 + k + ((head & FoldLevelsBit) ? 0 : k - 2) + 1;
     }
     std::uint32_t HashOf(const TermNode& n) const;
     static std::uint32_t HashFlat(const TermNode& n, const std::uint32_t* record);
@@ -122,7 +121,7 @@ private:
     const EventPool& pool_;
     std::vector<TermNode> nodes_;
     // Records of the flat nodes, in the order of their nodes: count, operands,
-    // level events, level heights. A flat node's instance is its record's place.
+    // level events, shape. A flat node's instance is its record's place.
     std::vector<std::uint32_t> flat_;
     IdIndex index_;
 };
