@@ -255,7 +255,7 @@ TermId Engine::NextFlat(TermId t, const TermNode& n, const StepFrame* step, Cont
         if (b.foldLevels && b.foldRoot && othersSame &&
             ((pool_.Mask(oldEvents) | pool_.Mask(newEvents)) & others) == 0) {
             // The moved operand's names are its own: the union changes by its entries alone.
-            p.events = pool_.Union(pool_.Without(n.events, pool_.Mask(oldEvents)), newEvents);
+            p.events = pool_.Replace(n.events, pool_.Mask(oldEvents), newEvents);
         } else {
             p.events = FoldLevels(b, false);
         }
