@@ -90,6 +90,10 @@ TermId Engine::ImportChain(const BehaviourNode* term) {
     TermId next = 0;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         const BehaviourNode* t = *it;
+        if (t->kind == NodeKind::Parallel) {
+            next = ImportParallel(t, next);
+            continue;
+        }
         TermNode n;
         n.kind = t->kind;
         n.height = t->height;
@@ -97,9 +101,39 @@ TermId Engine::ImportChain(const BehaviourNode* term) {
         n.gates = ImportGates(t->gates);
         n.left = ImportChain(t->left);
         n.right = next;
-        next = n.kind == NodeKind::Parallel ? MakeParallel(n) : terms_.Make(n);
+        next = terms_.Make(n);
     }
     return next;
+}
+
+// A chain of one parallel operator, its right operand (imported already)
+// last: its left spine of the same operator becomes one node, its operands
+// imported in the order the nested form imports them.
+TermId Engine::ImportParallel(const BehaviourNode* t, TermId right) {
+    TermNode n;
+    n.kind = NodeKind::Parallel;
+    n.height = t->height;
+    n.process = ProcessIndex(t->process);
+    n.gates = ImportGates(t->gates);
+    std::vector<const BehaviourNode*> spine{t};
+    for (const BehaviourNode* x = t->left; x && x->kind == NodeKind::Parallel && x->process == t->process &&
+                                           ImportGates(x->gates) == n.gates;
+         x = x->left)
+        spine.push_back(x);
+    std::vector<TermId> rights{right};
+    for (std::size_t i = 1; i < spine.size(); ++i) rights.push_back(ImportChain(spine[i]->right));
+    const TermId leftmost = ImportChain(spine.back()->left);
+    FlatScratch s(*this);
+    FlatBuild& b = s.b;
+    b.ops.assign(1, leftmost);
+    b.ops.insert(b.ops.end(), rights.rbegin(), rights.rend());
+    std::vector<ActionId> heights;
+    for (std::size_t i = spine.size(); i-- > 1;) heights.push_back(static_cast<ActionId>(spine[i]->height));
+    b.shape = gates_.Intern(heights.data(), heights.size());
+    b.levels.assign(b.ops.size() - 2, 0);
+    b.levelsValid = true;
+    b.checked = false;
+    return MakeFlat(n, b);
 }
 
 // The body of a process with its formal gates replaced by the call's actual
@@ -388,8 +422,24 @@ void Engine::EndPacking() {
 
 void Engine::Unpack(const TermPacket& packet, std::vector<TermId>& made) {
     made.assign(packet.nodes.size() + 1, 0);
+    // A parallel composition that is the left operand of the same operator,
+    // and nothing else, is an inner level of that one's chain: it is made
+    // with the chain, not alone.
+    std::vector<std::uint8_t> uses(packet.nodes.size() + 1, 0), inner(packet.nodes.size() + 1, 0);
+    for (const TermPacket::Node& p : packet.nodes)
+        for (std::uint32_t o : {p.left, p.right, p.instance}) uses[o] = static_cast<std::uint8_t>(std::min(uses[o] + 1, 2));
+    for (const TermPacket::Node& p : packet.nodes) {
+        if (p.kind != NodeKind::Parallel || !p.left || uses[p.left] != 1) continue;
+        const TermPacket::Node& l = packet.nodes[p.left - 1];
+        if (l.kind == NodeKind::Parallel && l.gates == p.gates && l.process == p.process) inner[p.left] = 1;
+    }
     for (std::size_t i = 0; i < packet.nodes.size(); ++i) {
         const TermPacket::Node& p = packet.nodes[i];
+        if (inner[i + 1]) continue;
+        if (p.kind == NodeKind::Parallel) {
+            made[i + 1] = UnpackParallel(packet, i + 1, inner, made);
+            continue;
+        }
         TermNode n;
         n.kind = p.kind;
         n.height = p.height;
@@ -399,8 +449,46 @@ void Engine::Unpack(const TermPacket& packet, std::vector<TermId>& made) {
         n.left = made[p.left];
         n.right = made[p.right];
         n.instance = made[p.instance];
-        made[i + 1] = n.kind == NodeKind::Parallel ? MakeParallel(n) : terms_.Make(n);
+        made[i + 1] = terms_.Make(n);
     }
+}
+
+// The chain whose root is the packet's node at place, down its inner levels.
+TermId Engine::UnpackParallel(const TermPacket& packet, std::uint32_t place, const std::vector<std::uint8_t>& inner,
+                              const std::vector<TermId>& made) {
+    const TermPacket::Node& top = packet.nodes[place - 1];
+    TermNode n;
+    n.kind = NodeKind::Parallel;
+    n.height = top.height;
+    n.process = ProcessIndex(top.process);
+    n.gates = LocalGates(top.gates);
+    n.events = pool_.Make(top.eventMask, packet.actions.data() + top.eventFirst);
+    FlatScratch s(*this);
+    FlatBuild& b = s.b;
+    b.ops.clear();
+    b.levels.clear();
+    std::vector<ActionId> heights;
+    std::uint32_t at = place;
+    for (;;) {
+        const TermPacket::Node& p = packet.nodes[at - 1];
+        b.ops.push_back(made[p.right]);
+        if (!inner[p.left]) {
+            b.ops.push_back(made[p.left]);
+            break;
+        }
+        at = p.left;
+        const TermPacket::Node& l = packet.nodes[at - 1];
+        heights.push_back(static_cast<ActionId>(l.height));
+        b.levels.push_back(pool_.Make(l.eventMask, packet.actions.data() + l.eventFirst));
+    }
+    // Gathered from the root down: the chain is written from its first operand.
+    std::reverse(b.ops.begin(), b.ops.end());
+    std::reverse(b.levels.begin(), b.levels.end());
+    std::reverse(heights.begin(), heights.end());
+    b.shape = gates_.Intern(heights.data(), heights.size());
+    b.levelsValid = true;
+    b.checked = false;
+    return MakeFlat(n, b);
 }
 
 // ---- Collection of the nodes no waiting state needs ---------------------------

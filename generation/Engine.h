@@ -161,6 +161,9 @@ private:
     };
 
     TermId ImportChain(const BehaviourNode* term);
+    TermId ImportParallel(const BehaviourNode* t, TermId right);
+    TermId UnpackParallel(const TermPacket& packet, std::uint32_t place, const std::vector<std::uint8_t>& inner,
+                          const std::vector<TermId>& made);
     GatesId ImportGates(const GateCell* gates);
     std::uint32_t ProcessIndex(const ProcessDefinition* process);
     TermId Instance(const TermNode& call);
@@ -213,7 +216,6 @@ private:
     void LoadFlat(TermId t, FlatBuild& b, bool wantLevels);
     // levels, when not valid and foldLevels; flags, when not checked.
     TermId MakeFlat(TermNode n, FlatBuild& b);
-    TermId MakeParallel(TermNode n);  // from a binary composition: left and right operands
     // The unions of the operands' events, level by level (into levels when
     // store); answers the whole chain's.
     SetId FoldLevels(FlatBuild& b, bool store);

@@ -86,16 +86,6 @@ TermId Engine::MakeFlat(TermNode n, FlatBuild& b) {
                            b.levels.data(), b.shape);
 }
 
-TermId Engine::MakeParallel(TermNode n) {
-    FlatScratch s(*this);
-    s.b.ops.assign({n.left, n.right});
-    s.b.levels.clear();
-    s.b.shape = 0;
-    s.b.levelsValid = true;
-    s.b.checked = false;
-    return MakeFlat(n, s.b);
-}
-
 // ---- Transitions -------------------------------------------------------------
 
 // The name of a move's event: each level it passes picks one among the names
