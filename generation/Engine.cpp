@@ -182,13 +182,13 @@ SetId Engine::ChildEvents(const TermNode& n) {
     if (n.kind == NodeKind::Parallel) {
         // The root's two sides: the chain of all operands but the last, and the last.
         const FlatView f = terms_.FlatOf(n);
-        const SetId last = terms_[f.operands[f.count - 1]].events;
-        if (f.levelEvents) {
-            const SetId before = f.count == 2 ? terms_[f.operands[0]].events : f.levelEvents[f.count - 3];
+        const SetId last = terms_[f.Op(f.count - 1)].events;
+        if (f.levelEvents || f.count == 2) {
+            const SetId before = f.count == 2 ? terms_[f.Op(0)].events : f.levelEvents[f.count - 3];
             return pool_.Union(before, last);
         }
-        SetId level = terms_[f.operands[0]].events;
-        for (std::uint32_t i = 1; i < f.count; ++i) level = pool_.Union(level, terms_[f.operands[i]].events);
+        SetId level = terms_[f.Op(0)].events;
+        for (std::uint32_t i = 1; i < f.count; ++i) level = pool_.Union(level, terms_[f.Op(i)].events);
         return level;
     }
     if (!n.left && !n.right) return 0;
@@ -319,14 +319,21 @@ std::uint32_t Engine::Identity(TermId term) {
         std::uint32_t events = 0;
         if (identity_.semantics == Semantics::Maximality)
             events = identity_.cpbrOff ? pool_.Sequence(n.events) : pool_.Multiset(n.events);
-        const bool flat = n.kind == NodeKind::Parallel;
-        IdentityNode node{n.kind,
-                          n.height,
-                          SharedProcess(n.process),
-                          SharedGates(n.gates),
-                          events,
-                          flat ? FlatIdentity(id) : Identity(n.left),
-                          flat ? FlatMarker : terms_[n.right].identity};
+        // A composition of two operands is named as they are; a longer chain
+        // by its record's identity.
+        std::uint32_t left = 0, right = 0;
+        if (n.kind != NodeKind::Parallel) {
+            left = Identity(n.left);
+            right = terms_[n.right].identity;
+        } else if (const FlatView f = terms_.Flat(id); f.count == 2) {
+            const TermId second = f.Op(1);
+            left = Identity(f.Op(0));
+            right = Identity(second);
+        } else {
+            left = FlatIdentity(id);
+            right = FlatMarker;
+        }
+        IdentityNode node{n.kind, n.height, SharedProcess(n.process), SharedGates(n.gates), events, left, right};
         terms_.SetIdentity(id, names_.identities.Make(node, identityCache_));
     }
     chain_.resize(base);
@@ -511,7 +518,7 @@ void Engine::Collect(std::vector<TermId>& roots) {
         live[id] = true;
         const TermNode& n = terms_[id];
         liveSets[n.events] = true;
-        if (n.kind == NodeKind::Parallel) {
+        if (n.kind == NodeKind::Parallel && n.instance) {
             const FlatView f = terms_.Flat(id);
             stack.insert(stack.end(), f.operands, f.operands + f.count);
             for (std::uint32_t i = 0; f.levelEvents && i + 2 < f.count; ++i) liveSets[f.levelEvents[i]] = true;

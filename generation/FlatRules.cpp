@@ -15,7 +15,7 @@ namespace quarvo {
 // their operands only when asked for.
 void Engine::LoadFlat(TermId t, FlatBuild& b, bool wantLevels) {
     const FlatView f = terms_.Flat(t);
-    b.ops.assign(f.operands, f.operands + f.count);
+    f.CopyOperands(b.ops);
     b.shape = f.shape;
     b.foldLevels = f.foldLevels;
     b.foldRoot = f.foldRoot;
@@ -77,7 +77,8 @@ TermId Engine::MakeFlat(TermNode n, FlatBuild& b) {
             b.checked = false;
         }
     }
-    if (!b.checked) {
+    // Two operands keep no record, nor what it would say.
+    if (!b.checked && b.ops.size() > 2) {
         if (b.levelsValid) CheckFold(n, b);
         else b.foldRoot = n.events == FoldLevels(b, false);
         b.checked = true;
@@ -138,13 +139,13 @@ bool Engine::EnumFlat(TermId t, const TermNode& n, TransitionSink sink) {
     } leave{flatEnumDepth_};
     {
         const FlatView f = terms_.Flat(t);
-        e.ops.assign(f.operands, f.operands + f.count);
+        f.CopyOperands(e.ops);
         const std::uint32_t k = f.count;
         e.used.assign(k + 1, 0);
         // The names of a level's left side: the union's, which are its operands'.
-        std::uint32_t before = pool_.Mask(terms_[f.operands[0]].events);
+        std::uint32_t before = pool_.Mask(terms_[f.Op(0)].events);
         for (std::uint32_t level = 2; level <= k; ++level) {
-            const std::uint32_t own = pool_.Mask(terms_[f.operands[level - 1]].events);
+            const std::uint32_t own = pool_.Mask(terms_[f.Op(level - 1)].events);
             e.used[level] = before | own;
             before = f.levelEvents && level < k ? pool_.Mask(f.levelEvents[level - 2]) : before | own;
         }

@@ -31,6 +31,7 @@ GatesId GateLists::Intern(const ActionId* names, std::size_t n) {
 TermTable::TermTable(const EventPool& pool) : pool_(pool) {
     nodes_.push_back(TermNode{});  // id 0: the null term
     nodes_[0].freeBelow = 1;
+    flat_.push_back(0);  // no record at place 0, which names none
 }
 
 namespace {
@@ -55,7 +56,7 @@ std::uint32_t TermTable::HashFlat(const TermNode& n, const std::uint32_t* record
 }
 
 std::uint32_t TermTable::HashOf(const TermNode& n) const {
-    if (n.kind == NodeKind::Parallel) return HashFlat(n, flat_.data() + n.instance);
+    if (n.kind == NodeKind::Parallel && n.instance) return HashFlat(n, flat_.data() + n.instance);
     return MixHash(Combine(HashShared(n), n.instance));
 }
 
@@ -69,11 +70,11 @@ void TermTable::Complete(TermNode& n) {
     std::uint32_t spine = pool_.Mask(n.events);
     bool free = n.events == 0;
     bool below = false;  // the operands that would receive the events are free
-    if (n.kind == NodeKind::Parallel) {
+    if (n.kind == NodeKind::Parallel && n.instance) {
         const FlatView f = FlatFrom(flat_.data() + n.instance);
         below = true;
         for (std::uint32_t i = 0; i < f.count; ++i) {
-            const TermNode& o = nodes_[f.operands[i]];
+            const TermNode& o = nodes_[f.Op(i)];
             below = below && o.freeBelow;
             spine |= o.spineMask;
         }
@@ -83,7 +84,7 @@ void TermTable::Complete(TermNode& n) {
             spine |= pool_.Mask(f.levelEvents[i]);
         }
         free = free && below;
-    } else if (IsBinary(n.kind)) {
+    } else if (IsBinary(n.kind) || n.kind == NodeKind::Parallel) {
         below = l.freeBelow && r.freeBelow;
         free = free && below;
         spine |= l.spineMask | r.spineMask;
@@ -122,6 +123,12 @@ TermId TermTable::Make(TermNode n) {
 TermId TermTable::MakeFlat(TermNode n, std::uint32_t count, bool foldLevels, bool foldRoot, const TermId* operands,
                            const SetId* levelEvents, GatesId shape) {
     n.kind = NodeKind::Parallel;
+    if (count == 2) {
+        n.left = operands[0];
+        n.right = operands[1];
+        n.instance = 0;
+        return Make(n);
+    }
     n.left = n.right = 0;
     // The record is laid where it would go, then taken back if the node exists.
     const std::size_t at = flat_.size();
@@ -156,7 +163,7 @@ void TermTable::Rollback(std::uint32_t mark) {
     index_.EraseFrom(mark, Size(), [&](TermId id) { return HashOf(nodes_[id]); });
     // Records follow their nodes' order: the first forgotten one starts the part to drop.
     for (TermId id = mark; id < nodes_.size(); ++id) {
-        if (nodes_[id].kind == NodeKind::Parallel) {
+        if (nodes_[id].kind == NodeKind::Parallel && nodes_[id].instance) {
             flat_.resize(nodes_[id].instance);
             break;
         }
@@ -168,11 +175,11 @@ void TermTable::Compact(const std::vector<TermId>& newId, const std::vector<SetI
     // In place: a kept node never moves up, so it is read before its place is written.
     // The records likewise: a kept record never moves up either.
     TermId next = 1;
-    std::size_t nextRecord = 0;
+    std::size_t nextRecord = 1;
     for (TermId id = 1; id < nodes_.size(); ++id) {
         if (!newId[id]) continue;
         TermNode n = nodes_[id];
-        if (n.kind == NodeKind::Parallel) {
+        if (n.kind == NodeKind::Parallel && n.instance) {
             const std::size_t from = n.instance;
             const std::uint32_t head = flat_[from];
             const std::uint32_t k = head & CountBits;

@@ -66,10 +66,20 @@ inline bool IsUnaryLeft(NodeKind k) { return k == NodeKind::Enable || k == NodeK
 struct FlatView {
     std::uint32_t count = 0;
     bool foldLevels = false, foldRoot = false;
-    const TermId* operands = nullptr;
+    const TermId* operands = nullptr;  // null for two operands, which are pair
+    TermId pair[2] = {0, 0};
     const SetId* levelEvents = nullptr;  // count - 2 of them (levels 2 .. count-1), unless foldLevels
     GatesId shape = 0;  // the inner levels' heights, as an interned list
+    TermId Op(std::uint32_t i) const { return operands ? operands[i] : pair[i]; }
+    void CopyOperands(std::vector<TermId>& to) const {
+        if (operands) to.assign(operands, operands + count);
+        else to.assign(pair, pair + 2);
+    }
 };
+
+// A composition of two operands is a node of its own (no record), its
+// operands left and right, as any binary node.
+inline bool IsPair(const TermNode& n) { return n.kind == NodeKind::Parallel && n.instance == 0; }
 
 class TermTable {
 public:
@@ -84,8 +94,16 @@ public:
     static constexpr std::uint32_t FoldLevelsBit = 1u << 31, FoldRootBit = 1u << 30, CountBits = FoldRootBit - 1;
     TermId MakeFlat(TermNode node, std::uint32_t count, bool foldLevels, bool foldRoot, const TermId* operands,
                     const SetId* levelEvents, GatesId shape);
-    FlatView Flat(TermId id) const { return FlatFrom(flat_.data() + nodes_[id].instance); }
-    FlatView FlatOf(const TermNode& n) const { return FlatFrom(flat_.data() + n.instance); }
+    FlatView Flat(TermId id) const { return FlatOf(nodes_[id]); }
+    FlatView FlatOf(const TermNode& n) const {
+        if (n.instance) return FlatFrom(flat_.data() + n.instance);
+        FlatView f;
+        f.count = 2;
+        f.foldLevels = true;
+        f.pair[0] = n.left;
+        f.pair[1] = n.right;
+        return f;
+    }
     const TermNode* Nodes() const { return nodes_.data(); }
     const TermNode& operator[](TermId id) const { return nodes_[id]; }
     // What is learned of a node later: facts about it, which never change.
@@ -109,7 +127,14 @@ private:
         const std::uint32_t k = r[0] & CountBits;
         const bool foldLevels = r[0] & FoldLevelsBit;
         const std::uint32_t* shape = r + 1 + k + (foldLevels ? 0 : k - 2);
-        return FlatView{k, foldLevels, (r[0] & FoldRootBit) != 0, r + 1, foldLevels ? nullptr : r + 1 + k, *shape};
+        FlatView f;
+        f.count = k;
+        f.foldLevels = foldLevels;
+        f.foldRoot = (r[0] & FoldRootBit) != 0;
+        f.operands = r + 1;
+        f.levelEvents = foldLevels ? nullptr : r + 1 + k;
+        f.shape = *shape;
+        return f;
     }
     static std::size_t RecordWords(std::uint32_t head) {
         const std::size_t k = head & CountBits;
