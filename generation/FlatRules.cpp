@@ -267,6 +267,15 @@ TermId Engine::NextFlat(TermId t, const TermNode& n, const StepFrame* step, Cont
         if (i + 1 < k) before[i + 1] = before[i] | pool_.Mask(step->slotCauses[i]);
     }
     for (std::size_t i = k - 1; i-- > 0;) after[i] = after[i + 1] | pool_.Mask(step->slotCauses[i + 1]);
+    if (k == 2) {
+        // No inner level: the root is the union of the two operands as they end.
+        for (std::size_t i = 0; i < k; ++i)
+            b.ops[i] = StripMask(b.ops[i], before[i] | after[i], c.event, c.action, true);
+        p.events = pool_.Union(terms_[b.ops[0]].events, terms_[b.ops[1]].events);
+        b.levelsValid = true;
+        b.checked = false;
+        return MakeFlat(p, b);
+    }
     b.levels.resize(k - 2);
     SetId level = terms_[b.ops[0]].events;
     for (std::size_t i = 1; i < k; ++i) {
