@@ -221,6 +221,8 @@ private:
     SetId FoldLevels(FlatBuild& b, bool store);
     void CheckFold(const TermNode& n, FlatBuild& b);
     bool EnumFlat(TermId t, const TermNode& n, TransitionSink sink);
+    bool EnumPair(const TermNode& n, TransitionSink sink);
+    TermId MakePair(const TermNode& p);
     TermId NextFlat(TermId t, const TermNode& n, const StepFrame* step, Context& c);
     TermId IdleFlat(TermId t, const TermNode& n);
     TermId StripFlat(TermId t, TermNode n, std::uint32_t mask, std::int32_t event, ActionId action, bool keepNew);

@@ -195,11 +195,65 @@ bool Engine::Enum(TermId t, TransitionSink sink) {
         return more;
     }
     case NodeKind::Parallel:
-        return EnumFlat(t, n, sink);
+        return n.instance ? EnumFlat(t, n, sink) : EnumPair(n, sink);
     case NodeKind::Stop:
         return true;
     }
     return true;
+}
+
+// A composition of two operands: for each transition of the left operand,
+// that transition alone or its pairings with each partner of the right one,
+// then the right operand's own transitions that do not synchronise.
+bool Engine::EnumPair(const TermNode& n, TransitionSink sink) {
+    const std::uint32_t used = pool_.Mask(terms_[n.left].events) | pool_.Mask(terms_[n.right].events);
+    auto synchronised = [&](const Transition& tr) { return !tr.internal && gates_.Contains(n.gates, tr.action); };
+    // The right operand's transitions are kept: they are partners of the
+    // left ones, and its own moves come after all of those.
+    if (rights_.size() <= depth_) rights_.emplace_back();
+    std::vector<Transition>& rights = rights_[depth_++];
+    rights.clear();
+    auto keep = [&](Transition& tr) {
+        tr.step = Persist(tr.step);
+        rights.push_back(tr);
+        return true;
+    };
+    Enum(n.right, keep);
+    auto left = [&](Transition& l) {
+        if (!synchronised(l)) {
+            StepFrame f;
+            Lift(l, f, true, &StepFrame::leftCauses);
+            l.event = Besides(used, l.causes);
+            return sink(l);
+        }
+        for (std::size_t i = 0; i < rights.size(); ++i) {
+            const Transition r = rights[i];
+            if (r.internal || r.action != l.action) continue;
+            StepFrame f;
+            f.left = l.step;
+            f.right = r.step;
+            f.leftCauses = l.causes;
+            f.rightCauses = r.causes;
+            Transition tr;
+            tr.action = l.action;
+            tr.causes = pool_.Union(l.causes, r.causes);
+            tr.event = Besides(used, tr.causes);
+            tr.step = &f;
+            if (!sink(tr)) return false;
+        }
+        return true;
+    };
+    bool more = Enum(n.left, left);
+    for (std::size_t i = 0; more && i < rights.size(); ++i) {
+        Transition r = rights[i];
+        if (synchronised(r)) continue;
+        StepFrame f;
+        Lift(r, f, false, &StepFrame::rightCauses);
+        r.event = Besides(used, r.causes);
+        more = sink(r);
+    }
+    --depth_;
+    return more;
 }
 
 // ---- Successors --------------------------------------------------------------
@@ -289,7 +343,14 @@ TermId Engine::Idle(TermId t) {
         break;
     }
     case NodeKind::Parallel:
-        result = IdleFlat(t, n);
+        if (n.instance) {
+            result = IdleFlat(t, n);
+        } else {
+            n.left = Idle(n.left);
+            n.right = Idle(n.right);
+            n.events = ChildEvents(n);
+            result = MakePair(n);
+        }
         break;
     default:
         break;
@@ -364,7 +425,20 @@ TermId Engine::Next(TermId t, const StepFrame* step, Context& c) {
         break;
     }
     case NodeKind::Parallel:
-        result = NextFlat(t, n, step, c);
+        if (n.instance) {
+            result = NextFlat(t, n, step, c);
+        } else {
+            // The events that one side's occurrence waited for are no longer
+            // maximal on the other side. On a side that moved too, the entry of
+            // the new occurrence stays even where its name was one of those events.
+            TermNode p = n;
+            p.left = Next(n.left, step->left, c);
+            p.left = Strip(p.left, step->rightCauses, c.event, c.action, step->left != nullptr);
+            p.right = Next(n.right, step->right, c);
+            p.right = Strip(p.right, step->leftCauses, c.event, c.action, step->right != nullptr);
+            p.events = ChildEvents(p);
+            result = MakePair(p);
+        }
         break;
     case NodeKind::Stop:
         break;

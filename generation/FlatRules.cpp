@@ -87,6 +87,24 @@ TermId Engine::MakeFlat(TermNode n, FlatBuild& b) {
                            b.levels.data(), b.shape);
 }
 
+// A composition of two operands, which joins a chain when its left operand
+// became one of the same operator.
+TermId Engine::MakePair(const TermNode& p) {
+    const TermNode& l = terms_[p.left];
+    if (!p.left || l.kind != NodeKind::Parallel || l.gates != p.gates || l.process != p.process) {
+        TermNode n = p;
+        n.instance = 0;
+        return terms_.Make(n);
+    }
+    FlatScratch s(*this);
+    s.b.ops.assign({p.left, p.right});
+    s.b.levels.clear();
+    s.b.shape = 0;
+    s.b.levelsValid = true;
+    s.b.checked = false;
+    return MakeFlat(p, s.b);
+}
+
 // ---- Transitions -------------------------------------------------------------
 
 // The name of a move's event: each level it passes picks one among the names
