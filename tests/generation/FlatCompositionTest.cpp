@@ -3,6 +3,7 @@
 // compositions.
 #include <random>
 #include <string>
+#include <vector>
 
 #include "GenerationTestSupport.h"
 #include "generation/Engine.h"
@@ -71,6 +72,83 @@ TEST(FlatComposition, TheTransitionsOfAChainAreThoseOfTheNestedCompositions) {
         EXPECT_EQ(a->store.StemStateCount, b->store.StemStateCount);
         EXPECT_EQ(ClassicStemText(a->store, a->store.StemStateCount), ClassicStemText(b->store, b->store.StemStateCount));
     }
+}
+
+// Every transition's action and event and the identity of its successor, in order.
+std::vector<std::string> Moves(Engine& engine, TermId root) {
+    std::vector<std::string> moves;
+    auto take = [&](Transition& t) {
+        ActionId action = t.action;
+        const TermId next = engine.Successor(root, t, action);
+        moves.push_back(std::to_string(action) + ":" + std::to_string(t.event) + ">" +
+                        std::to_string(engine.Identity(next)));
+        return true;
+    };
+    engine.Enumerate(root, take);
+    engine.EndState();
+    return moves;
+}
+
+const char* const kChains =
+    "SYSTEM S [A, B, C] :=\n"
+    "  B; (A; C; EXIT |[A]| (A; EXIT ||| C; EXIT) |[A]| A; B; EXIT |[A]| A; EXIT)\n"
+    "  ||| (C; EXIT ||| A; EXIT ||| B; NIL)\n"
+    "ENDSYS\n";
+
+TEST(FlatComposition, APackedChainIsTheSameStateInAnotherEngine) {
+    test::Compiled c = test::CompileText(kChains);
+    ASSERT_TRUE(c.ok());
+    ActionTable actions;
+    SharedNames names(actions);
+    for (Semantics semantics : {Semantics::Interleaving, Semantics::Maximality}) {
+        Engine first(actions, StateIdentity{semantics, true}, &names);
+        Engine second(actions, StateIdentity{semantics, true}, &names);
+        TermId root = first.Normalize(first.Import(c.outcome.compilation->rootBehaviour));
+        // A state past the first move, whose chains carry events.
+        std::vector<TermId> reached;
+        auto take = [&](Transition& t) {
+            ActionId action = t.action;
+            reached.push_back(first.Normalize(first.Successor(root, t, action)));
+            return true;
+        };
+        first.Enumerate(root, take);
+        first.EndState();
+        ASSERT_FALSE(reached.empty());
+        for (TermId state : reached) {
+            TermPacket packet;
+            const std::uint32_t place = first.Pack(state, packet);
+            first.EndPacking();
+            std::vector<TermId> made;
+            second.Unpack(packet, made);
+            const TermId copy = made[place];
+            EXPECT_EQ(first.Identity(state), second.Identity(copy));
+            EXPECT_EQ(first.EventMask(first.Node(state).events), second.EventMask(second.Node(copy).events));
+            EXPECT_EQ(Moves(first, state), Moves(second, second.Normalize(copy)));
+        }
+    }
+}
+
+TEST(FlatComposition, ACollectionAndARollbackKeepWhatChainsAre) {
+    test::Compiled c = test::CompileText(kChains);
+    ASSERT_TRUE(c.ok());
+    ActionTable actions;
+    Engine engine(actions, StateIdentity{Semantics::Maximality, true});
+    std::vector<TermId> roots{engine.Normalize(engine.Import(c.outcome.compilation->rootBehaviour))};
+    const std::vector<std::string> before = Moves(engine, roots[0]);
+    // A successor made and forgotten leaves the table as it was.
+    const std::uint32_t count = engine.TermCount();
+    auto once = [&](Transition& t) {
+        engine.Mark();
+        ActionId action = t.action;
+        engine.Identity(engine.Successor(roots[0], t, action));
+        engine.Rollback();
+        return true;
+    };
+    engine.Enumerate(roots[0], once);
+    engine.EndState();
+    EXPECT_EQ(engine.TermCount(), count);
+    engine.Collect(roots);
+    EXPECT_EQ(Moves(engine, roots[0]), before);
 }
 
 // The union that replaces one operand's entries, against a removal and a union.
