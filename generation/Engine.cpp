@@ -90,6 +90,10 @@ TermId Engine::ImportChain(const BehaviourNode* term) {
     TermId next = 0;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         const BehaviourNode* t = *it;
+        if (t->kind == NodeKind::Parallel) {
+            next = ImportParallel(t, next);
+            continue;
+        }
         TermNode n;
         n.kind = t->kind;
         n.height = t->height;
@@ -100,6 +104,36 @@ TermId Engine::ImportChain(const BehaviourNode* term) {
         next = terms_.Make(n);
     }
     return next;
+}
+
+// A chain of one parallel operator, its right operand (imported already)
+// last: its left spine of the same operator becomes one node, its operands
+// imported in the order the nested form imports them.
+TermId Engine::ImportParallel(const BehaviourNode* t, TermId right) {
+    TermNode n;
+    n.kind = NodeKind::Parallel;
+    n.height = t->height;
+    n.process = ProcessIndex(t->process);
+    n.gates = ImportGates(t->gates);
+    std::vector<const BehaviourNode*> spine{t};
+    for (const BehaviourNode* x = t->left; x && x->kind == NodeKind::Parallel && x->process == t->process &&
+                                           ImportGates(x->gates) == n.gates;
+         x = x->left)
+        spine.push_back(x);
+    std::vector<TermId> rights{right};
+    for (std::size_t i = 1; i < spine.size(); ++i) rights.push_back(ImportChain(spine[i]->right));
+    const TermId leftmost = ImportChain(spine.back()->left);
+    FlatScratch s(*this);
+    FlatBuild& b = s.b;
+    b.ops.assign(1, leftmost);
+    b.ops.insert(b.ops.end(), rights.rbegin(), rights.rend());
+    std::vector<ActionId> heights;
+    for (std::size_t i = spine.size(); i-- > 1;) heights.push_back(static_cast<ActionId>(spine[i]->height));
+    b.shape = gates_.Intern(heights.data(), heights.size());
+    b.levels.assign(b.ops.size() - 2, 0);
+    b.levelsValid = true;
+    b.checked = false;
+    return MakeFlat(n, b);
 }
 
 // The body of a process with its formal gates replaced by the call's actual
@@ -135,10 +169,28 @@ TermId Engine::SetEvents(TermId t, SetId events) {
     if (!t || terms_[t].events == events) return t;
     TermNode n = terms_[t];
     n.events = events;
+    if (n.kind == NodeKind::Parallel) {
+        FlatScratch s(*this);
+        LoadFlat(t, s.b, false);
+        s.b.checked = false;  // the root's events changed
+        return MakeFlat(n, s.b);
+    }
     return terms_.Make(n);
 }
 
 SetId Engine::ChildEvents(const TermNode& n) {
+    if (n.kind == NodeKind::Parallel) {
+        // The root's two sides: the chain of all operands but the last, and the last.
+        const FlatView f = terms_.FlatOf(n);
+        const SetId last = terms_[f.Op(f.count - 1)].events;
+        if (f.levelEvents || f.count == 2) {
+            const SetId before = f.count == 2 ? terms_[f.Op(0)].events : f.levelEvents[f.count - 3];
+            return pool_.Union(before, last);
+        }
+        SetId level = terms_[f.Op(0)].events;
+        for (std::uint32_t i = 1; i < f.count; ++i) level = pool_.Union(level, terms_[f.Op(i)].events);
+        return level;
+    }
     if (!n.left && !n.right) return 0;
     const SetId l = terms_[n.left].events;
     const SetId r = terms_[n.right].events;
@@ -153,7 +205,9 @@ TermId Engine::Distribute(TermId t) {
     if (TermId known = Memo(distOf_, t)) return known;
     TermNode n = terms_[t];
     TermId result = t;
-    if (IsBinary(n.kind)) {
+    if (n.kind == NodeKind::Parallel) {
+        result = DistributeFlat(t, n, false);
+    } else if (IsBinary(n.kind)) {
         if (terms_[n.left].freeBelow && terms_[n.right].freeBelow) {
             n.left = Distribute(SetEvents(n.left, n.events));
             n.right = Distribute(SetEvents(n.right, n.events));
@@ -173,6 +227,7 @@ TermId Engine::Distribute(TermId t) {
 TermId Engine::ForceDistribute(TermId t) {
     if (!t) return t;
     TermNode n = terms_[t];
+    if (n.kind == NodeKind::Parallel) return DistributeFlat(t, n, true);
     if (IsBinary(n.kind)) {
         n.left = ForceDistribute(SetEvents(n.left, n.events));
         n.right = ForceDistribute(SetEvents(n.right, n.events));
@@ -204,10 +259,18 @@ TermId Engine::Norm(TermId t, bool& contextFree) {
     const TermId d = Distribute(t);
     TermNode n = terms_[d];
     bool free = true;
+    if (n.kind == NodeKind::Parallel) {
+        const TermId result = NormFlat(d, free);
+        if (free) {
+            SetMemo(normOf_, t, result);
+            SetMemo(normOf_, result, result);
+        }
+        contextFree = contextFree && free;
+        return result;
+    }
     switch (n.kind) {
     case NodeKind::Choice:
     case NodeKind::Disable:
-    case NodeKind::Parallel:
         n.left = Norm(n.left, free);
         n.right = Norm(n.right, free);
         break;
@@ -256,8 +319,21 @@ std::uint32_t Engine::Identity(TermId term) {
         std::uint32_t events = 0;
         if (identity_.semantics == Semantics::Maximality)
             events = identity_.cpbrOff ? pool_.Sequence(n.events) : pool_.Multiset(n.events);
-        IdentityNode node{n.kind,          n.height, SharedProcess(n.process), SharedGates(n.gates),
-                          events,          Identity(n.left), terms_[n.right].identity};
+        // A composition of two operands is named as they are; a longer chain
+        // by its record's identity.
+        std::uint32_t left = 0, right = 0;
+        if (n.kind != NodeKind::Parallel) {
+            left = Identity(n.left);
+            right = terms_[n.right].identity;
+        } else if (const FlatView f = terms_.Flat(id); f.count == 2) {
+            const TermId second = f.Op(1);
+            left = Identity(f.Op(0));
+            right = Identity(second);
+        } else {
+            left = FlatIdentity(id);
+            right = FlatMarker;
+        }
+        IdentityNode node{n.kind, n.height, SharedProcess(n.process), SharedGates(n.gates), events, left, right};
         terms_.SetIdentity(id, names_.identities.Make(node, identityCache_));
     }
     chain_.resize(base);
@@ -276,6 +352,7 @@ bool Engine::SameState(TermId a, TermId b) {
                                                 : pool_.Multiset(x.events) == pool_.Multiset(y.events);
             if (!same) return false;
         }
+        if (x.kind == NodeKind::Parallel) return SameFlat(a, b);
         if (!SameState(x.left, y.left)) return false;
         a = x.right;
         b = y.right;
@@ -320,6 +397,11 @@ std::uint32_t Engine::Pack(TermId term, TermPacket& packet) {
     for (std::size_t i = chain_.size(); i-- > base;) {
         const TermId id = chain_[i];
         const TermNode n = terms_[id];
+        if (n.kind == NodeKind::Parallel) {
+            packed_[id] = PackFlat(id, packet);
+            packedNodes_.push_back(id);
+            continue;
+        }
         TermPacket::Node p;
         p.kind = n.kind;
         p.height = n.height;
@@ -347,8 +429,24 @@ void Engine::EndPacking() {
 
 void Engine::Unpack(const TermPacket& packet, std::vector<TermId>& made) {
     made.assign(packet.nodes.size() + 1, 0);
+    // A parallel composition that is the left operand of the same operator,
+    // and nothing else, is an inner level of that one's chain: it is made
+    // with the chain, not alone.
+    std::vector<std::uint8_t> uses(packet.nodes.size() + 1, 0), inner(packet.nodes.size() + 1, 0);
+    for (const TermPacket::Node& p : packet.nodes)
+        for (std::uint32_t o : {p.left, p.right, p.instance}) uses[o] = static_cast<std::uint8_t>(std::min(uses[o] + 1, 2));
+    for (const TermPacket::Node& p : packet.nodes) {
+        if (p.kind != NodeKind::Parallel || !p.left || uses[p.left] != 1) continue;
+        const TermPacket::Node& l = packet.nodes[p.left - 1];
+        if (l.kind == NodeKind::Parallel && l.gates == p.gates && l.process == p.process) inner[p.left] = 1;
+    }
     for (std::size_t i = 0; i < packet.nodes.size(); ++i) {
         const TermPacket::Node& p = packet.nodes[i];
+        if (inner[i + 1]) continue;
+        if (p.kind == NodeKind::Parallel) {
+            made[i + 1] = UnpackParallel(packet, i + 1, inner, made);
+            continue;
+        }
         TermNode n;
         n.kind = p.kind;
         n.height = p.height;
@@ -360,6 +458,44 @@ void Engine::Unpack(const TermPacket& packet, std::vector<TermId>& made) {
         n.instance = made[p.instance];
         made[i + 1] = terms_.Make(n);
     }
+}
+
+// The chain whose root is the packet's node at place, down its inner levels.
+TermId Engine::UnpackParallel(const TermPacket& packet, std::uint32_t place, const std::vector<std::uint8_t>& inner,
+                              const std::vector<TermId>& made) {
+    const TermPacket::Node& top = packet.nodes[place - 1];
+    TermNode n;
+    n.kind = NodeKind::Parallel;
+    n.height = top.height;
+    n.process = ProcessIndex(top.process);
+    n.gates = LocalGates(top.gates);
+    n.events = pool_.Make(top.eventMask, packet.actions.data() + top.eventFirst);
+    FlatScratch s(*this);
+    FlatBuild& b = s.b;
+    b.ops.clear();
+    b.levels.clear();
+    std::vector<ActionId> heights;
+    std::uint32_t at = place;
+    for (;;) {
+        const TermPacket::Node& p = packet.nodes[at - 1];
+        b.ops.push_back(made[p.right]);
+        if (!inner[p.left]) {
+            b.ops.push_back(made[p.left]);
+            break;
+        }
+        at = p.left;
+        const TermPacket::Node& l = packet.nodes[at - 1];
+        heights.push_back(static_cast<ActionId>(l.height));
+        b.levels.push_back(pool_.Make(l.eventMask, packet.actions.data() + l.eventFirst));
+    }
+    // Gathered from the root down: the chain is written from its first operand.
+    std::reverse(b.ops.begin(), b.ops.end());
+    std::reverse(b.levels.begin(), b.levels.end());
+    std::reverse(heights.begin(), heights.end());
+    b.shape = gates_.Intern(heights.data(), heights.size());
+    b.levelsValid = true;
+    b.checked = false;
+    return MakeFlat(n, b);
 }
 
 // ---- Collection of the nodes no waiting state needs ---------------------------
@@ -382,6 +518,12 @@ void Engine::Collect(std::vector<TermId>& roots) {
         live[id] = true;
         const TermNode& n = terms_[id];
         liveSets[n.events] = true;
+        if (n.kind == NodeKind::Parallel && n.instance) {
+            const FlatView f = terms_.Flat(id);
+            stack.insert(stack.end(), f.operands, f.operands + f.count);
+            for (std::uint32_t i = 0; f.levelEvents && i + 2 < f.count; ++i) liveSets[f.levelEvents[i]] = true;
+            continue;
+        }
         stack.push_back(n.left);
         stack.push_back(n.right);
         stack.push_back(n.instance);

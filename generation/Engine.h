@@ -25,12 +25,20 @@ namespace quarvo {
 // moving operand, jumpTo. A transition's step is a chain of these from the
 // root down to the prefixes that moved; while a transition is handed out,
 // the part of the chain above the last materialised level lives on the stack.
+//
+// A parallel composition moves one operand, slot, whose step is left and
+// whose causes are leftCauses; or, synchronised, every operand, their steps
+// and causes in slots and slotCauses.
 struct StepFrame {
     const StepFrame* left = nullptr;
     const StepFrame* right = nullptr;
-    SetId leftCauses = 0;   // parallel: causes of the left side; disable: of the moving side
-    SetId rightCauses = 0;  // parallel: causes of the right side
+    SetId leftCauses = 0;   // disable: causes of the moving side; parallel: of the one moving operand
+    SetId rightCauses = 0;
     TermId jumpTo = 0;
+    std::uint32_t slot = 0;
+    std::uint32_t slotCount = 0;
+    const StepFrame* const* slots = nullptr;
+    const SetId* slotCauses = nullptr;
     bool terminated = false;
     bool persistent = false;
 };
@@ -113,7 +121,11 @@ public:
     void Rollback();
     void Commit();
     // Forgets the step frames materialised for the last explored state.
-    void EndState() { persisted_.clear(); }
+    void EndState() {
+        persisted_.clear();
+        persistedSlots_.clear();
+        persistedCauses_.clear();
+    }
 
     // The place in packet, plus one, of term's root, its nodes added to packet
     // unless this packing already added them; Unpack in another engine makes
@@ -169,6 +181,9 @@ private:
     };
 
     TermId ImportChain(const BehaviourNode* term);
+    TermId ImportParallel(const BehaviourNode* t, TermId right);
+    TermId UnpackParallel(const TermPacket& packet, std::uint32_t place, const std::vector<std::uint8_t>& inner,
+                          const std::vector<TermId>& made);
     GatesId ImportGates(const GateCell* gates);
     std::uint32_t ProcessIndex(const ProcessDefinition* process);
     TermId Instance(const TermNode& call);
@@ -181,7 +196,62 @@ private:
     TermId Idle(TermId t);
     TermId Next(TermId t, const StepFrame* step, Context& c);
     TermId StopFor(TermId operand, const Context& c);
-    TermId Strip(TermId t, SetId causes, std::int32_t event, ActionId action, bool keepNew);
+    TermId Strip(TermId t, SetId causes, std::int32_t event, ActionId action, bool keepNew) {
+        return causes ? StripMask(t, pool_.Mask(causes), event, action, keepNew) : t;
+    }
+    TermId StripMask(TermId t, std::uint32_t mask, std::int32_t event, ActionId action, bool keepNew);
+    SetId StripSet(SetId s, std::uint32_t mask, std::int32_t event, ActionId action, bool keepNew) {
+        if (!mask) return s;
+        return keepNew ? pool_.WithoutCauses(s, mask, event, action) : pool_.Without(s, mask);
+    }
+
+    // Flat parallel compositions (FlatRules.cpp). A record copied out of the
+    // table, which may grow while it is worked on.
+    // levels holds the inner levels' events when levelsValid; foldLevels and
+    // foldRoot say the levels' and the root's events are the unions of the
+    // operands' (when they cannot be known cheaply, MakeFlat checks).
+    struct FlatBuild {
+        std::vector<TermId> ops;
+        std::vector<SetId> levels;
+        GatesId shape = 0;  // the inner levels' heights
+        std::vector<std::uint32_t> words;
+        bool levelsValid = false, foldLevels = false, foldRoot = false, checked = false;
+    };
+    // Scratch records by depth of recursion.
+    class FlatScratch {
+    public:
+        explicit FlatScratch(Engine& e) : b(e.AcquireFlat()), engine_(e) {}
+        ~FlatScratch() { --engine_.flatDepth_; }
+        FlatScratch(const FlatScratch&) = delete;
+        FlatScratch& operator=(const FlatScratch&) = delete;
+        FlatBuild& b;
+
+    private:
+        Engine& engine_;
+    };
+    FlatBuild& AcquireFlat() {
+        if (flatBuilds_.size() <= flatDepth_) flatBuilds_.emplace_back();
+        return flatBuilds_[flatDepth_++];
+    }
+    void LoadFlat(TermId t, FlatBuild& b, bool wantLevels);
+    // levels, when not valid and foldLevels; flags, when not checked.
+    TermId MakeFlat(TermNode n, FlatBuild& b);
+    // The unions of the operands' events, level by level (into levels when
+    // store); answers the whole chain's.
+    SetId FoldLevels(FlatBuild& b, bool store);
+    void CheckFold(const TermNode& n, FlatBuild& b);
+    bool EnumFlat(TermId t, const TermNode& n, TransitionSink sink);
+    TermId NextFlat(TermId t, const TermNode& n, const StepFrame* step, Context& c);
+    TermId IdleFlat(TermId t, const TermNode& n);
+    TermId StripFlat(TermId t, TermNode n, std::uint32_t mask, std::int32_t event, ActionId action, bool keepNew);
+    TermId DistributeFlat(TermId t, const TermNode& n, bool force);
+    TermId NormFlat(TermId d, bool& free);
+    std::uint32_t FlatIdentity(TermId t);
+    // The right field of a flat composition's identity, whose left field names
+    // the interned sequence of its record: no identity of another node has it.
+    static constexpr std::uint32_t FlatMarker = 0xFFFFFFFFu;
+    bool SameFlat(TermId a, TermId b);
+    std::uint32_t PackFlat(TermId t, TermPacket& packet);
     GatesId MergedGates(GatesId outer, GatesId inner);
     TermNode HideShell(const TermNode& n, TermId& operand);
 
@@ -243,6 +313,24 @@ private:
     std::vector<std::uint32_t> expanding_;  // calls being derived, outermost first
     std::vector<TermId> chain_;             // continuations waiting for their identity
     std::deque<StepFrame> persisted_;
+    std::deque<std::vector<const StepFrame*>> persistedSlots_;
+    std::deque<std::vector<SetId>> persistedCauses_;
+    std::deque<FlatBuild> flatBuilds_;
+    std::size_t flatDepth_ = 0;
+    // The enumeration of a flat composition: its operands' transitions, kept
+    // from the last to the second, and the tuple being built.
+    struct FlatEnum {
+        std::vector<TermId> ops;
+        std::vector<std::uint32_t> used;  // per level, the names its operands use
+        std::vector<std::uint32_t> begin, end;  // per operand, its transitions in moves
+        std::vector<Transition> moves;
+        std::vector<const StepFrame*> steps;
+        std::vector<SetId> causes, folded;
+    };
+    std::deque<FlatEnum> flatEnums_;
+    std::size_t flatEnumDepth_ = 0;
+    bool TuplesFrom(FlatEnum& e, std::uint32_t slot, const Transition& first, bool careful, TransitionSink sink);
+    std::int32_t FlatEvent(const FlatEnum& e, std::uint32_t from, SetId causes, bool careful);
     std::deque<std::vector<Transition>> rights_;
     std::size_t depth_ = 0;
     std::deque<std::vector<TermId>> choices_;  // operands of the choices being enumerated

@@ -35,6 +35,14 @@ const StepFrame* Engine::Persist(const StepFrame* frame) {
     StepFrame copy = *frame;
     copy.left = Persist(frame->left);
     copy.right = Persist(frame->right);
+    if (frame->slots) {
+        // A synchronised move of a flat composition: one step and causes per operand.
+        const std::size_t count = frame->slotCount;
+        std::vector<const StepFrame*>& slots = persistedSlots_.emplace_back(frame->slots, frame->slots + count);
+        for (const StepFrame*& s : slots) s = Persist(s);
+        copy.slots = slots.data();
+        copy.slotCauses = persistedCauses_.emplace_back(frame->slotCauses, frame->slotCauses + count).data();
+    }
     copy.persistent = true;
     return &persisted_.emplace_back(copy);
 }
@@ -42,6 +50,7 @@ const StepFrame* Engine::Persist(const StepFrame* frame) {
 bool Engine::Enumerate(TermId term, TransitionSink sink) {
     expanding_.clear();
     depth_ = 0;
+    flatEnumDepth_ = 0;
     return Enum(term, sink);
 }
 
@@ -185,56 +194,8 @@ bool Engine::Enum(TermId t, TransitionSink sink) {
         expanding_.pop_back();
         return more;
     }
-    case NodeKind::Parallel: {
-        const std::uint32_t used = pool_.Mask(terms_[n.left].events) | pool_.Mask(terms_[n.right].events);
-        auto synchronised = [&](const Transition& tr) { return !tr.internal && gates_.Contains(n.gates, tr.action); };
-        // The right operand's transitions are kept: they are partners of the
-        // left ones, and its own moves come after all of those.
-        if (rights_.size() <= depth_) rights_.emplace_back();
-        std::vector<Transition>& rights = rights_[depth_++];
-        rights.clear();
-        auto keep = [&](Transition& tr) {
-            tr.step = Persist(tr.step);
-            rights.push_back(tr);
-            return true;
-        };
-        Enum(n.right, keep);
-        auto left = [&](Transition& l) {
-            if (!synchronised(l)) {
-                StepFrame f;
-                Lift(l, f, true, &StepFrame::leftCauses);
-                l.event = Besides(used, l.causes);
-                return sink(l);
-            }
-            for (std::size_t i = 0; i < rights.size(); ++i) {
-                const Transition r = rights[i];
-                if (r.internal || r.action != l.action) continue;
-                StepFrame f;
-                f.left = l.step;
-                f.right = r.step;
-                f.leftCauses = l.causes;
-                f.rightCauses = r.causes;
-                Transition tr;
-                tr.action = l.action;
-                tr.causes = pool_.Union(l.causes, r.causes);
-                tr.event = Besides(used, tr.causes);
-                tr.step = &f;
-                if (!sink(tr)) return false;
-            }
-            return true;
-        };
-        bool more = Enum(n.left, left);
-        for (std::size_t i = 0; more && i < rights.size(); ++i) {
-            Transition r = rights[i];
-            if (synchronised(r)) continue;
-            StepFrame f;
-            Lift(r, f, false, &StepFrame::rightCauses);
-            r.event = Besides(used, r.causes);
-            more = sink(r);
-        }
-        --depth_;
-        return more;
-    }
+    case NodeKind::Parallel:
+        return EnumFlat(t, n, sink);
     case NodeKind::Stop:
         return true;
     }
@@ -289,19 +250,19 @@ TermId Engine::StopFor(TermId operand, const Context& c) {
 // Removes the events of causes from every event set along the operator spine
 // of t. With keepNew, an entry equal to (event, action) stays: it is the
 // occurrence just created, not the old event of that name.
-TermId Engine::Strip(TermId t, SetId causes, std::int32_t event, ActionId action, bool keepNew) {
-    if (!t || !causes) return t;
-    const std::uint32_t mask = pool_.Mask(causes);
+TermId Engine::StripMask(TermId t, std::uint32_t mask, std::int32_t event, ActionId action, bool keepNew) {
+    if (!t || !mask) return t;
     if ((terms_[t].spineMask & mask) == 0) return t;
     TermNode n = terms_[t];
-    n.events = keepNew ? pool_.WithoutCauses(n.events, mask, event, action) : pool_.Without(n.events, mask);
+    n.events = StripSet(n.events, mask, event, action, keepNew);
+    if (n.kind == NodeKind::Parallel) return StripFlat(t, n, mask, event, action, keepNew);
     if (IsBinary(n.kind)) {
-        n.left = Strip(n.left, causes, event, action, keepNew);
-        n.right = Strip(n.right, causes, event, action, keepNew);
+        n.left = StripMask(n.left, mask, event, action, keepNew);
+        n.right = StripMask(n.right, mask, event, action, keepNew);
     } else if (IsUnaryLeft(n.kind)) {
-        n.left = Strip(n.left, causes, event, action, keepNew);
+        n.left = StripMask(n.left, mask, event, action, keepNew);
     } else if (n.kind == NodeKind::Call) {
-        n.instance = Strip(n.instance, causes, event, action, keepNew);
+        n.instance = StripMask(n.instance, mask, event, action, keepNew);
     }
     return terms_.Make(n);
 }
@@ -328,10 +289,7 @@ TermId Engine::Idle(TermId t) {
         break;
     }
     case NodeKind::Parallel:
-        n.left = Idle(n.left);
-        n.right = Idle(n.right);
-        n.events = ChildEvents(n);
-        result = terms_.Make(n);
+        result = IdleFlat(t, n);
         break;
     default:
         break;
@@ -405,20 +363,9 @@ TermId Engine::Next(TermId t, const StepFrame* step, Context& c) {
         result = terms_.Make(h);
         break;
     }
-    case NodeKind::Parallel: {
-        // The events that one side's occurrence waited for are no longer
-        // maximal on the other side. On a side that moved too, the entry of
-        // the new occurrence stays even where its name was one of those events.
-        TermNode p = n;
-        p.left = Next(n.left, step->left, c);
-        p.left = Strip(p.left, step->rightCauses, c.event, c.action, step->left != nullptr);
-        p.right = Next(n.right, step->right, c);
-        p.right = Strip(p.right, step->leftCauses, c.event, c.action, step->right != nullptr);
-        p.instance = 0;
-        p.events = ChildEvents(p);
-        result = terms_.Make(p);
+    case NodeKind::Parallel:
+        result = NextFlat(t, n, step, c);
         break;
-    }
     case NodeKind::Stop:
         break;
     }

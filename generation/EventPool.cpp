@@ -102,6 +102,25 @@ SetId EventPool::Without(SetId s, std::uint32_t mask) {
     return made;
 }
 
+SetId EventPool::Replace(SetId s, std::uint32_t remove, SetId add) {
+    const std::uint32_t ms = Mask(s) & ~remove, ma = Mask(add);
+    if (ma == 0) return Without(s, remove);
+    if (ms == 0) return add;
+    std::array<ActionId, 32> actions{};
+    std::size_t n = 0;
+    const ActionId* ps = Actions(s);
+    const ActionId* pa = Actions(add);
+    const std::uint32_t old = Mask(s);
+    for (std::uint32_t m = old | ma; m; m &= m - 1) {
+        const std::uint32_t bit = m & (~m + 1);
+        // A removed name may come back from add.
+        const ActionId kept = (old & bit) ? *ps++ : 0;
+        if (ma & bit) actions[n++] = *pa++;
+        else if (ms & bit) actions[n++] = kept;
+    }
+    return Make(ms | ma, actions.data());
+}
+
 void EventPool::Remember(PairMemo& memo, std::uint64_t key, SetId value, bool pair) {
     if (marked_) undo_.push_back(Undo{&memo, memo, pair});
     memo.key = key;

@@ -41,6 +41,8 @@ public:
     SetId Union(SetId a, SetId b);
     // The entries whose name is not in mask.
     SetId Without(SetId s, std::uint32_t mask);
+    // Union(Without(s, remove), add) when add's names are none of what stays of s.
+    SetId Replace(SetId s, std::uint32_t remove, SetId add);
     // Without the names of causes, except the entry equal to (event, action).
     SetId WithoutCauses(SetId s, std::uint32_t causes, std::int32_t event, ActionId action);
 

@@ -73,25 +73,30 @@ std::uint32_t HashSequence(const ActionId* actions, std::size_t n) {
 }  // namespace
 
 SequenceTable::SequenceTable() {
-    first_.push_back(0);
-    size_.push_back(0);
-    index_.Insert(0, HashSequence(nullptr, 0));
+    // Place 0 of every shard is the empty sequence, which only shard 0's names (id 0).
+    for (Shard& s : shards_) {
+        s.first.push_back(0);
+        s.size.push_back(0);
+    }
 }
 
 std::uint32_t SequenceTable::Intern(const ActionId* actions, std::size_t n) {
     if (n == 0) return 0;
     const std::uint32_t hash = HashSequence(actions, n);
-    std::lock_guard<std::mutex> guard(lock_);
-    std::uint32_t id = index_.Find(hash, [&](std::uint32_t c) {
-        return size_[c] == n && std::equal(actions, actions + n, actions_.begin() + first_[c]);
+    const std::uint32_t shardIndex = hash >> (32 - ShardBits);
+    Shard& shard = shards_[shardIndex];
+    std::lock_guard<std::mutex> guard(shard.lock);
+    std::uint32_t place = shard.index.Find(hash, [&](std::uint32_t c) {
+        return shard.size[c] == n && std::equal(actions, actions + n, shard.actions.begin() + shard.first[c]);
     });
-    if (id != IdIndex::Absent) return id;
-    id = static_cast<std::uint32_t>(first_.size());
-    first_.push_back(static_cast<std::uint32_t>(actions_.size()));
-    size_.push_back(static_cast<std::uint32_t>(n));
-    actions_.insert(actions_.end(), actions, actions + n);
-    index_.Insert(id, hash);
-    return id;
+    if (place == IdIndex::Absent) {
+        place = static_cast<std::uint32_t>(shard.first.size());
+        shard.first.push_back(static_cast<std::uint32_t>(shard.actions.size()));
+        shard.size.push_back(static_cast<std::uint32_t>(n));
+        shard.actions.insert(shard.actions.end(), actions, actions + n);
+        shard.index.Insert(place, hash);
+    }
+    return place << ShardBits | shardIndex;
 }
 
 std::uint32_t SharedNames::Process(const ProcessDefinition* process) {

@@ -76,17 +76,24 @@ private:
 };
 
 // Interned sequences of action ids (event sets' actions in name order, or
-// their sorted multiset), 0 being the empty one; safe from several threads.
+// their sorted multiset, or the records of flat compositions' identities), 0
+// being the empty one; safe from several threads, cut into shards by hash as
+// the identities are.
 class SequenceTable {
 public:
     SequenceTable();
     std::uint32_t Intern(const ActionId* actions, std::size_t n);
 
 private:
-    std::mutex lock_;
-    std::vector<std::uint32_t> first_, size_;
-    std::vector<ActionId> actions_;
-    IdIndex index_;
+    static constexpr std::uint32_t ShardBits = 6;
+    static constexpr std::uint32_t Shards = 1u << ShardBits;
+    struct Shard {
+        std::mutex lock;
+        std::vector<std::uint32_t> first, size;
+        std::vector<ActionId> actions;
+        IdIndex index;
+    };
+    std::array<Shard, Shards> shards_;
 };
 
 // The names that the engines of one exploration share, and the lock of the

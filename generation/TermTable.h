@@ -51,15 +51,60 @@ struct TermNode {
     std::uint32_t identity = 0;   // its state identity once asked, 0 before
 };
 
-inline bool IsBinary(NodeKind k) { return k == NodeKind::Choice || k == NodeKind::Disable || k == NodeKind::Parallel; }
+// Choice and disabling have two operands; a parallel composition is flat (below).
+inline bool IsBinary(NodeKind k) { return k == NodeKind::Choice || k == NodeKind::Disable; }
 inline bool IsUnaryLeft(NodeKind k) { return k == NodeKind::Enable || k == NodeKind::Hide; }
+
+// A chain ((o1 |[G]| o2) |[G]| o3) … |[G]| ok of one operator is one flat
+// node of k operands in written order. The node holds the root's height and
+// events; its record holds the operands, then for each inner level of the
+// chain (o1 … oi, 2 <= i < k) its events and its height, so that the chain
+// stands for exactly the nested compositions it replaces. Most of the time
+// each inner level's events are the union of its operands', as the rules
+// make them: the record then says so and keeps none (foldLevels); foldRoot
+// says the same of the root's events.
+struct FlatView {
+    std::uint32_t count = 0;
+    bool foldLevels = false, foldRoot = false;
+    const TermId* operands = nullptr;  // null for two operands, which are pair
+    TermId pair[2] = {0, 0};
+    const SetId* levelEvents = nullptr;  // count - 2 of them (levels 2 .. count-1), unless foldLevels
+    GatesId shape = 0;  // the inner levels' heights, as an interned list
+    TermId Op(std::uint32_t i) const { return operands ? operands[i] : pair[i]; }
+    void CopyOperands(std::vector<TermId>& to) const {
+        if (operands) to.assign(operands, operands + count);
+        else to.assign(pair, pair + 2);
+    }
+};
+
+// A composition of two operands is a node of its own (no record), its
+// operands left and right, as any binary node.
+inline bool IsPair(const TermNode& n) { return n.kind == NodeKind::Parallel && n.instance == 0; }
 
 class TermTable {
 public:
     explicit TermTable(const EventPool& pool);
 
     // The node with these fields, made once; freeBelow and spineMask are computed.
+    // Not for parallel compositions, which MakeFlat makes.
     TermId Make(TermNode node);
+    // The flat composition node (kind, height, gates, events of the root) with
+    // count operands and count - 2 inner levels (their events only when not
+    // foldLevels).
+    static constexpr std::uint32_t FoldLevelsBit = 1u << 31, FoldRootBit = 1u << 30, CountBits = FoldRootBit - 1;
+    TermId MakeFlat(TermNode node, std::uint32_t count, bool foldLevels, bool foldRoot, const TermId* operands,
+                    const SetId* levelEvents, GatesId shape);
+    FlatView Flat(TermId id) const { return FlatOf(nodes_[id]); }
+    FlatView FlatOf(const TermNode& n) const {
+        if (n.instance) return FlatFrom(flat_.data() + n.instance);
+        FlatView f;
+        f.count = 2;
+        f.foldLevels = true;
+        f.pair[0] = n.left;
+        f.pair[1] = n.right;
+        return f;
+    }
+    const TermNode* Nodes() const { return nodes_.data(); }
     const TermNode& operator[](TermId id) const { return nodes_[id]; }
     // What is learned of a node later: facts about it, which never change.
     void SetIdentity(TermId id, std::uint32_t identity) { nodes_[id].identity = identity; }
@@ -73,12 +118,36 @@ public:
     // keeps their order), their operands and events renamed likewise.
     void Compact(const std::vector<TermId>& newId, const std::vector<SetId>& newSet);
 
-    std::size_t Bytes() const { return nodes_.capacity() * sizeof(TermNode) + index_.Bytes(); }
+    std::size_t Bytes() const {
+        return nodes_.capacity() * sizeof(TermNode) + flat_.capacity() * 4 + index_.Bytes();
+    }
 
 private:
-    static std::uint32_t HashOf(const TermNode& n);
+    static FlatView FlatFrom(const std::uint32_t* r) {
+        const std::uint32_t k = r[0] & CountBits;
+        const bool foldLevels = r[0] & FoldLevelsBit;
+        const std::uint32_t* shape = r + 1 + k + (foldLevels ? 0 : k - 2);
+        FlatView f;
+        f.count = k;
+        f.foldLevels = foldLevels;
+        f.foldRoot = (r[0] & FoldRootBit) != 0;
+        f.operands = r + 1;
+        f.levelEvents = foldLevels ? nullptr : r + 1 + k;
+        f.shape = *shape;
+        return f;
+    }
+    static std::size_t RecordWords(std::uint32_t head) {
+        const std::size_t k = head & CountBits;
+        return 1 + k + ((head & FoldLevelsBit) ? 0 : k - 2) + 1;
+    }
+    std::uint32_t HashOf(const TermNode& n) const;
+    static std::uint32_t HashFlat(const TermNode& n, const std::uint32_t* record);
+    void Complete(TermNode& n);
     const EventPool& pool_;
     std::vector<TermNode> nodes_;
+    // Records of the flat nodes, in the order of their nodes: count, operands,
+    // level events, shape. A flat node's instance is its record's place.
+    std::vector<std::uint32_t> flat_;
     IdIndex index_;
 };
 
