@@ -272,6 +272,17 @@ private:
     const std::string& ActionText(ActionId id);
     std::uint64_t ActionHash(ActionId id);
     void WriteIdentityNode(const TermNode& n, const CanonicalProcesses& processes, ByteWriter& w);
+    void WriteIdentityEvents(SetId set, ByteWriter& w);
+    bool ReadIdentityEvents(ByteReader& r, std::uint32_t& sequence);
+    std::uint64_t EventsHash(SetId set);
+    // A chain of more than two operands: its operands, its inner levels' heights and (under maximality) events.
+    struct FlatParts {
+        std::vector<TermId> ops;
+        std::vector<SetId> levels;
+        std::vector<ActionId> shape;
+    };
+    static bool IsFlatRecord(const TermNode& n) { return n.kind == NodeKind::Parallel && n.instance != 0; }
+    void ReadFlat(TermId term, FlatParts& parts);
     ActionId ActionOfText(std::string_view text);
     std::uint32_t SharedGates(GatesId gates);
     GatesId LocalGates(std::uint32_t shared);

@@ -38,6 +38,29 @@ std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
 
 }  // namespace
 
+std::uint64_t Engine::EventsHash(SetId set) {
+    const std::size_t size = pool_.Size(set);
+    const ActionId* actions = pool_.Actions(set);
+    std::uint64_t h = 0x3C6EF372FE94F82Bull;
+    if (identity_.cpbrOff) {
+        for (std::size_t i = 0; i < size; ++i) h = Mix(h, ActionHash(actions[i]));
+    } else {
+        // A multiset: a sum, whatever the order.
+        std::uint64_t sum = 0;
+        for (std::size_t i = 0; i < size; ++i) sum += Mix(0x13198A2E03707344ull, ActionHash(actions[i]));
+        h = Mix(h, sum);
+    }
+    return Mix(h, size);
+}
+
+void Engine::ReadFlat(TermId term, FlatParts& parts) {
+    FlatScratch scratch(*this);
+    LoadFlat(term, scratch.b, identity_.semantics == Semantics::Maximality);
+    parts.ops = scratch.b.ops;
+    if (identity_.semantics == Semantics::Maximality) parts.levels = scratch.b.levels;
+    parts.shape.assign(gates_.Names(scratch.b.shape), gates_.Names(scratch.b.shape) + gates_.Size(scratch.b.shape));
+}
+
 std::uint64_t Engine::CanonicalHash(TermId term, const CanonicalProcesses& processes) {
     if (!term) return 0x5851F42D4C957F2Dull;
     const std::uint32_t id = terms_[term].identity;
@@ -48,21 +71,19 @@ std::uint64_t Engine::CanonicalHash(TermId term, const CanonicalProcesses& proce
     if (n.gates)
         for (std::size_t i = 0; i < gates_.Size(n.gates); ++i) h = Mix(h, ActionHash(gates_.Names(n.gates)[i]));
     h = Mix(h, 0x243F6A8885A308D3ull);
-    if (identity_.semantics == Semantics::Maximality) {
-        const std::size_t size = pool_.Size(n.events);
-        const ActionId* actions = pool_.Actions(n.events);
-        if (identity_.cpbrOff) {
-            for (std::size_t i = 0; i < size; ++i) h = Mix(h, ActionHash(actions[i]));
-        } else {
-            // A multiset: a sum, whatever the order.
-            std::uint64_t sum = 0;
-            for (std::size_t i = 0; i < size; ++i) sum += Mix(0x13198A2E03707344ull, ActionHash(actions[i]));
-            h = Mix(h, sum);
-        }
-        h = Mix(h, size);
+    if (identity_.semantics == Semantics::Maximality) h = Mix(h, EventsHash(n.events));
+    if (IsFlatRecord(n)) {
+        FlatParts parts;
+        ReadFlat(term, parts);
+        h = Mix(h, 0x452821E638D01377ull);
+        h = Mix(h, parts.ops.size());
+        for (const ActionId height : parts.shape) h = Mix(h, height);
+        for (const SetId level : parts.levels) h = Mix(h, EventsHash(level));
+        for (const TermId o : parts.ops) h = Mix(h, CanonicalHash(o, processes));
+    } else {
+        h = Mix(h, CanonicalHash(n.left, processes));
+        h = Mix(h, CanonicalHash(n.right, processes));
     }
-    h = Mix(h, CanonicalHash(n.left, processes));
-    h = Mix(h, CanonicalHash(n.right, processes));
     h |= 1;
     if (id >= canonicalHashes_.size()) canonicalHashes_.resize(std::size_t{id} + id / 2 + 1024, 0);
     canonicalHashes_[id] = h;
@@ -74,14 +95,19 @@ namespace {
 constexpr std::uint8_t Reference = 0xFF;
 constexpr std::uint8_t HasLeft = 0x10;
 constexpr std::uint8_t HasRight = 0x20;
+constexpr std::uint8_t FlatRecord = 0x40;  // a chain of more than two operands, its record after the node
 constexpr std::uint8_t KindBits = 0x0F;
 
 }  // namespace
 
 void Engine::WriteIdentityNode(const TermNode& n, const CanonicalProcesses& processes, ByteWriter& w) {
     std::uint8_t head = static_cast<std::uint8_t>(n.kind);
-    if (n.left) head |= HasLeft;
-    if (n.right) head |= HasRight;
+    if (IsFlatRecord(n)) {
+        head |= FlatRecord;
+    } else {
+        if (n.left) head |= HasLeft;
+        if (n.right) head |= HasRight;
+    }
     w.Byte(head);
     w.Signed(n.height);
     w.Number(processes.Number(processes_[n.process]));
@@ -91,9 +117,12 @@ void Engine::WriteIdentityNode(const TermNode& n, const CanonicalProcesses& proc
     } else {
         w.Number(0);
     }
-    if (identity_.semantics != Semantics::Maximality) return;
-    const std::size_t size = pool_.Size(n.events);
-    const ActionId* actions = pool_.Actions(n.events);
+    if (identity_.semantics == Semantics::Maximality) WriteIdentityEvents(n.events, w);
+}
+
+void Engine::WriteIdentityEvents(SetId set, ByteWriter& w) {
+    const std::size_t size = pool_.Size(set);
+    const ActionId* actions = pool_.Actions(set);
     w.Number(size);
     if (identity_.cpbrOff) {
         for (std::size_t i = 0; i < size; ++i) w.Text(ActionText(actions[i]));
@@ -117,10 +146,32 @@ void Engine::EncodeIdentity(TermId term, const CanonicalProcesses& processes, Id
     }
     const TermNode n = terms_[term];
     WriteIdentityNode(n, processes, out);
-    if (n.left) EncodeIdentity(n.left, processes, dictionary, out);
-    if (n.right) EncodeIdentity(n.right, processes, dictionary, out);
+    if (IsFlatRecord(n)) {
+        FlatParts parts;
+        ReadFlat(term, parts);
+        out.Number(parts.ops.size());
+        out.Number(parts.shape.size());
+        for (const ActionId height : parts.shape) out.Number(height);
+        for (const SetId level : parts.levels) WriteIdentityEvents(level, out);
+        for (const TermId o : parts.ops) EncodeIdentity(o, processes, dictionary, out);
+    } else {
+        if (n.left) EncodeIdentity(n.left, processes, dictionary, out);
+        if (n.right) EncodeIdentity(n.right, processes, dictionary, out);
+    }
     if (id >= dictionary.sent.size()) dictionary.sent.resize(std::size_t{id} + id / 2 + 1024, 0);
     dictionary.sent[id] = ++dictionary.next;
+}
+
+bool Engine::ReadIdentityEvents(ByteReader& r, std::uint32_t& sequence) {
+    std::vector<ActionId> names;
+    for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) {
+        if (names.size() >= 32) return false;
+        names.push_back(ActionOfText(r.Text()));
+    }
+    if (r.Failed()) return false;
+    if (!identity_.cpbrOff) std::sort(names.begin(), names.end());
+    sequence = names_.sequences.Intern(names.data(), names.size());
+    return true;
 }
 
 std::uint32_t Engine::DecodeIdentity(ByteReader& r, const CanonicalProcesses& processes,
@@ -140,17 +191,34 @@ std::uint32_t Engine::DecodeIdentity(ByteReader& r, const CanonicalProcesses& pr
     for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) names.push_back(ActionOfText(r.Text()));
     node.gates = names_.Gates(names.data(), names.size());
     node.events = 0;
-    if (identity_.semantics == Semantics::Maximality) {
-        names.clear();
-        for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) {
-            if (names.size() >= 32) return 0;
-            names.push_back(ActionOfText(r.Text()));
-        }
-        if (!identity_.cpbrOff) std::sort(names.begin(), names.end());
-        node.events = names_.sequences.Intern(names.data(), names.size());
-    }
+    if (identity_.semantics == Semantics::Maximality && !ReadIdentityEvents(r, node.events)) return 0;
     if (r.Failed()) return 0;
     node.left = node.right = 0;
+    if (head & FlatRecord) {
+        // The record's identity, as the engine names a chain's.
+        const std::uint64_t count = r.Number();
+        const std::uint64_t shapeSize = r.Number();
+        if (r.Failed() || count < 3 || count > (1u << 24) || shapeSize > (1u << 24)) return 0;
+        std::vector<ActionId> shape;
+        for (std::uint64_t i = 0; i < shapeSize && !r.Failed(); ++i) shape.push_back(static_cast<ActionId>(r.Number()));
+        std::vector<std::uint32_t> words{static_cast<std::uint32_t>(count), names_.Gates(shape.data(), shape.size())};
+        if (identity_.semantics == Semantics::Maximality)
+            for (std::uint64_t i = 0; i + 2 < count; ++i) {
+                std::uint32_t level = 0;
+                if (!ReadIdentityEvents(r, level)) return 0;
+                words.push_back(level);
+            }
+        for (std::uint64_t i = 0; i < count; ++i) {
+            const std::uint32_t operand = DecodeIdentity(r, processes, dictionary);
+            if (!operand) return 0;
+            words.push_back(operand);
+        }
+        node.left = names_.sequences.Intern(words.data(), words.size());
+        node.right = FlatMarker;
+        const std::uint32_t id = names_.identities.Make(node, identityCache_);
+        dictionary.received.push_back(id);
+        return id;
+    }
     if (head & HasLeft) {
         node.left = DecodeIdentity(r, processes, dictionary);
         if (!node.left) return 0;
