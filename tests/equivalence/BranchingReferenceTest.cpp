@@ -108,7 +108,9 @@ TEST(BranchingReference, FirstBlocksGiveTheSamePartitions) {
                 << "round " << round << (divergence ? " divergence" : "");
             for (std::uint32_t s = 0; s < n; ++s)
                 for (std::uint32_t t = 0; t < n; ++t)
-                    if (found.block[s] == found.block[t]) ASSERT_EQ(first[s], first[t]) << "round " << round;
+                    if (found.block[s] == found.block[t]) {
+                        ASSERT_EQ(first[s], first[t]) << "round " << round;
+                    }
         }
     }
 }
