@@ -50,18 +50,7 @@ Texts OneProcess(const std::string& text, const GenerationSettings& settings) {
     return Texts{g->Text(), a.str(), g->messages, g->result};
 }
 
-std::vector<GenerationSettings> Modes(std::int64_t bound) {
-    std::vector<GenerationSettings> all;
-    for (int mode = 0; mode < 3; ++mode) {
-        GenerationSettings s;
-        s.cpbrOff = mode != 1;
-        if (mode == 2) s.semantics = Semantics::Interleaving;
-        s.maxStates = bound;
-        s.collectionThreshold = 64;  // terms sent from process to process are collected too
-        all.push_back(s);
-    }
-    return all;
-}
+using test::Modes;
 
 // Collective; process 0 compares and says whether the texts agreed.
 void ExpectSame(const std::string& text, const GenerationSettings& settings, const Texts* reference = nullptr) {

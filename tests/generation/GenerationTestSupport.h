@@ -92,6 +92,22 @@ inline std::unique_ptr<Generated> GenerateText(const std::string& text, Generati
     return g;
 }
 
+// Each identity mode (maximality, with CPBR, interleaving) under a bound (0
+// for none), with collections frequent enough that terms carried from one
+// engine to another are collected too.
+inline std::vector<GenerationSettings> Modes(std::int64_t bound) {
+    std::vector<GenerationSettings> all;
+    for (int mode = 0; mode < 3; ++mode) {
+        GenerationSettings s;
+        s.cpbrOff = mode != 1;
+        if (mode == 2) s.semantics = Semantics::Interleaving;
+        s.maxStates = bound;
+        s.collectionThreshold = 64;
+        all.push_back(s);
+    }
+    return all;
+}
+
 inline GenerationSettings Interleaving() {
     GenerationSettings s;
     s.semantics = Semantics::Interleaving;

@@ -11,20 +11,7 @@ namespace {
 
 using test::ExampleTexts;
 
-// Each identity mode, unbounded and bounded, with collections frequent enough
-// that terms handed from thread to thread are collected too.
-std::vector<GenerationSettings> Modes(std::int64_t bound) {
-    std::vector<GenerationSettings> all;
-    for (int mode = 0; mode < 3; ++mode) {
-        GenerationSettings s;
-        s.cpbrOff = mode != 1;
-        if (mode == 2) s.semantics = Semantics::Interleaving;
-        s.maxStates = bound;
-        s.collectionThreshold = 64;
-        all.push_back(s);
-    }
-    return all;
-}
+using test::Modes;
 
 void ExpectSameOnEveryThreadCount(const std::string& text, std::int64_t bound) {
     for (GenerationSettings settings : Modes(bound)) {
