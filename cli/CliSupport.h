@@ -41,7 +41,7 @@ public:
     TerminalProgress();
     ~TerminalProgress() override;
     void Update(std::int64_t states, std::int64_t transitions) override;
-    // "Progression : affinage de branchement, tour 3 : 1200 blocs".
+    // "Progression : affinage de branchement : 1200 blocs".
     void UpdatePhase(const std::string& phase, std::int64_t count, const char* unit) override;
 
 private:
