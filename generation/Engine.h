@@ -283,6 +283,17 @@ private:
     };
     static bool IsFlatRecord(const TermNode& n) { return n.kind == NodeKind::Parallel && n.instance != 0; }
     void ReadFlat(TermId term, FlatParts& parts);
+    // A gate list as written (its length, then its names), as a shared list;
+    // each distinct list is read once.
+    std::uint32_t ReadGates(ByteReader& r);
+    std::uint32_t SharedProcessOf(const CanonicalProcesses& processes, std::uint32_t canonical);
+    struct BytesHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, std::uint32_t, BytesHash, std::equal_to<>> gatesOfBytes_;
+    std::vector<std::string> bytesOfGates_;        // per shared gate list, as written
+    std::vector<std::uint32_t> sharedOfCanonical_;  // per canonical process, its shared number plus one
     ActionId ActionOfText(std::string_view text);
     std::uint32_t SharedGates(GatesId gates);
     GatesId LocalGates(std::uint32_t shared);

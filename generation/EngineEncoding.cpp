@@ -174,6 +174,27 @@ bool Engine::ReadIdentityEvents(ByteReader& r, std::uint32_t& sequence) {
     return true;
 }
 
+std::uint32_t Engine::ReadGates(ByteReader& r) {
+    const std::size_t from = r.Offset();
+    for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) r.Text();
+    if (r.Failed()) return 0;
+    const std::string_view bytes = r.Since(from);
+    if (const auto it = gatesOfBytes_.find(bytes); it != gatesOfBytes_.end()) return it->second;
+    ByteReader again(bytes);
+    std::vector<ActionId> names;
+    for (std::uint64_t k = again.Number(); k > 0; --k) names.push_back(ActionOfText(again.Text()));
+    const std::uint32_t gates = names_.Gates(names.data(), names.size());
+    gatesOfBytes_.emplace(std::string(bytes), gates);
+    return gates;
+}
+
+std::uint32_t Engine::SharedProcessOf(const CanonicalProcesses& processes, std::uint32_t canonical) {
+    if (canonical >= sharedOfCanonical_.size()) sharedOfCanonical_.resize(std::size_t{canonical} + 16, 0);
+    std::uint32_t& known = sharedOfCanonical_[canonical];
+    if (!known) known = names_.Process(processes.Definition(canonical)) + 1;
+    return known - 1;
+}
+
 std::uint32_t Engine::DecodeIdentity(ByteReader& r, const CanonicalProcesses& processes,
                                      IdentityDictionary& dictionary) {
     const std::uint8_t head = r.Byte();
@@ -186,10 +207,8 @@ std::uint32_t Engine::DecodeIdentity(ByteReader& r, const CanonicalProcesses& pr
     IdentityNode node{};
     node.kind = static_cast<NodeKind>(head & KindBits);
     node.height = static_cast<std::int32_t>(r.Signed());
-    node.process = names_.Process(processes.Definition(static_cast<std::uint32_t>(r.Number())));
-    std::vector<ActionId> names;
-    for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) names.push_back(ActionOfText(r.Text()));
-    node.gates = names_.Gates(names.data(), names.size());
+    node.process = SharedProcessOf(processes, static_cast<std::uint32_t>(r.Number()));
+    node.gates = ReadGates(r);
     node.events = 0;
     if (identity_.semantics == Semantics::Maximality && !ReadIdentityEvents(r, node.events)) return 0;
     if (r.Failed()) return 0;
@@ -244,13 +263,15 @@ void Engine::EncodeTerm(TermId term, const CanonicalProcesses& processes, std::s
         w.Byte(static_cast<std::uint8_t>(p.kind));
         w.Signed(p.height);
         w.Number(processes.Number(p.process));
-        if (p.gates) {
-            const std::vector<ActionId> gates = names_.GateNames(p.gates);
-            w.Number(gates.size());
-            for (const ActionId g : gates) w.Text(ActionText(g));
-        } else {
-            w.Number(0);
+        if (p.gates >= bytesOfGates_.size()) bytesOfGates_.resize(std::size_t{p.gates} + 64);
+        std::string& gateBytes = bytesOfGates_[p.gates];
+        if (gateBytes.empty()) {
+            ByteWriter g(gateBytes);
+            const std::vector<ActionId> gates = p.gates ? names_.GateNames(p.gates) : std::vector<ActionId>{};
+            g.Number(gates.size());
+            for (const ActionId a : gates) g.Text(ActionText(a));
         }
+        w.Raw(gateBytes);
         w.Number(p.eventMask);
         const std::size_t end = p.eventFirst + static_cast<std::size_t>(__builtin_popcount(p.eventMask));
         for (std::size_t a = p.eventFirst; a < end; ++a) w.Text(ActionText(encoding_.actions[a]));
@@ -266,7 +287,6 @@ TermId Engine::DecodeTerm(std::string_view bytes, const CanonicalProcesses& proc
     const std::uint64_t count = r.Number();
     const std::uint64_t root = r.Number();
     if (r.Failed() || count > bytes.size() || root == 0 || root > count) return 0;
-    std::vector<ActionId> names;
     for (std::uint64_t i = 0; i < count; ++i) {
         TermPacket::Node p{};
         const std::uint8_t kind = r.Byte();
@@ -274,9 +294,7 @@ TermId Engine::DecodeTerm(std::string_view bytes, const CanonicalProcesses& proc
         p.kind = static_cast<NodeKind>(kind);
         p.height = static_cast<std::int32_t>(r.Signed());
         p.process = processes.Definition(static_cast<std::uint32_t>(r.Number()));
-        names.clear();
-        for (std::uint64_t k = r.Number(); k > 0 && !r.Failed(); --k) names.push_back(ActionOfText(r.Text()));
-        p.gates = names_.Gates(names.data(), names.size());
+        p.gates = ReadGates(r);
         p.eventMask = static_cast<std::uint32_t>(r.Number());
         p.eventFirst = static_cast<std::uint32_t>(encoding_.actions.size());
         for (int k = __builtin_popcount(p.eventMask); k > 0 && !r.Failed(); --k)

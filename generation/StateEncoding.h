@@ -43,6 +43,7 @@ public:
         out_.append(s);
     }
     void Byte(std::uint8_t b) { out_.push_back(static_cast<char>(b)); }
+    void Raw(std::string_view bytes) { out_.append(bytes); }
 
 private:
     std::string& out_;
@@ -90,6 +91,8 @@ public:
     bool Failed() const { return failed_; }
     bool AtEnd() const { return at_ >= in_.size(); }
     std::size_t Offset() const { return at_; }
+    // The bytes read since offset from.
+    std::string_view Since(std::size_t from) const { return in_.substr(from, at_ - from); }
 
 private:
     std::string_view in_;
