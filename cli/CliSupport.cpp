@@ -149,4 +149,42 @@ bool ParseCount(const std::string& text, std::int64_t& value) {
     return value > 0;
 }
 
+OptionRead ReadGenerateOption(const std::vector<std::string>& args, std::size_t& i, GenerateOptions& o,
+                              const char* program, bool speak) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+        if (i + 1 >= args.size()) return false;
+        out = args[++i];
+        return true;
+    };
+    auto invalid = [&](const std::string& message) {
+        if (speak) std::cerr << program << " : " << message << '\n';
+        return OptionRead::Invalid;
+    };
+    std::string number;
+    if (a == "--entrelacement") {
+        o.settings.semantics = quarvo::Semantics::Interleaving;
+    } else if (a == "--cpbr") {
+        o.settings.cpbrOff = false;
+    } else if (a == "--max-etats") {
+        if (!value(number) || !ParseCount(number, o.settings.maxStates))
+            return invalid("--max-etats attend un nombre entier positif.");
+    } else if (a == "--memoire-max") {
+        value(number);
+        if (!ParseMemoryLimit(number, o.settings.memoryLimit)) return OptionRead::Invalid;
+    } else if (a == "--fils") {
+        std::int64_t threads = 0;
+        if (!value(number) || !ParseCount(number, threads) || threads > 1024)
+            return invalid("--fils attend un nombre entier de 1 à 1024.");
+        o.settings.threads = static_cast<int>(threads);
+    } else if (a == "-o" || a == "--aut") {
+        if (!value(a == "-o" ? o.stemPath : o.autPath)) return invalid(a + " attend un nom de fichier.");
+    } else if (a == "--aut-noms-caches") {
+        o.aut.keepHiddenNames = true;
+    } else {
+        return OptionRead::Other;
+    }
+    return OptionRead::Taken;
+}
+
 }  // namespace calvento

@@ -11,7 +11,9 @@
 #include "frontend/CoreInterfaces.h"
 #include "frontend/FileWriting.h"
 #include "frontend/SyntaxTree.h"
+#include "generation/GenerationTypes.h"
 #include "generation/Progress.h"
+#include "generation/StemWriter.h"
 
 namespace calvento {
 
@@ -90,6 +92,21 @@ std::string WrittenLine(const std::string& what, const std::string& path);
 // The value given to --memoire-max (a positive number of megabytes) in
 // bytes; prints the error and returns false when it is none.
 bool ParseMemoryLimit(const std::string& text, std::int64_t& bytes);
+
+// What the generate commands of calvento and calvento-mpi are asked.
+struct GenerateOptions {
+    quarvo::GenerationSettings settings;
+    std::string input, stemPath, autPath;
+    quarvo::AutOptions aut;
+};
+
+enum class OptionRead { Taken, Other, Invalid };
+
+// Reads the generation option args[i] (i then stands on its value, if it has
+// one) into options: Taken; Other when it is none of them; Invalid when its
+// value is wrong, the message, which program begins, printed if speak.
+OptionRead ReadGenerateOption(const std::vector<std::string>& args, std::size_t& i, GenerateOptions& options,
+                              const char* program, bool speak = true);
 
 // A positive decimal number of at most 12 digits.
 bool ParseCount(const std::string& text, std::int64_t& value);

@@ -83,61 +83,31 @@ int Compile(const std::vector<std::string>& args) {
 }
 
 int Generate(const std::vector<std::string>& args) {
-    quarvo::GenerationSettings settings;
-    std::string input, stemPath, autPath;
-    quarvo::AutOptions autOptions;
+    GenerateOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
-        std::string number;
         if (a == "--help" || a == "-h") {
             std::cout << kGenerateUsage;
             return 0;
-        } else if (a == "--entrelacement") {
-            settings.semantics = quarvo::Semantics::Interleaving;
-        } else if (a == "--cpbr") {
-            settings.cpbrOff = false;
-        } else if (a == "--max-etats") {
-            if (!value(number) || !ParseCount(number, settings.maxStates)) {
-                std::cerr << "calvento : --max-etats attend un nombre entier positif.\n";
-                return 2;
-            }
-        } else if (a == "--memoire-max") {
-            value(number);
-            if (!ParseMemoryLimit(number, settings.memoryLimit)) return 2;
-        } else if (a == "--fils") {
-            std::int64_t threads = 0;
-            if (!value(number) || !ParseCount(number, threads) || threads > 1024) {
-                std::cerr << "calvento : --fils attend un nombre entier de 1 à 1024.\n";
-                return 2;
-            }
-            settings.threads = static_cast<int>(threads);
-        } else if (a == "-o") {
-            if (!value(stemPath)) {
-                std::cerr << "calvento : -o attend un nom de fichier.\n";
-                return 2;
-            }
-        } else if (a == "--aut") {
-            if (!value(autPath)) {
-                std::cerr << "calvento : --aut attend un nom de fichier.\n";
-                return 2;
-            }
-        } else if (a == "--aut-noms-caches") {
-            autOptions.keepHiddenNames = true;
-        } else if (!a.empty() && a[0] == '-') {
+        }
+        const OptionRead read = ReadGenerateOption(args, i, options, "calvento");
+        if (read == OptionRead::Invalid) return 2;
+        if (read == OptionRead::Taken) continue;
+        if (!a.empty() && a[0] == '-') {
             std::cerr << "calvento : option inconnue « " << a << " ».\n\n" << kGenerateUsage;
             return 2;
-        } else if (input.empty()) {
-            input = a;
+        } else if (options.input.empty()) {
+            options.input = a;
         } else {
             std::cerr << kGenerateUsage;
             return 2;
         }
     }
+    quarvo::GenerationSettings& settings = options.settings;
+    const std::string& input = options.input;
+    const std::string& stemPath = options.stemPath;
+    const std::string& autPath = options.autPath;
+    const quarvo::AutOptions& autOptions = options.aut;
     if (input.empty()) {
         std::cerr << kGenerateUsage;
         return 2;

@@ -76,57 +76,27 @@ private:
     calvento::TerminalProgress line_;
 };
 
-struct Options {
-    quarvo::GenerationSettings settings;
-    std::string input, stemPath, autPath;
-    quarvo::AutOptions aut;
+struct Options : calvento::GenerateOptions {
     bool figures = false;
 };
 
 // 0 to go on, otherwise the exit code.
 int Parse(const std::vector<std::string>& args, Options& o, bool speak) {
+    const bool help = args.size() == 1 && (args[0] == "--help" || args[0] == "-h");
     if (args.empty() || args[0] != "generate") {
-        if (speak) (args.size() == 1 && (args[0] == "--help" || args[0] == "-h") ? std::cout : std::cerr) << kUsage;
-        return args.size() == 1 && (args[0] == "--help" || args[0] == "-h") ? 1 : 2;
+        if (speak) (help ? std::cout : std::cerr) << kUsage;
+        return help ? 1 : 2;
     }
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
-        std::string number;
         if (a == "--help" || a == "-h") {
             if (speak) std::cout << kUsage;
             return 1;
-        } else if (a == "--entrelacement") {
-            o.settings.semantics = quarvo::Semantics::Interleaving;
-        } else if (a == "--cpbr") {
-            o.settings.cpbrOff = false;
-        } else if (a == "--max-etats") {
-            if (!value(number) || !calvento::ParseCount(number, o.settings.maxStates)) {
-                if (speak) std::cerr << "calvento-mpi : --max-etats attend un nombre entier positif.\n";
-                return 2;
-            }
-        } else if (a == "--memoire-max") {
-            value(number);
-            if (!calvento::ParseMemoryLimit(number, o.settings.memoryLimit)) return 2;
-        } else if (a == "--fils") {
-            std::int64_t threads = 0;
-            if (!value(number) || !calvento::ParseCount(number, threads) || threads > 1024) {
-                if (speak) std::cerr << "calvento-mpi : --fils attend un nombre entier de 1 à 1024.\n";
-                return 2;
-            }
-            o.settings.threads = static_cast<int>(threads);
-        } else if (a == "-o" || a == "--aut") {
-            if (!value(a == "-o" ? o.stemPath : o.autPath)) {
-                if (speak) std::cerr << "calvento-mpi : " << a << " attend un nom de fichier.\n";
-                return 2;
-            }
-        } else if (a == "--aut-noms-caches") {
-            o.aut.keepHiddenNames = true;
-        } else if (a == "--mesures") {
+        }
+        const calvento::OptionRead read = calvento::ReadGenerateOption(args, i, o, "calvento-mpi", speak);
+        if (read == calvento::OptionRead::Invalid) return 2;
+        if (read == calvento::OptionRead::Taken) continue;
+        if (a == "--mesures") {
             o.figures = true;
         } else if (!a.empty() && a[0] == '-') {
             if (speak) std::cerr << "calvento-mpi : option inconnue « " << a << " ».\n\n" << kUsage;
