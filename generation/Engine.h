@@ -178,6 +178,7 @@ private:
         std::uint32_t causesMask;
         std::int32_t event;
         ActionId& action;
+        std::uint32_t enablingLeft = 0;  // enablings whose left operand holds the node being built
     };
 
     TermId ImportChain(const BehaviourNode* term);
@@ -196,6 +197,9 @@ private:
     TermId Idle(TermId t);
     TermId Next(TermId t, const StepFrame* step, Context& c);
     TermId StopFor(TermId operand, const Context& c);
+    TermId Discarding(TermNode d, TermId kept, TermId discarded, bool discardedLeft, const Context& c);
+    bool EmptiedStop(TermId before, TermId after) const;
+    static bool IsDiscarded(const TermNode& n) { return n.kind == NodeKind::Stop && n.height < -1; }
     TermId Strip(TermId t, SetId causes, std::int32_t event, ActionId action, bool keepNew) {
         return causes ? StripMask(t, pool_.Mask(causes), event, action, keepNew) : t;
     }

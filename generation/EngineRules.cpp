@@ -290,15 +290,57 @@ TermNode Engine::HideShell(const TermNode& n, TermId& operand) {
     return h;
 }
 
-// An operand discarded by a disabling: a stop of its height with the events it still had.
+// An operand discarded by a disabling: a stop with the events it still had,
+// its height that of the operand, moved below -1 so that a stop written in the
+// specification is never taken for one.
 TermId Engine::StopFor(TermId operand, const Context& c) {
     TermNode stop;
     stop.kind = NodeKind::Stop;
     if (operand) {
-        stop.height = terms_[operand].height;
+        const std::int32_t h = terms_[operand].height;
+        stop.height = IsDiscarded(terms_[operand]) ? h : -2 - std::max(h, 0);
         stop.events = pool_.Without(terms_[operand].events, c.causesMask);
     }
     return terms_.Make(stop);
+}
+
+// A disabling whose operand was just discarded (the right operand took over,
+// or the left one terminated) is its kept operand. Under maximality the
+// discarded operand leaves a stop holding the events it still had, which
+// stay maximal, until the last of them ends; such stops nested on the right
+// are one stop, as they take part in no transition and differ only in
+// which events they hold. Under interleaving events decide no state, and the
+// node goes at once.
+TermId Engine::Discarding(TermNode d, TermId kept, TermId discarded, bool discardedLeft, const Context& c) {
+    if (identity_.semantics != Semantics::Maximality) return kept;
+    // Outside the left operand of an enabling nothing can ever wait for the
+    // events of a discarded operand: they stay maximal in the state that the
+    // disabling reaches, and end with the next step of the operand that took
+    // over (they would otherwise pile up on every pass of a recursion).
+    // Inside it, they stay until its termination waits for them.
+    if (discardedLeft && !c.enablingLeft && IsDiscarded(terms_[discarded])) return kept;
+    TermId stop = StopFor(discarded, c);
+    if (!terms_[stop].events) return kept;
+    if (discardedLeft) {
+        if (kept && terms_[kept].kind == NodeKind::Disable && IsDiscarded(terms_[terms_[kept].left])) {
+            const TermNode inner = terms_[kept];
+            TermNode s = terms_[stop];
+            s.events = pool_.Union(s.events, terms_[inner.left].events);
+            stop = terms_.Make(s);
+            kept = inner.right;
+        }
+        d.left = stop;
+        d.right = kept;
+    } else {
+        d.left = kept;
+        d.right = stop;
+    }
+    d.events = ChildEvents(d);
+    return terms_.Make(d);
+}
+
+bool Engine::EmptiedStop(TermId before, TermId after) const {
+    return after && IsDiscarded(terms_[after]) && !terms_[after].events && terms_[before].events;
 }
 
 // Removes the events of causes from every event set along the operator spine
@@ -311,8 +353,14 @@ TermId Engine::StripMask(TermId t, std::uint32_t mask, std::int32_t event, Actio
     n.events = StripSet(n.events, mask, event, action, keepNew);
     if (n.kind == NodeKind::Parallel) return StripFlat(t, n, mask, event, action, keepNew);
     if (IsBinary(n.kind)) {
-        n.left = StripMask(n.left, mask, event, action, keepNew);
-        n.right = StripMask(n.right, mask, event, action, keepNew);
+        const TermId left = n.left, right = n.right;
+        n.left = StripMask(left, mask, event, action, keepNew);
+        n.right = StripMask(right, mask, event, action, keepNew);
+        if (n.kind == NodeKind::Disable && identity_.semantics == Semantics::Maximality) {
+            // A stop left by a discarded operand goes with its last event.
+            if (EmptiedStop(left, n.left)) return n.right;
+            if (EmptiedStop(right, n.right)) return n.left;
+        }
     } else if (IsUnaryLeft(n.kind)) {
         n.left = StripMask(n.left, mask, event, action, keepNew);
     } else if (n.kind == NodeKind::Call) {
@@ -379,18 +427,18 @@ TermId Engine::Next(TermId t, const StepFrame* step, Context& c) {
         TermNode d;
         d.kind = NodeKind::Disable;
         d.height = n.height;
-        if (step->left) {
+        if (step->left && !step->terminated) {
             d.left = Next(n.left, step->left, c);
             // Events that the moving side waited for have ended for the
             // whole of the right operand, not only for its root.
-            d.right = step->terminated ? StopFor(n.right, c)
-                                       : Strip(n.right, step->leftCauses, c.event, c.action, false);
+            d.right = Strip(n.right, step->leftCauses, c.event, c.action, false);
+            d.events = ChildEvents(d);
+            result = terms_.Make(d);
+        } else if (step->left) {
+            result = Discarding(d, Next(n.left, step->left, c), n.right, false, c);
         } else {
-            d.left = StopFor(n.left, c);
-            d.right = Next(n.right, step->right, c);
+            result = Discarding(d, Next(n.right, step->right, c), n.left, true, c);
         }
-        d.events = ChildEvents(d);
-        result = terms_.Make(d);
         break;
     }
     case NodeKind::Enable:
@@ -401,7 +449,9 @@ TermId Engine::Next(TermId t, const StepFrame* step, Context& c) {
             TermNode e;
             e.kind = NodeKind::Enable;
             e.height = n.height;
+            ++c.enablingLeft;
             e.left = Next(n.left, step->left, c);
+            --c.enablingLeft;
             e.right = n.right;
             result = terms_.Make(e);
         }
