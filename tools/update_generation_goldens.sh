@@ -50,6 +50,12 @@ record() {
     } >"$out"
 }
 
+# at_out PATH: PATH.out names the files it wrote as "@OUT", as the tests do,
+# whichever tree the goldens are written from.
+at_out() {
+    sed "s|$1|@OUT|g" "$1.out" >"$work/at_out" && cat "$work/at_out" >"$1.out"
+}
+
 generation="$root/tests/golden/generation"
 mkdir -p "$generation"
 rm -f "$generation"/*.STEM "$generation"/*.aut "$generation"/*.out
@@ -68,6 +74,7 @@ for input in "$root"/examples/*.LOT "$root"/tests/golden/*.LOT; do
         golden="$generation/$name.$mode"
         # shellcheck disable=SC2086  # no option in maximality
         record "$golden.out" "$calvento" generate "$input" $option -o "$golden.STEM" --aut "$golden.aut"
+        at_out "$golden"
         echo "wrote $name.$mode"
     done
 done
@@ -94,6 +101,6 @@ grep -v '^[[:space:]]*\(#\|$\)' "$equivalence/cases.txt" | while read -r name ar
     # relative to the root, where the cases run (as ctest runs them).
     # shellcheck disable=SC2046  # the arguments are separate words
     (cd "$root" && set -- $(printf '%s\n' "$arguments" | sed "s|@OUT|$equivalence/$name|g") &&
-        record "$equivalence/$name.out" "$calvento" "$@")
+        record "$equivalence/$name.out" "$calvento" "$@" && at_out "$equivalence/$name")
     echo "wrote equivalence $name"
 done

@@ -22,12 +22,16 @@ struct Term {
     std::vector<std::string> gates;  // Par: synchronised gates; Hide: hidden gates; Call: actual gates
     TermPtr left, right;
     const ProcessDefinition* process = nullptr;
+    // Where the operator was written: part of a state's identity, as in the
+    // generator (the same term written at two heights is two states).
+    int height = -1;
     std::string key;
 };
 
 TermPtr Make(K kind, std::string action, std::vector<std::string> gates, TermPtr l, TermPtr r,
-             const ProcessDefinition* p = nullptr) {
+             const ProcessDefinition* p = nullptr, int height = -1) {
     auto t = std::make_shared<Term>();
+    t->height = height;
     t->kind = kind;
     t->action = std::move(action);
     t->gates = std::move(gates);
@@ -36,7 +40,7 @@ TermPtr Make(K kind, std::string action, std::vector<std::string> gates, TermPtr
     t->process = p;
     std::string g;
     for (const std::string& x : t->gates) g += x + ",";
-    t->key = std::to_string(static_cast<int>(kind)) + "(" + t->action + "|" + g + "|" +
+    t->key = std::to_string(static_cast<int>(kind)) + ":" + std::to_string(height) + "(" + t->action + "|" + g + "|" +
              std::to_string(reinterpret_cast<std::uintptr_t>(p)) + "|" + (t->left ? t->left->key : "") + "|" +
              (t->right ? t->right->key : "") + ")";
     return t;
@@ -61,19 +65,19 @@ TermPtr Convert(const BehaviourNode* n, const Renaming& r) {
     switch (n->kind) {
     case NodeKind::Stop: return Make(K::Stop, "", {}, nullptr, nullptr);
     case NodeKind::Prefix:
-        return Make(K::Prefix, Rename(r, n->gates->name.Text()), {}, Convert(n->right, r), nullptr);
-    case NodeKind::Choice: return Make(K::Choice, "", {}, Convert(n->left, r), Convert(n->right, r));
+        return Make(K::Prefix, Rename(r, n->gates->name.Text()), {}, Convert(n->right, r), nullptr, nullptr, n->height);
+    case NodeKind::Choice: return Make(K::Choice, "", {}, Convert(n->left, r), Convert(n->right, r), nullptr, n->height);
     case NodeKind::Parallel:
-        return Make(K::Par, "", Names(n->gates, r), Convert(n->left, r), Convert(n->right, r));
+        return Make(K::Par, "", Names(n->gates, r), Convert(n->left, r), Convert(n->right, r), nullptr, n->height);
     case NodeKind::Hide: {
         // Hidden names are local: they are not renamed by the enclosing call.
         Renaming inner = r;
         for (const GateCell* g = n->gates; g; g = g->next) inner.erase(g->name.Text());
-        return Make(K::Hide, "", Names(n->gates, {}), Convert(n->left, inner), nullptr);
+        return Make(K::Hide, "", Names(n->gates, {}), Convert(n->left, inner), nullptr, nullptr, n->height);
     }
-    case NodeKind::Enable: return Make(K::Enable, "", {}, Convert(n->left, r), Convert(n->right, r));
-    case NodeKind::Disable: return Make(K::Disable, "", {}, Convert(n->left, r), Convert(n->right, r));
-    case NodeKind::Call: return Make(K::Call, "", Names(n->gates, r), nullptr, nullptr, n->process);
+    case NodeKind::Enable: return Make(K::Enable, "", {}, Convert(n->left, r), Convert(n->right, r), nullptr, n->height);
+    case NodeKind::Disable: return Make(K::Disable, "", {}, Convert(n->left, r), Convert(n->right, r), nullptr, n->height);
+    case NodeKind::Call: return Make(K::Call, "", Names(n->gates, r), nullptr, nullptr, n->process, n->height);
     }
     return nullptr;
 }
@@ -105,21 +109,21 @@ void Moves(const TermPtr& t, std::vector<Move>& out, int depth) {
         Moves(t->right, r, depth);
         std::vector<std::string> sync = t->gates;  // holds "delta"
         for (const Move& m : l) {
-            if (m.internal || !In(sync, m.label)) out.push_back({m.label, m.internal, Make(K::Par, "", t->gates, m.next, t->right)});
+            if (m.internal || !In(sync, m.label)) out.push_back({m.label, m.internal, Make(K::Par, "", t->gates, m.next, t->right, nullptr, t->height)});
             else
                 for (const Move& n : r)
                     if (!n.internal && n.label == m.label)
-                        out.push_back({m.label, false, Make(K::Par, "", t->gates, m.next, n.next)});
+                        out.push_back({m.label, false, Make(K::Par, "", t->gates, m.next, n.next, nullptr, t->height)});
         }
         for (const Move& n : r)
-            if (n.internal || !In(sync, n.label)) out.push_back({n.label, n.internal, Make(K::Par, "", t->gates, t->left, n.next)});
+            if (n.internal || !In(sync, n.label)) out.push_back({n.label, n.internal, Make(K::Par, "", t->gates, t->left, n.next, nullptr, t->height)});
         return;
     }
     case K::Hide: {
         std::vector<Move> b;
         Moves(t->left, b, depth);
         for (const Move& m : b) {
-            TermPtr next = Make(K::Hide, "", t->gates, m.next, nullptr);
+            TermPtr next = Make(K::Hide, "", t->gates, m.next, nullptr, nullptr, t->height);
             if (!m.internal && In(t->gates, m.label)) out.push_back({"I_" + m.label.substr(0, 30), true, next});
             else out.push_back({m.label, m.internal, next});
         }
@@ -130,7 +134,7 @@ void Moves(const TermPtr& t, std::vector<Move>& out, int depth) {
         Moves(t->left, b, depth);
         for (const Move& m : b) {
             if (!m.internal && m.label == "delta") out.push_back({"I", true, t->right});
-            else out.push_back({m.label, m.internal, Make(K::Enable, "", {}, m.next, t->right)});
+            else out.push_back({m.label, m.internal, Make(K::Enable, "", {}, m.next, t->right, nullptr, t->height)});
         }
         return;
     }
@@ -140,7 +144,7 @@ void Moves(const TermPtr& t, std::vector<Move>& out, int depth) {
         Moves(t->right, r, depth);
         for (const Move& m : l) {
             if (!m.internal && m.label == "delta") out.push_back(m);
-            else out.push_back({m.label, m.internal, Make(K::Disable, "", {}, m.next, t->right)});
+            else out.push_back({m.label, m.internal, Make(K::Disable, "", {}, m.next, t->right, nullptr, t->height)});
         }
         for (const Move& n : r) out.push_back(n);
         return;
