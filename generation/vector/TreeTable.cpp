@@ -1,0 +1,152 @@
+// Lock-free interning of pairs, and state vectors as trees of pairs.
+#include "generation/vector/TreeTable.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace quarvo {
+
+PairTable::PairTable(unsigned bits)
+    : cells_(std::make_unique<std::atomic<std::uint64_t>[]>(std::size_t{1} << bits)),
+      mask_((std::uint64_t{1} << bits) - 1),
+      limit_(((std::size_t{1} << bits) / 8) * 7) {
+    for (std::size_t i = 0; i <= mask_; ++i) cells_[i].store(Empty, std::memory_order_relaxed);
+}
+
+std::uint64_t PairTable::Hash(std::uint64_t key) {
+    key ^= key >> 31;
+    key *= 0x7FB5D329728EA185ull;
+    key ^= key >> 27;
+    key *= 0x81DADEF4BC2DD44Dull;
+    key ^= key >> 33;
+    return key;
+}
+
+std::uint32_t PairTable::Intern(std::uint32_t a, std::uint32_t b, bool& inserted) {
+    const std::uint64_t key = std::uint64_t{a} << 32 | b;
+    assert(key != Empty && "a pair of two all-ones values has no cell");
+    inserted = false;
+    for (std::uint64_t i = Hash(key) & mask_;; i = (i + 1) & mask_) {
+        std::uint64_t cell = cells_[i].load(std::memory_order_acquire);
+        if (cell == Empty) {
+            if (count_.load(std::memory_order_relaxed) >= limit_) return Full;
+            if (cells_[i].compare_exchange_strong(cell, key, std::memory_order_acq_rel, std::memory_order_acquire)) {
+                count_.fetch_add(1, std::memory_order_relaxed);
+                inserted = true;
+                return static_cast<std::uint32_t>(i);
+            }
+            // Another thread claimed this cell first: cell is what it wrote.
+        }
+        if (cell == key) return static_cast<std::uint32_t>(i);
+    }
+}
+
+std::uint32_t PairTable::Find(std::uint32_t a, std::uint32_t b) const {
+    const std::uint64_t key = std::uint64_t{a} << 32 | b;
+    for (std::uint64_t i = Hash(key) & mask_;; i = (i + 1) & mask_) {
+        const std::uint64_t cell = cells_[i].load(std::memory_order_acquire);
+        if (cell == key) return static_cast<std::uint32_t>(i);
+        if (cell == Empty) return Full;
+    }
+}
+
+VectorTree::VectorTree(PairTable& inner, PairTable& roots, std::uint32_t width)
+    : inner_(inner), roots_(roots), width_(width) {
+    assert(width > 0 && "a vector has at least one slot");
+    levelSize_.push_back(width);
+    levelStart_.push_back(0);
+    for (std::uint32_t size = width; size > 2;) {
+        size = (size + 1) / 2;
+        levelStart_.push_back(innerSize_);
+        levelSize_.push_back(size);
+        innerSize_ += size;
+    }
+}
+
+std::uint32_t VectorTree::Intern(const std::uint32_t* slots, std::vector<std::uint32_t>& inner, bool& newRoot) {
+    inner.resize(innerSize_);
+    newRoot = false;
+    if (width_ == 1) return roots_.Intern(slots[0], 0, newRoot);
+    bool added = false;
+    for (std::size_t level = 1; level < levelSize_.size(); ++level) {
+        const std::uint32_t below = levelSize_[level - 1];
+        for (std::uint32_t i = 0; i < levelSize_[level]; ++i) {
+            std::uint32_t& value = inner[levelStart_[level] + i];
+            if (2 * i + 1 < below) {
+                value = inner_.Intern(Value(slots, inner.data(), level - 1, 2 * i),
+                                      Value(slots, inner.data(), level - 1, 2 * i + 1), added);
+                if (value == PairTable::Full) return PairTable::Full;
+            } else {
+                value = Value(slots, inner.data(), level - 1, 2 * i);
+            }
+        }
+    }
+    const std::size_t top = levelSize_.size() - 1;
+    return roots_.Intern(Value(slots, inner.data(), top, 0), Value(slots, inner.data(), top, 1), newRoot);
+}
+
+std::uint32_t VectorTree::InternChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
+                                        std::uint32_t changed, std::uint32_t value, bool& newRoot) {
+    newRoot = false;
+    if (width_ == 1) return roots_.Intern(value, 0, newRoot);
+    std::uint32_t position = changed;
+    bool added = false;
+    for (std::size_t level = 1; level < levelSize_.size(); ++level) {
+        const std::uint32_t below = levelSize_[level - 1];
+        const std::uint32_t left = position & ~1u;
+        if (left + 1 < below) {
+            const std::uint32_t a = position == left ? value : Value(slots, inner.data(), level - 1, left);
+            const std::uint32_t b = position == left ? Value(slots, inner.data(), level - 1, left + 1) : value;
+            value = inner_.Intern(a, b, added);
+            if (value == PairTable::Full) return PairTable::Full;
+        }
+        position /= 2;
+    }
+    const std::size_t top = levelSize_.size() - 1;
+    const std::uint32_t a = position == 0 ? value : Value(slots, inner.data(), top, 0);
+    const std::uint32_t b = position == 0 ? Value(slots, inner.data(), top, 1) : value;
+    return roots_.Intern(a, b, newRoot);
+}
+
+std::uint32_t VectorTree::Find(const std::uint32_t* slots) const {
+    if (width_ == 1) return roots_.Find(slots[0], 0);
+    std::vector<std::uint32_t> values(slots, slots + width_), next;
+    while (values.size() > 2) {
+        next.clear();
+        for (std::size_t i = 0; i < values.size(); i += 2) {
+            if (i + 1 == values.size()) {
+                next.push_back(values[i]);
+                continue;
+            }
+            const std::uint32_t pair = inner_.Find(values[i], values[i + 1]);
+            if (pair == PairTable::Full) return PairTable::Full;
+            next.push_back(pair);
+        }
+        values.swap(next);
+    }
+    return roots_.Find(values[0], values[1]);
+}
+
+void VectorTree::Slots(std::uint32_t root, std::uint32_t* slots) const {
+    if (width_ == 1) {
+        slots[0] = roots_.Left(root);
+        return;
+    }
+    std::vector<std::uint32_t> values{roots_.Left(root), roots_.Right(root)}, below;
+    for (std::size_t level = levelSize_.size() - 1; level > 0; --level) {
+        const std::uint32_t size = levelSize_[level - 1];
+        below.assign(size, 0);
+        for (std::uint32_t i = 0; i < values.size(); ++i) {
+            if (2 * i + 1 < size) {
+                below[2 * i] = inner_.Left(values[i]);
+                below[2 * i + 1] = inner_.Right(values[i]);
+            } else {
+                below[2 * i] = values[i];
+            }
+        }
+        values.swap(below);
+    }
+    std::copy(values.begin(), values.end(), slots);
+}
+
+}  // namespace quarvo

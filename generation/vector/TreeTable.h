@@ -1,0 +1,101 @@
+// A tree-compressed table of fixed-width state vectors, safe to fill from
+// several threads without locks.
+//
+// A vector of k 32-bit slots is stored as a balanced binary tree of pairs:
+// each pair of two 32-bit values is interned once in an open-addressing table
+// of 64-bit cells, and named by the place of its cell; the pair at the root
+// names the whole vector. Vectors that share slots share the pairs above
+// them, so a state costs about one or two new cells whatever k, and a
+// successor that differs in one slot re-interns only the log2(k) pairs on
+// that slot's path. Insertion claims an empty cell by compare-and-swap; a
+// cell never changes once claimed, so readers need no lock. The capacity is
+// fixed when the table is made (a full table says so, and the exploration
+// stops as it does when memory runs out): a resizable table would need every
+// thread to stop while it grows.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace quarvo {
+
+class PairTable {
+public:
+    static constexpr std::uint32_t Full = 0xFFFFFFFFu;
+
+    // A table of 2^bits cells (8 bytes each).
+    explicit PairTable(unsigned bits);
+
+    // The name of the pair (a, b), interning it when new; inserted says
+    // which. Full when the table has no room left (it fills up to 7/8).
+    std::uint32_t Intern(std::uint32_t a, std::uint32_t b, bool& inserted);
+    // The name of (a, b) if it is interned, Full otherwise; adds nothing.
+    std::uint32_t Find(std::uint32_t a, std::uint32_t b) const;
+    // The pair a name stands for.
+    std::uint32_t Left(std::uint32_t name) const { return static_cast<std::uint32_t>(Cell(name) >> 32); }
+    std::uint32_t Right(std::uint32_t name) const { return static_cast<std::uint32_t>(Cell(name)); }
+
+    std::size_t Size() const { return count_.load(std::memory_order_relaxed); }
+    std::size_t Capacity() const { return mask_ + 1; }
+    std::size_t Bytes() const { return Capacity() * sizeof(std::uint64_t); }
+
+private:
+    // No pair is all ones: the cell of an empty place.
+    static constexpr std::uint64_t Empty = ~std::uint64_t{0};
+    std::uint64_t Cell(std::uint32_t name) const { return cells_[name].load(std::memory_order_acquire); }
+    static std::uint64_t Hash(std::uint64_t key);
+
+    std::unique_ptr<std::atomic<std::uint64_t>[]> cells_;
+    std::uint64_t mask_;
+    std::size_t limit_;
+    std::atomic<std::size_t> count_{0};
+};
+
+// Vectors of one width over pair tables: the root name of a vector, the
+// vector of a root, and a successor's root from its source's inner pairs.
+// The inner pairs of every level share one table (the same pair may stand
+// for two subtrees of different levels: a level is known from its place, so
+// a root still names one vector). The roots have a table of their own, so
+// that a root newly interned is a vector never seen.
+class VectorTree {
+public:
+    VectorTree(PairTable& inner, PairTable& roots, std::uint32_t width);
+
+    std::uint32_t Width() const { return width_; }
+
+    // The values above the slots of a vector, level by level from the
+    // bottom (the last level holds the two halves of the root), interning
+    // what is new. Answers the root, PairTable::Full when a table is full;
+    // newRoot says whether the vector is new.
+    std::uint32_t Intern(const std::uint32_t* slots, std::vector<std::uint32_t>& inner, bool& newRoot);
+    // The root of a vector that differs from the one whose slots and inner
+    // names are given in slot `changed` alone, now `value`: only the pairs
+    // on that slot's path are interned.
+    std::uint32_t InternChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
+                                std::uint32_t changed, std::uint32_t value, bool& newRoot);
+    // The number of values above the slots.
+    std::uint32_t InnerSize() const { return innerSize_; }
+    // The root of a vector if it is known, Full otherwise; adds nothing.
+    std::uint32_t Find(const std::uint32_t* slots) const;
+    // The slots of the vector a root names.
+    void Slots(std::uint32_t root, std::uint32_t* slots) const;
+
+private:
+    // The tree pairs values level by level; an odd one out at the end of a
+    // level goes up as it is, until two values are left: the root's halves.
+    // A vector of one slot is the root (slot, 0).
+    std::uint32_t Value(const std::uint32_t* slots, const std::uint32_t* inner, std::size_t level,
+                        std::size_t i) const {
+        return level == 0 ? slots[i] : inner[levelStart_[level] + i];
+    }
+    std::vector<std::uint32_t> levelSize_;   // values on each level, the slots first
+    std::vector<std::uint32_t> levelStart_;  // where each level above the slots starts in the inner values
+    std::uint32_t innerSize_ = 0;
+    PairTable& inner_;
+    PairTable& roots_;
+    std::uint32_t width_;
+};
+
+}  // namespace quarvo
