@@ -112,6 +112,12 @@ public:
 
     // The state identity of a term, as an id: equal ids are the same state.
     std::uint32_t Identity(TermId term);
+    // The identity of the successor of term by t, told without making the
+    // successor's compositions and hidings: only the operands that moved are
+    // made. 0 when the successor must be made to be told: it is then a state
+    // never seen, or of a shape this does not cover (under maximality, for
+    // now, every shape). action as Successor gives it.
+    std::uint32_t ProbeIdentity(TermId term, const Transition& t, ActionId& action);
     // The same question answered by walking both terms, for the tests.
     bool SameState(TermId a, TermId b);
 
@@ -196,6 +202,8 @@ private:
     TermId Norm(TermId t, bool& contextFree);
     TermId Idle(TermId t);
     TermId Next(TermId t, const StepFrame* step, Context& c);
+    std::uint32_t ProbeNode(TermId t, const StepFrame* step, Context& c);
+    std::vector<std::uint32_t> probeWords_;
     TermId StopFor(TermId operand, const Context& c);
     TermId Discarding(TermNode d, TermId kept, TermId discarded, bool discardedLeft, const Context& c);
     bool EmptiedStop(TermId before, TermId after) const;

@@ -103,8 +103,19 @@ GenerationResult ExploreOneByOne(const std::shared_ptr<const Compilation>& compi
                         return false;
                     }
                 }
-                engine.Mark();
                 ActionId action = t.action;
+                // A known successor is recognised without being made, where its shape allows.
+                if (!settings.linearSearch) {
+                    if (const std::uint32_t probed = engine.ProbeIdentity(term, t, action)) {
+                        if (const std::int64_t known = index.Find(probed); known >= 0) {
+                            if (action == engine.Dollar()) action = engine.Internal();
+                            found.push_back(TStemArc{static_cast<std::int32_t>(known), action, t.event, StoreSet(t.causes)});
+                            return true;
+                        }
+                    }
+                    action = t.action;
+                }
+                engine.Mark();
                 successor = engine.Successor(term, t, action);
                 const std::uint32_t identity = engine.Identity(successor);
                 std::int64_t target = find(identity);

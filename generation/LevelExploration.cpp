@@ -167,25 +167,38 @@ void Worker::Expand(Level& level, ExplorationShared& shared, const MemoryWatch& 
                     return false;
                 }
             }
-            engine.Mark();
-            ActionId action = t.action;
-            const TermId successor = engine.Successor(term, t, action);
-            const std::uint32_t identity = engine.Identity(successor);
             // A state of an earlier level keeps its number whatever this
             // level renumbers; any other target is decided by the numbering.
-            std::int64_t target = level.index.Find(identity);
+            // A successor whose identity is told without making it, and that
+            // is such a state or an earlier successor's, is never made.
+            ActionId action = t.action;
+            std::uint32_t identity = engine.ProbeIdentity(term, t, action);
+            std::int64_t target = identity ? level.index.Find(identity) : -1;
             ArcRecord arc{identity, -1, action, t.event, 0, 0, 0};
-            if (target >= 0 && target < level.first) {
-                engine.Rollback();
+            if (identity && target >= 0 && target < level.first) {
                 arc.target = static_cast<std::int32_t>(target);
-            } else if (target < 0 && Seen(identity)) {
+            } else if (identity && target < 0 && Seen(identity)) {
                 // An earlier successor of this level is the state's first
                 // discoverer, or another thread's is: this term is not kept.
-                engine.Rollback();
             } else {
-                engine.Commit();
-                arc.successor = successor;
-                arc.successorEvents = StoreSet(engine.Node(successor).events);
+                const bool seenAsked = identity != 0;
+                engine.Mark();
+                action = t.action;
+                const TermId successor = engine.Successor(term, t, action);
+                identity = engine.Identity(successor);
+                target = level.index.Find(identity);
+                arc.identity = identity;
+                arc.action = action;
+                if (target >= 0 && target < level.first) {
+                    engine.Rollback();
+                    arc.target = static_cast<std::int32_t>(target);
+                } else if (target < 0 && !seenAsked && Seen(identity)) {
+                    engine.Rollback();
+                } else {
+                    engine.Commit();
+                    arc.successor = successor;
+                    arc.successorEvents = StoreSet(engine.Node(successor).events);
+                }
             }
             if (arc.action == engine.Dollar()) arc.action = engine.Internal();
             arc.causes = StoreSet(t.causes);

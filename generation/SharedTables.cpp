@@ -44,6 +44,20 @@ std::uint32_t IdentityTable::Make(const IdentityNode& n, IdentityCache& cache) {
     return id;
 }
 
+std::uint32_t IdentityTable::Find(const IdentityNode& n, IdentityCache& cache) const {
+    const std::uint32_t hash = HashOf(n);
+    IdentityCache::Entry& entry = cache.entries_[hash & (IdentityCache::Size - 1)];
+    if (entry.id && entry.node == n) return entry.id;
+    const std::uint32_t shardIndex = hash >> (32 - ShardBits);
+    const Shard& shard = shards_[shardIndex];
+    std::lock_guard<std::mutex> guard(shard.lock);
+    const std::uint32_t place = shard.index.Find(hash, [&](std::uint32_t c) { return shard.nodes[c] == n; });
+    if (place == IdIndex::Absent) return 0;
+    const std::uint32_t id = place << ShardBits | shardIndex;
+    entry = IdentityCache::Entry{n, id};
+    return id;
+}
+
 std::uint32_t IdentityTable::Bound() const {
     std::uint32_t bound = 1;
     for (std::uint32_t i = 0; i < Shards; ++i) {
@@ -97,6 +111,17 @@ std::uint32_t SequenceTable::Intern(const ActionId* actions, std::size_t n) {
         shard.index.Insert(place, hash);
     }
     return place << ShardBits | shardIndex;
+}
+
+std::uint32_t SequenceTable::Find(const ActionId* actions, std::size_t n) {
+    if (n == 0) return 0;
+    const std::uint32_t hash = HashSequence(actions, n);
+    Shard& shard = shards_[hash >> (32 - ShardBits)];
+    std::lock_guard<std::mutex> guard(shard.lock);
+    const std::uint32_t place = shard.index.Find(hash, [&](std::uint32_t c) {
+        return shard.size[c] == n && std::equal(actions, actions + n, shard.actions.begin() + shard.first[c]);
+    });
+    return place == IdIndex::Absent ? Absent : place << ShardBits | (hash >> (32 - ShardBits));
 }
 
 std::uint32_t SharedNames::Process(const ProcessDefinition* process) {

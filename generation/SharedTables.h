@@ -43,6 +43,8 @@ public:
     // The same id, looked up first in one thread's cache of recent answers,
     // which needs no lock: an id once given stays that node's.
     std::uint32_t Make(const IdentityNode& node, IdentityCache& cache);
+    // The id of node if it was made, 0 otherwise; makes nothing.
+    std::uint32_t Find(const IdentityNode& node, IdentityCache& cache) const;
     // One more than the greatest id given so far.
     std::uint32_t Bound() const;
     std::size_t Bytes() const;
@@ -83,6 +85,9 @@ class SequenceTable {
 public:
     SequenceTable();
     std::uint32_t Intern(const ActionId* actions, std::size_t n);
+    // The id of the sequence if it was interned, Absent otherwise; adds nothing.
+    static constexpr std::uint32_t Absent = 0xFFFFFFFFu;
+    std::uint32_t Find(const ActionId* actions, std::size_t n);
 
 private:
     static constexpr std::uint32_t ShardBits = 6;
