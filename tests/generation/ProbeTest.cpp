@@ -1,0 +1,82 @@
+// A successor's identity told before the successor is made is the identity
+// of the successor once made, with the same action; and it is told for the
+// compositions the benchmarks and the examples are made of.
+#include <deque>
+#include <random>
+#include <set>
+
+#include "GenerationTestSupport.h"
+#include "ReferenceSemantics.h"
+#include "generation/Engine.h"
+
+namespace quarvo {
+namespace {
+
+struct ProbeCount {
+    std::size_t probed = 0;
+    std::size_t known = 0;  // arcs to a state made before: the ones a probe can tell
+};
+
+// Explores up to maxStates states breadth first, probing every transition
+// before making its successor.
+ProbeCount ExpectProbesAgree(const std::string& text, std::size_t maxStates) {
+    ProbeCount count;
+    test::Compiled c = test::CompileText(text);
+    EXPECT_TRUE(c.ok()) << text;
+    if (!c.ok()) return count;
+    ActionTable actions;
+    Engine engine(actions, StateIdentity{Semantics::Interleaving, true});
+    std::deque<TermId> queue{engine.Import(c.outcome.compilation->rootBehaviour)};
+    std::set<std::uint32_t> seen{engine.Identity(queue.front())};
+    while (!queue.empty() && seen.size() < maxStates) {
+        const TermId term = engine.Normalize(queue.front());
+        queue.pop_front();
+        std::vector<TermId> next;
+        auto take = [&](Transition& t) {
+            ActionId probedAction = t.action;
+            const std::uint32_t probed = engine.ProbeIdentity(term, t, probedAction);
+            ActionId action = t.action;
+            const TermId successor = engine.Successor(term, t, action);
+            const std::uint32_t identity = engine.Identity(successor);
+            if (probed) {
+                ++count.probed;
+                EXPECT_EQ(probed, identity) << text;
+                EXPECT_EQ(probedAction, action) << text;
+            }
+            if (seen.insert(identity).second) next.push_back(successor);
+            else ++count.known;
+            return true;
+        };
+        engine.Enumerate(term, take);
+        engine.EndState();
+        queue.insert(queue.end(), next.begin(), next.end());
+    }
+    return count;
+}
+
+TEST(Probe, AgreesWithTheSuccessorMadeOnTheExamplesAndRandomSpecifications) {
+    ProbeCount total;
+    for (const std::string& text : test::ExampleTexts()) {
+        const ProbeCount c = ExpectProbesAgree(text, 3000);
+        total.probed += c.probed;
+        total.known += c.known;
+    }
+    std::mt19937 rng(20261210);
+    for (int i = 0; i < 300; ++i) ExpectProbesAgree(test::RandomSpecification(rng), 200);
+    // The examples are mostly compositions under hidings: most arcs to known states are probed.
+    EXPECT_GE(total.probed * 10, total.known * 8);
+}
+
+TEST(Probe, TellsEveryArcToAKnownStateOfIndependentProcesses) {
+    std::string body, gates;
+    for (int i = 0; i < 6; ++i) {
+        gates += (i ? ", A" : "A") + std::to_string(i) + ", B" + std::to_string(i);
+        body += (i ? " ||| A" : "A") + std::to_string(i) + "; B" + std::to_string(i) + "; EXIT";
+    }
+    const ProbeCount independent = ExpectProbesAgree("SYSTEM S [" + gates + "] := " + body + " ENDSYS", 100000);
+    EXPECT_EQ(independent.probed, independent.known);
+    EXPECT_GT(independent.known, 1000u);
+}
+
+}  // namespace
+}  // namespace quarvo
