@@ -115,8 +115,9 @@ public:
     // The identity of the successor of term by t, told without making the
     // successor's compositions and hidings: only the operands that moved are
     // made. 0 when the successor must be made to be told: it is then a state
-    // never seen, or of a shape this does not cover (under maximality, for
-    // now, every shape). action as Successor gives it.
+    // never seen, or of a shape this does not cover (a sequential root, nested
+    // hidings, and under maximality a synchronised move of a chain). action
+    // as Successor gives it.
     std::uint32_t ProbeIdentity(TermId term, const Transition& t, ActionId& action);
     // The same question answered by walking both terms, for the tests.
     bool SameState(TermId a, TermId b);
@@ -202,8 +203,10 @@ private:
     TermId Norm(TermId t, bool& contextFree);
     TermId Idle(TermId t);
     TermId Next(TermId t, const StepFrame* step, Context& c);
-    std::uint32_t ProbeNode(TermId t, const StepFrame* step, Context& c);
+    std::uint32_t ProbeNode(TermId t, const StepFrame* step, Context& c, SetId& events);
+    std::uint32_t ProbeEvents(SetId events);
     std::vector<std::uint32_t> probeWords_;
+    std::vector<TermId> probeOps_;
     TermId StopFor(TermId operand, const Context& c);
     TermId Discarding(TermNode d, TermId kept, TermId discarded, bool discardedLeft, const Context& c);
     bool EmptiedStop(TermId before, TermId after) const;
