@@ -68,6 +68,10 @@ public:
     virtual void ShowGoTo() = 0;
     virtual void DrawStem() = 0;
     virtual void DrawTrace(const std::vector<std::int32_t>& states) = 0;
+    // The simulator window on the current system, where it was left.
+    virtual void OpenSimulator() = 0;
+    // The simulator window with a verdict's path (state numbers from the initial state) as its trace.
+    virtual void SimulatePath(const std::vector<std::int32_t>& states) = 0;
     virtual void CloseGraph() = 0;
     virtual void OpenChecker() = 0;
     // The properties window of the action logic, on any system.

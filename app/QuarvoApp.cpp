@@ -15,6 +15,7 @@
 #include "app/toolchain/StemDot.h"
 #include "app/views/GoToState.h"
 #include "app/views/Graphic.h"
+#include "app/views/SimulationWindow.h"
 #include "app/views/SteV.h"
 
 #include <QWindow>
@@ -38,6 +39,7 @@ QuarvoApp::QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString p
     picture_ = std::make_unique<TSTEMJPG>(context_);
     help_ = std::make_unique<THelpWindow>(context_);
     properties_ = std::make_unique<TPropertiesWindow>(context_);
+    simulation_ = std::make_unique<TSimulationWindow>(context_);
     Connect();
     main_->init_main();
 }
@@ -50,7 +52,8 @@ QuarvoApp::~QuarvoApp() {
 AppWindows QuarvoApp::Windows() const {
     return {main_.get(),         compilation_.get(), generation_.get(),  explorer_.get(), regeneration_.get(),
             checker_.get(),      diagnostic_.get(),  graph_.get(),       about_.get(),    goTo_.get(),
-            outputFormat_.get(), alphaResult_.get(), picture_.get(),     help_.get(),    properties_.get()};
+            outputFormat_.get(), alphaResult_.get(), picture_.get(),     help_.get(),    properties_.get(),
+            simulation_.get()};
 }
 
 // Each window's reaction to what happened; a connection ends with the window that reacts.
@@ -72,6 +75,11 @@ void QuarvoApp::Connect() {
     QObject::connect(&n, &AppNotifications::StemReplaced, checker, [checker] { checker->StemChanged(); });
     TPropertiesWindow* properties = properties_.get();
     QObject::connect(&n, &AppNotifications::StemReplaced, properties, [properties] { properties->StemChanged(); });
+    TSimulationWindow* simulation = simulation_.get();
+    QObject::connect(&n, &AppNotifications::StemReplaced, simulation, [simulation] { simulation->StemChanged(); });
+    // The viewer, when it shows the system, follows the simulator's current state.
+    QObject::connect(simulation, &TSimulationWindow::CurrentStateChanged, graph,
+                     [graph](std::int32_t number) { graph->FollowState(number); });
     TSDIAppForm* main = main_.get();
     QObject::connect(&n, &AppNotifications::ToolChainResultShown, main, [main] { main->ToolChainResultShown(); });
     QObject::connect(&n, &AppNotifications::HintShown, main, [main](const QString& text) { main->ShowHint(text); });
@@ -111,6 +119,14 @@ void QuarvoApp::DrawStem() {
 
 void QuarvoApp::DrawTrace(const std::vector<std::int32_t>& states) {
     if (!closing_) graph_->draw_trace(states);
+}
+
+void QuarvoApp::OpenSimulator() {
+    if (!closing_) simulation_->Open();
+}
+
+void QuarvoApp::SimulatePath(const std::vector<std::int32_t>& states) {
+    if (!closing_) simulation_->SimulatePath(states);
 }
 
 void QuarvoApp::CloseGraph() {

@@ -24,6 +24,7 @@ class TFormAfficherAlpha;
 class TSTEMJPG;
 class THelpWindow;
 class TPropertiesWindow;
+class TSimulationWindow;
 
 namespace quarvo {
 
@@ -45,6 +46,7 @@ struct AppWindows {
     TSTEMJPG* picture = nullptr;
     THelpWindow* help = nullptr;
     TPropertiesWindow* properties = nullptr;
+    TSimulationWindow* simulation = nullptr;
 };
 
 class QuarvoApp final : private AppIntents {
@@ -70,6 +72,8 @@ private:
     void ShowGoTo() override;
     void DrawStem() override;
     void DrawTrace(const std::vector<std::int32_t>& states) override;
+    void OpenSimulator() override;
+    void SimulatePath(const std::vector<std::int32_t>& states) override;
     void CloseGraph() override;
     void OpenChecker() override;
     void OpenProperties() override;
@@ -103,6 +107,7 @@ private:
     std::unique_ptr<TSTEMJPG> picture_;
     std::unique_ptr<THelpWindow> help_;
     std::unique_ptr<TPropertiesWindow> properties_;
+    std::unique_ptr<TSimulationWindow> simulation_;
 };
 
 }  // namespace quarvo

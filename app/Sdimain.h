@@ -70,6 +70,7 @@ public:
     void BissClick();
     void explorationClick();
     void VisualisationGraphique1Click();
+    void Simulation1Click();
     void VrificationLogiqueCTL1Click();
     void Proprietes1Click();
     void PolicesClick();
@@ -194,6 +195,7 @@ private:
     QAction* Biss;              // "Relation de bissimulation CP&BR"
     QAction* exploration;
     QAction* VisualisationGraphique1;
+    QAction* Simulation1;
     QAction* VrificationLogiqueCTL1;
     QAction* Proprietes1;
     QAction* Polices1;

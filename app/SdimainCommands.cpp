@@ -369,6 +369,7 @@ void TSDIAppForm::SemEntreClick() {
     if (settings.semantics == quarvo::Semantics::Maximality) VerifyButton->setEnabled(true);
     VisualisationMenu->menuAction()->setEnabled(true);
     VisualisationGraphique1->setEnabled(true);
+    Simulation1->setEnabled(true);
     VisualiseButton->setEnabled(true);
     Fichierexterne1->setEnabled(true);
     EnableStemCommands(true);
@@ -439,6 +440,7 @@ void TSDIAppForm::RegenererleSTEM1Click() {
     VerifyButton->setEnabled(true);
     VisualisationMenu->menuAction()->setEnabled(true);
     VisualisationGraphique1->setEnabled(true);
+    Simulation1->setEnabled(true);
     VisualiseButton->setEnabled(true);
     EnableStemCommands(true);
     app_.dialogs.Tell(this, QMessageBox::Information, quarvo::StemReadSuccessCaption, quarvo::StemReadSuccessText);
@@ -448,6 +450,7 @@ void TSDIAppForm::RegenererleSTEM1Click() {
 
 void TSDIAppForm::MaxItemClick() {
     VisualisationGraphique1->setEnabled(false);
+    Simulation1->setEnabled(false);
     VisualiseButton->setEnabled(false);
     VerificationMenu->menuAction()->setEnabled(false);
     VerifyButton->setEnabled(false);
@@ -464,6 +467,7 @@ void TSDIAppForm::EntrelaceItemClick() {
     VerifyButton->setEnabled(false);
     VerificationMenu->menuAction()->setEnabled(false);
     VisualisationGraphique1->setEnabled(false);
+    Simulation1->setEnabled(false);
     Fichierexterne1->setEnabled(false);
     EntrelaceItem->setChecked(true);
     MaxItem->setChecked(false);
@@ -486,6 +490,10 @@ void TSDIAppForm::explorationClick() {
 
 void TSDIAppForm::VisualisationGraphique1Click() {
     if (app_.session.hasStem) app_.intents.DrawStem();
+}
+
+void TSDIAppForm::Simulation1Click() {
+    if (app_.session.hasStem) app_.intents.OpenSimulator();
 }
 
 void TSDIAppForm::VrificationLogiqueCTL1Click() {

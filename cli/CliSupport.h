@@ -122,5 +122,6 @@ int Verify(const std::vector<std::string>& args);
 int Deadlock(const std::vector<std::string>& args);
 int Livelock(const std::vector<std::string>& args);
 int Export(const std::vector<std::string>& args);
+int Simulate(const std::vector<std::string>& args);
 
 }  // namespace calvento

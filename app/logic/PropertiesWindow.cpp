@@ -76,6 +76,10 @@ void TPropertiesWindow::BuildMenus() {
     VerifyAction->setObjectName("VerifyAction");
     DeadlockAction->setObjectName("DeadlockAction");
     LivelockAction->setObjectName("LivelockAction");
+    AnalysisMenu->addSeparator();
+    SimulateAction = AddCommand(AnalysisMenu, "&Simuler la trace", this, &TPropertiesWindow::SimulateClick);
+    SimulateAction->setObjectName("SimulateAction");
+    SimulateAction->setEnabled(false);
 
     Tools = addToolBar("Tools");
     Tools->setObjectName("Tools");
@@ -87,6 +91,7 @@ void TPropertiesWindow::BuildMenus() {
                    &TPropertiesWindow::DeadlockClick);
     AddToolCommand(Tools, "Boucles &internes", "Boucles internes|Chercher un cycle accessible d'actions internes", this,
                    &TPropertiesWindow::LivelockClick);
+    Tools->addAction(SimulateAction);
 }
 
 void TPropertiesWindow::Open() {
@@ -99,6 +104,7 @@ void TPropertiesWindow::Open() {
 void TPropertiesWindow::StemChanged() {
     Results->clear();
     trace_.clear();
+    SimulateAction->setEnabled(false);
 }
 
 void TPropertiesWindow::closeEvent(QCloseEvent* event) {
@@ -206,6 +212,7 @@ void TPropertiesWindow::Show(const std::vector<std::string>& lines, std::vector<
     Results->clear();
     for (const std::string& line : lines) Results->addItem(FromStd(line));
     trace_ = std::move(trace);
+    SimulateAction->setEnabled(!trace_.empty());
 }
 
 void TPropertiesWindow::VerifyClick() {
@@ -247,6 +254,10 @@ void TPropertiesWindow::LivelockClick() {
     std::vector<std::int32_t> states;
     if (outcome.trace) states = quarvo::logic::TraceStates(*outcome.trace, system.lts.initial, system.numbers);
     Show(quarvo::logic::SearchLines(quarvo::logic::Search::Livelock, outcome, system), std::move(states));
+}
+
+void TPropertiesWindow::SimulateClick() {
+    if (!trace_.empty()) app_.intents.SimulatePath(trace_);
 }
 
 void TPropertiesWindow::ResultClicked(int row) {

@@ -540,6 +540,14 @@ bool TGraph::FindState(std::int32_t number) {
     return true;
 }
 
+void TGraph::FollowState(std::int32_t number) {
+    if (!isVisible() || app_.session.busy || !model_.Shown() || model_.ShowsPath()) return;
+    if (!model_.DrawPathTo(number)) return;
+    Redraw();
+    UpdateHint();
+    ScrollToState(number, true);
+}
+
 void TGraph::UnfoldAll() {
     if (app_.session.busy || !model_.Shown()) return;
     if (model_.UnfoldAll() == 0) {

@@ -85,6 +85,10 @@ public:
     // Draws the state with a shortest path to it from the initial state and
     // brings it into view; false (with a message) when no state bears the number.
     bool FindState(std::int32_t number);
+    // The simulator's current state: while the window is shown on the
+    // system (not on a path), the state is drawn with a path to it, made
+    // current and brought into view; nothing is said when it cannot be.
+    void FollowState(std::int32_t number);
     // Graphe › Déplier tous les successeurs (Ctrl+U) of the current state.
     // After an unfolding the drawn states are laid out again (those the
     // user placed stay) and a state stays current.
