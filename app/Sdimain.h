@@ -134,6 +134,8 @@ private:
     // its name and this extension; the folder chosen is remembered.
     QString AskSaveName(const QString& title, const char* filter, const QString& extension);
     QString AskOpenName(const char* filter);
+    // The save name of the editor's text: a ".lotos" file for a text in the standard syntax, else a ".LOT" one.
+    QString AskSpecificationName();
     bool Save();
     bool WriteEditorTo(const QString& path);
     bool LoadIntoEditor(const QString& path);

@@ -51,7 +51,7 @@ void ShowState(const quarvo::Simulator& sim) {
     std::size_t k = 0;
     for (const quarvo::EnabledTransition& t : sim.Enabled()) {
         std::cout << "  " << ++k << "  " << t.action;
-        if (sim.GetSemantics() == quarvo::Semantics::Maximality)
+        if (sim.GetSemantics() == quarvo::Semantics::Maximality && t.event != 0)
             std::cout << " : x" << t.event << ", causes " << t.causes;
         std::cout << " -> " << t.target << '\n';
     }

@@ -70,7 +70,7 @@ void TPropertiesWindow::BuildMenus() {
     }
 
     AnalysisMenu = menuBar()->addMenu("&Analyse");
-    VerifyAction = AddCommand(AnalysisMenu, "&Vérifier", this, &TPropertiesWindow::VerifyClick, QKeySequence("F6"));
+    VerifyAction = AddCommand(AnalysisMenu, "&Vérifier", this, &TPropertiesWindow::VerifyClick, QKeySequence("F8"));
     DeadlockAction = AddCommand(AnalysisMenu, "&Blocages", this, &TPropertiesWindow::DeadlockClick);
     LivelockAction = AddCommand(AnalysisMenu, "Boucles &internes", this, &TPropertiesWindow::LivelockClick);
     VerifyAction->setObjectName("VerifyAction");
@@ -85,7 +85,7 @@ void TPropertiesWindow::BuildMenus() {
     Tools->setObjectName("Tools");
     Tools->setMovable(false);
     Tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    AddToolCommand(Tools, "&Vérifier", "Vérifier (F6)|Vérifier la formule à l'état initial du système", this,
+    AddToolCommand(Tools, "&Vérifier", "Vérifier (F8)|Vérifier la formule à l'état initial du système", this,
                    &TPropertiesWindow::VerifyClick);
     AddToolCommand(Tools, "&Blocages", "Blocages|Chercher un état accessible sans successeur", this,
                    &TPropertiesWindow::DeadlockClick);

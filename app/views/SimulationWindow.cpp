@@ -267,7 +267,7 @@ void TSimulationWindow::Refresh() {
     if (maximality) EventsLabel->setText("Evénements maximaux : " + FromStd(sim_->CurrentEvents()));
     for (const quarvo::EnabledTransition& t : sim_->Enabled()) {
         QString text = FromStd(t.action);
-        if (maximality) text += QString("  x%1  causes %2").arg(t.event).arg(FromStd(t.causes).trimmed());
+        if (maximality && t.event != 0) text += QString("  x%1  causes %2").arg(t.event).arg(FromStd(t.causes).trimmed());
         text += QString("  → %1").arg(t.target);
         auto* item = new QListWidgetItem(text, Enabled);
         if (t.internal) item->setForeground(Qt::darkGray);

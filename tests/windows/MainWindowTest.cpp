@@ -165,7 +165,8 @@ private slots:
         t.dialogs.fileNames.push_back(Example("BUFFER.LOT"));
         f.FileOpen1Execute();
         QCOMPARE(t.dialogs.fileFilters.back(),
-                 QString("Spécification LOTOS (*.LOT)|*.LOT|LOTOS standard (*.lotos)|*.lotos|Tous les fichiers (*.*)|*.*"));
+                 QString("Spécifications LOTOS (*.LOT *.lotos)|*.LOT;*.lotos|Spécification LOTOS (*.LOT)|*.LOT|"
+                         "LOTOS standard (*.lotos)|*.lotos|Tous les fichiers (*.*)|*.*"));
         QCOMPARE(f.windowTitle(), "QUARVO - Calvento - STEM Generator - " + Example("BUFFER.LOT"));
         QVERIFY(f.HasFileName());
         QVERIFY(!f.Modified());
