@@ -107,7 +107,9 @@ TEST(Simulator, RandomRunsStopInABlockedStateAndRepeatWithTheirSeed) {
     const std::size_t fired = one.RandomRun(50, 7);
     EXPECT_EQ(two.RandomRun(50, 7), fired);
     EXPECT_EQ(StatesOf(one), StatesOf(two));
-    if (fired < 50) EXPECT_TRUE(one.Blocked());
+    if (fired < 50) {
+        EXPECT_TRUE(one.Blocked());
+    }
     EXPECT_EQ(one.Steps().size(), fired);
     // Each step is an arc of the store.
     for (const SimulationStep& s : one.Steps())
