@@ -63,6 +63,8 @@ public:
     virtual ~AppIntents() = default;
     virtual GenerationMonitor& GenerationProgress() = 0;
     virtual StemReadMonitor& RegenerationProgress() = 0;
+    // The generation dialog without a generation: its threads and memory limit, set before one.
+    virtual void ShowGenerationSettings() = 0;
     virtual void ShowExplorer() = 0;
     virtual void ShowStateInExplorer(std::int64_t index) = 0;
     virtual void ShowGoTo() = 0;

@@ -101,6 +101,10 @@ GenerationMonitor& QuarvoApp::GenerationProgress() {
 
 StemReadMonitor& QuarvoApp::RegenerationProgress() { return *regeneration_; }
 
+void QuarvoApp::ShowGenerationSettings() {
+    if (!closing_) generation_->ShowSettings();
+}
+
 void QuarvoApp::ShowExplorer() {
     if (!closing_) explorer_->exec();
 }

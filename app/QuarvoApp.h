@@ -67,6 +67,7 @@ private:
 
     GenerationMonitor& GenerationProgress() override;
     StemReadMonitor& RegenerationProgress() override;
+    void ShowGenerationSettings() override;
     void ShowExplorer() override;
     void ShowStateInExplorer(std::int64_t index) override;
     void ShowGoTo() override;

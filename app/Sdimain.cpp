@@ -103,7 +103,7 @@ void TSDIAppForm::NameComponents() {
         {FichierGPM1, "FichierGPM1"}, {RegenererleSTEM1, "RegenererleSTEM1"},
         {ComparerAvec1, "ComparerAvec1"}, {ReduireleSTEM1, "ReduireleSTEM1"}, {MaxItem, "MaxItem"},
         {EntrelaceItem, "EntrelaceItem"}, {Biss, "Biss"}, {exploration, "exploration"},
-        {VisualisationGraphique1, "VisualisationGraphique1"}, {Simulation1, "Simulation1"}, {VrificationLogiqueCTL1, "VrificationLogiqueCTL1"},
+        {VisualisationGraphique1, "VisualisationGraphique1"}, {Simulation1, "Simulation1"}, {GenerationSettings1, "GenerationSettings1"}, {VrificationLogiqueCTL1, "VrificationLogiqueCTL1"},
         {Proprietes1, "Proprietes1"},
         {Polices1, "Polices1"}, {ArrierePlan1, "ArrierePlan1"}, {Rubriquesdaide1, "Rubriquesdaide1"},
         {APropos1, "APropos1"}, {ToolBar1, "ToolBar1"}, {NewButton, "NewButton"}, {OpenButton, "OpenButton"},
@@ -213,6 +213,8 @@ void TSDIAppForm::BuildMenus() {
     GenerationMenu->addSeparator();
     Biss = AddCommand(GenerationMenu, "Relation de bissimulation CP&BR", this, &TSDIAppForm::BissClick);
     Biss->setCheckable(true);
+    GenerationSettings1 = AddCommand(GenerationMenu, "Ré&glages de la génération...", this,
+                                     &TSDIAppForm::GenerationSettingsClick);
 
     VisualisationMenu = menuBar()->addMenu("&Visualisation");
     exploration =

@@ -71,6 +71,7 @@ public:
     void explorationClick();
     void VisualisationGraphique1Click();
     void Simulation1Click();
+    void GenerationSettingsClick();
     void VrificationLogiqueCTL1Click();
     void Proprietes1Click();
     void PolicesClick();
@@ -198,6 +199,7 @@ private:
     QAction* exploration;
     QAction* VisualisationGraphique1;
     QAction* Simulation1;
+    QAction* GenerationSettings1;
     QAction* VrificationLogiqueCTL1;
     QAction* Proprietes1;
     QAction* Polices1;

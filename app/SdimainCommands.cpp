@@ -503,6 +503,10 @@ void TSDIAppForm::VisualisationGraphique1Click() {
     if (app_.session.hasStem) app_.intents.DrawStem();
 }
 
+void TSDIAppForm::GenerationSettingsClick() {
+    if (!app_.session.busy) app_.intents.ShowGenerationSettings();
+}
+
 void TSDIAppForm::Simulation1Click() {
     if (app_.session.hasStem) app_.intents.OpenSimulator();
 }
