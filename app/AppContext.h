@@ -69,7 +69,8 @@ public:
     virtual void ShowStateInExplorer(std::int64_t index) = 0;
     virtual void ShowGoTo() = 0;
     virtual void DrawStem() = 0;
-    virtual void DrawTrace(const std::vector<std::int32_t>& states) = 0;
+    // A verdict's path in the viewer, named by kind ("Trace du blocage", "Lasso"…).
+    virtual void DrawTrace(const std::vector<std::int32_t>& states, const QString& kind) = 0;
     // The simulator window on the current system, where it was left.
     virtual void OpenSimulator() = 0;
     // The simulator window with a verdict's path (state numbers from the initial state) as its trace.

@@ -88,7 +88,7 @@ CompareDialog::CompareDialog(AppContext& app, TaskProgressDialog& task, QWidget*
     connect(OkButton, &QPushButton::clicked, this, &CompareDialog::Compare);
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
     connect(DrawTraceButton, &QPushButton::clicked, this, [this] {
-        if (!path_.empty() && app_.session.hasStem && !app_.session.busy) app_.intents.DrawTrace(path_);
+        if (!path_.empty() && app_.session.hasStem && !app_.session.busy) app_.intents.DrawTrace(path_, "Trace distinctive");
     });
     connect(SimulateButton, &QPushButton::clicked, this, [this] {
         if (!path_.empty() && app_.session.hasStem && !app_.session.busy) app_.intents.SimulatePath(path_);

@@ -121,8 +121,8 @@ void QuarvoApp::DrawStem() {
     if (!closing_) graph_->draw_stem();
 }
 
-void QuarvoApp::DrawTrace(const std::vector<std::int32_t>& states) {
-    if (!closing_) graph_->draw_trace(states);
+void QuarvoApp::DrawTrace(const std::vector<std::int32_t>& states, const QString& kind) {
+    if (!closing_) graph_->draw_trace(states, kind);
 }
 
 void QuarvoApp::OpenSimulator() {

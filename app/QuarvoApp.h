@@ -72,7 +72,7 @@ private:
     void ShowStateInExplorer(std::int64_t index) override;
     void ShowGoTo() override;
     void DrawStem() override;
-    void DrawTrace(const std::vector<std::int32_t>& states) override;
+    void DrawTrace(const std::vector<std::int32_t>& states, const QString& kind) override;
     void OpenSimulator() override;
     void SimulatePath(const std::vector<std::int32_t>& states) override;
     void CloseGraph() override;

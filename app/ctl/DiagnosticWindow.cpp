@@ -259,7 +259,7 @@ void TForm6::ShowPath(const QListView* list) {
     LastTrace.reserve(result.path.StateCount());
     for (const quarvo::StateView record : result.path.States()) LastTrace.push_back(record.Number);
     SimulateButton->setEnabled(true);
-    app_.intents.DrawTrace(LastTrace);
+    app_.intents.DrawTrace(LastTrace, "Chemin du diagnostic");
 }
 
 void TForm6::ListBox1DblClick() { ShowPath(ListBox1); }

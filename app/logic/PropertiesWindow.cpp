@@ -208,7 +208,8 @@ bool TPropertiesWindow::HaveSystem() {
     return true;
 }
 
-void TPropertiesWindow::Show(const std::vector<std::string>& lines, std::vector<std::int32_t> trace) {
+void TPropertiesWindow::Show(const std::vector<std::string>& lines, std::vector<std::int32_t> trace, QString kind) {
+    traceKind_ = std::move(kind);
     Results->clear();
     for (const std::string& line : lines) Results->addItem(FromStd(line));
     trace_ = std::move(trace);
@@ -235,7 +236,9 @@ void TPropertiesWindow::VerifyClick() {
     }
     std::vector<std::int32_t> states;
     if (result.trace) states = quarvo::logic::TraceStates(*result.trace, system.lts.initial, system.numbers);
-    Show(quarvo::logic::VerifyLines(result, system), std::move(states));
+    const bool lasso = result.trace && result.trace->IsLasso();
+    Show(quarvo::logic::VerifyLines(result, system), std::move(states),
+         lasso ? "Lasso de la formule" : "Trace de la formule");
 }
 
 void TPropertiesWindow::DeadlockClick() {
@@ -244,7 +247,8 @@ void TPropertiesWindow::DeadlockClick() {
     const auto outcome = quarvo::logic::RunSearch(quarvo::logic::Search::Deadlock, system.lts);
     std::vector<std::int32_t> states;
     if (outcome.trace) states = quarvo::logic::TraceStates(*outcome.trace, system.lts.initial, system.numbers);
-    Show(quarvo::logic::SearchLines(quarvo::logic::Search::Deadlock, outcome, system), std::move(states));
+    Show(quarvo::logic::SearchLines(quarvo::logic::Search::Deadlock, outcome, system), std::move(states),
+         "Trace du blocage");
 }
 
 void TPropertiesWindow::LivelockClick() {
@@ -253,7 +257,7 @@ void TPropertiesWindow::LivelockClick() {
     const auto outcome = quarvo::logic::RunSearch(quarvo::logic::Search::Livelock, system.lts);
     std::vector<std::int32_t> states;
     if (outcome.trace) states = quarvo::logic::TraceStates(*outcome.trace, system.lts.initial, system.numbers);
-    Show(quarvo::logic::SearchLines(quarvo::logic::Search::Livelock, outcome, system), std::move(states));
+    Show(quarvo::logic::SearchLines(quarvo::logic::Search::Livelock, outcome, system), std::move(states), "Lasso");
 }
 
 void TPropertiesWindow::SimulateClick() {
@@ -262,5 +266,5 @@ void TPropertiesWindow::SimulateClick() {
 
 void TPropertiesWindow::ResultClicked(int row) {
     if (trace_.empty() || row < 0) return;
-    app_.intents.DrawTrace(trace_);
+    app_.intents.DrawTrace(trace_, traceKind_);
 }

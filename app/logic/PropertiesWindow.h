@@ -79,10 +79,11 @@ private:
     void SetText(const QString& text);
     // The system to work on; false (with a message) when there is none.
     bool HaveSystem();
-    void Show(const std::vector<std::string>& lines, std::vector<std::int32_t> trace);
+    void Show(const std::vector<std::string>& lines, std::vector<std::int32_t> trace, QString kind = QString());
 
     quarvo::AppContext& app_;
     quarvo::TaskProgressDialog* progress_ = nullptr;
     bool loading_ = false;
     std::vector<std::int32_t> trace_;
+    QString traceKind_;  // what the trace is, for the viewer's hint line
 };

@@ -173,7 +173,7 @@ TGraph::TGraph(quarvo::AppContext& app) : app_(app), SelectedState(model_.Select
 
     // The hint has lines of its own above the status line, as many as the
     // window's width asks for: a status bar would keep it to one line's height.
-    MouseHelp = new QLabel(QString::fromUtf8(quarvo::GraphHint(false, true, true)), this);
+    MouseHelp = new QLabel(QString::fromStdString(quarvo::GraphHint(false, true, true)), this);
     MouseHelp->setObjectName("MouseHelp");
     MouseHelp->setWordWrap(true);
     MouseHelp->setContentsMargins(4, 2, 4, 2);
@@ -243,8 +243,8 @@ void TGraph::FormShow() {
 }
 
 void TGraph::UpdateHint() {
-    MouseHelp->setText(
-        QString::fromUtf8(quarvo::GraphHint(model_.ShowsPath(), model_.HasCurrentState(), model_.HasLimeState())));
+    MouseHelp->setText(QString::fromStdString(quarvo::GraphHint(model_.ShowsPath(), model_.HasCurrentState(),
+                                                                model_.HasLimeState(), pathKind_.toStdString())));
 }
 
 void TGraph::draw_stem() {
@@ -261,16 +261,23 @@ void TGraph::draw_stem() {
     if (const auto first = model_.FirstShown()) ScrollToState(first->Number);
 }
 
-void TGraph::draw_trace(const std::vector<std::int32_t>& path) {
-    // A fresh showing: the view starts again from the path.
+void TGraph::draw_trace(const std::vector<std::int32_t>& path, const QString& kind) {
+    // A fresh showing: the view starts again from the path, whatever zoom was left.
     hide();
+    pathKind_ = kind;
     model_.ShowTrace(quarvo::TraceRecords(app_.session.stem, path));
     PaintBox1->setToolTip(QString());
     UpdateHint();
+    zoom_ = 1.0;
+    fitted_ = false;
+    ZoomLabel->setText(ZoomText(zoom_));
     UpdateArea();
     show();
     raise();
     activateWindow();
+    // Graphviz places the path and routes its arcs with their labels; the
+    // column of ShowTrace stays when it cannot.
+    LayOut(true);
     if (const auto first = model_.FirstShown()) ScrollToState(first->Number);
     PaintBox1->update();
 }

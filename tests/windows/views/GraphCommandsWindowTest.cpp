@@ -19,6 +19,7 @@
 
 #include "tests/windows/WindowTestSupport.h"
 #include "app/Sdimain.h"
+#include "app/logic/PropertiesWindow.h"
 #include "app/views/GraphLayout.h"
 #include "app/views/Graphic.h"
 
@@ -395,6 +396,35 @@ private slots:
         QCOMPARE(graph.Zoom(), 1.0);
         QCOMPARE(graph.PaintBox1->size(), QSize(15000, 10000));
         QVERIFY(Visible(graph, Circle(*Drawn(graph, 0))));
+    }
+
+    void ALassoIsLaidOutWithItsLabelsApartAndNamedAtAnyZoom() {
+        TestApp t;
+        Generate(t, Example("PROTOCOL.LOT"), true);
+        TGraph& graph = ShownGraph(t);
+        // A zoom left small from before does not carry over to the path.
+        graph.ZoomBy(0.17, QPoint(0, 0));
+        TPropertiesWindow& properties = *t.Windows().properties;
+        properties.LivelockClick();
+        QVERIFY(properties.TraceStates().size() >= 4);
+        properties.ResultClicked(0);
+        QVERIFY(graph.Model().ShowsPath());
+        QCOMPARE(graph.Zoom(), 1.0);
+        QVERIFY(graph.MouseHelp->text().startsWith("Lasso, de l'état initial"));
+        // Its closing arc goes back up: the labels keep clear of the states and of each other.
+        QVERIFY(graph.Model().HasRoutes());
+        const std::vector<QRect> labels = graph.LabelRects();
+        QVERIFY(labels.size() >= 4);
+        QCOMPARE(Overlaps(labels), 0);
+        for (const quarvo::TGraphicState& s : graph.Model().States())
+            for (const QRect& label : labels) QVERIFY(!label.intersects(Circle(s)));
+        for (const quarvo::TGraphicState& s : graph.Model().States()) QVERIFY(Visible(graph, Circle(s)));
+
+        // A deadlock's trace says what it is.
+        Generate(t, Example("PHILO.LOT"), true);
+        properties.DeadlockClick();
+        properties.ResultClicked(0);
+        QVERIFY(graph.MouseHelp->text().startsWith("Trace du blocage, de l'état initial"));
     }
 
     void NewPathsAndNewShowingsOpenOnTheInitialState() {
