@@ -71,6 +71,8 @@ public:
     virtual void DrawStem() = 0;
     // A verdict's path in the viewer, named by kind ("Trace du blocage", "Lasso"…).
     virtual void DrawTrace(const std::vector<std::int32_t>& states, const QString& kind) = 0;
+    // The overview of the current system by breadth-first level.
+    virtual void ShowOverview() = 0;
     // The simulator window on the current system, where it was left.
     virtual void OpenSimulator() = 0;
     // The simulator window with a verdict's path (state numbers from the initial state) as its trace.

@@ -15,6 +15,7 @@
 #include "app/toolchain/StemDot.h"
 #include "app/views/GoToState.h"
 #include "app/views/Graphic.h"
+#include "app/views/LevelOverviewWindow.h"
 #include "app/views/SimulationWindow.h"
 #include "app/views/SteV.h"
 
@@ -40,6 +41,7 @@ QuarvoApp::QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString p
     help_ = std::make_unique<THelpWindow>(context_);
     properties_ = std::make_unique<TPropertiesWindow>(context_);
     simulation_ = std::make_unique<TSimulationWindow>(context_);
+    overview_ = std::make_unique<TLevelOverviewWindow>(context_);
     Connect();
     main_->init_main();
 }
@@ -53,7 +55,7 @@ AppWindows QuarvoApp::Windows() const {
     return {main_.get(),         compilation_.get(), generation_.get(),  explorer_.get(), regeneration_.get(),
             checker_.get(),      diagnostic_.get(),  graph_.get(),       about_.get(),    goTo_.get(),
             outputFormat_.get(), alphaResult_.get(), picture_.get(),     help_.get(),    properties_.get(),
-            simulation_.get()};
+            simulation_.get(),   overview_.get()};
 }
 
 // Each window's reaction to what happened; a connection ends with the window that reacts.
@@ -80,6 +82,13 @@ void QuarvoApp::Connect() {
     // The viewer, when it shows the system, follows the simulator's current state.
     QObject::connect(simulation, &TSimulationWindow::CurrentStateChanged, graph,
                      [graph](std::int32_t number) { graph->FollowState(number); });
+    TLevelOverviewWindow* overview = overview_.get();
+    QObject::connect(&n, &AppNotifications::StemReplaced, overview, [overview] { overview->StemChanged(); });
+    // A state chosen in the overview is drawn with a path to it.
+    QObject::connect(overview, &TLevelOverviewWindow::StateChosen, graph, [graph](std::int32_t number) {
+        if (graph->Model().ShowsPath() || !graph->isVisible()) graph->draw_stem();
+        graph->FindState(number);
+    });
     TSDIAppForm* main = main_.get();
     QObject::connect(&n, &AppNotifications::ToolChainResultShown, main, [main] { main->ToolChainResultShown(); });
     QObject::connect(&n, &AppNotifications::HintShown, main, [main](const QString& text) { main->ShowHint(text); });
@@ -127,6 +136,10 @@ void QuarvoApp::DrawTrace(const std::vector<std::int32_t>& states, const QString
 
 void QuarvoApp::OpenSimulator() {
     if (!closing_) simulation_->Open();
+}
+
+void QuarvoApp::ShowOverview() {
+    if (!closing_) overview_->ShowOverview();
 }
 
 void QuarvoApp::SimulatePath(const std::vector<std::int32_t>& states) {

@@ -25,6 +25,7 @@ class TSTEMJPG;
 class THelpWindow;
 class TPropertiesWindow;
 class TSimulationWindow;
+class TLevelOverviewWindow;
 
 namespace quarvo {
 
@@ -47,6 +48,7 @@ struct AppWindows {
     THelpWindow* help = nullptr;
     TPropertiesWindow* properties = nullptr;
     TSimulationWindow* simulation = nullptr;
+    TLevelOverviewWindow* overview = nullptr;
 };
 
 class QuarvoApp final : private AppIntents {
@@ -74,6 +76,7 @@ private:
     void DrawStem() override;
     void DrawTrace(const std::vector<std::int32_t>& states, const QString& kind) override;
     void OpenSimulator() override;
+    void ShowOverview() override;
     void SimulatePath(const std::vector<std::int32_t>& states) override;
     void CloseGraph() override;
     void OpenChecker() override;
@@ -109,6 +112,7 @@ private:
     std::unique_ptr<THelpWindow> help_;
     std::unique_ptr<TPropertiesWindow> properties_;
     std::unique_ptr<TSimulationWindow> simulation_;
+    std::unique_ptr<TLevelOverviewWindow> overview_;
 };
 
 }  // namespace quarvo

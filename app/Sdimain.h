@@ -71,6 +71,7 @@ public:
     void explorationClick();
     void VisualisationGraphique1Click();
     void Simulation1Click();
+    void Overview1Click();
     void GenerationSettingsClick();
     void VrificationLogiqueCTL1Click();
     void Proprietes1Click();
@@ -199,6 +200,7 @@ private:
     QAction* exploration;
     QAction* VisualisationGraphique1;
     QAction* Simulation1;
+    QAction* Overview1;
     QAction* GenerationSettings1;
     QAction* VrificationLogiqueCTL1;
     QAction* Proprietes1;

@@ -381,6 +381,7 @@ void TSDIAppForm::SemEntreClick() {
     VisualisationMenu->menuAction()->setEnabled(true);
     VisualisationGraphique1->setEnabled(true);
     Simulation1->setEnabled(true);
+    Overview1->setEnabled(true);
     VisualiseButton->setEnabled(true);
     Fichierexterne1->setEnabled(true);
     EnableStemCommands(true);
@@ -452,6 +453,7 @@ void TSDIAppForm::RegenererleSTEM1Click() {
     VisualisationMenu->menuAction()->setEnabled(true);
     VisualisationGraphique1->setEnabled(true);
     Simulation1->setEnabled(true);
+    Overview1->setEnabled(true);
     VisualiseButton->setEnabled(true);
     EnableStemCommands(true);
     app_.dialogs.Tell(this, QMessageBox::Information, quarvo::StemReadSuccessCaption, quarvo::StemReadSuccessText);
@@ -462,6 +464,7 @@ void TSDIAppForm::RegenererleSTEM1Click() {
 void TSDIAppForm::MaxItemClick() {
     VisualisationGraphique1->setEnabled(false);
     Simulation1->setEnabled(false);
+    Overview1->setEnabled(false);
     VisualiseButton->setEnabled(false);
     VerificationMenu->menuAction()->setEnabled(false);
     VerifyButton->setEnabled(false);
@@ -479,6 +482,7 @@ void TSDIAppForm::EntrelaceItemClick() {
     VerificationMenu->menuAction()->setEnabled(false);
     VisualisationGraphique1->setEnabled(false);
     Simulation1->setEnabled(false);
+    Overview1->setEnabled(false);
     Fichierexterne1->setEnabled(false);
     EntrelaceItem->setChecked(true);
     MaxItem->setChecked(false);
@@ -505,6 +509,10 @@ void TSDIAppForm::VisualisationGraphique1Click() {
 
 void TSDIAppForm::GenerationSettingsClick() {
     if (!app_.session.busy) app_.intents.ShowGenerationSettings();
+}
+
+void TSDIAppForm::Overview1Click() {
+    if (app_.session.hasStem) app_.intents.ShowOverview();
 }
 
 void TSDIAppForm::Simulation1Click() {

@@ -226,6 +226,10 @@ void TGraph::BuildMenus() {
     keep(AddCommand(graph, "Déplier jusqu'à une &profondeur…", this, &TGraph::UnfoldToDepthAsked,
                     QKeySequence("Ctrl+D")),
          "DeplierProfondeur1");
+    graph->addSeparator();
+    keep(AddCommand(graph, "&Vue d'ensemble par niveaux", this, [this] { app_.intents.ShowOverview(); },
+                    QKeySequence("Ctrl+G")),
+         "VueEnsemble1");
 }
 
 void TGraph::init_graph() {
@@ -596,7 +600,8 @@ bool TGraph::UnfoldToDepth(std::int32_t depth) {
     if (unfolding.stopped) {
         app_.dialogs.Tell(this, QMessageBox::Warning, "Déplier jusqu'à une profondeur",
                           "Le dépliage s'est arrêté à " + QString::number(quarvo::GraphModel::MaxDrawnStates) +
-                              " états dessinés, avant la profondeur " + QString::number(depth) + ".");
+                              " états dessinés, avant la profondeur " + QString::number(depth) +
+                              ". Graphe › Vue d'ensemble par niveaux (Ctrl+G) montre tout le système.");
         return false;
     }
     return true;

@@ -334,7 +334,8 @@ private slots:
         QVERIFY(t.dialogs.Last());
         QCOMPARE(t.dialogs.Last()->icon, QMessageBox::Warning);
         QCOMPARE(t.dialogs.Last()->text,
-                 QString("Le dépliage s'est arrêté à 2000 états dessinés, avant la profondeur 30."));
+                 QString("Le dépliage s'est arrêté à 2000 états dessinés, avant la profondeur 30. "
+                         "Graphe › Vue d'ensemble par niveaux (Ctrl+G) montre tout le système."));
         // The area grew to hold the rows.
         const QSize drawing = graph.DrawingSize();
         QVERIFY(graph.PaintBox1->width() >= drawing.width() && graph.PaintBox1->height() >= drawing.height());
