@@ -15,6 +15,16 @@ LevelOverview OverviewByLevel(const StemStore& store) {
     order.reserve(n);
     order.push_back(0);
     overview.levelOf[0] = 0;
+    // A state without arcs that "delta" enters ended successfully: no deadlock.
+    std::vector<char> isDelta(store.actions.Size(), 0);
+    for (std::size_t a = 0; a < isDelta.size(); ++a)
+        isDelta[a] = store.actions.Text(static_cast<ActionId>(a)) == "delta";
+    std::vector<char> terminated(n, 0);
+    for (const StateView state : store.States())
+        for (const TStemArc& arc : state.Arcs.Found())
+            if (arc.Action < isDelta.size() && isDelta[arc.Action])
+                if (const std::int64_t target = store.IndexOf(arc.Target); target >= 0)
+                    terminated[static_cast<std::size_t>(target)] = 1;
     for (std::size_t head = 0; head < order.size(); ++head) {
         const std::size_t index = order[head];
         const std::int32_t level = overview.levelOf[index];
@@ -23,7 +33,7 @@ LevelOverview OverviewByLevel(const StemStore& store) {
         const StateView state = store.State(index);
         ++bar.states;
         bar.arcs += state.Arcs.size();
-        if (state.Arcs.empty()) ++bar.deadlocks;
+        if (state.Arcs.empty()) ++(terminated[index] ? bar.terminations : bar.deadlocks);
         for (const TStemArc& arc : state.Arcs.Found()) {
             const std::int64_t target = store.IndexOf(arc.Target);
             if (target < 0 || overview.levelOf[static_cast<std::size_t>(target)] >= 0) continue;

@@ -14,7 +14,8 @@ namespace quarvo {
 struct LevelBar {
     std::size_t states = 0;
     std::size_t arcs = 0;       // leaving the level's states
-    std::size_t deadlocks = 0;  // its states without any arc
+    std::size_t deadlocks = 0;     // its states without any arc, but those "delta" enters
+    std::size_t terminations = 0;  // its states without any arc that "delta" enters: successful terminations
 };
 
 struct LevelOverview {

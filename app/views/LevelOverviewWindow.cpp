@@ -16,6 +16,8 @@ constexpr int kCountsWidth = 260;  // its counts, right of the longest bar
 QString Counts(const quarvo::LevelBar& bar) {
     QString text = QString("%1 états, %2 arcs").arg(bar.states).arg(bar.arcs);
     if (bar.deadlocks > 0) text += QString(", %1 blocage%2").arg(bar.deadlocks).arg(bar.deadlocks > 1 ? "s" : "");
+    if (bar.terminations > 0)
+        text += QString(", %1 terminaison%2").arg(bar.terminations).arg(bar.terminations > 1 ? "s" : "");
     return text;
 }
 

@@ -75,6 +75,14 @@ TEST(LevelOverview, StatesTheInitialStateDoesNotReachBelongToNoLevel) {
     ASSERT_EQ(overview.levels.size(), 2u);
     EXPECT_EQ(overview.levels[1].deadlocks, 1u);
     EXPECT_EQ(overview.unreachable, 1u);
+    // Entered by "delta", the state without arcs ended well.
+    StemStore ended;
+    const TStemArc delta{4, ended.Intern("delta"), 1, EmptyEventSet};
+    for (std::int32_t s : {0, 4}) ended.AppendState(s, EventSet{});
+    ended.SetArcs(0, std::span(&delta, 1));
+    const LevelOverview terminated = OverviewByLevel(ended);
+    EXPECT_EQ(terminated.levels.at(1).deadlocks, 0u);
+    EXPECT_EQ(terminated.levels.at(1).terminations, 1u);
     EXPECT_EQ(overview.levelOf, (std::vector<std::int32_t>{0, 1, -1}));
     EXPECT_TRUE(OverviewByLevel(StemStore{}).levels.empty());
 }

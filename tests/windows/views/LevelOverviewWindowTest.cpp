@@ -38,7 +38,8 @@ private slots:
         QCOMPARE(overview->levels[1].states, std::size_t{9});
         QCOMPARE(overview->levels[1].arcs, std::size_t{9 * 9});
         QCOMPARE(overview->levels[2].states, std::size_t{9 + 36});  // one process twice, or two once
-        QCOMPARE(overview->levels[19].deadlocks, std::size_t{1});
+        QCOMPARE(overview->levels[19].deadlocks, std::size_t{0});
+        QCOMPARE(overview->levels[19].terminations, std::size_t{1});
         QVERIFY(w.Summary->text().startsWith("19684 états en 20 niveaux depuis l'état initial"));
         QCOMPARE(w.Bars->height(), 20 * TLevelBars::RowHeight + 4);
         // The widest level's bar is the longest.
