@@ -1,6 +1,8 @@
 // The overview by level: its bars, painted, and the list of a level's states.
 #include "app/views/LevelOverviewWindow.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>

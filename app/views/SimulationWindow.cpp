@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -103,10 +104,8 @@ TSimulationWindow::TSimulationWindow(quarvo::AppContext& app) : app_(app) {
     layout->addWidget(Message);
 
     connect(Enabled, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { FireRow(Enabled->row(item)); });
-    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* enter = new QShortcut(QKeySequence(key), Enabled, nullptr, nullptr, Qt::WidgetShortcut);
-        connect(enter, &QShortcut::activated, this, [this] { FireRow(Enabled->currentRow()); });
-    }
+    // Enter fires the current row, as a click does.
+    Enabled->installEventFilter(this);
     connect(Trace, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { TraceRowClicked(Trace->row(item)); });
     connect(BackButton, &QPushButton::clicked, this, &TSimulationWindow::BackClick);
     connect(ForwardButton, &QPushButton::clicked, this, &TSimulationWindow::ForwardClick);
@@ -122,6 +121,17 @@ TSimulationWindow::TSimulationWindow(quarvo::AppContext& app) : app_(app) {
 }
 
 TSimulationWindow::~TSimulationWindow() = default;
+
+bool TSimulationWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Enabled && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            FireRow(Enabled->currentRow());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 bool TSimulationWindow::Ready() {
     if (sim_) return true;

@@ -62,6 +62,9 @@ public:
     // What the last command said: a replay's verdict, a blocked state.
     QLabel* Message;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The current state changed; the graph viewer follows it.
     void CurrentStateChanged(std::int32_t number);
