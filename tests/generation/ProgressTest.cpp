@@ -108,5 +108,29 @@ TEST(GenerationProgress, AStopKeepsTheExploredStatesWithTheArcsOfTheWholeGenerat
     EXPECT_GT(stopped, 0) << "some stop fell before the end";
 }
 
+// The limit counts what this generation takes, not what an earlier, larger
+// one left in the process: it stops the generation below the figure it
+// names, and the summary names the figure.
+TEST(GenerationProgress, TheMemoryLimitCountsOnlyThisGenerationAndNamesItsFigure) {
+    GenerationSettings settings;
+    settings.semantics = Semantics::Interleaving;
+    settings.threads = 2;
+    {
+        const auto larger = test::GenerateText(Independent(11), settings);
+        ASSERT_FALSE(larger->result.interrupted);
+    }
+    constexpr std::int64_t MiB = 1024 * 1024;
+    settings.memoryLimit = 96 * MiB;
+    const auto limited = test::GenerateText(Independent(12), settings);
+    ASSERT_TRUE(limited->result.stoppedByMemory);
+    EXPECT_GT(limited->result.states, 10000) << "the earlier generation's memory does not count";
+    EXPECT_GT(limited->result.memoryUsed, 0);
+    EXPECT_LE(limited->result.memoryUsed, settings.memoryLimit);
+    const std::vector<std::string>& lines = limited->messages;
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2],
+              "Mémoire consommée par la génération : " + std::to_string(limited->result.memoryUsed / MiB) + " Mo.");
+}
+
 }  // namespace
 }  // namespace quarvo
