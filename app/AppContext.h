@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/Session.h"
@@ -71,6 +72,8 @@ public:
     virtual void DrawStem() = 0;
     // A verdict's path in the viewer, named by kind ("Trace du blocage", "Lasso"…).
     virtual void DrawTrace(const std::vector<std::int32_t>& states, const QString& kind) = 0;
+    // The chart of a trace (its actions from the initial state) of the current system.
+    virtual void ShowChart(const std::vector<std::string>& actions) = 0;
     // The overview of the current system by breadth-first level.
     virtual void ShowOverview() = 0;
     // The simulator window on the current system, where it was left.

@@ -15,6 +15,7 @@
 #include "app/toolchain/StemDot.h"
 #include "app/views/GoToState.h"
 #include "app/views/Graphic.h"
+#include "app/views/ChartWindow.h"
 #include "app/views/LevelOverviewWindow.h"
 #include "app/views/SimulationWindow.h"
 #include "app/views/SteV.h"
@@ -42,6 +43,7 @@ QuarvoApp::QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString p
     properties_ = std::make_unique<TPropertiesWindow>(context_);
     simulation_ = std::make_unique<TSimulationWindow>(context_);
     overview_ = std::make_unique<TLevelOverviewWindow>(context_);
+    chart_ = std::make_unique<TChartWindow>(context_);
     Connect();
     main_->init_main();
 }
@@ -55,7 +57,7 @@ AppWindows QuarvoApp::Windows() const {
     return {main_.get(),         compilation_.get(), generation_.get(),  explorer_.get(), regeneration_.get(),
             checker_.get(),      diagnostic_.get(),  graph_.get(),       about_.get(),    goTo_.get(),
             outputFormat_.get(), alphaResult_.get(), picture_.get(),     help_.get(),    properties_.get(),
-            simulation_.get(),   overview_.get()};
+            simulation_.get(),   overview_.get(),     chart_.get()};
 }
 
 // Each window's reaction to what happened; a connection ends with the window that reacts.
@@ -136,6 +138,10 @@ void QuarvoApp::DrawTrace(const std::vector<std::int32_t>& states, const QString
 
 void QuarvoApp::OpenSimulator() {
     if (!closing_) simulation_->Open();
+}
+
+void QuarvoApp::ShowChart(const std::vector<std::string>& actions) {
+    if (!closing_) chart_->ShowChart(actions);
 }
 
 void QuarvoApp::ShowOverview() {

@@ -26,6 +26,7 @@ class THelpWindow;
 class TPropertiesWindow;
 class TSimulationWindow;
 class TLevelOverviewWindow;
+class TChartWindow;
 
 namespace quarvo {
 
@@ -49,6 +50,7 @@ struct AppWindows {
     TPropertiesWindow* properties = nullptr;
     TSimulationWindow* simulation = nullptr;
     TLevelOverviewWindow* overview = nullptr;
+    TChartWindow* chart = nullptr;
 };
 
 class QuarvoApp final : private AppIntents {
@@ -77,6 +79,7 @@ private:
     void DrawTrace(const std::vector<std::int32_t>& states, const QString& kind) override;
     void OpenSimulator() override;
     void ShowOverview() override;
+    void ShowChart(const std::vector<std::string>& actions) override;
     void SimulatePath(const std::vector<std::int32_t>& states) override;
     void CloseGraph() override;
     void OpenChecker() override;
@@ -113,6 +116,7 @@ private:
     std::unique_ptr<TPropertiesWindow> properties_;
     std::unique_ptr<TSimulationWindow> simulation_;
     std::unique_ptr<TLevelOverviewWindow> overview_;
+    std::unique_ptr<TChartWindow> chart_;
 };
 
 }  // namespace quarvo

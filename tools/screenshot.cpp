@@ -13,6 +13,7 @@
 #include "app/QuarvoApp.h"
 #include "app/Sdimain.h"
 #include "app/logic/PropertiesWindow.h"
+#include "app/views/ChartWindow.h"
 #include "app/views/Graphic.h"
 #include "app/views/LevelOverviewWindow.h"
 #include "app/views/SimulationWindow.h"
@@ -88,9 +89,10 @@ int Comparison(const QString& example, const QString& other, const QString& dial
 }
 
 // An example generated under interleaving, its deadlock's trace loaded in
-// the simulator and walked back one step; then the overview by level of another.
+// the simulator and walked back one step, and its chart; then the overview
+// by level of another.
 int SimulatorAndOverview(const QString& example, const QString& large, const QString& simulationPicture,
-                         const QString& overviewPicture) {
+                         const QString& chartPicture, const QString& overviewPicture) {
     quarvo::DesktopDialogs dialogs;
     quarvo::QuarvoApp app(QDir::currentPath().toStdString(), dialogs, QCoreApplication::applicationDirPath());
     TSDIAppForm& form = app.Main();
@@ -107,9 +109,13 @@ int SimulatorAndOverview(const QString& example, const QString& large, const QSt
     TSimulationWindow& simulation = *app.Windows().simulation;
     simulation.resize(760, 480);
     simulation.BackClick();
+    simulation.ChartClick();
+    TChartWindow& chart = *app.Windows().chart;
+    chart.resize(1100, 420);
     int status = 1;
     QTimer::singleShot(500, [&] {
-        status = simulation.grab().save(simulationPicture) ? 0 : 1;
+        status = simulation.grab().save(simulationPicture) && chart.grab().save(chartPicture) ? 0 : 1;
+        chart.close();
         simulation.close();
         if (!form.OpenSpecification(large)) status = 1;
         form.Compiler1Click();
@@ -141,9 +147,10 @@ int main(int argc, char** argv) {
             return ViewerBeforeAndAfterLayout(QString::fromLocal8Bit(argv[2]), depth, QString::fromLocal8Bit(argv[4]),
                                               QString::fromLocal8Bit(argv[5]));
     }
-    if (argc == 6 && QString::fromLocal8Bit(argv[1]) == "--simulation")
+    if (argc == 7 && QString::fromLocal8Bit(argv[1]) == "--simulation")
         return SimulatorAndOverview(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
-                                    QString::fromLocal8Bit(argv[4]), QString::fromLocal8Bit(argv[5]));
+                                    QString::fromLocal8Bit(argv[4]), QString::fromLocal8Bit(argv[5]),
+                                    QString::fromLocal8Bit(argv[6]));
     if (argc == 6 && QString::fromLocal8Bit(argv[1]) == "--comparaison")
         return Comparison(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]),
                           QString::fromLocal8Bit(argv[5]));
@@ -152,7 +159,7 @@ int main(int argc, char** argv) {
                      "Usage : quarvo_screenshot EXEMPLE.LOT IMAGE.png [GRAPHE.png]\n"
                      "        quarvo_screenshot --disposition EXEMPLE.LOT PROFONDEUR AVANT.png APRES.png\n"
                      "        quarvo_screenshot --comparaison EXEMPLE.LOT AUTRE.LOT DIALOGUE.png FENETRE.png\n"
-                     "        quarvo_screenshot --simulation EXEMPLE.LOT GRAND.LOT SIMULATION.png NIVEAUX.png\n");
+                     "        quarvo_screenshot --simulation EXEMPLE.LOT GRAND.LOT SIMULATION.png DIAGRAMME.png NIVEAUX.png\n");
         return 2;
     }
     const QString example = QString::fromLocal8Bit(argv[1]);

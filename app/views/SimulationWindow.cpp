@@ -71,6 +71,8 @@ TSimulationWindow::TSimulationWindow(quarvo::AppContext& app) : app_(app) {
     RandomSteps->setValue(10);
     SaveButton = button("&Enregistrer la trace...", "SaveButton", "Écrire la trace, une action par ligne");
     LoadButton = button("&Charger une trace...", "LoadButton", "Rejouer une trace écrite dans un fichier");
+    ChartButton = button("&Diagramme", "ChartButton",
+                         "La trace jusqu'à l'état courant en diagramme : une ligne de vie par processus");
     Message = new QLabel(this);
     Message->setObjectName("Message");
     Message->setWordWrap(true);
@@ -94,6 +96,7 @@ TSimulationWindow::TSimulationWindow(quarvo::AppContext& app) : app_(app) {
     auto* files = new QHBoxLayout;
     files->addWidget(SaveButton);
     files->addWidget(LoadButton);
+    files->addWidget(ChartButton);
     files->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(StateLabel);
@@ -113,6 +116,7 @@ TSimulationWindow::TSimulationWindow(quarvo::AppContext& app) : app_(app) {
     connect(RandomButton, &QPushButton::clicked, this, &TSimulationWindow::RandomClick);
     connect(SaveButton, &QPushButton::clicked, this, &TSimulationWindow::SaveTraceClick);
     connect(LoadButton, &QPushButton::clicked, this, &TSimulationWindow::LoadTraceClick);
+    connect(ChartButton, &QPushButton::clicked, this, &TSimulationWindow::ChartClick);
     auto* back = new QShortcut(QKeySequence("Alt+Left"), this);
     connect(back, &QShortcut::activated, this, &TSimulationWindow::BackClick);
     auto* forward = new QShortcut(QKeySequence("Alt+Right"), this);
@@ -240,6 +244,13 @@ void TSimulationWindow::LoadTraceClick() {
     ReplayFile(path);
 }
 
+void TSimulationWindow::ChartClick() {
+    if (!sim_) return;
+    std::vector<std::string> actions = sim_->TraceActions();
+    actions.resize(sim_->Position());
+    app_.intents.ShowChart(actions);
+}
+
 bool TSimulationWindow::ReplayFile(const QString& path) {
     if (!sim_) return false;
     const quarvo::TraceFile file = quarvo::ReadTraceFile(path.toStdString());
@@ -262,7 +273,7 @@ void TSimulationWindow::Refresh() {
     const bool on = sim_ != nullptr;
     for (QWidget* w : {static_cast<QWidget*>(RestartButton), static_cast<QWidget*>(RandomButton),
                        static_cast<QWidget*>(RandomSteps), static_cast<QWidget*>(SaveButton),
-                       static_cast<QWidget*>(LoadButton)})
+                       static_cast<QWidget*>(LoadButton), static_cast<QWidget*>(ChartButton)})
         w->setEnabled(on);
     BackButton->setEnabled(on && sim_->CanBack());
     ForwardButton->setEnabled(on && sim_->CanForward());

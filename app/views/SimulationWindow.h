@@ -42,6 +42,7 @@ public:
     void TraceRowClicked(int row);
     void SaveTraceClick();
     void LoadTraceClick();
+    void ChartClick();
     // Replays the trace file at path; false when a step is impossible or the file unreadable.
     bool ReplayFile(const QString& path);
 
@@ -59,6 +60,8 @@ public:
     QSpinBox* RandomSteps;
     QPushButton* SaveButton;
     QPushButton* LoadButton;
+    // "Diagramme": the chart of the trace up to the current state.
+    QPushButton* ChartButton;
     // What the last command said: a replay's verdict, a blocked state.
     QLabel* Message;
 

@@ -1,6 +1,7 @@
 // The simulator window driven as a user would: a verdict's trace simulated and walked back, traces saved,
 // reloaded and replayed where they stop being possible, and the viewer following the current state.
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -11,6 +12,7 @@
 
 #include "app/Sdimain.h"
 #include "app/logic/PropertiesWindow.h"
+#include "app/views/ChartWindow.h"
 #include "app/views/Graphic.h"
 #include "app/views/SimulationWindow.h"
 #include "tests/windows/WindowTestSupport.h"
@@ -164,6 +166,39 @@ private slots:
         const std::int32_t current = w.Sim()->CurrentNumber();
         QVERIFY(current != 0);
         QVERIFY(quarvo::ieme(current, graph.Model().States()));
+    }
+
+    void TheBuffersTraceAsAChartExportedInSvgAndPng() {
+        TestApp t;
+        Generate(t, "BUFFER.LOT", true);
+        t.app->Main().Simulation1Click();
+        TSimulationWindow& w = *t.Windows().simulation;
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString trace = dir.filePath("buffer.trace");
+        QFile out(trace);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("PUT\r\nI_MID\r\nGET\r\n");
+        out.close();
+        QVERIFY(w.ReplayFile(trace));
+        QTest::mouseClick(w.ChartButton, Qt::LeftButton);
+        TChartWindow& chart = *t.Windows().chart;
+        QVERIFY(chart.isVisible());
+        QCOMPARE(chart.Chart().lifelines.size(), std::size_t{2});
+        QCOMPARE(chart.Chart().steps.size(), std::size_t{3});
+        QCOMPARE(chart.Chart().steps[1].lifelines, (std::vector<std::size_t>{0, 1}));
+        QVERIFY(!chart.Picture->pixmap().isNull());
+        QVERIFY(chart.Picture->pixmap().width() > 300);
+
+        t.dialogs.fileNames.push_back(dir.filePath("chart.svg"));
+        QTest::mouseClick(chart.ExportButton, Qt::LeftButton);
+        QFile svg(dir.filePath("chart.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QVERIFY(svg.readAll().startsWith("<svg "));
+        QVERIFY(chart.Export(dir.filePath("chart.png")));
+        QImage png(dir.filePath("chart.png"));
+        QVERIFY(!png.isNull());
+        QCOMPARE(png.size(), chart.Picture->pixmap().size());
     }
 };
 
