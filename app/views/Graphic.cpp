@@ -594,14 +594,16 @@ void TGraph::UnfoldToDepthAsked() {
 
 bool TGraph::UnfoldToDepth(std::int32_t depth) {
     if (app_.session.busy || !model_.Shown()) return false;
-    const auto unfolding = model_.UnfoldToDepth(depth, quarvo::GraphModel::MaxDrawnStates);
+    // No more than the layered layout draws readably: what is drawn is laid out.
+    const auto unfolding = model_.UnfoldToDepth(depth, quarvo::LayeredLayoutLimit);
     if (unfolding.added > 0) Unfolded();
     else Redraw();
     if (unfolding.stopped) {
         app_.dialogs.Tell(this, QMessageBox::Warning, "Déplier jusqu'à une profondeur",
-                          "Le dépliage s'est arrêté à " + QString::number(quarvo::GraphModel::MaxDrawnStates) +
+                          "Le dépliage s'est arrêté à " + QString::number(quarvo::LayeredLayoutLimit) +
                               " états dessinés, avant la profondeur " + QString::number(depth) +
-                              ". Graphe › Vue d'ensemble par niveaux (Ctrl+G) montre tout le système.");
+                              " : au-delà, le dessin ne serait plus lisible. Graphe › Vue d'ensemble par niveaux "
+                              "(Ctrl+G) montre tout le système.");
         return false;
     }
     return true;
