@@ -220,9 +220,10 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
             progress->Update(shared.states.load(std::memory_order_relaxed),
                              shared.arcs.load(std::memory_order_relaxed));
             GenerationFigures figures;
-            figures.level = shared.level.load(std::memory_order_relaxed);
+            const std::int64_t level = shared.levelProgress.load(std::memory_order_relaxed);
+            figures.level = level / ExplorationShared::LevelUnit;
             figures.levelStates = shared.levelStates.load(std::memory_order_relaxed);
-            figures.levelExplored = std::min(figures.levelStates, shared.levelExplored.load(std::memory_order_relaxed));
+            figures.levelExplored = std::min(figures.levelStates, level % ExplorationShared::LevelUnit);
             figures.seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
                                                                                steadyStart).count();
             figures.memoryBefore = residentBefore;

@@ -200,7 +200,7 @@ void Worker::Expand(Level& level, ExplorationShared& shared, const MemoryWatch& 
         record.arcCount = static_cast<std::uint32_t>(arcOut.size()) - record.firstArc;
         sourceOut.push_back(record);
         // The arcs derived count at once, so that progress moves while the level is explored.
-        shared.levelExplored.fetch_add(1, std::memory_order_relaxed);
+        shared.levelProgress.fetch_add(1, std::memory_order_relaxed);
         shared.arcs.fetch_add(record.arcCount, std::memory_order_relaxed);
         if (engine.TermCount() > nextCollection) Collect();
     }
@@ -290,6 +290,7 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
     std::vector<std::size_t> cursor(threads, 0);
     bool stop = false;
     bool stoppedOutside = false;
+    std::int64_t depth = 0;  // of the level being explored
     std::int64_t previousFirst = 0;  // the first state of the level before
     try {
         Worker& first = *workers[0];
@@ -315,7 +316,7 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
             for (std::int64_t s = level.first; s < level.end; ++s)
                 workers[level.owner[static_cast<std::size_t>(s)]]->sources.push_back(s);
             shared.levelStates.store(level.end - level.first, std::memory_order_relaxed);
-            shared.levelExplored.store(0, std::memory_order_relaxed);
+            shared.levelProgress.store(depth * ExplorationShared::LevelUnit, std::memory_order_relaxed);
             crew.Run(expand);
             if (level.abandon.load()) {
                 result.stoppedByMemory = level.memoryLow.load();
@@ -388,7 +389,7 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
                 receive(0);
             }
             previousFirst = level.first;
-            shared.level.fetch_add(1, std::memory_order_relaxed);
+            ++depth;
             level.first = level.end;
             level.end = count;
         }
