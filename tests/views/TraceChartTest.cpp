@@ -30,8 +30,8 @@ TEST(TraceChart, TheBuffersTraceHasOneLifelinePerCellAndABarJoiningThemOnMid) {
     ASSERT_TRUE(compiled.ok());
     const TraceChart chart = ChartOf(*compiled.compilation, {"PUT", "I_MID", "GET", "PUT", "I"});
     ASSERT_EQ(chart.lifelines.size(), 2u);
-    EXPECT_EQ(chart.lifelines[0].name, "Cell [PUT, MID]");
-    EXPECT_EQ(chart.lifelines[1].name, "Cell [MID, GET]");
+    EXPECT_EQ(chart.lifelines[0].name, "CELL [PUT, MID]");
+    EXPECT_EQ(chart.lifelines[1].name, "CELL [MID, GET]");
     ASSERT_EQ(chart.steps.size(), 5u);
     EXPECT_EQ(chart.steps[0].lifelines, (std::vector<std::size_t>{0}));
     EXPECT_FALSE(chart.steps[0].hidden);
@@ -64,8 +64,8 @@ TEST(TraceChart, ThePhilosophersHaveSixLifelinesAndTakingAForkJoinsAPhilosopherA
     ASSERT_TRUE(compiled.ok());
     const TraceChart chart = ChartOf(*compiled.compilation, {"I_T11", "EAT1", "delta"});
     ASSERT_EQ(chart.lifelines.size(), 6u);
-    EXPECT_EQ(chart.lifelines[0].name, "Phil [T11, T12, EAT1, R11, R12]");
-    EXPECT_EQ(chart.lifelines[3].name, "Fork [T11, R11, T31, R31]");
+    EXPECT_EQ(chart.lifelines[0].name, "PHIL [T11, T12, EAT1, R11, R12]");
+    EXPECT_EQ(chart.lifelines[3].name, "FORK [T11, R11, T31, R31]");
     EXPECT_EQ(chart.steps[0].lifelines, (std::vector<std::size_t>{0, 3}));
     EXPECT_EQ(chart.steps[1].lifelines, (std::vector<std::size_t>{0}));
     EXPECT_EQ(chart.steps[2].lifelines.size(), 6u) << "termination is everyone's";

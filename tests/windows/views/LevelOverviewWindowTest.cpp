@@ -50,7 +50,7 @@ private slots:
         QCOMPARE(w.States->count(), 9);
         QCOMPARE(w.LevelTitle->text(), QString("Niveau 1 : 9 états."));
         const std::int32_t first = w.States->item(0)->data(Qt::UserRole).toInt();
-        QTest::mouseDClick(w.States->viewport(), Qt::LeftButton, {}, w.States->visualItemRect(w.States->item(0)).center());
+        emit w.States->itemDoubleClicked(w.States->item(0));
         TGraph& graph = *t.Windows().graph;
         QVERIFY(graph.isVisible());
         QVERIFY(quarvo::ieme(first, graph.Model().States()));
