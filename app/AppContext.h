@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/Session.h"
@@ -63,11 +64,22 @@ public:
     virtual ~AppIntents() = default;
     virtual GenerationMonitor& GenerationProgress() = 0;
     virtual StemReadMonitor& RegenerationProgress() = 0;
+    // The generation dialog without a generation: its threads and memory limit, set before one.
+    virtual void ShowGenerationSettings() = 0;
     virtual void ShowExplorer() = 0;
     virtual void ShowStateInExplorer(std::int64_t index) = 0;
     virtual void ShowGoTo() = 0;
     virtual void DrawStem() = 0;
-    virtual void DrawTrace(const std::vector<std::int32_t>& states) = 0;
+    // A verdict's path in the viewer, named by kind ("Trace du blocage", "Lasso"…).
+    virtual void DrawTrace(const std::vector<std::int32_t>& states, const QString& kind) = 0;
+    // The chart of a trace (its actions from the initial state) of the current system.
+    virtual void ShowChart(const std::vector<std::string>& actions) = 0;
+    // The overview of the current system by breadth-first level.
+    virtual void ShowOverview() = 0;
+    // The simulator window on the current system, where it was left.
+    virtual void OpenSimulator() = 0;
+    // The simulator window with a verdict's path (state numbers from the initial state) as its trace.
+    virtual void SimulatePath(const std::vector<std::int32_t>& states) = 0;
     virtual void CloseGraph() = 0;
     virtual void OpenChecker() = 0;
     // The properties window of the action logic, on any system.

@@ -76,6 +76,11 @@ CompareDialog::CompareDialog(AppContext& app, TaskProgressDialog& task, QWidget*
     DrawTraceButton->setToolTip("Dessine dans la visualisation graphique les états du STEM courant le long de la trace");
     DrawTraceButton->setEnabled(false);
     traceRow->addWidget(DrawTraceButton);
+    SimulateButton = new QPushButton("Si&muler", this);
+    SimulateButton->setObjectName("SimulateButton");
+    SimulateButton->setToolTip("Rejoue la trace pas à pas dans la fenêtre de simulation");
+    SimulateButton->setEnabled(false);
+    traceRow->addWidget(SimulateButton);
     traceRow->addStretch();
     layout->addLayout(traceRow);
 
@@ -83,7 +88,10 @@ CompareDialog::CompareDialog(AppContext& app, TaskProgressDialog& task, QWidget*
     connect(OkButton, &QPushButton::clicked, this, &CompareDialog::Compare);
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
     connect(DrawTraceButton, &QPushButton::clicked, this, [this] {
-        if (!path_.empty() && app_.session.hasStem && !app_.session.busy) app_.intents.DrawTrace(path_);
+        if (!path_.empty() && app_.session.hasStem && !app_.session.busy) app_.intents.DrawTrace(path_, "Trace distinctive");
+    });
+    connect(SimulateButton, &QPushButton::clicked, this, [this] {
+        if (!path_.empty() && app_.session.hasStem && !app_.session.busy) app_.intents.SimulatePath(path_);
     });
 }
 
@@ -104,6 +112,7 @@ void CompareDialog::ClearResult() {
     Result->clear();
     path_.clear();
     DrawTraceButton->setEnabled(false);
+    SimulateButton->setEnabled(false);
 }
 
 void CompareDialog::ShowResult(const QStringList& lines) {
@@ -170,6 +179,7 @@ void CompareDialog::Compare() {
         if (!result.equivalent && !result.why.firstPath.empty()) {
             path_ = result.why.firstPath;
             DrawTraceButton->setEnabled(true);
+            SimulateButton->setEnabled(true);
         }
     }
     ShowResult(lines);

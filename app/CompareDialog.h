@@ -47,6 +47,7 @@ public:
     QPushButton* CloseButton;
     QListWidget* Result;
     QPushButton* DrawTraceButton;
+    QPushButton* SimulateButton;
 
 signals:
     // The lines of a comparison that has ended, for the main window's message list.

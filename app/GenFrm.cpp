@@ -48,12 +48,15 @@ TGenFrm::TGenFrm(quarvo::AppContext& app) : app_(app) {
     temps_execution = AddRow(grid, this, 2, "Temps de génération en secondes :", "0");
     datedebut = AddRow(grid, this, 3, "Début :", "0");
     datefin = AddRow(grid, this, 4, "Fin :", "0");
+    niveau = AddRow(grid, this, 5, "Niveau exploré :", "0");
+    niveau->setObjectName("niveau");
     layout->addLayout(grid);
     auto* memory = new QGroupBox("  Mémoire totale utilisée par Calvento : ", this);
     auto* memGrid = new QGridLayout(memory);
     membefore = AddRow(memGrid, memory, 0, "Avant génération :", "0");
     memafter = AddRow(memGrid, memory, 1, "Après génération :", "0");
     memconsom = AddRow(memGrid, memory, 2, "Mémoire consommée :", "0");
+    memconsom->setToolTip("La mémoire prise par cette génération : celle que la mémoire maximale limite.");
     memcourante = AddRow(memGrid, memory, 3, "En ce moment :", "0");
     layout->addWidget(memory);
     Conseil = new QLabel(this);
@@ -103,18 +106,26 @@ TGenFrm::TGenFrm(quarvo::AppContext& app) : app_(app) {
     quarvo::FitFixedSize(this, DesignedSize);
 }
 
+void TGenFrm::ShowSettings() {
+    if (running_) return;
+    show();
+    raise();
+    activateWindow();
+}
+
 void TGenFrm::Start() {
     StatNbr->setText("1");
     StatNbrArc->setText("0");
     temps_execution->setText("0");
-    datedebut->setText("0");
-    datefin->setText("0");
-    membefore->setText("0");
-    memafter->setText("0");
-    memconsom->setText("0");
-    // What the program holds as the generation starts; the final figure replaces it at the end.
-    membefore->setText(Ko(WholeKo(quarvo::HeapBytesInUse())));
+    datedebut->setText(LocalInstant(std::chrono::system_clock::now()));
+    datefin->setText(QString());
+    niveau->setText("0");
+    // The generation reports its own figures (the old system gone) as it starts.
+    membefore->setText(QString());
+    memafter->setText(QString());
+    memconsom->setText("0 Ko");
     memcourante->setText(Ko(WholeKo(quarvo::ReadMemoryFigures().residentBytes)));
+    figures_ = quarvo::GenerationFigures{};
     Conseil->clear();
     Conseil->hide();
     quarvo::FitFixedSize(this, DesignedSize);
@@ -154,12 +165,19 @@ void TGenFrm::Update(std::int64_t states, std::int64_t transitions) {
     if (sinceRefresh_.isValid() && sinceRefresh_.elapsed() < 200) return;
     StatNbr->setText(QString::number(states));
     StatNbrArc->setText(QString::number(transitions));
+    temps_execution->setText(QString::number(figures_.seconds));
+    if (figures_.levelStates > 0)
+        niveau->setText(QString("%1 (%2 %)").arg(figures_.level).arg(figures_.levelExplored * 100 / figures_.levelStates));
+    if (figures_.memoryBefore > 0) membefore->setText(Ko(WholeKo(figures_.memoryBefore)));
+    memconsom->setText(Ko(WholeKo(figures_.memoryUsed)));
     const quarvo::MemoryFigures memory = quarvo::ReadMemoryFigures();
     memcourante->setText(Ko(WholeKo(memory.residentBytes)));
     if (!hinted_ && memory.totalBytes > 0 && memory.residentBytes > memory.totalBytes / 4) ShowSizeHint();
     QCoreApplication::processEvents();
     sinceRefresh_.restart();
 }
+
+void TGenFrm::UpdateGeneration(const quarvo::GenerationFigures& figures) { figures_ = figures; }
 
 void TGenFrm::ShowSizeHint() {
     hinted_ = true;
@@ -172,15 +190,17 @@ void TGenFrm::ShowSizeHint() {
 }
 
 void TGenFrm::Figures(const quarvo::GenerationResult& result) {
-    const std::int64_t before = WholeKo(result.heapBytesBefore);
-    const std::int64_t after = WholeKo(result.heapBytesAfter);
+    // Resident memory of the whole program before and after; what the
+    // generation consumed is the most it took above the first figure, the
+    // one its memory limit applies to.
+    const std::int64_t resident = quarvo::ReadMemoryFigures().residentBytes;
     temps_execution->setText(QString::number(result.seconds));
     datedebut->setText(LocalInstant(result.started));
     datefin->setText(LocalInstant(result.ended));
-    membefore->setText(Ko(before));
-    memafter->setText(Ko(after));
-    memconsom->setText(Ko(after - before));
-    memcourante->setText(Ko(WholeKo(quarvo::ReadMemoryFigures().residentBytes)));
+    membefore->setText(Ko(WholeKo(result.memoryBefore)));
+    memafter->setText(Ko(WholeKo(resident)));
+    memconsom->setText(Ko(WholeKo(result.memoryUsed)));
+    memcourante->setText(Ko(WholeKo(resident)));
 }
 
 void TGenFrm::closeEvent(QCloseEvent* event) {

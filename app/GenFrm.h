@@ -23,9 +23,15 @@ public:
 
     // Progress: the counts are shown a few times a second, letting the event loop run.
     void Update(std::int64_t states, std::int64_t transitions) override;
+    // The level, the time and the memory, shown with the next counts.
+    void UpdateGeneration(const quarvo::GenerationFigures& figures) override;
     bool StopRequested() override { return stopRequested_; }
     // Shows the times and the memory of a generation that has ended.
     void Figures(const quarvo::GenerationResult& result) override;
+
+    // "Génération > Réglages de la génération...": the dialog without a
+    // generation, so that its threads and memory limit are set before one.
+    void ShowSettings();
 
     // Stops the running generation, as "&Arrêter" does.
     void RequestStop() { stopRequested_ = true; }
@@ -36,6 +42,8 @@ public:
     QLabel* temps_execution;
     QLabel* datedebut;
     QLabel* datefin;
+    // The breadth-first level being explored and how much of it is: "12 (35 %)".
+    QLabel* niveau;
     QLabel* membefore;
     QLabel* memafter;
     QLabel* memconsom;
@@ -67,4 +75,5 @@ private:
     QElapsedTimer sinceRefresh_;
     bool stopRequested_ = false;
     bool running_ = false;
+    quarvo::GenerationFigures figures_;
 };

@@ -15,6 +15,9 @@
 #include "app/toolchain/StemDot.h"
 #include "app/views/GoToState.h"
 #include "app/views/Graphic.h"
+#include "app/views/ChartWindow.h"
+#include "app/views/LevelOverviewWindow.h"
+#include "app/views/SimulationWindow.h"
 #include "app/views/SteV.h"
 
 #include <QWindow>
@@ -38,6 +41,9 @@ QuarvoApp::QuarvoApp(std::string startDirectory, UserDialogs& dialogs, QString p
     picture_ = std::make_unique<TSTEMJPG>(context_);
     help_ = std::make_unique<THelpWindow>(context_);
     properties_ = std::make_unique<TPropertiesWindow>(context_);
+    simulation_ = std::make_unique<TSimulationWindow>(context_);
+    overview_ = std::make_unique<TLevelOverviewWindow>(context_);
+    chart_ = std::make_unique<TChartWindow>(context_);
     Connect();
     main_->init_main();
 }
@@ -50,7 +56,8 @@ QuarvoApp::~QuarvoApp() {
 AppWindows QuarvoApp::Windows() const {
     return {main_.get(),         compilation_.get(), generation_.get(),  explorer_.get(), regeneration_.get(),
             checker_.get(),      diagnostic_.get(),  graph_.get(),       about_.get(),    goTo_.get(),
-            outputFormat_.get(), alphaResult_.get(), picture_.get(),     help_.get(),    properties_.get()};
+            outputFormat_.get(), alphaResult_.get(), picture_.get(),     help_.get(),    properties_.get(),
+            simulation_.get(),   overview_.get(),     chart_.get()};
 }
 
 // Each window's reaction to what happened; a connection ends with the window that reacts.
@@ -72,6 +79,18 @@ void QuarvoApp::Connect() {
     QObject::connect(&n, &AppNotifications::StemReplaced, checker, [checker] { checker->StemChanged(); });
     TPropertiesWindow* properties = properties_.get();
     QObject::connect(&n, &AppNotifications::StemReplaced, properties, [properties] { properties->StemChanged(); });
+    TSimulationWindow* simulation = simulation_.get();
+    QObject::connect(&n, &AppNotifications::StemReplaced, simulation, [simulation] { simulation->StemChanged(); });
+    // The viewer, when it shows the system, follows the simulator's current state.
+    QObject::connect(simulation, &TSimulationWindow::CurrentStateChanged, graph,
+                     [graph](std::int32_t number) { graph->FollowState(number); });
+    TLevelOverviewWindow* overview = overview_.get();
+    QObject::connect(&n, &AppNotifications::StemReplaced, overview, [overview] { overview->StemChanged(); });
+    // A state chosen in the overview is drawn with a path to it.
+    QObject::connect(overview, &TLevelOverviewWindow::StateChosen, graph, [graph](std::int32_t number) {
+        if (graph->Model().ShowsPath() || !graph->isVisible()) graph->draw_stem();
+        graph->FindState(number);
+    });
     TSDIAppForm* main = main_.get();
     QObject::connect(&n, &AppNotifications::ToolChainResultShown, main, [main] { main->ToolChainResultShown(); });
     QObject::connect(&n, &AppNotifications::HintShown, main, [main](const QString& text) { main->ShowHint(text); });
@@ -93,6 +112,10 @@ GenerationMonitor& QuarvoApp::GenerationProgress() {
 
 StemReadMonitor& QuarvoApp::RegenerationProgress() { return *regeneration_; }
 
+void QuarvoApp::ShowGenerationSettings() {
+    if (!closing_) generation_->ShowSettings();
+}
+
 void QuarvoApp::ShowExplorer() {
     if (!closing_) explorer_->exec();
 }
@@ -109,8 +132,24 @@ void QuarvoApp::DrawStem() {
     if (!closing_) graph_->draw_stem();
 }
 
-void QuarvoApp::DrawTrace(const std::vector<std::int32_t>& states) {
-    if (!closing_) graph_->draw_trace(states);
+void QuarvoApp::DrawTrace(const std::vector<std::int32_t>& states, const QString& kind) {
+    if (!closing_) graph_->draw_trace(states, kind);
+}
+
+void QuarvoApp::OpenSimulator() {
+    if (!closing_) simulation_->Open();
+}
+
+void QuarvoApp::ShowChart(const std::vector<std::string>& actions) {
+    if (!closing_) chart_->ShowChart(actions);
+}
+
+void QuarvoApp::ShowOverview() {
+    if (!closing_) overview_->ShowOverview();
+}
+
+void QuarvoApp::SimulatePath(const std::vector<std::int32_t>& states) {
+    if (!closing_) simulation_->SimulatePath(states);
 }
 
 void QuarvoApp::CloseGraph() {

@@ -24,6 +24,9 @@ class TFormAfficherAlpha;
 class TSTEMJPG;
 class THelpWindow;
 class TPropertiesWindow;
+class TSimulationWindow;
+class TLevelOverviewWindow;
+class TChartWindow;
 
 namespace quarvo {
 
@@ -45,6 +48,9 @@ struct AppWindows {
     TSTEMJPG* picture = nullptr;
     THelpWindow* help = nullptr;
     TPropertiesWindow* properties = nullptr;
+    TSimulationWindow* simulation = nullptr;
+    TLevelOverviewWindow* overview = nullptr;
+    TChartWindow* chart = nullptr;
 };
 
 class QuarvoApp final : private AppIntents {
@@ -65,11 +71,16 @@ private:
 
     GenerationMonitor& GenerationProgress() override;
     StemReadMonitor& RegenerationProgress() override;
+    void ShowGenerationSettings() override;
     void ShowExplorer() override;
     void ShowStateInExplorer(std::int64_t index) override;
     void ShowGoTo() override;
     void DrawStem() override;
-    void DrawTrace(const std::vector<std::int32_t>& states) override;
+    void DrawTrace(const std::vector<std::int32_t>& states, const QString& kind) override;
+    void OpenSimulator() override;
+    void ShowOverview() override;
+    void ShowChart(const std::vector<std::string>& actions) override;
+    void SimulatePath(const std::vector<std::int32_t>& states) override;
     void CloseGraph() override;
     void OpenChecker() override;
     void OpenProperties() override;
@@ -103,6 +114,9 @@ private:
     std::unique_ptr<TSTEMJPG> picture_;
     std::unique_ptr<THelpWindow> help_;
     std::unique_ptr<TPropertiesWindow> properties_;
+    std::unique_ptr<TSimulationWindow> simulation_;
+    std::unique_ptr<TLevelOverviewWindow> overview_;
+    std::unique_ptr<TChartWindow> chart_;
 };
 
 }  // namespace quarvo

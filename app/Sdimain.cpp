@@ -103,7 +103,7 @@ void TSDIAppForm::NameComponents() {
         {FichierGPM1, "FichierGPM1"}, {RegenererleSTEM1, "RegenererleSTEM1"},
         {ComparerAvec1, "ComparerAvec1"}, {ReduireleSTEM1, "ReduireleSTEM1"}, {MaxItem, "MaxItem"},
         {EntrelaceItem, "EntrelaceItem"}, {Biss, "Biss"}, {exploration, "exploration"},
-        {VisualisationGraphique1, "VisualisationGraphique1"}, {VrificationLogiqueCTL1, "VrificationLogiqueCTL1"},
+        {VisualisationGraphique1, "VisualisationGraphique1"}, {Simulation1, "Simulation1"}, {Overview1, "Overview1"}, {GenerationSettings1, "GenerationSettings1"}, {VrificationLogiqueCTL1, "VrificationLogiqueCTL1"},
         {Proprietes1, "Proprietes1"},
         {Polices1, "Polices1"}, {ArrierePlan1, "ArrierePlan1"}, {Rubriquesdaide1, "Rubriquesdaide1"},
         {APropos1, "APropos1"}, {ToolBar1, "ToolBar1"}, {NewButton, "NewButton"}, {OpenButton, "OpenButton"},
@@ -213,12 +213,16 @@ void TSDIAppForm::BuildMenus() {
     GenerationMenu->addSeparator();
     Biss = AddCommand(GenerationMenu, "Relation de bissimulation CP&BR", this, &TSDIAppForm::BissClick);
     Biss->setCheckable(true);
+    GenerationSettings1 = AddCommand(GenerationMenu, "Ré&glages de la génération...", this,
+                                     &TSDIAppForm::GenerationSettingsClick);
 
     VisualisationMenu = menuBar()->addMenu("&Visualisation");
     exploration =
         AddCommand(VisualisationMenu, "&Exploration", this, &TSDIAppForm::explorationClick, QKeySequence("Ctrl+E"));
     VisualisationGraphique1 = AddCommand(VisualisationMenu, "Visualisation &graphique", this,
                                          &TSDIAppForm::VisualisationGraphique1Click, QKeySequence("F7"));
+    Simulation1 = AddCommand(VisualisationMenu, "&Simulation", this, &TSDIAppForm::Simulation1Click);
+    Overview1 = AddCommand(VisualisationMenu, "Vue d'ensemble par &niveaux", this, &TSDIAppForm::Overview1Click);
 
     VerificationMenu = menuBar()->addMenu("&Vérification");
     VrificationLogiqueCTL1 = AddCommand(VerificationMenu, "&Vérification logique (CTL)", this,

@@ -70,6 +70,9 @@ public:
     void BissClick();
     void explorationClick();
     void VisualisationGraphique1Click();
+    void Simulation1Click();
+    void Overview1Click();
+    void GenerationSettingsClick();
     void VrificationLogiqueCTL1Click();
     void Proprietes1Click();
     void PolicesClick();
@@ -133,6 +136,8 @@ private:
     // its name and this extension; the folder chosen is remembered.
     QString AskSaveName(const QString& title, const char* filter, const QString& extension);
     QString AskOpenName(const char* filter);
+    // The save name of the editor's text: a ".lotos" file for a text in the standard syntax, else a ".LOT" one.
+    QString AskSpecificationName();
     bool Save();
     bool WriteEditorTo(const QString& path);
     bool LoadIntoEditor(const QString& path);
@@ -194,6 +199,9 @@ private:
     QAction* Biss;              // "Relation de bissimulation CP&BR"
     QAction* exploration;
     QAction* VisualisationGraphique1;
+    QAction* Simulation1;
+    QAction* Overview1;
+    QAction* GenerationSettings1;
     QAction* VrificationLogiqueCTL1;
     QAction* Proprietes1;
     QAction* Polices1;

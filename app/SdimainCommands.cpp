@@ -12,6 +12,7 @@
 #include "app/FileLocations.h"
 #include "app/Sdimain.h"
 #include "frontend/Parser.h"
+#include "frontend/StandardLexer.h"
 #include "frontend/TextFile.h"
 #include "generation/Generator.h"
 #include "generation/StemWriter.h"
@@ -20,9 +21,12 @@
 namespace {
 
 constexpr const char* kLotosFilter = "Spécification LOTOS (*.LOT)|*.LOT|Tous les fichiers (*.*)|*.*";
-// Opening also offers the files of the standard syntax.
+// A text in the standard syntax is saved as such.
+constexpr const char* kStandardSaveFilter = "LOTOS standard (*.lotos)|*.lotos|Tous les fichiers (*.*)|*.*";
+// Opening shows the files of both syntaxes at first.
 constexpr const char* kOpenLotosFilter =
-    "Spécification LOTOS (*.LOT)|*.LOT|LOTOS standard (*.lotos)|*.lotos|Tous les fichiers (*.*)|*.*";
+    "Spécifications LOTOS (*.LOT *.lotos)|*.LOT;*.lotos|Spécification LOTOS (*.LOT)|*.LOT|"
+    "LOTOS standard (*.lotos)|*.lotos|Tous les fichiers (*.*)|*.*";
 constexpr const char* kStemFilter = "Fichier STEM (*.STEM)|*.STEM|Tous les fichiers (*.*)|*.*";
 constexpr const char* kNewDocumentName = "Nouvelle spécification";
 constexpr const char* kErrorCaption = "Erreur!";
@@ -70,6 +74,13 @@ QString TSDIAppForm::AskSaveName(const QString& title, const char* filter, const
                                                    quarvo::ProposedPath(app_.session, extension));
     quarvo::RememberFolder(app_.session, name);
     return name;
+}
+
+QString TSDIAppForm::AskSpecificationName() {
+    const quarvo::EditorLines lines(*Editor);
+    if (quarvo::IsStandardSyntax(lines))
+        return AskSaveName("Enregistrer la spécification sous", kStandardSaveFilter, "lotos");
+    return AskSaveName("Enregistrer la spécification sous", kLotosFilter, "LOT");
 }
 
 QString TSDIAppForm::AskOpenName(const char* filter) {
@@ -123,7 +134,7 @@ bool TSDIAppForm::Save() {
     // the editor (a cut view of a large file would replace it with its first lines).
     if (stemShown_) return false;
     if (hasFileName) return WriteEditorTo(currentFileName);
-    const QString name = AskSaveName("Enregistrer la spécification sous", kLotosFilter, "LOT");
+    const QString name = AskSpecificationName();
     if (name.isEmpty() || !WriteEditorTo(name)) return false;
     currentFileName = name;
     app_.session.documentPath = name.toStdString();
@@ -144,7 +155,7 @@ bool TSDIAppForm::FileSave1Execute() {
 
 void TSDIAppForm::FileSaveAsItemClick() {
     if (stemShown_) return;
-    const QString name = AskSaveName("Enregistrer la spécification sous", kLotosFilter, "LOT");
+    const QString name = AskSpecificationName();
     if (name.isEmpty() || !WriteEditorTo(name)) return;
     currentFileName = name;
     app_.session.documentPath = name.toStdString();
@@ -369,6 +380,8 @@ void TSDIAppForm::SemEntreClick() {
     if (settings.semantics == quarvo::Semantics::Maximality) VerifyButton->setEnabled(true);
     VisualisationMenu->menuAction()->setEnabled(true);
     VisualisationGraphique1->setEnabled(true);
+    Simulation1->setEnabled(true);
+    Overview1->setEnabled(true);
     VisualiseButton->setEnabled(true);
     Fichierexterne1->setEnabled(true);
     EnableStemCommands(true);
@@ -439,6 +452,8 @@ void TSDIAppForm::RegenererleSTEM1Click() {
     VerifyButton->setEnabled(true);
     VisualisationMenu->menuAction()->setEnabled(true);
     VisualisationGraphique1->setEnabled(true);
+    Simulation1->setEnabled(true);
+    Overview1->setEnabled(true);
     VisualiseButton->setEnabled(true);
     EnableStemCommands(true);
     app_.dialogs.Tell(this, QMessageBox::Information, quarvo::StemReadSuccessCaption, quarvo::StemReadSuccessText);
@@ -448,6 +463,8 @@ void TSDIAppForm::RegenererleSTEM1Click() {
 
 void TSDIAppForm::MaxItemClick() {
     VisualisationGraphique1->setEnabled(false);
+    Simulation1->setEnabled(false);
+    Overview1->setEnabled(false);
     VisualiseButton->setEnabled(false);
     VerificationMenu->menuAction()->setEnabled(false);
     VerifyButton->setEnabled(false);
@@ -464,6 +481,8 @@ void TSDIAppForm::EntrelaceItemClick() {
     VerifyButton->setEnabled(false);
     VerificationMenu->menuAction()->setEnabled(false);
     VisualisationGraphique1->setEnabled(false);
+    Simulation1->setEnabled(false);
+    Overview1->setEnabled(false);
     Fichierexterne1->setEnabled(false);
     EntrelaceItem->setChecked(true);
     MaxItem->setChecked(false);
@@ -486,6 +505,18 @@ void TSDIAppForm::explorationClick() {
 
 void TSDIAppForm::VisualisationGraphique1Click() {
     if (app_.session.hasStem) app_.intents.DrawStem();
+}
+
+void TSDIAppForm::GenerationSettingsClick() {
+    if (!app_.session.busy) app_.intents.ShowGenerationSettings();
+}
+
+void TSDIAppForm::Overview1Click() {
+    if (app_.session.hasStem) app_.intents.ShowOverview();
+}
+
+void TSDIAppForm::Simulation1Click() {
+    if (app_.session.hasStem) app_.intents.OpenSimulator();
 }
 
 void TSDIAppForm::VrificationLogiqueCTL1Click() {

@@ -3,6 +3,8 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "bench/BenchSupport.h"
 #include "generation/Generator.h"
 #include "generation/MemoryWatch.h"
+#include "generation/Progress.h"
 
 namespace {
 
@@ -109,6 +112,56 @@ void BM_Buffers_Maximality(benchmark::State& s) { RunFamily(s, Buffers, Semantic
 void BM_Buffers_Interleaving(benchmark::State& s) { RunFamily(s, Buffers, Semantics::Interleaving); }
 void BM_Philosophers_Maximality(benchmark::State& s) { RunFamily(s, Philosophers, Semantics::Maximality); }
 void BM_Philosophers_Interleaving(benchmark::State& s) { RunFamily(s, Philosophers, Semantics::Interleaving); }
+
+// How often a generation's figures move while it runs, inside its levels
+// too: 2^20 states on two threads. longest_still_ms is the longest time the
+// figures shown (states, arcs, explored part of the level) stayed the same.
+void BM_ProgressInsideLevels(benchmark::State& state) {
+    quarvo::CompileOutcome compiled = quarvo::bench::CompileText(Cycles(static_cast<int>(state.range(0))));
+    if (!compiled.ok()) {
+        state.SkipWithError("the generated specification does not compile");
+        return;
+    }
+    struct Watch final : quarvo::Progress {
+        using Clock = std::chrono::steady_clock;
+        std::int64_t states = 0, arcs = 0, reports = 0, midLevel = 0;
+        std::int64_t lastStates = -1, lastArcs = -1, lastExplored = -1;
+        Clock::time_point changed = Clock::now();
+        double longestStill = 0;
+        void Update(std::int64_t s, std::int64_t a) override {
+            states = s;
+            arcs = a;
+        }
+        void UpdateGeneration(const quarvo::GenerationFigures& f) override {
+            ++reports;
+            if (f.levelExplored > 0 && f.levelExplored < f.levelStates) ++midLevel;
+            const Clock::time_point now = Clock::now();
+            if (states != lastStates || arcs != lastArcs || f.levelExplored != lastExplored) {
+                longestStill = std::max(longestStill, std::chrono::duration<double, std::milli>(now - changed).count());
+                changed = now;
+                lastStates = states;
+                lastArcs = arcs;
+                lastExplored = f.levelExplored;
+            }
+        }
+    };
+    quarvo::GenerationSettings settings;
+    settings.semantics = Semantics::Interleaving;
+    settings.threads = 2;
+    Watch watch;
+    std::int64_t states = 0;
+    for (auto _ : state) {
+        quarvo::StemStore store;
+        watch = Watch{};
+        states = quarvo::GenerateStem(compiled.compilation, settings, store, &watch).states;
+    }
+    state.counters["states"] = static_cast<double>(states);
+    state.counters["reports_per_s"] =
+        benchmark::Counter(static_cast<double>(watch.reports), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["mid_level_reports"] = static_cast<double>(watch.midLevel);
+    state.counters["longest_still_ms"] = watch.longestStill;
+}
+BENCHMARK(BM_ProgressInsideLevels)->Arg(20)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // Sizes chosen so that the largest of each row passes 1,000,000 states. Wall time:
 // the exploration runs on a thread of its own.

@@ -44,8 +44,26 @@ void TerminalProgress::UpdatePhase(const std::string& phase, std::int64_t count,
     shown_ = true;
 }
 
-void TerminalProgress::Update(std::int64_t states, std::int64_t transitions) {
+void TerminalProgress::UpdateGeneration(const quarvo::GenerationFigures& figures) {
+    generation_ = true;
     if (!Due()) return;
+    std::string line = std::to_string(states_) + " états, " + std::to_string(transitions_) + " transitions";
+    if (figures.levelStates > 0)
+        line += ", niveau " + std::to_string(figures.level) + " : " +
+                std::to_string(figures.levelExplored * 100 / figures.levelStates) + " %";
+    line += ", " + std::to_string(figures.seconds) + " s, " + std::to_string(figures.memoryUsed / (1024 * 1024)) + " Mo";
+    if (terminal_)
+        std::cerr << "\r" << line << "   ";
+    else
+        std::cerr << "Progression : " << line << "\n";
+    std::cerr << std::flush;
+    shown_ = true;
+}
+
+void TerminalProgress::Update(std::int64_t states, std::int64_t transitions) {
+    states_ = states;
+    transitions_ = transitions;
+    if (generation_ || !Due()) return;
     const Clock::time_point now = last_;
     double seconds = std::chrono::duration<double>(now - start_).count();
     const std::int64_t rate = static_cast<std::int64_t>(seconds > 0 ? static_cast<double>(states) / seconds : 0);

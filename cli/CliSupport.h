@@ -45,6 +45,9 @@ public:
     void Update(std::int64_t states, std::int64_t transitions) override;
     // "Progression : affinage de branchement : 1200 blocs".
     void UpdatePhase(const std::string& phase, std::int64_t count, const char* unit) override;
+    // A generation's line: its counts, then the level being explored and how
+    // much of it is, the time and the memory the generation took.
+    void UpdateGeneration(const quarvo::GenerationFigures& figures) override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -53,6 +56,10 @@ private:
     bool Due();
     bool terminal_;
     bool shown_ = false;
+    // A generation reports its figures after its counts: its line waits for them.
+    bool generation_ = false;
+    std::int64_t states_ = 0;
+    std::int64_t transitions_ = 0;
     Clock::time_point start_;
     Clock::time_point last_;
 };
@@ -122,5 +129,6 @@ int Verify(const std::vector<std::string>& args);
 int Deadlock(const std::vector<std::string>& args);
 int Livelock(const std::vector<std::string>& args);
 int Export(const std::vector<std::string>& args);
+int Simulate(const std::vector<std::string>& args);
 
 }  // namespace calvento

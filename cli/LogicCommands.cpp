@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "cli/CliSupport.h"
+#include "cli/SystemLoading.h"
 #include "generation/Generator.h"
 #include "logic/Verification.h"
 #include "stemio/ModelFile.h"
@@ -42,55 +43,6 @@ constexpr const char* kLivelockUsage =
     "Affiche « Aucune boucle interne. » ou un lasso : un chemin, puis le cycle.\n"
     "\n"
     "Code de sortie : 0 sans boucle interne, 1 s'il y en a une, 2 en cas d'erreur.\n";
-
-struct ModelOptions {
-    std::string path;
-    quarvo::GenerationSettings settings;
-};
-
-// Reads or generates the model; prints why it failed and returns false.
-// stoppedAtDeadlock, when given, tells a generation stopped at the end of
-// the first level holding a deadlock (settings.stopAtDeadlockLevel), and
-// explored how many states it explored.
-bool LoadSystem(const ModelOptions& options, quarvo::StemStore& store, bool* stoppedAtDeadlock = nullptr,
-                std::int64_t* explored = nullptr) {
-    quarvo::ModelKind kind = quarvo::ModelKind::Specification;
-    if (const quarvo::Status s = quarvo::ModelKindOf(options.path, kind); !s) {
-        std::cerr << "calvento : " << s.message() << '\n';
-        return false;
-    }
-    TerminalProgress progress;
-    if (kind != quarvo::ModelKind::Specification) {
-        quarvo::LoadedModel model = quarvo::LoadModel(options.path, options.settings.semantics, StartDirectory(), &progress);
-        if (!model.status) {
-            std::cerr << "calvento : " << model.status.message() << '\n';
-            return false;
-        }
-        store = std::move(model.stem);
-        return true;
-    }
-    CollectingSink compileLines;
-    std::shared_ptr<quarvo::Compilation> compilation = CompileFile(options.path, compileLines);
-    if (!compilation) {
-        for (const std::string& line : compileLines.lines) std::cout << line << '\n';
-        return false;
-    }
-    const quarvo::GenerationResult result = quarvo::GenerateStem(compilation, options.settings, store, &progress);
-    if (result.abandoned) {
-        OutOfMemory();
-        return false;
-    }
-    if (result.stoppedAtDeadlock && !result.stoppedByBound && stoppedAtDeadlock) {
-        *stoppedAtDeadlock = true;
-        *explored = result.exploredStates;
-        return true;
-    }
-    if (result.stoppedByBound || result.interrupted) {
-        std::cout << "Génération arrêtée à " << result.states << " états (--max-etats) : verdict inconnu.\n";
-        return false;
-    }
-    return true;
-}
 
 // Parses the options common to the three commands; false on a usage error.
 bool ModelOption(const std::vector<std::string>& args, std::size_t& i, ModelOptions& options, bool& bad) {

@@ -32,6 +32,8 @@ constexpr const char* kUsage =
     "                        un modèle (.LOT, .STEM ou .aut) et donne sa trace\n"
     "  deadlock MODELE       cherche un blocage et la trace la plus courte vers lui\n"
     "  livelock MODELE       cherche une boucle d'actions internes\n"
+    "  simulate MODELE       simule le modèle pas à pas, ou rejoue une trace\n"
+    "                        (--trace FICHIER)\n"
     "  export FICHIER --lotos|--dialecte\n"
     "                        écrit la spécification dans la syntaxe ISO 8807 du\n"
     "                        LOTOS de base, ou dans la syntaxe SYSTEM … ENDSYS\n"
@@ -84,6 +86,7 @@ static int Run(int argc, char** argv) {
     if (command == "deadlock") return calvento::Deadlock(args);
     if (command == "livelock") return calvento::Livelock(args);
     if (command == "export") return calvento::Export(args);
+    if (command == "simulate") return calvento::Simulate(args);
     std::cerr << "calvento : commande inconnue « " << command << " ».\n\n" << kUsage;
     return 2;
 }

@@ -60,6 +60,11 @@ struct GenerationResult {
     // Bytes of the heap in use before and after (HeapBytesInUse).
     std::int64_t heapBytesBefore = 0;
     std::int64_t heapBytesAfter = 0;
+    // The resident memory of the process as the generation started (the
+    // allocator's free memory given back first), and the most this
+    // generation took above it: the figure its memory limit applies to.
+    std::int64_t memoryBefore = 0;
+    std::int64_t memoryUsed = 0;
 };
 
 }  // namespace quarvo

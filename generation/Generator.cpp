@@ -202,7 +202,13 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
     store.FreeStates();
     store.compilation = compilation;
     const Clock::time_point started = Clock::now();
+    // What an earlier operation freed goes back to the system: the resident
+    // set grows from here by what this generation takes.
+    ReturnFreeMemory();
     const std::int64_t heapBefore = HeapBytesInUse();
+    const std::int64_t residentBefore = ReadMemoryFigures().residentBytes;
+    std::int64_t residentPeak = residentBefore;
+    const auto steadyStart = std::chrono::steady_clock::now();
 
     // The exploration runs on a thread of its own, for its stack; the progress
     // and the stop request stay on the caller's thread (a window's).
@@ -219,9 +225,21 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
                                   : ExploreByLevels(compilation, settings, store, shared);
             },
             ExplorationStack, [&] {
+            const std::int64_t resident = ReadMemoryFigures().residentBytes;
+            residentPeak = std::max(residentPeak, resident);
             if (!progress) return;
             progress->Update(shared.states.load(std::memory_order_relaxed),
                              shared.arcs.load(std::memory_order_relaxed));
+            GenerationFigures figures;
+            const std::int64_t level = shared.levelProgress.load(std::memory_order_relaxed);
+            figures.level = level / ExplorationShared::LevelUnit;
+            figures.levelStates = shared.levelStates.load(std::memory_order_relaxed);
+            figures.levelExplored = std::min(figures.levelStates, level % ExplorationShared::LevelUnit);
+            figures.seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
+                                                                               steadyStart).count();
+            figures.memoryBefore = residentBefore;
+            figures.memoryUsed = std::max<std::int64_t>(0, resident - residentBefore);
+            progress->UpdateGeneration(figures);
             if (progress->StopRequested()) shared.stopRequested.store(true, std::memory_order_relaxed);
         });
     } catch (const std::bad_alloc&) {
@@ -242,6 +260,8 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
     result.seconds = static_cast<std::int64_t>(Clock::to_time_t(ended) - Clock::to_time_t(started));
     result.heapBytesBefore = heapBefore;
     result.heapBytesAfter = HeapBytesInUse();
+    result.memoryBefore = residentBefore;
+    result.memoryUsed = std::max<std::int64_t>(0, std::max(residentPeak, ReadMemoryFigures().residentBytes) - residentBefore);
     return result;
 }
 
@@ -256,6 +276,10 @@ std::vector<std::string> GenerationSummaryLines(const GenerationResult& result) 
     if (!result.unguardedProcess.empty())
         lines.push_back("Attention : récursion non gardée dans le processus " + result.unguardedProcess +
                         " ; ses appels récursifs avant toute action ne sont pas dépliés.");
+    // The figure the memory limit applies to, as the generation dialog shows it.
+    if (result.stoppedByMemory && result.memoryUsed > 0)
+        lines.push_back("Mémoire consommée par la génération : " + std::to_string(result.memoryUsed / (1024 * 1024)) +
+                        " Mo.");
     if (result.stoppedByMemory)
         lines.push_back("Génération interrompue : mémoire insuffisante (" + states + " états).");
     else if (result.interrupted)

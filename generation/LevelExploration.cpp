@@ -212,6 +212,9 @@ void Worker::Expand(Level& level, ExplorationShared& shared, const MemoryWatch& 
         held = 0;  // an explored state's term is needed no more
         record.arcCount = static_cast<std::uint32_t>(arcOut.size()) - record.firstArc;
         sourceOut.push_back(record);
+        // The arcs derived count at once, so that progress moves while the level is explored.
+        shared.levelProgress.fetch_add(1, std::memory_order_relaxed);
+        shared.arcs.fetch_add(record.arcCount, std::memory_order_relaxed);
         if (engine.TermCount() > nextCollection) Collect();
     }
 }
@@ -299,6 +302,8 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
     std::vector<TStemArc> arcs;
     std::vector<std::size_t> cursor(threads, 0);
     bool stop = false;
+    bool stoppedOutside = false;
+    std::int64_t depth = 0;  // of the level being explored
     std::int64_t previousFirst = 0;  // the first state of the level before
     try {
         Worker& first = *workers[0];
@@ -323,10 +328,16 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
             for (auto& w : workers) w->sources.clear();
             for (std::int64_t s = level.first; s < level.end; ++s)
                 workers[level.owner[static_cast<std::size_t>(s)]]->sources.push_back(s);
+            shared.levelStates.store(level.end - level.first, std::memory_order_relaxed);
+            shared.levelProgress.store(depth * ExplorationShared::LevelUnit, std::memory_order_relaxed);
             crew.Run(expand);
             if (level.abandon.load()) {
                 result.stoppedByMemory = level.memoryLow.load();
-                break;
+                if (result.stoppedByMemory) break;
+                // Stopped from outside: the states each thread explored
+                // before it stopped keep their arcs, up to the first one
+                // some thread did not reach, and their successors are numbered.
+                stoppedOutside = true;
             }
 
             // Numbers in the order of the first discoverer, as one thread gives them.
@@ -335,6 +346,7 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
             for (std::int64_t s = level.first; s < level.end && !stop; ++s) {
                 const unsigned w = level.owner[static_cast<std::size_t>(s)];
                 Worker& worker = *workers[w];
+                if (cursor[w] >= worker.sourceOut.size()) break;  // a thread stopped before this state
                 const SourceRecord& r = worker.sourceOut[cursor[w]++];
                 level.index.Rekey(level.identity[static_cast<std::size_t>(s)], r.identity, s);
                 level.identity[static_cast<std::size_t>(s)] = r.identity;
@@ -364,15 +376,15 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
                 store.SetArcs(static_cast<std::size_t>(s), arcs);
                 explored = s + 1;
                 if ((s & 1023) == 0) {
+                    // The arcs were counted as they were derived.
                     store.LastGenStateCount = static_cast<std::int32_t>(count);
                     shared.states.store(count, std::memory_order_relaxed);
-                    shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
                 }
             }
             store.LastGenStateCount = static_cast<std::int32_t>(count);
             shared.states.store(count, std::memory_order_relaxed);
             shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
-            if (stop) break;
+            if (stop || stoppedOutside) break;
             if (settings.stopAtDeadlockLevel && LevelHoldsDeadlock(store, previousFirst, level.first, level.end)) {
                 result.stoppedAtDeadlock = true;
                 break;
@@ -390,6 +402,7 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
                 receive(0);
             }
             previousFirst = level.first;
+            ++depth;
             level.first = level.end;
             level.end = count;
         }

@@ -16,6 +16,12 @@ struct ExplorationShared {
     std::atomic<std::int64_t> states{0};
     std::atomic<std::int64_t> arcs{0};
     std::atomic<bool> stopRequested{false};
+    // The level being explored and how many of its states the threads have
+    // explored, in one word so that a reader never sees the count of one
+    // level with the depth of another: the depth times LevelUnit, plus the count.
+    std::atomic<std::int64_t> levelProgress{0};
+    static constexpr std::int64_t LevelUnit = std::int64_t{1} << 40;
+    std::atomic<std::int64_t> levelStates{0};  // 0: not explored by levels
 };
 
 // The worker threads an exploration uses for settings.threads (0: one per core).

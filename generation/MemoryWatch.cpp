@@ -57,10 +57,17 @@ std::int64_t HeapBytesInUse() {
     return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
 }
 
-MemoryWatch::MemoryWatch(std::int64_t limitBytes) : limit_(limitBytes), addressLimit_(0) {
+void ReturnFreeMemory() { malloc_trim(0); }
+
+MemoryWatch::MemoryWatch(std::int64_t limitBytes)
+    : limit_(limitBytes), addressLimit_(0), residentBefore_(ReadMemoryFigures().residentBytes) {
     rlimit rl{};
     if (getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY)
         addressLimit_ = static_cast<std::int64_t>(rl.rlim_cur);
+}
+
+std::int64_t MemoryWatch::Used() const {
+    return std::max<std::int64_t>(0, ReadMemoryFigures().residentBytes - residentBefore_);
 }
 
 bool MemoryWatch::NearLimit(std::int64_t growthBytes) const {
@@ -70,7 +77,10 @@ bool MemoryWatch::NearLimit(std::int64_t growthBytes) const {
     // the machine's memory the kernel kills the process: better stop early.
     const std::int64_t reserve =
         std::max<std::int64_t>(64 * MiB, now.residentBytes / 8 + std::max<std::int64_t>(0, growthBytes));
-    if (limit_ > 0 && now.residentBytes + reserve > limit_) return true;
+    // The limit counts what the operation took, not what the process held before it.
+    const std::int64_t used = std::max<std::int64_t>(0, now.residentBytes - residentBefore_);
+    const std::int64_t ownReserve = std::max<std::int64_t>(64 * MiB, used / 8 + std::max<std::int64_t>(0, growthBytes));
+    if (limit_ > 0 && used + ownReserve > limit_) return true;
     if (addressLimit_ > 0 && now.virtualBytes + std::max<std::int64_t>(64 * MiB, now.virtualBytes / 4) > addressLimit_)
         return true;
     if (now.availableBytes >= 0 && now.availableBytes < reserve) return true;

@@ -18,12 +18,22 @@ MemoryFigures ReadMemoryFigures();
 // Bytes the allocator has handed out and not taken back: the heap in use.
 std::int64_t HeapBytesInUse();
 
+// Gives the memory the allocator holds free back to the system, so that the
+// resident set is what the process uses: what an operation takes from then
+// on is the growth of the resident set, whatever an earlier one left behind.
+void ReturnFreeMemory();
+
 class MemoryWatch {
 public:
-    // limitBytes: the most the process may hold resident, 0 for no limit of
-    // the caller's own; the machine's available memory and the address-space
-    // limit of the process always apply.
+    // limitBytes: the most the operation may add to the resident set of the
+    // process from now on (Used()), 0 for no limit of the caller's own; the
+    // machine's available memory and the address-space limit of the process
+    // always apply.
     explicit MemoryWatch(std::int64_t limitBytes = 0);
+
+    // What the resident set has grown by since the watch was made: the
+    // memory the operation took, the figure the limit applies to.
+    std::int64_t Used() const;
 
     // True when the memory in use nears a limit: there must still be room for
     // the containers of the operation to grow once more. growthBytes is what
@@ -34,6 +44,7 @@ public:
 private:
     std::int64_t limit_;
     std::int64_t addressLimit_;
+    std::int64_t residentBefore_;
 };
 
 // The memory stop of a loop that cannot size itself beforehand (a reader of

@@ -6,6 +6,18 @@
 
 namespace quarvo {
 
+// Where a generation stands, beyond its counts, as it runs.
+struct GenerationFigures {
+    std::int64_t level = 0;          // the breadth-first level being explored (0: the initial state's)
+    std::int64_t levelExplored = 0;  // its states explored so far
+    std::int64_t levelStates = 0;    // its states
+    std::int64_t seconds = 0;        // since the generation started
+    // The memory of the process as the generation started, and what the
+    // generation has taken since (the figure its limit applies to), in bytes.
+    std::int64_t memoryBefore = 0;
+    std::int64_t memoryUsed = 0;
+};
+
 class Progress {
 public:
     virtual ~Progress() = default;
@@ -15,6 +27,9 @@ public:
     // ("affinage, tour 3"), the count it has reached and what it counts
     // ("blocs"). Ignored unless the caller shows it.
     virtual void UpdatePhase(const std::string& /*phase*/, std::int64_t /*count*/, const char* /*unit*/) {}
+    // Called by a generation a few times a second, also in the middle of a
+    // level, after Update. Ignored unless the caller shows it.
+    virtual void UpdateGeneration(const GenerationFigures& /*figures*/) {}
     // Asked between two units of work; true stops the operation.
     virtual bool StopRequested() { return false; }
 };

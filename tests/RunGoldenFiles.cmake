@@ -16,8 +16,12 @@ foreach(ext out stdout ${extensions})
   file(REMOVE ${ACTUAL}.${ext})
 endforeach()
 
+# INPUT, when given, is the file the program reads as its standard input.
+if(NOT DEFINED INPUT OR INPUT STREQUAL "")
+  set(INPUT /dev/null)
+endif()
 execute_process(COMMAND ${PROGRAM} ${arg_list}
-  WORKING_DIRECTORY ${WORKDIR}
+  WORKING_DIRECTORY ${WORKDIR} INPUT_FILE ${INPUT}
   RESULT_VARIABLE rc OUTPUT_FILE ${ACTUAL}.stdout ERROR_VARIABLE err)
 file(READ ${ACTUAL}.stdout out)
 # The files written are named in the output by the path ARGS gave them: the

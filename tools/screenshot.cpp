@@ -12,7 +12,11 @@
 #include "app/GenFrm.h"
 #include "app/QuarvoApp.h"
 #include "app/Sdimain.h"
+#include "app/logic/PropertiesWindow.h"
+#include "app/views/ChartWindow.h"
 #include "app/views/Graphic.h"
+#include "app/views/LevelOverviewWindow.h"
+#include "app/views/SimulationWindow.h"
 
 namespace {
 
@@ -84,6 +88,54 @@ int Comparison(const QString& example, const QString& other, const QString& dial
     return status;
 }
 
+// An example generated under interleaving, its deadlock's trace loaded in
+// the simulator and walked back one step, and its chart; then the overview
+// by level of another.
+int SimulatorAndOverview(const QString& example, const QString& large, const QString& simulationPicture,
+                         const QString& chartPicture, const QString& overviewPicture) {
+    quarvo::DesktopDialogs dialogs;
+    quarvo::QuarvoApp app(QDir::currentPath().toStdString(), dialogs, QCoreApplication::applicationDirPath());
+    TSDIAppForm& form = app.Main();
+    form.resize(900, 640);
+    form.show();
+    if (!form.OpenSpecification(example)) return 1;
+    form.Compiler1Click();
+    form.EntrelaceItemClick();
+    form.SemEntreClick();
+    if (TGenFrm* dialog = app.Windows().generation) dialog->hide();
+    TPropertiesWindow& properties = *app.Windows().properties;
+    properties.DeadlockClick();
+    properties.SimulateClick();
+    TSimulationWindow& simulation = *app.Windows().simulation;
+    simulation.resize(760, 480);
+    simulation.BackClick();
+    simulation.ChartClick();
+    TChartWindow& chart = *app.Windows().chart;
+    chart.resize(1100, 420);
+    int status = 1;
+    QTimer::singleShot(500, [&] {
+        status = simulation.grab().save(simulationPicture) && chart.grab().save(chartPicture) ? 0 : 1;
+        chart.close();
+        simulation.close();
+        if (!form.OpenSpecification(large)) status = 1;
+        form.Compiler1Click();
+        form.SemEntreClick();
+        if (TGenFrm* dialog = app.Windows().generation) dialog->hide();
+        TLevelOverviewWindow& overview = *app.Windows().overview;
+        overview.resize(760, 620);
+        overview.ShowOverview();
+        overview.ChooseLevel(4);
+        QTimer::singleShot(500, [&] {
+            if (!overview.grab().save(overviewPicture)) status = 1;
+            QApplication::quit();
+        });
+    });
+    QApplication::exec();
+    if (status != 0)
+        std::fprintf(stderr, "Impossible d'écrire %s ou %s\n", qPrintable(simulationPicture), qPrintable(overviewPicture));
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,6 +147,10 @@ int main(int argc, char** argv) {
             return ViewerBeforeAndAfterLayout(QString::fromLocal8Bit(argv[2]), depth, QString::fromLocal8Bit(argv[4]),
                                               QString::fromLocal8Bit(argv[5]));
     }
+    if (argc == 7 && QString::fromLocal8Bit(argv[1]) == "--simulation")
+        return SimulatorAndOverview(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                                    QString::fromLocal8Bit(argv[4]), QString::fromLocal8Bit(argv[5]),
+                                    QString::fromLocal8Bit(argv[6]));
     if (argc == 6 && QString::fromLocal8Bit(argv[1]) == "--comparaison")
         return Comparison(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]),
                           QString::fromLocal8Bit(argv[5]));
@@ -102,7 +158,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "Usage : quarvo_screenshot EXEMPLE.LOT IMAGE.png [GRAPHE.png]\n"
                      "        quarvo_screenshot --disposition EXEMPLE.LOT PROFONDEUR AVANT.png APRES.png\n"
-                     "        quarvo_screenshot --comparaison EXEMPLE.LOT AUTRE.LOT DIALOGUE.png FENETRE.png\n");
+                     "        quarvo_screenshot --comparaison EXEMPLE.LOT AUTRE.LOT DIALOGUE.png FENETRE.png\n"
+                     "        quarvo_screenshot --simulation EXEMPLE.LOT GRAND.LOT SIMULATION.png DIAGRAMME.png NIVEAUX.png\n");
         return 2;
     }
     const QString example = QString::fromLocal8Bit(argv[1]);

@@ -40,7 +40,8 @@ std::string ArcLabel(const ArcView& arc, const ActionTable& actions, Semantics s
     // A label of another toolset's .aut file is shown whole.
     const std::string name =
         actions.IsIdentifier(arc.Action) ? actions.Name(arc.Action).Text() : actions.Text(arc.Action);
-    if (semantics == Semantics::Interleaving) return name;
+    // Event 0 names no event: an arc of a quotient or of an .aut file, which has only its action.
+    if (semantics == Semantics::Interleaving || arc.Event == 0) return name;
     return "(" + afficher_listEvent(arc.Causes, actions) + ", " + name + ": x" + std::to_string(arc.Event) + ")";
 }
 

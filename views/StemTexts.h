@@ -23,7 +23,8 @@ std::string afficher_listEvent(Ref events, const ActionTable& actions);
 // "{3,5,3}": the target of every arc in order (newest first); "{}" without arcs.
 std::string afficher_ButStates(const ArcRange& arcs);
 
-// "({x1: a} , b: x2)" under maximality, the bare action name under interleaving.
+// "({x1: a} , b: x2)" under maximality, the bare action name under interleaving
+// and for an arc without an event (numbered 0: a reduced system's, an .aut file's).
 std::string ArcLabel(const ArcView& arc, const ActionTable& actions, Semantics semantics);
 
 // The viewer's hint for a state: its number, its maximal events and its targets, one per line.

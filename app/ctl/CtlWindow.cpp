@@ -73,8 +73,8 @@ void TForm5::BuildMenus() {
     Analyse1 = menuBar()->addMenu("&Analyse");
     Compiler1 = AddCommand(Analyse1, "&Compiler", this, &TForm5::Compiler1Click, QKeySequence(Qt::Key_F5));
     Verifier1 =
-        AddCommand(Analyse1, "&Verifier (Model-Checking)", this, &TForm5::Verifier1Click, QKeySequence(Qt::Key_F6));
-    Diagnostic1 = AddCommand(Analyse1, "&Diagnostic", this, &TForm5::Diagnostic1Click, QKeySequence(Qt::Key_F7));
+        AddCommand(Analyse1, "&Verifier (Model-Checking)", this, &TForm5::Verifier1Click, QKeySequence(Qt::Key_F8));
+    Diagnostic1 = AddCommand(Analyse1, "&Diagnostic", this, &TForm5::Diagnostic1Click, QKeySequence("Ctrl+D"));
 
     Exemples1 = menuBar()->addMenu("E&xemples");
     Exemples1->setObjectName("Exemples1");
@@ -104,9 +104,9 @@ void TForm5::BuildToolBar() {
     ToolBar1->addSeparator();
     ToolButton5 = button("&Compiler", "Compiler la spécification CTL (F5)|Compiler la spécification CTL",
                          &TForm5::Compiler1Click);
-    ToolButton6 = button("&Vérifier", "Vérifier la propriété CTL sur le STEM (F6)|Vérifier la propriété sur le STEM",
+    ToolButton6 = button("&Vérifier", "Vérifier la propriété CTL sur le STEM (F8)|Vérifier la propriété sur le STEM",
                          &TForm5::Verifier1Click);
-    ToolButton7 = button("&Diagnostic", "Résultats et Diagnostic (F7)|Afficher le diagnostic",
+    ToolButton7 = button("&Diagnostic", "Résultats et Diagnostic (Ctrl+D)|Afficher le diagnostic",
                          &TForm5::Diagnostic1Click);
 }
 

@@ -123,7 +123,12 @@ TForm6::TForm6(quarvo::AppContext& app) : app_(app) {
     diagnosticLayout->addWidget(Label3, 1, 0, 1, 2);
 
     Button1 = new QPushButton("&Fermer", this);
+    SimulateButton = new QPushButton("Si&muler le chemin", this);
+    SimulateButton->setObjectName("SimulateButton");
+    SimulateButton->setToolTip("Rejoue pas à pas le dernier chemin dessiné");
+    SimulateButton->setEnabled(false);
     auto* closeRow = new QHBoxLayout;
+    closeRow->addWidget(SimulateButton);
     closeRow->addStretch();
     closeRow->addWidget(Button1);
 
@@ -134,6 +139,9 @@ TForm6::TForm6(quarvo::AppContext& app) : app_(app) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(Button1, &QPushButton::clicked, this, &TForm6::Button1Click);
+    connect(SimulateButton, &QPushButton::clicked, this, [this] {
+        if (!LastTrace.empty()) app_.intents.SimulatePath(LastTrace);
+    });
     connect(Button2, &QPushButton::clicked, this, &TForm6::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TForm6::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TForm6::Button4Click);
@@ -176,6 +184,7 @@ void TForm6::OpenDiagnostic(QWindow* transientParent) {
     // The lists of the first sub-formula are filled at once.
     ShowFirst();
     LastTrace.clear();
+    SimulateButton->setEnabled(false);
     if (transientParent && !isVisible()) {
         create();
         windowHandle()->setTransientParent(transientParent);
@@ -249,7 +258,8 @@ void TForm6::ShowPath(const QListView* list) {
     LastTrace.clear();
     LastTrace.reserve(result.path.StateCount());
     for (const quarvo::StateView record : result.path.States()) LastTrace.push_back(record.Number);
-    app_.intents.DrawTrace(LastTrace);
+    SimulateButton->setEnabled(true);
+    app_.intents.DrawTrace(LastTrace, "Chemin du diagnostic");
 }
 
 void TForm6::ListBox1DblClick() { ShowPath(ListBox1); }

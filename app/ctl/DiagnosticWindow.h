@@ -51,6 +51,7 @@ public:
     QListView* ListBox2;  // states where it does not
     QLabel* Label3;
     QPushButton* Button1;  // Fermer
+    QPushButton* SimulateButton;  // Simuler le chemin: LastTrace in the simulator
 
     void Button1Click();
     void Button2Click();

@@ -70,23 +70,28 @@ void TPropertiesWindow::BuildMenus() {
     }
 
     AnalysisMenu = menuBar()->addMenu("&Analyse");
-    VerifyAction = AddCommand(AnalysisMenu, "&Vérifier", this, &TPropertiesWindow::VerifyClick, QKeySequence("F6"));
+    VerifyAction = AddCommand(AnalysisMenu, "&Vérifier", this, &TPropertiesWindow::VerifyClick, QKeySequence("F8"));
     DeadlockAction = AddCommand(AnalysisMenu, "&Blocages", this, &TPropertiesWindow::DeadlockClick);
     LivelockAction = AddCommand(AnalysisMenu, "Boucles &internes", this, &TPropertiesWindow::LivelockClick);
     VerifyAction->setObjectName("VerifyAction");
     DeadlockAction->setObjectName("DeadlockAction");
     LivelockAction->setObjectName("LivelockAction");
+    AnalysisMenu->addSeparator();
+    SimulateAction = AddCommand(AnalysisMenu, "&Simuler la trace", this, &TPropertiesWindow::SimulateClick);
+    SimulateAction->setObjectName("SimulateAction");
+    SimulateAction->setEnabled(false);
 
     Tools = addToolBar("Tools");
     Tools->setObjectName("Tools");
     Tools->setMovable(false);
     Tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    AddToolCommand(Tools, "&Vérifier", "Vérifier (F6)|Vérifier la formule à l'état initial du système", this,
+    AddToolCommand(Tools, "&Vérifier", "Vérifier (F8)|Vérifier la formule à l'état initial du système", this,
                    &TPropertiesWindow::VerifyClick);
     AddToolCommand(Tools, "&Blocages", "Blocages|Chercher un état accessible sans successeur", this,
                    &TPropertiesWindow::DeadlockClick);
     AddToolCommand(Tools, "Boucles &internes", "Boucles internes|Chercher un cycle accessible d'actions internes", this,
                    &TPropertiesWindow::LivelockClick);
+    Tools->addAction(SimulateAction);
 }
 
 void TPropertiesWindow::Open() {
@@ -99,6 +104,7 @@ void TPropertiesWindow::Open() {
 void TPropertiesWindow::StemChanged() {
     Results->clear();
     trace_.clear();
+    SimulateAction->setEnabled(false);
 }
 
 void TPropertiesWindow::closeEvent(QCloseEvent* event) {
@@ -202,10 +208,12 @@ bool TPropertiesWindow::HaveSystem() {
     return true;
 }
 
-void TPropertiesWindow::Show(const std::vector<std::string>& lines, std::vector<std::int32_t> trace) {
+void TPropertiesWindow::Show(const std::vector<std::string>& lines, std::vector<std::int32_t> trace, QString kind) {
+    traceKind_ = std::move(kind);
     Results->clear();
     for (const std::string& line : lines) Results->addItem(FromStd(line));
     trace_ = std::move(trace);
+    SimulateAction->setEnabled(!trace_.empty());
 }
 
 void TPropertiesWindow::VerifyClick() {
@@ -228,7 +236,9 @@ void TPropertiesWindow::VerifyClick() {
     }
     std::vector<std::int32_t> states;
     if (result.trace) states = quarvo::logic::TraceStates(*result.trace, system.lts.initial, system.numbers);
-    Show(quarvo::logic::VerifyLines(result, system), std::move(states));
+    const bool lasso = result.trace && result.trace->IsLasso();
+    Show(quarvo::logic::VerifyLines(result, system), std::move(states),
+         lasso ? "Lasso de la formule" : "Trace de la formule");
 }
 
 void TPropertiesWindow::DeadlockClick() {
@@ -237,7 +247,8 @@ void TPropertiesWindow::DeadlockClick() {
     const auto outcome = quarvo::logic::RunSearch(quarvo::logic::Search::Deadlock, system.lts);
     std::vector<std::int32_t> states;
     if (outcome.trace) states = quarvo::logic::TraceStates(*outcome.trace, system.lts.initial, system.numbers);
-    Show(quarvo::logic::SearchLines(quarvo::logic::Search::Deadlock, outcome, system), std::move(states));
+    Show(quarvo::logic::SearchLines(quarvo::logic::Search::Deadlock, outcome, system), std::move(states),
+         "Trace du blocage");
 }
 
 void TPropertiesWindow::LivelockClick() {
@@ -246,10 +257,14 @@ void TPropertiesWindow::LivelockClick() {
     const auto outcome = quarvo::logic::RunSearch(quarvo::logic::Search::Livelock, system.lts);
     std::vector<std::int32_t> states;
     if (outcome.trace) states = quarvo::logic::TraceStates(*outcome.trace, system.lts.initial, system.numbers);
-    Show(quarvo::logic::SearchLines(quarvo::logic::Search::Livelock, outcome, system), std::move(states));
+    Show(quarvo::logic::SearchLines(quarvo::logic::Search::Livelock, outcome, system), std::move(states), "Lasso");
+}
+
+void TPropertiesWindow::SimulateClick() {
+    if (!trace_.empty()) app_.intents.SimulatePath(trace_);
 }
 
 void TPropertiesWindow::ResultClicked(int row) {
     if (trace_.empty() || row < 0) return;
-    app_.intents.DrawTrace(trace_);
+    app_.intents.DrawTrace(trace_, traceKind_);
 }

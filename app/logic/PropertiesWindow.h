@@ -47,6 +47,8 @@ public:
     QAction* VerifyAction;
     QAction* DeadlockAction;
     QAction* LivelockAction;
+    // "Simuler": the trace on show in the simulator; enabled while there is one.
+    QAction* SimulateAction;
 
     QString fileName;  // empty: a new formula
     bool modified = false;
@@ -58,6 +60,7 @@ public:
     void VerifyClick();
     void DeadlockClick();
     void LivelockClick();
+    void SimulateClick();
     // Puts template i of the menu in the editor (after the save question).
     void UseTemplate(std::size_t i);
     // A click on a line of a trace draws the trace in the viewer.
@@ -76,10 +79,11 @@ private:
     void SetText(const QString& text);
     // The system to work on; false (with a message) when there is none.
     bool HaveSystem();
-    void Show(const std::vector<std::string>& lines, std::vector<std::int32_t> trace);
+    void Show(const std::vector<std::string>& lines, std::vector<std::int32_t> trace, QString kind = QString());
 
     quarvo::AppContext& app_;
     quarvo::TaskProgressDialog* progress_ = nullptr;
     bool loading_ = false;
     std::vector<std::int32_t> trace_;
+    QString traceKind_;  // what the trace is, for the viewer's hint line
 };

@@ -20,16 +20,16 @@ const char* const CompleteRules =
     "Tous les successeurs des états dessinés sont dessinés : aucun état n'est courant. "
     "Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
     "Ctrl + molette : zoom.";
-// A path of the diagnostic is only read: the clicks draw nothing.
+// A path is only read: the clicks draw nothing.
 const char* const TraceRules =
-    "Chemin du diagnostic, de l'état initial (en haut) à l'état choisi : chaque flèche est l'arc emprunté. "
+    ", de l'état initial (en haut) à son dernier état : chaque flèche est l'arc emprunté. "
     "Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
     "Ctrl + molette : zoom.";
 
 }  // namespace
 
-const char* GraphHint(bool path, bool current, bool lime) {
-    if (path) return TraceRules;
+std::string GraphHint(bool path, bool current, bool lime, const std::string& pathKind) {
+    if (path) return pathKind + TraceRules;
     if (current) return MouseRules;
     return lime ? NoCurrentRules : CompleteRules;
 }

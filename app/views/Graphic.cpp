@@ -173,7 +173,7 @@ TGraph::TGraph(quarvo::AppContext& app) : app_(app), SelectedState(model_.Select
 
     // The hint has lines of its own above the status line, as many as the
     // window's width asks for: a status bar would keep it to one line's height.
-    MouseHelp = new QLabel(QString::fromUtf8(quarvo::GraphHint(false, true, true)), this);
+    MouseHelp = new QLabel(QString::fromStdString(quarvo::GraphHint(false, true, true)), this);
     MouseHelp->setObjectName("MouseHelp");
     MouseHelp->setWordWrap(true);
     MouseHelp->setContentsMargins(4, 2, 4, 2);
@@ -226,6 +226,10 @@ void TGraph::BuildMenus() {
     keep(AddCommand(graph, "Déplier jusqu'à une &profondeur…", this, &TGraph::UnfoldToDepthAsked,
                     QKeySequence("Ctrl+D")),
          "DeplierProfondeur1");
+    graph->addSeparator();
+    keep(AddCommand(graph, "&Vue d'ensemble par niveaux", this, [this] { app_.intents.ShowOverview(); },
+                    QKeySequence("Ctrl+G")),
+         "VueEnsemble1");
 }
 
 void TGraph::init_graph() {
@@ -243,8 +247,8 @@ void TGraph::FormShow() {
 }
 
 void TGraph::UpdateHint() {
-    MouseHelp->setText(
-        QString::fromUtf8(quarvo::GraphHint(model_.ShowsPath(), model_.HasCurrentState(), model_.HasLimeState())));
+    MouseHelp->setText(QString::fromStdString(quarvo::GraphHint(model_.ShowsPath(), model_.HasCurrentState(),
+                                                                model_.HasLimeState(), pathKind_.toStdString())));
 }
 
 void TGraph::draw_stem() {
@@ -261,16 +265,23 @@ void TGraph::draw_stem() {
     if (const auto first = model_.FirstShown()) ScrollToState(first->Number);
 }
 
-void TGraph::draw_trace(const std::vector<std::int32_t>& path) {
-    // A fresh showing: the view starts again from the path.
+void TGraph::draw_trace(const std::vector<std::int32_t>& path, const QString& kind) {
+    // A fresh showing: the view starts again from the path, whatever zoom was left.
     hide();
+    pathKind_ = kind;
     model_.ShowTrace(quarvo::TraceRecords(app_.session.stem, path));
     PaintBox1->setToolTip(QString());
     UpdateHint();
+    zoom_ = 1.0;
+    fitted_ = false;
+    ZoomLabel->setText(ZoomText(zoom_));
     UpdateArea();
     show();
     raise();
     activateWindow();
+    // Graphviz places the path and routes its arcs with their labels; the
+    // column of ShowTrace stays when it cannot.
+    LayOut(true);
     if (const auto first = model_.FirstShown()) ScrollToState(first->Number);
     PaintBox1->update();
 }
@@ -540,6 +551,14 @@ bool TGraph::FindState(std::int32_t number) {
     return true;
 }
 
+void TGraph::FollowState(std::int32_t number) {
+    if (!isVisible() || app_.session.busy || !model_.Shown() || model_.ShowsPath()) return;
+    if (!model_.DrawPathTo(number)) return;
+    Redraw();
+    UpdateHint();
+    ScrollToState(number, true);
+}
+
 void TGraph::UnfoldAll() {
     if (app_.session.busy || !model_.Shown()) return;
     if (model_.UnfoldAll() == 0) {
@@ -575,13 +594,16 @@ void TGraph::UnfoldToDepthAsked() {
 
 bool TGraph::UnfoldToDepth(std::int32_t depth) {
     if (app_.session.busy || !model_.Shown()) return false;
-    const auto unfolding = model_.UnfoldToDepth(depth, quarvo::GraphModel::MaxDrawnStates);
+    // No more than the layered layout draws readably: what is drawn is laid out.
+    const auto unfolding = model_.UnfoldToDepth(depth, quarvo::LayeredLayoutLimit);
     if (unfolding.added > 0) Unfolded();
     else Redraw();
     if (unfolding.stopped) {
         app_.dialogs.Tell(this, QMessageBox::Warning, "Déplier jusqu'à une profondeur",
-                          "Le dépliage s'est arrêté à " + QString::number(quarvo::GraphModel::MaxDrawnStates) +
-                              " états dessinés, avant la profondeur " + QString::number(depth) + ".");
+                          "Le dépliage s'est arrêté à " + QString::number(quarvo::LayeredLayoutLimit) +
+                              " états dessinés, avant la profondeur " + QString::number(depth) +
+                              " : au-delà, le dessin ne serait plus lisible. Graphe › Vue d'ensemble par niveaux "
+                              "(Ctrl+G) montre tout le système.");
         return false;
     }
     return true;

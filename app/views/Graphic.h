@@ -57,9 +57,11 @@ public:
     // Shows the window on the session's current STEM; a new showing starts
     // from the initial state, in view.
     void draw_stem();
-    // Shows a path of state numbers from the initial state, laid out in a
-    // column, its first state in view.
-    void draw_trace(const std::vector<std::int32_t>& path);
+    // Shows a path of state numbers from the initial state, named by kind
+    // on the hint line ("Trace du blocage", "Lasso"…), laid out on its own
+    // by Graphviz (a lasso's closing arc routed beside the chain, labels
+    // apart from states and from each other), at 100 %, its first state in view.
+    void draw_trace(const std::vector<std::int32_t>& path, const QString& kind = "Chemin du diagnostic");
     // Closes the window; its next showing is maximised.
     void CloseAndMaximise();
 
@@ -85,6 +87,10 @@ public:
     // Draws the state with a shortest path to it from the initial state and
     // brings it into view; false (with a message) when no state bears the number.
     bool FindState(std::int32_t number);
+    // The simulator's current state: while the window is shown on the
+    // system (not on a path), the state is drawn with a path to it, made
+    // current and brought into view; nothing is said when it cannot be.
+    void FollowState(std::int32_t number);
     // Graphe › Déplier tous les successeurs (Ctrl+U) of the current state.
     // After an unfolding the drawn states are laid out again (those the
     // user placed stay) and a state stays current.
@@ -165,4 +171,6 @@ private:
     double zoom_ = 1.0;
     // "Ajuster à la fenêtre" fitted the drawing: the area is the view's size.
     bool fitted_ = false;
+    // What the path on show is, for the hint line.
+    QString pathKind_ = "Chemin du diagnostic";
 };

@@ -225,8 +225,9 @@ TEST(Generation, StopsWhenTheCallerAsks) {
     EXPECT_TRUE(r.interrupted);
     EXPECT_FALSE(r.stoppedByBound);
     EXPECT_FALSE(r.abandoned);
-    // Three while it ran, then one with the final counts.
-    EXPECT_EQ(progress.updates, 4);
+    // Three while it ran, maybe a few more while the states already explored
+    // of the level were numbered, then one with the final counts.
+    EXPECT_GE(progress.updates, 4);
     EXPECT_EQ(GenerationSummaryLines(r).back(), "Génération interrompue : " + std::to_string(r.states) + " états.");
     // The clock readings frame the generation, and the seconds are those between them.
     EXPECT_LE(before, r.started);

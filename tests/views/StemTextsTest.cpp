@@ -54,6 +54,8 @@ TEST_F(Texts, ArcLabelUnderEachSemantics) {
     EXPECT_EQ(ArcLabel(uncaused, store.actions, Semantics::Maximality), "({}, b: x2)");
     EXPECT_EQ(ArcLabel(exhausted, store.actions, Semantics::Maximality), "({x1: a, x4: I_SEND} , I_SEND: x-1)");
     EXPECT_EQ(ArcLabel(caused, store.actions, Semantics::Interleaving), "b");
+    const ArcView reduced{none, 0, b, 5, EmptyEventSet};
+    EXPECT_EQ(ArcLabel(reduced, store.actions, Semantics::Maximality), "b") << "a reduced system names no event";
     EXPECT_EQ(ArcLabel(exhausted, store.actions, Semantics::Interleaving), "I_SEND");
 }
 

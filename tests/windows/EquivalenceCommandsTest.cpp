@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/views/SimulationWindow.h"
 #include "app/CompareDialog.h"
 #include "app/ReduceDialog.h"
 #include "app/Sdimain.h"
@@ -222,11 +223,18 @@ private slots:
         QVERIFY(shown && shown != &t.GetSession().stem);
         QVERIFY(shown->StateCount() >= 2);
         QCOMPARE(shown->State(0).Number, t.GetSession().stem.State(0).Number);
+        // The same trace, step by step, in the simulator.
+        QVERIFY(dialog.SimulateButton->isEnabled());
+        dialog.SimulateButton->click();
+        TSimulationWindow& simulation = *t.Windows().simulation;
+        QVERIFY(simulation.isVisible());
+        QCOMPARE(simulation.Sim()->Steps().size() + 1, shown->StateCount());
 
         // Once the STEM is replaced, the trace no longer applies to it.
         f.SemEntreClick();
         QVERIFY(dialog.Result->count() == 0);
         QVERIFY(!dialog.DrawTraceButton->isEnabled());
+        QVERIFY(!dialog.SimulateButton->isEnabled());
     }
 
     void FilesThatGiveNoSystemAreReported() {

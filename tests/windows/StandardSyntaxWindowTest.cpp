@@ -3,6 +3,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QFileInfo>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -47,6 +48,26 @@ private slots:
         f.Compiler1Click();
         auto* list = Component<QListWidget>(f, "MemoError");
         QCOMPARE(list->item(list->count() - 1)->text(), QString("Compilation terminée. Aucune erreur détectée."));
+    }
+
+    void AStandardTextIsSavedAsLotosAndOpeningShowsBothSyntaxesFirst() {
+        TestApp t;
+        TSDIAppForm& f = t.app->Main();
+        t.dialogs.fileNames.push_back(Example("BUFFER.lotos"));
+        f.FileOpen1Execute();
+        QVERIFY(t.dialogs.fileFilters.back().startsWith("Spécifications LOTOS (*.LOT *.lotos)|"));
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        t.dialogs.fileNames.push_back(dir.filePath("COPY.lotos"));
+        f.FileSaveAsItemClick();
+        QCOMPARE(t.dialogs.defaultSuffixes.back(), QString("lotos"));
+        QVERIFY(t.dialogs.fileFilters.back().startsWith("LOTOS standard (*.lotos)|*.lotos"));
+        QVERIFY(QFileInfo::exists(dir.filePath("COPY.lotos")));
+        // A text of the dialect keeps its own suffix.
+        Component<QPlainTextEdit>(f, "Editor")->setPlainText("SYSTEM S [P] := P; EXIT ENDSYS");
+        t.dialogs.fileNames.push_back(dir.filePath("S.LOT"));
+        f.FileSaveAsItemClick();
+        QCOMPARE(t.dialogs.defaultSuffixes.back(), QString("LOT"));
     }
 
     void ExportWritesTheStandardText() {

@@ -96,8 +96,8 @@ private slots:
             {c.Enregistrersous1, "Enregistrer &sous...", ""},
             {c.quitter1, "&Quitter", ""},
             {c.Compiler1, "&Compiler", "F5"},
-            {c.Verifier1, "&Verifier (Model-Checking)", "F6"},
-            {c.Diagnostic1, "&Diagnostic", "F7"},
+            {c.Verifier1, "&Verifier (Model-Checking)", "F8"},
+            {c.Diagnostic1, "&Diagnostic", "Ctrl+D"},
             {c.Police1, "&Police...", ""},
             {c.Arrireplan1, "&Arrière-plan...", ""},
         };

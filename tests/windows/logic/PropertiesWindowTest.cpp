@@ -46,7 +46,7 @@ private slots:
         for (QAction* a : w.menuBar()->actions()) menus << a->text();
         QCOMPARE(menus, QStringList({"&Fichier", "&Modèles", "&Analyse"}));
         QCOMPARE(w.TemplatesMenu->actions().size(), static_cast<qsizetype>(quarvo::logic::PropertyTemplates().size()));
-        QCOMPARE(w.VerifyAction->shortcut().toString(), QString("F6"));
+        QCOMPARE(w.VerifyAction->shortcut().toString(), QString("F8"));
         Component<QAction>(w, "Template2")->trigger();
         QVERIFY(w.Formula->toPlainText().endsWith("[true* . A . (not B)* . A] false"));
         QVERIFY(w.Formula->toPlainText().startsWith("(* "));

@@ -19,6 +19,7 @@
 
 #include "tests/windows/WindowTestSupport.h"
 #include "app/Sdimain.h"
+#include "app/logic/PropertiesWindow.h"
 #include "app/views/GraphLayout.h"
 #include "app/views/Graphic.h"
 
@@ -315,25 +316,26 @@ private slots:
         QVERIFY(graph.UnfoldToDepth(2));
         QCOMPARE(graph.Model().States().size(), std::size_t(1 + 6 + 15 + 6));  // two steps of six processes
 
-        // Past a few hundred states the layout is force-directed: the states still keep apart.
-        QVERIFY(graph.UnfoldToDepth(5));
-        const std::size_t many = graph.Model().States().size();
-        QVERIFY(many > quarvo::LayeredLayoutLimit);
-        QCOMPARE(quarvo::LayoutEngine(many), std::string("sfdp"));
-        QCOMPARE(quarvo::LayoutEngine(132), std::string("dot"));
-        Key(graph, Qt::Key_L);
+        // An unfolding stops at what the layered layout draws readably, and lays out what it drew.
+        QVERIFY(!graph.UnfoldToDepth(5));
+        QCOMPARE(graph.Model().States().size(), quarvo::LayeredLayoutLimit);
         QVERIFY(graph.Model().HasRoutes());
         std::vector<QRect> circles;
         for (const quarvo::TGraphicState& s : graph.Model().States()) circles.push_back(Circle(s));
         QCOMPARE(Overlaps(circles), 0);
+        // Past a few hundred states Ctrl+L lays out force-directed.
+        QCOMPARE(quarvo::LayoutEngine(quarvo::LayeredLayoutLimit + 1), std::string("sfdp"));
+        QCOMPARE(quarvo::LayoutEngine(132), std::string("dot"));
 
         t.dialogs.inputs = {{true, "30"}};
         Key(graph, Qt::Key_D);
-        QCOMPARE(graph.Model().States().size(), quarvo::GraphModel::MaxDrawnStates);
+        QCOMPARE(graph.Model().States().size(), quarvo::LayeredLayoutLimit);
         QVERIFY(t.dialogs.Last());
         QCOMPARE(t.dialogs.Last()->icon, QMessageBox::Warning);
         QCOMPARE(t.dialogs.Last()->text,
-                 QString("Le dépliage s'est arrêté à 2000 états dessinés, avant la profondeur 30."));
+                 QString("Le dépliage s'est arrêté à 300 états dessinés, avant la profondeur 30 : au-delà, le dessin "
+                         "ne serait plus lisible. Graphe › Vue d'ensemble par niveaux (Ctrl+G) montre tout le "
+                         "système."));
         // The area grew to hold the rows.
         const QSize drawing = graph.DrawingSize();
         QVERIFY(graph.PaintBox1->width() >= drawing.width() && graph.PaintBox1->height() >= drawing.height());
@@ -395,6 +397,35 @@ private slots:
         QCOMPARE(graph.Zoom(), 1.0);
         QCOMPARE(graph.PaintBox1->size(), QSize(15000, 10000));
         QVERIFY(Visible(graph, Circle(*Drawn(graph, 0))));
+    }
+
+    void ALassoIsLaidOutWithItsLabelsApartAndNamedAtAnyZoom() {
+        TestApp t;
+        Generate(t, Example("PROTOCOL.LOT"), true);
+        TGraph& graph = ShownGraph(t);
+        // A zoom left small from before does not carry over to the path.
+        graph.ZoomBy(0.17, QPoint(0, 0));
+        TPropertiesWindow& properties = *t.Windows().properties;
+        properties.LivelockClick();
+        QVERIFY(properties.TraceStates().size() >= 4);
+        properties.ResultClicked(0);
+        QVERIFY(graph.Model().ShowsPath());
+        QCOMPARE(graph.Zoom(), 1.0);
+        QVERIFY(graph.MouseHelp->text().startsWith("Lasso, de l'état initial"));
+        // Its closing arc goes back up: the labels keep clear of the states and of each other.
+        QVERIFY(graph.Model().HasRoutes());
+        const std::vector<QRect> labels = graph.LabelRects();
+        QVERIFY(labels.size() >= 4);
+        QCOMPARE(Overlaps(labels), 0);
+        for (const quarvo::TGraphicState& s : graph.Model().States())
+            for (const QRect& label : labels) QVERIFY(!label.intersects(Circle(s)));
+        for (const quarvo::TGraphicState& s : graph.Model().States()) QVERIFY(Visible(graph, Circle(s)));
+
+        // A deadlock's trace says what it is.
+        Generate(t, Example("PHILO.LOT"), true);
+        properties.DeadlockClick();
+        properties.ResultClicked(0);
+        QVERIFY(graph.MouseHelp->text().startsWith("Trace du blocage, de l'état initial"));
     }
 
     void NewPathsAndNewShowingsOpenOnTheInitialState() {
