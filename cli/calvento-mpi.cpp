@@ -7,6 +7,7 @@
 #include <iostream>
 #include <unistd.h>
 
+#include "QuarvoVersion.h"
 #include "cli/CliSupport.h"
 #include "distributed/DistributedExploration.h"
 #include "generation/Generator.h"
@@ -19,6 +20,7 @@ constexpr const char* kUsage =
     "                          [--max-etats N] [--memoire-max N] [--fils N]\n"
     "                          [-o FICHIER.STEM] [--aut FICHIER.aut] [--aut-noms-caches]\n"
     "                          [--mesures]\n"
+    "       calvento-mpi --version\n"
     "\n"
     "Engendre le STEM (ou le STE) comme « calvento generate », réparti sur les K\n"
     "processus lancés par mpirun, sur une machine ou sur les machines d'un fichier\n"
@@ -82,6 +84,10 @@ struct Options : calvento::GenerateOptions {
 
 // 0 to go on, otherwise the exit code.
 int Parse(const std::vector<std::string>& args, Options& o, bool speak) {
+    if (args.size() == 1 && args[0] == "--version") {
+        if (speak) std::cout << quarvo::VersionText("calvento-mpi");
+        return 1;
+    }
     const bool help = args.size() == 1 && (args[0] == "--help" || args[0] == "-h");
     if (args.empty() || args[0] != "generate") {
         if (speak) (help ? std::cout : std::cerr) << kUsage;
