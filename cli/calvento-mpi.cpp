@@ -2,6 +2,7 @@
 #include <mpi.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -84,10 +85,6 @@ struct Options : calvento::GenerateOptions {
 
 // 0 to go on, otherwise the exit code.
 int Parse(const std::vector<std::string>& args, Options& o, bool speak) {
-    if (args.size() == 1 && args[0] == "--version") {
-        if (speak) std::cout << quarvo::VersionText("calvento-mpi");
-        return 1;
-    }
     const bool help = args.size() == 1 && (args[0] == "--help" || args[0] == "-h");
     if (args.empty() || args[0] != "generate") {
         if (speak) (help ? std::cout : std::cerr) << kUsage;
@@ -210,6 +207,15 @@ int Generate(quarvo::Peers& peers, const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --help and --version answer without MPI, so that they work without
+    // mpirun too; under mpirun, the first process alone speaks.
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "--help") == 0 ||
+                      std::strcmp(argv[1], "-h") == 0)) {
+        const char* rank = std::getenv("OMPI_COMM_WORLD_RANK");
+        if (rank == nullptr || std::strcmp(rank, "0") == 0)
+            std::cout << (argv[1][2] == 'v' ? quarvo::VersionText("calvento-mpi") : std::string(kUsage));
+        return 0;
+    }
     int provided = 0;
     MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided);
     int code = 0;

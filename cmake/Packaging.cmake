@@ -66,7 +66,7 @@ calvento-mpi engendre le même STEM que « calvento generate », réparti sur le
 processus que lance mpirun (OpenMPI), sur une machine ou sur une grappe ; les
 fichiers écrits sont les mêmes, octet pour octet.
 
-calvento-mpi generates the same STEM as \"calvento generate\", spread over the
+calvento-mpi generates the same STEM as the command calvento generate, spread over the
 processes that mpirun starts (OpenMPI), on one machine or on a cluster; the
 files written are the same, byte for byte.")
 endif()

@@ -35,18 +35,23 @@ all_offered() {
 offered=$(complete_words _calvento calvento "")
 all_offered "calvento" "$offered" < <(calvento_commands "$bin/calvento")
 offered=$(complete_words _calvento calvento -)
-all_offered "calvento -" "$offered" < <("$bin/calvento" --help | help_options)
+# The general options, below "Options :" (the commands' own come after their name).
+all_offered "calvento -" "$offered" < <("$bin/calvento" --help | sed -n '/^Options :/,$p' | help_options)
 grep -qx -- --version <<<"$offered" || fail "calvento : --version n'est pas proposé"
 for command in $(calvento_commands "$bin/calvento"); do
     offered=$(complete_words _calvento calvento "$command" -)
     all_offered "calvento $command -" "$offered" < <("$bin/calvento" "$command" --help | help_options)
 done
 offered=$(complete_words _quarvo quarvo -)
-all_offered "quarvo -" "$offered" < <("$bin/quarvo" --help | help_options)
+# Qt's own options, which the text names last, are Qt's.
+all_offered "quarvo -" "$offered" < <("$bin/quarvo" --help | sed '/options de Qt/,$d' | help_options)
 if [ -x "$bin/calvento-mpi" ]; then
     offered=$(complete_words _calvento_mpi calvento-mpi generate -)
-    # mpirun's own options, which the text names, are not calvento-mpi's.
-    all_offered "calvento-mpi generate -" "$offered" < <("$bin/calvento-mpi" --help | help_options | grep -vx -e -np -e --hostfile)
+    # mpirun's own options, which the text names, are not calvento-mpi's; --version comes alone.
+    all_offered "calvento-mpi generate -" "$offered" < <("$bin/calvento-mpi" --help | help_options |
+        grep -vx -e -np -e --hostfile -e --version)
+    offered=$(complete_words _calvento_mpi calvento-mpi "")
+    all_offered "calvento-mpi" "$offered" < <(printf '%s\n' generate --help --version)
 fi
 
 # The files, by extension.
@@ -55,17 +60,18 @@ touch a.LOT b.lotos c.STEM d.aut e.CTL f.mcl g.txt
 mkdir folder
 expect() {
     local what=$1 got=$2 want=$3
-    [ "$(tr '\n' ' ' <<<"$got")" = "$want" ] || fail "$what : « $(tr '\n' ' ' <<<"$got") » au lieu de « $want »"
+    got=$(printf '%s' "$got" | tr '\n' ' ')
+    [ "$got" = "$want" ] || fail "$what : « $got » au lieu de « $want »"
 }
-expect "calvento generate" "$(complete_words _calvento calvento generate "")" "a.LOT b.lotos folder "
-expect "calvento regenerate" "$(complete_words _calvento calvento regenerate "")" "c.STEM folder "
-expect "calvento compare" "$(complete_words _calvento calvento compare "")" "a.LOT b.lotos c.STEM d.aut folder "
-expect "calvento generate -o" "$(complete_words _calvento calvento generate a.LOT -o "")" "c.STEM folder "
-expect "calvento generate --aut" "$(complete_words _calvento calvento generate a.LOT --aut "")" "d.aut folder "
-expect "calvento check -f" "$(complete_words _calvento calvento check a.LOT -f "")" "e.CTL folder "
-expect "calvento verify --fichier" "$(complete_words _calvento calvento verify a.LOT --fichier "")" "f.mcl folder "
+expect "calvento generate" "$(complete_words _calvento calvento generate "")" "a.LOT b.lotos folder"
+expect "calvento regenerate" "$(complete_words _calvento calvento regenerate "")" "c.STEM folder"
+expect "calvento compare" "$(complete_words _calvento calvento compare "")" "a.LOT b.lotos c.STEM d.aut folder"
+expect "calvento generate -o" "$(complete_words _calvento calvento generate a.LOT -o "")" "c.STEM folder"
+expect "calvento generate --aut" "$(complete_words _calvento calvento generate a.LOT --aut "")" "d.aut folder"
+expect "calvento check -f" "$(complete_words _calvento calvento check a.LOT -f "")" "e.CTL folder"
+expect "calvento verify --fichier" "$(complete_words _calvento calvento verify a.LOT --fichier "")" "f.mcl folder"
 expect "calvento generate --max-etats" "$(complete_words _calvento calvento generate a.LOT --max-etats "")" ""
-expect "quarvo" "$(complete_words _quarvo quarvo "")" "a.LOT b.lotos c.STEM d.aut e.CTL f.mcl folder "
+expect "quarvo" "$(complete_words _quarvo quarvo "")" "a.LOT b.lotos c.STEM d.aut e.CTL f.mcl folder"
 
 if [ "$failures" -ne 0 ]; then
     exit 1

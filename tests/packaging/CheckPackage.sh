@@ -6,10 +6,16 @@
 # the build tree. Everything goes in one temporary folder, removed at the end.
 # Usage: CheckPackage.sh BUILD_DIR SOURCE_DIR VERSION WITH_MPI(0|1)
 set -euo pipefail
-build=$1 source=$2 version=$3 with_mpi=$4
+build=$(cd "$1" && pwd) source=$(cd "$2" && pwd) version=$3 with_mpi=$4
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/quarvo-package.XXXXXX")
-trap 'rm -rf "$tmp"' EXIT
+# cpack's installation writes its lists of installed files into the build
+# tree: those this check made go with it.
+manifests=()
+for component in quarvo mpi; do
+    [ -e "$build/install_manifest_$component.txt" ] || manifests+=("$build/install_manifest_$component.txt")
+done
+trap 'rm -rf "$tmp" "${manifests[@]}"' EXIT
 failures=0
 fail() { echo "ÉCHEC : $*" >&2; failures=$((failures + 1)); }
 
@@ -73,7 +79,7 @@ holds "$deb" usr/bin/quarvo usr/bin/calvento \
     usr/share/man/man1/quarvo.1.gz usr/share/man/man1/calvento.1.gz \
     usr/share/bash-completion/completions/quarvo usr/share/bash-completion/completions/calvento \
     usr/share/doc/quarvo/copyright usr/share/doc/quarvo/examples/PHILO.LOT
-if dpkg-deb -c "$deb" | grep -q 'calvento-mpi'; then fail "quarvo contient calvento-mpi"; fi
+if dpkg-deb -c "$deb" | grep 'calvento-mpi' >/dev/null; then fail "quarvo contient calvento-mpi"; fi
 
 if [ "$with_mpi" = 1 ]; then
     if [ ! -f "$mpideb" ]; then
@@ -99,9 +105,11 @@ cp "$source/examples/PHILO.LOT" "$work/"
 # directory named, the temporary directory the user's.
 run() { (cd "$work" && env -u QUARVO_CAMLDIR TMPDIR="$tmp/temporary" "$@"); }
 
-first=$(run "$root/usr/bin/calvento" --version | head -n 1)
+first=$(run "$root/usr/bin/calvento" --version)
+first=${first%%$'\n'*}
 [ "$first" = "calvento (QUARVO) $version" ] || fail "calvento --version : « $first »"
-first=$(run "$root/usr/bin/quarvo" --version | head -n 1)
+first=$(run "$root/usr/bin/quarvo" --version)
+first=${first%%$'\n'*}
 [ "$first" = "quarvo (QUARVO) $version" ] || fail "quarvo --version : « $first »"
 
 out=$(run "$root/usr/bin/calvento" compile PHILO.LOT 2>&1) || fail "calvento compile : $out"

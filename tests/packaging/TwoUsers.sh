@@ -6,7 +6,7 @@
 # the two runs are two processes of one user.
 # Usage: TwoUsers.sh PROGRAM_DIR SOURCE_DIR
 set -euo pipefail
-bin=$1 source=$2
+bin=$(cd "$1" && pwd) source=$(cd "$2" && pwd)
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/quarvo-users.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
