@@ -7,7 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/install-deps.sh
-quarvo_install_missing "${QUARVO_BUILD_PACKAGES[@]}" "${QUARVO_TOOLCHAIN_PACKAGES[@]}" "${QUARVO_DISTRIBUTED_PACKAGES[@]}" "${QUARVO_FUZZ_PACKAGES[@]}"
+quarvo_install_missing "${QUARVO_BUILD_PACKAGES[@]}" "${QUARVO_TOOLCHAIN_PACKAGES[@]}" "${QUARVO_DISTRIBUTED_PACKAGES[@]}" \
+    "${QUARVO_FUZZ_PACKAGES[@]}" "${QUARVO_PACKAGING_PACKAGES[@]}"
 
 jobs=$(nproc)
 FUZZ_SECONDS="${FUZZ_SECONDS:-30}"

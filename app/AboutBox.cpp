@@ -8,10 +8,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "QuarvoVersion.h"
+
 TAboutBox::TAboutBox(quarvo::AppContext& app) : app_(app) {
     setWindowTitle("À propos de QUARVO...");
     auto* layout = new QVBoxLayout(this);
-    auto* name = new QLabel("<b>QUARVO</b> — Calvento, générateur de STEM", this);
+    auto* name = new QLabel(QString("<b>QUARVO</b> %1 — Calvento, générateur de STEM").arg(quarvo::Version), this);
+    name->setObjectName("aboutName");
     auto* disclaimer = new QLabel(
         "Outil d'enseignement et de recherche pour LOTOS de base : compilation, génération du "
         "STEM ou de l'STE, visualisation et vérification CTL.\n\n"

@@ -106,8 +106,9 @@ public:
     static constexpr int ShownStemLines = 1000;
     // The STEM file that regeneration reads, when the editor shows it cut; empty otherwise.
     const QString& StemFileShownCut() const { return stemFile_; }
-    // A file dropped on the window: a ".STEM" file is shown as a STEM file, any
-    // other is opened as a specification, after the save prompt.
+    // A file dropped on the window, or named on the command line: a ".STEM"
+    // file is shown as a STEM file, any other is opened as a specification,
+    // after the save prompt.
     void OpenDroppedFile(const QString& path);
 
 signals:

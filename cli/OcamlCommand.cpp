@@ -19,8 +19,11 @@ constexpr const char* kOcamlUsage =
     "  --dot         STEM alpha-réduit au format DOT ;\n"
     "  --gpm         graphe des pas maximaux (LotosGPM), toujours au format DOT ;\n"
     "  --run         lance la chaîne (ocamlc, ocamlrun) dans le répertoire de travail\n"
-    "                ($QUARVO_CAMLDIR, sinon camlQuarvo dans le répertoire temporaire)\n"
     "                et affiche le résultat, Sortie.txt, au lieu du programme.\n"
+    "\n"
+    "Le répertoire de travail est $QUARVO_CAMLDIR s'il est donné ; sinon un\n"
+    "répertoire privé, camlQuarvo-UID-PID-XXXXXX dans le répertoire temporaire\n"
+    "($TMPDIR ou /tmp), créé pour cette exécution (droits 0700) et supprimé à la fin.\n"
     "\n"
     "Code de sortie : 0 en cas de succès, 2 sinon.\n";
 
@@ -70,10 +73,14 @@ int Ocaml(const std::vector<std::string>& args) {
         return 0;
     }
 
-    quarvo::ToolChain chain(quarvo::ProgramDirectory());
+    quarvo::ToolChain chain(quarvo::ModuleDirectory());
     const quarvo::Status produced = chain.Produce(compilation.get(), output, format);
     if (!produced) {
-        std::cerr << "calvento : " << produced.message() << '\n';
+        if (!produced.message().empty()) std::cerr << "calvento : " << produced.message() << '\n';
+        // A private work directory goes with this run: its log is shown now.
+        quarvo::TextFileResult log = quarvo::ReadTextFile(chain.PathOf("temp.log"));
+        if (log.status)
+            for (const std::string& line : log.lines) std::cerr << line << '\n';
         return 2;
     }
     quarvo::TextFileResult result = quarvo::ReadTextFile(chain.PathOf("Sortie.txt"));

@@ -2,11 +2,13 @@
 #include <mpi.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <unistd.h>
 
+#include "QuarvoVersion.h"
 #include "cli/CliSupport.h"
 #include "distributed/DistributedExploration.h"
 #include "generation/Generator.h"
@@ -19,6 +21,7 @@ constexpr const char* kUsage =
     "                          [--max-etats N] [--memoire-max N] [--fils N]\n"
     "                          [-o FICHIER.STEM] [--aut FICHIER.aut] [--aut-noms-caches]\n"
     "                          [--mesures]\n"
+    "       calvento-mpi --version\n"
     "\n"
     "Engendre le STEM (ou le STE) comme « calvento generate », réparti sur les K\n"
     "processus lancés par mpirun, sur une machine ou sur les machines d'un fichier\n"
@@ -204,6 +207,15 @@ int Generate(quarvo::Peers& peers, const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --help and --version answer without MPI, so that they work without
+    // mpirun too; under mpirun, the first process alone speaks.
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "--help") == 0 ||
+                      std::strcmp(argv[1], "-h") == 0)) {
+        const char* rank = std::getenv("OMPI_COMM_WORLD_RANK");
+        if (rank == nullptr || std::strcmp(rank, "0") == 0)
+            std::cout << (argv[1][2] == 'v' ? quarvo::VersionText("calvento-mpi") : std::string(kUsage));
+        return 0;
+    }
     int provided = 0;
     MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided);
     int code = 0;

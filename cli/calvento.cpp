@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "QuarvoVersion.h"
 #include "cli/CliSupport.h"
 
 namespace {
@@ -23,7 +24,8 @@ constexpr const char* kUsage =
     "                        relit un fichier STEM classique\n"
     "  check MODELE FORMULE  vérifie une formule CTL sur un STEM (MODELE : .LOT ou .STEM)\n"
     "  ocaml FICHIER.LOT     affiche le programme OCaml de la chaîne externe (STEM\n"
-    "                        alpha-réduit ou graphe des pas maximaux), ou son résultat\n"    "  compare MODELE1 MODELE2\n"
+    "                        alpha-réduit ou graphe des pas maximaux), ou son résultat\n"
+    "  compare MODELE1 MODELE2\n"
     "                        compare deux comportements (.LOT, .STEM ou .aut) modulo\n"
     "                        une équivalence (par défaut la bissimulation forte)\n"
     "  reduce MODELE         réduit un comportement modulo une bissimulation et écrit\n"
@@ -40,6 +42,7 @@ constexpr const char* kUsage =
     "\n"
     "Options :\n"
     "  --help                affiche cette aide\n"
+    "  --version             affiche la version\n"
     "\n"
     "« calvento COMMANDE --help » détaille une commande.\n";
 
@@ -71,6 +74,10 @@ static int Run(int argc, char** argv) {
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << kUsage;
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << quarvo::VersionText("calvento");
         return 0;
     }
     std::string command = args[0];

@@ -36,5 +36,9 @@ QUARVO_DISPLAY_PACKAGES=(xvfb xauth)
 QUARVO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The generation over several processes or machines (calvento-mpi).
 QUARVO_DISTRIBUTED_PACKAGES=(openmpi-bin libopenmpi-dev)
+# The Debian packages and their checks (tests/packaging): cpack's dpkg-shlibdeps
+# and file, man -l and groff for the manual pages, the desktop entry's and the
+# file types' validators.
+QUARVO_PACKAGING_PACKAGES=(dpkg-dev file man-db groff-base desktop-file-utils shared-mime-info)
 # The peer of the generation benchmarks (bench/spin-compare.sh).
 QUARVO_BENCH_PACKAGES=(spin)

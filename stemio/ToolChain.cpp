@@ -83,11 +83,54 @@ std::string FindOnPath(const std::string& tool) {
     }
 }
 
-std::string DefaultCamlDirectory() {
+std::string ChosenCamlDirectory() {
     const char* chosen = std::getenv("QUARVO_CAMLDIR");
-    if (chosen && *chosen) return WithSlash(chosen);
+    return chosen && *chosen ? WithSlash(chosen) : std::string();
+}
+
+std::string PrivateCamlPrefix() {
+    return "camlQuarvo-" + std::to_string(geteuid()) + "-" + std::to_string(getpid()) + "-";
+}
+
+namespace {
+
+// Removes the private directories of this user whose program has ended:
+// only directories (never a link) owned by this user, mode 0700, named with
+// the prefix of a process that no longer exists.
+void RemoveAbandonedCamlDirectories(const std::string& base) {
+    const std::string mine = "camlQuarvo-" + std::to_string(geteuid()) + "-";
+    std::error_code ec;
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, mine.size(), mine) != 0) continue;
+        const std::size_t dash = name.find('-', mine.size());
+        if (dash == std::string::npos || dash == mine.size()) continue;
+        const std::string digits = name.substr(mine.size(), dash - mine.size());
+        if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(digits));
+        if (pid <= 0 || pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH) continue;
+        struct stat st {};
+        if (lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid() ||
+            (st.st_mode & 07777) != 0700)
+            continue;
+        std::error_code ignored;
+        fs::remove_all(it->path(), ignored);
+    }
+}
+
+}  // namespace
+
+Status MakePrivateCamlDirectory(std::string& directory) {
     const char* tmp = std::getenv("TMPDIR");
-    return WithSlash(tmp && *tmp ? tmp : "/tmp") + "camlQuarvo/";
+    const std::string base = WithSlash(tmp && *tmp ? tmp : "/tmp");
+    RemoveAbandonedCamlDirectories(base);
+    std::string path = base + PrivateCamlPrefix() + "XXXXXX";
+    if (mkdtemp(path.data()) == nullptr) {
+        return Failure{"Impossible de créer le répertoire de travail dans " + base + " : " + SystemErrorReason(errno) +
+                       "."};
+    }
+    directory = WithSlash(path);
+    return {};
 }
 
 std::string ProgramDirectory() {
@@ -97,6 +140,15 @@ std::string ProgramDirectory() {
     return WithSlash(exe.parent_path().string());
 }
 
+std::string ModuleDirectory() {
+    const std::string beside = ProgramDirectory();
+    std::error_code ec;
+    if (fs::is_regular_file(beside + kModuleFiles[0], ec)) return beside;
+    const std::string installed = WithSlash((fs::path(beside) / ".." / "share" / "quarvo").lexically_normal().string());
+    if (fs::is_regular_file(installed + kModuleFiles[0], ec)) return installed;
+    return beside;
+}
+
 PollDeadline::PollDeadline(std::chrono::milliseconds limit) : start_(std::chrono::steady_clock::now()), limit_(limit) {}
 
 std::chrono::milliseconds PollDeadline::Elapsed() const {
@@ -104,13 +156,29 @@ std::chrono::milliseconds PollDeadline::Elapsed() const {
 }
 
 ToolChain::ToolChain(std::string moduleDirectory, std::string workDirectory)
-    : moduleDir_(WithSlash(std::move(moduleDirectory))), workDir_(WithSlash(std::move(workDirectory))) {}
+    : moduleDir_(WithSlash(std::move(moduleDirectory))) {
+    if (!workDirectory.empty()) {
+        workDir_ = WithSlash(std::move(workDirectory));
+        return;
+    }
+    workDirStatus_ = MakePrivateCamlDirectory(workDir_);
+    ownsWorkDir_ = workDirStatus_.ok();
+}
 
-ToolChain::~ToolChain() { Cancel(); }
+ToolChain::~ToolChain() {
+    Cancel();
+    if (ownsWorkDir_) {
+        std::error_code ec;
+        fs::remove_all(workDir_, ec);
+    }
+}
 
 Status ToolChain::Prepare() {
+    if (!workDirStatus_) return workDirStatus_;
     std::error_code ec;
-    fs::create_directories(workDir_, ec);
+    // A directory named by QUARVO_CAMLDIR and missing is made for this user alone.
+    const fs::path directory = fs::path(workDir_).parent_path();  // without the final '/'
+    if (fs::create_directories(directory, ec)) fs::permissions(directory, fs::perms::owner_all, ec);
     if (!fs::is_directory(workDir_, ec))
         return Failure{"Impossible de créer le répertoire de travail " + workDir_ + "."};
     for (const char* name : kModuleFiles) {
@@ -199,6 +267,7 @@ Status ToolChain::Start(ChainScript script, OcamlOutput output) {
 
 Status ToolChain::StartScript(const std::string& name, const std::vector<std::string>& lines) {
     Cancel();
+    if (!workDirStatus_) return workDirStatus_;
     std::error_code ec;
     fs::remove_all(PathOf(kMarker), ec);
     // Line feeds only: the shell would take a carriage return as part of the last word.

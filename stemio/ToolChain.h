@@ -31,13 +31,28 @@ std::string MissingToolMessage(const std::string& tool);
 // The full path of an executable found on PATH, or an empty string.
 std::string FindOnPath(const std::string& tool);
 
-// $QUARVO_CAMLDIR when set and not empty, else camlQuarvo in the temporary
-// directory ($TMPDIR or /tmp); always with a final '/'.
-std::string DefaultCamlDirectory();
+// $QUARVO_CAMLDIR with a final '/' when set and not empty; else an empty
+// string, which gives each ToolChain a private work directory of its own.
+std::string ChosenCamlDirectory();
 
-// The directory of the running program, with a final '/': the build and the
-// installation put the compiled OCaml modules there.
+// The name every private work directory starts with: camlQuarvo-UID-PID-.
+std::string PrivateCamlPrefix();
+
+// Makes a new work directory in the temporary directory ($TMPDIR or /tmp)
+// that only this user can enter: camlQuarvo-UID-PID-XXXXXX, mode 0700, made
+// by mkdtemp, which never follows a link nor reuses a name. Several users,
+// and several programs of one user, thus never share one, and nobody can
+// plant a link in it. First removes the directories of that kind that this
+// user's programs left when they ended without removing them (killed).
+// On success, directory holds the path with a final '/'.
+Status MakePrivateCamlDirectory(std::string& directory);
+
+// The directory of the running program, with a final '/'.
 std::string ProgramDirectory();
+
+// Where the compiled OCaml modules are: beside the program in the build tree,
+// else in ../share/quarvo/ once installed; with a final '/'.
+std::string ModuleDirectory();
 
 // Measures the time a caller's polling loop has waited for the chain.
 class PollDeadline {
@@ -58,7 +73,9 @@ class ToolChain {
 public:
     // moduleDirectory holds the installed calventoSource.cmo and lotosGPM.cmo
     // with their interfaces; workDirectory is where every file of a run goes.
-    explicit ToolChain(std::string moduleDirectory, std::string workDirectory = DefaultCamlDirectory());
+    // An empty workDirectory asks for a private one (MakePrivateCamlDirectory),
+    // made now and removed with everything in it when the chain is destroyed.
+    explicit ToolChain(std::string moduleDirectory, std::string workDirectory = ChosenCamlDirectory());
     ~ToolChain();
     ToolChain(const ToolChain&) = delete;
     ToolChain& operator=(const ToolChain&) = delete;
@@ -120,6 +137,10 @@ private:
 
     std::string moduleDir_;
     std::string workDir_;
+    // Whether workDir_ is a private directory this chain made and removes.
+    bool ownsWorkDir_ = false;
+    // Why the private directory could not be made; Prepare reports it.
+    Status workDirStatus_;
     pid_t child_ = -1;
 };
 

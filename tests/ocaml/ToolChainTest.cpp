@@ -1,6 +1,8 @@
 // The tool chain driver: script lines, work directory, module copies, polling, time-out and whole runs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -105,14 +107,115 @@ TEST(ToolChainScripts, FindToolsOnPath) {
     EXPECT_EQ(FindOnPath(""), "");
 }
 
-TEST(ToolChainDirectory, ComesFromTheEnvironmentOrTheTemporaryDirectory) {
+// The mode bits of a path itself (a link is not followed), or -1 when it is not a directory of this user.
+int PrivateModeOf(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return -1;
+    return static_cast<int>(st.st_mode & 07777);
+}
+
+// The identifier of a process that has ended.
+pid_t EndedProcess() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return child;
+}
+
+TEST(ToolChainDirectory, ComesFromTheEnvironmentOrIsPrivate) {
     {
         ScopedEnv chosen("QUARVO_CAMLDIR", "/var/tmp/mine");
-        EXPECT_EQ(DefaultCamlDirectory(), "/var/tmp/mine/");
+        EXPECT_EQ(ChosenCamlDirectory(), "/var/tmp/mine/");
     }
     ScopedEnv chosen("QUARVO_CAMLDIR", "");
-    ScopedEnv tmp("TMPDIR", "/scratch/");
-    EXPECT_EQ(DefaultCamlDirectory(), "/scratch/camlQuarvo/");
+    EXPECT_EQ(ChosenCamlDirectory(), "");
+    EXPECT_EQ(PrivateCamlPrefix(), "camlQuarvo-" + std::to_string(geteuid()) + "-" + std::to_string(getpid()) + "-");
+}
+
+TEST(ToolChainDirectory, ANamedDirectoryMissingIsMadeForThisUserAlone) {
+    const std::string named = test::FreshWorkDirectory() + "new/caml";
+    ScopedEnv chosen("QUARVO_CAMLDIR", named.c_str());
+    const std::string installed = test::FreshWorkDirectory(" installed");
+    for (const char* f : {"calventoSource.cmo", "calventosource.cmi", "lotosGPM.cmo", "lotosGPM.cmi"})
+        WriteAll(installed + f, f);
+    ToolChain chain(installed);
+    EXPECT_EQ(chain.WorkDirectory(), named + "/");
+    ASSERT_TRUE(test::Succeeded(chain.Prepare()));
+    EXPECT_EQ(PrivateModeOf(named), 0700);
+}
+
+// Two chains side by side, as two programs or two users would run them, in a
+// temporary directory where someone planted a link at the old fixed name.
+TEST(ToolChainDirectory, EachChainHasAPrivateDirectoryNeverThroughALinkAndRemovedAfterwards) {
+    const std::string tmp = test::FreshWorkDirectory();
+    const std::string victim = test::FreshWorkDirectory(" victim");
+    fs::create_directory_symlink(victim, tmp + "camlQuarvo");
+    ScopedEnv chosen("QUARVO_CAMLDIR", nullptr);
+    ScopedEnv temporary("TMPDIR", tmp.c_str());
+    const std::string installed = test::FreshWorkDirectory(" installed");
+    for (const char* f : {"calventoSource.cmo", "calventosource.cmi", "lotosGPM.cmo", "lotosGPM.cmi"})
+        WriteAll(installed + f, f);
+
+    std::string first, second;
+    {
+        ToolChain one(installed), two(installed);
+        first = one.WorkDirectory();
+        second = two.WorkDirectory();
+        EXPECT_NE(first, second);
+        for (const std::string& dir : {first, second}) {
+            EXPECT_EQ(dir.rfind(tmp + PrivateCamlPrefix(), 0), 0u) << dir;
+            EXPECT_EQ(PrivateModeOf(dir.substr(0, dir.size() - 1)), 0700) << dir;
+        }
+        ASSERT_TRUE(test::Succeeded(one.Prepare()));
+        ASSERT_TRUE(test::Succeeded(two.Prepare()));
+        ASSERT_TRUE(test::Succeeded(one.StartScript("mine.sh", {"echo one > mine.txt", "mkdir test"})));
+        ASSERT_TRUE(test::Succeeded(one.WaitForMarker(10s)));
+        EXPECT_EQ(ReadAll(one.PathOf("mine.txt")), "one\n");
+        EXPECT_FALSE(fs::exists(two.PathOf("mine.txt")));
+    }
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_FALSE(fs::exists(second));
+    EXPECT_TRUE(fs::is_symlink(tmp + "camlQuarvo"));
+    EXPECT_TRUE(fs::is_empty(victim));
+}
+
+TEST(ToolChainDirectory, TheDirectoriesOfEndedProgramsAreRemovedOthersKept) {
+    const std::string tmp = test::FreshWorkDirectory();
+    const std::string victim = test::FreshWorkDirectory(" victim");
+    WriteAll(victim + "keep", "kept");
+    ScopedEnv chosen("QUARVO_CAMLDIR", nullptr);
+    ScopedEnv temporary("TMPDIR", tmp.c_str());
+    const std::string mine = "camlQuarvo-" + std::to_string(geteuid()) + "-";
+    const std::string ended = mine + std::to_string(EndedProcess()) + "-";
+    // Left by a program that was killed: removed.
+    fs::create_directory(tmp + ended + "abcdef");
+    WriteAll(tmp + ended + "abcdef/temp.ml", "left");
+    fs::permissions(tmp + ended + "abcdef", fs::perms::owner_all, fs::perm_options::replace);
+    // A link with such a name, a directory open to others, a running program's: kept.
+    fs::create_directory_symlink(victim, tmp + ended + "linked");
+    fs::create_directory(tmp + ended + "opened");
+    fs::permissions(tmp + ended + "opened", fs::perms::all, fs::perm_options::replace);
+    fs::create_directory(tmp + mine + "1-running");
+    fs::permissions(tmp + mine + "1-running", fs::perms::owner_all, fs::perm_options::replace);
+
+    std::string made;
+    ASSERT_TRUE(test::Succeeded(MakePrivateCamlDirectory(made)));
+    EXPECT_FALSE(fs::exists(tmp + ended + "abcdef"));
+    EXPECT_TRUE(fs::is_symlink(tmp + ended + "linked"));
+    EXPECT_EQ(ReadAll(victim + "keep"), "kept");
+    EXPECT_TRUE(fs::is_directory(tmp + ended + "opened"));
+    EXPECT_TRUE(fs::is_directory(tmp + mine + "1-running"));
+    EXPECT_EQ(PrivateModeOf(made.substr(0, made.size() - 1)), 0700);
+
+    // Where no directory can be made, the chain says why instead of running.
+    ScopedEnv nowhere("TMPDIR", (tmp + "missing").c_str());
+    ToolChain chain(tmp);
+    const Status prepared = chain.Prepare();
+    EXPECT_FALSE(prepared.ok());
+    EXPECT_NE(prepared.message().find("Impossible de créer le répertoire de travail dans " + tmp + "missing/"),
+              std::string::npos)
+        << prepared.message();
 }
 
 TEST(ToolChainDirectory, IsCreatedAndGetsModulesMissingOrOlderThanTheInstalledOnes) {
