@@ -108,6 +108,12 @@ enum class OptionRead { Taken, Other, Invalid };
 OptionRead ReadGenerateOption(const std::vector<std::string>& args, std::size_t& i, GenerateOptions& options,
                               const char* program, bool speak = true);
 
+// Refuses, before anything else is done, an option given twice ("-o a -o b")
+// and two options that choose differently the same thing ("--lotos
+// --dialecte", "--fort --traces"): which one was meant cannot be told. Prints
+// why (after program; nothing when it is null) and returns false.
+bool OptionsAgree(const std::vector<std::string>& args, const char* program = "calvento");
+
 // A positive decimal number of at most 12 digits.
 bool ParseCount(const std::string& text, std::int64_t& value);
 

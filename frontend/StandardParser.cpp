@@ -220,10 +220,9 @@ private:
 
     // Parentheses, binders and nested definitions nest the reader's calls:
     // beyond this depth the text is refused rather than the stack exhausted.
-    static constexpr int MaxNesting = 1000;
     struct Nested {
         explicit Nested(StandardReader& r) : reader(r) {
-            if (++reader.depth_ > MaxNesting) reader.Fail("Expression trop imbriquée", reader.Peek());
+            if (++reader.depth_ > MaxSpecificationNesting) reader.Fail("Expression trop imbriquée", reader.Peek());
         }
         ~Nested() { --reader.depth_; }
         StandardReader& reader;
@@ -543,7 +542,21 @@ private:
 
     // ---- After the text: calls and functionalities.
 
+    // Each call bound to the definition its name reaches: the enclosing
+    // definitions, each before its children, the nearest first. The children
+    // of a definition are indexed by name once, so that a long chain of
+    // definitions resolves in linear time.
     void Resolve(ProcessDefinition* system) {
+        std::unordered_map<const ProcessDefinition*,
+                           std::unordered_map<Identifier32, ProcessDefinition*, Identifier32Hash>>
+            childIndex;
+        auto findChild = [&childIndex](const ProcessDefinition* x, const Identifier32& name) -> ProcessDefinition* {
+            auto [it, inserted] = childIndex.try_emplace(x);
+            if (inserted)
+                for (ProcessDefinition* c = x->children; c; c = c->next) it->second.try_emplace(c->name, c);
+            auto found = it->second.find(name);
+            return found == it->second.end() ? nullptr : found->second;
+        };
         std::vector<ProcessDefinition*> pending{system};
         while (!pending.empty()) {
             ProcessDefinition* d = pending.back();
@@ -555,8 +568,7 @@ private:
                         match = x;
                         break;
                     }
-                    for (ProcessDefinition* c = x->children; c && !match; c = c->next)
-                        if (c->name == call->name) match = c;
+                    match = findChild(x, call->name);
                 }
                 if (!match) {
                     reporter_.ReportError("Processus non declaré", call->name, call->line, call->column);

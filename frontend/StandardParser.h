@@ -11,6 +11,12 @@
 
 namespace quarvo {
 
+// How deeply the standard reader lets a text nest (parentheses, binders and
+// definitions inside definitions, each counting one): deeper is refused
+// ("Expression trop imbriquée") rather than the stack exhausted. The writers
+// refuse what the reader would.
+inline constexpr int MaxSpecificationNesting = 1000;
+
 // Reads the whole text; errors go through reporter with their line and
 // column, warnings (a functionality the behaviour contradicts) as lines of
 // their own. compileOk of the result tells whether the text was accepted.

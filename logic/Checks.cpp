@@ -169,6 +169,11 @@ std::vector<std::string> UnknownActionWarnings(const Formula& formula, const std
         if (known.count(name) || !said.insert(name).second) continue;
         std::string nearest;
         int best = 3;
+        // "i" names the internal action in LOTOS and in .aut files; here it is tau.
+        if (name == "i" || name == "I") {
+            nearest = "tau";
+            best = 0;
+        }
         for (const std::string& label : known) {  // in order: the first of the nearest
             const int d = EditDistance(name, label);
             if (d < best) {
