@@ -10,6 +10,7 @@
 
 #include "frontend/Parser.h"
 #include "frontend/TextFile.h"
+#include "generation/MemoryWatch.h"
 
 namespace calvento {
 
@@ -73,11 +74,14 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
     return true;
 }
 
-std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo::MessageSink& sink) {
+std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo::MessageSink& sink,
+                                                 std::int64_t memoryLimit) {
     std::vector<std::string> lines;
     if (!ReadLines(path, lines)) return nullptr;
     quarvo::VectorLineSource source(lines);
-    quarvo::CompileOutcome outcome = quarvo::CompileSpecification(source, StartDirectory(), sink);
+    const quarvo::MemoryWatch memory(memoryLimit);
+    quarvo::CompileOutcome outcome =
+        quarvo::CompileSpecification(source, StartDirectory(), sink, [&memory] { return memory.NearLimit(); });
     if (!outcome.tables) {
         std::cerr << "calvento : compilation abandonnée. " << outcome.tables.message() << '\n';
         return nullptr;

@@ -64,8 +64,11 @@ std::string StartDirectory();
 bool ReadLines(const std::string& path, std::vector<std::string>& lines);
 
 // Compiles path, sending the compile command's lines to sink; null on any error
-// (a file or table error is printed on the standard error).
-std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo::MessageSink& sink);
+// (a file or table error is printed on the standard error). The compilation
+// stops, as a generation does, when the memory nears memoryLimit (0: the
+// machine's memory alone).
+std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo::MessageSink& sink,
+                                                 std::int64_t memoryLimit = 0);
 
 // Says on the standard error that memory ran out and the operation was
 // abandoned; returns the exit code of that failure.

@@ -134,7 +134,8 @@ int Generate(quarvo::Peers& peers, const Options& o) {
     {
         // Every process reads the file, rank 0 alone tells what went wrong.
         std::streambuf* const errors = first ? std::cerr.rdbuf() : std::cerr.rdbuf(nullptr);
-        compilation = calvento::CompileFile(o.input, first ? static_cast<quarvo::MessageSink&>(messages) : silent);
+        compilation = calvento::CompileFile(o.input, first ? static_cast<quarvo::MessageSink&>(messages) : silent,
+                                            o.settings.memoryLimit);
         if (!first) {
             std::cerr.rdbuf(errors);
             std::cerr.clear();

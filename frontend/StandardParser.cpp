@@ -33,8 +33,10 @@ int Height(const BehaviourNode* node) { return node ? node->height : 0; }
 
 class StandardReader {
 public:
-    StandardReader(std::vector<StdLexeme> tokens, Compilation& compilation, ErrorReporter& reporter)
-        : tokens_(std::move(tokens)), compilation_(compilation), arena_(compilation.arena), reporter_(reporter) {}
+    StandardReader(std::vector<StdLexeme> tokens, Compilation& compilation, ErrorReporter& reporter,
+                   const std::function<bool()>& memoryLow)
+        : tokens_(std::move(tokens)), compilation_(compilation), arena_(compilation.arena), reporter_(reporter),
+          memoryLow_(memoryLow) {}
 
     // The system definition, or null after an error.
     ProcessDefinition* Read() {
@@ -479,6 +481,12 @@ private:
     // Reads the body that starts here once with each variable bound to its gate.
     BehaviourNode* Instance(std::size_t start, const std::vector<GateDeclaration>& declarations,
                             const std::vector<std::size_t>& choice) {
+        // Nested expansions multiply: their size is bounded by the memory alone.
+        if (memoryLow_ && arena_.NodeCount() >= nextMemoryLook_) {
+            nextMemoryLook_ = arena_.NodeCount() + NodesBetweenMemoryLooks;
+            if (memoryLow_())
+                Fail("Mémoire insuffisante pour développer les choix et parallélismes sur des portes", Peek());
+        }
         position_ = start;
         const std::size_t base = bindings_.size();
         for (std::size_t k = 0; k < declarations.size(); ++k)
@@ -607,12 +615,15 @@ private:
     DefinitionScope current_{nullptr, nullptr};
     std::vector<FunctionalityNote> notes_;
     int depth_ = 0;
+    const std::function<bool()>& memoryLow_;
+    static constexpr std::size_t NodesBetweenMemoryLooks = std::size_t{1} << 16;
+    std::size_t nextMemoryLook_ = NodesBetweenMemoryLooks;
 };
 
 }  // namespace
 
 std::shared_ptr<Compilation> CompileStandardText(const LineSource& source, ErrorReporter& reporter,
-                                                 CompileFlags& flags) {
+                                                 CompileFlags& flags, const std::function<bool()>& memoryLow) {
     flags = CompileFlags{};
     reporter.status = "Pas d'erreurs";
     auto compilation = std::make_shared<Compilation>();
@@ -621,7 +632,7 @@ std::shared_ptr<Compilation> CompileStandardText(const LineSource& source, Error
         reporter.ReportError(lexed.error.message, Identifier32(), lexed.error.line, lexed.error.column);
         return compilation;
     }
-    StandardReader reader(std::move(lexed.tokens), *compilation, reporter);
+    StandardReader reader(std::move(lexed.tokens), *compilation, reporter, memoryLow);
     ProcessDefinition* system = reader.Read();
     if (system && flags.success) {
         compilation->systemDefinition = system;

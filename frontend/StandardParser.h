@@ -3,6 +3,7 @@
 // end is the same whichever syntax a specification is written in.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "frontend/CoreInterfaces.h"
@@ -20,7 +21,9 @@ inline constexpr int MaxSpecificationNesting = 1000;
 // Reads the whole text; errors go through reporter with their line and
 // column, warnings (a functionality the behaviour contradicts) as lines of
 // their own. compileOk of the result tells whether the text was accepted.
+// memoryLow, when given, is asked every so many nodes made while gate
+// choices and gate parallelisms are expanded: true refuses the text.
 std::shared_ptr<Compilation> CompileStandardText(const LineSource& source, ErrorReporter& reporter,
-                                                 CompileFlags& flags);
+                                                 CompileFlags& flags, const std::function<bool()>& memoryLow = {});
 
 }  // namespace quarvo
