@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 
+#include "frontend/MessageText.h"
 #include "logic/Parser.h"
 
 namespace quarvo::logic {
@@ -181,8 +182,8 @@ std::vector<std::string> UnknownActionWarnings(const Formula& formula, const std
                 nearest = label;
             }
         }
-        std::string line = "Attention : aucune action « " + name + " » dans le système";
-        if (!nearest.empty()) line += " (voulez-vous dire « " + nearest + " » ?)";
+        std::string line = "Attention : aucune action « " + ShownText(name) + " » dans le système";
+        if (!nearest.empty()) line += " (voulez-vous dire « " + ShownText(nearest) + " » ?)";
         lines.push_back(line + ".");
     }
     return lines;

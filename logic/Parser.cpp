@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "frontend/MessageText.h"
+
 namespace quarvo::logic {
 namespace {
 
@@ -57,7 +59,7 @@ std::vector<Token> Lex(std::string_view text) {
             std::size_t j = i + 1;
             // A whole UTF-8 character in the message.
             while (j < text.size() && (static_cast<unsigned char>(text[j]) & 0xC0) == 0x80) ++j;
-            throw Fault{i, "caractère « " + std::string(text.substr(i, j - i)) + " » inattendu"};
+            throw Fault{i, "caractère « " + ShownText(text.substr(i, j - i)) + " » inattendu"};
         }
     }
     tokens.push_back({Tok::End, "", text.size()});

@@ -152,6 +152,13 @@ TEST(LogicChecks, UnknownActionsAreWarnedWithTheNearestName) {
     ASSERT_TRUE(internal.status);
     EXPECT_EQ(UnknownActionWarnings(internal.formula, {"A", "B"}),
               std::vector<std::string>{"Attention : aucune action « i » dans le système (voulez-vous dire « tau » ?)."});
+    // A control byte in a name, as an .aut label may hold, is shown as "\x00", never raw.
+    const ParseResult near = ParseFormula("<AB> true");
+    ASSERT_TRUE(near.status);
+    EXPECT_EQ(UnknownActionWarnings(near.formula, {std::string("A\0B", 3)}),
+              std::vector<std::string>{
+                  "Attention : aucune action « AB » dans le système (voulez-vous dire « A\\x00B » ?)."});
+    EXPECT_EQ(Tree(std::string("true \x01", 6)), "Erreur dans la formule, colonne 6 : caractère « \\x01 » inattendu.");
     EXPECT_EQ(EditDistance("RECEIVE", "RECV"), 3);
     EXPECT_EQ(EditDistance("kitten", "sitting"), 3);
 }
