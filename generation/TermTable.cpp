@@ -156,7 +156,7 @@ TermId TermTable::MakeFlat(TermNode n, std::uint32_t count, bool foldLevels, boo
     id = static_cast<TermId>(nodes_.size());
     nodes_.push_back(n);
     index_.Insert(id, hash);
-    Grown(1 + static_cast<std::int64_t>(words) / 4);
+    Grown(1 + static_cast<std::int64_t>(words) / 64);
     return id;
 }
 
