@@ -35,13 +35,16 @@ fuzz_stage() {
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DQUARVO_FUZZ=ON -DQUARVO_CORE_ONLY=ON
     cmake --build build-fuzz -j "$jobs" --target fuzz_targets
-    local target name corpus failures=0
+    local target name corpus failures=0 dictionary
     for target in build-fuzz/bin/fuzz_*; do
         name=$(basename "$target")
         corpus="build-fuzz/corpus/$name"
         mkdir -p "$corpus"
         cp examples/*.LOT "$corpus"/ 2>/dev/null || true
-        if ! "$target" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+        # A target's own dictionary, if it has one: fuzz/NAME.dict.
+        dictionary=()
+        [ -f "fuzz/$name.dict" ] && dictionary=(-dict="fuzz/$name.dict")
+        if ! "$target" "${dictionary[@]}" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
             -print_final_stats=1 "$corpus" 2> "build-fuzz/$name.log"; then
             tail -n 60 "build-fuzz/$name.log"
             echo "fuzz target $name failed" >&2

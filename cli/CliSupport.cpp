@@ -10,6 +10,7 @@
 
 #include "frontend/Parser.h"
 #include "frontend/TextFile.h"
+#include "generation/MemoryWatch.h"
 
 namespace calvento {
 
@@ -91,11 +92,14 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
     return true;
 }
 
-std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo::MessageSink& sink) {
+std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo::MessageSink& sink,
+                                                 std::int64_t memoryLimit) {
     std::vector<std::string> lines;
     if (!ReadLines(path, lines)) return nullptr;
     quarvo::VectorLineSource source(lines);
-    quarvo::CompileOutcome outcome = quarvo::CompileSpecification(source, StartDirectory(), sink);
+    const quarvo::MemoryWatch memory(memoryLimit);
+    quarvo::CompileOutcome outcome =
+        quarvo::CompileSpecification(source, StartDirectory(), sink, [&memory] { return memory.NearLimit(); });
     if (!outcome.tables) {
         std::cerr << "calvento : compilation abandonnée. " << outcome.tables.message() << '\n';
         return nullptr;
@@ -156,6 +160,40 @@ bool ParseMemoryLimit(const std::string& text, std::int64_t& bytes) {
         return false;
     }
     bytes = megabytes * 1024 * 1024;
+    return true;
+}
+
+bool OptionsAgree(const std::vector<std::string>& args, const char* program) {
+    // The options followed by a value, which is never read as an option.
+    static const char* const withValue[] = {"-o", "--aut", "--max-etats", "--memoire-max", "--fils",
+                                            "--fichier", "-f", "--chemin"};
+    // Options of one group choose among the values of one setting.
+    static const std::vector<std::vector<std::string>> groups = {
+        {"--lotos", "--dialecte"},
+        {"--fort", "--branchement", "--branchement-div", "--observationnelle", "--traces"},
+        {"--maximalite", "--entrelacement"},
+    };
+    std::vector<std::string> seen;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() < 2 || a[0] != '-') continue;
+        for (const std::string& earlier : seen) {
+            bool clash = earlier == a;
+            for (const auto& group : groups)
+                clash = clash || (std::count(group.begin(), group.end(), earlier) != 0 &&
+                                  std::count(group.begin(), group.end(), a) != 0);
+            if (!clash) continue;
+            if (!program) return false;
+            if (earlier == a)
+                std::cerr << program << " : l'option « " << a << " » est donnée deux fois : rien n'a été fait.\n";
+            else
+                std::cerr << program << " : les options « " << earlier << " » et « " << a
+                          << " » s'excluent : rien n'a été fait.\n";
+            return false;
+        }
+        seen.push_back(a);
+        if (std::any_of(std::begin(withValue), std::end(withValue), [&](const char* o) { return a == o; })) ++i;
+    }
     return true;
 }
 

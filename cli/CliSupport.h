@@ -71,8 +71,11 @@ std::string StartDirectory();
 bool ReadLines(const std::string& path, std::vector<std::string>& lines);
 
 // Compiles path, sending the compile command's lines to sink; null on any error
-// (a file or table error is printed on the standard error).
-std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo::MessageSink& sink);
+// (a file or table error is printed on the standard error). The compilation
+// stops, as a generation does, when the memory nears memoryLimit (0: the
+// machine's memory alone).
+std::shared_ptr<quarvo::Compilation> CompileFile(const std::string& path, quarvo::MessageSink& sink,
+                                                 std::int64_t memoryLimit = 0);
 
 // Says on the standard error that memory ran out and the operation was
 // abandoned; returns the exit code of that failure.
@@ -114,6 +117,12 @@ enum class OptionRead { Taken, Other, Invalid };
 // value is wrong, the message, which program begins, printed if speak.
 OptionRead ReadGenerateOption(const std::vector<std::string>& args, std::size_t& i, GenerateOptions& options,
                               const char* program, bool speak = true);
+
+// Refuses, before anything else is done, an option given twice ("-o a -o b")
+// and two options that choose differently the same thing ("--lotos
+// --dialecte", "--fort --traces"): which one was meant cannot be told. Prints
+// why (after program; nothing when it is null) and returns false.
+bool OptionsAgree(const std::vector<std::string>& args, const char* program = "calvento");
 
 // A positive decimal number of at most 12 digits.
 bool ParseCount(const std::string& text, std::int64_t& value);

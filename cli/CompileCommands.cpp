@@ -115,7 +115,7 @@ int Generate(const std::vector<std::string>& args) {
     // Nothing is generated for outputs that would destroy the specification or each other.
     if (!OutputsAreDistinct({input}, {stemPath, autPath})) return 2;
     StdoutSink messages(WritesStandardOutput({stemPath, autPath}));
-    std::shared_ptr<quarvo::Compilation> compilation = CompileFile(input, messages);
+    std::shared_ptr<quarvo::Compilation> compilation = CompileFile(input, messages, options.settings.memoryLimit);
     if (!compilation) return 2;
 
     quarvo::StemStore store;

@@ -61,6 +61,8 @@ int Export(const std::vector<std::string>& args) {
         std::cerr << kExportUsage;
         return 2;
     }
+    // The text read is never the one replaced: its comments and layout would be lost.
+    if (!OutputsAreDistinct({input}, {output})) return 2;
     CollectingSink messages;
     std::shared_ptr<quarvo::Compilation> compilation = CompileFile(input, messages);
     if (!compilation) {
@@ -77,13 +79,11 @@ int Export(const std::vector<std::string>& args) {
         for (const std::string& line : text.lines) std::cout << line << '\n';
         return 0;
     }
-    const quarvo::Status written =
-        quarvo::WriteFileAtomically(output, quarvo::EncodeLinesWindows1252(text.lines));
-    if (!written) {
-        std::cerr << "calvento : " << written.message() << '\n';
-        return 2;
-    }
-    return 0;
+    const std::string bytes = quarvo::EncodeLinesWindows1252(text.lines);
+    quarvo::FileOutput file;
+    file.path = output;
+    file.write = [&bytes](std::ostream& out) { out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); };
+    return WriteOutputs({file}) ? 0 : 2;
 }
 
 }  // namespace calvento

@@ -90,6 +90,7 @@ int Parse(const std::vector<std::string>& args, Options& o, bool speak) {
         if (speak) (help ? std::cout : std::cerr) << kUsage;
         return help ? 1 : 2;
     }
+    if (!calvento::OptionsAgree(args, speak ? "calvento-mpi" : nullptr)) return 2;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -132,8 +133,17 @@ int Generate(quarvo::Peers& peers, const Options& o) {
     if (verdict != "1") return 2;
     calvento::StdoutSink messages(calvento::WritesStandardOutput({o.stemPath, o.autPath}));
     SilentSink silent;
-    std::shared_ptr<quarvo::Compilation> compilation =
-        calvento::CompileFile(o.input, first ? static_cast<quarvo::MessageSink&>(messages) : silent);
+    std::shared_ptr<quarvo::Compilation> compilation;
+    {
+        // Every process reads the file, rank 0 alone tells what went wrong.
+        std::streambuf* const errors = first ? std::cerr.rdbuf() : std::cerr.rdbuf(nullptr);
+        compilation = calvento::CompileFile(o.input, first ? static_cast<quarvo::MessageSink&>(messages) : silent,
+                                            o.settings.memoryLimit);
+        if (!first) {
+            std::cerr.rdbuf(errors);
+            std::cerr.clear();
+        }
+    }
     // Every process compiled the same text; what one refused, all refused.
     if (peers.Min(compilation ? 1 : 0) == 0) return 2;
 

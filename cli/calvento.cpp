@@ -82,6 +82,7 @@ static int Run(int argc, char** argv) {
     }
     std::string command = args[0];
     args.erase(args.begin());
+    if (!calvento::OptionsAgree(args)) return 2;
     if (command == "compile") return calvento::Compile(args);
     if (command == "generate") return calvento::Generate(args);
     if (command == "regenerate") return calvento::Regenerate(args);

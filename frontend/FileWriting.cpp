@@ -25,6 +25,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "frontend/CommitJournal.h"
 #include "frontend/MessageText.h"
 #include "frontend/SystemError.h"
 
@@ -68,7 +69,25 @@ std::array<GuardedName, GuardedSlots>& GuardedNames() {
     return names;
 }
 
+// While a commit renames its files, a signal that would stop the process
+// waits for the last rename: the signals are blocked in the committing
+// thread, and one that another thread takes is noted here and raised again
+// once the commit is over.
+struct CommitSignals {
+    std::atomic<int> committing{0};
+    std::atomic<int> pending{0};
+};
+
+CommitSignals& Committing() {
+    static CommitSignals state;
+    return state;
+}
+
 extern "C" void RemoveGuardedNamesAndStop(int signal) {
+    if (Committing().committing.load() > 0) {
+        Committing().pending.store(signal);
+        return;
+    }
     for (GuardedName& name : GuardedNames())
         if (name.armed.load()) ::unlink(name.path);
     // The signal's default action, now that nothing is left behind.
@@ -85,6 +104,7 @@ void InstallSignalHandlersOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
         GuardedNames();  // made before any handler may run
+        Committing();
         for (int signal : GuardedSignals) {
             struct sigaction current {};
             if (::sigaction(signal, nullptr, &current) != 0) continue;
@@ -131,6 +151,31 @@ private:
     GuardedName* slot_ = nullptr;
 };
 
+// The renames of a commit, signals held off (see CommitSignals).
+class CommitSection {
+public:
+    CommitSection() {
+        InstallSignalHandlersOnce();
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal : GuardedSignals) sigaddset(&held, signal);
+        ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
+        Committing().committing.fetch_add(1);
+    }
+    ~CommitSection() {
+        Committing().committing.fetch_sub(1);
+        // A signal sent to this thread meanwhile is delivered here.
+        ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+        if (Committing().committing.load() == 0)
+            if (const int signal = Committing().pending.exchange(0); signal != 0) RemoveGuardedNamesAndStop(signal);
+    }
+    CommitSection(const CommitSection&) = delete;
+    CommitSection& operator=(const CommitSection&) = delete;
+
+private:
+    sigset_t previous_{};
+};
+
 // ---------------------------------------------------------------------------
 
 std::string WithReason(const std::string& text, int error) {
@@ -171,39 +216,48 @@ fs::path DirectoryOf(const fs::path& target) {
     return dir.empty() ? fs::path(".") : dir;
 }
 
-// The pid in a temporary file's name; 0 when the name is none.
-pid_t PidOfTemporary(const std::string& name) {
-    if (!IsTemporaryFileName(name)) return 0;
+// The pid in the name of a temporary file or a journal; 0 when the name is neither.
+pid_t PidInName(const std::string& name) {
+    if (!IsTemporaryFileName(name) && !IsJournalName(name)) return 0;
     const std::size_t start = TemporaryPrefix.size();
     return static_cast<pid_t>(std::stol(name.substr(start, name.find('-', start) - start)));
 }
 
-// Removes the named temporary files in dir that no write is still making:
-// their process has ended, or they are this process's pid's but were last
-// written before it started (a process since ended whose pid came back).
+// Whether the temporary file or journal at path belongs to no write still
+// going on: its process has ended, or it is this process's pid's but was
+// last written before it started (a process since ended whose pid came back).
+bool Stale(const fs::path& path) {
+    const pid_t pid = PidInName(path.filename().string());
+    if (pid <= 0) return false;
+    bool stale = ::kill(pid, 0) != 0 && errno == ESRCH;
+    if (!stale && pid == ::getpid()) {
+        std::error_code timeError;
+        const fs::file_time_type written = fs::last_write_time(path, timeError);
+        stale = !timeError && written < ProcessStart - FileClockMargin;
+    }
+    return stale;
+}
+
+// Settles the commits a killed process left half done in dir, then removes
+// the temporary files no write is still making. In that order: a journal
+// names backups that may be the only copy of a file.
 void RemoveStaleTemporaries(const fs::path& dir) {
+    SettleInterruptedCommits(dir.string(), [](const std::string& path) { return Stale(fs::path(path)); });
     std::error_code ec;
     fs::directory_iterator it(dir, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const pid_t pid = PidOfTemporary(it->path().filename().string());
-        if (pid <= 0) continue;
-        bool stale = ::kill(pid, 0) != 0 && errno == ESRCH;
-        if (!stale && pid == ::getpid()) {
-            std::error_code timeError;
-            const fs::file_time_type written = fs::last_write_time(it->path(), timeError);
-            stale = !timeError && written < ProcessStart - FileClockMargin;
-        }
+        if (!IsTemporaryFileName(it->path().filename().string()) || !Stale(it->path())) continue;
         std::error_code ignored;
-        if (stale) fs::remove(it->path(), ignored);
+        fs::remove(it->path(), ignored);
     }
 }
 
-// A fresh temporary name in dir.
-fs::path TemporaryName(const fs::path& dir, std::random_device& random) {
+// A fresh temporary name in dir (ending in ending).
+fs::path TemporaryName(const fs::path& dir, std::random_device& random,
+                       std::string_view ending = TemporarySuffix) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
-    return dir / (std::string(TemporaryPrefix) + std::to_string(::getpid()) + "-" + suffix +
-                  std::string(TemporarySuffix));
+    return dir / (std::string(TemporaryPrefix) + std::to_string(::getpid()) + "-" + suffix + std::string(ending));
 }
 
 // A stream buffer writing to a file descriptor through operations; the
@@ -510,6 +564,15 @@ Status WriteFilesTogether(const std::vector<FileOutput>& outputs, const FileOper
             direct.push_back({&output, {}, false});
             continue;
         }
+        // A name the system leads to a pipe or a terminal (/dev/stdout, a
+        // link under /proc/self/fd) is written into through that name: the
+        // links it goes through may name nothing a program can follow.
+        struct stat reached {};
+        if (::stat(output.path.c_str(), &reached) == 0 && !S_ISREG(reached.st_mode) && !S_ISDIR(reached.st_mode) &&
+            !S_ISSOCK(reached.st_mode)) {
+            direct.push_back({&output, fs::path(output.path), false});
+            continue;
+        }
         fs::path target;
         int error = 0;
         if (!FollowLinks(fs::path(output.path), target, error))
@@ -538,19 +601,34 @@ Status WriteFilesTogether(const std::vector<FileOutput>& outputs, const FileOper
     // A rename that fails once others are done (the system failing) brings
     // their earlier files back.
     for (const auto& file : staged) file->KeepOld(random);
-    for (std::size_t i = 0; i < staged.size(); ++i) {
-        if (Status status = staged[i]->Place(operations); !status) {
-            for (std::size_t j = 0; j < i; ++j) staged[j]->Restore();
-            return status;
-        }
-    }
-
     std::vector<fs::path> directories;
     for (const auto& file : staged) {
         const fs::path dir = DirectoryOf(file->target);
         if (std::find(directories.begin(), directories.end(), dir) == directories.end()) directories.push_back(dir);
     }
+    // Several files: a journal in each of their directories lets the next
+    // writer there finish or undo the commit, should this process be killed
+    // between two renames.
+    std::vector<std::string> journal;
+    const CommitSection section;
+    if (staged.size() > 1) {
+        std::vector<JournalEntry> entries;
+        for (const auto& file : staged)
+            entries.push_back({file->target.string(), file->named.string(), file->backup.string(), file->replacing});
+        for (const fs::path& dir : directories)
+            journal.push_back(TemporaryName(dir, random, ".journal").string());
+        if (const int error = WriteCommitJournal(entries, journal); error != 0)
+            return Failure{WithReason(CannotWrite(staged.front()->output->path), error)};
+    }
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        if (Status status = staged[i]->Place(operations); !status) {
+            for (std::size_t j = 0; j < i; ++j) staged[j]->Restore();
+            RemoveCommitJournal(journal);
+            return status;
+        }
+    }
     for (const fs::path& dir : directories) SyncDirectory(dir, operations);
+    RemoveCommitJournal(journal);
     return {};
 }
 

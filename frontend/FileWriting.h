@@ -50,7 +50,14 @@ struct FileOutput {
 // SIGHUP and SIGQUIT), flushed to the disk, and renamed over the target once
 // every output has been written; the directory is flushed after. Should a
 // rename fail once others are done, the files they replaced come back (each
-// keeps a second name, a hard link, until all are in place). A symbolic
+// keeps a second name, a hard link, until all are in place). While the files
+// are renamed, SIGINT, SIGTERM, SIGHUP and SIGQUIT wait for the last rename.
+// With several files, a journal (".quarvo-PID-RANDOM.journal", in each
+// directory written) is flushed before the first rename and removed after
+// the last: a process killed in between (SIGKILL) leaves it, and the next
+// write in one of those directories settles the commit before removing any
+// temporary file: all the new files if every one was renamed, otherwise all
+// the old ones back. A symbolic
 // link (or a chain of them) is followed: the file it names is replaced and the
 // link stays. A file replaced keeps its permissions (and its owner and group
 // when the system allows).

@@ -95,15 +95,23 @@ std::unordered_map<const ProcessDefinition*, bool> TerminatingDefinitions(const 
     }
     std::unordered_map<const ProcessDefinition*, bool> result;
     for (const ProcessDefinition* d : all) result[d] = false;
-    for (bool changed = true; changed;) {
-        changed = false;
-        for (const ProcessDefinition* d : all) {
-            if (result[d]) continue;
-            if (CanTerminate(d->behaviour, result)) {
-                result[d] = true;
-                changed = true;
-            }
-        }
+    // A definition can only become terminating when one it calls does: after
+    // a first look at each, only the callers of one that became so are looked
+    // at again, so that a long chain of definitions takes linear time.
+    std::unordered_map<const ProcessDefinition*, std::vector<const ProcessDefinition*>> callers;
+    for (const ProcessDefinition* d : all)
+        for (const ProcessCall* call = d->calls; call; call = call->next)
+            if (call->node && call->node->process) callers[call->node->process].push_back(d);
+    std::vector<const ProcessDefinition*> work(all.rbegin(), all.rend());
+    while (!work.empty()) {
+        const ProcessDefinition* d = work.back();
+        work.pop_back();
+        if (result[d] || !CanTerminate(d->behaviour, result)) continue;
+        result[d] = true;
+        auto it = callers.find(d);
+        if (it == callers.end()) continue;
+        for (const ProcessDefinition* caller : it->second)
+            if (!result[caller]) work.push_back(caller);
     }
     return result;
 }

@@ -127,10 +127,16 @@ Token Lexer::NextToken() {
             else symbol("||", TokFullSync);
             break;
         case U'{':
-            // Comments do not nest; "$" also closes one.
+            // Comments do not nest; a "$" written in one also closes it.
             do {
                 c = reader_.NextChar();
             } while (c != U'}' && c != U'$');
+            if (c == U'$' && reader_.AtEndOfText()) {
+                // Told where it opens: the end of the text is no help in finding it.
+                reporter_.ReportError("Commentaire non fermé : « { » sans « } »", Identifier32(), token.line,
+                                      token.column);
+                symbol("$", TokEnd);
+            }
             break;
         default:
             if (IsDigit(c)) LexicalError(3, token);

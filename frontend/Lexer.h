@@ -28,6 +28,8 @@ public:
     // last line's end).
     int column() const { return position_ + 1; }
     void setLine(int line) { line_ = line; }
+    // Whether the "$" last delivered was the end of the text, not one written in it.
+    bool AtEndOfText() const { return endOfText_ && position_ >= length_; }
 
 private:
     void Refill();

@@ -131,20 +131,22 @@ void Conclude(CompileOutcome& outcome, const LineSource& source, MessageSink& si
 }
 
 // The compile command on a text in the standard syntax, which needs no tables.
-CompileOutcome CompileStandardSpecification(const LineSource& source, MessageSink& sink) {
+CompileOutcome CompileStandardSpecification(const LineSource& source, MessageSink& sink,
+                                            const std::function<bool()>& memoryLow) {
     CompileOutcome outcome;
     sink.Append("Compilation...");
     CompileFlags flags;
     ErrorReporter reporter(sink, flags);
-    outcome.compilation = CompileStandardText(source, reporter, flags);
+    outcome.compilation = CompileStandardText(source, reporter, flags, memoryLow);
     Conclude(outcome, source, sink, reporter.status);
     return outcome;
 }
 
 }  // namespace
 
-CompileOutcome CompileSpecification(const LineSource& source, const ParseTables& tables, MessageSink& sink) {
-    if (IsStandardSyntax(source)) return CompileStandardSpecification(source, sink);
+CompileOutcome CompileSpecification(const LineSource& source, const ParseTables& tables, MessageSink& sink,
+                                    const std::function<bool()>& memoryLow) {
+    if (IsStandardSyntax(source)) return CompileStandardSpecification(source, sink, memoryLow);
     CompileOutcome outcome;
     sink.Append("Compilation...");
     CompilerContext context(source, tables, sink);
@@ -153,8 +155,9 @@ CompileOutcome CompileSpecification(const LineSource& source, const ParseTables&
     return outcome;
 }
 
-CompileOutcome CompileSpecification(const LineSource& source, const std::string& startDirectory, MessageSink& sink) {
-    if (IsStandardSyntax(source)) return CompileStandardSpecification(source, sink);
+CompileOutcome CompileSpecification(const LineSource& source, const std::string& startDirectory, MessageSink& sink,
+                                    const std::function<bool()>& memoryLow) {
+    if (IsStandardSyntax(source)) return CompileStandardSpecification(source, sink, memoryLow);
     ParseTablesResult loaded = LoadParseTables(startDirectory);
     if (!loaded.status) {
         CompileOutcome outcome;

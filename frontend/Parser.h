@@ -1,6 +1,7 @@
 // The table-driven LR parser of LOTOS specifications and the compile command built on it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,9 +54,14 @@ struct CompileOutcome {
 
 // The compile command: appends to sink exactly the lines of the message list,
 // "Compilation...", the front end's errors, then the closing lines.
-CompileOutcome CompileSpecification(const LineSource& source, const ParseTables& tables, MessageSink& sink);
+// memoryLow, when given, is asked now and then while the gate choices and
+// gate parallelisms of the standard syntax are expanded: true stops the
+// compilation with a message.
+CompileOutcome CompileSpecification(const LineSource& source, const ParseTables& tables, MessageSink& sink,
+                                    const std::function<bool()>& memoryLow = {});
 
 // The same, loading the parse tables from the tables directory found for startDirectory.
-CompileOutcome CompileSpecification(const LineSource& source, const std::string& startDirectory, MessageSink& sink);
+CompileOutcome CompileSpecification(const LineSource& source, const std::string& startDirectory, MessageSink& sink,
+                                    const std::function<bool()>& memoryLow = {});
 
 }  // namespace quarvo

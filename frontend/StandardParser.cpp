@@ -33,8 +33,10 @@ int Height(const BehaviourNode* node) { return node ? node->height : 0; }
 
 class StandardReader {
 public:
-    StandardReader(std::vector<StdLexeme> tokens, Compilation& compilation, ErrorReporter& reporter)
-        : tokens_(std::move(tokens)), compilation_(compilation), arena_(compilation.arena), reporter_(reporter) {}
+    StandardReader(std::vector<StdLexeme> tokens, Compilation& compilation, ErrorReporter& reporter,
+                   const std::function<bool()>& memoryLow)
+        : tokens_(std::move(tokens)), compilation_(compilation), arena_(compilation.arena), reporter_(reporter),
+          memoryLow_(memoryLow) {}
 
     // The system definition, or null after an error.
     ProcessDefinition* Read() {
@@ -220,10 +222,9 @@ private:
 
     // Parentheses, binders and nested definitions nest the reader's calls:
     // beyond this depth the text is refused rather than the stack exhausted.
-    static constexpr int MaxNesting = 1000;
     struct Nested {
         explicit Nested(StandardReader& r) : reader(r) {
-            if (++reader.depth_ > MaxNesting) reader.Fail("Expression trop imbriquée", reader.Peek());
+            if (++reader.depth_ > MaxSpecificationNesting) reader.Fail("Expression trop imbriquée", reader.Peek());
         }
         ~Nested() { --reader.depth_; }
         StandardReader& reader;
@@ -480,6 +481,12 @@ private:
     // Reads the body that starts here once with each variable bound to its gate.
     BehaviourNode* Instance(std::size_t start, const std::vector<GateDeclaration>& declarations,
                             const std::vector<std::size_t>& choice) {
+        // Nested expansions multiply: their size is bounded by the memory alone.
+        if (memoryLow_ && arena_.NodeCount() >= nextMemoryLook_) {
+            nextMemoryLook_ = arena_.NodeCount() + NodesBetweenMemoryLooks;
+            if (memoryLow_())
+                Fail("Mémoire insuffisante pour développer les choix et parallélismes sur des portes", Peek());
+        }
         position_ = start;
         const std::size_t base = bindings_.size();
         for (std::size_t k = 0; k < declarations.size(); ++k)
@@ -543,7 +550,21 @@ private:
 
     // ---- After the text: calls and functionalities.
 
+    // Each call bound to the definition its name reaches: the enclosing
+    // definitions, each before its children, the nearest first. The children
+    // of a definition are indexed by name once, so that a long chain of
+    // definitions resolves in linear time.
     void Resolve(ProcessDefinition* system) {
+        std::unordered_map<const ProcessDefinition*,
+                           std::unordered_map<Identifier32, ProcessDefinition*, Identifier32Hash>>
+            childIndex;
+        auto findChild = [&childIndex](const ProcessDefinition* x, const Identifier32& name) -> ProcessDefinition* {
+            auto [it, inserted] = childIndex.try_emplace(x);
+            if (inserted)
+                for (ProcessDefinition* c = x->children; c; c = c->next) it->second.try_emplace(c->name, c);
+            auto found = it->second.find(name);
+            return found == it->second.end() ? nullptr : found->second;
+        };
         std::vector<ProcessDefinition*> pending{system};
         while (!pending.empty()) {
             ProcessDefinition* d = pending.back();
@@ -555,8 +576,7 @@ private:
                         match = x;
                         break;
                     }
-                    for (ProcessDefinition* c = x->children; c && !match; c = c->next)
-                        if (c->name == call->name) match = c;
+                    match = findChild(x, call->name);
                 }
                 if (!match) {
                     reporter_.ReportError("Processus non declaré", call->name, call->line, call->column);
@@ -595,12 +615,15 @@ private:
     DefinitionScope current_{nullptr, nullptr};
     std::vector<FunctionalityNote> notes_;
     int depth_ = 0;
+    const std::function<bool()>& memoryLow_;
+    static constexpr std::size_t NodesBetweenMemoryLooks = std::size_t{1} << 16;
+    std::size_t nextMemoryLook_ = NodesBetweenMemoryLooks;
 };
 
 }  // namespace
 
 std::shared_ptr<Compilation> CompileStandardText(const LineSource& source, ErrorReporter& reporter,
-                                                 CompileFlags& flags) {
+                                                 CompileFlags& flags, const std::function<bool()>& memoryLow) {
     flags = CompileFlags{};
     reporter.status = "Pas d'erreurs";
     auto compilation = std::make_shared<Compilation>();
@@ -609,7 +632,7 @@ std::shared_ptr<Compilation> CompileStandardText(const LineSource& source, Error
         reporter.ReportError(lexed.error.message, Identifier32(), lexed.error.line, lexed.error.column);
         return compilation;
     }
-    StandardReader reader(std::move(lexed.tokens), *compilation, reporter);
+    StandardReader reader(std::move(lexed.tokens), *compilation, reporter, memoryLow);
     ProcessDefinition* system = reader.Read();
     if (system && flags.success) {
         compilation->systemDefinition = system;

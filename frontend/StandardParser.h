@@ -3,6 +3,7 @@
 // end is the same whichever syntax a specification is written in.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "frontend/CoreInterfaces.h"
@@ -11,10 +12,18 @@
 
 namespace quarvo {
 
+// How deeply the standard reader lets a text nest (parentheses, binders and
+// definitions inside definitions, each counting one): deeper is refused
+// ("Expression trop imbriquée") rather than the stack exhausted. The writers
+// refuse what the reader would.
+inline constexpr int MaxSpecificationNesting = 1000;
+
 // Reads the whole text; errors go through reporter with their line and
 // column, warnings (a functionality the behaviour contradicts) as lines of
 // their own. compileOk of the result tells whether the text was accepted.
+// memoryLow, when given, is asked every so many nodes made while gate
+// choices and gate parallelisms are expanded: true refuses the text.
 std::shared_ptr<Compilation> CompileStandardText(const LineSource& source, ErrorReporter& reporter,
-                                                 CompileFlags& flags);
+                                                 CompileFlags& flags, const std::function<bool()>& memoryLow = {});
 
 }  // namespace quarvo

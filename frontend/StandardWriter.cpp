@@ -2,14 +2,22 @@
 #include "frontend/StandardWriter.h"
 
 #include <algorithm>
+#include <string>
 #include <unordered_map>
 
 #include "frontend/Functionality.h"
 #include "frontend/StandardLexer.h"
+#include "frontend/StandardParser.h"
 #include "frontend/Tokens.h"
 
 namespace quarvo {
 namespace {
+
+// Lines stay within this width, far below what the dialect's reader takes, so
+// that long gate lists and chains read back; indentation stops growing at
+// MaxIndent levels, so that deep texts stay linear in size.
+constexpr std::size_t LineWidth = 100;
+constexpr int MaxIndent = 20;
 
 // How tightly an expression binds, loosest first: its operand needs
 // parentheses when it binds more loosely than its operator allows.
@@ -84,6 +92,12 @@ public:
             Children(system, 1);
         }
         Add(0, words_.endspec);
+        if (tooDeep_) {
+            out.status = Failure{"Spécification trop imbriquée pour être exportée : plus de " +
+                                 std::to_string(MaxSpecificationNesting) +
+                                 " niveaux de parenthèses, de HIDE ou de WHERE."};
+            return out;
+        }
         if (!reserved_.IsBlank()) {
             out.status = Failure{"Le nom " + reserved_.Text() +
                                  (words_.standard ? " est un mot réservé du LOTOS standard : renommez-le."
@@ -95,7 +109,45 @@ public:
     }
 
 private:
-    void Add(int indent, const std::string& text) { lines_.push_back(std::string(2 * indent, ' ') + text); }
+    // One line of text, broken at its blanks into lines of LineWidth at most
+    // (the continuations indented one step more).
+    void Add(int indent, const std::string& text) {
+        const std::string margin(2 * static_cast<std::size_t>(std::min(indent, MaxIndent)), ' ');
+        if (margin.size() + text.size() <= LineWidth) {
+            lines_.push_back(margin + text);
+            return;
+        }
+        std::string line = margin;
+        bool empty = true;
+        for (std::size_t start = 0; start <= text.size();) {
+            std::size_t end = text.find(' ', start);
+            if (end == std::string::npos) end = text.size();
+            if (end > start) {
+                if (!empty && line.size() + 1 + (end - start) > LineWidth) {
+                    lines_.push_back(line);
+                    line = margin + "  ";
+                    empty = true;
+                }
+                if (!empty) line += ' ';
+                line.append(text, start, end - start);
+                empty = false;
+            }
+            start = end + 1;
+        }
+        if (!empty) lines_.push_back(line);
+    }
+
+    // One level of nesting, counted as the standard reader counts it; past
+    // its bound nothing more is written and the export fails.
+    struct Deeper {
+        explicit Deeper(Writer& w) : writer(w) {
+            if (++writer.depth_ > MaxSpecificationNesting) writer.tooDeep_ = true;
+        }
+        ~Deeper() { --writer.depth_; }
+        Deeper(const Deeper&) = delete;
+        Deeper& operator=(const Deeper&) = delete;
+        Writer& writer;
+    };
     // Remembers the first name the standard syntax would read as a keyword.
     void Check(const Identifier32& name) {
         if (reserved_.IsBlank() && (words_.standard ? IsStandardKeyword(name) : IsDialectKeyword(name)))
@@ -119,15 +171,21 @@ private:
         Add(indent, text);
     }
 
+    // The reader nests a body, then its behaviour.
     void Body(const ProcessDefinition* def, int indent) {
+        const Deeper body(*this), behaviour(*this);
+        if (tooDeep_) return;
         definition_ = def;
         hidden_.clear();
         if (def->behaviour) Expression(def->behaviour, indent);
         else Add(indent, words_.stop);
     }
 
+    // The definitions of a WHERE part are read inside their parent's body.
     void Children(const ProcessDefinition* def, int indent) {
-        for (const ProcessDefinition* child = def->children; child; child = child->next) {
+        const Deeper where(*this);
+        if (tooDeep_) return;
+        for (const ProcessDefinition* child = def->children; child && !tooDeep_; child = child->next) {
             Header(false, child, indent);
             Body(child, indent + 1);
             if (child->children) {
@@ -145,7 +203,10 @@ private:
             return;
         }
         Add(indent, "(");
-        Expression(n, indent + 1);
+        {
+            const Deeper parenthesis(*this);
+            if (!tooDeep_) Expression(n, indent + 1);
+        }
         Add(indent, ")");
     }
 
@@ -200,7 +261,8 @@ private:
             Add(indent, std::string(words_.hide) + " " + GateNames(n->gates) + " " + words_.in);
             const std::size_t mark = hidden_.size();
             for (const GateCell* g = n->gates; g; g = g->next) hidden_.push_back(g->name);
-            Expression(n->left, indent + 1);
+            const Deeper body(*this);
+            if (!tooDeep_) Expression(n->left, indent + 1);
             hidden_.resize(mark);
             return;
         }
@@ -211,7 +273,7 @@ private:
             std::vector<const BehaviourNode*> spine{n};
             while (LevelOf(spine.back()->left) == level) spine.push_back(spine.back()->left);
             Operand(spine.back()->left, indent, level);
-            for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
+            for (auto it = spine.rbegin(); it != spine.rend() && !tooDeep_; ++it) {
                 Add(indent, OperatorText(*it));
                 Operand((*it)->right, indent, static_cast<Level>(level + 1));
             }
@@ -238,6 +300,8 @@ private:
     const ProcessDefinition* definition_ = nullptr;
     std::vector<Identifier32> hidden_;
     Identifier32 reserved_;
+    int depth_ = 0;
+    bool tooDeep_ = false;
 };
 
 }  // namespace

@@ -2,7 +2,7 @@
 #include "frontend/SystemError.h"
 
 #include <cerrno>
-#include <cstring>
+#include <string>
 
 namespace quarvo {
 
@@ -31,9 +31,19 @@ std::string SystemErrorReason(int errnum) {
         case EPIPE: return "plus personne ne lit le tube";
         case ENXIO: return "aucun lecteur à l'autre bout";
         case ECONNREFUSED: return "personne n'écoute sur la socket";
+        case EBADF: return "descripteur de fichier invalide (sortie fermée ?)";
+        case EINVAL: return "argument invalide";
+        case EINTR: return "appel système interrompu";
+        case EBUSY: return "ressource occupée";
+        case EAGAIN: return "ressource momentanément indisponible";
+        case EMLINK: return "trop de liens";
+        case ENOTEMPTY: return "dossier non vide";
+        case ESPIPE: return "déplacement impossible dans ce fichier";
+        case ENODEV: return "périphérique introuvable";
         default: break;
     }
-    return std::strerror(errnum);
+    // The system's own words are English: the number at least tells which.
+    return "erreur système n° " + std::to_string(errnum);
 }
 
 std::string SystemErrorReason(const std::error_code& code) {

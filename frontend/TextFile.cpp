@@ -165,7 +165,12 @@ TextFileResult ReadTextFile(const std::string& path, std::size_t maxBytes) {
         result.status = ReadFailed(path);
         return result;
     }
-    result.lines = SplitLines(DecodeWindows1252(bytes));
+    // A UTF-8 byte-order mark (an editor's) says the text is UTF-8 already.
+    constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+    if (std::string_view(bytes).starts_with(ByteOrderMark))
+        result.lines = SplitLines(bytes.substr(ByteOrderMark.size()));
+    else
+        result.lines = SplitLines(DecodeWindows1252(bytes));
     return result;
 }
 

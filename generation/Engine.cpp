@@ -20,6 +20,16 @@ Engine::Engine(ActionTable& actions, StateIdentity identity, SharedNames* names)
     leafStep_.persistent = true;
 }
 
+void Engine::WatchMemory(const MemoryWatch* watch) {
+    if (!watch) {
+        terms_.OnGrowth(nullptr);
+        return;
+    }
+    terms_.OnGrowth([this, watch] {
+        if (watch->NearLimit(static_cast<std::int64_t>(Bytes()))) throw MemoryLimitReached();
+    });
+}
+
 std::size_t Engine::Bytes() const {
     return terms_.Bytes() + (ownNames_ ? ownNames_->identities.Bytes() : 0) +
            (distOf_.capacity() + idleOf_.capacity() + normOf_.capacity()) * 4;

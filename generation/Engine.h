@@ -12,6 +12,7 @@
 #include "frontend/SyntaxTree.h"
 #include "generation/ActionTable.h"
 #include "generation/EventPool.h"
+#include "generation/MemoryWatch.h"
 #include "generation/Semantics.h"
 #include "generation/SharedTables.h"
 #include "generation/StateEncoding.h"
@@ -127,6 +128,9 @@ public:
     void Mark();
     void Rollback();
     void Commit();
+    // Looks at the memory as terms are made, every so many nodes: past
+    // watch's limit, the derivation under way stops with MemoryLimitReached.
+    void WatchMemory(const MemoryWatch* watch);
     // Forgets the step frames materialised for the last explored state.
     void EndState() {
         persisted_.clear();

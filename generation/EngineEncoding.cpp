@@ -9,7 +9,15 @@ namespace quarvo {
 const std::string& Engine::ActionText(ActionId id) {
     if (id >= actionTexts_.size()) actionTexts_.resize(std::size_t{id} + 64);
     std::string& text = actionTexts_[id];
-    if (text.empty()) text = names_.ActionName(id).Text();
+    if (text.empty()) {
+        // Every character up to the last that is not blank: a hidden gate
+        // renamed apart differs from its visible namesake by a mark in the
+        // last place, after blanks, which the name's usual text leaves out.
+        const Identifier32 name = names_.ActionName(id);
+        std::size_t n = Identifier32::Size;
+        while (n > 0 && name.chars[n - 1] == ' ') --n;
+        text.assign(name.chars.data(), n);
+    }
     return text;
 }
 

@@ -29,6 +29,7 @@ GenerationResult ExploreOneByOne(const std::shared_ptr<const Compilation>& compi
     GenerationResult result;
     Engine engine(store.actions, StateIdentity{settings.semantics, settings.cpbrOff});
     MemoryWatch memory(settings.memoryLimit);
+    engine.WatchMemory(&memory);
     StateIndex index;
     std::vector<TermId> terms;
     std::vector<std::uint32_t> identities;  // of each state's term, for the linear scan of the tests

@@ -292,8 +292,10 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
     Crew crew(ExplorationThreads(settings), WorkerStack);
     const unsigned threads = crew.Size();
     std::vector<std::unique_ptr<Worker>> workers;
-    for (unsigned t = 0; t < threads; ++t)
+    for (unsigned t = 0; t < threads; ++t) {
         workers.push_back(std::make_unique<Worker>(store.actions, settings, names, store, storeLock));
+        workers.back()->engine.WatchMemory(&memory);
+    }
 
     Level level;
     std::int64_t count = 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 
 namespace quarvo {
 
@@ -17,6 +18,14 @@ MemoryFigures ReadMemoryFigures();
 
 // Bytes the allocator has handed out and not taken back: the heap in use.
 std::int64_t HeapBytesInUse();
+
+// Thrown where one step of an operation (one state's derivation) grows past
+// the memory limit: caught where a lack of memory is (a std::bad_alloc), it
+// stops the operation with what it had stored.
+class MemoryLimitReached : public std::bad_alloc {
+public:
+    const char* what() const noexcept override { return "memory limit reached"; }
+};
 
 // Gives the memory the allocator holds free back to the system, so that the
 // resident set is what the process uses: what an operation takes from then

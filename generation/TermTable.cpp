@@ -106,6 +106,7 @@ void TermTable::Complete(TermNode& n) {
 }
 
 TermId TermTable::Make(TermNode n) {
+    Grown(1);
     const std::uint32_t hash = HashOf(n);
     TermId id = index_.Find(hash, [&](TermId c) {
         const TermNode& o = nodes_[c];
@@ -155,6 +156,7 @@ TermId TermTable::MakeFlat(TermNode n, std::uint32_t count, bool foldLevels, boo
     id = static_cast<TermId>(nodes_.size());
     nodes_.push_back(n);
     index_.Insert(id, hash);
+    Grown(1 + static_cast<std::int64_t>(words) / 64);
     return id;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "frontend/SyntaxTree.h"
@@ -122,7 +123,20 @@ public:
         return nodes_.capacity() * sizeof(TermNode) + flat_.capacity() * 4 + index_.Bytes();
     }
 
+    // Called every so many nodes asked for, made or found (a large flat record
+    // counting for several): where the owner looks at the memory within one
+    // derivation, whose memos and frames grow as it asks for nodes.
+    void OnGrowth(std::function<void()> call) { onGrowth_ = std::move(call); }
+
 private:
+    static constexpr std::int64_t GrowthCallEvery = 1 << 18;
+    void Grown(std::int64_t weight) {
+        if (!onGrowth_) return;
+        untilGrowthCall_ -= weight;
+        if (untilGrowthCall_ > 0) return;
+        untilGrowthCall_ = GrowthCallEvery;
+        onGrowth_();
+    }
     static FlatView FlatFrom(const std::uint32_t* r) {
         const std::uint32_t k = r[0] & CountBits;
         const bool foldLevels = r[0] & FoldLevelsBit;
@@ -145,6 +159,8 @@ private:
     void Complete(TermNode& n);
     const EventPool& pool_;
     std::vector<TermNode> nodes_;
+    std::function<void()> onGrowth_;
+    std::int64_t untilGrowthCall_ = GrowthCallEvery;
     // Records of the flat nodes, in the order of their nodes: count, operands,
     // level events, shape. A flat node's instance is its record's place.
     std::vector<std::uint32_t> flat_;

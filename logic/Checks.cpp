@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 
+#include "frontend/MessageText.h"
 #include "logic/Parser.h"
 
 namespace quarvo::logic {
@@ -169,6 +170,11 @@ std::vector<std::string> UnknownActionWarnings(const Formula& formula, const std
         if (known.count(name) || !said.insert(name).second) continue;
         std::string nearest;
         int best = 3;
+        // "i" names the internal action in LOTOS and in .aut files; here it is tau.
+        if (name == "i" || name == "I") {
+            nearest = "tau";
+            best = 0;
+        }
         for (const std::string& label : known) {  // in order: the first of the nearest
             const int d = EditDistance(name, label);
             if (d < best) {
@@ -176,8 +182,8 @@ std::vector<std::string> UnknownActionWarnings(const Formula& formula, const std
                 nearest = label;
             }
         }
-        std::string line = "Attention : aucune action « " + name + " » dans le système";
-        if (!nearest.empty()) line += " (voulez-vous dire « " + nearest + " » ?)";
+        std::string line = "Attention : aucune action « " + ShownText(name) + " » dans le système";
+        if (!nearest.empty()) line += " (voulez-vous dire « " + ShownText(nearest) + " » ?)";
         lines.push_back(line + ".");
     }
     return lines;

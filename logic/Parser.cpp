@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "frontend/MessageText.h"
+
 namespace quarvo::logic {
 namespace {
 
@@ -57,7 +59,7 @@ std::vector<Token> Lex(std::string_view text) {
             std::size_t j = i + 1;
             // A whole UTF-8 character in the message.
             while (j < text.size() && (static_cast<unsigned char>(text[j]) & 0xC0) == 0x80) ++j;
-            throw Fault{i, "caractère « " + std::string(text.substr(i, j - i)) + " » inattendu"};
+            throw Fault{i, "caractère « " + ShownText(text.substr(i, j - i)) + " » inattendu"};
         }
     }
     tokens.push_back({Tok::End, "", text.size()});
@@ -95,18 +97,49 @@ private:
         ++pos_;
     }
 
+    // Everything after the parser (normal form, evaluation, witnesses) walks
+    // the tree recursively: a formula deeper than MaxFormulaNesting, or text
+    // nested deeper, is refused here rather than the stack exhausted.
+    static int HeightIn(const std::vector<int>& heights, std::int32_t node) {
+        return node == NoNode ? 0 : heights[static_cast<std::size_t>(node)];
+    }
+    int Checked(int height, std::size_t offset) const {
+        if (height > MaxFormulaNesting)
+            throw Fault{offset, "formule trop imbriquée (plus de " + std::to_string(MaxFormulaNesting) + " niveaux)"};
+        return height;
+    }
+    struct Nested {
+        Nested(Parser& p) : parser(p) {
+            if (++parser.depth_ > MaxFormulaNesting)
+                throw Fault{parser.Peek().offset, "formule trop imbriquée (plus de " +
+                                                      std::to_string(MaxFormulaNesting) + " niveaux)"};
+        }
+        ~Nested() { --parser.depth_; }
+        Nested(const Nested&) = delete;
+        Nested& operator=(const Nested&) = delete;
+        Parser& parser;
+    };
+
     std::int32_t AddState(StateNode n, std::size_t offset) {
         n.offset = static_cast<std::uint32_t>(offset);
+        const int height = 1 + std::max({HeightIn(stateHeights_, n.a), HeightIn(stateHeights_, n.b),
+                                          HeightIn(regularHeights_, n.regular)});
+        stateHeights_.push_back(Checked(height, offset));
         f_.states.push_back(std::move(n));
         return static_cast<std::int32_t>(f_.states.size() - 1);
     }
     std::int32_t AddRegular(RegularNode n, std::size_t offset) {
         n.offset = static_cast<std::uint32_t>(offset);
+        const int height = 1 + std::max({HeightIn(regularHeights_, n.a), HeightIn(regularHeights_, n.b),
+                                          HeightIn(actionHeights_, n.action)});
+        regularHeights_.push_back(Checked(height, offset));
         f_.regulars.push_back(n);
         return static_cast<std::int32_t>(f_.regulars.size() - 1);
     }
     std::int32_t AddAction(ActionNode n, std::size_t offset) {
         n.offset = static_cast<std::uint32_t>(offset);
+        const int height = 1 + std::max(HeightIn(actionHeights_, n.a), HeightIn(actionHeights_, n.b));
+        actionHeights_.push_back(Checked(height, offset));
         f_.actions.push_back(std::move(n));
         return static_cast<std::int32_t>(f_.actions.size() - 1);
     }
@@ -141,6 +174,7 @@ private:
         return left;
     }
     std::int32_t StateUnary() {
+        const Nested nested(*this);
         const Token& t = Peek();
         const std::size_t at = t.offset;
         if (IsWord("not")) {
@@ -221,6 +255,7 @@ private:
         return r;
     }
     std::int32_t RegularPrimary() {
+        const Nested nested(*this);
         const std::size_t at = Peek().offset;
         if (IsWord("nil")) {
             ++pos_;
@@ -231,12 +266,15 @@ private:
             // "(A . B)": the first when it reads as one.
             const std::size_t start = pos_;
             const Formula saved = f_;
+            const std::vector<int> savedActions = actionHeights_, savedRegulars = regularHeights_;
             try {
                 const std::int32_t a = Action();
                 return AddRegular({RegularNode::Kind::Action, a}, at);
             } catch (const Fault& asAction) {
                 pos_ = start;
                 f_ = saved;
+                actionHeights_ = savedActions;
+                regularHeights_ = savedRegulars;
                 ++pos_;
                 try {
                     const std::int32_t inner = Regular();
@@ -273,6 +311,7 @@ private:
         return left;
     }
     std::int32_t ActionUnary() {
+        const Nested nested(*this);
         const Token& t = Peek();
         const std::size_t at = t.offset;
         if (IsWord("not")) {
@@ -306,6 +345,9 @@ private:
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
     Formula f_;
+    // The height of each node, alongside the formula's arenas.
+    std::vector<int> actionHeights_, regularHeights_, stateHeights_;
+    int depth_ = 0;
 };
 
 }  // namespace

@@ -20,6 +20,10 @@ struct ParseResult {
     Formula formula;
 };
 
+// How deep a formula may nest (its tree, or its parentheses): the same bound
+// as the specification readers'; deeper is refused with a message.
+inline constexpr int MaxFormulaNesting = 1000;
+
 // Parses text (lines separated by '\n'; comments "(* … *)" are blanks).
 ParseResult ParseFormula(std::string_view text);
 

@@ -1,6 +1,8 @@
 // Replaying a trace on its system, and its text.
 #include "logic/Trace.h"
 
+#include "frontend/MessageText.h"
+
 namespace quarvo::logic {
 namespace {
 
@@ -40,7 +42,7 @@ std::vector<std::string> TraceLines(const Trace& trace, const Lts& lts, const st
     if (trace.IsLasso()) head += ", puis un cycle de " + Transitions(trace.cycle.size());
     lines.push_back(head + ") :");
     auto add = [&](const Step& s) {
-        lines.push_back("  " + Number(s.from, numbers) + " -" + lts.labels[s.label] + "-> " + Number(s.to, numbers));
+        lines.push_back("  " + Number(s.from, numbers) + " -" + ShownText(lts.labels[s.label]) + "-> " + Number(s.to, numbers));
     };
     for (const Step& s : trace.prefix) add(s);
     if (trace.IsLasso()) {

@@ -62,6 +62,11 @@ private:
         errorLine_ = lineIndex_;
         return false;
     }
+    // An error found after the scanner has moved on: told on the line of what is wrong.
+    bool FailOn(int line) {
+        errorLine_ = line;
+        return false;
+    }
 
     // Reads the next token; true unless an error was met. Running out of
     // lines is no error here: the token kind is then None and the next check
@@ -256,15 +261,17 @@ bool StemParser::ParseTransition() {
     ActionId action = 0;
     // The source's own set is read for its syntax only: a state's maximal
     // events come from the transition through which it is first reached.
-    if (!ParseEventSet(nullptr) || !TakeNumber(source)) return false;
+    if (!ParseEventSet(nullptr)) return false;
+    const int sourceLine = lineIndex_;
+    if (!TakeNumber(source)) return false;
     if (!Expect('<') || !ParseEventSet(&causes_) || !TakeIdentifier(&action) || !Expect(':') ||
         !TakeEvent(event) || !Expect('>'))
         return false;
     if (!ParseEventSet(&targetEvents_) || !TakeNumber(target) || !Expect(';')) return false;
 
-    // Seen after the ";": the error stands on the line of the token that follows.
+    // Seen after the ";", a source that names no state yet: told on its own line.
     const std::int64_t from = stem_.IndexOf(source);
-    if (from < 0) return Fail();
+    if (from < 0) return FailOn(sourceLine);
     // Collected in text order: read back newest first, each state's arcs come
     // in the reverse of the text, as if each had been linked at the front.
     arcs_.Add(static_cast<std::size_t>(from), TStemArc{target, action, event, stem_.InternEvents(causes_)});

@@ -1,9 +1,17 @@
 // The memory stop of calvento's readers: --memoire-max covers the reading of
-// a STEM file by regenerate, compare and reduce, with its French message.
+// a STEM file by regenerate, compare and reduce, with its French message; and
+// of its generation, within one state's derivation and within the expansion
+// of gate choices at compilation.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tests/ScratchDirectory.h"
 #include "tests/cli/CalventoRun.h"
@@ -50,6 +58,82 @@ TEST(MemoryStop, CompareAndReduceStopAtTheLimitGiven) {
     EXPECT_EQ(compared.exitCode, 2);
     EXPECT_EQ(compared.err, message);
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"chain.STEM"}));
+}
+
+// calvento run with its outputs in files of dir, within an address space of
+// 3 GB and two minutes (what a memory stop that does not hold runs into): its
+// exit code (-1 when killed), its standard output and its peak resident size.
+struct Measured {
+    int exitCode = -1;
+    std::string out;
+    long peakKilobytes = 0;
+};
+
+Measured MeasuredCalvento(const ScratchDirectory& dir, const std::vector<std::string>& args) {
+    const std::string out = dir.File(".stdout");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int n = ::open("/dev/null", O_WRONLY);
+        ::dup2(o, STDOUT_FILENO);
+        ::dup2(n, STDERR_FILENO);
+        const rlimit space{std::size_t{3} << 30, std::size_t{3} << 30};
+        ::setrlimit(RLIMIT_AS, &space);
+        ::alarm(120);
+        std::vector<char*> argv{const_cast<char*>(CALVENTO_PATH)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(CALVENTO_PATH, argv.data());
+        ::_exit(127);
+    }
+    Measured run;
+    int status = 0;
+    rusage usage{};
+    if (child > 0 && ::wait4(child, &status, 0, &usage) == child && WIFEXITED(status))
+        run.exitCode = WEXITSTATUS(status);
+    run.peakKilobytes = usage.ru_maxrss;
+    run.out = quarvo::test::Bytes(out);
+    std::filesystem::remove(out);
+    return run;
+}
+
+// A process whose single state's successors grow without end: the stop is
+// asked within the derivation, not only between states.
+TEST(MemoryStop, GenerationStopsWithinAStatesDerivation) {
+    const ScratchDirectory dir("quarvo_cli_memory_derivation");
+    const std::string spec = dir.File("GROW.LOT");
+    std::ofstream(spec, std::ios::binary) << "SYSTEM S [A] :=\r\n  P1 [A]\r\nWHERE\r\n"
+                                             "  PROCESS P0 [X] := X; (P1 [X] >> P0 [X]) ENDPROC\r\n"
+                                             "  PROCESS P1 [X] := P0 [X] || X; P1 [X] ENDPROC\r\nENDSYS\r\n";
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--fils", "1"}, {"--fils", "1", "--entrelacement"}, {"--fils", "1", "--cpbr"},
+          {"--max-etats", "100000"}}) {
+        std::vector<std::string> args{"generate", spec, "--memoire-max", "200", "-o", dir.File("GROW.STEM")};
+        args.insert(args.end(), options.begin(), options.end());
+        const Measured run = MeasuredCalvento(dir, args);
+        EXPECT_EQ(run.exitCode, 3) << options.back();
+        EXPECT_NE(run.out.find("Génération interrompue : mémoire insuffisante"), std::string::npos) << run.out;
+        EXPECT_LT(run.peakKilobytes, 300 * 1024) << options.back();
+    }
+}
+
+// Six nested gate choices of twenty gates: 64 million instances, stopped
+// while they are expanded.
+TEST(MemoryStop, CompilationStopsWithinTheExpansionOfGateChoices) {
+    const ScratchDirectory dir("quarvo_cli_memory_choice");
+    std::string gates;
+    for (int i = 0; i < 20; ++i) gates += (i ? ", g" : "g") + std::to_string(i);
+    std::string text = "specification S [" + gates + "] : noexit behaviour\r\n";
+    for (int k = 1; k <= 6; ++k) text += "choice v" + std::to_string(k) + " in [" + gates + "] []\r\n";
+    text += "v1; v2; v3; v4; v5; v6; stop\r\nendspec\r\n";
+    const std::string spec = dir.File("CHOICE.lotos");
+    std::ofstream(spec, std::ios::binary) << text;
+    const Measured run = MeasuredCalvento(dir, {"generate", spec, "--memoire-max", "200"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.out.find("Mémoire insuffisante pour développer les choix et parallélismes sur des portes."),
+              std::string::npos)
+        << run.out;
+    EXPECT_LT(run.peakKilobytes, 300 * 1024);
 }
 
 }  // namespace

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <mpi.h>
 
+#include <functional>
 #include <random>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "../generation/GenerationTestSupport.h"
 #include "../generation/ReferenceSemantics.h"
@@ -104,6 +107,61 @@ TEST(Distributed, WarningsAndHiddenNamesAreThoseOfOneProcess) {
         "  PROCESS P [X, Y] :=\n    X; Y; P [X, Y] [] Y; EXIT\n  ENDPROC\n"
         "  PROCESS Q [Z] :=\n    Q [Z] [] Z; NIL\n  ENDPROC\nENDSYS\n";
     for (const GenerationSettings& settings : Modes(0)) ExpectSame(text, settings);
+}
+
+// A process recursing under a hiding, its hidden gate passed as an actual
+// gate: the hidden gates renamed apart at each level must be encoded alike
+// by every process.
+TEST(Distributed, HiddenGatesPassedAsActualGatesAreThoseOfOneProcess) {
+    for (const char* call : {"P [X, H]", "P [Y, H]", "P [H, X]"}) {
+        const std::string text = std::string("SYSTEM S [A] :=\n  P [A, A]\nWHERE\n  PROCESS P [X, Y] :=\n") +
+                                 "    X; HIDE H IN " + call + "\n  ENDPROC\nENDSYS\n";
+        for (const GenerationSettings& settings : Modes(0)) ExpectSame(text, settings);
+    }
+}
+
+// A random process whose body hides gates and passes them on, to itself and
+// to another process, in choices and compositions.
+std::string HiddenGateRecursion(std::mt19937& rng) {
+    const auto pick = [&rng](const std::vector<std::string>& names) { return names[rng() % names.size()]; };
+    std::function<std::string(std::vector<std::string>, int)> behaviour = [&](std::vector<std::string> gates,
+                                                                             int depth) -> std::string {
+        const std::string g = pick(gates);
+        switch (depth <= 0 ? rng() % 3 : rng() % 6) {
+        case 0: return g + "; NIL";
+        case 1: return g + "; P [" + pick(gates) + ", " + pick(gates) + "]";
+        case 2: return g + "; Q [" + pick(gates) + "]";
+        case 3: {
+            const std::string h = "H" + std::to_string(depth);
+            gates.push_back(h);
+            return "HIDE " + h + " IN (" + behaviour(gates, depth - 1) + ")";
+        }
+        case 4: return "(" + behaviour(gates, depth - 1) + " [] " + behaviour(gates, depth - 1) + ")";
+        default: return "(" + behaviour(gates, depth - 1) + " |[" + g + "]| " + behaviour(gates, depth - 1) + ")";
+        }
+    };
+    const std::vector<std::string> visible{"A", "B"};
+    return "SYSTEM S [A, B] :=\n  P [" + pick(visible) + ", " + pick(visible) + "]\nWHERE\n  PROCESS P [X, Y] :=\n    " +
+           pick({"X", "Y"}) + "; HIDE H IN (" + behaviour({"X", "Y", "H"}, 3) + ")\n  ENDPROC\n" +
+           "  PROCESS Q [Z] :=\n    Z; HIDE H IN Q [H] [] Z; NIL\n  ENDPROC\nENDSYS\n";
+}
+
+TEST(Distributed, RandomRecursionsUnderHidingGiveTheFilesOfOneProcess) {
+    std::mt19937 rng(3712);
+    for (int i = 0; i < 200; ++i) {
+        const std::string text = HiddenGateRecursion(rng);
+        for (GenerationSettings settings : Modes(400)) {
+            std::string bounded(1, '0');
+            Texts reference;
+            if (First()) {
+                reference = OneProcess(text, settings);
+                bounded[0] = reference.result.stoppedByBound ? '1' : '0';
+            }
+            World().Broadcast(bounded, 0);
+            if (bounded == "0") settings.maxStates = 0;
+            ExpectSame(text, settings, First() ? &reference : nullptr);
+        }
+    }
 }
 
 }  // namespace

@@ -176,8 +176,9 @@ TEST(TextFile, SystemErrorsAreGivenInFrench) {
     EXPECT_EQ(SystemErrorReason(ELOOP), "trop de liens symboliques");
     EXPECT_EQ(SystemErrorReason(EDQUOT), "quota de disque dépassé");
     EXPECT_EQ(SystemErrorReason(std::make_error_code(std::errc::no_space_on_device)), "disque plein");
-    // A value without its own wording: the system's text.
-    EXPECT_EQ(SystemErrorReason(EDOM), std::string(std::strerror(EDOM)));
+    // A closed output, and a value without its own wording: in French too, by its number.
+    EXPECT_EQ(SystemErrorReason(EBADF), "descripteur de fichier invalide (sortie fermée ?)");
+    EXPECT_EQ(SystemErrorReason(EDOM), "erreur système n° " + std::to_string(EDOM));
 }
 
 // Writes as a full disk does: no room is left for any byte.

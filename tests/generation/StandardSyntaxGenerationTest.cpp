@@ -103,5 +103,63 @@ TEST(StandardSyntaxGeneration, RandomSpecificationsExportedAndReadBackGiveTheSam
     }
 }
 
+// A random specification made deep (parentheses, HIDE or WHERE nested up
+// to hundreds of times) or wide (hundreds of gates, long chains of actions).
+std::string DeepOrWideSpecification(std::mt19937& rng) {
+    const int depth = std::uniform_int_distribution<int>(20, 300)(rng);
+    const int width = std::uniform_int_distribution<int>(100, 250)(rng);
+    const auto coin = [&rng] { return rng() % 2 == 0; };
+    std::string closing;
+    for (int i = 0; i < depth; ++i) closing += i % 100 == 99 ? ")\n" : ")";
+    std::string text;
+    switch (rng() % 4) {
+    case 0:
+        text = "SYSTEM S [A, B] :=\n";
+        for (int i = 0; i < depth; ++i)
+            text += coin() ? "(A; NIL []\n" : coin() ? "(B; EXIT >>\n" : "(A; NIL |||\n";
+        text += "B; NIL" + closing;
+        return text + "\nENDSYS\n";
+    case 1:
+        text = "SYSTEM S [A] :=\n";
+        for (int i = 0; i < depth; ++i)
+            text += coin() ? "HIDE H" + std::to_string(i) + " IN (H" + std::to_string(i) + "; A; NIL |||\n"
+                           : "HIDE A IN (A; NIL []\n";
+        text += "A; NIL" + closing;
+        return text + "\nENDSYS\n";
+    case 2:
+        text = "SYSTEM S [A, B] := P0 [A, B] WHERE\n";
+        for (int i = 0; i < depth; ++i)
+            text += "PROCESS P" + std::to_string(i) + " [X, Y] := X; P" + std::to_string(i + 1) +
+                    (coin() ? " [Y, X]" : " [X, Y]") + " WHERE\n";
+        text += "PROCESS P" + std::to_string(depth) + " [X, Y] := X; Y; EXIT ENDPROC\n";
+        for (int i = 0; i < depth; ++i) text += "ENDPROC\n";
+        return text + "ENDSYS\n";
+    default: {
+        std::string gates, chain, other;
+        // The source's own lines stay short: the dialect reads lines of 300 characters at most.
+        const auto list = [](int i) { return std::string(i == 0 ? "G" : i % 20 ? ", G" : ",\nG"); };
+        const auto step = [](int i) { return std::string(i % 20 == 19 ? ";\n" : "; "); };
+        for (int i = 0; i < width; ++i) gates += list(i) + std::to_string(i);
+        for (int i = 0; i < width; ++i) chain += "G" + std::to_string(rng() % width) + step(i);
+        for (int i = 0; i < width / 2; ++i) other += "G" + std::to_string(rng() % width) + step(i);
+        std::string hidden;
+        for (int i = 0; i < width / 2; ++i) hidden += list(i) + std::to_string(i);
+        return "SYSTEM S [" + gates + "] :=\nHIDE " + hidden + " IN\n(" + chain + "NIL |[" + gates + "]| " +
+               other + "NIL ||| P [" + gates + "])\nWHERE\nPROCESS P [" + gates + "] := " + chain + "EXIT\n" +
+               "ENDPROC\nENDSYS\n";
+    }
+    }
+}
+
+TEST(StandardSyntaxGeneration, DeepOrWideRandomSpecificationsExportedAndReadBackGiveTheSameFiles) {
+    std::mt19937 rng(2026);
+    for (int i = 0; i < 200; ++i) {
+        const std::string text = DeepOrWideSpecification(rng);
+        // Their first states are enough: deep terms make each derivation long.
+        ExpectExportsGiveTheSameFiles(text, "random deep or wide specification " + std::to_string(i), 25);
+        if (HasFailure()) break;
+    }
+}
+
 }  // namespace
 }  // namespace quarvo

@@ -2,6 +2,9 @@
 // messages of malformed formulas with their column.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "logic/Checks.h"
 #include "logic/Parser.h"
 
@@ -64,6 +67,45 @@ TEST(LogicParser, MalformedFormulasAreToldWithTheirColumn) {
     for (const auto& c : cases) EXPECT_EQ(Tree(c.text), c.message) << c.text;
 }
 
+std::string Repeated(const std::string& piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) text += piece;
+    return text;
+}
+
+// Formulas far deeper than any written by hand, by nesting or by a long chain
+// of one operator: refused with a message, never a crash; the same shapes
+// within the bound read.
+TEST(LogicParser, DeepFormulasAreRefusedNotCrashed) {
+    const auto shapes = [](int n) {
+        std::vector<std::string> texts;
+        texts.push_back(Repeated("(", n) + "true" + Repeated(")", n));
+        texts.push_back("<PUT> true" + Repeated(" or <PUT> true", n - 1));
+        texts.push_back("<PUT> true" + Repeated(" and <PUT> true", n - 1));
+        std::string mu;
+        for (int i = 0; i < n; ++i) mu += "mu X" + std::to_string(i) + " . <PUT> (";
+        texts.push_back(mu + "true" + Repeated(")", n));
+        texts.push_back(Repeated("not ", n) + "true");
+        texts.push_back(Repeated("<PUT> ", n) + "true");
+        texts.push_back(Repeated("[A] ", n) + "false");
+        texts.push_back("<" + Repeated("(", n) + "A" + Repeated(")", n) + "> true");
+        texts.push_back("<" + Repeated("not ", n) + "A> true");
+        texts.push_back("<A" + Repeated(" . A", n) + "> true");
+        texts.push_back("<A" + Repeated("*", n) + "> true");
+        return texts;
+    };
+    for (const std::string& text : shapes(100000)) {
+        const ParseResult r = ParseFormula(text);
+        ASSERT_FALSE(r.status) << text.substr(0, 40);
+        EXPECT_NE(r.status.message().find("formule trop imbriquée (plus de 1000 niveaux)"), std::string::npos)
+            << r.status.message();
+    }
+    for (const std::string& text : shapes(MaxFormulaNesting / 4)) {
+        const ParseResult r = ParseFormula(text);
+        EXPECT_TRUE(r.status) << text.substr(0, 40) << ": " << r.status.message();
+    }
+}
+
 std::string Checked(const std::string& text) {
     const ParseResult r = ParseFormula(text);
     if (!r.status) return r.status.message();
@@ -105,6 +147,18 @@ TEST(LogicChecks, UnknownActionsAreWarnedWithTheNearestName) {
     EXPECT_EQ(warnings[0], "Attention : aucune action « SEDN » dans le système (voulez-vous dire « SEND » ?).");
     EXPECT_EQ(warnings[1], "Attention : aucune action « RECEIVE » dans le système.");
     EXPECT_EQ(warnings[2], "Attention : aucune action « zzzzzz » dans le système.");
+    // "i", the internal action of LOTOS and .aut files, is tau here; never another short name.
+    const ParseResult internal = ParseFormula("<i> true");
+    ASSERT_TRUE(internal.status);
+    EXPECT_EQ(UnknownActionWarnings(internal.formula, {"A", "B"}),
+              std::vector<std::string>{"Attention : aucune action « i » dans le système (voulez-vous dire « tau » ?)."});
+    // A control byte in a name, as an .aut label may hold, is shown as "\x00", never raw.
+    const ParseResult near = ParseFormula("<AB> true");
+    ASSERT_TRUE(near.status);
+    EXPECT_EQ(UnknownActionWarnings(near.formula, {std::string("A\0B", 3)}),
+              std::vector<std::string>{
+                  "Attention : aucune action « AB » dans le système (voulez-vous dire « A\\x00B » ?)."});
+    EXPECT_EQ(Tree(std::string("true \x01", 6)), "Erreur dans la formule, colonne 6 : caractère « \\x01 » inattendu.");
     EXPECT_EQ(EditDistance("RECEIVE", "RECV"), 3);
     EXPECT_EQ(EditDistance("kitten", "sitting"), 3);
 }

@@ -115,13 +115,15 @@ TEST(StemReaderErrors, NumbersTooLongOrBeyondTheSigned32BitRange) {
 
 TEST(StemReaderErrors, TransitionFromAStateNotYetReached) {
     ExpectRejected({
-        // Seen after the ";": the line of the next token.
-        {"next token on the next line", {"BEGIN 3;", "{}0<{}A:1>{}1;", "{}2<{}B:1>{}2;", "END"}, 4},
+        // Seen after the ";", yet told on the source's own line, never on the
+        // next token's (or on END).
+        {"next token on the next line", {"BEGIN 3;", "{}0<{}A:1>{}1;", "{}2<{}B:1>{}2;", "END"}, 3},
         {"next token on the same line", {"BEGIN 3;", "{}0<{}A:1>{}1;", "{}2<{}B:1>{}2;{}0<{}C:2>{}2;", "END"}, 3},
-        {"next token after empty lines", {"BEGIN 3;", "{}0<{}A:1>{}1;", "{}2<{}B:1>{}2;", "", "", "END"}, 6},
+        {"next token after empty lines", {"BEGIN 3;", "{}0<{}A:1>{}1;", "{}2<{}B:1>{}2;", "", "", "END"}, 3},
         {"last transition of the text", {"BEGIN 3;", "{}0<{}A:1>{}1;", "{}2<{}B:1>{}2;"}, 3},
-        {"source reached only later", {"BEGIN 3;", "{}1<{}B:1>{}2;", "{}0<{}A:1>{}1;", "END"}, 3},
-        {"source only named in an event set", {"BEGIN 3;", "{}0<{}A:1>{5:A}1;{5:A}5<{}B:2>{}2;", "END"}, 3},
+        {"source reached only later", {"BEGIN 3;", "{}1<{}B:1>{}2;", "{}0<{}A:1>{}1;", "END"}, 2},
+        {"source only named in an event set", {"BEGIN 3;", "{}0<{}A:1>{5:A}1;{5:A}5<{}B:2>{}2;", "END"}, 2},
+        {"source on a line of its own", {"BEGIN 3;", "{}0<{}A:1>{}1;", "{}", "7", "<{}B:2>{}2;", "END"}, 4},
     });
 }
 
