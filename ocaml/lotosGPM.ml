@@ -116,7 +116,7 @@ let gpm (defs : definition list) =
           in
           Option.map
             (fun step ->
-              let ctx = { ccauses = []; cevent = 1; caction = internal_action } in
+              let ctx = { ccauses = []; cevent = 1; caction = internal_action; cenabling = 0 } in
               let succ = match next (Some work) (Some step) ctx with Some t -> t | None -> mk KStop in
               let label = String.concat "|" (List.map (fun i -> trs.(i).action) clique) in
               { label; target = state_of succ })

@@ -417,7 +417,11 @@ let rec derive sys expanding t =
 
 (* ---- Successor ---- *)
 
-type context = { ccauses : evset; cevent : int; mutable caction : string }
+(* cenabling: the enablings whose left operand holds the node being built. *)
+type context = { ccauses : evset; cevent : int; mutable caction : string; mutable cenabling : int }
+
+(* A stop left by an operand that a disabling discarded (a written stop has proc -1). *)
+let discarded_proc = -2
 
 let rec next t step ctx =
   match t with
@@ -436,34 +440,45 @@ let rec next t step ctx =
             match step with
             | Some s -> next s.jump_to s.sleft ctx
             | None -> Some (copy t))
-        | KDisable ->
+        | KDisable -> (
             let stop_for operand =
-              let s = mk KStop in
+              let s = mk ~proc:discarded_proc KStop in
               Option.iter (fun o -> s.events <- ev_remove_all o.events ctx.ccauses) operand;
-              Some s
+              s
             in
-            let r =
-              match step with
-              | Some ({ sleft = Some ls; _ } as s) ->
-                  let left = next t.left (Some ls) ctx in
-                  let right =
-                    if s.terminated then stop_for t.right
-                    else begin
-                      (* Events that the moving side waited for have ended for
-                         the whole of the right operand. *)
-                      let r = copy_opt t.right in
-                      strip_causes r s.lcauses ctx.cevent ctx.caction false;
-                      r
-                    end
-                  in
-                  mk ~left ~right KDisable
-              | Some { sright = Some rs; _ } ->
-                  let left = stop_for t.left in
-                  mk ~left ~right:(next t.right (Some rs) ctx) KDisable
-              | _ -> copy t
+            let disable left right =
+              let r = mk ~left ~right KDisable in
+              r.events <- child_events r;
+              Some r
             in
-            r.events <- child_events r;
-            Some r
+            (* The stop of a discarded operand stays while it holds events;
+               outside the left operand of an enabling nothing can wait for
+               them, and they end with the next step of the operand that
+               took over. *)
+            match step with
+            | Some ({ sleft = Some ls; _ } as s) ->
+                let left = next t.left (Some ls) ctx in
+                if s.terminated then
+                  let stop = stop_for t.right in
+                  if stop.events = [] then left else disable left (Some stop)
+                else begin
+                  (* Events that the moving side waited for have ended for
+                     the whole of the right operand. *)
+                  let r = copy_opt t.right in
+                  strip_causes r s.lcauses ctx.cevent ctx.caction false;
+                  disable left r
+                end
+            | Some { sright = Some rs; _ } -> (
+                let right = next t.right (Some rs) ctx in
+                match t.left with
+                | Some { kind = KStop; proc; _ } when proc = discarded_proc && ctx.cenabling = 0 -> right
+                | _ ->
+                    let stop = stop_for t.left in
+                    if stop.events = [] then right else disable (Some stop) right)
+            | _ ->
+                let r = copy t in
+                r.events <- child_events r;
+                Some r)
         | KEnable -> (
             match step with
             | Some ({ sleft = Some ls; _ } as s) ->
@@ -472,9 +487,12 @@ let rec next t step ctx =
                     ctx.caction <- dollar;
                     copy_opt t.right
                   end
-                  else
+                  else begin
+                    ctx.cenabling <- ctx.cenabling + 1;
                     let left = next t.left (Some ls) ctx in
+                    ctx.cenabling <- ctx.cenabling - 1;
                     Some (mk ~left ~right:(copy_opt t.right) KEnable)
+                  end
                 in
                 Option.iter
                   (fun r ->
@@ -521,7 +539,7 @@ let rec next t step ctx =
 (* The term reached by a transition, and the action the arc carries ("I"
    for the end of an enabling's left operand). *)
 let successor t tr =
-  let ctx = { ccauses = tr.causes; cevent = tr.event; caction = tr.action } in
+  let ctx = { ccauses = tr.causes; cevent = tr.event; caction = tr.action; cenabling = 0 } in
   let r = next (Some t) (Some tr.step) ctx in
   (r, if ctx.caction = dollar then internal_action else tr.action)
 
