@@ -18,9 +18,9 @@ shared=$tmp/shared
 mkdir -m 1777 "$shared"
 mkdir -m 777 "$tmp/victim"
 ln -s "$tmp/victim" "$shared/camlQuarvo"
-mkdir -m 755 "$tmp/work"
-cp "$source/examples/PHILO.LOT" "$tmp/work/"
-chmod 644 "$tmp/work/PHILO.LOT"
+mkdir -m 755 "$tmp/models"
+cp "$source/examples/PHILO.LOT" "$tmp/models/"
+chmod 644 "$tmp/models/PHILO.LOT"
 
 # The second user: nobody when this runs as root and setpriv is there.
 other=()
@@ -32,7 +32,7 @@ else
 fi
 
 chain() {
-    (cd "$tmp/work" && env -u QUARVO_CAMLDIR TMPDIR="$shared" "$@" "$bin/calvento" ocaml PHILO.LOT --run)
+    (cd "$tmp/models" && env -u QUARVO_CAMLDIR TMPDIR="$shared" "$@" "$bin/calvento" ocaml PHILO.LOT --run)
 }
 
 # One after the other (the second user used to be refused the first one's
