@@ -167,6 +167,46 @@ public:
     // process instances), renumbering them; every root is renamed in place.
     void Collect(std::vector<TermId>& roots);
 
+    // ---- The rules one operand at a time, for an engine that keeps a state
+    // as the operands of its parallel structure and applies the structure's
+    // own rules itself (vector/VectorEngine.h). Each is what the rules do to
+    // an operand of a composition.
+
+    // The operand as it stands after a step of its partners alone.
+    TermId IdleOperand(TermId t) { return Idle(t); }
+    // The operand with the events of mask removed from its spine; with
+    // keepNew, the entry (event, action) of the occurrence just made stays.
+    TermId StripOperand(TermId t, std::uint32_t mask, std::int32_t event, ActionId action, bool keepNew) {
+        return StripMask(t, mask, event, action, keepNew);
+    }
+    // A step frame that outlives the enumeration which made it (until EndState).
+    const StepFrame* KeepStep(const StepFrame* step) { return Persist(step); }
+    // The name a composition whose operands use the names of used gives a
+    // move waiting for causes (marking the names exhausted when none is left).
+    std::int32_t EventBesides(std::uint32_t used, SetId causes) { return Besides(used, causes); }
+    SetId UnionEvents(SetId a, SetId b) { return pool_.Union(a, b); }
+    SetId InsertEvent(SetId set, std::int32_t event, ActionId action) { return pool_.Insert(set, event, action); }
+    // A composition's own events after its partners' causes are set aside (see StripOperand).
+    SetId StripEvents(SetId set, std::uint32_t mask, std::int32_t event, ActionId action, bool keepNew) {
+        return StripSet(set, mask, event, action, keepNew);
+    }
+    bool Maximality() const { return identity_.semantics == Semantics::Maximality; }
+    // What a state's identity retains of a node's events.
+    std::uint32_t EventsIdentity(SetId set) {
+        return identity_.semantics != Semantics::Maximality ? 0
+               : identity_.cpbrOff                          ? pool_.Sequence(set)
+                                                            : pool_.Multiset(set);
+    }
+    ActionId HiddenAction(ActionId action) { return Hidden(action); }
+    bool GatesContain(GatesId gates, ActionId action) const { return gates_.Contains(gates, action); }
+    // The operands of a parallel composition's chain, in written order.
+    void ChainOperands(TermId t, std::vector<TermId>& operands) const { terms_.Flat(t).CopyOperands(operands); }
+    // A chain's inner levels keep events of their own, not their operands' union.
+    bool ChainKeepsLevels(TermId t) const {
+        const FlatView f = terms_.Flat(t);
+        return f.count > 2 && (!f.foldLevels || !f.foldRoot);
+    }
+
     const TermNode& Node(TermId id) const { return terms_[id]; }
     // The set as the mask of its names and its actions in name order.
     std::uint32_t EventMask(SetId set) const { return pool_.Mask(set); }

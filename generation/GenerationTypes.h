@@ -21,6 +21,10 @@ struct GenerationSettings {
     std::int64_t memoryLimit = 0;
     // For tests: recognise states by a linear scan comparing whole terms instead of the index.
     bool linearSearch = false;
+    // For tests and comparisons: explore whole terms even where the system
+    // has a parallel structure that states as vectors of its operands would
+    // explore faster.
+    bool termsOnly = false;
     // The term nodes made before those no waiting state needs are collected
     // (at least; the next collection waits for twice what was kept). Small
     // values exercise the collection in tests.

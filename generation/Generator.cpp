@@ -14,6 +14,7 @@
 #include "generation/StateIndex.h"
 #include "generation/LargeStack.h"
 #include "generation/MemoryWatch.h"
+#include "generation/vector/VectorExploration.h"
 
 namespace quarvo {
 namespace {
@@ -222,6 +223,9 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
                 // the successors past it are built: that is the one-by-one
                 // exploration's way, which a level derived at once cannot keep.
                 const bool oneByOne = settings.linearSearch || settings.maxStates > 0;
+                if (!settings.linearSearch && !settings.termsOnly &&
+                    ExploreVectors(compilation, settings, store, shared, result))
+                    return;
                 result = oneByOne ? ExploreOneByOne(compilation, settings, store, shared)
                                   : ExploreByLevels(compilation, settings, store, shared);
             },

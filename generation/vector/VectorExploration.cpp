@@ -1,0 +1,173 @@
+// Breadth-first exploration on state vectors, state after state.
+#include "generation/vector/VectorExploration.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "generation/DeadlockLevel.h"
+#include "generation/Engine.h"
+#include "generation/MemoryWatch.h"
+#include "generation/vector/VectorEngine.h"
+#include "generation/vector/VectorStates.h"
+
+namespace quarvo {
+namespace {
+
+// How often, in transitions, the memory in use is looked at.
+constexpr std::int64_t MemoryCheckStep = 1 << 14;
+
+// The states waiting to be explored, as their components, oldest first.
+class Waiting {
+public:
+    explicit Waiting(std::size_t width) : width_(width) {}
+    void Push(const TermId* state) { terms_.insert(terms_.end(), state, state + width_); }
+    // The components of state number, which is waiting; the states before it are dropped.
+    const TermId* At(std::int64_t number) {
+        const std::size_t skip = static_cast<std::size_t>(number - first_) * width_;
+        if (skip > (std::size_t{1} << 16) && skip * 2 > terms_.size()) {
+            terms_.erase(terms_.begin(), terms_.begin() + static_cast<std::ptrdiff_t>(skip));
+            first_ = number;
+            return terms_.data();
+        }
+        return terms_.data() + skip;
+    }
+    std::size_t Bytes() const { return terms_.capacity() * sizeof(TermId); }
+
+private:
+    std::size_t width_;
+    std::vector<TermId> terms_;
+    std::int64_t first_ = 0;
+};
+
+}  // namespace
+
+bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const GenerationSettings& settings,
+                    StemStore& store, ExplorationShared& shared, GenerationResult& result) {
+    Engine engine(store.actions, StateIdentity{settings.semantics, settings.cpbrOff});
+    MemoryWatch memory(settings.memoryLimit);
+    engine.WatchMemory(&memory);
+    VectorEngine vectors(engine);
+    std::vector<TermId> state;
+    try {
+        const TermId root = engine.Import(compilation ? compilation->rootBehaviour : nullptr);
+        if (!vectors.Build(engine.Normalize(root), state)) return false;
+    } catch (const std::bad_alloc&) {
+        return false;  // the term engine says how memory ran out
+    }
+
+    const std::uint32_t width = vectors.Width();
+    std::vector<std::uint32_t> key(vectors.KeyWidth());
+    VectorStates states(vectors.KeyWidth());
+    Waiting waiting(width);
+    // The engine's event sets as the store's, converted once each.
+    std::vector<EventSetId> storeSets;
+    auto StoreSet = [&](SetId set) {
+        if (set >= storeSets.size()) storeSets.resize(set + set / 2 + 64, EventSetId(-1));
+        EventSetId& id = storeSets[set];
+        if (id == EventSetId(-1)) id = store.InternEvents(engine.EventMask(set), engine.EventActions(set));
+        return id;
+    };
+
+    std::int64_t stateCount = 0;
+    std::int64_t current = 0;
+    bool stop = false;
+    std::vector<TStemArc> found;
+    try {
+        vectors.Key(state.data(), key.data());
+        states.Add(key.data());
+        waiting.Push(state.data());
+        store.AppendState(0, EventSet{});
+        stateCount = 1;
+        std::int64_t nextMemoryCheck = MemoryCheckStep;
+        std::int64_t previousFirst = 0, levelFirst = 0, levelEnd = 1;
+        auto deadlockAtLevelEnd = [&] {
+            if (!settings.stopAtDeadlockLevel || current != levelEnd) return false;
+            if (LevelHoldsDeadlock(store, previousFirst, levelFirst, levelEnd)) return true;
+            previousFirst = levelFirst;
+            levelFirst = levelEnd;
+            levelEnd = stateCount;
+            return false;
+        };
+        auto take = [&](const VectorArc& arc, const TermId* successor) {
+            const std::int64_t arcs = store.ArcCount() + static_cast<std::int64_t>(found.size());
+            if (arcs >= nextMemoryCheck) {
+                nextMemoryCheck += MemoryCheckStep;
+                const std::int64_t growth = 2 * static_cast<std::int64_t>(sizeof(TStemArc)) * arcs +
+                                            static_cast<std::int64_t>(engine.Bytes() + states.Bytes() + waiting.Bytes());
+                if (memory.NearLimit(growth)) {
+                    result.stoppedByMemory = true;
+                    stop = true;
+                    return false;
+                }
+            }
+            vectors.Key(successor, key.data());
+            std::int64_t target = states.Find(key.data());
+            if (target < 0) {
+                if (settings.maxStates > 0 && stateCount >= settings.maxStates) {
+                    // No state beyond the bound: the exploration ends here.
+                    result.stoppedByBound = true;
+                    stop = true;
+                    return false;
+                }
+                target = stateCount++;
+                states.Add(key.data());
+                waiting.Push(successor);
+                store.AppendState(static_cast<std::int32_t>(target), StoreSet(vectors.RootEvents(successor)));
+            }
+            found.push_back(TStemArc{static_cast<std::int32_t>(target), arc.action, arc.event, StoreSet(arc.causes)});
+            return true;
+        };
+        for (; current < stateCount && !stop; ++current) {
+            if (deadlockAtLevelEnd()) {
+                result.stoppedAtDeadlock = true;
+                break;
+            }
+            if (current > 0 && shared.stopRequested.load(std::memory_order_relaxed)) break;
+            const TermId* held = waiting.At(current);
+            state.assign(held, held + width);
+            if (vectors.Normalise(state.data())) {
+                // Events pushed down the components change what the state is recognised by.
+                vectors.Key(state.data(), key.data());
+                states.Rekey(current, key.data());
+            }
+            found.clear();
+            vectors.Expand(state.data(), take);
+            // Stored in the order found; the store reads them back newest first.
+            store.SetArcs(static_cast<std::size_t>(current), found);
+            found.clear();
+            store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
+            shared.states.store(stateCount, std::memory_order_relaxed);
+            shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
+        }
+        if (!stop && !result.stoppedAtDeadlock && current == stateCount && deadlockAtLevelEnd())
+            result.stoppedAtDeadlock = true;
+    } catch (const std::bad_alloc&) {
+        // What was stored so far stays usable: the state being explored keeps
+        // the arcs found before memory ran out.
+        result.stoppedByMemory = true;
+        if (stateCount > static_cast<std::int64_t>(store.StateCount()))
+            stateCount = static_cast<std::int64_t>(store.StateCount());
+        std::erase_if(found, [&](const TStemArc& a) { return a.Target >= stateCount; });
+        if (current < stateCount && !found.empty()) {
+            try {
+                store.SetArcs(static_cast<std::size_t>(current), found);
+            } catch (const std::bad_alloc&) {
+                // The state keeps no arc: what was stored before stays usable.
+            }
+        }
+    }
+    result.interrupted = current < stateCount || result.stoppedByBound || result.stoppedByMemory;
+    result.exploredStates = current;
+    result.states = stateCount;
+    result.arcs = store.ArcCount();
+    result.eventNamesExhausted = engine.eventNamesExhausted;
+    result.unguardedRecursion = engine.unguardedProcess != nullptr;
+    result.nodesBuilt = engine.TermCount();
+    store.StemStateCount = static_cast<std::int32_t>(stateCount);
+    store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
+    if (engine.unguardedProcess) result.unguardedProcess = engine.unguardedProcess->name.Text();
+    return true;
+}
+
+}  // namespace quarvo

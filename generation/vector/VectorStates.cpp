@@ -1,0 +1,63 @@
+// Identity vectors to state numbers.
+#include "generation/vector/VectorStates.h"
+
+namespace quarvo {
+
+VectorStates::VectorStates(std::uint32_t width, unsigned bits)
+    : width_(width), bits_(bits), tables_(std::make_unique<Tables>(bits, width)), numberOf_(std::size_t{1} << bits, -1) {}
+
+std::int64_t VectorStates::Find(const std::uint32_t* key) const {
+    const std::uint32_t root = tables_->tree.Find(key);
+    return root == PairTable::Full ? -1 : numberOf_[root];
+}
+
+std::uint32_t VectorStates::Intern(const std::uint32_t* key) {
+    for (;;) {
+        bool isNew = false;
+        const std::uint32_t root = tables_->tree.Intern(key, inner_, isNew);
+        if (root != PairTable::Full) return root;
+        Grow();
+    }
+}
+
+void VectorStates::Add(const std::uint32_t* key) {
+    const std::uint32_t root = Intern(key);
+    numberOf_[root] = static_cast<std::int32_t>(rootOf_.size());
+    rootOf_.push_back(root);
+}
+
+void VectorStates::Rekey(std::int64_t number, const std::uint32_t* key) {
+    const std::uint32_t root = Intern(key);
+    // Read after interning, which may have grown the tables.
+    const std::uint32_t before = rootOf_[static_cast<std::size_t>(number)];
+    if (root == before) return;
+    if (numberOf_[before] == number) numberOf_[before] = -1;
+    if (numberOf_[root] < 0 || numberOf_[root] > number) numberOf_[root] = static_cast<std::int32_t>(number);
+    rootOf_[static_cast<std::size_t>(number)] = root;
+}
+
+void VectorStates::Grow() {
+    const unsigned bits = bits_ + 1;
+    auto tables = std::make_unique<Tables>(bits, width_);
+    std::vector<std::int32_t> numberOf(std::size_t{1} << bits, -1);
+    slots_.resize(width_);
+    for (std::size_t s = 0; s < rootOf_.size(); ++s) {
+        const std::uint32_t old = rootOf_[s];
+        tables_->tree.Slots(old, slots_.data());
+        bool isNew = false;
+        const std::uint32_t root = tables->tree.Intern(slots_.data(), inner_, isNew);
+        // Half as full as before: every key finds room.
+        if (numberOf_[old] == static_cast<std::int32_t>(s)) numberOf[root] = static_cast<std::int32_t>(s);
+        rootOf_[s] = root;
+    }
+    tables_ = std::move(tables);
+    numberOf_ = std::move(numberOf);
+    bits_ = bits;
+}
+
+std::size_t VectorStates::Bytes() const {
+    return tables_->inner.Bytes() + tables_->roots.Bytes() + numberOf_.capacity() * sizeof(std::int32_t) +
+           rootOf_.capacity() * sizeof(std::uint32_t);
+}
+
+}  // namespace quarvo
