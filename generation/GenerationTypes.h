@@ -56,6 +56,8 @@ struct GenerationResult {
     // Distinct term nodes made for the states kept: the measure of the work,
     // which grows with the states and the part of their terms that changed.
     std::int64_t nodesBuilt = 0;
+    // The states were kept as vectors of the operands of a parallel structure.
+    bool onVectors = false;
     // The system clock when the generation started and when it ended, and the
     // whole seconds between the two readings taken to the second.
     std::chrono::system_clock::time_point started;

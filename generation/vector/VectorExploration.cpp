@@ -164,6 +164,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
     result.eventNamesExhausted = engine.eventNamesExhausted;
     result.unguardedRecursion = engine.unguardedProcess != nullptr;
     result.nodesBuilt = engine.TermCount();
+    result.onVectors = true;
     store.StemStateCount = static_cast<std::int32_t>(stateCount);
     store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
     if (engine.unguardedProcess) result.unguardedProcess = engine.unguardedProcess->name.Text();

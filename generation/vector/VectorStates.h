@@ -15,7 +15,7 @@ namespace quarvo {
 // state order) when they fill up.
 class VectorStates {
 public:
-    explicit VectorStates(std::uint32_t width, unsigned bits = 16);
+    explicit VectorStates(std::uint32_t width, unsigned bits = 10);
 
     // The state the key names, -1 for none.
     std::int64_t Find(const std::uint32_t* key) const;
