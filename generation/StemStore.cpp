@@ -99,8 +99,8 @@ EventSetId EventSetPool::Intern(const EventSet& set) {
 StemStore::StemStore() = default;
 
 void StemStore::FreeStates() {
-    std::vector<TStemState>().swap(states_);
-    std::vector<TStemArc>().swap(arcs_);
+    states_.release();
+    arcs_.release();
     sets_.Clear();
     numberedByPosition_ = true;
     std::unordered_map<std::int32_t, std::int64_t>().swap(byNumber_);
@@ -137,7 +137,7 @@ void StemStore::SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundO
            "arc positions fit 32 bits");
     state.FirstArc = static_cast<std::uint32_t>(arcs_.size());
     state.ArcCount = static_cast<std::uint32_t>(foundOrder.size());
-    arcs_.insert(arcs_.end(), foundOrder.begin(), foundOrder.end());
+    arcs_.append(foundOrder);
 }
 
 std::optional<StateView> StemStore::FindState(std::int32_t number) const {
@@ -148,7 +148,7 @@ std::optional<StateView> StemStore::FindState(std::int32_t number) const {
 
 void ArcCollector::MoveInto(StemStore& store) {
     assert(store.arcs_.empty() && "the states have no arcs yet");
-    std::vector<TStemState>& states = store.states_;
+    auto& states = store.states_;
     if (ordered_) {
         // Each run is the whole of its state's arcs, already in place.
         store.arcs_ = std::move(arcs_);
@@ -175,7 +175,7 @@ void ArcCollector::MoveInto(StemStore& store) {
             fill[run.source] += run.count;
         }
     }
-    std::vector<TStemArc>().swap(arcs_);
+    arcs_.release();
     std::vector<Run>().swap(runs_);
     ordered_ = true;
 }

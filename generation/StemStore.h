@@ -40,6 +40,7 @@
 #include "generation/EventSet.h"
 #include "generation/EventSetRef.h"
 #include "generation/Events.h"
+#include "generation/GrowingArray.h"
 
 namespace quarvo {
 
@@ -372,8 +373,8 @@ private:
 
     void IndexNumbers();
 
-    std::vector<TStemState> states_;
-    std::vector<TStemArc> arcs_;
+    GrowingArray<TStemState> states_;
+    GrowingArray<TStemArc> arcs_;
 
     EventSetPool sets_;
 
@@ -413,7 +414,7 @@ private:
         std::uint32_t first;
         std::uint32_t count;
     };
-    std::vector<TStemArc> arcs_;
+    GrowingArray<TStemArc> arcs_;
     std::vector<Run> runs_;
     // Sources only grow from run to run: the arcs are already state by state
     // (a STEM file lists each state's arcs on its line, in list order).

@@ -127,6 +127,47 @@ std::uint32_t VectorTree::Find(const std::uint32_t* slots) const {
     return roots_.Find(values[0], values[1]);
 }
 
+std::uint32_t VectorTree::Find(const std::uint32_t* slots, std::vector<std::uint32_t>& inner) const {
+    inner.resize(innerSize_);
+    if (width_ == 1) return roots_.Find(slots[0], 0);
+    for (std::size_t level = 1; level < levelSize_.size(); ++level) {
+        const std::uint32_t below = levelSize_[level - 1];
+        for (std::uint32_t i = 0; i < levelSize_[level]; ++i) {
+            std::uint32_t& value = inner[levelStart_[level] + i];
+            if (2 * i + 1 < below) {
+                value = inner_.Find(Value(slots, inner.data(), level - 1, 2 * i),
+                                    Value(slots, inner.data(), level - 1, 2 * i + 1));
+                if (value == PairTable::Full) return PairTable::Full;
+            } else {
+                value = Value(slots, inner.data(), level - 1, 2 * i);
+            }
+        }
+    }
+    const std::size_t top = levelSize_.size() - 1;
+    return roots_.Find(Value(slots, inner.data(), top, 0), Value(slots, inner.data(), top, 1));
+}
+
+std::uint32_t VectorTree::FindChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
+                                      std::uint32_t changed, std::uint32_t value) const {
+    if (width_ == 1) return roots_.Find(value, 0);
+    std::uint32_t position = changed;
+    for (std::size_t level = 1; level < levelSize_.size(); ++level) {
+        const std::uint32_t below = levelSize_[level - 1];
+        const std::uint32_t left = position & ~1u;
+        if (left + 1 < below) {
+            const std::uint32_t a = position == left ? value : Value(slots, inner.data(), level - 1, left);
+            const std::uint32_t b = position == left ? Value(slots, inner.data(), level - 1, left + 1) : value;
+            value = inner_.Find(a, b);
+            if (value == PairTable::Full) return PairTable::Full;
+        }
+        position /= 2;
+    }
+    const std::size_t top = levelSize_.size() - 1;
+    const std::uint32_t a = position == 0 ? value : Value(slots, inner.data(), top, 0);
+    const std::uint32_t b = position == 0 ? Value(slots, inner.data(), top, 1) : value;
+    return roots_.Find(a, b);
+}
+
 void VectorTree::Slots(std::uint32_t root, std::uint32_t* slots) const {
     if (width_ == 1) {
         slots[0] = roots_.Left(root);

@@ -79,6 +79,14 @@ public:
     std::uint32_t InnerSize() const { return innerSize_; }
     // The root of a vector if it is known, Full otherwise; adds nothing.
     std::uint32_t Find(const std::uint32_t* slots) const;
+    // The same, the values above the slots written into inner as Intern
+    // writes them (all of them when the vector is known).
+    std::uint32_t Find(const std::uint32_t* slots, std::vector<std::uint32_t>& inner) const;
+    // The root of the vector that differs from a known one (its slots and
+    // inner values given) in slot `changed` alone, now `value`, if it is
+    // known; Full otherwise.
+    std::uint32_t FindChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
+                              std::uint32_t changed, std::uint32_t value) const;
     // The slots of the vector a root names.
     void Slots(std::uint32_t root, std::uint32_t* slots) const;
 

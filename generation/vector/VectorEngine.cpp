@@ -13,14 +13,23 @@ bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
     if (!structured) return false;
     root_ = Take(root, state);
     maximality_ = engine_.Maximality();
-    keyWidth_ = 0;
-    for (const Node& node : nodes_)
-        if (maximality_ || node.kind == Node::Kind::Component) ++keyWidth_;
     rights_.resize(nodes_.size() + 1);
     lefts_.resize(nodes_.size() + 1);
     partOf_.assign(nodes_.size(), 0);
+    parent_.assign(nodes_.size(), root_);
+    keySlot_.assign(nodes_.size(), NoSlot);
+    std::uint32_t slot = 0;
+    for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
+        const Node& node = nodes_[i];
+        if (node.kind != Node::Kind::Component) {
+            parent_[node.left] = i;
+            if (node.kind == Node::Kind::Parallel) parent_[node.right] = i;
+        }
+        if (maximality_ || node.kind == Node::Kind::Component) keySlot_[i] = slot++;
+    }
     used_.assign(nodes_.size(), 0);
     causesMask_.assign(nodes_.size(), 0);
+    keyWidth_ = slot;
     return true;
 }
 
@@ -147,89 +156,149 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
     }
 }
 
+// The state being expanded as its operands stand while their partners move:
+// every successor starts from it, and differs in the slots that moved or
+// lost events.
+void VectorEngine::Idle(const std::uint32_t* state) {
+    const std::size_t width = nodes_.size();
+    idle_.resize(width);
+    spine_.resize(width);
+    for (std::uint32_t i = 0; i < width; ++i) {
+        const Node& n = nodes_[i];
+        switch (n.kind) {
+        case Node::Kind::Component:
+            idle_[i] = engine_.IdleOperand(state[i]);
+            spine_[i] = engine_.Node(idle_[i]).spineMask;
+            break;
+        case Node::Kind::Hide:
+            idle_[i] = state[i];
+            spine_[i] = spine_[n.left];
+            break;
+        case Node::Kind::Parallel:
+            idle_[i] = state[i];
+            spine_[i] = spine_[n.left] | spine_[n.right];
+            break;
+        }
+    }
+    idleEvents_ = false;
+    if (maximality_) IdleEvents();
+    idleKey_.resize(keyWidth_);
+    Key(idle_.data(), idleKey_.data());
+    successor_ = idle_;
+    key_ = idleKey_;
+    touched_.clear();
+    changedKeys_.clear();
+}
+
+// The events of the compositions and hidings that did not move: their operands'.
+void VectorEngine::IdleEvents() {
+    for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
+        const Node& n = nodes_[i];
+        if (n.kind == Node::Kind::Hide) idle_[i] = Events(n.left, idle_.data());
+        else if (n.kind == Node::Kind::Parallel)
+            idle_[i] = engine_.UnionEvents(Events(n.left, idle_.data()), Events(n.right, idle_.data()));
+    }
+    idleEvents_ = true;
+}
+
 // The state after m, as the rules make the whole term: the components that
 // take part by their own step, every other one idle; at each composition,
 // each side without the causes the other side brought.
-void VectorEngine::Successor(const Move& m, const std::uint32_t* state, std::uint32_t* successor, ActionId& action) {
-    // Which components move by which local move, then (operands first) which
-    // subtrees move and the causes each brings.
+void VectorEngine::Successor(const Move& m, const std::uint32_t* state, ActionId& action, bool withEvents) {
+    for (const std::uint32_t node : touched_) successor_[node] = idle_[node];
+    touched_.clear();
+    if (withEvents && !idleEvents_) {
+        IdleEvents();
+        for (std::uint32_t i = 0; i < nodes_.size(); ++i)
+            if (nodes_[i].kind != Node::Kind::Component) successor_[i] = idle_[i];
+    }
+    // Which components move by which local move, and what causes each
+    // subtree above them brings.
+    marked_.clear();
     for (std::uint32_t p = 0; p < m.partCount; ++p) {
         const Part part = parts_[m.firstPart + p];
+        const std::uint32_t mask = engine_.EventMask(moves_[part.move].causes);
         partOf_[part.node] = part.move + 1;
-        causesMask_[part.node] = engine_.EventMask(moves_[part.move].causes);
-    }
-    for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
-        const Node& n = nodes_[i];
-        if (n.kind == Node::Kind::Hide) {
-            partOf_[i] = partOf_[n.left];
-            causesMask_[i] = causesMask_[n.left];
-        } else if (n.kind == Node::Kind::Parallel) {
-            partOf_[i] = partOf_[n.left] | partOf_[n.right];
-            causesMask_[i] = causesMask_[n.left] | causesMask_[n.right];
+        causesMask_[part.node] = mask;
+        marked_.push_back(part.node);
+        for (std::uint32_t at = part.node; at != root_;) {
+            at = parent_[at];
+            if (!partOf_[at]) marked_.push_back(at);
+            partOf_[at] = 1;
+            causesMask_[at] |= mask;
         }
     }
-    const Step step{m.action, m.event, m.causes};
-    Next(root_, state, successor, step, action);
-    for (std::uint32_t p = 0; p < m.partCount; ++p) {
-        const Part part = parts_[m.firstPart + p];
-        partOf_[part.node] = 0;
-        causesMask_[part.node] = 0;
+    const Step step{m.action, m.event, m.causes, withEvents};
+    Next(root_, state, step, action);
+    for (const std::uint32_t node : marked_) {
+        partOf_[node] = 0;
+        causesMask_[node] = 0;
     }
 }
 
-void VectorEngine::Next(std::uint32_t node, const std::uint32_t* state, std::uint32_t* successor, const Step& step,
-                        ActionId& action) {
+// A subtree that moves; the others stand as they are in the idle state.
+void VectorEngine::Next(std::uint32_t node, const std::uint32_t* state, const Step& step, ActionId& action) {
     const Node& n = nodes_[node];
     switch (n.kind) {
-    case Node::Kind::Component:
-        if (partOf_[node]) {
-            Transition t;
-            t.event = step.event;
-            t.causes = step.causes;
-            t.step = moves_[partOf_[node] - 1].step;
-            successor[node] = engine_.Successor(state[node], t, action);
-        } else {
-            successor[node] = engine_.IdleOperand(state[node]);
-        }
-        return;
-    case Node::Kind::Hide: {
-        Next(n.left, state, successor, step, action);
-        SetId events = Events(n.left, successor);
-        // Only a hiding whose body moved records the new occurrence.
-        if (partOf_[node]) events = engine_.InsertEvent(events, step.event, action);
-        successor[node] = events;
+    case Node::Kind::Component: {
+        Transition t;
+        t.event = step.event;
+        t.causes = step.causes;
+        t.step = moves_[partOf_[node] - 1].step;
+        Set(node, engine_.Successor(state[node], t, action));
         return;
     }
+    case Node::Kind::Hide:
+        Next(n.left, state, step, action);
+        // Only a hiding whose body moved records the new occurrence.
+        if (step.withEvents) Set(node, engine_.InsertEvent(Events(n.left, successor_.data()), step.event, action));
+        return;
     case Node::Kind::Parallel:
         // The events that one side's occurrence waited for are no longer
         // maximal on the other side; on a side that moved too, the entry of
         // the new occurrence stays.
-        Next(n.left, state, successor, step, action);
-        Strip(n.left, successor, causesMask_[n.right], step, action, partOf_[n.left] != 0);
-        Next(n.right, state, successor, step, action);
-        Strip(n.right, successor, causesMask_[n.left], step, action, partOf_[n.right] != 0);
-        successor[node] = engine_.UnionEvents(Events(n.left, successor), Events(n.right, successor));
+        if (partOf_[n.left]) Next(n.left, state, step, action);
+        Strip(n.left, causesMask_[n.right], step, action, partOf_[n.left] != 0);
+        if (partOf_[n.right]) Next(n.right, state, step, action);
+        Strip(n.right, causesMask_[n.left], step, action, partOf_[n.right] != 0);
+        if (step.withEvents)
+            Set(node, engine_.UnionEvents(Events(n.left, successor_.data()), Events(n.right, successor_.data())));
         return;
     }
 }
 
-void VectorEngine::Strip(std::uint32_t node, std::uint32_t* successor, std::uint32_t mask, const Step& step,
-                         ActionId action, bool keepNew) {
-    if (!mask) return;
+void VectorEngine::Strip(std::uint32_t node, std::uint32_t mask, const Step& step, ActionId action, bool keepNew) {
+    if (!mask || (!partOf_[node] && (spine_[node] & mask) == 0)) return;
     const Node& n = nodes_[node];
     switch (n.kind) {
     case Node::Kind::Component:
-        successor[node] = engine_.StripOperand(successor[node], mask, step.event, action, keepNew);
+        Set(node, engine_.StripOperand(successor_[node], mask, step.event, action, keepNew));
         return;
     case Node::Kind::Hide:
-        successor[node] = engine_.StripEvents(successor[node], mask, step.event, action, keepNew);
-        Strip(n.left, successor, mask, step, action, keepNew);
+        if (step.withEvents) Set(node, engine_.StripEvents(successor_[node], mask, step.event, action, keepNew));
+        Strip(n.left, mask, step, action, keepNew);
         return;
     case Node::Kind::Parallel:
-        successor[node] = engine_.StripEvents(successor[node], mask, step.event, action, keepNew);
-        Strip(n.left, successor, mask, step, action, keepNew);
-        Strip(n.right, successor, mask, step, action, keepNew);
+        if (step.withEvents) Set(node, engine_.StripEvents(successor_[node], mask, step.event, action, keepNew));
+        Strip(n.left, mask, step, action, keepNew);
+        Strip(n.right, mask, step, action, keepNew);
         return;
+    }
+}
+
+// The successor's identity vector: the idle state's, but in the slots that changed.
+void VectorEngine::KeySuccessor() {
+    for (const std::uint32_t slot : changedKeys_) key_[slot] = idleKey_[slot];
+    changedKeys_.clear();
+    for (const std::uint32_t node : touched_) {
+        const std::uint32_t slot = keySlot_[node];
+        if (slot == NoSlot) continue;
+        const std::uint32_t value = nodes_[node].kind == Node::Kind::Component
+                                        ? engine_.Identity(successor_[node])
+                                        : engine_.EventsIdentity(successor_[node]);
+        if (value == key_[slot]) continue;
+        if (key_[slot] == idleKey_[slot]) changedKeys_.push_back(slot);
+        key_[slot] = value;
     }
 }
 

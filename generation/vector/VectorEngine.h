@@ -51,10 +51,29 @@ public:
     bool Normalise(std::uint32_t* state);
 
     // Hands every transition of a normalised state to sink(arc, successor),
-    // successor being the successor state, in the order of the term engine;
-    // stops when sink answers false.
+    // in the order of the term engine; stops when sink answers false.
+    // successor holds the successor's components, enough for its identity
+    // vector (SuccessorKey); the events of its compositions and hidings,
+    // which only a new state needs, are there once the sink asked for
+    // WholeSuccessor().
     template <typename Sink>
     void Expand(const std::uint32_t* state, Sink&& sink);
+    // Inside the sink: the successor with every slot.
+    const std::uint32_t* WholeSuccessor() {
+        if (!whole_) {
+            ActionId action = current_->action;
+            Successor(*current_, currentState_, action, true);
+            whole_ = true;
+        }
+        return successor_.data();
+    }
+    // Inside the sink: the successor's identity vector, and the slots where it
+    // differs from IdleKey().
+    const std::uint32_t* SuccessorKey() const { return key_.data(); }
+    const std::vector<std::uint32_t>& ChangedKeySlots() const { return changedKeys_; }
+    // The identity vector of the state being expanded as it stands while its
+    // partners move (what a successor differs from).
+    const std::uint32_t* IdleKey() const { return idleKey_.data(); }
 
 private:
     // A node of the structure; its slot in a state is its index. Operands
@@ -90,6 +109,7 @@ private:
         ActionId action;
         std::int32_t event;
         SetId causes;
+        bool withEvents;  // the compositions' and hidings' events are made too
     };
 
     std::uint32_t Take(TermId t, std::vector<std::uint32_t>& state);
@@ -98,11 +118,19 @@ private:
     }
     const Local& LocalOf(TermId normalised);
     void Moves(std::uint32_t node, const std::uint32_t* state, std::vector<Move>& out, std::size_t depth);
-    void Successor(const Move& m, const std::uint32_t* state, std::uint32_t* successor, ActionId& action);
-    void Next(std::uint32_t node, const std::uint32_t* state, std::uint32_t* successor, const Step& step,
-              ActionId& action);
-    void Strip(std::uint32_t node, std::uint32_t* successor, std::uint32_t mask, const Step& step, ActionId action,
-               bool keepNew);
+    static constexpr std::uint32_t NoSlot = ~std::uint32_t{0};
+    void Idle(const std::uint32_t* state);
+    void IdleEvents();
+    void Successor(const Move& m, const std::uint32_t* state, ActionId& action, bool withEvents);
+    void Next(std::uint32_t node, const std::uint32_t* state, const Step& step, ActionId& action);
+    void Strip(std::uint32_t node, std::uint32_t mask, const Step& step, ActionId action, bool keepNew);
+    void Set(std::uint32_t node, std::uint32_t value) {
+        if (successor_[node] != value) {
+            successor_[node] = value;
+            touched_.push_back(node);
+        }
+    }
+    void KeySuccessor();
 
     Engine& engine_;
     std::vector<Node> nodes_;
@@ -120,7 +148,18 @@ private:
     std::vector<std::uint32_t> partOf_;
     std::vector<std::uint32_t> used_;        // per node: the names its operands' events use
     std::vector<std::uint32_t> causesMask_;  // per node: the causes its moving subtree brings
-    std::vector<std::uint32_t> successor_;
+    std::vector<std::uint32_t> parent_;      // per node, the node above it (the root its own)
+    std::vector<std::uint32_t> keySlot_;     // per node, its slot in the identity vector, or none
+    // The state being expanded as its operands stand while their partners
+    // move, the names on each subtree's spines there, and its identity.
+    std::vector<std::uint32_t> idle_, spine_, idleKey_;
+    std::vector<std::uint32_t> successor_, key_, changedKeys_;
+    std::vector<std::uint32_t> touched_;  // slots of the successor that differ from idle_
+    std::vector<std::uint32_t> marked_;   // nodes whose partOf_ or causesMask_ is set
+    bool idleEvents_ = false;             // idle_ holds the idle events of compositions and hidings
+    const Move* current_ = nullptr;
+    const std::uint32_t* currentState_ = nullptr;
+    bool whole_ = false;
 };
 
 template <typename Sink>
@@ -133,10 +172,16 @@ void VectorEngine::Expand(const std::uint32_t* state, Sink&& sink) {
             used_[i] = engine_.EventMask(Events(n.left, state)) | engine_.EventMask(Events(n.right, state));
     }
     Moves(root_, state, rootMoves_, 0);
-    successor_.resize(nodes_.size());
+    if (rootMoves_.empty()) return;
+    Idle(state);
+    currentState_ = state;
     for (const Move& m : rootMoves_) {
         ActionId action = m.action;
-        Successor(m, state, successor_.data(), action);
+        current_ = &m;
+        // Under maximality the identity retains the compositions' events.
+        whole_ = maximality_;
+        Successor(m, state, action, whole_);
+        KeySuccessor();
         if (action == engine_.Dollar()) action = engine_.Internal();
         if (!sink(VectorArc{action, m.event, m.causes}, static_cast<const std::uint32_t*>(successor_.data()))) return;
     }

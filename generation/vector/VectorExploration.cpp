@@ -80,6 +80,11 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         store.AppendState(0, EventSet{});
         stateCount = 1;
         std::int64_t nextMemoryCheck = MemoryCheckStep;
+        // The inner values of the idle key of the state being expanded.
+        std::vector<std::uint32_t> idleInner;
+        std::int64_t idleFor = -1;
+        std::uint32_t idleEpoch = 0;
+        bool idleKnown = false;
         std::int64_t previousFirst = 0, levelFirst = 0, levelEnd = 1;
         auto deadlockAtLevelEnd = [&] {
             if (!settings.stopAtDeadlockLevel || current != levelEnd) return false;
@@ -89,7 +94,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             levelEnd = stateCount;
             return false;
         };
-        auto take = [&](const VectorArc& arc, const TermId* successor) {
+        auto take = [&](const VectorArc& arc, const std::uint32_t*) {
             const std::int64_t arcs = store.ArcCount() + static_cast<std::int64_t>(found.size());
             if (arcs >= nextMemoryCheck) {
                 nextMemoryCheck += MemoryCheckStep;
@@ -101,8 +106,18 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                     return false;
                 }
             }
-            vectors.Key(successor, key.data());
-            std::int64_t target = states.Find(key.data());
+            // A successor that differs from the idle source in one slot is
+            // looked up along that slot's path alone.
+            const std::uint32_t* sought = vectors.SuccessorKey();
+            const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
+            if (idleFor != current || idleEpoch != states.Epoch()) {
+                idleKnown = states.Known(vectors.IdleKey(), idleInner);
+                idleFor = current;
+                idleEpoch = states.Epoch();
+            }
+            std::int64_t target = idleKnown && changed.size() == 1
+                                      ? states.FindChanged(vectors.IdleKey(), idleInner, changed[0], sought[changed[0]])
+                                      : states.Find(sought);
             if (target < 0) {
                 if (settings.maxStates > 0 && stateCount >= settings.maxStates) {
                     // No state beyond the bound: the exploration ends here.
@@ -111,9 +126,10 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                     return false;
                 }
                 target = stateCount++;
-                states.Add(key.data());
-                waiting.Push(successor);
-                store.AppendState(static_cast<std::int32_t>(target), StoreSet(vectors.RootEvents(successor)));
+                states.Add(sought);
+                const std::uint32_t* whole = vectors.WholeSuccessor();
+                waiting.Push(whole);
+                store.AppendState(static_cast<std::int32_t>(target), StoreSet(vectors.RootEvents(whole)));
             }
             found.push_back(TStemArc{static_cast<std::int32_t>(target), arc.action, arc.event, StoreSet(arc.causes)});
             return true;

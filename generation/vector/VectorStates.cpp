@@ -53,6 +53,7 @@ void VectorStates::Grow() {
     tables_ = std::move(tables);
     numberOf_ = std::move(numberOf);
     bits_ = bits;
+    ++epoch_;
 }
 
 std::size_t VectorStates::Bytes() const {

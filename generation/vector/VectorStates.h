@@ -19,12 +19,31 @@ public:
 
     // The state the key names, -1 for none.
     std::int64_t Find(const std::uint32_t* key) const;
+    // The same, with the values above the key's slots in inner (all of them
+    // when the key is in the table, even if it names no state).
+    std::int64_t Find(const std::uint32_t* key, std::vector<std::uint32_t>& inner) const {
+        const std::uint32_t root = tables_->tree.Find(key, inner);
+        return root == PairTable::Full ? -1 : numberOf_[root];
+    }
+    // The state named by the key that differs from key (whose inner values
+    // Find gave) in slot alone, now value.
+    std::int64_t FindChanged(const std::uint32_t* key, const std::vector<std::uint32_t>& inner, std::uint32_t slot,
+                             std::uint32_t value) const {
+        const std::uint32_t root = tables_->tree.FindChanged(key, inner, slot, value);
+        return root == PairTable::Full ? -1 : numberOf_[root];
+    }
+    // True when the key is in the table (the inner values of Find are then whole).
+    bool Known(const std::uint32_t* key, std::vector<std::uint32_t>& inner) const {
+        return tables_->tree.Find(key, inner) != PairTable::Full;
+    }
     // A new state, numbered after every state added so far, with a key that names no state.
     void Add(const std::uint32_t* key);
     // The key of state number changed: its old key no longer names it, the
     // new one does unless an earlier state holds it.
     void Rekey(std::int64_t number, const std::uint32_t* key);
     std::size_t Bytes() const;
+    // Counts the times the tables grew: inner values found before are stale after.
+    std::uint32_t Epoch() const { return epoch_; }
 
 private:
     struct Tables {
@@ -37,6 +56,7 @@ private:
 
     std::uint32_t width_;
     unsigned bits_;
+    std::uint32_t epoch_ = 0;
     std::unique_ptr<Tables> tables_;
     std::vector<std::int32_t> numberOf_;  // per root cell, -1 for none
     std::vector<std::uint32_t> rootOf_;   // per state, the root of its key
