@@ -19,8 +19,14 @@ class GrowingArray {
 
 public:
     GrowingArray() = default;
-    GrowingArray(const GrowingArray&) = delete;
-    GrowingArray& operator=(const GrowingArray&) = delete;
+    GrowingArray(const GrowingArray& other) { append(std::span<const T>(other.data_, other.size_)); }
+    GrowingArray& operator=(const GrowingArray& other) {
+        if (this != &other) {
+            clear();
+            append(std::span<const T>(other.data_, other.size_));
+        }
+        return *this;
+    }
     GrowingArray(GrowingArray&& other) noexcept { Swap(other); }
     GrowingArray& operator=(GrowingArray&& other) noexcept {
         GrowingArray(std::move(other)).Swap(*this);

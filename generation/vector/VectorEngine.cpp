@@ -1,6 +1,9 @@
 // The rules of the parallel structure over kept component transitions.
 #include "generation/vector/VectorEngine.h"
 
+#include <array>
+#include <bit>
+
 namespace quarvo {
 
 bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
@@ -29,6 +32,7 @@ bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
     }
     used_.assign(nodes_.size(), 0);
     causesMask_.assign(nodes_.size(), 0);
+    seen_.assign(nodes_.size(), 0);
     keyWidth_ = slot;
     return true;
 }
@@ -50,16 +54,15 @@ std::uint32_t VectorEngine::Take(TermId t, std::vector<std::uint32_t>& state) {
         for (std::size_t i = 1; i < operands.size(); ++i) {
             const std::uint32_t right = Take(operands[i], state);
             // An inner level's events as the union of its operands', the root's as the node has them.
-            const SetId events = i + 1 == operands.size()
-                                     ? n.events
-                                     : engine_.UnionEvents(Events(left, state.data()), Events(right, state.data()));
-            left = add(Node{Node::Kind::Parallel, n.gates, left, right}, events);
+            const SetId unionOf = engine_.UnionEvents(Events(left, state.data()), Events(right, state.data()));
+            const SetId events = i + 1 == operands.size() ? n.events : unionOf;
+            left = add(Node{Node::Kind::Parallel, n.gates, left, right}, events == unionOf ? Derived : events);
         }
         return left;
     }
     if (t && n.kind == NodeKind::Hide && n.left && engine_.Node(n.left).kind == NodeKind::Parallel) {
         const std::uint32_t body = Take(n.left, state);
-        return add(Node{Node::Kind::Hide, n.gates, body, 0}, n.events);
+        return add(Node{Node::Kind::Hide, n.gates, body, 0}, n.events == Events(body, state.data()) ? Derived : n.events);
     }
     return add(Node{Node::Kind::Component, 0, 0, 0}, t);
 }
@@ -192,13 +195,54 @@ void VectorEngine::Idle(const std::uint32_t* state) {
 
 // The events of the compositions and hidings that did not move: their operands'.
 void VectorEngine::IdleEvents() {
-    for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
-        const Node& n = nodes_[i];
-        if (n.kind == Node::Kind::Hide) idle_[i] = Events(n.left, idle_.data());
-        else if (n.kind == Node::Kind::Parallel)
-            idle_[i] = engine_.UnionEvents(Events(n.left, idle_.data()), Events(n.right, idle_.data()));
-    }
+    for (std::uint32_t i = 0; i < nodes_.size(); ++i)
+        if (nodes_[i].kind != Node::Kind::Component) idle_[i] = Derived;
     idleEvents_ = true;
+}
+
+SetId VectorEngine::Events(std::uint32_t node, const std::uint32_t* state) {
+    const Node& n = nodes_[node];
+    if (n.kind == Node::Kind::Component) return engine_.Node(state[node]).events;
+    if (state[node] != Derived) return state[node];
+    if (n.kind == Node::Kind::Hide) return Events(n.left, state);
+    return engine_.UnionEvents(Events(n.left, state), Events(n.right, state));
+}
+
+std::uint32_t VectorEngine::Mask(std::uint32_t node, const std::uint32_t* state) const {
+    const Node& n = nodes_[node];
+    if (n.kind == Node::Kind::Component) return engine_.EventMask(engine_.Node(state[node]).events);
+    if (state[node] != Derived) return engine_.EventMask(state[node]);
+    if (n.kind == Node::Kind::Hide) return Mask(n.left, state);
+    return Mask(n.left, state) | Mask(n.right, state);
+}
+
+// The names of a subtree's events with their actions, a name's action being
+// that of its leftmost holder (as the union of sets keeps it).
+void VectorEngine::Collect(std::uint32_t node, const std::uint32_t* state, std::uint32_t& mask,
+                           ActionId* byName) const {
+    const Node& n = nodes_[node];
+    if (n.kind != Node::Kind::Component && state[node] == Derived) {
+        Collect(n.left, state, mask, byName);
+        if (n.kind == Node::Kind::Parallel) Collect(n.right, state, mask, byName);
+        return;
+    }
+    const SetId set = n.kind == Node::Kind::Component ? engine_.Node(state[node]).events : state[node];
+    const std::uint32_t names = engine_.EventMask(set);
+    const ActionId* actions = engine_.EventActions(set);
+    for (std::uint32_t m = names; m; m &= m - 1, ++actions) {
+        const std::uint32_t bit = m & (~m + 1);
+        if (mask & bit) continue;
+        mask |= bit;
+        byName[std::countr_zero(bit)] = *actions;
+    }
+}
+
+void VectorEngine::RootEvents(const std::uint32_t* state, std::uint32_t& mask, ActionId* actions) {
+    std::array<ActionId, 32> byName{};
+    mask = 0;
+    Collect(root_, state, mask, byName.data());
+    std::size_t k = 0;
+    for (std::uint32_t m = mask; m; m &= m - 1) actions[k++] = byName[static_cast<std::size_t>(std::countr_zero(m))];
 }
 
 // The state after m, as the rules make the whole term: the components that
@@ -250,8 +294,12 @@ void VectorEngine::Next(std::uint32_t node, const std::uint32_t* state, const St
     }
     case Node::Kind::Hide:
         Next(n.left, state, step, action);
-        // Only a hiding whose body moved records the new occurrence.
-        if (step.withEvents) Set(node, engine_.InsertEvent(Events(n.left, successor_.data()), step.event, action));
+        // Only a hiding whose body moved records the new occurrence (which
+        // its body holds already, unless a step of its own took it away).
+        if (step.withEvents)
+            Set(node, (Mask(n.left, successor_.data()) & EventPool::Bit(step.event))
+                          ? Derived
+                          : engine_.InsertEvent(Events(n.left, successor_.data()), step.event, action));
         return;
     case Node::Kind::Parallel:
         // The events that one side's occurrence waited for are no longer
@@ -261,8 +309,7 @@ void VectorEngine::Next(std::uint32_t node, const std::uint32_t* state, const St
         Strip(n.left, causesMask_[n.right], step, action, partOf_[n.left] != 0);
         if (partOf_[n.right]) Next(n.right, state, step, action);
         Strip(n.right, causesMask_[n.left], step, action, partOf_[n.right] != 0);
-        if (step.withEvents)
-            Set(node, engine_.UnionEvents(Events(n.left, successor_.data()), Events(n.right, successor_.data())));
+        if (step.withEvents) Set(node, Derived);
         return;
     }
 }
@@ -275,30 +322,55 @@ void VectorEngine::Strip(std::uint32_t node, std::uint32_t mask, const Step& ste
         Set(node, engine_.StripOperand(successor_[node], mask, step.event, action, keepNew));
         return;
     case Node::Kind::Hide:
-        if (step.withEvents) Set(node, engine_.StripEvents(successor_[node], mask, step.event, action, keepNew));
+        StripOwn(node, mask, step, action, keepNew);
         Strip(n.left, mask, step, action, keepNew);
         return;
     case Node::Kind::Parallel:
-        if (step.withEvents) Set(node, engine_.StripEvents(successor_[node], mask, step.event, action, keepNew));
+        StripOwn(node, mask, step, action, keepNew);
         Strip(n.left, mask, step, action, keepNew);
         Strip(n.right, mask, step, action, keepNew);
         return;
     }
 }
 
+// A node's own events without mask, its operands not yet stripped. Removing
+// names from a union is the union of its operands' without them; keeping the
+// new occurrence's entry may not be (the union holds the name with the
+// action of its leftmost holder), and the set is then made.
+void VectorEngine::StripOwn(std::uint32_t node, std::uint32_t mask, const Step& step, ActionId action, bool keepNew) {
+    if (!step.withEvents) return;
+    if (successor_[node] == Derived && (!keepNew || !(mask & EventPool::Bit(step.event)))) return;
+    Set(node, engine_.StripEvents(Events(node, successor_.data()), mask, step.event, action, keepNew));
+}
+
 // The successor's identity vector: the idle state's, but in the slots that changed.
 void VectorEngine::KeySuccessor() {
     for (const std::uint32_t slot : changedKeys_) key_[slot] = idleKey_[slot];
     changedKeys_.clear();
-    for (const std::uint32_t node : touched_) {
+    auto update = [&](std::uint32_t node) {
         const std::uint32_t slot = keySlot_[node];
-        if (slot == NoSlot) continue;
+        if (slot == NoSlot) return;
         const std::uint32_t value = nodes_[node].kind == Node::Kind::Component
                                         ? engine_.Identity(successor_[node])
-                                        : engine_.EventsIdentity(successor_[node]);
-        if (value == key_[slot]) continue;
+                                        : engine_.EventsIdentity(Events(node, successor_.data()));
+        if (value == key_[slot]) return;
         if (key_[slot] == idleKey_[slot]) changedKeys_.push_back(slot);
         key_[slot] = value;
+    };
+    if (!maximality_) {
+        for (const std::uint32_t node : touched_) update(node);
+        return;
+    }
+    // Under maximality a node's events are its operands' unless it keeps its
+    // own: every node above a changed one is asked again, once.
+    ++stamp_;
+    for (const std::uint32_t node : touched_) {
+        for (std::uint32_t at = node;; at = parent_[at]) {
+            if (seen_[at] == stamp_) break;
+            seen_[at] = stamp_;
+            update(at);
+            if (at == root_) break;
+        }
     }
 }
 
@@ -306,7 +378,7 @@ void VectorEngine::Key(const std::uint32_t* state, std::uint32_t* key) {
     std::uint32_t k = 0;
     for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
         if (nodes_[i].kind == Node::Kind::Component) key[k++] = engine_.Identity(state[i]);
-        else if (maximality_) key[k++] = engine_.EventsIdentity(state[i]);
+        else if (maximality_) key[k++] = engine_.EventsIdentity(Events(i, state));
     }
 }
 

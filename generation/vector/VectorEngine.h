@@ -43,8 +43,9 @@ public:
 
     // The identity vector of a state.
     void Key(const std::uint32_t* state, std::uint32_t* key);
-    // The maximal events of a state: those of its root.
-    SetId RootEvents(const std::uint32_t* state) const { return Events(root_, state); }
+    // The maximal events of a state (those of its root) as the mask of their
+    // names and their actions in name order.
+    void RootEvents(const std::uint32_t* state, std::uint32_t& mask, ActionId* actions);
 
     // Normalises a state's components in place, as the term engine does to a
     // state before deriving it; true when that changed its identity.
@@ -113,9 +114,12 @@ private:
     };
 
     std::uint32_t Take(TermId t, std::vector<std::uint32_t>& state);
-    SetId Events(std::uint32_t node, const std::uint32_t* state) const {
-        return nodes_[node].kind == Node::Kind::Component ? engine_.Node(state[node]).events : state[node];
-    }
+    // The slot of a composition or a hiding whose events are its operands'
+    // (their union, for a composition): the set is made only when asked.
+    static constexpr std::uint32_t Derived = ~std::uint32_t{0};
+    SetId Events(std::uint32_t node, const std::uint32_t* state);
+    std::uint32_t Mask(std::uint32_t node, const std::uint32_t* state) const;
+    void Collect(std::uint32_t node, const std::uint32_t* state, std::uint32_t& mask, ActionId* byName) const;
     const Local& LocalOf(TermId normalised);
     void Moves(std::uint32_t node, const std::uint32_t* state, std::vector<Move>& out, std::size_t depth);
     static constexpr std::uint32_t NoSlot = ~std::uint32_t{0};
@@ -130,6 +134,7 @@ private:
             touched_.push_back(node);
         }
     }
+    void StripOwn(std::uint32_t node, std::uint32_t mask, const Step& step, ActionId action, bool keepNew);
     void KeySuccessor();
 
     Engine& engine_;
@@ -156,6 +161,8 @@ private:
     std::vector<std::uint32_t> successor_, key_, changedKeys_;
     std::vector<std::uint32_t> touched_;  // slots of the successor that differ from idle_
     std::vector<std::uint32_t> marked_;   // nodes whose partOf_ or causesMask_ is set
+    std::vector<std::uint32_t> seen_;     // per node, the stamp of the last key update that asked it
+    std::uint32_t stamp_ = 0;
     bool idleEvents_ = false;             // idle_ holds the idle events of compositions and hidings
     const Move* current_ = nullptr;
     const std::uint32_t* currentState_ = nullptr;
@@ -169,7 +176,7 @@ void VectorEngine::Expand(const std::uint32_t* state, Sink&& sink) {
     for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
         const Node& n = nodes_[i];
         if (n.kind == Node::Kind::Parallel)
-            used_[i] = engine_.EventMask(Events(n.left, state)) | engine_.EventMask(Events(n.right, state));
+            used_[i] = Mask(n.left, state) | Mask(n.right, state);
     }
     Moves(root_, state, rootMoves_, 0);
     if (rootMoves_.empty()) return;

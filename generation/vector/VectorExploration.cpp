@@ -2,6 +2,7 @@
 #include "generation/vector/VectorExploration.h"
 
 #include <algorithm>
+#include <array>
 #include <new>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "generation/Engine.h"
 #include "generation/MemoryWatch.h"
 #include "generation/vector/VectorEngine.h"
+#include "generation/vector/VectorLevels.h"
 #include "generation/vector/VectorStates.h"
 
 namespace quarvo {
@@ -44,6 +46,10 @@ private:
 
 bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const GenerationSettings& settings,
                     StemStore& store, ExplorationShared& shared, GenerationResult& result) {
+    // A bound stops in the middle of a state's transitions: one by one.
+    const unsigned threads = ExplorationThreads(settings);
+    if (threads > 1 && settings.maxStates == 0)
+        return ExploreVectorLevels(compilation, settings, threads, store, shared, result);
     Engine engine(store.actions, StateIdentity{settings.semantics, settings.cpbrOff});
     MemoryWatch memory(settings.memoryLimit);
     engine.WatchMemory(&memory);
@@ -85,6 +91,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         std::int64_t idleFor = -1;
         std::uint32_t idleEpoch = 0;
         bool idleKnown = false;
+        std::array<ActionId, 32> rootActions{};
         std::int64_t previousFirst = 0, levelFirst = 0, levelEnd = 1;
         auto deadlockAtLevelEnd = [&] {
             if (!settings.stopAtDeadlockLevel || current != levelEnd) return false;
@@ -129,7 +136,9 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 states.Add(sought);
                 const std::uint32_t* whole = vectors.WholeSuccessor();
                 waiting.Push(whole);
-                store.AppendState(static_cast<std::int32_t>(target), StoreSet(vectors.RootEvents(whole)));
+                std::uint32_t mask = 0;
+                vectors.RootEvents(whole, mask, rootActions.data());
+                store.AppendState(static_cast<std::int32_t>(target), store.InternEvents(mask, rootActions.data()));
             }
             found.push_back(TStemArc{static_cast<std::int32_t>(target), arc.action, arc.event, StoreSet(arc.causes)});
             return true;

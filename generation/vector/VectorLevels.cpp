@@ -1,0 +1,365 @@
+// Breadth-first exploration on state vectors, level by level on several threads.
+#include "generation/vector/VectorLevels.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "generation/Crew.h"
+#include "generation/DeadlockLevel.h"
+#include "generation/Engine.h"
+#include "generation/MemoryWatch.h"
+#include "generation/vector/VectorEngine.h"
+#include "generation/vector/VectorStates.h"
+
+namespace quarvo {
+namespace {
+
+// How often, in transitions, a thread looks at the memory in use.
+constexpr std::int64_t MemoryCheckStep = 1 << 14;
+// Room for the recursion of the rules over deeply nested terms, on each thread.
+constexpr std::size_t WorkerStack = std::size_t{256} << 20;
+
+// A transition as derived, before its target may have a number.
+struct Arc {
+    std::int32_t target;  // a state of an earlier level, or -1: numbered later
+    ActionId action;
+    std::int32_t event;
+    EventSetId causes;
+    std::uint32_t pending;  // when target is -1, the successor's record
+};
+
+// An explored state: its arcs, and its new identity when its components'
+// normal form changed it.
+struct Source {
+    std::uint32_t firstArc, arcCount;
+    std::int64_t rekeyAt;  // in keys, -1 for none
+};
+
+// The successors a thread found that may be new states: their identity and
+// whole vectors, each distinct identity once (the first found).
+class Pending {
+public:
+    Pending(std::uint32_t keyWidth, std::uint32_t width) : keyWidth_(keyWidth), width_(width) {}
+
+    void Clear() {
+        keys_.clear();
+        wholes_.clear();
+        std::fill(slots_.begin(), slots_.end(), Empty);
+        count_ = 0;
+    }
+    // The record of key, -1 when there is none yet.
+    std::int64_t Find(const std::uint32_t* key, std::uint64_t hash) const {
+        if (slots_.empty()) return -1;
+        for (std::size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            if (slots_[i] == Empty) return -1;
+            if (std::equal(key, key + keyWidth_, Key(slots_[i]))) return slots_[i];
+        }
+    }
+    std::uint32_t Add(const std::uint32_t* key, std::uint64_t hash, const std::uint32_t* whole) {
+        if (2 * (count_ + 1) > slots_.size()) Grow();
+        const auto record = static_cast<std::uint32_t>(count_++);
+        keys_.insert(keys_.end(), key, key + keyWidth_);
+        wholes_.insert(wholes_.end(), whole, whole + width_);
+        Place(record, hash);
+        return record;
+    }
+    const std::uint32_t* Key(std::uint32_t record) const { return keys_.data() + std::size_t{record} * keyWidth_; }
+    const std::uint32_t* Whole(std::uint32_t record) const {
+        return wholes_.data() + std::size_t{record} * width_;
+    }
+    static std::uint64_t Hash(const std::uint32_t* key, std::uint32_t width) {
+        std::uint64_t h = 0x9E3779B97F4A7C15ull;
+        for (std::uint32_t i = 0; i < width; ++i) {
+            h ^= key[i];
+            h *= 0xFF51AFD7ED558CCDull;
+            h ^= h >> 32;
+        }
+        return h;
+    }
+
+private:
+    static constexpr std::uint32_t Empty = ~std::uint32_t{0};
+    void Place(std::uint32_t record, std::uint64_t hash) {
+        std::size_t i = hash & (slots_.size() - 1);
+        while (slots_[i] != Empty) i = (i + 1) & (slots_.size() - 1);
+        slots_[i] = record;
+    }
+    void Grow() {
+        slots_.assign(std::max<std::size_t>(1024, 2 * slots_.size()), Empty);
+        for (std::uint32_t r = 0; r < count_; ++r) Place(r, Hash(Key(r), keyWidth_));
+    }
+    std::uint32_t keyWidth_, width_;
+    std::vector<std::uint32_t> keys_, wholes_, slots_;
+    std::size_t count_ = 0;
+};
+
+// One thread's engines, the states it holds and its part of a level.
+class Worker {
+public:
+    Worker(ActionTable& actions, const GenerationSettings& settings, SharedNames& names, StemStore& store,
+           std::mutex& storeLock)
+        : engine(actions, StateIdentity{settings.semantics, settings.cpbrOff}, &names),
+          vectors(engine),
+          store_(store),
+          storeLock_(storeLock) {}
+
+    // Takes the structure; false when there is none.
+    bool Start(const Compilation* compilation, std::vector<std::uint32_t>& state) {
+        const TermId root = engine.Import(compilation ? compilation->rootBehaviour : nullptr);
+        if (!vectors.Build(engine.Normalize(root), state)) return false;
+        pending = std::make_unique<Pending>(vectors.KeyWidth(), vectors.Width());
+        return true;
+    }
+
+    // The engine's set as the store's, converted once each.
+    EventSetId StoreSet(SetId set) {
+        if (set >= storeSets_.size()) storeSets_.resize(set + set / 2 + 64, EventSetId(-1));
+        EventSetId& id = storeSets_[set];
+        if (id == EventSetId(-1)) {
+            std::lock_guard<std::mutex> guard(storeLock_);
+            id = store_.InternEvents(engine.EventMask(set), engine.EventActions(set));
+        }
+        return id;
+    }
+
+    void Expand(const VectorStates& states, std::int64_t levelFirst, ExplorationShared& shared,
+                const MemoryWatch& memory, std::atomic<bool>& abandon, std::atomic<bool>& memoryLow);
+
+    Engine engine;
+    VectorEngine vectors;
+    std::unique_ptr<Pending> pending;
+    // The states of the level this thread explores (whole vectors, in
+    // number order) and of the next one.
+    std::vector<std::uint32_t> held, next;
+    std::vector<Source> sources;
+    std::vector<Arc> arcs;
+    std::vector<std::uint32_t> keys;  // the new identities of sources
+    std::int64_t unguardedAt = -1;
+    std::vector<std::int64_t> numbers;  // of the states held
+
+private:
+    StemStore& store_;
+    std::mutex& storeLock_;
+    std::vector<EventSetId> storeSets_;
+    std::vector<std::uint32_t> state_, idleInner_;
+    std::int64_t arcsSinceCheck_ = 0;
+};
+
+void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, ExplorationShared& shared,
+                    const MemoryWatch& memory, std::atomic<bool>& abandon, std::atomic<bool>& memoryLow) {
+    sources.clear();
+    arcs.clear();
+    keys.clear();
+    pending->Clear();
+    const std::uint32_t width = vectors.Width();
+    const std::uint32_t keyWidth = vectors.KeyWidth();
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        if (abandon.load(std::memory_order_relaxed)) return;
+        if (shared.stopRequested.load(std::memory_order_relaxed)) {
+            abandon.store(true, std::memory_order_relaxed);
+            return;
+        }
+        state_.assign(held.begin() + static_cast<std::ptrdiff_t>(i * width),
+                      held.begin() + static_cast<std::ptrdiff_t>((i + 1) * width));
+        Source source{static_cast<std::uint32_t>(arcs.size()), 0, -1};
+        if (vectors.Normalise(state_.data())) {
+            source.rekeyAt = static_cast<std::int64_t>(keys.size());
+            keys.resize(keys.size() + keyWidth);
+            vectors.Key(state_.data(), keys.data() + source.rekeyAt);
+        }
+        bool idleKnown = false, idleAsked = false;
+        bool stop = false;
+        auto take = [&](const VectorArc& a, const std::uint32_t*) {
+            if (++arcsSinceCheck_ >= MemoryCheckStep) {
+                arcsSinceCheck_ = 0;
+                const std::int64_t growth = 2 * static_cast<std::int64_t>(sizeof(TStemArc) + sizeof(Arc)) *
+                                                static_cast<std::int64_t>(store_.ArcCount() + arcs.size()) +
+                                            static_cast<std::int64_t>(engine.Bytes());
+                if (memory.NearLimit(growth)) {
+                    memoryLow.store(true, std::memory_order_relaxed);
+                    abandon.store(true, std::memory_order_relaxed);
+                }
+                if (abandon.load(std::memory_order_relaxed)) {
+                    stop = true;
+                    return false;
+                }
+            }
+            const std::uint32_t* key = vectors.SuccessorKey();
+            const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
+            if (!idleAsked) {
+                idleKnown = states.Known(vectors.IdleKey(), idleInner_);
+                idleAsked = true;
+            }
+            const std::int64_t found = idleKnown && changed.size() == 1
+                                           ? states.FindChanged(vectors.IdleKey(), idleInner_, changed[0], key[changed[0]])
+                                           : states.Find(key);
+            Arc arc{-1, a.action, a.event, StoreSet(a.causes), 0};
+            if (found >= 0 && found < levelFirst) {
+                // A state of an earlier level keeps its number whatever this level renumbers.
+                arc.target = static_cast<std::int32_t>(found);
+            } else {
+                // Decided by the numbering: the successor is kept, once per identity.
+                const std::uint64_t hash = Pending::Hash(key, keyWidth);
+                const std::int64_t known = pending->Find(key, hash);
+                arc.pending = known >= 0 ? static_cast<std::uint32_t>(known)
+                                         : pending->Add(key, hash, vectors.WholeSuccessor());
+            }
+            arcs.push_back(arc);
+            return true;
+        };
+        vectors.Expand(state_.data(), take);
+        if (stop) return;
+        if (engine.unguardedProcess && unguardedAt < 0) unguardedAt = numbers[i];
+        source.arcCount = static_cast<std::uint32_t>(arcs.size()) - source.firstArc;
+        sources.push_back(source);
+        shared.levelProgress.fetch_add(1, std::memory_order_relaxed);
+        shared.arcs.fetch_add(source.arcCount, std::memory_order_relaxed);
+    }
+}
+
+}  // namespace
+
+bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, const GenerationSettings& settings,
+                         unsigned threads, StemStore& store, ExplorationShared& shared, GenerationResult& result) {
+    SharedNames names(store.actions);
+    std::mutex storeLock;
+    const MemoryWatch memory(settings.memoryLimit);
+    std::vector<std::unique_ptr<Worker>> workers;
+    std::vector<std::uint32_t> state;
+    try {
+        for (unsigned t = 0; t < threads; ++t) {
+            workers.push_back(std::make_unique<Worker>(store.actions, settings, names, store, storeLock));
+            workers.back()->engine.WatchMemory(&memory);
+            if (!workers.back()->Start(compilation.get(), state)) return false;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;  // the term engine says how memory ran out
+    }
+    Crew crew(threads, WorkerStack);
+    const std::uint32_t width = workers[0]->vectors.Width();
+    const std::uint32_t keyWidth = workers[0]->vectors.KeyWidth();
+    VectorStates states(keyWidth);
+    std::atomic<bool> abandon{false}, memoryLow{false};
+
+    std::int64_t count = 0, explored = 0, depth = 0;
+    std::int64_t levelFirst = 0, levelEnd = 0, previousFirst = 0;
+    bool stop = false, stoppedOutside = false;
+    std::vector<std::uint8_t> owner;  // of each state of the level being explored
+    std::vector<std::size_t> cursor(threads, 0);
+    std::vector<TStemArc> arcs;
+    std::vector<std::uint32_t> key(keyWidth);
+    std::array<ActionId, 32> rootActions{};
+    try {
+        Worker& first = *workers[0];
+        first.vectors.Key(state.data(), key.data());
+        states.Add(key.data());
+        first.held = state;
+        first.numbers = {0};
+        owner.push_back(0);
+        store.AppendState(0, EventSet{});
+        count = 1;
+        levelEnd = 1;
+        const std::function<void(unsigned)> expand = [&](unsigned w) {
+            workers[w]->Expand(states, levelFirst, shared, memory, abandon, memoryLow);
+        };
+        while (levelFirst < levelEnd && !stop) {
+            shared.levelStates.store(levelEnd - levelFirst, std::memory_order_relaxed);
+            shared.levelProgress.store(depth * ExplorationShared::LevelUnit, std::memory_order_relaxed);
+            crew.Run(expand);
+            if (abandon.load()) {
+                result.stoppedByMemory = memoryLow.load();
+                if (result.stoppedByMemory) break;
+                // Stopped from outside: the states each thread explored
+                // before it stopped keep their arcs, up to the first one
+                // some thread did not reach, and their successors are numbered.
+                stoppedOutside = true;
+            }
+            for (auto& w : workers) {
+                w->next.clear();
+                w->numbers.clear();
+            }
+            std::vector<std::uint8_t> nextOwner;
+            std::fill(cursor.begin(), cursor.end(), 0);
+            // Numbers in the order of the first discoverer, as one thread gives them.
+            for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
+                const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
+                Worker& worker = *workers[w];
+                if (cursor[w] >= worker.sources.size()) break;  // a thread stopped before this state
+                const Source& source = worker.sources[cursor[w]++];
+                if (source.rekeyAt >= 0) states.Rekey(s, worker.keys.data() + source.rekeyAt);
+                arcs.clear();
+                for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
+                    const Arc& a = worker.arcs[k];
+                    std::int64_t target = a.target;
+                    if (target < 0) {
+                        const std::uint32_t* sought = worker.pending->Key(a.pending);
+                        target = states.Find(sought);
+                        if (target < 0) {
+                            target = count++;
+                            states.Add(sought);
+                            const std::uint32_t* whole = worker.pending->Whole(a.pending);
+                            worker.next.insert(worker.next.end(), whole, whole + width);
+                            worker.numbers.push_back(target);
+                            nextOwner.push_back(static_cast<std::uint8_t>(w));
+                            std::uint32_t mask = 0;
+                            worker.vectors.RootEvents(whole, mask, rootActions.data());
+                            store.AppendState(static_cast<std::int32_t>(target),
+                                              store.InternEvents(mask, rootActions.data()));
+                        }
+                    }
+                    arcs.push_back(TStemArc{static_cast<std::int32_t>(target), a.action, a.event, a.causes});
+                }
+                // Stored in the order found; the store reads them back newest first.
+                store.SetArcs(static_cast<std::size_t>(s), arcs);
+                explored = s + 1;
+                if ((s & 1023) == 0) {
+                    store.LastGenStateCount = static_cast<std::int32_t>(count);
+                    shared.states.store(count, std::memory_order_relaxed);
+                }
+            }
+            store.LastGenStateCount = static_cast<std::int32_t>(count);
+            shared.states.store(count, std::memory_order_relaxed);
+            shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
+            if (stoppedOutside) break;
+            if (settings.stopAtDeadlockLevel && LevelHoldsDeadlock(store, previousFirst, levelFirst, levelEnd)) {
+                result.stoppedAtDeadlock = true;
+                break;
+            }
+            for (auto& w : workers) w->held.swap(w->next);
+            owner.swap(nextOwner);
+            previousFirst = levelFirst;
+            ++depth;
+            levelFirst = levelEnd;
+            levelEnd = count;
+        }
+    } catch (const std::bad_alloc&) {
+        // What was stored so far stays usable.
+        result.stoppedByMemory = true;
+        count = std::min<std::int64_t>(count, static_cast<std::int64_t>(store.StateCount()));
+        explored = std::min(explored, count);
+    }
+    result.interrupted = explored < count || result.stoppedByMemory;
+    result.exploredStates = explored;
+    result.states = count;
+    result.arcs = store.ArcCount();
+    result.onVectors = true;
+    std::int64_t unguardedAt = -1;
+    for (const auto& w : workers) {
+        result.eventNamesExhausted = result.eventNamesExhausted || w->engine.eventNamesExhausted;
+        result.nodesBuilt += w->engine.TermCount();
+        if (w->engine.unguardedProcess && w->unguardedAt >= 0 && (unguardedAt < 0 || w->unguardedAt < unguardedAt)) {
+            unguardedAt = w->unguardedAt;
+            result.unguardedRecursion = true;
+            result.unguardedProcess = w->engine.unguardedProcess->name.Text();
+        }
+    }
+    store.StemStateCount = static_cast<std::int32_t>(count);
+    store.LastGenStateCount = static_cast<std::int32_t>(count);
+    return true;
+}
+
+}  // namespace quarvo
