@@ -1,6 +1,6 @@
 // A growing array of trivially copyable records whose growth moves no byte
-// when it is large: the allocator's realloc remaps the pages of a large
-// block instead of copying them, and the pages already touched stay.
+// when it is large: a large block is a mapping of its own, which the kernel
+// extends or moves without copying, and the pages already touched stay.
 #pragma once
 
 #include <algorithm>
@@ -10,6 +10,9 @@
 #include <span>
 #include <type_traits>
 #include <utility>
+
+#include <sys/mman.h>
+
 
 namespace quarvo {
 
@@ -32,7 +35,7 @@ public:
         GrowingArray(std::move(other)).Swap(*this);
         return *this;
     }
-    ~GrowingArray() { std::free(data_); }
+    ~GrowingArray() { Free(); }
 
     T* data() { return data_; }
     const T* data() const { return data_; }
@@ -48,10 +51,28 @@ public:
 
     void reserve(std::size_t n) {
         if (n <= capacity_) return;
-        void* grown = std::realloc(data_, n * sizeof(T));
-        if (!grown) throw std::bad_alloc();
-        data_ = static_cast<T*>(grown);
+        const std::size_t bytes = n * sizeof(T);
+        if (mapped_) {
+            // The kernel moves the pages themselves (or extends them in place).
+            void* grown = mremap(data_, capacity_ * sizeof(T), bytes, MREMAP_MAYMOVE);
+            if (grown == MAP_FAILED) throw std::bad_alloc();
+            data_ = static_cast<T*>(grown);
+        } else if (bytes >= MappedBytes) {
+            void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (block == MAP_FAILED) throw std::bad_alloc();
+            if (size_) std::memcpy(block, static_cast<const void*>(data_), size_ * sizeof(T));
+            std::free(data_);
+            data_ = static_cast<T*>(block);
+            mapped_ = true;
+        } else {
+            void* grown = std::realloc(data_, bytes);
+            if (!grown) throw std::bad_alloc();
+            data_ = static_cast<T*>(grown);
+        }
         capacity_ = n;
+        // The whole mapping at once: advising a part of it would split it,
+        // and a split mapping cannot be remapped.
+        if (mapped_) madvise(static_cast<void*>(data_), bytes, MADV_HUGEPAGE);
     }
     // New records are zero.
     void resize(std::size_t n) {
@@ -73,7 +94,14 @@ public:
     void release() { GrowingArray().Swap(*this); }
 
 private:
+    // From this size on, a block is mapped on its own: growing it never copies.
+    static constexpr std::size_t MappedBytes = std::size_t{1} << 20;
+    void Free() {
+        if (mapped_) munmap(data_, capacity_ * sizeof(T));
+        else std::free(data_);
+    }
     void Swap(GrowingArray& other) noexcept {
+        std::swap(mapped_, other.mapped_);
         std::swap(data_, other.data_);
         std::swap(size_, other.size_);
         std::swap(capacity_, other.capacity_);
@@ -81,6 +109,7 @@ private:
     T* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
+    bool mapped_ = false;
 };
 
 }  // namespace quarvo

@@ -17,8 +17,9 @@ constexpr unsigned FirstSlotBits = 6;
 // ---- Pool of event sets ----------------------------------------------------------------------
 
 void EventSetPool::Clear() {
-    std::vector<Record>{Record{0, 0}}.swap(records_);  // id 0: the empty set
-    std::vector<std::uint32_t>().swap(words_);
+    records_.release();
+    records_.push_back(Record{0, 0});  // id 0: the empty set
+    words_.release();
     std::vector<std::uint32_t>().swap(slots_);
     std::vector<std::uint32_t>().swap(pairs_);
     slotBits_ = 0;
@@ -65,7 +66,7 @@ EventSetId EventSetPool::InternWords(std::uint32_t mask, const std::uint32_t* wo
     const auto id = static_cast<EventSetId>(records_.size());
     // words never points into words_ here: a set of this pool is always found above.
     records_.push_back(Record{mask, static_cast<std::uint32_t>(words_.size())});
-    words_.insert(words_.end(), words, words + n);
+    words_.append(std::span<const std::uint32_t>(words, n));
     slots_[at] = tag | id;
     return id;
 }

@@ -109,8 +109,8 @@ private:
     std::uint32_t HashOf(std::uint32_t mask, const std::uint32_t* words, std::size_t n) const;
     void Grow();
 
-    std::vector<Record> records_;
-    std::vector<std::uint32_t> words_;
+    GrowingArray<Record> records_;
+    GrowingArray<std::uint32_t> words_;
     std::vector<std::uint32_t> slots_;
     unsigned slotBits_ = 0;     // log2 of the table size
     std::vector<std::uint32_t> pairs_;  // a set in pair form being put together

@@ -4,12 +4,15 @@
 #include <algorithm>
 #include <cassert>
 
+#include "generation/HugePages.h"
+
 namespace quarvo {
 
 PairTable::PairTable(unsigned bits)
     : cells_(std::make_unique<std::atomic<std::uint64_t>[]>(std::size_t{1} << bits)),
       mask_((std::uint64_t{1} << bits) - 1),
       limit_(((std::size_t{1} << bits) / 8) * 7) {
+    AdviseHugePages(cells_.get(), (std::size_t{1} << bits) * sizeof(std::uint64_t));
     for (std::size_t i = 0; i <= mask_; ++i) cells_[i].store(Empty, std::memory_order_relaxed);
 }
 

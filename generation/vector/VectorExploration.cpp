@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <new>
 #include <vector>
 
 #include "generation/DeadlockLevel.h"
 #include "generation/Engine.h"
+#include "generation/GrowingArray.h"
 #include "generation/MemoryWatch.h"
 #include "generation/vector/VectorEngine.h"
 #include "generation/vector/VectorLevels.h"
@@ -19,26 +21,29 @@ namespace {
 // How often, in transitions, the memory in use is looked at.
 constexpr std::int64_t MemoryCheckStep = 1 << 14;
 
-// The states waiting to be explored, as their components, oldest first.
+// The states waiting to be explored, as their slots, oldest first.
 class Waiting {
 public:
     explicit Waiting(std::size_t width) : width_(width) {}
-    void Push(const TermId* state) { terms_.insert(terms_.end(), state, state + width_); }
-    // The components of state number, which is waiting; the states before it are dropped.
-    const TermId* At(std::int64_t number) {
+    void Push(const std::uint32_t* state) { slots_.append(std::span<const std::uint32_t>(state, width_)); }
+    // The slots of state number, which is waiting; the states before it are
+    // dropped now and then.
+    const std::uint32_t* At(std::int64_t number) {
         const std::size_t skip = static_cast<std::size_t>(number - first_) * width_;
-        if (skip > (std::size_t{1} << 16) && skip * 2 > terms_.size()) {
-            terms_.erase(terms_.begin(), terms_.begin() + static_cast<std::ptrdiff_t>(skip));
+        if (skip > (std::size_t{1} << 20) && skip * 2 > slots_.size()) {
+            const std::size_t rest = slots_.size() - skip;
+            std::memmove(slots_.data(), slots_.data() + skip, rest * sizeof(std::uint32_t));
+            slots_.resize(rest);
             first_ = number;
-            return terms_.data();
+            return slots_.data();
         }
-        return terms_.data() + skip;
+        return slots_.data() + skip;
     }
-    std::size_t Bytes() const { return terms_.capacity() * sizeof(TermId); }
+    std::size_t Bytes() const { return slots_.capacity() * sizeof(std::uint32_t); }
 
 private:
     std::size_t width_;
-    std::vector<TermId> terms_;
+    GrowingArray<std::uint32_t> slots_;
     std::int64_t first_ = 0;
 };
 
@@ -143,7 +148,18 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             found.push_back(TStemArc{static_cast<std::int32_t>(target), arc.action, arc.event, StoreSet(arc.causes)});
             return true;
         };
+        // The breadth-first level being explored, for the progress.
+        std::int64_t depth = 0, progressFirst = 0, progressEnd = 1;
+        shared.levelStates.store(1, std::memory_order_relaxed);
         for (; current < stateCount && !stop; ++current) {
+            if (current == progressEnd) {
+                ++depth;
+                progressFirst = progressEnd;
+                progressEnd = stateCount;
+                shared.levelStates.store(progressEnd - progressFirst, std::memory_order_relaxed);
+            }
+            shared.levelProgress.store(depth * ExplorationShared::LevelUnit + (current - progressFirst),
+                                       std::memory_order_relaxed);
             if (deadlockAtLevelEnd()) {
                 result.stoppedAtDeadlock = true;
                 break;
