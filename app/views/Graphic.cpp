@@ -218,6 +218,12 @@ void TGraph::BuildMenus() {
     graph->setObjectName("Graphe1");
     keep(AddCommand(graph, "&Disposition automatique", this, [this] { AutoLayout(); }, QKeySequence("Ctrl+L")),
          "Disposition1");
+    // Paths and layouts read along a line of text when the option is on.
+    LeftToRight = keep(AddCommand(graph, "De &gauche à droite", this, [this] {
+                           if (model_.ShowsPath()) LayOut(true);
+                       }),
+                       "GaucheADroite1");
+    LeftToRight->setCheckable(true);
     graph->addSeparator();
     keep(AddCommand(graph, "&Chercher un état…", this, &TGraph::FindStateAsked, QKeySequence("Ctrl+F")),
          "ChercherEtat1");
@@ -491,6 +497,7 @@ bool TGraph::AutoLayout() { return LayOut(false); }
 bool TGraph::LayOut(bool keepPlaced) {
     if (app_.session.busy || model_.States().empty()) return false;
     quarvo::LayoutInput input = model_.LayoutRequest(app_.session.stem.actions, LabelSemantics());
+    input.leftToRight = LeftToRight->isChecked();
     const QFontMetrics metrics(PaintBox1->font());
     for (quarvo::LayoutEdge& edge : input.edges) {
         edge.labelWidth = metrics.horizontalAdvance(ToQString(edge.label));

@@ -144,6 +144,8 @@ public:
     // What the mouse does, for ever on the status line; the zoom beside it.
     QLabel* MouseHelp = nullptr;
     QLabel* ZoomLabel = nullptr;
+    // "Graphe > De gauche à droite": the layered layout's ranks along a line of text.
+    QAction* LeftToRight = nullptr;
 
 private:
     // Empties the view and draws the first state of the shown STEM.
