@@ -54,10 +54,13 @@ AbstractionResult Abstraction(const StemStore& stem, const std::vector<std::stri
     return result;
 }
 
+std::string Counted(std::int64_t count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count > 1 ? "s" : "");
+}
+
 std::string AbstractionSummary(const AbstractionResult& result) {
-    return "Abstraction : " + std::to_string(result.statesBefore) + " états et " + std::to_string(result.arcsBefore) +
-           " arcs avant, " + std::to_string(result.statesAfter) + " états et " + std::to_string(result.arcsAfter) +
-           " arcs après.";
+    return "Abstraction : " + Counted(result.statesBefore, "état") + " et " + Counted(result.arcsBefore, "arc") +
+           " avant, " + Counted(result.statesAfter, "état") + " et " + Counted(result.arcsAfter, "arc") + " après.";
 }
 
 }  // namespace quarvo

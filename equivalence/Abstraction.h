@@ -35,4 +35,7 @@ AbstractionResult Abstraction(const StemStore& stem, const std::vector<std::stri
 // "Abstraction : 120 états et 340 arcs avant, 4 états et 6 arcs après."
 std::string AbstractionSummary(const AbstractionResult& result);
 
+// "1 état", "4 états": a count and its noun, plural past one.
+std::string Counted(std::int64_t count, const std::string& noun);
+
 }  // namespace quarvo

@@ -17,7 +17,7 @@ bool TGraph::AutoLayout() { return LayOut(false); }
 
 bool TGraph::LayOut(bool keepPlaced) {
     if (app_.session.busy || model_.States().empty()) return false;
-    quarvo::LayoutInput input = model_.LayoutRequest(app_.session.stem.actions, LabelSemantics());
+    quarvo::LayoutInput input = model_.LayoutRequest(ShownActions(), LabelSemantics());
     input.leftToRight = LeftToRight->isChecked();
     const QFontMetrics metrics(PaintBox1->font());
     for (quarvo::LayoutEdge& edge : input.edges) {

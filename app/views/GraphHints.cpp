@@ -26,7 +26,14 @@ const char* const TraceRules =
     "Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
     "Ctrl + molette : zoom.";
 
+// An abstraction is only read too.
+const char* const ReadOnlyRules =
+    " Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
+    "Ctrl + molette : zoom.";
+
 }  // namespace
+
+std::string AbstractionHint(const std::string& description) { return description + ReadOnlyRules; }
 
 std::string GraphHint(bool path, bool current, bool lime, const std::string& pathKind) {
     if (path) return pathKind + TraceRules;

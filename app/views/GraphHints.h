@@ -11,4 +11,7 @@ namespace quarvo {
 // to choose, or with every successor drawn. UTF-8.
 std::string GraphHint(bool path, bool current, bool lime, const std::string& pathKind = "Chemin du diagnostic");
 
+// The line under an abstraction's quotient: what it is, then what the mouse still does.
+std::string AbstractionHint(const std::string& description);
+
 }  // namespace quarvo

@@ -30,6 +30,7 @@
 
 #include "app/FileLocations.h"
 #include "app/WidgetHelpers.h"
+#include "app/views/AbstractionDialog.h"
 #include "app/views/GraphHints.h"
 #include "app/views/GraphLayout.h"
 #include "frontend/TextFile.h"
@@ -236,6 +237,7 @@ void TGraph::BuildMenus() {
     keep(AddCommand(graph, "&Vue d'ensemble par niveaux", this, [this] { app_.intents.ShowOverview(); },
                     QKeySequence("Ctrl+G")),
          "VueEnsemble1");
+    keep(AddCommand(graph, "&Abstraction…", this, [this] { AbstractionDialog().Open(); }), "Abstraction1");
 }
 
 void TGraph::init_graph() {
@@ -253,11 +255,16 @@ void TGraph::FormShow() {
 }
 
 void TGraph::UpdateHint() {
+    if (abstraction_) {
+        MouseHelp->setText(QString::fromStdString(quarvo::AbstractionHint(pathKind_.toStdString())));
+        return;
+    }
     MouseHelp->setText(QString::fromStdString(quarvo::GraphHint(model_.ShowsPath(), model_.HasCurrentState(),
                                                                 model_.HasLimeState(), pathKind_.toStdString())));
 }
 
 void TGraph::draw_stem() {
+    abstraction_ = false;
     model_.ShowStore(app_.session.stem);
     if (isVisible() && !model_.States().empty()) {
         raise();
@@ -272,10 +279,30 @@ void TGraph::draw_stem() {
 }
 
 void TGraph::draw_trace(const std::vector<std::int32_t>& path, const QString& kind) {
+    ShowOnItsOwn(quarvo::TraceRecords(app_.session.stem, path), kind, false);
+}
+
+void TGraph::ShowAbstraction(quarvo::StemStore quotient, const QString& description) {
+    ShowOnItsOwn(std::move(quotient), description, true);
+}
+
+TAbstractionDialog& TGraph::AbstractionDialog() {
+    if (!abstractionDialog_) {
+        abstractionDialog_ = new TAbstractionDialog(
+            app_, [this](quarvo::StemStore quotient, const QString& description) {
+                ShowAbstraction(std::move(quotient), description);
+            },
+            this);
+    }
+    return *abstractionDialog_;
+}
+
+void TGraph::ShowOnItsOwn(quarvo::StemStore shown, const QString& kind, bool abstraction) {
     // A fresh showing: the view starts again from the path, whatever zoom was left.
     hide();
     pathKind_ = kind;
-    model_.ShowTrace(quarvo::TraceRecords(app_.session.stem, path));
+    abstraction_ = abstraction;
+    model_.ShowTrace(std::move(shown));
     PaintBox1->setToolTip(QString());
     UpdateHint();
     zoom_ = 1.0;
@@ -304,7 +331,7 @@ void TGraph::Paint(QPainter& painter, const QRect& area) {
     painter.setFont(PaintBox1->font());
     painter.setBackgroundMode(Qt::OpaqueMode);
 
-    const auto arcs = model_.LayOutTransitions(app_.session.stem.actions, LabelSemantics());
+    const auto arcs = model_.LayOutTransitions(ShownActions(), LabelSemantics());
     for (const quarvo::ArcDrawing& arc : arcs) {
         painter.setPen(QPen(arc.pen == quarvo::GraphPen::Red ? Qt::red : Qt::black, 1, Qt::SolidLine));
         if (!arc.curve.empty()) {
@@ -347,7 +374,7 @@ void TGraph::PaintBox1MouseDown(Qt::MouseButton button, QPoint at, bool doubleCl
     const quarvo::GraphButton which = button == Qt::LeftButton    ? quarvo::GraphButton::Left
                                       : button == Qt::RightButton ? quarvo::GraphButton::Right
                                                                   : quarvo::GraphButton::Middle;
-    model_.Press(which, at.x(), at.y(), doubleClick, app_.session.stem.actions, LabelSemantics());
+    model_.Press(which, at.x(), at.y(), doubleClick, ShownActions(), LabelSemantics());
     UpdateHint();
     PaintBox1->update();
 }
@@ -355,7 +382,7 @@ void TGraph::PaintBox1MouseDown(Qt::MouseButton button, QPoint at, bool doubleCl
 void TGraph::PaintBox1MouseMove(QPoint at) {
     if (app_.session.busy) return;
     if (model_.Move(at.x(), at.y())) PaintBox1->update();
-    const std::string hint = model_.HintAt(at.x(), at.y(), app_.session.stem.actions, LabelSemantics());
+    const std::string hint = model_.HintAt(at.x(), at.y(), ShownActions(), LabelSemantics());
     // Long enough to be read; Qt takes the delay before it appears from the style.
     PaintBox1->setToolTipDuration(hint.empty() ? 2000 : 30000);
     PaintBox1->setToolTip(QString::fromStdString(hint));
@@ -369,7 +396,7 @@ std::vector<QRect> TGraph::LabelRects() {
     const QFontMetrics metrics(PaintBox1->font());
     std::vector<QRect> rects;
     if (app_.session.busy) return rects;
-    for (const quarvo::ArcDrawing& arc : model_.LayOutTransitions(app_.session.stem.actions, LabelSemantics())) {
+    for (const quarvo::ArcDrawing& arc : model_.LayOutTransitions(ShownActions(), LabelSemantics())) {
         if (arc.covered) continue;
         rects.emplace_back(arc.label.at.x, arc.label.at.y, metrics.horizontalAdvance(ToQString(arc.label.text)),
                            metrics.height());
@@ -389,7 +416,7 @@ QSize TGraph::DrawingSize() {
             extend(circle.right, circle.bottom);
         }
         for (const quarvo::ArcDrawing& arc :
-             model_.LayOutTransitions(app_.session.stem.actions, LabelSemantics())) {
+             model_.LayOutTransitions(ShownActions(), LabelSemantics())) {
             if (arc.selfLoop) extend(arc.loop.right, arc.loop.bottom);
             for (const quarvo::GraphPoint& p : arc.curve) extend(p.x, p.y);
         }

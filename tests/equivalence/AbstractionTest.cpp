@@ -64,6 +64,8 @@ TEST(Abstraction, HidingGatesGivesTheBranchingQuotientOfWhatIsLeft) {
     }
     EXPECT_EQ(AbstractionSummary(Abstraction(server, {"WORK", "LOG"})),
               "Abstraction : 4 états et 7 arcs avant, 2 états et 3 arcs après.");
+    EXPECT_EQ(AbstractionSummary(Abstraction(server, {"REQ", "WORK", "LOG", "ACK"})),
+              "Abstraction : 4 états et 7 arcs avant, 1 état et 0 arc après.");
 }
 
 }  // namespace
