@@ -22,7 +22,7 @@ const char* const CompleteRules =
     "Ctrl + molette : zoom.";
 // A path is only read: the clicks draw nothing.
 const char* const TraceRules =
-    ", de l'état initial (en haut) à son dernier état : chaque flèche est l'arc emprunté. "
+    " à son dernier état : chaque flèche est l'arc emprunté. "
     "Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
     "Ctrl + molette : zoom.";
 
@@ -35,8 +35,8 @@ const char* const ReadOnlyRules =
 
 std::string AbstractionHint(const std::string& description) { return description + ReadOnlyRules; }
 
-std::string GraphHint(bool path, bool current, bool lime, const std::string& pathKind) {
-    if (path) return pathKind + TraceRules;
+std::string GraphHint(bool path, bool current, bool lime, const std::string& pathKind, bool leftToRight) {
+    if (path) return pathKind + (leftToRight ? ", de l'état initial (à gauche)" : ", de l'état initial (en haut)") + TraceRules;
     if (current) return MouseRules;
     return lime ? NoCurrentRules : CompleteRules;
 }

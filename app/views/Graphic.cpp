@@ -221,7 +221,9 @@ void TGraph::BuildMenus() {
          "Disposition1");
     // Paths and layouts read along a line of text when the option is on.
     LeftToRight = keep(AddCommand(graph, "De &gauche à droite", this, [this] {
-                           if (model_.ShowsPath()) LayOut(true);
+                           if (!model_.ShowsPath()) return;
+                           LayOut(true);
+                           UpdateHint();
                        }),
                        "GaucheADroite1");
     LeftToRight->setCheckable(true);
@@ -260,7 +262,8 @@ void TGraph::UpdateHint() {
         return;
     }
     MouseHelp->setText(QString::fromStdString(quarvo::GraphHint(model_.ShowsPath(), model_.HasCurrentState(),
-                                                                model_.HasLimeState(), pathKind_.toStdString())));
+                                                                model_.HasLimeState(), pathKind_.toStdString(),
+                                                                LeftToRight->isChecked())));
 }
 
 void TGraph::draw_stem() {

@@ -182,7 +182,9 @@ private slots:
             QCOMPARE(drawn->Y, row);
         }
         QCOMPARE(graph.Model().States().size(), std::size_t(4));
+        QVERIFY(graph.MouseHelp->text().startsWith("Chemin du diagnostic, de l'état initial (à gauche) à son dernier"));
         graph.LeftToRight->trigger();
+        QVERIFY(graph.MouseHelp->text().startsWith("Chemin du diagnostic, de l'état initial (en haut) à son dernier"));
         QVERIFY(Drawn(graph, 4)->Y > Drawn(graph, 0)->Y);
         QCOMPARE(Drawn(graph, 4)->X, Drawn(graph, 0)->X);
     }
