@@ -55,9 +55,13 @@ public:
     // twice. Returns the part of node.
     std::int32_t Open(const BehaviourNode* node, const Renaming& renaming, std::set<const ProcessDefinition*>& opened) {
         if (node && node->kind == NodeKind::Hide) return Open(node->left, renaming, opened);
-        if (node && node->kind == NodeKind::Parallel) {
+        // A composition that an interruption may end keeps its lifelines until
+        // then; the interruption has a lifeline of its own beside them.
+        const bool interrupted = node && node->kind == NodeKind::Disable && IsComposition(node->left);
+        if (node && (node->kind == NodeKind::Parallel || interrupted)) {
             Part part;
-            for (const GateCell* g = node->gates; g; g = g->next) part.synchronised.insert(Renamed(renaming, Upper(g->name.Text())));
+            for (const GateCell* g = interrupted ? nullptr : node->gates; g; g = g->next)
+                part.synchronised.insert(Renamed(renaming, Upper(g->name.Text())));
             part.left = Open(node->left, renaming, opened);
             part.right = Open(node->right, renaming, opened);
             parts.push_back(std::move(part));

@@ -35,7 +35,9 @@ struct TraceChart {
 
 // The lifelines are the operands of the parallel operators at the top of the
 // specification (below its hidings), a call whose body is again a parallel
-// composition being opened, its formal gates replaced by the actual ones. A
+// composition being opened, its formal gates replaced by the actual ones; a
+// composition under a disabling keeps its lifelines, the disabling behaviour
+// has one of its own. A
 // visible action G or a hidden one I_G takes part on the lifelines that use
 // G and that the compositions synchronise on G; where they interleave on G,
 // the step is one of them's (oneOf). I is one of those that hold an internal

@@ -93,6 +93,22 @@ TEST(TraceChart, ThePhilosophersHaveSixLifelinesAndTakingAForkJoinsAPhilosopherA
     EXPECT_EQ(chart.steps[2].lifelines.size(), 6u) << "termination is everyone's";
 }
 
+// The protocol's composition runs under a disabling: its three processes keep
+// their lifelines, and the interruption has one of its own.
+TEST(TraceChart, ACompositionUnderADisablingKeepsItsLifelinesBesideTheInterruption) {
+    const CompileOutcome compiled = CompileExample("PROTOCOL.LOT");
+    ASSERT_TRUE(compiled.ok());
+    const TraceChart chart = ChartOf(*compiled.compilation, {"SEND", "I_D", "DISC"});
+    ASSERT_EQ(chart.lifelines.size(), 4u);
+    EXPECT_EQ(chart.lifelines[0].name, "SENDER [SEND, D, A]");
+    EXPECT_EQ(chart.lifelines[2].name, "RECEIVER [E, RECV, A]");
+    EXPECT_EQ(chart.lifelines[3].name, "comportement 4");
+    EXPECT_EQ(chart.steps[0].lifelines, (std::vector<std::size_t>{0}));
+    EXPECT_EQ(chart.steps[1].lifelines, (std::vector<std::size_t>{0, 1}));
+    EXPECT_FALSE(chart.steps[1].oneOf);
+    EXPECT_EQ(chart.steps[2].lifelines, (std::vector<std::size_t>{3}));
+}
+
 // Instances that interleave on a gate take a step on it alone: the chart says
 // it is one of them's, without a synchronisation bar; a composition that
 // synchronises on the gate joins its operands; each is decided where the
