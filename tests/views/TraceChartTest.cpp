@@ -81,32 +81,41 @@ TEST(TraceChart, TheBuffersTraceHasOneLifelinePerCellAndABarJoiningThemOnMid) {
     EXPECT_NE(svg.find("2. I_MID"), std::string::npos);
 }
 
-TEST(TraceChart, ThePhilosophersHaveSixLifelinesAndTakingAForkJoinsAPhilosopherAndAFork) {
-    const CompileOutcome compiled = CompileExample("PHILO.LOT");
-    ASSERT_TRUE(compiled.ok());
-    const TraceChart chart = ChartOf(*compiled.compilation, {"I_T11", "EAT1", "delta"});
-    ASSERT_EQ(chart.lifelines.size(), 6u);
-    EXPECT_EQ(chart.lifelines[0].name, "PHIL [T11, T12, EAT1, R11, R12]");
-    EXPECT_EQ(chart.lifelines[3].name, "FORK [T11, R11, T31, R31]");
-    EXPECT_EQ(chart.steps[0].lifelines, (std::vector<std::size_t>{0, 3}));
-    EXPECT_EQ(chart.steps[1].lifelines, (std::vector<std::size_t>{0}));
-    EXPECT_EQ(chart.steps[2].lifelines.size(), 6u) << "termination is everyone's";
-}
-
-// The protocol's composition runs under a disabling: its three processes keep
-// their lifelines, and the interruption has one of its own.
-TEST(TraceChart, ACompositionUnderADisablingKeepsItsLifelinesBesideTheInterruption) {
-    const CompileOutcome compiled = CompileExample("PROTOCOL.LOT");
-    ASSERT_TRUE(compiled.ok());
-    const TraceChart chart = ChartOf(*compiled.compilation, {"SEND", "I_D", "DISC"});
-    ASSERT_EQ(chart.lifelines.size(), 4u);
-    EXPECT_EQ(chart.lifelines[0].name, "SENDER [SEND, D, A]");
-    EXPECT_EQ(chart.lifelines[2].name, "RECEIVER [E, RECV, A]");
-    EXPECT_EQ(chart.lifelines[3].name, "comportement 4");
-    EXPECT_EQ(chart.steps[0].lifelines, (std::vector<std::size_t>{0}));
-    EXPECT_EQ(chart.steps[1].lifelines, (std::vector<std::size_t>{0, 1}));
-    EXPECT_FALSE(chart.steps[1].oneOf);
-    EXPECT_EQ(chart.steps[2].lifelines, (std::vector<std::size_t>{3}));
+// Each example's lifelines are the processes of its parallel structure: the
+// philosophers and their forks; the protocol's sender, medium and receiver,
+// which run under a disabling, beside the interruption's own lifeline.
+TEST(TraceChart, EachExampleHasALifelinePerProcessAndItsStepsOnThoseThatTakePart) {
+    struct Case {
+        const char* example;
+        std::vector<std::string> actions;
+        std::size_t lifelines;
+        std::vector<std::pair<std::size_t, std::string>> names;
+        std::vector<std::vector<std::size_t>> steps;
+    };
+    const std::vector<Case> cases{
+        {"PHILO.LOT",
+         {"I_T11", "EAT1", "delta"},
+         6,
+         {{0, "PHIL [T11, T12, EAT1, R11, R12]"}, {3, "FORK [T11, R11, T31, R31]"}},
+         {{0, 3}, {0}, {0, 1, 2, 3, 4, 5}}},  // termination is everyone's
+        {"PROTOCOL.LOT",
+         {"SEND", "I_D", "DISC"},
+         4,
+         {{0, "SENDER [SEND, D, A]"}, {2, "RECEIVER [E, RECV, A]"}, {3, "comportement 4"}},
+         {{0}, {0, 1}, {3}}},
+    };
+    for (const Case& c : cases) {
+        const CompileOutcome compiled = CompileExample(c.example);
+        ASSERT_TRUE(compiled.ok());
+        const TraceChart chart = ChartOf(*compiled.compilation, c.actions);
+        ASSERT_EQ(chart.lifelines.size(), c.lifelines) << c.example;
+        for (const auto& [at, name] : c.names) EXPECT_EQ(chart.lifelines[at].name, name) << c.example;
+        ASSERT_EQ(chart.steps.size(), c.steps.size());
+        for (std::size_t k = 0; k < c.steps.size(); ++k) {
+            EXPECT_EQ(chart.steps[k].lifelines, c.steps[k]) << c.example << " step " << k;
+            EXPECT_FALSE(chart.steps[k].oneOf) << c.example << " step " << k;
+        }
+    }
 }
 
 // Instances that interleave on a gate take a step on it alone: the chart says

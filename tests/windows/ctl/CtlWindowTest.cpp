@@ -347,6 +347,19 @@ private slots:
         TForm6& d = *t.Windows().diagnostic;
         QVERIFY(d.isVisible());
         QVERIFY(!t.GetSession().ctl.Labels().Empty());
+        // The path to a failing state, drawn by a double click, is also a chart.
+        QVERIFY(!d.ChartButton->isEnabled());
+        d.Button5Click();
+        d.ListBox2->setCurrentIndex(d.ListBox2->model()->index(0, 0));
+        d.ListBox2DblClick();
+        QCOMPARE(d.LastTrace, std::vector<std::int32_t>({0, 1}));
+        QVERIFY(d.ChartButton->isEnabled());
+        d.ChartButton->click();
+        const TChartWindow& chart = *t.Windows().chart;
+        QVERIFY(chart.isVisible());
+        QCOMPARE(chart.Chart().steps.size(), std::size_t{1});
+        QCOMPARE(chart.Chart().steps[0].action, std::string("P"));
+        QCOMPARE(chart.Chart().steps[0].lifelines, std::vector<std::size_t>{0});
 
         t.app->Main().SemEntreClick();
         QVERIFY(!d.isVisible());
@@ -625,30 +638,6 @@ private slots:
         d.ListBox2->setCurrentIndex(d.ListBox2->model()->index(1, 0));
         d.ListBox2DblClick();
         QCOMPARE(d.LastTrace, std::vector<std::int32_t>({0, 3}));
-    }
-
-    // The path to a state, drawn by a double click, is also a chart on the buffer's two cells.
-    void TheDiagnosticsPathAsAChart() {
-        TestApp t;
-        TForm5& c = CheckerOn(t, Example("BUFFER.LOT"));
-        VerdictOf(t, c, "TRUE");
-        c.Diagnostic1Click();
-        TForm6& d = *t.Windows().diagnostic;
-        QVERIFY(!d.ChartButton->isEnabled());
-        d.Button4Click();
-        const int last = d.ListBox1->model()->rowCount() - 1;
-        QVERIFY(last >= 2);
-        d.ListBox1->setCurrentIndex(d.ListBox1->model()->index(last, 0));
-        d.ListBox1DblClick();
-        QVERIFY(d.LastTrace.size() >= 3);
-        QVERIFY(d.ChartButton->isEnabled());
-        d.ChartButton->click();
-        const TChartWindow& chart = *t.Windows().chart;
-        QVERIFY(chart.isVisible());
-        QCOMPARE(chart.Chart().lifelines.size(), std::size_t{2});
-        QCOMPARE(chart.Chart().steps.size(), d.LastTrace.size() - 1);
-        QCOMPARE(chart.Chart().steps[0].action, std::string("PUT"));
-        QVERIFY(chart.SecondChart().lifelines.empty());
     }
 
     void AnEmptyFormulaWithdrawsTheVerificationAndTheDiagnostic() {
