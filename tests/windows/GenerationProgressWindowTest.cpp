@@ -32,16 +32,6 @@ QString Cycles(int n) {
            "\nWHERE PROCESS Cycle [A, B] := A; B; Cycle [A, B] ENDPROC ENDSYS";
 }
 
-// n independent processes of two steps each: 3^n states, and one more after the last EXIT.
-QString Independent(int n) {
-    QString gates, body;
-    for (int i = 0; i < n; ++i) {
-        gates += QString(i ? ", A%1, B%1" : "A%1, B%1").arg(i);
-        body += QString(i ? "\n||| A%1; B%1; EXIT" : "A%1; B%1; EXIT").arg(i);
-    }
-    return "SYSTEM S [" + gates + "] :=\n" + body + "\nENDSYS";
-}
-
 // Replaces the specification, compiles it and generates it under interleaving.
 void Generate(TSDIAppForm& form, const QString& text) {
     auto* editor = Component<QPlainTextEdit>(form, "Editor");
@@ -140,14 +130,14 @@ private slots:
         TSDIAppForm& form = t.app->Main();
         TGenFrm* dialog = t.Windows().generation;
         dialog->Fils->setValue(2);
-        Generate(form, Independent(11));
+        Generate(form, quarvo::testing::IndependentProcesses(11));
         QCOMPARE(LastMessage(form), QString("Génération terminée."));
         QCOMPARE(t.GetSession().stem.StemStateCount, 177148);
 
         constexpr qint64 MiB = 1024 * 1024;
         constexpr int LimitMb = 96;
         dialog->MemoireMax->setValue(LimitMb);
-        Generate(form, Independent(12));
+        Generate(form, quarvo::testing::IndependentProcesses(12));
         const QStringList lines = Messages(form);
         QVERIFY(lines.size() >= 2);
         QVERIFY2(lines.last().startsWith("Génération interrompue : mémoire insuffisante ("), qPrintable(lines.last()));

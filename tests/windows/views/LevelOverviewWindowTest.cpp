@@ -16,16 +16,6 @@ using quarvo::testing::TestApp;
 
 namespace {
 
-// n independent processes A; B; EXIT.
-QString Independent(int n) {
-    QString gates, body;
-    for (int i = 0; i < n; ++i) {
-        gates += QString(i ? ", A%1, B%1" : "A%1, B%1").arg(i);
-        body += QString(i ? "\n||| A%1; B%1; EXIT" : "A%1; B%1; EXIT").arg(i);
-    }
-    return "SYSTEM S [" + gates + "] :=\n" + body + "\nENDSYS\n";
-}
-
 // The ways n processes of two steps each have made k steps in all: the
 // coefficient of x^k in (1 + x + x^2)^n.
 std::vector<std::size_t> Trinomials(int n) {
@@ -96,7 +86,7 @@ private slots:
         TSDIAppForm& main = t.app->Main();
         auto* editor = Component<QPlainTextEdit>(main, "Editor");
         editor->selectAll();
-        editor->insertPlainText(Independent(12));
+        editor->insertPlainText(quarvo::testing::IndependentProcesses(12));
         main.Compiler1Click();
         Component<QAction>(main, "EntrelaceItem")->trigger();
         t.GetSession().threads = 2;
