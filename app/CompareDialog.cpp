@@ -84,7 +84,8 @@ CompareDialog::CompareDialog(AppContext& app, TaskProgressDialog& task, QWidget*
     traceRow->addWidget(SimulateButton);
     ChartButton = new QPushButton("Dia&gramme", this);
     ChartButton->setObjectName("ChartButton");
-    ChartButton->setToolTip("Les diagrammes de la trace dans les deux systèmes, côte à côte, jusqu'au pas où ils diffèrent");
+    ChartButton->setToolTip(
+        "Les diagrammes de la trace dans les deux systèmes, côte à côte, jusqu'au pas où ils diffèrent");
     ChartButton->setEnabled(false);
     traceRow->addWidget(ChartButton);
     traceRow->addStretch();

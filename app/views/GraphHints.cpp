@@ -36,7 +36,9 @@ const char* const ReadOnlyRules =
 std::string AbstractionHint(const std::string& description) { return description + ReadOnlyRules; }
 
 std::string GraphHint(bool path, bool current, bool lime, const std::string& pathKind, bool leftToRight) {
-    if (path) return pathKind + (leftToRight ? ", de l'état initial (à gauche)" : ", de l'état initial (en haut)") + TraceRules;
+    if (path)
+        return pathKind + (leftToRight ? ", de l'état initial (à gauche)" : ", de l'état initial (en haut)") +
+               TraceRules;
     if (current) return MouseRules;
     return lime ? NoCurrentRules : CompleteRules;
 }

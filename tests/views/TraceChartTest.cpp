@@ -159,7 +159,8 @@ TEST(TraceChart, AComparisonsChartsStandSideBySideWithTheMissingStepCrossedOut) 
     ASSERT_TRUE(buffer.ok());
     const std::vector<std::string> trace{"PUT", "I_MID", "PUT"};
     for (const bool traceOfFirst : {true, false}) {
-        const ComparisonCharts charts = ChartsOfDistinction(buffer.compilation.get(), nullptr, trace, traceOfFirst, true);
+        const ComparisonCharts charts =
+            ChartsOfDistinction(buffer.compilation.get(), nullptr, trace, traceOfFirst, true);
         ASSERT_EQ(charts.first.steps.size(), 3u);
         ASSERT_EQ(charts.second.steps.size(), 3u);
         ASSERT_EQ(charts.second.lifelines.size(), 1u);
@@ -184,7 +185,8 @@ TEST(TraceChart, AComparisonsChartsStandSideBySideWithTheMissingStepCrossedOut) 
         EXPECT_EQ(std::stoi(crossY), std::stoi(Attribute(svg.substr(taken), "<text", "y")));
     }
     // Without a missing step (a divergence), both charts take the whole trace.
-    const ComparisonCharts same = ChartsOfDistinction(buffer.compilation.get(), buffer.compilation.get(), trace, true, false);
+    const ComparisonCharts same =
+        ChartsOfDistinction(buffer.compilation.get(), buffer.compilation.get(), trace, true, false);
     EXPECT_FALSE(same.first.steps.back().missing || same.second.steps.back().missing);
 }
 

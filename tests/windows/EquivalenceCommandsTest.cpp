@@ -244,7 +244,8 @@ private slots:
         QCOMPARE(chart.Chart().steps.size(), chart.SecondChart().steps.size());
         QVERIFY(!chart.Chart().steps.empty());
         const auto missing = [](const quarvo::TraceChart& c) {
-            return static_cast<int>(std::count_if(c.steps.begin(), c.steps.end(), [](const auto& s) { return s.missing; }));
+            return static_cast<int>(
+                std::count_if(c.steps.begin(), c.steps.end(), [](const auto& s) { return s.missing; }));
         };
         QCOMPARE(missing(chart.Chart()) + missing(chart.SecondChart()), 1);
         QVERIFY(chart.Chart().steps.back().missing || chart.SecondChart().steps.back().missing);
