@@ -57,6 +57,8 @@ public:
     virtual void End() = 0;
 };
 
+struct ComparisonCharts;
+
 // What one window asks of another, carried out by the application object,
 // which alone knows the windows.
 class AppIntents {
@@ -74,6 +76,10 @@ public:
     virtual void DrawTrace(const std::vector<std::int32_t>& states, const QString& kind) = 0;
     // The chart of a trace (its actions from the initial state) of the current system.
     virtual void ShowChart(const std::vector<std::string>& actions) = 0;
+    // The chart of a verdict's path (state numbers from the initial state) of the current system.
+    virtual void ShowPathChart(const std::vector<std::int32_t>& states) = 0;
+    // A comparison's two charts side by side, up to the step where the systems part.
+    virtual void ShowComparisonCharts(const ComparisonCharts& charts) = 0;
     // The overview of the current system by breadth-first level.
     virtual void ShowOverview() = 0;
     // The simulator window on the current system, where it was left.

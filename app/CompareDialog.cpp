@@ -9,6 +9,7 @@
 
 #include "equivalence/Compare.h"
 #include "stemio/ModelFile.h"
+#include "views/TraceChart.h"
 
 namespace quarvo {
 
@@ -81,6 +82,12 @@ CompareDialog::CompareDialog(AppContext& app, TaskProgressDialog& task, QWidget*
     SimulateButton->setToolTip("Rejoue la trace pas à pas dans la fenêtre de simulation");
     SimulateButton->setEnabled(false);
     traceRow->addWidget(SimulateButton);
+    ChartButton = new QPushButton("Dia&gramme", this);
+    ChartButton->setObjectName("ChartButton");
+    ChartButton->setToolTip(
+        "Les diagrammes de la trace dans les deux systèmes, côte à côte, jusqu'au pas où ils diffèrent");
+    ChartButton->setEnabled(false);
+    traceRow->addWidget(ChartButton);
     traceRow->addStretch();
     layout->addLayout(traceRow);
 
@@ -93,7 +100,12 @@ CompareDialog::CompareDialog(AppContext& app, TaskProgressDialog& task, QWidget*
     connect(SimulateButton, &QPushButton::clicked, this, [this] {
         if (!path_.empty() && app_.session.hasStem && !app_.session.busy) app_.intents.SimulatePath(path_);
     });
+    connect(ChartButton, &QPushButton::clicked, this, [this] {
+        if (charts_) app_.intents.ShowComparisonCharts(*charts_);
+    });
 }
+
+CompareDialog::~CompareDialog() = default;
 
 Equivalence CompareDialog::Chosen() const {
     if (Forte->isChecked()) return Equivalence::Strong;
@@ -111,8 +123,10 @@ void CompareDialog::BrowseClick() {
 void CompareDialog::ClearResult() {
     Result->clear();
     path_.clear();
+    charts_.reset();
     DrawTraceButton->setEnabled(false);
     SimulateButton->setEnabled(false);
+    ChartButton->setEnabled(false);
 }
 
 void CompareDialog::ShowResult(const QStringList& lines) {
@@ -176,6 +190,16 @@ void CompareDialog::Compare() {
         const std::string secondName = "« " + QFileInfo(path).fileName().toStdString() + " »";
         for (const std::string& line : CompareLines(result, equivalence, firstName, secondName))
             lines << FromStd(line);
+        if (!result.equivalent && !result.why.trace.empty() &&
+            (result.why.kind == DistinctionKind::Step || result.why.kind == DistinctionKind::Divergence)) {
+            // Each system's lifelines come from the specification it was generated from, if any.
+            charts_ = std::make_unique<ComparisonCharts>(ChartsOfDistinction(
+                current.compilation.get(), second.stem.compilation.get(), result.why.trace, result.why.traceOfFirst,
+                result.why.kind == DistinctionKind::Step));
+            charts_->firstCaption = "Premier système : " + firstName;
+            charts_->secondCaption = "Second système : " + secondName;
+            ChartButton->setEnabled(true);
+        }
         if (!result.equivalent && !result.why.firstPath.empty()) {
             path_ = result.why.firstPath;
             DrawTraceButton->setEnabled(true);

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/AppContext.h"
@@ -17,6 +18,8 @@
 #include "equivalence/Equivalence.h"
 
 namespace quarvo {
+
+struct ComparisonCharts;
 
 class CompareDialog : public QDialog {
     Q_OBJECT
@@ -27,6 +30,7 @@ public:
         "Tous les fichiers (*)|*";
 
     CompareDialog(AppContext& app, TaskProgressDialog& task, QWidget* parent);
+    ~CompareDialog() override;
 
     // The equivalence chosen.
     Equivalence Chosen() const;
@@ -48,6 +52,7 @@ public:
     QListWidget* Result;
     QPushButton* DrawTraceButton;
     QPushButton* SimulateButton;
+    QPushButton* ChartButton;  // both systems' charts of the distinguishing trace
 
 signals:
     // The lines of a comparison that has ended, for the main window's message list.
@@ -61,6 +66,8 @@ private:
     TaskProgressDialog& task_;
     // The states of the current STEM along the trace of the last distinction.
     std::vector<std::int32_t> path_;
+    // The charts of the last distinction, while its systems are those compared.
+    std::unique_ptr<ComparisonCharts> charts_;
 };
 
 }  // namespace quarvo

@@ -162,7 +162,7 @@ void TGenFrm::Finish(std::int64_t states, std::int64_t transitions) {
 
 void TGenFrm::Update(std::int64_t states, std::int64_t transitions) {
     if (!hinted_ && states > HintStates) ShowSizeHint();
-    if (sinceRefresh_.isValid() && sinceRefresh_.elapsed() < 200) return;
+    if (sinceRefresh_.isValid() && sinceRefresh_.elapsed() < RefreshMs) return;
     StatNbr->setText(QString::number(states));
     StatNbrArc->setText(QString::number(transitions));
     temps_execution->setText(QString::number(figures_.seconds));

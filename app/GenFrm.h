@@ -23,6 +23,9 @@ public:
 
     // Progress: the counts are shown a few times a second, letting the event loop run.
     void Update(std::int64_t states, std::int64_t transitions) override;
+    // The least time between two refreshes: the generation reports every
+    // 50 ms, so the figures move every 150 to 200 ms, more than four times a second.
+    static constexpr int RefreshMs = 150;
     // The level, the time and the memory, shown with the next counts.
     void UpdateGeneration(const quarvo::GenerationFigures& figures) override;
     bool StopRequested() override { return stopRequested_; }

@@ -144,6 +144,14 @@ void QuarvoApp::ShowChart(const std::vector<std::string>& actions) {
     if (!closing_) chart_->ShowChart(actions);
 }
 
+void QuarvoApp::ShowPathChart(const std::vector<std::int32_t>& states) {
+    if (!closing_) chart_->ShowPathChart(states);
+}
+
+void QuarvoApp::ShowComparisonCharts(const ComparisonCharts& charts) {
+    if (!closing_) chart_->ShowComparison(charts);
+}
+
 void QuarvoApp::ShowOverview() {
     if (!closing_) overview_->ShowOverview();
 }

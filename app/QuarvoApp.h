@@ -80,6 +80,8 @@ private:
     void OpenSimulator() override;
     void ShowOverview() override;
     void ShowChart(const std::vector<std::string>& actions) override;
+    void ShowPathChart(const std::vector<std::int32_t>& states) override;
+    void ShowComparisonCharts(const ComparisonCharts& charts) override;
     void SimulatePath(const std::vector<std::int32_t>& states) override;
     void CloseGraph() override;
     void OpenChecker() override;

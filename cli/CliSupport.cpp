@@ -27,10 +27,10 @@ TerminalProgress::~TerminalProgress() {
 
 bool TerminalProgress::Due() {
     const Clock::time_point now = Clock::now();
-    // A terminal's line is rewritten a few times a second; elsewhere (a log
-    // file, a pipe) a full line is added every few seconds, so that a short
-    // run adds none.
-    if (now - last_ < (terminal_ ? std::chrono::milliseconds(250) : std::chrono::milliseconds(5000))) return false;
+    // A terminal's line is rewritten more than four times a second (the
+    // generation reports every 50 ms); elsewhere (a log file, a pipe) a full
+    // line is added every few seconds, so that a short run adds none.
+    if (now - last_ < (terminal_ ? std::chrono::milliseconds(200) : std::chrono::milliseconds(5000))) return false;
     last_ = now;
     return true;
 }

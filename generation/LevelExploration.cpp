@@ -116,6 +116,9 @@ private:
     std::vector<std::uint32_t> seenAt_;
     std::uint32_t expansion_ = 0;
     std::int64_t arcsSinceCheck_ = 0;
+    // Successors of this expansion that no earlier level holds, each identity
+    // once: a lower bound of the level's new states, shown while it is explored.
+    std::int64_t fresh_ = 0;
 };
 
 bool Worker::Seen(std::uint32_t identity) {
@@ -140,6 +143,7 @@ void Worker::Expand(Level& level, ExplorationShared& shared, const MemoryWatch& 
     sourceOut.clear();
     arcOut.clear();
     ++expansion_;
+    fresh_ = 0;
     for (const std::int64_t s : sources) {
         if (level.abandon.load(std::memory_order_relaxed)) return;
         if (shared.stopRequested.load(std::memory_order_relaxed)) {
@@ -195,6 +199,7 @@ void Worker::Expand(Level& level, ExplorationShared& shared, const MemoryWatch& 
                 } else if (target < 0 && !seenAsked && Seen(identity)) {
                     engine.Rollback();
                 } else {
+                    if (target < 0) ++fresh_;
                     engine.Commit();
                     arc.successor = successor;
                     arc.successorEvents = StoreSet(engine.Node(successor).events);
@@ -215,8 +220,10 @@ void Worker::Expand(Level& level, ExplorationShared& shared, const MemoryWatch& 
         // The arcs derived count at once, so that progress moves while the level is explored.
         shared.levelProgress.fetch_add(1, std::memory_order_relaxed);
         shared.arcs.fetch_add(record.arcCount, std::memory_order_relaxed);
+        if ((sourceOut.size() & 63) == 0) shared.StatesAtLeast(level.end + fresh_);
         if (engine.TermCount() > nextCollection) Collect();
     }
+    shared.StatesAtLeast(level.end + fresh_);
 }
 
 void Worker::Hand(const std::vector<NewState>& found, const std::vector<std::uint8_t>& holder, unsigned self,
@@ -380,11 +387,11 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
                 if ((s & 1023) == 0) {
                     // The arcs were counted as they were derived.
                     store.LastGenStateCount = static_cast<std::int32_t>(count);
-                    shared.states.store(count, std::memory_order_relaxed);
+                    shared.StatesAtLeast(count);
                 }
             }
             store.LastGenStateCount = static_cast<std::int32_t>(count);
-            shared.states.store(count, std::memory_order_relaxed);
+            shared.StatesAtLeast(count);
             shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
             if (stop || stoppedOutside) break;
             if (settings.stopAtDeadlockLevel && LevelHoldsDeadlock(store, previousFirst, level.first, level.end)) {

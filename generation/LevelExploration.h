@@ -22,6 +22,15 @@ struct ExplorationShared {
     std::atomic<std::int64_t> levelProgress{0};
     static constexpr std::int64_t LevelUnit = std::int64_t{1} << 40;
     std::atomic<std::int64_t> levelStates{0};  // 0: not explored by levels
+
+    // Raises the states shown to at least count, never lowering them: inside
+    // a level the threads know only a lower bound of the states they found
+    // (each its own, before the numbering merges them).
+    void StatesAtLeast(std::int64_t count) {
+        std::int64_t shown = states.load(std::memory_order_relaxed);
+        while (shown < count && !states.compare_exchange_weak(shown, count, std::memory_order_relaxed)) {
+        }
+    }
 };
 
 // The worker threads an exploration uses for settings.threads (0: one per core).

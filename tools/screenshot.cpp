@@ -65,8 +65,10 @@ bool ShowGenerated(quarvo::QuarvoApp& app, const QString& example) {
 }
 
 // An example generated, then compared by branching bisimulation with another
-// through "Comparer avec…": the dialog and the main window with the answer.
-int Comparison(const QString& example, const QString& other, const QString& dialogPicture, const QString& mainPicture) {
+// through "Comparer avec…": the dialog and the main window with the answer,
+// and, when chartsPicture is given, both systems' charts side by side.
+int Comparison(const QString& example, const QString& other, const QString& dialogPicture, const QString& mainPicture,
+               const QString& chartsPicture) {
     quarvo::DesktopDialogs dialogs;
     quarvo::QuarvoApp app(QDir::currentPath().toStdString(), dialogs, QCoreApplication::applicationDirPath());
     TSDIAppForm& form = app.Main();
@@ -77,9 +79,14 @@ int Comparison(const QString& example, const QString& other, const QString& dial
     compare->FileName->setText(other);
     compare->Branchement->setChecked(true);
     compare->Compare();
+    if (!chartsPicture.isEmpty()) {
+        compare->ChartButton->click();
+        app.Windows().chart->resize(1250, 320);
+    }
     int status = 1;
     QTimer::singleShot(500, [&] {
         status = compare->grab().save(dialogPicture) && form.grab().save(mainPicture) ? 0 : 1;
+        if (!chartsPicture.isEmpty() && !app.Windows().chart->grab().save(chartsPicture)) status = 1;
         QApplication::quit();
     });
     QApplication::exec();
@@ -151,14 +158,14 @@ int main(int argc, char** argv) {
         return SimulatorAndOverview(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                                     QString::fromLocal8Bit(argv[4]), QString::fromLocal8Bit(argv[5]),
                                     QString::fromLocal8Bit(argv[6]));
-    if (argc == 6 && QString::fromLocal8Bit(argv[1]) == "--comparaison")
+    if ((argc == 6 || argc == 7) && QString::fromLocal8Bit(argv[1]) == "--comparaison")
         return Comparison(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]),
-                          QString::fromLocal8Bit(argv[5]));
+                          QString::fromLocal8Bit(argv[5]), argc == 7 ? QString::fromLocal8Bit(argv[6]) : QString());
     if (argc != 3 && argc != 4) {
         std::fprintf(stderr,
                      "Usage : quarvo_screenshot EXEMPLE.LOT IMAGE.png [GRAPHE.png]\n"
                      "        quarvo_screenshot --disposition EXEMPLE.LOT PROFONDEUR AVANT.png APRES.png\n"
-                     "        quarvo_screenshot --comparaison EXEMPLE.LOT AUTRE.LOT DIALOGUE.png FENETRE.png\n"
+                     "        quarvo_screenshot --comparaison EXEMPLE.LOT AUTRE.LOT DIALOGUE.png FENETRE.png [DIAGRAMMES.png]\n"
                      "        quarvo_screenshot --simulation EXEMPLE.LOT GRAND.LOT SIMULATION.png DIAGRAMME.png NIVEAUX.png\n");
         return 2;
     }

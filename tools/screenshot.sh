@@ -18,14 +18,15 @@ rm -rf "$scratch"
 # The viewer on the protocol example unfolded to depth 4, before and after its automatic layout.
 xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/quarvo_screenshot --disposition examples/PROTOCOL.LOT 4 \
     docs/viewer-before-layout.png docs/viewer-after-layout.png
-# The protocol compared with its service by branching bisimulation: the dialog's answer.
+# The protocol compared with its service by branching bisimulation: the dialog's answer, and both charts side by side.
 scratch2=$(mktemp -d)
 xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/quarvo_screenshot --comparaison examples/PROTOCOL.LOT \
-    examples/SERVICE.LOT docs/compare-answer.png "$scratch2/main.png"
+    examples/SERVICE.LOT docs/compare-answer.png "$scratch2/main.png" docs/compare-charts.png
 rm -rf "$scratch2"
 # The simulator on the philosophers' deadlock, one step back, and the chart of that trace; the overview by
 # level of nine independent processes.
 xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/quarvo_screenshot --simulation examples/PHILO.LOT \
     tests/data/INDEPENDENT9.LOT docs/simulator.png docs/chart.png docs/overview.png
 echo "Captures écrites dans docs/quarvo-main.png, docs/quarvo-graph.png, docs/viewer-before-layout.png," \
-    "docs/viewer-after-layout.png, docs/compare-answer.png, docs/simulator.png, docs/chart.png et docs/overview.png"
+    "docs/viewer-after-layout.png, docs/compare-answer.png, docs/compare-charts.png, docs/simulator.png, docs/chart.png" \
+    "et docs/overview.png"

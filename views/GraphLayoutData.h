@@ -33,6 +33,8 @@ struct LayoutEdge {
 struct LayoutInput {
     std::vector<LayoutNode> nodes;
     std::vector<LayoutEdge> edges;
+    // The layered layout's ranks from left to right rather than from the top down.
+    bool leftToRight = false;
 };
 
 // Where an edge runs: a cubic Bézier curve (its start, then three points per

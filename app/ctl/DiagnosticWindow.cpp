@@ -127,8 +127,13 @@ TForm6::TForm6(quarvo::AppContext& app) : app_(app) {
     SimulateButton->setObjectName("SimulateButton");
     SimulateButton->setToolTip("Rejoue pas à pas le dernier chemin dessiné");
     SimulateButton->setEnabled(false);
+    ChartButton = new QPushButton("Dia&gramme", this);
+    ChartButton->setObjectName("ChartButton");
+    ChartButton->setToolTip("Le dernier chemin dessiné en diagramme de séquence");
+    ChartButton->setEnabled(false);
     auto* closeRow = new QHBoxLayout;
     closeRow->addWidget(SimulateButton);
+    closeRow->addWidget(ChartButton);
     closeRow->addStretch();
     closeRow->addWidget(Button1);
 
@@ -141,6 +146,9 @@ TForm6::TForm6(quarvo::AppContext& app) : app_(app) {
     connect(Button1, &QPushButton::clicked, this, &TForm6::Button1Click);
     connect(SimulateButton, &QPushButton::clicked, this, [this] {
         if (!LastTrace.empty()) app_.intents.SimulatePath(LastTrace);
+    });
+    connect(ChartButton, &QPushButton::clicked, this, [this] {
+        if (!LastTrace.empty()) app_.intents.ShowPathChart(LastTrace);
     });
     connect(Button2, &QPushButton::clicked, this, &TForm6::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TForm6::Button3Click);
@@ -185,6 +193,7 @@ void TForm6::OpenDiagnostic(QWindow* transientParent) {
     ShowFirst();
     LastTrace.clear();
     SimulateButton->setEnabled(false);
+    ChartButton->setEnabled(false);
     if (transientParent && !isVisible()) {
         create();
         windowHandle()->setTransientParent(transientParent);
@@ -259,6 +268,7 @@ void TForm6::ShowPath(const QListView* list) {
     LastTrace.reserve(result.path.StateCount());
     for (const quarvo::StateView record : result.path.States()) LastTrace.push_back(record.Number);
     SimulateButton->setEnabled(true);
+    ChartButton->setEnabled(true);
     app_.intents.DrawTrace(LastTrace, "Chemin du diagnostic");
 }
 

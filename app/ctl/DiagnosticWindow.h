@@ -52,6 +52,7 @@ public:
     QLabel* Label3;
     QPushButton* Button1;  // Fermer
     QPushButton* SimulateButton;  // Simuler le chemin: LastTrace in the simulator
+    QPushButton* ChartButton;     // Diagramme: LastTrace as a chart
 
     void Button1Click();
     void Button2Click();

@@ -80,6 +80,9 @@ void TPropertiesWindow::BuildMenus() {
     SimulateAction = AddCommand(AnalysisMenu, "&Simuler la trace", this, &TPropertiesWindow::SimulateClick);
     SimulateAction->setObjectName("SimulateAction");
     SimulateAction->setEnabled(false);
+    ChartAction = AddCommand(AnalysisMenu, "&Diagramme de la trace", this, &TPropertiesWindow::ChartClick);
+    ChartAction->setObjectName("ChartAction");
+    ChartAction->setEnabled(false);
 
     Tools = addToolBar("Tools");
     Tools->setObjectName("Tools");
@@ -92,6 +95,7 @@ void TPropertiesWindow::BuildMenus() {
     AddToolCommand(Tools, "Boucles &internes", "Boucles internes|Chercher un cycle accessible d'actions internes", this,
                    &TPropertiesWindow::LivelockClick);
     Tools->addAction(SimulateAction);
+    Tools->addAction(ChartAction);
 }
 
 void TPropertiesWindow::Open() {
@@ -105,6 +109,7 @@ void TPropertiesWindow::StemChanged() {
     Results->clear();
     trace_.clear();
     SimulateAction->setEnabled(false);
+    ChartAction->setEnabled(false);
 }
 
 void TPropertiesWindow::closeEvent(QCloseEvent* event) {
@@ -214,6 +219,7 @@ void TPropertiesWindow::Show(const std::vector<std::string>& lines, std::vector<
     for (const std::string& line : lines) Results->addItem(FromStd(line));
     trace_ = std::move(trace);
     SimulateAction->setEnabled(!trace_.empty());
+    ChartAction->setEnabled(!trace_.empty());
 }
 
 void TPropertiesWindow::VerifyClick() {
@@ -262,6 +268,10 @@ void TPropertiesWindow::LivelockClick() {
 
 void TPropertiesWindow::SimulateClick() {
     if (!trace_.empty()) app_.intents.SimulatePath(trace_);
+}
+
+void TPropertiesWindow::ChartClick() {
+    if (!trace_.empty()) app_.intents.ShowPathChart(trace_);
 }
 
 void TPropertiesWindow::ResultClicked(int row) {

@@ -49,6 +49,7 @@ public:
     QAction* LivelockAction;
     // "Simuler": the trace on show in the simulator; enabled while there is one.
     QAction* SimulateAction;
+    QAction* ChartAction;  // the verdict's trace as a chart
 
     QString fileName;  // empty: a new formula
     bool modified = false;
@@ -61,6 +62,7 @@ public:
     void DeadlockClick();
     void LivelockClick();
     void SimulateClick();
+    void ChartClick();
     // Puts template i of the menu in the editor (after the save question).
     void UseTemplate(std::size_t i);
     // A click on a line of a trace draws the trace in the viewer.

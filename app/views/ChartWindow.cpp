@@ -14,6 +14,7 @@
 
 #include "app/FileLocations.h"
 #include "frontend/FileWriting.h"
+#include "views/Simulator.h"
 
 namespace {
 
@@ -63,13 +64,34 @@ bool TChartWindow::ShowChart(const std::vector<std::string>& actions) {
         return false;
     }
     chart_ = quarvo::ChartOf(*app_.session.compilation, actions);
+    second_ = quarvo::TraceChart{};
     svg_ = quarvo::ChartSvg(chart_);
+    setWindowTitle("QUARVO - Diagramme de la trace");
+    ShowSvg();
+    return true;
+}
+
+bool TChartWindow::ShowPathChart(const std::vector<std::int32_t>& states) {
+    if (!app_.session.hasStem) return false;
+    quarvo::Simulator simulator(app_.session.stem, app_.session.stemSemantics);
+    simulator.FollowStates(states);
+    return ShowChart(simulator.TraceActions());
+}
+
+void TChartWindow::ShowComparison(const quarvo::ComparisonCharts& charts) {
+    chart_ = charts.first;
+    second_ = charts.second;
+    svg_ = quarvo::ChartPairSvg(charts);
+    setWindowTitle("QUARVO - Diagrammes de la comparaison");
+    ShowSvg();
+}
+
+void TChartWindow::ShowSvg() {
     Picture->setPixmap(QPixmap::fromImage(Render(svg_)));
     Picture->adjustSize();
     show();
     raise();
     activateWindow();
-    return true;
 }
 
 void TChartWindow::ExportClick() {

@@ -22,14 +22,23 @@ const char* const CompleteRules =
     "Ctrl + molette : zoom.";
 // A path is only read: the clicks draw nothing.
 const char* const TraceRules =
-    ", de l'état initial (en haut) à son dernier état : chaque flèche est l'arc emprunté. "
+    " à son dernier état : chaque flèche est l'arc emprunté. "
     "Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
+    "Ctrl + molette : zoom.";
+
+// An abstraction is only read too.
+const char* const ReadOnlyRules =
+    " Double clic droit sur un état, puis bouton gauche enfoncé en glissant : déplace l'état. "
     "Ctrl + molette : zoom.";
 
 }  // namespace
 
-std::string GraphHint(bool path, bool current, bool lime, const std::string& pathKind) {
-    if (path) return pathKind + TraceRules;
+std::string AbstractionHint(const std::string& description) { return description + ReadOnlyRules; }
+
+std::string GraphHint(bool path, bool current, bool lime, const std::string& pathKind, bool leftToRight) {
+    if (path)
+        return pathKind + (leftToRight ? ", de l'état initial (à gauche)" : ", de l'état initial (en haut)") +
+               TraceRules;
     if (current) return MouseRules;
     return lime ? NoCurrentRules : CompleteRules;
 }

@@ -107,6 +107,7 @@ std::optional<LayoutOutput> ComputeLayout(const LayoutInput& input) {
     const std::string engine = LayoutEngine(input.nodes.size());
     Declare(g, AGRAPH, "nodesep", "0.3");
     Declare(g, AGRAPH, "ranksep", "0.45");
+    if (engine == "dot" && input.leftToRight) Declare(g, AGRAPH, "rankdir", "LR");
     if (engine != "dot") {
         // Straight arcs, and states kept apart.
         Declare(g, AGRAPH, "overlap", "prism");

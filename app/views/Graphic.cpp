@@ -30,6 +30,7 @@
 
 #include "app/FileLocations.h"
 #include "app/WidgetHelpers.h"
+#include "app/views/AbstractionDialog.h"
 #include "app/views/GraphHints.h"
 #include "app/views/GraphLayout.h"
 #include "frontend/TextFile.h"
@@ -218,6 +219,14 @@ void TGraph::BuildMenus() {
     graph->setObjectName("Graphe1");
     keep(AddCommand(graph, "&Disposition automatique", this, [this] { AutoLayout(); }, QKeySequence("Ctrl+L")),
          "Disposition1");
+    // Paths and layouts read along a line of text when the option is on.
+    LeftToRight = keep(AddCommand(graph, "De &gauche à droite", this, [this] {
+                           if (!model_.ShowsPath()) return;
+                           LayOut(true);
+                           UpdateHint();
+                       }),
+                       "GaucheADroite1");
+    LeftToRight->setCheckable(true);
     graph->addSeparator();
     keep(AddCommand(graph, "&Chercher un état…", this, &TGraph::FindStateAsked, QKeySequence("Ctrl+F")),
          "ChercherEtat1");
@@ -230,6 +239,7 @@ void TGraph::BuildMenus() {
     keep(AddCommand(graph, "&Vue d'ensemble par niveaux", this, [this] { app_.intents.ShowOverview(); },
                     QKeySequence("Ctrl+G")),
          "VueEnsemble1");
+    keep(AddCommand(graph, "&Abstraction…", this, [this] { AbstractionDialog().Open(); }), "Abstraction1");
 }
 
 void TGraph::init_graph() {
@@ -247,11 +257,17 @@ void TGraph::FormShow() {
 }
 
 void TGraph::UpdateHint() {
+    if (abstraction_) {
+        MouseHelp->setText(QString::fromStdString(quarvo::AbstractionHint(pathKind_.toStdString())));
+        return;
+    }
     MouseHelp->setText(QString::fromStdString(quarvo::GraphHint(model_.ShowsPath(), model_.HasCurrentState(),
-                                                                model_.HasLimeState(), pathKind_.toStdString())));
+                                                                model_.HasLimeState(), pathKind_.toStdString(),
+                                                                LeftToRight->isChecked())));
 }
 
 void TGraph::draw_stem() {
+    abstraction_ = false;
     model_.ShowStore(app_.session.stem);
     if (isVisible() && !model_.States().empty()) {
         raise();
@@ -266,10 +282,30 @@ void TGraph::draw_stem() {
 }
 
 void TGraph::draw_trace(const std::vector<std::int32_t>& path, const QString& kind) {
+    ShowOnItsOwn(quarvo::TraceRecords(app_.session.stem, path), kind, false);
+}
+
+void TGraph::ShowAbstraction(quarvo::StemStore quotient, const QString& description) {
+    ShowOnItsOwn(std::move(quotient), description, true);
+}
+
+TAbstractionDialog& TGraph::AbstractionDialog() {
+    if (!abstractionDialog_) {
+        abstractionDialog_ = new TAbstractionDialog(
+            app_, [this](quarvo::StemStore quotient, const QString& description) {
+                ShowAbstraction(std::move(quotient), description);
+            },
+            this);
+    }
+    return *abstractionDialog_;
+}
+
+void TGraph::ShowOnItsOwn(quarvo::StemStore shown, const QString& kind, bool abstraction) {
     // A fresh showing: the view starts again from the path, whatever zoom was left.
     hide();
     pathKind_ = kind;
-    model_.ShowTrace(quarvo::TraceRecords(app_.session.stem, path));
+    abstraction_ = abstraction;
+    model_.ShowTrace(std::move(shown));
     PaintBox1->setToolTip(QString());
     UpdateHint();
     zoom_ = 1.0;
@@ -298,7 +334,7 @@ void TGraph::Paint(QPainter& painter, const QRect& area) {
     painter.setFont(PaintBox1->font());
     painter.setBackgroundMode(Qt::OpaqueMode);
 
-    const auto arcs = model_.LayOutTransitions(app_.session.stem.actions, LabelSemantics());
+    const auto arcs = model_.LayOutTransitions(ShownActions(), LabelSemantics());
     for (const quarvo::ArcDrawing& arc : arcs) {
         painter.setPen(QPen(arc.pen == quarvo::GraphPen::Red ? Qt::red : Qt::black, 1, Qt::SolidLine));
         if (!arc.curve.empty()) {
@@ -341,7 +377,7 @@ void TGraph::PaintBox1MouseDown(Qt::MouseButton button, QPoint at, bool doubleCl
     const quarvo::GraphButton which = button == Qt::LeftButton    ? quarvo::GraphButton::Left
                                       : button == Qt::RightButton ? quarvo::GraphButton::Right
                                                                   : quarvo::GraphButton::Middle;
-    model_.Press(which, at.x(), at.y(), doubleClick, app_.session.stem.actions, LabelSemantics());
+    model_.Press(which, at.x(), at.y(), doubleClick, ShownActions(), LabelSemantics());
     UpdateHint();
     PaintBox1->update();
 }
@@ -349,7 +385,7 @@ void TGraph::PaintBox1MouseDown(Qt::MouseButton button, QPoint at, bool doubleCl
 void TGraph::PaintBox1MouseMove(QPoint at) {
     if (app_.session.busy) return;
     if (model_.Move(at.x(), at.y())) PaintBox1->update();
-    const std::string hint = model_.HintAt(at.x(), at.y(), app_.session.stem.actions, LabelSemantics());
+    const std::string hint = model_.HintAt(at.x(), at.y(), ShownActions(), LabelSemantics());
     // Long enough to be read; Qt takes the delay before it appears from the style.
     PaintBox1->setToolTipDuration(hint.empty() ? 2000 : 30000);
     PaintBox1->setToolTip(QString::fromStdString(hint));
@@ -363,7 +399,7 @@ std::vector<QRect> TGraph::LabelRects() {
     const QFontMetrics metrics(PaintBox1->font());
     std::vector<QRect> rects;
     if (app_.session.busy) return rects;
-    for (const quarvo::ArcDrawing& arc : model_.LayOutTransitions(app_.session.stem.actions, LabelSemantics())) {
+    for (const quarvo::ArcDrawing& arc : model_.LayOutTransitions(ShownActions(), LabelSemantics())) {
         if (arc.covered) continue;
         rects.emplace_back(arc.label.at.x, arc.label.at.y, metrics.horizontalAdvance(ToQString(arc.label.text)),
                            metrics.height());
@@ -383,7 +419,7 @@ QSize TGraph::DrawingSize() {
             extend(circle.right, circle.bottom);
         }
         for (const quarvo::ArcDrawing& arc :
-             model_.LayOutTransitions(app_.session.stem.actions, LabelSemantics())) {
+             model_.LayOutTransitions(ShownActions(), LabelSemantics())) {
             if (arc.selfLoop) extend(arc.loop.right, arc.loop.bottom);
             for (const quarvo::GraphPoint& p : arc.curve) extend(p.x, p.y);
         }
@@ -482,131 +518,6 @@ void TGraph::ScrollToState(std::int32_t number, bool centred) {
     const double above = centred ? viewport.height() / 2.0 : std::min(viewport.height() / 2.0, 60.0);
     ScrollBox->horizontalScrollBar()->setValue(static_cast<int>(std::lround(x - viewport.width() / 2.0)));
     ScrollBox->verticalScrollBar()->setValue(static_cast<int>(std::lround(y - above)));
-}
-
-// ---- Commands over the graph --------------------------------------------------------------
-
-bool TGraph::AutoLayout() { return LayOut(false); }
-
-bool TGraph::LayOut(bool keepPlaced) {
-    if (app_.session.busy || model_.States().empty()) return false;
-    quarvo::LayoutInput input = model_.LayoutRequest(app_.session.stem.actions, LabelSemantics());
-    const QFontMetrics metrics(PaintBox1->font());
-    for (quarvo::LayoutEdge& edge : input.edges) {
-        edge.labelWidth = metrics.horizontalAdvance(ToQString(edge.label));
-        edge.labelHeight = metrics.height();
-    }
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::optional<quarvo::LayoutOutput> output = quarvo::ComputeLayout(input);
-    QGuiApplication::restoreOverrideCursor();
-    if (!output) {
-        // After an unfolding the states simply keep the places it gave them.
-        if (!keepPlaced)
-            app_.dialogs.Tell(this, QMessageBox::Critical, "Disposition automatique",
-                              "Graphviz n'a pas pu disposer le graphe.");
-        return false;
-    }
-    model_.ApplyLayout(input, *output, keepPlaced);
-    UpdateArea();
-    if (const auto first = model_.FirstShown()) ScrollToState(first->Number);
-    PaintBox1->update();
-    return true;
-}
-
-void TGraph::FindStateAsked() {
-    if (app_.session.busy || !model_.Shown()) return;
-    QString value;
-    if (!app_.dialogs.InputQuery(this, "Chercher un état", StateRangePrompt(), value)) return;
-    bool number = false;
-    const int wanted = value.trimmed().toInt(&number);
-    if (!number) {
-        app_.dialogs.Tell(this, QMessageBox::Warning, "Chercher un état",
-                          "« " + value.trimmed() + " » n'est pas un numéro d'état.");
-        return;
-    }
-    FindState(wanted);
-}
-
-QString TGraph::StateRangePrompt() const {
-    const quarvo::StemStore* shown = model_.Shown();
-    if (!shown || shown->Empty()) return "Numéro de l'état :";
-    std::int32_t lowest = shown->State(0).Number, highest = lowest;
-    for (std::size_t k = 1; k < shown->StateCount(); ++k) {
-        lowest = std::min(lowest, shown->State(k).Number);
-        highest = std::max(highest, shown->State(k).Number);
-    }
-    return QString("Numéro de l'état (de %1 à %2) :").arg(lowest).arg(highest);
-}
-
-bool TGraph::FindState(std::int32_t number) {
-    if (app_.session.busy || !model_.Shown()) return false;
-    if (!model_.DrawPathTo(number)) {
-        app_.dialogs.Tell(this, QMessageBox::Warning, "Chercher un état",
-                          "Il n'y a pas d'état numéro " + QString::number(number) + ".");
-        return false;
-    }
-    Redraw();
-    UpdateHint();
-    ScrollToState(number, true);
-    return true;
-}
-
-void TGraph::FollowState(std::int32_t number) {
-    if (!isVisible() || app_.session.busy || !model_.Shown() || model_.ShowsPath()) return;
-    if (!model_.DrawPathTo(number)) return;
-    Redraw();
-    UpdateHint();
-    ScrollToState(number, true);
-}
-
-void TGraph::UnfoldAll() {
-    if (app_.session.busy || !model_.Shown()) return;
-    if (model_.UnfoldAll() == 0) {
-        app_.dialogs.Tell(this, QMessageBox::Information, "Déplier tous les successeurs",
-                          "Tous les successeurs de l'état courant sont déjà dessinés.");
-        return;
-    }
-    Unfolded();
-}
-
-void TGraph::Unfolded() {
-    // The fixed offsets of the unfolding overlap their labels soon: the
-    // layout places the drawn states again, those the user placed aside.
-    // A drawing of many states would wait long for it: those keep the offsets, and Ctrl+L.
-    if (model_.States().size() > quarvo::LayeredLayoutLimit || !LayOut(true)) Redraw();
-    UpdateHint();
-    if (model_.HasCurrentState()) ScrollToState(model_.CurrentState(), true);
-}
-
-void TGraph::UnfoldToDepthAsked() {
-    if (app_.session.busy || !model_.Shown()) return;
-    QString value = "3";
-    if (!app_.dialogs.InputQuery(this, "Déplier jusqu'à une profondeur", "Profondeur :", value)) return;
-    bool number = false;
-    const int depth = value.trimmed().toInt(&number);
-    if (!number || depth < 0) {
-        app_.dialogs.Tell(this, QMessageBox::Warning, "Déplier jusqu'à une profondeur",
-                          "La profondeur doit être un nombre entier positif ou nul.");
-        return;
-    }
-    UnfoldToDepth(depth);
-}
-
-bool TGraph::UnfoldToDepth(std::int32_t depth) {
-    if (app_.session.busy || !model_.Shown()) return false;
-    // No more than the layered layout draws readably: what is drawn is laid out.
-    const auto unfolding = model_.UnfoldToDepth(depth, quarvo::LayeredLayoutLimit);
-    if (unfolding.added > 0) Unfolded();
-    else Redraw();
-    if (unfolding.stopped) {
-        app_.dialogs.Tell(this, QMessageBox::Warning, "Déplier jusqu'à une profondeur",
-                          "Le dépliage s'est arrêté à " + QString::number(quarvo::LayeredLayoutLimit) +
-                              " états dessinés, avant la profondeur " + QString::number(depth) +
-                              " : au-delà, le dessin ne serait plus lisible. Graphe › Vue d'ensemble par niveaux "
-                              "(Ctrl+G) montre tout le système.");
-        return false;
-    }
-    return true;
 }
 
 // ---- Export and printing ------------------------------------------------------------------

@@ -19,6 +19,7 @@ class QScrollArea;
 class QStatusBar;
 
 class TGraph;
+class TAbstractionDialog;
 
 // The paint area, at least 15000 x 10000 at 100 %, larger when the drawing is;
 // it draws the viewer's model at the viewer's zoom and hands the mouse to the
@@ -62,6 +63,10 @@ public:
     // by Graphviz (a lasso's closing arc routed beside the chain, labels
     // apart from states and from each other), at 100 %, its first state in view.
     void draw_trace(const std::vector<std::int32_t>& path, const QString& kind = "Chemin du diagnostic");
+    // Shows an abstraction's quotient the same way, description on the hint line.
+    void ShowAbstraction(quarvo::StemStore quotient, const QString& description);
+    // "Graphe > Abstraction…", made at its first use.
+    TAbstractionDialog& AbstractionDialog();
     // Closes the window; its next showing is maximised.
     void CloseAndMaximise();
 
@@ -144,6 +149,8 @@ public:
     // What the mouse does, for ever on the status line; the zoom beside it.
     QLabel* MouseHelp = nullptr;
     QLabel* ZoomLabel = nullptr;
+    // "Graphe > De gauche à droite": the layered layout's ranks along a line of text.
+    QAction* LeftToRight = nullptr;
 
 private:
     // Empties the view and draws the first state of the shown STEM.
@@ -159,7 +166,16 @@ private:
     // "Numéro de l'état (de 0 à 6) :", the numbers of the shown STEM.
     QString StateRangePrompt() const;
     void BuildMenus();
-    quarvo::Semantics LabelSemantics() const { return app_.session.semantics; }
+    // A store of the view's own (a path, a quotient) drawn whole and laid out, at 100 %.
+    void ShowOnItsOwn(quarvo::StemStore shown, const QString& kind, bool abstraction);
+    // An abstraction's quotient is an interleaving system of its own, with its own names.
+    quarvo::Semantics LabelSemantics() const {
+        return abstraction_ ? quarvo::Semantics::Interleaving : app_.session.semantics;
+    }
+    const quarvo::ActionTable& ShownActions() const {
+        const quarvo::StemStore* shown = model_.Shown();
+        return shown ? shown->actions : app_.session.stem.actions;
+    }
     // Sizes the paint area to the drawing and the zoom.
     void UpdateArea();
     void SetZoom(double zoom);
@@ -173,4 +189,7 @@ private:
     bool fitted_ = false;
     // What the path on show is, for the hint line.
     QString pathKind_ = "Chemin du diagnostic";
+    // The view shows an abstraction's quotient, which pathKind_ describes whole.
+    bool abstraction_ = false;
+    TAbstractionDialog* abstractionDialog_ = nullptr;
 };

@@ -25,6 +25,28 @@ CompileOutcome CompileExample(const char* name) {
     return CompileSpecification(source, std::string(QUARVO_SOURCE_DIR), sink);
 }
 
+CompileOutcome CompileLines(const std::vector<std::string>& lines) {
+    VectorLineSource source(lines);
+    Silent sink;
+    return CompileSpecification(source, std::string(QUARVO_SOURCE_DIR), sink);
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// The value of attribute name in the first element of svg that holds marker.
+std::string Attribute(const std::string& svg, const std::string& marker, const std::string& name) {
+    const std::size_t at = svg.find(marker);
+    if (at == std::string::npos) return {};
+    const std::size_t value = svg.find(name + "=\"", at);
+    if (value == std::string::npos) return {};
+    const std::size_t start = value + name.size() + 2;
+    return svg.substr(start, svg.find('"', start) - start);
+}
+
 TEST(TraceChart, TheBuffersTraceHasOneLifelinePerCellAndABarJoiningThemOnMid) {
     const CompileOutcome compiled = CompileExample("BUFFER.LOT");
     ASSERT_TRUE(compiled.ok());
@@ -59,16 +81,113 @@ TEST(TraceChart, TheBuffersTraceHasOneLifelinePerCellAndABarJoiningThemOnMid) {
     EXPECT_NE(svg.find("2. I_MID"), std::string::npos);
 }
 
-TEST(TraceChart, ThePhilosophersHaveSixLifelinesAndTakingAForkJoinsAPhilosopherAndAFork) {
-    const CompileOutcome compiled = CompileExample("PHILO.LOT");
-    ASSERT_TRUE(compiled.ok());
-    const TraceChart chart = ChartOf(*compiled.compilation, {"I_T11", "EAT1", "delta"});
-    ASSERT_EQ(chart.lifelines.size(), 6u);
-    EXPECT_EQ(chart.lifelines[0].name, "PHIL [T11, T12, EAT1, R11, R12]");
-    EXPECT_EQ(chart.lifelines[3].name, "FORK [T11, R11, T31, R31]");
-    EXPECT_EQ(chart.steps[0].lifelines, (std::vector<std::size_t>{0, 3}));
-    EXPECT_EQ(chart.steps[1].lifelines, (std::vector<std::size_t>{0}));
-    EXPECT_EQ(chart.steps[2].lifelines.size(), 6u) << "termination is everyone's";
+// Each example's lifelines are the processes of its parallel structure: the
+// philosophers and their forks; the protocol's sender, medium and receiver,
+// which run under a disabling, beside the interruption's own lifeline.
+TEST(TraceChart, EachExampleHasALifelinePerProcessAndItsStepsOnThoseThatTakePart) {
+    struct Case {
+        const char* example;
+        std::vector<std::string> actions;
+        std::size_t lifelines;
+        std::vector<std::pair<std::size_t, std::string>> names;
+        std::vector<std::vector<std::size_t>> steps;
+    };
+    const std::vector<Case> cases{
+        {"PHILO.LOT",
+         {"I_T11", "EAT1", "delta"},
+         6,
+         {{0, "PHIL [T11, T12, EAT1, R11, R12]"}, {3, "FORK [T11, R11, T31, R31]"}},
+         {{0, 3}, {0}, {0, 1, 2, 3, 4, 5}}},  // termination is everyone's
+        {"PROTOCOL.LOT",
+         {"SEND", "I_D", "DISC"},
+         4,
+         {{0, "SENDER [SEND, D, A]"}, {2, "RECEIVER [E, RECV, A]"}, {3, "comportement 4"}},
+         {{0}, {0, 1}, {3}}},
+    };
+    for (const Case& c : cases) {
+        const CompileOutcome compiled = CompileExample(c.example);
+        ASSERT_TRUE(compiled.ok());
+        const TraceChart chart = ChartOf(*compiled.compilation, c.actions);
+        ASSERT_EQ(chart.lifelines.size(), c.lifelines) << c.example;
+        for (const auto& [at, name] : c.names) EXPECT_EQ(chart.lifelines[at].name, name) << c.example;
+        ASSERT_EQ(chart.steps.size(), c.steps.size());
+        for (std::size_t k = 0; k < c.steps.size(); ++k) {
+            EXPECT_EQ(chart.steps[k].lifelines, c.steps[k]) << c.example << " step " << k;
+            EXPECT_FALSE(chart.steps[k].oneOf) << c.example << " step " << k;
+        }
+    }
+}
+
+// Instances that interleave on a gate take a step on it alone: the chart says
+// it is one of them's, without a synchronisation bar; a composition that
+// synchronises on the gate joins its operands; each is decided where the
+// instances meet in the parallel structure.
+TEST(TraceChart, InterleavedInstancesTakeAStepAloneAndSynchronisedOnesTogether) {
+    struct Case {
+        const char* behaviour;
+        std::vector<std::size_t> lifelines;
+        bool oneOf;
+    };
+    const std::vector<Case> cases{
+        {"P [A] ||| P [A]", {0, 1}, true},
+        {"P [A] |[A]| P [A]", {0, 1}, false},
+        {"(P [A] |[A]| P [A]) ||| P [A]", {0, 1, 2}, true},
+        {"(P [A] ||| P [A]) |[A]| P [A]", {0, 1, 2}, true},
+        {"P [A] ||| P [B]", {0}, false},
+    };
+    for (const Case& c : cases) {
+        const CompileOutcome compiled = CompileLines({"SYSTEM S [A, B] := " + std::string(c.behaviour),
+                                                      "WHERE", "  PROCESS P [X] := X; EXIT", "  ENDPROC", "ENDSYS"});
+        ASSERT_TRUE(compiled.ok()) << c.behaviour;
+        const TraceChart chart = ChartOf(*compiled.compilation, {"A"});
+        ASSERT_EQ(chart.steps.size(), 1u);
+        EXPECT_EQ(chart.steps[0].lifelines, c.lifelines) << c.behaviour;
+        EXPECT_EQ(chart.steps[0].oneOf, c.oneOf) << c.behaviour;
+        const std::string svg = ChartSvg(chart);
+        const bool joined = c.lifelines.size() > 1 && !c.oneOf;
+        EXPECT_EQ(Count(svg, "class=\"sync\""), joined ? 1u : 0u) << c.behaviour;
+        EXPECT_EQ(Count(svg, "class=\"oneof\""), c.oneOf ? 1u : 0u) << c.behaviour;
+    }
+}
+
+// A comparison's charts stand side by side, rows aligned: the system that
+// cannot follow the distinguishing trace has its last step crossed out, on
+// the lifelines that would have taken it; a system read from a file has one
+// lifeline that takes every step.
+TEST(TraceChart, AComparisonsChartsStandSideBySideWithTheMissingStepCrossedOut) {
+    const CompileOutcome buffer = CompileExample("BUFFER.LOT");
+    ASSERT_TRUE(buffer.ok());
+    const std::vector<std::string> trace{"PUT", "I_MID", "PUT"};
+    for (const bool traceOfFirst : {true, false}) {
+        const ComparisonCharts charts =
+            ChartsOfDistinction(buffer.compilation.get(), nullptr, trace, traceOfFirst, true);
+        ASSERT_EQ(charts.first.steps.size(), 3u);
+        ASSERT_EQ(charts.second.steps.size(), 3u);
+        ASSERT_EQ(charts.second.lifelines.size(), 1u);
+        EXPECT_EQ(charts.second.lifelines[0].name, "système");
+        EXPECT_EQ(charts.second.steps[2].lifelines, (std::vector<std::size_t>{0}));
+        const TraceChart& shorter = traceOfFirst ? charts.second : charts.first;
+        const TraceChart& longer = traceOfFirst ? charts.first : charts.second;
+        EXPECT_TRUE(shorter.steps.back().missing);
+        EXPECT_FALSE(shorter.steps[0].missing || shorter.steps[1].missing);
+        for (const ChartStep& step : longer.steps) EXPECT_FALSE(step.missing);
+
+        const std::string svg = ChartPairSvg(charts);
+        EXPECT_EQ(Count(svg, "class=\"lifeline\""), 3u) << "two cells, then the whole second system";
+        EXPECT_EQ(Count(svg, "class=\"caption\""), 2u);
+        EXPECT_EQ(Count(svg, "class=\"missing\""), shorter.steps.back().lifelines.size());
+        EXPECT_NE(svg.find("3. PUT : impossible ici"), std::string::npos);
+        // The crossed-out step is on the row of the step the other system takes.
+        const std::size_t cross = svg.find("class=\"missing\"");
+        const std::string path = svg.substr(cross, svg.find('\n', cross) - cross);
+        const std::string crossY = path.substr(path.find(' ', path.find("d=\"M")) + 1);
+        const std::size_t taken = svg.rfind("<text", svg.find(">3. PUT</text>"));
+        EXPECT_EQ(std::stoi(crossY), std::stoi(Attribute(svg.substr(taken), "<text", "y")));
+    }
+    // Without a missing step (a divergence), both charts take the whole trace.
+    const ComparisonCharts same =
+        ChartsOfDistinction(buffer.compilation.get(), buffer.compilation.get(), trace, true, false);
+    EXPECT_FALSE(same.first.steps.back().missing || same.second.steps.back().missing);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "app/views/SimulationWindow.h"
 #include "app/CompareDialog.h"
 #include "app/ReduceDialog.h"
@@ -14,6 +16,7 @@
 #include "app/TaskProgress.h"
 #include "app/UserDialogs.h"
 #include "app/ctl/CtlWindow.h"
+#include "app/views/ChartWindow.h"
 #include "app/views/Graphic.h"
 #include "equivalence/Equivalence.h"
 #include "generation/StemWriter.h"
@@ -229,12 +232,32 @@ private slots:
         TSimulationWindow& simulation = *t.Windows().simulation;
         QVERIFY(simulation.isVisible());
         QCOMPARE(simulation.Sim()->Steps().size() + 1, shown->StateCount());
+        // Both systems' charts side by side: the buffer's two cells, the single cell; the step the
+        // shorter one cannot take is marked on it alone.
+        QVERIFY(dialog.ChartButton->isEnabled());
+        dialog.ChartButton->click();
+        const TChartWindow& chart = *t.Windows().chart;
+        QVERIFY(chart.isVisible());
+        QCOMPARE(chart.windowTitle(), QString("QUARVO - Diagrammes de la comparaison"));
+        QCOMPARE(chart.Chart().lifelines.size(), std::size_t{2});
+        QCOMPARE(chart.SecondChart().lifelines.size(), std::size_t{1});
+        QCOMPARE(chart.Chart().steps.size(), chart.SecondChart().steps.size());
+        QVERIFY(!chart.Chart().steps.empty());
+        const auto missing = [](const quarvo::TraceChart& c) {
+            return static_cast<int>(
+                std::count_if(c.steps.begin(), c.steps.end(), [](const auto& s) { return s.missing; }));
+        };
+        QCOMPARE(missing(chart.Chart()) + missing(chart.SecondChart()), 1);
+        QVERIFY(chart.Chart().steps.back().missing || chart.SecondChart().steps.back().missing);
+        QVERIFY(chart.Svg().find("Premier système : la spécification courante") != std::string::npos);
+        QVERIFY(chart.Svg().find("Second système : « ONECELL.LOT »") != std::string::npos);
 
         // Once the STEM is replaced, the trace no longer applies to it.
         f.SemEntreClick();
         QVERIFY(dialog.Result->count() == 0);
         QVERIFY(!dialog.DrawTraceButton->isEnabled());
         QVERIFY(!dialog.SimulateButton->isEnabled());
+        QVERIFY(!dialog.ChartButton->isEnabled());
     }
 
     void FilesThatGiveNoSystemAreReported() {

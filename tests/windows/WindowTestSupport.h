@@ -117,6 +117,17 @@ private:
 inline std::string SourceDirectory() { return QUARVO_SOURCE_DIR; }
 inline QString Example(const char* name) { return QString::fromStdString(SourceDirectory()) + "/examples/" + name; }
 
+// n independent processes A_i; B_i; EXIT side by side: 3^n states, and one
+// more after the last EXIT, in 2n + 2 breadth-first levels.
+inline QString IndependentProcesses(int n) {
+    QString gates, body;
+    for (int i = 0; i < n; ++i) {
+        gates += QString(i ? ", A%1, B%1" : "A%1, B%1").arg(i);
+        body += QString(i ? "\n||| A%1; B%1; EXIT" : "A%1; B%1; EXIT").arg(i);
+    }
+    return "SYSTEM S [" + gates + "] :=\n" + body + "\nENDSYS\n";
+}
+
 // A fresh application started from the repository root, with scripted dialogs;
 // its program directory is that of the test (the build's bin/, which holds the
 // help, the licence and the OCaml modules).

@@ -11,6 +11,7 @@
 #include "app/ctl/CtlWindow.h"
 #include "app/ctl/DiagnosticWindow.h"
 #include "tests/ctl/CtlTestSupport.h"
+#include "app/views/ChartWindow.h"
 #include "app/views/Graphic.h"
 #include "app/logic/PropertiesWindow.h"
 #include "tests/windows/WindowTestSupport.h"
@@ -346,6 +347,19 @@ private slots:
         TForm6& d = *t.Windows().diagnostic;
         QVERIFY(d.isVisible());
         QVERIFY(!t.GetSession().ctl.Labels().Empty());
+        // The path to a failing state, drawn by a double click, is also a chart.
+        QVERIFY(!d.ChartButton->isEnabled());
+        d.Button5Click();
+        d.ListBox2->setCurrentIndex(d.ListBox2->model()->index(0, 0));
+        d.ListBox2DblClick();
+        QCOMPARE(d.LastTrace, std::vector<std::int32_t>({0, 1}));
+        QVERIFY(d.ChartButton->isEnabled());
+        d.ChartButton->click();
+        const TChartWindow& chart = *t.Windows().chart;
+        QVERIFY(chart.isVisible());
+        QCOMPARE(chart.Chart().steps.size(), std::size_t{1});
+        QCOMPARE(chart.Chart().steps[0].action, std::string("P"));
+        QCOMPARE(chart.Chart().steps[0].lifelines, std::vector<std::size_t>{0});
 
         t.app->Main().SemEntreClick();
         QVERIFY(!d.isVisible());

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPrinter>
@@ -20,6 +21,7 @@
 #include "tests/windows/WindowTestSupport.h"
 #include "app/Sdimain.h"
 #include "app/logic/PropertiesWindow.h"
+#include "app/views/AbstractionDialog.h"
 #include "app/views/GraphLayout.h"
 #include "app/views/Graphic.h"
 
@@ -397,6 +399,50 @@ private slots:
         QCOMPARE(graph.Zoom(), 1.0);
         QCOMPARE(graph.PaintBox1->size(), QSize(15000, 10000));
         QVERIFY(Visible(graph, Circle(*Drawn(graph, 0))));
+    }
+
+    // "Graphe > Abstraction…": the buffer seen from PUT and GET is a buffer of two
+    // places; with GET hidden, one state that always takes PUT. Too large a
+    // quotient is said, not drawn.
+    void AnAbstractionIsTheQuotientWithTheChosenGatesHidden() {
+        TestApp t;
+        Generate(t, Example("BUFFER.LOT"), true);
+        TGraph& graph = ShownGraph(t);
+        Component<QAction>(graph, "Abstraction1")->trigger();
+        TAbstractionDialog& dialog = graph.AbstractionDialog();
+        QVERIFY(dialog.isVisible());
+        QStringList gates;
+        for (int i = 0; i < dialog.Gates->count(); ++i) gates << dialog.Gates->item(i)->text();
+        QCOMPARE(gates, (QStringList{"PUT", "GET"}));
+
+        QVERIFY(dialog.Compute());
+        QCOMPARE(graph.Model().States().size(), std::size_t{3});
+        QVERIFY(graph.MouseHelp->text().startsWith(
+            "Quotient modulo la bissimulation de branchement, aucune action cachée (3 états, 4 arcs)."));
+        QVERIFY(graph.Model().HasRoutes());
+        std::multiset<std::string> labels;
+        for (const quarvo::ArcDrawing& arc : graph.Model().LayOutTransitions(graph.Model().Shown()->actions,
+                                                                             quarvo::Semantics::Interleaving))
+            labels.insert(arc.label.text);
+        QCOMPARE(labels, (std::multiset<std::string>{"GET", "GET", "PUT", "PUT"}));
+
+        QVERIFY(dialog.Hide("GET"));
+        QVERIFY(!dialog.Hide("MID"));
+        QVERIFY(dialog.Compute());
+        QCOMPARE(graph.Model().States().size(), std::size_t{1});
+        QVERIFY(graph.MouseHelp->text().startsWith(
+            "Quotient modulo la bissimulation de branchement, actions cachées : GET (1 état, 1 arc)."));
+        QVERIFY(dialog.Result->text().startsWith("Abstraction : "));
+
+        // Nine independent processes with nothing hidden stay far too large to draw.
+        Generate(t, QString::fromStdString(quarvo::testing::SourceDirectory()) + "/tests/data/INDEPENDENT9.LOT", true);
+        dialog.Open();
+        QVERIFY(!dialog.Compute());
+        QVERIFY(dialog.Result->text().contains("Trop d'états pour un dessin lisible (plus de 300)"));
+        // Every gate hidden: the run of internal steps to the end.
+        for (int i = 0; i < dialog.Gates->count(); ++i) dialog.Gates->item(i)->setCheckState(Qt::Checked);
+        QVERIFY(dialog.Compute());
+        QCOMPARE(graph.Model().States().size(), std::size_t{2});
     }
 
     void ALassoIsLaidOutWithItsLabelsApartAndNamedAtAnyZoom() {

@@ -164,6 +164,31 @@ private slots:
         QCOMPARE(graph.Model().States().size(), std::size_t(4));
     }
 
+    // "De gauche à droite" lays the shown path out again along a line; off, from the top down once more.
+    void APathIsLaidOutFromLeftToRightWhenAsked() {
+        TestApp t;
+        Generate(t);
+        TGraph& graph = Graph(t);
+        graph.draw_trace({0, 1, 2, 4});
+        QVERIFY(!graph.LeftToRight->isChecked());
+        graph.LeftToRight->trigger();
+        QVERIFY(graph.LeftToRight->isChecked());
+        const int row = Drawn(graph, 0)->Y;
+        int left = -1;
+        for (const int s : {0, 1, 2, 4}) {
+            const quarvo::TGraphicState* drawn = Drawn(graph, s);
+            QVERIFY(drawn->X > left);
+            left = drawn->X;
+            QCOMPARE(drawn->Y, row);
+        }
+        QCOMPARE(graph.Model().States().size(), std::size_t(4));
+        QVERIFY(graph.MouseHelp->text().startsWith("Chemin du diagnostic, de l'état initial (à gauche) à son dernier"));
+        graph.LeftToRight->trigger();
+        QVERIFY(graph.MouseHelp->text().startsWith("Chemin du diagnostic, de l'état initial (en haut) à son dernier"));
+        QVERIFY(Drawn(graph, 4)->Y > Drawn(graph, 0)->Y);
+        QCOMPARE(Drawn(graph, 4)->X, Drawn(graph, 0)->X);
+    }
+
     void NewGenerationEmptiesTheViewAndTheNextShowingStartsAtTheRoot() {
         TestApp t;
         Generate(t);

@@ -2,6 +2,7 @@
 // states, a double click drawing one in the viewer, and a new system forgetting it all.
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QTest>
 
 #include "app/Sdimain.h"
@@ -12,6 +13,23 @@
 using quarvo::testing::Component;
 using quarvo::testing::Example;
 using quarvo::testing::TestApp;
+
+namespace {
+
+// The ways n processes of two steps each have made k steps in all: the
+// coefficient of x^k in (1 + x + x^2)^n.
+std::vector<std::size_t> Trinomials(int n) {
+    std::vector<std::size_t> c{1};
+    for (int i = 0; i < n; ++i) {
+        std::vector<std::size_t> next(c.size() + 2, 0);
+        for (std::size_t k = 0; k < c.size(); ++k)
+            for (std::size_t step = 0; step < 3; ++step) next[k + step] += c[k];
+        c = std::move(next);
+    }
+    return c;
+}
+
+}  // namespace
 
 class LevelOverviewWindowTest : public QObject {
     Q_OBJECT
@@ -58,6 +76,39 @@ private slots:
         main.SemEntreClick();
         QVERIFY(!w.Overview());
         QCOMPARE(w.States->count(), 0);
+    }
+
+    // Twelve independent processes, 3^12 + 1 states on two threads: a bar per
+    // level, each with the states that have made that many steps and, from
+    // each, one arc per process not yet at its end.
+    void TwelveIndependentProcessesHaveABarPerLevelWithItsCounts() {
+        TestApp t;
+        TSDIAppForm& main = t.app->Main();
+        auto* editor = Component<QPlainTextEdit>(main, "Editor");
+        editor->selectAll();
+        editor->insertPlainText(quarvo::testing::IndependentProcesses(12));
+        main.Compiler1Click();
+        Component<QAction>(main, "EntrelaceItem")->trigger();
+        t.GetSession().threads = 2;
+        main.SemEntreClick();
+        QCOMPARE(t.GetSession().stem.StemStateCount, 531442);
+        Component<QAction>(main, "Overview1")->trigger();
+        TLevelOverviewWindow& w = *t.Windows().overview;
+        const quarvo::LevelOverview* overview = w.Overview();
+        QVERIFY(overview);
+        QCOMPARE(overview->levels.size(), std::size_t{26});
+        const std::vector<std::size_t> twelve = Trinomials(12), eleven = Trinomials(11);
+        for (std::size_t k = 0; k < 24; ++k) {
+            QCOMPARE(overview->levels[k].states, twelve[k]);
+            const std::size_t below = k > 0 ? eleven[k - 1] : 0;
+            QCOMPARE(overview->levels[k].arcs, 12 * ((k < eleven.size() ? eleven[k] : 0) + below));
+            QCOMPARE(overview->levels[k].deadlocks, std::size_t{0});
+        }
+        QCOMPARE(overview->levels[24].states, std::size_t{1});  // every process at its EXIT
+        QCOMPARE(overview->levels[24].arcs, std::size_t{1});
+        QCOMPARE(overview->levels[25].terminations, std::size_t{1});
+        QCOMPARE(w.Bars->height(), 26 * TLevelBars::RowHeight + 4);
+        QVERIFY(w.Bars->BarRect(12).width() > w.Bars->BarRect(11).width());
     }
 };
 

@@ -59,6 +59,14 @@ private slots:
         const std::vector<std::int32_t> trace = properties.TraceStates();
         QVERIFY(trace.size() >= 2);
         QVERIFY(properties.SimulateAction->isEnabled());
+        // The same trace as a chart: a philosopher and a fork take each fork together.
+        QVERIFY(properties.ChartAction->isEnabled());
+        properties.ChartAction->trigger();
+        const TChartWindow& chart = *t.Windows().chart;
+        QVERIFY(chart.isVisible());
+        QCOMPARE(chart.Chart().lifelines.size(), std::size_t{6});
+        QCOMPARE(chart.Chart().steps.size(), trace.size() - 1);
+        QCOMPARE(chart.Chart().steps[0].lifelines.size(), std::size_t{2});
         properties.SimulateAction->trigger();
 
         TSimulationWindow& w = *t.Windows().simulation;
