@@ -126,7 +126,7 @@ public:
         return id;
     }
 
-    void Expand(const VectorStates& states, std::int64_t levelFirst, ExplorationShared& shared,
+    void Expand(const VectorStates& states, std::int64_t levelFirst, std::int64_t levelEnd, ExplorationShared& shared,
                 const MemoryWatch& memory, std::atomic<bool>& abandon, std::atomic<bool>& memoryLow);
 
     Engine engine;
@@ -147,14 +147,18 @@ private:
     std::vector<EventSetId> storeSets_;
     std::vector<std::uint32_t> state_, idleInner_;
     std::int64_t arcsSinceCheck_ = 0;
+    // Successors of this level that no state holds, each identity once.
+    std::int64_t fresh_ = 0;
 };
 
-void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, ExplorationShared& shared,
-                    const MemoryWatch& memory, std::atomic<bool>& abandon, std::atomic<bool>& memoryLow) {
+void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, std::int64_t levelEnd,
+                    ExplorationShared& shared, const MemoryWatch& memory, std::atomic<bool>& abandon,
+                    std::atomic<bool>& memoryLow) {
     sources.clear();
     arcs.clear();
     keys.clear();
     pending->Clear();
+    fresh_ = 0;
     const std::uint32_t width = vectors.Width();
     const std::uint32_t keyWidth = vectors.KeyWidth();
     for (std::size_t i = 0; i < numbers.size(); ++i) {
@@ -205,8 +209,12 @@ void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, Explora
                 // Decided by the numbering: the successor is kept, once per identity.
                 const std::uint64_t hash = Pending::Hash(key, keyWidth);
                 const std::int64_t known = pending->Find(key, hash);
-                arc.pending = known >= 0 ? static_cast<std::uint32_t>(known)
-                                         : pending->Add(key, hash, vectors.WholeSuccessor());
+                if (known >= 0) {
+                    arc.pending = static_cast<std::uint32_t>(known);
+                } else {
+                    arc.pending = pending->Add(key, hash, vectors.WholeSuccessor());
+                    if (found < 0) ++fresh_;
+                }
             }
             arcs.push_back(arc);
             return true;
@@ -218,7 +226,10 @@ void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, Explora
         sources.push_back(source);
         shared.levelProgress.fetch_add(1, std::memory_order_relaxed);
         shared.arcs.fetch_add(source.arcCount, std::memory_order_relaxed);
+        // The successors kept are a lower bound of the level's new states.
+        if ((sources.size() & 63) == 0) shared.StatesAtLeast(levelEnd + fresh_);
     }
+    shared.StatesAtLeast(levelEnd + fresh_);
 }
 
 }  // namespace
@@ -264,7 +275,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
         count = 1;
         levelEnd = 1;
         const std::function<void(unsigned)> expand = [&](unsigned w) {
-            workers[w]->Expand(states, levelFirst, shared, memory, abandon, memoryLow);
+            workers[w]->Expand(states, levelFirst, levelEnd, shared, memory, abandon, memoryLow);
         };
         while (levelFirst < levelEnd && !stop) {
             shared.levelStates.store(levelEnd - levelFirst, std::memory_order_relaxed);
@@ -318,11 +329,11 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 explored = s + 1;
                 if ((s & 1023) == 0) {
                     store.LastGenStateCount = static_cast<std::int32_t>(count);
-                    shared.states.store(count, std::memory_order_relaxed);
+                    shared.StatesAtLeast(count);
                 }
             }
             store.LastGenStateCount = static_cast<std::int32_t>(count);
-            shared.states.store(count, std::memory_order_relaxed);
+            shared.StatesAtLeast(count);
             shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
             if (stoppedOutside) break;
             if (settings.stopAtDeadlockLevel && LevelHoldsDeadlock(store, previousFirst, levelFirst, levelEnd)) {
