@@ -199,6 +199,9 @@ public:
     }
     ActionId HiddenAction(ActionId action) { return Hidden(action); }
     bool GatesContain(GatesId gates, ActionId action) const { return gates_.Contains(gates, action); }
+    std::vector<ActionId> GateNames(GatesId gates) const {
+        return std::vector<ActionId>(gates_.Names(gates), gates_.Names(gates) + gates_.Size(gates));
+    }
     // The operands of a parallel composition's chain, in written order.
     void ChainOperands(TermId t, std::vector<TermId>& operands) const { terms_.Flat(t).CopyOperands(operands); }
     // A chain's inner levels keep events of their own, not their operands' union.

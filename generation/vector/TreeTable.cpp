@@ -2,6 +2,7 @@
 #include "generation/vector/TreeTable.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 
 #include "generation/HugePages.h"
@@ -169,6 +170,37 @@ std::uint32_t VectorTree::FindChanged(const std::uint32_t* slots, const std::vec
     const std::uint32_t a = position == 0 ? value : Value(slots, inner.data(), top, 0);
     const std::uint32_t b = position == 0 ? Value(slots, inner.data(), top, 1) : value;
     return roots_.Find(a, b);
+}
+
+std::uint32_t VectorTree::FindChanges(const std::uint32_t* slots, std::vector<std::uint32_t>& inner,
+                                      const std::uint32_t* changed, std::size_t count) const {
+    if (width_ == 1) return roots_.Find(slots[0], 0);
+    // The positions that changed on the level below, then on this one.
+    std::array<std::uint32_t, 64> below{}, here{};
+    if (count > below.size()) return Find(slots, inner);
+    std::copy(changed, changed + count, below.begin());
+    std::size_t n = count;
+    for (std::size_t level = 1; level < levelSize_.size(); ++level) {
+        const std::uint32_t size = levelSize_[level - 1];
+        std::size_t m = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t parent = below[i] / 2;
+            if (m > 0 && here[m - 1] == parent) continue;
+            here[m++] = parent;
+            std::uint32_t& value = inner[levelStart_[level] + parent];
+            if (2 * parent + 1 < size) {
+                value = inner_.Find(Value(slots, inner.data(), level - 1, 2 * parent),
+                                    Value(slots, inner.data(), level - 1, 2 * parent + 1));
+                if (value == PairTable::Full) return PairTable::Full;
+            } else {
+                value = Value(slots, inner.data(), level - 1, 2 * parent);
+            }
+        }
+        below = here;
+        n = m;
+    }
+    const std::size_t top = levelSize_.size() - 1;
+    return roots_.Find(Value(slots, inner.data(), top, 0), Value(slots, inner.data(), top, 1));
 }
 
 void VectorTree::Slots(std::uint32_t root, std::uint32_t* slots) const {

@@ -87,6 +87,13 @@ public:
     // known; Full otherwise.
     std::uint32_t FindChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
                               std::uint32_t changed, std::uint32_t value) const;
+    // The root of the vector slots if it is known, Full otherwise, where
+    // inner holds the inner values of a known vector that differs from it in
+    // the slots changed alone (increasing): only the pairs above them are
+    // looked up. inner is left as the inner values of slots, as far as they
+    // are known.
+    std::uint32_t FindChanges(const std::uint32_t* slots, std::vector<std::uint32_t>& inner,
+                              const std::uint32_t* changed, std::size_t count) const;
     // The slots of the vector a root names.
     void Slots(std::uint32_t root, std::uint32_t* slots) const;
 

@@ -3,6 +3,8 @@
 
 #include <array>
 #include <bit>
+#include <deque>
+#include <set>
 
 namespace quarvo {
 
@@ -28,11 +30,23 @@ bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
             parent_[node.left] = i;
             if (node.kind == Node::Kind::Parallel) parent_[node.right] = i;
         }
-        if (maximality_ || node.kind == Node::Kind::Component) keySlot_[i] = slot++;
+        if (node.kind == Node::Kind::Component) keySlot_[i] = slot++;
     }
+    // The components first, then (under maximality) the other nodes' events.
+    for (std::uint32_t i = 0; i < nodes_.size() && maximality_; ++i)
+        if (nodes_[i].kind != Node::Kind::Component) keySlot_[i] = slot++;
     used_.assign(nodes_.size(), 0);
     causesMask_.assign(nodes_.size(), 0);
     seen_.assign(nodes_.size(), 0);
+    gates_.assign(nodes_.size(), {});
+    for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
+        if (nodes_[i].kind == Node::Kind::Component) continue;
+        const std::vector<ActionId> names = engine_.GateNames(nodes_[i].gates);
+        for (const ActionId a : names) {
+            if (gates_[i].size() <= a) gates_[i].resize(a + 1, 0);
+            gates_[i][a] = 1;
+        }
+    }
     keyWidth_ = slot;
     return true;
 }
@@ -118,7 +132,7 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
         Moves(n.left, state, out, depth + 1);
         for (std::size_t i = start; i < out.size(); ++i) {
             Move& m = out[i];
-            if (!m.internal && engine_.GatesContain(n.gates, m.action)) {
+            if (!m.internal && Holds(node, m.action)) {
                 m.action = engine_.HiddenAction(m.action);
                 m.internal = true;
             }
@@ -134,8 +148,9 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
     lefts.clear();
     Moves(n.right, state, rights, depth + 1);
     Moves(n.left, state, lefts, depth + 1);
-    const std::uint32_t used = used_[node];
-    auto synchronised = [&](const Move& m) { return !m.internal && engine_.GatesContain(n.gates, m.action); };
+    auto synchronised = [&](const Move& m) { return !m.internal && Holds(node, m.action); };
+    // The names the operands' events use.
+    const std::uint32_t used = used_[n.left] | used_[n.right];
     for (Move l : lefts) {
         if (!synchronised(l)) {
             l.event = engine_.EventBesides(used, l.causes);
@@ -375,11 +390,69 @@ void VectorEngine::KeySuccessor() {
 }
 
 void VectorEngine::Key(const std::uint32_t* state, std::uint32_t* key) {
-    std::uint32_t k = 0;
     for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
-        if (nodes_[i].kind == Node::Kind::Component) key[k++] = engine_.Identity(state[i]);
-        else if (maximality_) key[k++] = engine_.EventsIdentity(Events(i, state));
+        if (keySlot_[i] == NoSlot) continue;
+        key[keySlot_[i]] = nodes_[i].kind == Node::Kind::Component ? engine_.Identity(state[i])
+                                                                   : engine_.EventsIdentity(Events(i, state));
     }
+}
+
+void VectorEngine::PlanKey(const std::uint32_t* initial, std::size_t budget) {
+    std::vector<std::uint32_t> components;
+    for (std::uint32_t i = 0; i < nodes_.size(); ++i)
+        if (nodes_[i].kind == Node::Kind::Component) components.push_back(i);
+    const std::size_t k = components.size();
+    if (k < 3 || k > 4096) return;
+    std::vector<std::uint32_t> index(nodes_.size(), 0);
+    for (std::uint32_t c = 0; c < k; ++c) index[components[c]] = c;
+    // How often two components move together, over a small breadth-first walk.
+    std::vector<std::uint32_t> together(k * k, 0);
+    std::set<std::vector<std::uint32_t>> seen;
+    std::deque<std::vector<std::uint32_t>> queue;
+    queue.emplace_back(initial, initial + nodes_.size());
+    seen.insert(queue.back());
+    while (!queue.empty()) {
+        std::vector<std::uint32_t> state = std::move(queue.front());
+        queue.pop_front();
+        Normalise(state.data());
+        Expand(state.data(), [&](const VectorArc&, const std::uint32_t*) {
+            for (std::uint32_t p = 0; p < current_->partCount; ++p)
+                for (std::uint32_t q = p + 1; q < current_->partCount; ++q) {
+                    const std::uint32_t a = index[parts_[current_->firstPart + p].node];
+                    const std::uint32_t b = index[parts_[current_->firstPart + q].node];
+                    ++together[a * k + b];
+                    ++together[b * k + a];
+                }
+            if (seen.size() < budget) {
+                const std::uint32_t* whole = WholeSuccessor();
+                std::vector<std::uint32_t> next(whole, whole + nodes_.size());
+                if (seen.insert(next).second) queue.push_back(std::move(next));
+            }
+            return true;
+        });
+    }
+    // A chain: each next component the one that moved most often with the
+    // last placed; the first unplaced one when none did.
+    std::vector<std::uint8_t> placed(k, 0);
+    std::vector<std::uint32_t> order;
+    std::uint32_t last = 0;
+    placed[0] = 1;
+    order.push_back(0);
+    while (order.size() < k) {
+        std::uint32_t best = k, bestCount = 0;
+        for (std::uint32_t c = 0; c < k; ++c)
+            if (!placed[c] && together[last * k + c] > bestCount) {
+                best = c;
+                bestCount = together[last * k + c];
+            }
+        if (best == k)
+            for (std::uint32_t c = 0; c < k && best == k; ++c)
+                if (!placed[c]) best = c;
+        placed[best] = 1;
+        order.push_back(best);
+        last = best;
+    }
+    for (std::uint32_t slot = 0; slot < k; ++slot) keySlot_[components[order[slot]]] = slot;
 }
 
 }  // namespace quarvo

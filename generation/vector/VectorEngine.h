@@ -43,6 +43,17 @@ public:
 
     // The identity vector of a state.
     void Key(const std::uint32_t* state, std::uint32_t* key);
+
+    // Orders the identity vector so that components that often move together
+    // sit side by side (a successor then differs in one subtree of the
+    // vector's tree), from the moves of the first few states reached from
+    // initial. Before any key is made; the order is the same for every
+    // engine that plans it from the same state.
+    void PlanKey(const std::uint32_t* initial, std::size_t budget = 256);
+    // The slot of each node in the identity vector, to be given to another
+    // engine of the same structure.
+    const std::vector<std::uint32_t>& KeyOrder() const { return keySlot_; }
+    void SetKeyOrder(const std::vector<std::uint32_t>& order) { keySlot_ = order; }
     // The maximal events of a state (those of its root) as the mask of their
     // names and their actions in name order.
     void RootEvents(const std::uint32_t* state, std::uint32_t& mask, ActionId* actions);
@@ -151,7 +162,13 @@ private:
     // Per node while a successor is made: non-zero when it moves (for a
     // component, its local move plus one).
     std::vector<std::uint32_t> partOf_;
-    std::vector<std::uint32_t> used_;        // per node: the names its operands' events use
+    std::vector<std::uint32_t> used_;        // per node: the names its events use
+    // Per composition or hiding, by action: whether its gates hold it.
+    std::vector<std::vector<std::uint8_t>> gates_;
+    bool Holds(std::uint32_t node, ActionId action) const {
+        const std::vector<std::uint8_t>& g = gates_[node];
+        return action < g.size() && g[action];
+    }
     std::vector<std::uint32_t> causesMask_;  // per node: the causes its moving subtree brings
     std::vector<std::uint32_t> parent_;      // per node, the node above it (the root its own)
     std::vector<std::uint32_t> keySlot_;     // per node, its slot in the identity vector, or none
@@ -173,10 +190,21 @@ template <typename Sink>
 void VectorEngine::Expand(const std::uint32_t* state, Sink&& sink) {
     rootMoves_.clear();
     parts_.clear();
+    // The names each node's events use, operands first; a composition's
+    // moves are named among those of its operands.
     for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
         const Node& n = nodes_[i];
-        if (n.kind == Node::Kind::Parallel)
-            used_[i] = Mask(n.left, state) | Mask(n.right, state);
+        switch (n.kind) {
+        case Node::Kind::Component:
+            used_[i] = engine_.EventMask(engine_.Node(state[i]).events);
+            break;
+        case Node::Kind::Hide:
+            used_[i] = state[i] == Derived ? used_[n.left] : engine_.EventMask(state[i]);
+            break;
+        case Node::Kind::Parallel:
+            used_[i] = state[i] == Derived ? used_[n.left] | used_[n.right] : engine_.EventMask(state[i]);
+            break;
+        }
     }
     Moves(root_, state, rootMoves_, 0);
     if (rootMoves_.empty()) return;

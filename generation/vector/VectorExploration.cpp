@@ -63,6 +63,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
     try {
         const TermId root = engine.Import(compilation ? compilation->rootBehaviour : nullptr);
         if (!vectors.Build(engine.Normalize(root), state)) return false;
+        vectors.PlanKey(state.data());
     } catch (const std::bad_alloc&) {
         return false;  // the term engine says how memory ran out
     }
@@ -97,6 +98,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         std::uint32_t idleEpoch = 0;
         bool idleKnown = false;
         std::array<ActionId, 32> rootActions{};
+        std::vector<std::uint32_t> changedSlots, scratch;
         std::int64_t previousFirst = 0, levelFirst = 0, levelEnd = 1;
         auto deadlockAtLevelEnd = [&] {
             if (!settings.stopAtDeadlockLevel || current != levelEnd) return false;
@@ -127,9 +129,9 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 idleFor = current;
                 idleEpoch = states.Epoch();
             }
-            std::int64_t target = idleKnown && changed.size() == 1
-                                      ? states.FindChanged(vectors.IdleKey(), idleInner, changed[0], sought[changed[0]])
-                                      : states.Find(sought);
+            changedSlots.assign(changed.begin(), changed.end());
+            std::int64_t target = idleKnown ? states.FindNear(sought, vectors.IdleKey(), idleInner, changedSlots, scratch)
+                                            : states.Find(sought);
             if (target < 0) {
                 if (settings.maxStates > 0 && stateCount >= settings.maxStates) {
                     // No state beyond the bound: the exploration ends here.

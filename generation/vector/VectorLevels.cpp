@@ -145,7 +145,7 @@ private:
     StemStore& store_;
     std::mutex& storeLock_;
     std::vector<EventSetId> storeSets_;
-    std::vector<std::uint32_t> state_, idleInner_;
+    std::vector<std::uint32_t> state_, idleInner_, changed_, scratch_;
     std::int64_t arcsSinceCheck_ = 0;
     // Successors of this level that no state holds, each identity once.
     std::int64_t fresh_ = 0;
@@ -198,9 +198,9 @@ void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, std::in
                 idleKnown = states.Known(vectors.IdleKey(), idleInner_);
                 idleAsked = true;
             }
-            const std::int64_t found = idleKnown && changed.size() == 1
-                                           ? states.FindChanged(vectors.IdleKey(), idleInner_, changed[0], key[changed[0]])
-                                           : states.Find(key);
+            changed_.assign(changed.begin(), changed.end());
+            const std::int64_t found =
+                idleKnown ? states.FindNear(key, vectors.IdleKey(), idleInner_, changed_, scratch_) : states.Find(key);
             Arc arc{-1, a.action, a.event, StoreSet(a.causes), 0};
             if (found >= 0 && found < levelFirst) {
                 // A state of an earlier level keeps its number whatever this level renumbers.
@@ -247,6 +247,8 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
             workers.back()->engine.WatchMemory(&memory);
             if (!workers.back()->Start(compilation.get(), state)) return false;
         }
+        workers[0]->vectors.PlanKey(state.data());
+        for (unsigned t = 1; t < threads; ++t) workers[t]->vectors.SetKeyOrder(workers[0]->vectors.KeyOrder());
     } catch (const std::bad_alloc&) {
         return false;  // the term engine says how memory ran out
     }

@@ -37,7 +37,8 @@ void VectorStates::Rekey(std::int64_t number, const std::uint32_t* key) {
 }
 
 void VectorStates::Grow() {
-    const unsigned bits = bits_ + 1;
+    // Four times as large: each growth interns every key again.
+    const unsigned bits = bits_ + 2;
     auto tables = std::make_unique<Tables>(bits, width_);
     std::vector<std::int32_t> numberOf(std::size_t{1} << bits, -1);
     slots_.resize(width_);
@@ -46,7 +47,7 @@ void VectorStates::Grow() {
         tables_->tree.Slots(old, slots_.data());
         bool isNew = false;
         const std::uint32_t root = tables->tree.Intern(slots_.data(), inner_, isNew);
-        // Half as full as before: every key finds room.
+        // A quarter as full as before: every key finds room.
         if (numberOf_[old] == static_cast<std::int32_t>(s)) numberOf[root] = static_cast<std::int32_t>(s);
         rootOf_[s] = root;
     }

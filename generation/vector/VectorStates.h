@@ -1,6 +1,7 @@
 // The states of an exploration by their identity vectors, in a tree-compressed table that grows.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -31,6 +32,25 @@ public:
                              std::uint32_t value) const {
         const std::uint32_t root = tables_->tree.FindChanged(key, inner, slot, value);
         return root == PairTable::Full ? -1 : numberOf_[root];
+    }
+    // The state named by key, where inner holds the inner values of a key in
+    // the table that differs from it in the slots changed (increasing) alone;
+    // inner is overwritten.
+    std::int64_t FindChanges(const std::uint32_t* key, std::vector<std::uint32_t>& inner,
+                             const std::vector<std::uint32_t>& changed) const {
+        const std::uint32_t root = tables_->tree.FindChanges(key, inner, changed.data(), changed.size());
+        return root == PairTable::Full ? -1 : numberOf_[root];
+    }
+    // The state named by key, which differs from base (a key in the table,
+    // whose inner values Find gave in baseInner) in the slots changed alone;
+    // scratch and changed are worked in.
+    std::int64_t FindNear(const std::uint32_t* key, const std::uint32_t* base, const std::vector<std::uint32_t>& baseInner,
+                          std::vector<std::uint32_t>& changed, std::vector<std::uint32_t>& scratch) const {
+        if (changed.empty()) return Find(key);
+        if (changed.size() == 1) return FindChanged(base, baseInner, changed[0], key[changed[0]]);
+        std::sort(changed.begin(), changed.end());
+        scratch = baseInner;
+        return FindChanges(key, scratch, changed);
     }
     // True when the key is in the table (the inner values of Find are then whole).
     bool Known(const std::uint32_t* key, std::vector<std::uint32_t>& inner) const {
