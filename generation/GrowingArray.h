@@ -76,7 +76,7 @@ public:
     }
     // New records are zero.
     void resize(std::size_t n) {
-        reserve(n);
+        if (n > capacity_) reserve(std::max(n, capacity_ ? 2 * capacity_ : 64));
         if (n > size_) std::memset(static_cast<void*>(data_ + size_), 0, (n - size_) * sizeof(T));
         size_ = n;
     }

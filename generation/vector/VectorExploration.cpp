@@ -21,15 +21,23 @@ namespace {
 // How often, in transitions, the memory in use is looked at.
 constexpr std::int64_t MemoryCheckStep = 1 << 14;
 
-// The states waiting to be explored, as their slots, oldest first.
+// The states waiting to be explored, oldest first: each as its slots, then
+// its identity vector, the inner values of that vector in the state table
+// and the table's epoch when they were found (a successor of the state is
+// looked up from them).
 class Waiting {
 public:
-    explicit Waiting(std::size_t width) : width_(width) {}
-    void Push(const std::uint32_t* state) { slots_.append(std::span<const std::uint32_t>(state, width_)); }
-    // The slots of state number, which is waiting; the states before it are
+    Waiting(std::size_t width, std::size_t keyWidth, std::size_t innerSize)
+        : width_(width), keyWidth_(keyWidth), innerSize_(innerSize), stride_(width + keyWidth + innerSize + 1) {}
+    // Room for one more state, to be filled through the pointers it gives.
+    std::uint32_t* Push() {
+        slots_.resize(slots_.size() + stride_);
+        return slots_.data() + slots_.size() - stride_;
+    }
+    // The record of state number, which is waiting; the states before it are
     // dropped now and then.
     const std::uint32_t* At(std::int64_t number) {
-        const std::size_t skip = static_cast<std::size_t>(number - first_) * width_;
+        const std::size_t skip = static_cast<std::size_t>(number - first_) * stride_;
         if (skip > (std::size_t{1} << 20) && skip * 2 > slots_.size()) {
             const std::size_t rest = slots_.size() - skip;
             std::memmove(slots_.data(), slots_.data() + skip, rest * sizeof(std::uint32_t));
@@ -39,10 +47,19 @@ public:
         }
         return slots_.data() + skip;
     }
+    const std::uint32_t* Key(const std::uint32_t* record) const { return record + width_; }
+    const std::uint32_t* Inner(const std::uint32_t* record) const { return record + width_ + keyWidth_; }
+    std::uint32_t Epoch(const std::uint32_t* record) const { return record[stride_ - 1]; }
+    void Fill(std::uint32_t* record, const std::uint32_t* state, const std::uint32_t* key, VectorStates& states) {
+        std::copy(state, state + width_, record);
+        std::copy(key, key + keyWidth_, record + width_);
+        states.Add(key, record + width_ + keyWidth_);
+        record[stride_ - 1] = states.Epoch();
+    }
     std::size_t Bytes() const { return slots_.capacity() * sizeof(std::uint32_t); }
 
 private:
-    std::size_t width_;
+    std::size_t width_, keyWidth_, innerSize_, stride_;
     GrowingArray<std::uint32_t> slots_;
     std::int64_t first_ = 0;
 };
@@ -71,7 +88,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
     const std::uint32_t width = vectors.Width();
     std::vector<std::uint32_t> key(vectors.KeyWidth());
     VectorStates states(vectors.KeyWidth());
-    Waiting waiting(width);
+    Waiting waiting(width, vectors.KeyWidth(), states.InnerSize());
     // The engine's event sets as the store's, converted once each.
     std::vector<EventSetId> storeSets;
     auto StoreSet = [&](SetId set) {
@@ -87,8 +104,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
     std::vector<TStemArc> found;
     try {
         vectors.Key(state.data(), key.data());
-        states.Add(key.data());
-        waiting.Push(state.data());
+        waiting.Fill(waiting.Push(), state.data(), key.data(), states);
         store.AppendState(0, EventSet{});
         stateCount = 1;
         std::int64_t nextMemoryCheck = MemoryCheckStep;
@@ -99,6 +115,10 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         bool idleKnown = false;
         std::array<ActionId, 32> rootActions{};
         std::vector<std::uint32_t> changedSlots, scratch;
+        // The identity vector of the state being expanded, as it was found, and its inner values.
+        std::vector<std::uint32_t> heldKey, heldInner;
+        std::uint32_t heldEpoch = 0;
+        const std::uint32_t keyWidth = vectors.KeyWidth();
         std::int64_t previousFirst = 0, levelFirst = 0, levelEnd = 1;
         auto deadlockAtLevelEnd = [&] {
             if (!settings.stopAtDeadlockLevel || current != levelEnd) return false;
@@ -125,7 +145,15 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             const std::uint32_t* sought = vectors.SuccessorKey();
             const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
             if (idleFor != current || idleEpoch != states.Epoch()) {
-                idleKnown = states.Known(vectors.IdleKey(), idleInner);
+                // The source as it stands idle is most often the source
+                // itself, whose inner values were kept when it was found.
+                const std::uint32_t* idle = vectors.IdleKey();
+                if (heldEpoch == states.Epoch() && std::equal(idle, idle + keyWidth, heldKey.begin())) {
+                    idleInner = heldInner;
+                    idleKnown = true;
+                } else {
+                    idleKnown = states.Known(idle, idleInner);
+                }
                 idleFor = current;
                 idleEpoch = states.Epoch();
             }
@@ -140,9 +168,8 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                     return false;
                 }
                 target = stateCount++;
-                states.Add(sought);
                 const std::uint32_t* whole = vectors.WholeSuccessor();
-                waiting.Push(whole);
+                waiting.Fill(waiting.Push(), whole, sought, states);
                 std::uint32_t mask = 0;
                 vectors.RootEvents(whole, mask, rootActions.data());
                 store.AppendState(static_cast<std::int32_t>(target), store.InternEvents(mask, rootActions.data()));
@@ -167,8 +194,11 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 break;
             }
             if (current > 0 && shared.stopRequested.load(std::memory_order_relaxed)) break;
-            const TermId* held = waiting.At(current);
+            const std::uint32_t* held = waiting.At(current);
             state.assign(held, held + width);
+            heldKey.assign(waiting.Key(held), waiting.Key(held) + keyWidth);
+            heldInner.assign(waiting.Inner(held), waiting.Inner(held) + states.InnerSize());
+            heldEpoch = waiting.Epoch(held);
             if (vectors.Normalise(state.data())) {
                 // Events pushed down the components change what the state is recognised by.
                 vectors.Key(state.data(), key.data());

@@ -58,6 +58,12 @@ public:
     }
     // A new state, numbered after every state added so far, with a key that names no state.
     void Add(const std::uint32_t* key);
+    // The same, the inner values of the key (as Find gives them) copied into inner.
+    void Add(const std::uint32_t* key, std::uint32_t* inner) {
+        Add(key);
+        std::copy(inner_.begin(), inner_.end(), inner);
+    }
+    std::uint32_t InnerSize() const { return tables_->tree.InnerSize(); }
     // The key of state number changed: its old key no longer names it, the
     // new one does unless an earlier state holds it.
     void Rekey(std::int64_t number, const std::uint32_t* key);
