@@ -185,6 +185,8 @@ public:
     // move waiting for causes (marking the names exhausted when none is left).
     std::int32_t EventBesides(std::uint32_t used, SetId causes) { return Besides(used, causes); }
     SetId UnionEvents(SetId a, SetId b) { return pool_.Union(a, b); }
+    // The set of those names and actions (in name order), in this engine's pool.
+    SetId MakeEvents(std::uint32_t mask, const ActionId* actions) { return pool_.Make(mask, actions); }
     SetId InsertEvent(SetId set, std::int32_t event, ActionId action) { return pool_.Insert(set, event, action); }
     // A composition's own events after its partners' causes are set aside (see StripOperand).
     SetId StripEvents(SetId set, std::uint32_t mask, std::int32_t event, ActionId action, bool keepNew) {

@@ -37,6 +37,11 @@ public:
     // (the term engine alone is then as good).
     bool Build(TermId root, std::vector<std::uint32_t>& state);
 
+    // Whether a slot of a state holds a component's term (else a node's events,
+    // or Derived).
+    bool IsComponent(std::uint32_t slot) const { return nodes_[slot].kind == Node::Kind::Component; }
+    static constexpr std::uint32_t Derived = ~std::uint32_t{0};
+
     // Slots of a state, and of its identity vector.
     std::uint32_t Width() const { return static_cast<std::uint32_t>(nodes_.size()); }
     std::uint32_t KeyWidth() const { return keyWidth_; }
@@ -125,9 +130,8 @@ private:
     };
 
     std::uint32_t Take(TermId t, std::vector<std::uint32_t>& state);
-    // The slot of a composition or a hiding whose events are its operands'
-    // (their union, for a composition): the set is made only when asked.
-    static constexpr std::uint32_t Derived = ~std::uint32_t{0};
+    // Derived: the slot of a composition or a hiding whose events are its
+    // operands' (their union, for a composition): the set is made only when asked.
     SetId Events(std::uint32_t node, const std::uint32_t* state);
     std::uint32_t Mask(std::uint32_t node, const std::uint32_t* state) const;
     void Collect(std::uint32_t node, const std::uint32_t* state, std::uint32_t& mask, ActionId* byName) const;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <functional>
 #include <mutex>
 #include <new>
@@ -114,6 +115,10 @@ public:
         pending = std::make_unique<Pending>(vectors.KeyWidth(), vectors.Width());
         return true;
     }
+    void Threads(unsigned threads) {
+        translated.assign(threads, {});
+        made.assign(threads, {});
+    }
 
     // The engine's set as the store's, converted once each.
     EventSetId StoreSet(SetId set) {
@@ -140,6 +145,9 @@ public:
     std::vector<std::uint32_t> keys;  // the new identities of sources
     std::int64_t unguardedAt = -1;
     std::vector<std::int64_t> numbers;  // of the states held
+    // Per other thread: its terms as made here (0 for not yet), and the terms
+    // of its last packet for this thread.
+    std::vector<std::vector<TermId>> translated, made;
 
 private:
     StemStore& store_;
@@ -232,6 +240,108 @@ void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, std::in
     shared.StatesAtLeast(levelEnd + fresh_);
 }
 
+// A state numbered in a level: its number, the thread that found it and its record there.
+struct Found {
+    std::int64_t number;
+    unsigned discoverer;
+    std::uint32_t pending;
+};
+
+// The thread that holds each new state: its discoverer, unless that one
+// found more than its share of the level; the surplus goes to the threads
+// that found the least, so that the next level's work is balanced. A state
+// that changes threads has its terms and events made again in the other
+// thread's engine (each distinct term once: the translations are kept).
+void Hand(std::vector<std::unique_ptr<Worker>>& workers, const std::vector<Found>& found,
+          std::vector<std::uint8_t>& holderOf) {
+    const auto threads = static_cast<unsigned>(workers.size());
+    constexpr unsigned Pending = ~0u;
+    std::vector<unsigned> holder(found.size(), 0);
+    const std::size_t share = (found.size() + threads - 1) / threads;
+    std::vector<std::size_t> kept(threads, 0);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const unsigned d = found[i].discoverer;
+        holder[i] = kept[d] < share ? d : Pending;
+        if (holder[i] != Pending) ++kept[d];
+    }
+    unsigned taker = 0;
+    for (unsigned& h : holder) {
+        if (h != Pending) continue;
+        while (kept[taker] >= share) ++taker;
+        h = taker;
+        ++kept[taker];
+    }
+    const std::uint32_t width = workers[0]->vectors.Width();
+    // The terms of the states that change threads, packed once per pair of threads.
+    struct Fix {
+        unsigned to;
+        std::size_t at;   // slot in the holder's next states
+        unsigned from;
+        std::uint32_t place;  // in the packet from -> to, plus one: its term in the made terms
+    };
+    std::vector<Fix> fixes;
+    std::vector<std::vector<TermPacket>> packets(threads, std::vector<TermPacket>(threads));
+    std::vector<std::pair<std::size_t, std::size_t>> moved;  // (found, where in the holder's next states)
+    holderOf.clear();
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        Worker& to = *workers[holder[i]];
+        const std::uint32_t* whole = workers[found[i].discoverer]->pending->Whole(found[i].pending);
+        if (holder[i] != found[i].discoverer) moved.emplace_back(i, to.next.size());
+        to.next.insert(to.next.end(), whole, whole + width);
+        to.numbers.push_back(found[i].number);
+        holderOf.push_back(static_cast<std::uint8_t>(holder[i]));
+    }
+    for (unsigned f = 0; f < threads; ++f) {
+        Worker& from = *workers[f];
+        for (unsigned t = 0; t < threads; ++t) {
+            if (t == f) continue;
+            Worker& to = *workers[t];
+            std::vector<TermId>& known = to.translated[f];
+            for (const auto& [i, base] : moved) {
+                if (found[i].discoverer != f || holder[i] != t) continue;
+                for (std::uint32_t slot = 0; slot < width; ++slot) {
+                    std::uint32_t& value = to.next[base + slot];
+                    if (!to.vectors.IsComponent(slot)) {
+                        if (value != VectorEngine::Derived) {
+                            std::array<ActionId, 32> actions{};
+                            const ActionId* source = from.engine.EventActions(value);
+                            const std::uint32_t mask = from.engine.EventMask(value);
+                            std::copy(source, source + std::popcount(mask), actions.begin());
+                            value = to.engine.MakeEvents(mask, actions.data());
+                        }
+                    } else if (value == 0) {
+                        // The null term (an operand that ended) is the null term everywhere.
+                    } else if (value < known.size() && known[value]) {
+                        value = known[value];
+                    } else {
+                        fixes.push_back(Fix{t, base + slot, f, from.engine.Pack(value, packets[f][t])});
+                    }
+                }
+            }
+            // One packing per destination: a node shared by two packets is in each.
+            from.engine.EndPacking();
+        }
+    }
+    std::vector<TermId> made;
+    for (unsigned f = 0; f < threads; ++f) {
+        for (unsigned t = 0; t < threads; ++t) {
+            if (packets[f][t].nodes.empty()) continue;
+            workers[t]->engine.Unpack(packets[f][t], made);
+            workers[t]->made[f] = made;
+        }
+    }
+    for (const Fix& fix : fixes) {
+        Worker& to = *workers[fix.to];
+        std::uint32_t& value = to.next[fix.at];
+        const TermId term = to.made[fix.from][fix.place];
+        // value is still the discoverer's term.
+        std::vector<TermId>& known = to.translated[fix.from];
+        if (known.size() <= value) known.resize(value + value / 2 + 64, 0);
+        known[value] = term;
+        value = term;
+    }
+}
+
 }  // namespace
 
 bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, const GenerationSettings& settings,
@@ -247,13 +357,13 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
             workers.back()->engine.WatchMemory(&memory);
             if (!workers.back()->Start(compilation.get(), state)) return false;
         }
+        for (auto& w : workers) w->Threads(threads);
         workers[0]->vectors.PlanKey(state.data());
         for (unsigned t = 1; t < threads; ++t) workers[t]->vectors.SetKeyOrder(workers[0]->vectors.KeyOrder());
     } catch (const std::bad_alloc&) {
         return false;  // the term engine says how memory ran out
     }
     Crew crew(threads, WorkerStack);
-    const std::uint32_t width = workers[0]->vectors.Width();
     const std::uint32_t keyWidth = workers[0]->vectors.KeyWidth();
     VectorStates states(keyWidth);
     std::atomic<bool> abandon{false}, memoryLow{false};
@@ -262,6 +372,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     std::int64_t levelFirst = 0, levelEnd = 0, previousFirst = 0;
     bool stop = false, stoppedOutside = false;
     std::vector<std::uint8_t> owner;  // of each state of the level being explored
+    std::vector<Found> found;         // the states numbered in this level
     std::vector<std::size_t> cursor(threads, 0);
     std::vector<TStemArc> arcs;
     std::vector<std::uint32_t> key(keyWidth);
@@ -315,9 +426,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                             target = count++;
                             states.Add(sought);
                             const std::uint32_t* whole = worker.pending->Whole(a.pending);
-                            worker.next.insert(worker.next.end(), whole, whole + width);
-                            worker.numbers.push_back(target);
-                            nextOwner.push_back(static_cast<std::uint8_t>(w));
+                            found.push_back(Found{target, w, a.pending});
                             std::uint32_t mask = 0;
                             worker.vectors.RootEvents(whole, mask, rootActions.data());
                             store.AppendState(static_cast<std::int32_t>(target),
@@ -342,6 +451,9 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 result.stoppedAtDeadlock = true;
                 break;
             }
+            // The new states go to the threads that will explore them.
+            Hand(workers, found, nextOwner);
+            found.clear();
             for (auto& w : workers) w->held.swap(w->next);
             owner.swap(nextOwner);
             previousFirst = levelFirst;
