@@ -268,6 +268,34 @@ TEST(StandardSyntax, ErrorsCarryTheLineAndColumnOfTheStandardText) {
     for (const Case& c : cases) EXPECT_EQ(Errors(c.text), Lines{c.line}) << c.text;
 }
 
+// A name is declared twice only within one list: a nested list of processes,
+// or a hide inside a hide, may reuse the names around it, and the names of a
+// list stay declared after a nested one ends.
+TEST(StandardSyntax, DuplicatesAreToldWithinOneListOfDeclarations) {
+    const std::string nested =
+        "specification S [a] : noexit behaviour P [a] where\n"
+        "  process P [x] : noexit := Q [x] where\n"
+        "    process Q [y] : noexit := y; R [y] endproc\n"
+        "    process R [y] : noexit := stop endproc endproc\n"
+        "  process Q [x] : noexit := stop endproc\n";
+    EXPECT_TRUE(CompileText(nested + "endspec").ok());
+    EXPECT_EQ(Errors(nested + "  process P [x] : noexit := stop endproc endspec"),
+              Lines{"(ligne:6) Définition dupliquée de processus -> P (colonne:11)"});
+    EXPECT_EQ(Errors("specification S [a] : noexit behaviour P [a] where\n"
+                     "  process R [x] : noexit := stop endproc\n"
+                     "  process P [x] : noexit := R [x] where\n"
+                     "    process R [y] : noexit := stop endproc endproc\n"
+                     "  process R [x] : noexit := stop endproc endspec"),
+              Lines{"(ligne:5) Définition dupliquée de processus -> R (colonne:11)"});
+    EXPECT_TRUE(CompileText(StdSpec("hide h in hide h in h; a; stop")).ok());
+    EXPECT_EQ(Errors(StdSpec("hide h in hide g, h, g in h; a; stop")),
+              Lines{"(ligne:1) Déclaration dupliquée d'action. (colonne:82)"});
+    EXPECT_TRUE(CompileText("specification S [a] : noexit behaviour P [a, a] where\n"
+                            "  process P [x, y] : noexit := Q [y, x] where\n"
+                            "    process Q [y, x] : noexit := x; stop endproc endproc endspec")
+                    .ok());
+}
+
 TEST(StandardSyntax, DeepNestingIsRefusedAndLongChainsAreRead) {
     const std::string open(5000, '(');
     EXPECT_EQ(Errors(StdSpec(open + "stop" + std::string(5000, ')'))),
