@@ -52,6 +52,8 @@ struct GenerationResult {
     // Distinct term nodes made for the states kept: the measure of the work,
     // which grows with the states and the part of their terms that changed.
     std::int64_t nodesBuilt = 0;
+    // The threads the exploration made: no more than its levels kept busy.
+    std::int32_t threadsMade = 1;
     // The system clock when the generation started and when it ended, and the
     // whole seconds between the two readings taken to the second.
     std::chrono::system_clock::time_point started;

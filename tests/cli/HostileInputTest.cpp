@@ -127,6 +127,19 @@ TEST(HostileInput, ContradictoryOptionsAreRefused) {
     EXPECT_EQ(Calvento(dir, {"generate", model, "-o", "-"}).exitCode, 0);
 }
 
+// Threads asked for beyond what the cores and the levels can use are not
+// made: a thousand on the philosophers' 132 states once took 1.3 GB.
+TEST(HostileInput, AThousandThreadsOnASmallSystemCostNothing) {
+    ScratchDirectory dir("quarvo_cli_threads");
+    const std::string model = Examples + "PHILO.LOT";
+    const Finished one = Calvento(dir, {"generate", model, "--fils", "1", "-o", dir.File("one.stem")});
+    const Finished many = Calvento(dir, {"generate", model, "--fils", "1000", "-o", dir.File("many.stem")});
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    ASSERT_EQ(many.exitCode, 0) << many.err;
+    EXPECT_EQ(Bytes(dir.File("many.stem")), Bytes(dir.File("one.stem")));
+    EXPECT_LT(many.peakKilobytes, 200 * 1024);
+}
+
 // Runs calvento with its standard output closed, or on a pipe read to its end.
 Finished RunWithStandardOutput(const std::vector<std::string>& args, bool closed) {
     int out[2], err[2];
