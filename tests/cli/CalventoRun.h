@@ -16,11 +16,6 @@
 
 namespace quarvo::test {
 
-inline std::string Bytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 struct Finished {
     int exitCode = -1;
     std::string out;

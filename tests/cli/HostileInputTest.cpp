@@ -20,11 +20,10 @@ namespace fs = std::filesystem;
 using quarvo::test::Bytes;
 using quarvo::test::Calvento;
 using quarvo::test::Finished;
+using quarvo::test::Put;
 using quarvo::test::ScratchDirectory;
 
 const std::string Examples = std::string(QUARVO_SOURCE_DIR) + "/examples/";
-
-void Put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 TEST(HostileInput, AnExportNeverReplacesItsInput) {
     ScratchDirectory dir("quarvo_cli_export_self");

@@ -8,7 +8,9 @@
 namespace quarvo {
 namespace {
 
+using test::AllTrees;
 using test::CompileText;
+using test::Joined;
 using test::TreeText;
 using Lines = std::vector<std::string>;
 
@@ -323,25 +325,6 @@ Lines Written(const std::string& dialect, bool standard) {
     StandardText text = standard ? WriteStandardLotos(c.tree()) : WriteDialectLotos(c.tree());
     EXPECT_TRUE(test::Succeeded(text.status)) << dialect;
     return text.lines;
-}
-
-std::string Joined(const Lines& lines) {
-    std::string text;
-    for (const std::string& l : lines) text += l + "\n";
-    return text;
-}
-
-// Every definition's tree, in pre-order.
-std::string AllTrees(const Compilation& c) {
-    std::string text;
-    std::vector<const ProcessDefinition*> pending{c.systemDefinition};
-    while (!pending.empty()) {
-        const ProcessDefinition* d = pending.back();
-        pending.pop_back();
-        text += d->name.Text() + "[" + test::GatesText(d->gates) + "] := " + TreeText(d->behaviour) + "\n";
-        for (const ProcessDefinition* k = d->children; k; k = k->next) pending.push_back(k);
-    }
-    return text;
 }
 
 TEST(StandardSyntax, TheWriterLaysOutOneOperatorALine) {

@@ -12,6 +12,7 @@
 namespace quarvo {
 namespace {
 
+using test::ExampleText;
 using test::ExampleTexts;
 
 using test::Modes;
@@ -94,13 +95,6 @@ TEST(Threads, HiddenActionsMetBySeveralThreadsAtOnceKeepTheirNames) {
     ASSERT_NE(one.find("I_H299"), std::string::npos);
     settings.threads = 7;
     for (int round = 0; round < 10; ++round) ASSERT_EQ(test::GenerateText(text, settings)->Text(), one) << round;
-}
-
-std::string ExampleText(const std::string& name) {
-    const TextFileResult file = ReadTextFile(std::string(QUARVO_SOURCE_DIR) + "/examples/" + name);
-    std::string text;
-    for (const std::string& line : file.lines) text += line + "\n";
-    return text;
 }
 
 // However many threads are asked for, no more are made than the cores can
