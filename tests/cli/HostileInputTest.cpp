@@ -139,6 +139,37 @@ TEST(HostileInput, AThousandThreadsOnASmallSystemCostNothing) {
     EXPECT_LT(many.peakKilobytes, 200 * 1024);
 }
 
+// A label holding a control byte, as an .aut file may: every message that
+// names it writes the byte out, never sends it raw to a terminal.
+TEST(HostileInput, ControlBytesOfLabelsAreShownInEveryMessage) {
+    ScratchDirectory dir("quarvo_cli_control_bytes");
+    const std::string label("A\0B", 3);
+    Put(dir.File("nul.aut"), "des (0, 1, 2)\r\n(0, \"" + label + "\", 1)\r\n");
+    Put(dir.File("still.aut"), "des (0, 0, 1)\r\n");
+    Put(dir.File("taken.trace"), label + "\r\n");
+    Put(dir.File("refused.trace"), "C\x1B\r\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string shown;
+    } cases[] = {
+        {{"compare", dir.File("nul.aut"), dir.File("still.aut")}, "<A\\x00B>true"},
+        {{"compare", dir.File("nul.aut"), dir.File("still.aut")}, "peut faire A\\x00B ;"},
+        {{"compare", dir.File("nul.aut"), dir.File("still.aut"), "--traces"}, "plus courte : A\\x00B"},
+        {{"simulate", dir.File("nul.aut"), "--trace", dir.File("taken.trace")}, "Étape 1 : 0 -A\\x00B-> 1"},
+        {{"simulate", dir.File("nul.aut"), "--trace", dir.File("refused.trace")},
+         "impossible : « C\\x1B » depuis l'état 0."},
+        {{"simulate", dir.File("nul.aut"), "--trace", dir.File("refused.trace")}, "Actions possibles : A\\x00B."},
+        {{"verify", dir.File("nul.aut"), "<AB> true"}, "(voulez-vous dire « A\\x00B » ?)"},
+    };
+    for (const auto& c : cases) {
+        const Finished run = Calvento(dir, c.args);
+        const std::string said = run.out + run.err;
+        EXPECT_NE(said.find(c.shown), std::string::npos) << c.args[0] << "\n" << said;
+        EXPECT_EQ(said.find('\0'), std::string::npos) << c.args[0];
+        EXPECT_EQ(said.find('\x1B'), std::string::npos) << c.args[0];
+    }
+}
+
 // Runs calvento with its standard output closed, or on a pipe read to its end.
 Finished RunWithStandardOutput(const std::vector<std::string>& args, bool closed) {
     int out[2], err[2];
