@@ -5,6 +5,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/SystemLoading.h"
+#include "frontend/MessageText.h"
 #include "views/Simulator.h"
 #include "views/StemTexts.h"
 
@@ -31,7 +32,7 @@ std::string StepLine(const quarvo::Simulator& sim, std::size_t k) {
     const quarvo::SimulationStep& s = sim.Steps()[k];
     const quarvo::StateView from = sim.Store().State(s.from);
     return "Étape " + std::to_string(k + 1) + " : " + std::to_string(from.Number) + " -" +
-           quarvo::ArcLabel(from.Arcs[s.arc], sim.Store().actions, sim.GetSemantics()) + "-> " +
+           quarvo::ShownText(quarvo::ArcLabel(from.Arcs[s.arc], sim.Store().actions, sim.GetSemantics())) + "-> " +
            std::to_string(sim.Store().State(s.to).Number);
 }
 
@@ -50,7 +51,7 @@ void ShowState(const quarvo::Simulator& sim) {
     std::cout << "Transitions possibles :\n";
     std::size_t k = 0;
     for (const quarvo::EnabledTransition& t : sim.Enabled()) {
-        std::cout << "  " << ++k << "  " << t.action;
+        std::cout << "  " << ++k << "  " << quarvo::ShownText(t.action);
         if (sim.GetSemantics() == quarvo::Semantics::Maximality && t.event != 0)
             std::cout << " : x" << t.event << ", causes " << t.causes;
         std::cout << " -> " << t.target << '\n';
@@ -93,7 +94,7 @@ int Interactive(quarvo::Simulator& sim) {
             }
         }
         if (chosen == enabled.size() || !sim.Fire(enabled[chosen].arc)) {
-            std::cout << "« " << line << " » n'est pas possible ici.\n";
+            std::cout << "« " << quarvo::ShownText(line) << " » n'est pas possible ici.\n";
             continue;
         }
         std::cout << StepLine(sim, sim.Position() - 1) << '\n';

@@ -67,6 +67,14 @@ void InstallStopHandlers(int rank, int size) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, OnStopSignal);
 }
 
+extern "C" void OnLateStopSignal(int) { _exit(2); }
+
+// Once the work is decided, a stop abandons nothing: mpirun stopping the
+// others after the first one's exit with an error is not told again.
+void QuietStopHandlers() {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, OnLateStopSignal);
+}
+
 // Rank 0's progress line: the states, the arcs and the levels.
 class ProgressLine final : public quarvo::LevelProgress {
 public:
@@ -231,13 +239,14 @@ int main(int argc, char** argv) {
     int code = 0;
     {
         quarvo::Peers peers(MPI_COMM_WORLD);
-        InstallStopHandlers(peers.Rank(), peers.Size());
+        QuietStopHandlers();
         const std::vector<std::string> args(argv + 1, argv + argc);
         Options options;
         code = Parse(args, options, peers.Rank() == 0);
         if (code == 1) {
             code = 0;
         } else if (code == 0) {
+            InstallStopHandlers(peers.Rank(), peers.Size());
             try {
                 code = Generate(peers, options);
             } catch (const std::bad_alloc&) {
@@ -247,6 +256,7 @@ int main(int argc, char** argv) {
                 std::cerr << e.what() << '\n';
                 MPI_Abort(MPI_COMM_WORLD, 2);
             }
+            QuietStopHandlers();
         }
         std::cout.flush();
     }

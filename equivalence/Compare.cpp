@@ -7,6 +7,7 @@
 
 #include "equivalence/Distinction.h"
 #include "equivalence/Traces.h"
+#include "frontend/MessageText.h"
 
 namespace quarvo {
 namespace {
@@ -162,8 +163,10 @@ std::vector<std::int32_t> StoreNumbers(const StemStore& store, const std::vector
 // A label as a trace shows it: in double quotes when it holds a blank (the
 // labels of other toolsets' .aut files may), so that the trace's labels stay
 // apart.
+// A label in a message: quoted when it holds a blank, its control bytes written out.
 std::string Shown(const std::string& name) {
-    return name.find(' ') == std::string::npos ? name : "\"" + name + "\"";
+    const std::string shown = ShownText(name);
+    return name.find(' ') == std::string::npos ? shown : "\"" + shown + "\"";
 }
 
 std::string Joined(const std::vector<std::string>& names) {
@@ -374,7 +377,8 @@ std::vector<std::string> CompareLines(const CompareResult& result, Equivalence e
         return lines;
     }
     if (!why.formula.empty()) {
-        lines.push_back("Formule distinctive (vraie pour le premier système, fausse pour le second) : " + why.formula);
+        lines.push_back("Formule distinctive (vraie pour le premier système, fausse pour le second) : " +
+                        ShownText(why.formula));
     }
     std::vector<std::string> before = why.trace;
     std::string last;

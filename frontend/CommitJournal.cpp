@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view JournalPrefix = ".quarvo-";
-constexpr std::string_view JournalSuffix = ".journal";
 constexpr std::string_view Heading = "quarvo-journal";
 constexpr std::string_view Closing = "fin";
 
@@ -194,10 +192,10 @@ void RemoveCommitJournal(const std::vector<std::string>& names) {
     }
 }
 
-bool IsJournalName(const std::string& name) {
-    if (!name.starts_with(JournalPrefix) || !name.ends_with(JournalSuffix)) return false;
-    const std::string_view middle = std::string_view(name).substr(
-        JournalPrefix.size(), name.size() - JournalPrefix.size() - JournalSuffix.size());
+bool IsOwnFileName(std::string_view name, std::string_view ending) {
+    if (!name.starts_with(OwnFilePrefix) || !name.ends_with(ending)) return false;
+    const std::string_view middle =
+        name.substr(OwnFilePrefix.size(), name.size() - OwnFilePrefix.size() - ending.size());
     const std::size_t dash = middle.find('-');
     if (dash == 0 || dash == std::string_view::npos || dash > 9 || middle.size() != dash + 9) return false;
     const auto digit = [](char c) { return c >= '0' && c <= '9'; };
@@ -205,6 +203,8 @@ bool IsJournalName(const std::string& name) {
     return std::all_of(middle.begin(), middle.begin() + static_cast<std::ptrdiff_t>(dash), digit) &&
            std::all_of(middle.begin() + static_cast<std::ptrdiff_t>(dash) + 1, middle.end(), hex);
 }
+
+bool IsJournalName(const std::string& name) { return IsOwnFileName(name, JournalEnding); }
 
 void SettleInterruptedCommits(const std::string& dir, const std::function<bool(const std::string&)>& stale) {
     std::vector<fs::path> journals;

@@ -5,9 +5,16 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quarvo {
+
+// The names this program gives the files it makes beside the ones it writes:
+// OwnFilePrefix, its pid, "-", eight hexadecimal digits, then the ending.
+inline constexpr std::string_view OwnFilePrefix = ".quarvo-";
+inline constexpr std::string_view JournalEnding = ".journal";
+bool IsOwnFileName(std::string_view name, std::string_view ending);
 
 // One file of a commit: the temporary renamed over target, and the second
 // name (a hard link) the file replaced keeps until the commit is over.

@@ -34,7 +34,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view TemporaryPrefix = ".quarvo-";
 constexpr std::string_view TemporarySuffix = ".tmp";
 
 // When this process started, near enough: a temporary file of this process's
@@ -219,7 +218,7 @@ fs::path DirectoryOf(const fs::path& target) {
 // The pid in the name of a temporary file or a journal; 0 when the name is neither.
 pid_t PidInName(const std::string& name) {
     if (!IsTemporaryFileName(name) && !IsJournalName(name)) return 0;
-    const std::size_t start = TemporaryPrefix.size();
+    const std::size_t start = OwnFilePrefix.size();
     return static_cast<pid_t>(std::stol(name.substr(start, name.find('-', start) - start)));
 }
 
@@ -257,7 +256,7 @@ fs::path TemporaryName(const fs::path& dir, std::random_device& random,
                        std::string_view ending = TemporarySuffix) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
-    return dir / (std::string(TemporaryPrefix) + std::to_string(::getpid()) + "-" + suffix + std::string(ending));
+    return dir / (std::string(OwnFilePrefix) + std::to_string(::getpid()) + "-" + suffix + std::string(ending));
 }
 
 // A stream buffer writing to a file descriptor through operations; the
@@ -543,18 +542,7 @@ bool IdentityOf(const std::string& path, FileIdentity& identity) {
 
 }  // namespace
 
-bool IsTemporaryFileName(const std::string& name) {
-    // .quarvo-PID-XXXXXXXX.tmp
-    if (!name.starts_with(TemporaryPrefix) || !name.ends_with(TemporarySuffix)) return false;
-    const std::string_view middle = std::string_view(name).substr(
-        TemporaryPrefix.size(), name.size() - TemporaryPrefix.size() - TemporarySuffix.size());
-    const std::size_t dash = middle.find('-');
-    if (dash == 0 || dash == std::string_view::npos || dash > 9 || middle.size() != dash + 9) return false;
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    const auto hex = [&](char c) { return digit(c) || (c >= 'a' && c <= 'f'); };
-    return std::all_of(middle.begin(), middle.begin() + static_cast<std::ptrdiff_t>(dash), digit) &&
-           std::all_of(middle.begin() + static_cast<std::ptrdiff_t>(dash) + 1, middle.end(), hex);
-}
+bool IsTemporaryFileName(const std::string& name) { return IsOwnFileName(name, TemporarySuffix); }
 
 Status WriteFilesTogether(const std::vector<FileOutput>& outputs, const FileOperations& operations) {
     std::vector<std::unique_ptr<StagedOutput>> staged;
@@ -616,7 +604,7 @@ Status WriteFilesTogether(const std::vector<FileOutput>& outputs, const FileOper
         for (const auto& file : staged)
             entries.push_back({file->target.string(), file->named.string(), file->backup.string(), file->replacing});
         for (const fs::path& dir : directories)
-            journal.push_back(TemporaryName(dir, random, ".journal").string());
+            journal.push_back(TemporaryName(dir, random, JournalEnding).string());
         if (const int error = WriteCommitJournal(entries, journal); error != 0)
             return Failure{WithReason(CannotWrite(staged.front()->output->path), error)};
     }

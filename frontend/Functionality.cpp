@@ -5,15 +5,19 @@
 
 namespace quarvo {
 
-bool CanTerminate(const BehaviourNode* node, const std::unordered_map<const ProcessDefinition*, bool>& definitions) {
-    // Iterative over the left spine would not help much: the trees of the
-    // front end are as deep as their text, so a work list keeps the stack flat.
-    struct Frame {
-        const BehaviourNode* node;
-        int stage;
-        bool left;
-    };
-    std::vector<Frame> stack{{node, 0, false}};
+namespace {
+
+struct Frame {
+    const BehaviourNode* node;
+    int stage;
+    bool left;
+};
+
+// The trees of the front end are as deep as their text: a work list, kept
+// by the caller from one definition to the next, keeps the stack flat.
+bool CanTerminate(const BehaviourNode* node, const std::unordered_map<const ProcessDefinition*, bool>& definitions,
+                  std::vector<Frame>& stack) {
+    stack.assign(1, Frame{node, 0, false});
     bool value = false;
     while (!stack.empty()) {
         Frame& f = stack.back();
@@ -83,6 +87,13 @@ bool CanTerminate(const BehaviourNode* node, const std::unordered_map<const Proc
     return value;
 }
 
+}  // namespace
+
+bool CanTerminate(const BehaviourNode* node, const std::unordered_map<const ProcessDefinition*, bool>& definitions) {
+    std::vector<Frame> stack;
+    return CanTerminate(node, definitions, stack);
+}
+
 std::unordered_map<const ProcessDefinition*, bool> TerminatingDefinitions(const ProcessDefinition* system) {
     std::vector<const ProcessDefinition*> all;
     std::vector<const ProcessDefinition*> pending;
@@ -94,19 +105,22 @@ std::unordered_map<const ProcessDefinition*, bool> TerminatingDefinitions(const 
         for (const ProcessDefinition* c = d->children; c; c = c->next) pending.push_back(c);
     }
     std::unordered_map<const ProcessDefinition*, bool> result;
+    result.reserve(all.size());
     for (const ProcessDefinition* d : all) result[d] = false;
     // A definition can only become terminating when one it calls does: after
     // a first look at each, only the callers of one that became so are looked
     // at again, so that a long chain of definitions takes linear time.
     std::unordered_map<const ProcessDefinition*, std::vector<const ProcessDefinition*>> callers;
+    callers.reserve(all.size());
     for (const ProcessDefinition* d : all)
         for (const ProcessCall* call = d->calls; call; call = call->next)
             if (call->node && call->node->process) callers[call->node->process].push_back(d);
     std::vector<const ProcessDefinition*> work(all.rbegin(), all.rend());
+    std::vector<Frame> stack;
     while (!work.empty()) {
         const ProcessDefinition* d = work.back();
         work.pop_back();
-        if (result[d] || !CanTerminate(d->behaviour, result)) continue;
+        if (result[d] || !CanTerminate(d->behaviour, result, stack)) continue;
         result[d] = true;
         auto it = callers.find(d);
         if (it == callers.end()) continue;

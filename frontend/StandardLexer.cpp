@@ -10,7 +10,7 @@ namespace quarvo {
 namespace {
 
 struct StdKeyword {
-    const char* text;
+    std::string_view text;
     StdToken kind;
 };
 
@@ -62,11 +62,18 @@ public:
     }
     int line() const { return line_ + 1; }
     int column() const { return static_cast<int>(position_) + 1; }
+    // The characters from the current one to the end of its line.
+    std::u32string_view RestOfLine() const {
+        return AtEnd() ? std::u32string_view() : std::u32string_view(chars_).substr(position_);
+    }
+    // Moves over count characters of the current line.
+    void Skip(std::size_t count) { position_ += count; }
 
 private:
     void Load() {
         position_ = 0;
-        chars_ = line_ < count_ ? DecodeUtf8(source_.Line(line_)) : std::u32string();
+        // Decoded into the same buffer line after line.
+        DecodeUtf8(line_ < count_ ? source_.Line(line_) : std::string(), chars_);
         // A Windows line end read as LF alone leaves a carriage return.
         if (!chars_.empty() && chars_.back() == U'\r') chars_.pop_back();
     }
@@ -79,6 +86,41 @@ private:
 };
 
 bool IsBlank(char32_t c) { return c == U' ' || c == U'\t' || c == U'\n' || c == U'\f' || c == U'\v'; }
+bool IsNameCharacter(char32_t c) { return IsLetter(c) || IsDigit(c) || c == U'_'; }
+
+// The kind of a word of letters, digits and underscores, in upper case.
+StdToken WordKind(std::string_view upper) {
+    for (const StdKeyword& k : kKeywords)
+        if (k.text.size() == upper.size() && k.text == upper) return k.kind;
+    return StdToken::Identifier;
+}
+
+// The symbol that starts at c, the longest first, moved over; End if none.
+StdToken Symbol(CharCursor& in, char32_t c) {
+    const auto taken = [&in](std::size_t length, StdToken kind) {
+        for (std::size_t i = 0; i < length; ++i) in.Advance();
+        return kind;
+    };
+    const char32_t next = in.Peek(1);
+    switch (c) {
+    case U'|':
+        if (next != U'|') return taken(1, StdToken::Bar);
+        return in.Peek(2) == U'|' ? taken(3, StdToken::Interleave) : taken(2, StdToken::FullSync);
+    case U'[': return next == U'>' ? taken(2, StdToken::Disable) : taken(1, StdToken::OpenBracket);
+    case U']': return taken(1, StdToken::CloseBracket);
+    case U'>': return next == U'>' ? taken(2, StdToken::Enable) : StdToken::End;
+    case U':': return next == U'=' ? taken(2, StdToken::Define) : taken(1, StdToken::Colon);
+    case U';': return taken(1, StdToken::Semicolon);
+    case U',': return taken(1, StdToken::Comma);
+    case U'(': return taken(1, StdToken::OpenParen);
+    case U')': return taken(1, StdToken::CloseParen);
+    case U'?': return taken(1, StdToken::Question);
+    case U'!': return taken(1, StdToken::Exclamation);
+    case U'-': return next == U'>' ? taken(2, StdToken::Arrow) : StdToken::End;
+    case U'=': return taken(1, StdToken::Equal);
+    default: return StdToken::End;
+    }
+}
 
 }  // namespace
 
@@ -119,19 +161,19 @@ StdLexResult LexStandard(const LineSource& source) {
             continue;
         }
         if (IsLetter(c)) {
-            std::string text;
-            while (IsLetter(in.Peek()) || IsDigit(in.Peek()) || in.Peek() == U'_') {
-                text.push_back(static_cast<char>(Upper(in.Peek())));
-                in.Advance();
-            }
-            if (text.size() > Identifier32::Size) {
+            // A name never runs over a line end.
+            const std::u32string_view rest = in.RestOfLine();
+            std::size_t length = 1;
+            while (length < rest.size() && IsNameCharacter(rest[length])) ++length;
+            if (length > Identifier32::Size) {
                 fail("Identificateur trop long", token.line, token.column);
                 return result;
             }
-            token.name = Identifier32::FromText(text);
-            token.kind = StdToken::Identifier;
-            for (const StdKeyword& k : kKeywords)
-                if (text == k.text) token.kind = k.kind;
+            Identifier32 name;
+            for (std::size_t i = 0; i < length; ++i) name.chars[i] = static_cast<char>(Upper(rest[i]));
+            in.Skip(length);
+            token.kind = WordKind(std::string_view(name.chars.data(), length));
+            token.name = result.tokens.Intern(name);
             result.tokens.push_back(token);
             continue;
         }
@@ -142,19 +184,9 @@ StdLexResult LexStandard(const LineSource& source) {
             continue;
         }
         // Symbols, the longest first.
-        auto take = [&](std::string_view text, StdToken kind) {
-            for (std::size_t i = 0; i < text.size(); ++i)
-                if (in.Peek(i) != static_cast<char32_t>(text[i])) return false;
-            for (std::size_t i = 0; i < text.size(); ++i) in.Advance();
-            token.kind = kind;
-            return true;
-        };
-        if (take("|||", StdToken::Interleave) || take("||", StdToken::FullSync) || take("|", StdToken::Bar) ||
-            take("[>", StdToken::Disable) || take("[", StdToken::OpenBracket) || take("]", StdToken::CloseBracket) ||
-            take(">>", StdToken::Enable) || take(":=", StdToken::Define) || take(":", StdToken::Colon) ||
-            take(";", StdToken::Semicolon) || take(",", StdToken::Comma) || take("(", StdToken::OpenParen) ||
-            take(")", StdToken::CloseParen) || take("?", StdToken::Question) || take("!", StdToken::Exclamation) ||
-            take("->", StdToken::Arrow) || take("=", StdToken::Equal)) {
+        const StdToken symbol = Symbol(in, c);
+        if (symbol != StdToken::End) {
+            token.kind = symbol;
             result.tokens.push_back(token);
             continue;
         }

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "frontend/Functionality.h"
@@ -33,10 +32,10 @@ int Height(const BehaviourNode* node) { return node ? node->height : 0; }
 
 class StandardReader {
 public:
-    StandardReader(std::vector<StdLexeme> tokens, Compilation& compilation, ErrorReporter& reporter,
+    StandardReader(StdTokens tokens, Compilation& compilation, ErrorReporter& reporter,
                    const std::function<bool()>& memoryLow)
         : tokens_(std::move(tokens)), compilation_(compilation), arena_(compilation.arena), reporter_(reporter),
-          memoryLow_(memoryLow) {}
+          memoryLow_(memoryLow), gateMarks_(tokens_.NameCount(), 0), processMarks_(tokens_.NameCount(), 0) {}
 
     // The system definition, or null after an error.
     ProcessDefinition* Read() {
@@ -68,6 +67,14 @@ private:
         return tokens_[std::min(position_ + ahead, tokens_.size() - 1)];
     }
     bool At(StdToken kind, std::size_t ahead = 0) const { return Peek(ahead).kind == kind; }
+    const Identifier32& Name(const StdLexeme& token) const { return tokens_.Name(token); }
+    // Marks a gate as declared in list; false when the list declared it already.
+    bool MarkGate(std::uint32_t list, const StdLexeme& name) {
+        std::uint32_t& mark = gateMarks_[name.name];
+        if (mark == list) return false;
+        mark = list;
+        return true;
+    }
     const StdLexeme& Take() {
         const StdLexeme& t = Peek();
         if (position_ < tokens_.size() - 1) ++position_;
@@ -126,12 +133,12 @@ private:
         Take();
         GateList first = nullptr;
         GateCell** tail = &first;
-        std::unordered_set<Identifier32, Identifier32Hash> seen;
+        const std::uint32_t list = ++gateLists_;
         if (!At(StdToken::CloseBracket)) {
             for (;;) {
                 const StdLexeme& name = Expect(StdToken::Identifier, "Identificateur manquant");
-                if (!seen.insert(name.name).second) Fail("Déclaration dupliquée d'action", name);
-                *tail = arena_.NewGate(name.name);
+                if (!MarkGate(list, name)) Fail("Déclaration dupliquée d'action", name);
+                *tail = arena_.NewGate(Name(name));
                 tail = &(*tail)->next;
                 ++count;
                 if (!At(StdToken::Comma)) break;
@@ -147,7 +154,7 @@ private:
         Take();
         const StdLexeme& name = Expect(StdToken::Identifier, "Identificateur manquant");
         ProcessDefinition* def = arena_.NewDefinition();
-        def->name = name.name;
+        def->name = Name(name);
         def->gates = FormalGates(def->gateCount);
         if (At(StdToken::OpenParen)) Refuse("paramètres de valeur", Peek());
         int line = 0;
@@ -175,19 +182,26 @@ private:
         if (At(StdToken::Where)) {
             Take();
             ProcessDefinition** tail = &def->children;
-            std::unordered_set<Identifier32, Identifier32Hash> names;
+            // The marks this list overwrote, put back when it ends: the
+            // names of a nested list do not hide those of this one.
+            const std::uint32_t list = ++processLists_;
+            std::vector<std::pair<std::uint32_t, std::uint32_t>> overwritten;
             do {
                 if (At(StdToken::DataKeyword)) Refuse("types de données", Peek());
                 if (!At(StdToken::Process)) Unexpected("\"process\" manquant");
                 Take();
                 const StdLexeme& name = Expect(StdToken::Identifier, "Identificateur manquant");
-                if (!names.insert(name.name).second || name.name == def->name)
-                    Fail("Définition dupliquée de processus", name, name.name);
+                std::uint32_t& mark = processMarks_[name.name];
+                if (mark == list || Name(name) == def->name)
+                    Fail("Définition dupliquée de processus", name, Name(name));
+                overwritten.emplace_back(name.name, mark);
+                mark = list;
                 ProcessDefinition* child = Process(name);
                 child->parent = def;
                 *tail = child;
                 tail = &child->next;
             } while (At(StdToken::Process) || At(StdToken::DataKeyword));
+            for (auto it = overwritten.rbegin(); it != overwritten.rend(); ++it) processMarks_[it->first] = it->second;
         }
         if (!At(closing)) {
             Unexpected(closing == StdToken::Endspec ? "\"endspec\" manquant" : "\"endproc\" manquant");
@@ -197,7 +211,7 @@ private:
     // The rest of "process" NAME [gates] : functionality := body endproc.
     ProcessDefinition* Process(const StdLexeme& name) {
         ProcessDefinition* def = arena_.NewDefinition();
-        def->name = name.name;
+        def->name = Name(name);
         def->gates = FormalGates(def->gateCount);
         if (At(StdToken::OpenParen)) Refuse("paramètres de valeur", Peek());
         int line = 0;
@@ -316,8 +330,8 @@ private:
     // The gate a name of the behaviour stands for, innermost binding first.
     Identifier32 Gate(const StdLexeme& name) {
         for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it)
-            if (it->name == name.name) return it->gate;
-        Fail("Action non declarée", name, name.name);
+            if (it->name == Name(name)) return it->gate;
+        Fail("Action non declarée", name, Name(name));
     }
 
     // The action of a prefix starting here ("g ;" or "i ;"), or false.
@@ -415,7 +429,7 @@ private:
         }
         if (At(StdToken::OpenParen)) Refuse("paramètres de valeur", Peek());
         ProcessCall* call = arena_.NewCall();
-        call->name = name.name;
+        call->name = Name(name);
         call->gateCount = count;
         call->line = name.line;
         call->column = name.column;
@@ -429,12 +443,12 @@ private:
         Take();
         GateList first = nullptr;
         GateCell** tail = &first;
-        std::unordered_set<Identifier32, Identifier32Hash> seen;
+        const std::uint32_t list = ++gateLists_;
         const std::size_t base = bindings_.size();
         for (;;) {
             const StdLexeme& name = Expect(StdToken::Identifier, "Identificateur manquant");
-            if (!seen.insert(name.name).second) Fail("Déclaration dupliquée d'action", name);
-            *tail = arena_.NewGate(name.name);
+            if (!MarkGate(list, name)) Fail("Déclaration dupliquée d'action", name);
+            *tail = arena_.NewGate(Name(name));
             tail = &(*tail)->next;
             if (!At(StdToken::Comma)) break;
             Take();
@@ -463,7 +477,7 @@ private:
             if (At(StdToken::Colon) || At(StdToken::Comma)) Refuse(valueConstruct, Peek());
             Expect(StdToken::In, "\"in\" manquant");
             Expect(StdToken::OpenBracket, "\"[\" manquant");
-            GateDeclaration d{name.name, {}};
+            GateDeclaration d{Name(name), {}};
             for (;;) {
                 if (!At(StdToken::Identifier)) Unexpected("Identificateur manquant");
                 d.gates.push_back(Gate(Take()));
@@ -559,6 +573,7 @@ private:
                            std::unordered_map<Identifier32, ProcessDefinition*, Identifier32Hash>>
             childIndex;
         auto findChild = [&childIndex](const ProcessDefinition* x, const Identifier32& name) -> ProcessDefinition* {
+            if (!x->children) return nullptr;
             auto [it, inserted] = childIndex.try_emplace(x);
             if (inserted)
                 for (ProcessDefinition* c = x->children; c; c = c->next) it->second.try_emplace(c->name, c);
@@ -606,7 +621,7 @@ private:
         }
     }
 
-    std::vector<StdLexeme> tokens_;
+    StdTokens tokens_;
     std::size_t position_ = 0;
     Compilation& compilation_;
     SyntaxArena& arena_;
@@ -616,6 +631,9 @@ private:
     std::vector<FunctionalityNote> notes_;
     int depth_ = 0;
     const std::function<bool()>& memoryLow_;
+    // Per name, the last list of gates, or of processes, that declared it.
+    std::vector<std::uint32_t> gateMarks_, processMarks_;
+    std::uint32_t gateLists_ = 0, processLists_ = 0;
     static constexpr std::size_t NodesBetweenMemoryLooks = std::size_t{1} << 16;
     std::size_t nextMemoryLook_ = NodesBetweenMemoryLooks;
 };

@@ -70,10 +70,15 @@ char32_t NextCodePoint(std::string_view text, std::size_t& i) {
 
 std::u32string DecodeUtf8(std::string_view utf8) {
     std::u32string out;
+    DecodeUtf8(utf8, out);
+    return out;
+}
+
+void DecodeUtf8(std::string_view utf8, std::u32string& out) {
+    out.clear();
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) out.push_back(NextCodePoint(utf8, i));
-    return out;
 }
 
 std::string DecodeWindows1252(std::string_view bytes) {

@@ -18,6 +18,8 @@ namespace quarvo {
 
 // Splits UTF-8 text into code points; each malformed byte becomes U+FFFD.
 std::u32string DecodeUtf8(std::string_view utf8);
+// The same into out, whose room is kept from one call to the next.
+void DecodeUtf8(std::string_view utf8, std::u32string& out);
 
 // Decodes Windows-1252 bytes to UTF-8.
 std::string DecodeWindows1252(std::string_view bytes);

@@ -58,6 +58,8 @@ struct GenerationResult {
     std::int64_t nodesBuilt = 0;
     // The states were kept as vectors of the operands of a parallel structure.
     bool onVectors = false;
+    // The threads the exploration made: no more than its levels kept busy.
+    std::int32_t threadsMade = 1;
     // The system clock when the generation started and when it ended, and the
     // whole seconds between the two readings taken to the second.
     std::chrono::system_clock::time_point started;

@@ -20,6 +20,13 @@ namespace {
 constexpr std::int64_t MemoryCheckStep = 1 << 14;
 // Room for the recursion of the rules over deeply nested terms, on each thread.
 constexpr std::size_t WorkerStack = std::size_t{256} << 20;
+// The fewest states of a level worth a thread of their own: below it, a
+// thread's wake-up and its engine cost more than the states' derivation.
+constexpr std::int64_t StatesPerThread = 8;
+// The most threads per core: more only share the cores.
+constexpr unsigned ThreadsPerCore = 4;
+// The most threads a level may use: state owners are bytes.
+constexpr unsigned MostThreads = 255;
 
 // A transition as derived, before its target has a number.
 struct ArcRecord {
@@ -264,9 +271,10 @@ void Worker::Receive(std::vector<std::unique_ptr<Worker>>& crew, unsigned self, 
     if (engine.TermCount() > nextCollection) Collect();
 }
 
-// The thread that holds each new state: its discoverer, unless that one
-// found more than its share of the level; the surplus goes to the threads
-// that found the least, so that the next level's work is balanced.
+// The thread, of threads, that holds each new state: its discoverer, unless
+// that one found more than its share of the level or is not among threads
+// (the next level keeps fewer busy); the rest goes to the threads that found
+// the least, so that the next level's work is balanced.
 std::vector<std::uint8_t> Holders(const std::vector<NewState>& found, unsigned threads) {
     constexpr std::uint8_t Pending = 0xFF;
     std::vector<std::uint8_t> holder(found.size(), 0);
@@ -275,7 +283,7 @@ std::vector<std::uint8_t> Holders(const std::vector<NewState>& found, unsigned t
     std::vector<std::size_t> kept(threads, 0);
     for (std::size_t i = 0; i < found.size(); ++i) {
         const unsigned d = found[i].discoverer;
-        holder[i] = kept[d] < share ? static_cast<std::uint8_t>(d) : Pending;
+        holder[i] = d < threads && kept[d] < share ? static_cast<std::uint8_t>(d) : Pending;
         if (holder[i] != Pending) ++kept[d];
     }
     unsigned taker = 0;
@@ -296,20 +304,28 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
     SharedNames names(store.actions);
     std::mutex storeLock;
     const MemoryWatch memory(settings.memoryLimit);
-    Crew crew(ExplorationThreads(settings), WorkerStack);
-    const unsigned threads = crew.Size();
+    // Threads, and the engines they hold, are made when a level first needs
+    // them: a small system explores on one, whatever was asked.
+    const unsigned limit = ExplorationThreads(settings);
+    Crew crew(WorkerStack);
     std::vector<std::unique_ptr<Worker>> workers;
-    for (unsigned t = 0; t < threads; ++t) {
-        workers.push_back(std::make_unique<Worker>(store.actions, settings, names, store, storeLock));
-        workers.back()->engine.WatchMemory(&memory);
-    }
+    const auto enlist = [&](unsigned wanted) {
+        const unsigned size = crew.Grow(wanted);
+        while (workers.size() < size) {
+            workers.push_back(std::make_unique<Worker>(store.actions, settings, names, store, storeLock));
+            workers.back()->engine.WatchMemory(&memory);
+        }
+        return std::min(wanted, size);
+    };
+    enlist(1);
+    unsigned threads = 1;  // holding the states of the level being explored
 
     Level level;
     std::int64_t count = 0;
     std::int64_t explored = 0;  // states whose arcs are stored
     std::vector<NewState> found;
     std::vector<TStemArc> arcs;
-    std::vector<std::size_t> cursor(threads, 0);
+    std::vector<std::size_t> cursor(limit, 0);
     bool stop = false;
     bool stoppedOutside = false;
     std::int64_t depth = 0;  // of the level being explored
@@ -328,8 +344,9 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
 
         const std::function<void(unsigned)> expand = [&](unsigned w) { workers[w]->Expand(level, shared, memory); };
         std::vector<std::uint8_t> holder;
+        unsigned holders = 1;  // holding the states of the next level
         const std::function<void(unsigned)> hand = [&](unsigned w) {
-            workers[w]->Hand(found, holder, w, level, threads);
+            workers[w]->Hand(found, holder, w, level, holders);
         };
         const std::function<void(unsigned)> receive = [&](unsigned w) { workers[w]->Receive(workers, w, level); };
 
@@ -339,7 +356,7 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
                 workers[level.owner[static_cast<std::size_t>(s)]]->sources.push_back(s);
             shared.levelStates.store(level.end - level.first, std::memory_order_relaxed);
             shared.levelProgress.store(depth * ExplorationShared::LevelUnit, std::memory_order_relaxed);
-            crew.Run(expand);
+            crew.Run(threads, expand);
             if (level.abandon.load()) {
                 result.stoppedByMemory = level.memoryLow.load();
                 if (result.stoppedByMemory) break;
@@ -400,16 +417,16 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
             }
 
             // The new states' terms go to the threads that will explore them.
-            holder = Holders(found, threads);
+            // Every thread made so far packs and unpacks, so that none reads
+            // what another packed for an earlier level.
+            holders = enlist(LevelThreads(static_cast<std::int64_t>(found.size()), limit));
+            holder = Holders(found, holders);
             for (std::size_t i = 0; i < found.size(); ++i)
                 level.owner[static_cast<std::size_t>(found[i].number)] = holder[i];
-            if (threads > 1) {
-                crew.Run(hand);
-                crew.Run(receive);
-            } else {
-                hand(0);
-                receive(0);
-            }
+            const unsigned made = static_cast<unsigned>(workers.size());
+            crew.Run(made, hand);
+            crew.Run(made, receive);
+            threads = holders;
             previousFirst = level.first;
             ++depth;
             level.first = level.end;
@@ -435,14 +452,21 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
             result.unguardedProcess = w->engine.unguardedProcess->name.Text();
         }
     }
+    result.threadsMade = static_cast<std::int32_t>(workers.size());
     store.StemStateCount = static_cast<std::int32_t>(count);
     store.LastGenStateCount = static_cast<std::int32_t>(count);
     return result;
 }
 
+unsigned LevelThreads(std::int64_t states, unsigned limit) {
+    const std::int64_t wanted = (states + StatesPerThread - 1) / StatesPerThread;
+    return static_cast<unsigned>(std::clamp<std::int64_t>(wanted, 1, limit));
+}
+
 unsigned ExplorationThreads(const GenerationSettings& settings) {
-    unsigned wanted = settings.threads > 0 ? static_cast<unsigned>(settings.threads) : std::thread::hardware_concurrency();
-    return std::clamp(wanted, 1u, 255u);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned wanted = settings.threads > 0 ? static_cast<unsigned>(settings.threads) : cores;
+    return std::clamp(wanted, 1u, std::min(cores * ThreadsPerCore, MostThreads));
 }
 
 }  // namespace quarvo

@@ -33,6 +33,9 @@ struct ExplorationShared {
     }
 };
 
+// The threads a level of that many states keeps busy, of at most limit.
+unsigned LevelThreads(std::int64_t states, unsigned limit);
+
 // The worker threads an exploration uses for settings.threads (0: one per core).
 unsigned ExplorationThreads(const GenerationSettings& settings);
 

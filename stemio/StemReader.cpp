@@ -77,6 +77,9 @@ private:
 
     bool At(char symbol) const { return kind_ == TokenKind::Symbol && symbol_ == symbol; }
     bool Expect(char symbol) { return At(symbol) ? Advance() : Fail(); }
+    // The ";" that ends what began on line: when it is missing, the fault is
+    // that line's, not the one of whatever comes next (END, a later line).
+    bool ExpectEndOf(int line) { return At(';') ? Advance() : FailOn(line); }
     // A count or a state number: never negative.
     bool TakeNumber(std::int32_t& value);
     // An event name: a number, or -1.
@@ -267,7 +270,9 @@ bool StemParser::ParseTransition() {
     if (!Expect('<') || !ParseEventSet(&causes_) || !TakeIdentifier(&action) || !Expect(':') ||
         !TakeEvent(event) || !Expect('>'))
         return false;
-    if (!ParseEventSet(&targetEvents_) || !TakeNumber(target) || !Expect(';')) return false;
+    if (!ParseEventSet(&targetEvents_)) return false;
+    const int targetLine = lineIndex_;
+    if (!TakeNumber(target) || !ExpectEndOf(targetLine)) return false;
 
     // Seen after the ";", a source that names no state yet: told on its own line.
     const std::int64_t from = stem_.IndexOf(source);
@@ -294,7 +299,8 @@ bool StemParser::ParseFile() {
     if (kind_ != TokenKind::Number || number_ < 0) return Fail();
     declared_ = number_;
     if (auto* reading = dynamic_cast<StemReadProgress*>(progress_)) reading->Declared(declared_);
-    if (!Advance() || !Expect(';')) return false;
+    const int countLine = lineIndex_;
+    if (!Advance() || !ExpectEndOf(countLine)) return false;
 
     stem_.AppendState(0, EmptyEventSet);
     while (At('{'))

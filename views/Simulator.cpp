@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "frontend/FileWriting.h"
+#include "frontend/MessageText.h"
 #include "frontend/TextFile.h"
 #include "generation/Lts.h"
 #include "views/StemTexts.h"
@@ -239,14 +240,14 @@ Status WriteTraceFile(const std::string& path, const std::vector<std::string>& a
 std::vector<std::string> ReplayFailureLines(const ReplayOutcome& outcome) {
     if (outcome.complete) return {};
     std::vector<std::string> lines;
-    lines.push_back("Étape " + std::to_string(outcome.replayed + 1) + " impossible : « " + outcome.refused +
-                    " » depuis l'état " + std::to_string(outcome.stateThere) + ".");
+    lines.push_back("Étape " + std::to_string(outcome.replayed + 1) + " impossible : « " +
+                    ShownText(outcome.refused) + " » depuis l'état " + std::to_string(outcome.stateThere) + ".");
     if (outcome.possibleThere.empty()) {
         lines.push_back("Aucune action possible : blocage.");
     } else {
         std::string text = "Actions possibles : ";
         for (std::size_t i = 0; i < outcome.possibleThere.size(); ++i)
-            text += (i ? ", " : "") + outcome.possibleThere[i];
+            text += (i ? ", " : "") + ShownText(outcome.possibleThere[i]);
         lines.push_back(text + ".");
     }
     return lines;

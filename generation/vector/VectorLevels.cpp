@@ -116,8 +116,9 @@ public:
         return true;
     }
     void Threads(unsigned threads) {
-        translated.assign(threads, {});
-        made.assign(threads, {});
+        if (translated.size() >= threads) return;
+        translated.resize(threads);
+        made.resize(threads);
     }
 
     // The engine's set as the store's, converted once each.
@@ -253,15 +254,15 @@ struct Found {
 // that changes threads has its terms and events made again in the other
 // thread's engine (each distinct term once: the translations are kept).
 void Hand(std::vector<std::unique_ptr<Worker>>& workers, const std::vector<Found>& found,
-          std::vector<std::uint8_t>& holderOf) {
+          std::vector<std::uint8_t>& holderOf, unsigned holders) {
     const auto threads = static_cast<unsigned>(workers.size());
     constexpr unsigned Pending = ~0u;
     std::vector<unsigned> holder(found.size(), 0);
-    const std::size_t share = (found.size() + threads - 1) / threads;
+    const std::size_t share = (found.size() + holders - 1) / holders;
     std::vector<std::size_t> kept(threads, 0);
     for (std::size_t i = 0; i < found.size(); ++i) {
         const unsigned d = found[i].discoverer;
-        holder[i] = kept[d] < share ? d : Pending;
+        holder[i] = d < holders && kept[d] < share ? d : Pending;
         if (holder[i] != Pending) ++kept[d];
     }
     unsigned taker = 0;
@@ -349,21 +350,36 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     SharedNames names(store.actions);
     std::mutex storeLock;
     const MemoryWatch memory(settings.memoryLimit);
+    // Threads, and the engines they hold, are made when a level first needs
+    // them: a small system explores on one, whatever was asked.
+    Crew crew(WorkerStack);
     std::vector<std::unique_ptr<Worker>> workers;
     std::vector<std::uint32_t> state;
-    try {
-        for (unsigned t = 0; t < threads; ++t) {
+    const auto enlist = [&](unsigned wanted) {
+        const unsigned size = crew.Grow(wanted);
+        while (workers.size() < size) {
             workers.push_back(std::make_unique<Worker>(store.actions, settings, names, store, storeLock));
-            workers.back()->engine.WatchMemory(&memory);
-            if (!workers.back()->Start(compilation.get(), state)) return false;
+            Worker& w = *workers.back();
+            w.engine.WatchMemory(&memory);
+            std::vector<std::uint32_t> initial;
+            if (!w.Start(compilation.get(), initial)) return 0u;
+            if (workers.size() > 1) w.vectors.SetKeyOrder(workers[0]->vectors.KeyOrder());
         }
-        for (auto& w : workers) w->Threads(threads);
+        for (auto& w : workers) w->Threads(static_cast<unsigned>(workers.size()));
+        return std::min(wanted, size);
+    };
+    try {
+        // The first engine takes the structure and plans the identity vector.
+        workers.push_back(std::make_unique<Worker>(store.actions, settings, names, store, storeLock));
+        workers[0]->engine.WatchMemory(&memory);
+        if (!workers[0]->Start(compilation.get(), state)) return false;
         workers[0]->vectors.PlanKey(state.data());
-        for (unsigned t = 1; t < threads; ++t) workers[t]->vectors.SetKeyOrder(workers[0]->vectors.KeyOrder());
+        crew.Grow(1);
+        workers[0]->Threads(1);
     } catch (const std::bad_alloc&) {
         return false;  // the term engine says how memory ran out
     }
-    Crew crew(threads, WorkerStack);
+    unsigned active = 1;  // the threads holding the states of the level being explored
     const std::uint32_t keyWidth = workers[0]->vectors.KeyWidth();
     VectorStates states(keyWidth);
     std::atomic<bool> abandon{false}, memoryLow{false};
@@ -373,7 +389,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     bool stop = false, stoppedOutside = false;
     std::vector<std::uint8_t> owner;  // of each state of the level being explored
     std::vector<Found> found;         // the states numbered in this level
-    std::vector<std::size_t> cursor(threads, 0);
+    std::vector<std::size_t> cursor;
     std::vector<TStemArc> arcs;
     std::vector<std::uint32_t> key(keyWidth);
     std::array<ActionId, 32> rootActions{};
@@ -393,7 +409,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
         while (levelFirst < levelEnd && !stop) {
             shared.levelStates.store(levelEnd - levelFirst, std::memory_order_relaxed);
             shared.levelProgress.store(depth * ExplorationShared::LevelUnit, std::memory_order_relaxed);
-            crew.Run(expand);
+            crew.Run(active, expand);
             if (abandon.load()) {
                 result.stoppedByMemory = memoryLow.load();
                 if (result.stoppedByMemory) break;
@@ -407,7 +423,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 w->numbers.clear();
             }
             std::vector<std::uint8_t> nextOwner;
-            std::fill(cursor.begin(), cursor.end(), 0);
+            cursor.assign(workers.size(), 0);
             // Numbers in the order of the first discoverer, as one thread gives them.
             for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
                 const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
@@ -452,7 +468,10 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 break;
             }
             // The new states go to the threads that will explore them.
-            Hand(workers, found, nextOwner);
+            const unsigned holders = enlist(LevelThreads(static_cast<std::int64_t>(found.size()), threads));
+            if (holders == 0) throw std::bad_alloc();
+            Hand(workers, found, nextOwner, holders);
+            active = holders;
             found.clear();
             for (auto& w : workers) w->held.swap(w->next);
             owner.swap(nextOwner);
@@ -472,6 +491,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     result.states = count;
     result.arcs = store.ArcCount();
     result.onVectors = true;
+    result.threadsMade = static_cast<std::int32_t>(workers.size());
     std::int64_t unguardedAt = -1;
     for (const auto& w : workers) {
         result.eventNamesExhausted = result.eventNamesExhausted || w->engine.eventNamesExhausted;

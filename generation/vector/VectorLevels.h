@@ -10,7 +10,7 @@
 
 namespace quarvo {
 
-// As ExploreVectors, with threads threads: each derives the successors of its
+// As ExploreVectors, on at most threads threads (made as the levels need them): each derives the successors of its
 // share of a level in engines of its own (they share the state identities),
 // looking them up in the state table, which only the numbering pass between
 // two levels changes; that pass numbers the new states in the order of their

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,15 +16,11 @@
 
 namespace quarvo::test {
 
-inline std::string Bytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 struct Finished {
     int exitCode = -1;
     std::string out;
     std::string err;
+    long peakKilobytes = 0;  // the most memory resident at once
 };
 
 // Runs calvento with args, its outputs caught in files of dir.
@@ -44,7 +41,11 @@ inline Finished Calvento(const ScratchDirectory& dir, const std::vector<std::str
     }
     Finished run;
     int status = 0;
-    if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    rusage usage{};
+    if (child > 0 && ::wait4(child, &status, 0, &usage) == child && WIFEXITED(status)) {
+        run.exitCode = WEXITSTATUS(status);
+        run.peakKilobytes = usage.ru_maxrss;
+    }
     run.out = Bytes(out);
     run.err = Bytes(err);
     std::filesystem::remove(out);

@@ -20,11 +20,10 @@ namespace fs = std::filesystem;
 using quarvo::test::Bytes;
 using quarvo::test::Calvento;
 using quarvo::test::Finished;
+using quarvo::test::Put;
 using quarvo::test::ScratchDirectory;
 
 const std::string Examples = std::string(QUARVO_SOURCE_DIR) + "/examples/";
-
-void Put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 TEST(HostileInput, AnExportNeverReplacesItsInput) {
     ScratchDirectory dir("quarvo_cli_export_self");
@@ -125,6 +124,50 @@ TEST(HostileInput, ContradictoryOptionsAreRefused) {
     EXPECT_TRUE(dir.Names().empty());
     // A value that looks like an option is a value: "-o -" twice names one output twice.
     EXPECT_EQ(Calvento(dir, {"generate", model, "-o", "-"}).exitCode, 0);
+}
+
+// Threads asked for beyond what the cores and the levels can use are not
+// made: a thousand on the philosophers' 132 states once took 1.3 GB.
+TEST(HostileInput, AThousandThreadsOnASmallSystemCostNothing) {
+    ScratchDirectory dir("quarvo_cli_threads");
+    const std::string model = Examples + "PHILO.LOT";
+    const Finished one = Calvento(dir, {"generate", model, "--fils", "1", "-o", dir.File("one.stem")});
+    const Finished many = Calvento(dir, {"generate", model, "--fils", "1000", "-o", dir.File("many.stem")});
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    ASSERT_EQ(many.exitCode, 0) << many.err;
+    EXPECT_EQ(Bytes(dir.File("many.stem")), Bytes(dir.File("one.stem")));
+    EXPECT_LT(many.peakKilobytes, 200 * 1024);
+}
+
+// A label holding a control byte, as an .aut file may: every message that
+// names it writes the byte out, never sends it raw to a terminal.
+TEST(HostileInput, ControlBytesOfLabelsAreShownInEveryMessage) {
+    ScratchDirectory dir("quarvo_cli_control_bytes");
+    const std::string label("A\0B", 3);
+    Put(dir.File("nul.aut"), "des (0, 1, 2)\r\n(0, \"" + label + "\", 1)\r\n");
+    Put(dir.File("still.aut"), "des (0, 0, 1)\r\n");
+    Put(dir.File("taken.trace"), label + "\r\n");
+    Put(dir.File("refused.trace"), "C\x1B\r\n");
+    const struct {
+        std::vector<std::string> args;
+        std::string shown;
+    } cases[] = {
+        {{"compare", dir.File("nul.aut"), dir.File("still.aut")}, "<A\\x00B>true"},
+        {{"compare", dir.File("nul.aut"), dir.File("still.aut")}, "peut faire A\\x00B ;"},
+        {{"compare", dir.File("nul.aut"), dir.File("still.aut"), "--traces"}, "plus courte : A\\x00B"},
+        {{"simulate", dir.File("nul.aut"), "--trace", dir.File("taken.trace")}, "Étape 1 : 0 -A\\x00B-> 1"},
+        {{"simulate", dir.File("nul.aut"), "--trace", dir.File("refused.trace")},
+         "impossible : « C\\x1B » depuis l'état 0."},
+        {{"simulate", dir.File("nul.aut"), "--trace", dir.File("refused.trace")}, "Actions possibles : A\\x00B."},
+        {{"verify", dir.File("nul.aut"), "<AB> true"}, "(voulez-vous dire « A\\x00B » ?)"},
+    };
+    for (const auto& c : cases) {
+        const Finished run = Calvento(dir, c.args);
+        const std::string said = run.out + run.err;
+        EXPECT_NE(said.find(c.shown), std::string::npos) << c.args[0] << "\n" << said;
+        EXPECT_EQ(said.find('\0'), std::string::npos) << c.args[0];
+        EXPECT_EQ(said.find('\x1B'), std::string::npos) << c.args[0];
+    }
 }
 
 // Runs calvento with its standard output closed, or on a pipe read to its end.

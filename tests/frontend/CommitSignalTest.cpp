@@ -16,25 +16,18 @@
 
 #include "frontend/FileWriting.h"
 #include "tests/ScratchDirectory.h"
+#include "tests/frontend/FileWritingTestSupport.h"
 #include "tests/StatusTestSupport.h"
 
 namespace quarvo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Bytes;
+using test::Put;
 using test::ScratchDirectory;
 using test::Succeeded;
-
-std::string Bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Put(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::function<void(std::ostream&)> Writing(const std::string& bytes) {
-    return [bytes](std::ostream& out) { out << bytes; };
-}
+using test::Writing;
 
 // Forks a process that commits the new files over the old ones and receives
 // signal at its rename number "at"; waits for it.

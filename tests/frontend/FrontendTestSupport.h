@@ -75,6 +75,27 @@ inline std::string TreeText(const BehaviourNode* n) {
     return "?";
 }
 
+// Every definition's tree, in pre-order: two texts that read as the same
+// specification give the same.
+inline std::string AllTrees(const Compilation& c) {
+    std::string text;
+    std::vector<const ProcessDefinition*> pending{c.systemDefinition};
+    while (!pending.empty()) {
+        const ProcessDefinition* d = pending.back();
+        pending.pop_back();
+        text += d->name.Text() + "[" + GatesText(d->gates) + "] := " + TreeText(d->behaviour) + "\n";
+        for (const ProcessDefinition* k = d->children; k; k = k->next) pending.push_back(k);
+    }
+    return text;
+}
+
+// Lines joined into one text, each ended.
+inline std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& l : lines) text += l + "\n";
+    return text;
+}
+
 // A one-line specification around a behaviour, with gates A..H declared.
 inline std::string Spec(const std::string& behaviour) {
     return "SYSTEM S [A, B, C, D, E, F, G, H] := " + behaviour + " ENDSYS";

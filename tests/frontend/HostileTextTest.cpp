@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,34 +17,17 @@ namespace quarvo {
 namespace {
 
 using Lines = std::vector<std::string>;
+using test::AllTrees;
 using test::CompileText;
 using test::ErrorLines;
-
-std::string Joined(const Lines& lines) {
-    std::string text;
-    for (const std::string& l : lines) text += l + "\n";
-    return text;
-}
-
-// Every definition's tree, in pre-order.
-std::string AllTrees(const Compilation& c) {
-    std::string text;
-    std::vector<const ProcessDefinition*> pending{c.systemDefinition};
-    while (!pending.empty()) {
-        const ProcessDefinition* d = pending.back();
-        pending.pop_back();
-        text += d->name.Text() + "[" + test::GatesText(d->gates) + "] := " + test::TreeText(d->behaviour) + "\n";
-        for (const ProcessDefinition* k = d->children; k; k = k->next) pending.push_back(k);
-    }
-    return text;
-}
+using test::Joined;
 
 TEST(HostileText, AByteOrderMarkIsSkipped) {
     test::ScratchDirectory dir("quarvo_bom");
     for (const char* text : {"SYSTEM S [A] := A; NIL ENDSYS\r\n",
                              "specification S [a] : noexit behaviour a; stop endspec\r\n"}) {
         const std::string path = dir.File("spec.LOT");
-        std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF" << text;
+        test::Put(path, "\xEF\xBB\xBF" + std::string(text));
         const TextFileResult file = ReadTextFile(path);
         ASSERT_TRUE(test::Succeeded(file.status));
         const test::Compiled c = CompileText(Joined(file.lines));

@@ -8,7 +8,9 @@
 namespace quarvo {
 namespace {
 
+using test::AllTrees;
 using test::CompileText;
+using test::Joined;
 using test::TreeText;
 using Lines = std::vector<std::string>;
 
@@ -268,6 +270,34 @@ TEST(StandardSyntax, ErrorsCarryTheLineAndColumnOfTheStandardText) {
     for (const Case& c : cases) EXPECT_EQ(Errors(c.text), Lines{c.line}) << c.text;
 }
 
+// A name is declared twice only within one list: a nested list of processes,
+// or a hide inside a hide, may reuse the names around it, and the names of a
+// list stay declared after a nested one ends.
+TEST(StandardSyntax, DuplicatesAreToldWithinOneListOfDeclarations) {
+    const std::string nested =
+        "specification S [a] : noexit behaviour P [a] where\n"
+        "  process P [x] : noexit := Q [x] where\n"
+        "    process Q [y] : noexit := y; R [y] endproc\n"
+        "    process R [y] : noexit := stop endproc endproc\n"
+        "  process Q [x] : noexit := stop endproc\n";
+    EXPECT_TRUE(CompileText(nested + "endspec").ok());
+    EXPECT_EQ(Errors(nested + "  process P [x] : noexit := stop endproc endspec"),
+              Lines{"(ligne:6) Définition dupliquée de processus -> P (colonne:11)"});
+    EXPECT_EQ(Errors("specification S [a] : noexit behaviour P [a] where\n"
+                     "  process R [x] : noexit := stop endproc\n"
+                     "  process P [x] : noexit := R [x] where\n"
+                     "    process R [y] : noexit := stop endproc endproc\n"
+                     "  process R [x] : noexit := stop endproc endspec"),
+              Lines{"(ligne:5) Définition dupliquée de processus -> R (colonne:11)"});
+    EXPECT_TRUE(CompileText(StdSpec("hide h in hide h in h; a; stop")).ok());
+    EXPECT_EQ(Errors(StdSpec("hide h in hide g, h, g in h; a; stop")),
+              Lines{"(ligne:1) Déclaration dupliquée d'action. (colonne:82)"});
+    EXPECT_TRUE(CompileText("specification S [a] : noexit behaviour P [a, a] where\n"
+                            "  process P [x, y] : noexit := Q [y, x] where\n"
+                            "    process Q [y, x] : noexit := x; stop endproc endproc endspec")
+                    .ok());
+}
+
 TEST(StandardSyntax, DeepNestingIsRefusedAndLongChainsAreRead) {
     const std::string open(5000, '(');
     EXPECT_EQ(Errors(StdSpec(open + "stop" + std::string(5000, ')'))),
@@ -295,25 +325,6 @@ Lines Written(const std::string& dialect, bool standard) {
     StandardText text = standard ? WriteStandardLotos(c.tree()) : WriteDialectLotos(c.tree());
     EXPECT_TRUE(test::Succeeded(text.status)) << dialect;
     return text.lines;
-}
-
-std::string Joined(const Lines& lines) {
-    std::string text;
-    for (const std::string& l : lines) text += l + "\n";
-    return text;
-}
-
-// Every definition's tree, in pre-order.
-std::string AllTrees(const Compilation& c) {
-    std::string text;
-    std::vector<const ProcessDefinition*> pending{c.systemDefinition};
-    while (!pending.empty()) {
-        const ProcessDefinition* d = pending.back();
-        pending.pop_back();
-        text += d->name.Text() + "[" + test::GatesText(d->gates) + "] := " + TreeText(d->behaviour) + "\n";
-        for (const ProcessDefinition* k = d->children; k; k = k->next) pending.push_back(k);
-    }
-    return text;
 }
 
 TEST(StandardSyntax, TheWriterLaysOutOneOperatorALine) {

@@ -21,6 +21,7 @@ namespace quarvo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Bytes;
 using test::Failed;
 using test::FailedWith;
 using test::ScratchDirectory;
@@ -104,11 +105,6 @@ TEST(TextFile, StreamedAtomicWriteGoesThroughTheTemporaryFile) {
     EXPECT_TRUE(Failed(unwritable));
     EXPECT_EQ(unwritable.message().rfind("Impossible d'écrire le fichier « " + missing + " » : ", 0), 0u);
     EXPECT_EQ(unwritable.line(), 0);
-}
-
-std::string Bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(TextFile, WritingThroughSymbolicLinksReplacesTheFileTheyNameAndKeepsTheLinks) {

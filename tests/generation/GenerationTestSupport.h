@@ -16,16 +16,24 @@
 
 namespace quarvo::test {
 
+// The text of a file, its lines joined.
+inline std::string FileText(const std::string& path) {
+    const TextFileResult file = ReadTextFile(path);
+    std::string text;
+    for (const std::string& line : file.lines) text += line + "\n";
+    return text;
+}
+
+// The text of one example specification of the repository (examples/name).
+inline std::string ExampleText(const std::string& name) {
+    return FileText(std::string(QUARVO_SOURCE_DIR) + "/examples/" + name);
+}
+
 // The text of every example specification of the repository (examples/*.LOT).
 inline std::vector<std::string> ExampleTexts() {
     std::vector<std::string> texts;
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(QUARVO_SOURCE_DIR) + "/examples")) {
-        if (entry.path().extension() != ".LOT") continue;
-        TextFileResult file = ReadTextFile(entry.path().string());
-        std::string text;
-        for (const std::string& line : file.lines) text += line + "\n";
-        texts.push_back(text);
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(QUARVO_SOURCE_DIR) + "/examples"))
+        if (entry.path().extension() == ".LOT") texts.push_back(FileText(entry.path().string()));
     EXPECT_GE(texts.size(), 4u);
     return texts;
 }

@@ -22,15 +22,8 @@ StructureAnalysis Analyse(const std::string& text, std::size_t limit = 1u << 16)
     return AnalyseStructure(c.tree(), limit);
 }
 
-std::string Example(const std::string& name) {
-    const TextFileResult file = ReadTextFile(std::string(QUARVO_SOURCE_DIR) + "/examples/" + name);
-    std::string text;
-    for (const std::string& line : file.lines) text += line + "\n";
-    return text;
-}
-
 TEST(StaticStructure, ThePhilosophersAreSixComponentsSynchronisedInPairs) {
-    const StructureAnalysis a = Analyse(Example("PHILO.LOT"));
+    const StructureAnalysis a = Analyse(test::ExampleText("PHILO.LOT"));
     const StaticStructure& s = a.structure;
     ASSERT_FALSE(a.tooManyGroups);
     ASSERT_EQ(s.components.size(), 6u);

@@ -1,14 +1,18 @@
 // The exploration on several threads gives the STEM of one thread, byte for byte.
+#include <algorithm>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "GenerationTestSupport.h"
 #include "ReferenceSemantics.h"
 #include "frontend/TextFile.h"
+#include "generation/LevelExploration.h"
 
 namespace quarvo {
 namespace {
 
+using test::ExampleText;
 using test::ExampleTexts;
 
 using test::Modes;
@@ -91,6 +95,42 @@ TEST(Threads, HiddenActionsMetBySeveralThreadsAtOnceKeepTheirNames) {
     ASSERT_NE(one.find("I_H299"), std::string::npos);
     settings.threads = 7;
     for (int round = 0; round < 10; ++round) ASSERT_EQ(test::GenerateText(text, settings)->Text(), one) << round;
+}
+
+// However many threads are asked for, no more are made than the cores can
+// run and the levels keep busy: a small system costs what it costs on one.
+TEST(Threads, NoMoreThreadsAreMadeThanTheCoresRunAndTheLevelsKeepBusy) {
+    GenerationSettings settings;
+    settings.threads = 1000;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned limit = ExplorationThreads(settings);
+    EXPECT_EQ(limit, std::min(4 * cores, 255u));
+    settings.threads = 0;
+    EXPECT_EQ(ExplorationThreads(settings), cores);
+    settings.threads = 1000;
+    // Seven states: no level worth a second thread.
+    const std::string buffer = ExampleText("BUFFER.LOT");
+    EXPECT_EQ(test::GenerateText(buffer, settings)->result.threadsMade, 1);
+    // 132 states: a few threads at most, and the STEM of one.
+    const std::string philosophers = ExampleText("PHILO.LOT");
+    const auto many = test::GenerateText(philosophers, settings);
+    EXPECT_GE(many->result.threadsMade, 1);
+    EXPECT_LE(many->result.threadsMade, 132 / 8 + 1);
+    EXPECT_LE(many->result.threadsMade, static_cast<std::int32_t>(limit));
+    settings.threads = 1;
+    EXPECT_EQ(test::GenerateText(philosophers, settings)->Text(), many->Text());
+    // A level of 300 states keeps every thread allowed busy.
+    std::string gates, branches;
+    for (int i = 0; i < 300; ++i) {
+        const std::string g = "G" + std::to_string(i);
+        gates += (i == 0 ? "" : i % 10 == 0 ? ",\n" : ", ") + g;
+        branches += (i == 0 ? "" : "\n [] ") + g + "; " + g + "; NIL";
+    }
+    GenerationSettings wide = test::Interleaving();
+    wide.threads = 7;
+    const auto level = test::GenerateText("SYSTEM S [" + gates + "] :=\n" + branches + "\nENDSYS\n", wide);
+    EXPECT_EQ(level->result.states, 302);
+    EXPECT_EQ(level->result.threadsMade, static_cast<std::int32_t>(ExplorationThreads(wide)));
 }
 
 // A choice of many branches is derived once per branch, not once per level
