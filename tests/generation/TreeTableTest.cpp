@@ -7,7 +7,9 @@
 #include <set>
 #include <thread>
 
+#include "generation/GrowingArray.h"
 #include "generation/vector/TreeTable.h"
+#include "generation/vector/VectorStates.h"
 
 namespace quarvo {
 namespace {
@@ -72,6 +74,82 @@ TEST(TreeTable, AChangedSlotGivesTheRootOfTheWholeNewVector) {
             }
         }
     }
+}
+
+// A vector that differs from a known one in a few slots is found (or not)
+// along their paths alone, exactly as a whole lookup finds it; and the state
+// table that grows keeps every key naming its state.
+TEST(TreeTable, SeveralChangedSlotsAreLookedUpAsTheWholeVector) {
+    for (std::uint32_t width : {2u, 3u, 7u, 12u, 23u}) {
+        PairTable inner(16), roots(16);
+        VectorTree tree(inner, roots, width);
+        std::mt19937 rng(width + 100);
+        std::vector<std::vector<std::uint32_t>> known;
+        std::vector<std::uint32_t> scratch;
+        for (int i = 0; i < 500; ++i) {
+            known.push_back(RandomVector(rng, width, 3));
+            bool isNew = false;
+            tree.Intern(known.back().data(), scratch, isNew);
+        }
+        for (int i = 0; i < 2000; ++i) {
+            const std::vector<std::uint32_t>& base = known[rng() % known.size()];
+            std::vector<std::uint32_t> baseInner;
+            ASSERT_NE(tree.Find(base.data(), baseInner), PairTable::Full);
+            std::vector<std::uint32_t> v = base;
+            std::set<std::uint32_t> changed;
+            for (std::uint32_t k = rng() % 4; k > 0; --k) {
+                const std::uint32_t slot = rng() % width;
+                v[slot] = rng() % 3;
+                changed.insert(slot);
+            }
+            const std::vector<std::uint32_t> slots(changed.begin(), changed.end());
+            std::vector<std::uint32_t> work = baseInner;
+            EXPECT_EQ(tree.FindChanges(v.data(), work, slots.data(), slots.size()), tree.Find(v.data()));
+        }
+    }
+}
+
+TEST(TreeTable, TheStatesOfAGrowingTableKeepTheirNumbers) {
+    VectorStates states(5, 4);
+    std::mt19937 rng(5);
+    std::map<std::vector<std::uint32_t>, std::int64_t> numbers;
+    for (int i = 0; i < 20000; ++i) {
+        const std::vector<std::uint32_t> key = RandomVector(rng, 5, 20);
+        if (numbers.count(key)) continue;
+        ASSERT_EQ(states.Find(key.data()), -1);
+        const auto n = static_cast<std::int64_t>(numbers.size());
+        numbers[key] = n;
+        states.Add(key.data());
+    }
+    EXPECT_GT(states.Epoch(), 0u);
+    for (const auto& [key, n] : numbers) EXPECT_EQ(states.Find(key.data()), n);
+    // A key that changes: the old one names the state no more, unless an earlier state holds it.
+    const auto first = numbers.begin();
+    const auto second = std::next(first);
+    states.Rekey(second->second, first->first.data());
+    EXPECT_EQ(states.Find(second->first.data()), -1);
+    EXPECT_EQ(states.Find(first->first.data()), std::min(first->second, second->second));
+}
+
+// Arrays that grow past the size where they become mappings of their own
+// keep every record, as copies and moves do.
+TEST(TreeTable, GrowingArraysKeepTheirRecordsAcrossEveryGrowth) {
+    GrowingArray<std::uint64_t> a;
+    for (std::uint64_t i = 0; i < 600000; ++i) a.push_back(i * 7);
+    std::vector<std::uint64_t> tail(1000);
+    for (std::size_t i = 0; i < tail.size(); ++i) tail[i] = i;
+    a.append(tail);
+    ASSERT_EQ(a.size(), 601000u);
+    for (std::uint64_t i = 0; i < 600000; ++i) ASSERT_EQ(a[i], i * 7);
+    GrowingArray<std::uint64_t> b = a;
+    GrowingArray<std::uint64_t> c = std::move(a);
+    EXPECT_EQ(b.size(), c.size());
+    EXPECT_EQ(b[599999], c[599999]);
+    EXPECT_EQ(c[600999], 999u);
+    b.resize(10);
+    EXPECT_EQ(b.size(), 10u);
+    b.release();
+    EXPECT_TRUE(b.empty());
 }
 
 TEST(TreeTable, ThreadsInterningAtOnceAgreeOnEveryRoot) {
