@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "generation/Engine.h"
+#include "generation/ExplorationEnd.h"
 #include "generation/DeadlockLevel.h"
 #include "generation/LevelExploration.h"
 #include "generation/StateIndex.h"
@@ -165,30 +166,9 @@ GenerationResult ExploreOneByOne(const std::shared_ptr<const Compilation>& compi
         if (!stop && !result.stoppedAtDeadlock && current == stateCount && deadlockAtLevelEnd())
             result.stoppedAtDeadlock = true;
     } catch (const std::bad_alloc&) {
-        // What was stored so far stays usable: the state being explored keeps
-        // the arcs found before memory ran out.
-        result.stoppedByMemory = true;
-        if (stateCount > static_cast<std::int64_t>(store.StateCount()))
-            stateCount = static_cast<std::int64_t>(store.StateCount());
-        std::erase_if(found, [&](const TStemArc& a) { return a.Target >= stateCount; });
-        if (current < stateCount && !found.empty()) {
-            try {
-                store.SetArcs(static_cast<std::size_t>(current), found);
-            } catch (const std::bad_alloc&) {
-                // The state keeps no arc: what was stored before stays usable.
-            }
-        }
+        KeepWhatMemoryAllowed(store, current, stateCount, found, result);
     }
-    result.interrupted = current < stateCount || result.stoppedByBound || result.stoppedByMemory;
-    result.exploredStates = current;
-    result.states = stateCount;
-    result.arcs = store.ArcCount();
-    result.eventNamesExhausted = engine.eventNamesExhausted;
-    result.unguardedRecursion = engine.unguardedProcess != nullptr;
-    result.nodesBuilt = engine.TermCount();
-    store.StemStateCount = static_cast<std::int32_t>(stateCount);
-    store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
-    if (engine.unguardedProcess) result.unguardedProcess = engine.unguardedProcess->name.Text();
+    EndStateAfterState(store, current, stateCount, engine, result);
     return result;
 }
 

@@ -401,15 +401,9 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
                 // Stored in the order found; the store reads them back newest first.
                 store.SetArcs(static_cast<std::size_t>(s), arcs);
                 explored = s + 1;
-                if ((s & 1023) == 0) {
-                    // The arcs were counted as they were derived.
-                    store.LastGenStateCount = static_cast<std::int32_t>(count);
-                    shared.StatesAtLeast(count);
-                }
+                ShowNumbered(store, shared, s, count);
             }
-            store.LastGenStateCount = static_cast<std::int32_t>(count);
-            shared.StatesAtLeast(count);
-            shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
+            ShowLevelNumbered(store, shared, count);
             if (stop || stoppedOutside) break;
             if (settings.stopAtDeadlockLevel && LevelHoldsDeadlock(store, previousFirst, level.first, level.end)) {
                 result.stoppedAtDeadlock = true;

@@ -33,6 +33,20 @@ struct ExplorationShared {
     }
 };
 
+// The numbering pass of a level shows what it numbered so far: now and then
+// while it runs (after source), and when it ends.
+inline void ShowNumbered(StemStore& store, ExplorationShared& shared, std::int64_t source, std::int64_t count) {
+    if ((source & 1023) != 0) return;
+    // The arcs were counted as they were derived.
+    store.LastGenStateCount = static_cast<std::int32_t>(count);
+    shared.StatesAtLeast(count);
+}
+inline void ShowLevelNumbered(StemStore& store, ExplorationShared& shared, std::int64_t count) {
+    store.LastGenStateCount = static_cast<std::int32_t>(count);
+    shared.StatesAtLeast(count);
+    shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
+}
+
 // The threads a level of that many states keeps busy, of at most limit.
 unsigned LevelThreads(std::int64_t states, unsigned limit);
 

@@ -89,19 +89,21 @@ std::uint32_t VectorTree::Intern(const std::uint32_t* slots, std::vector<std::ui
     return roots_.Intern(Value(slots, inner.data(), top, 0), Value(slots, inner.data(), top, 1), newRoot);
 }
 
-std::uint32_t VectorTree::InternChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
-                                        std::uint32_t changed, std::uint32_t value, bool& newRoot) {
-    newRoot = false;
-    if (width_ == 1) return roots_.Intern(value, 0, newRoot);
+// The root above a vector that differs from a known one in one slot: the
+// pairs on that slot's path, each made by pair(a, b), then the root's by root(a, b).
+template <typename Pair, typename Root>
+std::uint32_t VectorTree::AlongPath(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
+                                    std::uint32_t changed, std::uint32_t value, const Pair& pair,
+                                    const Root& root) const {
+    if (width_ == 1) return root(value, 0);
     std::uint32_t position = changed;
-    bool added = false;
     for (std::size_t level = 1; level < levelSize_.size(); ++level) {
         const std::uint32_t below = levelSize_[level - 1];
         const std::uint32_t left = position & ~1u;
         if (left + 1 < below) {
             const std::uint32_t a = position == left ? value : Value(slots, inner.data(), level - 1, left);
             const std::uint32_t b = position == left ? Value(slots, inner.data(), level - 1, left + 1) : value;
-            value = inner_.Intern(a, b, added);
+            value = pair(a, b);
             if (value == PairTable::Full) return PairTable::Full;
         }
         position /= 2;
@@ -109,7 +111,16 @@ std::uint32_t VectorTree::InternChanged(const std::uint32_t* slots, const std::v
     const std::size_t top = levelSize_.size() - 1;
     const std::uint32_t a = position == 0 ? value : Value(slots, inner.data(), top, 0);
     const std::uint32_t b = position == 0 ? Value(slots, inner.data(), top, 1) : value;
-    return roots_.Intern(a, b, newRoot);
+    return root(a, b);
+}
+
+std::uint32_t VectorTree::InternChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
+                                        std::uint32_t changed, std::uint32_t value, bool& newRoot) {
+    newRoot = false;
+    bool added = false;
+    return AlongPath(
+        slots, inner, changed, value, [&](std::uint32_t a, std::uint32_t b) { return inner_.Intern(a, b, added); },
+        [&](std::uint32_t a, std::uint32_t b) { return roots_.Intern(a, b, newRoot); });
 }
 
 std::uint32_t VectorTree::Find(const std::uint32_t* slots) const {
@@ -153,23 +164,9 @@ std::uint32_t VectorTree::Find(const std::uint32_t* slots, std::vector<std::uint
 
 std::uint32_t VectorTree::FindChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
                                       std::uint32_t changed, std::uint32_t value) const {
-    if (width_ == 1) return roots_.Find(value, 0);
-    std::uint32_t position = changed;
-    for (std::size_t level = 1; level < levelSize_.size(); ++level) {
-        const std::uint32_t below = levelSize_[level - 1];
-        const std::uint32_t left = position & ~1u;
-        if (left + 1 < below) {
-            const std::uint32_t a = position == left ? value : Value(slots, inner.data(), level - 1, left);
-            const std::uint32_t b = position == left ? Value(slots, inner.data(), level - 1, left + 1) : value;
-            value = inner_.Find(a, b);
-            if (value == PairTable::Full) return PairTable::Full;
-        }
-        position /= 2;
-    }
-    const std::size_t top = levelSize_.size() - 1;
-    const std::uint32_t a = position == 0 ? value : Value(slots, inner.data(), top, 0);
-    const std::uint32_t b = position == 0 ? Value(slots, inner.data(), top, 1) : value;
-    return roots_.Find(a, b);
+    return AlongPath(
+        slots, inner, changed, value, [&](std::uint32_t a, std::uint32_t b) { return inner_.Find(a, b); },
+        [&](std::uint32_t a, std::uint32_t b) { return roots_.Find(a, b); });
 }
 
 std::uint32_t VectorTree::FindChanges(const std::uint32_t* slots, std::vector<std::uint32_t>& inner,

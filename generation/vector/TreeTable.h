@@ -105,6 +105,9 @@ private:
                         std::size_t i) const {
         return level == 0 ? slots[i] : inner[levelStart_[level] + i];
     }
+    template <typename Pair, typename Root>
+    std::uint32_t AlongPath(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner, std::uint32_t changed,
+                            std::uint32_t value, const Pair& pair, const Root& root) const;
     std::vector<std::uint32_t> levelSize_;   // values on each level, the slots first
     std::vector<std::uint32_t> levelStart_;  // where each level above the slots starts in the inner values
     std::uint32_t innerSize_ = 0;

@@ -9,6 +9,7 @@
 
 #include "generation/DeadlockLevel.h"
 #include "generation/Engine.h"
+#include "generation/ExplorationEnd.h"
 #include "generation/GrowingArray.h"
 #include "generation/MemoryWatch.h"
 #include "generation/vector/VectorEngine.h"
@@ -216,31 +217,10 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         if (!stop && !result.stoppedAtDeadlock && current == stateCount && deadlockAtLevelEnd())
             result.stoppedAtDeadlock = true;
     } catch (const std::bad_alloc&) {
-        // What was stored so far stays usable: the state being explored keeps
-        // the arcs found before memory ran out.
-        result.stoppedByMemory = true;
-        if (stateCount > static_cast<std::int64_t>(store.StateCount()))
-            stateCount = static_cast<std::int64_t>(store.StateCount());
-        std::erase_if(found, [&](const TStemArc& a) { return a.Target >= stateCount; });
-        if (current < stateCount && !found.empty()) {
-            try {
-                store.SetArcs(static_cast<std::size_t>(current), found);
-            } catch (const std::bad_alloc&) {
-                // The state keeps no arc: what was stored before stays usable.
-            }
-        }
+        KeepWhatMemoryAllowed(store, current, stateCount, found, result);
     }
-    result.interrupted = current < stateCount || result.stoppedByBound || result.stoppedByMemory;
-    result.exploredStates = current;
-    result.states = stateCount;
-    result.arcs = store.ArcCount();
-    result.eventNamesExhausted = engine.eventNamesExhausted;
-    result.unguardedRecursion = engine.unguardedProcess != nullptr;
-    result.nodesBuilt = engine.TermCount();
+    EndStateAfterState(store, current, stateCount, engine, result);
     result.onVectors = true;
-    store.StemStateCount = static_cast<std::int32_t>(stateCount);
-    store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
-    if (engine.unguardedProcess) result.unguardedProcess = engine.unguardedProcess->name.Text();
     return true;
 }
 
