@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "generation/Engine.h"
+#include "generation/StoreSets.h"
 #include "generation/ExplorationEnd.h"
 #include "generation/DeadlockLevel.h"
 #include "generation/LevelExploration.h"
@@ -36,14 +37,7 @@ GenerationResult ExploreOneByOne(const std::shared_ptr<const Compilation>& compi
     std::vector<TermId> terms;
     std::vector<std::uint32_t> identities;  // of each state's term, for the linear scan of the tests
 
-    // The engine's event sets as the store's, converted once each.
-    std::vector<EventSetId> storeSets;
-    auto StoreSet = [&](SetId set) {
-        if (set >= storeSets.size()) storeSets.resize(set + set / 2 + 64, EventSetId(-1));
-        EventSetId& id = storeSets[set];
-        if (id == EventSetId(-1)) id = store.InternEvents(engine.EventMask(set), engine.EventActions(set));
-        return id;
-    };
+    StoreSets StoreSet(engine, store);
 
     std::int64_t stateCount = 0;
     std::int64_t arcs = 0;
@@ -150,7 +144,7 @@ GenerationResult ExploreOneByOne(const std::shared_ptr<const Compilation>& compi
                 terms[static_cast<std::size_t>(current)] = 0;
                 if (engine.TermCount() > nextCollection) {
                     engine.Collect(terms);
-                    storeSets.clear();  // the engine's sets were renumbered
+                    StoreSet.Clear();
                     nextCollection = std::max<std::uint64_t>(settings.collectionThreshold,
                                                              2 * static_cast<std::uint64_t>(engine.TermCount()));
                 }

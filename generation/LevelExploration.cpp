@@ -10,6 +10,7 @@
 #include "generation/Crew.h"
 #include "generation/DeadlockLevel.h"
 #include "generation/Engine.h"
+#include "generation/StoreSets.h"
 #include "generation/MemoryWatch.h"
 #include "generation/StateIndex.h"
 
@@ -74,18 +75,11 @@ public:
           nextCollection(settings.collectionThreshold),
           store_(store),
           storeLock_(storeLock),
-          threshold_(settings.collectionThreshold) {}
+          threshold_(settings.collectionThreshold),
+          storeSets_(engine, store, &storeLock) {}
 
     // The engine's set as the store's, converted once each.
-    EventSetId StoreSet(SetId set) {
-        if (set >= storeSets_.size()) storeSets_.resize(set + set / 2 + 64, EventSetId(-1));
-        EventSetId& id = storeSets_[set];
-        if (id == EventSetId(-1)) {
-            std::lock_guard<std::mutex> guard(storeLock_);
-            id = store_.InternEvents(engine.EventMask(set), engine.EventActions(set));
-        }
-        return id;
-    }
+    EventSetId StoreSet(SetId set) { return storeSets_(set); }
 
     // Derives the successors of this thread's sources of the level.
     void Expand(Level& level, ExplorationShared& shared, const MemoryWatch& memory);
@@ -116,7 +110,7 @@ private:
     StemStore& store_;
     std::mutex& storeLock_;
     std::uint32_t threshold_;
-    std::vector<EventSetId> storeSets_;
+    StoreSets storeSets_;
     std::vector<TermId> made_;
     // Per identity, the last level whose successors here already held it:
     // a later successor of that identity is never a new state's term.
@@ -142,7 +136,7 @@ void Worker::Collect() {
     engine.Collect(roots);
     std::copy(roots.begin(), roots.begin() + static_cast<std::ptrdiff_t>(terms.size()), terms.begin());
     for (std::size_t i = 0; i < arcOut.size(); ++i) arcOut[i].successor = roots[terms.size() + i];
-    storeSets_.clear();  // the engine's sets were renumbered
+    storeSets_.Clear();  // the engine's sets were renumbered
     nextCollection = std::max<std::uint64_t>(threshold_, 2 * static_cast<std::uint64_t>(engine.TermCount()));
 }
 

@@ -9,6 +9,7 @@
 
 #include "generation/DeadlockLevel.h"
 #include "generation/Engine.h"
+#include "generation/StoreSets.h"
 #include "generation/ExplorationEnd.h"
 #include "generation/GrowingArray.h"
 #include "generation/MemoryWatch.h"
@@ -90,14 +91,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
     std::vector<std::uint32_t> key(vectors.KeyWidth());
     VectorStates states(vectors.KeyWidth());
     Waiting waiting(width, vectors.KeyWidth(), states.InnerSize());
-    // The engine's event sets as the store's, converted once each.
-    std::vector<EventSetId> storeSets;
-    auto StoreSet = [&](SetId set) {
-        if (set >= storeSets.size()) storeSets.resize(set + set / 2 + 64, EventSetId(-1));
-        EventSetId& id = storeSets[set];
-        if (id == EventSetId(-1)) id = store.InternEvents(engine.EventMask(set), engine.EventActions(set));
-        return id;
-    };
+    StoreSets StoreSet(engine, store);
 
     std::int64_t stateCount = 0;
     std::int64_t current = 0;

@@ -12,6 +12,7 @@
 #include "generation/Crew.h"
 #include "generation/DeadlockLevel.h"
 #include "generation/Engine.h"
+#include "generation/StoreSets.h"
 #include "generation/MemoryWatch.h"
 #include "generation/vector/VectorEngine.h"
 #include "generation/vector/VectorStates.h"
@@ -106,7 +107,8 @@ public:
         : engine(actions, StateIdentity{settings.semantics, settings.cpbrOff}, &names),
           vectors(engine),
           store_(store),
-          storeLock_(storeLock) {}
+          storeLock_(storeLock),
+          storeSets_(engine, store, &storeLock) {}
 
     // Takes the structure; false when there is none.
     bool Start(const Compilation* compilation, std::vector<std::uint32_t>& state) {
@@ -122,15 +124,7 @@ public:
     }
 
     // The engine's set as the store's, converted once each.
-    EventSetId StoreSet(SetId set) {
-        if (set >= storeSets_.size()) storeSets_.resize(set + set / 2 + 64, EventSetId(-1));
-        EventSetId& id = storeSets_[set];
-        if (id == EventSetId(-1)) {
-            std::lock_guard<std::mutex> guard(storeLock_);
-            id = store_.InternEvents(engine.EventMask(set), engine.EventActions(set));
-        }
-        return id;
-    }
+    EventSetId StoreSet(SetId set) { return storeSets_(set); }
 
     void Expand(const VectorStates& states, std::int64_t levelFirst, std::int64_t levelEnd, ExplorationShared& shared,
                 const MemoryWatch& memory, std::atomic<bool>& abandon, std::atomic<bool>& memoryLow);
@@ -153,7 +147,7 @@ public:
 private:
     StemStore& store_;
     std::mutex& storeLock_;
-    std::vector<EventSetId> storeSets_;
+    StoreSets storeSets_;
     std::vector<std::uint32_t> state_, idleInner_, changed_, scratch_;
     std::int64_t arcsSinceCheck_ = 0;
     // Successors of this level that no state holds, each identity once.
