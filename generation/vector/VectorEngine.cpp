@@ -17,6 +17,14 @@ bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
                  (n.kind == NodeKind::Hide && n.left && engine_.Node(n.left).kind == NodeKind::Parallel));
     if (!structured) return false;
     root_ = Take(root, state);
+    // A structure is applied node by node, a chain of compositions as the
+    // nested compositions it stands for: past a few hundred operands that
+    // costs more per state than the term engine's flat chains.
+    if (nodes_.size() > MostNodes) {
+        nodes_.clear();
+        state.clear();
+        return false;
+    }
     maximality_ = engine_.Maximality();
     rights_.resize(nodes_.size() + 1);
     lefts_.resize(nodes_.size() + 1);

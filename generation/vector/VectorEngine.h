@@ -138,6 +138,7 @@ private:
     const Local& LocalOf(TermId normalised);
     void Moves(std::uint32_t node, const std::uint32_t* state, std::vector<Move>& out, std::size_t depth);
     static constexpr std::uint32_t NoSlot = ~std::uint32_t{0};
+    static constexpr std::size_t MostNodes = 512;
     void Idle(const std::uint32_t* state);
     void IdleEvents();
     void Successor(const Move& m, const std::uint32_t* state, ActionId& action, bool withEvents);
