@@ -12,7 +12,7 @@ namespace quarvo {
 
 // Each state has one key, its identity vector; a key names the state that
 // holds it, or the earliest one when a state's key changed to one an
-// earlier state holds. The tables double (every key interned again, in
+// earlier state holds. The tables grow fourfold (every key interned again, in
 // state order) when they fill up.
 class VectorStates {
 public:
