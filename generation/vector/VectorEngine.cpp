@@ -413,6 +413,10 @@ void VectorEngine::PlanKey(const std::uint32_t* initial, std::size_t budget) {
     if (k < 3 || k > 4096) return;
     std::vector<std::uint32_t> index(nodes_.size(), 0);
     for (std::uint32_t c = 0; c < k; ++c) index[components[c]] = c;
+    // The walk goes where a bounded exploration may not: what it meets is
+    // not said of the exploration.
+    const bool exhausted = engine_.eventNamesExhausted;
+    const ProcessDefinition* unguarded = engine_.unguardedProcess;
     // How often two components move together, over a small breadth-first walk.
     std::vector<std::uint32_t> together(k * k, 0);
     std::set<std::vector<std::uint32_t>> seen;
@@ -439,6 +443,8 @@ void VectorEngine::PlanKey(const std::uint32_t* initial, std::size_t budget) {
             return true;
         });
     }
+    engine_.eventNamesExhausted = exhausted;
+    engine_.unguardedProcess = unguarded;
     // A chain: each next component the one that moved most often with the
     // last placed; the first unplaced one when none did.
     std::vector<std::uint8_t> placed(k, 0);
