@@ -110,8 +110,16 @@ const VectorEngine::Local& VectorEngine::LocalOf(TermId normalised) {
         moves_.push_back(LocalMove{t.action, t.internal, t.causes, engine_.KeepStep(t.step)});
         return true;
     };
+    const bool exhausted = engine_.eventNamesExhausted;
+    const ProcessDefinition* unguarded = engine_.unguardedProcess;
+    engine_.eventNamesExhausted = false;
+    engine_.unguardedProcess = nullptr;
     engine_.Enumerate(normalised, keep);
     local.count = static_cast<std::uint32_t>(moves_.size()) - local.first;
+    local.exhausted = engine_.eventNamesExhausted;
+    local.unguarded = engine_.unguardedProcess;
+    engine_.eventNamesExhausted = exhausted;
+    engine_.unguardedProcess = unguarded;
     if (localOf_.size() <= normalised) localOf_.resize(normalised + normalised / 2 + 1024, 0);
     locals_.push_back(local);
     localOf_[normalised] = static_cast<std::uint32_t>(locals_.size());
@@ -128,6 +136,8 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
     switch (n.kind) {
     case Node::Kind::Component: {
         const Local local = LocalOf(state[node]);
+        if (local.exhausted) engine_.eventNamesExhausted = true;
+        if (local.unguarded && !engine_.unguardedProcess) engine_.unguardedProcess = local.unguarded;
         for (std::uint32_t j = 0; j < local.count; ++j) {
             const LocalMove& m = moves_[local.first + j];
             parts_.push_back(Part{node, local.first + j});

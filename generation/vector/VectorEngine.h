@@ -108,6 +108,9 @@ private:
     };
     struct Local {
         std::uint32_t first = 0, count = 0;  // in moves_
+        // What its derivation met, said again by every state that uses it.
+        const ProcessDefinition* unguarded = nullptr;
+        bool exhausted = false;
     };
     // A transition of a subtree: its parts are the local moves of the
     // components that take part, left to right.
