@@ -44,15 +44,18 @@ std::uint32_t Engine::ProbeNode(TermId t, const StepFrame* step, Context& c, Set
     }
     case NodeKind::Parallel: {
         if (!step) return 0;
-        const FlatView f = terms_.Flat(t);
-        const std::uint32_t k = f.count;
+        // The operands copied out: making the successors may grow the table of chains.
+        std::vector<TermId> operands;
+        const GatesId shape = terms_.Flat(t).shape;
+        terms_.Flat(t).CopyOperands(operands);
+        const auto k = static_cast<std::uint32_t>(operands.size());
         // A synchronised move of a chain folds its levels in a way of its own.
         if (maximality && n.instance && step->slots) return 0;
         std::vector<TermId>& ops = probeOps_;
         ops.resize(k);
         const std::uint32_t mask = n.instance && !step->slots ? pool_.Mask(step->leftCauses) : 0;
         for (std::uint32_t i = 0; i < k; ++i) {
-            const TermId o = f.Op(i);
+            const TermId o = operands[i];
             TermId next;
             if (step->slots) {
                 next = Next(o, step->slots[i], c);
@@ -100,7 +103,7 @@ std::uint32_t Engine::ProbeNode(TermId t, const StepFrame* step, Context& c, Set
             right = words.back();
         } else {
             words[0] = k;
-            words[1] = SharedGates(f.shape);
+            words[1] = SharedGates(shape);
             left = names_.sequences.Find(words.data(), words.size());
             if (left == SequenceTable::Absent) return 0;
             right = FlatMarker;
