@@ -7,11 +7,27 @@
 #include <new>
 #include <vector>
 
+#include "generation/DeadlockLevel.h"
 #include "generation/Engine.h"
 #include "generation/GenerationTypes.h"
 #include "generation/StemStore.h"
 
 namespace quarvo {
+
+// The deadlock search's stop at the end of the first breadth-first level
+// that holds a deadlock, for an exploration state after state.
+struct DeadlockLevels {
+    std::int64_t previousFirst = 0, levelFirst = 0, levelEnd = 1;
+    // True when state current ends a level that holds a deadlock (asked: the search wants the stop).
+    bool AtEnd(bool asked, const StemStore& store, std::int64_t current, std::int64_t stateCount) {
+        if (!asked || current != levelEnd) return false;
+        if (LevelHoldsDeadlock(store, previousFirst, levelFirst, levelEnd)) return true;
+        previousFirst = levelFirst;
+        levelFirst = levelEnd;
+        levelEnd = stateCount;
+        return false;
+    }
+};
 
 // Memory ran out: what was stored so far stays usable, and the state being
 // explored (current) keeps the arcs found before, those to states stored.

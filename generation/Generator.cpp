@@ -63,14 +63,9 @@ GenerationResult ExploreOneByOne(const std::shared_ptr<const Compilation>& compi
         };
 
         // The level being explored, for stopAtDeadlockLevel.
-        std::int64_t previousFirst = 0, levelFirst = 0, levelEnd = 1;
+        DeadlockLevels deadlockLevels;
         auto deadlockAtLevelEnd = [&] {
-            if (!settings.stopAtDeadlockLevel || current != levelEnd) return false;
-            if (LevelHoldsDeadlock(store, previousFirst, levelFirst, levelEnd)) return true;
-            previousFirst = levelFirst;
-            levelFirst = levelEnd;
-            levelEnd = stateCount;
-            return false;
+            return deadlockLevels.AtEnd(settings.stopAtDeadlockLevel, store, current, stateCount);
         };
         for (; current < stateCount && !stop; ++current) {
             if (deadlockAtLevelEnd()) {

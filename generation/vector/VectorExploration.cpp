@@ -114,14 +114,9 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         std::vector<std::uint32_t> heldKey, heldInner;
         std::uint32_t heldEpoch = 0;
         const std::uint32_t keyWidth = vectors.KeyWidth();
-        std::int64_t previousFirst = 0, levelFirst = 0, levelEnd = 1;
+        DeadlockLevels deadlockLevels;
         auto deadlockAtLevelEnd = [&] {
-            if (!settings.stopAtDeadlockLevel || current != levelEnd) return false;
-            if (LevelHoldsDeadlock(store, previousFirst, levelFirst, levelEnd)) return true;
-            previousFirst = levelFirst;
-            levelFirst = levelEnd;
-            levelEnd = stateCount;
-            return false;
+            return deadlockLevels.AtEnd(settings.stopAtDeadlockLevel, store, current, stateCount);
         };
         auto take = [&](const VectorArc& arc, const std::uint32_t*) {
             const std::int64_t arcs = store.ArcCount() + static_cast<std::int64_t>(found.size());
