@@ -199,6 +199,11 @@ public:
                : identity_.cpbrOff                          ? pool_.Sequence(set)
                                                             : pool_.Multiset(set);
     }
+    // The same for a set given as its actions in name order, without making it.
+    std::uint32_t EventsIdentity(const ActionId* actionsInNameOrder, std::size_t n) {
+        if (identity_.semantics != Semantics::Maximality || n == 0) return 0;
+        return identity_.cpbrOff ? pool_.Sequence(actionsInNameOrder, n) : pool_.Multiset(actionsInNameOrder, n);
+    }
     ActionId HiddenAction(ActionId action) { return Hidden(action); }
     bool GatesContain(GatesId gates, ActionId action) const { return gates_.Contains(gates, action); }
     std::vector<ActionId> GateNames(GatesId gates) const {

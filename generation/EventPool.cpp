@@ -133,14 +133,15 @@ std::uint32_t EventPool::Sequence(SetId s) {
 }
 
 std::uint32_t EventPool::Multiset(SetId s) {
-    if (sets_[s].multiset == Unknown) {
-        std::array<ActionId, 32> sorted{};
-        const std::size_t n = Size(s);
-        std::copy(Actions(s), Actions(s) + n, sorted.begin());
-        std::sort(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(n));
-        sets_[s].multiset = sequences_.Intern(sorted.data(), n);
-    }
+    if (sets_[s].multiset == Unknown) sets_[s].multiset = Multiset(Actions(s), Size(s));
     return sets_[s].multiset;
+}
+
+std::uint32_t EventPool::Multiset(const ActionId* actionsInNameOrder, std::size_t n) {
+    std::array<ActionId, 32> sorted{};
+    std::copy(actionsInNameOrder, actionsInNameOrder + n, sorted.begin());
+    std::sort(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(n));
+    return sequences_.Intern(sorted.data(), n);
 }
 
 void EventPool::Mark() {

@@ -57,6 +57,11 @@ public:
     // action sequences; 0 for the empty set.
     std::uint32_t Sequence(SetId s);
     std::uint32_t Multiset(SetId s);
+    // The same for a set given as its actions in name order, without making it.
+    std::uint32_t Sequence(const ActionId* actionsInNameOrder, std::size_t n) {
+        return sequences_.Intern(actionsInNameOrder, n);
+    }
+    std::uint32_t Multiset(const ActionId* actionsInNameOrder, std::size_t n);
 
     std::size_t Count() const { return sets_.size(); }
 

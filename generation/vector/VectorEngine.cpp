@@ -318,11 +318,28 @@ void VectorEngine::Next(std::uint32_t node, const std::uint32_t* state, const St
     const Node& n = nodes_[node];
     switch (n.kind) {
     case Node::Kind::Component: {
+        // A component's successor depends on its term, its move, the new
+        // event's name, the causes and the action only: it is made once.
+        const std::uint32_t move = partOf_[node] - 1;
+        const std::uint64_t h = MixHash(Combine(Combine(Combine(Combine(state[node], move),
+                                                                 static_cast<std::uint32_t>(step.event)),
+                                                         step.causes),
+                                                 action));
+        SuccessorMemo& memo = successorMemo_[h & (successorMemo_.size() - 1)];
+        if (memo.term == state[node] && memo.move == move && memo.event == step.event &&
+            memo.causes == step.causes && memo.actionIn == action && memo.successor != 0) {
+            action = memo.actionOut;
+            Set(node, memo.successor);
+            return;
+        }
         Transition t;
         t.event = step.event;
         t.causes = step.causes;
-        t.step = moves_[partOf_[node] - 1].step;
-        Set(node, engine_.Successor(state[node], t, action));
+        t.step = moves_[move].step;
+        const ActionId in = action;
+        const TermId next = engine_.Successor(state[node], t, action);
+        memo = SuccessorMemo{state[node], move, step.event, step.causes, in, action, next};
+        Set(node, next);
         return;
     }
     case Node::Kind::Hide:
@@ -385,7 +402,7 @@ void VectorEngine::KeySuccessor() {
         if (slot == NoSlot) return;
         const std::uint32_t value = nodes_[node].kind == Node::Kind::Component
                                         ? engine_.Identity(successor_[node])
-                                        : engine_.EventsIdentity(Events(node, successor_.data()));
+                                        : EventsIdentity(node, successor_.data());
         if (value == key_[slot]) return;
         if (key_[slot] == idleKey_[slot]) changedKeys_.push_back(slot);
         key_[slot] = value;
@@ -411,8 +428,21 @@ void VectorEngine::Key(const std::uint32_t* state, std::uint32_t* key) {
     for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
         if (keySlot_[i] == NoSlot) continue;
         key[keySlot_[i]] = nodes_[i].kind == Node::Kind::Component ? engine_.Identity(state[i])
-                                                                   : engine_.EventsIdentity(Events(i, state));
+                                                                   : EventsIdentity(i, state);
     }
+}
+
+// What the identity retains of a composition's or a hiding's events; for
+// the union of its operands' events, told from the operands' entries
+// without making the set.
+std::uint32_t VectorEngine::EventsIdentity(std::uint32_t node, const std::uint32_t* state) {
+    if (state[node] != Derived) return engine_.EventsIdentity(state[node]);
+    std::array<ActionId, 32> byName{}, actions{};
+    std::uint32_t mask = 0;
+    Collect(node, state, mask, byName.data());
+    std::size_t n = 0;
+    for (std::uint32_t m = mask; m; m &= m - 1) actions[n++] = byName[static_cast<std::size_t>(std::countr_zero(m))];
+    return engine_.EventsIdentity(actions.data(), n);
 }
 
 void VectorEngine::PlanKey(const std::uint32_t* initial, std::size_t budget) {

@@ -137,6 +137,7 @@ private:
     // operands' (their union, for a composition): the set is made only when asked.
     SetId Events(std::uint32_t node, const std::uint32_t* state);
     std::uint32_t Mask(std::uint32_t node, const std::uint32_t* state) const;
+    std::uint32_t EventsIdentity(std::uint32_t node, const std::uint32_t* state);
     void Collect(std::uint32_t node, const std::uint32_t* state, std::uint32_t& mask, ActionId* byName) const;
     const Local& LocalOf(TermId normalised);
     void Moves(std::uint32_t node, const std::uint32_t* state, std::vector<Move>& out, std::size_t depth);
@@ -185,6 +186,16 @@ private:
     std::vector<std::uint32_t> idle_, spine_, idleKey_;
     std::vector<std::uint32_t> successor_, key_, changedKeys_;
     std::vector<std::uint32_t> touched_;  // slots of the successor that differ from idle_
+    // Components' successors made lately, direct-mapped.
+    struct SuccessorMemo {
+        TermId term = 0;
+        std::uint32_t move = 0;
+        std::int32_t event = 0;
+        SetId causes = 0;
+        ActionId actionIn = 0, actionOut = 0;
+        TermId successor = 0;
+    };
+    std::vector<SuccessorMemo> successorMemo_ = std::vector<SuccessorMemo>(std::size_t{1} << 14);
     std::vector<std::uint32_t> marked_;   // nodes whose partOf_ or causesMask_ is set
     std::vector<std::uint32_t> seen_;     // per node, the stamp of the last key update that asked it
     std::uint32_t stamp_ = 0;
