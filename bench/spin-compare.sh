@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Generation speed side by side with SPIN's compiled verifier on the same model:
 # N independent processes of two actions each (default N = 12), interleaved.
-# QUARVO writes its STE with every arc and event; SPIN explores the same states
-# without storing arcs. Prints both rates and their ratio.
+# QUARVO keeps its STE in memory with every arc and event; SPIN explores the
+# same states without storing arcs. With WRITE=1, QUARVO also writes the STE
+# to a file (a text of several hundred bytes an arc: each arc repeats the
+# maximal events of its source and target). Prints both rates and their ratio.
 #
 #   bench/spin-compare.sh [N] [calvento options, e.g. --fils 1]
 #
@@ -41,7 +43,10 @@ seconds() { date +%s.%N; }
 
 echo "== QUARVO: $calvento generate --entrelacement $*"
 start=$(seconds)
-/usr/bin/time -f 'peak RSS %M KB' "$calvento" generate "$work/model.LOT" --entrelacement "$@" -o "$work/model.STEM" \
+output=()
+what="compile, generate"
+if [ "${WRITE:-0}" = 1 ]; then output=(-o "$work/model.STEM"); what="compile, generate, write"; fi
+/usr/bin/time -f 'peak RSS %M KB' "$calvento" generate "$work/model.LOT" --entrelacement "$@" "${output[@]}" \
     2> "$work/calvento.err" | tee "$work/calvento.out"
 end=$(seconds)
 grep 'peak RSS' "$work/calvento.err"
@@ -57,9 +62,9 @@ grep -E 'states, stored|transitions|peak RSS|elapsed' "$work/pan.out" "$work/pan
 spin_states=$(sed -n 's/^ *\([0-9.e+]*\) states, stored.*/\1/p' "$work/pan.out" | head -1)
 spin_seconds=$(echo "$end - $start" | bc -l)
 
-awk -v qs="$quarvo_states" -v qt="$quarvo_seconds" -v ss="$spin_states" -v st="$spin_seconds" 'BEGIN {
+awk -v qs="$quarvo_states" -v qt="$quarvo_seconds" -v ss="$spin_states" -v st="$spin_seconds" -v what="$what" 'BEGIN {
     qr = qs / qt; sr = ss / st;
-    printf "QUARVO: %d states in %.2f s: %.0f states/s (whole command: compile, generate, write)\n", qs, qt, qr;
+    printf "QUARVO: %d states in %.2f s: %.0f states/s (whole command: %s)\n", qs, qt, qr, what;
     printf "SPIN:   %d states in %.2f s: %.0f states/s (whole verifier run)\n", ss, st, sr;
     printf "ratio QUARVO / SPIN: %.2f\n", qr / sr;
 }'

@@ -101,7 +101,13 @@ StemStore::StemStore() = default;
 
 void StemStore::FreeStates() {
     states_.release();
+    numbers_.release();
     arcs_.release();
+    arcsSet_ = 0;
+    ranges_.release();
+    std::vector<ArcLabel>().swap(labels_);
+    std::vector<std::uint32_t>().swap(labelSlots_);
+    lastLabel_ = ~std::uint32_t{0};
     sets_.Clear();
     numberedByPosition_ = true;
     std::unordered_map<std::int32_t, std::int64_t>().swap(byNumber_);
@@ -114,31 +120,92 @@ void StemStore::Reserve(std::size_t states, std::size_t arcs) {
 
 void StemStore::IndexNumbers() {
     byNumber_.reserve(states_.size() + 1);
-    for (std::size_t i = 0; i < states_.size(); ++i)
-        byNumber_.try_emplace(states_[i].Number, static_cast<std::int64_t>(i));
+    for (std::size_t i = 0; i < states_.size(); ++i) {
+        const std::int32_t number = numberedByPosition_ ? static_cast<std::int32_t>(i) : numbers_[i];
+        byNumber_.try_emplace(number, static_cast<std::int64_t>(i));
+    }
 }
 
 void StemStore::AppendState(std::int32_t number, EventSetId events) {
     assert(events < sets_.Count() && "event set of this store");
     const std::size_t index = states_.size();
     if (numberedByPosition_ && static_cast<std::int64_t>(number) != static_cast<std::int64_t>(index)) {
-        // From now on numbers need an index of their own.
-        numberedByPosition_ = false;
+        // From now on numbers are kept, with an index of their own.
         IndexNumbers();
+        numberedByPosition_ = false;
+        numbers_.reserve(index + 1);
+        for (std::size_t i = 0; i < index; ++i) numbers_.push_back(static_cast<std::int32_t>(i));
     }
-    if (!numberedByPosition_) byNumber_.try_emplace(number, static_cast<std::int64_t>(index));
-    states_.push_back(TStemState{0, 0, events, number});
+    if (!numberedByPosition_) {
+        byNumber_.try_emplace(number, static_cast<std::int64_t>(index));
+        numbers_.push_back(number);
+    }
+    states_.push_back(StoredState{0, events});
+    if (!ranges_.empty()) ranges_.push_back(Range{0, 0});
+}
+
+void StemStore::CloseRangesUpTo(std::size_t stateIndex) {
+    const auto end = static_cast<std::uint32_t>(arcs_.size());
+    for (; arcsSet_ < stateIndex; ++arcsSet_) states_[arcsSet_].End = end;
+}
+
+std::uint32_t StemStore::Label(ActionId action, std::int32_t event, EventSetId causes) {
+    // Arcs side by side often say the same.
+    if (lastLabel_ < labels_.size()) {
+        const ArcLabel& l = labels_[lastLabel_];
+        if (l.Action == action && l.Event == event && l.Causes == causes) return lastLabel_;
+    }
+    if ((labels_.size() + 1) * 4 >= labelSlots_.size() * 3) GrowLabels();
+    const std::size_t positions = labelSlots_.size() - 1;
+    std::size_t at = MixHash(Combine(Combine(action, static_cast<std::uint32_t>(event)), causes)) & positions;
+    for (std::uint32_t slot; (slot = labelSlots_[at]) != 0; at = (at + 1) & positions) {
+        const ArcLabel& l = labels_[slot - 1];
+        if (l.Action == action && l.Event == event && l.Causes == causes) return lastLabel_ = slot - 1;
+    }
+    assert(labels_.size() < std::numeric_limits<std::uint32_t>::max() && "label ids fit 32 bits");
+    labels_.push_back(ArcLabel{action, event, causes});
+    labelSlots_[at] = static_cast<std::uint32_t>(labels_.size());
+    return lastLabel_ = static_cast<std::uint32_t>(labels_.size() - 1);
+}
+
+void StemStore::GrowLabels() {
+    labelSlots_.assign(labelSlots_.empty() ? 64 : labelSlots_.size() * 2, 0);
+    const std::size_t positions = labelSlots_.size() - 1;
+    for (std::size_t id = 0; id < labels_.size(); ++id) {
+        const ArcLabel& l = labels_[id];
+        std::size_t at = MixHash(Combine(Combine(l.Action, static_cast<std::uint32_t>(l.Event)), l.Causes)) & positions;
+        while (labelSlots_[at] != 0) at = (at + 1) & positions;
+        labelSlots_[at] = static_cast<std::uint32_t>(id + 1);
+    }
 }
 
 void StemStore::SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundOrder) {
     assert(stateIndex < states_.size() && "arcs of a state of this store");
-    TStemState& state = states_[stateIndex];
-    assert(state.ArcCount == 0 && "a state gets its arcs once");
     assert(arcs_.size() + foundOrder.size() <= std::numeric_limits<std::uint32_t>::max() &&
            "arc positions fit 32 bits");
-    state.FirstArc = static_cast<std::uint32_t>(arcs_.size());
-    state.ArcCount = static_cast<std::uint32_t>(foundOrder.size());
-    arcs_.append(foundOrder);
+    if (ranges_.empty() && stateIndex < arcsSet_) {
+        // Out of list order: from now on every state's range is kept.
+        GrowingArray<Range> ranges;
+        ranges.reserve(states_.size());
+        for (std::size_t i = 0; i < states_.size(); ++i) {
+            const TStemState r = Record(i);
+            ranges.push_back(Range{r.FirstArc, r.ArcCount});
+        }
+        ranges_ = std::move(ranges);
+    }
+    const auto first = static_cast<std::uint32_t>(arcs_.size());
+    if (ranges_.empty()) CloseRangesUpTo(stateIndex);
+    for (const TStemArc& a : foundOrder) {
+        assert(a.Causes < sets_.Count() && "cause set of this store");
+        arcs_.push_back(StoredArc{a.Target, Label(a.Action, a.Event, a.Causes)});
+    }
+    if (!ranges_.empty()) {
+        assert(ranges_[stateIndex].count == 0 && "a state gets its arcs once");
+        ranges_[stateIndex] = Range{first, static_cast<std::uint32_t>(foundOrder.size())};
+        return;
+    }
+    states_[stateIndex].End = static_cast<std::uint32_t>(arcs_.size());
+    arcsSet_ = stateIndex + 1;
 }
 
 std::optional<StateView> StemStore::FindState(std::int32_t number) const {
@@ -148,31 +215,28 @@ std::optional<StateView> StemStore::FindState(std::int32_t number) const {
 }
 
 void ArcCollector::MoveInto(StemStore& store) {
-    assert(store.arcs_.empty() && "the states have no arcs yet");
+    assert(store.arcs_.empty() && store.arcsSet_ == 0 && store.ranges_.empty() && "the states have no arcs yet");
     auto& states = store.states_;
+    std::vector<std::uint32_t> count(states.size(), 0);
+    for (const Run& run : runs_) {
+        assert(run.source < states.size() && "arc source is a state of the store");
+        count[run.source] += run.count;
+    }
+    std::uint32_t end = 0;
+    for (std::size_t i = 0; i < states.size(); ++i) states[i].End = end += count[i];
+    store.arcsSet_ = states.size();
+    auto pack = [&](const TStemArc& a) { return StoredArc{a.Target, store.Label(a.Action, a.Event, a.Causes)}; };
     if (ordered_) {
-        // Each run is the whole of its state's arcs, already in place.
-        store.arcs_ = std::move(arcs_);
-        for (const Run& run : runs_) {
-            assert(run.source < states.size() && "arc source is a state of the store");
-            states[run.source].FirstArc = run.first;
-            states[run.source].ArcCount = run.count;
-        }
+        // Each run is the whole of its state's arcs, already in order.
+        store.arcs_.reserve(arcs_.size());
+        for (const TStemArc& a : arcs_) store.arcs_.push_back(pack(a));
     } else {
         // A stable counting sort by source keeps each state's arcs in the order added.
-        for (const Run& run : runs_) {
-            assert(run.source < states.size() && "arc source is a state of the store");
-            states[run.source].ArcCount += run.count;
-        }
-        std::uint32_t next = 0;
         std::vector<std::uint32_t> fill(states.size());
-        for (std::size_t i = 0; i < states.size(); ++i) {
-            states[i].FirstArc = fill[i] = next;
-            next += states[i].ArcCount;
-        }
+        for (std::size_t i = 0; i < states.size(); ++i) fill[i] = states[i].End - count[i];
         store.arcs_.resize(arcs_.size());
         for (const Run& run : runs_) {
-            std::copy_n(arcs_.begin() + run.first, run.count, store.arcs_.begin() + fill[run.source]);
+            for (std::uint32_t k = 0; k < run.count; ++k) store.arcs_[fill[run.source] + k] = pack(arcs_[run.first + k]);
             fill[run.source] += run.count;
         }
     }

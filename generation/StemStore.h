@@ -1,9 +1,12 @@
 // The STEM store: states with their maximal events and their outgoing arcs, kept in flat vectors.
 //
-// Layout. A state is a 16-byte record (its arc range, its event set, its
-// number) in one vector, in list order; an arc is a 16-byte record (target,
-// action, event, cause set) in one vector, each state's arcs side by side in
-// the order they were found. Event sets are interned in a pool of the store
+// Layout. A state is 8 bytes (the end of its arc range and its event set),
+// in list order, and 4 more for its number when it is not its position (a
+// STEM read from a file); an arc is 8 bytes, its target and its label, in one
+// vector, each state's arcs side by side in the order they were found. A
+// label is an interned (action, event, cause set): a system has few of them,
+// and an arc of the interleaving semantics is then the (target, action) pair
+// it stands for. Event sets are interned in a pool of the store
 // and named by an EventSetId, 0 being the empty set: each distinct set is
 // kept once, as a mask and its actions in one flat vector of words (see
 // EventSetRef.h), so that a set costs a record of 8 bytes, its slot in the
@@ -48,7 +51,7 @@ namespace quarvo {
 using EventSetId = std::uint32_t;
 inline constexpr EventSetId EmptyEventSet = 0;
 
-// One transition as stored.
+// One transition as given to the store and read back from it.
 struct TStemArc {
     std::int32_t Target = 0;               // Number of the target state
     ActionId Action = 0;                   // "I" for an internal step, "I_a" for a hidden a
@@ -58,7 +61,21 @@ struct TStemArc {
 };
 static_assert(sizeof(TStemArc) == 16, "an arc is four 32-bit fields");
 
-// One state as stored: its arcs are FirstArc .. FirstArc + ArcCount - 1 of
+// An arc as stored: its target and the id of its (action, event, causes).
+struct StoredArc {
+    std::int32_t Target = 0;
+    std::uint32_t Label = 0;
+};
+static_assert(sizeof(StoredArc) == 8, "an arc is stored in 8 bytes");
+
+// What an arc says besides its target.
+struct ArcLabel {
+    ActionId Action = 0;
+    std::int32_t Event = 0;
+    EventSetId Causes = EmptyEventSet;
+};
+
+// One state as read: its arcs are FirstArc .. FirstArc + ArcCount - 1 of
 // the store's arc vector, in the order they were found.
 struct TStemState {
     std::uint32_t FirstArc = 0;
@@ -116,6 +133,16 @@ private:
     std::vector<std::uint32_t> pairs_;  // a set in pair form being put together
 };
 
+// Decodes stored arcs: the store's labels and its event sets.
+struct ArcDecoder {
+    const ArcLabel* labels = nullptr;
+    const EventSetPool* sets = nullptr;
+    TStemArc Arc(const StoredArc& a) const {
+        const ArcLabel& l = labels[a.Label];
+        return TStemArc{a.Target, l.Action, l.Event, l.Causes};
+    }
+};
+
 // An arc as consumers read it, its cause set resolved.
 struct ArcView {
     EventSetRef Causes;
@@ -144,16 +171,17 @@ public:
 
     ArcIterator() = default;
     // at: the stored arc this iterator stands on (newest first: one past it).
-    ArcIterator(const TStemArc* at, const EventSetPool* sets) : at_(at), sets_(sets) {}
+    ArcIterator(const StoredArc* at, ArcDecoder decoder) : at_(at), decoder_(decoder) {}
 
     ArcView operator*() const {
-        const TStemArc& a = NewestFirst ? at_[-1] : *at_;
-        return ArcView{(*sets_)[a.Causes], a.Event, a.Action, a.Target, a.Causes};
+        const StoredArc& a = NewestFirst ? at_[-1] : *at_;
+        const ArcLabel& l = decoder_.labels[a.Label];
+        return ArcView{(*decoder_.sets)[l.Causes], l.Event, l.Action, a.Target, l.Causes};
     }
     Arrow operator->() const { return Arrow{**this}; }
     ArcView operator[](difference_type k) const { return *(*this + k); }
-    // The stored record itself.
-    const TStemArc& Stored() const { return NewestFirst ? at_[-1] : *at_; }
+    // The arc with its cause set's id.
+    TStemArc Stored() const { return decoder_.Arc(NewestFirst ? at_[-1] : *at_); }
 
     ArcIterator& operator++() {
         at_ += NewestFirst ? -1 : 1;
@@ -190,8 +218,54 @@ public:
     }
 
 private:
-    const TStemArc* at_ = nullptr;
-    const EventSetPool* sets_ = nullptr;
+    const StoredArc* at_ = nullptr;
+    ArcDecoder decoder_;
+};
+
+// The arcs of one state in the order found, as TStemArc values.
+class FoundArcs {
+public:
+    class iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = TStemArc;
+        using reference = TStemArc;
+        using difference_type = std::ptrdiff_t;
+        iterator() = default;
+        iterator(const StoredArc* at, ArcDecoder decoder) : at_(at), decoder_(decoder) {}
+        TStemArc operator*() const { return decoder_.Arc(*at_); }
+        iterator& operator++() {
+            ++at_;
+            return *this;
+        }
+        iterator operator++(int) {
+            iterator old = *this;
+            ++at_;
+            return old;
+        }
+        friend difference_type operator-(const iterator& a, const iterator& b) { return a.at_ - b.at_; }
+        friend bool operator==(const iterator& a, const iterator& b) { return a.at_ == b.at_; }
+
+    private:
+        const StoredArc* at_ = nullptr;
+        ArcDecoder decoder_;
+    };
+
+    FoundArcs(const StoredArc* first, std::size_t count, ArcDecoder decoder)
+        : first_(first), count_(count), decoder_(decoder) {}
+    iterator begin() const { return iterator(first_, decoder_); }
+    iterator end() const { return iterator(first_ + count_, decoder_); }
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    TStemArc operator[](std::size_t k) const {
+        assert(k < count_ && "arc position inside the state's arcs");
+        return decoder_.Arc(first_[k]);
+    }
+
+private:
+    const StoredArc* first_;
+    std::size_t count_;
+    ArcDecoder decoder_;
 };
 
 // The arcs of one state. Iterates newest first; rbegin() .. rend() and
@@ -202,13 +276,13 @@ public:
     using found_iterator = ArcIterator<false>;
 
     ArcRange() = default;
-    ArcRange(const TStemArc* first, std::size_t count, const EventSetPool* sets)
-        : first_(first), count_(count), sets_(sets) {}
+    ArcRange(const StoredArc* first, std::size_t count, ArcDecoder decoder)
+        : first_(first), count_(count), decoder_(decoder) {}
 
-    iterator begin() const { return iterator(first_ + count_, sets_); }
-    iterator end() const { return iterator(first_, sets_); }
-    found_iterator rbegin() const { return found_iterator(first_, sets_); }
-    found_iterator rend() const { return found_iterator(first_ + count_, sets_); }
+    iterator begin() const { return iterator(first_ + count_, decoder_); }
+    iterator end() const { return iterator(first_, decoder_); }
+    found_iterator rbegin() const { return found_iterator(first_, decoder_); }
+    found_iterator rend() const { return found_iterator(first_ + count_, decoder_); }
 
     std::size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }
@@ -220,13 +294,13 @@ public:
     ArcView front() const { return (*this)[0]; }
     ArcView back() const { return (*this)[count_ - 1]; }
 
-    // The stored records, in the order found (oldest first).
-    std::span<const TStemArc> Found() const { return {first_, count_}; }
+    // The arcs in the order found (oldest first).
+    FoundArcs Found() const { return FoundArcs(first_, count_, decoder_); }
 
 private:
-    const TStemArc* first_ = nullptr;
+    const StoredArc* first_ = nullptr;
     std::size_t count_ = 0;
-    const EventSetPool* sets_ = nullptr;
+    ArcDecoder decoder_;
 };
 
 // A state as consumers read it.
@@ -301,14 +375,20 @@ public:
     bool Empty() const { return states_.empty(); }
     // The state at that position of the list.
     StateView State(std::size_t index) const {
-        assert(index < states_.size() && "state position inside the list");
-        const TStemState& s = states_[index];
+        const TStemState s = Record(index);
         return StateView{index, s.Number, sets_[s.Events], s.Events,
-                         ArcRange(arcs_.data() + s.FirstArc, s.ArcCount, &sets_)};
+                         ArcRange(arcs_.data() + s.FirstArc, s.ArcCount, Decoder())};
     }
     StateRange States() const { return StateRange(this, states_.size()); }
-    // The stored record of the state at that position.
-    const TStemState& Record(std::size_t index) const { return states_[index]; }
+    // The record of the state at that position.
+    TStemState Record(std::size_t index) const {
+        assert(index < states_.size() && "state position inside the list");
+        const std::int32_t number = numberedByPosition_ ? static_cast<std::int32_t>(index) : numbers_[index];
+        if (!ranges_.empty()) return TStemState{ranges_[index].first, ranges_[index].count, states_[index].Events, number};
+        if (index >= arcsSet_) return TStemState{0, 0, states_[index].Events, number};
+        const std::uint32_t first = index == 0 ? 0 : states_[index - 1].End;
+        return TStemState{first, states_[index].End - first, states_[index].Events, number};
+    }
 
     // The first state of the list with that number.
     std::optional<StateView> FindState(std::int32_t number) const;
@@ -325,6 +405,15 @@ public:
 
     // Arcs over all states.
     std::int64_t ArcCount() const { return static_cast<std::int64_t>(arcs_.size()); }
+    // Distinct (action, event, cause set) of the arcs.
+    std::size_t LabelCount() const { return labels_.size(); }
+    // Bytes of the state list, the arcs and their labels.
+    std::size_t Bytes() const {
+        return states_.size() * sizeof(StoredState) + numbers_.size() * sizeof(std::int32_t) +
+               ranges_.size() * sizeof(Range) +
+               arcs_.size() * sizeof(StoredArc) + labels_.size() * sizeof(ArcLabel) +
+               labelSlots_.size() * sizeof(std::uint32_t);
+    }
 
     EventSetRef Events(EventSetId id) const { return sets_[id]; }
     // Distinct event sets kept, the empty one included.
@@ -361,8 +450,10 @@ public:
 
     // Gives the state at stateIndex its arcs, in the order they were found
     // (oldest first; they are read back newest first). At most once per state;
-    // a state never given arcs has none. Arcs are appended to the arc vector,
-    // so states given their arcs in increasing order keep them in list order.
+    // a state never given arcs has none. Arcs are appended to the arc vector:
+    // states given their arcs in increasing order keep them in list order and
+    // need no record of their ranges; in any other order each state's range
+    // is kept besides.
     void SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundOrder);
 
     ActionId Intern(const Identifier32& name) { return actions.Intern(name); }
@@ -371,10 +462,33 @@ public:
 private:
     friend class ArcCollector;
 
-    void IndexNumbers();
+    // A state as stored: the end of its arc range (its start is the end of
+    // the state before) and its maximal events.
+    struct StoredState {
+        std::uint32_t End = 0;
+        EventSetId Events = EmptyEventSet;
+    };
 
-    GrowingArray<TStemState> states_;
-    GrowingArray<TStemArc> arcs_;
+    void IndexNumbers();
+    ArcDecoder Decoder() const { return ArcDecoder{labels_.data(), &sets_}; }
+    std::uint32_t Label(ActionId action, std::int32_t event, EventSetId causes);
+    void GrowLabels();
+    // States before arcsSet_ have their ranges; those from it on have none yet.
+    void CloseRangesUpTo(std::size_t stateIndex);
+
+    GrowingArray<StoredState> states_;
+    GrowingArray<std::int32_t> numbers_;  // only once some state is not numbered by its position
+    GrowingArray<StoredArc> arcs_;
+    std::size_t arcsSet_ = 0;
+    // Each state's range, kept only once arcs were given out of list order.
+    struct Range {
+        std::uint32_t first, count;
+    };
+    GrowingArray<Range> ranges_;
+    // The labels, and their index: open addressing, label id plus one, 0 free.
+    std::vector<ArcLabel> labels_;
+    std::vector<std::uint32_t> labelSlots_;
+    std::uint32_t lastLabel_ = ~std::uint32_t{0};
 
     EventSetPool sets_;
 

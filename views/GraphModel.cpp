@@ -202,7 +202,7 @@ void GraphModel::ShowTrace(StemStore path) {
 }
 
 void GraphModel::RecomputeComplete(TGraphicState& state) const {
-    const std::span<const TStemArc> arcs = Shown()->State(state.Index).Arcs.Found();
+    const FoundArcs arcs = Shown()->State(state.Index).Arcs.Found();
     state.Complete = std::all_of(arcs.begin(), arcs.end(),
                                  [this](const TStemArc& arc) { return find_graphic_state(arc.Target, states_); });
     if (state.Complete) state.Color = GraphColor::Silver;

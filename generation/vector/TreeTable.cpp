@@ -222,4 +222,30 @@ void VectorTree::Slots(std::uint32_t root, std::uint32_t* slots) const {
     std::copy(values.begin(), values.end(), slots);
 }
 
+void VectorTree::Unfold(std::uint32_t root, std::uint32_t* slots, std::vector<std::uint32_t>& inner) const {
+    inner.resize(innerSize_);
+    if (width_ == 1) {
+        slots[0] = roots_.Left(root);
+        return;
+    }
+    auto at = [&](std::size_t level, std::uint32_t i) -> std::uint32_t& {
+        return level == 0 ? slots[i] : inner[levelStart_[level] + i];
+    };
+    const std::size_t top = levelSize_.size() - 1;
+    at(top, 0) = roots_.Left(root);
+    at(top, 1) = roots_.Right(root);
+    for (std::size_t level = top; level > 0; --level) {
+        const std::uint32_t below = levelSize_[level - 1];
+        for (std::uint32_t i = 0; i < levelSize_[level]; ++i) {
+            const std::uint32_t value = at(level, i);
+            if (2 * i + 1 < below) {
+                at(level - 1, 2 * i) = inner_.Left(value);
+                at(level - 1, 2 * i + 1) = inner_.Right(value);
+            } else {
+                at(level - 1, 2 * i) = value;
+            }
+        }
+    }
+}
+
 }  // namespace quarvo

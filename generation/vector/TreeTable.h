@@ -96,6 +96,8 @@ public:
                               const std::uint32_t* changed, std::size_t count) const;
     // The slots of the vector a root names.
     void Slots(std::uint32_t root, std::uint32_t* slots) const;
+    // The same with the values above them, as Find writes them.
+    void Unfold(std::uint32_t root, std::uint32_t* slots, std::vector<std::uint32_t>& inner) const;
 
 private:
     // The tree pairs values level by level; an odd one out at the end of a

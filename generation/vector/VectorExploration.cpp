@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <new>
+#include <span>
 #include <vector>
 
 #include "generation/DeadlockLevel.h"
@@ -23,24 +24,18 @@ namespace {
 // How often, in transitions, the memory in use is looked at.
 constexpr std::int64_t MemoryCheckStep = 1 << 14;
 
-// The states waiting to be explored, oldest first: each as its slots, then
-// its identity vector, the inner values of that vector in the state table
-// and the table's epoch when they were found (a successor of the state is
-// looked up from them).
+// The states waiting to be explored, oldest first, each as its slots: its
+// identity vector and that vector's inner values are read back from the
+// state table when it is explored.
 class Waiting {
 public:
-    Waiting(std::size_t width, std::size_t keyWidth, std::size_t innerSize)
-        : width_(width), keyWidth_(keyWidth), innerSize_(innerSize), stride_(width + keyWidth + innerSize + 1) {}
-    // Room for one more state, to be filled through the pointers it gives.
-    std::uint32_t* Push() {
-        slots_.resize(slots_.size() + stride_);
-        return slots_.data() + slots_.size() - stride_;
-    }
-    // The record of state number, which is waiting; the states before it are
+    explicit Waiting(std::size_t width) : width_(width) {}
+    void Push(const std::uint32_t* state) { slots_.append(std::span<const std::uint32_t>(state, width_)); }
+    // The slots of state number, which is waiting; the states before it are
     // dropped now and then.
     const std::uint32_t* At(std::int64_t number) {
-        const std::size_t skip = static_cast<std::size_t>(number - first_) * stride_;
-        if (skip > (std::size_t{1} << 20) && skip * 2 > slots_.size()) {
+        const std::size_t skip = static_cast<std::size_t>(number - first_) * width_;
+        if (skip > (std::size_t{1} << 18) && skip * 4 > slots_.size()) {
             const std::size_t rest = slots_.size() - skip;
             std::memmove(slots_.data(), slots_.data() + skip, rest * sizeof(std::uint32_t));
             slots_.resize(rest);
@@ -49,19 +44,10 @@ public:
         }
         return slots_.data() + skip;
     }
-    const std::uint32_t* Key(const std::uint32_t* record) const { return record + width_; }
-    const std::uint32_t* Inner(const std::uint32_t* record) const { return record + width_ + keyWidth_; }
-    std::uint32_t Epoch(const std::uint32_t* record) const { return record[stride_ - 1]; }
-    void Fill(std::uint32_t* record, const std::uint32_t* state, const std::uint32_t* key, VectorStates& states) {
-        std::copy(state, state + width_, record);
-        std::copy(key, key + keyWidth_, record + width_);
-        states.Add(key, record + width_ + keyWidth_);
-        record[stride_ - 1] = states.Epoch();
-    }
     std::size_t Bytes() const { return slots_.capacity() * sizeof(std::uint32_t); }
 
 private:
-    std::size_t width_, keyWidth_, innerSize_, stride_;
+    std::size_t width_;
     GrowingArray<std::uint32_t> slots_;
     std::int64_t first_ = 0;
 };
@@ -90,7 +76,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
     const std::uint32_t width = vectors.Width();
     std::vector<std::uint32_t> key(vectors.KeyWidth());
     VectorStates states(vectors.KeyWidth());
-    Waiting waiting(width, vectors.KeyWidth(), states.InnerSize());
+    Waiting waiting(width);
     StoreSets StoreSet(engine, store);
 
     std::int64_t stateCount = 0;
@@ -99,7 +85,8 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
     std::vector<TStemArc> found;
     try {
         vectors.Key(state.data(), key.data());
-        waiting.Fill(waiting.Push(), state.data(), key.data(), states);
+        waiting.Push(state.data());
+        states.Add(key.data());
         store.AppendState(0, EventSet{});
         stateCount = 1;
         std::int64_t nextMemoryCheck = MemoryCheckStep;
@@ -111,7 +98,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         std::array<ActionId, 32> rootActions{};
         std::vector<std::uint32_t> changedSlots, scratch;
         // The identity vector of the state being expanded, as it was found, and its inner values.
-        std::vector<std::uint32_t> heldKey, heldInner;
+        std::vector<std::uint32_t> heldKey(vectors.KeyWidth()), heldInner;
         std::uint32_t heldEpoch = 0;
         const std::uint32_t keyWidth = vectors.KeyWidth();
         DeadlockLevels deadlockLevels;
@@ -122,7 +109,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             const std::int64_t arcs = store.ArcCount() + static_cast<std::int64_t>(found.size());
             if (arcs >= nextMemoryCheck) {
                 nextMemoryCheck += MemoryCheckStep;
-                const std::int64_t growth = 2 * static_cast<std::int64_t>(sizeof(TStemArc)) * arcs +
+                const std::int64_t growth = 2 * static_cast<std::int64_t>(sizeof(StoredArc)) * arcs +
                                             static_cast<std::int64_t>(engine.Bytes() + states.Bytes() + waiting.Bytes());
                 if (memory.NearLimit(growth)) {
                     result.stoppedByMemory = true;
@@ -159,7 +146,8 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 }
                 target = stateCount++;
                 const std::uint32_t* whole = vectors.WholeSuccessor();
-                waiting.Fill(waiting.Push(), whole, sought, states);
+                waiting.Push(whole);
+                states.Add(sought);
                 std::uint32_t mask = 0;
                 vectors.RootEvents(whole, mask, rootActions.data());
                 store.AppendState(static_cast<std::int32_t>(target), store.InternEvents(mask, rootActions.data()));
@@ -186,9 +174,8 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             if (current > 0 && shared.stopRequested.load(std::memory_order_relaxed)) break;
             const std::uint32_t* held = waiting.At(current);
             state.assign(held, held + width);
-            heldKey.assign(waiting.Key(held), waiting.Key(held) + keyWidth);
-            heldInner.assign(waiting.Inner(held), waiting.Inner(held) + states.InnerSize());
-            heldEpoch = waiting.Epoch(held);
+            states.KeyOf(current, heldKey.data(), heldInner);
+            heldEpoch = states.Epoch();
             if (vectors.Normalise(state.data())) {
                 // Events pushed down the components change what the state is recognised by.
                 vectors.Key(state.data(), key.data());

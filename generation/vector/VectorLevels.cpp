@@ -73,6 +73,7 @@ public:
     const std::uint32_t* Whole(std::uint32_t record) const {
         return wholes_.data() + std::size_t{record} * width_;
     }
+    std::size_t Count() const { return count_; }
     static std::uint64_t Hash(const std::uint32_t* key, std::uint32_t width) {
         std::uint64_t h = 0x9E3779B97F4A7C15ull;
         for (std::uint32_t i = 0; i < width; ++i) {
@@ -183,7 +184,7 @@ void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, std::in
         auto take = [&](const VectorArc& a, const std::uint32_t*) {
             if (++arcsSinceCheck_ >= MemoryCheckStep) {
                 arcsSinceCheck_ = 0;
-                const std::int64_t growth = 2 * static_cast<std::int64_t>(sizeof(TStemArc) + sizeof(Arc)) *
+                const std::int64_t growth = 2 * static_cast<std::int64_t>(sizeof(StoredArc) + sizeof(Arc)) *
                                                 static_cast<std::int64_t>(store_.ArcCount() + arcs.size()) +
                                             static_cast<std::int64_t>(engine.Bytes());
                 if (memory.NearLimit(growth)) {
@@ -384,6 +385,11 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     std::vector<std::uint8_t> owner;  // of each state of the level being explored
     std::vector<Found> found;         // the states numbered in this level
     std::vector<std::size_t> cursor;
+    struct Resolved {
+        std::int32_t target = -1;
+        std::uint32_t rekeys = 0;  // the changes of key before it, plus one
+    };
+    std::vector<std::vector<Resolved>> resolved;
     std::vector<TStemArc> arcs;
     std::vector<std::uint32_t> key(keyWidth);
     std::array<ActionId, 32> rootActions{};
@@ -418,18 +424,29 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
             }
             std::vector<std::uint8_t> nextOwner;
             cursor.assign(workers.size(), 0);
+            // The number each thread's successor records came to, once looked up,
+            // until a state's key changes.
+            resolved.resize(workers.size());
+            for (std::size_t w = 0; w < workers.size(); ++w) resolved[w].assign(workers[w]->pending->Count(), Resolved{});
+            std::uint32_t rekeys = 0;
             // Numbers in the order of the first discoverer, as one thread gives them.
             for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
                 const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
                 Worker& worker = *workers[w];
                 if (cursor[w] >= worker.sources.size()) break;  // a thread stopped before this state
                 const Source& source = worker.sources[cursor[w]++];
-                if (source.rekeyAt >= 0) states.Rekey(s, worker.keys.data() + source.rekeyAt);
+                if (source.rekeyAt >= 0) {
+                    states.Rekey(s, worker.keys.data() + source.rekeyAt);
+                    ++rekeys;
+                }
                 arcs.clear();
                 for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
                     const Arc& a = worker.arcs[k];
                     std::int64_t target = a.target;
-                    if (target < 0) {
+                    if (target < 0 && resolved[w][a.pending].rekeys == rekeys + 1) {
+                        // A record met since the last change of key: its key names the same state.
+                        target = resolved[w][a.pending].target;
+                    } else if (target < 0) {
                         const std::uint32_t* sought = worker.pending->Key(a.pending);
                         target = states.Find(sought);
                         if (target < 0) {
@@ -442,6 +459,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                             store.AppendState(static_cast<std::int32_t>(target),
                                               store.InternEvents(mask, rootActions.data()));
                         }
+                        resolved[w][a.pending] = Resolved{static_cast<std::int32_t>(target), rekeys + 1};
                     }
                     arcs.push_back(TStemArc{static_cast<std::int32_t>(target), a.action, a.event, a.causes});
                 }

@@ -64,6 +64,10 @@ public:
         std::copy(inner_.begin(), inner_.end(), inner);
     }
     std::uint32_t InnerSize() const { return tables_->tree.InnerSize(); }
+    // The key of state number and its inner values, read back from the table.
+    void KeyOf(std::int64_t number, std::uint32_t* key, std::vector<std::uint32_t>& inner) const {
+        tables_->tree.Unfold(rootOf_[static_cast<std::size_t>(number)], key, inner);
+    }
     // The key of state number changed: its old key no longer names it, the
     // new one does unless an earlier state holds it.
     void Rekey(std::int64_t number, const std::uint32_t* key);

@@ -206,7 +206,7 @@ TEST(StemStore, CollectedArcsGoToTheirStatesInTheOrderAdded) {
         EXPECT_EQ(collector.Size(), 0u);
         std::int64_t arcs = 0;
         for (int n = 0; n < states; ++n) {
-            const std::span<const TStemArc> got = store.State(static_cast<std::size_t>(n)).Arcs.Found();
+            const FoundArcs got = store.State(static_cast<std::size_t>(n)).Arcs.Found();
             EXPECT_EQ(std::vector<TStemArc>(got.begin(), got.end()), expected[static_cast<std::size_t>(n)])
                 << (ordered ? "ordered" : "unordered") << ", state " << n;
             arcs += static_cast<std::int64_t>(got.size());
