@@ -38,6 +38,8 @@ public:
     std::uint32_t Right(std::uint32_t name) const { return static_cast<std::uint32_t>(Cell(name)); }
 
     std::size_t Size() const { return count_.load(std::memory_order_relaxed); }
+    // How many pairs it takes before it says it is full.
+    std::size_t Limit() const { return limit_; }
     std::size_t Capacity() const { return mask_ + 1; }
     std::size_t Bytes() const { return Capacity() * sizeof(std::uint64_t); }
 

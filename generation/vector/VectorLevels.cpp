@@ -7,6 +7,8 @@
 #include <functional>
 #include <mutex>
 #include <new>
+#include <span>
+#include <stdexcept>
 #include <vector>
 
 #include "generation/Crew.h"
@@ -31,8 +33,11 @@ struct Arc {
     ActionId action;
     std::int32_t event;
     EventSetId causes;
-    std::uint32_t pending;  // when target is -1, the successor's record
+    std::uint32_t root;  // when target is -1, the root of the successor's key
+    std::uint32_t ref;   // and a reference to its whole vector kept here
+    bool first;          // the first arc of this thread to that root in this level
 };
+constexpr std::uint32_t NoRef = ~std::uint32_t{0};
 
 // An explored state: its arcs, and its new identity when its components'
 // normal form changed it.
@@ -41,63 +46,104 @@ struct Source {
     std::int64_t rekeyAt;  // in keys, -1 for none
 };
 
-// The successors a thread found that may be new states: their identity and
-// whole vectors, each distinct identity once (the first found).
-class Pending {
+// The whole vectors of the successors a thread keeps in a level: those
+// whose key it put in the state table first, and those whose key named a
+// state that a change of key may yet vacate. A reference is shared by all
+// threads: references come in blocks, each block one thread's.
+class Kept {
 public:
-    Pending(std::uint32_t keyWidth, std::uint32_t width) : keyWidth_(keyWidth), width_(width) {}
+    static constexpr std::uint32_t BlockBits = 12;
 
+    Kept(std::uint32_t width, unsigned thread) : width_(width), thread_(thread) {}
     void Clear() {
-        keys_.clear();
         wholes_.clear();
-        std::fill(slots_.begin(), slots_.end(), Empty);
+        count_ = 0;
+        left_ = 0;
+    }
+    // Keeps whole; its reference, NoRef when none is left.
+    std::uint32_t Add(const std::uint32_t* whole, std::mutex& lock, std::vector<std::pair<unsigned, std::uint32_t>>& blocks) {
+        if (left_ == 0) {
+            const std::lock_guard<std::mutex> guard(lock);
+            if (blocks.size() >= (std::size_t{1} << (31 - BlockBits)) - 1) return NoRef;
+            next_ = static_cast<std::uint32_t>(blocks.size()) << BlockBits;
+            blocks.emplace_back(thread_, static_cast<std::uint32_t>(count_));
+            left_ = std::uint32_t{1} << BlockBits;
+        }
+        --left_;
+        wholes_.insert(wholes_.end(), whole, whole + width_);
+        ++count_;
+        return next_++;
+    }
+    const std::uint32_t* Whole(std::uint32_t index) const { return wholes_.data() + std::size_t{index} * width_; }
+
+private:
+    std::uint32_t width_;
+    unsigned thread_;
+    std::vector<std::uint32_t> wholes_;
+    std::size_t count_ = 0;
+    std::uint32_t next_ = 0, left_ = 0;
+};
+
+// The blocks of references of a level: (thread, first index there) each.
+struct Blocks {
+    std::mutex lock;
+    std::vector<std::pair<unsigned, std::uint32_t>> owner;
+    // The thread keeping a reference's whole vector, and its index there.
+    std::pair<unsigned, std::uint32_t> Where(std::uint32_t ref) const {
+        const auto& [thread, first] = owner[ref >> Kept::BlockBits];
+        return {thread, first + (ref & ((std::uint32_t{1} << Kept::BlockBits) - 1))};
+    }
+};
+
+// References by root: open addressing over (root, reference) cells.
+class RootMap {
+public:
+    void Clear() {
+        if (count_) std::fill(cells_.begin(), cells_.end(), Empty);
         count_ = 0;
     }
-    // The record of key, -1 when there is none yet.
-    std::int64_t Find(const std::uint32_t* key, std::uint64_t hash) const {
-        if (slots_.empty()) return -1;
-        for (std::size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
-            if (slots_[i] == Empty) return -1;
-            if (std::equal(key, key + keyWidth_, Key(slots_[i]))) return slots_[i];
+    // The reference of root, NoRef until set through it.
+    std::uint32_t& At(std::uint32_t root) {
+        if (2 * (count_ + 1) > cells_.size()) Grow();
+        const std::size_t mask = cells_.size() - 1;
+        for (std::size_t i = Hash(root) & mask;; i = (i + 1) & mask) {
+            Cell& c = cells_[i];
+            if (c.root == root) return c.ref;
+            if (c.root == Empty.root) {
+                ++count_;
+                c.root = root;
+                c.ref = NoRef;
+                return c.ref;
+            }
         }
-    }
-    std::uint32_t Add(const std::uint32_t* key, std::uint64_t hash, const std::uint32_t* whole) {
-        if (2 * (count_ + 1) > slots_.size()) Grow();
-        const auto record = static_cast<std::uint32_t>(count_++);
-        keys_.insert(keys_.end(), key, key + keyWidth_);
-        wholes_.insert(wholes_.end(), whole, whole + width_);
-        Place(record, hash);
-        return record;
-    }
-    const std::uint32_t* Key(std::uint32_t record) const { return keys_.data() + std::size_t{record} * keyWidth_; }
-    const std::uint32_t* Whole(std::uint32_t record) const {
-        return wholes_.data() + std::size_t{record} * width_;
-    }
-    std::size_t Count() const { return count_; }
-    static std::uint64_t Hash(const std::uint32_t* key, std::uint32_t width) {
-        std::uint64_t h = 0x9E3779B97F4A7C15ull;
-        for (std::uint32_t i = 0; i < width; ++i) {
-            h ^= key[i];
-            h *= 0xFF51AFD7ED558CCDull;
-            h ^= h >> 32;
-        }
-        return h;
     }
 
 private:
-    static constexpr std::uint32_t Empty = ~std::uint32_t{0};
-    void Place(std::uint32_t record, std::uint64_t hash) {
-        std::size_t i = hash & (slots_.size() - 1);
-        while (slots_[i] != Empty) i = (i + 1) & (slots_.size() - 1);
-        slots_[i] = record;
-    }
+    struct Cell {
+        std::uint32_t root, ref;
+    };
+    static constexpr Cell Empty{~std::uint32_t{0}, NoRef};
+    static std::size_t Hash(std::uint32_t root) { return (root * 0x9E3779B97F4A7C15ull) >> 20; }
     void Grow() {
-        slots_.assign(std::max<std::size_t>(1024, 2 * slots_.size()), Empty);
-        for (std::uint32_t r = 0; r < count_; ++r) Place(r, Hash(Key(r), keyWidth_));
+        std::vector<Cell> old(std::max<std::size_t>(1024, 2 * cells_.size()), Empty);
+        old.swap(cells_);
+        const std::size_t mask = cells_.size() - 1;
+        for (const Cell& c : old) {
+            if (c.root == Empty.root) continue;
+            std::size_t i = Hash(c.root) & mask;
+            while (cells_[i].root != Empty.root) i = (i + 1) & mask;
+            cells_[i] = c;
+        }
     }
-    std::uint32_t keyWidth_, width_;
-    std::vector<std::uint32_t> keys_, wholes_, slots_;
+    std::vector<Cell> cells_;
     std::size_t count_ = 0;
+};
+
+// Why the threads stopped a level early.
+struct Signals {
+    std::atomic<bool> abandon{false};    // every thread stops
+    std::atomic<bool> memoryLow{false};  // the memory limit is near
+    std::atomic<bool> tableFull{false};  // the state table needs to grow: the level is explored again
 };
 
 // One thread's engines, the states it holds and its part of a level.
@@ -115,7 +161,8 @@ public:
     bool Start(const Compilation* compilation, std::vector<std::uint32_t>& state) {
         const TermId root = engine.Import(compilation ? compilation->rootBehaviour : nullptr);
         if (!vectors.Build(engine.Normalize(root), state)) return false;
-        pending = std::make_unique<Pending>(vectors.KeyWidth(), vectors.Width());
+        kept = std::make_unique<Kept>(vectors.Width(), id);
+        heldKey_.resize(vectors.KeyWidth());
         return true;
     }
     void Threads(unsigned threads) {
@@ -127,12 +174,18 @@ public:
     // The engine's set as the store's, converted once each.
     EventSetId StoreSet(SetId set) { return storeSets_(set); }
 
-    void Expand(const VectorStates& states, std::int64_t levelFirst, std::int64_t levelEnd, ExplorationShared& shared,
-                const MemoryWatch& memory, std::atomic<bool>& abandon, std::atomic<bool>& memoryLow);
+    void Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirst, std::int64_t levelEnd,
+                ExplorationShared& shared, const MemoryWatch& memory, Signals& signals);
+    // Gives every arc of the sources explored its target's number.
+    void Resolve(const VectorStates& states) {
+        for (Arc& a : arcs)
+            if (a.target < 0) a.target = states.Named(a.root);
+    }
 
+    unsigned id = 0;  // its place among the threads
     Engine engine;
     VectorEngine vectors;
-    std::unique_ptr<Pending> pending;
+    std::unique_ptr<Kept> kept;
     // The states of the level this thread explores (whole vectors, in
     // number order) and of the next one.
     std::vector<std::uint32_t> held, next;
@@ -149,31 +202,32 @@ private:
     StemStore& store_;
     std::mutex& storeLock_;
     StoreSets storeSets_;
-    std::vector<std::uint32_t> state_, idleInner_, changed_, scratch_;
+    std::vector<std::uint32_t> state_, heldKey_, heldInner_, idleInner_, changed_, scratch_;
     std::int64_t arcsSinceCheck_ = 0;
+    RootMap firstTo_;  // per root met in this level, the reference of this thread's first successor to it
     // Successors of this level that no state holds, each identity once.
     std::int64_t fresh_ = 0;
 };
 
-void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, std::int64_t levelEnd,
-                    ExplorationShared& shared, const MemoryWatch& memory, std::atomic<bool>& abandon,
-                    std::atomic<bool>& memoryLow) {
+void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirst, std::int64_t levelEnd,
+                    ExplorationShared& shared, const MemoryWatch& memory, Signals& signals) {
     sources.clear();
     arcs.clear();
     keys.clear();
-    pending->Clear();
+    kept->Clear();
+    firstTo_.Clear();
     fresh_ = 0;
     const std::uint32_t width = vectors.Width();
     const std::uint32_t keyWidth = vectors.KeyWidth();
+    auto halt = [&] { signals.abandon.store(true, std::memory_order_relaxed); };
     for (std::size_t i = 0; i < numbers.size(); ++i) {
-        if (abandon.load(std::memory_order_relaxed)) return;
-        if (shared.stopRequested.load(std::memory_order_relaxed)) {
-            abandon.store(true, std::memory_order_relaxed);
-            return;
-        }
+        if (signals.abandon.load(std::memory_order_relaxed)) return;
+        if (shared.stopRequested.load(std::memory_order_relaxed)) return halt();
         state_.assign(held.begin() + static_cast<std::ptrdiff_t>(i * width),
                       held.begin() + static_cast<std::ptrdiff_t>((i + 1) * width));
         Source source{static_cast<std::uint32_t>(arcs.size()), 0, -1};
+        // Its key as it was found, read back from the table.
+        states.KeyOf(numbers[i], heldKey_.data(), heldInner_);
         if (vectors.Normalise(state_.data())) {
             source.rekeyAt = static_cast<std::int64_t>(keys.size());
             keys.resize(keys.size() + keyWidth);
@@ -188,37 +242,57 @@ void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, std::in
                                                 static_cast<std::int64_t>(store_.ArcCount() + arcs.size()) +
                                             static_cast<std::int64_t>(engine.Bytes());
                 if (memory.NearLimit(growth)) {
-                    memoryLow.store(true, std::memory_order_relaxed);
-                    abandon.store(true, std::memory_order_relaxed);
+                    signals.memoryLow.store(true, std::memory_order_relaxed);
+                    halt();
                 }
-                if (abandon.load(std::memory_order_relaxed)) {
+                if (signals.abandon.load(std::memory_order_relaxed)) {
                     stop = true;
                     return false;
                 }
             }
             const std::uint32_t* key = vectors.SuccessorKey();
-            const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
+            const std::uint32_t* idle = vectors.IdleKey();
             if (!idleAsked) {
-                idleKnown = states.Known(vectors.IdleKey(), idleInner_);
+                // The source as it stands idle is most often the source itself.
+                if (std::equal(idle, idle + keyWidth, heldKey_.begin())) {
+                    idleInner_ = heldInner_;
+                    idleKnown = true;
+                } else {
+                    idleKnown = states.Known(idle, idleInner_);
+                }
                 idleAsked = true;
             }
-            changed_.assign(changed.begin(), changed.end());
-            const std::int64_t found =
-                idleKnown ? states.FindNear(key, vectors.IdleKey(), idleInner_, changed_, scratch_) : states.Find(key);
-            Arc arc{-1, a.action, a.event, StoreSet(a.causes), 0};
-            if (found >= 0 && found < levelFirst) {
+            const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
+            bool isNew = false;
+            const std::uint32_t root = states.InternNear(key, idle, idleInner_, idleKnown, changed, scratch_, isNew);
+            if (root == PairTable::Full) {
+                signals.tableFull.store(true, std::memory_order_relaxed);
+                halt();
+                stop = true;
+                return false;
+            }
+            Arc arc{-1, a.action, a.event, StoreSet(a.causes), root, NoRef, false};
+            const std::int32_t named = isNew ? VectorStates::NoState : states.Named(root);
+            if (named >= 0 && named < levelFirst) {
                 // A state of an earlier level keeps its number whatever this level renumbers.
-                arc.target = static_cast<std::int32_t>(found);
+                arc.target = named;
             } else {
-                // Decided by the numbering: the successor is kept, once per identity.
-                const std::uint64_t hash = Pending::Hash(key, keyWidth);
-                const std::int64_t known = pending->Find(key, hash);
-                if (known >= 0) {
-                    arc.pending = static_cast<std::uint32_t>(known);
-                } else {
-                    arc.pending = pending->Add(key, hash, vectors.WholeSuccessor());
-                    if (found < 0) ++fresh_;
+                // Numbered by the numbering, in the order of the rules: a new
+                // state is the successor of its first arc there, which is this
+                // thread's first arc to it. Its whole vector is kept then.
+                std::uint32_t& ref = firstTo_.At(root);
+                if (ref == NoRef) {
+                    arc.first = true;
+                    ref = kept->Add(vectors.WholeSuccessor(), blocks.lock, blocks.owner);
+                    if (ref == NoRef) {
+                        signals.memoryLow.store(true, std::memory_order_relaxed);
+                        halt();
+                        stop = true;
+                        return false;
+                    }
                 }
+                arc.ref = ref;
+                if (isNew) ++fresh_;
             }
             arcs.push_back(arc);
             return true;
@@ -230,7 +304,7 @@ void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, std::in
         sources.push_back(source);
         shared.levelProgress.fetch_add(1, std::memory_order_relaxed);
         shared.arcs.fetch_add(source.arcCount, std::memory_order_relaxed);
-        // The successors kept are a lower bound of the level's new states.
+        // The successors new to the table are a lower bound of the level's new states.
         if ((sources.size() & 63) == 0) shared.StatesAtLeast(levelEnd + fresh_);
     }
     shared.StatesAtLeast(levelEnd + fresh_);
@@ -240,7 +314,7 @@ void Worker::Expand(const VectorStates& states, std::int64_t levelFirst, std::in
 struct Found {
     std::int64_t number;
     unsigned discoverer;
-    std::uint32_t pending;
+    std::uint32_t index;  // of its whole vector among the discoverer's kept ones
 };
 
 // The thread that holds each new state: its discoverer, unless that one
@@ -281,7 +355,7 @@ void Hand(std::vector<std::unique_ptr<Worker>>& workers, const std::vector<Found
     holderOf.clear();
     for (std::size_t i = 0; i < found.size(); ++i) {
         Worker& to = *workers[holder[i]];
-        const std::uint32_t* whole = workers[found[i].discoverer]->pending->Whole(found[i].pending);
+        const std::uint32_t* whole = workers[found[i].discoverer]->kept->Whole(found[i].index);
         if (holder[i] != found[i].discoverer) moved.emplace_back(i, to.next.size());
         to.next.insert(to.next.end(), whole, whole + width);
         to.numbers.push_back(found[i].number);
@@ -355,6 +429,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
         while (workers.size() < size) {
             workers.push_back(std::make_unique<Worker>(store.actions, settings, names, store, storeLock));
             Worker& w = *workers.back();
+            w.id = static_cast<unsigned>(workers.size() - 1);
             w.engine.WatchMemory(&memory);
             std::vector<std::uint32_t> initial;
             if (!w.Start(compilation.get(), initial)) return 0u;
@@ -377,7 +452,8 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     unsigned active = 1;  // the threads holding the states of the level being explored
     const std::uint32_t keyWidth = workers[0]->vectors.KeyWidth();
     VectorStates states(keyWidth);
-    std::atomic<bool> abandon{false}, memoryLow{false};
+    Signals signals;
+    Blocks blocks;
 
     std::int64_t count = 0, explored = 0, depth = 0;
     std::int64_t levelFirst = 0, levelEnd = 0, previousFirst = 0;
@@ -385,11 +461,6 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     std::vector<std::uint8_t> owner;  // of each state of the level being explored
     std::vector<Found> found;         // the states numbered in this level
     std::vector<std::size_t> cursor;
-    struct Resolved {
-        std::int32_t target = -1;
-        std::uint32_t rekeys = 0;  // the changes of key before it, plus one
-    };
-    std::vector<std::vector<Resolved>> resolved;
     std::vector<TStemArc> arcs;
     std::vector<std::uint32_t> key(keyWidth);
     std::array<ActionId, 32> rootActions{};
@@ -404,14 +475,54 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
         count = 1;
         levelEnd = 1;
         const std::function<void(unsigned)> expand = [&](unsigned w) {
-            workers[w]->Expand(states, levelFirst, levelEnd, shared, memory, abandon, memoryLow);
+            workers[w]->Expand(states, blocks, levelFirst, levelEnd, shared, memory, signals);
         };
+        // New states per state explored so far, for the room a level's new keys may take.
+        double newPerState = 4;
+        // A key changes at most once per state of the level, and each change
+        // may intern a pair per level of the tree.
+        const std::size_t pairsPerKey = 2 + std::bit_width(keyWidth);
+        std::size_t rekeyReserve = 1024;
         while (levelFirst < levelEnd && !stop) {
             shared.levelStates.store(levelEnd - levelFirst, std::memory_order_relaxed);
             shared.levelProgress.store(depth * ExplorationShared::LevelUnit, std::memory_order_relaxed);
+            const auto levelSize = static_cast<std::size_t>(levelEnd - levelFirst);
+            states.Reserve(static_cast<std::size_t>(newPerState * static_cast<double>(levelSize)) + 1024,
+                           rekeyReserve);
+            blocks.owner.clear();
             crew.Run(active, expand);
-            if (abandon.load()) {
-                result.stoppedByMemory = memoryLow.load();
+            if (signals.tableFull.load()) {
+                // The state table filled up: it grows (forgetting the keys of this level)
+                // and the level is explored again, unless the exploration ends
+                // here, keeping the levels numbered so far.
+                states.GrowNow();
+                shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
+                if (signals.memoryLow.load() || shared.stopRequested.load()) {
+                    result.stoppedByMemory = signals.memoryLow.load();
+                    break;
+                }
+                signals.tableFull.store(false);
+                signals.abandon.store(false);
+                newPerState *= 4;
+                continue;
+            }
+            std::size_t rekeys = 0;
+            for (unsigned w = 0; w < active; ++w)
+                for (const Source& source : workers[w]->sources) rekeys += source.rekeyAt >= 0 ? 1 : 0;
+            if (rekeys * pairsPerKey > rekeyReserve) {
+                // The changes of key may need more room than was left: the
+                // level is explored again with that room.
+                states.GrowNow();
+                shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
+                if (signals.abandon.load()) {
+                    result.stoppedByMemory = signals.memoryLow.load();
+                    break;
+                }
+                rekeyReserve = rekeys * pairsPerKey + 1024;
+                continue;
+            }
+            if (signals.abandon.load()) {
+                result.stoppedByMemory = signals.memoryLow.load();
                 if (result.stoppedByMemory) break;
                 // Stopped from outside: the states each thread explored
                 // before it stopped keep their arcs, up to the first one
@@ -424,42 +535,70 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
             }
             std::vector<std::uint8_t> nextOwner;
             cursor.assign(workers.size(), 0);
-            // The number each thread's successor records came to, once looked up,
-            // until a state's key changes.
-            resolved.resize(workers.size());
-            for (std::size_t w = 0; w < workers.size(); ++w) resolved[w].assign(workers[w]->pending->Count(), Resolved{});
-            std::uint32_t rekeys = 0;
+            const std::uint32_t epoch = states.Epoch();
             // Numbers in the order of the first discoverer, as one thread gives them.
-            for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
+            auto numberNew = [&](const Arc& a) {
+                // A new state: the successor of this arc, whose vector was kept.
+                const auto [holder, index] = blocks.Where(a.ref);
+                const std::int64_t target = count++;
+                states.Number(a.root);
+                found.push_back(Found{target, holder, index});
+                std::uint32_t mask = 0;
+                workers[holder]->vectors.RootEvents(workers[holder]->kept->Whole(index), mask, rootActions.data());
+                store.AppendState(static_cast<std::int32_t>(target), store.InternEvents(mask, rootActions.data()));
+                return target;
+            };
+            const bool rekeyed = rekeys > 0;
+            if (!rekeyed) {
+                // No key changes in this level: a root names the state its first arc
+                // in the rules' order numbered, which is some thread's first arc to
+                // it. Those alone are looked at in order; the threads then resolve
+                // their arcs at once, and the store takes them in order.
+                for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
+                    const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
+                    Worker& worker = *workers[w];
+                    if (cursor[w] >= worker.sources.size()) break;  // a thread stopped before this state
+                    const Source& source = worker.sources[cursor[w]++];
+                    for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
+                        const Arc& a = worker.arcs[k];
+                        if (a.first && states.Named(a.root) < 0) numberNew(a);
+                    }
+                    ShowNumbered(store, shared, s, count);
+                }
+                crew.Run(active, [&](unsigned w) { workers[w]->Resolve(states); });
+                cursor.assign(workers.size(), 0);
+                for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
+                    const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
+                    Worker& worker = *workers[w];
+                    if (cursor[w] >= worker.sources.size()) break;
+                    const Source& source = worker.sources[cursor[w]++];
+                    arcs.clear();
+                    for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
+                        const Arc& a = worker.arcs[k];
+                        arcs.push_back(TStemArc{a.target, a.action, a.event, a.causes});
+                    }
+                    // Stored in the order found; the store reads them back newest first.
+                    store.SetArcs(static_cast<std::size_t>(s), arcs);
+                    explored = s + 1;
+                }
+            }
+            for (std::int64_t s = levelFirst; s < levelEnd && rekeyed; ++s) {
                 const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
                 Worker& worker = *workers[w];
                 if (cursor[w] >= worker.sources.size()) break;  // a thread stopped before this state
                 const Source& source = worker.sources[cursor[w]++];
                 if (source.rekeyAt >= 0) {
                     states.Rekey(s, worker.keys.data() + source.rekeyAt);
-                    ++rekeys;
+                    // The reserve keeps the roots of this level where they are.
+                    if (states.Epoch() != epoch) throw std::logic_error("the state table grew while a level was numbered");
                 }
                 arcs.clear();
                 for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
                     const Arc& a = worker.arcs[k];
                     std::int64_t target = a.target;
-                    if (target < 0 && resolved[w][a.pending].rekeys == rekeys + 1) {
-                        // A record met since the last change of key: its key names the same state.
-                        target = resolved[w][a.pending].target;
-                    } else if (target < 0) {
-                        const std::uint32_t* sought = worker.pending->Key(a.pending);
-                        target = states.Find(sought);
-                        if (target < 0) {
-                            target = count++;
-                            states.Add(sought);
-                            const std::uint32_t* whole = worker.pending->Whole(a.pending);
-                            found.push_back(Found{target, w, a.pending});
-                            std::uint32_t mask = 0;
-                            worker.vectors.RootEvents(whole, mask, rootActions.data());
-                            store.AppendState(static_cast<std::int32_t>(target),
-                                              store.InternEvents(mask, rootActions.data()));
-                        }
-                        resolved[w][a.pending] = Resolved{static_cast<std::int32_t>(target), rekeys + 1};
+                    if (target < 0) {
+                        const std::int32_t named = states.Named(a.root);
+                        target = named >= 0 ? named : numberNew(a);
                     }
                     arcs.push_back(TStemArc{static_cast<std::int32_t>(target), a.action, a.event, a.causes});
                 }
@@ -469,6 +608,10 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 ShowNumbered(store, shared, s, count);
             }
             ShowLevelNumbered(store, shared, count);
+            // Room for twice as many as this level found, the keys of known
+            // states besides: a level that finds more explores again.
+            if (levelSize > 0)
+                newPerState = 2 * static_cast<double>(count - levelEnd) / static_cast<double>(levelSize) + 0.5;
             if (stoppedOutside) break;
             if (settings.stopAtDeadlockLevel && LevelHoldsDeadlock(store, previousFirst, levelFirst, levelEnd)) {
                 result.stoppedAtDeadlock = true;

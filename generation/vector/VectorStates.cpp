@@ -57,6 +57,28 @@ void VectorStates::Grow() {
     ++epoch_;
 }
 
+std::uint32_t VectorStates::InternNear(const std::uint32_t* key, const std::uint32_t* base,
+                                  const std::vector<std::uint32_t>& baseInner, bool baseKnown,
+                                  const std::vector<std::uint32_t>& changed, std::vector<std::uint32_t>& inner,
+                                  bool& isNew) {
+    isNew = false;
+    Tables& t = *tables_;
+    if (t.inner.Size() + reserve_ >= t.inner.Limit() || t.roots.Size() + reserve_ >= t.roots.Limit())
+        return PairTable::Full;
+    if (baseKnown && changed.size() == 1) return t.tree.InternChanged(base, baseInner, changed[0], key[changed[0]], isNew);
+    if (baseKnown && changed.empty()) return t.tree.Find(key);
+    return t.tree.Intern(key, inner, isNew);
+}
+
+void VectorStates::Reserve(std::size_t keys, std::size_t reserve) {
+    reserve_ = reserve;
+    auto roomy = [&] {
+        const Tables& t = *tables_;
+        return t.inner.Size() + keys + reserve < t.inner.Limit() && t.roots.Size() + keys + reserve < t.roots.Limit();
+    };
+    while (!roomy()) Grow();
+}
+
 std::size_t VectorStates::Bytes() const {
     return tables_->inner.Bytes() + tables_->roots.Bytes() + numberOf_.capacity() * sizeof(std::int32_t) +
            rootOf_.capacity() * sizeof(std::uint32_t);

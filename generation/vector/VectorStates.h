@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -56,6 +57,35 @@ public:
     bool Known(const std::uint32_t* key, std::vector<std::uint32_t>& inner) const {
         return tables_->tree.Find(key, inner) != PairTable::Full;
     }
+    // ---- From several threads at once ------------------------------------------------------
+    // While a level is explored, each thread interns the keys of the
+    // successors it finds; the numbering, alone, gives the new keys their
+    // numbers in the order of the rules.
+
+    // The state a key's root names, NoState for none (yet).
+    static constexpr std::int32_t NoState = -1;
+    std::int32_t Named(std::uint32_t root) const {
+        return std::atomic_ref<const std::int32_t>(numberOf_[root]).load(std::memory_order_relaxed);
+    }
+    // The root of key, interned; isNew when this call put it in the table.
+    // When baseKnown, key differs from base (a key in the table, baseInner
+    // its inner values) in the slots changed alone. inner is worked in. Full
+    // when the tables have no room left for it and the reserve.
+    std::uint32_t InternNear(const std::uint32_t* key, const std::uint32_t* base, const std::vector<std::uint32_t>& baseInner,
+                             bool baseKnown, const std::vector<std::uint32_t>& changed,
+                             std::vector<std::uint32_t>& inner, bool& isNew);
+    // Numbers a root interned by InternNear (or vacated) as a new state, after every state so far.
+    void Number(std::uint32_t root) {
+        numberOf_[root] = static_cast<std::int32_t>(rootOf_.size());
+        rootOf_.push_back(root);
+    }
+    // Room for that many more pairs in each table, besides reserve pairs kept
+    // for changes of key: grown now when the tables have less. Between levels.
+    void Reserve(std::size_t keys, std::size_t reserve);
+    // The tables grow, with every state's key and no other: the keys
+    // interned by InternNear and not numbered are forgotten.
+    void GrowNow() { Grow(); }
+
     // A new state, numbered after every state added so far, with a key that names no state.
     void Add(const std::uint32_t* key);
     // The same, the inner values of the key (as Find gives them) copied into inner.
@@ -91,6 +121,7 @@ private:
     std::vector<std::int32_t> numberOf_;  // per root cell, -1 for none
     std::vector<std::uint32_t> rootOf_;   // per state, the root of its key
     std::vector<std::uint32_t> inner_, slots_;
+    std::size_t reserve_ = 0;  // room InternNear leaves in each table
 };
 
 }  // namespace quarvo
