@@ -169,6 +169,16 @@ std::uint32_t VectorTree::FindChanged(const std::uint32_t* slots, const std::vec
         [&](std::uint32_t a, std::uint32_t b) { return roots_.Find(a, b); });
 }
 
+void VectorTree::PrefetchChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
+                                 std::uint32_t changed, std::uint32_t value) const {
+    AlongPath(
+        slots, inner, changed, value, [&](std::uint32_t a, std::uint32_t b) { return inner_.Find(a, b); },
+        [&](std::uint32_t a, std::uint32_t b) {
+            roots_.Prefetch(a, b);
+            return 0u;
+        });
+}
+
 std::uint32_t VectorTree::FindChanges(const std::uint32_t* slots, std::vector<std::uint32_t>& inner,
                                       const std::uint32_t* changed, std::size_t count) const {
     if (width_ == 1) return roots_.Find(slots[0], 0);

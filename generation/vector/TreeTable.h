@@ -33,9 +33,14 @@ public:
     std::uint32_t Intern(std::uint32_t a, std::uint32_t b, bool& inserted);
     // The name of (a, b) if it is interned, Full otherwise; adds nothing.
     std::uint32_t Find(std::uint32_t a, std::uint32_t b) const;
+    // Brings the cell where (a, b) is sought into the cache.
+    void Prefetch(std::uint32_t a, std::uint32_t b) const {
+        __builtin_prefetch(&cells_[Hash(std::uint64_t{a} << 32 | b) & mask_]);
+    }
     // The pair a name stands for.
     std::uint32_t Left(std::uint32_t name) const { return static_cast<std::uint32_t>(Cell(name) >> 32); }
     std::uint32_t Right(std::uint32_t name) const { return static_cast<std::uint32_t>(Cell(name)); }
+    void PrefetchName(std::uint32_t name) const { __builtin_prefetch(&cells_[name]); }
 
     std::size_t Size() const { return count_.load(std::memory_order_relaxed); }
     // How many pairs it takes before it says it is full.
@@ -89,6 +94,12 @@ public:
     // known; Full otherwise.
     std::uint32_t FindChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
                               std::uint32_t changed, std::uint32_t value) const;
+    // Brings into the cache the root's cell of the vector that differs from
+    // a known one in slot `changed` alone (as FindChanged would seek it).
+    void PrefetchChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner, std::uint32_t changed,
+                         std::uint32_t value) const;
+    // The same for the vector a root names.
+    void PrefetchRoot(std::uint32_t root) const { roots_.PrefetchName(root); }
     // The root of the vector slots if it is known, Full otherwise, where
     // inner holds the inner values of a known vector that differs from it in
     // the slots changed alone (increasing): only the pairs above them are

@@ -75,6 +75,15 @@ public:
     // WholeSuccessor().
     template <typename Sink>
     void Expand(const std::uint32_t* state, Sink&& sink);
+    // After Expand, the successor by the k-th transition it gave, with
+    // every slot (nothing else was expanded since).
+    const std::uint32_t* Replay(std::size_t k) {
+        ActionId action = rootMoves_[k].action;
+        current_ = &rootMoves_[k];
+        Successor(rootMoves_[k], currentState_, action, true);
+        whole_ = true;
+        return successor_.data();
+    }
     // Inside the sink: the successor with every slot.
     const std::uint32_t* WholeSuccessor() {
         if (!whole_) {

@@ -105,7 +105,30 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         auto deadlockAtLevelEnd = [&] {
             return deadlockLevels.AtEnd(settings.stopAtDeadlockLevel, store, current, stateCount);
         };
-        auto take = [&](const VectorArc& arc, const std::uint32_t*) {
+        // A state's transitions are derived first, each successor's identity
+        // kept and the place where the table holds it brought into the cache;
+        // they are then looked up in order, the new successors made again.
+        struct Derived {
+            VectorArc arc;
+            std::uint32_t firstChanged, changedCount;  // in changedOf
+        };
+        std::vector<Derived> derived;
+        std::vector<std::uint32_t> keysOf, changedOf;
+        std::size_t arcIndex = 0;
+        auto derive = [&](const VectorArc& arc, const std::uint32_t*) {
+            const std::uint32_t* sought = vectors.SuccessorKey();
+            const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
+            derived.push_back(Derived{arc, static_cast<std::uint32_t>(changedOf.size()),
+                                      static_cast<std::uint32_t>(changed.size())});
+            keysOf.insert(keysOf.end(), sought, sought + keyWidth);
+            changedOf.insert(changedOf.end(), changed.begin(), changed.end());
+            if (changed.size() == 1 && heldEpoch == states.Epoch() &&
+                std::equal(vectors.IdleKey(), vectors.IdleKey() + keyWidth, heldKey.begin()))
+                states.PrefetchChanged(heldKey.data(), heldInner, changed[0], sought[changed[0]]);
+            return true;
+        };
+        std::vector<std::uint32_t> changedNow;
+        auto take = [&](const VectorArc& arc, const std::uint32_t* sought) {
             const std::int64_t arcs = store.ArcCount() + static_cast<std::int64_t>(found.size());
             if (arcs >= nextMemoryCheck) {
                 nextMemoryCheck += MemoryCheckStep;
@@ -119,8 +142,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             }
             // A successor that differs from the idle source in one slot is
             // looked up along that slot's path alone.
-            const std::uint32_t* sought = vectors.SuccessorKey();
-            const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
+            const std::vector<std::uint32_t>& changed = changedNow;
             if (idleFor != current || idleEpoch != states.Epoch()) {
                 // The source as it stands idle is most often the source
                 // itself, whose inner values were kept when it was found.
@@ -145,7 +167,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                     return false;
                 }
                 target = stateCount++;
-                const std::uint32_t* whole = vectors.WholeSuccessor();
+                const std::uint32_t* whole = vectors.Replay(arcIndex);
                 waiting.Push(whole);
                 states.Add(sought);
                 std::uint32_t mask = 0;
@@ -182,7 +204,17 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 states.Rekey(current, key.data());
             }
             found.clear();
-            vectors.Expand(state.data(), take);
+            derived.clear();
+            keysOf.clear();
+            changedOf.clear();
+            vectors.Expand(state.data(), derive);
+            // The next state's identity, read back when it is explored.
+            if (current + 1 < stateCount) states.PrefetchKeyOf(current + 1);
+            for (arcIndex = 0; arcIndex < derived.size(); ++arcIndex) {
+                const Derived& d = derived[arcIndex];
+                changedNow.assign(changedOf.begin() + d.firstChanged, changedOf.begin() + d.firstChanged + d.changedCount);
+                if (!take(d.arc, keysOf.data() + arcIndex * keyWidth)) break;
+            }
             // Stored in the order found; the store reads them back newest first.
             store.SetArcs(static_cast<std::size_t>(current), found);
             found.clear();

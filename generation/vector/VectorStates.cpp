@@ -4,7 +4,11 @@
 namespace quarvo {
 
 VectorStates::VectorStates(std::uint32_t width, unsigned bits)
-    : width_(width), bits_(bits), tables_(std::make_unique<Tables>(bits, width)), numberOf_(std::size_t{1} << bits, -1) {}
+    : width_(width),
+      innerBits_(bits),
+      rootBits_(bits),
+      tables_(std::make_unique<Tables>(bits, bits, width)),
+      numberOf_(std::size_t{1} << bits, -1) {}
 
 std::int64_t VectorStates::Find(const std::uint32_t* key) const {
     const std::uint32_t root = tables_->tree.Find(key);
@@ -36,24 +40,33 @@ void VectorStates::Rekey(std::int64_t number, const std::uint32_t* key) {
     rootOf_[static_cast<std::size_t>(number)] = root;
 }
 
-void VectorStates::Grow() {
-    // Four times as large: each growth interns every key again.
-    const unsigned bits = bits_ + 2;
-    auto tables = std::make_unique<Tables>(bits, width_);
-    std::vector<std::int32_t> numberOf(std::size_t{1} << bits, -1);
+void VectorStates::Grow(std::size_t room) {
+    // Four times as large (or more, for room more pairs), each table that is
+    // more than half full or lacks that room: each growth interns every key again.
+    auto grown = [&](const PairTable& t, unsigned bits) {
+        const std::size_t wanted = std::max(2 * t.Size(), t.Size() + room);
+        while (((std::size_t{1} << bits) / 8) * 7 <= wanted) bits += 2;
+        return bits;
+    };
+    const unsigned innerBits = grown(tables_->inner, innerBits_);
+    const unsigned rootBits = grown(tables_->roots, rootBits_);
+    auto tables = std::make_unique<Tables>(innerBits, rootBits, width_);
+    std::vector<std::int32_t> numberOf(std::size_t{1} << rootBits, -1);
     slots_.resize(width_);
     for (std::size_t s = 0; s < rootOf_.size(); ++s) {
         const std::uint32_t old = rootOf_[s];
         tables_->tree.Slots(old, slots_.data());
         bool isNew = false;
         const std::uint32_t root = tables->tree.Intern(slots_.data(), inner_, isNew);
-        // A quarter as full as before: every key finds room.
+        // A table at most half as full as before (or holding only the keys
+        // of the states, which it held with other keys besides): every key finds room.
         if (numberOf_[old] == static_cast<std::int32_t>(s)) numberOf[root] = static_cast<std::int32_t>(s);
         rootOf_[s] = root;
     }
     tables_ = std::move(tables);
     numberOf_ = std::move(numberOf);
-    bits_ = bits;
+    innerBits_ = innerBits;
+    rootBits_ = rootBits;
     ++epoch_;
 }
 
@@ -76,7 +89,7 @@ void VectorStates::Reserve(std::size_t keys, std::size_t reserve) {
         const Tables& t = *tables_;
         return t.inner.Size() + keys + reserve < t.inner.Limit() && t.roots.Size() + keys + reserve < t.roots.Limit();
     };
-    while (!roomy()) Grow();
+    if (!roomy()) Grow(keys + reserve);
 }
 
 std::size_t VectorStates::Bytes() const {

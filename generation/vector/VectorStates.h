@@ -14,7 +14,8 @@ namespace quarvo {
 // Each state has one key, its identity vector; a key names the state that
 // holds it, or the earliest one when a state's key changed to one an
 // earlier state holds. The tables grow fourfold (every key interned again, in
-// state order) when they fill up.
+// state order) when one of them fills up, each of the two when it is more
+// than half full.
 class VectorStates {
 public:
     explicit VectorStates(std::uint32_t width, unsigned bits = 10);
@@ -52,6 +53,15 @@ public:
         std::sort(changed.begin(), changed.end());
         scratch = baseInner;
         return FindChanges(key, scratch, changed);
+    }
+    // Brings into the cache what FindNear will read for a key that differs
+    // from base in one slot, and what KeyOf will read of a state.
+    void PrefetchChanged(const std::uint32_t* base, const std::vector<std::uint32_t>& baseInner, std::uint32_t slot,
+                         std::uint32_t value) const {
+        tables_->tree.PrefetchChanged(base, baseInner, slot, value);
+    }
+    void PrefetchKeyOf(std::int64_t number) const {
+        tables_->tree.PrefetchRoot(rootOf_[static_cast<std::size_t>(number)]);
     }
     // True when the key is in the table (the inner values of Find are then whole).
     bool Known(const std::uint32_t* key, std::vector<std::uint32_t>& inner) const {
@@ -107,15 +117,18 @@ public:
 
 private:
     struct Tables {
-        Tables(unsigned bits, std::uint32_t width) : inner(bits), roots(bits), tree(inner, roots, width) {}
+        Tables(unsigned innerBits, unsigned rootBits, std::uint32_t width)
+            : inner(innerBits), roots(rootBits), tree(inner, roots, width) {}
         PairTable inner, roots;
         VectorTree tree;
     };
     std::uint32_t Intern(const std::uint32_t* key);
-    void Grow();
+    void Grow(std::size_t room = 0);
 
     std::uint32_t width_;
-    unsigned bits_;
+    // Each table grows on its own: the inner pairs are most often far fewer
+    // than the roots, and a small table stays in the cache.
+    unsigned innerBits_, rootBits_;
     std::uint32_t epoch_ = 0;
     std::unique_ptr<Tables> tables_;
     std::vector<std::int32_t> numberOf_;  // per root cell, -1 for none
