@@ -377,6 +377,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     const std::uint32_t keyWidth = workers[0]->vectors.KeyWidth();
     VectorStates states(keyWidth);
     std::atomic<bool> abandon{false}, memoryLow{false};
+    shared.levelPasses.store(2, std::memory_order_relaxed);  // derived, then numbered
 
     std::int64_t count = 0, explored = 0, depth = 0;
     std::int64_t levelFirst = 0, levelEnd = 0, previousFirst = 0;
@@ -448,7 +449,10 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 // Stored in the order found; the store reads them back newest first.
                 store.SetArcs(static_cast<std::size_t>(s), arcs);
                 explored = s + 1;
-                ShowNumbered(store, shared, s, count);
+                if (ShowNumbered(store, shared, s, count)) {
+                    stoppedOutside = true;
+                    break;
+                }
             }
             ShowLevelNumbered(store, shared, count);
             if (stoppedOutside) break;
@@ -456,6 +460,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 result.stoppedAtDeadlock = true;
                 break;
             }
+            if (shared.stopRequested.load(std::memory_order_relaxed)) break;  // this level numbered, not handed over
             // The new states go to the threads that will explore them.
             const unsigned holders = enlist(LevelThreads(static_cast<std::int64_t>(found.size()), threads));
             if (holders == 0) throw std::bad_alloc();
