@@ -202,13 +202,15 @@ GenerationResult GenerateStem(std::shared_ptr<const Compilation> compilation, co
             const std::int64_t resident = ReadMemoryFigures().residentBytes;
             residentPeak = std::max(residentPeak, resident);
             if (!progress) return;
+            // The level's progress before the counts: the states it went past were counted before it.
+            const std::int64_t level = shared.levelProgress.load(std::memory_order_acquire);
             progress->Update(shared.states.load(std::memory_order_relaxed),
                              shared.arcs.load(std::memory_order_relaxed));
             GenerationFigures figures;
-            const std::int64_t level = shared.levelProgress.load(std::memory_order_relaxed);
             figures.level = level / ExplorationShared::LevelUnit;
             figures.levelStates = shared.levelStates.load(std::memory_order_relaxed);
-            figures.levelExplored = std::min(figures.levelStates, level % ExplorationShared::LevelUnit);
+            figures.levelExplored = std::min(figures.levelStates, level % ExplorationShared::LevelUnit /
+                                                                      shared.levelPasses.load(std::memory_order_relaxed));
             figures.seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() -
                                                                                steadyStart).count();
             figures.memoryBefore = residentBefore;

@@ -312,6 +312,7 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
         return std::min(wanted, size);
     };
     enlist(1);
+    shared.levelPasses.store(2, std::memory_order_relaxed);
     unsigned threads = 1;  // holding the states of the level being explored
 
     Level level;
@@ -395,7 +396,10 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
                 // Stored in the order found; the store reads them back newest first.
                 store.SetArcs(static_cast<std::size_t>(s), arcs);
                 explored = s + 1;
-                ShowNumbered(store, shared, s, count);
+                if (ShowNumbered(store, shared, s, count)) {
+                    stoppedOutside = true;
+                    break;
+                }
             }
             ShowLevelNumbered(store, shared, count);
             if (stop || stoppedOutside) break;
@@ -403,6 +407,9 @@ GenerationResult ExploreByLevels(const std::shared_ptr<const Compilation>& compi
                 result.stoppedAtDeadlock = true;
                 break;
             }
+
+            // A stop asked since ends the exploration with this level numbered, before its hand-over.
+            if (shared.stopRequested.load(std::memory_order_relaxed)) break;
 
             // The new states' terms go to the threads that will explore them.
             // Every thread made so far packs and unpacks, so that none reads

@@ -21,6 +21,10 @@ struct ExplorationShared {
     // level with the depth of another: the depth times LevelUnit, plus the count.
     std::atomic<std::int64_t> levelProgress{0};
     static constexpr std::int64_t LevelUnit = std::int64_t{1} << 40;
+    // The passes that count in a level's progress, each once per state: one
+    // where a state's successors are numbered as they are derived; two where
+    // the threads derive the level's successors and one pass numbers them after.
+    std::atomic<int> levelPasses{1};
     std::atomic<std::int64_t> levelStates{0};  // 0: not explored by levels
 
     // Raises the states shown to at least count, never lowering them: inside
@@ -33,13 +37,22 @@ struct ExplorationShared {
     }
 };
 
-// The numbering pass of a level shows what it numbered so far: now and then
-// while it runs (after source), and when it ends.
-inline void ShowNumbered(StemStore& store, ExplorationShared& shared, std::int64_t source, std::int64_t count) {
-    if ((source & 1023) != 0) return;
+// The sources a numbering pass numbers between two looks at its figures and at a stop.
+constexpr std::int64_t NumberingSlice = 1024;
+
+// The numbering pass of a level shows, after every source, the states it
+// numbered and how far it went, the second half of the level's progress: the
+// states first, so that a reader of the progress (acquiring it) sees them.
+// After every slice of sources, true when a stop was asked: the pass ends
+// after source, keeping every state numbered so far.
+[[nodiscard]] inline bool ShowNumbered(StemStore& store, ExplorationShared& shared, std::int64_t source,
+                                       std::int64_t count) {
     // The arcs were counted as they were derived.
-    store.LastGenStateCount = static_cast<std::int32_t>(count);
     shared.StatesAtLeast(count);
+    shared.levelProgress.fetch_add(1, std::memory_order_release);
+    if ((source & (NumberingSlice - 1)) != 0) return false;
+    store.LastGenStateCount = static_cast<std::int32_t>(count);
+    return shared.stopRequested.load(std::memory_order_relaxed);
 }
 inline void ShowLevelNumbered(StemStore& store, ExplorationShared& shared, std::int64_t count) {
     store.LastGenStateCount = static_cast<std::int32_t>(count);

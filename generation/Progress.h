@@ -9,7 +9,9 @@ namespace quarvo {
 // Where a generation stands, beyond its counts, as it runs.
 struct GenerationFigures {
     std::int64_t level = 0;          // the breadth-first level being explored (0: the initial state's)
-    std::int64_t levelExplored = 0;  // its states explored so far
+    // How far its exploration went, in states: where threads derive a level's
+    // successors together and one pass numbers them after, each pass counts for half.
+    std::int64_t levelExplored = 0;
     std::int64_t levelStates = 0;    // its states
     std::int64_t seconds = 0;        // since the generation started
     // The memory of the process as the generation started, and what the

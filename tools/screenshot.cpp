@@ -2,10 +2,12 @@
 // the window: the screenshots of the README. With --disposition, pictures of the viewer before and
 // after its automatic layout; with --comparaison, the main window and the comparison's answer.
 #include <QApplication>
+#include <QLabel>
 #include <QDir>
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/CompareDialog.h"
@@ -118,7 +120,8 @@ int SimulatorAndOverview(const QString& example, const QString& large, const QSt
     simulation.BackClick();
     simulation.ChartClick();
     TChartWindow& chart = *app.Windows().chart;
-    chart.resize(1100, 420);
+    // The whole chart, the philosophers' and forks' lifelines side by side, above the export button.
+    chart.resize(std::max(1100, chart.Picture->sizeHint().width() + 40), chart.Picture->sizeHint().height() + 80);
     int status = 1;
     QTimer::singleShot(500, [&] {
         status = simulation.grab().save(simulationPicture) && chart.grab().save(chartPicture) ? 0 : 1;

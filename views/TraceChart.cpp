@@ -224,9 +224,25 @@ ComparisonCharts ChartsOfDistinction(const Compilation* first, const Compilation
 namespace {
 
 constexpr int Column = 170, Left = 30, Top = 20, HeadHeight = 34, Row = 34, LabelRoom = 120, CaptionHeight = 26;
+// The most a character of the 12-pixel sans-serif takes on average in a
+// lifeline's name (capitals, digits, brackets and commas), with room to spare
+// in the common fonts, and the margin around a name in its box.
+constexpr int NameCharWidth = 7, NameMargin = 24;
+
+// The columns are as wide as the longest lifeline name needs, at least Column.
+int ColumnWidth(const TraceChart& chart) {
+    int width = Column;
+    for (const ChartLifeline& lifeline : chart.lifelines) {
+        // Characters, not bytes: the continuation bytes of UTF-8 are not counted.
+        const auto characters = std::count_if(lifeline.name.begin(), lifeline.name.end(),
+                                              [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+        width = std::max(width, NameCharWidth * static_cast<int>(characters) + NameMargin);
+    }
+    return width;
+}
 
 int ChartWidth(const TraceChart& chart) {
-    return 2 * Left + Column * std::max<int>(1, static_cast<int>(chart.lifelines.size())) + LabelRoom;
+    return 2 * Left + ColumnWidth(chart) * std::max<int>(1, static_cast<int>(chart.lifelines.size())) + LabelRoom;
 }
 
 int ChartHeight(const TraceChart& chart) { return Top + HeadHeight + 40 + Row * static_cast<int>(chart.steps.size()); }
@@ -236,11 +252,12 @@ std::string Number(int value) { return std::to_string(value); }
 // Draws chart with its top left corner at (dx, dy).
 void DrawChart(const TraceChart& chart, int dx, int dy, std::string& svg) {
     const int bottom = dy + ChartHeight(chart) - 20;
-    auto x = [&](std::size_t lifeline) { return dx + Left + Column * static_cast<int>(lifeline) + Column / 2; };
+    const int column = ColumnWidth(chart);
+    auto x = [&](std::size_t lifeline) { return dx + Left + column * static_cast<int>(lifeline) + column / 2; };
     for (std::size_t i = 0; i < chart.lifelines.size(); ++i) {
         const int cx = x(i);
-        svg += "<g class=\"lifeline\"><rect x=\"" + Number(cx - Column / 2 + 6) + "\" y=\"" + Number(dy + Top) +
-               "\" width=\"" + Number(Column - 12) + "\" height=\"" + Number(HeadHeight - 6) +
+        svg += "<g class=\"lifeline\"><rect x=\"" + Number(cx - column / 2 + 6) + "\" y=\"" + Number(dy + Top) +
+               "\" width=\"" + Number(column - 12) + "\" height=\"" + Number(HeadHeight - 6) +
                "\" fill=\"#eef3fb\" stroke=\"#4060a0\"/>";
         svg += "<text x=\"" + Number(cx) + "\" y=\"" + Number(dy + Top + 18) + "\" text-anchor=\"middle\">" +
                Escaped(chart.lifelines[i].name) + "</text>";

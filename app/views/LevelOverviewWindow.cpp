@@ -15,15 +15,20 @@ namespace {
 constexpr int kNumberWidth = 48;   // the level's number, left of its bar
 constexpr int kCountsWidth = 260;  // its counts, right of the longest bar
 
-QString Counts(const quarvo::LevelBar& bar) {
-    QString text = QString("%1 états, %2 arcs").arg(bar.states).arg(bar.arcs);
-    if (bar.deadlocks > 0) text += QString(", %1 blocage%2").arg(bar.deadlocks).arg(bar.deadlocks > 1 ? "s" : "");
-    if (bar.terminations > 0)
-        text += QString(", %1 terminaison%2").arg(bar.terminations).arg(bar.terminations > 1 ? "s" : "");
-    return text;
+// "0 arc", "1 état", "2 états", "20 niveaux": French puts 0 and 1 in the singular.
+QString Counted(std::size_t count, const char* singular, const char* plural = nullptr) {
+    const QString one = QString::fromUtf8(singular);
+    return QString("%1 %2").arg(count).arg(count > 1 ? (plural ? QString::fromUtf8(plural) : one + "s") : one);
 }
 
 }  // namespace
+
+QString TLevelBars::Counts(const quarvo::LevelBar& bar) {
+    QString text = Counted(bar.states, "état") + ", " + Counted(bar.arcs, "arc");
+    if (bar.deadlocks > 0) text += ", " + Counted(bar.deadlocks, "blocage");
+    if (bar.terminations > 0) text += ", " + Counted(bar.terminations, "terminaison");
+    return text;
+}
 
 TLevelBars::TLevelBars(QWidget* parent) : QWidget(parent) {
     setObjectName("Bars");
@@ -117,14 +122,14 @@ void TLevelOverviewWindow::ShowOverview() {
     if (!overview_) overview_ = quarvo::OverviewByLevel(app_.session.stem);
     std::size_t deadlocks = 0;
     for (const quarvo::LevelBar& bar : overview_->levels) deadlocks += bar.deadlocks;
-    QString summary = QString("%1 états en %2 niveaux depuis l'état initial, %3 arcs, %4 blocage%5.")
-                          .arg(app_.session.stem.StateCount())
-                          .arg(overview_->levels.size())
-                          .arg(app_.session.stem.ArcCount())
-                          .arg(deadlocks)
-                          .arg(deadlocks > 1 ? "s" : "");
+    QString summary = Counted(app_.session.stem.StateCount(), "état") + " en " +
+                      Counted(overview_->levels.size(), "niveau", "niveaux") + " depuis l'état initial, " +
+                      Counted(static_cast<std::size_t>(app_.session.stem.ArcCount()), "arc") + ", " +
+                      Counted(deadlocks, "blocage") + ".";
     if (overview_->unreachable > 0)
-        summary += QString(" %1 états ne sont pas atteints depuis l'état initial.").arg(overview_->unreachable);
+        summary += overview_->unreachable > 1
+                       ? QString(" %1 états ne sont pas atteints depuis l'état initial.").arg(overview_->unreachable)
+                       : QString(" 1 état n'est pas atteint depuis l'état initial.");
     Summary->setText(summary);
     Bars->SetOverview(&*overview_, -1);
     States->clear();
@@ -159,5 +164,5 @@ void TLevelOverviewWindow::ChooseLevel(int level) {
                                   .arg(level)
                                   .arg(bar.states)
                                   .arg(numbers.size())
-                            : QString("Niveau %1 : %2 états.").arg(level).arg(bar.states));
+                            : QString("Niveau %1 : %2.").arg(level).arg(Counted(bar.states, "état")));
 }

@@ -26,6 +26,8 @@ public:
     int LevelAt(int y) const;
     // The bar of a level, in widget coordinates.
     QRect BarRect(int level) const;
+    // The counts written right of a level's bar: "1 état, 9 arcs, 1 terminaison".
+    static QString Counts(const quarvo::LevelBar& bar);
 
 signals:
     void LevelClicked(int level);

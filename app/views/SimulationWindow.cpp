@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include "app/FileLocations.h"
@@ -28,6 +29,19 @@ QString Joined(const std::vector<std::string>& lines) {
     for (const std::string& l : lines) list << FromStd(l);
     return list.join('\n');
 }
+
+// Rows a few pixels taller than their text: the underscore of an action
+// ("I_T33"), drawn at the bottom of the fixed-pitch font, stays inside its row
+// instead of being covered by the next one's background.
+class RoomyRows final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.rheight() += 4;
+        return size;
+    }
+};
 
 }  // namespace
 
@@ -53,6 +67,8 @@ TSimulationWindow::TSimulationWindow(quarvo::AppContext& app) : app_(app) {
     Trace = new QListWidget(this);
     Trace->setObjectName("Trace");
     Trace->setFont(quarvo::FixedPitchFont());
+    Enabled->setItemDelegate(new RoomyRows(Enabled));
+    Trace->setItemDelegate(new RoomyRows(Trace));
     Trace->setToolTip("Un clic revient à cette étape de la trace");
 
     auto button = [this](const char* text, const char* name, const QString& tip) {

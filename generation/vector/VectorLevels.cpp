@@ -454,6 +454,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     VectorStates states(keyWidth);
     Signals signals;
     Blocks blocks;
+    shared.levelPasses.store(2, std::memory_order_relaxed);  // derived, then numbered
 
     std::int64_t count = 0, explored = 0, depth = 0;
     std::int64_t levelFirst = 0, levelEnd = 0, previousFirst = 0;
@@ -554,6 +555,8 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 // in the rules' order numbered, which is some thread's first arc to
                 // it. Those alone are looked at in order; the threads then resolve
                 // their arcs at once, and the store takes them in order.
+                // A stop asked during the pass keeps the sources numbered so far.
+                std::int64_t numbered = levelFirst;
                 for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
                     const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
                     Worker& worker = *workers[w];
@@ -563,11 +566,15 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                         const Arc& a = worker.arcs[k];
                         if (a.first && states.Named(a.root) < 0) numberNew(a);
                     }
-                    ShowNumbered(store, shared, s, count);
+                    numbered = s + 1;
+                    if (ShowNumbered(store, shared, s, count)) {
+                        stoppedOutside = true;
+                        break;
+                    }
                 }
                 crew.Run(active, [&](unsigned w) { workers[w]->Resolve(states); });
                 cursor.assign(workers.size(), 0);
-                for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
+                for (std::int64_t s = levelFirst; s < numbered; ++s) {
                     const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
                     Worker& worker = *workers[w];
                     if (cursor[w] >= worker.sources.size()) break;
@@ -605,7 +612,10 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 // Stored in the order found; the store reads them back newest first.
                 store.SetArcs(static_cast<std::size_t>(s), arcs);
                 explored = s + 1;
-                ShowNumbered(store, shared, s, count);
+                if (ShowNumbered(store, shared, s, count)) {
+                    stoppedOutside = true;
+                    break;
+                }
             }
             ShowLevelNumbered(store, shared, count);
             // Room for twice as many as this level found, the keys of known
@@ -617,6 +627,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 result.stoppedAtDeadlock = true;
                 break;
             }
+            if (shared.stopRequested.load(std::memory_order_relaxed)) break;  // this level numbered, not handed over
             // The new states go to the threads that will explore them.
             const unsigned holders = enlist(LevelThreads(static_cast<std::int64_t>(found.size()), threads));
             if (holders == 0) throw std::bad_alloc();

@@ -1,6 +1,8 @@
 // What a generation reports as it runs (levels, time, memory), and what a stop keeps: the explored part of the
 // level it fell in, numbered as a whole generation numbers it.
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "GenerationTestSupport.h"
@@ -19,17 +21,36 @@ std::string Independent(int n) {
     return text + "ENDSYS\n";
 }
 
-// Records every report; asks to stop once a report shows the level given reached.
+// A report of a level explored by threads that shows its numbering under way:
+// past the half of its progress (its derivation), short of its end.
+bool InNumbering(const GenerationFigures& f) { return 2 * f.levelExplored > f.levelStates && f.levelExplored < f.levelStates; }
+
+// Records every report; asks to stop once a report shows the level given
+// reached, or, with inNumbering, its numbering (or a later level's) under way.
 struct Recorder final : Progress {
     std::int64_t stopAtLevel = -1;
+    bool inNumbering = false;
     std::vector<GenerationFigures> figures;
+    std::vector<std::int64_t> statesWithFigures;  // the states of the same report as each figures
     std::vector<std::pair<std::int64_t, std::int64_t>> counts;
     void Update(std::int64_t states, std::int64_t transitions) override { counts.emplace_back(states, transitions); }
-    void UpdateGeneration(const GenerationFigures& f) override { figures.push_back(f); }
+    void UpdateGeneration(const GenerationFigures& f) override {
+        figures.push_back(f);
+        statesWithFigures.push_back(counts.empty() ? 0 : counts.back().first);
+    }
     bool StopRequested() override {
-        return stopAtLevel >= 0 && !figures.empty() && figures.back().level >= stopAtLevel;
+        if (stopAtLevel < 0 || figures.empty() || figures.back().level < stopAtLevel) return false;
+        return !inNumbering || figures.back().level > stopAtLevel || InNumbering(figures.back());
     }
 };
+
+GenerationSettings OnThreads(int threads, bool termsOnly) {
+    GenerationSettings settings;
+    settings.semantics = Semantics::Interleaving;
+    settings.threads = threads;
+    settings.termsOnly = termsOnly;
+    return settings;
+}
 
 TEST(GenerationProgress, ReportsLevelsTimeAndMemoryThatOnlyGrow) {
     test::Compiled c = test::CompileText(Independent(10));
@@ -68,21 +89,74 @@ TEST(GenerationProgress, ReportsLevelsTimeAndMemoryThatOnlyGrow) {
     EXPECT_GT(r.memoryBefore, 0);
 }
 
-// Wherever the stop falls (between levels or inside one, on one thread or
-// two), the states kept with their arcs are those of the whole generation.
+// The states of each level of Independent(n): those where the processes made
+// d steps in all (the coefficient of x^d in (1 + x + x^2)^n), then the state
+// after the last EXIT.
+std::vector<std::int64_t> IndependentLevels(int n) {
+    std::vector<std::int64_t> levels{1};
+    for (int i = 0; i < n; ++i) {
+        std::vector<std::int64_t> next(levels.size() + 2, 0);
+        for (std::size_t d = 0; d < levels.size(); ++d)
+            for (std::size_t step = 0; step < 3; ++step) next[d + step] += levels[d];
+        levels = next;
+    }
+    levels.push_back(1);
+    return levels;
+}
+
+// On two threads a level is derived, then numbered in one pass: the reports
+// go on through that pass, the level's progress past its half, on the state
+// vectors as on whole terms; a level shown whole has its successors all
+// numbered, the states shown counting them.
+TEST(GenerationProgress, TheNumberingOfALevelIsReportedAsTheSecondHalfOfItsProgress) {
+    const std::vector<std::int64_t> levels = IndependentLevels(12);
+    std::vector<std::int64_t> through(levels.size() + 1, 0);  // the states of levels 0 to k - 1
+    for (std::size_t k = 0; k < levels.size(); ++k) through[k + 1] = through[k] + levels[k];
+    ASSERT_EQ(through.back(), 531442);
+    test::Compiled c = test::CompileText(Independent(12));
+    ASSERT_TRUE(c.ok());
+    for (const bool termsOnly : {false, true}) {
+        Recorder progress;
+        StemStore store;
+        const GenerationResult r = GenerateStem(c.outcome.compilation, OnThreads(2, termsOnly), store, &progress);
+        ASSERT_FALSE(r.interrupted);
+        EXPECT_EQ(r.onVectors, !termsOnly);
+        EXPECT_EQ(r.states, 531442);
+        std::size_t numbering = 0, whole = 0;
+        for (std::size_t i = 0; i < progress.figures.size(); ++i) {
+            const GenerationFigures& f = progress.figures[i];
+            if (InNumbering(f)) ++numbering;
+            if (f.levelStates > 0 && f.levelExplored == f.levelStates) {
+                ++whole;
+                const auto next = std::min<std::size_t>(static_cast<std::size_t>(f.level) + 2, levels.size());
+                EXPECT_GE(progress.statesWithFigures[i], through[next])
+                    << "level " << f.level << " shown whole, " << (termsOnly ? "on terms" : "on vectors");
+            }
+            // A level's progress never goes back, from its derivation into its numbering.
+            if (i > 0 && f.level == progress.figures[i - 1].level) {
+                EXPECT_GE(f.levelExplored, progress.figures[i - 1].levelExplored);
+            }
+        }
+        EXPECT_GT(numbering, 0u) << (termsOnly ? "on terms" : "on vectors");
+        EXPECT_GT(whole, 0u) << (termsOnly ? "on terms" : "on vectors");
+    }
+}
+
+// Wherever the stop falls (between levels, inside one as it is derived or
+// numbered, on one thread or two, on state vectors or whole terms), the states
+// kept with their arcs are those of the whole generation.
 TEST(GenerationProgress, AStopKeepsTheExploredStatesWithTheArcsOfTheWholeGeneration) {
     const std::string text = Independent(10);
     int stopped = 0;
-    for (const int threads : {1, 2}) {
-        GenerationSettings settings;
-        settings.semantics = Semantics::Interleaving;
-        settings.threads = threads;
+    for (const auto& [threads, termsOnly] : {std::pair{1, false}, std::pair{2, false}, std::pair{2, true}}) {
+        const GenerationSettings settings = OnThreads(threads, termsOnly);
         const auto whole = test::GenerateText(text, settings);
         ASSERT_FALSE(whole->result.interrupted);
-        for (const std::int64_t level : {3, 9}) {
+        for (const auto& [level, inNumbering] : {std::pair{3, false}, std::pair{9, false}, std::pair{9, true}}) {
             test::Compiled c = test::CompileText(text);
             Recorder progress;
             progress.stopAtLevel = level;
+            progress.inNumbering = inNumbering;
             StemStore store;
             const GenerationResult r = GenerateStem(c.outcome.compilation, settings, store, &progress);
             if (!r.interrupted) continue;  // the generation outran its reports: nothing to compare
@@ -94,7 +168,8 @@ TEST(GenerationProgress, AStopKeepsTheExploredStatesWithTheArcsOfTheWholeGenerat
                 const StateView kept = store.State(static_cast<std::size_t>(s));
                 const StateView full = whole->store.State(static_cast<std::size_t>(s));
                 ASSERT_EQ(kept.Number, full.Number);
-                ASSERT_EQ(kept.Arcs.size(), full.Arcs.size()) << "state " << s << ", " << threads << " threads";
+                ASSERT_EQ(kept.Arcs.size(), full.Arcs.size())
+                    << "state " << s << ", " << threads << " threads" << (termsOnly ? ", terms" : "");
                 for (std::size_t k = 0; k < kept.Arcs.size(); ++k) {
                     ASSERT_EQ(kept.Arcs[k].Target, full.Arcs[k].Target);
                     ASSERT_EQ(store.actions.Text(kept.Arcs[k].Action), whole->store.actions.Text(full.Arcs[k].Action));

@@ -150,6 +150,45 @@ TEST(TraceChart, InterleavedInstancesTakeAStepAloneAndSynchronisedOnesTogether) 
     }
 }
 
+// A lifeline's box holds its name: the philosophers' long names widen the
+// columns, side by side without overlapping, and the steps stay on the
+// lifelines' lines.
+TEST(TraceChart, LongLifelineNamesWidenTheColumnsWithoutOverlapping) {
+    const CompileOutcome philo = CompileExample("PHILO.LOT");
+    ASSERT_TRUE(philo.ok());
+    const TraceChart chart = ChartOf(*philo.compilation, {"I_T11", "EAT1"});
+    ASSERT_EQ(chart.lifelines.size(), 6u);
+    const std::string svg = ChartSvg(chart);
+    int previousEnd = 0;
+    std::size_t at = 0;
+    for (const ChartLifeline& lifeline : chart.lifelines) {
+        at = svg.find("<g class=\"lifeline\">", at);
+        ASSERT_NE(at, std::string::npos);
+        const std::string group = svg.substr(at, svg.find("</g>", at) - at);
+        const int x = std::stoi(Attribute(group, "<rect", "x"));
+        const int width = std::stoi(Attribute(group, "<rect", "width"));
+        // Six pixels a character is less than the narrowest common sans-serif takes for such names.
+        EXPECT_GE(width, 6 * static_cast<int>(lifeline.name.size())) << lifeline.name;
+        EXPECT_GT(x, previousEnd) << lifeline.name;
+        previousEnd = x + width;
+        // The name is centred on the lifeline's dashed line.
+        EXPECT_EQ(Attribute(group, "<text", "x"), Attribute(group, "<line", "x1")) << lifeline.name;
+        EXPECT_NE(group.find(">" + lifeline.name + "</text>"), std::string::npos);
+        ++at;
+    }
+    EXPECT_LE(previousEnd, std::stoi(Attribute(svg, "<svg", "width")));
+    // The first step joins the first philosopher and the first fork on their lines.
+    const std::string bar = svg.substr(svg.rfind("<line", svg.find("class=\"sync\"")));
+    const std::size_t first = svg.find("<g class=\"lifeline\">");
+    const std::size_t fourth = [&] {
+        std::size_t g = first;
+        for (int i = 0; i < 3; ++i) g = svg.find("<g class=\"lifeline\">", g + 1);
+        return g;
+    }();
+    EXPECT_EQ(Attribute(bar, "<line", "x1"), Attribute(svg.substr(first), "<line", "x1"));
+    EXPECT_EQ(Attribute(bar, "<line", "x2"), Attribute(svg.substr(fourth), "<line", "x1"));
+}
+
 // A comparison's charts stand side by side, rows aligned: the system that
 // cannot follow the distinguishing trace has its last step crossed out, on
 // the lifelines that would have taken it; a system read from a file has one

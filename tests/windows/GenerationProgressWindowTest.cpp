@@ -1,5 +1,5 @@
 // The generation dialog while a large generation runs: figures that move inside a level several times a second on
-// two threads, and a memory limit that counts only the generation it stops, after a larger one.
+// two threads, its numbering included, and a memory limit that counts only the generation it stops, after a larger one.
 #include <QElapsedTimer>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -107,12 +107,17 @@ private slots:
         QVERIFY2(perSecond >= 4.0, qPrintable(QString("%1 refreshes a second over %2 s").arg(perSecond).arg(seconds)));
 
         // Inside a level, the explored part and the states found move from one
-        // refresh to another, and the states never go back.
+        // refresh to another, and the states never go back. The level's
+        // numbering, after its derivation on both threads, is its second half:
+        // it shows too.
         std::map<int, std::vector<Shown>> inside;
+        std::size_t numbering = 0;
         for (std::size_t i = 0; i < shown.size(); ++i) {
             if (i > 0) QVERIFY(shown[i].states >= shown[i - 1].states);
             if (shown[i].percent > 0 && shown[i].percent < 100) inside[shown[i].level].push_back(shown[i]);
+            if (shown[i].percent > 50 && shown[i].percent < 100) ++numbering;
         }
+        QVERIFY2(numbering > 0, "some refresh shows a level being numbered");
         std::size_t movingLevels = 0;
         for (const auto& [level, samples] : inside) {
             if (samples.size() < 3) continue;

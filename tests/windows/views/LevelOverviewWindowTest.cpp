@@ -59,10 +59,17 @@ private slots:
         QCOMPARE(overview->levels[19].deadlocks, std::size_t{0});
         QCOMPARE(overview->levels[19].terminations, std::size_t{1});
         QVERIFY(w.Summary->text().startsWith("19684 états en 20 niveaux depuis l'état initial"));
+        QVERIFY(w.Summary->text().endsWith(", 0 blocage."));
+        // Each bar's counts, in the singular for none or one.
+        QCOMPARE(TLevelBars::Counts(overview->levels[0]), QString("1 état, 9 arcs"));
+        QCOMPARE(TLevelBars::Counts(overview->levels[1]), QString("9 états, 81 arcs"));
+        QCOMPARE(TLevelBars::Counts(overview->levels[19]), QString("1 état, 0 arc, 1 terminaison"));
         QCOMPARE(w.Bars->height(), 20 * TLevelBars::RowHeight + 4);
         // The widest level's bar is the longest.
         QVERIFY(w.Bars->BarRect(9).width() > w.Bars->BarRect(1).width());
 
+        w.ChooseLevel(0);
+        QCOMPARE(w.LevelTitle->text(), QString("Niveau 0 : 1 état."));
         const QPoint onSecond = w.Bars->BarRect(1).center();
         QTest::mouseClick(w.Bars, Qt::LeftButton, {}, onSecond);
         QCOMPARE(w.States->count(), 9);
