@@ -18,7 +18,8 @@ struct ExplorationShared {
     std::atomic<bool> stopRequested{false};
     // The level being explored and how many of its states the threads have
     // explored, in one word so that a reader never sees the count of one
-    // level with the depth of another: the depth times LevelUnit, plus the count.
+    // level with the depth of another: the depth times LevelUnit, plus the count
+    // (of each pass over its states, see levelPasses).
     std::atomic<std::int64_t> levelProgress{0};
     static constexpr std::int64_t LevelUnit = std::int64_t{1} << 40;
     // The passes that count in a level's progress, each once per state: one
