@@ -169,14 +169,11 @@ std::uint32_t VectorTree::FindChanged(const std::uint32_t* slots, const std::vec
         [&](std::uint32_t a, std::uint32_t b) { return roots_.Find(a, b); });
 }
 
-void VectorTree::PrefetchChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
-                                 std::uint32_t changed, std::uint32_t value) const {
-    AlongPath(
+std::uint32_t VectorTree::PrefetchChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
+                                          std::uint32_t changed, std::uint32_t value) const {
+    return AlongPath(
         slots, inner, changed, value, [&](std::uint32_t a, std::uint32_t b) { return inner_.Find(a, b); },
-        [&](std::uint32_t a, std::uint32_t b) {
-            roots_.Prefetch(a, b);
-            return 0u;
-        });
+        [&](std::uint32_t a, std::uint32_t b) { return roots_.Prefetch(a, b); });
 }
 
 std::uint32_t VectorTree::FindChanges(const std::uint32_t* slots, std::vector<std::uint32_t>& inner,

@@ -33,9 +33,12 @@ public:
     std::uint32_t Intern(std::uint32_t a, std::uint32_t b, bool& inserted);
     // The name of (a, b) if it is interned, Full otherwise; adds nothing.
     std::uint32_t Find(std::uint32_t a, std::uint32_t b) const;
-    // Brings the cell where (a, b) is sought into the cache.
-    void Prefetch(std::uint32_t a, std::uint32_t b) const {
-        __builtin_prefetch(&cells_[Hash(std::uint64_t{a} << 32 | b) & mask_]);
+    // Brings the cell where (a, b) is sought into the cache; answers its
+    // place, where its name most often is.
+    std::uint32_t Prefetch(std::uint32_t a, std::uint32_t b) const {
+        const std::uint64_t place = Hash(std::uint64_t{a} << 32 | b) & mask_;
+        __builtin_prefetch(&cells_[place]);
+        return static_cast<std::uint32_t>(place);
     }
     // The pair a name stands for.
     std::uint32_t Left(std::uint32_t name) const { return static_cast<std::uint32_t>(Cell(name) >> 32); }
@@ -95,8 +98,10 @@ public:
     std::uint32_t FindChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
                               std::uint32_t changed, std::uint32_t value) const;
     // Brings into the cache the root's cell of the vector that differs from
-    // a known one in slot `changed` alone (as FindChanged would seek it).
-    void PrefetchChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner, std::uint32_t changed,
+    // a known one in slot `changed` alone (as FindChanged would seek it);
+    // answers the place where its root most often is, Full when the vector
+    // is surely not in the table.
+    std::uint32_t PrefetchChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner, std::uint32_t changed,
                          std::uint32_t value) const;
     // The same for the vector a root names.
     void PrefetchRoot(std::uint32_t root) const { roots_.PrefetchName(root); }

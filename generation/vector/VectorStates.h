@@ -58,7 +58,8 @@ public:
     // from base in one slot, and what KeyOf will read of a state.
     void PrefetchChanged(const std::uint32_t* base, const std::vector<std::uint32_t>& baseInner, std::uint32_t slot,
                          std::uint32_t value) const {
-        tables_->tree.PrefetchChanged(base, baseInner, slot, value);
+        const std::uint32_t place = tables_->tree.PrefetchChanged(base, baseInner, slot, value);
+        if (place != PairTable::Full) __builtin_prefetch(&numberOf_[place]);
     }
     void PrefetchKeyOf(std::int64_t number) const {
         tables_->tree.PrefetchRoot(rootOf_[static_cast<std::size_t>(number)]);
