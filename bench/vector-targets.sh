@@ -19,11 +19,13 @@ trap 'rm -rf "$scratch"' EXIT
 
 independent() {
     local n=$1 names="" operands=""
+    # A process to a line, a few gates to a line: the dialect's lines are short.
     for ((i = 0; i < n; ++i)); do
-        names+="${names:+, }A$i, B$i"
-        operands+="${operands:+ ||| }(A$i; B$i; EXIT)"
+        if ((i % 4 == 0 && i > 0)); then names+=$',\n    '; elif ((i > 0)); then names+=", "; fi
+        names+="A$i, B$i"
+        operands+="${operands:+$'\n'||| }(A$i; B$i; EXIT)"
     done
-    printf 'SYSTEM S [%s] :=\n    %s\nENDSYS\n' "$names" "$operands" > "$scratch/independent$n.lot"
+    printf 'SYSTEM S [%s] :=\n%s\nENDSYS\n' "$names" "$operands" > "$scratch/independent$n.lot"
     echo "$scratch/independent$n.lot"
 }
 
