@@ -166,6 +166,7 @@ public:
         return true;
     }
     void Threads(unsigned threads) {
+        threads_ = threads;
         if (translated.size() >= threads) return;
         translated.resize(threads);
         made.resize(threads);
@@ -204,6 +205,7 @@ private:
     StoreSets storeSets_;
     std::vector<std::uint32_t> state_, heldKey_, heldInner_, idleInner_, changed_, scratch_;
     std::int64_t arcsSinceCheck_ = 0;
+    unsigned threads_ = 1;
     RootMap firstTo_;  // per root met in this level, the reference of this thread's first successor to it
     // Successors of this level that no state holds, each identity once.
     std::int64_t fresh_ = 0;
@@ -238,9 +240,12 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
         auto take = [&](const VectorArc& a, const std::uint32_t*) {
             if (++arcsSinceCheck_ >= MemoryCheckStep) {
                 arcsSinceCheck_ = 0;
-                const std::int64_t growth = 2 * static_cast<std::int64_t>(sizeof(StoredArc) + sizeof(Arc)) *
-                                                static_cast<std::int64_t>(store_.ArcCount() + arcs.size()) +
-                                            static_cast<std::int64_t>(engine.Bytes());
+                // What the level's arcs may still take: each thread's records
+                // (their vector doubling at worst), then the store's 8 bytes
+                // each (the store's arrays grow in place, page by page).
+                const std::int64_t growth =
+                    static_cast<std::int64_t>((2 * sizeof(Arc) + sizeof(StoredArc)) * arcs.size() * threads_) +
+                    static_cast<std::int64_t>(engine.Bytes());
                 if (memory.NearLimit(growth)) {
                     signals.memoryLow.store(true, std::memory_order_relaxed);
                     halt();
