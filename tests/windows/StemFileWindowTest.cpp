@@ -20,6 +20,14 @@ using quarvo::testing::WriteBytes;
 class StemFileWindowTest : public QObject {
     Q_OBJECT
 
+    // Writes a STEM file of those bytes, opens it read-only and regenerates it.
+    static void RegenerateFile(TestApp& t, const QString& path, const char* bytes) {
+        WriteBytes(path, bytes);
+        t.dialogs.fileNames.push_back(path);
+        t.app->Main().OuvrirUnfichierSTEM1Click();
+        t.app->Main().RegenererleSTEM1Click();
+    }
+
 private slots:
     void WritingAndRegeneratingAClassicStemFile() {
         TestApp t;
@@ -104,11 +112,8 @@ private slots:
         TestApp t;
         TSDIAppForm& f = t.app->Main();
         QTemporaryDir dir;
-        const QString path = dir.filePath("MINUS.STEM");
-        WriteBytes(path, "BEGIN 3;\r\n{}0<{}A:-1>{-1:A}1;\r\n{-1:A}1<{}A:-1>{-1:A,-1:A}2;\r\nEND");
-        t.dialogs.fileNames.push_back(path);
-        f.OuvrirUnfichierSTEM1Click();
-        f.RegenererleSTEM1Click();
+        RegenerateFile(t, dir.filePath("MINUS.STEM"),
+                       "BEGIN 3;\r\n{}0<{}A:-1>{-1:A}1;\r\n{-1:A}1<{}A:-1>{-1:A,-1:A}2;\r\nEND");
         QCOMPARE(t.dialogs.Last()->text, QString("STEM régénéré avec succès."));
         QCOMPARE(t.GetSession().stem.StemStateCount, 3);
         QVERIFY(Messages(f).contains("Attention : plus de 30 événements simultanés, des noms d'événements sont -1."));
@@ -134,11 +139,7 @@ private slots:
         TestApp t;
         TSDIAppForm& f = t.app->Main();
         QTemporaryDir dir;
-        const QString path = dir.filePath("BAD.STEM");
-        WriteBytes(path, "BEGIN 2;\r\n0:{}:\r\nnonsense\r\nEND\r\n");
-        t.dialogs.fileNames.push_back(path);
-        f.OuvrirUnfichierSTEM1Click();
-        f.RegenererleSTEM1Click();
+        RegenerateFile(t, dir.filePath("BAD.STEM"), "BEGIN 2;\r\n0:{}:\r\nnonsense\r\nEND\r\n");
         QCOMPARE(t.dialogs.Last()->caption, QString("Erreur dans le fichier"));
         QVERIFY(t.dialogs.Last()->text.startsWith("Erreur dans le fichier ligne:"));
         QVERIFY(!t.GetSession().hasStem);
