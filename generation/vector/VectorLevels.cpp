@@ -27,17 +27,29 @@ constexpr std::int64_t MemoryCheckStep = 1 << 14;
 // Room for the recursion of the rules over deeply nested terms, on each thread.
 constexpr std::size_t WorkerStack = std::size_t{256} << 20;
 
-// A transition as derived, before its target may have a number.
+constexpr std::uint32_t NoRef = ~std::uint32_t{0};
+
+// A transition as derived, before its target may have a number: 20 bytes,
+// a level holding hundreds of millions of them.
 struct Arc {
-    std::int32_t target;  // a state of an earlier level, or -1: numbered later
+    static constexpr std::uint32_t FirstBit = std::uint32_t{1} << 31;
     ActionId action;
     std::int32_t event;
     EventSetId causes;
-    std::uint32_t root;  // when target is -1, the root of the successor's key
-    std::uint32_t ref;   // and a reference to its whole vector kept here
-    bool first;          // the first arc of this thread to that root in this level
+    // The target's number when it is known (a state of an earlier level, or
+    // once resolved), else the root of the successor's key.
+    std::uint32_t place;
+    // NoRef when the target is known; else the reference of the successor's
+    // whole vector, with FirstBit on this thread's first arc to that root in the level.
+    std::uint32_t ref;
+
+    bool Known() const { return ref == NoRef; }
+    std::int32_t Target() const { return static_cast<std::int32_t>(place); }
+    std::uint32_t Root() const { return place; }
+    bool First() const { return !Known() && (ref & FirstBit) != 0; }
+    std::uint32_t Ref() const { return ref & ~FirstBit; }
 };
-constexpr std::uint32_t NoRef = ~std::uint32_t{0};
+static_assert(sizeof(Arc) == 20, "a level's arc record is five 32-bit fields");
 
 // An explored state: its arcs, and its new identity when its components'
 // normal form changed it.
@@ -180,7 +192,10 @@ public:
     // Gives every arc of the sources explored its target's number.
     void Resolve(const VectorStates& states) {
         for (Arc& a : arcs)
-            if (a.target < 0) a.target = states.Named(a.root);
+            if (!a.Known()) {
+                a.place = static_cast<std::uint32_t>(states.Named(a.Root()));
+                a.ref = NoRef;
+            }
     }
 
     unsigned id = 0;  // its place among the threads
@@ -276,18 +291,19 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
                 stop = true;
                 return false;
             }
-            Arc arc{-1, a.action, a.event, StoreSet(a.causes), root, NoRef, false};
+            Arc arc{a.action, a.event, StoreSet(a.causes), root, NoRef};
             const std::int32_t named = isNew ? VectorStates::NoState : states.Named(root);
             if (named >= 0 && named < levelFirst) {
                 // A state of an earlier level keeps its number whatever this level renumbers.
-                arc.target = named;
+                arc.place = static_cast<std::uint32_t>(named);
             } else {
                 // Numbered by the numbering, in the order of the rules: a new
                 // state is the successor of its first arc there, which is this
                 // thread's first arc to it. Its whole vector is kept then.
                 std::uint32_t& ref = firstTo_.At(root);
+                bool first = false;
                 if (ref == NoRef) {
-                    arc.first = true;
+                    first = true;
                     ref = kept->Add(vectors.WholeSuccessor(), blocks.lock, blocks.owner);
                     if (ref == NoRef) {
                         signals.memoryLow.store(true, std::memory_order_relaxed);
@@ -296,7 +312,7 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
                         return false;
                     }
                 }
-                arc.ref = ref;
+                arc.ref = ref | (first ? Arc::FirstBit : 0);
                 if (isNew) ++fresh_;
             }
             arcs.push_back(arc);
@@ -545,9 +561,9 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
             // Numbers in the order of the first discoverer, as one thread gives them.
             auto numberNew = [&](const Arc& a) {
                 // A new state: the successor of this arc, whose vector was kept.
-                const auto [holder, index] = blocks.Where(a.ref);
+                const auto [holder, index] = blocks.Where(a.Ref());
                 const std::int64_t target = count++;
-                states.Number(a.root);
+                states.Number(a.Root());
                 found.push_back(Found{target, holder, index});
                 std::uint32_t mask = 0;
                 workers[holder]->vectors.RootEvents(workers[holder]->kept->Whole(index), mask, rootActions.data());
@@ -569,7 +585,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                     const Source& source = worker.sources[cursor[w]++];
                     for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
                         const Arc& a = worker.arcs[k];
-                        if (a.first && states.Named(a.root) < 0) numberNew(a);
+                        if (a.First() && states.Named(a.Root()) < 0) numberNew(a);
                     }
                     numbered = s + 1;
                     if (ShowNumbered(store, shared, s, count)) {
@@ -587,7 +603,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                     arcs.clear();
                     for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
                         const Arc& a = worker.arcs[k];
-                        arcs.push_back(TStemArc{a.target, a.action, a.event, a.causes});
+                        arcs.push_back(TStemArc{a.Target(), a.action, a.event, a.causes});
                     }
                     // Stored in the order found; the store reads them back newest first.
                     store.SetArcs(static_cast<std::size_t>(s), arcs);
@@ -607,9 +623,9 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 arcs.clear();
                 for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
                     const Arc& a = worker.arcs[k];
-                    std::int64_t target = a.target;
+                    std::int64_t target = a.Known() ? a.Target() : -1;
                     if (target < 0) {
-                        const std::int32_t named = states.Named(a.root);
+                        const std::int32_t named = states.Named(a.Root());
                         target = named >= 0 ? named : numberNew(a);
                     }
                     arcs.push_back(TStemArc{static_cast<std::int32_t>(target), a.action, a.event, a.causes});
