@@ -10,7 +10,9 @@
 #include "app/TaskProgress.h"
 #include "app/WidgetHelpers.h"
 #include "frontend/TextFile.h"
+#include "generation/reduction/ReducedSearch.h"
 #include "logic/PropertyTemplates.h"
+#include "logic/ReducedSearches.h"
 #include "logic/Verification.h"
 
 using quarvo::AddCommand;
@@ -247,14 +249,75 @@ void TPropertiesWindow::VerifyClick() {
          lasso ? "Lasso de la formule" : "Trace de la formule");
 }
 
+namespace {
+
+// The trace of a search on the specification followed on the current system,
+// step by step by the rank of each transition (the system lists a state's
+// arcs newest first) and its action: the steps renumbered with the system's
+// states, and the states for drawing; false when it does not follow.
+bool FollowOnSystem(std::vector<quarvo::SearchStep>& steps, const quarvo::logic::ActionSystem& system,
+                    std::vector<std::int32_t>& states) {
+    const quarvo::Lts& lts = system.lts;
+    if (lts.StateCount() == 0) return false;
+    auto number = [&](std::uint32_t s) { return system.numbers.empty() ? static_cast<std::int32_t>(s) : system.numbers[s]; };
+    std::uint32_t at = lts.initial;
+    std::vector<std::int32_t> path{number(at)};
+    for (const quarvo::SearchStep& step : steps) {
+        const std::uint32_t count = lts.firstArc[at + 1] - lts.firstArc[at];
+        if (step.transition >= count) return false;
+        const std::uint32_t arc = lts.firstArc[at + 1] - 1 - step.transition;
+        if (lts.labels[lts.label[arc]] != step.action) return false;
+        at = lts.target[arc];
+        path.push_back(number(at));
+    }
+    if (lts.firstArc[at] != lts.firstArc[at + 1]) return false;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        steps[i].from = path[i];
+        steps[i].to = path[i + 1];
+    }
+    states = std::move(path);
+    return true;
+}
+
+}  // namespace
+
 void TPropertiesWindow::DeadlockClick() {
     if (!HaveSystem()) return;
-    const quarvo::logic::ActionSystem system = quarvo::logic::ActionSystemOf(app_.session.stem);
+    const quarvo::Session& session = app_.session;
+    const quarvo::logic::ActionSystem system = quarvo::logic::ActionSystemOf(session.stem);
+    // A system generated under interleaving from the specification is
+    // searched again on the specification with stubborn sets: the answer and
+    // its figures are those of calvento deadlock, its trace drawn on the system.
+    if (session.stemSemantics == quarvo::Semantics::Interleaving && session.stemFileName.empty() &&
+        session.stem.compilation) {
+        if (!progress_) progress_ = new quarvo::TaskProgressDialog(this);
+        quarvo::SearchOutcomeOnVectors outcome;
+        quarvo::SearchSettings settings;
+        settings.memoryLimit = session.memoryLimitMb * 1024 * 1024;
+        const quarvo::Status run = progress_->Run("Recherche d'un blocage...", [&](quarvo::Progress& progress) {
+            outcome = quarvo::SearchOnVectors(session.stem.compilation, settings, nullptr, &progress);
+        });
+        if (!run) {
+            app_.dialogs.Tell(this, QMessageBox::Critical, kCaption, FromStd(run.message()));
+            return;
+        }
+        if (outcome.ran) {
+            if (!outcome.found && (outcome.stoppedByMemory || outcome.interrupted)) {
+                Show({"Recherche interrompue : verdict inconnu.", quarvo::logic::ExploredLine(outcome.explored, true)}, {});
+                return;
+            }
+            std::vector<std::int32_t> states;
+            if (outcome.found && outcome.replayed) FollowOnSystem(outcome.trace, system, states);
+            Show(quarvo::logic::DeadlockLines(outcome), std::move(states), "Trace du blocage");
+            return;
+        }
+    }
     const auto outcome = quarvo::logic::RunSearch(quarvo::logic::Search::Deadlock, system.lts);
     std::vector<std::int32_t> states;
     if (outcome.trace) states = quarvo::logic::TraceStates(*outcome.trace, system.lts.initial, system.numbers);
-    Show(quarvo::logic::SearchLines(quarvo::logic::Search::Deadlock, outcome, system), std::move(states),
-         "Trace du blocage");
+    std::vector<std::string> lines = quarvo::logic::SearchLines(quarvo::logic::Search::Deadlock, outcome, system);
+    lines.push_back(quarvo::logic::ExploredLine(static_cast<std::int64_t>(system.lts.StateCount()), false));
+    Show(lines, std::move(states), "Trace du blocage");
 }
 
 void TPropertiesWindow::LivelockClick() {

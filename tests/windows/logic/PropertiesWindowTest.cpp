@@ -76,7 +76,7 @@ private slots:
         QCOMPARE(Lines(w), QStringList({"Attention : aucune action « GTE » dans le système (voulez-vous dire « GET » ?).",
                                         "Propriété non vérifiée."}));
         w.DeadlockClick();
-        QCOMPARE(Lines(w), QStringList({"Aucun blocage."}));
+        QCOMPARE(Lines(w), QStringList({"Aucun blocage.", "États explorés : 4. (réduction par ordre partiel)"}));
         w.LivelockClick();
         QCOMPARE(Lines(w), QStringList({"Aucune boucle interne."}));
         w.Formula->setPlainText("<true> (true");
@@ -84,12 +84,36 @@ private slots:
         QCOMPARE(Lines(w), QStringList({"Erreur dans la formule, colonne 13 : fin de formule inattendue, « ) » attendu."}));
     }
 
+    // Under interleaving the deadlock is searched on the specification with
+    // stubborn sets; its trace is told and drawn with the system's states.
+    void ReducedDeadlockUnderInterleaving() {
+        TestApp t;
+        TPropertiesWindow& w = PropertiesOn(t, "PHILO.LOT", true);
+        w.DeadlockClick();
+        const QStringList lines = Lines(w);
+        QCOMPARE(lines.size(), 6);
+        QVERIFY(lines.front().startsWith("Blocage : l'état "));
+        QCOMPARE(lines[1], QString("Trace (3 transitions) :"));
+        QCOMPARE(lines.back(), QString("États explorés : 10. (réduction par ordre partiel)"));
+        const std::vector<std::int32_t>& states = w.TraceStates();
+        QCOMPARE(states.size(), std::size_t{4});
+        QCOMPARE(states.front(), 0);
+        // The lines name the system's states, those drawn.
+        QCOMPARE(lines.front(), QString("Blocage : l'état %1 n'a aucun successeur.").arg(states.back()));
+        QCOMPARE(lines[2], QString("  0 -I_T11-> %1").arg(states[1]));
+        w.ResultClicked(1);
+        QVERIFY(t.Windows().graph->isVisible());
+    }
+
     void SearchesUnderMaximalityAndTheSaveQuestion() {
         TestApp t;
         TPropertiesWindow& w = PropertiesOn(t, "PHILO.LOT", false);
         w.DeadlockClick();
-        QVERIFY(Lines(w).size() == 5);
+        // Under maximality the whole system is searched, breadth first.
+        QCOMPARE(Lines(w).size(), 6);
         QCOMPARE(Lines(w).front(), QString("Blocage : l'état 27 n'a aucun successeur."));
+        QVERIFY(Lines(w).back().startsWith("États explorés : "));
+        QVERIFY(!Lines(w).back().contains("réduction"));
         // A new system: the results were about the old one.
         t.app->Main().SemEntreClick();
         QVERIFY(w.Results->count() == 0 && w.TraceStates().empty());

@@ -1,0 +1,274 @@
+// The searches with stubborn sets against the whole space: on every example
+// and on random specifications, the same deadlock verdict, a trace that is a
+// run of the whole system to a deadlock, and the same verdict for random
+// formulas [R] false.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <iostream>
+#include <random>
+
+#include "../generation/GenerationTestSupport.h"
+#include "../generation/ReferenceSemantics.h"
+#include "generation/reduction/ReducedSearch.h"
+#include "logic/ReducedSearches.h"
+#include "logic/SafetyMonitor.h"
+#include "logic/Parser.h"
+#include "logic/Searches.h"
+#include "logic/Verification.h"
+
+namespace quarvo {
+namespace {
+
+// The behaviour and the process definitions of a random specification.
+struct Parts {
+    std::string behaviour, processes;
+};
+
+Parts Split(const std::string& text) {
+    const std::size_t start = text.find(":=\n") + 3;
+    const std::size_t where = text.find("\nWHERE\n");
+    return Parts{text.substr(start, where - start), text.substr(where + 1)};
+}
+
+// A specification whose root is a parallel structure over random operands
+// (which may themselves compose, hide, enable and disable), synchronised in
+// ways that often block.
+std::string StructuredSpecification(std::mt19937& rng) {
+    const Parts a = Split(test::RandomSpecification(rng));
+    // An operand to a line: the dialect's lines are short.
+    const std::string x = "\n(" + a.behaviour + ")\n";
+    const std::string b = "\n(" + Split(test::RandomSpecification(rng)).behaviour + ")\n";
+    const std::string c = "\n(" + Split(test::RandomSpecification(rng)).behaviour + ")\n";
+    const std::string d = "\n(" + Split(test::RandomSpecification(rng)).behaviour + ")\n";
+    std::string root;
+    switch (rng() % 10) {
+    case 0: root = x + " ||| " + b; break;
+    case 1: root = x + " |[A]| " + b; break;
+    case 2: root = x + " || " + b; break;
+    case 3: root = "HIDE A IN (" + x + " |[A]| " + b + ")"; break;
+    case 4: root = "(" + x + " ||| " + b + ") |[A, B]| " + c; break;
+    case 5: root = "HIDE A, C IN (" + x + " |[A]| (" + b + " ||| " + c + "))"; break;
+    case 6: root = x + " ||| " + b + " ||| " + c; break;
+    case 7: root = "(" + x + " |[B]| " + b + ") |[A, C]| (" + c + " |[B]| " + d + ")"; break;
+    case 8: root = "HIDE B IN ((" + x + " ||| " + b + ") |[B, C]| (" + c + " ||| " + d + "))"; break;
+    default: root = "(HIDE B IN (" + x + " |[B]| " + b + ")) |[A]| " + c; break;
+    }
+    return "SYSTEM S [A, B, C] :=\n" + root + "\n" + a.processes;
+}
+
+// Cyclic processes over the gates A, B, C, D composed in a random
+// structure: the family where deadlocks are rarer and reductions larger.
+std::string CyclicSpecification(std::mt19937& rng) {
+    auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const char* actions[] = {"A", "B", "C", "D", "I"};
+    const int count = 2 + pick(3);
+    std::string processes;
+    std::vector<std::string> operands;
+    for (int p = 0; p < count; ++p) {
+        const std::string name = "P" + std::to_string(p);
+        auto sequence = [&] {
+            std::string seq;
+            for (int n = 1 + pick(3); n > 0; --n) seq += std::string(actions[pick(5)]) + "; ";
+            return seq + name + " [A, B, C, D]";
+        };
+        std::string body = sequence();
+        if (pick(2)) body = "(" + body + ")\n  [] (" + sequence() + ")";
+        processes += "PROCESS " + name + " [A, B, C, D] :=\n  " + body + "\nENDPROC\n";
+        operands.push_back(name + " [A, B, C, D]");
+    }
+    const char* operators[] = {" ||| ", " ||| ", " |[A]| ", " |[A, B]| ", " |[C]| ", " || "};
+    std::string root = operands[0];
+    for (std::size_t i = 1; i < operands.size(); ++i) {
+        root = "(" + root + ")\n" + operators[pick(6)] + operands[i];
+        if (pick(4) == 0) root = "HIDE " + std::string(actions[pick(4)]) + " IN (" + root + ")";
+    }
+    return "SYSTEM S [A, B, C, D] :=\n" + root + "\nWHERE\n" + processes + "ENDSYS";
+}
+
+// A random formula [R] false over the actions of the random specifications.
+std::string RandomSafetyFormula(std::mt19937& rng) {
+    const char* atoms[] = {"A", "B", "C", "D", "tau", "true", "not A", "not (B or C)", "A or C", "delta", "I_A"};
+    std::function<std::string(int)> regular = [&](int depth) -> std::string {
+        const unsigned choice = depth <= 0 ? 0 : rng() % 6;
+        switch (choice) {
+        case 0:
+        case 1: return atoms[rng() % std::size(atoms)];
+        case 2:
+        case 3: return "(" + regular(depth - 1) + " . " + regular(depth - 1) + ")";
+        case 4: return "(" + regular(depth - 1) + " | " + regular(depth - 1) + ")";
+        default: return "(" + regular(depth - 1) + ")*";
+        }
+    };
+    // Most properties of interest start anywhere.
+    return std::string("[") + (rng() % 4 ? "true* . " : "") + regular(3) + "] false";
+}
+
+struct Tally {
+    int compared = 0, deadlocks = 0, reducedSmaller = 0, formulas = 0, violated = 0;
+};
+
+// The deadlock verdict of the whole space, by the term engine and the logic's
+// breadth-first search; false in complete when the space is past bound.
+bool WholeSpaceDeadlock(const test::Generated& g, bool& complete) {
+    complete = !g.result.stoppedByBound && !g.result.stoppedByMemory && !g.result.interrupted;
+    const logic::ActionSystem system = logic::ActionSystemOf(g.store);
+    return logic::FindDeadlock(system.lts).trace.has_value();
+}
+
+void Compare(const std::string& text, std::int64_t bound, std::mt19937& rng, int formulas, Tally& tally) {
+    GenerationSettings settings = test::Interleaving();
+    settings.termsOnly = true;
+    settings.threads = 1;
+    settings.maxStates = bound;
+    // Some random recursions grow their terms without end: given up.
+    settings.memoryLimit = std::int64_t{256} << 20;
+    const auto whole = test::GenerateText(text, settings);
+    bool complete = false;
+    const bool deadlock = WholeSpaceDeadlock(*whole, complete);
+    if (!complete) return;
+    std::shared_ptr<const Compilation> compilation = whole->compilation;
+    bool ran = false;
+    for (const bool reduce : {true, false})
+        for (const bool breadthFirst : {false, true}) {
+            SearchSettings s;
+            s.reduce = reduce;
+            s.breadthFirst = breadthFirst;
+            s.maxStates = 100000;
+            const SearchOutcomeOnVectors r = SearchOnVectors(compilation, s);
+            if (!r.ran) return;  // no parallel structure at the root: the whole space is searched
+            ran = true;
+            const std::string how = std::string(reduce ? "réduite" : "entière") + (breadthFirst ? ", en largeur" : "");
+            ASSERT_FALSE(r.stoppedByBound || r.stoppedByMemory || r.interrupted) << how << "\n" << text;
+            ASSERT_EQ(r.found, deadlock) << how << "\n" << text;
+            if (r.found) {
+                ASSERT_TRUE(r.replayed) << how << "\n" << text;
+            }
+            ASSERT_LE(r.explored, static_cast<std::int64_t>(whole->store.StateCount())) << how << "\n" << text;
+            if (reduce && !breadthFirst && !deadlock && r.explored < static_cast<std::int64_t>(whole->store.StateCount()))
+                ++tally.reducedSmaller;
+        }
+    if (!ran) return;
+    ++tally.compared;
+    tally.deadlocks += deadlock ? 1 : 0;
+    const logic::ActionSystem system = logic::ActionSystemOf(whole->store);
+    for (int f = 0; f < formulas; ++f) {
+        const std::string formula = RandomSafetyFormula(rng);
+        const logic::VerifyResult expected = logic::Verify(formula, system.lts);
+        ASSERT_TRUE(expected.status.ok()) << formula;
+        SearchSettings s;
+        s.maxStates = 100000;
+        const logic::SafetyCheck check = logic::CheckSafety(formula, compilation, s);
+        ASSERT_TRUE(check.applies) << formula;
+        ASSERT_EQ(check.holds, expected.holds) << formula << "\n" << text;
+        // The actions the components may offer include every one the arcs
+        // carry: no action is said missing that the whole space has.
+        for (const std::string& warning : check.warnings) {
+            const std::string said = warning.substr(0, warning.find(" dans le système"));
+            EXPECT_TRUE(std::any_of(expected.warnings.begin(), expected.warnings.end(),
+                                    [&](const std::string& w) { return w.rfind(said, 0) == 0; }))
+                << warning << "\n" << formula << "\n" << text;
+        }
+        if (!check.holds) {
+            ASSERT_TRUE(check.search.replayed && check.traceAccepted) << formula << "\n" << text;
+            ++tally.violated;
+        }
+        ++tally.formulas;
+    }
+}
+
+TEST(ReducedSearch, ExamplesKeepTheWholeSpacesVerdicts) {
+    std::mt19937 rng(34);
+    Tally tally;
+    for (const std::string& text : test::ExampleTexts()) Compare(text, 0, rng, 10, tally);
+    EXPECT_GE(tally.compared, 3);
+}
+
+TEST(ReducedSearch, RandomSpecificationsKeepTheWholeSpacesVerdicts) {
+    std::mt19937 rng(20261210);
+    Tally tally;
+    for (int i = 0; i < 400 && !HasFatalFailure(); ++i) Compare(StructuredSpecification(rng), 400, rng, 3, tally);
+    for (int i = 0; i < 200 && !HasFatalFailure(); ++i) Compare(CyclicSpecification(rng), 0, rng, 3, tally);
+    std::cout << tally.compared << " comparées, " << tally.deadlocks << " blocages, " << tally.reducedSmaller
+              << " réduites, " << tally.formulas << " formules, " << tally.violated << " violées\n";
+    // Enough of both verdicts, and of reductions, for the comparison to mean something.
+    EXPECT_GE(tally.compared, 500);
+    EXPECT_GE(tally.deadlocks, 50);
+    EXPECT_GE(tally.compared - tally.deadlocks, 50);
+    EXPECT_GE(tally.reducedSmaller, 20);
+    EXPECT_GE(tally.formulas, 1500);
+    EXPECT_GE(tally.violated, 150);
+    EXPECT_GE(tally.formulas - tally.violated, 150);
+}
+
+// Which actions a formula's automaton watches: an action that changes its
+// state somewhere is visible, whatever else it is.
+TEST(SafetyMonitor, VisibleActionsAreThoseThatMoveTheAutomaton) {
+    struct Case {
+        const char* formula;
+        std::vector<std::string> visible, invisible;
+    };
+    const std::vector<Case> cases = {
+        {"[true* . A . (not B)* . A] false", {"A", "B"}, {"C", "I", "I_A", "delta"}},
+        // Right after A, any action breaks the word: all are visible.
+        {"[A . B] false", {"A", "B", "C", "I"}, {}},
+        {"[true* . tau] false", {"I", "I_B"}, {"A", "delta"}},
+        {"[(not A)* . A] false", {"A"}, {"B", "I"}},
+    };
+    for (const Case& c : cases) {
+        const logic::ParseResult parsed = logic::ParseFormula(c.formula);
+        ASSERT_TRUE(parsed.status.ok()) << c.formula;
+        const std::optional<std::int32_t> regular = logic::SafetyRegular(parsed.formula);
+        ASSERT_TRUE(regular.has_value()) << c.formula;
+        logic::SafetyMonitor monitor(parsed.formula, *regular);
+        for (const std::string& a : c.visible) EXPECT_TRUE(monitor.VisibleName(a)) << c.formula << " " << a;
+        for (const std::string& a : c.invisible) EXPECT_FALSE(monitor.VisibleName(a)) << c.formula << " " << a;
+    }
+    for (const char* other : {"[A] true", "<A> false", "[A] (false and true)", "not <A> true"}) {
+        const logic::ParseResult parsed = logic::ParseFormula(other);
+        ASSERT_TRUE(parsed.status.ok()) << other;
+        EXPECT_FALSE(logic::SafetyRegular(parsed.formula).has_value()) << other;
+    }
+}
+
+// The automaton run on names: a word of R ends in a forbidden state, and a
+// run that can no longer match is given up.
+TEST(SafetyMonitor, FollowsTheWordsOfTheFormula) {
+    const logic::ParseResult parsed = logic::ParseFormula("[A . (not B)* . C] false");
+    ASSERT_TRUE(parsed.status.ok());
+    logic::SafetyMonitor monitor(parsed.formula, *logic::SafetyRegular(parsed.formula));
+    auto run = [&](const std::vector<std::string>& word) {
+        std::uint32_t at = monitor.Start();
+        for (const std::string& a : word) at = monitor.StepName(at, a);
+        return at;
+    };
+    EXPECT_TRUE(monitor.Violated(run({"A", "I", "A", "C"})));
+    EXPECT_FALSE(monitor.Violated(run({"A", "B", "C"})));
+    EXPECT_TRUE(monitor.Hopeless(run({"B"})));
+    EXPECT_FALSE(monitor.Hopeless(run({"A", "A"})));
+}
+
+// The figures said after a search.
+TEST(ReducedSearch, AnswersEndWithTheExploredStates) {
+    SearchOutcomeOnVectors none;
+    none.ran = true;
+    none.explored = 82;
+    none.reduced = true;
+    EXPECT_EQ(logic::DeadlockLines(none),
+              (std::vector<std::string>{"Aucun blocage.", "États explorés : 82. (réduction par ordre partiel)"}));
+    SearchOutcomeOnVectors found = none;
+    found.found = true;
+    found.replayed = true;
+    found.reduced = false;
+    found.explored = 3;
+    found.trace = {SearchStep{0, 1, "A", 0}, SearchStep{1, 2, "I", 1}};
+    EXPECT_EQ(logic::DeadlockLines(found),
+              (std::vector<std::string>{"Blocage : l'état 2 n'a aucun successeur.", "Trace (2 transitions) :",
+                                        "  0 -A-> 1", "  1 -I-> 2", "États explorés : 3."}));
+    found.replayed = false;
+    EXPECT_EQ(logic::DeadlockLines(found)[0], logic::TraceReplayFailedText);
+}
+
+}  // namespace
+}  // namespace quarvo
