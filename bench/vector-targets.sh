@@ -17,46 +17,7 @@ bin=${BIN:-build-release/bin}
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/quarvo-targets.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
-independent() {
-    local n=$1 names="" operands=""
-    # A process to a line, a few gates to a line: the dialect's lines are short.
-    for ((i = 0; i < n; ++i)); do
-        if ((i % 4 == 0 && i > 0)); then names+=$',\n    '; elif ((i > 0)); then names+=", "; fi
-        names+="A$i, B$i"
-        operands+="${operands:+$'\n'||| }(A$i; B$i; EXIT)"
-    done
-    printf 'SYSTEM S [%s] :=\n%s\nENDSYS\n' "$names" "$operands" > "$scratch/independent$n.lot"
-    echo "$scratch/independent$n.lot"
-}
-
-philosophers() {
-    local n=$1 eats="" hidden="" phils="" forks=""
-    for ((i = 0; i < n; ++i)); do
-        local l=$i r=$(((i + 1) % n)) b=$(((i + n - 1) % n))
-        # One philosopher's gates, process and fork to a line: the dialect's lines are short.
-        eats+="${eats:+, }EAT$i"
-        hidden+="${hidden:+,$'\n'}T${i}_$l, T${i}_$r, R${i}_$l, R${i}_$r"
-        phils+="${phils:+$'\n'||| }Phil [T${i}_$l, T${i}_$r, EAT$i, R${i}_$l, R${i}_$r]"
-        forks+="${forks:+$'\n'||| }Fork [T${i}_$i, R${i}_$i, T${b}_$i, R${b}_$i]"
-    done
-    cat > "$scratch/philo$n.lot" <<SPEC
-SYSTEM Philosophers [$eats] :=
-HIDE $hidden IN
-($phils)
-|[$hidden]|
-($forks)
-WHERE
-PROCESS Phil [TL, TR, EAT, RL, RR] :=
-  TL; TR; EAT; RL; RR; Phil [TL, TR, EAT, RL, RR]
-ENDPROC
-PROCESS Fork [TA, RA, TB, RB] :=
-  TA; RA; Fork [TA, RA, TB, RB]
-  [] TB; RB; Fork [TA, RA, TB, RB]
-ENDPROC
-ENDSYS
-SPEC
-    echo "$scratch/philo$n.lot"
-}
+source bench/models.sh
 
 # Runs calvento generate FILE OPTIONS...; sets states, seconds and kilobytes (peak resident set).
 run() {

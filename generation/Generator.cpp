@@ -87,7 +87,7 @@ GenerationResult ExploreOneByOne(const std::shared_ptr<const Compilation>& compi
                     nextMemoryCheck += MemoryCheckStep;
                     // The arc vector may double, and the engine's tables with it.
                     const std::int64_t growth =
-                        2 * static_cast<std::int64_t>(sizeof(StoredArc)) * (arcs + static_cast<std::int64_t>(found.size())) +
+                        2 * static_cast<std::int64_t>(store.BytesPerArc()) * (arcs + static_cast<std::int64_t>(found.size())) +
                         static_cast<std::int64_t>(engine.Bytes());
                     if (memory.NearLimit(growth)) {
                         result.stoppedByMemory = true;

@@ -161,7 +161,7 @@ void Worker::Expand(Level& level, ExplorationShared& shared, const MemoryWatch& 
                 arcsSinceCheck_ = 0;
                 const std::int64_t arcs = store_.ArcCount() + static_cast<std::int64_t>(arcOut.size());
                 const std::int64_t growth =
-                    2 * static_cast<std::int64_t>(sizeof(StoredArc) + sizeof(ArcRecord)) * arcs +
+                    2 * static_cast<std::int64_t>(store_.BytesPerArc() + sizeof(ArcRecord)) * arcs +
                     static_cast<std::int64_t>(engine.Bytes());
                 if (memory.NearLimit(growth)) {
                     level.memoryLow.store(true, std::memory_order_relaxed);

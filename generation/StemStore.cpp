@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <limits>
+#include <new>
 
 #include "generation/IdIndex.h"
 
@@ -20,13 +22,13 @@ void EventSetPool::Clear() {
     records_.release();
     records_.push_back(Record{0, 0});  // id 0: the empty set
     words_.release();
-    std::vector<std::uint32_t>().swap(slots_);
+    slots_.release();
     std::vector<std::uint32_t>().swap(pairs_);
     slotBits_ = 0;
 }
 
-std::uint32_t EventSetPool::HashOf(std::uint32_t mask, const std::uint32_t* words, std::size_t n) const {
-    std::uint64_t h = mask * 0x100000001B3ull;
+std::uint32_t EventSetPool::HashOf(std::uint32_t mask, const std::uint32_t* words, std::size_t n, unsigned perWord) const {
+    std::uint64_t h = mask * 0x100000001B3ull + perWord;
     for (std::size_t i = 0; i < n; ++i) h = Combine(h, words[i]);
     return MixHash(h);
 }
@@ -34,38 +36,55 @@ std::uint32_t EventSetPool::HashOf(std::uint32_t mask, const std::uint32_t* word
 void EventSetPool::Grow() {
     slotBits_ = slots_.empty() ? FirstSlotBits : slotBits_ + 1;
     assert(slotBits_ < 32 && "ids and hash bits share a 32-bit slot");
-    slots_.assign(std::size_t{1} << slotBits_, 0);
+    // Mapped memory once large, given back whole as the index grows.
+    GrowingArray<std::uint32_t> slots;
+    slots.reserve(std::size_t{1} << slotBits_);
+    slots.resize(std::size_t{1} << slotBits_);
+    slots_ = std::move(slots);
     const std::size_t positions = slots_.size() - 1;
     // The hashes are not kept: each set is hashed again from its words.
     for (std::size_t id = 1; id < records_.size(); ++id) {
-        const Record r = records_[id];
-        const EventSetRef set(r.mask, words_.data() + r.first);
-        const std::uint32_t hash = HashOf(r.mask, set.Words(), set.WordCount());
+        const EventSetRef set = (*this)[static_cast<EventSetId>(id)];
+        const std::uint32_t hash = HashOf(set.Mask(), set.Words(), set.WordCount(), set.PerWord());
         std::size_t at = hash & positions;
         while (slots_[at] != 0) at = (at + 1) & positions;
         slots_[at] = (hash >> slotBits_ << slotBits_) | static_cast<std::uint32_t>(id);
     }
 }
 
-EventSetId EventSetPool::InternWords(std::uint32_t mask, const std::uint32_t* words) {
+EventSetId EventSetPool::InternActions(std::uint32_t mask, const ActionId* actions) {
+    const auto n = static_cast<std::size_t>(std::popcount(mask));
+    const ActionId largest = n == 0 ? 0 : *std::max_element(actions, actions + n);
+    if (largest > 0xFFFFu) return InternWords(mask, actions, 1);
+    const unsigned perWord = largest > 0xFFu ? 2 : 4, bits = 32 / perWord;
+    std::array<std::uint32_t, 16> packed{};
+    for (std::size_t k = 0; k < n; ++k) packed[k / perWord] |= actions[k] << (k % perWord * bits);
+    return InternWords(mask, packed.data(), perWord);
+}
+
+EventSetId EventSetPool::InternWords(std::uint32_t mask, const std::uint32_t* words, unsigned perWord) {
     // At most three quarters full, so that a probe ends soon.
     if (records_.size() * 4 >= slots_.size() * 3) Grow();
-    const std::size_t n = EventSetRef(mask, words).WordCount();
-    const std::uint32_t hash = HashOf(mask, words, n);
+    const std::size_t n = EventSetRef::WordCount(mask, perWord);
+    const std::uint32_t hash = HashOf(mask, words, n, perWord);
     const std::uint32_t tag = hash >> slotBits_ << slotBits_;
     const std::uint32_t idBits = (std::uint32_t{1} << slotBits_) - 1;
     const std::size_t positions = slots_.size() - 1;
+    const std::uint32_t flag = static_cast<std::uint32_t>(std::countr_zero(perWord)) << 30;
     std::size_t at = hash & positions;
     for (std::uint32_t slot; (slot = slots_[at]) != 0; at = (at + 1) & positions) {
         if ((slot & ~idBits) != tag) continue;
         const Record r = records_[slot & idBits];
-        if (r.mask == mask && std::equal(words, words + n, words_.begin() + r.first)) return slot & idBits;
+        if (r.mask == mask && (r.first & PackingBits) == flag &&
+            std::equal(words, words + n, words_.begin() + (r.first & ~PackingBits)))
+            return slot & idBits;
     }
     assert(records_.size() <= idBits && "an id fits below the hash bits of its slot");
-    assert(words_.size() + n <= std::numeric_limits<std::uint32_t>::max() && "word positions fit 32 bits");
+    // Word positions fit 30 bits: 4 GiB of sets is more than this machine holds.
+    if (words_.size() + n >= (std::size_t{1} << 30)) throw std::bad_alloc();
     const auto id = static_cast<EventSetId>(records_.size());
     // words never points into words_ here: a set of this pool is always found above.
-    records_.push_back(Record{mask, static_cast<std::uint32_t>(words_.size())});
+    records_.push_back(Record{mask, static_cast<std::uint32_t>(words_.size()) | flag});
     words_.append(std::span<const std::uint32_t>(words, n));
     slots_[at] = tag | id;
     return id;
@@ -84,7 +103,7 @@ EventSetId EventSetPool::Intern(const EventSet& set) {
         actions[n++] = e.Action;
         last = e.Event;
     }
-    if (n == set.size()) return InternWords(mask, actions.data());
+    if (n == set.size()) return InternActions(mask, actions.data());
     // Pair form: the entries as given.
     assert(set.size() < EventSetRef::WideBit && "the size fits below the pair-form bit");
     pairs_.clear();
@@ -92,7 +111,7 @@ EventSetId EventSetPool::Intern(const EventSet& set) {
         pairs_.push_back(static_cast<std::uint32_t>(e.Event));
         pairs_.push_back(e.Action);
     }
-    return InternWords(EventSetRef::WideBit | static_cast<std::uint32_t>(set.size()), pairs_.data());
+    return InternWords(EventSetRef::WideBit | static_cast<std::uint32_t>(set.size()), pairs_.data(), 1);
 }
 
 // ---- Store -----------------------------------------------------------------------------------
@@ -197,7 +216,7 @@ void StemStore::SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundO
     if (ranges_.empty()) CloseRangesUpTo(stateIndex);
     for (const TStemArc& a : foundOrder) {
         assert(a.Causes < sets_.Count() && "cause set of this store");
-        arcs_.push_back(StoredArc{a.Target, Label(a.Action, a.Event, a.Causes)});
+        arcs_.push_back(static_cast<std::uint32_t>(a.Target), Label(a.Action, a.Event, a.Causes));
     }
     if (!ranges_.empty()) {
         assert(ranges_[stateIndex].count == 0 && "a state gets its arcs once");
@@ -225,18 +244,26 @@ void ArcCollector::MoveInto(StemStore& store) {
     std::uint32_t end = 0;
     for (std::size_t i = 0; i < states.size(); ++i) states[i].End = end += count[i];
     store.arcsSet_ = states.size();
-    auto pack = [&](const TStemArc& a) { return StoredArc{a.Target, store.Label(a.Action, a.Event, a.Causes)}; };
+    // Fields as wide as the largest target at once: no arc laid out again as they come.
+    std::uint32_t largest = 0;
+    for (const TStemArc& a : arcs_) largest = std::max(largest, static_cast<std::uint32_t>(a.Target));
+    store.arcs_.Fit(largest, 0, arcs_.size());
     if (ordered_) {
         // Each run is the whole of its state's arcs, already in order.
         store.arcs_.reserve(arcs_.size());
-        for (const TStemArc& a : arcs_) store.arcs_.push_back(pack(a));
+        for (const TStemArc& a : arcs_)
+            store.arcs_.push_back(static_cast<std::uint32_t>(a.Target), store.Label(a.Action, a.Event, a.Causes));
     } else {
         // A stable counting sort by source keeps each state's arcs in the order added.
         std::vector<std::uint32_t> fill(states.size());
         for (std::size_t i = 0; i < states.size(); ++i) fill[i] = states[i].End - count[i];
         store.arcs_.resize(arcs_.size());
         for (const Run& run : runs_) {
-            for (std::uint32_t k = 0; k < run.count; ++k) store.arcs_[fill[run.source] + k] = pack(arcs_[run.first + k]);
+            for (std::uint32_t k = 0; k < run.count; ++k) {
+                const TStemArc& a = arcs_[run.first + k];
+                store.arcs_.Set(fill[run.source] + k, static_cast<std::uint32_t>(a.Target),
+                                store.Label(a.Action, a.Event, a.Causes));
+            }
             fill[run.source] += run.count;
         }
     }

@@ -2,15 +2,15 @@
 //
 // Layout. A state is 8 bytes (the end of its arc range and its event set),
 // in list order, and 4 more for its number when it is not its position (a
-// STEM read from a file); an arc is 8 bytes, its target and its label, in one
-// vector, each state's arcs side by side in the order they were found. A
+// STEM read from a file); an arc is its target and its label, as many bits
+// as the largest of each needs (PackedArcs.h), in one vector, each state's arcs side by side in the order they were found. A
 // label is an interned (action, event, cause set): a system has few of them,
 // and an arc of the interleaving semantics is then the (target, action) pair
 // it stands for. Event sets are interned in a pool of the store
 // and named by an EventSetId, 0 being the empty set: each distinct set is
 // kept once, as a mask and its actions in one flat vector of words (see
 // EventSetRef.h), so that a set costs a record of 8 bytes, its slot in the
-// index and 4 bytes per entry.
+// index and 2 bytes per entry (4 when an action is beyond 16 bits).
 //
 // Reading. State(i) and States() give StateView values that look like the
 // records of a linked STEM: Number, Events (an EventSetRef) and Arcs, a range
@@ -26,6 +26,7 @@
 // STEM file, a test) go through an ArcCollector first.
 #pragma once
 
+#include <algorithm>
 #include <cassert>
 #include <concepts>
 #include <cstddef>
@@ -44,6 +45,7 @@
 #include "generation/EventSetRef.h"
 #include "generation/Events.h"
 #include "generation/GrowingArray.h"
+#include "generation/PackedArcs.h"
 
 namespace quarvo {
 
@@ -61,12 +63,9 @@ struct TStemArc {
 };
 static_assert(sizeof(TStemArc) == 16, "an arc is four 32-bit fields");
 
-// An arc as stored: its target and the id of its (action, event, causes).
-struct StoredArc {
-    std::int32_t Target = 0;
-    std::uint32_t Label = 0;
-};
-static_assert(sizeof(StoredArc) == 8, "an arc is stored in 8 bytes");
+// The most bytes an arc takes in a store: its target and its label's id
+// (as few bits as the largest of each needs, see PackedArcs.h).
+inline constexpr std::size_t ArcBytesAtMost = 8;
 
 // What an arc says besides its target.
 struct ArcLabel {
@@ -99,7 +98,7 @@ public:
     EventSetRef operator[](EventSetId id) const {
         assert(id < records_.size() && "event set of this pool");
         const Record r = records_[id];
-        return EventSetRef(r.mask, words_.data() + r.first);
+        return EventSetRef(r.mask, words_.data() + (r.first & ~PackingBits), PerWord(r.first));
     }
     std::size_t Count() const { return records_.size(); }
 
@@ -107,40 +106,38 @@ public:
     // A set in name form: mask of its names, actions in name order.
     EventSetId Intern(std::uint32_t mask, const ActionId* actionsInNameOrder) {
         assert((mask & EventSetRef::WideBit) == 0 && "names -1 and 1..30");
-        return mask == 0 ? EmptyEventSet : InternWords(mask, actionsInNameOrder);
+        return mask == 0 ? EmptyEventSet : InternActions(mask, actionsInNameOrder);
     }
     // A set of another pool (or of this one, already kept).
     EventSetId Intern(EventSetRef set) {
-        return set.empty() ? EmptyEventSet : InternWords(set.Mask(), set.Words());
+        if (set.empty()) return EmptyEventSet;
+        if (set.PerWord() == 1 && set.NameForm()) return InternActions(set.Mask(), set.Words());
+        return InternWords(set.Mask(), set.Words(), set.PerWord());
     }
     // Only the empty set is left; the memory of the others is released.
     void Clear();
 
 private:
+    // A set in name form is packed as tight as its actions allow; its
+    // record's top two bits say how (0: one action a word, 1: two, 2: four).
+    static constexpr std::uint32_t PackingBits = 0xC0000000u;
+    static unsigned PerWord(std::uint32_t first) { return 1u << (first >> 30); }
     struct Record {
         std::uint32_t mask;
-        std::uint32_t first;  // in words_
+        std::uint32_t first;  // in words_, and the packing bits
     };
 
-    EventSetId InternWords(std::uint32_t mask, const std::uint32_t* words);
-    std::uint32_t HashOf(std::uint32_t mask, const std::uint32_t* words, std::size_t n) const;
+    // A set in name form, one action a word.
+    EventSetId InternActions(std::uint32_t mask, const ActionId* actions);
+    EventSetId InternWords(std::uint32_t mask, const std::uint32_t* words, unsigned perWord);
+    std::uint32_t HashOf(std::uint32_t mask, const std::uint32_t* words, std::size_t n, unsigned perWord) const;
     void Grow();
 
     GrowingArray<Record> records_;
     GrowingArray<std::uint32_t> words_;
-    std::vector<std::uint32_t> slots_;
+    GrowingArray<std::uint32_t> slots_;
     unsigned slotBits_ = 0;     // log2 of the table size
     std::vector<std::uint32_t> pairs_;  // a set in pair form being put together
-};
-
-// Decodes stored arcs: the store's labels and its event sets.
-struct ArcDecoder {
-    const ArcLabel* labels = nullptr;
-    const EventSetPool* sets = nullptr;
-    TStemArc Arc(const StoredArc& a) const {
-        const ArcLabel& l = labels[a.Label];
-        return TStemArc{a.Target, l.Action, l.Event, l.Causes};
-    }
 };
 
 // An arc as consumers read it, its cause set resolved.
@@ -151,6 +148,23 @@ struct ArcView {
     std::int32_t Target;
     EventSetId CausesId;
 };
+
+// Decodes stored arcs: the store's arcs, labels and event sets.
+struct ArcDecoder {
+    const PackedArcs* arcs = nullptr;
+    const ArcLabel* labels = nullptr;
+    const EventSetPool* sets = nullptr;
+    TStemArc Arc(std::size_t k) const {
+        const ArcLabel& l = labels[arcs->Label(k)];
+        return TStemArc{static_cast<std::int32_t>(arcs->Target(k)), l.Action, l.Event, l.Causes};
+    }
+    ArcView View(std::size_t k) const;
+};
+
+inline ArcView ArcDecoder::View(std::size_t k) const {
+    const ArcLabel& l = labels[arcs->Label(k)];
+    return ArcView{(*sets)[l.Causes], l.Event, l.Action, static_cast<std::int32_t>(arcs->Target(k)), l.Causes};
+}
 
 // Iterates the arcs of one state: newest first (the order of a state's
 // Arcs), or in the order found.
@@ -170,18 +184,14 @@ public:
     };
 
     ArcIterator() = default;
-    // at: the stored arc this iterator stands on (newest first: one past it).
-    ArcIterator(const StoredArc* at, ArcDecoder decoder) : at_(at), decoder_(decoder) {}
+    // at: the position of the stored arc this iterator stands on (newest first: one past it).
+    ArcIterator(std::size_t at, ArcDecoder decoder) : at_(static_cast<std::ptrdiff_t>(at)), decoder_(decoder) {}
 
-    ArcView operator*() const {
-        const StoredArc& a = NewestFirst ? at_[-1] : *at_;
-        const ArcLabel& l = decoder_.labels[a.Label];
-        return ArcView{(*decoder_.sets)[l.Causes], l.Event, l.Action, a.Target, l.Causes};
-    }
+    ArcView operator*() const { return decoder_.View(Position()); }
     Arrow operator->() const { return Arrow{**this}; }
     ArcView operator[](difference_type k) const { return *(*this + k); }
     // The arc with its cause set's id.
-    TStemArc Stored() const { return decoder_.Arc(NewestFirst ? at_[-1] : *at_); }
+    TStemArc Stored() const { return decoder_.Arc(Position()); }
 
     ArcIterator& operator++() {
         at_ += NewestFirst ? -1 : 1;
@@ -218,7 +228,8 @@ public:
     }
 
 private:
-    const StoredArc* at_ = nullptr;
+    std::size_t Position() const { return static_cast<std::size_t>(NewestFirst ? at_ - 1 : at_); }
+    std::ptrdiff_t at_ = 0;
     ArcDecoder decoder_;
 };
 
@@ -232,8 +243,8 @@ public:
         using reference = TStemArc;
         using difference_type = std::ptrdiff_t;
         iterator() = default;
-        iterator(const StoredArc* at, ArcDecoder decoder) : at_(at), decoder_(decoder) {}
-        TStemArc operator*() const { return decoder_.Arc(*at_); }
+        iterator(std::size_t at, ArcDecoder decoder) : at_(at), decoder_(decoder) {}
+        TStemArc operator*() const { return decoder_.Arc(at_); }
         iterator& operator++() {
             ++at_;
             return *this;
@@ -243,15 +254,17 @@ public:
             ++at_;
             return old;
         }
-        friend difference_type operator-(const iterator& a, const iterator& b) { return a.at_ - b.at_; }
+        friend difference_type operator-(const iterator& a, const iterator& b) {
+            return static_cast<difference_type>(a.at_) - static_cast<difference_type>(b.at_);
+        }
         friend bool operator==(const iterator& a, const iterator& b) { return a.at_ == b.at_; }
 
     private:
-        const StoredArc* at_ = nullptr;
+        std::size_t at_ = 0;
         ArcDecoder decoder_;
     };
 
-    FoundArcs(const StoredArc* first, std::size_t count, ArcDecoder decoder)
+    FoundArcs(std::size_t first, std::size_t count, ArcDecoder decoder)
         : first_(first), count_(count), decoder_(decoder) {}
     iterator begin() const { return iterator(first_, decoder_); }
     iterator end() const { return iterator(first_ + count_, decoder_); }
@@ -259,11 +272,11 @@ public:
     bool empty() const { return count_ == 0; }
     TStemArc operator[](std::size_t k) const {
         assert(k < count_ && "arc position inside the state's arcs");
-        return decoder_.Arc(first_[k]);
+        return decoder_.Arc(first_ + k);
     }
 
 private:
-    const StoredArc* first_;
+    std::size_t first_;
     std::size_t count_;
     ArcDecoder decoder_;
 };
@@ -276,7 +289,7 @@ public:
     using found_iterator = ArcIterator<false>;
 
     ArcRange() = default;
-    ArcRange(const StoredArc* first, std::size_t count, ArcDecoder decoder)
+    ArcRange(std::size_t first, std::size_t count, ArcDecoder decoder)
         : first_(first), count_(count), decoder_(decoder) {}
 
     iterator begin() const { return iterator(first_ + count_, decoder_); }
@@ -298,7 +311,7 @@ public:
     FoundArcs Found() const { return FoundArcs(first_, count_, decoder_); }
 
 private:
-    const StoredArc* first_ = nullptr;
+    std::size_t first_ = 0;
     std::size_t count_ = 0;
     ArcDecoder decoder_;
 };
@@ -377,7 +390,7 @@ public:
     StateView State(std::size_t index) const {
         const TStemState s = Record(index);
         return StateView{index, s.Number, sets_[s.Events], s.Events,
-                         ArcRange(arcs_.data() + s.FirstArc, s.ArcCount, Decoder())};
+                         ArcRange(s.FirstArc, s.ArcCount, Decoder())};
     }
     StateRange States() const { return StateRange(this, states_.size()); }
     // The record of the state at that position.
@@ -405,14 +418,15 @@ public:
 
     // Arcs over all states.
     std::int64_t ArcCount() const { return static_cast<std::int64_t>(arcs_.size()); }
+    // Bytes an arc takes now (at most ArcBytesAtMost).
+    std::size_t BytesPerArc() const { return arcs_.BytesPerArc(); }
     // Distinct (action, event, cause set) of the arcs.
     std::size_t LabelCount() const { return labels_.size(); }
     // Bytes of the state list, the arcs and their labels.
     std::size_t Bytes() const {
         return states_.size() * sizeof(StoredState) + numbers_.size() * sizeof(std::int32_t) +
                ranges_.size() * sizeof(Range) +
-               arcs_.size() * sizeof(StoredArc) + labels_.size() * sizeof(ArcLabel) +
-               labelSlots_.size() * sizeof(std::uint32_t);
+               arcs_.Bytes() + labels_.size() * sizeof(ArcLabel) + labelSlots_.size() * sizeof(std::uint32_t);
     }
 
     EventSetRef Events(EventSetId id) const { return sets_[id]; }
@@ -470,7 +484,7 @@ private:
     };
 
     void IndexNumbers();
-    ArcDecoder Decoder() const { return ArcDecoder{labels_.data(), &sets_}; }
+    ArcDecoder Decoder() const { return ArcDecoder{&arcs_, labels_.data(), &sets_}; }
     std::uint32_t Label(ActionId action, std::int32_t event, EventSetId causes);
     void GrowLabels();
     // States before arcsSet_ have their ranges; those from it on have none yet.
@@ -478,7 +492,7 @@ private:
 
     GrowingArray<StoredState> states_;
     GrowingArray<std::int32_t> numbers_;  // only once some state is not numbered by its position
-    GrowingArray<StoredArc> arcs_;
+    PackedArcs arcs_;
     std::size_t arcsSet_ = 0;
     // Each state's range, kept only once arcs were given out of list order.
     struct Range {

@@ -5,16 +5,14 @@
 #include <array>
 #include <cassert>
 
-#include "generation/HugePages.h"
 
 namespace quarvo {
 
-PairTable::PairTable(unsigned bits)
-    : cells_(std::make_unique<std::atomic<std::uint64_t>[]>(std::size_t{1} << bits)),
-      mask_((std::uint64_t{1} << bits) - 1),
-      limit_(((std::size_t{1} << bits) / 8) * 7) {
-    AdviseHugePages(cells_.get(), (std::size_t{1} << bits) * sizeof(std::uint64_t));
-    for (std::size_t i = 0; i <= mask_; ++i) cells_[i].store(Empty, std::memory_order_relaxed);
+PairTable::PairTable(Cells cells)
+    : cellCount_(std::max<std::size_t>(cells.count, 8)), limit_(cellCount_ / 8 * 7) {
+    cells_.reserve(cellCount_);
+    cells_.resize(cellCount_);
+    std::fill(cells_.begin(), cells_.end(), Empty);
 }
 
 std::uint64_t PairTable::Hash(std::uint64_t key) {
@@ -30,11 +28,11 @@ std::uint32_t PairTable::Intern(std::uint32_t a, std::uint32_t b, bool& inserted
     const std::uint64_t key = std::uint64_t{a} << 32 | b;
     assert(key != Empty && "a pair of two all-ones values has no cell");
     inserted = false;
-    for (std::uint64_t i = Hash(key) & mask_;; i = (i + 1) & mask_) {
-        std::uint64_t cell = cells_[i].load(std::memory_order_acquire);
+    for (std::uint64_t i = PlaceOf(Hash(key));; i = Next(i)) {
+        std::uint64_t cell = At(i).load(std::memory_order_acquire);
         if (cell == Empty) {
             if (count_.load(std::memory_order_relaxed) >= limit_) return Full;
-            if (cells_[i].compare_exchange_strong(cell, key, std::memory_order_acq_rel, std::memory_order_acquire)) {
+            if (At(i).compare_exchange_strong(cell, key, std::memory_order_acq_rel, std::memory_order_acquire)) {
                 count_.fetch_add(1, std::memory_order_relaxed);
                 inserted = true;
                 return static_cast<std::uint32_t>(i);
@@ -45,10 +43,9 @@ std::uint32_t PairTable::Intern(std::uint32_t a, std::uint32_t b, bool& inserted
     }
 }
 
-std::uint32_t PairTable::Find(std::uint32_t a, std::uint32_t b) const {
-    const std::uint64_t key = std::uint64_t{a} << 32 | b;
-    for (std::uint64_t i = Hash(key) & mask_;; i = (i + 1) & mask_) {
-        const std::uint64_t cell = cells_[i].load(std::memory_order_acquire);
+std::uint32_t PairTable::Find(std::uint64_t key) const {
+    for (std::uint64_t i = PlaceOf(Hash(key));; i = Next(i)) {
+        const std::uint64_t cell = At(i).load(std::memory_order_acquire);
         if (cell == key) return static_cast<std::uint32_t>(i);
         if (cell == Empty) return Full;
     }
@@ -169,11 +166,16 @@ std::uint32_t VectorTree::FindChanged(const std::uint32_t* slots, const std::vec
         [&](std::uint32_t a, std::uint32_t b) { return roots_.Find(a, b); });
 }
 
-std::uint32_t VectorTree::PrefetchChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
-                                          std::uint32_t changed, std::uint32_t value) const {
-    return AlongPath(
+std::uint64_t VectorTree::RootPairChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
+                                          std::uint32_t changed, std::uint32_t value, std::uint32_t& place) const {
+    std::uint64_t pair = NoRoot;
+    place = AlongPath(
         slots, inner, changed, value, [&](std::uint32_t a, std::uint32_t b) { return inner_.Find(a, b); },
-        [&](std::uint32_t a, std::uint32_t b) { return roots_.Prefetch(a, b); });
+        [&](std::uint32_t a, std::uint32_t b) {
+            pair = std::uint64_t{a} << 32 | b;
+            return roots_.Prefetch(a, b);
+        });
+    return pair;
 }
 
 std::uint32_t VectorTree::FindChanges(const std::uint32_t* slots, std::vector<std::uint32_t>& inner,

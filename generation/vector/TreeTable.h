@@ -19,6 +19,8 @@
 #include <memory>
 #include <vector>
 
+#include "generation/GrowingArray.h"
+
 namespace quarvo {
 
 class PairTable {
@@ -26,17 +28,24 @@ public:
     static constexpr std::uint32_t Full = 0xFFFFFFFFu;
 
     // A table of 2^bits cells (8 bytes each).
-    explicit PairTable(unsigned bits);
+    explicit PairTable(unsigned bits) : PairTable(Cells{std::size_t{1} << bits}) {}
+    // A table of that many cells (at least 8).
+    struct Cells {
+        std::size_t count;
+    };
+    explicit PairTable(Cells cells);
 
     // The name of the pair (a, b), interning it when new; inserted says
     // which. Full when the table has no room left (it fills up to 7/8).
     std::uint32_t Intern(std::uint32_t a, std::uint32_t b, bool& inserted);
     // The name of (a, b) if it is interned, Full otherwise; adds nothing.
-    std::uint32_t Find(std::uint32_t a, std::uint32_t b) const;
+    std::uint32_t Find(std::uint32_t a, std::uint32_t b) const { return Find(std::uint64_t{a} << 32 | b); }
+    // The same for the pair as one key, a in its high half.
+    std::uint32_t Find(std::uint64_t key) const;
     // Brings the cell where (a, b) is sought into the cache; answers its
     // place, where its name most often is.
     std::uint32_t Prefetch(std::uint32_t a, std::uint32_t b) const {
-        const std::uint64_t place = Hash(std::uint64_t{a} << 32 | b) & mask_;
+        const std::uint64_t place = PlaceOf(Hash(std::uint64_t{a} << 32 | b));
         __builtin_prefetch(&cells_[place]);
         return static_cast<std::uint32_t>(place);
     }
@@ -48,17 +57,26 @@ public:
     std::size_t Size() const { return count_.load(std::memory_order_relaxed); }
     // How many pairs it takes before it says it is full.
     std::size_t Limit() const { return limit_; }
-    std::size_t Capacity() const { return mask_ + 1; }
+    std::size_t Capacity() const { return cellCount_; }
     std::size_t Bytes() const { return Capacity() * sizeof(std::uint64_t); }
 
 private:
     // No pair is all ones: the cell of an empty place.
     static constexpr std::uint64_t Empty = ~std::uint64_t{0};
-    std::uint64_t Cell(std::uint32_t name) const { return cells_[name].load(std::memory_order_acquire); }
+    // Cells are read and claimed atomically; they live in mapped memory,
+    // which a table that grows gives back whole.
+    std::atomic_ref<std::uint64_t> At(std::size_t place) const { return std::atomic_ref<std::uint64_t>(cells_[place]); }
+    std::uint64_t Cell(std::uint32_t name) const { return At(name).load(std::memory_order_acquire); }
     static std::uint64_t Hash(std::uint64_t key);
+    // The place a hash starts from: its high bits scaled to the table, so
+    // that a table of any size is filled evenly.
+    std::uint64_t PlaceOf(std::uint64_t hash) const {
+        return static_cast<std::uint64_t>((static_cast<unsigned __int128>(hash) * cellCount_) >> 64);
+    }
+    std::uint64_t Next(std::uint64_t place) const { return place + 1 == cellCount_ ? 0 : place + 1; }
 
-    std::unique_ptr<std::atomic<std::uint64_t>[]> cells_;
-    std::uint64_t mask_;
+    mutable GrowingArray<std::uint64_t> cells_;
+    std::uint64_t cellCount_;
     std::size_t limit_;
     std::atomic<std::size_t> count_{0};
 };
@@ -98,11 +116,15 @@ public:
     std::uint32_t FindChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
                               std::uint32_t changed, std::uint32_t value) const;
     // Brings into the cache the root's cell of the vector that differs from
-    // a known one in slot `changed` alone (as FindChanged would seek it);
-    // answers the place where its root most often is, Full when the vector
-    // is surely not in the table.
-    std::uint32_t PrefetchChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner, std::uint32_t changed,
-                         std::uint32_t value) const;
+    // a known one in slot `changed` alone (as FindChanged would seek it),
+    // whose place is set; answers the pair the root would be (a key for
+    // FindRoot), or NoRoot when a pair on the way is not in the table (the
+    // vector is not either).
+    static constexpr std::uint64_t NoRoot = ~std::uint64_t{0};
+    std::uint64_t RootPairChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
+                                  std::uint32_t changed, std::uint32_t value, std::uint32_t& place) const;
+    // The root of that pair if it is known, Full otherwise.
+    std::uint32_t FindRoot(std::uint64_t pair) const { return roots_.Find(pair); }
     // The same for the vector a root names.
     void PrefetchRoot(std::uint32_t root) const { roots_.PrefetchName(root); }
     // The root of the vector slots if it is known, Full otherwise, where

@@ -56,6 +56,8 @@ bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
         }
     }
     keyWidth_ = slot;
+    topParallel_ = root_;
+    while (nodes_[topParallel_].kind == Node::Kind::Hide) topParallel_ = nodes_[topParallel_].left;
     return true;
 }
 
@@ -131,6 +133,32 @@ const VectorEngine::Local& VectorEngine::LocalOf(TermId normalised) {
 // with each partner of the right one, then the right operand's own
 // transitions that do not synchronise. Each level names the move's event
 // among the names its operands use; the root's name stands.
+std::size_t VectorEngine::List(const std::uint32_t* state) {
+    rootMoves_.clear();
+    parts_.clear();
+    // The names each node's events use, operands first; a composition's
+    // moves are named among those of its operands.
+    for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
+        const Node& n = nodes_[i];
+        switch (n.kind) {
+        case Node::Kind::Component:
+            used_[i] = engine_.EventMask(engine_.Node(state[i]).events);
+            break;
+        case Node::Kind::Hide:
+            used_[i] = state[i] == Derived ? used_[n.left] : engine_.EventMask(state[i]);
+            break;
+        case Node::Kind::Parallel:
+            used_[i] = state[i] == Derived ? used_[n.left] | used_[n.right] : engine_.EventMask(state[i]);
+            break;
+        }
+    }
+    Moves(root_, state, rootMoves_, 0);
+    if (rootMoves_.empty()) return 0;
+    Idle(state);
+    currentState_ = state;
+    return rootMoves_.size();
+}
+
 void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::vector<Move>& out, std::size_t depth) {
     const Node& n = nodes_[node];
     switch (n.kind) {
@@ -169,9 +197,14 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
     auto synchronised = [&](const Move& m) { return !m.internal && Holds(node, m.action); };
     // The names the operands' events use.
     const std::uint32_t used = used_[n.left] | used_[n.right];
+    // Each composition names the moves it passes on again, among more names:
+    // the topmost one's names are those that stay. Below it, a name is
+    // looked for only when none may be left, which the term engine notes.
+    const bool naming = node == topParallel_ || std::popcount(used) >= 30;
+    auto eventOf = [&](SetId causes) { return naming ? engine_.EventBesides(used, causes) : 1; };
     for (Move l : lefts) {
         if (!synchronised(l)) {
-            l.event = engine_.EventBesides(used, l.causes);
+            l.event = eventOf(l.causes);
             out.push_back(l);
             continue;
         }
@@ -179,7 +212,7 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
             if (r.internal || r.action != l.action) continue;
             Move m{l.action, false, 0, engine_.UnionEvents(l.causes, r.causes), static_cast<std::uint32_t>(parts_.size()),
                    l.partCount + r.partCount};
-            m.event = engine_.EventBesides(used, m.causes);
+            m.event = eventOf(m.causes);
             for (std::uint32_t p = 0; p < l.partCount; ++p) parts_.push_back(parts_[l.firstPart + p]);
             for (std::uint32_t p = 0; p < r.partCount; ++p) parts_.push_back(parts_[r.firstPart + p]);
             out.push_back(m);
@@ -187,7 +220,7 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
     }
     for (Move r : rights) {
         if (synchronised(r)) continue;
-        r.event = engine_.EventBesides(used, r.causes);
+        r.event = eventOf(r.causes);
         out.push_back(r);
     }
 }

@@ -101,6 +101,35 @@ public:
     // partners move (what a successor differs from).
     const std::uint32_t* IdleKey() const { return idleKey_.data(); }
 
+    // Lists the transitions of a normalised state, in the order of Expand,
+    // without making any successor; answers how many.
+    std::size_t List(const std::uint32_t* state);
+
+    // ---- For partial-order reduction (VectorReduction.cpp) ---------------------------
+    // After List: the components (their slots) that take part in the k-th
+    // transition, and its action before the successor is made.
+    void MoveComponents(std::size_t k, std::vector<std::uint32_t>& components) const;
+    ActionId MoveAction(std::size_t k) const { return rootMoves_[k].action; }
+    // After List: the successor by the k-th transition, every slot made, and
+    // that transition's arc.
+    const std::uint32_t* Follow(std::size_t k, VectorArc& arc);
+    // The structure: the root node, each node's parent (the root its own),
+    // its kind and operands, and whether a composition synchronises (or a
+    // hiding hides) an action.
+    std::uint32_t RootNode() const { return root_; }
+    std::uint32_t ParentOf(std::uint32_t node) const { return parent_[node]; }
+    bool IsParallel(std::uint32_t node) const { return nodes_[node].kind == Node::Kind::Parallel; }
+    bool IsHide(std::uint32_t node) const { return nodes_[node].kind == Node::Kind::Hide; }
+    std::uint32_t LeftOf(std::uint32_t node) const { return nodes_[node].left; }
+    std::uint32_t RightOf(std::uint32_t node) const { return nodes_[node].right; }
+    bool Synchronises(std::uint32_t node, ActionId action) const { return Holds(node, action); }
+    // The transitions a component's term offers on its own: action, and whether internal.
+    void LocalActions(TermId term, std::vector<std::pair<ActionId, bool>>& out);
+    // The visible actions a component's term may ever offer (and its internal
+    // ones too when withInternal), walking its own transitions through at
+    // most budget terms; false when the walk did not end.
+    bool LocalAlphabet(TermId term, std::size_t budget, std::vector<ActionId>& actions, bool withInternal = false);
+
 private:
     // A node of the structure; its slot in a state is its index. Operands
     // come before the nodes above them.
@@ -169,6 +198,7 @@ private:
     Engine& engine_;
     std::vector<Node> nodes_;
     std::uint32_t root_ = 0;
+    std::uint32_t topParallel_ = 0;  // the composition nearest the root
     std::uint32_t keyWidth_ = 0;
     bool maximality_ = false;
     std::vector<std::uint32_t> localOf_;  // per normalised term, its Local plus one
@@ -216,28 +246,7 @@ private:
 
 template <typename Sink>
 void VectorEngine::Expand(const std::uint32_t* state, Sink&& sink) {
-    rootMoves_.clear();
-    parts_.clear();
-    // The names each node's events use, operands first; a composition's
-    // moves are named among those of its operands.
-    for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
-        const Node& n = nodes_[i];
-        switch (n.kind) {
-        case Node::Kind::Component:
-            used_[i] = engine_.EventMask(engine_.Node(state[i]).events);
-            break;
-        case Node::Kind::Hide:
-            used_[i] = state[i] == Derived ? used_[n.left] : engine_.EventMask(state[i]);
-            break;
-        case Node::Kind::Parallel:
-            used_[i] = state[i] == Derived ? used_[n.left] | used_[n.right] : engine_.EventMask(state[i]);
-            break;
-        }
-    }
-    Moves(root_, state, rootMoves_, 0);
-    if (rootMoves_.empty()) return;
-    Idle(state);
-    currentState_ = state;
+    if (List(state) == 0) return;
     for (const Move& m : rootMoves_) {
         ActionId action = m.action;
         current_ = &m;

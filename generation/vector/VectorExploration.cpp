@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
+#include <memory>
 #include <cstring>
 #include <new>
 #include <span>
@@ -24,32 +26,64 @@ namespace {
 // How often, in transitions, the memory in use is looked at.
 constexpr std::int64_t MemoryCheckStep = 1 << 14;
 
-// The states waiting to be explored, oldest first, each as its slots: its
+// The states waiting to be explored, oldest first, each as its slots (its
 // identity vector and that vector's inner values are read back from the
-// state table when it is explored.
+// state table when it is explored). A state is kept as its components'
+// slots, then the count of its other slots that hold events of their own
+// (most are Derived) and each as its place and value; in blocks, each
+// given back once read.
 class Waiting {
 public:
-    explicit Waiting(std::size_t width) : width_(width) {}
-    void Push(const std::uint32_t* state) { slots_.append(std::span<const std::uint32_t>(state, width_)); }
-    // The slots of state number, which is waiting; the states before it are
-    // dropped now and then.
-    const std::uint32_t* At(std::int64_t number) {
-        const std::size_t skip = static_cast<std::size_t>(number - first_) * width_;
-        if (skip > (std::size_t{1} << 18) && skip * 4 > slots_.size()) {
-            const std::size_t rest = slots_.size() - skip;
-            std::memmove(slots_.data(), slots_.data() + skip, rest * sizeof(std::uint32_t));
-            slots_.resize(rest);
-            first_ = number;
-            return slots_.data();
-        }
-        return slots_.data() + skip;
+    explicit Waiting(const VectorEngine& vectors) : width_(vectors.Width()) {
+        for (std::uint32_t i = 0; i < width_; ++i) (vectors.IsComponent(i) ? components_ : others_).push_back(i);
+        blockWords_ = std::max<std::size_t>(BlockWords, 2 * std::size_t{width_} + 1);
     }
-    std::size_t Bytes() const { return slots_.capacity() * sizeof(std::uint32_t); }
+    void Push(const std::uint32_t* state) {
+        if (blocks_.empty() || blocks_.back().used + 2 * width_ + 1 > blockWords_)
+            blocks_.push_back(Block{spare_ ? std::move(spare_) : std::make_unique<std::uint32_t[]>(blockWords_), 0});
+        Block& block = blocks_.back();
+        std::uint32_t* out = block.words.get() + block.used;
+        std::size_t k = 0;
+        for (const std::uint32_t slot : components_) out[k++] = state[slot];
+        const std::size_t count = k++;
+        out[count] = 0;
+        for (const std::uint32_t slot : others_) {
+            if (state[slot] == VectorEngine::Derived) continue;
+            out[k++] = slot;
+            out[k++] = state[slot];
+            ++out[count];
+        }
+        block.used += k;
+    }
+    // The oldest state, taken out of the queue, into state (every slot).
+    void Pop(std::uint32_t* state) {
+        if (readAt_ == blocks_.front().used) {
+            // Read to its end: the block is kept for the next one written.
+            spare_ = std::move(blocks_.front().words);
+            blocks_.pop_front();
+            readAt_ = 0;
+        }
+        const std::uint32_t* in = blocks_.front().words.get() + readAt_;
+        std::size_t k = 0;
+        for (const std::uint32_t slot : components_) state[slot] = in[k++];
+        for (const std::uint32_t slot : others_) state[slot] = VectorEngine::Derived;
+        for (std::uint32_t n = in[k++]; n > 0; --n, k += 2) state[in[k]] = in[k + 1];
+        readAt_ += k;
+    }
+    std::size_t Bytes() const { return (blocks_.size() + (spare_ ? 1 : 0)) * blockWords_ * sizeof(std::uint32_t); }
 
 private:
-    std::size_t width_;
-    GrowingArray<std::uint32_t> slots_;
-    std::int64_t first_ = 0;
+    static constexpr std::size_t BlockWords = std::size_t{1} << 18;
+    struct Block {
+        std::unique_ptr<std::uint32_t[]> words;
+        std::size_t used;
+    };
+    std::uint32_t width_;
+    std::vector<std::uint32_t> components_, others_;
+    std::size_t blockWords_;
+    std::deque<Block> blocks_;
+    std::unique_ptr<std::uint32_t[]> spare_;
+    std::size_t readAt_ = 0;  // in the first block
 };
 
 }  // namespace
@@ -76,7 +110,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
     const std::uint32_t width = vectors.Width();
     std::vector<std::uint32_t> key(vectors.KeyWidth());
     VectorStates states(vectors.KeyWidth());
-    Waiting waiting(width);
+    Waiting waiting(vectors);
     StoreSets StoreSet(engine, store);
 
     std::int64_t stateCount = 0;
@@ -111,28 +145,33 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         struct Derived {
             VectorArc arc;
             std::uint32_t firstChanged, changedCount;  // in changedOf
+            // The pair at the successor's root when its other pairs are
+            // known, found while the tables were at deriveEpoch.
+            std::uint64_t rootPair;
         };
+        std::uint32_t deriveEpoch = 0;
         std::vector<Derived> derived;
         std::vector<std::uint32_t> keysOf, changedOf;
         std::size_t arcIndex = 0;
         auto derive = [&](const VectorArc& arc, const std::uint32_t*) {
             const std::uint32_t* sought = vectors.SuccessorKey();
             const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
-            derived.push_back(Derived{arc, static_cast<std::uint32_t>(changedOf.size()),
-                                      static_cast<std::uint32_t>(changed.size())});
-            keysOf.insert(keysOf.end(), sought, sought + keyWidth);
-            changedOf.insert(changedOf.end(), changed.begin(), changed.end());
+            std::uint64_t rootPair = VectorTree::NoRoot;
             if (changed.size() == 1 && heldEpoch == states.Epoch() &&
                 std::equal(vectors.IdleKey(), vectors.IdleKey() + keyWidth, heldKey.begin()))
-                states.PrefetchChanged(heldKey.data(), heldInner, changed[0], sought[changed[0]]);
+                rootPair = states.PrefetchRootPair(heldKey.data(), heldInner, changed[0], sought[changed[0]]);
+            derived.push_back(Derived{arc, static_cast<std::uint32_t>(changedOf.size()),
+                                      static_cast<std::uint32_t>(changed.size()), rootPair});
+            keysOf.insert(keysOf.end(), sought, sought + keyWidth);
+            changedOf.insert(changedOf.end(), changed.begin(), changed.end());
             return true;
         };
         std::vector<std::uint32_t> changedNow;
-        auto take = [&](const VectorArc& arc, const std::uint32_t* sought) {
+        auto take = [&](const VectorArc& arc, const std::uint32_t* sought, std::uint64_t rootPair) {
             const std::int64_t arcs = store.ArcCount() + static_cast<std::int64_t>(found.size());
             if (arcs >= nextMemoryCheck) {
                 nextMemoryCheck += MemoryCheckStep;
-                const std::int64_t growth = 2 * static_cast<std::int64_t>(sizeof(StoredArc)) * arcs +
+                const std::int64_t growth = 2 * static_cast<std::int64_t>(store.BytesPerArc()) * arcs +
                                             static_cast<std::int64_t>(engine.Bytes() + states.Bytes() + waiting.Bytes());
                 if (memory.NearLimit(growth)) {
                     result.stoppedByMemory = true;
@@ -141,24 +180,30 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 }
             }
             // A successor that differs from the idle source in one slot is
-            // looked up along that slot's path alone.
+            // looked up along that slot's path alone, by the pair at its
+            // root when that was found as it was derived.
             const std::vector<std::uint32_t>& changed = changedNow;
-            if (idleFor != current || idleEpoch != states.Epoch()) {
-                // The source as it stands idle is most often the source
-                // itself, whose inner values were kept when it was found.
-                const std::uint32_t* idle = vectors.IdleKey();
-                if (heldEpoch == states.Epoch() && std::equal(idle, idle + keyWidth, heldKey.begin())) {
-                    idleInner = heldInner;
-                    idleKnown = true;
-                } else {
-                    idleKnown = states.Known(idle, idleInner);
+            std::int64_t target = -1;
+            if (rootPair != VectorTree::NoRoot && deriveEpoch == states.Epoch()) {
+                target = states.FindRootPair(rootPair);
+            } else {
+                if (idleFor != current || idleEpoch != states.Epoch()) {
+                    // The source as it stands idle is most often the source
+                    // itself, whose inner values were kept when it was found.
+                    const std::uint32_t* idle = vectors.IdleKey();
+                    if (heldEpoch == states.Epoch() && std::equal(idle, idle + keyWidth, heldKey.begin())) {
+                        idleInner = heldInner;
+                        idleKnown = true;
+                    } else {
+                        idleKnown = states.Known(idle, idleInner);
+                    }
+                    idleFor = current;
+                    idleEpoch = states.Epoch();
                 }
-                idleFor = current;
-                idleEpoch = states.Epoch();
+                changedSlots.assign(changed.begin(), changed.end());
+                target = idleKnown ? states.FindNear(sought, vectors.IdleKey(), idleInner, changedSlots, scratch)
+                                   : states.Find(sought);
             }
-            changedSlots.assign(changed.begin(), changed.end());
-            std::int64_t target = idleKnown ? states.FindNear(sought, vectors.IdleKey(), idleInner, changedSlots, scratch)
-                                            : states.Find(sought);
             if (target < 0) {
                 if (settings.maxStates > 0 && stateCount >= settings.maxStates) {
                     // No state beyond the bound: the exploration ends here.
@@ -194,8 +239,8 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 break;
             }
             if (current > 0 && shared.stopRequested.load(std::memory_order_relaxed)) break;
-            const std::uint32_t* held = waiting.At(current);
-            state.assign(held, held + width);
+            state.resize(width);
+            waiting.Pop(state.data());
             states.KeyOf(current, heldKey.data(), heldInner);
             heldEpoch = states.Epoch();
             if (vectors.Normalise(state.data())) {
@@ -207,13 +252,14 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             derived.clear();
             keysOf.clear();
             changedOf.clear();
+            deriveEpoch = states.Epoch();
             vectors.Expand(state.data(), derive);
             // The next state's identity, read back when it is explored.
             if (current + 1 < stateCount) states.PrefetchKeyOf(current + 1);
             for (arcIndex = 0; arcIndex < derived.size(); ++arcIndex) {
                 const Derived& d = derived[arcIndex];
                 changedNow.assign(changedOf.begin() + d.firstChanged, changedOf.begin() + d.firstChanged + d.changedCount);
-                if (!take(d.arc, keysOf.data() + arcIndex * keyWidth)) break;
+                if (!take(d.arc, keysOf.data() + arcIndex * keyWidth, d.rootPair)) break;
             }
             // Stored in the order found; the store reads them back newest first.
             store.SetArcs(static_cast<std::size_t>(current), found);

@@ -256,10 +256,10 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
             if (++arcsSinceCheck_ >= MemoryCheckStep) {
                 arcsSinceCheck_ = 0;
                 // What the level's arcs may still take: each thread's records
-                // (their vector doubling at worst), then the store's 8 bytes
+                // (their vector doubling at worst), then the store's bytes
                 // each (the store's arrays grow in place, page by page).
                 const std::int64_t growth =
-                    static_cast<std::int64_t>((2 * sizeof(Arc) + sizeof(StoredArc)) * arcs.size() * threads_) +
+                    static_cast<std::int64_t>((2 * sizeof(Arc) + store_.BytesPerArc()) * arcs.size() * threads_) +
                     static_cast<std::int64_t>(engine.Bytes());
                 if (memory.NearLimit(growth)) {
                     signals.memoryLow.store(true, std::memory_order_relaxed);

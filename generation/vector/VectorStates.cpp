@@ -5,10 +5,18 @@ namespace quarvo {
 
 VectorStates::VectorStates(std::uint32_t width, unsigned bits)
     : width_(width),
-      innerBits_(bits),
-      rootBits_(bits),
-      tables_(std::make_unique<Tables>(bits, bits, width)),
-      numberOf_(std::size_t{1} << bits, -1) {}
+      innerCells_(std::size_t{1} << bits),
+      rootCells_(std::size_t{1} << bits),
+      tables_(MakeTables(innerCells_, rootCells_, width)),
+      numberOf_(Unnumbered(rootCells_)) {}
+
+GrowingArray<std::int32_t> VectorStates::Unnumbered(std::size_t cells) {
+    GrowingArray<std::int32_t> numbers;
+    numbers.reserve(cells);
+    numbers.resize(cells);
+    std::fill(numbers.begin(), numbers.end(), -1);
+    return numbers;
+}
 
 std::int64_t VectorStates::Find(const std::uint32_t* key) const {
     const std::uint32_t root = tables_->tree.Find(key);
@@ -41,32 +49,52 @@ void VectorStates::Rekey(std::int64_t number, const std::uint32_t* key) {
 }
 
 void VectorStates::Grow(std::size_t room) {
-    // Four times as large (or more, for room more pairs), each table that is
-    // more than half full or lacks that room: each growth interns every key again.
-    auto grown = [&](const PairTable& t, unsigned bits) {
-        const std::size_t wanted = std::max(2 * t.Size(), t.Size() + room);
-        while (((std::size_t{1} << bits) / 8) * 7 <= wanted) bits += 2;
-        return bits;
+    // Each growth interns every key again. The inner pairs, few, grow
+    // fourfold when half full; the roots, one or so a state and most of the
+    // table's memory, by half when less than a third of the room would be
+    // left (or more, for room more pairs). A table fills up to 7/8. When
+    // the inner pairs do not grow, only the roots are interned again.
+    auto grown = [&](const PairTable& t, std::size_t cells, std::size_t wanted, std::size_t times) {
+        wanted = std::max(wanted, t.Size() + room);
+        if (cells / 8 * 7 > wanted) return cells;
+        cells = std::max(cells * times / 2, wanted / 7 * 8 + 64);
+        return (cells + 63) / 64 * 64;
     };
-    const unsigned innerBits = grown(tables_->inner, innerBits_);
-    const unsigned rootBits = grown(tables_->roots, rootBits_);
-    auto tables = std::make_unique<Tables>(innerBits, rootBits, width_);
-    std::vector<std::int32_t> numberOf(std::size_t{1} << rootBits, -1);
-    slots_.resize(width_);
-    for (std::size_t s = 0; s < rootOf_.size(); ++s) {
-        const std::uint32_t old = rootOf_[s];
-        tables_->tree.Slots(old, slots_.data());
-        bool isNew = false;
-        const std::uint32_t root = tables->tree.Intern(slots_.data(), inner_, isNew);
-        // A table at most half as full as before (or holding only the keys
-        // of the states, which it held with other keys besides): every key finds room.
-        if (numberOf_[old] == static_cast<std::int32_t>(s)) numberOf[root] = static_cast<std::int32_t>(s);
-        rootOf_[s] = root;
+    const std::size_t innerCells = grown(tables_->inner, innerCells_, 2 * tables_->inner.Size(), 8);
+    const std::size_t rootCells = grown(tables_->roots, rootCells_, tables_->roots.Size() * 3 / 2, 3);
+    GrowingArray<std::int32_t> numberOf = Unnumbered(rootCells);
+    std::unique_ptr<Tables> tables;
+    if (innerCells == innerCells_) {
+        // The inner pairs keep their names: each state's root pair is
+        // interned again as it stands.
+        PairTable& roots = tables_->roots;
+        tables = std::make_unique<Tables>(std::move(tables_->innerOwned),
+                                          std::make_unique<PairTable>(PairTable::Cells{rootCells}), width_);
+        for (std::size_t s = 0; s < rootOf_.size(); ++s) {
+            const std::uint32_t old = rootOf_[s];
+            bool isNew = false;
+            const std::uint32_t root = tables->roots.Intern(roots.Left(old), roots.Right(old), isNew);
+            if (numberOf_[old] == static_cast<std::int32_t>(s)) numberOf[root] = static_cast<std::int32_t>(s);
+            rootOf_[s] = root;
+        }
+    } else {
+        tables = MakeTables(innerCells, rootCells, width_);
+        slots_.resize(width_);
+        for (std::size_t s = 0; s < rootOf_.size(); ++s) {
+            const std::uint32_t old = rootOf_[s];
+            tables_->tree.Slots(old, slots_.data());
+            bool isNew = false;
+            const std::uint32_t root = tables->tree.Intern(slots_.data(), inner_, isNew);
+            // A table at most half as full as before (or holding only the keys
+            // of the states, which it held with other keys besides): every key finds room.
+            if (numberOf_[old] == static_cast<std::int32_t>(s)) numberOf[root] = static_cast<std::int32_t>(s);
+            rootOf_[s] = root;
+        }
     }
     tables_ = std::move(tables);
     numberOf_ = std::move(numberOf);
-    innerBits_ = innerBits;
-    rootBits_ = rootBits;
+    innerCells_ = innerCells;
+    rootCells_ = rootCells;
     ++epoch_;
 }
 

@@ -7,15 +7,16 @@
 #include <memory>
 #include <vector>
 
+#include "generation/GrowingArray.h"
 #include "generation/vector/TreeTable.h"
 
 namespace quarvo {
 
 // Each state has one key, its identity vector; a key names the state that
 // holds it, or the earliest one when a state's key changed to one an
-// earlier state holds. The tables grow fourfold (every key interned again, in
-// state order) when one of them fills up, each of the two when it is more
-// than half full.
+// earlier state holds. The tables grow (every key interned again, in state
+// order) when one of them fills up: the inner pairs fourfold, the roots by
+// half, each when it is fuller than the growth would leave it.
 class VectorStates {
 public:
     explicit VectorStates(std::uint32_t width, unsigned bits = 10);
@@ -55,11 +56,20 @@ public:
         return FindChanges(key, scratch, changed);
     }
     // Brings into the cache what FindNear will read for a key that differs
-    // from base in one slot, and what KeyOf will read of a state.
-    void PrefetchChanged(const std::uint32_t* base, const std::vector<std::uint32_t>& baseInner, std::uint32_t slot,
-                         std::uint32_t value) const {
-        const std::uint32_t place = tables_->tree.PrefetchChanged(base, baseInner, slot, value);
+    // from base in one slot, and answers the pair at the root of the key
+    // sought (for FindRootPair while the tables do not grow),
+    // VectorTree::NoRoot when that key is surely not in the table.
+    std::uint64_t PrefetchRootPair(const std::uint32_t* base, const std::vector<std::uint32_t>& baseInner,
+                                   std::uint32_t slot, std::uint32_t value) const {
+        std::uint32_t place = PairTable::Full;
+        const std::uint64_t pair = tables_->tree.RootPairChanged(base, baseInner, slot, value, place);
         if (place != PairTable::Full) __builtin_prefetch(&numberOf_[place]);
+        return pair;
+    }
+    // The state named by the key whose root is that pair, -1 for none.
+    std::int64_t FindRootPair(std::uint64_t pair) const {
+        const std::uint32_t root = tables_->tree.FindRoot(pair);
+        return root == PairTable::Full ? -1 : numberOf_[root];
     }
     void PrefetchKeyOf(std::int64_t number) const {
         tables_->tree.PrefetchRoot(rootOf_[static_cast<std::size_t>(number)]);
@@ -118,22 +128,33 @@ public:
 
 private:
     struct Tables {
-        Tables(unsigned innerBits, unsigned rootBits, std::uint32_t width)
-            : inner(innerBits), roots(rootBits), tree(inner, roots, width) {}
-        PairTable inner, roots;
+        Tables(std::unique_ptr<PairTable> innerTable, std::unique_ptr<PairTable> rootTable, std::uint32_t width)
+            : innerOwned(std::move(innerTable)),
+              rootsOwned(std::move(rootTable)),
+              inner(*innerOwned),
+              roots(*rootsOwned),
+              tree(inner, roots, width) {}
+        std::unique_ptr<PairTable> innerOwned, rootsOwned;
+        PairTable &inner, &roots;
         VectorTree tree;
     };
+    static std::unique_ptr<Tables> MakeTables(std::size_t innerCells, std::size_t rootCells, std::uint32_t width) {
+        return std::make_unique<Tables>(std::make_unique<PairTable>(PairTable::Cells{innerCells}),
+                                        std::make_unique<PairTable>(PairTable::Cells{rootCells}), width);
+    }
     std::uint32_t Intern(const std::uint32_t* key);
     void Grow(std::size_t room = 0);
+    // A number for each of that many root cells, none given.
+    static GrowingArray<std::int32_t> Unnumbered(std::size_t cells);
 
     std::uint32_t width_;
     // Each table grows on its own: the inner pairs are most often far fewer
     // than the roots, and a small table stays in the cache.
-    unsigned innerBits_, rootBits_;
+    std::size_t innerCells_, rootCells_;
     std::uint32_t epoch_ = 0;
     std::unique_ptr<Tables> tables_;
-    std::vector<std::int32_t> numberOf_;  // per root cell, -1 for none
-    std::vector<std::uint32_t> rootOf_;   // per state, the root of its key
+    GrowingArray<std::int32_t> numberOf_;  // per root cell, -1 for none
+    GrowingArray<std::uint32_t> rootOf_;  // per state, the root of its key
     std::vector<std::uint32_t> inner_, slots_;
     std::size_t reserve_ = 0;  // room InternNear leaves in each table
 };

@@ -1,4 +1,5 @@
 // The STEM store: interned event sets, states by number, arcs stored as found and read newest first.
+#include <array>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -99,6 +100,51 @@ TEST(StemStore, SetsReadBackAsRangesOfEntriesInNameOrder) {
     EXPECT_EQ(other.EventSetCount(), 2u);
     EXPECT_NE(other.Events(there), other.Events(EmptyEventSet));
     EXPECT_EQ(store.EventSetCount(), 2u) << "one set interned three ways is kept once";
+}
+
+TEST(StemStore, ActionsBeyondSixteenBitsKeepTheirSetsWhole) {
+    // Actions are kept two to a word while they fit 16 bits; a set with a
+    // larger one is kept a word an action, and both read back the same.
+    StemStore store;
+    const ActionId small = 0xFFFF, large = 0x10000, huge = 0xFFFFFFF0u;
+    const EventSet narrow{{1, small}, {2, 7}, {3, 0}};
+    const EventSet wide{{1, small}, {2, large}, {3, huge}};
+    const EventSet almost{{1, small}, {2, large - 0x10000}, {3, huge & 0xFFFF}};
+    const EventSetId ids[] = {store.InternEvents(narrow), store.InternEvents(wide), store.InternEvents(almost)};
+    EXPECT_NE(ids[1], ids[2]) << "the high halves of the actions count";
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(store.Events(ids[0]), narrow);
+        EXPECT_EQ(store.Events(ids[1]), wide);
+        EXPECT_EQ(store.Events(ids[2]), almost);
+        EXPECT_EQ(store.Events(ids[1])[2], (TEventEntry{3, huge}));
+        EXPECT_EQ(store.InternEvents(wide), ids[1]);
+        // Many more sets: the index grows and finds every set again.
+        for (ActionId a = 1; a < 300; ++a) store.InternEvents(EventSet{{1, a}, {5, a * 0x1001}});
+    }
+    // Every name used, actions of 8 and of 16 bits: a count that ends inside a word.
+    std::array<ActionId, 31> actions{}, small8{};
+    for (ActionId k = 0; k < 31; ++k) {
+        actions[k] = 1000 + k;
+        small8[k] = k * 8;
+    }
+    const EventSetId full = store.InternEvents(EventSetRef::NameBits, actions.data());
+    const EventSetId bytes = store.InternEvents(EventSetRef::NameBits, small8.data());
+    ASSERT_EQ(store.Events(full).size(), 31u);
+    EXPECT_EQ(store.Events(full)[30], (TEventEntry{30, 1030}));
+    EXPECT_EQ(store.Events(bytes)[30], (TEventEntry{30, 240}));
+    EXPECT_EQ(store.Events(bytes)[0], (TEventEntry{-1, 0}));
+    EXPECT_EQ(std::distance(store.Events(full).begin(), store.Events(full).end()), 31);
+    EXPECT_EQ(store.Events(bytes).ToEventSet()[17], (TEventEntry{17, 136}));
+    EXPECT_EQ(store.InternEvents(store.Events(bytes).ToEventSet()), bytes);
+
+    // Into another store, and equal across stores.
+    StemStore other;
+    for (const EventSetId id : {ids[0], ids[1], ids[2], full, bytes}) {
+        const EventSetId there = other.InternEvents(store.Events(id));
+        EXPECT_EQ(other.Events(there), store.Events(id));
+        EXPECT_EQ(other.InternEvents(store.Events(id).ToEventSet()), there);
+    }
+    EXPECT_NE(other.Events(other.InternEvents(narrow)), store.Events(ids[1]));
 }
 
 TEST(StemStore, SetsOutsideTheNamesOrOrderOfAGeneratedStemAreKeptAsGiven) {
@@ -213,6 +259,72 @@ TEST(StemStore, CollectedArcsGoToTheirStatesInTheOrderAdded) {
         }
         EXPECT_EQ(store.ArcCount(), arcs);
     }
+}
+
+TEST(StemStore, ArcsKeepTargetsAndLabelsBeyondWhatTheirRecordHolds) {
+    // More labels than an arc's record names (its id is then kept beside),
+    // targets beyond 16 bits; given state by state, and collected in any order.
+    for (int way = 0; way < 3; ++way) {
+        std::mt19937 random(static_cast<unsigned>(way));
+        StemStore store;
+        const ActionId a = store.Intern("A");
+        const int states = 40;
+        for (int n = 0; n < states; ++n) store.AppendState(n, EmptyEventSet);
+        std::vector<std::vector<TStemArc>> expected(states);
+        ArcCollector collector;
+        for (std::int32_t k = 0; k < 80000; ++k) {
+            const auto from = static_cast<std::size_t>(way == 2 ? random() % states : k * states / 80000);
+            const TStemArc arc{static_cast<std::int32_t>(random() % 0x7FFFFFFF), a, k % 9 == 0 ? 1 : k + 1,
+                               EmptyEventSet};
+            collector.Add(from, arc);
+            expected[from].push_back(arc);
+        }
+        if (way == 0) {
+            for (int n = 0; n < states; ++n) store.SetArcs(static_cast<std::size_t>(n), expected[static_cast<std::size_t>(n)]);
+        } else {
+            collector.MoveInto(store);
+        }
+        EXPECT_GT(store.LabelCount(), 0xFFFFu);
+        for (int n = 0; n < states; ++n) {
+            const ArcRange arcs = store.State(static_cast<std::size_t>(n)).Arcs;
+            const FoundArcs got = arcs.Found();
+            ASSERT_EQ(std::vector<TStemArc>(got.begin(), got.end()), expected[static_cast<std::size_t>(n)])
+                << "way " << way << ", state " << n;
+            if (arcs.empty()) continue;
+            EXPECT_EQ(arcs.front().Event, expected[static_cast<std::size_t>(n)].back().Event);
+            EXPECT_EQ(arcs.front().Target, expected[static_cast<std::size_t>(n)].back().Target);
+            EXPECT_EQ(arcs.begin().Stored(), expected[static_cast<std::size_t>(n)].back());
+        }
+    }
+}
+
+TEST(StemStore, PackedArcsWidenWithoutLosingAnArc) {
+    // Targets and labels growing bit by bit, each growth laying every arc
+    // out again; arcs set again after a growth keep their new values.
+    PackedArcs arcs;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> expected;
+    std::mt19937 random(9);
+    for (unsigned bits = 1; bits <= 32; ++bits) {
+        for (int k = 0; k < 50; ++k) {
+            const auto target = static_cast<std::uint32_t>(random() & ((bits == 32 ? 0 : 1ull << bits) - 1));
+            const auto label = static_cast<std::uint32_t>(random() % (1u << std::min(bits, 20u)));
+            arcs.push_back(target, label);
+            expected.emplace_back(target, label);
+        }
+        const std::size_t k = random() % expected.size();
+        expected[k] = {static_cast<std::uint32_t>(random()), bits};
+        arcs.Set(k, expected[k].first, expected[k].second);
+        ASSERT_EQ(arcs.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_EQ(arcs.Target(i), expected[i].first) << "arc " << i << " after " << bits << " bits";
+            ASSERT_EQ(arcs.Label(i), expected[i].second) << "arc " << i << " after " << bits << " bits";
+        }
+    }
+    EXPECT_EQ(arcs.BytesPerArc(), 7u) << "32 bits of target and 20 of label";
+    arcs.resize(expected.size() + 3);
+    EXPECT_EQ(arcs.Target(expected.size() + 2), 0u);
+    EXPECT_EQ(arcs.Label(expected.size() + 2), 0u);
+    EXPECT_EQ(arcs.Target(expected.size() - 1), expected.back().first);
 }
 
 TEST(StemStore, FreeingStatesKeepsOnlyTheActions) {

@@ -65,6 +65,12 @@ TEST(TreeTable, AChangedSlotGivesTheRootOfTheWholeNewVector) {
                 std::vector<std::uint32_t> changed = source;
                 changed[slot] = value;
                 const std::uint32_t known = tree.Find(changed.data());
+                // Sought by the pair at its root: the same answer, and no
+                // pair when one below the root is missing.
+                std::uint32_t place = 0;
+                const std::uint64_t pair = tree.RootPairChanged(source.data(), values, slot, value, place);
+                EXPECT_EQ(pair == VectorTree::NoRoot ? PairTable::Full : tree.FindRoot(pair), known);
+                EXPECT_EQ(tree.FindChanged(source.data(), values, slot, value), known);
                 bool changedFresh = false;
                 const std::uint32_t root = tree.InternChanged(source.data(), values, slot, value, changedFresh);
                 EXPECT_EQ(changedFresh, known == PairTable::Full);
