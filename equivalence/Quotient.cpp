@@ -112,6 +112,7 @@ void FillStore(const Lts& lts, StemStore& store, const std::vector<EventSetId>& 
     for (std::size_t l = 0; l < lts.labels.size(); ++l) action[l] = store.actions.InternText(lts.labels[l]);
     const std::size_t n = lts.StateCount();
     store.Reserve(n, lts.ArcCount());
+    store.FitArcs(n > 0 ? static_cast<std::uint32_t>(n - 1) : 0, lts.labels.size());
     for (std::size_t s = 0; s < n; ++s)
         store.AppendState(static_cast<std::int32_t>(s), events.empty() ? EmptyEventSet : events[s]);
     std::vector<TStemArc> found;

@@ -11,6 +11,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "generation/GrowingArray.h"
 
@@ -21,16 +22,73 @@ public:
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
 
-    std::uint32_t Target(std::size_t k) const { return static_cast<std::uint32_t>(Field(k * width_, targetBits_)); }
-    std::uint32_t Label(std::size_t k) const {
-        return static_cast<std::uint32_t>(Field(k * width_ + targetBits_, labelBits_));
-    }
+    // Reads arcs as the array stands: a view that a change of the array
+    // (an arc added or set, a widening) leaves stale.
+    class Reader {
+    public:
+        Reader() = default;
+        explicit Reader(const PackedArcs& arcs)
+            : bytes_(reinterpret_cast<const unsigned char*>(arcs.words_.data())), arcs_(&arcs),
+              width_(arcs.width_), targetBits_(arcs.targetBits_), targetMask_(Mask(arcs.targetBits_)),
+              widthMask_(Mask(arcs.width_)) {}
+        std::uint32_t Target(std::size_t k) const { return static_cast<std::uint32_t>(Bits(k) & targetMask_); }
+        std::uint32_t Label(std::size_t k) const { return static_cast<std::uint32_t>(Bits(k) >> targetBits_); }
+
+    private:
+        // Arc k's bits: one unaligned load while an arc and the bits before
+        // it in its first byte fit 64 bits.
+        std::uint64_t Bits(std::size_t k) const {
+            const std::size_t bit = k * width_;
+            if (width_ > FastWidth) [[unlikely]]
+                return arcs_->Field(bit, targetBits_) | arcs_->Field(bit + targetBits_, width_ - targetBits_) << targetBits_;
+            std::uint64_t word;
+            std::memcpy(&word, bytes_ + bit / 8, sizeof word);
+            return (word >> (bit % 8)) & widthMask_;
+        }
+
+        const unsigned char* bytes_ = nullptr;
+        const PackedArcs* arcs_ = nullptr;
+        unsigned width_ = 0, targetBits_ = 0;
+        std::uint64_t targetMask_ = 0, widthMask_ = 0;
+    };
+
+    Reader Read() const { return Reader(*this); }
+    std::uint32_t Target(std::size_t k) const { return Read().Target(k); }
+    std::uint32_t Label(std::size_t k) const { return Read().Label(k); }
 
     void push_back(std::uint32_t target, std::uint32_t label) {
-        FitValues(target, label);
-        Reserve(size_ + 1);
-        ++size_;
-        Put(size_ - 1, target, label);
+        if (target > targetMax_ || label > labelMax_) [[unlikely]]
+            FitValues(target, label);
+        if (size_ == room_) [[unlikely]]
+            Reserve(size_ + 1);
+        Put(size_++, target, label);
+    }
+    // Appends n arcs, the i-th {target, label} = arcOf(i), in one pass;
+    // largestTarget and largestLabel bound them all.
+    template <typename ArcOf>
+    void Append(std::size_t n, std::uint32_t largestTarget, std::uint32_t largestLabel, ArcOf&& arcOf) {
+        Fit(largestTarget, largestLabel, size_ + n);
+        if (n == 0) return;
+        // The bits go out a word at a time, after the bits already in the
+        // first word.
+        const std::size_t bit = size_ * width_;
+        std::size_t word = bit / 64;
+        unsigned used = bit % 64;
+        std::uint64_t out = words_[word] & Mask(used);
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto [target, label] = arcOf(i);
+            assert(target <= targetMax_ && label <= largestLabel && "arcs within the bounds given");
+            const std::uint64_t value = target | std::uint64_t{label} << targetBits_;
+            out |= value << used;
+            used += width_;
+            if (used >= 64) {
+                words_[word++] = out;
+                used -= 64;
+                out = used == 0 ? 0 : value >> (width_ - used);
+            }
+        }
+        if (used > 0) words_[word] = out;
+        size_ += n;
     }
     // n arcs, the new ones with target and label 0.
     void resize(std::size_t n) {
@@ -46,8 +104,10 @@ public:
     }
     // Fields wide enough for these values at once, before arcs come.
     void Fit(std::uint32_t largestTarget, std::uint32_t largestLabel, std::size_t arcs) {
-        FitValues(largestTarget, largestLabel);
-        Reserve(arcs);
+        if (largestTarget > targetMax_ || largestLabel > labelMax_) [[unlikely]]
+            FitValues(largestTarget, largestLabel);
+        if (arcs > room_) [[unlikely]]
+            Reserve(arcs);
     }
     // Room for n arcs at the present widths.
     void reserve(std::size_t n) { Reserve(n); }
@@ -57,6 +117,8 @@ public:
     std::size_t BytesPerArc() const { return (width_ + 7) / 8; }
 
 private:
+    // The widest arc read or written with one 64-bit access at any bit.
+    static constexpr unsigned FastWidth = 57;
     static std::uint64_t Mask(unsigned bits) { return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1; }
     std::uint64_t Field(std::size_t bit, unsigned bits) const {
         const std::size_t word = bit / 64;
@@ -75,16 +137,29 @@ private:
         }
     }
     void Put(std::size_t k, std::uint32_t target, std::uint32_t label) {
-        PutField(k * width_, targetBits_, target);
-        PutField(k * width_ + targetBits_, labelBits_, label);
+        const std::size_t bit = k * width_;
+        if (width_ > FastWidth) [[unlikely]] {
+            PutField(bit, targetBits_, target);
+            PutField(bit + targetBits_, labelBits_, label);
+            return;
+        }
+        auto* bytes = reinterpret_cast<unsigned char*>(words_.data()) + bit / 8;
+        std::uint64_t word;
+        std::memcpy(&word, bytes, sizeof word);
+        const unsigned shift = bit % 8;
+        const std::uint64_t value = target | std::uint64_t{label} << targetBits_;
+        word = (word & ~(Mask(width_) << shift)) | value << shift;
+        std::memcpy(bytes, &word, sizeof word);
     }
     // Words for n arcs at the present widths, and one besides, so that a
     // field that ends a word may always read the next.
     void Reserve(std::size_t n) {
         const std::size_t words = (n * width_ + 63) / 64 + 1;
-        if (words <= words_.size()) return;
-        if (words > words_.capacity()) words_.reserve(std::max(words, 2 * words_.capacity()));
-        words_.resize(words);
+        if (words > words_.size()) {
+            if (words > words_.capacity()) words_.reserve(std::max(words, 2 * words_.capacity()));
+            words_.resize(words);
+        }
+        room_ = (words_.size() - 1) * 64 / width_;
     }
     void FitValues(std::uint32_t target, std::uint32_t label) {
         const auto t = static_cast<unsigned>(std::bit_width(target));
@@ -95,7 +170,9 @@ private:
 
     GrowingArray<std::uint64_t> words_;
     std::size_t size_ = 0;
+    std::size_t room_ = 0;  // arcs the words hold at the present widths
     unsigned targetBits_ = 8, labelBits_ = 4, width_ = 12;
+    std::uint32_t targetMax_ = 0xFF, labelMax_ = 0xF;  // the largest values the fields take
 };
 
 inline void PackedArcs::Widen(unsigned targetBits, unsigned labelBits) {
@@ -104,12 +181,13 @@ inline void PackedArcs::Widen(unsigned targetBits, unsigned labelBits) {
     targetBits_ = targetBits;
     labelBits_ = labelBits;
     width_ = targetBits + labelBits;
+    targetMax_ = static_cast<std::uint32_t>(Mask(targetBits));
+    labelMax_ = static_cast<std::uint32_t>(Mask(labelBits));
     Reserve(n);
     for (std::size_t k = n; k-- > 0;) {
-        const std::uint64_t target = Field(k * oldWidth, oldTarget);
-        const std::uint64_t label = Field(k * oldWidth + oldTarget, oldLabel);
-        PutField(k * width_, targetBits_, target);
-        PutField(k * width_ + targetBits_, labelBits_, label);
+        const auto target = static_cast<std::uint32_t>(Field(k * oldWidth, oldTarget));
+        const auto label = static_cast<std::uint32_t>(Field(k * oldWidth + oldTarget, oldLabel));
+        Put(k, target, label);
     }
 }
 

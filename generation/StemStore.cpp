@@ -126,6 +126,7 @@ void StemStore::FreeStates() {
     ranges_.release();
     std::vector<ArcLabel>().swap(labels_);
     std::vector<std::uint32_t>().swap(labelSlots_);
+    std::vector<std::uint32_t>().swap(plainLabels_);
     lastLabel_ = ~std::uint32_t{0};
     sets_.Clear();
     numberedByPosition_ = true;
@@ -169,6 +170,10 @@ void StemStore::CloseRangesUpTo(std::size_t stateIndex) {
 }
 
 std::uint32_t StemStore::Label(ActionId action, std::int32_t event, EventSetId causes) {
+    // An arc with neither event nor causes (every arc of an interleaving
+    // system) finds its label by its action alone.
+    const bool plain = event == 0 && causes == EmptyEventSet;
+    if (plain && action < plainLabels_.size() && plainLabels_[action] != 0) return plainLabels_[action] - 1;
     // Arcs side by side often say the same.
     if (lastLabel_ < labels_.size()) {
         const ArcLabel& l = labels_[lastLabel_];
@@ -184,6 +189,10 @@ std::uint32_t StemStore::Label(ActionId action, std::int32_t event, EventSetId c
     assert(labels_.size() < std::numeric_limits<std::uint32_t>::max() && "label ids fit 32 bits");
     labels_.push_back(ArcLabel{action, event, causes});
     labelSlots_[at] = static_cast<std::uint32_t>(labels_.size());
+    if (plain) {
+        if (action >= plainLabels_.size()) plainLabels_.resize(std::size_t{action} + 1, 0);
+        plainLabels_[action] = static_cast<std::uint32_t>(labels_.size());
+    }
     return lastLabel_ = static_cast<std::uint32_t>(labels_.size() - 1);
 }
 
@@ -214,10 +223,18 @@ void StemStore::SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundO
     }
     const auto first = static_cast<std::uint32_t>(arcs_.size());
     if (ranges_.empty()) CloseRangesUpTo(stateIndex);
-    for (const TStemArc& a : foundOrder) {
+    labelsFound_.resize(foundOrder.size());
+    std::uint32_t largestTarget = 0, largestLabel = 0;
+    for (std::size_t i = 0; i < foundOrder.size(); ++i) {
+        const TStemArc& a = foundOrder[i];
         assert(a.Causes < sets_.Count() && "cause set of this store");
-        arcs_.push_back(static_cast<std::uint32_t>(a.Target), Label(a.Action, a.Event, a.Causes));
+        labelsFound_[i] = Label(a.Action, a.Event, a.Causes);
+        largestTarget = std::max(largestTarget, static_cast<std::uint32_t>(a.Target));
+        largestLabel = std::max(largestLabel, labelsFound_[i]);
     }
+    arcs_.Append(foundOrder.size(), largestTarget, largestLabel, [&](std::size_t i) {
+        return std::pair{static_cast<std::uint32_t>(foundOrder[i].Target), labelsFound_[i]};
+    });
     if (!ranges_.empty()) {
         assert(ranges_[stateIndex].count == 0 && "a state gets its arcs once");
         ranges_[stateIndex] = Range{first, static_cast<std::uint32_t>(foundOrder.size())};

@@ -151,19 +151,19 @@ struct ArcView {
 
 // Decodes stored arcs: the store's arcs, labels and event sets.
 struct ArcDecoder {
-    const PackedArcs* arcs = nullptr;
+    PackedArcs::Reader arcs;
     const ArcLabel* labels = nullptr;
     const EventSetPool* sets = nullptr;
     TStemArc Arc(std::size_t k) const {
-        const ArcLabel& l = labels[arcs->Label(k)];
-        return TStemArc{static_cast<std::int32_t>(arcs->Target(k)), l.Action, l.Event, l.Causes};
+        const ArcLabel& l = labels[arcs.Label(k)];
+        return TStemArc{static_cast<std::int32_t>(arcs.Target(k)), l.Action, l.Event, l.Causes};
     }
     ArcView View(std::size_t k) const;
 };
 
 inline ArcView ArcDecoder::View(std::size_t k) const {
-    const ArcLabel& l = labels[arcs->Label(k)];
-    return ArcView{(*sets)[l.Causes], l.Event, l.Action, static_cast<std::int32_t>(arcs->Target(k)), l.Causes};
+    const ArcLabel& l = labels[arcs.Label(k)];
+    return ArcView{(*sets)[l.Causes], l.Event, l.Action, static_cast<std::int32_t>(arcs.Target(k)), l.Causes};
 }
 
 // Iterates the arcs of one state: newest first (the order of a state's
@@ -394,6 +394,11 @@ public:
     }
     StateRange States() const { return StateRange(this, states_.size()); }
     // The record of the state at that position.
+    // The maximal events of the state at that position.
+    EventSetId EventsAt(std::size_t index) const {
+        assert(index < states_.size() && "state position inside the list");
+        return states_[index].Events;
+    }
     TStemState Record(std::size_t index) const {
         assert(index < states_.size() && "state position inside the list");
         const std::int32_t number = numberedByPosition_ ? static_cast<std::int32_t>(index) : numbers_[index];
@@ -439,6 +444,13 @@ public:
     void FreeStates();
     // Room for that many states and arcs in all.
     void Reserve(std::size_t states, std::size_t arcs);
+    // Arc fields wide enough at once for these targets and as many labels
+    // (a hint: larger ones are still taken), so that arcs given by the
+    // million are not laid out again as their values grow.
+    void FitArcs(std::uint32_t largestTarget, std::size_t labels) {
+        arcs_.Fit(largestTarget, labels > 1 ? static_cast<std::uint32_t>(std::min<std::size_t>(labels - 1, UINT32_MAX)) : 0,
+                  arcs_.size());
+    }
 
     // The id of that set, which is kept once: equal sets get the same id.
     EventSetId InternEvents(const EventSet& set) { return sets_.Intern(set); }
@@ -484,7 +496,7 @@ private:
     };
 
     void IndexNumbers();
-    ArcDecoder Decoder() const { return ArcDecoder{&arcs_, labels_.data(), &sets_}; }
+    ArcDecoder Decoder() const { return ArcDecoder{arcs_.Read(), labels_.data(), &sets_}; }
     std::uint32_t Label(ActionId action, std::int32_t event, EventSetId causes);
     void GrowLabels();
     // States before arcsSet_ have their ranges; those from it on have none yet.
@@ -503,6 +515,8 @@ private:
     std::vector<ArcLabel> labels_;
     std::vector<std::uint32_t> labelSlots_;
     std::uint32_t lastLabel_ = ~std::uint32_t{0};
+    std::vector<std::uint32_t> plainLabels_;  // per action, the id plus one of its label without event or causes
+    std::vector<std::uint32_t> labelsFound_;  // SetArcs: the labels of the arcs it is given
 
     EventSetPool sets_;
 

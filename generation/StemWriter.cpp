@@ -87,8 +87,8 @@ void WriteClassicStem(ChunkedText& text, const StemStore& store, std::int32_t st
         source += std::to_string(s.Number);
         source += '<';
         const StateView state = store.State(index);
-        for (auto it = state.Arcs.begin(); it != state.Arcs.end(); ++it) {
-            const TStemArc& a = it.Stored();
+        for (auto it = state.Arcs.begin(), end = state.Arcs.end(); it != end; ++it) {
+            const TStemArc a = it.Stored();
             const std::int64_t target = store.IndexOf(a.Target);
             text.Put(source);
             text.Put(sets[a.Causes]);
@@ -96,7 +96,7 @@ void WriteClassicStem(ChunkedText& text, const StemStore& store, std::int32_t st
             text.Put(':');
             text.Put(std::int64_t{a.Event});
             text.Put('>');
-            text.Put(sets[target < 0 ? EmptyEventSet : store.Record(static_cast<std::size_t>(target)).Events]);
+            text.Put(sets[target < 0 ? EmptyEventSet : store.EventsAt(static_cast<std::size_t>(target))]);
             text.Put(std::int64_t{a.Target});
             text.Put(';');
         }

@@ -308,6 +308,8 @@ void AutParser::Build(StemStore& stem) {
     }
     arcs_ = {};
     stem.Reserve(n, sorted.size());
+    // The arcs of such a file have one label per action at most.
+    stem.FitArcs(n > 0 ? static_cast<std::uint32_t>(n - 1) : 0, stem.actions.Size());
     for (std::size_t s = 0; s < n; ++s) stem.AppendState(static_cast<std::int32_t>(s), EmptyEventSet);
     for (std::size_t s = 0; s < n; ++s)
         if (start[s + 1] > start[s])

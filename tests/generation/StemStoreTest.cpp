@@ -300,17 +300,24 @@ TEST(StemStore, ArcsKeepTargetsAndLabelsBeyondWhatTheirRecordHolds) {
 
 TEST(StemStore, PackedArcsWidenWithoutLosingAnArc) {
     // Targets and labels growing bit by bit, each growth laying every arc
-    // out again; arcs set again after a growth keep their new values.
+    // out again, arcs given one by one or in batches; arcs set again after a
+    // growth keep their new values. Past 57 bits an arc no longer fits one
+    // access.
     PackedArcs arcs;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> expected;
     std::mt19937 random(9);
     for (unsigned bits = 1; bits <= 32; ++bits) {
+        const unsigned labelBits = bits < 32 ? std::min(bits, 20u) : 30u;
+        const std::size_t before = expected.size();
         for (int k = 0; k < 50; ++k) {
             const auto target = static_cast<std::uint32_t>(random() & ((bits == 32 ? 0 : 1ull << bits) - 1));
-            const auto label = static_cast<std::uint32_t>(random() % (1u << std::min(bits, 20u)));
-            arcs.push_back(target, label);
+            const auto label = static_cast<std::uint32_t>(random() % (1u << labelBits));
+            if (bits % 2 == 0) arcs.push_back(target, label);
             expected.emplace_back(target, label);
         }
+        if (bits % 2 == 1)
+            arcs.Append(50, (bits == 32 ? 0 : 1u << bits) - 1, (1u << labelBits) - 1,
+                        [&](std::size_t i) { return expected[before + i]; });
         const std::size_t k = random() % expected.size();
         expected[k] = {static_cast<std::uint32_t>(random()), bits};
         arcs.Set(k, expected[k].first, expected[k].second);
@@ -320,7 +327,7 @@ TEST(StemStore, PackedArcsWidenWithoutLosingAnArc) {
             ASSERT_EQ(arcs.Label(i), expected[i].second) << "arc " << i << " after " << bits << " bits";
         }
     }
-    EXPECT_EQ(arcs.BytesPerArc(), 7u) << "32 bits of target and 20 of label";
+    EXPECT_EQ(arcs.BytesPerArc(), 8u) << "32 bits of target and 30 of label";
     arcs.resize(expected.size() + 3);
     EXPECT_EQ(arcs.Target(expected.size() + 2), 0u);
     EXPECT_EQ(arcs.Label(expected.size() + 2), 0u);
