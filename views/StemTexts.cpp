@@ -1,6 +1,8 @@
 // Texts shared by the graph viewer and the explorer.
 #include "views/StemTexts.h"
 
+#include <charconv>
+
 namespace quarvo {
 
 namespace {
@@ -9,8 +11,14 @@ template <typename Set>
 std::string EventListText(const Set& events, const ActionTable& actions) {
     if (events.empty()) return "{}";
     std::string text = "{";
-    for (const TEventEntry entry : events)
-        text += "x" + std::to_string(entry.Event) + ": " + actions.Name(entry.Action).Text() + ", ";
+    char digits[16];
+    for (const TEventEntry entry : events) {
+        text += 'x';
+        text.append(digits, std::to_chars(digits, digits + sizeof digits, entry.Event).ptr);
+        text += ": ";
+        text += actions.Name(entry.Action).Text();
+        text += ", ";
+    }
     // The comma of the last separator becomes the closing brace; its blank stays.
     text[text.size() - 2] = '}';
     return text;
@@ -31,7 +39,11 @@ template std::string afficher_listEvent<EventSetRef>(EventSetRef, const ActionTa
 std::string afficher_ButStates(const ArcRange& arcs) {
     if (arcs.empty()) return "{}";
     std::string text = "{";
-    for (auto it = arcs.begin(); it != arcs.end(); ++it) text += std::to_string(it.Stored().Target) + ",";
+    char digits[16];
+    for (auto it = arcs.begin(), end = arcs.end(); it != end; ++it) {
+        text.append(digits, std::to_chars(digits, digits + sizeof digits, it.Stored().Target).ptr);
+        text += ',';
+    }
     text.back() = '}';
     return text;
 }
