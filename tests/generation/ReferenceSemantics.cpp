@@ -268,4 +268,33 @@ std::string RandomSpecification(std::mt19937& rng) {
     return text;
 }
 
+SpecificationParts SplitSpecification(const std::string& text) {
+    const std::size_t start = text.find(":=\n") + 3;
+    const std::size_t where = text.find("\nWHERE\n");
+    return SpecificationParts{text.substr(start, where - start), text.substr(where + 1)};
+}
+
+std::string StructuredSpecification(std::mt19937& rng) {
+    const SpecificationParts a = SplitSpecification(RandomSpecification(rng));
+    // An operand to a line: the dialect's lines are short.
+    const std::string x = "\n(" + a.behaviour + ")\n";
+    const std::string b = "\n(" + SplitSpecification(RandomSpecification(rng)).behaviour + ")\n";
+    const std::string c = "\n(" + SplitSpecification(RandomSpecification(rng)).behaviour + ")\n";
+    const std::string d = "\n(" + SplitSpecification(RandomSpecification(rng)).behaviour + ")\n";
+    std::string root;
+    switch (rng() % 10) {
+    case 0: root = x + " ||| " + b; break;
+    case 1: root = x + " |[A]| " + b; break;
+    case 2: root = x + " || " + b; break;
+    case 3: root = "HIDE A IN (" + x + " |[A]| " + b + ")"; break;
+    case 4: root = "(" + x + " ||| " + b + ") |[A, B]| " + c; break;
+    case 5: root = "HIDE A, C IN (" + x + " |[A]| (" + b + " ||| " + c + "))"; break;
+    case 6: root = x + " ||| " + b + " ||| " + c; break;
+    case 7: root = "(" + x + " |[B]| " + b + ") |[A, C]| (" + c + " |[B]| " + d + ")"; break;
+    case 8: root = "HIDE B IN ((" + x + " ||| " + b + ") |[B, C]| (" + c + " ||| " + d + "))"; break;
+    default: root = "(HIDE B IN (" + x + " |[B]| " + b + ")) |[A]| " + c; break;
+    }
+    return "SYSTEM S [A, B, C] :=\n" + root + "\n" + a.processes;
+}
+
 }  // namespace quarvo::test

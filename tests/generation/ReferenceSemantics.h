@@ -35,4 +35,17 @@ bool Bisimilar(const Lts& a, const Lts& b);
 // A random specification over the gates A, B, C, with guarded recursive processes.
 std::string RandomSpecification(std::mt19937& rng);
 
+// The behaviour and the process definitions of a generated specification
+// (its text after ":=" and before "WHERE", and from "WHERE" on).
+struct SpecificationParts {
+    std::string behaviour, processes;
+};
+
+SpecificationParts SplitSpecification(const std::string& text);
+
+// A specification whose root is a parallel structure (compositions and
+// hidings) over random operands, which may themselves compose, hide, enable
+// and disable, and recurse; synchronised in ways that often block.
+std::string StructuredSpecification(std::mt19937& rng);
+
 }  // namespace quarvo::test

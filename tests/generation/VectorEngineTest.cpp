@@ -10,39 +10,6 @@
 namespace quarvo {
 namespace {
 
-// The behaviour and the process definitions of a random specification.
-struct Parts {
-    std::string behaviour, processes;
-};
-
-Parts Split(const std::string& text) {
-    const std::size_t start = text.find(":=\n") + 3;
-    const std::size_t where = text.find("\nWHERE\n");
-    return Parts{text.substr(start, where - start), text.substr(where + 1)};
-}
-
-// A specification whose root is a parallel structure (compositions and
-// hidings) over random operands, which recurse through compositions,
-// enablings and disablings of their own.
-std::string StructuredSpecification(std::mt19937& rng) {
-    const Parts a = Split(test::RandomSpecification(rng));
-    const std::string b = "(" + Split(test::RandomSpecification(rng)).behaviour + ")";
-    const std::string c = "(" + Split(test::RandomSpecification(rng)).behaviour + ")";
-    const std::string x = "(" + a.behaviour + ")";
-    std::string root;
-    switch (rng() % 8) {
-    case 0: root = x + " ||| " + b; break;
-    case 1: root = x + " |[A]| " + b; break;
-    case 2: root = x + " || " + b; break;
-    case 3: root = "HIDE A IN (" + x + " |[A]| " + b + ")"; break;
-    case 4: root = "(" + x + " ||| " + b + ") |[A, B]| " + c; break;
-    case 5: root = "HIDE A, C IN (" + x + " |[A]| (" + b + " ||| " + c + "))"; break;
-    case 6: root = x + " ||| " + b + " ||| " + c; break;
-    default: root = "(HIDE B IN (" + x + " |[B]| " + b + ")) |[A]| " + c; break;
-    }
-    return "SYSTEM S [A, B, C] :=\n" + root + "\n" + a.processes;
-}
-
 std::string AutText(const StemStore& store) {
     std::ostringstream out;
     WriteAut(out, store);
@@ -101,7 +68,7 @@ TEST(VectorEngine, RandomStructuresGiveTheTermEnginesFiles) {
     std::mt19937 rng(20261210);
     int onVectors = 0;
     for (int i = 0; i < 500; ++i) {
-        const int n = ExpectSameAsTermEngine(StructuredSpecification(rng), 300);
+        const int n = ExpectSameAsTermEngine(test::StructuredSpecification(rng), 300);
         ASSERT_GE(n, 0);
         onVectors += n;
     }

@@ -21,43 +21,6 @@
 namespace quarvo {
 namespace {
 
-// The behaviour and the process definitions of a random specification.
-struct Parts {
-    std::string behaviour, processes;
-};
-
-Parts Split(const std::string& text) {
-    const std::size_t start = text.find(":=\n") + 3;
-    const std::size_t where = text.find("\nWHERE\n");
-    return Parts{text.substr(start, where - start), text.substr(where + 1)};
-}
-
-// A specification whose root is a parallel structure over random operands
-// (which may themselves compose, hide, enable and disable), synchronised in
-// ways that often block.
-std::string StructuredSpecification(std::mt19937& rng) {
-    const Parts a = Split(test::RandomSpecification(rng));
-    // An operand to a line: the dialect's lines are short.
-    const std::string x = "\n(" + a.behaviour + ")\n";
-    const std::string b = "\n(" + Split(test::RandomSpecification(rng)).behaviour + ")\n";
-    const std::string c = "\n(" + Split(test::RandomSpecification(rng)).behaviour + ")\n";
-    const std::string d = "\n(" + Split(test::RandomSpecification(rng)).behaviour + ")\n";
-    std::string root;
-    switch (rng() % 10) {
-    case 0: root = x + " ||| " + b; break;
-    case 1: root = x + " |[A]| " + b; break;
-    case 2: root = x + " || " + b; break;
-    case 3: root = "HIDE A IN (" + x + " |[A]| " + b + ")"; break;
-    case 4: root = "(" + x + " ||| " + b + ") |[A, B]| " + c; break;
-    case 5: root = "HIDE A, C IN (" + x + " |[A]| (" + b + " ||| " + c + "))"; break;
-    case 6: root = x + " ||| " + b + " ||| " + c; break;
-    case 7: root = "(" + x + " |[B]| " + b + ") |[A, C]| (" + c + " |[B]| " + d + ")"; break;
-    case 8: root = "HIDE B IN ((" + x + " ||| " + b + ") |[B, C]| (" + c + " ||| " + d + "))"; break;
-    default: root = "(HIDE B IN (" + x + " |[B]| " + b + ")) |[A]| " + c; break;
-    }
-    return "SYSTEM S [A, B, C] :=\n" + root + "\n" + a.processes;
-}
-
 // Cyclic processes over the gates A, B, C, D composed in a random
 // structure: the family where deadlocks are rarer and reductions larger.
 std::string CyclicSpecification(std::mt19937& rng) {
@@ -188,7 +151,7 @@ TEST(ReducedSearch, ExamplesKeepTheWholeSpacesVerdicts) {
 TEST(ReducedSearch, RandomSpecificationsKeepTheWholeSpacesVerdicts) {
     std::mt19937 rng(20261210);
     Tally tally;
-    for (int i = 0; i < 400 && !HasFatalFailure(); ++i) Compare(StructuredSpecification(rng), 400, rng, 3, tally);
+    for (int i = 0; i < 400 && !HasFatalFailure(); ++i) Compare(test::StructuredSpecification(rng), 400, rng, 3, tally);
     for (int i = 0; i < 200 && !HasFatalFailure(); ++i) Compare(CyclicSpecification(rng), 0, rng, 3, tally);
     std::cout << tally.compared << " comparées, " << tally.deadlocks << " blocages, " << tally.reducedSmaller
               << " réduites, " << tally.formulas << " formules, " << tally.violated << " violées\n";
