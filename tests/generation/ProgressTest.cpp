@@ -116,25 +116,30 @@ TEST(GenerationProgress, TheNumberingOfALevelIsReportedAsTheSecondHalfOfItsProgr
     test::Compiled c = test::CompileText(Independent(12));
     ASSERT_TRUE(c.ok());
     for (const bool termsOnly : {false, true}) {
-        Recorder progress;
-        StemStore store;
-        const GenerationResult r = GenerateStem(c.outcome.compilation, OnThreads(2, termsOnly), store, &progress);
-        ASSERT_FALSE(r.interrupted);
-        EXPECT_EQ(r.onVectors, !termsOnly);
-        EXPECT_EQ(r.states, 531442);
+        // The figures are sampled on a timer: a loaded machine may sample no
+        // level in the short while it stands whole, so a run that showed none
+        // is made again, twice at most.
         std::size_t numbering = 0, whole = 0;
-        for (std::size_t i = 0; i < progress.figures.size(); ++i) {
-            const GenerationFigures& f = progress.figures[i];
-            if (InNumbering(f)) ++numbering;
-            if (f.levelStates > 0 && f.levelExplored == f.levelStates) {
-                ++whole;
-                const auto next = std::min<std::size_t>(static_cast<std::size_t>(f.level) + 2, levels.size());
-                EXPECT_GE(progress.statesWithFigures[i], through[next])
-                    << "level " << f.level << " shown whole, " << (termsOnly ? "on terms" : "on vectors");
-            }
-            // A level's progress never goes back, from its derivation into its numbering.
-            if (i > 0 && f.level == progress.figures[i - 1].level) {
-                EXPECT_GE(f.levelExplored, progress.figures[i - 1].levelExplored);
+        for (int run = 0; run < 3 && (numbering == 0 || whole == 0); ++run) {
+            Recorder progress;
+            StemStore store;
+            const GenerationResult r = GenerateStem(c.outcome.compilation, OnThreads(2, termsOnly), store, &progress);
+            ASSERT_FALSE(r.interrupted);
+            EXPECT_EQ(r.onVectors, !termsOnly);
+            EXPECT_EQ(r.states, 531442);
+            for (std::size_t i = 0; i < progress.figures.size(); ++i) {
+                const GenerationFigures& f = progress.figures[i];
+                if (InNumbering(f)) ++numbering;
+                if (f.levelStates > 0 && f.levelExplored == f.levelStates) {
+                    ++whole;
+                    const auto next = std::min<std::size_t>(static_cast<std::size_t>(f.level) + 2, levels.size());
+                    EXPECT_GE(progress.statesWithFigures[i], through[next])
+                        << "level " << f.level << " shown whole, " << (termsOnly ? "on terms" : "on vectors");
+                }
+                // A level's progress never goes back, from its derivation into its numbering.
+                if (i > 0 && f.level == progress.figures[i - 1].level) {
+                    EXPECT_GE(f.levelExplored, progress.figures[i - 1].levelExplored);
+                }
             }
         }
         EXPECT_GT(numbering, 0u) << (termsOnly ? "on terms" : "on vectors");
