@@ -1,12 +1,24 @@
 // The rules of the parallel structure over kept component transitions.
 #include "generation/vector/VectorEngine.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <deque>
 #include <set>
 
 namespace quarvo {
+namespace {
+
+// Whether a mask of names holds 30 names or more (two left out at most).
+bool ThirtyOrMore(std::uint32_t mask) {
+    std::uint32_t out = ~mask;
+    out &= out - 1;
+    out &= out - 1;
+    return out == 0;
+}
+
+}  // namespace
 
 bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
     nodes_.clear();
@@ -56,6 +68,32 @@ bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
         }
     }
     keyWidth_ = slot;
+    // A chain of compositions without gates passes on each operand's moves
+    // as they are, left operand first: its moves are those of the operands
+    // below it, in order, named once at its top.
+    auto interleaving = [&](std::uint32_t i) {
+        return nodes_[i].kind == Node::Kind::Parallel &&
+               std::find(gates_[i].begin(), gates_[i].end(), 1) == gates_[i].end();
+    };
+    interleavedFirst_.assign(nodes_.size(), 0);
+    interleavedCount_.assign(nodes_.size(), 0);
+    interleaved_.clear();
+    for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
+        if (!interleaving(i) || (i != root_ && interleaving(parent_[i]))) continue;
+        interleavedFirst_[i] = static_cast<std::uint32_t>(interleaved_.size());
+        std::vector<std::uint32_t> pending{i};
+        while (!pending.empty()) {
+            const std::uint32_t at = pending.back();
+            pending.pop_back();
+            if (at != i && !interleaving(at)) {
+                interleaved_.push_back(at);
+                continue;
+            }
+            pending.push_back(nodes_[at].right);
+            pending.push_back(nodes_[at].left);
+        }
+        interleavedCount_[i] = static_cast<std::uint32_t>(interleaved_.size()) - interleavedFirst_[i];
+    }
     topParallel_ = root_;
     while (nodes_[topParallel_].kind == Node::Kind::Hide) topParallel_ = nodes_[topParallel_].left;
     return true;
@@ -122,6 +160,10 @@ const VectorEngine::Local& VectorEngine::LocalOf(TermId normalised) {
     local.unguarded = engine_.unguardedProcess;
     engine_.eventNamesExhausted = exhausted;
     engine_.unguardedProcess = unguarded;
+    local.eventMask = engine_.EventMask(engine_.Node(normalised).events);
+    local.idle = engine_.IdleOperand(normalised);
+    local.idleSpine = engine_.Node(local.idle).spineMask;
+    local.idleIdentity = engine_.Identity(local.idle);
     if (localOf_.size() <= normalised) localOf_.resize(normalised + normalised / 2 + 1024, 0);
     locals_.push_back(local);
     localOf_[normalised] = static_cast<std::uint32_t>(locals_.size());
@@ -136,19 +178,21 @@ const VectorEngine::Local& VectorEngine::LocalOf(TermId normalised) {
 std::size_t VectorEngine::List(const std::uint32_t* state) {
     rootMoves_.clear();
     parts_.clear();
+    namingBelow_ = false;
     // The names each node's events use, operands first; a composition's
     // moves are named among those of its operands.
     for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
         const Node& n = nodes_[i];
         switch (n.kind) {
         case Node::Kind::Component:
-            used_[i] = engine_.EventMask(engine_.Node(state[i]).events);
+            used_[i] = LocalOf(state[i]).eventMask;
             break;
         case Node::Kind::Hide:
             used_[i] = state[i] == Derived ? used_[n.left] : engine_.EventMask(state[i]);
             break;
         case Node::Kind::Parallel:
             used_[i] = state[i] == Derived ? used_[n.left] | used_[n.right] : engine_.EventMask(state[i]);
+            namingBelow_ = namingBelow_ || (i != topParallel_ && ThirtyOrMore(used_[n.left] | used_[n.right]));
             break;
         }
     }
@@ -188,6 +232,20 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
     case Node::Kind::Parallel:
         break;
     }
+    // The names the operands' events use.
+    const std::uint32_t used = used_[n.left] | used_[n.right];
+    // Each composition names the moves it passes on again, among more names:
+    // the topmost one's names are those that stay. Below it, a name is
+    // looked for only when none may be left, which the term engine notes.
+    const bool naming = node == topParallel_ || ThirtyOrMore(used);
+    auto eventOf = [&](SetId causes) { return naming ? engine_.EventBesides(used, causes) : 1; };
+    if (interleavedCount_[node] && !namingBelow_) {
+        const std::size_t start = out.size();
+        for (std::uint32_t k = 0; k < interleavedCount_[node]; ++k)
+            Moves(interleaved_[interleavedFirst_[node] + k], state, out, depth + 1);
+        for (std::size_t i = start; i < out.size(); ++i) out[i].event = eventOf(out[i].causes);
+        return;
+    }
     std::vector<Move>& rights = rights_[depth];
     std::vector<Move>& lefts = lefts_[depth];
     rights.clear();
@@ -195,13 +253,6 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
     Moves(n.right, state, rights, depth + 1);
     Moves(n.left, state, lefts, depth + 1);
     auto synchronised = [&](const Move& m) { return !m.internal && Holds(node, m.action); };
-    // The names the operands' events use.
-    const std::uint32_t used = used_[n.left] | used_[n.right];
-    // Each composition names the moves it passes on again, among more names:
-    // the topmost one's names are those that stay. Below it, a name is
-    // looked for only when none may be left, which the term engine notes.
-    const bool naming = node == topParallel_ || std::popcount(used) >= 30;
-    auto eventOf = [&](SetId causes) { return naming ? engine_.EventBesides(used, causes) : 1; };
     for (Move l : lefts) {
         if (!synchronised(l)) {
             l.event = eventOf(l.causes);
@@ -232,13 +283,17 @@ void VectorEngine::Idle(const std::uint32_t* state) {
     const std::size_t width = nodes_.size();
     idle_.resize(width);
     spine_.resize(width);
+    idleKey_.resize(keyWidth_);
     for (std::uint32_t i = 0; i < width; ++i) {
         const Node& n = nodes_[i];
         switch (n.kind) {
-        case Node::Kind::Component:
-            idle_[i] = engine_.IdleOperand(state[i]);
-            spine_[i] = engine_.Node(idle_[i]).spineMask;
+        case Node::Kind::Component: {
+            const Local& local = LocalOf(state[i]);
+            idle_[i] = local.idle;
+            spine_[i] = local.idleSpine;
+            idleKey_[keySlot_[i]] = local.idleIdentity;
             break;
+        }
         case Node::Kind::Hide:
             idle_[i] = state[i];
             spine_[i] = spine_[n.left];
@@ -249,10 +304,22 @@ void VectorEngine::Idle(const std::uint32_t* state) {
             break;
         }
     }
+    // The names on the spines beside each node's path to the root.
+    outside_.resize(width);
+    outside_[root_] = 0;
+    for (std::uint32_t i = root_ + 1; i-- > 0;) {
+        const Node& n = nodes_[i];
+        if (n.kind == Node::Kind::Hide) {
+            outside_[n.left] = outside_[i];
+        } else if (n.kind == Node::Kind::Parallel) {
+            outside_[n.left] = outside_[i] | spine_[n.right];
+            outside_[n.right] = outside_[i] | spine_[n.left];
+        }
+    }
     idleEvents_ = false;
     if (maximality_) IdleEvents();
-    idleKey_.resize(keyWidth_);
-    Key(idle_.data(), idleKey_.data());
+    for (std::uint32_t i = 0; i < width && maximality_; ++i)
+        if (nodes_[i].kind != Node::Kind::Component) idleKey_[keySlot_[i]] = EventsIdentity(i, idle_.data());
     successor_ = idle_;
     key_ = idleKey_;
     touched_.clear();
@@ -322,6 +389,26 @@ void VectorEngine::Successor(const Move& m, const std::uint32_t* state, ActionId
         for (std::uint32_t i = 0; i < nodes_.size(); ++i)
             if (nodes_[i].kind != Node::Kind::Component) successor_[i] = idle_[i];
     }
+    const Step step{m.action, m.event, m.causes, withEvents};
+    if (!withEvents) {
+        // Without the nodes' events, and when no operand holds a cause to
+        // set aside, a successor is its components' steps alone, left to right.
+        bool plain = true;
+        if (m.partCount == 1) {
+            const Part part = parts_[m.firstPart];
+            plain = (outside_[part.node] & engine_.EventMask(moves_[part.move].causes)) == 0;
+        } else {
+            for (std::uint32_t p = 0; p < m.partCount && plain; ++p)
+                plain = engine_.EventMask(moves_[parts_[m.firstPart + p].move].causes) == 0;
+        }
+        if (plain) {
+            for (std::uint32_t p = 0; p < m.partCount; ++p) {
+                const Part part = parts_[m.firstPart + p];
+                MoveComponent(part.node, part.move, state, step, action);
+            }
+            return;
+        }
+    }
     // Which components move by which local move, and what causes each
     // subtree above them brings.
     marked_.clear();
@@ -338,7 +425,6 @@ void VectorEngine::Successor(const Move& m, const std::uint32_t* state, ActionId
             causesMask_[at] |= mask;
         }
     }
-    const Step step{m.action, m.event, m.causes, withEvents};
     Next(root_, state, step, action);
     for (const std::uint32_t node : marked_) {
         partOf_[node] = 0;
@@ -350,31 +436,9 @@ void VectorEngine::Successor(const Move& m, const std::uint32_t* state, ActionId
 void VectorEngine::Next(std::uint32_t node, const std::uint32_t* state, const Step& step, ActionId& action) {
     const Node& n = nodes_[node];
     switch (n.kind) {
-    case Node::Kind::Component: {
-        // A component's successor depends on its term, its move, the new
-        // event's name, the causes and the action only: it is made once.
-        const std::uint32_t move = partOf_[node] - 1;
-        const std::uint64_t h = MixHash(Combine(Combine(Combine(Combine(state[node], move),
-                                                                 static_cast<std::uint32_t>(step.event)),
-                                                         step.causes),
-                                                 action));
-        SuccessorMemo& memo = successorMemo_[h & (successorMemo_.size() - 1)];
-        if (memo.term == state[node] && memo.move == move && memo.event == step.event &&
-            memo.causes == step.causes && memo.actionIn == action && memo.successor != 0) {
-            action = memo.actionOut;
-            Set(node, memo.successor);
-            return;
-        }
-        Transition t;
-        t.event = step.event;
-        t.causes = step.causes;
-        t.step = moves_[move].step;
-        const ActionId in = action;
-        const TermId next = engine_.Successor(state[node], t, action);
-        memo = SuccessorMemo{state[node], move, step.event, step.causes, in, action, next};
-        Set(node, next);
+    case Node::Kind::Component:
+        MoveComponent(node, partOf_[node] - 1, state, step, action);
         return;
-    }
     case Node::Kind::Hide:
         Next(n.left, state, step, action);
         // Only a hiding whose body moved records the new occurrence (which
@@ -395,6 +459,31 @@ void VectorEngine::Next(std::uint32_t node, const std::uint32_t* state, const St
         if (step.withEvents) Set(node, Derived);
         return;
     }
+}
+
+// A component's successor depends on its term, its move, the new event's
+// name, the causes and the action only: it is made once.
+void VectorEngine::MoveComponent(std::uint32_t node, std::uint32_t move, const std::uint32_t* state, const Step& step,
+                                 ActionId& action) {
+    const std::uint64_t h = MixHash(Combine(Combine(Combine(Combine(state[node], move),
+                                                             static_cast<std::uint32_t>(step.event)),
+                                                     step.causes),
+                                             action));
+    SuccessorMemo& memo = successorMemo_[h & (successorMemo_.size() - 1)];
+    if (memo.term == state[node] && memo.move == move && memo.event == step.event &&
+        memo.causes == step.causes && memo.actionIn == action && memo.successor != 0) {
+        action = memo.actionOut;
+        Set(node, memo.successor);
+        return;
+    }
+    Transition t;
+    t.event = step.event;
+    t.causes = step.causes;
+    t.step = moves_[move].step;
+    const ActionId in = action;
+    const TermId next = engine_.Successor(state[node], t, action);
+    memo = SuccessorMemo{state[node], move, step.event, step.causes, in, action, next};
+    Set(node, next);
 }
 
 void VectorEngine::Strip(std::uint32_t node, std::uint32_t mask, const Step& step, ActionId action, bool keepNew) {

@@ -149,6 +149,11 @@ private:
         // What its derivation met, said again by every state that uses it.
         const ProcessDefinition* unguarded = nullptr;
         bool exhausted = false;
+        // The names its events use; the term as it stands while partners
+        // move, the names on its spine there and its identity.
+        std::uint32_t eventMask = 0;
+        TermId idle = 0;
+        std::uint32_t idleSpine = 0, idleIdentity = 0;
     };
     // A transition of a subtree: its parts are the local moves of the
     // components that take part, left to right.
@@ -185,6 +190,8 @@ private:
     void IdleEvents();
     void Successor(const Move& m, const std::uint32_t* state, ActionId& action, bool withEvents);
     void Next(std::uint32_t node, const std::uint32_t* state, const Step& step, ActionId& action);
+    void MoveComponent(std::uint32_t node, std::uint32_t move, const std::uint32_t* state, const Step& step,
+                       ActionId& action);
     void Strip(std::uint32_t node, std::uint32_t mask, const Step& step, ActionId action, bool keepNew);
     void Set(std::uint32_t node, std::uint32_t value) {
         if (successor_[node] != value) {
@@ -218,11 +225,19 @@ private:
         return action < g.size() && g[action];
     }
     std::vector<std::uint32_t> causesMask_;  // per node: the causes its moving subtree brings
+    // Chains of compositions without gates: per node, where its operands
+    // below such compositions (left to right) start in interleaved_, and
+    // how many; none for a node in the middle of a chain or outside one.
+    std::vector<std::uint32_t> interleavedFirst_, interleavedCount_, interleaved_;
+    // Some composition below the topmost one names its moves (the names
+    // run short): every level is then applied one by one.
+    bool namingBelow_ = false;
     std::vector<std::uint32_t> parent_;      // per node, the node above it (the root its own)
     std::vector<std::uint32_t> keySlot_;     // per node, its slot in the identity vector, or none
     // The state being expanded as its operands stand while their partners
     // move, the names on each subtree's spines there, and its identity.
     std::vector<std::uint32_t> idle_, spine_, idleKey_;
+    std::vector<std::uint32_t> outside_;  // per node, the names on the spines beside its path to the root
     std::vector<std::uint32_t> successor_, key_, changedKeys_;
     std::vector<std::uint32_t> touched_;  // slots of the successor that differ from idle_
     // Components' successors made lately, direct-mapped.

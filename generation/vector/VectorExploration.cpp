@@ -153,12 +153,17 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         std::vector<Derived> derived;
         std::vector<std::uint32_t> keysOf, changedOf;
         std::size_t arcIndex = 0;
+        // Whether the state being expanded stands idle as it was found (its
+        // idle key is the one read back), told at its first transition.
+        int idleIsHeld = -1;
         auto derive = [&](const VectorArc& arc, const std::uint32_t*) {
             const std::uint32_t* sought = vectors.SuccessorKey();
             const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
             std::uint64_t rootPair = VectorTree::NoRoot;
-            if (changed.size() == 1 && heldEpoch == states.Epoch() &&
-                std::equal(vectors.IdleKey(), vectors.IdleKey() + keyWidth, heldKey.begin()))
+            if (idleIsHeld < 0)
+                idleIsHeld = heldEpoch == states.Epoch() &&
+                             std::equal(vectors.IdleKey(), vectors.IdleKey() + keyWidth, heldKey.begin());
+            if (changed.size() == 1 && idleIsHeld)
                 rootPair = states.PrefetchRootPair(heldKey.data(), heldInner, changed[0], sought[changed[0]]);
             derived.push_back(Derived{arc, static_cast<std::uint32_t>(changedOf.size()),
                                       static_cast<std::uint32_t>(changed.size()), rootPair});
@@ -253,6 +258,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             keysOf.clear();
             changedOf.clear();
             deriveEpoch = states.Epoch();
+            idleIsHeld = -1;
             vectors.Expand(state.data(), derive);
             // The next state's identity, read back when it is explored.
             if (current + 1 < stateCount) states.PrefetchKeyOf(current + 1);
