@@ -189,7 +189,8 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             // root when that was found as it was derived.
             const std::vector<std::uint32_t>& changed = changedNow;
             std::int64_t target = -1;
-            if (rootPair != VectorTree::NoRoot && deriveEpoch == states.Epoch()) {
+            const bool byRootPair = rootPair != VectorTree::NoRoot && deriveEpoch == states.Epoch();
+            if (byRootPair) {
                 target = states.FindRootPair(rootPair);
             } else {
                 if (idleFor != current || idleEpoch != states.Epoch()) {
@@ -219,7 +220,10 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 target = stateCount++;
                 const std::uint32_t* whole = vectors.Replay(arcIndex);
                 waiting.Push(whole);
-                states.Add(sought);
+                if (byRootPair)
+                    states.AddRootPair(rootPair, sought);
+                else
+                    states.Add(sought);
                 std::uint32_t mask = 0;
                 vectors.RootEvents(whole, mask, rootActions.data());
                 store.AppendState(static_cast<std::int32_t>(target), store.InternEvents(mask, rootActions.data()));

@@ -38,6 +38,18 @@ void VectorStates::Add(const std::uint32_t* key) {
     rootOf_.push_back(root);
 }
 
+void VectorStates::AddRootPair(std::uint64_t pair, const std::uint32_t* key) {
+    bool isNew = false;
+    const std::uint32_t root =
+        tables_->roots.Intern(static_cast<std::uint32_t>(pair >> 32), static_cast<std::uint32_t>(pair), isNew);
+    if (root == PairTable::Full) {
+        Add(key);
+        return;
+    }
+    numberOf_[root] = static_cast<std::int32_t>(rootOf_.size());
+    rootOf_.push_back(root);
+}
+
 void VectorStates::Rekey(std::int64_t number, const std::uint32_t* key) {
     const std::uint32_t root = Intern(key);
     // Read after interning, which may have grown the tables.

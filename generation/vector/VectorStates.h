@@ -109,6 +109,9 @@ public:
 
     // A new state, numbered after every state added so far, with a key that names no state.
     void Add(const std::uint32_t* key);
+    // The same for a key whose root pair (as PrefetchRootPair gave it, the
+    // tables not grown since) is known: only the root is interned.
+    void AddRootPair(std::uint64_t pair, const std::uint32_t* key);
     // The same, the inner values of the key (as Find gives them) copied into inner.
     void Add(const std::uint32_t* key, std::uint32_t* inner) {
         Add(key);
