@@ -127,7 +127,7 @@ void StemStore::FreeStates() {
     std::vector<ArcLabel>().swap(labels_);
     std::vector<std::uint32_t>().swap(labelSlots_);
     std::vector<std::uint32_t>().swap(plainLabels_);
-    lastLabel_ = ~std::uint32_t{0};
+    recentLabels_.fill(0);
     sets_.Clear();
     numberedByPosition_ = true;
     std::unordered_map<std::int32_t, std::int64_t>().swap(byNumber_);
@@ -174,17 +174,22 @@ std::uint32_t StemStore::Label(ActionId action, std::int32_t event, EventSetId c
     // system) finds its label by its action alone.
     const bool plain = event == 0 && causes == EmptyEventSet;
     if (plain && action < plainLabels_.size() && plainLabels_[action] != 0) return plainLabels_[action] - 1;
-    // Arcs side by side often say the same.
-    if (lastLabel_ < labels_.size()) {
-        const ArcLabel& l = labels_[lastLabel_];
-        if (l.Action == action && l.Event == event && l.Causes == causes) return lastLabel_;
+    // Most arcs say what an arc said lately.
+    std::uint32_t& recent = recentLabels_[(action * 0x9E3779B1u + static_cast<std::uint32_t>(event) * 0x85EBCA77u +
+                                           causes * 0xC2B2AE3Du) >> 24];
+    if (recent != 0 && recent <= labels_.size()) {
+        const ArcLabel& l = labels_[recent - 1];
+        if (l.Action == action && l.Event == event && l.Causes == causes) return recent - 1;
     }
     if ((labels_.size() + 1) * 4 >= labelSlots_.size() * 3) GrowLabels();
     const std::size_t positions = labelSlots_.size() - 1;
     std::size_t at = MixHash(Combine(Combine(action, static_cast<std::uint32_t>(event)), causes)) & positions;
     for (std::uint32_t slot; (slot = labelSlots_[at]) != 0; at = (at + 1) & positions) {
         const ArcLabel& l = labels_[slot - 1];
-        if (l.Action == action && l.Event == event && l.Causes == causes) return lastLabel_ = slot - 1;
+        if (l.Action == action && l.Event == event && l.Causes == causes) {
+            recent = slot;
+            return slot - 1;
+        }
     }
     assert(labels_.size() < std::numeric_limits<std::uint32_t>::max() && "label ids fit 32 bits");
     labels_.push_back(ArcLabel{action, event, causes});
@@ -193,7 +198,8 @@ std::uint32_t StemStore::Label(ActionId action, std::int32_t event, EventSetId c
         if (action >= plainLabels_.size()) plainLabels_.resize(std::size_t{action} + 1, 0);
         plainLabels_[action] = static_cast<std::uint32_t>(labels_.size());
     }
-    return lastLabel_ = static_cast<std::uint32_t>(labels_.size() - 1);
+    recent = static_cast<std::uint32_t>(labels_.size());
+    return recent - 1;
 }
 
 void StemStore::GrowLabels() {

@@ -27,6 +27,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <concepts>
 #include <cstddef>
@@ -514,7 +515,8 @@ private:
     // The labels, and their index: open addressing, label id plus one, 0 free.
     std::vector<ArcLabel> labels_;
     std::vector<std::uint32_t> labelSlots_;
-    std::uint32_t lastLabel_ = ~std::uint32_t{0};
+    // Labels met lately, by a hash of what they say: their id plus one.
+    std::array<std::uint32_t, 256> recentLabels_{};
     std::vector<std::uint32_t> plainLabels_;  // per action, the id plus one of its label without event or causes
     std::vector<std::uint32_t> labelsFound_;  // SetArcs: the labels of the arcs it is given
 

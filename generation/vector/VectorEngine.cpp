@@ -40,6 +40,8 @@ bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
     maximality_ = engine_.Maximality();
     rights_.resize(nodes_.size() + 1);
     lefts_.resize(nodes_.size() + 1);
+    chainStarts_.resize(nodes_.size() + 1);
+    chainChosen_.resize(nodes_.size() + 1);
     partOf_.assign(nodes_.size(), 0);
     parent_.assign(nodes_.size(), root_);
     keySlot_.assign(nodes_.size(), NoSlot);
@@ -56,6 +58,7 @@ bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
     for (std::uint32_t i = 0; i < nodes_.size() && maximality_; ++i)
         if (nodes_[i].kind != Node::Kind::Component) keySlot_[i] = slot++;
     used_.assign(nodes_.size(), 0);
+    localAt_.assign(nodes_.size(), 0);
     causesMask_.assign(nodes_.size(), 0);
     seen_.assign(nodes_.size(), 0);
     gates_.assign(nodes_.size(), {});
@@ -68,31 +71,32 @@ bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
         }
     }
     keyWidth_ = slot;
-    // A chain of compositions without gates passes on each operand's moves
-    // as they are, left operand first: its moves are those of the operands
-    // below it, in order, named once at its top.
-    auto interleaving = [&](std::uint32_t i) {
-        return nodes_[i].kind == Node::Kind::Parallel &&
-               std::find(gates_[i].begin(), gates_[i].end(), 1) == gates_[i].end();
+    // A chain of compositions on the same gates is listed as one node over
+    // the operands below it, left to right (see Moves).
+    auto sameGates = [&](std::uint32_t i, std::uint32_t above) {
+        return nodes_[i].kind == Node::Kind::Parallel && nodes_[above].kind == Node::Kind::Parallel &&
+               gates_[i] == gates_[above];
     };
-    interleavedFirst_.assign(nodes_.size(), 0);
-    interleavedCount_.assign(nodes_.size(), 0);
-    interleaved_.clear();
+    chainFirst_.assign(nodes_.size(), 0);
+    chainCount_.assign(nodes_.size(), 0);
+    chained_.clear();
     for (std::uint32_t i = 0; i < nodes_.size(); ++i) {
-        if (!interleaving(i) || (i != root_ && interleaving(parent_[i]))) continue;
-        interleavedFirst_[i] = static_cast<std::uint32_t>(interleaved_.size());
+        if (nodes_[i].kind != Node::Kind::Parallel || (i != root_ && sameGates(i, parent_[i]))) continue;
+        chainFirst_[i] = static_cast<std::uint32_t>(chained_.size());
         std::vector<std::uint32_t> pending{i};
         while (!pending.empty()) {
             const std::uint32_t at = pending.back();
             pending.pop_back();
-            if (at != i && !interleaving(at)) {
-                interleaved_.push_back(at);
+            if (at != i && !sameGates(at, i)) {
+                chained_.push_back(at);
                 continue;
             }
             pending.push_back(nodes_[at].right);
             pending.push_back(nodes_[at].left);
         }
-        interleavedCount_[i] = static_cast<std::uint32_t>(interleaved_.size()) - interleavedFirst_[i];
+        chainCount_[i] = static_cast<std::uint32_t>(chained_.size()) - chainFirst_[i];
+        // Two operands: the composition as it stands.
+        if (chainCount_[i] <= 2) chainCount_[i] = 0;
     }
     topParallel_ = root_;
     while (nodes_[topParallel_].kind == Node::Kind::Hide) topParallel_ = nodes_[topParallel_].left;
@@ -186,6 +190,7 @@ std::size_t VectorEngine::List(const std::uint32_t* state) {
         switch (n.kind) {
         case Node::Kind::Component:
             used_[i] = LocalOf(state[i]).eventMask;
+            localAt_[i] = localOf_[state[i]] - 1;
             break;
         case Node::Kind::Hide:
             used_[i] = state[i] == Derived ? used_[n.left] : engine_.EventMask(state[i]);
@@ -207,13 +212,14 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
     const Node& n = nodes_[node];
     switch (n.kind) {
     case Node::Kind::Component: {
-        const Local local = LocalOf(state[node]);
+        const Local& local = locals_[localAt_[node]];
         if (local.exhausted) engine_.eventNamesExhausted = true;
         if (local.unguarded && !engine_.unguardedProcess) engine_.unguardedProcess = local.unguarded;
-        for (std::uint32_t j = 0; j < local.count; ++j) {
-            const LocalMove& m = moves_[local.first + j];
-            parts_.push_back(Part{node, local.first + j});
-            out.push_back(Move{m.action, m.internal, 1, m.causes, static_cast<std::uint32_t>(parts_.size() - 1), 1});
+        const std::uint32_t first = local.first, count = local.count;
+        for (std::uint32_t j = first; j < first + count; ++j) {
+            const LocalMove& m = moves_[j];
+            out.push_back(Move{m.action, m.internal, 1, m.causes, static_cast<std::uint32_t>(parts_.size()), 1});
+            parts_.push_back(Part{node, j});
         }
         return;
     }
@@ -239,11 +245,8 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
     // looked for only when none may be left, which the term engine notes.
     const bool naming = node == topParallel_ || ThirtyOrMore(used);
     auto eventOf = [&](SetId causes) { return naming ? engine_.EventBesides(used, causes) : 1; };
-    if (interleavedCount_[node] && !namingBelow_) {
-        const std::size_t start = out.size();
-        for (std::uint32_t k = 0; k < interleavedCount_[node]; ++k)
-            Moves(interleaved_[interleavedFirst_[node] + k], state, out, depth + 1);
-        for (std::size_t i = start; i < out.size(); ++i) out[i].event = eventOf(out[i].causes);
+    if (chainCount_[node] && !namingBelow_) {
+        ChainMoves(node, state, out, depth, naming, used);
         return;
     }
     std::vector<Move>& rights = rights_[depth];
@@ -276,6 +279,65 @@ void VectorEngine::Moves(std::uint32_t node, const std::uint32_t* state, std::ve
     }
 }
 
+// A chain of compositions on the same gates, as the nested compositions
+// list it: each move of the first operand alone, or, when it synchronises,
+// with each combination of partners of the others (the second's first,
+// then the third's, ...); then each other operand's moves that do not
+// synchronise. Only the chain's top names the moves (none below it needs
+// to: see namingBelow_).
+void VectorEngine::ChainMoves(std::uint32_t node, const std::uint32_t* state, std::vector<Move>& out, std::size_t depth,
+                              bool naming, std::uint32_t used) {
+    const std::uint32_t* operands = chained_.data() + chainFirst_[node];
+    const std::uint32_t count = chainCount_[node];
+    std::vector<Move>& all = lefts_[depth];
+    std::vector<std::uint32_t>& starts = chainStarts_[depth];
+    all.clear();
+    starts.clear();
+    for (std::uint32_t k = 0; k < count; ++k) {
+        starts.push_back(static_cast<std::uint32_t>(all.size()));
+        Moves(operands[k], state, all, depth + 1);
+    }
+    starts.push_back(static_cast<std::uint32_t>(all.size()));
+    auto synchronised = [&](const Move& m) { return !m.internal && Holds(node, m.action); };
+    auto named = [&](Move m) {
+        m.event = naming ? engine_.EventBesides(used, m.causes) : 1;
+        out.push_back(m);
+    };
+    // The partners chosen so far, one per operand after the first.
+    std::vector<std::uint32_t>& chosen = chainChosen_[depth];
+    for (std::uint32_t i = starts[0]; i < starts[1]; ++i) {
+        const Move first = all[i];
+        if (!synchronised(first)) {
+            named(first);
+            continue;
+        }
+        chosen.assign(count, 0);
+        // Combinations in order, the last operand's partner changing fastest.
+        auto combine = [&](auto&& self, std::uint32_t k, SetId causes) -> void {
+            if (k == count) {
+                Move m{first.action, false, 0, causes, static_cast<std::uint32_t>(parts_.size()), 0};
+                for (std::uint32_t o = 0; o < count; ++o) {
+                    const Move& part = all[o == 0 ? i : chosen[o]];
+                    for (std::uint32_t p = 0; p < part.partCount; ++p) parts_.push_back(parts_[part.firstPart + p]);
+                    m.partCount += part.partCount;
+                }
+                named(m);
+                return;
+            }
+            for (std::uint32_t j = starts[k]; j < starts[k + 1]; ++j) {
+                const Move& r = all[j];
+                if (r.internal || r.action != first.action) continue;
+                chosen[k] = j;
+                self(self, k + 1, engine_.UnionEvents(causes, r.causes));
+            }
+        };
+        combine(combine, 1, first.causes);
+    }
+    for (std::uint32_t k = 1; k < count; ++k)
+        for (std::uint32_t j = starts[k]; j < starts[k + 1]; ++j)
+            if (!synchronised(all[j])) named(all[j]);
+}
+
 // The state being expanded as its operands stand while their partners move:
 // every successor starts from it, and differs in the slots that moved or
 // lost events.
@@ -288,7 +350,7 @@ void VectorEngine::Idle(const std::uint32_t* state) {
         const Node& n = nodes_[i];
         switch (n.kind) {
         case Node::Kind::Component: {
-            const Local& local = LocalOf(state[i]);
+            const Local& local = locals_[localAt_[i]];
             idle_[i] = local.idle;
             spine_[i] = local.idleSpine;
             idleKey_[keySlot_[i]] = local.idleIdentity;

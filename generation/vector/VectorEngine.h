@@ -184,6 +184,8 @@ private:
     void Collect(std::uint32_t node, const std::uint32_t* state, std::uint32_t& mask, ActionId* byName) const;
     const Local& LocalOf(TermId normalised);
     void Moves(std::uint32_t node, const std::uint32_t* state, std::vector<Move>& out, std::size_t depth);
+    void ChainMoves(std::uint32_t node, const std::uint32_t* state, std::vector<Move>& out, std::size_t depth,
+                    bool naming, std::uint32_t used);
     static constexpr std::uint32_t NoSlot = ~std::uint32_t{0};
     static constexpr std::size_t MostNodes = 512;
     void Idle(const std::uint32_t* state);
@@ -218,6 +220,7 @@ private:
     // component, its local move plus one).
     std::vector<std::uint32_t> partOf_;
     std::vector<std::uint32_t> used_;        // per node: the names its events use
+    std::vector<std::uint32_t> localAt_;     // per component, its Local in the state being listed
     // Per composition or hiding, by action: whether its gates hold it.
     std::vector<std::vector<std::uint8_t>> gates_;
     bool Holds(std::uint32_t node, ActionId action) const {
@@ -225,10 +228,13 @@ private:
         return action < g.size() && g[action];
     }
     std::vector<std::uint32_t> causesMask_;  // per node: the causes its moving subtree brings
-    // Chains of compositions without gates: per node, where its operands
-    // below such compositions (left to right) start in interleaved_, and
-    // how many; none for a node in the middle of a chain or outside one.
-    std::vector<std::uint32_t> interleavedFirst_, interleavedCount_, interleaved_;
+    // Chains of compositions on the same gates: per node at the top of one,
+    // where the operands below it (left to right) start in chained_, and how
+    // many; none for a node inside a chain, or a chain of two operands.
+    std::vector<std::uint32_t> chainFirst_, chainCount_, chained_;
+    // Per depth, while a chain is listed: where each operand's moves start,
+    // and the partners chosen.
+    std::vector<std::vector<std::uint32_t>> chainStarts_, chainChosen_;
     // Some composition below the topmost one names its moves (the names
     // run short): every level is then applied one by one.
     bool namingBelow_ = false;

@@ -145,13 +145,17 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         struct Derived {
             VectorArc arc;
             std::uint32_t firstChanged, changedCount;  // in changedOf
+            // Where its identity vector is kept in keysOf; NoKey when it is
+            // the idle one but in its one changed slot, now value.
+            std::uint32_t keyAt, value;
             // The pair at the successor's root when its other pairs are
             // known, found while the tables were at deriveEpoch.
             std::uint64_t rootPair;
         };
         std::uint32_t deriveEpoch = 0;
         std::vector<Derived> derived;
-        std::vector<std::uint32_t> keysOf, changedOf;
+        std::vector<std::uint32_t> keysOf, changedOf, soughtKey(keyWidth);
+        constexpr std::uint32_t NoKey = ~std::uint32_t{0};
         std::size_t arcIndex = 0;
         // Whether the state being expanded stands idle as it was found (its
         // idle key is the one read back), told at its first transition.
@@ -165,9 +169,12 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                              std::equal(vectors.IdleKey(), vectors.IdleKey() + keyWidth, heldKey.begin());
             if (changed.size() == 1 && idleIsHeld)
                 rootPair = states.PrefetchRootPair(heldKey.data(), heldInner, changed[0], sought[changed[0]]);
+            const bool kept = rootPair == VectorTree::NoRoot;
             derived.push_back(Derived{arc, static_cast<std::uint32_t>(changedOf.size()),
-                                      static_cast<std::uint32_t>(changed.size()), rootPair});
-            keysOf.insert(keysOf.end(), sought, sought + keyWidth);
+                                      static_cast<std::uint32_t>(changed.size()),
+                                      kept ? static_cast<std::uint32_t>(keysOf.size()) : NoKey,
+                                      kept ? 0 : sought[changed[0]], rootPair});
+            if (kept) keysOf.insert(keysOf.end(), sought, sought + keyWidth);
             changedOf.insert(changedOf.end(), changed.begin(), changed.end());
             return true;
         };
@@ -268,8 +275,17 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             if (current + 1 < stateCount) states.PrefetchKeyOf(current + 1);
             for (arcIndex = 0; arcIndex < derived.size(); ++arcIndex) {
                 const Derived& d = derived[arcIndex];
-                changedNow.assign(changedOf.begin() + d.firstChanged, changedOf.begin() + d.firstChanged + d.changedCount);
-                if (!take(d.arc, keysOf.data() + arcIndex * keyWidth, d.rootPair)) break;
+                // The slots that changed, for a successor looked up whole.
+                if (d.rootPair == VectorTree::NoRoot || deriveEpoch != states.Epoch())
+                    changedNow.assign(changedOf.begin() + d.firstChanged,
+                                      changedOf.begin() + d.firstChanged + d.changedCount);
+                const std::uint32_t* sought = keysOf.data() + d.keyAt;
+                if (d.keyAt == NoKey) {
+                    std::copy(vectors.IdleKey(), vectors.IdleKey() + keyWidth, soughtKey.begin());
+                    soughtKey[changedOf[d.firstChanged]] = d.value;
+                    sought = soughtKey.data();
+                }
+                if (!take(d.arc, sought, d.rootPair)) break;
             }
             // Stored in the order found; the store reads them back newest first.
             store.SetArcs(static_cast<std::size_t>(current), found);

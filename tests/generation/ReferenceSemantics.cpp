@@ -282,7 +282,7 @@ std::string StructuredSpecification(std::mt19937& rng) {
     const std::string c = "\n(" + SplitSpecification(RandomSpecification(rng)).behaviour + ")\n";
     const std::string d = "\n(" + SplitSpecification(RandomSpecification(rng)).behaviour + ")\n";
     std::string root;
-    switch (rng() % 10) {
+    switch (rng() % 13) {
     case 0: root = x + " ||| " + b; break;
     case 1: root = x + " |[A]| " + b; break;
     case 2: root = x + " || " + b; break;
@@ -292,6 +292,10 @@ std::string StructuredSpecification(std::mt19937& rng) {
     case 6: root = x + " ||| " + b + " ||| " + c; break;
     case 7: root = "(" + x + " |[B]| " + b + ") |[A, C]| (" + c + " |[B]| " + d + ")"; break;
     case 8: root = "HIDE B IN ((" + x + " ||| " + b + ") |[B, C]| (" + c + " ||| " + d + "))"; break;
+    // Chains of one gate list: moves of several partners at once.
+    case 10: root = x + " |[A]| " + b + " |[A]| " + c; break;
+    case 11: root = x + " || " + b + " || " + c + " || " + d; break;
+    case 12: root = "HIDE A IN (" + x + " |[A, B]| " + b + " |[A, B]| " + c + ") ||| " + d; break;
     default: root = "(HIDE B IN (" + x + " |[B]| " + b + ")) |[A]| " + c; break;
     }
     return "SYSTEM S [A, B, C] :=\n" + root + "\n" + a.processes;
