@@ -527,13 +527,15 @@ void VectorEngine::Next(std::uint32_t node, const std::uint32_t* state, const St
 // name, the causes and the action only: it is made once.
 void VectorEngine::MoveComponent(std::uint32_t node, std::uint32_t move, const std::uint32_t* state, const Step& step,
                                  ActionId& action) {
-    const std::uint64_t h = MixHash(Combine(Combine(Combine(Combine(state[node], move),
-                                                             static_cast<std::uint32_t>(step.event)),
-                                                     step.causes),
-                                             action));
+    // A local move belongs to one term: it names the term too.
+    std::uint32_t h = move * 0x9E3779B1u ^ static_cast<std::uint32_t>(step.event) * 0x85EBCA77u ^
+                      step.causes * 0xC2B2AE3Du ^ action * 0x27D4EB2Fu;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 13;
     SuccessorMemo& memo = successorMemo_[h & (successorMemo_.size() - 1)];
-    if (memo.term == state[node] && memo.move == move && memo.event == step.event &&
-        memo.causes == step.causes && memo.actionIn == action && memo.successor != 0) {
+    if (memo.move == move && memo.event == step.event && memo.causes == step.causes && memo.actionIn == action &&
+        memo.successor != 0) {
         action = memo.actionOut;
         Set(node, memo.successor);
         return;
@@ -544,7 +546,7 @@ void VectorEngine::MoveComponent(std::uint32_t node, std::uint32_t move, const s
     t.step = moves_[move].step;
     const ActionId in = action;
     const TermId next = engine_.Successor(state[node], t, action);
-    memo = SuccessorMemo{state[node], move, step.event, step.causes, in, action, next};
+    memo = SuccessorMemo{move, step.event, step.causes, in, action, next};
     Set(node, next);
 }
 

@@ -248,7 +248,6 @@ private:
     std::vector<std::uint32_t> touched_;  // slots of the successor that differ from idle_
     // Components' successors made lately, direct-mapped.
     struct SuccessorMemo {
-        TermId term = 0;
         std::uint32_t move = 0;
         std::int32_t event = 0;
         SetId causes = 0;
