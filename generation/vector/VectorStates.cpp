@@ -2,6 +2,11 @@
 #include "generation/vector/VectorStates.h"
 
 namespace quarvo {
+namespace {
+
+constexpr std::size_t SmallRootCells = std::size_t{1} << 22;
+
+}  // namespace
 
 VectorStates::VectorStates(std::uint32_t width, unsigned bits)
     : width_(width),
@@ -63,7 +68,7 @@ void VectorStates::Rekey(std::int64_t number, const std::uint32_t* key) {
 void VectorStates::Grow(std::size_t room) {
     // Each growth interns every key again. The inner pairs, few, grow
     // fourfold when half full; the roots, one or so a state and most of the
-    // table's memory, by half when less than a third of the room would be
+    // table's memory, by half (twofold while small) when less than a third of the room would be
     // left (or more, for room more pairs). A table fills up to 7/8. When
     // the inner pairs do not grow, only the roots are interned again.
     auto grown = [&](const PairTable& t, std::size_t cells, std::size_t wanted, std::size_t times) {
@@ -73,7 +78,10 @@ void VectorStates::Grow(std::size_t room) {
         return (cells + 63) / 64 * 64;
     };
     const std::size_t innerCells = grown(tables_->inner, innerCells_, 2 * tables_->inner.Size(), 8);
-    const std::size_t rootCells = grown(tables_->roots, rootCells_, tables_->roots.Size() * 3 / 2, 3);
+    // Below a few million cells (tens of megabytes) the roots double: fewer
+    // growths, each interning every state again, for memory that matters little yet.
+    const std::size_t rootCells =
+        grown(tables_->roots, rootCells_, tables_->roots.Size() * 3 / 2, rootCells_ < SmallRootCells ? 4 : 3);
     GrowingArray<std::int32_t> numberOf = Unnumbered(rootCells);
     std::unique_ptr<Tables> tables;
     if (innerCells == innerCells_) {
