@@ -69,11 +69,16 @@ public:
     Kept(std::uint32_t width, unsigned thread) : width_(width), thread_(thread) {}
     void Clear() {
         wholes_.clear();
+        events_.clear();
+        eventsAt_.clear();
         count_ = 0;
         left_ = 0;
     }
-    // Keeps whole; its reference, NoRef when none is left.
-    std::uint32_t Add(const std::uint32_t* whole, std::mutex& lock, std::vector<std::pair<unsigned, std::uint32_t>>& blocks) {
+    // Keeps whole, with the maximal events it would have as a state (the
+    // mask of their names, their actions in name order); its reference,
+    // NoRef when none is left.
+    std::uint32_t Add(const std::uint32_t* whole, std::uint32_t mask, const ActionId* actions, std::mutex& lock,
+                      std::vector<std::pair<unsigned, std::uint32_t>>& blocks) {
         if (left_ == 0) {
             const std::lock_guard<std::mutex> guard(lock);
             if (blocks.size() >= (std::size_t{1} << (31 - BlockBits)) - 1) return NoRef;
@@ -83,15 +88,21 @@ public:
         }
         --left_;
         wholes_.insert(wholes_.end(), whole, whole + width_);
+        eventsAt_.push_back(events_.size());
+        events_.push_back(mask);
+        events_.insert(events_.end(), actions, actions + std::popcount(mask));
         ++count_;
         return next_++;
     }
     const std::uint32_t* Whole(std::uint32_t index) const { return wholes_.data() + std::size_t{index} * width_; }
+    // The mask of a kept vector's maximal events, followed by their actions.
+    const std::uint32_t* Events(std::uint32_t index) const { return events_.data() + eventsAt_[index]; }
 
 private:
     std::uint32_t width_;
     unsigned thread_;
-    std::vector<std::uint32_t> wholes_;
+    std::vector<std::uint32_t> wholes_, events_;
+    std::vector<std::size_t> eventsAt_;
     std::size_t count_ = 0;
     std::uint32_t next_ = 0, left_ = 0;
 };
@@ -219,6 +230,7 @@ private:
     std::mutex& storeLock_;
     StoreSets storeSets_;
     std::vector<std::uint32_t> state_, heldKey_, heldInner_, idleInner_, changed_, scratch_;
+    std::array<ActionId, 32> rootActions_{};
     std::int64_t arcsSinceCheck_ = 0;
     unsigned threads_ = 1;
     RootMap firstTo_;  // per root met in this level, the reference of this thread's first successor to it
@@ -304,7 +316,10 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
                 bool first = false;
                 if (ref == NoRef) {
                     first = true;
-                    ref = kept->Add(vectors.WholeSuccessor(), blocks.lock, blocks.owner);
+                    const std::uint32_t* whole = vectors.WholeSuccessor();
+                    std::uint32_t mask = 0;
+                    vectors.RootEvents(whole, mask, rootActions_.data());
+                    ref = kept->Add(whole, mask, rootActions_.data(), blocks.lock, blocks.owner);
                     if (ref == NoRef) {
                         signals.memoryLow.store(true, std::memory_order_relaxed);
                         halt();
@@ -485,7 +500,6 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     std::vector<std::size_t> cursor;
     std::vector<TStemArc> arcs;
     std::vector<std::uint32_t> key(keyWidth);
-    std::array<ActionId, 32> rootActions{};
     try {
         Worker& first = *workers[0];
         first.vectors.Key(state.data(), key.data());
@@ -565,9 +579,8 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 const std::int64_t target = count++;
                 states.Number(a.Root());
                 found.push_back(Found{target, holder, index});
-                std::uint32_t mask = 0;
-                workers[holder]->vectors.RootEvents(workers[holder]->kept->Whole(index), mask, rootActions.data());
-                store.AppendState(static_cast<std::int32_t>(target), store.InternEvents(mask, rootActions.data()));
+                const std::uint32_t* events = workers[holder]->kept->Events(index);
+                store.AppendState(static_cast<std::int32_t>(target), store.InternEvents(events[0], events + 1));
                 return target;
             };
             const bool rekeyed = rekeys > 0;
