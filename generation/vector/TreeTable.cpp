@@ -24,14 +24,6 @@ std::uint64_t PairTable::Hash(std::uint64_t key) {
     return key;
 }
 
-std::uint32_t PairTable::FindFrom(std::uint64_t key, std::uint32_t place) const {
-    for (std::uint64_t i = place;; i = Next(i)) {
-        const std::uint64_t cell = At(i).load(std::memory_order_acquire);
-        if (cell == key) return static_cast<std::uint32_t>(i);
-        if (cell == Empty) return Full;
-    }
-}
-
 std::uint32_t PairTable::Intern(std::uint32_t a, std::uint32_t b, bool& inserted) {
     const std::uint64_t key = std::uint64_t{a} << 32 | b;
     assert(key != Empty && "a pair of two all-ones values has no cell");
@@ -172,52 +164,6 @@ std::uint32_t VectorTree::FindChanged(const std::uint32_t* slots, const std::vec
     return AlongPath(
         slots, inner, changed, value, [&](std::uint32_t a, std::uint32_t b) { return inner_.Find(a, b); },
         [&](std::uint32_t a, std::uint32_t b) { return roots_.Find(a, b); });
-}
-
-void VectorTree::RootPairsChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
-                                  std::size_t count, const std::uint32_t* changed, const std::uint32_t* value,
-                                  std::uint64_t* pairs, std::uint32_t* places, PathScratch& scratch) const {
-    if (width_ == 1) {
-        for (std::size_t i = 0; i < count; ++i) pairs[i] = RootPairChanged(slots, inner, changed[i], value[i], places[i]);
-        return;
-    }
-    // Per path: its position on the level, its value there (Full once a pair
-    // is missing), the pair sought above it and the cell it starts from.
-    std::vector<std::uint32_t>& position = scratch.position;
-    std::vector<std::uint32_t>& at = scratch.value;
-    std::vector<std::uint64_t>& keys = scratch.key;
-    std::vector<std::uint32_t>& cells = scratch.cell;
-    position.assign(changed, changed + count);
-    at.assign(value, value + count);
-    keys.resize(count);
-    cells.resize(count);
-    for (std::size_t level = 1; level < levelSize_.size(); ++level) {
-        const std::uint32_t below = levelSize_[level - 1];
-        for (std::size_t i = 0; i < count; ++i) {
-            cells[i] = PairTable::Full;
-            if (at[i] == PairTable::Full) continue;
-            const std::uint32_t left = position[i] & ~1u;
-            if (left + 1 >= below) continue;
-            const std::uint32_t a = position[i] == left ? at[i] : Value(slots, inner.data(), level - 1, left);
-            const std::uint32_t b = position[i] == left ? Value(slots, inner.data(), level - 1, left + 1) : at[i];
-            keys[i] = std::uint64_t{a} << 32 | b;
-            cells[i] = inner_.Prefetch(a, b);
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            if (cells[i] != PairTable::Full) at[i] = inner_.FindFrom(keys[i], cells[i]);
-            position[i] /= 2;
-        }
-    }
-    const std::size_t top = levelSize_.size() - 1;
-    for (std::size_t i = 0; i < count; ++i) {
-        pairs[i] = NoRoot;
-        places[i] = PairTable::Full;
-        if (at[i] == PairTable::Full) continue;
-        const std::uint32_t a = position[i] == 0 ? at[i] : Value(slots, inner.data(), top, 0);
-        const std::uint32_t b = position[i] == 0 ? Value(slots, inner.data(), top, 1) : at[i];
-        pairs[i] = std::uint64_t{a} << 32 | b;
-        places[i] = roots_.Prefetch(a, b);
-    }
 }
 
 std::uint64_t VectorTree::RootPairChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,

@@ -40,8 +40,6 @@ public:
     std::uint32_t Intern(std::uint32_t a, std::uint32_t b, bool& inserted);
     // The name of (a, b) if it is interned, Full otherwise; adds nothing.
     std::uint32_t Find(std::uint32_t a, std::uint32_t b) const { return Find(std::uint64_t{a} << 32 | b); }
-    // The same for the pair as one key, from the place Prefetch gave for it.
-    std::uint32_t FindFrom(std::uint64_t key, std::uint32_t place) const;
     // The same for the pair as one key, a in its high half.
     std::uint32_t Find(std::uint64_t key) const;
     // Brings the cell where (a, b) is sought into the cache; answers its
@@ -125,18 +123,6 @@ public:
     static constexpr std::uint64_t NoRoot = ~std::uint64_t{0};
     std::uint64_t RootPairChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
                                   std::uint32_t changed, std::uint32_t value, std::uint32_t& place) const;
-    // RootPairChanged for count vectors that each differ from the same known
-    // one in one slot (changed[i], now value[i]), into pairs[i] and places[i]:
-    // the lookups of one level of every path are made side by side, their
-    // cells brought into the cache together.
-    // scratch is the caller's own.
-    struct PathScratch {
-        std::vector<std::uint32_t> position, value, cell, place;
-        std::vector<std::uint64_t> key;
-    };
-    void RootPairsChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner, std::size_t count,
-                          const std::uint32_t* changed, const std::uint32_t* value, std::uint64_t* pairs,
-                          std::uint32_t* places, PathScratch& scratch) const;
     // The root of that pair if it is known, Full otherwise.
     std::uint32_t FindRoot(std::uint64_t pair) const { return roots_.Find(pair); }
     // The same for the vector a root names.

@@ -157,9 +157,6 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         std::vector<std::uint32_t> keysOf, changedOf, soughtKey(keyWidth);
         constexpr std::uint32_t NoKey = ~std::uint32_t{0};
         std::size_t arcIndex = 0;
-        std::vector<std::uint32_t> batchArcs, batchSlots, batchValues;
-        std::vector<std::uint64_t> batchPairs;
-        VectorTree::PathScratch pathScratch;
         // Whether the state being expanded stands idle as it was found (its
         // idle key is the one read back), told at its first transition.
         int idleIsHeld = -1;
@@ -170,14 +167,9 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             if (idleIsHeld < 0)
                 idleIsHeld = heldEpoch == states.Epoch() &&
                              std::equal(vectors.IdleKey(), vectors.IdleKey() + keyWidth, heldKey.begin());
-            // A successor that differs in one slot from the source as found
-            // is sought by its root pair, found once every arc is derived.
-            const bool kept = !(changed.size() == 1 && idleIsHeld);
-            if (!kept) {
-                batchArcs.push_back(static_cast<std::uint32_t>(derived.size()));
-                batchSlots.push_back(changed[0]);
-                batchValues.push_back(sought[changed[0]]);
-            }
+            if (changed.size() == 1 && idleIsHeld)
+                rootPair = states.PrefetchRootPair(heldKey.data(), heldInner, changed[0], sought[changed[0]]);
+            const bool kept = rootPair == VectorTree::NoRoot;
             derived.push_back(Derived{arc, static_cast<std::uint32_t>(changedOf.size()),
                                       static_cast<std::uint32_t>(changed.size()),
                                       kept ? static_cast<std::uint32_t>(keysOf.size()) : NoKey,
@@ -278,16 +270,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             changedOf.clear();
             deriveEpoch = states.Epoch();
             idleIsHeld = -1;
-            batchArcs.clear();
-            batchSlots.clear();
-            batchValues.clear();
             vectors.Expand(state.data(), derive);
-            if (!batchArcs.empty()) {
-                batchPairs.resize(batchArcs.size());
-                states.PrefetchRootPairs(heldKey.data(), heldInner, batchArcs.size(), batchSlots.data(),
-                                         batchValues.data(), batchPairs.data(), pathScratch);
-                for (std::size_t i = 0; i < batchArcs.size(); ++i) derived[batchArcs[i]].rootPair = batchPairs[i];
-            }
             // The next state's identity, read back when it is explored.
             if (current + 1 < stateCount) states.PrefetchKeyOf(current + 1);
             for (arcIndex = 0; arcIndex < derived.size(); ++arcIndex) {

@@ -66,16 +66,6 @@ public:
         if (place != PairTable::Full) __builtin_prefetch(&numberOf_[place]);
         return pair;
     }
-    // PrefetchRootPair for count keys that each differ from base in one slot
-    // (slots[i], now values[i]), side by side: their pairs in pairs.
-    void PrefetchRootPairs(const std::uint32_t* base, const std::vector<std::uint32_t>& baseInner, std::size_t count,
-                           const std::uint32_t* slots, const std::uint32_t* values, std::uint64_t* pairs,
-                           VectorTree::PathScratch& scratch) const {
-        scratch.place.resize(count);
-        tables_->tree.RootPairsChanged(base, baseInner, count, slots, values, pairs, scratch.place.data(), scratch);
-        for (std::size_t i = 0; i < count; ++i)
-            if (scratch.place[i] != PairTable::Full) __builtin_prefetch(&numberOf_[scratch.place[i]]);
-    }
     // The state named by the key whose root is that pair, -1 for none.
     std::int64_t FindRootPair(std::uint64_t pair) const {
         const std::uint32_t root = tables_->tree.FindRoot(pair);

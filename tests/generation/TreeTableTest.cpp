@@ -60,24 +60,6 @@ TEST(TreeTable, AChangedSlotGivesTheRootOfTheWholeNewVector) {
             const std::vector<std::uint32_t> source = RandomVector(rng, width, 5);
             bool fresh = false;
             ASSERT_NE(tree.Intern(source.data(), values, fresh), PairTable::Full);
-            // Every slot changed at once, the paths looked up side by side:
-            // each the pair of its own lookup.
-            std::vector<std::uint32_t> slots(width), newValues(width), places(width);
-            std::vector<std::uint64_t> pairs(width);
-            for (std::uint32_t slot = 0; slot < width; ++slot) {
-                slots[slot] = (slot * 5) % width;
-                newValues[slot] = rng() % 5;
-            }
-            VectorTree::PathScratch scratch;
-            tree.RootPairsChanged(source.data(), values, width, slots.data(), newValues.data(), pairs.data(),
-                                  places.data(), scratch);
-            for (std::uint32_t k = 0; k < width; ++k) {
-                std::uint32_t place = 0;
-                EXPECT_EQ(pairs[k], tree.RootPairChanged(source.data(), values, slots[k], newValues[k], place));
-                if (pairs[k] != VectorTree::NoRoot) {
-                    EXPECT_EQ(places[k], place);
-                }
-            }
             for (std::uint32_t slot = 0; slot < width; ++slot) {
                 const std::uint32_t value = rng() % 5;
                 std::vector<std::uint32_t> changed = source;
