@@ -231,6 +231,15 @@ private:
     StoreSets storeSets_;
     std::vector<std::uint32_t> state_, heldKey_, heldInner_, idleInner_, changed_, scratch_;
     std::array<ActionId, 32> rootActions_{};
+    // A state's transitions as derived: the pair at the successor's root
+    // when its other pairs are known (else its key and changed slots, kept).
+    struct Derived {
+        VectorArc arc;
+        std::uint64_t rootPair;
+        std::uint32_t keyAt, firstChanged, changedCount;
+    };
+    std::vector<Derived> derived_;
+    std::vector<std::uint32_t> derivedKeys_, derivedChanged_;
     std::int64_t arcsSinceCheck_ = 0;
     unsigned threads_ = 1;
     RootMap firstTo_;  // per root met in this level, the reference of this thread's first successor to it
@@ -264,7 +273,41 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
         }
         bool idleKnown = false, idleAsked = false;
         bool stop = false;
-        auto take = [&](const VectorArc& a, const std::uint32_t*) {
+        // The transitions are derived first, the place of each successor's
+        // root brought into the cache when its other pairs are known; they
+        // are then interned in order.
+        derived_.clear();
+        derivedKeys_.clear();
+        derivedChanged_.clear();
+        auto derive = [&](const VectorArc& a, const std::uint32_t*) {
+            const std::uint32_t* key = vectors.SuccessorKey();
+            const std::uint32_t* idle = vectors.IdleKey();
+            if (!idleAsked) {
+                // The source as it stands idle is most often the source itself.
+                if (std::equal(idle, idle + keyWidth, heldKey_.begin())) {
+                    idleInner_ = heldInner_;
+                    idleKnown = true;
+                } else {
+                    idleKnown = states.Known(idle, idleInner_);
+                }
+                idleAsked = true;
+            }
+            const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
+            std::uint64_t rootPair = VectorTree::NoRoot;
+            if (idleKnown && changed.size() == 1)
+                rootPair = states.PrefetchRootPair(idle, idleInner_, changed[0], key[changed[0]]);
+            derived_.push_back(Derived{a, rootPair, static_cast<std::uint32_t>(derivedKeys_.size()),
+                                       static_cast<std::uint32_t>(derivedChanged_.size()),
+                                       static_cast<std::uint32_t>(changed.size())});
+            if (rootPair == VectorTree::NoRoot) {
+                derivedKeys_.insert(derivedKeys_.end(), key, key + keyWidth);
+                derivedChanged_.insert(derivedChanged_.end(), changed.begin(), changed.end());
+            }
+            return true;
+        };
+        auto take = [&](std::size_t k) {
+            const Derived& d = derived_[k];
+            const VectorArc& a = d.arc;
             if (++arcsSinceCheck_ >= MemoryCheckStep) {
                 arcsSinceCheck_ = 0;
                 // What the level's arcs may still take: each thread's records
@@ -282,21 +325,16 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
                     return false;
                 }
             }
-            const std::uint32_t* key = vectors.SuccessorKey();
-            const std::uint32_t* idle = vectors.IdleKey();
-            if (!idleAsked) {
-                // The source as it stands idle is most often the source itself.
-                if (std::equal(idle, idle + keyWidth, heldKey_.begin())) {
-                    idleInner_ = heldInner_;
-                    idleKnown = true;
-                } else {
-                    idleKnown = states.Known(idle, idleInner_);
-                }
-                idleAsked = true;
-            }
-            const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
             bool isNew = false;
-            const std::uint32_t root = states.InternNear(key, idle, idleInner_, idleKnown, changed, scratch_, isNew);
+            std::uint32_t root = PairTable::Full;
+            if (d.rootPair != VectorTree::NoRoot) {
+                root = states.InternRootPair(d.rootPair, isNew);
+            } else {
+                changed_.assign(derivedChanged_.begin() + d.firstChanged,
+                                derivedChanged_.begin() + d.firstChanged + d.changedCount);
+                root = states.InternNear(derivedKeys_.data() + d.keyAt, vectors.IdleKey(), idleInner_, idleKnown,
+                                         changed_, scratch_, isNew);
+            }
             if (root == PairTable::Full) {
                 signals.tableFull.store(true, std::memory_order_relaxed);
                 halt();
@@ -316,7 +354,7 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
                 bool first = false;
                 if (ref == NoRef) {
                     first = true;
-                    const std::uint32_t* whole = vectors.WholeSuccessor();
+                    const std::uint32_t* whole = vectors.Replay(k);
                     std::uint32_t mask = 0;
                     vectors.RootEvents(whole, mask, rootActions_.data());
                     ref = kept->Add(whole, mask, rootActions_.data(), blocks.lock, blocks.owner);
@@ -333,7 +371,8 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
             arcs.push_back(arc);
             return true;
         };
-        vectors.Expand(state_.data(), take);
+        vectors.Expand(state_.data(), derive);
+        for (std::size_t k = 0; k < derived_.size() && !stop; ++k) take(k);
         if (stop) return;
         if (engine.unguardedProcess && unguardedAt < 0) unguardedAt = numbers[i];
         source.arcCount = static_cast<std::uint32_t>(arcs.size()) - source.firstArc;

@@ -95,6 +95,15 @@ public:
     std::uint32_t InternNear(const std::uint32_t* key, const std::uint32_t* base, const std::vector<std::uint32_t>& baseInner,
                              bool baseKnown, const std::vector<std::uint32_t>& changed,
                              std::vector<std::uint32_t>& inner, bool& isNew);
+    // The root of a key whose root pair PrefetchRootPair gave (the tables
+    // not grown since), interned; as InternNear otherwise.
+    std::uint32_t InternRootPair(std::uint64_t pair, bool& isNew) {
+        isNew = false;
+        Tables& t = *tables_;
+        if (t.inner.Size() + reserve_ >= t.inner.Limit() || t.roots.Size() + reserve_ >= t.roots.Limit())
+            return PairTable::Full;
+        return t.roots.Intern(static_cast<std::uint32_t>(pair >> 32), static_cast<std::uint32_t>(pair), isNew);
+    }
     // Numbers a root interned by InternNear (or vacated) as a new state, after every state so far.
     void Number(std::uint32_t root) {
         numberOf_[root] = static_cast<std::int32_t>(rootOf_.size());
