@@ -4,6 +4,7 @@
 #include "cli/CliSupport.h"
 #include "cli/SystemLoading.h"
 #include "generation/Generator.h"
+#include "generation/LevelExploration.h"
 #include "generation/reduction/ReducedSearch.h"
 #include "logic/ReducedSearches.h"
 #include "logic/Verification.h"
@@ -164,6 +165,7 @@ int SearchCommand(const std::vector<std::string>& args, quarvo::logic::Search se
             settings.breadthFirst = shortest;
             settings.memoryLimit = options.settings.memoryLimit;
             settings.maxStates = options.settings.maxStates;
+            settings.threads = quarvo::ExplorationThreads(options.settings);
             TerminalProgress progress;
             const quarvo::SearchOutcomeOnVectors outcome = quarvo::SearchOnVectors(compilation, settings, nullptr, &progress);
             if (outcome.ran) {

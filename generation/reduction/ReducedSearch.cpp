@@ -5,13 +5,16 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <new>
 #include <set>
 
+#include "generation/Crew.h"
 #include "generation/Engine.h"
 #include "generation/LargeStack.h"
 #include "generation/Lts.h"
 #include "generation/MemoryWatch.h"
+#include "generation/reduction/ClaimedStates.h"
 #include "generation/reduction/StubbornSets.h"
 #include "generation/vector/VectorEngine.h"
 #include "generation/vector/VectorStates.h"
@@ -19,61 +22,126 @@
 namespace quarvo {
 namespace {
 
-// Room for the recursion of the rules over deeply nested terms.
+// Room for the recursion of the rules over deeply nested terms, on each thread.
 constexpr std::size_t SearchStackBytes = std::size_t{256} << 20;
 // How many terms of a component the walk of its actions may meet, for the
 // warnings: past it, none is given.
 constexpr std::size_t ActionsBudget = 512;
-// How often, in states, the memory in use is looked at.
+// How often, in states, the memory in use is looked at (by each thread).
 constexpr std::int64_t MemoryCheckStep = 1 << 12;
 
-class Search {
-public:
-    Search(const SearchSettings& settings, RunMonitor* monitor, std::atomic<std::int64_t>& explored,
-           const std::atomic<bool>& stop)
-        : settings_(settings),
-          monitor_(monitor),
-          engine_(actions_, StateIdentity{Semantics::Interleaving, true}),
-          vectors_(engine_),
-          memory_(settings.memoryLimit),
-          explored_(explored),
-          stop_(stop) {
-        engine_.WatchMemory(&memory_);
+// A step of a trace as a thread keeps it: the action's name is read once
+// the threads have ended (the action table grows under them).
+struct Step {
+    std::int64_t from = 0, to = 0;
+    ActionId action = 0;
+    std::uint32_t transition = 0;
+};
+
+// What the threads of one search share: the action table their engines
+// intern into, the states met, the memory watch and why they stopped.
+struct Shared {
+    Shared(const SearchSettings& s, const std::atomic<bool>& stopAsked)
+        : settings(s), names(actions), memory(s.memoryLimit), stop(stopAsked) {}
+
+    // Every thread stops at its next state; the first reason is kept.
+    void Halt(std::atomic<bool>& reason) {
+        reason.store(true, std::memory_order_relaxed);
+        halt.store(true, std::memory_order_relaxed);
+    }
+    // The first run found wins; later ones are dropped.
+    void Found(std::vector<Step> steps) {
+        const std::lock_guard<std::mutex> guard(finding);
+        if (!found.load(std::memory_order_relaxed)) trace = std::move(steps);
+        Halt(found);
     }
 
-    void Run(const Compilation* compilation, SearchOutcomeOnVectors& out) {
-        std::vector<std::uint32_t> initial;
+    const SearchSettings& settings;
+    ActionTable actions;
+    SharedNames names;
+    const MemoryWatch memory;
+    std::unique_ptr<ClaimedStates> states;
+    std::atomic<const ClaimedStates*> published{nullptr};  // states, once made, for the progress
+    ActionId delta = 0;
+    const std::atomic<bool>& stop;  // asked by the caller
+    std::atomic<bool> halt{false};
+    std::atomic<bool> found{false}, memoryLow{false}, bound{false}, interrupted{false};
+    std::mutex finding;
+    std::vector<Step> trace;
+};
+
+// One thread of a search: its own engines over the shared names, its own
+// stack or queue, the state table shared.
+class Search {
+public:
+    Search(Shared& shared, unsigned id, RunMonitor* monitor)
+        : shared_(shared),
+          id_(id),
+          monitor_(monitor),
+          engine_(shared.actions, StateIdentity{Semantics::Interleaving, true}, &shared.names),
+          vectors_(engine_) {
+        engine_.WatchMemory(&shared.memory);
+    }
+
+    // Takes the structure and the initial state; the first thread plans the
+    // identity vector, the others take its order (keyOrder). False when the
+    // system has no parallel structure at its root.
+    bool Start(const Compilation* compilation, const Search* first) {
         const TermId root = engine_.Import(compilation ? compilation->rootBehaviour : nullptr);
-        if (!vectors_.Build(engine_.Normalize(root), initial)) return;
-        out.ran = true;
-        out.reduced = settings_.reduce;
-        vectors_.PlanKey(initial.data());
-        // For the warnings of a property about actions the system never offers.
-        if (monitor_) out.actionsKnown = MayCarry(initial.data(), out.actions);
+        if (!vectors_.Build(engine_.Normalize(root), initial_)) return false;
+        if (first) vectors_.SetKeyOrder(first->vectors_.KeyOrder());
+        else vectors_.PlanKey(initial_.data());
         width_ = vectors_.Width();
         systemKeyWidth_ = vectors_.KeyWidth();
         keyWidth_ = systemKeyWidth_ + (monitor_ ? 1 : 0);
         stubborn_ = std::make_unique<StubbornSets>(engine_, vectors_);
-        states_ = std::make_unique<VectorStates>(keyWidth_);
-        vectors_.Normalise(initial.data());
-        std::vector<std::uint32_t> key(keyWidth_);
-        vectors_.Key(initial.data(), key.data());
-        const std::uint32_t start = monitor_ ? monitor_->Start() : 0;
-        if (monitor_) key[systemKeyWidth_] = start;
-        states_->Add(key.data());
-        Count();
-        if (monitor_ && monitor_->Violated(start)) {
-            out.found = true;
-            return;
-        }
-        try {
-            if (settings_.breadthFirst && !monitor_) BreadthFirst(initial, out);
-            else DepthFirst(initial, start, out);
-        } catch (const std::bad_alloc&) {
-            out.stoppedByMemory = true;
-        }
-        out.fullyExpanded = fullyExpanded_;
+        vectors_.Normalise(initial_.data());
+        start_ = monitor_ ? monitor_->Start() : 0;
+        return true;
     }
+    std::uint32_t KeyWidth() const { return keyWidth_; }
+    std::uint32_t StartMonitor() const { return start_; }
+
+    // The initial state's key, for the first claim.
+    std::vector<std::uint32_t> InitialKey() {
+        std::vector<std::uint32_t> key(keyWidth_);
+        vectors_.Key(initial_.data(), key.data());
+        if (monitor_) key[systemKeyWidth_] = start_;
+        return key;
+    }
+
+    // The actions the components may ever offer, as the root shows them
+    // (hidden by the hidings above them); false when a walk did not end.
+    bool MayCarry(std::vector<std::string>& names) {
+        ActionTable& actions = shared_.actions;
+        const std::uint32_t* state = initial_.data();
+        std::set<std::string> shown{actions.Text(engine_.Internal())};
+        std::vector<ActionId> offered;
+        for (std::uint32_t c = 0; c < vectors_.Width(); ++c) {
+            if (!vectors_.IsComponent(c)) continue;
+            if (!vectors_.LocalAlphabet(state[c], ActionsBudget, offered, true)) return false;
+            for (ActionId a : offered) {
+                if (a == engine_.Dollar()) a = engine_.Internal();
+                for (std::uint32_t at = c; at != vectors_.RootNode() && !IsInternalAction(actions.Text(a));) {
+                    at = vectors_.ParentOf(at);
+                    if (vectors_.IsHide(at) && vectors_.Synchronises(at, a)) a = engine_.HiddenAction(a);
+                }
+                shown.insert(actions.Text(a));
+            }
+        }
+        names.assign(shown.begin(), shown.end());
+        return true;
+    }
+
+    void Run() {
+        try {
+            if (shared_.settings.breadthFirst && !monitor_) BreadthFirst();
+            else DepthFirst();
+        } catch (const std::bad_alloc&) {
+            shared_.Halt(shared_.memoryLow);
+        }
+    }
+    std::int64_t FullyExpanded() const { return fullyExpanded_; }
 
 private:
     struct Successor {
@@ -85,62 +153,32 @@ private:
         std::int64_t number;
         std::uint32_t monitor;
         std::size_t first, next;  // its chosen transitions, from first to the end (or the next frame's first)
-        SearchStep arrival;       // how the search got here (unused for the initial state)
+        Step arrival;             // how the search got here (unused for the initial state)
     };
 
-    // The actions the components may ever offer, as the root shows them
-    // (hidden by the hidings above them); false when a walk did not end.
-    bool MayCarry(const std::uint32_t* state, std::vector<std::string>& names) {
-        std::set<std::string> shown{actions_.Text(engine_.Internal())};
-        std::vector<ActionId> offered;
-        for (std::uint32_t c = 0; c < vectors_.Width(); ++c) {
-            if (!vectors_.IsComponent(c)) continue;
-            if (!vectors_.LocalAlphabet(state[c], ActionsBudget, offered, true)) return false;
-            for (ActionId a : offered) {
-                if (a == engine_.Dollar()) a = engine_.Internal();
-                for (std::uint32_t at = c; at != vectors_.RootNode() && !IsInternalAction(actions_.Text(a));) {
-                    at = vectors_.ParentOf(at);
-                    if (vectors_.IsHide(at) && vectors_.Synchronises(at, a)) a = engine_.HiddenAction(a);
-                }
-                shown.insert(actions_.Text(a));
-            }
-        }
-        names.assign(shown.begin(), shown.end());
-        return true;
-    }
+    bool IsDelta(ActionId a) const { return a == shared_.delta; }
 
-    bool IsDelta(ActionId a) {
-        if (a >= delta_.size()) {
-            const std::size_t from = delta_.size();
-            delta_.resize(actions_.Size(), 0);
-            for (std::size_t i = from; i < delta_.size(); ++i)
-                delta_[i] = actions_.Text(static_cast<ActionId>(i)) == "delta" ? 1 : 2;
-        }
-        return a < delta_.size() && delta_[a] == 1;
-    }
-
-    void Count() {
-        ++count_;
-        explored_.store(count_, std::memory_order_relaxed);
-    }
-
-    bool Stopped(SearchOutcomeOnVectors& out) {
-        if (settings_.maxStates > 0 && count_ >= settings_.maxStates) {
-            out.stoppedByBound = true;
+    // Whether the search stops before the next state: a thread asked every
+    // other to, the bound is reached, the caller asked, the memory nears its limit.
+    bool Stopped() {
+        if (shared_.halt.load(std::memory_order_relaxed)) return true;
+        const std::int64_t count = shared_.states->Count();
+        if (shared_.settings.maxStates > 0 && count >= shared_.settings.maxStates) {
+            shared_.Halt(shared_.bound);
             return true;
         }
-        if (stop_.load(std::memory_order_relaxed)) {
-            out.interrupted = true;
+        if (shared_.stop.load(std::memory_order_relaxed)) {
+            shared_.Halt(shared_.interrupted);
             return true;
         }
-        if (count_ >= nextMemoryCheck_) {
-            nextMemoryCheck_ = count_ + MemoryCheckStep;
+        if (++sinceMemoryCheck_ >= MemoryCheckStep) {
+            sinceMemoryCheck_ = 0;
             // What may grow at once: the engine's tables, the state table and the stack.
             const std::int64_t growth = static_cast<std::int64_t>(
-                engine_.Bytes() + states_->Bytes() + onStack_.capacity() +
+                engine_.Bytes() + shared_.states->Bytes() + onStack_.capacity() +
                 (frameSlots_.capacity() + transitions_.capacity()) * sizeof(std::uint32_t));
-            if (memory_.NearLimit(growth)) {
-                out.stoppedByMemory = true;
+            if (shared_.memory.NearLimit(growth)) {
+                shared_.Halt(shared_.memoryLow);
                 return true;
             }
         }
@@ -158,7 +196,7 @@ private:
         std::uint32_t* slots = slots_.data() + at * width_;
         vectors_.Normalise(slots);
         vectors_.Key(slots, keys_.data() + at * keyWidth_);
-        const std::uint32_t m = monitor_ ? monitor_->Step(from, arc.action, actions_) : 0;
+        const std::uint32_t m = monitor_ ? monitor_->Step(from, arc.action, shared_.actions) : 0;
         if (monitor_) keys_[at * keyWidth_ + systemKeyWidth_] = m;
         successors_.push_back(Successor{arc, k, m});
     }
@@ -177,10 +215,10 @@ private:
         const std::size_t n = vectors_.List(state);
         if (n == 0) return 0;
         bool full = true;
-        if (settings_.reduce) {
+        if (shared_.settings.reduce) {
             std::function<bool(std::size_t)> visible;
             if (monitor_)
-                visible = [&](std::size_t k) { return monitor_->Visible(vectors_.MoveAction(k), actions_); };
+                visible = [&](std::size_t k) { return monitor_->Visible(vectors_.MoveAction(k), shared_.actions); };
             full = stubborn_->Choose(state, n, visible, chosen_);
         }
         if (!full && monitor_) {
@@ -189,9 +227,11 @@ private:
             Truncate(0);
             for (const std::uint32_t k : chosen_) Make(k, monitorState);
             for (std::size_t i = 0; i < successors_.size() && !full; ++i) {
-                if (monitor_->Visible(successors_[i].arc.action, actions_)) full = true;
-                const std::int64_t known = states_->Find(keys_.data() + i * keyWidth_);
-                if (known >= 0 && onStack_[static_cast<std::size_t>(known)]) full = true;
+                if (monitor_->Visible(successors_[i].arc.action, shared_.actions)) full = true;
+                const std::int64_t known = shared_.states->Find(keys_.data() + i * keyWidth_);
+                if (known >= 0 && static_cast<std::size_t>(known) < onStack_.size() &&
+                    onStack_[static_cast<std::size_t>(known)])
+                    full = true;
             }
             Truncate(0);
         }
@@ -205,36 +245,50 @@ private:
 
     // Depth first on a stack of states, each frame its state's slots and the
     // transitions chosen there: a successor is made when its turn comes (the
-    // state listed again after a deeper one was).
-    void DepthFirst(const std::vector<std::uint32_t>& initial, std::uint32_t start, SearchOutcomeOnVectors& out) {
+    // state listed again after a deeper one was). Every thread starts from
+    // the initial state and explores the states it claims; thread i takes a
+    // state's chosen transitions from the i-th on, so that they part early.
+    void DepthFirst() {
         std::vector<Frame> stack;
         std::vector<std::uint32_t>& frameSlots = frameSlots_;
         std::vector<std::uint32_t>& transitions = transitions_;
         std::size_t listed = 0;  // the frame whose state the engine has listed
         // Pushes a state; true when it is a deadlock.
-        auto push = [&](std::int64_t number, std::uint32_t m, const SearchStep& arrival, bool byDelta) {
-            if (onStack_.size() <= static_cast<std::size_t>(number)) onStack_.resize(number + number / 2 + 1024, 0);
-            onStack_[static_cast<std::size_t>(number)] = 1;
+        auto push = [&](std::int64_t number, std::uint32_t m, const Step& arrival, bool byDelta) {
+            if (monitor_) {
+                if (onStack_.size() <= static_cast<std::size_t>(number))
+                    onStack_.resize(static_cast<std::size_t>(number + number / 2 + 1024), 0);
+                onStack_[static_cast<std::size_t>(number)] = 1;
+            }
             stack.push_back(Frame{number, m, transitions.size(), transitions.size(), arrival});
             // Whatever the engine listed is not the frame below any more (its slots may have moved).
             listed = stack.size() - 1;
             if (monitor_ && monitor_->Hopeless(m)) return false;
             const std::size_t n = Select(frameSlots.data() + (stack.size() - 1) * width_, m);
+            const std::size_t first = transitions.size();
             transitions.insert(transitions.end(), chosen_.begin(), chosen_.end());
+            if (id_ > 0 && chosen_.size() > 1)
+                std::rotate(transitions.begin() + static_cast<std::ptrdiff_t>(first),
+                            transitions.begin() + static_cast<std::ptrdiff_t>(first + id_ % chosen_.size()),
+                            transitions.end());
             listed = stack.size() - 1;
             return !monitor_ && n == 0 && !byDelta;
         };
-        frameSlots.assign(initial.begin(), initial.end());
-        if (push(0, start, SearchStep{}, false)) {
-            out.found = true;
-            return;
-        }
+        auto trace = [&](const Step* last) {
+            std::vector<Step> steps;
+            for (std::size_t f = 1; f < stack.size(); ++f) steps.push_back(stack[f].arrival);
+            if (last) steps.push_back(*last);
+            shared_.Found(std::move(steps));
+        };
+        frameSlots.assign(initial_.begin(), initial_.end());
+        if (push(0, start_, Step{}, false)) return trace(nullptr);
+        std::int64_t number = 0;
         while (!stack.empty()) {
-            if (Stopped(out)) return;
+            if (Stopped()) return;
             const std::size_t depth = stack.size() - 1;
             Frame& top = stack.back();
             if (top.next >= transitions.size()) {
-                onStack_[static_cast<std::size_t>(top.number)] = 0;
+                if (monitor_) onStack_[static_cast<std::size_t>(top.number)] = 0;
                 transitions.resize(top.first);
                 frameSlots.resize(depth * width_);
                 stack.pop_back();
@@ -247,34 +301,20 @@ private:
             }
             Truncate(0);
             Make(k, top.monitor);
-            if (states_->Find(keys_.data()) >= 0) continue;
-            const std::int64_t number = count_;
-            states_->Add(keys_.data());
-            Count();
+            const ClaimedStates::Claim claim = shared_.states->Intern(keys_.data(), inner_, number);
+            if (claim == ClaimedStates::Claim::Known) continue;
+            if (claim == ClaimedStates::Claim::Bound) return shared_.Halt(shared_.bound);
             const Successor s = successors_[0];
-            const SearchStep step{top.number, number, actions_.Text(s.arc.action), s.transition};
-            if (monitor_ && monitor_->Violated(s.monitor)) {
-                Trace(stack, out);
-                out.trace.push_back(step);
-                out.found = true;
-                return;
-            }
+            const Step step{top.number, number, s.arc.action, s.transition};
+            if (monitor_ && monitor_->Violated(s.monitor)) return trace(&step);
             frameSlots.insert(frameSlots.end(), slots_.begin(), slots_.begin() + width_);
-            if (push(number, s.monitor, step, IsDelta(s.arc.action))) {
-                Trace(stack, out);
-                out.found = true;
-                return;
-            }
+            if (push(number, s.monitor, step, IsDelta(s.arc.action))) return trace(nullptr);
         }
     }
 
-    static void Trace(const std::vector<Frame>& stack, SearchOutcomeOnVectors& out) {
-        for (std::size_t f = 1; f < stack.size(); ++f) out.trace.push_back(stack[f].arrival);
-    }
-
-    void BreadthFirst(const std::vector<std::uint32_t>& initial, SearchOutcomeOnVectors& out) {
+    void BreadthFirst() {
         // Every state's slots until it is explored, and how it was reached.
-        std::vector<std::uint32_t> waiting(initial);
+        std::vector<std::uint32_t> waiting(initial_);
         std::int64_t waitingFirst = 0;
         struct Reached {
             std::int64_t from;
@@ -283,8 +323,8 @@ private:
         };
         std::vector<Reached> reached{Reached{-1, 0, 0}};
         std::vector<std::uint8_t> byDelta{0};
-        for (std::int64_t current = 0; current < count_; ++current) {
-            if (Stopped(out)) return;
+        for (std::int64_t current = 0; current < shared_.states->Count(); ++current) {
+            if (Stopped()) return;
             const std::size_t offset = static_cast<std::size_t>(current - waitingFirst) * width_;
             scratch_.assign(waiting.begin() + static_cast<std::ptrdiff_t>(offset),
                             waiting.begin() + static_cast<std::ptrdiff_t>(offset + width_));
@@ -296,24 +336,24 @@ private:
             Truncate(0);
             for (const std::uint32_t k : chosen_) Make(k, 0);
             if (n == 0 && !byDelta[static_cast<std::size_t>(current)]) {
+                std::vector<Step> steps;
                 for (std::int64_t at = current; reached[static_cast<std::size_t>(at)].from >= 0;
                      at = reached[static_cast<std::size_t>(at)].from) {
                     const Reached& r = reached[static_cast<std::size_t>(at)];
-                    out.trace.push_back(SearchStep{r.from, at, actions_.Text(r.action), r.transition});
+                    steps.push_back(Step{r.from, at, r.action, r.transition});
                 }
-                std::reverse(out.trace.begin(), out.trace.end());
-                out.found = true;
-                return;
+                std::reverse(steps.begin(), steps.end());
+                return shared_.Found(std::move(steps));
             }
             for (std::size_t i = 0; i < successors_.size(); ++i) {
-                const std::uint32_t* key = keys_.data() + i * keyWidth_;
-                const std::int64_t known = states_->Find(key);
-                if (known >= 0) {
-                    if (IsDelta(successors_[i].arc.action)) byDelta[static_cast<std::size_t>(known)] = 1;
+                std::int64_t number = 0;
+                const ClaimedStates::Claim claim =
+                    shared_.states->Intern(keys_.data() + i * keyWidth_, inner_, number);
+                if (claim == ClaimedStates::Claim::Known) {
+                    if (IsDelta(successors_[i].arc.action)) byDelta[static_cast<std::size_t>(number)] = 1;
                     continue;
                 }
-                states_->Add(key);
-                Count();
+                if (claim == ClaimedStates::Claim::Bound) return shared_.Halt(shared_.bound);
                 reached.push_back(Reached{current, successors_[i].transition, successors_[i].arc.action});
                 byDelta.push_back(IsDelta(successors_[i].arc.action) ? 1 : 0);
                 waiting.insert(waiting.end(), slots_.begin() + static_cast<std::ptrdiff_t>(i * width_),
@@ -322,55 +362,102 @@ private:
         }
     }
 
-    SearchSettings settings_;
+    Shared& shared_;
+    unsigned id_;
     RunMonitor* monitor_;
-    ActionTable actions_;
     Engine engine_;
     VectorEngine vectors_;
-    MemoryWatch memory_;
-    std::atomic<std::int64_t>& explored_;
-    const std::atomic<bool>& stop_;
     std::unique_ptr<StubbornSets> stubborn_;
-    std::unique_ptr<VectorStates> states_;
+    std::vector<std::uint32_t> initial_;
+    std::uint32_t start_ = 0;
     std::uint32_t width_ = 0, systemKeyWidth_ = 0, keyWidth_ = 0;
-    std::int64_t count_ = 0, fullyExpanded_ = 0, nextMemoryCheck_ = MemoryCheckStep;
+    std::int64_t fullyExpanded_ = 0, sinceMemoryCheck_ = 0;
     std::vector<Successor> successors_;
-    std::vector<std::uint32_t> slots_, keys_, chosen_, scratch_;
+    std::vector<std::uint32_t> slots_, keys_, chosen_, scratch_, inner_;
     // The depth-first stack: each frame's slots, and the transitions chosen in each frame.
     std::vector<std::uint32_t> frameSlots_, transitions_;
-    std::vector<std::uint8_t> onStack_;
-    std::vector<std::uint8_t> delta_;  // per action: 1 for "delta", 2 for any other
+    std::vector<std::uint8_t> onStack_;  // per state, beside a monitor
 };
+
+// Runs the search on as many threads as it may take and writes its outcome
+// into out (but the count of states explored).
+void RunSearch(const Compilation* compilation, Shared& shared, RunMonitor* monitor, SearchOutcomeOnVectors& out) {
+    std::vector<std::unique_ptr<Search>> searches;
+    searches.push_back(std::make_unique<Search>(shared, 0, monitor));
+    Search& first = *searches[0];
+    if (!first.Start(compilation, nullptr)) return;
+    out.ran = true;
+    out.reduced = shared.settings.reduce;
+    // For the warnings of a property about actions the system never offers.
+    if (monitor) out.actionsKnown = first.MayCarry(out.actions);
+    shared.delta = shared.actions.InternText("delta");
+    // A state's key is claimed in the table, beside a monitor its state too.
+    const bool deadlockDepthFirst = !monitor && !shared.settings.breadthFirst;
+    shared.states = std::make_unique<ClaimedStates>(first.KeyWidth(), deadlockDepthFirst ? shared.settings.maxStates : 0);
+    shared.published.store(shared.states.get(), std::memory_order_release);
+    std::vector<std::uint32_t> inner;
+    std::int64_t number = 0;
+    shared.states->Intern(first.InitialKey().data(), inner, number);
+    if (monitor && monitor->Violated(first.StartMonitor())) {
+        shared.Found({});
+        return;
+    }
+    // Beside a monitor the cycle proviso looks at the one stack there is;
+    // breadth first, the trace is the shortest of a one-thread run.
+    Crew crew(SearchStackBytes);
+    unsigned threads = 1;
+    if (deadlockDepthFirst && shared.settings.threads > 1) {
+        threads = crew.Grow(shared.settings.threads);
+        try {
+            for (unsigned t = 1; t < threads; ++t) {
+                auto search = std::make_unique<Search>(shared, t, nullptr);
+                if (!search->Start(compilation, &first)) break;
+                searches.push_back(std::move(search));
+            }
+        } catch (const std::bad_alloc&) {
+            // The threads whose engines were made search; memory for more is lacking.
+        }
+        threads = static_cast<unsigned>(searches.size());
+    }
+    crew.Run(threads, [&](unsigned t) { searches[t]->Run(); });
+    for (const auto& search : searches) out.fullyExpanded += search->FullyExpanded();
+}
 
 }  // namespace
 
 SearchOutcomeOnVectors SearchOnVectors(const std::shared_ptr<const Compilation>& compilation,
                                        const SearchSettings& settings, RunMonitor* monitor, Progress* progress) {
     SearchOutcomeOnVectors out;
-    std::atomic<std::int64_t> explored{0};
     std::atomic<bool> stop{false};
+    Shared shared(settings, stop);
     try {
         RunOnLargeStack(
             [&] {
                 try {
-                    Search search(settings, monitor, explored, stop);
-                    search.Run(compilation.get(), out);
+                    RunSearch(compilation.get(), shared, monitor, out);
                 } catch (const std::bad_alloc&) {
-                    out.stoppedByMemory = true;
+                    shared.Halt(shared.memoryLow);
                 }
+                // The state table stays until the threads are gone.
             },
             SearchStackBytes,
             [&] {
                 if (!progress) return;
-                progress->Update(explored.load(std::memory_order_relaxed), 0);
+                const ClaimedStates* claimed = shared.published.load(std::memory_order_acquire);
+                progress->Update(claimed ? claimed->Count() : 0, 0);
                 if (progress->StopRequested()) stop.store(true, std::memory_order_relaxed);
             });
     } catch (const std::bad_alloc&) {
-        out.stoppedByMemory = true;
+        shared.Halt(shared.memoryLow);
     }
-    out.explored = explored.load();
+    out.found = shared.found.load();
+    out.stoppedByMemory = shared.memoryLow.load() && !out.found;
+    out.stoppedByBound = shared.bound.load() && !out.found;
+    out.interrupted = shared.interrupted.load() && !out.found;
+    out.explored = shared.states ? shared.states->Count() : 0;
+    for (const Step& s : shared.trace) out.trace.push_back(SearchStep{s.from, s.to, shared.actions.Text(s.action), s.transition});
     if (progress) progress->Update(out.explored, 0);
-    if (out.found && !out.stoppedByMemory) out.replayed = ReplaysOnTerms(compilation, out.trace, monitor == nullptr);
+    if (out.found) out.replayed = ReplaysOnTerms(compilation, out.trace, monitor == nullptr);
     return out;
 }
 

@@ -37,6 +37,10 @@ struct SearchSettings {
     bool breadthFirst = false;  // deadlocks only: a shortest trace of the space explored
     std::int64_t memoryLimit = 0;  // as GenerationSettings::memoryLimit
     std::int64_t maxStates = 0;    // 0: no bound; else the search stops short of more states
+    // The threads of a depth-first deadlock search (at least one), as
+    // ExplorationThreads gives them for a generation; a search beside a
+    // monitor, or breadth first, runs on one.
+    unsigned threads = 1;
 };
 
 struct SearchStep {
