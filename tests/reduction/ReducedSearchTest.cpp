@@ -93,25 +93,39 @@ void Compare(const std::string& text, std::int64_t bound, std::mt19937& rng, int
     if (!complete) return;
     std::shared_ptr<const Compilation> compilation = whole->compilation;
     bool ran = false;
-    for (const bool reduce : {true, false})
-        for (const bool breadthFirst : {false, true}) {
+    for (const bool reduce : {true, false}) {
+        // The states a one-thread depth-first search explores: the whole
+        // reduced space when it finds no deadlock, whatever the threads.
+        std::int64_t oneThread = -1;
+        for (const unsigned threads : {1u, 2u, 7u, 0u}) {
+            const bool breadthFirst = threads == 0;
             SearchSettings s;
             s.reduce = reduce;
             s.breadthFirst = breadthFirst;
+            s.threads = std::max(threads, 1u);
             s.maxStates = 100000;
             const SearchOutcomeOnVectors r = SearchOnVectors(compilation, s);
             if (!r.ran) return;  // no parallel structure at the root: the whole space is searched
             ran = true;
-            const std::string how = std::string(reduce ? "réduite" : "entière") + (breadthFirst ? ", en largeur" : "");
+            const std::string how = std::string(reduce ? "réduite" : "entière") +
+                                    (breadthFirst ? ", en largeur" : ", " + std::to_string(threads) + " fils");
             ASSERT_FALSE(r.stoppedByBound || r.stoppedByMemory || r.interrupted) << how << "\n" << text;
             ASSERT_EQ(r.found, deadlock) << how << "\n" << text;
             if (r.found) {
                 ASSERT_TRUE(r.replayed) << how << "\n" << text;
+                // A run of the search: each step leaves the state the previous one reached.
+                for (std::size_t i = 0; i < r.trace.size(); ++i)
+                    ASSERT_EQ(r.trace[i].from, i == 0 ? 0 : r.trace[i - 1].to) << how << "\n" << text;
             }
             ASSERT_LE(r.explored, static_cast<std::int64_t>(whole->store.StateCount())) << how << "\n" << text;
-            if (reduce && !breadthFirst && !deadlock && r.explored < static_cast<std::int64_t>(whole->store.StateCount()))
+            if (threads == 1) oneThread = r.explored;
+            if (!deadlock) {
+                ASSERT_EQ(r.explored, oneThread) << how << "\n" << text;
+            }
+            if (reduce && threads == 1 && !deadlock && r.explored < static_cast<std::int64_t>(whole->store.StateCount()))
                 ++tally.reducedSmaller;
         }
+    }
     if (!ran) return;
     ++tally.compared;
     tally.deadlocks += deadlock ? 1 : 0;
@@ -122,6 +136,7 @@ void Compare(const std::string& text, std::int64_t bound, std::mt19937& rng, int
         ASSERT_TRUE(expected.status.ok()) << formula;
         SearchSettings s;
         s.maxStates = 100000;
+        s.threads = 1 + static_cast<unsigned>(f % 2) * 6;  // beside a monitor, one thread whatever is asked
         const logic::SafetyCheck check = logic::CheckSafety(formula, compilation, s);
         ASSERT_TRUE(check.applies) << formula;
         ASSERT_EQ(check.holds, expected.holds) << formula << "\n" << text;
@@ -163,6 +178,78 @@ TEST(ReducedSearch, RandomSpecificationsKeepTheWholeSpacesVerdicts) {
     EXPECT_GE(tally.formulas, 1500);
     EXPECT_GE(tally.violated, 150);
     EXPECT_GE(tally.formulas - tally.violated, 150);
+}
+
+// n processes A_i; B_i; exit side by side: 3^n states and no deadlock.
+std::string IndependentProcesses(int n) {
+    std::string gates, root;
+    for (int i = 0; i < n; ++i) {
+        const std::string a = "A" + std::to_string(i), b = "B" + std::to_string(i);
+        gates += (i ? ", " : "") + a + ", " + b;
+        root += std::string(i ? "\n||| " : "") + "(" + a + "; " + b + "; EXIT)";
+    }
+    return "SYSTEM S [" + gates + "] :=\n" + root + "\nENDSYS";
+}
+
+std::shared_ptr<const Compilation> Compile(const std::string& text) {
+    const test::Compiled c = test::CompileText(text);
+    EXPECT_TRUE(c.ok()) << text;
+    return c.outcome.compilation;
+}
+
+class StopAtOnce : public Progress {
+public:
+    bool StopRequested() override { return true; }
+};
+
+// The whole space of 12 independent processes searched without reduction
+// (531441 states) on several threads, stopped short by each of the bound,
+// the memory limit and the caller: every thread stops, no state is counted
+// past the bound, and no verdict is given.
+TEST(ReducedSearch, EveryThreadStopsAtTheBoundTheMemoryLimitAndTheCallersRequest) {
+    const std::shared_ptr<const Compilation> compilation = Compile(IndependentProcesses(12));
+    ASSERT_TRUE(compilation);
+    for (const unsigned threads : {1u, 2u, 7u}) {
+        SearchSettings s;
+        s.reduce = false;
+        s.threads = threads;
+        s.maxStates = 5000;
+        const SearchOutcomeOnVectors bound = SearchOnVectors(compilation, s);
+        EXPECT_TRUE(bound.stoppedByBound && !bound.found) << threads;
+        EXPECT_EQ(bound.explored, 5000) << threads;
+
+        s.maxStates = 0;
+        s.memoryLimit = std::int64_t{1} << 20;
+        const SearchOutcomeOnVectors memory = SearchOnVectors(compilation, s);
+        EXPECT_TRUE(memory.stoppedByMemory && !memory.found) << threads;
+        EXPECT_LT(memory.explored, 531441) << threads;
+
+        s.memoryLimit = 0;
+        StopAtOnce stop;
+        const SearchOutcomeOnVectors stopped = SearchOnVectors(compilation, s, nullptr, &stop);
+        EXPECT_TRUE(stopped.interrupted && !stopped.found) << threads;
+        EXPECT_LT(stopped.explored, 531441) << threads;
+    }
+}
+
+// With reduction, the independent processes explore one interleaving (two
+// states per process and the end), on any number of threads; a deadlock
+// behind them is found by each thread count, its trace replayed.
+TEST(ReducedSearch, ThreadsShareOneReducedSpace) {
+    const std::shared_ptr<const Compilation> free = Compile(IndependentProcesses(30));
+    const std::shared_ptr<const Compilation> blocked =
+        Compile("SYSTEM S [A, B, C] :=\n(A; B; C; NIL)\n|[C]|\n(A; B; NIL)\nENDSYS");
+    ASSERT_TRUE(free && blocked);
+    for (const unsigned threads : {1u, 2u, 7u}) {
+        SearchSettings s;
+        s.threads = threads;
+        const SearchOutcomeOnVectors none = SearchOnVectors(free, s);
+        EXPECT_FALSE(none.found) << threads;
+        EXPECT_EQ(none.explored, 62) << threads;
+        const SearchOutcomeOnVectors found = SearchOnVectors(blocked, s);
+        EXPECT_TRUE(found.found && found.replayed) << threads;
+        EXPECT_EQ(found.trace.size(), 4u) << threads;
+    }
 }
 
 // Which actions a formula's automaton watches: an action that changes its
