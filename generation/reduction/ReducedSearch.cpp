@@ -3,7 +3,9 @@
 #include "generation/reduction/ReducedSearch.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <bit>
 #include <functional>
 #include <mutex>
 #include <new>
@@ -11,6 +13,7 @@
 
 #include "generation/Crew.h"
 #include "generation/Engine.h"
+#include "generation/LevelExploration.h"
 #include "generation/LargeStack.h"
 #include "generation/Lts.h"
 #include "generation/MemoryWatch.h"
@@ -135,7 +138,7 @@ public:
 
     void Run() {
         try {
-            if (shared_.settings.breadthFirst && !monitor_) BreadthFirst();
+            if (shared_.settings.breadthFirst && !monitor_) ExpandLevel();
             else DepthFirst();
         } catch (const std::bad_alloc&) {
             shared_.Halt(shared_.memoryLow);
@@ -312,55 +315,78 @@ private:
         }
     }
 
-    void BreadthFirst() {
-        // Every state's slots until it is explored, and how it was reached.
-        std::vector<std::uint32_t> waiting(initial_);
-        std::int64_t waitingFirst = 0;
-        struct Reached {
-            std::int64_t from;
-            std::uint32_t transition;
-            ActionId action;
-        };
-        std::vector<Reached> reached{Reached{-1, 0, 0}};
-        std::vector<std::uint8_t> byDelta{0};
-        for (std::int64_t current = 0; current < shared_.states->Count(); ++current) {
+public:
+    // ---- Breadth first, level by level ----------------------------------------------------
+    // The threads derive the chosen successors of the states they hold, each
+    // in its own engine; one pass then takes the level's states in number
+    // order, as a one-thread search would, and numbers the new successors.
+
+    // A state held, expanded: its transitions' count, its chosen successors in level_.
+    struct Expanded {
+        std::size_t transitions, first, count;
+    };
+    struct Level {
+        std::vector<std::uint32_t> held, next;  // whole vectors, in number order
+        std::vector<Expanded> expanded;
+        std::vector<Successor> successors;
+        std::vector<std::uint32_t> slots, keys;
+    };
+    Level level;
+
+    // Expands the states held; stops early when the search halts.
+    void ExpandLevel() {
+        level.expanded.clear();
+        level.successors.clear();
+        level.slots.clear();
+        level.keys.clear();
+        for (std::size_t at = 0; at < level.held.size(); at += width_) {
             if (Stopped()) return;
-            const std::size_t offset = static_cast<std::size_t>(current - waitingFirst) * width_;
-            scratch_.assign(waiting.begin() + static_cast<std::ptrdiff_t>(offset),
-                            waiting.begin() + static_cast<std::ptrdiff_t>(offset + width_));
-            if (offset > (std::size_t{1} << 20) && offset * 2 > waiting.size()) {
-                waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(offset + width_));
-                waitingFirst = current + 1;
-            }
+            scratch_.assign(level.held.begin() + static_cast<std::ptrdiff_t>(at),
+                            level.held.begin() + static_cast<std::ptrdiff_t>(at + width_));
             const std::size_t n = Select(scratch_.data(), 0);
             Truncate(0);
             for (const std::uint32_t k : chosen_) Make(k, 0);
-            if (n == 0 && !byDelta[static_cast<std::size_t>(current)]) {
-                std::vector<Step> steps;
-                for (std::int64_t at = current; reached[static_cast<std::size_t>(at)].from >= 0;
-                     at = reached[static_cast<std::size_t>(at)].from) {
-                    const Reached& r = reached[static_cast<std::size_t>(at)];
-                    steps.push_back(Step{r.from, at, r.action, r.transition});
-                }
-                std::reverse(steps.begin(), steps.end());
-                return shared_.Found(std::move(steps));
-            }
-            for (std::size_t i = 0; i < successors_.size(); ++i) {
-                std::int64_t number = 0;
-                const ClaimedStates::Claim claim =
-                    shared_.states->Intern(keys_.data() + i * keyWidth_, inner_, number);
-                if (claim == ClaimedStates::Claim::Known) {
-                    if (IsDelta(successors_[i].arc.action)) byDelta[static_cast<std::size_t>(number)] = 1;
-                    continue;
-                }
-                if (claim == ClaimedStates::Claim::Bound) return shared_.Halt(shared_.bound);
-                reached.push_back(Reached{current, successors_[i].transition, successors_[i].arc.action});
-                byDelta.push_back(IsDelta(successors_[i].arc.action) ? 1 : 0);
-                waiting.insert(waiting.end(), slots_.begin() + static_cast<std::ptrdiff_t>(i * width_),
-                               slots_.begin() + static_cast<std::ptrdiff_t>((i + 1) * width_));
-            }
+            level.expanded.push_back(Expanded{n, level.successors.size(), successors_.size()});
+            level.successors.insert(level.successors.end(), successors_.begin(), successors_.end());
+            level.slots.insert(level.slots.end(), slots_.begin(), slots_.end());
+            level.keys.insert(level.keys.end(), keys_.begin(), keys_.end());
         }
     }
+    const std::uint32_t* KeyOf(std::size_t successor) const { return level.keys.data() + successor * keyWidth_; }
+    const std::uint32_t* SlotsOf(std::size_t successor) const { return level.slots.data() + successor * width_; }
+    std::uint32_t Width() const { return width_; }
+    const std::vector<std::uint32_t>& Initial() const { return initial_; }
+
+    // Appends wholes (vectors of from's engine) to level.next, made again in
+    // this engine: the terms packed once for all of them.
+    void Receive(Search& from, const std::vector<std::uint32_t>& wholes) {
+        TermPacket packet;
+        std::vector<std::uint32_t> places(wholes.size(), 0);
+        const std::size_t base = level.next.size();
+        level.next.insert(level.next.end(), wholes.begin(), wholes.end());
+        for (std::size_t i = 0; i < wholes.size(); ++i) {
+            const auto slot = static_cast<std::uint32_t>(i % width_);
+            std::uint32_t& value = level.next[base + i];
+            if (!vectors_.IsComponent(slot)) {
+                if (value == VectorEngine::Derived) continue;
+                std::array<ActionId, 32> actions{};
+                const ActionId* source = from.engine_.EventActions(value);
+                const std::uint32_t mask = from.engine_.EventMask(value);
+                std::copy(source, source + std::popcount(mask), actions.begin());
+                value = engine_.MakeEvents(mask, actions.data());
+            } else if (value != 0) {
+                // The null term (an operand that ended) is the null term everywhere.
+                places[i] = from.engine_.Pack(value, packet);
+            }
+        }
+        from.engine_.EndPacking();
+        std::vector<TermId> made;
+        engine_.Unpack(packet, made);
+        for (std::size_t i = 0; i < wholes.size(); ++i)
+            if (places[i]) level.next[base + i] = made[places[i]];
+    }
+
+private:
 
     Shared& shared_;
     unsigned id_;
@@ -379,6 +405,143 @@ private:
     std::vector<std::uint8_t> onStack_;  // per state, beside a monitor
 };
 
+// Makes searches for threads up to wanted (crew members, engines that took
+// the structure); answers how many there are, fewer where memory or threads lacked.
+unsigned Enlist(const Compilation* compilation, std::vector<std::unique_ptr<Search>>& searches, Shared& shared,
+                Crew& crew, unsigned wanted) {
+    const unsigned members = crew.Grow(wanted);
+    try {
+        while (searches.size() < members) {
+            auto search = std::make_unique<Search>(shared, static_cast<unsigned>(searches.size()), nullptr);
+            if (!search->Start(compilation, searches[0].get())) break;
+            searches.push_back(std::move(search));
+        }
+    } catch (const std::bad_alloc&) {
+        // The threads whose engines were made search; memory for more is lacking.
+    }
+    return std::min(wanted, static_cast<unsigned>(searches.size()));
+}
+
+// Breadth first, level by level: the threads expand the states they hold,
+// then one pass takes the level's states in number order and numbers their
+// new successors, so that numbers, trace and count are those of one thread.
+// The new states are handed to the threads that will expand them, each kept
+// by the thread that found it unless that one found more than its share;
+// a state that changes threads has its terms made again in the other's engine.
+void BreadthFirst(const Compilation* compilation, std::vector<std::unique_ptr<Search>>& searches, Shared& shared,
+                  Crew& crew) {
+    ClaimedStates& states = *shared.states;
+    const SearchSettings& settings = shared.settings;
+    struct Reached {
+        std::int64_t from;
+        std::uint32_t transition;
+        ActionId action;
+    };
+    std::vector<Reached> reached{Reached{-1, 0, 0}};
+    std::vector<std::uint8_t> byDelta{0};
+    // Where each state of the level is held: the thread, and its place among that thread's states.
+    struct Place {
+        unsigned thread;
+        std::size_t index;
+    };
+    std::vector<Place> places{Place{0, 0}}, nextPlaces;
+    struct Found {
+        unsigned thread;      // that derived it
+        std::size_t successor;  // among that thread's successors of the level
+    };
+    std::vector<Found> found;
+    std::vector<std::uint32_t> inner;
+    std::vector<std::vector<std::uint32_t>> moving;
+    searches[0]->level.held = searches[0]->Initial();
+    const std::uint32_t width = searches[0]->Width();
+    unsigned active = 1;
+    std::int64_t levelFirst = 0;
+    while (levelFirst < states.Count()) {
+        crew.Run(active, [&](unsigned t) { searches[t]->Run(); });
+        if (shared.halt.load()) return;
+        const std::int64_t levelEnd = states.Count();
+        found.clear();
+        for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
+            if (settings.maxStates > 0 && states.Count() >= settings.maxStates) return shared.Halt(shared.bound);
+            if (shared.stop.load(std::memory_order_relaxed)) return shared.Halt(shared.interrupted);
+            if ((s & (MemoryCheckStep - 1)) == 0 &&
+                shared.memory.NearLimit(static_cast<std::int64_t>(states.Bytes() + reached.capacity() * sizeof(Reached))))
+                return shared.Halt(shared.memoryLow);
+            const Place place = places[static_cast<std::size_t>(s - levelFirst)];
+            Search& search = *searches[place.thread];
+            const Search::Expanded& e = search.level.expanded[place.index];
+            if (e.transitions == 0 && !byDelta[static_cast<std::size_t>(s)]) {
+                std::vector<Step> steps;
+                for (std::int64_t at = s; reached[static_cast<std::size_t>(at)].from >= 0;
+                     at = reached[static_cast<std::size_t>(at)].from) {
+                    const Reached& r = reached[static_cast<std::size_t>(at)];
+                    steps.push_back(Step{r.from, at, r.action, r.transition});
+                }
+                std::reverse(steps.begin(), steps.end());
+                return shared.Found(std::move(steps));
+            }
+            for (std::size_t i = e.first; i < e.first + e.count; ++i) {
+                const auto& successor = search.level.successors[i];
+                const bool delta = successor.arc.action == shared.delta;
+                std::int64_t number = 0;
+                if (states.Intern(search.KeyOf(i), inner, number) == ClaimedStates::Claim::Known) {
+                    if (delta) byDelta[static_cast<std::size_t>(number)] = 1;
+                    continue;
+                }
+                reached.push_back(Reached{s, successor.transition, successor.arc.action});
+                byDelta.push_back(delta ? 1 : 0);
+                found.push_back(Found{place.thread, i});
+            }
+        }
+        levelFirst = levelEnd;
+        // The new states to the threads: each thread keeps up to its share of
+        // those it found, the rest go to the threads below their share.
+        const unsigned holders = Enlist(compilation, searches, shared, crew,
+                                        LevelThreads(static_cast<std::int64_t>(found.size()), std::max(settings.threads, 1u)));
+        const auto threads = static_cast<unsigned>(searches.size());
+        const std::size_t share = (found.size() + holders - 1) / std::max(holders, 1u);
+        std::vector<std::size_t> kept(threads, 0);
+        std::vector<unsigned> holder(found.size(), threads);
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            const unsigned d = found[i].thread;
+            if (d < holders && kept[d] < share) holder[i] = d, ++kept[d];
+        }
+        unsigned taker = 0;
+        for (unsigned& h : holder) {
+            if (h != threads) continue;
+            while (kept[taker] >= share) ++taker;
+            h = taker;
+            ++kept[taker];
+        }
+        for (auto& search : searches) search->level.next.clear();
+        nextPlaces.assign(found.size(), Place{0, 0});
+        // Kept first, then the moved ones packed once per pair of threads.
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            if (holder[i] != found[i].thread) continue;
+            Search& search = *searches[holder[i]];
+            const std::uint32_t* whole = search.SlotsOf(found[i].successor);
+            nextPlaces[i] = Place{holder[i], search.level.next.size() / width};
+            search.level.next.insert(search.level.next.end(), whole, whole + width);
+        }
+        for (unsigned from = 0; from < threads; ++from)
+            for (unsigned to = 0; to < threads; ++to) {
+                if (from == to) continue;
+                std::vector<std::uint32_t> wholes;
+                std::size_t index = searches[to]->level.next.size() / width;
+                for (std::size_t i = 0; i < found.size(); ++i) {
+                    if (found[i].thread != from || holder[i] != to) continue;
+                    const std::uint32_t* whole = searches[from]->SlotsOf(found[i].successor);
+                    wholes.insert(wholes.end(), whole, whole + width);
+                    nextPlaces[i] = Place{to, index++};
+                }
+                if (!wholes.empty()) searches[to]->Receive(*searches[from], wholes);
+            }
+        for (auto& search : searches) search->level.held.swap(search->level.next);
+        places.swap(nextPlaces);
+        active = std::max(holders, 1u);
+    }
+}
+
 // Runs the search on as many threads as it may take and writes its outcome
 // into out (but the count of states explored).
 void RunSearch(const Compilation* compilation, Shared& shared, RunMonitor* monitor, SearchOutcomeOnVectors& out) {
@@ -392,8 +555,8 @@ void RunSearch(const Compilation* compilation, Shared& shared, RunMonitor* monit
     if (monitor) out.actionsKnown = first.MayCarry(out.actions);
     shared.delta = shared.actions.InternText("delta");
     // A state's key is claimed in the table, beside a monitor its state too.
-    const bool deadlockDepthFirst = !monitor && !shared.settings.breadthFirst;
-    shared.states = std::make_unique<ClaimedStates>(first.KeyWidth(), deadlockDepthFirst ? shared.settings.maxStates : 0);
+    const bool breadthFirst = !monitor && shared.settings.breadthFirst;
+    shared.states = std::make_unique<ClaimedStates>(first.KeyWidth(), monitor || breadthFirst ? 0 : shared.settings.maxStates);
     shared.published.store(shared.states.get(), std::memory_order_release);
     std::vector<std::uint32_t> inner;
     std::int64_t number = 0;
@@ -402,24 +565,14 @@ void RunSearch(const Compilation* compilation, Shared& shared, RunMonitor* monit
         shared.Found({});
         return;
     }
-    // Beside a monitor the cycle proviso looks at the one stack there is;
-    // breadth first, the trace is the shortest of a one-thread run.
     Crew crew(SearchStackBytes);
-    unsigned threads = 1;
-    if (deadlockDepthFirst && shared.settings.threads > 1) {
-        threads = crew.Grow(shared.settings.threads);
-        try {
-            for (unsigned t = 1; t < threads; ++t) {
-                auto search = std::make_unique<Search>(shared, t, nullptr);
-                if (!search->Start(compilation, &first)) break;
-                searches.push_back(std::move(search));
-            }
-        } catch (const std::bad_alloc&) {
-            // The threads whose engines were made search; memory for more is lacking.
-        }
-        threads = static_cast<unsigned>(searches.size());
+    if (breadthFirst) {
+        BreadthFirst(compilation, searches, shared, crew);
+    } else {
+        // Beside a monitor the cycle proviso looks at the one stack there is.
+        const unsigned threads = monitor ? 1 : Enlist(compilation, searches, shared, crew, std::max(shared.settings.threads, 1u));
+        crew.Run(threads, [&](unsigned t) { searches[t]->Run(); });
     }
-    crew.Run(threads, [&](unsigned t) { searches[t]->Run(); });
     for (const auto& search : searches) out.fullyExpanded += search->FullyExpanded();
 }
 

@@ -68,6 +68,13 @@ std::string RandomSafetyFormula(std::mt19937& rng) {
     return std::string("[") + (rng() % 4 ? "true* . " : "") + regular(3) + "] false";
 }
 
+std::string TraceText(const std::vector<SearchStep>& trace) {
+    std::string text;
+    for (const SearchStep& step : trace)
+        text += std::to_string(step.from) + " -" + step.action + "-> " + std::to_string(step.to) + "\n";
+    return text;
+}
+
 struct Tally {
     int compared = 0, deadlocks = 0, reducedSmaller = 0, formulas = 0, violated = 0;
 };
@@ -93,39 +100,45 @@ void Compare(const std::string& text, std::int64_t bound, std::mt19937& rng, int
     if (!complete) return;
     std::shared_ptr<const Compilation> compilation = whole->compilation;
     bool ran = false;
-    for (const bool reduce : {true, false}) {
-        // The states a one-thread depth-first search explores: the whole
-        // reduced space when it finds no deadlock, whatever the threads.
-        std::int64_t oneThread = -1;
-        for (const unsigned threads : {1u, 2u, 7u, 0u}) {
-            const bool breadthFirst = threads == 0;
-            SearchSettings s;
-            s.reduce = reduce;
-            s.breadthFirst = breadthFirst;
-            s.threads = std::max(threads, 1u);
-            s.maxStates = 100000;
-            const SearchOutcomeOnVectors r = SearchOnVectors(compilation, s);
-            if (!r.ran) return;  // no parallel structure at the root: the whole space is searched
-            ran = true;
-            const std::string how = std::string(reduce ? "réduite" : "entière") +
-                                    (breadthFirst ? ", en largeur" : ", " + std::to_string(threads) + " fils");
-            ASSERT_FALSE(r.stoppedByBound || r.stoppedByMemory || r.interrupted) << how << "\n" << text;
-            ASSERT_EQ(r.found, deadlock) << how << "\n" << text;
-            if (r.found) {
-                ASSERT_TRUE(r.replayed) << how << "\n" << text;
-                // A run of the search: each step leaves the state the previous one reached.
-                for (std::size_t i = 0; i < r.trace.size(); ++i)
-                    ASSERT_EQ(r.trace[i].from, i == 0 ? 0 : r.trace[i - 1].to) << how << "\n" << text;
+    for (const bool reduce : {true, false})
+        for (const bool breadthFirst : {false, true}) {
+            // The one-thread search: depth first, its count is the whole
+            // reduced space's when it finds no deadlock, whatever the
+            // threads; breadth first, its count and trace are every thread count's.
+            SearchOutcomeOnVectors one;
+            for (const unsigned threads : {1u, 2u, 7u}) {
+                SearchSettings s;
+                s.reduce = reduce;
+                s.breadthFirst = breadthFirst;
+                s.threads = threads;
+                s.maxStates = 100000;
+                const SearchOutcomeOnVectors r = SearchOnVectors(compilation, s);
+                if (!r.ran) return;  // no parallel structure at the root: the whole space is searched
+                ran = true;
+                const std::string how = std::string(reduce ? "réduite" : "entière") +
+                                        (breadthFirst ? ", en largeur, " : ", en profondeur, ") +
+                                        std::to_string(threads) + " fils";
+                ASSERT_FALSE(r.stoppedByBound || r.stoppedByMemory || r.interrupted) << how << "\n" << text;
+                ASSERT_EQ(r.found, deadlock) << how << "\n" << text;
+                if (r.found) {
+                    ASSERT_TRUE(r.replayed) << how << "\n" << text;
+                    // A run of the search: each step leaves the state the previous one reached.
+                    for (std::size_t i = 0; i < r.trace.size(); ++i)
+                        ASSERT_EQ(r.trace[i].from, i == 0 ? 0 : r.trace[i - 1].to) << how << "\n" << text;
+                }
+                ASSERT_LE(r.explored, static_cast<std::int64_t>(whole->store.StateCount())) << how << "\n" << text;
+                if (threads == 1) one = r;
+                if (!deadlock || breadthFirst) {
+                    ASSERT_EQ(r.explored, one.explored) << how << "\n" << text;
+                }
+                if (breadthFirst) {
+                    ASSERT_EQ(TraceText(r.trace), TraceText(one.trace)) << how << "\n" << text;
+                }
+                if (reduce && !breadthFirst && threads == 1 && !deadlock &&
+                    r.explored < static_cast<std::int64_t>(whole->store.StateCount()))
+                    ++tally.reducedSmaller;
             }
-            ASSERT_LE(r.explored, static_cast<std::int64_t>(whole->store.StateCount())) << how << "\n" << text;
-            if (threads == 1) oneThread = r.explored;
-            if (!deadlock) {
-                ASSERT_EQ(r.explored, oneThread) << how << "\n" << text;
-            }
-            if (reduce && threads == 1 && !deadlock && r.explored < static_cast<std::int64_t>(whole->store.StateCount()))
-                ++tally.reducedSmaller;
         }
-    }
     if (!ran) return;
     ++tally.compared;
     tally.deadlocks += deadlock ? 1 : 0;
@@ -234,12 +247,14 @@ TEST(ReducedSearch, EveryThreadStopsAtTheBoundTheMemoryLimitAndTheCallersRequest
 
 // With reduction, the independent processes explore one interleaving (two
 // states per process and the end), on any number of threads; a deadlock
-// behind them is found by each thread count, its trace replayed.
+// behind them is found by each thread count, its trace replayed; breadth
+// first and whole, every state is met once whatever thread holds it.
 TEST(ReducedSearch, ThreadsShareOneReducedSpace) {
     const std::shared_ptr<const Compilation> free = Compile(IndependentProcesses(30));
     const std::shared_ptr<const Compilation> blocked =
         Compile("SYSTEM S [A, B, C] :=\n(A; B; C; NIL)\n|[C]|\n(A; B; NIL)\nENDSYS");
-    ASSERT_TRUE(free && blocked);
+    const std::shared_ptr<const Compilation> wide = Compile(IndependentProcesses(8));
+    ASSERT_TRUE(free && blocked && wide);
     for (const unsigned threads : {1u, 2u, 7u}) {
         SearchSettings s;
         s.threads = threads;
@@ -249,6 +264,12 @@ TEST(ReducedSearch, ThreadsShareOneReducedSpace) {
         const SearchOutcomeOnVectors found = SearchOnVectors(blocked, s);
         EXPECT_TRUE(found.found && found.replayed) << threads;
         EXPECT_EQ(found.trace.size(), 4u) << threads;
+        // Breadth first and whole, the levels are wide enough for every thread.
+        s.breadthFirst = true;
+        s.reduce = false;
+        const SearchOutcomeOnVectors levels = SearchOnVectors(wide, s);
+        EXPECT_FALSE(levels.found) << threads;
+        EXPECT_EQ(levels.explored, 6562) << threads;
     }
 }
 
