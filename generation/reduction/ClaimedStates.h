@@ -40,6 +40,7 @@ public:
 private:
     // Held shared to intern, alone to grow.
     mutable std::shared_mutex growth_;
+    std::atomic<bool> growing_{false};  // a thread waits to grow the table
     std::mutex numbering_;
     VectorStates states_;
     std::int64_t bound_;

@@ -47,7 +47,7 @@ struct Shared {
     Shared(const SearchSettings& s, const std::atomic<bool>& stopAsked)
         : settings(s), names(actions), memory(s.memoryLimit), stop(stopAsked) {}
 
-    // Every thread stops at its next state; the first reason is kept.
+    // Every thread stops at its next state; reason says why.
     void Halt(std::atomic<bool>& reason) {
         reason.store(true, std::memory_order_relaxed);
         halt.store(true, std::memory_order_relaxed);
