@@ -216,32 +216,38 @@ public:
 };
 
 // The whole space of 12 independent processes searched without reduction
-// (531441 states) on several threads, stopped short by each of the bound,
-// the memory limit and the caller: every thread stops, no state is counted
-// past the bound, and no verdict is given.
+// (531442 states), depth first and breadth first on several threads,
+// stopped short by each of the bound, the memory limit and the caller:
+// every thread stops, no state is counted past the bound (breadth first,
+// past the successors of the state that reached it), and no verdict is given.
 TEST(ReducedSearch, EveryThreadStopsAtTheBoundTheMemoryLimitAndTheCallersRequest) {
     const std::shared_ptr<const Compilation> compilation = Compile(IndependentProcesses(12));
     ASSERT_TRUE(compilation);
-    for (const unsigned threads : {1u, 2u, 7u}) {
-        SearchSettings s;
-        s.reduce = false;
-        s.threads = threads;
-        s.maxStates = 5000;
-        const SearchOutcomeOnVectors bound = SearchOnVectors(compilation, s);
-        EXPECT_TRUE(bound.stoppedByBound && !bound.found) << threads;
-        EXPECT_EQ(bound.explored, 5000) << threads;
+    for (const bool breadthFirst : {false, true}) {
+        for (const unsigned threads : {1u, 2u, 7u}) {
+            SearchSettings s;
+            s.reduce = false;
+            s.breadthFirst = breadthFirst;
+            s.threads = threads;
+            s.maxStates = 5000;
+            const SearchOutcomeOnVectors bound = SearchOnVectors(compilation, s);
+            EXPECT_TRUE(bound.stoppedByBound && !bound.found) << threads;
+            // Breadth first, the successors of the state that reached the bound are counted.
+            EXPECT_GE(bound.explored, 5000) << threads;
+            EXPECT_LE(bound.explored, breadthFirst ? 5024 : 5000) << threads;
 
-        s.maxStates = 0;
-        s.memoryLimit = std::int64_t{1} << 20;
-        const SearchOutcomeOnVectors memory = SearchOnVectors(compilation, s);
-        EXPECT_TRUE(memory.stoppedByMemory && !memory.found) << threads;
-        EXPECT_LT(memory.explored, 531441) << threads;
+            s.maxStates = 0;
+            s.memoryLimit = std::int64_t{1} << 20;
+            const SearchOutcomeOnVectors memory = SearchOnVectors(compilation, s);
+            EXPECT_TRUE(memory.stoppedByMemory && !memory.found) << threads;
+            EXPECT_LT(memory.explored, 531441) << threads;
 
-        s.memoryLimit = 0;
-        StopAtOnce stop;
-        const SearchOutcomeOnVectors stopped = SearchOnVectors(compilation, s, nullptr, &stop);
-        EXPECT_TRUE(stopped.interrupted && !stopped.found) << threads;
-        EXPECT_LT(stopped.explored, 531441) << threads;
+            s.memoryLimit = 0;
+            StopAtOnce stop;
+            const SearchOutcomeOnVectors stopped = SearchOnVectors(compilation, s, nullptr, &stop);
+            EXPECT_TRUE(stopped.interrupted && !stopped.found) << threads;
+            EXPECT_LT(stopped.explored, 531441) << threads;
+        }
     }
 }
 
