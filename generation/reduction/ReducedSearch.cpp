@@ -69,12 +69,17 @@ struct Shared {
     const std::atomic<bool>& stop;  // asked by the caller
     std::atomic<bool> halt{false};
     std::atomic<bool> found{false}, memoryLow{false}, bound{false}, interrupted{false};
+    // While one thread searches alone: the states it may claim (0 for no
+    // limit), and whether it reached them.
+    std::int64_t soloStates = 0;
+    std::atomic<bool> outgrown{false};
+    std::unique_ptr<ClaimedStates> soloTable;  // kept while the progress may read it
     std::mutex finding;
     std::vector<Step> trace;
 };
 
 // One thread of a search: its own engines over the shared names, its own
-// stack or queue, the state table shared.
+// stack (or its share of a level), the state table shared.
 class Search {
 public:
     Search(Shared& shared, unsigned id, RunMonitor* monitor)
@@ -87,7 +92,7 @@ public:
     }
 
     // Takes the structure and the initial state; the first thread plans the
-    // identity vector, the others take its order (keyOrder). False when the
+    // identity vector, the others take its order from first. False when the
     // system has no parallel structure at its root.
     bool Start(const Compilation* compilation, const Search* first) {
         const TermId root = engine_.Import(compilation ? compilation->rootBehaviour : nullptr);
@@ -136,6 +141,8 @@ public:
         return true;
     }
 
+    // Depth first, searches from the initial state; breadth first, expands
+    // the states of the level it holds.
     void Run() {
         try {
             if (shared_.settings.breadthFirst && !monitor_) ExpandLevel();
@@ -168,6 +175,10 @@ private:
         const std::int64_t count = shared_.states->Count();
         if (shared_.settings.maxStates > 0 && count >= shared_.settings.maxStates) {
             shared_.Halt(shared_.bound);
+            return true;
+        }
+        if (shared_.soloStates > 0 && count >= shared_.soloStates) {
+            shared_.Halt(shared_.outgrown);
             return true;
         }
         if (shared_.stop.load(std::memory_order_relaxed)) {
@@ -568,10 +579,32 @@ void RunSearch(const Compilation* compilation, Shared& shared, RunMonitor* monit
     Crew crew(SearchStackBytes);
     if (breadthFirst) {
         BreadthFirst(compilation, searches, shared, crew);
-    } else {
+    } else if (monitor || shared.settings.threads <= 1) {
         // Beside a monitor the cycle proviso looks at the one stack there is.
-        const unsigned threads = monitor ? 1 : Enlist(compilation, searches, shared, crew, std::max(shared.settings.threads, 1u));
-        crew.Run(threads, [&](unsigned t) { searches[t]->Run(); });
+        first.Run();
+    } else {
+        bool together = true;
+        if (shared.settings.soloStates > 0) {
+            shared.soloStates = shared.settings.soloStates;
+            first.Run();
+            shared.soloStates = 0;
+            together = shared.outgrown.load() && !shared.found.load() && !shared.memoryLow.load() &&
+                       !shared.bound.load() && !shared.interrupted.load();
+        }
+        if (together && shared.outgrown.load()) {
+            // Made again from the start: what the lone thread met is forgotten.
+            shared.outgrown.store(false);
+            shared.halt.store(false);
+            out.fullyExpanded = -first.FullyExpanded();
+            shared.soloTable = std::move(shared.states);
+            shared.states = std::make_unique<ClaimedStates>(first.KeyWidth(), shared.settings.maxStates);
+            shared.published.store(shared.states.get(), std::memory_order_release);
+            shared.states->Intern(first.InitialKey().data(), inner, number);
+        }
+        if (together) {
+            const unsigned threads = Enlist(compilation, searches, shared, crew, shared.settings.threads);
+            crew.Run(threads, [&](unsigned t) { searches[t]->Run(); });
+        }
     }
     for (const auto& search : searches) out.fullyExpanded += search->FullyExpanded();
 }

@@ -41,6 +41,11 @@ struct SearchSettings {
     // ExplorationThreads gives them for a generation; a search beside a
     // monitor, or breadth first, runs on one.
     unsigned threads = 1;
+    // A depth-first search on threads starts on one, and calls the others
+    // (the search made again on all of them) past that many states: a small
+    // search gives the answer of one thread, its trace and count the same
+    // each time. 0: on every thread from the start.
+    std::int64_t soloStates = std::int64_t{1} << 13;
 };
 
 struct SearchStep {

@@ -111,6 +111,7 @@ void Compare(const std::string& text, std::int64_t bound, std::mt19937& rng, int
                 s.reduce = reduce;
                 s.breadthFirst = breadthFirst;
                 s.threads = threads;
+                s.soloStates = 0;  // on every thread from the start, however small the space
                 s.maxStates = 100000;
                 const SearchOutcomeOnVectors r = SearchOnVectors(compilation, s);
                 if (!r.ran) return;  // no parallel structure at the root: the whole space is searched
@@ -137,6 +138,15 @@ void Compare(const std::string& text, std::int64_t bound, std::mt19937& rng, int
                 if (reduce && !breadthFirst && threads == 1 && !deadlock &&
                     r.explored < static_cast<std::int64_t>(whole->store.StateCount()))
                     ++tally.reducedSmaller;
+            }
+            if (reduce && !breadthFirst) {
+                // A search this small stays on one thread whatever is asked: the same answer each time.
+                SearchSettings s;
+                s.threads = 7;
+                s.maxStates = 100000;
+                const SearchOutcomeOnVectors r = SearchOnVectors(compilation, s);
+                ASSERT_EQ(r.explored, one.explored) << text;
+                ASSERT_EQ(TraceText(r.trace), TraceText(one.trace)) << text;
             }
         }
     if (!ran) return;
@@ -229,6 +239,7 @@ TEST(ReducedSearch, EveryThreadStopsAtTheBoundTheMemoryLimitAndTheCallersRequest
             s.reduce = false;
             s.breadthFirst = breadthFirst;
             s.threads = threads;
+            s.soloStates = 0;
             s.maxStates = 5000;
             const SearchOutcomeOnVectors bound = SearchOnVectors(compilation, s);
             EXPECT_TRUE(bound.stoppedByBound && !bound.found) << threads;
@@ -253,17 +264,20 @@ TEST(ReducedSearch, EveryThreadStopsAtTheBoundTheMemoryLimitAndTheCallersRequest
 
 // With reduction, the independent processes explore one interleaving (two
 // states per process and the end), on any number of threads; a deadlock
-// behind them is found by each thread count, its trace replayed; breadth
-// first and whole, every state is met once whatever thread holds it.
+// behind them is found by each thread count, its trace replayed; whole,
+// breadth first or depth first past the lone thread's start, every state is
+// met once whatever thread holds it.
 TEST(ReducedSearch, ThreadsShareOneReducedSpace) {
     const std::shared_ptr<const Compilation> free = Compile(IndependentProcesses(30));
     const std::shared_ptr<const Compilation> blocked =
         Compile("SYSTEM S [A, B, C] :=\n(A; B; C; NIL)\n|[C]|\n(A; B; NIL)\nENDSYS");
     const std::shared_ptr<const Compilation> wide = Compile(IndependentProcesses(8));
-    ASSERT_TRUE(free && blocked && wide);
+    const std::shared_ptr<const Compilation> larger = Compile(IndependentProcesses(9));
+    ASSERT_TRUE(free && blocked && wide && larger);
     for (const unsigned threads : {1u, 2u, 7u}) {
         SearchSettings s;
         s.threads = threads;
+        s.soloStates = 0;
         const SearchOutcomeOnVectors none = SearchOnVectors(free, s);
         EXPECT_FALSE(none.found) << threads;
         EXPECT_EQ(none.explored, 62) << threads;
@@ -276,6 +290,13 @@ TEST(ReducedSearch, ThreadsShareOneReducedSpace) {
         const SearchOutcomeOnVectors levels = SearchOnVectors(wide, s);
         EXPECT_FALSE(levels.found) << threads;
         EXPECT_EQ(levels.explored, 6562) << threads;
+        // Depth first past the states one thread takes alone: made again on every thread.
+        s.breadthFirst = false;
+        s.soloStates = SearchSettings{}.soloStates;
+        ASSERT_LT(s.soloStates, 19684);
+        const SearchOutcomeOnVectors restarted = SearchOnVectors(larger, s);
+        EXPECT_FALSE(restarted.found || restarted.stoppedByBound || restarted.stoppedByMemory) << threads;
+        EXPECT_EQ(restarted.explored, 19684) << threads;
     }
 }
 
