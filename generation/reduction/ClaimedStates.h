@@ -34,6 +34,7 @@ public:
     std::int64_t Count() const { return count_.load(std::memory_order_relaxed); }
     std::size_t Bytes() const {
         const std::shared_lock<std::shared_mutex> reading(growth_);
+        const std::lock_guard<std::mutex> numbering(numbering_);
         return states_.Bytes();
     }
 
@@ -41,7 +42,7 @@ private:
     // Held shared to intern, alone to grow.
     mutable std::shared_mutex growth_;
     std::atomic<bool> growing_{false};  // a thread waits to grow the table
-    std::mutex numbering_;
+    mutable std::mutex numbering_;  // numbers states one at a time
     VectorStates states_;
     std::int64_t bound_;
     std::atomic<std::int64_t> count_{0};
