@@ -187,10 +187,13 @@ private:
         }
         if (++sinceMemoryCheck_ >= MemoryCheckStep) {
             sinceMemoryCheck_ = 0;
-            // What may grow at once: the engine's tables, the state table and the stack.
+            // What may grow at once: the engine's tables, the state table, the
+            // stack or the level's successors.
             const std::int64_t growth = static_cast<std::int64_t>(
                 engine_.Bytes() + shared_.states->Bytes() + onStack_.capacity() +
-                (frameSlots_.capacity() + transitions_.capacity()) * sizeof(std::uint32_t));
+                (frameSlots_.capacity() + transitions_.capacity() + level.slots.capacity() + level.keys.capacity()) *
+                    sizeof(std::uint32_t) +
+                level.successors.capacity() * sizeof(Successor));
             if (shared_.memory.NearLimit(growth)) {
                 shared_.Halt(shared_.memoryLow);
                 return true;

@@ -45,7 +45,7 @@ struct SearchSettings {
     // (the search made again on all of them) past that many states: a small
     // search gives the answer of one thread, its trace and count the same
     // each time. 0: on every thread from the start.
-    std::int64_t soloStates = std::int64_t{1} << 13;
+    std::int64_t soloStates = std::int64_t{1} << 10;
 };
 
 struct SearchStep {
