@@ -335,12 +335,12 @@ public:
     // in its own engine; one pass then takes the level's states in number
     // order, as a one-thread search would, and numbers the new successors.
 
-    // A state held, expanded: its transitions' count, its chosen successors in level_.
+    // A state held, expanded: its transitions' count, its chosen successors in level.
     struct Expanded {
         std::size_t transitions, first, count;
     };
     struct Level {
-        std::vector<std::uint32_t> held, next;  // whole vectors, in number order
+        std::vector<std::uint32_t> held, next;  // whole vectors, in the order they were handed
         std::vector<Expanded> expanded;
         std::vector<Successor> successors;
         std::vector<std::uint32_t> slots, keys;
@@ -627,7 +627,6 @@ SearchOutcomeOnVectors SearchOnVectors(const std::shared_ptr<const Compilation>&
                 } catch (const std::bad_alloc&) {
                     shared.Halt(shared.memoryLow);
                 }
-                // The state table stays until the threads are gone.
             },
             SearchStackBytes,
             [&] {
@@ -644,6 +643,10 @@ SearchOutcomeOnVectors SearchOnVectors(const std::shared_ptr<const Compilation>&
     out.stoppedByBound = shared.bound.load() && !out.found;
     out.interrupted = shared.interrupted.load() && !out.found;
     out.explored = shared.states ? shared.states->Count() : 0;
+    // The progress is not asked any more: the tables go before the replay.
+    shared.published.store(nullptr);
+    shared.states.reset();
+    shared.soloTable.reset();
     for (const Step& s : shared.trace) out.trace.push_back(SearchStep{s.from, s.to, shared.actions.Text(s.action), s.transition});
     if (progress) progress->Update(out.explored, 0);
     if (out.found) out.replayed = ReplaysOnTerms(compilation, out.trace, monitor == nullptr);
