@@ -4,6 +4,7 @@
 #include "cli/CliSupport.h"
 #include "cli/SystemLoading.h"
 #include "generation/Generator.h"
+#include "generation/LevelExploration.h"
 #include "generation/reduction/ReducedSearch.h"
 #include "logic/ReducedSearches.h"
 #include "logic/Verification.h"
@@ -14,7 +15,8 @@ namespace {
 
 constexpr const char* kVerifyUsage =
     "Usage : calvento verify MODELE (FORMULE | --fichier FICHIER.mcl) [--maximalite]\n"
-    "                        [--max-etats N] [--sans-reduction]\n"
+    "                        [--max-etats N] [--memoire-max N] [--fils N]\n"
+    "                        [--sans-reduction]\n"
     "\n"
     "Vérifie une formule du mu-calcul modal d'actions (avec formules régulières)\n"
     "à l'état initial d'un modèle : une spécification (.LOT, engendrée sous la\n"
@@ -34,12 +36,15 @@ constexpr const char* kVerifyUsage =
     "explorés. Toute autre formule, et toute formule sous maximalité, est évaluée\n"
     "sur l'espace d'états entier.\n"
     "  --sans-reduction  évalue aussi [R] false sur l'espace d'états entier.\n"
+    "La recherche de [R] false va sur un seul fil (la condition de cycle porte\n"
+    "sur sa pile) ; --fils sert à la génération des autres formules.\n"
     "\n"
     "Code de sortie : 0 si la propriété est vérifiée, 1 sinon, 2 en cas d'erreur\n"
     "(formule mal formée, modèle illisible, génération arrêtée par sa borne).\n";
 
 constexpr const char* kDeadlockUsage =
     "Usage : calvento deadlock MODELE [--maximalite] [--max-etats N]\n"
+    "                          [--memoire-max N] [--fils N]\n"
     "                          [--sans-reduction] [--plus-court]\n"
     "\n"
     "Cherche un blocage : un état accessible sans successeur, autre qu'une\n"
@@ -56,6 +61,15 @@ constexpr const char* kDeadlockUsage =
     "  --plus-court      cherche en largeur : la trace est la plus courte de\n"
     "                    l'espace exploré (la plus courte de toutes avec\n"
     "                    --sans-reduction).\n"
+    "  --memoire-max N   arrête proprement la recherche avant que la mémoire\n"
+    "                    utilisée n'atteigne N mégaoctets.\n"
+    "  --fils N          cherche avec N fils d'exécution (par défaut : un par\n"
+    "                    cœur), chacun en profondeur depuis l'état initial sur\n"
+    "                    une table d'états commune ; le premier blocage trouvé\n"
+    "                    arrête les autres ; une recherche d'un millier d'états\n"
+    "                    au plus reste sur un fil. En largeur (--plus-court),\n"
+    "                    les fils se partagent chaque niveau ; la trace et le\n"
+    "                    nombre d'états sont ceux d'un seul fil.\n"
     "Sous maximalité (--maximalite), et sur un fichier STEM ou .aut, la réduction\n"
     "ne s'applique pas (son indépendance est une notion de l'entrelacement) : la\n"
     "génération s'arrête au premier niveau qui contient un blocage, et la trace\n"
@@ -65,6 +79,7 @@ constexpr const char* kDeadlockUsage =
 
 constexpr const char* kLivelockUsage =
     "Usage : calvento livelock MODELE [--maximalite] [--max-etats N]\n"
+    "                          [--memoire-max N] [--fils N]\n"
     "\n"
     "Cherche une boucle interne : un cycle accessible d'actions internes (I et I_…).\n"
     "Affiche « Aucune boucle interne. » ou un lasso : un chemin, puis le cycle.\n"
@@ -84,6 +99,18 @@ bool ModelOption(const std::vector<std::string>& args, std::size_t& i, ModelOpti
             return true;
         }
         options.settings.maxStates = n;
+        ++i;
+    } else if (a == "--memoire-max") {
+        const std::string text = i + 1 < args.size() ? args[++i] : std::string();
+        bad = !ParseMemoryLimit(text, options.settings.memoryLimit);
+    } else if (a == "--fils") {
+        std::int64_t n = 0;
+        if (i + 1 >= args.size() || !ParseCount(args[i + 1], n) || n > 1024) {
+            std::cerr << "calvento : --fils attend un nombre entier de 1 à 1024.\n";
+            bad = true;
+            return true;
+        }
+        options.settings.threads = static_cast<int>(n);
         ++i;
     } else {
         return false;
@@ -164,6 +191,7 @@ int SearchCommand(const std::vector<std::string>& args, quarvo::logic::Search se
             settings.breadthFirst = shortest;
             settings.memoryLimit = options.settings.memoryLimit;
             settings.maxStates = options.settings.maxStates;
+            settings.threads = quarvo::ExplorationThreads(options.settings);
             TerminalProgress progress;
             const quarvo::SearchOutcomeOnVectors outcome = quarvo::SearchOnVectors(compilation, settings, nullptr, &progress);
             if (outcome.ran) {

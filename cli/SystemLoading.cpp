@@ -42,6 +42,11 @@ bool LoadSystem(const ModelOptions& options, quarvo::StemStore& store, bool* sto
         *explored = result.exploredStates;
         return true;
     }
+    if (result.stoppedByMemory) {
+        std::cout << "Génération interrompue : mémoire insuffisante (" << result.states
+                  << " états) : verdict inconnu.\n";
+        return false;
+    }
     if (result.stoppedByBound || result.interrupted) {
         std::cout << "Génération arrêtée à " << result.states << " états (--max-etats) : verdict inconnu.\n";
         return false;

@@ -10,6 +10,7 @@
 #include "app/TaskProgress.h"
 #include "app/WidgetHelpers.h"
 #include "frontend/TextFile.h"
+#include "generation/LevelExploration.h"
 #include "generation/reduction/ReducedSearch.h"
 #include "logic/PropertyTemplates.h"
 #include "logic/ReducedSearches.h"
@@ -294,6 +295,10 @@ void TPropertiesWindow::DeadlockClick() {
         quarvo::SearchOutcomeOnVectors outcome;
         quarvo::SearchSettings settings;
         settings.memoryLimit = session.memoryLimitMb * 1024 * 1024;
+        // As many threads as a generation of the session would take.
+        quarvo::GenerationSettings generation;
+        generation.threads = session.threads;
+        settings.threads = quarvo::ExplorationThreads(generation);
         const quarvo::Status run = progress_->Run("Recherche d'un blocage...", [&](quarvo::Progress& progress) {
             outcome = quarvo::SearchOnVectors(session.stem.compilation, settings, nullptr, &progress);
         });

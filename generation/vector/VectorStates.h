@@ -106,7 +106,8 @@ public:
     }
     // Numbers a root interned by InternNear (or vacated) as a new state, after every state so far.
     void Number(std::uint32_t root) {
-        numberOf_[root] = static_cast<std::int32_t>(rootOf_.size());
+        std::atomic_ref<std::int32_t>(numberOf_[root]).store(static_cast<std::int32_t>(rootOf_.size()),
+                                                             std::memory_order_relaxed);
         rootOf_.push_back(root);
     }
     // Room for that many more pairs in each table, besides reserve pairs kept

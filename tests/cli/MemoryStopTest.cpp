@@ -117,6 +117,33 @@ TEST(MemoryStop, GenerationStopsWithinAStatesDerivation) {
     }
 }
 
+// The deadlock search without reduction over 14 independent processes (4.8
+// million states, none a deadlock) on one and two threads, and the
+// generation it falls back on breadth first: stopped at the limit, the
+// verdict unknown.
+TEST(MemoryStop, DeadlockSearchStopsAtTheLimitOnEveryThread) {
+    const ScratchDirectory dir("quarvo_cli_memory_deadlock");
+    const std::string spec = dir.File("INDEP.LOT");
+    {
+        std::ofstream file(spec, std::ios::binary);
+        file << "SYSTEM S [";
+        for (int i = 0; i < 14; ++i) file << (i ? ",\r\n  " : "") << "A" << i << ", B" << i;
+        file << "] :=\r\n";
+        for (int i = 0; i < 14; ++i) file << (i ? "||| " : "") << "(A" << i << "; B" << i << "; EXIT)\r\n";
+        file << "ENDSYS\r\n";
+    }
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--fils", "1"}, {"--fils", "2"}, {"--fils", "2", "--plus-court"}}) {
+        std::vector<std::string> args{"deadlock", spec, "--sans-reduction", "--memoire-max", "80"};
+        args.insert(args.end(), options.begin(), options.end());
+        const Measured run = MeasuredCalvento(dir, args);
+        EXPECT_EQ(run.exitCode, 2) << options.back();
+        EXPECT_NE(run.out.find("interrompue : mémoire insuffisante"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("Aucun blocage"), std::string::npos) << run.out;
+        EXPECT_LT(run.peakKilobytes, 180 * 1024) << options.back();
+    }
+}
+
 // Six nested gate choices of twenty gates: 64 million instances, stopped
 // while they are expanded.
 TEST(MemoryStop, CompilationStopsWithinTheExpansionOfGateChoices) {

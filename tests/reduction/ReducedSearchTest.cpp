@@ -68,6 +68,13 @@ std::string RandomSafetyFormula(std::mt19937& rng) {
     return std::string("[") + (rng() % 4 ? "true* . " : "") + regular(3) + "] false";
 }
 
+std::string TraceText(const std::vector<SearchStep>& trace) {
+    std::string text;
+    for (const SearchStep& step : trace)
+        text += std::to_string(step.from) + " -" + step.action + "-> " + std::to_string(step.to) + "\n";
+    return text;
+}
+
 struct Tally {
     int compared = 0, deadlocks = 0, reducedSmaller = 0, formulas = 0, violated = 0;
 };
@@ -95,22 +102,52 @@ void Compare(const std::string& text, std::int64_t bound, std::mt19937& rng, int
     bool ran = false;
     for (const bool reduce : {true, false})
         for (const bool breadthFirst : {false, true}) {
-            SearchSettings s;
-            s.reduce = reduce;
-            s.breadthFirst = breadthFirst;
-            s.maxStates = 100000;
-            const SearchOutcomeOnVectors r = SearchOnVectors(compilation, s);
-            if (!r.ran) return;  // no parallel structure at the root: the whole space is searched
-            ran = true;
-            const std::string how = std::string(reduce ? "réduite" : "entière") + (breadthFirst ? ", en largeur" : "");
-            ASSERT_FALSE(r.stoppedByBound || r.stoppedByMemory || r.interrupted) << how << "\n" << text;
-            ASSERT_EQ(r.found, deadlock) << how << "\n" << text;
-            if (r.found) {
-                ASSERT_TRUE(r.replayed) << how << "\n" << text;
+            // The one-thread search: depth first, its count is the whole
+            // reduced space's when it finds no deadlock, whatever the
+            // threads; breadth first, its count and trace are every thread count's.
+            SearchOutcomeOnVectors one;
+            for (const unsigned threads : {1u, 2u, 7u}) {
+                SearchSettings s;
+                s.reduce = reduce;
+                s.breadthFirst = breadthFirst;
+                s.threads = threads;
+                s.soloStates = 0;  // on every thread from the start, however small the space
+                s.maxStates = 100000;
+                const SearchOutcomeOnVectors r = SearchOnVectors(compilation, s);
+                if (!r.ran) return;  // no parallel structure at the root: the whole space is searched
+                ran = true;
+                const std::string how = std::string(reduce ? "réduite" : "entière") +
+                                        (breadthFirst ? ", en largeur, " : ", en profondeur, ") +
+                                        std::to_string(threads) + " fils";
+                ASSERT_FALSE(r.stoppedByBound || r.stoppedByMemory || r.interrupted) << how << "\n" << text;
+                ASSERT_EQ(r.found, deadlock) << how << "\n" << text;
+                if (r.found) {
+                    ASSERT_TRUE(r.replayed) << how << "\n" << text;
+                    // A run of the search: each step leaves the state the previous one reached.
+                    for (std::size_t i = 0; i < r.trace.size(); ++i)
+                        ASSERT_EQ(r.trace[i].from, i == 0 ? 0 : r.trace[i - 1].to) << how << "\n" << text;
+                }
+                ASSERT_LE(r.explored, static_cast<std::int64_t>(whole->store.StateCount())) << how << "\n" << text;
+                if (threads == 1) one = r;
+                if (!deadlock || breadthFirst) {
+                    ASSERT_EQ(r.explored, one.explored) << how << "\n" << text;
+                }
+                if (breadthFirst) {
+                    ASSERT_EQ(TraceText(r.trace), TraceText(one.trace)) << how << "\n" << text;
+                }
+                if (reduce && !breadthFirst && threads == 1 && !deadlock &&
+                    r.explored < static_cast<std::int64_t>(whole->store.StateCount()))
+                    ++tally.reducedSmaller;
             }
-            ASSERT_LE(r.explored, static_cast<std::int64_t>(whole->store.StateCount())) << how << "\n" << text;
-            if (reduce && !breadthFirst && !deadlock && r.explored < static_cast<std::int64_t>(whole->store.StateCount()))
-                ++tally.reducedSmaller;
+            if (reduce && !breadthFirst) {
+                // A search this small stays on one thread whatever is asked: the same answer each time.
+                SearchSettings s;
+                s.threads = 7;
+                s.maxStates = 100000;
+                const SearchOutcomeOnVectors r = SearchOnVectors(compilation, s);
+                ASSERT_EQ(r.explored, one.explored) << text;
+                ASSERT_EQ(TraceText(r.trace), TraceText(one.trace)) << text;
+            }
         }
     if (!ran) return;
     ++tally.compared;
@@ -122,6 +159,7 @@ void Compare(const std::string& text, std::int64_t bound, std::mt19937& rng, int
         ASSERT_TRUE(expected.status.ok()) << formula;
         SearchSettings s;
         s.maxStates = 100000;
+        s.threads = 1 + static_cast<unsigned>(f % 2) * 6;  // beside a monitor, one thread whatever is asked
         const logic::SafetyCheck check = logic::CheckSafety(formula, compilation, s);
         ASSERT_TRUE(check.applies) << formula;
         ASSERT_EQ(check.holds, expected.holds) << formula << "\n" << text;
@@ -163,6 +201,103 @@ TEST(ReducedSearch, RandomSpecificationsKeepTheWholeSpacesVerdicts) {
     EXPECT_GE(tally.formulas, 1500);
     EXPECT_GE(tally.violated, 150);
     EXPECT_GE(tally.formulas - tally.violated, 150);
+}
+
+// n processes A_i; B_i; exit side by side: 3^n states and no deadlock.
+std::string IndependentProcesses(int n) {
+    std::string gates, root;
+    for (int i = 0; i < n; ++i) {
+        const std::string a = "A" + std::to_string(i), b = "B" + std::to_string(i);
+        gates += (i ? ", " : "") + a + ", " + b;
+        root += std::string(i ? "\n||| " : "") + "(" + a + "; " + b + "; EXIT)";
+    }
+    return "SYSTEM S [" + gates + "] :=\n" + root + "\nENDSYS";
+}
+
+std::shared_ptr<const Compilation> Compile(const std::string& text) {
+    const test::Compiled c = test::CompileText(text);
+    EXPECT_TRUE(c.ok()) << text;
+    return c.outcome.compilation;
+}
+
+class StopAtOnce : public Progress {
+public:
+    bool StopRequested() override { return true; }
+};
+
+// The whole space of 12 independent processes searched without reduction
+// (531442 states), depth first and breadth first on several threads,
+// stopped short by each of the bound, the memory limit and the caller:
+// every thread stops, no state is counted past the bound (breadth first,
+// past the successors of the state that reached it), and no verdict is given.
+TEST(ReducedSearch, EveryThreadStopsAtTheBoundTheMemoryLimitAndTheCallersRequest) {
+    const std::shared_ptr<const Compilation> compilation = Compile(IndependentProcesses(12));
+    ASSERT_TRUE(compilation);
+    for (const bool breadthFirst : {false, true}) {
+        for (const unsigned threads : {1u, 2u, 7u}) {
+            SearchSettings s;
+            s.reduce = false;
+            s.breadthFirst = breadthFirst;
+            s.threads = threads;
+            s.soloStates = 0;
+            s.maxStates = 5000;
+            const SearchOutcomeOnVectors bound = SearchOnVectors(compilation, s);
+            EXPECT_TRUE(bound.stoppedByBound && !bound.found) << threads;
+            // Breadth first, the successors of the state that reached the bound are counted.
+            EXPECT_GE(bound.explored, 5000) << threads;
+            EXPECT_LE(bound.explored, breadthFirst ? 5024 : 5000) << threads;
+
+            s.maxStates = 0;
+            s.memoryLimit = std::int64_t{1} << 20;
+            const SearchOutcomeOnVectors memory = SearchOnVectors(compilation, s);
+            EXPECT_TRUE(memory.stoppedByMemory && !memory.found) << threads;
+            EXPECT_LT(memory.explored, 531441) << threads;
+
+            s.memoryLimit = 0;
+            StopAtOnce stop;
+            const SearchOutcomeOnVectors stopped = SearchOnVectors(compilation, s, nullptr, &stop);
+            EXPECT_TRUE(stopped.interrupted && !stopped.found) << threads;
+            EXPECT_LT(stopped.explored, 531441) << threads;
+        }
+    }
+}
+
+// With reduction, the independent processes explore one interleaving (two
+// states per process and the end), on any number of threads; a deadlock
+// behind them is found by each thread count, its trace replayed; whole,
+// breadth first or depth first past the lone thread's start, every state is
+// met once whatever thread holds it.
+TEST(ReducedSearch, ThreadsShareOneReducedSpace) {
+    const std::shared_ptr<const Compilation> free = Compile(IndependentProcesses(30));
+    const std::shared_ptr<const Compilation> blocked =
+        Compile("SYSTEM S [A, B, C] :=\n(A; B; C; NIL)\n|[C]|\n(A; B; NIL)\nENDSYS");
+    const std::shared_ptr<const Compilation> wide = Compile(IndependentProcesses(8));
+    const std::shared_ptr<const Compilation> larger = Compile(IndependentProcesses(9));
+    ASSERT_TRUE(free && blocked && wide && larger);
+    for (const unsigned threads : {1u, 2u, 7u}) {
+        SearchSettings s;
+        s.threads = threads;
+        s.soloStates = 0;
+        const SearchOutcomeOnVectors none = SearchOnVectors(free, s);
+        EXPECT_FALSE(none.found) << threads;
+        EXPECT_EQ(none.explored, 62) << threads;
+        const SearchOutcomeOnVectors found = SearchOnVectors(blocked, s);
+        EXPECT_TRUE(found.found && found.replayed) << threads;
+        EXPECT_EQ(found.trace.size(), 4u) << threads;
+        // Breadth first and whole, the levels are wide enough for every thread.
+        s.breadthFirst = true;
+        s.reduce = false;
+        const SearchOutcomeOnVectors levels = SearchOnVectors(wide, s);
+        EXPECT_FALSE(levels.found) << threads;
+        EXPECT_EQ(levels.explored, 6562) << threads;
+        // Depth first past the states one thread takes alone: made again on every thread.
+        s.breadthFirst = false;
+        s.soloStates = SearchSettings{}.soloStates;
+        ASSERT_LT(s.soloStates, 19684);
+        const SearchOutcomeOnVectors restarted = SearchOnVectors(larger, s);
+        EXPECT_FALSE(restarted.found || restarted.stoppedByBound || restarted.stoppedByMemory) << threads;
+        EXPECT_EQ(restarted.explored, 19684) << threads;
+    }
 }
 
 // Which actions a formula's automaton watches: an action that changes its
