@@ -183,8 +183,13 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             const std::int64_t arcs = store.ArcCount() + static_cast<std::int64_t>(found.size());
             if (arcs >= nextMemoryCheck) {
                 nextMemoryCheck += MemoryCheckStep;
-                const std::int64_t growth = 2 * static_cast<std::int64_t>(store.BytesPerArc()) * arcs +
-                                            static_cast<std::int64_t>(engine.Bytes() + states.Bytes() + waiting.Bytes());
+                // What may be taken before the next look: the arcs until then
+                // (the store's arrays grow in place, page by page, whatever
+                // their size), the state table's next growth (the new tables
+                // made while the old ones stand), the terms' tables doubling.
+                const std::int64_t growth =
+                    2 * static_cast<std::int64_t>(store.BytesPerArc()) * MemoryCheckStep +
+                    static_cast<std::int64_t>(engine.Bytes() + 2 * states.Bytes() + waiting.Bytes());
                 if (memory.NearLimit(growth)) {
                     result.stoppedByMemory = true;
                     stop = true;
