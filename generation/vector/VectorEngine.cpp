@@ -1,7 +1,6 @@
 // The rules of the parallel structure over kept component transitions.
 #include "generation/vector/VectorEngine.h"
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <deque>

@@ -179,7 +179,16 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             return true;
         };
         std::vector<std::uint32_t> changedNow;
-        auto take = [&](const VectorArc& arc, const std::uint32_t* sought, std::uint64_t rootPair) {
+        // A successor's identity vector, made whole only when it is asked
+        // (a successor found by its root pair most often is not).
+        auto soughtOf = [&](std::size_t k) -> const std::uint32_t* {
+            const Derived& d = derived[k];
+            if (d.keyAt != NoKey) return keysOf.data() + d.keyAt;
+            std::copy(vectors.IdleKey(), vectors.IdleKey() + keyWidth, soughtKey.begin());
+            soughtKey[changedOf[d.firstChanged]] = d.value;
+            return soughtKey.data();
+        };
+        auto take = [&](const VectorArc& arc, std::size_t k, std::uint64_t rootPair) {
             const std::int64_t arcs = store.ArcCount() + static_cast<std::int64_t>(found.size());
             if (arcs >= nextMemoryCheck) {
                 nextMemoryCheck += MemoryCheckStep;
@@ -219,6 +228,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                     idleEpoch = states.Epoch();
                 }
                 changedSlots.assign(changed.begin(), changed.end());
+                const std::uint32_t* sought = soughtOf(k);
                 target = idleKnown ? states.FindNear(sought, vectors.IdleKey(), idleInner, changedSlots, scratch)
                                    : states.Find(sought);
             }
@@ -233,9 +243,9 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 const std::uint32_t* whole = vectors.Replay(arcIndex);
                 waiting.Push(whole);
                 if (byRootPair)
-                    states.AddRootPair(rootPair, sought);
+                    states.AddRootPair(rootPair, soughtOf(k));
                 else
-                    states.Add(sought);
+                    states.Add(soughtOf(k));
                 std::uint32_t mask = 0;
                 vectors.RootEvents(whole, mask, rootActions.data());
                 store.AppendState(static_cast<std::int32_t>(target), store.InternEvents(mask, rootActions.data()));
@@ -284,13 +294,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 if (d.rootPair == VectorTree::NoRoot || deriveEpoch != states.Epoch())
                     changedNow.assign(changedOf.begin() + d.firstChanged,
                                       changedOf.begin() + d.firstChanged + d.changedCount);
-                const std::uint32_t* sought = keysOf.data() + d.keyAt;
-                if (d.keyAt == NoKey) {
-                    std::copy(vectors.IdleKey(), vectors.IdleKey() + keyWidth, soughtKey.begin());
-                    soughtKey[changedOf[d.firstChanged]] = d.value;
-                    sought = soughtKey.data();
-                }
-                if (!take(d.arc, sought, d.rootPair)) break;
+                if (!take(d.arc, arcIndex, d.rootPair)) break;
             }
             // Stored in the order found; the store reads them back newest first.
             store.SetArcs(static_cast<std::size_t>(current), found);
