@@ -26,7 +26,14 @@ chmod 644 "$tmp/models/PHILO.LOT"
 other=()
 if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null && id nobody >/dev/null 2>&1; then
     other=(setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups)
-    echo "Deux utilisateurs : $(id -un) et nobody."
+    # A build inside a private directory (a clone in a mktemp folder) is out
+    # of nobody's reach: the second user is then the same one.
+    if "${other[@]}" test -x "$bin/calvento" -a -r "$bin/tables/taction.tab"; then
+        echo "Deux utilisateurs : $(id -un) et nobody."
+    else
+        other=()
+        echo "Programme hors de portée de nobody : deux processus du même utilisateur."
+    fi
 else
     echo "Sans les droits de root : deux processus du même utilisateur."
 fi
