@@ -24,6 +24,8 @@
 
 #include <sys/resource.h>
 
+#include "distributed/VectorDistributed.h"
+#include "distributed/WireEvents.h"
 #include "generation/Engine.h"
 #include "generation/MemoryWatch.h"
 #include "generation/StateEncoding.h"
@@ -120,31 +122,8 @@ private:
         if (id == EventSetId(-1)) id = stem_.pools.InternEvents(engine_.EventMask(set), engine_.EventActions(set));
         return id;
     }
-    void WriteEvents(ByteWriter& w, EventSetId set) {
-        const EventSetRef entries = stem_.pools.Events(set);
-        w.Number(entries.size());
-        for (const TEventEntry e : entries) {
-            w.Number(static_cast<std::uint64_t>(e.Event));
-            w.Text(stem_.pools.actions.Name(e.Action).Text());
-        }
-    }
-    EventSetId ReadEvents(ByteReader& r) {
-        std::uint64_t n = r.Number();
-        if (n == 0) return EmptyEventSet;  // every set under interleaving, most under maximality
-        scratchSet_.clear();
-        for (; n > 0 && !r.Failed(); --n) {
-            const auto event = static_cast<std::int32_t>(r.Number());
-            scratchSet_.push_back(TEventEntry{event, ActionOfText(r.Text())});
-        }
-        return stem_.pools.InternEvents(scratchSet_);
-    }
-    ActionId ActionOfText(std::string_view text) {
-        const auto it = actionsByText_.find(text);
-        if (it != actionsByText_.end()) return it->second;
-        const ActionId id = names_.InternAction(Identifier32::FromText(text));
-        actionsByText_.emplace(std::string(text), id);
-        return id;
-    }
+    void WriteEvents(ByteWriter& w, EventSetId set) { wire_.Write(w, set); }
+    EventSetId ReadEvents(ByteReader& r) { return wire_.Read(r); }
     std::int64_t& Value(std::uint32_t identity) {
         if (identity >= value_.size()) {
             const std::size_t size = std::size_t{identity} + identity / 2 + 1024;
@@ -179,13 +158,7 @@ private:
     std::vector<std::int64_t> value_;
     std::vector<EventSetId> eventsOf_;
     std::vector<EventSetId> storeSets_;
-    EventSet scratchSet_;
-    // Names read from other processes, found without the lock of the action table.
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    std::unordered_map<std::string, ActionId, TextHash, std::equal_to<>> actionsByText_;
+    WireEvents wire_{stem_.pools, names_};
     std::string term_;
 
     std::int64_t first_ = 0, end_ = 1, count_ = 1;  // the level, and every state numbered
@@ -662,8 +635,11 @@ GenerationResult Explorer::Run(LevelProgress* progress, ProcessFigures& figures)
 GenerationResult ExploreDistributed(Peers& peers, const std::shared_ptr<const Compilation>& compilation,
                                     const GenerationSettings& settings, OwnedStem& stem, LevelProgress* progress,
                                     ProcessFigures& figures) {
-    Explorer explorer(peers, compilation, settings, stem);
-    GenerationResult result = explorer.Run(progress, figures);
+    GenerationResult result;
+    if (settings.termsOnly || !ExploreDistributedVectors(peers, compilation, settings, stem, progress, figures, result)) {
+        Explorer explorer(peers, compilation, settings, stem);
+        result = explorer.Run(progress, figures);
+    }
     // Written in the order of the numbers.
     std::sort(stem.states.begin(), stem.states.end(),
               [](const OwnedStem::State& a, const OwnedStem::State& b) { return a.number < b.number; });
