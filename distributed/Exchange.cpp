@@ -8,8 +8,10 @@
 namespace quarvo {
 namespace {
 
-// The most bytes one call carries between two processes (MPI counts are ints).
+// The most bytes one call carries in all (MPI counts are ints), and between
+// two processes: the copies a call makes stay small beside the buffers.
 constexpr std::int64_t RoundBytes = std::int64_t{1} << 30;
+constexpr std::int64_t PairBytes = std::int64_t{8} << 20;
 
 }  // namespace
 
@@ -48,7 +50,7 @@ std::vector<std::string> Peers::AllToAll(std::vector<std::string>& outgoing) {
     for (std::size_t p = 0; p < k; ++p) most = std::max({most, sendSizes[p], receiveSizes[p]});
     most = Max(most);
     // Each round carries at most chunk bytes between two processes.
-    const std::int64_t chunk = std::max<std::int64_t>(1, RoundBytes / static_cast<std::int64_t>(k));
+    const std::int64_t chunk = std::clamp<std::int64_t>(RoundBytes / static_cast<std::int64_t>(k), 1, PairBytes);
     std::vector<int> sendCounts(k), sendPlaces(k), receiveCounts(k), receivePlaces(k);
     std::string sendBuffer, receiveBuffer;
     for (std::int64_t done = 0; done < most; done += chunk) {
@@ -78,7 +80,8 @@ std::vector<std::string> Peers::AllToAll(std::vector<std::string>& outgoing) {
                             incoming[p].data() + static_cast<std::size_t>(done));
     }
     incoming[static_cast<std::size_t>(rank_)] = std::move(outgoing[static_cast<std::size_t>(rank_)]);
-    for (std::string& o : outgoing) o.clear();
+    // What was sent is given back at once, before the caller reads what came.
+    for (std::string& o : outgoing) std::string().swap(o);
     return incoming;
 }
 

@@ -77,10 +77,10 @@ struct PendingArc {
     std::int32_t event;
     EventSetId causes;
     EventSetId targetEvents = EmptyEventSet;
-    std::int64_t target = -1;  // Known: the number; First, Same: the new state's place at its owner, until numbered
-    std::uint32_t position;    // among the questions to owner
-    std::uint32_t place = 0;   // First: the new state's place at its owner
-    std::uint32_t owner;
+    std::int32_t target = -1;  // Known: the number; First, Same: the new state's place at its owner, until numbered
+    // Among the questions to owner; once numbered, a first discovery's place at its owner.
+    std::uint32_t position;
+    std::uint16_t owner;
     ReplyKind reply = Known;
 };
 
@@ -124,6 +124,23 @@ public:
     bool Run(LevelProgress* progress, ProcessFigures& figures, GenerationResult& result);
 
 private:
+    // The owner of a successor, from its identity vector: each component's
+    // canonical hash is kept by its identity.
+    std::uint32_t OwnerOf(const std::uint32_t* key, const std::uint32_t* vector) {
+        const std::vector<std::uint32_t>& order = vectors_.KeyOrder();
+        std::uint64_t h = 0x5851F42D4C957F2Dull;
+        for (const std::uint32_t slot : components_) {
+            const std::uint32_t identity = key[order[slot]];
+            if (identity >= canonical_.size()) canonical_.resize(std::size_t{identity} + identity / 2 + 1024, 0);
+            std::uint64_t& c = canonical_[identity];
+            if (!c) {
+                engine_.Identity(vector[slot]);
+                c = engine_.CanonicalHash(vector[slot], processes_);
+            }
+            h = MixHash(h, c);
+        }
+        return static_cast<std::uint32_t>((h >> 7) % k_);
+    }
     std::uint32_t OwnerOf(const std::uint32_t* vector) {
         std::uint64_t h = 0x5851F42D4C957F2Dull;
         for (const std::uint32_t slot : components_) {
@@ -214,6 +231,7 @@ private:
     std::vector<std::int64_t> value_;
     std::vector<EventSetId> eventsOf_;
     std::vector<std::uint32_t> state_, key_;
+    std::vector<std::uint64_t> canonical_;  // per identity, its component's canonical hash (0 for not yet)
     std::array<ActionId, 32> rootActions_{};
     std::vector<ActionId> setActions_;
 
@@ -367,11 +385,11 @@ void VectorExplorer::Expand() {
                 }
             }
             const std::uint32_t* whole = vectors_.WholeSuccessor();
-            const std::uint32_t owner = OwnerOf(whole);
+            const std::uint32_t owner = OwnerOf(vectors_.SuccessorKey(), whole);
             WriteHead(owner, writers[owner], s.number, index++, Query);
             WriteVector(owner, writers[owner], whole);
             arcs_.push_back(PendingArc{arc.action, arc.event, storeSet_(arc.causes), EmptyEventSet, -1,
-                                       asked_[owner]++, 0, owner, Known});
+                                       asked_[owner]++, static_cast<std::uint16_t>(owner), Known});
             return true;
         });
         if (engine_.unguardedProcess && unguardedAt_ < 0) unguardedAt_ = s.number;
@@ -475,7 +493,7 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
         }
         readHead(from);
     }
-    for (std::string& in : incoming) in.clear();
+    for (std::string& in : incoming) std::string().swap(in);
 }
 
 void VectorExplorer::TakeAnswers(std::vector<std::string>& incoming) {
@@ -484,7 +502,7 @@ void VectorExplorer::TakeAnswers(std::vector<std::string>& incoming) {
     for (PendingArc& arc : arcs_) {
         ByteReader& r = readers[arc.owner];
         arc.reply = static_cast<ReplyKind>(r.Byte());
-        arc.target = static_cast<std::int64_t>(r.Number());
+        arc.target = static_cast<std::int32_t>(r.Number());
         arc.targetEvents = ReadEvents(arc.owner, r);
         if (r.Failed() || arc.reply > Same) Fail("réponse");
     }
@@ -518,8 +536,8 @@ bool VectorExplorer::Number(std::int64_t& boundSource, std::uint32_t& boundArc) 
             PendingArc& arc = arcs_[a];
             if (arc.reply != First) continue;
             if (held_[s.held].number == boundSource && number == settings_.maxStates) boundArc = a - s.firstArc;
-            arc.place = static_cast<std::uint32_t>(arc.target);
-            arc.target = number++;
+            arc.position = static_cast<std::uint32_t>(arc.target);
+            arc.target = static_cast<std::int32_t>(number++);
         }
     }
     count_ = boundSource >= 0 ? settings_.maxStates : next;
@@ -548,10 +566,10 @@ void VectorExplorer::SendNumbers(std::int64_t limit) {
         for (const PendingArc& arc : arcs_) {
             if (arc.reply != First || arc.target >= limit) continue;
             if (arc.owner == self_) {
-                adopt(arc.place, arc.target);
+                adopt(arc.position, arc.target);
                 continue;
             }
-            writers[arc.owner].Number(arc.place);
+            writers[arc.owner].Number(arc.position);
             writers[arc.owner].Number(static_cast<std::uint64_t>(arc.target));
         }
     }
@@ -589,12 +607,13 @@ void VectorExplorer::SendNumbers(std::int64_t limit) {
     for (std::uint32_t p = 0; p < k_; ++p)
         if ((p == self_ && !selfSame.empty()) || (p != self_ && !incoming[p].empty())) byPosition[p].assign(asked_[p], 0);
     for (std::uint32_t a = 0; a < arcs_.size(); ++a)
-        if (!byPosition[arcs_[a].owner].empty()) byPosition[arcs_[a].owner][arcs_[a].position] = a;
+        if (arcs_[a].reply == Same && !byPosition[arcs_[a].owner].empty())
+            byPosition[arcs_[a].owner][arcs_[a].position] = a;
     auto resolve = [&](std::uint32_t owner, std::uint64_t position, std::int64_t number) {
         if (position >= byPosition[owner].size()) Fail("numéro");
         PendingArc& arc = arcs_[byPosition[owner][position]];
         if (arc.reply != Same) Fail("numéro");
-        arc.target = number;
+        arc.target = static_cast<std::int32_t>(number);
     };
     for (std::uint32_t from = 0; from < k_; ++from) {
         if (from == self_) continue;
