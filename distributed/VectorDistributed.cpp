@@ -244,7 +244,7 @@ private:
     std::vector<std::string> outgoing_;
     std::vector<std::uint32_t> asked_;  // questions sent to each process this level
     std::vector<Slot> slots_;
-    std::vector<std::int64_t> firsts_;
+    std::vector<std::int64_t> firsts_;  // per held source: its first discoveries, then where their numbers start
     bool memoryLow_ = false;
     std::int64_t unguardedAt_ = -1;
     std::int64_t sinceCheck_ = 0;
@@ -508,30 +508,108 @@ void VectorExplorer::TakeAnswers(std::vector<std::string>& incoming) {
     }
 }
 
-// 3. Numbers in the order of the first discoverer, from a sum over the level's sources.
+// 3. Numbers in the order of the first discoverer. The level's sources go
+// in blocks, each counted by one process: every process tells the counter of
+// a block the first discoveries of its sources there and hears back where
+// each source's new states start in the block; the blocks' totals are summed
+// everywhere (a few bytes per block, not per source).
 bool VectorExplorer::Number(std::int64_t& boundSource, std::uint32_t& boundArc) {
-    const auto width = static_cast<std::size_t>(end_ - first_);
-    firsts_.assign(width + 1, 0);
-    for (const PendingSource& s : sources_) {
-        std::int64_t n = 0;
-        for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a) n += arcs_[a].reply == First;
-        firsts_[static_cast<std::size_t>(held_[s.held].number - first_)] = n;
+    constexpr std::int64_t BlockSources = 4096;
+    const std::int64_t width = end_ - first_;
+    const auto blocks = static_cast<std::size_t>((width + BlockSources - 1) / BlockSources);
+    auto counter = [&](std::int64_t source) {
+        return static_cast<std::uint32_t>(static_cast<std::uint64_t>((source - first_) / BlockSources) % k_);
+    };
+    // The first discoveries of each source held here (in number order).
+    firsts_.assign(sources_.size(), 0);
+    outgoing_.assign(k_, std::string());
+    {
+        std::vector<ByteWriter> writers;
+        for (std::string& o : outgoing_) writers.emplace_back(o);
+        std::vector<std::int64_t> last(k_, first_);
+        for (std::size_t i = 0; i < sources_.size(); ++i) {
+            const PendingSource& s = sources_[i];
+            std::int64_t n = 0;
+            for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a) n += arcs_[a].reply == First;
+            firsts_[i] = n;
+            if (n == 0) continue;
+            const std::int64_t source = held_[s.held].number;
+            const std::uint32_t c = counter(source);
+            writers[c].Number(static_cast<std::uint64_t>(source - last[c]));
+            writers[c].Number(static_cast<std::uint64_t>(n));
+            last[c] = source;
+        }
     }
-    firsts_[width] = memoryLow_ ? 1 : 0;
-    peers_.SumInPlace(firsts_);
-    if (firsts_[width] > 0) return false;  // some process ran short of memory: the level is given up
+    std::vector<std::string> incoming = peers_.AllToAll(outgoing_);
+    // The counter's side: its blocks' counts, each source's start in its block, the totals.
+    std::vector<std::int64_t> totals(blocks + 1, 0);
+    totals[blocks] = memoryLow_ ? 1 : 0;
+    {
+        const std::size_t mine = blocks / k_ + 1;
+        std::vector<std::int64_t> counts(mine * BlockSources, 0);
+        auto at = [&](std::int64_t source) -> std::int64_t& {
+            const std::int64_t place = source - first_;
+            return counts[static_cast<std::size_t>(place / BlockSources / k_ * BlockSources + place % BlockSources)];
+        };
+        auto read = [&](std::uint32_t from, auto&& each) {
+            ByteReader r(incoming[from]);
+            std::int64_t source = first_;
+            while (!r.AtEnd()) {
+                source += static_cast<std::int64_t>(r.Number());
+                const auto n = static_cast<std::int64_t>(r.Number());
+                if (r.Failed() || source >= end_ || counter(source) != self_) Fail("décompte");
+                each(source, n);
+            }
+        };
+        for (std::uint32_t p = 0; p < k_; ++p) read(p, [&](std::int64_t source, std::int64_t n) { at(source) = n; });
+        for (std::size_t j = 0; j < mine; ++j) {
+            const std::size_t block = j * k_ + self_;
+            if (block >= blocks) break;
+            std::int64_t sum = 0;
+            for (std::int64_t i = 0; i < BlockSources; ++i) {
+                std::int64_t& c = counts[j * BlockSources + static_cast<std::size_t>(i)];
+                const std::int64_t n = c;
+                c = sum;
+                sum += n;
+            }
+            totals[block] = sum;
+        }
+        outgoing_.assign(k_, std::string());
+        for (std::uint32_t p = 0; p < k_; ++p) {
+            ByteWriter w(outgoing_[p]);
+            read(p, [&](std::int64_t source, std::int64_t) { w.Number(static_cast<std::uint64_t>(at(source))); });
+        }
+    }
+    incoming = peers_.AllToAll(outgoing_);
+    peers_.SumInPlace(totals);
+    if (totals[blocks] > 0) return false;  // some process ran short of memory: the level is given up
     std::int64_t next = end_;
-    boundSource = -1;
-    for (std::size_t i = 0; i < width; ++i) {
-        const std::int64_t n = firsts_[i];
-        if (settings_.maxStates > 0 && boundSource < 0 && next + n > settings_.maxStates)
-            boundSource = first_ + static_cast<std::int64_t>(i);
-        firsts_[i] = next;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::int64_t n = totals[b];
+        totals[b] = next;
         next += n;
     }
+    // Where each source's new states start, and the first source whose new states pass the bound.
+    std::vector<ByteReader> readers;
+    for (const std::string& in : incoming) readers.emplace_back(in);
+    std::int64_t crossing = INT64_MAX;
+    for (std::size_t i = 0; i < sources_.size(); ++i) {
+        if (firsts_[i] == 0) continue;
+        const std::int64_t source = held_[sources_[i].held].number;
+        ByteReader& r = readers[counter(source)];
+        const std::int64_t start =
+            totals[static_cast<std::size_t>((source - first_) / BlockSources)] + static_cast<std::int64_t>(r.Number());
+        if (r.Failed()) Fail("décompte");
+        if (settings_.maxStates > 0 && crossing == INT64_MAX && start + firsts_[i] > settings_.maxStates)
+            crossing = source;
+        firsts_[i] = start;
+    }
+    boundSource = settings_.maxStates > 0 ? peers_.Min(crossing) : INT64_MAX;
+    if (boundSource == INT64_MAX) boundSource = -1;
     boundArc = 0;
-    for (const PendingSource& s : sources_) {
-        std::int64_t number = firsts_[static_cast<std::size_t>(held_[s.held].number - first_)];
+    for (std::size_t i = 0; i < sources_.size(); ++i) {
+        const PendingSource& s = sources_[i];
+        std::int64_t number = firsts_[i];
         for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a) {
             PendingArc& arc = arcs_[a];
             if (arc.reply != First) continue;

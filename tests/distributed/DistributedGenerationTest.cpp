@@ -101,6 +101,23 @@ TEST(Distributed, RandomStructuresGiveTheFilesOfOneProcess) {
     }
 }
 
+// Levels of thousands of sources, whose first discoveries are counted in
+// several blocks by several processes; a bound that falls inside one.
+TEST(Distributed, WideLevelsGiveTheFilesOfOneProcess) {
+    std::string names, operands;
+    for (int i = 0; i < 10; ++i) {
+        const std::string n = std::to_string(i);
+        names += (i ? ", A" : "A") + n + ", B" + n;
+        operands += (i ? " ||| (A" : "(A") + n + "; B" + n + "; EXIT)";
+    }
+    const std::string text = "SYSTEM S [" + names + "] :=\n  " + operands + "\nENDSYS\n";
+    for (const std::int64_t bound : {0, 31000}) {
+        GenerationSettings settings = test::Interleaving();
+        settings.maxStates = bound;
+        ExpectSame(text, settings);
+    }
+}
+
 // Random specifications whose space the bound does not cut are generated
 // without it; the others with it, which stops inside a level.
 TEST(Distributed, RandomSpecificationsGiveTheFilesOfOneProcess) {
