@@ -24,6 +24,7 @@
 
 #include <sys/resource.h>
 
+#include "distributed/LevelNumbers.h"
 #include "distributed/VectorDistributed.h"
 #include "distributed/WireEvents.h"
 #include "generation/Engine.h"
@@ -170,7 +171,7 @@ private:
     std::vector<Op> ops_;
     std::vector<std::vector<Reply>> replies_;  // per asking process, by position
     std::vector<Slot> slots_;
-    std::vector<std::int64_t> firsts_;  // per source of the level, its first discoveries (then their offsets)
+    std::vector<std::int64_t> firsts_;  // per held source: its first discoveries, then where their numbers start
     std::vector<std::uint32_t> seenAt_;
     std::uint32_t level_ = 0;
     bool memoryLow_ = false;
@@ -178,12 +179,7 @@ private:
     std::int64_t sinceCheck_ = 0;
 };
 
-void Explorer::Fail(const char* what) {
-    std::string text = "calvento-mpi : message illisible entre les processus (";
-    text += what;
-    text += ").";
-    throw std::runtime_error(text);
-}
+void Explorer::Fail(const char* what) { Unreadable(what); }
 
 // 1. The successors of the held states, and the questions about them.
 void Explorer::Expand() {
@@ -387,31 +383,24 @@ void Explorer::TakeAnswers(std::vector<std::string>& incoming) {
     replies_[self_].clear();
 }
 
-// 3. Numbers in the order of the first discoverer, from a sum over the level's sources.
+// 3. Numbers in the order of the first discoverer.
 bool Explorer::Number(std::int64_t& boundSource, std::uint32_t& boundArc) {
-    const std::size_t width = static_cast<std::size_t>(end_ - first_);
-    firsts_.assign(width + 1, 0);
-    for (const PendingSource& s : sources_) {
-        std::int64_t n = 0;
-        for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a) n += arcs_[a].reply.kind == First;
-        firsts_[static_cast<std::size_t>(held_[s.held].number - first_)] = n;
+    std::vector<std::int64_t> numbers;
+    numbers.reserve(sources_.size());
+    firsts_.assign(sources_.size(), 0);
+    for (std::size_t i = 0; i < sources_.size(); ++i) {
+        const PendingSource& s = sources_[i];
+        numbers.push_back(held_[s.held].number);
+        for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a)
+            firsts_[i] += arcs_[a].reply.kind == First;
     }
-    firsts_[width] = memoryLow_ ? 1 : 0;
-    peers_.SumInPlace(firsts_);
-    if (firsts_[width] > 0) return false;  // some process ran short of memory: the level is given up
-    // Offsets, and the source whose new states pass the bound.
-    std::int64_t next = end_;
-    boundSource = -1;
-    for (std::size_t i = 0; i < width; ++i) {
-        const std::int64_t n = firsts_[i];
-        if (settings_.maxStates > 0 && boundSource < 0 && next + n > settings_.maxStates)
-            boundSource = first_ + static_cast<std::int64_t>(i);
-        firsts_[i] = next;
-        next += n;
-    }
+    std::int64_t next = 0;
+    if (!NumberLevel(peers_, first_, end_, numbers, firsts_, memoryLow_, settings_.maxStates, next, boundSource))
+        return false;  // some process ran short of memory: the level is given up
     boundArc = 0;
-    for (const PendingSource& s : sources_) {
-        std::int64_t number = firsts_[static_cast<std::size_t>(held_[s.held].number - first_)];
+    for (std::size_t i = 0; i < sources_.size(); ++i) {
+        const PendingSource& s = sources_[i];
+        std::int64_t number = firsts_[i];
         for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a) {
             PendingArc& arc = arcs_[a];
             if (arc.reply.kind != First) continue;

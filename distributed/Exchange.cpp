@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 #include <unistd.h>
 
 namespace quarvo {
@@ -14,6 +15,13 @@ constexpr std::int64_t RoundBytes = std::int64_t{1} << 30;
 constexpr std::int64_t PairBytes = std::int64_t{8} << 20;
 
 }  // namespace
+
+void Unreadable(const char* what) {
+    std::string text = "calvento-mpi : message illisible entre les processus (";
+    text += what;
+    text += ").";
+    throw std::runtime_error(text);
+}
 
 Peers::Peers(MPI_Comm comm) : comm_(comm) {
     MPI_Comm_set_errhandler(comm_, MPI_ERRORS_RETURN);

@@ -42,4 +42,8 @@ private:
     int size_ = 1;
 };
 
+// What a process read from another is no message of this program: the
+// exploration cannot go on (the French message names what was being read).
+[[noreturn]] void Unreadable(const char* what);
+
 }  // namespace quarvo

@@ -29,6 +29,8 @@
 
 #include <sys/resource.h>
 
+#include "distributed/LevelNumbers.h"
+#include "distributed/VectorWire.h"
 #include "distributed/WireEvents.h"
 #include "generation/Engine.h"
 #include "generation/MemoryWatch.h"
@@ -46,22 +48,6 @@ constexpr std::int64_t Pending = std::int64_t{1} << 62;
 
 enum OpKind : std::uint8_t { RekeyFrom = 0, RekeyTo = 1, Query = 2 };
 enum ReplyKind : std::uint8_t { Known = 0, First = 1, Same = 2 };
-
-// What this process told one peer, or heard from it: terms, the events of
-// compositions and hidings, and maximal events, each sent whole once and
-// then named by its number; and the vector sent (or read) last in the level.
-// To itself, a process names them by its own ids.
-struct Dictionary {
-    // Sender: per id here, its number plus one.
-    std::vector<std::uint32_t> termSent, setSent, eventsSent;
-    std::uint32_t terms = 0, sets = 0, events = 0;
-    // Receiver: per number, the id here.
-    std::vector<TermId> termOf;
-    std::vector<SetId> setOf;
-    std::vector<EventSetId> eventsOf;
-    std::vector<std::uint32_t> previous;
-    std::int64_t source = 0;  // the source of the last question or update, in the level
-};
 
 // A state this process holds the vector of, still to be explored.
 struct Held {
@@ -117,9 +103,7 @@ public:
           processes_(compilation.get()),
           memory_(settings.memoryLimit),
           k_(static_cast<std::uint32_t>(peers.Size())),
-          self_(static_cast<std::uint32_t>(peers.Rank())),
-          toPeer_(k_),
-          fromPeer_(k_) {}
+          self_(static_cast<std::uint32_t>(peers.Rank())) {}
 
     bool Run(LevelProgress* progress, ProcessFigures& figures, GenerationResult& result);
 
@@ -149,43 +133,6 @@ private:
             h = MixHash(h, engine_.CanonicalHash(vector[slot], processes_));
         }
         return static_cast<std::uint32_t>((h >> 7) % k_);
-    }
-    [[noreturn]] void Fail(const char* what) {
-        std::string text = "calvento-mpi : message illisible entre les processus (";
-        text += what;
-        text += ").";
-        throw std::runtime_error(text);
-    }
-    static std::uint32_t& Sent(std::vector<std::uint32_t>& sent, std::uint32_t id) {
-        if (id >= sent.size()) sent.resize(std::size_t{id} + id / 2 + 64, 0);
-        return sent[id];
-    }
-
-    void WriteHead(std::uint32_t to, ByteWriter& w, std::int64_t source, std::uint32_t arc, OpKind kind) {
-        Dictionary& d = toPeer_[to];
-        w.Number(static_cast<std::uint64_t>(source - d.source));
-        d.source = source;
-        w.Number(std::uint64_t{arc} * 3 + kind);
-    }
-    void WriteVector(std::uint32_t to, ByteWriter& w, const std::uint32_t* vector);
-    void ReadVector(std::uint32_t from, ByteReader& r, std::uint32_t* vector);
-    void WriteEvents(std::uint32_t to, ByteWriter& w, EventSetId events) {
-        if (to == self_) return w.Number(events);
-        Dictionary& d = toPeer_[to];
-        std::uint32_t& sent = Sent(d.eventsSent, events);
-        if (sent) return w.Number(sent - 1);
-        w.Number(d.events);
-        sent = ++d.events;
-        wire_.Write(w, events);
-    }
-    EventSetId ReadEvents(std::uint32_t from, ByteReader& r) {
-        const std::uint64_t n = r.Number();
-        if (from == self_) return static_cast<EventSetId>(n);
-        Dictionary& d = fromPeer_[from];
-        if (n < d.eventsOf.size()) return d.eventsOf[n];
-        if (n > d.eventsOf.size()) Fail("événements");
-        d.eventsOf.push_back(wire_.Read(r));
-        return d.eventsOf.back();
     }
     // The entry of key here, added (naming no state) when it is not.
     std::uint32_t Entry(const std::uint32_t* key) {
@@ -219,13 +166,12 @@ private:
     CanonicalProcesses processes_;
     MemoryWatch memory_;
     const std::uint32_t k_, self_;
-    WireEvents wire_{stem_.pools, names_};
+    WireEvents events_{stem_.pools, names_};
     StoreSets storeSet_{engine_, stem_.pools};
 
     std::uint32_t width_ = 0;
-    std::vector<std::uint8_t> isComponent_;
     std::vector<std::uint32_t> components_;
-    std::vector<Dictionary> toPeer_, fromPeer_;
+    std::unique_ptr<VectorWire> wire_;
     // Index: per identity vector asked about here, the number it names (or Pending + j), and that state's events.
     std::unique_ptr<VectorStates> keys_;
     std::vector<std::int64_t> value_;
@@ -233,7 +179,6 @@ private:
     std::vector<std::uint32_t> state_, key_;
     std::vector<std::uint64_t> canonical_;  // per identity, its component's canonical hash (0 for not yet)
     std::array<ActionId, 32> rootActions_{};
-    std::vector<ActionId> setActions_;
 
     std::int64_t first_ = 0, end_ = 1, count_ = 1;  // the level, and every state numbered
     std::vector<Held> held_, next_;
@@ -250,107 +195,13 @@ private:
     std::int64_t sinceCheck_ = 0;
 };
 
-void VectorExplorer::WriteVector(std::uint32_t to, ByteWriter& w, const std::uint32_t* vector) {
-    Dictionary& d = toPeer_[to];
-    std::uint32_t next = 0;  // the slot after the last one written
-    for (std::uint32_t i = 0; i < width_; ++i) {
-        const std::uint32_t v = vector[i];
-        if (v == d.previous[i]) continue;
-        d.previous[i] = v;
-        w.Number(i - next + 1);
-        next = i + 1;
-        if (isComponent_[i]) {
-            if (to == self_) {
-                w.Number(v);
-                continue;
-            }
-            std::uint32_t& sent = Sent(d.termSent, v);
-            if (sent) {
-                w.Number(sent - 1);
-                continue;
-            }
-            w.Number(d.terms);
-            sent = ++d.terms;
-            std::string bytes;
-            engine_.EncodeTerm(v, processes_, bytes);
-            w.Text(bytes);
-        } else if (v == VectorEngine::Derived) {
-            w.Number(0);
-        } else if (to == self_) {
-            w.Number(std::uint64_t{v} + 1);
-        } else {
-            std::uint32_t& sent = Sent(d.setSent, v);
-            if (sent) {
-                w.Number(sent);
-                continue;
-            }
-            w.Number(std::uint64_t{d.sets} + 1);
-            sent = ++d.sets;
-            const std::uint32_t mask = engine_.EventMask(v);
-            w.Number(mask);
-            const ActionId* actions = engine_.EventActions(v);
-            for (int n = std::popcount(mask), a = 0; a < n; ++a) w.Text(stem_.pools.actions.Name(actions[a]).Text());
-        }
-    }
-    w.Number(0);
-}
-
-void VectorExplorer::ReadVector(std::uint32_t from, ByteReader& r, std::uint32_t* vector) {
-    Dictionary& d = fromPeer_[from];
-    std::uint32_t next = 0;
-    for (;;) {
-        const std::uint64_t gap = r.Number();
-        if (gap == 0 || r.Failed()) break;
-        if (gap > width_ - next) Fail("vecteur");
-        const auto i = static_cast<std::uint32_t>(next + gap - 1);
-        next = i + 1;
-        const std::uint64_t n = r.Number();
-        std::uint32_t v = 0;
-        if (isComponent_[i]) {
-            if (from == self_) {
-                v = static_cast<std::uint32_t>(n);
-            } else if (n < d.termOf.size()) {
-                v = d.termOf[n];
-            } else if (n == d.termOf.size()) {
-                v = engine_.DecodeTerm(r.Text(), processes_);
-                if (!v) Fail("terme");
-                d.termOf.push_back(v);
-            } else {
-                Fail("terme");
-            }
-        } else if (n == 0) {
-            v = VectorEngine::Derived;
-        } else if (from == self_) {
-            v = static_cast<std::uint32_t>(n - 1);
-        } else if (n <= d.setOf.size()) {
-            v = d.setOf[n - 1];
-        } else if (n == d.setOf.size() + 1) {
-            const auto mask = static_cast<std::uint32_t>(r.Number());
-            setActions_.clear();
-            for (int count = std::popcount(mask); count > 0 && !r.Failed(); --count)
-                setActions_.push_back(wire_.Action(r.Text()));
-            if (r.Failed()) Fail("événements");
-            v = engine_.MakeEvents(mask, setActions_.data());
-            d.setOf.push_back(v);
-        } else {
-            Fail("événements");
-        }
-        d.previous[i] = v;
-    }
-    if (r.Failed()) Fail("vecteur");
-    std::copy(d.previous.begin(), d.previous.end(), vector);
-}
-
 // 1. The successors of the held states, and the questions about them.
 void VectorExplorer::Expand() {
     sources_.clear();
     arcs_.clear();
     outgoing_.assign(k_, std::string());
     asked_.assign(k_, 0);
-    for (Dictionary& d : toPeer_) {
-        d.previous.assign(width_, VectorEngine::Derived);
-        d.source = first_;
-    }
+    wire_->StartLevel(first_);
     std::vector<ByteWriter> writers;
     for (std::string& o : outgoing_) writers.emplace_back(o);
     for (std::uint32_t h = 0; h < held_.size(); ++h) {
@@ -364,12 +215,12 @@ void VectorExplorer::Expand() {
                       heldVectors_.begin() + std::ptrdiff_t{s.vector + 1} * width_);
         if (vectors_.Normalise(state_.data())) {
             // The index entries move as one process moves them.
-            WriteHead(self_, writers[self_], s.number, 0, RekeyFrom);
+            wire_->WriteHead(self_, writers[self_], s.number, RekeyFrom);
             writers[self_].Number(s.entry);
             const std::uint32_t owner = OwnerOf(state_.data());
-            WriteHead(owner, writers[owner], s.number, 0, RekeyTo);
-            WriteEvents(owner, writers[owner], stem_.states[s.state].events);
-            WriteVector(owner, writers[owner], state_.data());
+            wire_->WriteHead(owner, writers[owner], s.number, RekeyTo);
+            wire_->WriteEvents(owner, writers[owner], stem_.states[s.state].events);
+            wire_->WriteVector(owner, writers[owner], state_.data());
         }
         std::uint32_t index = 0;
         vectors_.Expand(state_.data(), [&](const VectorArc& arc, const std::uint32_t*) {
@@ -386,8 +237,8 @@ void VectorExplorer::Expand() {
             }
             const std::uint32_t* whole = vectors_.WholeSuccessor();
             const std::uint32_t owner = OwnerOf(vectors_.SuccessorKey(), whole);
-            WriteHead(owner, writers[owner], s.number, index++, Query);
-            WriteVector(owner, writers[owner], whole);
+            wire_->WriteHead(owner, writers[owner], s.number, std::uint64_t{index++} * 3 + Query);
+            wire_->WriteVector(owner, writers[owner], whole);
             arcs_.push_back(PendingArc{arc.action, arc.event, storeSet_(arc.causes), EmptyEventSet, -1,
                                        asked_[owner]++, static_cast<std::uint16_t>(owner), Known});
             return true;
@@ -408,18 +259,10 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
     std::vector<ByteReader> readers;
     for (const std::string& in : incoming) readers.emplace_back(in);
     std::vector<Head> heads(k_);
-    for (Dictionary& d : fromPeer_) {
-        d.previous.assign(width_, VectorEngine::Derived);
-        d.source = first_;
-    }
     auto readHead = [&](std::uint32_t p) {
         Head& h = heads[p];
-        h.live = !readers[p].AtEnd();
-        if (!h.live) return;
-        fromPeer_[p].source += static_cast<std::int64_t>(readers[p].Number());
-        h.source = fromPeer_[p].source;
-        h.arcKind = readers[p].Number();
-        if (readers[p].Failed() || h.arcKind % 3 > Query || h.source >= end_) Fail("question");
+        h.live = wire_->ReadHead(p, readers[p], h.source, h.arcKind);
+        if (h.live && (h.arcKind % 3 > Query || h.source >= end_)) Unreadable("question");
     };
     // Index updates before the arcs of the same source, then the arcs in order.
     auto before = [&](std::uint32_t a, std::uint32_t b) {
@@ -447,13 +290,13 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
         switch (static_cast<OpKind>(heads[from].arcKind % 3)) {
             case RekeyFrom: {
                 const std::uint64_t entry = r.Number();
-                if (from != self_ || entry >= value_.size()) Fail("question");
+                if (from != self_ || entry >= value_.size()) Unreadable("question");
                 if (value_[entry] == source) value_[entry] = -1;
                 break;
             }
             case RekeyTo: {
-                const EventSetId events = ReadEvents(from, r);
-                ReadVector(from, r, state_.data());
+                const EventSetId events = wire_->ReadEvents(from, r);
+                wire_->ReadVector(from, r, state_.data());
                 vectors_.Key(state_.data(), key_.data());
                 const std::uint32_t entry = Entry(key_.data());
                 if (value_[entry] < 0 || value_[entry] > source) {
@@ -463,7 +306,7 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                 break;
             }
             case Query: {
-                ReadVector(from, r, state_.data());
+                wire_->ReadVector(from, r, state_.data());
                 vectors_.Key(state_.data(), key_.data());
                 const std::uint32_t entry = Entry(key_.data());
                 const std::uint32_t position = positions[from]++;
@@ -474,11 +317,11 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                     slots_[j].same.emplace_back(from, position);
                     w.Byte(Same);
                     w.Number(j);
-                    WriteEvents(from, w, slots_[j].events);
+                    wire_->WriteEvents(from, w, slots_[j].events);
                 } else if (value >= 0) {
                     w.Byte(Known);
                     w.Number(static_cast<std::uint64_t>(value));
-                    WriteEvents(from, w, eventsOf_[entry]);
+                    wire_->WriteEvents(from, w, eventsOf_[entry]);
                 } else {
                     const std::size_t j = slots_.size();
                     value = Pending + static_cast<std::int64_t>(j);
@@ -486,7 +329,7 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                     slotVectors_.insert(slotVectors_.end(), state_.begin(), state_.end());
                     w.Byte(First);
                     w.Number(j);
-                    WriteEvents(from, w, slots_.back().events);
+                    wire_->WriteEvents(from, w, slots_.back().events);
                 }
                 break;
             }
@@ -503,109 +346,24 @@ void VectorExplorer::TakeAnswers(std::vector<std::string>& incoming) {
         ByteReader& r = readers[arc.owner];
         arc.reply = static_cast<ReplyKind>(r.Byte());
         arc.target = static_cast<std::int32_t>(r.Number());
-        arc.targetEvents = ReadEvents(arc.owner, r);
-        if (r.Failed() || arc.reply > Same) Fail("réponse");
+        arc.targetEvents = wire_->ReadEvents(arc.owner, r);
+        if (r.Failed() || arc.reply > Same) Unreadable("réponse");
     }
 }
 
-// 3. Numbers in the order of the first discoverer. The level's sources go
-// in blocks, each counted by one process: every process tells the counter of
-// a block the first discoveries of its sources there and hears back where
-// each source's new states start in the block; the blocks' totals are summed
-// everywhere (a few bytes per block, not per source).
+// 3. Numbers in the order of the first discoverer.
 bool VectorExplorer::Number(std::int64_t& boundSource, std::uint32_t& boundArc) {
-    constexpr std::int64_t BlockSources = 4096;
-    const std::int64_t width = end_ - first_;
-    const auto blocks = static_cast<std::size_t>((width + BlockSources - 1) / BlockSources);
-    auto counter = [&](std::int64_t source) {
-        return static_cast<std::uint32_t>(static_cast<std::uint64_t>((source - first_) / BlockSources) % k_);
-    };
-    // The first discoveries of each source held here (in number order).
+    std::vector<std::int64_t> numbers;
+    numbers.reserve(sources_.size());
     firsts_.assign(sources_.size(), 0);
-    outgoing_.assign(k_, std::string());
-    {
-        std::vector<ByteWriter> writers;
-        for (std::string& o : outgoing_) writers.emplace_back(o);
-        std::vector<std::int64_t> last(k_, first_);
-        for (std::size_t i = 0; i < sources_.size(); ++i) {
-            const PendingSource& s = sources_[i];
-            std::int64_t n = 0;
-            for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a) n += arcs_[a].reply == First;
-            firsts_[i] = n;
-            if (n == 0) continue;
-            const std::int64_t source = held_[s.held].number;
-            const std::uint32_t c = counter(source);
-            writers[c].Number(static_cast<std::uint64_t>(source - last[c]));
-            writers[c].Number(static_cast<std::uint64_t>(n));
-            last[c] = source;
-        }
-    }
-    std::vector<std::string> incoming = peers_.AllToAll(outgoing_);
-    // The counter's side: its blocks' counts, each source's start in its block, the totals.
-    std::vector<std::int64_t> totals(blocks + 1, 0);
-    totals[blocks] = memoryLow_ ? 1 : 0;
-    {
-        const std::size_t mine = blocks / k_ + 1;
-        std::vector<std::int64_t> counts(mine * BlockSources, 0);
-        auto at = [&](std::int64_t source) -> std::int64_t& {
-            const std::int64_t place = source - first_;
-            return counts[static_cast<std::size_t>(place / BlockSources / k_ * BlockSources + place % BlockSources)];
-        };
-        auto read = [&](std::uint32_t from, auto&& each) {
-            ByteReader r(incoming[from]);
-            std::int64_t source = first_;
-            while (!r.AtEnd()) {
-                source += static_cast<std::int64_t>(r.Number());
-                const auto n = static_cast<std::int64_t>(r.Number());
-                if (r.Failed() || source >= end_ || counter(source) != self_) Fail("décompte");
-                each(source, n);
-            }
-        };
-        for (std::uint32_t p = 0; p < k_; ++p) read(p, [&](std::int64_t source, std::int64_t n) { at(source) = n; });
-        for (std::size_t j = 0; j < mine; ++j) {
-            const std::size_t block = j * k_ + self_;
-            if (block >= blocks) break;
-            std::int64_t sum = 0;
-            for (std::int64_t i = 0; i < BlockSources; ++i) {
-                std::int64_t& c = counts[j * BlockSources + static_cast<std::size_t>(i)];
-                const std::int64_t n = c;
-                c = sum;
-                sum += n;
-            }
-            totals[block] = sum;
-        }
-        outgoing_.assign(k_, std::string());
-        for (std::uint32_t p = 0; p < k_; ++p) {
-            ByteWriter w(outgoing_[p]);
-            read(p, [&](std::int64_t source, std::int64_t) { w.Number(static_cast<std::uint64_t>(at(source))); });
-        }
-    }
-    incoming = peers_.AllToAll(outgoing_);
-    peers_.SumInPlace(totals);
-    if (totals[blocks] > 0) return false;  // some process ran short of memory: the level is given up
-    std::int64_t next = end_;
-    for (std::size_t b = 0; b < blocks; ++b) {
-        const std::int64_t n = totals[b];
-        totals[b] = next;
-        next += n;
-    }
-    // Where each source's new states start, and the first source whose new states pass the bound.
-    std::vector<ByteReader> readers;
-    for (const std::string& in : incoming) readers.emplace_back(in);
-    std::int64_t crossing = INT64_MAX;
     for (std::size_t i = 0; i < sources_.size(); ++i) {
-        if (firsts_[i] == 0) continue;
-        const std::int64_t source = held_[sources_[i].held].number;
-        ByteReader& r = readers[counter(source)];
-        const std::int64_t start =
-            totals[static_cast<std::size_t>((source - first_) / BlockSources)] + static_cast<std::int64_t>(r.Number());
-        if (r.Failed()) Fail("décompte");
-        if (settings_.maxStates > 0 && crossing == INT64_MAX && start + firsts_[i] > settings_.maxStates)
-            crossing = source;
-        firsts_[i] = start;
+        const PendingSource& s = sources_[i];
+        numbers.push_back(held_[s.held].number);
+        for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a) firsts_[i] += arcs_[a].reply == First;
     }
-    boundSource = settings_.maxStates > 0 ? peers_.Min(crossing) : INT64_MAX;
-    if (boundSource == INT64_MAX) boundSource = -1;
+    std::int64_t next = 0;
+    if (!NumberLevel(peers_, first_, end_, numbers, firsts_, memoryLow_, settings_.maxStates, next, boundSource))
+        return false;  // some process ran short of memory: the level is given up
     boundArc = 0;
     for (std::size_t i = 0; i < sources_.size(); ++i) {
         const PendingSource& s = sources_[i];
@@ -627,7 +385,7 @@ void VectorExplorer::SendNumbers(std::int64_t limit) {
     outgoing_.assign(k_, std::string());
     next_.clear();
     auto adopt = [&](std::uint64_t j, std::int64_t number) {
-        if (j >= slots_.size() || slots_[j].number >= 0) Fail("nouvel état");
+        if (j >= slots_.size() || slots_[j].number >= 0) Unreadable("nouvel état");
         Slot& slot = slots_[j];
         slot.number = number;
         if (value_[slot.entry] == Pending + static_cast<std::int64_t>(j)) {
@@ -658,7 +416,7 @@ void VectorExplorer::SendNumbers(std::int64_t limit) {
         while (!r.AtEnd()) {
             const std::uint64_t j = r.Number();
             const auto number = static_cast<std::int64_t>(r.Number());
-            if (r.Failed()) Fail("nouvel état");
+            if (r.Failed()) Unreadable("nouvel état");
             adopt(j, number);
         }
     }
@@ -688,9 +446,9 @@ void VectorExplorer::SendNumbers(std::int64_t limit) {
         if (arcs_[a].reply == Same && !byPosition[arcs_[a].owner].empty())
             byPosition[arcs_[a].owner][arcs_[a].position] = a;
     auto resolve = [&](std::uint32_t owner, std::uint64_t position, std::int64_t number) {
-        if (position >= byPosition[owner].size()) Fail("numéro");
+        if (position >= byPosition[owner].size()) Unreadable("numéro");
         PendingArc& arc = arcs_[byPosition[owner][position]];
-        if (arc.reply != Same) Fail("numéro");
+        if (arc.reply != Same) Unreadable("numéro");
         arc.target = static_cast<std::int32_t>(number);
     };
     for (std::uint32_t from = 0; from < k_; ++from) {
@@ -699,7 +457,7 @@ void VectorExplorer::SendNumbers(std::int64_t limit) {
         while (!r.AtEnd()) {
             const std::uint64_t position = r.Number();
             const auto number = static_cast<std::int64_t>(r.Number());
-            if (r.Failed()) Fail("numéro");
+            if (r.Failed()) Unreadable("numéro");
             resolve(from, position, number);
         }
     }
@@ -736,10 +494,9 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
     }
     vectors_.PlanKey(state_.data());
     width_ = vectors_.Width();
-    for (std::uint32_t i = 0; i < width_; ++i) {
-        isComponent_.push_back(vectors_.IsComponent(i) ? 1 : 0);
+    for (std::uint32_t i = 0; i < width_; ++i)
         if (vectors_.IsComponent(i)) components_.push_back(i);
-    }
+    wire_ = std::make_unique<VectorWire>(k_, self_, engine_, vectors_, processes_, stem_.pools, events_);
     keys_ = std::make_unique<VectorStates>(vectors_.KeyWidth());
     key_.resize(vectors_.KeyWidth());
     if (OwnerOf(state_.data()) == self_) {
@@ -810,12 +567,7 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
     figures.termBytes = static_cast<std::int64_t>(engine_.Bytes());
     figures.identityBytes = static_cast<std::int64_t>(names_.identities.Bytes());
     figures.indexBytes = static_cast<std::int64_t>(keys_->Bytes() + value_.capacity() * 8 + eventsOf_.capacity() * 4);
-    for (const Dictionary& d : toPeer_)
-        figures.indexBytes += static_cast<std::int64_t>((d.termSent.capacity() + d.setSent.capacity() +
-                                                         d.eventsSent.capacity()) * 4);
-    for (const Dictionary& d : fromPeer_)
-        figures.indexBytes += static_cast<std::int64_t>((d.termOf.capacity() + d.setOf.capacity() +
-                                                         d.eventsOf.capacity()) * 4);
+    figures.indexBytes += static_cast<std::int64_t>(wire_->Bytes());
     figures.stemBytes = static_cast<std::int64_t>(stem_.arcs.size() * sizeof(OwnedStem::Arc) +
                                                   stem_.states.size() * sizeof(OwnedStem::State));
     rusage usage{};

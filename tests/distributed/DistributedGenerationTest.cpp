@@ -111,11 +111,13 @@ TEST(Distributed, WideLevelsGiveTheFilesOfOneProcess) {
         operands += (i ? " ||| (A" : "(A") + n + "; B" + n + "; EXIT)";
     }
     const std::string text = "SYSTEM S [" + names + "] :=\n  " + operands + "\nENDSYS\n";
-    for (const std::int64_t bound : {0, 31000}) {
-        GenerationSettings settings = test::Interleaving();
-        settings.maxStates = bound;
-        ExpectSame(text, settings);
-    }
+    for (const std::int64_t bound : {0, 31000})
+        for (const bool terms : {false, true}) {
+            GenerationSettings settings = test::Interleaving();
+            settings.maxStates = bound;
+            settings.termsOnly = terms;
+            ExpectSame(text, settings);
+        }
 }
 
 // Random specifications whose space the bound does not cut are generated
