@@ -3,11 +3,14 @@
 
 #include <memory>
 
-#include "distributed/DistributedExploration.h"
+#include "distributed/Exchange.h"
+#include "distributed/OwnedStem.h"
+#include "frontend/SyntaxTree.h"
+#include "generation/GenerationTypes.h"
 
 namespace quarvo {
 
-// As ExploreDistributed, each state a vector of its components' terms. False,
+// As ExploreDistributed (DistributedExploration.h), each state a vector of its components' terms. False,
 // on every process alike and with nothing done, when the behaviour has no
 // parallel structure at its root (the terms are then the ones to send).
 bool ExploreDistributedVectors(Peers& peers, const std::shared_ptr<const Compilation>& compilation,
