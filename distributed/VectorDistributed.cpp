@@ -64,8 +64,7 @@ struct PendingArc {
     EventSetId causes;
     EventSetId targetEvents = EmptyEventSet;
     std::int32_t target = -1;  // Known: the number; First, Same: the new state's place at its owner, until numbered
-    // Among the questions to owner; once numbered, a first discovery's place at its owner.
-    std::uint32_t position;
+    std::uint32_t position;  // once numbered, a first discovery's place at its owner
     std::uint16_t owner;
     ReplyKind reply = Known;
 };
@@ -81,7 +80,6 @@ struct Slot {
     std::uint32_t entry;
     std::int64_t number = -1;
     EventSetId events = EmptyEventSet;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> same;  // (process, position) to tell its number
 };
 
 std::uint64_t MixHash(std::uint64_t h, std::uint64_t v) {
@@ -187,8 +185,8 @@ private:
     std::vector<PendingSource> sources_;
     std::vector<PendingArc> arcs_;
     std::vector<std::string> outgoing_;
-    std::vector<std::uint32_t> asked_;  // questions sent to each process this level
     std::vector<Slot> slots_;
+    std::vector<std::vector<std::uint32_t>> sameOf_;  // per asking process, the new states its "same" answers named
     std::vector<std::int64_t> firsts_;  // per held source: its first discoveries, then where their numbers start
     bool memoryLow_ = false;
     std::int64_t unguardedAt_ = -1;
@@ -200,7 +198,6 @@ void VectorExplorer::Expand() {
     sources_.clear();
     arcs_.clear();
     outgoing_.assign(k_, std::string());
-    asked_.assign(k_, 0);
     wire_->StartLevel(first_);
     std::vector<ByteWriter> writers;
     for (std::string& o : outgoing_) writers.emplace_back(o);
@@ -240,7 +237,7 @@ void VectorExplorer::Expand() {
             wire_->WriteHead(owner, writers[owner], s.number, std::uint64_t{index++} * 3 + Query);
             wire_->WriteVector(owner, writers[owner], whole);
             arcs_.push_back(PendingArc{arc.action, arc.event, storeSet_(arc.causes), EmptyEventSet, -1,
-                                       asked_[owner]++, static_cast<std::uint16_t>(owner), Known});
+                                       0, static_cast<std::uint16_t>(owner), Known});
             return true;
         });
         if (engine_.unguardedProcess && unguardedAt_ < 0) unguardedAt_ = s.number;
@@ -276,7 +273,6 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
     outgoing_.assign(k_, std::string());
     std::vector<ByteWriter> writers;
     for (std::string& o : outgoing_) writers.emplace_back(o);
-    std::vector<std::uint32_t> positions(k_, 0);
     slots_.clear();
     slotVectors_.clear();
     key_.resize(vectors_.KeyWidth());
@@ -309,12 +305,11 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                 wire_->ReadVector(from, r, state_.data());
                 vectors_.Key(state_.data(), key_.data());
                 const std::uint32_t entry = Entry(key_.data());
-                const std::uint32_t position = positions[from]++;
                 std::int64_t& value = value_[entry];
                 ByteWriter& w = writers[from];
                 if (value >= Pending) {
                     const auto j = static_cast<std::size_t>(value - Pending);
-                    slots_[j].same.emplace_back(from, position);
+                    sameOf_[from].push_back(static_cast<std::uint32_t>(j));
                     w.Byte(Same);
                     w.Number(j);
                     wire_->WriteEvents(from, w, slots_[j].events);
@@ -325,7 +320,7 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                 } else {
                     const std::size_t j = slots_.size();
                     value = Pending + static_cast<std::int64_t>(j);
-                    slots_.push_back(Slot{entry, -1, RootEvents(state_.data()), {}});
+                    slots_.push_back(Slot{entry, -1, RootEvents(state_.data())});
                     slotVectors_.insert(slotVectors_.end(), state_.begin(), state_.end());
                     w.Byte(First);
                     w.Number(j);
@@ -420,48 +415,23 @@ void VectorExplorer::SendNumbers(std::int64_t limit) {
             adopt(j, number);
         }
     }
-    // 5.
+    // 5. To each process, in the order of its questions answered "same", the
+    // number of the state they named (plus one; 0 past the bound).
     outgoing_.assign(k_, std::string());
-    std::vector<std::pair<std::uint32_t, std::int64_t>> selfSame;
-    {
-        std::vector<ByteWriter> writers;
-        for (std::string& o : outgoing_) writers.emplace_back(o);
-        for (const Slot& slot : slots_) {
-            if (slot.number < 0) continue;
-            for (const auto& [process, position] : slot.same) {
-                if (process == self_) {
-                    selfSame.emplace_back(position, slot.number);
-                    continue;
-                }
-                writers[process].Number(position);
-                writers[process].Number(static_cast<std::uint64_t>(slot.number));
-            }
-        }
+    for (std::uint32_t p = 0; p < k_; ++p) {
+        ByteWriter w(outgoing_[p]);
+        for (const std::uint32_t j : sameOf_[p]) w.Number(static_cast<std::uint64_t>(slots_[j].number + 1));
+        sameOf_[p].clear();
     }
     incoming = peers_.AllToAll(outgoing_);
-    std::vector<std::vector<std::uint32_t>> byPosition(k_);
-    for (std::uint32_t p = 0; p < k_; ++p)
-        if ((p == self_ && !selfSame.empty()) || (p != self_ && !incoming[p].empty())) byPosition[p].assign(asked_[p], 0);
-    for (std::uint32_t a = 0; a < arcs_.size(); ++a)
-        if (arcs_[a].reply == Same && !byPosition[arcs_[a].owner].empty())
-            byPosition[arcs_[a].owner][arcs_[a].position] = a;
-    auto resolve = [&](std::uint32_t owner, std::uint64_t position, std::int64_t number) {
-        if (position >= byPosition[owner].size()) Unreadable("numéro");
-        PendingArc& arc = arcs_[byPosition[owner][position]];
-        if (arc.reply != Same) Unreadable("numéro");
-        arc.target = static_cast<std::int32_t>(number);
-    };
-    for (std::uint32_t from = 0; from < k_; ++from) {
-        if (from == self_) continue;
-        ByteReader r(incoming[from]);
-        while (!r.AtEnd()) {
-            const std::uint64_t position = r.Number();
-            const auto number = static_cast<std::int64_t>(r.Number());
-            if (r.Failed()) Unreadable("numéro");
-            resolve(from, position, number);
-        }
+    std::vector<ByteReader> readers;
+    for (const std::string& in : incoming) readers.emplace_back(in);
+    for (PendingArc& arc : arcs_) {
+        if (arc.reply != Same) continue;
+        const std::uint64_t n = readers[arc.owner].Number();
+        if (readers[arc.owner].Failed()) Unreadable("numéro");
+        if (n > 0) arc.target = static_cast<std::int32_t>(n - 1);
     }
-    for (const auto& [position, number] : selfSame) resolve(self_, position, number);
 }
 
 void VectorExplorer::StoreArcs(std::int64_t boundSource, std::uint32_t boundArc) {
@@ -496,6 +466,7 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
     width_ = vectors_.Width();
     for (std::uint32_t i = 0; i < width_; ++i)
         if (vectors_.IsComponent(i)) components_.push_back(i);
+    sameOf_.resize(k_);
     wire_ = std::make_unique<VectorWire>(k_, self_, engine_, vectors_, processes_, stem_.pools, events_);
     keys_ = std::make_unique<VectorStates>(vectors_.KeyWidth());
     key_.resize(vectors_.KeyWidth());
