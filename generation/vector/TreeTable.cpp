@@ -5,7 +5,6 @@
 #include <array>
 #include <cassert>
 
-
 namespace quarvo {
 
 PairTable::PairTable(Cells cells)
@@ -122,19 +121,28 @@ std::uint32_t VectorTree::InternChanged(const std::uint32_t* slots, const std::v
 
 std::uint32_t VectorTree::Find(const std::uint32_t* slots) const {
     if (width_ == 1) return roots_.Find(slots[0], 0);
-    std::vector<std::uint32_t> values(slots, slots + width_), next;
-    while (values.size() > 2) {
-        next.clear();
-        for (std::size_t i = 0; i < values.size(); i += 2) {
-            if (i + 1 == values.size()) {
-                next.push_back(values[i]);
+    // Pairs made level by level in place, in a buffer on the stack when the vector is short.
+    std::array<std::uint32_t, 256> local;
+    std::vector<std::uint32_t> large;
+    std::uint32_t* values = local.data();
+    if (width_ > local.size()) {
+        large.resize(width_);
+        values = large.data();
+    }
+    std::copy(slots, slots + width_, values);
+    std::size_t n = width_;
+    while (n > 2) {
+        std::size_t made = 0;
+        for (std::size_t i = 0; i < n; i += 2) {
+            if (i + 1 == n) {
+                values[made++] = values[i];
                 continue;
             }
             const std::uint32_t pair = inner_.Find(values[i], values[i + 1]);
             if (pair == PairTable::Full) return PairTable::Full;
-            next.push_back(pair);
+            values[made++] = pair;
         }
-        values.swap(next);
+        n = made;
     }
     return roots_.Find(values[0], values[1]);
 }
