@@ -132,6 +132,23 @@ private:
         }
         return static_cast<std::uint32_t>((h >> 7) % k_);
     }
+    // The vector from that process, into state_, and its identity vector.
+    // When the identity is its components' alone, only the components that
+    // changed since the vector read before from the same process are looked at.
+    const std::uint32_t* ReadKey(std::uint32_t from, ByteReader& r) {
+        std::vector<std::uint32_t>& key = keyFrom_[from];
+        if (!componentKeys_ || key.empty()) {
+            wire_->ReadVector(from, r, state_.data());
+            key.resize(vectors_.KeyWidth());
+            vectors_.Key(state_.data(), key.data());
+            return key.data();
+        }
+        wire_->ReadVector(from, r, state_.data(), &changed_);
+        const std::vector<std::uint32_t>& order = vectors_.KeyOrder();
+        for (const std::uint32_t slot : changed_)
+            if (vectors_.IsComponent(slot)) key[order[slot]] = engine_.Identity(state_[slot]);
+        return key.data();
+    }
     // The entry of key here, added (naming no state) when it is not.
     std::uint32_t Entry(const std::uint32_t* key) {
         const std::int64_t known = keys_->Find(key);
@@ -174,7 +191,11 @@ private:
     std::unique_ptr<VectorStates> keys_;
     std::vector<std::int64_t> value_;
     std::vector<EventSetId> eventsOf_;
-    std::vector<std::uint32_t> state_, key_;
+    std::vector<std::uint32_t> state_, key_, changed_;
+    // Per process, the identity vector of the vector read last from it in the
+    // level (none at its start), when identities are the components' alone.
+    std::vector<std::vector<std::uint32_t>> keyFrom_;
+    bool componentKeys_ = false;
     std::vector<std::uint64_t> canonical_;  // per identity, its component's canonical hash (0 for not yet)
     std::array<ActionId, 32> rootActions_{};
 
@@ -275,6 +296,7 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
     for (std::string& o : outgoing_) writers.emplace_back(o);
     slots_.clear();
     slotVectors_.clear();
+    for (std::vector<std::uint32_t>& key : keyFrom_) key.clear();
     key_.resize(vectors_.KeyWidth());
     for (;;) {
         std::uint32_t from = k_;
@@ -292,9 +314,7 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
             }
             case RekeyTo: {
                 const EventSetId events = wire_->ReadEvents(from, r);
-                wire_->ReadVector(from, r, state_.data());
-                vectors_.Key(state_.data(), key_.data());
-                const std::uint32_t entry = Entry(key_.data());
+                const std::uint32_t entry = Entry(ReadKey(from, r));
                 if (value_[entry] < 0 || value_[entry] > source) {
                     value_[entry] = source;
                     eventsOf_[entry] = events;
@@ -302,9 +322,7 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                 break;
             }
             case Query: {
-                wire_->ReadVector(from, r, state_.data());
-                vectors_.Key(state_.data(), key_.data());
-                const std::uint32_t entry = Entry(key_.data());
+                const std::uint32_t entry = Entry(ReadKey(from, r));
                 std::int64_t& value = value_[entry];
                 ByteWriter& w = writers[from];
                 if (value >= Pending) {
@@ -467,6 +485,8 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
     for (std::uint32_t i = 0; i < width_; ++i)
         if (vectors_.IsComponent(i)) components_.push_back(i);
     sameOf_.resize(k_);
+    keyFrom_.resize(k_);
+    componentKeys_ = vectors_.KeyWidth() == components_.size();
     wire_ = std::make_unique<VectorWire>(k_, self_, engine_, vectors_, processes_, stem_.pools, events_);
     keys_ = std::make_unique<VectorStates>(vectors_.KeyWidth());
     key_.resize(vectors_.KeyWidth());

@@ -112,8 +112,10 @@ std::uint32_t VectorWire::ReadSlot(std::uint32_t from, ByteReader& r, std::uint3
     return d.setOf.back();
 }
 
-void VectorWire::ReadVector(std::uint32_t from, ByteReader& r, std::uint32_t* vector) {
+void VectorWire::ReadVector(std::uint32_t from, ByteReader& r, std::uint32_t* vector,
+                            std::vector<std::uint32_t>* changed) {
     Dictionary& d = from_[from];
+    if (changed) changed->clear();
     std::uint32_t next = 0;
     for (;;) {
         const std::uint64_t gap = r.Number();
@@ -122,6 +124,7 @@ void VectorWire::ReadVector(std::uint32_t from, ByteReader& r, std::uint32_t* ve
         const auto i = static_cast<std::uint32_t>(next + gap - 1);
         next = i + 1;
         d.previous[i] = ReadSlot(from, r, i);
+        if (changed) changed->push_back(i);
     }
     if (r.Failed()) Unreadable("vecteur");
     std::copy(d.previous.begin(), d.previous.end(), vector);

@@ -32,7 +32,10 @@ public:
     // False at the end of what from sent.
     bool ReadHead(std::uint32_t from, ByteReader& r, std::int64_t& source, std::uint64_t& arcKind);
     void WriteVector(std::uint32_t to, ByteWriter& w, const std::uint32_t* vector);
-    void ReadVector(std::uint32_t from, ByteReader& r, std::uint32_t* vector);
+    // changed, when given, receives the slots read (those that differ from
+    // the vector read before from the same process in the level).
+    void ReadVector(std::uint32_t from, ByteReader& r, std::uint32_t* vector,
+                    std::vector<std::uint32_t>* changed = nullptr);
     void WriteEvents(std::uint32_t to, ByteWriter& w, EventSetId events);
     EventSetId ReadEvents(std::uint32_t from, ByteReader& r);
 
