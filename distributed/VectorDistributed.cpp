@@ -132,21 +132,23 @@ private:
         }
         return static_cast<std::uint32_t>((h >> 7) % k_);
     }
-    // The vector from that process, into state_, and its identity vector.
+    // The vector from that process, into vectorFrom_, and its identity vector.
     // When the identity is its components' alone, only the components that
     // changed since the vector read before from the same process are looked at.
     const std::uint32_t* ReadKey(std::uint32_t from, ByteReader& r) {
         std::vector<std::uint32_t>& key = keyFrom_[from];
+        std::vector<std::uint32_t>& vector = vectorFrom_[from];
+        vector.resize(width_);
         if (!componentKeys_ || key.empty()) {
-            wire_->ReadVector(from, r, state_.data());
+            wire_->ReadVector(from, r, vector.data());
             key.resize(vectors_.KeyWidth());
-            vectors_.Key(state_.data(), key.data());
+            vectors_.Key(vector.data(), key.data());
             return key.data();
         }
-        wire_->ReadVector(from, r, state_.data(), &changed_);
+        wire_->ReadVector(from, r, vector.data(), &changed_);
         const std::vector<std::uint32_t>& order = vectors_.KeyOrder();
         for (const std::uint32_t slot : changed_)
-            if (vectors_.IsComponent(slot)) key[order[slot]] = engine_.Identity(state_[slot]);
+            if (vectors_.IsComponent(slot)) key[order[slot]] = engine_.Identity(vector[slot]);
         return key.data();
     }
     // The entry of key here, added (naming no state) when it is not.
@@ -194,7 +196,7 @@ private:
     std::vector<std::uint32_t> state_, key_, changed_;
     // Per process, the identity vector of the vector read last from it in the
     // level (none at its start), when identities are the components' alone.
-    std::vector<std::vector<std::uint32_t>> keyFrom_;
+    std::vector<std::vector<std::uint32_t>> keyFrom_, vectorFrom_;
     bool componentKeys_ = false;
     std::vector<std::uint64_t> canonical_;  // per identity, its component's canonical hash (0 for not yet)
     std::array<ActionId, 32> rootActions_{};
@@ -269,18 +271,56 @@ void VectorExplorer::Expand() {
 
 // 2. The owner's side: what every process sent, in one process's order, and the answers.
 void VectorExplorer::Answer(std::vector<std::string>& incoming) {
+    // The next message of each process, read ahead: its vector and identity
+    // vector decoded and the place of its root in the table brought into the
+    // cache while the others' messages are answered.
     struct Head {
         std::int64_t source = 0;
         std::uint64_t arcKind = 0;  // arc * 3 + kind
         bool live = false;
+        std::uint64_t entry = 0;               // RekeyFrom
+        EventSetId events = EmptyEventSet;     // RekeyTo
+        const std::uint32_t* key = nullptr;    // RekeyTo, Query
+        std::uint64_t pair = VectorTree::NoRoot;
+        std::uint32_t epoch = 0;
+        std::size_t entries = 0;  // entries in the table when pair was told
     };
     std::vector<ByteReader> readers;
     for (const std::string& in : incoming) readers.emplace_back(in);
     std::vector<Head> heads(k_);
+    for (std::vector<std::uint32_t>& key : keyFrom_) key.clear();
+    vectorFrom_.resize(k_);
     auto readHead = [&](std::uint32_t p) {
         Head& h = heads[p];
-        h.live = wire_->ReadHead(p, readers[p], h.source, h.arcKind);
-        if (h.live && (h.arcKind % 3 > Query || h.source >= end_)) Unreadable("question");
+        ByteReader& r = readers[p];
+        h.live = wire_->ReadHead(p, r, h.source, h.arcKind);
+        if (!h.live) return;
+        if (h.arcKind % 3 > Query || h.source >= end_) Unreadable("question");
+        if (h.arcKind % 3 == RekeyFrom) {
+            h.entry = r.Number();
+            if (p != self_ || h.entry >= value_.size()) Unreadable("question");
+            return;
+        }
+        if (h.arcKind % 3 == RekeyTo) h.events = wire_->ReadEvents(p, r);
+        h.key = ReadKey(p, r);
+        h.pair = keys_->PrefetchKey(h.key);
+        h.epoch = keys_->Epoch();
+        h.entries = value_.size();
+    };
+    // The entry of the message's identity vector, added when it is new.
+    auto entryOf = [&](Head& h) {
+        // The table grew since, or a key added since made this one's pairs.
+        if (h.epoch != keys_->Epoch() || (h.pair == VectorTree::NoRoot && h.entries != value_.size()))
+            h.pair = keys_->PrefetchKey(h.key);
+        std::int64_t known = h.pair == VectorTree::NoRoot ? -1 : keys_->FindRootPair(h.pair);
+        if (known >= 0) return static_cast<std::uint32_t>(known);
+        if (h.pair == VectorTree::NoRoot)
+            keys_->Add(h.key);
+        else
+            keys_->AddRootPair(h.pair, h.key);
+        value_.push_back(-1);
+        eventsOf_.push_back(EmptyEventSet);
+        return static_cast<std::uint32_t>(value_.size() - 1);
     };
     // Index updates before the arcs of the same source, then the arcs in order.
     auto before = [&](std::uint32_t a, std::uint32_t b) {
@@ -296,33 +336,27 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
     for (std::string& o : outgoing_) writers.emplace_back(o);
     slots_.clear();
     slotVectors_.clear();
-    for (std::vector<std::uint32_t>& key : keyFrom_) key.clear();
-    key_.resize(vectors_.KeyWidth());
     for (;;) {
         std::uint32_t from = k_;
         for (std::uint32_t p = 0; p < k_; ++p)
             if (heads[p].live && (from == k_ || before(p, from))) from = p;
         if (from == k_) break;
-        ByteReader& r = readers[from];
-        const std::int64_t source = heads[from].source;
-        switch (static_cast<OpKind>(heads[from].arcKind % 3)) {
-            case RekeyFrom: {
-                const std::uint64_t entry = r.Number();
-                if (from != self_ || entry >= value_.size()) Unreadable("question");
-                if (value_[entry] == source) value_[entry] = -1;
+        Head& h = heads[from];
+        const std::int64_t source = h.source;
+        switch (static_cast<OpKind>(h.arcKind % 3)) {
+            case RekeyFrom:
+                if (value_[h.entry] == source) value_[h.entry] = -1;
                 break;
-            }
             case RekeyTo: {
-                const EventSetId events = wire_->ReadEvents(from, r);
-                const std::uint32_t entry = Entry(ReadKey(from, r));
+                const std::uint32_t entry = entryOf(h);
                 if (value_[entry] < 0 || value_[entry] > source) {
                     value_[entry] = source;
-                    eventsOf_[entry] = events;
+                    eventsOf_[entry] = h.events;
                 }
                 break;
             }
             case Query: {
-                const std::uint32_t entry = Entry(ReadKey(from, r));
+                const std::uint32_t entry = entryOf(h);
                 std::int64_t& value = value_[entry];
                 ByteWriter& w = writers[from];
                 if (value >= Pending) {
@@ -338,8 +372,9 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                 } else {
                     const std::size_t j = slots_.size();
                     value = Pending + static_cast<std::int64_t>(j);
-                    slots_.push_back(Slot{entry, -1, RootEvents(state_.data())});
-                    slotVectors_.insert(slotVectors_.end(), state_.begin(), state_.end());
+                    const std::vector<std::uint32_t>& vector = vectorFrom_[from];
+                    slots_.push_back(Slot{entry, -1, RootEvents(vector.data())});
+                    slotVectors_.insert(slotVectors_.end(), vector.begin(), vector.end());
                     w.Byte(First);
                     w.Number(j);
                     wire_->WriteEvents(from, w, slots_.back().events);

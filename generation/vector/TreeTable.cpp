@@ -119,9 +119,15 @@ std::uint32_t VectorTree::InternChanged(const std::uint32_t* slots, const std::v
         [&](std::uint32_t a, std::uint32_t b) { return roots_.Intern(a, b, newRoot); });
 }
 
-std::uint32_t VectorTree::Find(const std::uint32_t* slots) const {
-    if (width_ == 1) return roots_.Find(slots[0], 0);
-    // Pairs made level by level in place, in a buffer on the stack when the vector is short.
+// The two values at the root of a vector (its pairs made level by level in
+// place, in a buffer on the stack when the vector is short); false when a
+// pair on the way is not in the table.
+bool VectorTree::RootHalves(const std::uint32_t* slots, std::uint32_t& left, std::uint32_t& right) const {
+    if (width_ == 1) {
+        left = slots[0];
+        right = 0;
+        return true;
+    }
     std::array<std::uint32_t, 256> local;
     std::vector<std::uint32_t> large;
     std::uint32_t* values = local.data();
@@ -139,12 +145,27 @@ std::uint32_t VectorTree::Find(const std::uint32_t* slots) const {
                 continue;
             }
             const std::uint32_t pair = inner_.Find(values[i], values[i + 1]);
-            if (pair == PairTable::Full) return PairTable::Full;
+            if (pair == PairTable::Full) return false;
             values[made++] = pair;
         }
         n = made;
     }
-    return roots_.Find(values[0], values[1]);
+    left = values[0];
+    right = values[1];
+    return true;
+}
+
+std::uint32_t VectorTree::Find(const std::uint32_t* slots) const {
+    std::uint32_t left = 0, right = 0;
+    return RootHalves(slots, left, right) ? roots_.Find(left, right) : PairTable::Full;
+}
+
+std::uint64_t VectorTree::RootPair(const std::uint32_t* slots, std::uint32_t& place) const {
+    std::uint32_t left = 0, right = 0;
+    place = PairTable::Full;
+    if (!RootHalves(slots, left, right)) return NoRoot;
+    place = roots_.Prefetch(left, right);
+    return std::uint64_t{left} << 32 | right;
 }
 
 std::uint32_t VectorTree::Find(const std::uint32_t* slots, std::vector<std::uint32_t>& inner) const {

@@ -125,6 +125,10 @@ public:
                                   std::uint32_t changed, std::uint32_t value, std::uint32_t& place) const;
     // The root of that pair if it is known, Full otherwise.
     std::uint32_t FindRoot(std::uint64_t pair) const { return roots_.Find(pair); }
+    // The pair at the root of a whole vector, its cell brought into the cache
+    // (place set to where it most often is), or NoRoot when a pair on the way
+    // is not in the table (the vector is not either).
+    std::uint64_t RootPair(const std::uint32_t* slots, std::uint32_t& place) const;
     // The same for the vector a root names.
     void PrefetchRoot(std::uint32_t root) const { roots_.PrefetchName(root); }
     // The root of the vector slots if it is known, Full otherwise, where
@@ -147,6 +151,7 @@ private:
                         std::size_t i) const {
         return level == 0 ? slots[i] : inner[levelStart_[level] + i];
     }
+    bool RootHalves(const std::uint32_t* slots, std::uint32_t& left, std::uint32_t& right) const;
     template <typename Pair, typename Root>
     std::uint32_t AlongPath(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner, std::uint32_t changed,
                             std::uint32_t value, const Pair& pair, const Root& root) const;

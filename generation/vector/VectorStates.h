@@ -66,6 +66,15 @@ public:
         if (place != PairTable::Full) __builtin_prefetch(&numberOf_[place]);
         return pair;
     }
+    // The same for a whole key: its root pair (VectorTree::NoRoot when the key
+    // is surely not in the table), the places that FindRootPair will read
+    // brought into the cache.
+    std::uint64_t PrefetchKey(const std::uint32_t* key) const {
+        std::uint32_t place = PairTable::Full;
+        const std::uint64_t pair = tables_->tree.RootPair(key, place);
+        if (place != PairTable::Full) __builtin_prefetch(&numberOf_[place]);
+        return pair;
+    }
     // The state named by the key whose root is that pair, -1 for none.
     std::int64_t FindRootPair(std::uint64_t pair) const {
         const std::uint32_t root = tables_->tree.FindRoot(pair);
