@@ -271,9 +271,9 @@ void VectorExplorer::Expand() {
 
 // 2. The owner's side: what every process sent, in one process's order, and the answers.
 void VectorExplorer::Answer(std::vector<std::string>& incoming) {
-    // The next message of each process, read ahead: its vector and identity
-    // vector decoded and the place of its root in the table brought into the
-    // cache while the others' messages are answered.
+    // The next messages of each process, read ahead: their vectors and
+    // identity vectors decoded and the places of their roots in the table
+    // brought into the cache while the messages before them are answered.
     struct Head {
         std::int64_t source = 0;
         std::uint64_t arcKind = 0;  // arc * 3 + kind
@@ -287,25 +287,50 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
     };
     std::vector<ByteReader> readers;
     for (const std::string& in : incoming) readers.emplace_back(in);
-    std::vector<Head> heads(k_);
     for (std::vector<std::uint32_t>& key : keyFrom_) key.clear();
     vectorFrom_.resize(k_);
-    auto readHead = [&](std::uint32_t p) {
-        Head& h = heads[p];
+    // Per process, its next messages in a ring, each with its vectors.
+    constexpr std::uint32_t Ahead = 8;
+    const std::uint32_t keyWidth = vectors_.KeyWidth();
+    struct Ring {
+        std::array<Head, Ahead> heads;
+        std::vector<std::uint32_t> keys, vectors;
+        std::uint32_t first = 0, count = 0;
+        bool ended = false;
+    };
+    std::vector<Ring> rings(k_);
+    for (Ring& ring : rings) {
+        ring.keys.resize(std::size_t{Ahead} * keyWidth);
+        ring.vectors.resize(std::size_t{Ahead} * width_);
+    }
+    auto fill = [&](std::uint32_t p) {
+        Ring& ring = rings[p];
         ByteReader& r = readers[p];
-        h.live = wire_->ReadHead(p, r, h.source, h.arcKind);
-        if (!h.live) return;
-        if (h.arcKind % 3 > Query || h.source >= end_) Unreadable("question");
-        if (h.arcKind % 3 == RekeyFrom) {
-            h.entry = r.Number();
-            if (p != self_ || h.entry >= value_.size()) Unreadable("question");
-            return;
+        while (!ring.ended && ring.count < Ahead) {
+            const std::uint32_t at = (ring.first + ring.count) % Ahead;
+            Head& h = ring.heads[at];
+            h.live = wire_->ReadHead(p, r, h.source, h.arcKind);
+            if (!h.live) {
+                ring.ended = true;
+                break;
+            }
+            ++ring.count;
+            if (h.arcKind % 3 > Query || h.source >= end_) Unreadable("question");
+            if (h.arcKind % 3 == RekeyFrom) {
+                h.entry = r.Number();
+                if (p != self_ || h.entry >= value_.size()) Unreadable("question");
+                continue;
+            }
+            if (h.arcKind % 3 == RekeyTo) h.events = wire_->ReadEvents(p, r);
+            const std::uint32_t* key = ReadKey(p, r);
+            std::uint32_t* keyCopy = ring.keys.data() + std::size_t{at} * keyWidth;
+            std::copy(key, key + keyWidth, keyCopy);
+            std::copy(vectorFrom_[p].begin(), vectorFrom_[p].end(), ring.vectors.begin() + std::ptrdiff_t{at} * width_);
+            h.key = keyCopy;
+            h.pair = keys_->PrefetchKey(h.key);
+            h.epoch = keys_->Epoch();
+            h.entries = value_.size();
         }
-        if (h.arcKind % 3 == RekeyTo) h.events = wire_->ReadEvents(p, r);
-        h.key = ReadKey(p, r);
-        h.pair = keys_->PrefetchKey(h.key);
-        h.epoch = keys_->Epoch();
-        h.entries = value_.size();
     };
     // The entry of the message's identity vector, added when it is new.
     auto entryOf = [&](Head& h) {
@@ -323,14 +348,15 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
         return static_cast<std::uint32_t>(value_.size() - 1);
     };
     // Index updates before the arcs of the same source, then the arcs in order.
+    auto front = [&](std::uint32_t p) -> Head& { return rings[p].heads[rings[p].first]; };
     auto before = [&](std::uint32_t a, std::uint32_t b) {
-        const Head &x = heads[a], &y = heads[b];
+        const Head &x = front(a), &y = front(b);
         if (x.source != y.source) return x.source < y.source;
         const bool xArc = x.arcKind % 3 == Query, yArc = y.arcKind % 3 == Query;
         if (xArc != yArc) return !xArc;
         return x.arcKind / 3 < y.arcKind / 3;
     };
-    for (std::uint32_t p = 0; p < k_; ++p) readHead(p);
+    for (std::uint32_t p = 0; p < k_; ++p) fill(p);
     outgoing_.assign(k_, std::string());
     std::vector<ByteWriter> writers;
     for (std::string& o : outgoing_) writers.emplace_back(o);
@@ -339,9 +365,9 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
     for (;;) {
         std::uint32_t from = k_;
         for (std::uint32_t p = 0; p < k_; ++p)
-            if (heads[p].live && (from == k_ || before(p, from))) from = p;
+            if (rings[p].count > 0 && (from == k_ || before(p, from))) from = p;
         if (from == k_) break;
-        Head& h = heads[from];
+        Head& h = front(from);
         const std::int64_t source = h.source;
         switch (static_cast<OpKind>(h.arcKind % 3)) {
             case RekeyFrom:
@@ -372,9 +398,10 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                 } else {
                     const std::size_t j = slots_.size();
                     value = Pending + static_cast<std::int64_t>(j);
-                    const std::vector<std::uint32_t>& vector = vectorFrom_[from];
-                    slots_.push_back(Slot{entry, -1, RootEvents(vector.data())});
-                    slotVectors_.insert(slotVectors_.end(), vector.begin(), vector.end());
+                    const std::uint32_t* vector =
+                        rings[from].vectors.data() + std::size_t{rings[from].first} * width_;
+                    slots_.push_back(Slot{entry, -1, RootEvents(vector)});
+                    slotVectors_.insert(slotVectors_.end(), vector, vector + width_);
                     w.Byte(First);
                     w.Number(j);
                     wire_->WriteEvents(from, w, slots_.back().events);
@@ -382,7 +409,10 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                 break;
             }
         }
-        readHead(from);
+        Ring& ring = rings[from];
+        ring.first = (ring.first + 1) % Ahead;
+        --ring.count;
+        fill(from);
     }
     for (std::string& in : incoming) std::string().swap(in);
 }
