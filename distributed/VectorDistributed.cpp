@@ -139,16 +139,23 @@ private:
         std::vector<std::uint32_t>& key = keyFrom_[from];
         std::vector<std::uint32_t>& vector = vectorFrom_[from];
         vector.resize(width_);
+        changedKeys_.clear();
         if (!componentKeys_ || key.empty()) {
+            changedKnown_ = false;
             wire_->ReadVector(from, r, vector.data());
             key.resize(vectors_.KeyWidth());
             vectors_.Key(vector.data(), key.data());
             return key.data();
         }
+        changedKnown_ = true;
         wire_->ReadVector(from, r, vector.data(), &changed_);
         const std::vector<std::uint32_t>& order = vectors_.KeyOrder();
         for (const std::uint32_t slot : changed_)
-            if (vectors_.IsComponent(slot)) key[order[slot]] = engine_.Identity(vector[slot]);
+            if (vectors_.IsComponent(slot)) {
+                key[order[slot]] = engine_.Identity(vector[slot]);
+                changedKeys_.push_back(order[slot]);
+            }
+        std::sort(changedKeys_.begin(), changedKeys_.end());
         return key.data();
     }
     // The entry of key here, added (naming no state) when it is not.
@@ -193,7 +200,8 @@ private:
     std::unique_ptr<VectorStates> keys_;
     std::vector<std::int64_t> value_;
     std::vector<EventSetId> eventsOf_;
-    std::vector<std::uint32_t> state_, key_, changed_;
+    std::vector<std::uint32_t> state_, key_, changed_, changedKeys_;
+    bool changedKnown_ = false;  // changedKeys_ holds the slots of the key read last that changed
     // Per process, the identity vector of the vector read last from it in the
     // level (none at its start), when identities are the components' alone.
     std::vector<std::vector<std::uint32_t>> keyFrom_, vectorFrom_;
@@ -297,6 +305,10 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
         std::vector<std::uint32_t> keys, vectors;
         std::uint32_t first = 0, count = 0;
         bool ended = false;
+        // The values above the slots of the key read last, when all its pairs were in the table.
+        std::vector<std::uint32_t> inner;
+        bool innerKnown = false;
+        std::uint32_t innerEpoch = 0;
     };
     std::vector<Ring> rings(k_);
     for (Ring& ring : rings) {
@@ -327,7 +339,11 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
             std::copy(key, key + keyWidth, keyCopy);
             std::copy(vectorFrom_[p].begin(), vectorFrom_[p].end(), ring.vectors.begin() + std::ptrdiff_t{at} * width_);
             h.key = keyCopy;
-            h.pair = keys_->PrefetchKey(h.key);
+            // Along the paths of the slots that changed since the key before, when its pairs were known.
+            const bool near = changedKnown_ && ring.innerKnown && ring.innerEpoch == keys_->Epoch();
+            h.pair = keys_->PrefetchKeyNear(h.key, ring.inner, near, changedKeys_);
+            ring.innerKnown = h.pair != VectorTree::NoRoot;
+            ring.innerEpoch = keys_->Epoch();
             h.epoch = keys_->Epoch();
             h.entries = value_.size();
         }

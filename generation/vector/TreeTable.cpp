@@ -169,23 +169,8 @@ std::uint64_t VectorTree::RootPair(const std::uint32_t* slots, std::uint32_t& pl
 }
 
 std::uint32_t VectorTree::Find(const std::uint32_t* slots, std::vector<std::uint32_t>& inner) const {
-    inner.resize(innerSize_);
-    if (width_ == 1) return roots_.Find(slots[0], 0);
-    for (std::size_t level = 1; level < levelSize_.size(); ++level) {
-        const std::uint32_t below = levelSize_[level - 1];
-        for (std::uint32_t i = 0; i < levelSize_[level]; ++i) {
-            std::uint32_t& value = inner[levelStart_[level] + i];
-            if (2 * i + 1 < below) {
-                value = inner_.Find(Value(slots, inner.data(), level - 1, 2 * i),
-                                    Value(slots, inner.data(), level - 1, 2 * i + 1));
-                if (value == PairTable::Full) return PairTable::Full;
-            } else {
-                value = Value(slots, inner.data(), level - 1, 2 * i);
-            }
-        }
-    }
-    const std::size_t top = levelSize_.size() - 1;
-    return roots_.Find(Value(slots, inner.data(), top, 0), Value(slots, inner.data(), top, 1));
+    std::uint32_t left = 0, right = 0;
+    return InnerWhole(slots, inner, left, right) ? roots_.Find(left, right) : PairTable::Full;
 }
 
 std::uint32_t VectorTree::FindChanged(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner,
@@ -207,12 +192,14 @@ std::uint64_t VectorTree::RootPairChanged(const std::uint32_t* slots, const std:
     return pair;
 }
 
-std::uint32_t VectorTree::FindChanges(const std::uint32_t* slots, std::vector<std::uint32_t>& inner,
-                                      const std::uint32_t* changed, std::size_t count) const {
-    if (width_ == 1) return roots_.Find(slots[0], 0);
+bool VectorTree::InnerChanges(const std::uint32_t* slots, std::vector<std::uint32_t>& inner,
+                              const std::uint32_t* changed, std::size_t count) const {
     // The positions that changed on the level below, then on this one.
     std::array<std::uint32_t, 64> below{}, here{};
-    if (count > below.size()) return Find(slots, inner);
+    if (count > below.size()) {
+        std::uint32_t left = 0, right = 0;
+        return InnerWhole(slots, inner, left, right);
+    }
     std::copy(changed, changed + count, below.begin());
     std::size_t n = count;
     for (std::size_t level = 1; level < levelSize_.size(); ++level) {
@@ -226,7 +213,7 @@ std::uint32_t VectorTree::FindChanges(const std::uint32_t* slots, std::vector<st
             if (2 * parent + 1 < size) {
                 value = inner_.Find(Value(slots, inner.data(), level - 1, 2 * parent),
                                     Value(slots, inner.data(), level - 1, 2 * parent + 1));
-                if (value == PairTable::Full) return PairTable::Full;
+                if (value == PairTable::Full) return false;
             } else {
                 value = Value(slots, inner.data(), level - 1, 2 * parent);
             }
@@ -234,8 +221,60 @@ std::uint32_t VectorTree::FindChanges(const std::uint32_t* slots, std::vector<st
         below = here;
         n = m;
     }
+    return true;
+}
+
+bool VectorTree::InnerWhole(const std::uint32_t* slots, std::vector<std::uint32_t>& inner, std::uint32_t& left,
+                            std::uint32_t& right) const {
+    inner.resize(innerSize_);
+    if (width_ == 1) {
+        left = slots[0];
+        right = 0;
+        return true;
+    }
+    for (std::size_t level = 1; level < levelSize_.size(); ++level) {
+        const std::uint32_t below = levelSize_[level - 1];
+        for (std::uint32_t i = 0; i < levelSize_[level]; ++i) {
+            std::uint32_t& value = inner[levelStart_[level] + i];
+            if (2 * i + 1 < below) {
+                value = inner_.Find(Value(slots, inner.data(), level - 1, 2 * i),
+                                    Value(slots, inner.data(), level - 1, 2 * i + 1));
+                if (value == PairTable::Full) return false;
+            } else {
+                value = Value(slots, inner.data(), level - 1, 2 * i);
+            }
+        }
+    }
+    const std::size_t top = levelSize_.size() - 1;
+    left = Value(slots, inner.data(), top, 0);
+    right = Value(slots, inner.data(), top, 1);
+    return true;
+}
+
+std::uint32_t VectorTree::FindChanges(const std::uint32_t* slots, std::vector<std::uint32_t>& inner,
+                                      const std::uint32_t* changed, std::size_t count) const {
+    if (width_ == 1) return roots_.Find(slots[0], 0);
+    if (!InnerChanges(slots, inner, changed, count)) return PairTable::Full;
     const std::size_t top = levelSize_.size() - 1;
     return roots_.Find(Value(slots, inner.data(), top, 0), Value(slots, inner.data(), top, 1));
+}
+
+std::uint64_t VectorTree::RootPairNear(const std::uint32_t* slots, std::vector<std::uint32_t>& inner, bool innerKnown,
+                                       const std::uint32_t* changed, std::size_t count, std::uint32_t& place) const {
+    place = PairTable::Full;
+    std::uint32_t left = 0, right = 0;
+    if (width_ == 1) {
+        left = slots[0];
+    } else if (innerKnown) {
+        if (!InnerChanges(slots, inner, changed, count)) return NoRoot;
+        const std::size_t top = levelSize_.size() - 1;
+        left = Value(slots, inner.data(), top, 0);
+        right = Value(slots, inner.data(), top, 1);
+    } else if (!InnerWhole(slots, inner, left, right)) {
+        return NoRoot;
+    }
+    place = roots_.Prefetch(left, right);
+    return std::uint64_t{left} << 32 | right;
 }
 
 void VectorTree::Slots(std::uint32_t root, std::uint32_t* slots) const {

@@ -129,6 +129,12 @@ public:
     // (place set to where it most often is), or NoRoot when a pair on the way
     // is not in the table (the vector is not either).
     std::uint64_t RootPair(const std::uint32_t* slots, std::uint32_t& place) const;
+    // The same, the values above the slots written into inner; when
+    // innerKnown, inner holds those of a vector in the table that differs
+    // from slots in the slots changed alone (increasing), and only the pairs
+    // above them are looked up. inner is whole when the answer is not NoRoot.
+    std::uint64_t RootPairNear(const std::uint32_t* slots, std::vector<std::uint32_t>& inner, bool innerKnown,
+                               const std::uint32_t* changed, std::size_t count, std::uint32_t& place) const;
     // The same for the vector a root names.
     void PrefetchRoot(std::uint32_t root) const { roots_.PrefetchName(root); }
     // The root of the vector slots if it is known, Full otherwise, where
@@ -152,6 +158,12 @@ private:
         return level == 0 ? slots[i] : inner[levelStart_[level] + i];
     }
     bool RootHalves(const std::uint32_t* slots, std::uint32_t& left, std::uint32_t& right) const;
+    // The values above the slots into inner, along the paths of the slots
+    // changed alone or all of them; false when a pair is not in the table.
+    bool InnerChanges(const std::uint32_t* slots, std::vector<std::uint32_t>& inner, const std::uint32_t* changed,
+                      std::size_t count) const;
+    bool InnerWhole(const std::uint32_t* slots, std::vector<std::uint32_t>& inner, std::uint32_t& left,
+                    std::uint32_t& right) const;
     template <typename Pair, typename Root>
     std::uint32_t AlongPath(const std::uint32_t* slots, const std::vector<std::uint32_t>& inner, std::uint32_t changed,
                             std::uint32_t value, const Pair& pair, const Root& root) const;

@@ -75,6 +75,16 @@ public:
         if (place != PairTable::Full) __builtin_prefetch(&numberOf_[place]);
         return pair;
     }
+    // The same, from the inner values of a key in the table that differs from
+    // key in the slots changed alone (when innerKnown; see VectorTree::RootPairNear).
+    std::uint64_t PrefetchKeyNear(const std::uint32_t* key, std::vector<std::uint32_t>& inner, bool innerKnown,
+                                  const std::vector<std::uint32_t>& changed) const {
+        std::uint32_t place = PairTable::Full;
+        const std::uint64_t pair =
+            tables_->tree.RootPairNear(key, inner, innerKnown, changed.data(), changed.size(), place);
+        if (place != PairTable::Full) __builtin_prefetch(&numberOf_[place]);
+        return pair;
+    }
     // The state named by the key whose root is that pair, -1 for none.
     std::int64_t FindRootPair(std::uint64_t pair) const {
         const std::uint32_t root = tables_->tree.FindRoot(pair);
