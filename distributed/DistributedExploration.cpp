@@ -22,9 +22,7 @@
 #include <unordered_map>
 #include <stdexcept>
 
-#include <sys/resource.h>
-
-#include "distributed/LevelNumbers.h"
+#include "distributed/LevelSteps.h"
 #include "distributed/VectorDistributed.h"
 #include "distributed/WireEvents.h"
 #include "generation/Engine.h"
@@ -141,7 +139,6 @@ private:
     // Numbers the level's new states; false when the exploration stops here.
     bool Number(std::int64_t& boundSource, std::uint32_t& boundArc);
     void SendNumbers(std::int64_t limit);
-    void StoreArcs(std::int64_t boundSource, std::uint32_t boundArc);
     void Collect();
 
     Peers& peers_;
@@ -171,7 +168,6 @@ private:
     std::vector<Op> ops_;
     std::vector<std::vector<Reply>> replies_;  // per asking process, by position
     std::vector<Slot> slots_;
-    std::vector<std::int64_t> firsts_;  // per held source: its first discoveries, then where their numbers start
     std::vector<std::uint32_t> seenAt_;
     std::uint32_t level_ = 0;
     bool memoryLow_ = false;
@@ -385,32 +381,13 @@ void Explorer::TakeAnswers(std::vector<std::string>& incoming) {
 
 // 3. Numbers in the order of the first discoverer.
 bool Explorer::Number(std::int64_t& boundSource, std::uint32_t& boundArc) {
-    std::vector<std::int64_t> numbers;
-    numbers.reserve(sources_.size());
-    firsts_.assign(sources_.size(), 0);
-    for (std::size_t i = 0; i < sources_.size(); ++i) {
-        const PendingSource& s = sources_[i];
-        numbers.push_back(held_[s.held].number);
-        for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a)
-            firsts_[i] += arcs_[a].reply.kind == First;
-    }
-    std::int64_t next = 0;
-    if (!NumberLevel(peers_, first_, end_, numbers, firsts_, memoryLow_, settings_.maxStates, next, boundSource))
-        return false;  // some process ran short of memory: the level is given up
-    boundArc = 0;
-    for (std::size_t i = 0; i < sources_.size(); ++i) {
-        const PendingSource& s = sources_[i];
-        std::int64_t number = firsts_[i];
-        for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a) {
-            PendingArc& arc = arcs_[a];
-            if (arc.reply.kind != First) continue;
-            if (held_[s.held].number == boundSource && number == settings_.maxStates) boundArc = a - s.firstArc;
-            arc.target = number++;
+    return NumberFirstDiscoveries(
+        peers_, first_, end_, sources_, held_, arcs_, memoryLow_, settings_.maxStates, count_, boundSource, boundArc,
+        [](const PendingArc& arc) { return arc.reply.kind == First; },
+        [](PendingArc& arc, std::int64_t number) {
+            arc.target = number;
             arc.targetEvents = arc.successorEvents;
-        }
-    }
-    count_ = boundSource >= 0 ? settings_.maxStates : next;
-    return true;
+        });
 }
 
 // 4 and 5. The new states' numbers and terms to their owners; the numbers to the other discoverers.
@@ -506,22 +483,6 @@ void Explorer::SendNumbers(std::int64_t limit) {
     }
 }
 
-void Explorer::StoreArcs(std::int64_t boundSource, std::uint32_t boundArc) {
-    for (const PendingSource& s : sources_) {
-        const Held& h = held_[s.held];
-        if (boundSource >= 0 && h.number > boundSource) continue;
-        const std::uint32_t n = boundSource >= 0 && h.number == boundSource ? boundArc : s.arcCount;
-        OwnedStem::State& state = stem_.states[h.state];
-        state.firstArc = static_cast<std::uint32_t>(stem_.arcs.size());
-        state.arcCount = n;
-        for (std::uint32_t a = s.firstArc; a < s.firstArc + n; ++a) {
-            const PendingArc& arc = arcs_[a];
-            stem_.arcs.push_back(OwnedStem::Arc{static_cast<std::int32_t>(arc.target), arc.action, arc.event,
-                                                arc.causes, arc.targetEvents});
-        }
-    }
-}
-
 void Explorer::Collect() {
     std::vector<TermId> roots;
     for (const Held& h : held_) roots.push_back(h.term);
@@ -557,7 +518,7 @@ GenerationResult Explorer::Run(LevelProgress* progress, ProcessFigures& figures)
             break;
         }
         SendNumbers(boundSource >= 0 ? settings_.maxStates : count_);
-        StoreArcs(boundSource, boundArc);
+        StoreLevelArcs(stem_, sources_, held_, arcs_, boundSource, boundArc);
         if (boundSource >= 0) {
             result.stoppedByBound = true;
             explored = boundSource + 1;
@@ -581,41 +542,11 @@ GenerationResult Explorer::Run(LevelProgress* progress, ProcessFigures& figures)
         first_ = end_;
         end_ = count_;
     }
-    stem_.stateCount = count_;
-    stem_.arcCount = peers_.Sum(static_cast<std::int64_t>(stem_.arcs.size()));
-    result.states = count_;
-    result.arcs = stem_.arcCount;
-    result.exploredStates = result.stoppedByMemory ? first_ : explored;
-    result.interrupted = result.exploredStates < count_ || result.stoppedByBound || result.stoppedByMemory;
-    result.eventNamesExhausted = peers_.Max(engine_.eventNamesExhausted ? 1 : 0) > 0;
-    // The unguarded recursion met first, as one process meets it.
-    const std::int64_t mine = engine_.unguardedProcess && unguardedAt_ >= 0 && unguardedAt_ < result.exploredStates
-                                  ? unguardedAt_
-                                  : INT64_MAX;
-    const std::int64_t firstMet = peers_.Min(mine);
-    if (firstMet != INT64_MAX) {
-        const std::int64_t holder = peers_.Min(mine == firstMet ? peers_.Rank() : INT64_MAX);
-        std::string name = static_cast<int>(holder) == peers_.Rank() ? engine_.unguardedProcess->name.Text() : "";
-        peers_.Broadcast(name, static_cast<int>(holder));
-        result.unguardedRecursion = true;
-        result.unguardedProcess = name;
-    }
-    result.nodesBuilt = peers_.Sum(engine_.TermCount());
-    figures.bytesSent = peers_.bytesSent;
-    figures.calls = peers_.messages;
-    figures.ownedStates = static_cast<std::int64_t>(stem_.states.size());
-    figures.ownedArcs = static_cast<std::int64_t>(stem_.arcs.size());
-    figures.termBytes = static_cast<std::int64_t>(engine_.Bytes());
-    figures.identityBytes = static_cast<std::int64_t>(names_.identities.Bytes());
+    CloseExploration(peers_, engine_, names_, stem_, count_, first_, explored, unguardedAt_, result, figures);
     figures.indexBytes = static_cast<std::int64_t>(value_.capacity() * 8 + eventsOf_.capacity() * 4 +
                                                    seenAt_.capacity() * 4);
     for (const auto& d : toPeer_) figures.indexBytes += static_cast<std::int64_t>(d.sent.capacity() * 4);
     for (const auto& d : fromPeer_) figures.indexBytes += static_cast<std::int64_t>(d.received.capacity() * 4);
-    figures.stemBytes = static_cast<std::int64_t>(stem_.arcs.size() * sizeof(OwnedStem::Arc) +
-                                                  stem_.states.size() * sizeof(OwnedStem::State));
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    figures.peakBytes = static_cast<std::int64_t>(usage.ru_maxrss) * 1024;
     return result;
 }
 

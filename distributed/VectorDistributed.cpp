@@ -27,9 +27,7 @@
 #include <array>
 #include <stdexcept>
 
-#include <sys/resource.h>
-
-#include "distributed/LevelNumbers.h"
+#include "distributed/LevelSteps.h"
 #include "distributed/VectorWire.h"
 #include "distributed/WireEvents.h"
 #include "generation/Engine.h"
@@ -178,7 +176,6 @@ private:
     void TakeAnswers(std::vector<std::string>& incoming);
     bool Number(std::int64_t& boundSource, std::uint32_t& boundArc);
     void SendNumbers(std::int64_t limit);
-    void StoreArcs(std::int64_t boundSource, std::uint32_t boundArc);
 
     Peers& peers_;
     std::shared_ptr<const Compilation> compilation_;
@@ -218,7 +215,6 @@ private:
     std::vector<std::string> outgoing_;
     std::vector<Slot> slots_;
     std::vector<std::vector<std::uint32_t>> sameOf_;  // per asking process, the new states its "same" answers named
-    std::vector<std::int64_t> firsts_;  // per held source: its first discoveries, then where their numbers start
     bool memoryLow_ = false;
     std::int64_t unguardedAt_ = -1;
     std::int64_t sinceCheck_ = 0;
@@ -447,31 +443,13 @@ void VectorExplorer::TakeAnswers(std::vector<std::string>& incoming) {
 
 // 3. Numbers in the order of the first discoverer.
 bool VectorExplorer::Number(std::int64_t& boundSource, std::uint32_t& boundArc) {
-    std::vector<std::int64_t> numbers;
-    numbers.reserve(sources_.size());
-    firsts_.assign(sources_.size(), 0);
-    for (std::size_t i = 0; i < sources_.size(); ++i) {
-        const PendingSource& s = sources_[i];
-        numbers.push_back(held_[s.held].number);
-        for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a) firsts_[i] += arcs_[a].reply == First;
-    }
-    std::int64_t next = 0;
-    if (!NumberLevel(peers_, first_, end_, numbers, firsts_, memoryLow_, settings_.maxStates, next, boundSource))
-        return false;  // some process ran short of memory: the level is given up
-    boundArc = 0;
-    for (std::size_t i = 0; i < sources_.size(); ++i) {
-        const PendingSource& s = sources_[i];
-        std::int64_t number = firsts_[i];
-        for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a) {
-            PendingArc& arc = arcs_[a];
-            if (arc.reply != First) continue;
-            if (held_[s.held].number == boundSource && number == settings_.maxStates) boundArc = a - s.firstArc;
-            arc.position = static_cast<std::uint32_t>(arc.target);
-            arc.target = static_cast<std::int32_t>(number++);
-        }
-    }
-    count_ = boundSource >= 0 ? settings_.maxStates : next;
-    return true;
+    return NumberFirstDiscoveries(
+        peers_, first_, end_, sources_, held_, arcs_, memoryLow_, settings_.maxStates, count_, boundSource, boundArc,
+        [](const PendingArc& arc) { return arc.reply == First; },
+        [](PendingArc& arc, std::int64_t number) {
+            arc.position = static_cast<std::uint32_t>(arc.target);  // the new state's place at its owner
+            arc.target = static_cast<std::int32_t>(number);
+        });
 }
 
 // 4 and 5. The new states' numbers to their owners; the numbers to the other discoverers.
@@ -533,22 +511,6 @@ void VectorExplorer::SendNumbers(std::int64_t limit) {
     }
 }
 
-void VectorExplorer::StoreArcs(std::int64_t boundSource, std::uint32_t boundArc) {
-    for (const PendingSource& s : sources_) {
-        const Held& h = held_[s.held];
-        if (boundSource >= 0 && h.number > boundSource) continue;
-        const std::uint32_t n = boundSource >= 0 && h.number == boundSource ? boundArc : s.arcCount;
-        OwnedStem::State& state = stem_.states[h.state];
-        state.firstArc = static_cast<std::uint32_t>(stem_.arcs.size());
-        state.arcCount = n;
-        for (std::uint32_t a = s.firstArc; a < s.firstArc + n; ++a) {
-            const PendingArc& arc = arcs_[a];
-            stem_.arcs.push_back(OwnedStem::Arc{static_cast<std::int32_t>(arc.target), arc.action, arc.event,
-                                                arc.causes, arc.targetEvents});
-        }
-    }
-}
-
 bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, GenerationResult& result) {
     {
         bool built = false;
@@ -594,7 +556,7 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
             break;
         }
         SendNumbers(boundSource >= 0 ? settings_.maxStates : count_);
-        StoreArcs(boundSource, boundArc);
+        StoreLevelArcs(stem_, sources_, held_, arcs_, boundSource, boundArc);
         explored = boundSource >= 0 ? boundSource + 1 : end_;
         stem_.arcCount = peers_.Sum(static_cast<std::int64_t>(stem_.arcs.size()));
         ++levels;
@@ -612,39 +574,9 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
         end_ = count_;
     }
     figures.levels = levels;
-    stem_.stateCount = count_;
-    stem_.arcCount = peers_.Sum(static_cast<std::int64_t>(stem_.arcs.size()));
-    result.states = count_;
-    result.arcs = stem_.arcCount;
-    result.exploredStates = result.stoppedByMemory ? first_ : explored;
-    result.interrupted = result.exploredStates < count_ || result.stoppedByBound || result.stoppedByMemory;
-    result.eventNamesExhausted = peers_.Max(engine_.eventNamesExhausted ? 1 : 0) > 0;
-    // The unguarded recursion met first, as one process meets it.
-    const std::int64_t mine = engine_.unguardedProcess && unguardedAt_ >= 0 && unguardedAt_ < result.exploredStates
-                                  ? unguardedAt_
-                                  : INT64_MAX;
-    const std::int64_t firstMet = peers_.Min(mine);
-    if (firstMet != INT64_MAX) {
-        const std::int64_t holder = peers_.Min(mine == firstMet ? peers_.Rank() : INT64_MAX);
-        std::string name = static_cast<int>(holder) == peers_.Rank() ? engine_.unguardedProcess->name.Text() : "";
-        peers_.Broadcast(name, static_cast<int>(holder));
-        result.unguardedRecursion = true;
-        result.unguardedProcess = name;
-    }
-    result.nodesBuilt = peers_.Sum(engine_.TermCount());
-    figures.bytesSent = peers_.bytesSent;
-    figures.calls = peers_.messages;
-    figures.ownedStates = static_cast<std::int64_t>(stem_.states.size());
-    figures.ownedArcs = static_cast<std::int64_t>(stem_.arcs.size());
-    figures.termBytes = static_cast<std::int64_t>(engine_.Bytes());
-    figures.identityBytes = static_cast<std::int64_t>(names_.identities.Bytes());
-    figures.indexBytes = static_cast<std::int64_t>(keys_->Bytes() + value_.capacity() * 8 + eventsOf_.capacity() * 4);
-    figures.indexBytes += static_cast<std::int64_t>(wire_->Bytes());
-    figures.stemBytes = static_cast<std::int64_t>(stem_.arcs.size() * sizeof(OwnedStem::Arc) +
-                                                  stem_.states.size() * sizeof(OwnedStem::State));
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    figures.peakBytes = static_cast<std::int64_t>(usage.ru_maxrss) * 1024;
+    CloseExploration(peers_, engine_, names_, stem_, count_, first_, explored, unguardedAt_, result, figures);
+    figures.indexBytes = static_cast<std::int64_t>(keys_->Bytes() + value_.capacity() * 8 + eventsOf_.capacity() * 4 +
+                                                   wire_->Bytes());
     return true;
 }
 

@@ -1,8 +1,10 @@
-// The numbering of a level's new states, in blocks of sources counted each by one process.
-#include "distributed/LevelNumbers.h"
+// The steps of a level shared by the distributed explorations.
+#include "distributed/LevelSteps.h"
 
 #include <climits>
 #include <string>
+
+#include <sys/resource.h>
 
 #include "generation/StateEncoding.h"
 
@@ -102,6 +104,40 @@ bool NumberLevel(Peers& peers, std::int64_t first, std::int64_t end, const std::
     crossing = bound > 0 ? peers.Min(mineCrossing) : INT64_MAX;
     if (crossing == INT64_MAX) crossing = -1;
     return true;
+}
+
+void CloseExploration(Peers& peers, Engine& engine, SharedNames& names, OwnedStem& stem, std::int64_t count,
+                      std::int64_t first, std::int64_t explored, std::int64_t unguardedAt, GenerationResult& result,
+                      ProcessFigures& figures) {
+    stem.stateCount = count;
+    stem.arcCount = peers.Sum(static_cast<std::int64_t>(stem.arcs.size()));
+    result.states = count;
+    result.arcs = stem.arcCount;
+    result.exploredStates = result.stoppedByMemory ? first : explored;
+    result.interrupted = result.exploredStates < count || result.stoppedByBound || result.stoppedByMemory;
+    result.eventNamesExhausted = peers.Max(engine.eventNamesExhausted ? 1 : 0) > 0;
+    const std::int64_t mine =
+        engine.unguardedProcess && unguardedAt >= 0 && unguardedAt < result.exploredStates ? unguardedAt : INT64_MAX;
+    const std::int64_t firstMet = peers.Min(mine);
+    if (firstMet != INT64_MAX) {
+        const std::int64_t holder = peers.Min(mine == firstMet ? peers.Rank() : INT64_MAX);
+        std::string name = static_cast<int>(holder) == peers.Rank() ? engine.unguardedProcess->name.Text() : "";
+        peers.Broadcast(name, static_cast<int>(holder));
+        result.unguardedRecursion = true;
+        result.unguardedProcess = name;
+    }
+    result.nodesBuilt = peers.Sum(engine.TermCount());
+    figures.bytesSent = peers.bytesSent;
+    figures.calls = peers.messages;
+    figures.ownedStates = static_cast<std::int64_t>(stem.states.size());
+    figures.ownedArcs = static_cast<std::int64_t>(stem.arcs.size());
+    figures.termBytes = static_cast<std::int64_t>(engine.Bytes());
+    figures.identityBytes = static_cast<std::int64_t>(names.identities.Bytes());
+    figures.stemBytes = static_cast<std::int64_t>(stem.arcs.size() * sizeof(OwnedStem::Arc) +
+                                                  stem.states.size() * sizeof(OwnedStem::State));
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    figures.peakBytes = static_cast<std::int64_t>(usage.ru_maxrss) * 1024;
 }
 
 }  // namespace quarvo
