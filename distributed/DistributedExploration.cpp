@@ -32,13 +32,6 @@
 namespace quarvo {
 namespace {
 
-constexpr std::int64_t MemoryCheckStep = 1 << 14;
-// An index entry that names the j-th new state of this level at its owner.
-constexpr std::int64_t Pending = std::int64_t{1} << 62;
-
-enum OpKind : std::uint8_t { RekeyFrom = 0, RekeyTo = 1, Query = 2 };
-enum ReplyKind : std::uint8_t { Known = 0, First = 1, Same = 2 };
-
 // A question or an index update as its owner applies it.
 struct Op {
     std::int64_t source;
@@ -76,12 +69,6 @@ struct PendingArc {
     Reply reply;
     std::int64_t target = -1;
     EventSetId targetEvents = EmptyEventSet;
-};
-
-struct PendingSource {
-    std::uint32_t held;  // place among the level's held states
-    std::uint32_t firstArc;
-    std::uint32_t arcCount;
 };
 
 // A new state of this level at its owner.

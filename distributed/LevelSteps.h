@@ -13,6 +13,21 @@
 
 namespace quarvo {
 
+// How often, in transitions, a process looks at the memory in use.
+constexpr std::int64_t MemoryCheckStep = 1 << 14;
+// An index entry that names the j-th new state of this level at its owner.
+constexpr std::int64_t Pending = std::int64_t{1} << 62;
+// What a process asks the owner of a state: to forget that a key names a
+// source, to let a key name a source, or about an arc's target; and what it hears.
+enum OpKind : std::uint8_t { RekeyFrom = 0, RekeyTo = 1, Query = 2 };
+enum ReplyKind : std::uint8_t { Known = 0, First = 1, Same = 2 };
+// A source of the level and its arcs among the level's.
+struct PendingSource {
+    std::uint32_t held;  // its place among the level's held states
+    std::uint32_t firstArc;
+    std::uint32_t arcCount;
+};
+
 // Collective. sources are the numbers, increasing, of the sources of the
 // level [first, end) held here, and counts their first discoveries: each
 // count becomes the number of that source's first new state (new states take

@@ -40,13 +40,6 @@
 namespace quarvo {
 namespace {
 
-constexpr std::int64_t MemoryCheckStep = 1 << 14;
-// An index entry that names the j-th new state of this level at its owner.
-constexpr std::int64_t Pending = std::int64_t{1} << 62;
-
-enum OpKind : std::uint8_t { RekeyFrom = 0, RekeyTo = 1, Query = 2 };
-enum ReplyKind : std::uint8_t { Known = 0, First = 1, Same = 2 };
-
 // A state this process holds the vector of, still to be explored.
 struct Held {
     std::int64_t number;
@@ -65,12 +58,6 @@ struct PendingArc {
     std::uint32_t position;  // once numbered, a first discovery's place at its owner
     std::uint16_t owner;
     ReplyKind reply = Known;
-};
-
-struct PendingSource {
-    std::uint32_t held;
-    std::uint32_t firstArc;
-    std::uint32_t arcCount;
 };
 
 // A new state of this level at its owner.
