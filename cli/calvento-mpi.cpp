@@ -2,6 +2,7 @@
 #include <mpi.h>
 
 #include <csignal>
+#include <malloc.h>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -234,6 +235,11 @@ int main(int argc, char** argv) {
             std::cout << (argv[1][2] == 'v' ? quarvo::VersionText("calvento-mpi") : std::string(kUsage));
         return 0;
     }
+    // A level's buffers, tens of megabytes each, are mapped and given back
+    // whole when freed: left to the heap's own threshold, which rises as
+    // they are freed, they would end up in the heap between the arcs, and the
+    // memory they leave would stay taken.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     int provided = 0;
     MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided);
     int code = 0;
