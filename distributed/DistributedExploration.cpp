@@ -505,7 +505,8 @@ GenerationResult Explorer::Run(LevelProgress* progress, ProcessFigures& figures)
             break;
         }
         SendNumbers(boundSource >= 0 ? settings_.maxStates : count_);
-        StoreLevelArcs(stem_, sources_, held_, arcs_, boundSource, boundArc);
+        StoreLevelArcs(stem_, sources_, held_, arcs_, boundSource, boundArc,
+                       [](const PendingArc& arc) { return arc.targetEvents; });
         if (boundSource >= 0) {
             result.stoppedByBound = true;
             explored = boundSource + 1;

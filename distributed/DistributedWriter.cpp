@@ -1,4 +1,5 @@
 // The STEM and .aut texts of a distributed exploration: the records of every process, written by process 0 in number order.
+#include <algorithm>
 #include <ostream>
 
 #include "distributed/DistributedExploration.h"
@@ -24,8 +25,11 @@ public:
         }
     }
 
-    // The lines of one state, as the one-process writers give them: its arcs newest first.
-    void Append(const OwnedStem::State& s, std::string& out) {
+    // The lines of one state, as the one-process writers give them: its arcs
+    // newest first. targetText(arc) gives the text of the target's events
+    // when the arcs name the processes that hold their targets.
+    template <typename TargetText>
+    void Append(const OwnedStem::State& s, std::string& out, TargetText&& targetText) {
         if (aut_) {
             for (std::uint32_t a = s.firstArc + s.arcCount; a-- > s.firstArc;) {
                 const OwnedStem::Arc& arc = stem_.arcs[a];
@@ -50,14 +54,13 @@ public:
             out += ':';
             out += std::to_string(arc.event);
             out += '>';
-            out += Set(arc.targetEvents);
+            out += stem_.targetsNameHolders ? targetText(arc) : Set(arc.targetEvents);
             out += std::to_string(arc.target);
             out += ';';
         }
         out += "\r\n";
     }
 
-private:
     const std::string& Set(EventSetId id) {
         if (id >= sets_.size()) sets_.resize(std::size_t{id} + 1);
         std::string& text = sets_[id];
@@ -76,6 +79,7 @@ private:
         return text;
     }
 
+private:
     const OwnedStem& stem_;
     bool aut_;
     std::vector<std::string> names_;
@@ -83,9 +87,78 @@ private:
     std::string source_;
 };
 
+// The texts of the maximal events of the targets of the arcs of stem's
+// states [from, to) in stem.states, asked of the processes that hold them
+// (collective): each process answers for the states it holds.
+class TargetTexts {
+public:
+    TargetTexts(Peers& peers, const OwnedStem& stem, RecordText& text) : peers_(peers), stem_(stem), text_(text) {}
+
+    void Ask(std::size_t from, std::size_t to) {
+        const auto k = static_cast<std::size_t>(peers_.Size());
+        asked_.assign(k, {});
+        for (std::size_t i = from; i < to; ++i) {
+            const OwnedStem::State& s = stem_.states[i];
+            for (std::uint32_t a = s.firstArc; a < s.firstArc + s.arcCount; ++a) {
+                const OwnedStem::Arc& arc = stem_.arcs[a];
+                if (arc.targetEvents >= k) Unreadable("détenteur");
+                asked_[arc.targetEvents].push_back(arc.target);
+            }
+        }
+        std::vector<std::string> outgoing(k);
+        for (std::size_t p = 0; p < k; ++p) {
+            std::vector<std::int32_t>& targets = asked_[p];
+            std::sort(targets.begin(), targets.end());
+            targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
+            ByteWriter w(outgoing[p]);
+            std::int32_t last = 0;
+            for (const std::int32_t t : targets) {
+                w.Number(static_cast<std::uint64_t>(t - last));
+                last = t;
+            }
+        }
+        std::vector<std::string> incoming = peers_.AllToAll(outgoing);
+        // The holder's side: the text of each state asked, in the order asked.
+        outgoing.assign(k, std::string());
+        for (std::size_t p = 0; p < k; ++p) {
+            ByteReader r(incoming[p]);
+            ByteWriter w(outgoing[p]);
+            std::int64_t number = 0;
+            while (!r.AtEnd()) {
+                number += static_cast<std::int64_t>(r.Number());
+                const auto it = std::lower_bound(stem_.states.begin(), stem_.states.end(), number,
+                                                 [](const OwnedStem::State& s, std::int64_t n) { return s.number < n; });
+                if (r.Failed() || it == stem_.states.end() || it->number != number) Unreadable("détenteur");
+                w.Text(text_.Set(it->events));
+            }
+        }
+        incoming = peers_.AllToAll(outgoing);
+        texts_.assign(k, {});
+        for (std::size_t p = 0; p < k; ++p) {
+            ByteReader r(incoming[p]);
+            for (std::size_t i = 0; i < asked_[p].size(); ++i) texts_[p].emplace_back(r.Text());
+            if (r.Failed()) Unreadable("détenteur");
+        }
+    }
+    const std::string& Of(const OwnedStem::Arc& arc) const {
+        const std::vector<std::int32_t>& targets = asked_[arc.targetEvents];
+        const auto at = std::lower_bound(targets.begin(), targets.end(), arc.target) - targets.begin();
+        return texts_[arc.targetEvents][static_cast<std::size_t>(at)];
+    }
+
+private:
+    Peers& peers_;
+    const OwnedStem& stem_;
+    RecordText& text_;
+    std::vector<std::vector<std::int32_t>> asked_;
+    std::vector<std::vector<std::string>> texts_;
+};
+
 void Stream(Peers& peers, const OwnedStem& stem, bool aut, const AutOptions& options, std::ostream* out,
             const std::string& head, const std::string& tail) {
     RecordText text(stem, aut, options);
+    TargetTexts targets(peers, stem, text);
+    auto targetText = [&](const OwnedStem::Arc& arc) -> const std::string& { return targets.Of(arc); };
     if (out) out->write(head.data(), static_cast<std::streamsize>(head.size()));
     std::size_t cursor = 0;
     std::string mine, record;
@@ -94,9 +167,14 @@ void Stream(Peers& peers, const OwnedStem& stem, bool aut, const AutOptions& opt
         const std::int64_t end = std::min(stem.stateCount, first + BlockStates);
         mine.clear();
         ByteWriter w(mine);
+        if (!aut && stem.targetsNameHolders) {
+            std::size_t last = cursor;
+            while (last < stem.states.size() && stem.states[last].number < end) ++last;
+            targets.Ask(cursor, last);
+        }
         for (; cursor < stem.states.size() && stem.states[cursor].number < end; ++cursor) {
             record.clear();
-            text.Append(stem.states[cursor], record);
+            text.Append(stem.states[cursor], record, targetText);
             w.Number(static_cast<std::uint64_t>(stem.states[cursor].number - first));
             w.Text(record);
         }

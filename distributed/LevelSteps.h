@@ -77,10 +77,12 @@ bool NumberFirstDiscoveries(Peers& peers, std::int64_t first, std::int64_t end, 
 }
 
 // The arcs of a level's sources into stem, up to the bound: each source's
-// record (its place in stem's states) takes its range of arcs.
-template <typename Source, typename Held, typename Arc>
+// record (its place in stem's states) takes its range of arcs; targetOf(arc)
+// gives what an arc keeps of its target (see OwnedStem::Arc).
+template <typename Source, typename Held, typename Arc, typename TargetOf>
 void StoreLevelArcs(OwnedStem& stem, const std::vector<Source>& sources, const std::vector<Held>& held,
-                    const std::vector<Arc>& arcs, std::int64_t boundSource, std::uint32_t boundArc) {
+                    const std::vector<Arc>& arcs, std::int64_t boundSource, std::uint32_t boundArc,
+                    TargetOf targetOf) {
     for (const Source& s : sources) {
         const Held& h = held[s.held];
         if (boundSource >= 0 && h.number > boundSource) continue;
@@ -91,7 +93,7 @@ void StoreLevelArcs(OwnedStem& stem, const std::vector<Source>& sources, const s
         for (std::uint32_t a = s.firstArc; a < s.firstArc + n; ++a) {
             const Arc& arc = arcs[a];
             stem.arcs.push_back(OwnedStem::Arc{static_cast<std::int32_t>(arc.target), arc.action, arc.event,
-                                               arc.causes, arc.targetEvents});
+                                               arc.causes, targetOf(arc)});
         }
     }
 }

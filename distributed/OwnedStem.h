@@ -9,9 +9,10 @@
 namespace quarvo {
 
 // What one process holds of the STEM: its own states, with their arcs in
-// the order found, each arc naming its target's number and maximal events.
-// Event sets and action names live in the store's pools (the store keeps no
-// state of its own).
+// the order found, each arc naming its target's number and either the
+// target's maximal events or the process that holds the target (whose events
+// are then asked of it when the text is written). Event sets and action
+// names live in the store's pools (the store keeps no state of its own).
 struct OwnedStem {
     struct State {
         std::int64_t number;
@@ -24,7 +25,8 @@ struct OwnedStem {
         ActionId action;
         std::int32_t event;
         EventSetId causes;
-        EventSetId targetEvents;
+        // The target's maximal events, or with targetsNameHolders the process that holds it.
+        std::uint32_t targetEvents;
     };
     StemStore pools;
     // In blocks, so that neither ever holds a doubled copy of itself while it grows.
@@ -32,6 +34,7 @@ struct OwnedStem {
     std::deque<Arc> arcs;
     std::int64_t stateCount = 0;  // over every process
     std::int64_t arcCount = 0;
+    bool targetsNameHolders = false;
 };
 
 // What a run measured on this process.

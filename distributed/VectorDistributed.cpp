@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "distributed/LevelSteps.h"
 #include "distributed/VectorWire.h"
@@ -40,6 +41,9 @@
 namespace quarvo {
 namespace {
 
+// With a reply: the state named is held by a process other than the one that answers, named next.
+constexpr std::uint8_t HeldElsewhere = 4;
+
 // A state this process holds the vector of, still to be explored.
 struct Held {
     std::int64_t number;
@@ -53,7 +57,7 @@ struct PendingArc {
     ActionId action;
     std::int32_t event;
     EventSetId causes;
-    EventSetId targetEvents = EmptyEventSet;
+    std::uint32_t holder = 0;  // the process that holds the target state
     std::int32_t target = -1;  // Known: the number; First, Same: the new state's place at its owner, until numbered
     std::uint32_t position;  // once numbered, a first discovery's place at its owner
     std::uint16_t owner;
@@ -149,7 +153,6 @@ private:
         if (known >= 0) return static_cast<std::uint32_t>(known);
         keys_->Add(key);
         value_.push_back(-1);
-        eventsOf_.push_back(EmptyEventSet);
         return static_cast<std::uint32_t>(value_.size() - 1);
     }
     EventSetId RootEvents(const std::uint32_t* vector) {
@@ -183,7 +186,9 @@ private:
     // Index: per identity vector asked about here, the number it names (or Pending + j), and that state's events.
     std::unique_ptr<VectorStates> keys_;
     std::vector<std::int64_t> value_;
-    std::vector<EventSetId> eventsOf_;
+    // Entries that name a state held elsewhere (a key its source took when its
+    // components were normalised), and that process.
+    std::unordered_map<std::uint32_t, std::uint32_t> rekeyHolder_;
     std::vector<std::uint32_t> state_, key_, changed_, changedKeys_;
     bool changedKnown_ = false;  // changedKeys_ holds the slots of the key read last that changed
     // Per process, the identity vector of the vector read last from it in the
@@ -230,7 +235,6 @@ void VectorExplorer::Expand() {
             writers[self_].Number(s.entry);
             const std::uint32_t owner = OwnerOf(state_.data());
             wire_->WriteHead(owner, writers[owner], s.number, RekeyTo);
-            wire_->WriteEvents(owner, writers[owner], stem_.states[s.state].events);
             wire_->WriteVector(owner, writers[owner], state_.data());
         }
         std::uint32_t index = 0;
@@ -270,7 +274,6 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
         std::uint64_t arcKind = 0;  // arc * 3 + kind
         bool live = false;
         std::uint64_t entry = 0;               // RekeyFrom
-        EventSetId events = EmptyEventSet;     // RekeyTo
         const std::uint32_t* key = nullptr;    // RekeyTo, Query
         std::uint64_t pair = VectorTree::NoRoot;
         std::uint32_t epoch = 0;
@@ -316,7 +319,6 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                 if (p != self_ || h.entry >= value_.size()) Unreadable("question");
                 continue;
             }
-            if (h.arcKind % 3 == RekeyTo) h.events = wire_->ReadEvents(p, r);
             const std::uint32_t* key = ReadKey(p, r);
             std::uint32_t* keyCopy = ring.keys.data() + std::size_t{at} * keyWidth;
             std::copy(key, key + keyWidth, keyCopy);
@@ -343,7 +345,6 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
         else
             keys_->AddRootPair(h.pair, h.key);
         value_.push_back(-1);
-        eventsOf_.push_back(EmptyEventSet);
         return static_cast<std::uint32_t>(value_.size() - 1);
     };
     // Index updates before the arcs of the same source, then the arcs in order.
@@ -376,7 +377,10 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                 const std::uint32_t entry = entryOf(h);
                 if (value_[entry] < 0 || value_[entry] > source) {
                     value_[entry] = source;
-                    eventsOf_[entry] = h.events;
+                    if (from == self_)
+                        rekeyHolder_.erase(entry);
+                    else
+                        rekeyHolder_[entry] = from;
                 }
                 break;
             }
@@ -389,11 +393,11 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                     sameOf_[from].push_back(static_cast<std::uint32_t>(j));
                     w.Byte(Same);
                     w.Number(j);
-                    wire_->WriteEvents(from, w, slots_[j].events);
                 } else if (value >= 0) {
-                    w.Byte(Known);
+                    const auto held = rekeyHolder_.find(entry);
+                    w.Byte(static_cast<std::uint8_t>(held == rekeyHolder_.end() ? Known : Known | HeldElsewhere));
                     w.Number(static_cast<std::uint64_t>(value));
-                    wire_->WriteEvents(from, w, eventsOf_[entry]);
+                    if (held != rekeyHolder_.end()) w.Number(held->second);
                 } else {
                     const std::size_t j = slots_.size();
                     value = Pending + static_cast<std::int64_t>(j);
@@ -403,7 +407,6 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                     slotVectors_.insert(slotVectors_.end(), vector, vector + width_);
                     w.Byte(First);
                     w.Number(j);
-                    wire_->WriteEvents(from, w, slots_.back().events);
                 }
                 break;
             }
@@ -421,9 +424,14 @@ void VectorExplorer::TakeAnswers(std::vector<std::string>& incoming) {
     for (const std::string& in : incoming) readers.emplace_back(in);
     for (PendingArc& arc : arcs_) {
         ByteReader& r = readers[arc.owner];
-        arc.reply = static_cast<ReplyKind>(r.Byte());
+        const std::uint8_t reply = r.Byte();
+        arc.reply = static_cast<ReplyKind>(reply & ~HeldElsewhere);
         arc.target = static_cast<std::int32_t>(r.Number());
-        arc.targetEvents = wire_->ReadEvents(arc.owner, r);
+        arc.holder = arc.owner;
+        if (reply & HeldElsewhere) {
+            arc.holder = static_cast<std::uint32_t>(r.Number());
+            if (arc.holder >= k_) Unreadable("réponse");
+        }
         if (r.Failed() || arc.reply > Same) Unreadable("réponse");
     }
 }
@@ -449,7 +457,7 @@ void VectorExplorer::SendNumbers(std::int64_t limit) {
         slot.number = number;
         if (value_[slot.entry] == Pending + static_cast<std::int64_t>(j)) {
             value_[slot.entry] = number;
-            eventsOf_[slot.entry] = slot.events;
+            rekeyHolder_.erase(slot.entry);
         }
         stem_.states.push_back(OwnedStem::State{number, slot.events});
         next_.push_back(Held{number, slot.entry, static_cast<std::uint32_t>(stem_.states.size() - 1),
@@ -510,6 +518,7 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
         // Every process made the same structure; each agrees all did.
         if (peers_.Min(built ? 1 : 0) == 0) return false;
     }
+    stem_.targetsNameHolders = true;
     vectors_.PlanKey(state_.data());
     width_ = vectors_.Width();
     for (std::uint32_t i = 0; i < width_; ++i)
@@ -543,7 +552,8 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
             break;
         }
         SendNumbers(boundSource >= 0 ? settings_.maxStates : count_);
-        StoreLevelArcs(stem_, sources_, held_, arcs_, boundSource, boundArc);
+        StoreLevelArcs(stem_, sources_, held_, arcs_, boundSource, boundArc,
+                       [](const PendingArc& arc) { return arc.holder; });
         explored = boundSource >= 0 ? boundSource + 1 : end_;
         stem_.arcCount = peers_.Sum(static_cast<std::int64_t>(stem_.arcs.size()));
         ++levels;
@@ -562,7 +572,7 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
     }
     figures.levels = levels;
     CloseExploration(peers_, engine_, names_, stem_, count_, first_, explored, unguardedAt_, result, figures);
-    figures.indexBytes = static_cast<std::int64_t>(keys_->Bytes() + value_.capacity() * 8 + eventsOf_.capacity() * 4 +
+    figures.indexBytes = static_cast<std::int64_t>(keys_->Bytes() + value_.capacity() * 8 +
                                                    wire_->Bytes());
     return true;
 }
