@@ -17,7 +17,8 @@
 namespace quarvo {
 
 // What a safety property watches along a run: a deterministic automaton
-// over the actions, which the search runs beside the system.
+// over the actions, which the search runs beside the system. The threads of
+// a search ask Step and Visible one at a time, Violated and Hopeless at once.
 class RunMonitor {
 public:
     virtual ~RunMonitor() = default;
@@ -37,14 +38,14 @@ struct SearchSettings {
     bool breadthFirst = false;  // deadlocks only: a shortest trace of the space explored
     std::int64_t memoryLimit = 0;  // as GenerationSettings::memoryLimit
     std::int64_t maxStates = 0;    // 0: no bound; else the search stops short of more states
-    // The threads of a depth-first deadlock search (at least one), as
-    // ExplorationThreads gives them for a generation; a search beside a
-    // monitor, or breadth first, runs on one.
+    // The threads of the search (at least one), as ExplorationThreads gives
+    // them for a generation. Beside a monitor, one thread searches depth
+    // first; several search by levels, breadth first.
     unsigned threads = 1;
-    // A depth-first search on threads starts on one, and calls the others
-    // (the search made again on all of them) past that many states: a small
-    // search gives the answer of one thread, its trace and count the same
-    // each time. 0: on every thread from the start.
+    // A search on threads, depth first or beside a monitor, starts on one,
+    // and calls the others (the search made again on all of them) past that
+    // many states: a small search gives the answer of one thread, its trace
+    // and count the same each time. 0: on every thread from the start.
     std::int64_t soloStates = std::int64_t{1} << 10;
 };
 
