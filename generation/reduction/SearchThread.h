@@ -233,8 +233,10 @@ private:
 
     // Lists state and chooses the transitions to follow into chosen_: those
     // of a stubborn set, or all of them. Answers how many transitions the
-    // state has. successors_ is worked in.
-    std::size_t Select(const std::uint32_t* state, std::uint32_t monitorState) {
+    // state has. successors_ is worked in; given made, it is told whether
+    // successors_ holds the chosen successors, made for the provisos.
+    std::size_t Select(const std::uint32_t* state, std::uint32_t monitorState, bool* made = nullptr) {
+        if (made) *made = false;
         chosen_.clear();
         const std::size_t n = vectors_.List(state);
         if (n == 0) return 0;
@@ -261,7 +263,8 @@ private:
                                                       onStack_[static_cast<std::size_t>(known)])))
                     full = true;
             }
-            Truncate(0);
+            if (made && !full) *made = true;
+            else Truncate(0);
         }
         if (full) {
             chosen_.clear();
@@ -372,10 +375,13 @@ public:
             scratch_.assign(level.held.begin() + static_cast<std::ptrdiff_t>(at),
                             level.held.begin() + static_cast<std::ptrdiff_t>(at + width_));
             const std::uint32_t m = monitor_ ? level.heldMonitors[at / width_] : 0;
-            const std::size_t n = monitor_ && view_.Hopeless(m) ? 0 : Select(scratch_.data(), m);
-            Truncate(0);
-            if (n > 0)
-                for (const std::uint32_t k : chosen_) Make(k, m);
+            bool made = false;
+            const std::size_t n = monitor_ && view_.Hopeless(m) ? 0 : Select(scratch_.data(), m, &made);
+            if (!made) {
+                Truncate(0);
+                if (n > 0)
+                    for (const std::uint32_t k : chosen_) Make(k, m);
+            }
             level.expanded.push_back(Expanded{n, level.successors.size(), successors_.size()});
             level.successors.insert(level.successors.end(), successors_.begin(), successors_.end());
             level.slots.insert(level.slots.end(), slots_.begin(), slots_.end());
