@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "generation/SharedTables.h"
-#include "generation/reduction/ReducedSearch.h"
+#include "generation/reduction/SearchSettings.h"
 
 namespace quarvo::reduction {
 

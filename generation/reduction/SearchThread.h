@@ -15,13 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "frontend/SyntaxTree.h"
 #include "generation/Crew.h"
 #include "generation/Engine.h"
 #include "generation/Lts.h"
 #include "generation/MemoryWatch.h"
 #include "generation/reduction/ClaimedStates.h"
 #include "generation/reduction/MonitorView.h"
-#include "generation/reduction/ReducedSearch.h"
+#include "generation/reduction/SearchSettings.h"
 #include "generation/reduction/StubbornSets.h"
 #include "generation/vector/VectorEngine.h"
 #include "generation/vector/VectorStates.h"
