@@ -30,14 +30,25 @@ constexpr const char* kVerifyUsage =
     "\n"
     "Une formule de sûreté [R] false (aucune exécution dont les actions forment\n"
     "un mot de R) sur une spécification, sous la sémantique d'entrelacement, est\n"
-    "vérifiée par une recherche en profondeur avec réduction par ordre partiel\n"
-    "(ensembles têtus, avec les conditions de visibilité et de cycle) : seule une\n"
-    "partie des états est explorée, et la réponse se termine par le nombre d'états\n"
+    "vérifiée par une recherche avec réduction par ordre partiel (ensembles\n"
+    "têtus, avec les conditions de visibilité et de cycle) : seule une partie des\n"
+    "états est explorée, et la réponse se termine par le nombre d'états\n"
     "explorés. Toute autre formule, et toute formule sous maximalité, est évaluée\n"
     "sur l'espace d'états entier.\n"
     "  --sans-reduction  évalue aussi [R] false sur l'espace d'états entier.\n"
-    "La recherche de [R] false va sur un seul fil (la condition de cycle porte\n"
-    "sur sa pile) ; --fils sert à la génération des autres formules.\n"
+    "  --memoire-max N   arrête proprement la recherche ou la génération avant\n"
+    "                    que la mémoire utilisée n'atteigne N mégaoctets.\n"
+    "  --fils N          cherche ou engendre avec N fils d'exécution (par\n"
+    "                    défaut : un par cœur). Sur un seul fil, la recherche\n"
+    "                    de [R] false va en profondeur (la condition de cycle\n"
+    "                    porte sur sa pile) ; sur plusieurs, une recherche d'un\n"
+    "                    millier d'états au plus reste sur un fil, au-delà les\n"
+    "                    fils se partagent chaque niveau d'une recherche en\n"
+    "                    largeur (un état dont une transition choisie mène à\n"
+    "                    un état de son niveau ou d'un niveau précédent les\n"
+    "                    suit toutes) : la trace est la plus courte de\n"
+    "                    l'espace exploré, et la trace et le nombre d'états\n"
+    "                    sont les mêmes quel que soit le nombre de fils.\n"
     "\n"
     "Code de sortie : 0 si la propriété est vérifiée, 1 sinon, 2 en cas d'erreur\n"
     "(formule mal formée, modèle illisible, génération arrêtée par sa borne).\n";
@@ -276,6 +287,7 @@ int Verify(const std::vector<std::string>& args) {
             quarvo::SearchSettings settings;
             settings.memoryLimit = options.settings.memoryLimit;
             settings.maxStates = options.settings.maxStates;
+            settings.threads = quarvo::ExplorationThreads(options.settings);
             TerminalProgress progress;
             const quarvo::logic::SafetyCheck check = quarvo::logic::CheckSafety(formula, compilation, settings, &progress);
             if (check.applies || !check.status) {

@@ -116,6 +116,13 @@ public:
         std::lock_guard<std::mutex> guard(actionsLock_);
         return actions_.Name(id);
     }
+    // What reading answers on the action table, read while no action is
+    // interned (readings one at a time).
+    template <class Reading>
+    auto ReadActions(Reading&& reading) {
+        std::lock_guard<std::mutex> guard(actionsLock_);
+        return reading(static_cast<const ActionTable&>(actions_));
+    }
     std::uint32_t Process(const ProcessDefinition* process);
     std::uint32_t Gates(const ActionId* names, std::size_t n);
     // The names of a shared gate list.

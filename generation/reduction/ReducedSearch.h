@@ -13,40 +13,9 @@
 #include "generation/ActionTable.h"
 #include "generation/GenerationTypes.h"
 #include "generation/Progress.h"
+#include "generation/reduction/SearchSettings.h"
 
 namespace quarvo {
-
-// What a safety property watches along a run: a deterministic automaton
-// over the actions, which the search runs beside the system.
-class RunMonitor {
-public:
-    virtual ~RunMonitor() = default;
-    virtual std::uint32_t Start() = 0;
-    // The automaton's state after action (actions names it).
-    virtual std::uint32_t Step(std::uint32_t state, ActionId action, const ActionTable& actions) = 0;
-    // The run so far is forbidden.
-    virtual bool Violated(std::uint32_t state) const = 0;
-    // No run from here can become forbidden: not explored further.
-    virtual bool Hopeless(std::uint32_t state) const = 0;
-    // The action may change the automaton's state: a transition carrying it is visible.
-    virtual bool Visible(ActionId action, const ActionTable& actions) = 0;
-};
-
-struct SearchSettings {
-    bool reduce = true;         // stubborn sets; false: every transition of every state
-    bool breadthFirst = false;  // deadlocks only: a shortest trace of the space explored
-    std::int64_t memoryLimit = 0;  // as GenerationSettings::memoryLimit
-    std::int64_t maxStates = 0;    // 0: no bound; else the search stops short of more states
-    // The threads of a depth-first deadlock search (at least one), as
-    // ExplorationThreads gives them for a generation; a search beside a
-    // monitor, or breadth first, runs on one.
-    unsigned threads = 1;
-    // A depth-first search on threads starts on one, and calls the others
-    // (the search made again on all of them) past that many states: a small
-    // search gives the answer of one thread, its trace and count the same
-    // each time. 0: on every thread from the start.
-    std::int64_t soloStates = std::int64_t{1} << 10;
-};
 
 struct SearchStep {
     std::int64_t from = 0, to = 0;  // states, by their numbers in the search

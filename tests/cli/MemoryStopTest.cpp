@@ -119,9 +119,11 @@ TEST(MemoryStop, GenerationStopsWithinAStatesDerivation) {
 
 // The deadlock search without reduction over 14 independent processes (4.8
 // million states, none a deadlock) on one and two threads, and the
-// generation it falls back on breadth first: stopped at the limit, the
-// verdict unknown.
-TEST(MemoryStop, DeadlockSearchStopsAtTheLimitOnEveryThread) {
+// generation it falls back on breadth first; the safety search of a formula
+// that holds and watches every action (no transition is invisible: the whole
+// space beside the automaton), depth first on one thread and by levels on
+// two: stopped at the limit, the verdict unknown.
+TEST(MemoryStop, DeadlockAndSafetySearchesStopAtTheLimitOnEveryThread) {
     const ScratchDirectory dir("quarvo_cli_memory_deadlock");
     const std::string spec = dir.File("INDEP.LOT");
     {
@@ -141,6 +143,14 @@ TEST(MemoryStop, DeadlockSearchStopsAtTheLimitOnEveryThread) {
         EXPECT_NE(run.out.find("interrompue : mémoire insuffisante"), std::string::npos) << run.out;
         EXPECT_EQ(run.out.find("Aucun blocage"), std::string::npos) << run.out;
         EXPECT_LT(run.peakKilobytes, 180 * 1024) << options.back();
+    }
+    for (const char* threads : {"1", "2"}) {
+        const Measured run =
+            MeasuredCalvento(dir, {"verify", spec, "[true* . A0 . A0] false", "--memoire-max", "80", "--fils", threads});
+        EXPECT_EQ(run.exitCode, 2) << threads;
+        EXPECT_NE(run.out.find("Recherche interrompue : mémoire insuffisante"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("Propriété"), std::string::npos) << run.out;
+        EXPECT_LT(run.peakKilobytes, 180 * 1024) << threads;
     }
 }
 

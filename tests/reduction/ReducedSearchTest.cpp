@@ -1,7 +1,7 @@
 // The searches with stubborn sets against the whole space: on every example
 // and on random specifications, the same deadlock verdict, a trace that is a
 // run of the whole system to a deadlock, and the same verdict for random
-// formulas [R] false.
+// formulas [R] false, on one thread and by levels on several.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -157,24 +157,50 @@ void Compare(const std::string& text, std::int64_t bound, std::mt19937& rng, int
         const std::string formula = RandomSafetyFormula(rng);
         const logic::VerifyResult expected = logic::Verify(formula, system.lts);
         ASSERT_TRUE(expected.status.ok()) << formula;
-        SearchSettings s;
-        s.maxStates = 100000;
-        s.threads = 1 + static_cast<unsigned>(f % 2) * 6;  // beside a monitor, one thread whatever is asked
-        const logic::SafetyCheck check = logic::CheckSafety(formula, compilation, s);
-        ASSERT_TRUE(check.applies) << formula;
-        ASSERT_EQ(check.holds, expected.holds) << formula << "\n" << text;
-        // The actions the components may offer include every one the arcs
-        // carry: no action is said missing that the whole space has.
-        for (const std::string& warning : check.warnings) {
-            const std::string said = warning.substr(0, warning.find(" dans le système"));
-            EXPECT_TRUE(std::any_of(expected.warnings.begin(), expected.warnings.end(),
-                                    [&](const std::string& w) { return w.rfind(said, 0) == 0; }))
-                << warning << "\n" << formula << "\n" << text;
+        // Depth first on one thread; by levels on two and three threads, the
+        // count and trace the same on both; on seven, a search this small
+        // stays on one thread and answers as it does.
+        logic::SafetyCheck one;
+        std::string levelsTrace;
+        std::int64_t levelsExplored = -1;
+        for (const unsigned threads : {1u, 2u, 3u, 7u}) {
+            SearchSettings s;
+            s.maxStates = 100000;
+            s.threads = threads;
+            if (threads == 2 || threads == 3) s.soloStates = 0;
+            const logic::SafetyCheck check = logic::CheckSafety(formula, compilation, s);
+            const std::string how = formula + ", " + std::to_string(threads) + " fils\n" + text;
+            ASSERT_TRUE(check.applies) << how;
+            ASSERT_FALSE(check.search.stoppedByBound || check.search.stoppedByMemory) << how;
+            ASSERT_EQ(check.holds, expected.holds) << how;
+            // The actions the components may offer include every one the arcs
+            // carry: no action is said missing that the whole space has.
+            for (const std::string& warning : check.warnings) {
+                const std::string said = warning.substr(0, warning.find(" dans le système"));
+                EXPECT_TRUE(std::any_of(expected.warnings.begin(), expected.warnings.end(),
+                                        [&](const std::string& w) { return w.rfind(said, 0) == 0; }))
+                    << warning << "\n" << how;
+            }
+            if (!check.holds) {
+                ASSERT_TRUE(check.search.replayed && check.traceAccepted) << how;
+                for (std::size_t i = 0; i < check.search.trace.size(); ++i)
+                    ASSERT_EQ(check.search.trace[i].from, i == 0 ? 0 : check.search.trace[i - 1].to) << how;
+            }
+            if (threads == 1) one = check;
+            if (threads == 2) {
+                levelsTrace = TraceText(check.search.trace);
+                levelsExplored = check.search.explored;
+            }
+            if (threads == 3) {
+                ASSERT_EQ(check.search.explored, levelsExplored) << how;
+                ASSERT_EQ(TraceText(check.search.trace), levelsTrace) << how;
+            }
+            if (threads == 7 && one.search.explored < SearchSettings{}.soloStates) {
+                ASSERT_EQ(check.search.explored, one.search.explored) << how;
+                ASSERT_EQ(TraceText(check.search.trace), TraceText(one.search.trace)) << how;
+            }
         }
-        if (!check.holds) {
-            ASSERT_TRUE(check.search.replayed && check.traceAccepted) << formula << "\n" << text;
-            ++tally.violated;
-        }
+        if (!one.holds) ++tally.violated;
         ++tally.formulas;
     }
 }
@@ -226,47 +252,58 @@ public:
 };
 
 // The whole space of 12 independent processes searched without reduction
-// (531442 states), depth first and breadth first on several threads,
-// stopped short by each of the bound, the memory limit and the caller:
-// every thread stops, no state is counted past the bound (breadth first,
-// past the successors of the state that reached it), and no verdict is given.
+// (531442 states), depth first, breadth first and beside the monitor of a
+// formula that holds (by levels on several threads), stopped short by each
+// of the bound, the memory limit and the caller: every thread stops, no
+// state is counted past the bound (by levels, past the successors of the
+// state that reached it), and no verdict is given.
 TEST(ReducedSearch, EveryThreadStopsAtTheBoundTheMemoryLimitAndTheCallersRequest) {
     const std::shared_ptr<const Compilation> compilation = Compile(IndependentProcesses(12));
     ASSERT_TRUE(compilation);
-    for (const bool breadthFirst : {false, true}) {
+    enum class Kind { DepthFirst, BreadthFirst, Monitor };
+    for (const Kind kind : {Kind::DepthFirst, Kind::BreadthFirst, Kind::Monitor}) {
         for (const unsigned threads : {1u, 2u, 7u}) {
             SearchSettings s;
             s.reduce = false;
-            s.breadthFirst = breadthFirst;
+            s.breadthFirst = kind == Kind::BreadthFirst;
             s.threads = threads;
             s.soloStates = 0;
+            auto search = [&](Progress* progress) {
+                if (kind != Kind::Monitor) return SearchOnVectors(compilation, s, nullptr, progress);
+                const logic::SafetyCheck check = logic::CheckSafety("[true* . A0 . A0] false", compilation, s, progress);
+                EXPECT_TRUE(check.applies);
+                return check.search;
+            };
+            const bool levels = kind == Kind::BreadthFirst || (kind == Kind::Monitor && threads > 1);
+            const std::string how = std::to_string(static_cast<int>(kind)) + ", " + std::to_string(threads) + " fils";
             s.maxStates = 5000;
-            const SearchOutcomeOnVectors bound = SearchOnVectors(compilation, s);
-            EXPECT_TRUE(bound.stoppedByBound && !bound.found) << threads;
-            // Breadth first, the successors of the state that reached the bound are counted.
-            EXPECT_GE(bound.explored, 5000) << threads;
-            EXPECT_LE(bound.explored, breadthFirst ? 5024 : 5000) << threads;
+            const SearchOutcomeOnVectors bound = search(nullptr);
+            EXPECT_TRUE(bound.stoppedByBound && !bound.found) << how;
+            // By levels, the successors of the state that reached the bound are counted.
+            EXPECT_GE(bound.explored, 5000) << how;
+            EXPECT_LE(bound.explored, levels ? 5024 : 5000) << how;
 
             s.maxStates = 0;
             s.memoryLimit = std::int64_t{1} << 20;
-            const SearchOutcomeOnVectors memory = SearchOnVectors(compilation, s);
-            EXPECT_TRUE(memory.stoppedByMemory && !memory.found) << threads;
-            EXPECT_LT(memory.explored, 531441) << threads;
+            const SearchOutcomeOnVectors memory = search(nullptr);
+            EXPECT_TRUE(memory.stoppedByMemory && !memory.found) << how;
+            EXPECT_LT(memory.explored, 531441) << how;
 
             s.memoryLimit = 0;
             StopAtOnce stop;
-            const SearchOutcomeOnVectors stopped = SearchOnVectors(compilation, s, nullptr, &stop);
-            EXPECT_TRUE(stopped.interrupted && !stopped.found) << threads;
-            EXPECT_LT(stopped.explored, 531441) << threads;
+            const SearchOutcomeOnVectors stopped = search(&stop);
+            EXPECT_TRUE(stopped.interrupted && !stopped.found) << how;
+            EXPECT_LT(stopped.explored, 531441) << how;
         }
     }
 }
 
 // With reduction, the independent processes explore one interleaving (two
-// states per process and the end), on any number of threads; a deadlock
-// behind them is found by each thread count, its trace replayed; whole,
-// breadth first or depth first past the lone thread's start, every state is
-// met once whatever thread holds it.
+// states per process and the end), on any number of threads, and beside a
+// monitor by levels a few more (the states where a visible action is
+// followed with all the others); a deadlock behind them is found by each
+// thread count, its trace replayed; whole, breadth first or depth first
+// past the lone thread's start, every state is met once whatever thread holds it.
 TEST(ReducedSearch, ThreadsShareOneReducedSpace) {
     const std::shared_ptr<const Compilation> free = Compile(IndependentProcesses(30));
     const std::shared_ptr<const Compilation> blocked =
@@ -297,6 +334,17 @@ TEST(ReducedSearch, ThreadsShareOneReducedSpace) {
         const SearchOutcomeOnVectors restarted = SearchOnVectors(larger, s);
         EXPECT_FALSE(restarted.found || restarted.stoppedByBound || restarted.stoppedByMemory) << threads;
         EXPECT_EQ(restarted.explored, 19684) << threads;
+        // Beside a monitor, from the start on every thread.
+        SearchSettings watched;
+        watched.threads = threads;
+        watched.soloStates = 0;
+        const logic::SafetyCheck holds = logic::CheckSafety("[true* . A0 . (not B0)* . A0] false", free, watched);
+        EXPECT_TRUE(holds.holds) << threads;
+        EXPECT_LE(holds.search.explored, 200) << threads;
+        const logic::SafetyCheck fails = logic::CheckSafety("[true* . B29 . (not A0)* . B0] false", free, watched);
+        EXPECT_FALSE(fails.holds) << threads;
+        EXPECT_TRUE(fails.search.replayed && fails.traceAccepted) << threads;
+        EXPECT_LE(fails.search.explored, 200) << threads;
     }
 }
 
