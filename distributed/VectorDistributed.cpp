@@ -477,8 +477,12 @@ void VectorExplorer::SendNumbers(std::int64_t limit) {
         }
     }
     std::vector<std::string> incoming = peers_.AllToAll(outgoing_);
+    // The new states adopted come in runs of increasing numbers (this
+    // process's, then each other one's): merged, not sorted.
+    const auto byNumber = [](const Held& a, const Held& b) { return a.number < b.number; };
     for (std::uint32_t from = 0; from < k_; ++from) {
         if (from == self_) continue;
+        const auto run = static_cast<std::ptrdiff_t>(next_.size());
         ByteReader r(incoming[from]);
         while (!r.AtEnd()) {
             const std::uint64_t j = r.Number();
@@ -486,6 +490,8 @@ void VectorExplorer::SendNumbers(std::int64_t limit) {
             if (r.Failed()) Unreadable("nouvel état");
             adopt(j, number);
         }
+        if (!std::is_sorted(next_.begin() + run, next_.end(), byNumber)) Unreadable("nouvel état");
+        std::inplace_merge(next_.begin(), next_.begin() + run, next_.end(), byNumber);
     }
     // 5. To each process, in the order of its questions answered "same", the
     // number of the state they named (plus one; 0 past the bound).
@@ -562,7 +568,6 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
         heldVectors_.swap(slotVectors_);
         arcs_.clear();
         arcs_.shrink_to_fit();
-        std::sort(held_.begin(), held_.end(), [](const Held& a, const Held& b) { return a.number < b.number; });
         if (boundSource >= 0) {
             result.stoppedByBound = true;
             break;
