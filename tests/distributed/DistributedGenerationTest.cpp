@@ -81,14 +81,16 @@ bool ExpectSameBoundOnlyWhereNeeded(const std::string& text, GenerationSettings 
     return bounded == "0";
 }
 
-// Each example on state vectors where it has a parallel structure, and on
-// whole terms: both send what one process would number alike.
+// Each example on state vectors where it has a parallel structure (on one
+// thread and on three in each process), and on whole terms: all send what
+// one process would number alike.
 TEST(Distributed, ExamplesGiveTheFilesOfOneProcess) {
     for (const std::string& text : test::ExampleTexts())
         for (std::int64_t bound : {0, 1, 37})  // a bound at the first state, and inside a level
             for (GenerationSettings settings : Modes(bound))
-                for (const bool terms : {false, true}) {
-                    settings.termsOnly = terms;
+                for (const int way : {0, 1, 2}) {
+                    settings.termsOnly = way == 2;
+                    settings.threads = way == 1 ? 3 : 1;
                     ExpectSame(text, settings);
                 }
 }
@@ -101,7 +103,11 @@ TEST(Distributed, RandomStructuresGiveTheFilesOfOneProcess) {
     std::mt19937 rng(5203);
     for (int i = 0; i < 120; ++i) {
         const std::string text = test::StructuredSpecification(rng);
-        for (GenerationSettings settings : Modes(3000)) ExpectSameBoundOnlyWhereNeeded(text, settings);
+        for (GenerationSettings settings : Modes(3000)) {
+            // One, two or three threads in each process, each with streams of its own.
+            settings.threads = 1 + i % 3;
+            ExpectSameBoundOnlyWhereNeeded(text, settings);
+        }
     }
 }
 
@@ -116,10 +122,11 @@ TEST(Distributed, WideLevelsGiveTheFilesOfOneProcess) {
     }
     const std::string text = "SYSTEM S [" + names + "] :=\n  " + operands + "\nENDSYS\n";
     for (const std::int64_t bound : {0, 31000})
-        for (const bool terms : {false, true}) {
+        for (const int way : {0, 1, 2}) {
             GenerationSettings settings = test::Interleaving();
             settings.maxStates = bound;
-            settings.termsOnly = terms;
+            settings.termsOnly = way == 2;
+            settings.threads = way == 1 ? 2 : 1;
             ExpectSame(text, settings);
         }
 }
@@ -131,22 +138,29 @@ TEST(Distributed, RandomSpecificationsGiveTheFilesOfOneProcess) {
     int finite = 0;
     for (int i = 0; i < 50; ++i) {
         const std::string text = test::RandomSpecification(rng);
-        for (const GenerationSettings& settings : Modes(400))
+        for (GenerationSettings settings : Modes(400)) {
+            settings.threads = 1 + i % 2;
             if (ExpectSameBoundOnlyWhereNeeded(text, settings)) ++finite;
+        }
     }
     if (First()) {
         EXPECT_GT(finite, 60);
     }
 }
 
-// Unguarded recursion and hidden gates met on some process: the warning
-// names the process one exploration names, and the hidden actions keep their names.
+// Unguarded recursion and hidden gates met on some process, by some thread:
+// the warning names the process one exploration names, and the hidden
+// actions keep their names.
 TEST(Distributed, WarningsAndHiddenNamesAreThoseOfOneProcess) {
     const std::string text =
         "SYSTEM S [A, B, C] :=\n    HIDE B IN (P [A, B] ||| P [B, C] ||| Q [C])\nWHERE\n"
         "  PROCESS P [X, Y] :=\n    X; Y; P [X, Y] [] Y; EXIT\n  ENDPROC\n"
         "  PROCESS Q [Z] :=\n    Q [Z] [] Z; NIL\n  ENDPROC\nENDSYS\n";
-    for (const GenerationSettings& settings : Modes(0)) ExpectSame(text, settings);
+    for (GenerationSettings settings : Modes(0))
+        for (const int threads : {1, 3}) {
+            settings.threads = threads;
+            ExpectSame(text, settings);
+        }
 }
 
 // A process recursing under a hiding, its hidden gate passed as an actual

@@ -21,7 +21,7 @@ printf 'ancien contenu\r\n' > "$scratch/out.stem"
 cp "$scratch/out.stem" "$scratch/before.stem"
 
 "$mpiexec" --allow-run-as-root --oversubscribe -np 3 "$program" generate "$scratch/wide.lot" --entrelacement \
-    -o "$scratch/out.stem" > "$scratch/stdout.txt" 2> "$scratch/stderr.txt" &
+    --fils 2 -o "$scratch/out.stem" > "$scratch/stdout.txt" 2> "$scratch/stderr.txt" &
 launcher=$!
 # Once the exploration runs (the first progress lines), one process is killed.
 victim=""

@@ -10,7 +10,8 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir "$scratch/one" "$scratch/many"
 status=0
 for spec in "$@"; do
-    for options in "" "--cpbr" "--entrelacement" "--max-etats 5" "--entrelacement --aut-noms-caches"; do
+    for options in "" "--cpbr" "--entrelacement" "--max-etats 5" "--entrelacement --aut-noms-caches" \
+                   "--fils 2" "--entrelacement --fils 3"; do
         # shellcheck disable=SC2086
         (cd "$scratch/one" && "$calvento" generate "$spec" $options -o out.stem --aut out.aut > lines.txt 2> /dev/null
          echo "exit $?" >> lines.txt)
