@@ -33,14 +33,16 @@
 #include <thread>
 #include <unordered_map>
 
+#include <sched.h>
+
 #include "distributed/LevelSteps.h"
 #include "distributed/VectorDeriver.h"
 #include "distributed/VectorWire.h"
 #include "distributed/WireEvents.h"
+#include "generation/Crew.h"
 #include "generation/Engine.h"
 #include "generation/MemoryWatch.h"
 #include "generation/StateEncoding.h"
-#include "generation/Crew.h"
 #include "generation/vector/VectorEngine.h"
 #include "generation/vector/VectorStates.h"
 
@@ -176,7 +178,8 @@ private:
 };
 
 // The threads of this process: as many as asked, else the cores of this
-// machine shared among the processes that run on it.
+// machine shared among the processes that run on it, and no more than the
+// cores mpirun bound the process to (one, by default, for one or two processes).
 unsigned VectorExplorer::Threads() {
     if (settings_.threads > 0) return static_cast<unsigned>(settings_.threads);
     MPI_Comm machine = MPI_COMM_NULL;
@@ -185,8 +188,12 @@ unsigned VectorExplorer::Threads() {
         MPI_Comm_size(machine, &here);
         MPI_Comm_free(&machine);
     }
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    return std::max(1u, cores / static_cast<unsigned>(std::max(here, 1)));
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency()) / static_cast<unsigned>(std::max(here, 1));
+    cpu_set_t bound;
+    CPU_ZERO(&bound);
+    if (sched_getaffinity(0, sizeof bound, &bound) == 0)
+        cores = std::min(cores, static_cast<unsigned>(CPU_COUNT(&bound)));
+    return std::max(1u, cores);
 }
 
 // 1. The successors of the held states, and the questions about them: each
