@@ -1,17 +1,21 @@
 // calvento-mpi: the generation of calvento over the processes that mpirun starts, one file as one process writes it.
 #include <mpi.h>
 
+#include <atomic>
 #include <csignal>
 #include <malloc.h>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <sched.h>
+#include <thread>
 #include <unistd.h>
 
 #include "QuarvoVersion.h"
 #include "cli/CliSupport.h"
 #include "distributed/DistributedExploration.h"
+#include "distributed/Team.h"
 #include "generation/Generator.h"
 #include "generation/LargeStack.h"
 
@@ -137,6 +141,31 @@ public:
     void Append(std::string_view) override {}
 };
 
+// The threads each process runs: as many as asked, else the cores of its
+// machine shared among the processes running there, and no more than the
+// cores mpirun bound it to (one, by default, when it starts one or two).
+// The fewest any process can take, on every process.
+unsigned ThreadsPerProcess(quarvo::Peers& peers, int asked) {
+    unsigned threads = static_cast<unsigned>(std::max(asked, 0));
+    if (threads == 0) {
+        MPI_Comm machine = MPI_COMM_NULL;
+        int here = 1;
+        if (MPI_Comm_split_type(peers.Comm(), MPI_COMM_TYPE_SHARED, 0, MPI_INFO_NULL, &machine) == MPI_SUCCESS) {
+            MPI_Comm_size(machine, &here);
+            MPI_Comm_free(&machine);
+        }
+        threads = std::max(1u, std::thread::hardware_concurrency()) / static_cast<unsigned>(std::max(here, 1));
+        cpu_set_t bound;
+        CPU_ZERO(&bound);
+        if (sched_getaffinity(0, sizeof bound, &bound) == 0)
+            threads = std::min(threads, static_cast<unsigned>(CPU_COUNT(&bound)));
+    }
+    return static_cast<unsigned>(peers.Min(std::max(threads, 1u)));
+}
+
+int GenerateOnRanks(quarvo::Peers& peers, const Options& o, const std::shared_ptr<quarvo::Compilation>& compilation,
+                    quarvo::MessageSink& messages);
+
 int Generate(quarvo::Peers& peers, const Options& o) {
     const bool first = peers.Rank() == 0;
     // Rank 0 judges the outputs and speaks; the others follow its word.
@@ -160,6 +189,24 @@ int Generate(quarvo::Peers& peers, const Options& o) {
     // Every process compiled the same text; what one refused, all refused.
     if (peers.Min(compilation ? 1 : 0) == 0) return 2;
 
+    // Each thread of each process is a rank of the generation.
+    const unsigned threads = ThreadsPerProcess(peers, o.settings.threads);
+    cpu_set_t bound;
+    CPU_ZERO(&bound);
+    if (first && threads > 1 && sched_getaffinity(0, sizeof bound, &bound) == 0 &&
+        static_cast<unsigned>(CPU_COUNT(&bound)) < threads)
+        std::cerr << "calvento-mpi : " << threads << " fils par processus, mais mpirun a lié le processus 0 à "
+                  << CPU_COUNT(&bound) << " cœur(s) : pour que ses fils aient chacun le leur, lancez mpirun "
+                  << "--bind-to none.\n";
+    std::atomic<int> code{0};
+    quarvo::RunAsRanks(peers, threads, std::size_t{256} << 20,
+                       [&](quarvo::Peers& ranks) { code = GenerateOnRanks(ranks, o, compilation, messages); });
+    return code;
+}
+
+int GenerateOnRanks(quarvo::Peers& peers, const Options& o, const std::shared_ptr<quarvo::Compilation>& compilation,
+                    quarvo::MessageSink& messages) {
+    const bool first = peers.Rank() == 0;
     quarvo::OwnedStem stem;
     quarvo::ProcessFigures figures;
     quarvo::GenerationResult result;

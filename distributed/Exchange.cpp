@@ -1,6 +1,8 @@
 // Buffers exchanged between the processes of a distributed exploration, in calls of bounded counts.
 #include "distributed/Exchange.h"
 
+#include "distributed/Team.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
@@ -43,6 +45,16 @@ void Peers::Check(int code) const {
 }
 
 std::vector<std::string> Peers::AllToAll(std::vector<std::string>& outgoing) {
+    if (team_) {
+        // What goes to another process's threads travels; the rest is moved.
+        const std::size_t t = team_->Threads();
+        const auto self = static_cast<std::size_t>(process_->Rank());
+        outgoing.resize(static_cast<std::size_t>(size_));
+        for (std::size_t r = 0; r < outgoing.size(); ++r)
+            if (r / t != self) bytesSent += static_cast<std::int64_t>(outgoing[r].size());
+        ++messages;
+        return team_->AllToAll(thread_, outgoing);
+    }
     const auto k = static_cast<std::size_t>(size_);
     outgoing.resize(k);
     std::vector<std::string> incoming(k);
@@ -94,25 +106,33 @@ std::vector<std::string> Peers::AllToAll(std::vector<std::string>& outgoing) {
 }
 
 void Peers::SumInPlace(std::vector<std::int64_t>& values) {
+    if (team_) return team_->SumInPlace(thread_, values);
     Check(MPI_Allreduce(MPI_IN_PLACE, values.data(), static_cast<int>(values.size()), MPI_INT64_T, MPI_SUM, comm_));
 }
 
 std::int64_t Peers::Sum(std::int64_t value) {
+    if (team_) return team_->Reduce(thread_, value, 0);
     Check(MPI_Allreduce(MPI_IN_PLACE, &value, 1, MPI_INT64_T, MPI_SUM, comm_));
     return value;
 }
 
 std::int64_t Peers::Min(std::int64_t value) {
+    if (team_) return team_->Reduce(thread_, value, 1);
     Check(MPI_Allreduce(MPI_IN_PLACE, &value, 1, MPI_INT64_T, MPI_MIN, comm_));
     return value;
 }
 
 std::int64_t Peers::Max(std::int64_t value) {
+    if (team_) return team_->Reduce(thread_, value, 2);
     Check(MPI_Allreduce(MPI_IN_PLACE, &value, 1, MPI_INT64_T, MPI_MAX, comm_));
     return value;
 }
 
 std::vector<std::string> Peers::GatherToFirst(const std::string& mine) {
+    if (team_) {
+        if (process_->Rank() != 0) bytesSent += static_cast<std::int64_t>(mine.size());
+        return team_->GatherToFirst(thread_, mine);
+    }
     const auto k = static_cast<std::size_t>(size_);
     const auto size = static_cast<std::int64_t>(mine.size());
     std::vector<std::int64_t> sizes(k);
@@ -140,6 +160,7 @@ std::vector<std::string> Peers::GatherToFirst(const std::string& mine) {
 }
 
 void Peers::Broadcast(std::string& bytes, int root) {
+    if (team_) return team_->Broadcast(thread_, bytes, root);
     auto size = static_cast<std::int64_t>(bytes.size());
     Check(MPI_Bcast(&size, 1, MPI_INT64_T, root, comm_));
     bytes.resize(static_cast<std::size_t>(size));

@@ -9,11 +9,19 @@
 
 namespace quarvo {
 
+class Team;
+
 // A communicator and the bytes this process sent through it. A failed call
 // is no result to carry on with: it says so in French and ends every process.
+//
+// The ranks may be threads: the threads of a team, in each process of a
+// communicator, are ranks of their own (process * threads + thread), and
+// what they exchange within a process does not go through MPI.
 class Peers {
 public:
     explicit Peers(MPI_Comm comm);
+    // Thread `thread` of team, a rank among the threads of every process of process.
+    Peers(Peers& process, Team& team, unsigned thread);
     int Rank() const { return rank_; }
     int Size() const { return size_; }
     MPI_Comm Comm() const { return comm_; }
@@ -36,10 +44,14 @@ public:
     std::int64_t messages = 0;
 
 private:
+    friend class Team;
     void Check(int code) const;
     MPI_Comm comm_;
     int rank_ = 0;
     int size_ = 1;
+    Peers* process_ = nullptr;  // for a thread of a team: its process's peers
+    Team* team_ = nullptr;
+    unsigned thread_ = 0;
 };
 
 // What a process read from another is no message of this program: the

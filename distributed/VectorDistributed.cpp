@@ -21,28 +21,20 @@
 //      new state its number, in the order of its first discoverer;
 //   4. the first discoverers send the numbers to the owners;
 //   5. the owners tell the other discoverers the numbers they asked about.
-// The first step runs on threads, each deriving a run of the level's sources
-// on engines of its own and writing a stream of its own to each process;
-// an owner reads every thread's stream of every process, merged in that
-// same order. The other steps run on one thread.
 #include "distributed/VectorDistributed.h"
 
 #include <algorithm>
 #include <array>
 #include <stdexcept>
-#include <thread>
 #include <unordered_map>
 
-#include <sched.h>
-
 #include "distributed/LevelSteps.h"
-#include "distributed/VectorDeriver.h"
 #include "distributed/VectorWire.h"
 #include "distributed/WireEvents.h"
-#include "generation/Crew.h"
 #include "generation/Engine.h"
 #include "generation/MemoryWatch.h"
 #include "generation/StateEncoding.h"
+#include "generation/StoreSets.h"
 #include "generation/vector/VectorEngine.h"
 #include "generation/vector/VectorStates.h"
 
@@ -52,6 +44,26 @@ namespace {
 // With a reply: the state named is held by a process other than the one that answers, named next.
 constexpr std::uint8_t HeldElsewhere = 4;
 
+// A state this process holds the vector of, still to be explored.
+struct Held {
+    std::int64_t number;
+    std::uint32_t entry;   // its identity vector's entry here, as it was found
+    std::uint32_t state;   // its place in the owned STEM
+    std::uint32_t vector;  // its place among the level's vectors
+};
+
+// A transition derived here, until its target has a number.
+struct PendingArc {
+    ActionId action;
+    std::int32_t event;
+    EventSetId causes;
+    std::uint32_t holder = 0;  // the process that holds the target state
+    std::int32_t target = -1;  // Known: the number; First, Same: the new state's place at its owner, until numbered
+    std::uint32_t position;  // once numbered, a first discovery's place at its owner
+    std::uint16_t owner;
+    ReplyKind reply = Known;
+};
+
 // A new state of this level at its owner.
 struct Slot {
     std::uint32_t entry;
@@ -59,10 +71,10 @@ struct Slot {
     EventSetId events = EmptyEventSet;
 };
 
-// Room for the recursion of the rules over deeply nested terms, on each thread.
-constexpr std::size_t ThreadStack = std::size_t{256} << 20;
-// A thread derives a few sources at least: a small level goes on fewer.
-constexpr std::size_t SourcesPerThread = 16;
+std::uint64_t MixHash(std::uint64_t h, std::uint64_t v) {
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    return h * 0xFF51AFD7ED558CCDull;
+}
 
 class VectorExplorer {
 public:
@@ -78,12 +90,37 @@ public:
           processes_(compilation.get()),
           memory_(settings.memoryLimit),
           k_(static_cast<std::uint32_t>(peers.Size())),
-          self_(static_cast<std::uint32_t>(peers.Rank())),
-          shared_{settings, names_, stem.pools, {}, processes_, memory_, k_, self_} {}
+          self_(static_cast<std::uint32_t>(peers.Rank())) {}
 
     bool Run(LevelProgress* progress, ProcessFigures& figures, GenerationResult& result);
 
 private:
+    // The owner of a successor, from its identity vector: each component's
+    // canonical hash is kept by its identity.
+    std::uint32_t OwnerOf(const std::uint32_t* key, const std::uint32_t* vector) {
+        const std::vector<std::uint32_t>& order = vectors_.KeyOrder();
+        std::uint64_t h = 0x5851F42D4C957F2Dull;
+        for (const std::uint32_t slot : components_) {
+            const std::uint32_t identity = key[order[slot]];
+            if (identity >= canonical_.size()) canonical_.resize(std::size_t{identity} + identity / 2 + 1024, 0);
+            std::uint64_t& c = canonical_[identity];
+            if (!c) {
+                engine_.Identity(vector[slot]);
+                c = engine_.CanonicalHash(vector[slot], processes_);
+            }
+            h = MixHash(h, c);
+        }
+        return static_cast<std::uint32_t>((h >> 7) % k_);
+    }
+    std::uint32_t OwnerOf(const std::uint32_t* vector) {
+        std::uint64_t h = 0x5851F42D4C957F2Dull;
+        for (const std::uint32_t slot : components_) {
+            // The canonical hash is kept by identity: the identity first.
+            engine_.Identity(vector[slot]);
+            h = MixHash(h, engine_.CanonicalHash(vector[slot], processes_));
+        }
+        return static_cast<std::uint32_t>((h >> 7) % k_);
+    }
     // The vector from that process, into vectorFrom_, and its identity vector.
     // When the identity is its components' alone, only the components that
     // changed since the vector read before from the same process are looked at.
@@ -94,13 +131,13 @@ private:
         changedKeys_.clear();
         if (!componentKeys_ || key.empty()) {
             changedKnown_ = false;
-            reader_->ReadVector(from, r, vector.data());
+            wire_->ReadVector(from, r, vector.data());
             key.resize(vectors_.KeyWidth());
             vectors_.Key(vector.data(), key.data());
             return key.data();
         }
         changedKnown_ = true;
-        reader_->ReadVector(from, r, vector.data(), &changed_);
+        wire_->ReadVector(from, r, vector.data(), &changed_);
         const std::vector<std::uint32_t>& order = vectors_.KeyOrder();
         for (const std::uint32_t slot : changed_)
             if (vectors_.IsComponent(slot)) {
@@ -124,7 +161,6 @@ private:
         return mask ? stem_.pools.InternEvents(mask, rootActions_.data()) : EmptyEventSet;
     }
 
-    unsigned Threads();
     void Expand();
     void Answer(std::vector<std::string>& incoming);
     void TakeAnswers(std::vector<std::string>& incoming);
@@ -142,15 +178,11 @@ private:
     MemoryWatch memory_;
     const std::uint32_t k_, self_;
     WireEvents events_{stem_.pools, names_};
-    DeriverShared shared_;
-    Crew crew_{ThreadStack};
-    std::vector<std::unique_ptr<VectorDeriver>> derivers_;  // per thread
-    std::uint32_t streams_ = 1;  // per process, the most threads of any process
+    StoreSets storeSet_{engine_, stem_.pools};
 
     std::uint32_t width_ = 0;
     std::vector<std::uint32_t> components_;
-    // What this process reads: one stream per thread of each process.
-    std::unique_ptr<VectorWire> reader_;
+    std::unique_ptr<VectorWire> wire_;
     // Index: per identity vector asked about here, the number it names (or Pending + j), and that state's events.
     std::unique_ptr<VectorStates> keys_;
     std::vector<std::int64_t> value_;
@@ -159,10 +191,11 @@ private:
     std::unordered_map<std::uint32_t, std::uint32_t> rekeyHolder_;
     std::vector<std::uint32_t> state_, key_, changed_, changedKeys_;
     bool changedKnown_ = false;  // changedKeys_ holds the slots of the key read last that changed
-    // Per stream, the identity vector of the vector read last from it in the
+    // Per process, the identity vector of the vector read last from it in the
     // level (none at its start), when identities are the components' alone.
     std::vector<std::vector<std::uint32_t>> keyFrom_, vectorFrom_;
     bool componentKeys_ = false;
+    std::vector<std::uint64_t> canonical_;  // per identity, its component's canonical hash (0 for not yet)
     std::array<ActionId, 32> rootActions_{};
 
     std::int64_t first_ = 0, end_ = 1, count_ = 1;  // the level, and every state numbered
@@ -175,72 +208,59 @@ private:
     std::vector<Slot> slots_;
     std::vector<std::vector<std::uint32_t>> sameOf_;  // per asking process, the new states its "same" answers named
     bool memoryLow_ = false;
+    std::int64_t unguardedAt_ = -1;
+    std::int64_t sinceCheck_ = 0;
 };
 
-// The threads of this process: as many as asked, else the cores of this
-// machine shared among the processes that run on it, and no more than the
-// cores mpirun bound the process to (one, by default, for one or two processes).
-unsigned VectorExplorer::Threads() {
-    if (settings_.threads > 0) return static_cast<unsigned>(settings_.threads);
-    MPI_Comm machine = MPI_COMM_NULL;
-    int here = 1;
-    if (MPI_Comm_split_type(peers_.Comm(), MPI_COMM_TYPE_SHARED, 0, MPI_INFO_NULL, &machine) == MPI_SUCCESS) {
-        MPI_Comm_size(machine, &here);
-        MPI_Comm_free(&machine);
-    }
-    unsigned cores = std::max(1u, std::thread::hardware_concurrency()) / static_cast<unsigned>(std::max(here, 1));
-    cpu_set_t bound;
-    CPU_ZERO(&bound);
-    if (sched_getaffinity(0, sizeof bound, &bound) == 0)
-        cores = std::min(cores, static_cast<unsigned>(CPU_COUNT(&bound)));
-    return std::max(1u, cores);
-}
-
-// 1. The successors of the held states, and the questions about them: each
-// thread derives a run of them, and the streams of the threads go to each
-// process in thread order.
+// 1. The successors of the held states, and the questions about them.
 void VectorExplorer::Expand() {
-    reader_->StartLevel(first_);
-    const std::size_t n = held_.size();
-    const auto used = static_cast<unsigned>(
-        std::clamp<std::size_t>(n / SourcesPerThread, 1, derivers_.size()));
-    shared_.threads = used;
-    std::vector<std::size_t> bounds(used + 1);
-    for (unsigned t = 0; t <= used; ++t) bounds[t] = n * t / used;
-    // The other threads' engines take the vectors in terms of their own.
-    for (unsigned t = 1; t < used; ++t) derivers_[t]->Translate(engine_, held_, bounds[t], bounds[t + 1], heldVectors_);
-    const std::size_t sharedBytes = keys_->Bytes() + value_.capacity() * sizeof(std::int64_t);
-    crew_.Run(used, [&](unsigned t) {
-        derivers_[t]->Expand(held_, bounds[t], bounds[t + 1], heldVectors_.data(), first_, sharedBytes);
-    });
-    memoryLow_ = shared_.memoryLow.load();
     sources_.clear();
     arcs_.clear();
-    for (unsigned t = 0; t < used; ++t) {
-        VectorDeriver& d = *derivers_[t];
-        if (t == 0) {
-            sources_.swap(d.sources);
-            arcs_.swap(d.arcs);
-        } else {
-            const auto offset = static_cast<std::uint32_t>(arcs_.size());
-            for (PendingSource& source : d.sources) source.firstArc += offset;
-            sources_.insert(sources_.end(), d.sources.begin(), d.sources.end());
-            arcs_.insert(arcs_.end(), d.arcs.begin(), d.arcs.end());
-            std::vector<PendingSource>().swap(d.sources);
-            std::vector<PendingArc>().swap(d.arcs);
-        }
-    }
     outgoing_.assign(k_, std::string());
-    for (std::uint32_t p = 0; p < k_; ++p) {
-        std::size_t bytes = 8;
-        for (unsigned t = 0; t < used; ++t) bytes += derivers_[t]->out[p].size() + 10;
-        outgoing_[p].reserve(bytes);
-        ByteWriter w(outgoing_[p]);
-        w.Number(used);
-        for (unsigned t = 0; t < used; ++t) {
-            w.Text(derivers_[t]->out[p]);
-            std::string().swap(derivers_[t]->out[p]);
+    wire_->StartLevel(first_);
+    std::vector<ByteWriter> writers;
+    for (std::string& o : outgoing_) writers.emplace_back(o);
+    for (std::uint32_t h = 0; h < held_.size(); ++h) {
+        const Held& s = held_[h];
+        PendingSource record{h, static_cast<std::uint32_t>(arcs_.size()), 0};
+        if (memoryLow_) {
+            sources_.push_back(record);
+            continue;
         }
+        state_.assign(heldVectors_.begin() + std::ptrdiff_t{s.vector} * width_,
+                      heldVectors_.begin() + std::ptrdiff_t{s.vector + 1} * width_);
+        if (vectors_.Normalise(state_.data())) {
+            // The index entries move as one process moves them.
+            wire_->WriteHead(self_, writers[self_], s.number, RekeyFrom);
+            writers[self_].Number(s.entry);
+            const std::uint32_t owner = OwnerOf(state_.data());
+            wire_->WriteHead(owner, writers[owner], s.number, RekeyTo);
+            wire_->WriteVector(owner, writers[owner], state_.data());
+        }
+        std::uint32_t index = 0;
+        vectors_.Expand(state_.data(), [&](const VectorArc& arc, const std::uint32_t*) {
+            if (++sinceCheck_ >= MemoryCheckStep) {
+                sinceCheck_ = 0;
+                std::size_t buffered = 0;
+                for (const std::string& o : outgoing_) buffered += o.capacity();
+                const auto growth = static_cast<std::int64_t>(2 * (sizeof(PendingArc) * arcs_.size() + buffered) +
+                                                              engine_.Bytes() + keys_->Bytes());
+                if (memory_.NearLimit(growth)) {
+                    memoryLow_ = true;
+                    return false;
+                }
+            }
+            const std::uint32_t* whole = vectors_.WholeSuccessor();
+            const std::uint32_t owner = OwnerOf(vectors_.SuccessorKey(), whole);
+            wire_->WriteHead(owner, writers[owner], s.number, std::uint64_t{index++} * 3 + Query);
+            wire_->WriteVector(owner, writers[owner], whole);
+            arcs_.push_back(PendingArc{arc.action, arc.event, storeSet_(arc.causes), EmptyEventSet, -1,
+                                       0, static_cast<std::uint16_t>(owner), Known});
+            return true;
+        });
+        if (engine_.unguardedProcess && unguardedAt_ < 0) unguardedAt_ = s.number;
+        record.arcCount = static_cast<std::uint32_t>(arcs_.size()) - record.firstArc;
+        sources_.push_back(record);
     }
 }
 
@@ -259,19 +279,11 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
         std::uint32_t epoch = 0;
         std::size_t entries = 0;  // entries in the table when pair was told
     };
-    // Stream p * streams_ + t is what thread t of process p sent.
-    const std::uint32_t streams = k_ * streams_;
-    std::vector<ByteReader> readers(streams, ByteReader(std::string_view()));
-    for (std::uint32_t p = 0; p < k_; ++p) {
-        ByteReader r(incoming[p]);
-        const std::uint64_t threads = r.Number();
-        if (threads > streams_) Unreadable("question");
-        for (std::uint32_t t = 0; t < threads; ++t) readers[p * streams_ + t] = ByteReader(r.Text());
-        if (r.Failed() || !r.AtEnd()) Unreadable("question");
-    }
+    std::vector<ByteReader> readers;
+    for (const std::string& in : incoming) readers.emplace_back(in);
     for (std::vector<std::uint32_t>& key : keyFrom_) key.clear();
-    vectorFrom_.resize(streams);
-    // Per stream, its next messages in a ring, each with its vectors.
+    vectorFrom_.resize(k_);
+    // Per process, its next messages in a ring, each with its vectors.
     constexpr std::uint32_t Ahead = 8;
     const std::uint32_t keyWidth = vectors_.KeyWidth();
     struct Ring {
@@ -284,7 +296,7 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
         bool innerKnown = false;
         std::uint32_t innerEpoch = 0;
     };
-    std::vector<Ring> rings(streams);
+    std::vector<Ring> rings(k_);
     for (Ring& ring : rings) {
         ring.keys.resize(std::size_t{Ahead} * keyWidth);
         ring.vectors.resize(std::size_t{Ahead} * width_);
@@ -295,7 +307,7 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
         while (!ring.ended && ring.count < Ahead) {
             const std::uint32_t at = (ring.first + ring.count) % Ahead;
             Head& h = ring.heads[at];
-            h.live = reader_->ReadHead(p, r, h.source, h.arcKind);
+            h.live = wire_->ReadHead(p, r, h.source, h.arcKind);
             if (!h.live) {
                 ring.ended = true;
                 break;
@@ -304,7 +316,7 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
             if (h.arcKind % 3 > Query || h.source >= end_) Unreadable("question");
             if (h.arcKind % 3 == RekeyFrom) {
                 h.entry = r.Number();
-                if (p / streams_ != self_ || h.entry >= value_.size()) Unreadable("question");
+                if (p != self_ || h.entry >= value_.size()) Unreadable("question");
                 continue;
             }
             const std::uint32_t* key = ReadKey(p, r);
@@ -344,19 +356,18 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
         if (xArc != yArc) return !xArc;
         return x.arcKind / 3 < y.arcKind / 3;
     };
-    for (std::uint32_t p = 0; p < streams; ++p) fill(p);
+    for (std::uint32_t p = 0; p < k_; ++p) fill(p);
     outgoing_.assign(k_, std::string());
     std::vector<ByteWriter> writers;
     for (std::string& o : outgoing_) writers.emplace_back(o);
     slots_.clear();
     slotVectors_.clear();
     for (;;) {
-        std::uint32_t from = streams;
-        for (std::uint32_t p = 0; p < streams; ++p)
-            if (rings[p].count > 0 && (from == streams || before(p, from))) from = p;
-        if (from == streams) break;
+        std::uint32_t from = k_;
+        for (std::uint32_t p = 0; p < k_; ++p)
+            if (rings[p].count > 0 && (from == k_ || before(p, from))) from = p;
+        if (from == k_) break;
         Head& h = front(from);
-        const std::uint32_t process = from / streams_;
         const std::int64_t source = h.source;
         switch (static_cast<OpKind>(h.arcKind % 3)) {
             case RekeyFrom:
@@ -366,20 +377,20 @@ void VectorExplorer::Answer(std::vector<std::string>& incoming) {
                 const std::uint32_t entry = entryOf(h);
                 if (value_[entry] < 0 || value_[entry] > source) {
                     value_[entry] = source;
-                    if (process == self_)
+                    if (from == self_)
                         rekeyHolder_.erase(entry);
                     else
-                        rekeyHolder_[entry] = process;
+                        rekeyHolder_[entry] = from;
                 }
                 break;
             }
             case Query: {
                 const std::uint32_t entry = entryOf(h);
                 std::int64_t& value = value_[entry];
-                ByteWriter& w = writers[process];
+                ByteWriter& w = writers[from];
                 if (value >= Pending) {
                     const auto j = static_cast<std::size_t>(value - Pending);
-                    sameOf_[process].push_back(static_cast<std::uint32_t>(j));
+                    sameOf_[from].push_back(static_cast<std::uint32_t>(j));
                     w.Byte(Same);
                     w.Number(j);
                 } else if (value >= 0) {
@@ -519,22 +530,12 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
     for (std::uint32_t i = 0; i < width_; ++i)
         if (vectors_.IsComponent(i)) components_.push_back(i);
     sameOf_.resize(k_);
+    keyFrom_.resize(k_);
     componentKeys_ = vectors_.KeyWidth() == components_.size();
-    // The first thread derives on this process's engines; the others on their own.
-    const unsigned threads = crew_.Grow(Threads());
-    derivers_.push_back(std::make_unique<VectorDeriver>(shared_, &engine_, &vectors_));
-    for (unsigned t = 1; t < threads; ++t) derivers_.push_back(std::make_unique<VectorDeriver>(shared_));
-    for (const std::unique_ptr<VectorDeriver>& d : derivers_) {
-        if (!d->Start(compilation_.get(), vectors_)) throw std::logic_error("a thread's structure differs");
-        d->OpenWire();
-    }
-    streams_ = static_cast<std::uint32_t>(peers_.Max(threads));
-    keyFrom_.resize(std::size_t{k_} * streams_);
-    reader_ = std::make_unique<VectorWire>(k_ * streams_, self_ * streams_, engine_, vectors_, processes_, names_,
-                                           &events_);
+    wire_ = std::make_unique<VectorWire>(k_, self_, engine_, vectors_, processes_, stem_.pools, events_);
     keys_ = std::make_unique<VectorStates>(vectors_.KeyWidth());
     key_.resize(vectors_.KeyWidth());
-    if (derivers_[0]->OwnerOf(state_.data()) == self_) {
+    if (OwnerOf(state_.data()) == self_) {
         vectors_.Key(state_.data(), key_.data());
         const std::uint32_t entry = Entry(key_.data());
         value_[entry] = 0;
@@ -575,20 +576,9 @@ bool VectorExplorer::Run(LevelProgress* progress, ProcessFigures& figures, Gener
         end_ = count_;
     }
     figures.levels = levels;
-    // What the threads' engines met is said as this process's engine's.
-    std::int64_t unguardedAt = -1;
-    std::size_t wireBytes = reader_->Bytes();
-    for (const std::unique_ptr<VectorDeriver>& d : derivers_) {
-        Engine& e = d->TheEngine();
-        if (e.eventNamesExhausted) engine_.eventNamesExhausted = true;
-        if (d->unguardedAt >= 0 && (unguardedAt < 0 || d->unguardedAt < unguardedAt)) {
-            unguardedAt = d->unguardedAt;
-            engine_.unguardedProcess = e.unguardedProcess;
-        }
-        wireBytes += d->WireBytes();
-    }
-    CloseExploration(peers_, engine_, names_, stem_, count_, first_, explored, unguardedAt, result, figures);
-    figures.indexBytes = static_cast<std::int64_t>(keys_->Bytes() + value_.capacity() * 8 + wireBytes);
+    CloseExploration(peers_, engine_, names_, stem_, count_, first_, explored, unguardedAt_, result, figures);
+    figures.indexBytes = static_cast<std::int64_t>(keys_->Bytes() + value_.capacity() * 8 +
+                                                   wire_->Bytes());
     return true;
 }
 

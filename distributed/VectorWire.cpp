@@ -6,16 +6,16 @@
 
 namespace quarvo {
 
-VectorWire::VectorWire(std::uint32_t streams, std::uint32_t raw, Engine& engine, const VectorEngine& vectors,
-                       const CanonicalProcesses& canonical, SharedNames& names, WireEvents* events)
-    : raw_(raw),
+VectorWire::VectorWire(std::uint32_t processes, std::uint32_t self, Engine& engine, const VectorEngine& vectors,
+                       const CanonicalProcesses& canonical, StemStore& pools, WireEvents& events)
+    : self_(self),
       engine_(engine),
       canonical_(canonical),
-      names_(names),
+      pools_(pools),
       events_(events),
       width_(vectors.Width()),
-      to_(streams),
-      from_(streams) {
+      to_(processes),
+      from_(processes) {
     for (std::uint32_t i = 0; i < width_; ++i) isComponent_.push_back(vectors.IsComponent(i) ? 1 : 0);
 }
 
@@ -45,7 +45,7 @@ bool VectorWire::ReadHead(std::uint32_t from, ByteReader& r, std::int64_t& sourc
 }
 
 void VectorWire::WriteTerm(std::uint32_t to, ByteWriter& w, TermId term) {
-    if (to == raw_) return w.Number(term);
+    if (to == self_) return w.Number(term);
     Dictionary& d = to_[to];
     std::uint32_t& sent = Sent(d.termSent, term);
     if (sent) return w.Number(sent - 1);
@@ -59,7 +59,7 @@ void VectorWire::WriteTerm(std::uint32_t to, ByteWriter& w, TermId term) {
 // 0 for Derived; a set's number plus one.
 void VectorWire::WriteSet(std::uint32_t to, ByteWriter& w, SetId set) {
     if (set == VectorEngine::Derived) return w.Number(0);
-    if (to == raw_) return w.Number(std::uint64_t{set} + 1);
+    if (to == self_) return w.Number(std::uint64_t{set} + 1);
     Dictionary& d = to_[to];
     std::uint32_t& sent = Sent(d.setSent, set);
     if (sent) return w.Number(sent);
@@ -68,8 +68,7 @@ void VectorWire::WriteSet(std::uint32_t to, ByteWriter& w, SetId set) {
     const std::uint32_t mask = engine_.EventMask(set);
     w.Number(mask);
     const ActionId* actions = engine_.EventActions(set);
-    // The action table may grow under other threads: read under its lock.
-    for (int n = std::popcount(mask), a = 0; a < n; ++a) w.Text(names_.ActionName(actions[a]).Text());
+    for (int n = std::popcount(mask), a = 0; a < n; ++a) w.Text(pools_.actions.Name(actions[a]).Text());
 }
 
 void VectorWire::WriteVector(std::uint32_t to, ByteWriter& w, const std::uint32_t* vector) {
@@ -93,7 +92,7 @@ std::uint32_t VectorWire::ReadSlot(std::uint32_t from, ByteReader& r, std::uint3
     Dictionary& d = from_[from];
     const std::uint64_t n = r.Number();
     if (isComponent_[slot]) {
-        if (from == raw_) return static_cast<std::uint32_t>(n);
+        if (from == self_) return static_cast<std::uint32_t>(n);
         if (n < d.termOf.size()) return d.termOf[n];
         if (n > d.termOf.size()) Unreadable("terme");
         const TermId term = engine_.DecodeTerm(r.Text(), canonical_);
@@ -102,12 +101,12 @@ std::uint32_t VectorWire::ReadSlot(std::uint32_t from, ByteReader& r, std::uint3
         return term;
     }
     if (n == 0) return VectorEngine::Derived;
-    if (from == raw_) return static_cast<std::uint32_t>(n - 1);
+    if (from == self_) return static_cast<std::uint32_t>(n - 1);
     if (n <= d.setOf.size()) return d.setOf[n - 1];
     if (n > d.setOf.size() + 1) Unreadable("événements");
     const auto mask = static_cast<std::uint32_t>(r.Number());
     actions_.clear();
-    for (int count = std::popcount(mask); count > 0 && !r.Failed(); --count) actions_.push_back(events_->Action(r.Text()));
+    for (int count = std::popcount(mask); count > 0 && !r.Failed(); --count) actions_.push_back(events_.Action(r.Text()));
     if (r.Failed()) Unreadable("événements");
     d.setOf.push_back(engine_.MakeEvents(mask, actions_.data()));
     return d.setOf.back();
@@ -131,10 +130,30 @@ void VectorWire::ReadVector(std::uint32_t from, ByteReader& r, std::uint32_t* ve
     std::copy(d.previous.begin(), d.previous.end(), vector);
 }
 
+void VectorWire::WriteEvents(std::uint32_t to, ByteWriter& w, EventSetId events) {
+    if (to == self_) return w.Number(events);
+    Dictionary& d = to_[to];
+    std::uint32_t& sent = Sent(d.eventsSent, events);
+    if (sent) return w.Number(sent - 1);
+    w.Number(d.events);
+    sent = ++d.events;
+    events_.Write(w, events);
+}
+
+EventSetId VectorWire::ReadEvents(std::uint32_t from, ByteReader& r) {
+    const std::uint64_t n = r.Number();
+    if (from == self_) return static_cast<EventSetId>(n);
+    Dictionary& d = from_[from];
+    if (n < d.eventsOf.size()) return d.eventsOf[n];
+    if (n > d.eventsOf.size()) Unreadable("événements");
+    d.eventsOf.push_back(events_.Read(r));
+    return d.eventsOf.back();
+}
+
 std::size_t VectorWire::Bytes() const {
     std::size_t bytes = 0;
-    for (const Dictionary& d : to_) bytes += (d.termSent.capacity() + d.setSent.capacity()) * 4;
-    for (const Dictionary& d : from_) bytes += (d.termOf.capacity() + d.setOf.capacity()) * 4;
+    for (const Dictionary& d : to_) bytes += (d.termSent.capacity() + d.setSent.capacity() + d.eventsSent.capacity()) * 4;
+    for (const Dictionary& d : from_) bytes += (d.termOf.capacity() + d.setOf.capacity() + d.eventsOf.capacity()) * 4;
     return bytes;
 }
 

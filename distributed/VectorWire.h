@@ -16,19 +16,14 @@ namespace quarvo {
 // Within a level, a vector travels slot by slot against the one sent to the
 // same process before it (most successors of a state differ from its others
 // in a slot or two): the slots that differ, each by its distance from the
-// last one written. A component's term and the events of a composition or
-// a hiding are sent whole once on each stream, then named by their number;
-// on the stream between an engine and itself, by its own ids.
+// last one written. A component's term, the events of a composition or a
+// hiding, and a state's maximal events are sent whole once to each process,
+// then named by their number; to itself, a process names them by its own ids.
 // Each message starts with its source (against the one before) and its arc.
-//
-// A wire has streams, one per process it writes to, or one per thread of
-// each process it reads from; raw is the stream that names by ids (NoRaw
-// for none). engine makes the terms and sets read, or gives those written.
 class VectorWire {
 public:
-    static constexpr std::uint32_t NoRaw = ~std::uint32_t{0};
-    VectorWire(std::uint32_t streams, std::uint32_t raw, Engine& engine, const VectorEngine& vectors,
-               const CanonicalProcesses& canonical, SharedNames& names, WireEvents* events);
+    VectorWire(std::uint32_t processes, std::uint32_t self, Engine& engine, const VectorEngine& vectors,
+               const CanonicalProcesses& canonical, StemStore& pools, WireEvents& events);
 
     // A new level, whose sources start at first: every vector is told whole again.
     void StartLevel(std::int64_t first);
@@ -41,17 +36,21 @@ public:
     // the vector read before from the same process in the level).
     void ReadVector(std::uint32_t from, ByteReader& r, std::uint32_t* vector,
                     std::vector<std::uint32_t>* changed = nullptr);
+    void WriteEvents(std::uint32_t to, ByteWriter& w, EventSetId events);
+    EventSetId ReadEvents(std::uint32_t from, ByteReader& r);
+
     // The dictionaries, in bytes.
     std::size_t Bytes() const;
 
 private:
     struct Dictionary {
         // Sender: per id here, its number plus one.
-        std::vector<std::uint32_t> termSent, setSent;
-        std::uint32_t terms = 0, sets = 0;
+        std::vector<std::uint32_t> termSent, setSent, eventsSent;
+        std::uint32_t terms = 0, sets = 0, events = 0;
         // Receiver: per number, the id here.
         std::vector<TermId> termOf;
         std::vector<SetId> setOf;
+        std::vector<EventSetId> eventsOf;
         std::vector<std::uint32_t> previous;  // the vector sent (or read) last in the level
         std::int64_t source = 0;              // the source of the last message, in the level
     };
@@ -63,11 +62,11 @@ private:
     void WriteSet(std::uint32_t to, ByteWriter& w, SetId set);
     std::uint32_t ReadSlot(std::uint32_t from, ByteReader& r, std::uint32_t slot);
 
-    std::uint32_t raw_;
+    std::uint32_t self_;
     Engine& engine_;
     const CanonicalProcesses& canonical_;
-    SharedNames& names_;
-    WireEvents* events_;  // the reader's
+    StemStore& pools_;
+    WireEvents& events_;
     std::uint32_t width_;
     std::vector<std::uint8_t> isComponent_;
     std::vector<Dictionary> to_, from_;
