@@ -9,7 +9,7 @@
 #   3. at most 40 bytes sent per arc in all, at 2 processes;
 #   4. 4 processes on this machine's cores not slower than 1.2 times the time of 2.
 # Every process runs one thread (--fils 1); then, for information, one
-# process on two threads (--fils 2) against one process on one.
+# process on two threads (--fils 2, --bind-to none) against one process on one.
 # Each figure is the best of RUNS runs (default 3), on a quiet machine.
 #
 #   bench/mpi-scale.sh [N]
@@ -70,7 +70,7 @@ fi
 if [[ -n ${best[1]:-} ]]; then
     threads=""
     for ((r = 0; r < runs; ++r)); do
-        t=$(seconds mpirun --oversubscribe -np 1 "$bin/calvento-mpi" generate "$scratch/model.lot" --entrelacement \
+        t=$(seconds mpirun --bind-to none -np 1 "$bin/calvento-mpi" generate "$scratch/model.lot" --entrelacement \
             --fils 2 --mesures)
         if [[ -z $threads ]] || awk -v a="$t" -v b="$threads" 'BEGIN { exit !(a < b) }'; then threads=$t; fi
     done
