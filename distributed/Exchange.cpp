@@ -1,8 +1,6 @@
 // Buffers exchanged between the processes of a distributed exploration, in calls of bounded counts.
 #include "distributed/Exchange.h"
 
-#include "distributed/Team.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
@@ -30,6 +28,14 @@ Peers::Peers(MPI_Comm comm) : comm_(comm) {
     MPI_Comm_rank(comm_, &rank_);
     MPI_Comm_size(comm_, &size_);
 }
+
+Peers::Peers(Peers& process, ThreadRanks& team, unsigned thread)
+    : comm_(process.comm_),
+      rank_(process.rank_ * static_cast<int>(team.Threads()) + static_cast<int>(thread)),
+      size_(process.size_ * static_cast<int>(team.Threads())),
+      process_(&process),
+      team_(&team),
+      thread_(thread) {}
 
 void Peers::Check(int code) const {
     if (code == MPI_SUCCESS) return;
@@ -111,19 +117,19 @@ void Peers::SumInPlace(std::vector<std::int64_t>& values) {
 }
 
 std::int64_t Peers::Sum(std::int64_t value) {
-    if (team_) return team_->Reduce(thread_, value, 0);
+    if (team_) return team_->Reduce(thread_, value, ThreadRanks::Reduction::Sum);
     Check(MPI_Allreduce(MPI_IN_PLACE, &value, 1, MPI_INT64_T, MPI_SUM, comm_));
     return value;
 }
 
 std::int64_t Peers::Min(std::int64_t value) {
-    if (team_) return team_->Reduce(thread_, value, 1);
+    if (team_) return team_->Reduce(thread_, value, ThreadRanks::Reduction::Min);
     Check(MPI_Allreduce(MPI_IN_PLACE, &value, 1, MPI_INT64_T, MPI_MIN, comm_));
     return value;
 }
 
 std::int64_t Peers::Max(std::int64_t value) {
-    if (team_) return team_->Reduce(thread_, value, 2);
+    if (team_) return team_->Reduce(thread_, value, ThreadRanks::Reduction::Max);
     Check(MPI_Allreduce(MPI_IN_PLACE, &value, 1, MPI_INT64_T, MPI_MAX, comm_));
     return value;
 }

@@ -9,7 +9,18 @@
 
 namespace quarvo {
 
-class Team;
+// The threads of a process as ranks (Team.h): what a thread's Peers asks of them.
+class ThreadRanks {
+public:
+    virtual ~ThreadRanks() = default;
+    virtual unsigned Threads() const = 0;
+    virtual std::vector<std::string> AllToAll(unsigned thread, std::vector<std::string>& outgoing) = 0;
+    virtual void SumInPlace(unsigned thread, std::vector<std::int64_t>& values) = 0;
+    enum class Reduction { Sum, Min, Max };
+    virtual std::int64_t Reduce(unsigned thread, std::int64_t value, Reduction op) = 0;
+    virtual std::vector<std::string> GatherToFirst(unsigned thread, const std::string& mine) = 0;
+    virtual void Broadcast(unsigned thread, std::string& bytes, int root) = 0;
+};
 
 // A communicator and the bytes this process sent through it. A failed call
 // is no result to carry on with: it says so in French and ends every process.
@@ -21,7 +32,7 @@ class Peers {
 public:
     explicit Peers(MPI_Comm comm);
     // Thread `thread` of team, a rank among the threads of every process of process.
-    Peers(Peers& process, Team& team, unsigned thread);
+    Peers(Peers& process, ThreadRanks& team, unsigned thread);
     int Rank() const { return rank_; }
     int Size() const { return size_; }
     MPI_Comm Comm() const { return comm_; }
@@ -44,13 +55,12 @@ public:
     std::int64_t messages = 0;
 
 private:
-    friend class Team;
     void Check(int code) const;
     MPI_Comm comm_;
     int rank_ = 0;
     int size_ = 1;
     Peers* process_ = nullptr;  // for a thread of a team: its process's peers
-    Team* team_ = nullptr;
+    ThreadRanks* team_ = nullptr;
     unsigned thread_ = 0;
 };
 

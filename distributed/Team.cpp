@@ -19,14 +19,6 @@ public:
 
 }  // namespace
 
-Peers::Peers(Peers& process, Team& team, unsigned thread)
-    : comm_(process.comm_),
-      rank_(process.rank_ * static_cast<int>(team.Threads()) + static_cast<int>(thread)),
-      size_(process.size_ * static_cast<int>(team.Threads())),
-      process_(&process),
-      team_(&team),
-      thread_(thread) {}
-
 void Team::Meet(unsigned thread, Deposit& deposit, const std::function<void()>& work) {
     std::unique_lock<std::mutex> lock(lock_);
     if (broken_) throw TeamBroken();
@@ -113,16 +105,19 @@ void Team::SumInPlace(unsigned thread, std::vector<std::int64_t>& values) {
     });
 }
 
-std::int64_t Team::Reduce(unsigned thread, std::int64_t value, int op) {
+std::int64_t Team::Reduce(unsigned thread, std::int64_t value, Reduction op) {
     Deposit mine;
     mine.value = value;
     Meet(thread, mine, [&] {
         std::int64_t all = deposits_[0]->value;
         for (std::size_t i = 1; i < deposits_.size(); ++i) {
             const std::int64_t v = deposits_[i]->value;
-            all = op == 0 ? all + v : op == 1 ? std::min(all, v) : std::max(all, v);
+            all = op == Reduction::Sum ? all + v : op == Reduction::Min ? std::min(all, v) : std::max(all, v);
         }
-        if (process_.Size() > 1) all = op == 0 ? process_.Sum(all) : op == 1 ? process_.Min(all) : process_.Max(all);
+        if (process_.Size() > 1)
+            all = op == Reduction::Sum   ? process_.Sum(all)
+                  : op == Reduction::Min ? process_.Min(all)
+                                         : process_.Max(all);
         for (Deposit* d : deposits_) d->value = all;
     });
     return mine.value;

@@ -20,17 +20,17 @@ namespace quarvo {
 // calls MPI at a time) and hands each thread its share: what the threads of
 // one process send one another is moved, not copied; what goes to another
 // process travels in one message per process, each thread's part framed.
-class Team {
+class Team final : public ThreadRanks {
 public:
     Team(Peers& process, unsigned threads) : process_(process), threads_(threads), deposits_(threads) {}
 
-    unsigned Threads() const { return threads_; }
+    unsigned Threads() const override { return threads_; }
 
-    std::vector<std::string> AllToAll(unsigned thread, std::vector<std::string>& outgoing);
-    void SumInPlace(unsigned thread, std::vector<std::int64_t>& values);
-    std::int64_t Reduce(unsigned thread, std::int64_t value, int op);  // 0 sum, 1 min, 2 max
-    std::vector<std::string> GatherToFirst(unsigned thread, const std::string& mine);
-    void Broadcast(unsigned thread, std::string& bytes, int root);
+    std::vector<std::string> AllToAll(unsigned thread, std::vector<std::string>& outgoing) override;
+    void SumInPlace(unsigned thread, std::vector<std::int64_t>& values) override;
+    std::int64_t Reduce(unsigned thread, std::int64_t value, Reduction op) override;
+    std::vector<std::string> GatherToFirst(unsigned thread, const std::string& mine) override;
+    void Broadcast(unsigned thread, std::string& bytes, int root) override;
 
     // A thread ended by an exception: the others, waiting or coming to an
     // exchange, end too instead of waiting for it.

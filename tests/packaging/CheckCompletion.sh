@@ -49,7 +49,7 @@ if [ -x "$bin/calvento-mpi" ]; then
     offered=$(complete_words _calvento_mpi calvento-mpi generate -)
     # mpirun's own options, which the text names, are not calvento-mpi's; --version comes alone.
     all_offered "calvento-mpi generate -" "$offered" < <("$bin/calvento-mpi" --help | help_options |
-        grep -vx -e -np -e --hostfile -e --version)
+        grep -vx -e -np -e --hostfile -e --bind-to -e --version)
     offered=$(complete_words _calvento_mpi calvento-mpi "")
     all_offered "calvento-mpi" "$offered" < <(printf '%s\n' generate --help --version)
 fi
