@@ -6,6 +6,8 @@
 #include <mpi.h>
 
 #include <functional>
+#include <mutex>
+#include <stdexcept>
 #include <random>
 #include <sstream>
 #include <string>
@@ -206,6 +208,59 @@ std::string HiddenGateRecursion(std::mt19937& rng) {
     return "SYSTEM S [A, B] :=\n  P [" + pick(visible) + ", " + pick(visible) + "]\nWHERE\n  PROCESS P [X, Y] :=\n    " +
            pick({"X", "Y"}) + "; HIDE H IN (" + behaviour({"X", "Y", "H"}, 3) + ")\n  ENDPROC\n" +
            "  PROCESS Q [Z] :=\n    Z; HIDE H IN Q [H] [] Z; NIL\n  ENDPROC\nENDSYS\n";
+}
+
+// Threads as ranks: every exchange gives each rank what a process would
+// give it, whether the other rank is a thread of the same process or not.
+TEST(Distributed, ThreadsExchangeAsRanks) {
+    for (const unsigned threads : {2u, 3u}) {
+        std::vector<std::string> failures;
+        std::mutex lock;
+        RunAsRanks(World(), threads, std::size_t{8} << 20, [&](Peers& peers) {
+            const int rank = peers.Rank(), size = peers.Size();
+            std::vector<std::string> why;
+            if (size != World().Size() * static_cast<int>(threads)) why.push_back("size");
+            std::vector<std::string> out(static_cast<std::size_t>(size));
+            for (int to = 0; to < size; ++to)
+                out[static_cast<std::size_t>(to)] = std::to_string(rank) + ">" + std::to_string(to);
+            const std::vector<std::string> in = peers.AllToAll(out);
+            for (int from = 0; from < size; ++from)
+                if (in[static_cast<std::size_t>(from)] != std::to_string(from) + ">" + std::to_string(rank))
+                    why.push_back("all to all");
+            if (peers.Sum(rank) != std::int64_t{size} * (size - 1) / 2) why.push_back("sum");
+            if (peers.Min(rank + 5) != 5 || peers.Max(rank) != size - 1) why.push_back("min, max");
+            std::vector<std::int64_t> values{rank, 1};
+            peers.SumInPlace(values);
+            if (values[1] != size) why.push_back("sum in place");
+            std::string word = rank == size - 1 ? "dernier" : "";
+            peers.Broadcast(word, size - 1);
+            if (word != "dernier") why.push_back("broadcast");
+            const std::vector<std::string> all = peers.GatherToFirst(std::to_string(rank));
+            if (rank == 0)
+                for (int r = 0; r < size; ++r)
+                    if (static_cast<int>(all.size()) != size ||
+                        all[static_cast<std::size_t>(r)] != std::to_string(r))
+                        why.push_back("gather");
+            const std::lock_guard<std::mutex> guard(lock);
+            for (const std::string& w : why) failures.push_back("rank " + std::to_string(rank) + ": " + w);
+        });
+        EXPECT_TRUE(failures.empty()) << failures.front();
+    }
+}
+
+// A thread that fails ends the other threads of its process, waiting in an
+// exchange or coming to one, and its own failure is the one told.
+TEST(Distributed, AFailingThreadEndsItsTeam) {
+    std::string what;
+    try {
+        RunAsRanks(World(), 3, std::size_t{8} << 20, [](Peers& peers) {
+            if (peers.Rank() % 3 == 1) throw std::runtime_error("fil 1");
+            peers.Sum(1);
+        });
+    } catch (const std::runtime_error& e) {
+        what = e.what();
+    }
+    EXPECT_EQ(what, "fil 1");
 }
 
 TEST(Distributed, RandomRecursionsUnderHidingGiveTheFilesOfOneProcess) {
