@@ -258,6 +258,7 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
     const std::uint32_t width = vectors.Width();
     const std::uint32_t keyWidth = vectors.KeyWidth();
     auto halt = [&] { signals.abandon.store(true, std::memory_order_relaxed); };
+    std::int64_t arcsUntold = 0;
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         if (signals.abandon.load(std::memory_order_relaxed)) return;
         if (shared.stopRequested.load(std::memory_order_relaxed)) return halt();
@@ -377,11 +378,19 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
         if (engine.unguardedProcess && unguardedAt < 0) unguardedAt = numbers[i];
         source.arcCount = static_cast<std::uint32_t>(arcs.size()) - source.firstArc;
         sources.push_back(source);
-        shared.levelProgress.fetch_add(1, std::memory_order_relaxed);
-        shared.arcs.fetch_add(source.arcCount, std::memory_order_relaxed);
-        // The successors new to the table are a lower bound of the level's new states.
-        if ((sources.size() & 63) == 0) shared.StatesAtLeast(levelEnd + fresh_);
+        // The counters that progress shows, shared by the threads, are told
+        // every few sources: each addition takes their cache line from the others.
+        arcsUntold += source.arcCount;
+        if ((sources.size() & 63) == 0) {
+            shared.levelProgress.fetch_add(64, std::memory_order_relaxed);
+            shared.arcs.fetch_add(arcsUntold, std::memory_order_relaxed);
+            arcsUntold = 0;
+            // The successors new to the table are a lower bound of the level's new states.
+            shared.StatesAtLeast(levelEnd + fresh_);
+        }
     }
+    shared.levelProgress.fetch_add(static_cast<std::int64_t>(sources.size() & 63), std::memory_order_relaxed);
+    shared.arcs.fetch_add(arcsUntold, std::memory_order_relaxed);
     shared.StatesAtLeast(levelEnd + fresh_);
 }
 
