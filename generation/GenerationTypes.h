@@ -29,6 +29,10 @@ struct GenerationSettings {
     // (at least; the next collection waits for twice what was kept). Small
     // values exercise the collection in tests.
     std::uint32_t collectionThreshold = 1u << 16;
+    // For tests: the threads of an exploration on vectors keep a map of their
+    // first arcs to each new state from the start, as they do once a level
+    // has changed the identity of one of its states.
+    bool rootMapsFromStart = false;
     // Stop at the end of the first breadth-first level that holds a deadlock
     // (LevelHoldsDeadlock), for a deadlock search that need not build the
     // rest; the states of the next level are then stored without their arcs.

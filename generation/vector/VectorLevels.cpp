@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 #include <functional>
 #include <mutex>
 #include <new>
@@ -40,8 +41,10 @@ struct Arc {
     // once resolved), else the root of the successor's key.
     std::uint32_t place;
     // NoRef when the target is known; else the reference of the successor's
-    // whole vector, with FirstBit on this thread's first arc to that root in the level.
+    // whole vector, with FirstBit on this thread's first arc to that root in
+    // the level (Later on the others when the threads mark the roots they meet).
     std::uint32_t ref;
+    static constexpr std::uint32_t Later = ~FirstBit;
 
     bool Known() const { return ref == NoRef; }
     std::int32_t Target() const { return static_cast<std::int32_t>(place); }
@@ -198,8 +201,12 @@ public:
     // The engine's set as the store's, converted once each.
     EventSetId StoreSet(SetId set) { return storeSets_(set); }
 
+    // With marking, the level's sources are known to keep their keys: an arc
+    // to a numbered state is known, and only each thread's first arc to a
+    // root that names no state keeps its successor (the root marked met
+    // instead of looked up in this thread's map).
     void Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirst, std::int64_t levelEnd,
-                ExplorationShared& shared, const MemoryWatch& memory, Signals& signals);
+                ExplorationShared& shared, const MemoryWatch& memory, Signals& signals, bool marking);
     // Gives every arc of the sources explored its target's number.
     void Resolve(const VectorStates& states) {
         for (Arc& a : arcs)
@@ -248,7 +255,7 @@ private:
 };
 
 void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirst, std::int64_t levelEnd,
-                    ExplorationShared& shared, const MemoryWatch& memory, Signals& signals) {
+                    ExplorationShared& shared, const MemoryWatch& memory, Signals& signals, bool marking) {
     sources.clear();
     arcs.clear();
     keys.clear();
@@ -344,27 +351,36 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
             }
             Arc arc{a.action, a.event, StoreSet(a.causes), root, NoRef};
             const std::int32_t named = isNew ? VectorStates::NoState : states.Named(root);
-            if (named >= 0 && named < levelFirst) {
-                // A state of an earlier level keeps its number whatever this level renumbers.
+            if (named >= 0 && (marking || named < levelFirst)) {
+                // A state of an earlier level keeps its number whatever this
+                // level renumbers, and so does every state in a level where no key changes.
                 arc.place = static_cast<std::uint32_t>(named);
             } else {
                 // Numbered by the numbering, in the order of the rules: a new
                 // state is the successor of its first arc there, which is this
                 // thread's first arc to it. Its whole vector is kept then.
-                std::uint32_t& ref = firstTo_.At(root);
-                bool first = false;
-                if (ref == NoRef) {
-                    first = true;
+                auto keep = [&] {
                     const std::uint32_t* whole = vectors.Replay(k);
                     std::uint32_t mask = 0;
                     vectors.RootEvents(whole, mask, rootActions_.data());
-                    ref = kept->Add(whole, mask, rootActions_.data(), blocks.lock, blocks.owner);
-                    if (ref == NoRef) {
-                        signals.memoryLow.store(true, std::memory_order_relaxed);
-                        halt();
-                        stop = true;
-                        return false;
-                    }
+                    return kept->Add(whole, mask, rootActions_.data(), blocks.lock, blocks.owner);
+                };
+                bool first = false;
+                std::uint32_t ref = Arc::Later;
+                if (marking) {
+                    first = states.MarkMet(root, id);
+                    if (first) ref = keep();
+                } else {
+                    std::uint32_t& mapped = firstTo_.At(root);
+                    first = mapped == NoRef;
+                    if (first) mapped = keep();
+                    ref = mapped;
+                }
+                if (ref == NoRef) {
+                    signals.memoryLow.store(true, std::memory_order_relaxed);
+                    halt();
+                    stop = true;
+                    return false;
                 }
                 arc.ref = ref | (first ? Arc::FirstBit : 0);
                 if (isNew) ++fresh_;
@@ -558,8 +574,11 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
         store.AppendState(0, EventSet{});
         count = 1;
         levelEnd = 1;
+        // The threads mark the roots they meet until a level changes a key:
+        // from then on each keeps a map of its own.
+        bool marking = threads <= VectorStates::MarkingThreads && !settings.rootMapsFromStart;
         const std::function<void(unsigned)> expand = [&](unsigned w) {
-            workers[w]->Expand(states, blocks, levelFirst, levelEnd, shared, memory, signals);
+            workers[w]->Expand(states, blocks, levelFirst, levelEnd, shared, memory, signals, marking);
         };
         // New states per state explored so far, for the room a level's new keys may take.
         double newPerState = 4;
@@ -593,6 +612,19 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
             std::size_t rekeys = 0;
             for (unsigned w = 0; w < active; ++w)
                 for (const Source& source : workers[w]->sources) rekeys += source.rekeyAt >= 0 ? 1 : 0;
+            if (rekeys > 0 && marking) {
+                // A key changed: an arc to a state of this level may yet find
+                // it vacated, and need its successor. The level is explored
+                // again (its keys forgotten), each thread keeping its map.
+                marking = false;
+                states.GrowNow();
+                shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
+                if (signals.abandon.load()) {
+                    result.stoppedByMemory = signals.memoryLow.load();
+                    break;
+                }
+                continue;
+            }
             if (rekeys * pairsPerKey > rekeyReserve) {
                 // The changes of key may need more room than was left: the
                 // level is explored again with that room.
@@ -623,6 +655,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
             // Numbers in the order of the first discoverer, as one thread gives them.
             auto numberNew = [&](const Arc& a) {
                 // A new state: the successor of this arc, whose vector was kept.
+                assert(a.Ref() != Arc::Later && "the successor of a first arc");
                 const auto [holder, index] = blocks.Where(a.Ref());
                 const std::int64_t target = count++;
                 states.Number(a.Root());

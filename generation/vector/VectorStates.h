@@ -102,10 +102,18 @@ public:
     // successors it finds; the numbering, alone, gives the new keys their
     // numbers in the order of the rules.
 
-    // The state a key's root names, NoState for none (yet).
+    // The state a key's root names, negative for none (yet).
     static constexpr std::int32_t NoState = -1;
     std::int32_t Named(std::uint32_t root) const {
         return std::atomic_ref<const std::int32_t>(numberOf_[root]).load(std::memory_order_relaxed);
+    }
+    // A root that names no state keeps, in its number's place, which threads
+    // met it in the level: MarkMet is true for a thread's first call on it.
+    // The numbering replaces the marks, and a growth of the tables forgets them.
+    static constexpr unsigned MarkingThreads = 30;
+    bool MarkMet(std::uint32_t root, unsigned thread) {
+        const std::int32_t bit = std::int32_t{1} << thread;
+        return (std::atomic_ref<std::int32_t>(numberOf_[root]).fetch_and(~bit, std::memory_order_relaxed) & bit) != 0;
     }
     // The root of key, interned; isNew when this call put it in the table.
     // When baseKnown, key differs from base (a key in the table, baseInner
@@ -185,7 +193,7 @@ private:
     std::size_t innerCells_, rootCells_;
     std::uint32_t epoch_ = 0;
     std::unique_ptr<Tables> tables_;
-    GrowingArray<std::int32_t> numberOf_;  // per root cell, -1 for none
+    GrowingArray<std::int32_t> numberOf_;  // per root cell, negative for none
     GrowingArray<std::uint32_t> rootOf_;  // per state, the root of its key
     std::vector<std::uint32_t> inner_, slots_;
     std::size_t reserve_ = 0;  // room InternNear leaves in each table

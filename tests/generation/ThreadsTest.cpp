@@ -1,5 +1,6 @@
 // The exploration on several threads gives the STEM of one thread, byte for byte.
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -21,8 +22,10 @@ void ExpectSameOnEveryThreadCount(const std::string& text, std::int64_t bound) {
     for (GenerationSettings settings : Modes(bound)) {
         settings.threads = 1;
         auto one = test::GenerateText(text, settings);
-        for (int threads : {2, 7}) {
-            settings.threads = threads;
+        for (int threads : {2, 7, -2}) {
+            // -2: two threads that map the states they meet, as after a change of identity.
+            settings.threads = std::abs(threads);
+            settings.rootMapsFromStart = threads < 0;
             auto many = test::GenerateText(text, settings);
             ASSERT_EQ(one->Text(), many->Text()) << threads << " threads, bound " << bound << "\n" << text;
             ASSERT_EQ(one->messages, many->messages) << threads << " threads\n" << text;
@@ -49,8 +52,10 @@ TEST(Threads, RandomSpecificationsGiveTheSameStemOnOneTwoAndSevenThreads) {
             if (reference->result.stoppedByBound) continue;
             ++finite;
             settings.maxStates = 0;
-            for (int threads : {1, 2, 7}) {
-                settings.threads = threads;
+            for (int threads : {1, 2, 7, -2}) {
+                // -2: two threads that map the states they meet, as after a change of identity.
+                settings.threads = std::abs(threads);
+                settings.rootMapsFromStart = threads < 0;
                 auto levels = test::GenerateText(text, settings);
                 ASSERT_EQ(reference->Text(), levels->Text()) << threads << " threads\n" << text;
                 ASSERT_EQ(reference->messages, levels->messages) << threads << " threads\n" << text;
