@@ -115,6 +115,8 @@ public:
         if (set.PerWord() == 1 && set.NameForm()) return InternActions(set.Mask(), set.Words());
         return InternWords(set.Mask(), set.Words(), set.PerWord());
     }
+    // Brings into the cache the place where Intern(mask, actions) will look first.
+    void Prefetch(std::uint32_t mask, const ActionId* actionsInNameOrder) const;
     // Only the empty set is left; the memory of the others is released.
     void Clear();
 
@@ -443,6 +445,10 @@ public:
 
     // Empties the state list, its arcs and its event sets; the action table is kept.
     void FreeStates();
+    // Brings into the cache what InternEvents(mask, actions) will look at first.
+    void PrefetchEvents(std::uint32_t mask, const ActionId* actionsInNameOrder) const {
+        sets_.Prefetch(mask, actionsInNameOrder);
+    }
     // Room for that many states and arcs in all.
     void Reserve(std::size_t states, std::size_t arcs);
     // Arc fields wide enough at once for these targets and as many labels

@@ -672,7 +672,28 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 // their arcs at once, and the store takes them in order.
                 // A stop asked during the pass keeps the sources numbered so far.
                 std::int64_t numbered = levelFirst;
+                // The first arcs of the sources a few ahead: the number cells
+                // of their roots, and where their successors' events will be
+                // interned, brought into the cache.
+                constexpr std::int64_t Ahead = 6;
+                std::vector<std::size_t> ahead(workers.size(), 0);
+                auto prefetch = [&](std::int64_t s) {
+                    const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
+                    const Worker& worker = *workers[w];
+                    if (ahead[w] >= worker.sources.size()) return;
+                    const Source& source = worker.sources[ahead[w]++];
+                    for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
+                        const Arc& a = worker.arcs[k];
+                        if (!a.First()) continue;
+                        states.PrefetchNamed(a.Root());
+                        const auto [holder, index] = blocks.Where(a.Ref());
+                        const std::uint32_t* events = workers[holder]->kept->Events(index);
+                        store.PrefetchEvents(events[0], events + 1);
+                    }
+                };
+                for (std::int64_t s = levelFirst; s < std::min(levelEnd, levelFirst + Ahead); ++s) prefetch(s);
                 for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
+                    if (s + Ahead < levelEnd) prefetch(s + Ahead);
                     const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
                     Worker& worker = *workers[w];
                     if (cursor[w] >= worker.sources.size()) break;  // a thread stopped before this state

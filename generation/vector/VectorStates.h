@@ -107,6 +107,7 @@ public:
     std::int32_t Named(std::uint32_t root) const {
         return std::atomic_ref<const std::int32_t>(numberOf_[root]).load(std::memory_order_relaxed);
     }
+    void PrefetchNamed(std::uint32_t root) const { __builtin_prefetch(&numberOf_[root]); }
     // A root that names no state keeps, in its number's place, which threads
     // met it in the level: MarkMet is true for a thread's first call on it.
     // The numbering replaces the marks, and a growth of the tables forgets them.
