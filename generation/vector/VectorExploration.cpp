@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <deque>
 #include <memory>
 #include <cstring>
@@ -86,6 +87,60 @@ private:
     std::size_t readAt_ = 0;  // in the first block
 };
 
+// The new states whose events the store has yet to take: each is appended a
+// few new states later, the place where the store looks its events up
+// brought into the cache meanwhile.
+class PendingStates {
+public:
+    PendingStates(StemStore& store, bool deferred) : store_(store), lag_(deferred ? Lag : 0) {}
+    void Add(std::int64_t number, std::uint32_t mask, const ActionId* actions) {
+        if (lag_ == 0) {
+            store_.AppendState(static_cast<std::int32_t>(number), store_.InternEvents(mask, actions));
+            return;
+        }
+        if (count_ == lag_) AppendOldest();
+        Entry& e = ring_[(first_ + count_++) % Lag];
+        e.number = number;
+        e.mask = mask;
+        std::copy(actions, actions + std::popcount(mask), e.actions.begin());
+        store_.PrefetchEvents(mask, actions);
+    }
+    // Every state up to number is in the store.
+    void Through(std::int64_t number) {
+        while (count_ > 0 && ring_[first_].number <= number) AppendOldest();
+    }
+    void All() {
+        while (count_ > 0) AppendOldest();
+    }
+    // The last resort when memory ran out while they were appended.
+    void WithoutEvents() noexcept {
+        try {
+            for (; count_ > 0; first_ = (first_ + 1) % Lag, --count_)
+                store_.AppendState(static_cast<std::int32_t>(ring_[first_].number), EmptyEventSet);
+        } catch (const std::bad_alloc&) {
+            // Nothing more can be kept.
+        }
+    }
+
+private:
+    static constexpr std::size_t Lag = 8;
+    struct Entry {
+        std::int64_t number;
+        std::uint32_t mask;
+        std::array<ActionId, 32> actions;
+    };
+    void AppendOldest() {
+        const Entry& e = ring_[first_];
+        store_.AppendState(static_cast<std::int32_t>(e.number), store_.InternEvents(e.mask, e.actions.data()));
+        first_ = (first_ + 1) % Lag;
+        --count_;
+    }
+    StemStore& store_;
+    std::size_t lag_;
+    std::array<Entry, Lag> ring_{};
+    std::size_t first_ = 0, count_ = 0;
+};
+
 }  // namespace
 
 bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const GenerationSettings& settings,
@@ -117,6 +172,8 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
     std::int64_t current = 0;
     bool stop = false;
     std::vector<TStemArc> found;
+    // The deadlock search reads the store at each level's end: no state waits there.
+    PendingStates pending(store, !settings.stopAtDeadlockLevel);
     try {
         vectors.Key(state.data(), key.data());
         waiting.Push(state.data());
@@ -248,7 +305,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                     states.Add(soughtOf(k));
                 std::uint32_t mask = 0;
                 vectors.RootEvents(whole, mask, rootActions.data());
-                store.AppendState(static_cast<std::int32_t>(target), store.InternEvents(mask, rootActions.data()));
+                pending.Add(target, mask, rootActions.data());
             }
             found.push_back(TStemArc{static_cast<std::int32_t>(target), arc.action, arc.event, StoreSet(arc.causes)});
             return true;
@@ -297,15 +354,24 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 if (!take(d.arc, arcIndex, d.rootPair)) break;
             }
             // Stored in the order found; the store reads them back newest first.
+            pending.Through(current);
             store.SetArcs(static_cast<std::size_t>(current), found);
             found.clear();
             store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
             shared.states.store(stateCount, std::memory_order_relaxed);
             shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
         }
+        pending.All();
         if (!stop && !result.stoppedAtDeadlock && current == stateCount && deadlockAtLevelEnd())
             result.stoppedAtDeadlock = true;
     } catch (const std::bad_alloc&) {
+        // The states waiting are targets of arcs stored already.
+        try {
+            pending.All();
+        } catch (const std::bad_alloc&) {
+            // Arcs stored already lead to them: they are kept without their events.
+            pending.WithoutEvents();
+        }
         KeepWhatMemoryAllowed(store, current, stateCount, found, result);
     }
     EndStateAfterState(store, current, stateCount, engine, result);
