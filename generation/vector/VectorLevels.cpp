@@ -10,10 +10,12 @@
 #include <new>
 #include <span>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "generation/Crew.h"
 #include "generation/DeadlockLevel.h"
+#include "generation/GrowingArray.h"
 #include "generation/Engine.h"
 #include "generation/StoreSets.h"
 #include "generation/MemoryWatch.h"
@@ -90,10 +92,10 @@ public:
             left_ = std::uint32_t{1} << BlockBits;
         }
         --left_;
-        wholes_.insert(wholes_.end(), whole, whole + width_);
+        wholes_.append(std::span<const std::uint32_t>(whole, width_));
         eventsAt_.push_back(events_.size());
         events_.push_back(mask);
-        events_.insert(events_.end(), actions, actions + std::popcount(mask));
+        events_.append(std::span<const std::uint32_t>(actions, static_cast<std::size_t>(std::popcount(mask))));
         ++count_;
         return next_++;
     }
@@ -104,8 +106,9 @@ public:
 private:
     std::uint32_t width_;
     unsigned thread_;
-    std::vector<std::uint32_t> wholes_, events_;
-    std::vector<std::size_t> eventsAt_;
+    // Arrays that grow without copying, and keep their pages from one level to the next.
+    GrowingArray<std::uint32_t> wholes_, events_;
+    GrowingArray<std::size_t> eventsAt_;
     std::size_t count_ = 0;
     std::uint32_t next_ = 0, left_ = 0;
 };
@@ -222,8 +225,8 @@ public:
     std::unique_ptr<Kept> kept;
     // The states of the level this thread explores (whole vectors, in
     // number order) and of the next one.
-    std::vector<std::uint32_t> held, next;
-    std::vector<Source> sources;
+    GrowingArray<std::uint32_t> held, next;
+    GrowingArray<Source> sources;
     std::vector<Arc> arcs;
     std::vector<std::uint32_t> keys;  // the new identities of sources
     std::int64_t unguardedAt = -1;
@@ -269,8 +272,7 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         if (signals.abandon.load(std::memory_order_relaxed)) return;
         if (shared.stopRequested.load(std::memory_order_relaxed)) return halt();
-        state_.assign(held.begin() + static_cast<std::ptrdiff_t>(i * width),
-                      held.begin() + static_cast<std::ptrdiff_t>((i + 1) * width));
+        state_.assign(held.begin() + i * width, held.begin() + (i + 1) * width);
         Source source{static_cast<std::uint32_t>(arcs.size()), 0, -1};
         // Its key as it was found, read back from the table.
         states.KeyOf(numbers[i], heldKey_.data(), heldInner_);
@@ -457,7 +459,7 @@ void Hand(std::vector<std::unique_ptr<Worker>>& workers, const std::vector<Found
         Worker& to = *workers[holder[i]];
         const std::uint32_t* whole = workers[found[i].discoverer]->kept->Whole(found[i].index);
         if (holder[i] != found[i].discoverer) moved.emplace_back(i, to.next.size());
-        to.next.insert(to.next.end(), whole, whole + width);
+        to.next.append(std::span<const std::uint32_t>(whole, width));
         to.numbers.push_back(found[i].number);
         holderOf.push_back(static_cast<std::uint8_t>(holder[i]));
     }
@@ -568,7 +570,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
         Worker& first = *workers[0];
         first.vectors.Key(state.data(), key.data());
         states.Add(key.data());
-        first.held = state;
+        first.held.append(state);
         first.numbers = {0};
         owner.push_back(0);
         store.AppendState(0, EventSet{});
@@ -770,7 +772,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
             Hand(workers, found, nextOwner, holders);
             active = holders;
             found.clear();
-            for (auto& w : workers) w->held.swap(w->next);
+            for (auto& w : workers) std::swap(w->held, w->next);
             owner.swap(nextOwner);
             previousFirst = levelFirst;
             ++depth;
