@@ -240,10 +240,11 @@ void StemStore::GrowLabels() {
     }
 }
 
-void StemStore::SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundOrder) {
+template <typename ArcOf>
+void StemStore::StoreArcs(std::size_t stateIndex, std::size_t n, std::uint32_t largestTarget,
+                          std::uint32_t largestLabel, ArcOf&& arcOf) {
     assert(stateIndex < states_.size() && "arcs of a state of this store");
-    assert(arcs_.size() + foundOrder.size() <= std::numeric_limits<std::uint32_t>::max() &&
-           "arc positions fit 32 bits");
+    assert(arcs_.size() + n <= std::numeric_limits<std::uint32_t>::max() && "arc positions fit 32 bits");
     if (ranges_.empty() && stateIndex < arcsSet_) {
         // Out of list order: from now on every state's range is kept.
         GrowingArray<Range> ranges;
@@ -256,6 +257,17 @@ void StemStore::SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundO
     }
     const auto first = static_cast<std::uint32_t>(arcs_.size());
     if (ranges_.empty()) CloseRangesUpTo(stateIndex);
+    arcs_.Append(n, largestTarget, largestLabel, arcOf);
+    if (!ranges_.empty()) {
+        assert(ranges_[stateIndex].count == 0 && "a state gets its arcs once");
+        ranges_[stateIndex] = Range{first, static_cast<std::uint32_t>(n)};
+        return;
+    }
+    states_[stateIndex].End = static_cast<std::uint32_t>(arcs_.size());
+    arcsSet_ = stateIndex + 1;
+}
+
+void StemStore::SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundOrder) {
     labelsFound_.resize(foundOrder.size());
     std::uint32_t largestTarget = 0, largestLabel = 0;
     for (std::size_t i = 0; i < foundOrder.size(); ++i) {
@@ -265,16 +277,20 @@ void StemStore::SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundO
         largestTarget = std::max(largestTarget, static_cast<std::uint32_t>(a.Target));
         largestLabel = std::max(largestLabel, labelsFound_[i]);
     }
-    arcs_.Append(foundOrder.size(), largestTarget, largestLabel, [&](std::size_t i) {
+    StoreArcs(stateIndex, foundOrder.size(), largestTarget, largestLabel, [&](std::size_t i) {
         return std::pair{static_cast<std::uint32_t>(foundOrder[i].Target), labelsFound_[i]};
     });
-    if (!ranges_.empty()) {
-        assert(ranges_[stateIndex].count == 0 && "a state gets its arcs once");
-        ranges_[stateIndex] = Range{first, static_cast<std::uint32_t>(foundOrder.size())};
-        return;
+}
+
+void StemStore::SetArcs(std::size_t stateIndex, std::span<const LabelledArc> foundOrder) {
+    std::uint32_t largestTarget = 0, largestLabel = 0;
+    for (const LabelledArc& a : foundOrder) {
+        assert(a.label < labels_.size() && "a label of this store");
+        largestTarget = std::max(largestTarget, a.target);
+        largestLabel = std::max(largestLabel, a.label);
     }
-    states_[stateIndex].End = static_cast<std::uint32_t>(arcs_.size());
-    arcsSet_ = stateIndex + 1;
+    StoreArcs(stateIndex, foundOrder.size(), largestTarget, largestLabel,
+              [&](std::size_t i) { return std::pair{foundOrder[i].target, foundOrder[i].label}; });
 }
 
 std::optional<StateView> StemStore::FindState(std::int32_t number) const {

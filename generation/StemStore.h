@@ -488,6 +488,15 @@ public:
     // need no record of their ranges; in any other order each state's range
     // is kept besides.
     void SetArcs(std::size_t stateIndex, std::span<const TStemArc> foundOrder);
+    // An arc given by its target and the id of its label (LabelId).
+    struct LabelledArc {
+        std::uint32_t target, label;
+    };
+    // The same for arcs whose labels are known.
+    void SetArcs(std::size_t stateIndex, std::span<const LabelledArc> foundOrder);
+    // The id of the label of an arc with that action, event and causes,
+    // made when new; the ids are the store's own, in the order asked.
+    std::uint32_t LabelId(ActionId action, std::int32_t event, EventSetId causes) { return Label(action, event, causes); }
 
     ActionId Intern(const Identifier32& name) { return actions.Intern(name); }
     ActionId Intern(const char* text) { return actions.Intern(Identifier32::FromText(text)); }
@@ -508,6 +517,10 @@ private:
     void GrowLabels();
     // States before arcsSet_ have their ranges; those from it on have none yet.
     void CloseRangesUpTo(std::size_t stateIndex);
+    // SetArcs for n arcs, the i-th {target, label} = arcOf(i).
+    template <typename ArcOf>
+    void StoreArcs(std::size_t stateIndex, std::size_t n, std::uint32_t largestTarget, std::uint32_t largestLabel,
+                   ArcOf&& arcOf);
 
     GrowingArray<StoredState> states_;
     GrowingArray<std::int32_t> numbers_;  // only once some state is not numbered by its position

@@ -32,13 +32,11 @@ constexpr std::size_t WorkerStack = std::size_t{256} << 20;
 
 constexpr std::uint32_t NoRef = ~std::uint32_t{0};
 
-// A transition as derived, before its target may have a number: 20 bytes,
+// A transition as derived, before its target may have a number: 12 bytes,
 // a level holding hundreds of millions of them.
 struct Arc {
     static constexpr std::uint32_t FirstBit = std::uint32_t{1} << 31;
-    ActionId action;
-    std::int32_t event;
-    EventSetId causes;
+    std::uint32_t label;  // the store's id of its action, event and causes
     // The target's number when it is known (a state of an earlier level, or
     // once resolved), else the root of the successor's key.
     std::uint32_t place;
@@ -54,7 +52,7 @@ struct Arc {
     bool First() const { return !Known() && (ref & FirstBit) != 0; }
     std::uint32_t Ref() const { return ref & ~FirstBit; }
 };
-static_assert(sizeof(Arc) == 20, "a level's arc record is five 32-bit fields");
+static_assert(sizeof(Arc) == 12, "a level's arc record is three 32-bit fields");
 
 // An explored state: its arcs, and its new identity when its components'
 // normal form changed it.
@@ -203,6 +201,18 @@ public:
 
     // The engine's set as the store's, converted once each.
     EventSetId StoreSet(SetId set) { return storeSets_(set); }
+    // The store's label of a transition, asked of the store (which the
+    // threads share) only the first time this thread meets it lately.
+    std::uint32_t StoreLabel(const VectorArc& a) {
+        const EventSetId causes = StoreSet(a.causes);
+        LabelCell& cell = labels_[(a.action * 0x9E3779B1u + static_cast<std::uint32_t>(a.event) * 0x85EBCA77u +
+                                   causes * 0xC2B2AE3Du) >> 24];
+        if (cell.label != NoRef && cell.action == a.action && cell.event == a.event && cell.causes == causes)
+            return cell.label;
+        const std::lock_guard<std::mutex> guard(storeLock_);
+        cell = LabelCell{a.action, a.event, causes, store_.LabelId(a.action, a.event, causes)};
+        return cell.label;
+    }
 
     // With marking, the level's sources are known to keep their keys: an arc
     // to a numbered state is known, and only each thread's first arc to a
@@ -241,6 +251,13 @@ private:
     StoreSets storeSets_;
     std::vector<std::uint32_t> state_, heldKey_, heldInner_, idleInner_, changed_, scratch_;
     std::array<ActionId, 32> rootActions_{};
+    struct LabelCell {
+        ActionId action;
+        std::int32_t event;
+        EventSetId causes;
+        std::uint32_t label = NoRef;
+    };
+    std::array<LabelCell, 256> labels_{};
     // A state's transitions as derived: the pair at the successor's root
     // when its other pairs are known (else its key and changed slots, kept).
     struct Derived {
@@ -351,7 +368,7 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
                 stop = true;
                 return false;
             }
-            Arc arc{a.action, a.event, StoreSet(a.causes), root, NoRef};
+            Arc arc{StoreLabel(a), root, NoRef};
             const std::int32_t named = isNew ? VectorStates::NoState : states.Named(root);
             if (named >= 0 && (marking || named < levelFirst)) {
                 // A state of an earlier level keeps its number whatever this
@@ -564,7 +581,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     std::vector<std::uint8_t> owner;  // of each state of the level being explored
     std::vector<Found> found;         // the states numbered in this level
     std::vector<std::size_t> cursor;
-    std::vector<TStemArc> arcs;
+    std::vector<StemStore::LabelledArc> arcs;
     std::vector<std::uint32_t> key(keyWidth);
     try {
         Worker& first = *workers[0];
@@ -720,7 +737,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                     arcs.clear();
                     for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
                         const Arc& a = worker.arcs[k];
-                        arcs.push_back(TStemArc{a.Target(), a.action, a.event, a.causes});
+                        arcs.push_back(StemStore::LabelledArc{a.place, a.label});
                     }
                     // Stored in the order found; the store reads them back newest first.
                     store.SetArcs(static_cast<std::size_t>(s), arcs);
@@ -745,7 +762,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                         const std::int32_t named = states.Named(a.Root());
                         target = named >= 0 ? named : numberNew(a);
                     }
-                    arcs.push_back(TStemArc{static_cast<std::int32_t>(target), a.action, a.event, a.causes});
+                    arcs.push_back(StemStore::LabelledArc{static_cast<std::uint32_t>(target), a.label});
                 }
                 // Stored in the order found; the store reads them back newest first.
                 store.SetArcs(static_cast<std::size_t>(s), arcs);
