@@ -237,7 +237,7 @@ public:
     // number order) and of the next one.
     GrowingArray<std::uint32_t> held, next;
     GrowingArray<Source> sources;
-    std::vector<Arc> arcs;
+    GrowingArray<Arc> arcs;
     std::vector<std::uint32_t> keys;  // the new identities of sources
     std::int64_t unguardedAt = -1;
     std::vector<std::int64_t> numbers;  // of the states held
