@@ -54,38 +54,39 @@ void EventSetPool::Grow() {
 
 namespace {
 
-// A set in name form packed as tight as its actions allow: the words, and
-// how many actions each holds.
-struct PackedActions {
-    std::array<std::uint32_t, 32> words{};
-    unsigned perWord = 1;
-};
-
-PackedActions Pack(std::uint32_t mask, const ActionId* actions) {
-    PackedActions p;
+// A set in name form packed as tight as its actions allow: its words (the
+// actions themselves when one fills a word, else packed), and how many
+// actions each holds.
+unsigned Pack(std::uint32_t mask, const ActionId* actions, std::array<std::uint32_t, 16>& packed,
+              const std::uint32_t*& words) {
     const auto n = static_cast<std::size_t>(std::popcount(mask));
     const ActionId largest = n == 0 ? 0 : *std::max_element(actions, actions + n);
     if (largest > 0xFFFFu) {
-        std::copy(actions, actions + n, p.words.begin());
-        return p;
+        words = actions;
+        return 1;
     }
-    p.perWord = largest > 0xFFu ? 2 : 4;
-    const unsigned bits = 32 / p.perWord;
-    for (std::size_t k = 0; k < n; ++k) p.words[k / p.perWord] |= actions[k] << (k % p.perWord * bits);
-    return p;
+    const unsigned perWord = largest > 0xFFu ? 2 : 4, bits = 32 / perWord;
+    packed.fill(0);
+    for (std::size_t k = 0; k < n; ++k) packed[k / perWord] |= actions[k] << (k % perWord * bits);
+    words = packed.data();
+    return perWord;
 }
 
 }  // namespace
 
 EventSetId EventSetPool::InternActions(std::uint32_t mask, const ActionId* actions) {
-    const PackedActions p = Pack(mask, actions);
-    return InternWords(mask, p.words.data(), p.perWord);
+    std::array<std::uint32_t, 16> packed;
+    const std::uint32_t* words = nullptr;
+    const unsigned perWord = Pack(mask, actions, packed, words);
+    return InternWords(mask, words, perWord);
 }
 
 void EventSetPool::Prefetch(std::uint32_t mask, const ActionId* actions) const {
     if (mask == 0 || slots_.empty()) return;
-    const PackedActions p = Pack(mask, actions);
-    const std::uint32_t hash = HashOf(mask, p.words.data(), EventSetRef::WordCount(mask, p.perWord), p.perWord);
+    std::array<std::uint32_t, 16> packed;
+    const std::uint32_t* words = nullptr;
+    const unsigned perWord = Pack(mask, actions, packed, words);
+    const std::uint32_t hash = HashOf(mask, words, EventSetRef::WordCount(mask, perWord), perWord);
     __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
 }
 
