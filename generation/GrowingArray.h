@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -80,6 +81,12 @@ public:
         if (n > size_) std::memset(static_cast<void*>(data_ + size_), 0, (n - size_) * sizeof(T));
         size_ = n;
     }
+    // n records, the new ones as the memory holds them (zero when never
+    // written), for a caller that writes them all.
+    void resize_for_overwrite(std::size_t n) {
+        if (n > capacity_) reserve(std::max(n, capacity_ ? 2 * capacity_ : 64));
+        size_ = n;
+    }
     void push_back(const T& value) {
         if (size_ == capacity_) reserve(capacity_ ? 2 * capacity_ : 64);
         data_[size_++] = value;
@@ -90,12 +97,30 @@ public:
         size_ += values.size();
     }
     void clear() { size_ = 0; }
+    // Brings the pages of records [from, to), within the capacity, into
+    // memory as writing them would, leaving every byte as it is. Another
+    // thread may do it while this one reads and writes the array, so long as
+    // the array does not grow meanwhile; it only spares the writer the page
+    // faults (where the system cannot, nothing is done).
+    void Populate(std::size_t from, std::size_t to) const {
+        to = std::min(to, capacity_);
+        if (from >= to) return;
+        constexpr std::uintptr_t Page = 4096;
+        const auto begin = (reinterpret_cast<std::uintptr_t>(data_ + from) + Page - 1) & ~(Page - 1);
+        const auto end = reinterpret_cast<std::uintptr_t>(data_ + to) & ~(Page - 1);
+        if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, PopulateWrite);
+    }
     // Gives the memory back.
     void release() { GrowingArray().Swap(*this); }
 
 private:
     // From this size on, a block is mapped on its own: growing it never copies.
     static constexpr std::size_t MappedBytes = std::size_t{1} << 20;
+#ifdef MADV_POPULATE_WRITE
+    static constexpr int PopulateWrite = MADV_POPULATE_WRITE;
+#else
+    static constexpr int PopulateWrite = 23;  // Linux 5.14; older kernels refuse it
+#endif
     void Free() {
         if (mapped_) munmap(data_, capacity_ * sizeof(T));
         else std::free(data_);

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "generation/GrowingArray.h"
 
@@ -111,6 +112,15 @@ public:
     }
     // Room for n arcs at the present widths.
     void reserve(std::size_t n) { Reserve(n); }
+    // Room for n more arcs, their fields a few bits wider than now, made
+    // without touching it: the words it spans, which PopulateWords brings
+    // into memory (from another thread, while this array takes at most n more arcs).
+    std::pair<std::size_t, std::size_t> MakeRoom(std::size_t n) {
+        const std::size_t words = ((size_ + n) * (width_ + 2) + 63) / 64 + 1;
+        if (words > words_.capacity()) words_.reserve(std::max(words, 2 * words_.capacity()));
+        return {words_.size(), words};
+    }
+    void PopulateWords(std::pair<std::size_t, std::size_t> words) const { words_.Populate(words.first, words.second); }
     void release() { *this = PackedArcs(); }
     std::size_t Bytes() const { return words_.size() * sizeof(std::uint64_t); }
     // Bytes an arc takes now, rounded up.

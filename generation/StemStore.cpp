@@ -166,6 +166,20 @@ void StemStore::Reserve(std::size_t states, std::size_t arcs) {
     arcs_.reserve(arcs);
 }
 
+StemStore::Room StemStore::MakeRoom(std::size_t states, std::size_t arcs) {
+    Room room;
+    room.statesFrom = states_.size();
+    room.statesTo = states_.size() + states;
+    states_.reserve(room.statesTo);
+    room.words = arcs_.MakeRoom(arcs);
+    return room;
+}
+
+void StemStore::PopulateRoom(const Room& room) const {
+    states_.Populate(room.statesFrom, room.statesTo);
+    arcs_.PopulateWords(room.words);
+}
+
 void StemStore::IndexNumbers() {
     byNumber_.reserve(states_.size() + 1);
     for (std::size_t i = 0; i < states_.size(); ++i) {

@@ -451,6 +451,16 @@ public:
     }
     // Room for that many states and arcs in all.
     void Reserve(std::size_t states, std::size_t arcs);
+    // Room for that many more states and arcs, made without touching it;
+    // PopulateRoom then brings the pages they will take into memory, from
+    // another thread while this one appends at most as many (a generation
+    // that stores a level alone lets a second thread take its page faults).
+    struct Room {
+        std::size_t statesFrom = 0, statesTo = 0;
+        std::pair<std::size_t, std::size_t> words;
+    };
+    Room MakeRoom(std::size_t states, std::size_t arcs);
+    void PopulateRoom(const Room& room) const;
     // Arc fields wide enough at once for these targets and as many labels
     // (a hint: larger ones are still taken), so that arcs given by the
     // million are not laid out again as their values grow.

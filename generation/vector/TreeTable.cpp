@@ -7,11 +7,13 @@
 
 namespace quarvo {
 
-PairTable::PairTable(Cells cells)
+PairTable::PairTable(Cells cells, const Splitter& split)
     : cellCount_(std::max<std::size_t>(cells.count, 8)), limit_(cellCount_ / 8 * 7) {
     cells_.reserve(cellCount_);
-    cells_.resize(cellCount_);
-    std::fill(cells_.begin(), cells_.end(), Empty);
+    cells_.resize_for_overwrite(cellCount_);
+    split([&](unsigned part, unsigned parts) {
+        std::fill(cells_.begin() + cellCount_ * part / parts, cells_.begin() + cellCount_ * (part + 1) / parts, Empty);
+    });
 }
 
 std::uint64_t PairTable::Hash(std::uint64_t key) {

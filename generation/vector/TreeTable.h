@@ -16,12 +16,18 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "generation/GrowingArray.h"
 
 namespace quarvo {
+
+// Runs job(part, parts) for every part of a piece of work, on the threads
+// at hand; the parts touch disjoint memory.
+using Splitter = std::function<void(const std::function<void(unsigned, unsigned)>&)>;
+inline void AllAtOnce(const std::function<void(unsigned, unsigned)>& job) { job(0, 1); }
 
 class PairTable {
 public:
@@ -33,7 +39,9 @@ public:
     struct Cells {
         std::size_t count;
     };
-    explicit PairTable(Cells cells);
+    explicit PairTable(Cells cells) : PairTable(cells, AllAtOnce) {}
+    // The same, its cells made empty in parts by split.
+    PairTable(Cells cells, const Splitter& split);
 
     // The name of the pair (a, b), interning it when new; inserted says
     // which. Full when the table has no room left (it fills up to 7/8).

@@ -27,6 +27,9 @@ namespace {
 
 // How often, in transitions, a thread looks at the memory in use.
 constexpr std::int64_t MemoryCheckStep = 1 << 14;
+// Below this, what one step takes at once fits in the room the memory watch
+// keeps free anyway: the step is not asked about.
+constexpr std::size_t SmallGrowth = std::size_t{64} << 20;
 // Room for the recursion of the rules over deeply nested terms, on each thread.
 constexpr std::size_t WorkerStack = std::size_t{256} << 20;
 
@@ -239,6 +242,7 @@ public:
     GrowingArray<Source> sources;
     GrowingArray<Arc> arcs;
     std::vector<std::uint32_t> keys;  // the new identities of sources
+    std::size_t firsts = 0;           // arcs first to their root in this thread: more than its new states
     std::int64_t unguardedAt = -1;
     std::vector<std::int64_t> numbers;  // of the states held
     // Per other thread: its terms as made here (0 for not yet), and the terms
@@ -279,6 +283,7 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
     sources.clear();
     arcs.clear();
     keys.clear();
+    firsts = 0;
     kept->Clear();
     firstTo_.Clear();
     fresh_ = 0;
@@ -402,6 +407,7 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
                     return false;
                 }
                 arc.ref = ref | (first ? Arc::FirstBit : 0);
+                if (first) ++firsts;
                 if (isNew) ++fresh_;
             }
             arcs.push_back(arc);
@@ -571,6 +577,19 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
     unsigned active = 1;  // the threads holding the states of the level being explored
     const std::uint32_t keyWidth = workers[0]->vectors.KeyWidth();
     VectorStates states(keyWidth);
+    // Whether a step that takes that many bytes at once leaves the memory
+    // within its limits (a small one fits the room the watch keeps free).
+    const auto roomFor = [&](std::size_t bytes) {
+        return bytes < SmallGrowth || !memory.NearLimit(static_cast<std::int64_t>(bytes));
+    };
+    // A growth of the state table between levels makes its new tables empty
+    // on every thread of the crew (not from inside a job of the crew).
+    bool crewIdle = true;
+    states.ShareGrowth([&](const std::function<void(unsigned, unsigned)>& job) {
+        const unsigned parts = crewIdle ? crew.Size() : 1;
+        if (parts < 2) return job(0, 1);
+        crew.Run(parts, [&](unsigned member) { job(member, parts); });
+    });
     Signals signals;
     Blocks blocks;
     shared.levelPasses.store(2, std::memory_order_relaxed);  // derived, then numbered
@@ -609,20 +628,26 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
             shared.levelStates.store(levelEnd - levelFirst, std::memory_order_relaxed);
             shared.levelProgress.store(depth * ExplorationShared::LevelUnit, std::memory_order_relaxed);
             const auto levelSize = static_cast<std::size_t>(levelEnd - levelFirst);
-            states.Reserve(static_cast<std::size_t>(newPerState * static_cast<double>(levelSize)) + 1024,
-                           rekeyReserve);
+            const std::size_t levelKeys = static_cast<std::size_t>(newPerState * static_cast<double>(levelSize)) + 1024;
+            // The tables grow while the old ones stand: not past the memory.
+            if (!roomFor(states.ReserveBytes(levelKeys, rekeyReserve))) {
+                result.stoppedByMemory = true;
+                break;
+            }
+            states.Reserve(levelKeys, rekeyReserve);
             blocks.owner.clear();
             crew.Run(active, expand);
             if (signals.tableFull.load()) {
                 // The state table filled up: it grows (forgetting the keys of this level)
                 // and the level is explored again, unless the exploration ends
                 // here, keeping the levels numbered so far.
-                states.GrowNow();
                 shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
-                if (signals.memoryLow.load() || shared.stopRequested.load()) {
-                    result.stoppedByMemory = signals.memoryLow.load();
+                if (signals.memoryLow.load() || shared.stopRequested.load() ||
+                    !roomFor(states.GrowthBytes())) {
+                    result.stoppedByMemory = !shared.stopRequested.load() || signals.memoryLow.load();
                     break;
                 }
+                states.GrowNow();
                 signals.tableFull.store(false);
                 signals.abandon.store(false);
                 newPerState *= 4;
@@ -636,6 +661,10 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 // it vacated, and need its successor. The level is explored
                 // again (its keys forgotten), each thread keeping its map.
                 marking = false;
+                if (!roomFor(states.GrowthBytes())) {
+                    result.stoppedByMemory = true;
+                    break;
+                }
                 states.GrowNow();
                 shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
                 if (signals.abandon.load()) {
@@ -647,6 +676,10 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
             if (rekeys * pairsPerKey > rekeyReserve) {
                 // The changes of key may need more room than was left: the
                 // level is explored again with that room.
+                if (!roomFor(states.GrowthBytes())) {
+                    result.stoppedByMemory = true;
+                    break;
+                }
                 states.GrowNow();
                 shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
                 if (signals.abandon.load()) {
@@ -663,6 +696,23 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 // before it stopped keep their arcs, up to the first one
                 // some thread did not reach, and their successors are numbered.
                 stoppedOutside = true;
+            }
+            // What numbering the level and handing its new states over will
+            // take: each new state's record in the store, a copy of its vector
+            // for the thread that explores it, the store's arcs, and the growth of the
+            // state table before the next level. Not there, the exploration
+            // stops now, with the levels numbered so far.
+            std::size_t bound = 0, levelArcs = 0;  // at least as many as the new states; the arcs
+            for (unsigned w = 0; w < active; ++w) {
+                bound += workers[w]->firsts;
+                levelArcs += workers[w]->arcs.size();
+            }
+            const std::uint32_t width = workers[0]->vectors.Width();
+            const std::size_t levelNeeds = bound * (2 * sizeof(std::uint32_t) * width + 64) +
+                                           levelArcs * (store.BytesPerArc() + 1) + 2 * states.Bytes();
+            if (!stoppedOutside && !roomFor(levelNeeds)) {
+                result.stoppedByMemory = true;
+                break;
             }
             for (auto& w : workers) {
                 w->next.clear();
@@ -710,22 +760,41 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                         store.PrefetchEvents(events[0], events + 1);
                     }
                 };
-                for (std::int64_t s = levelFirst; s < std::min(levelEnd, levelFirst + Ahead); ++s) prefetch(s);
-                for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
-                    if (s + Ahead < levelEnd) prefetch(s + Ahead);
-                    const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
-                    Worker& worker = *workers[w];
-                    if (cursor[w] >= worker.sources.size()) break;  // a thread stopped before this state
-                    const Source& source = worker.sources[cursor[w]++];
-                    for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
-                        const Arc& a = worker.arcs[k];
-                        if (a.First() && states.Named(a.Root()) < 0) numberNew(a);
+                auto numberPass = [&] {
+                    for (std::int64_t s = levelFirst; s < std::min(levelEnd, levelFirst + Ahead); ++s) prefetch(s);
+                    for (std::int64_t s = levelFirst; s < levelEnd; ++s) {
+                        if (s + Ahead < levelEnd) prefetch(s + Ahead);
+                        const unsigned w = owner[static_cast<std::size_t>(s - levelFirst)];
+                        Worker& worker = *workers[w];
+                        if (cursor[w] >= worker.sources.size()) break;  // a thread stopped before this state
+                        const Source& source = worker.sources[cursor[w]++];
+                        for (std::uint32_t k = source.firstArc; k < source.firstArc + source.arcCount; ++k) {
+                            const Arc& a = worker.arcs[k];
+                            if (a.First() && states.Named(a.Root()) < 0) numberNew(a);
+                        }
+                        numbered = s + 1;
+                        if (ShowNumbered(store, shared, s, count)) {
+                            stoppedOutside = true;
+                            break;
+                        }
                     }
-                    numbered = s + 1;
-                    if (ShowNumbered(store, shared, s, count)) {
-                        stoppedOutside = true;
-                        break;
-                    }
+                };
+                // The pass is alone: meanwhile a second thread takes the page
+                // faults of what the level will store (its states and arcs,
+                // and the vectors of its new states handed to the threads).
+                if (crew.Size() > 1) {
+                    const StemStore::Room room = store.MakeRoom(bound, levelArcs);
+                    const std::size_t share = (bound / workers.size() + 1) * width;
+                    for (auto& w : workers) w->next.reserve(share);
+                    crewIdle = false;
+                    crew.Run(2, [&](unsigned member) {
+                        if (member == 0) return numberPass();
+                        store.PopulateRoom(room);
+                        for (const auto& w : workers) w->next.Populate(0, share);
+                    });
+                    crewIdle = true;
+                } else {
+                    numberPass();
                 }
                 crew.Run(active, [&](unsigned w) { workers[w]->Resolve(states); });
                 cursor.assign(workers.size(), 0);

@@ -15,11 +15,13 @@ VectorStates::VectorStates(std::uint32_t width, unsigned bits)
       tables_(MakeTables(innerCells_, rootCells_, width)),
       numberOf_(Unnumbered(rootCells_)) {}
 
-GrowingArray<std::int32_t> VectorStates::Unnumbered(std::size_t cells) {
+GrowingArray<std::int32_t> VectorStates::Unnumbered(std::size_t cells) const {
     GrowingArray<std::int32_t> numbers;
     numbers.reserve(cells);
-    numbers.resize(cells);
-    std::fill(numbers.begin(), numbers.end(), -1);
+    numbers.resize_for_overwrite(cells);
+    split_([&](unsigned part, unsigned parts) {
+        std::fill(numbers.begin() + cells * part / parts, numbers.begin() + cells * (part + 1) / parts, -1);
+    });
     return numbers;
 }
 
@@ -65,12 +67,11 @@ void VectorStates::Rekey(std::int64_t number, const std::uint32_t* key) {
     rootOf_[static_cast<std::size_t>(number)] = root;
 }
 
-void VectorStates::Grow(std::size_t room) {
+std::pair<std::size_t, std::size_t> VectorStates::GrownCells(std::size_t room) const {
     // Each growth interns every key again. The inner pairs, few, grow
     // fourfold when half full; the roots, one or so a state and most of the
     // table's memory, by half (twofold while small) when less than a third of the room would be
-    // left (or more, for room more pairs). A table fills up to 7/8. When
-    // the inner pairs do not grow, only the roots are interned again.
+    // left (or more, for room more pairs). A table fills up to 7/8.
     auto grown = [&](const PairTable& t, std::size_t cells, std::size_t wanted, std::size_t times) {
         wanted = std::max(wanted, t.Size() + room);
         if (cells / 8 * 7 > wanted) return cells;
@@ -82,6 +83,27 @@ void VectorStates::Grow(std::size_t room) {
     // growths, each interning every state again, for memory that matters little yet.
     const std::size_t rootCells =
         grown(tables_->roots, rootCells_, tables_->roots.Size() * 3 / 2, rootCells_ < SmallRootCells ? 4 : 3);
+    return {innerCells, rootCells};
+}
+
+std::size_t VectorStates::GrowthBytes(std::size_t room) const {
+    const auto [innerCells, rootCells] = GrownCells(room);
+    return (innerCells == innerCells_ ? 0 : innerCells * sizeof(std::uint64_t)) +
+           rootCells * (sizeof(std::uint64_t) + sizeof(std::int32_t));
+}
+
+std::size_t VectorStates::ReserveBytes(std::size_t keys, std::size_t reserve) const {
+    return Roomy(keys, reserve) ? 0 : GrowthBytes(keys + reserve);
+}
+
+bool VectorStates::Roomy(std::size_t keys, std::size_t reserve) const {
+    const Tables& t = *tables_;
+    return t.inner.Size() + keys + reserve < t.inner.Limit() && t.roots.Size() + keys + reserve < t.roots.Limit();
+}
+
+void VectorStates::Grow(std::size_t room) {
+    // When the inner pairs do not grow, only the roots are interned again.
+    const auto [innerCells, rootCells] = GrownCells(room);
     GrowingArray<std::int32_t> numberOf = Unnumbered(rootCells);
     std::unique_ptr<Tables> tables;
     if (innerCells == innerCells_) {
@@ -89,7 +111,7 @@ void VectorStates::Grow(std::size_t room) {
         // interned again as it stands.
         PairTable& roots = tables_->roots;
         tables = std::make_unique<Tables>(std::move(tables_->innerOwned),
-                                          std::make_unique<PairTable>(PairTable::Cells{rootCells}), width_);
+                                          std::make_unique<PairTable>(PairTable::Cells{rootCells}, split_), width_);
         for (std::size_t s = 0; s < rootOf_.size(); ++s) {
             const std::uint32_t old = rootOf_[s];
             bool isNew = false;
@@ -133,11 +155,7 @@ std::uint32_t VectorStates::InternNear(const std::uint32_t* key, const std::uint
 
 void VectorStates::Reserve(std::size_t keys, std::size_t reserve) {
     reserve_ = reserve;
-    auto roomy = [&] {
-        const Tables& t = *tables_;
-        return t.inner.Size() + keys + reserve < t.inner.Limit() && t.roots.Size() + keys + reserve < t.roots.Limit();
-    };
-    if (!roomy()) Grow(keys + reserve);
+    if (!Roomy(keys, reserve)) Grow(keys + reserve);
 }
 
 std::size_t VectorStates::Bytes() const {

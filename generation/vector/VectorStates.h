@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "generation/GrowingArray.h"
@@ -144,6 +145,11 @@ public:
     // The tables grow, with every state's key and no other: the keys
     // interned by InternNear and not numbered are forgotten.
     void GrowNow() { Grow(); }
+    // The bytes of the tables that GrowNow, or Reserve with these figures,
+    // would make (0 when Reserve has the room already); the old ones stand
+    // while they are made.
+    std::size_t GrowthBytes(std::size_t room = 0) const;
+    std::size_t ReserveBytes(std::size_t keys, std::size_t reserve) const;
 
     // A new state, numbered after every state added so far, with a key that names no state.
     void Add(const std::uint32_t* key);
@@ -164,6 +170,9 @@ public:
     // new one does unless an earlier state holds it.
     void Rekey(std::int64_t number, const std::uint32_t* key);
     std::size_t Bytes() const;
+    // How the tables made by a growth are made empty: on the threads that
+    // split gives (while none of them uses this table).
+    void ShareGrowth(Splitter split) { split_ = std::move(split); }
     // Counts the times the tables grew: inner values found before are stale after.
     std::uint32_t Epoch() const { return epoch_; }
 
@@ -179,16 +188,19 @@ private:
         PairTable &inner, &roots;
         VectorTree tree;
     };
-    static std::unique_ptr<Tables> MakeTables(std::size_t innerCells, std::size_t rootCells, std::uint32_t width) {
-        return std::make_unique<Tables>(std::make_unique<PairTable>(PairTable::Cells{innerCells}),
-                                        std::make_unique<PairTable>(PairTable::Cells{rootCells}), width);
+    std::unique_ptr<Tables> MakeTables(std::size_t innerCells, std::size_t rootCells, std::uint32_t width) const {
+        return std::make_unique<Tables>(std::make_unique<PairTable>(PairTable::Cells{innerCells}, split_),
+                                        std::make_unique<PairTable>(PairTable::Cells{rootCells}, split_), width);
     }
     std::uint32_t Intern(const std::uint32_t* key);
     void Grow(std::size_t room = 0);
+    std::pair<std::size_t, std::size_t> GrownCells(std::size_t room) const;  // inner and root cells
+    bool Roomy(std::size_t keys, std::size_t reserve) const;
     // A number for each of that many root cells, none given.
-    static GrowingArray<std::int32_t> Unnumbered(std::size_t cells);
+    GrowingArray<std::int32_t> Unnumbered(std::size_t cells) const;
 
     std::uint32_t width_;
+    Splitter split_ = AllAtOnce;  // how the tables of a growth are made empty (before the tables)
     // Each table grows on its own: the inner pairs are most often far fewer
     // than the roots, and a small table stays in the cache.
     std::size_t innerCells_, rootCells_;

@@ -1,5 +1,7 @@
 // The exploration's limits: the state bound, the memory limit, and shapes
 // whose cost must follow the states (long chains, wide compositions).
+#include <sys/resource.h>
+
 #include <filesystem>
 #include <random>
 #include <string>
@@ -7,6 +9,7 @@
 #include "GenerationTestSupport.h"
 #include "ReferenceSemantics.h"
 #include "frontend/TextFile.h"
+#include "generation/MemoryWatch.h"
 
 namespace quarvo {
 namespace {
@@ -64,6 +67,34 @@ TEST(EngineLimits, AMemoryLimitStopsCleanlyWithTheStatesReached) {
     EXPECT_TRUE(g->result.interrupted);
     EXPECT_GT(g->result.states, 1);
     EXPECT_LT(g->result.states, 1000000);
+    ExpectClosed(*g);
+    EXPECT_EQ(g->messages.back(),
+              "Génération interrompue : mémoire insuffisante (" + std::to_string(g->result.states) + " états).");
+}
+
+TEST(EngineLimits, ThreadsStopWithinTheMemoryLimitWhateverTheLevelOrTheTableWouldTake) {
+    // Twelve interleaved processes under maximality: hundreds of millions
+    // of states. The table's growths between levels and the numbering of a
+    // level take memory at once; they must not take the exploration past
+    // the limit before it stops. The peak is the process's own (this test
+    // runs alone in it).
+    std::string gates, body;
+    for (int i = 0; i < 12; ++i) {
+        const std::string a = "A" + std::to_string(i), b = "B" + std::to_string(i);
+        gates += (i ? ", " : "") + a + ", " + b;
+        body += std::string(i ? "||| " : "") + "(" + a + "; " + b + "; EXIT)\n";
+    }
+    const std::string text = "SYSTEM S [" + gates + "] :=\n" + body + "ENDSYS\n";
+    const std::int64_t before = ReadMemoryFigures().residentBytes;
+    GenerationSettings settings;
+    settings.threads = 2;
+    settings.memoryLimit = std::int64_t{500} << 20;
+    auto g = test::GenerateText(text, settings);
+    rusage usage{};
+    ASSERT_EQ(getrusage(RUSAGE_SELF, &usage), 0);
+    EXPECT_LE(std::int64_t{usage.ru_maxrss} * 1024 - before, settings.memoryLimit);
+    EXPECT_TRUE(g->result.stoppedByMemory);
+    EXPECT_GT(g->result.states, 1);
     ExpectClosed(*g);
     EXPECT_EQ(g->messages.back(),
               "Génération interrompue : mémoire insuffisante (" + std::to_string(g->result.states) + " états).");
