@@ -112,9 +112,10 @@ public:
     }
     // Room for n arcs at the present widths.
     void reserve(std::size_t n) { Reserve(n); }
-    // Room for n more arcs, their fields a few bits wider than now, made
-    // without touching it: the words it spans, which PopulateWords brings
-    // into memory (from another thread, while this array takes at most n more arcs).
+    // Room for n more arcs, their fields two bits wider than now (as they
+    // become when the states or labels pass a power of two), made without
+    // touching it: the words it spans, which PopulateWords brings into memory
+    // (from another thread, while this array takes at most n more arcs).
     std::pair<std::size_t, std::size_t> MakeRoom(std::size_t n) {
         const std::size_t words = ((size_ + n) * (width_ + 2) + 63) / 64 + 1;
         if (words > words_.capacity()) words_.reserve(std::max(words, 2 * words_.capacity()));

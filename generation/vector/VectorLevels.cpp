@@ -223,6 +223,9 @@ public:
     // instead of looked up in this thread's map).
     void Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirst, std::int64_t levelEnd,
                 ExplorationShared& shared, const MemoryWatch& memory, Signals& signals, bool marking);
+    // The successors this thread put in the state table first in the level:
+    // the level's new states, all threads together, when no key changed.
+    std::size_t Fresh() const { return static_cast<std::size_t>(fresh_); }
     // Gives every arc of the sources explored its target's number.
     void Resolve(const VectorStates& states) {
         for (Arc& a : arcs)
@@ -783,8 +786,10 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 // faults of what the level will store (its states and arcs,
                 // and the vectors of its new states handed to the threads).
                 if (crew.Size() > 1) {
-                    const StemStore::Room room = store.MakeRoom(bound, levelArcs);
-                    const std::size_t share = (bound / workers.size() + 1) * width;
+                    std::size_t fresh = 0;
+                    for (unsigned w = 0; w < active; ++w) fresh += workers[w]->Fresh();
+                    const StemStore::Room room = store.MakeRoom(fresh, levelArcs);
+                    const std::size_t share = (fresh / workers.size() + 1) * width;
                     for (auto& w : workers) w->next.reserve(share);
                     crewIdle = false;
                     crew.Run(2, [&](unsigned member) {
