@@ -4,7 +4,8 @@
 // 4 bytes. When a value needs more bits than its field has, every arc is
 // laid out again, wider, in place (from the last one down, so that no arc is
 // overwritten before it is read); states and labels grow by doubling, so the
-// arcs are laid out again a few times in all.
+// arcs are laid out again a few times in all (a target field, once arcs are
+// many, with a bit to spare).
 #pragma once
 
 #include <bit>
@@ -112,12 +113,12 @@ public:
     }
     // Room for n arcs at the present widths.
     void reserve(std::size_t n) { Reserve(n); }
-    // Room for n more arcs, their fields two bits wider than now (as they
-    // become when the states or labels pass a power of two), made without
+    // Room for n more arcs, their fields three bits wider than now (as they
+    // become when the states and labels pass a power of two), made without
     // touching it: the words it spans, which PopulateWords brings into memory
     // (from another thread, while this array takes at most n more arcs).
     std::pair<std::size_t, std::size_t> MakeRoom(std::size_t n) {
-        const std::size_t words = ((size_ + n) * (width_ + 2) + 63) / 64 + 1;
+        const std::size_t words = ((size_ + n) * (width_ + 3) + 63) / 64 + 1;
         if (words > words_.capacity()) words_.reserve(std::max(words, 2 * words_.capacity()));
         return {words_.size(), words};
     }
@@ -173,10 +174,16 @@ private:
         room_ = (words_.size() - 1) * 64 / width_;
     }
     void FitValues(std::uint32_t target, std::uint32_t label) {
-        const auto t = static_cast<unsigned>(std::bit_width(target));
+        auto t = static_cast<unsigned>(std::bit_width(target));
         const auto l = static_cast<unsigned>(std::bit_width(label));
-        if (t > targetBits_ || l > labelBits_) Widen(std::max(t, targetBits_), std::max(l, labelBits_));
+        if (t <= targetBits_ && l <= labelBits_) return;
+        // Targets grow with the states, a bit at each doubling: once arcs are
+        // many, a target field widened takes a bit to spare, so that they are
+        // laid out again half as often (at most a bit an arc).
+        if (t > targetBits_ && size_ >= SpareBitFrom) t = std::min(t + 1, 32u);
+        Widen(std::max(t, targetBits_), std::max(l, labelBits_));
     }
+    static constexpr std::size_t SpareBitFrom = std::size_t{1} << 16;
     void Widen(unsigned targetBits, unsigned labelBits);
 
     GrowingArray<std::uint64_t> words_;

@@ -65,11 +65,15 @@ unsigned Pack(std::uint32_t mask, const ActionId* actions, std::array<std::uint3
         words = actions;
         return 1;
     }
-    const unsigned perWord = largest > 0xFFu ? 2 : 4, bits = 32 / perWord;
     packed.fill(0);
-    for (std::size_t k = 0; k < n; ++k) packed[k / perWord] |= actions[k] << (k % perWord * bits);
     words = packed.data();
-    return perWord;
+    // Two loops, so that the places are shifts rather than divisions.
+    if (largest > 0xFFu) {
+        for (std::size_t k = 0; k < n; ++k) packed[k >> 1] |= actions[k] << ((k & 1) * 16);
+        return 2;
+    }
+    for (std::size_t k = 0; k < n; ++k) packed[k >> 2] |= actions[k] << ((k & 3) * 8);
+    return 4;
 }
 
 }  // namespace

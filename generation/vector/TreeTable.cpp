@@ -44,6 +44,23 @@ std::uint32_t PairTable::Intern(std::uint32_t a, std::uint32_t b, bool& inserted
     }
 }
 
+std::uint32_t PairTable::InternAlone(std::uint32_t a, std::uint32_t b, bool& inserted) {
+    const std::uint64_t key = std::uint64_t{a} << 32 | b;
+    assert(key != Empty && "a pair of two all-ones values has no cell");
+    inserted = false;
+    for (std::uint64_t i = PlaceOf(Hash(key));; i = Next(i)) {
+        const std::uint64_t cell = At(i).load(std::memory_order_relaxed);
+        if (cell == key) return static_cast<std::uint32_t>(i);
+        if (cell != Empty) continue;
+        const std::size_t count = count_.load(std::memory_order_relaxed);
+        if (count >= limit_) return Full;
+        At(i).store(key, std::memory_order_release);
+        count_.store(count + 1, std::memory_order_relaxed);
+        inserted = true;
+        return static_cast<std::uint32_t>(i);
+    }
+}
+
 std::uint32_t PairTable::Find(std::uint64_t key) const {
     for (std::uint64_t i = PlaceOf(Hash(key));; i = Next(i)) {
         const std::uint64_t cell = At(i).load(std::memory_order_acquire);
@@ -65,18 +82,22 @@ VectorTree::VectorTree(PairTable& inner, PairTable& roots, std::uint32_t width)
     }
 }
 
-std::uint32_t VectorTree::Intern(const std::uint32_t* slots, std::vector<std::uint32_t>& inner, bool& newRoot) {
+std::uint32_t VectorTree::Intern(const std::uint32_t* slots, std::vector<std::uint32_t>& inner, bool& newRoot,
+                                 bool alone) {
     inner.resize(innerSize_);
     newRoot = false;
-    if (width_ == 1) return roots_.Intern(slots[0], 0, newRoot);
+    auto intern = [alone](PairTable& table, std::uint32_t a, std::uint32_t b, bool& inserted) {
+        return alone ? table.InternAlone(a, b, inserted) : table.Intern(a, b, inserted);
+    };
+    if (width_ == 1) return intern(roots_, slots[0], 0, newRoot);
     bool added = false;
     for (std::size_t level = 1; level < levelSize_.size(); ++level) {
         const std::uint32_t below = levelSize_[level - 1];
         for (std::uint32_t i = 0; i < levelSize_[level]; ++i) {
             std::uint32_t& value = inner[levelStart_[level] + i];
             if (2 * i + 1 < below) {
-                value = inner_.Intern(Value(slots, inner.data(), level - 1, 2 * i),
-                                      Value(slots, inner.data(), level - 1, 2 * i + 1), added);
+                value = intern(inner_, Value(slots, inner.data(), level - 1, 2 * i),
+                               Value(slots, inner.data(), level - 1, 2 * i + 1), added);
                 if (value == PairTable::Full) return PairTable::Full;
             } else {
                 value = Value(slots, inner.data(), level - 1, 2 * i);
@@ -84,7 +105,7 @@ std::uint32_t VectorTree::Intern(const std::uint32_t* slots, std::vector<std::ui
         }
     }
     const std::size_t top = levelSize_.size() - 1;
-    return roots_.Intern(Value(slots, inner.data(), top, 0), Value(slots, inner.data(), top, 1), newRoot);
+    return intern(roots_, Value(slots, inner.data(), top, 0), Value(slots, inner.data(), top, 1), newRoot);
 }
 
 // The root above a vector that differs from a known one in one slot: the

@@ -46,6 +46,9 @@ public:
     // The name of the pair (a, b), interning it when new; inserted says
     // which. Full when the table has no room left (it fills up to 7/8).
     std::uint32_t Intern(std::uint32_t a, std::uint32_t b, bool& inserted);
+    // The same, when no other thread writes to the table meanwhile (readers
+    // may still look): no locked instruction.
+    std::uint32_t InternAlone(std::uint32_t a, std::uint32_t b, bool& inserted);
     // The name of (a, b) if it is interned, Full otherwise; adds nothing.
     std::uint32_t Find(std::uint32_t a, std::uint32_t b) const { return Find(std::uint64_t{a} << 32 | b); }
     // The same for the pair as one key, a in its high half.
@@ -104,8 +107,10 @@ public:
     // The values above the slots of a vector, level by level from the
     // bottom (the last level holds the two halves of the root), interning
     // what is new. Answers the root, PairTable::Full when a table is full;
-    // newRoot says whether the vector is new.
-    std::uint32_t Intern(const std::uint32_t* slots, std::vector<std::uint32_t>& inner, bool& newRoot);
+    // newRoot says whether the vector is new. alone: no other thread writes
+    // to the tables meanwhile.
+    std::uint32_t Intern(const std::uint32_t* slots, std::vector<std::uint32_t>& inner, bool& newRoot,
+                         bool alone = false);
     // The root of a vector that differs from the one whose slots and inner
     // names are given in slot `changed` alone, now `value`: only the pairs
     // on that slot's path are interned.

@@ -33,7 +33,7 @@ std::int64_t VectorStates::Find(const std::uint32_t* key) const {
 std::uint32_t VectorStates::Intern(const std::uint32_t* key) {
     for (;;) {
         bool isNew = false;
-        const std::uint32_t root = tables_->tree.Intern(key, inner_, isNew);
+        const std::uint32_t root = tables_->tree.Intern(key, inner_, isNew, true);
         if (root != PairTable::Full) return root;
         Grow();
     }
@@ -48,7 +48,7 @@ void VectorStates::Add(const std::uint32_t* key) {
 void VectorStates::AddRootPair(std::uint64_t pair, const std::uint32_t* key) {
     bool isNew = false;
     const std::uint32_t root =
-        tables_->roots.Intern(static_cast<std::uint32_t>(pair >> 32), static_cast<std::uint32_t>(pair), isNew);
+        tables_->roots.InternAlone(static_cast<std::uint32_t>(pair >> 32), static_cast<std::uint32_t>(pair), isNew);
     if (root == PairTable::Full) {
         Add(key);
         return;
@@ -115,7 +115,7 @@ void VectorStates::Grow(std::size_t room) {
         for (std::size_t s = 0; s < rootOf_.size(); ++s) {
             const std::uint32_t old = rootOf_[s];
             bool isNew = false;
-            const std::uint32_t root = tables->roots.Intern(roots.Left(old), roots.Right(old), isNew);
+            const std::uint32_t root = tables->roots.InternAlone(roots.Left(old), roots.Right(old), isNew);
             if (numberOf_[old] == static_cast<std::int32_t>(s)) numberOf[root] = static_cast<std::int32_t>(s);
             rootOf_[s] = root;
         }
@@ -126,7 +126,7 @@ void VectorStates::Grow(std::size_t room) {
             const std::uint32_t old = rootOf_[s];
             tables_->tree.Slots(old, slots_.data());
             bool isNew = false;
-            const std::uint32_t root = tables->tree.Intern(slots_.data(), inner_, isNew);
+            const std::uint32_t root = tables->tree.Intern(slots_.data(), inner_, isNew, true);
             // A table at most half as full as before (or holding only the keys
             // of the states, which it held with other keys besides): every key finds room.
             if (numberOf_[old] == static_cast<std::int32_t>(s)) numberOf[root] = static_cast<std::int32_t>(s);

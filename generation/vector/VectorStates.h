@@ -151,7 +151,9 @@ public:
     std::size_t GrowthBytes(std::size_t room = 0) const;
     std::size_t ReserveBytes(std::size_t keys, std::size_t reserve) const;
 
-    // A new state, numbered after every state added so far, with a key that names no state.
+    // A new state, numbered after every state added so far, with a key that
+    // names no state. Add, AddRootPair, Rekey and the growths write to the
+    // tables while no other thread does.
     void Add(const std::uint32_t* key);
     // The same for a key whose root pair (as PrefetchRootPair gave it, the
     // tables not grown since) is known: only the root is interned.
