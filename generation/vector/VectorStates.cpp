@@ -107,17 +107,37 @@ void VectorStates::Grow(std::size_t room) {
     GrowingArray<std::int32_t> numberOf = Unnumbered(rootCells);
     std::unique_ptr<Tables> tables;
     if (innerCells == innerCells_) {
-        // The inner pairs keep their names: each state's root pair is
-        // interned again as it stands.
+        // The inner pairs keep their names: the root pairs are interned
+        // again as they stand, in the order of their cells. A place grows
+        // with the hash whatever the table's size, so the new cells are
+        // written nearly in order too, and each state then reads only where
+        // its root went, which the old root's number now says (-2 - place).
         PairTable& roots = tables_->roots;
         tables = std::make_unique<Tables>(std::move(tables_->innerOwned),
                                           std::make_unique<PairTable>(PairTable::Cells{rootCells}, split_), width_);
-        for (std::size_t s = 0; s < rootOf_.size(); ++s) {
-            const std::uint32_t old = rootOf_[s];
+        constexpr std::int32_t NotMoved = -1;
+        auto moved = [](std::uint32_t root) { return -2 - static_cast<std::int32_t>(root); };
+        for (std::size_t place = 0; place < roots.Capacity(); ++place) {
+            const std::int32_t number = numberOf_[place];
+            if (number < 0) {
+                // Empty, or a key no state holds (it may still be a state's
+                // own, vacated by a change of key: looked at below).
+                numberOf_[place] = NotMoved;
+                continue;
+            }
+            const auto old = static_cast<std::uint32_t>(place);
             bool isNew = false;
             const std::uint32_t root = tables->roots.InternAlone(roots.Left(old), roots.Right(old), isNew);
-            if (numberOf_[old] == static_cast<std::int32_t>(s)) numberOf[root] = static_cast<std::int32_t>(s);
-            rootOf_[s] = root;
+            numberOf[root] = number;
+            numberOf_[place] = moved(root);
+        }
+        for (std::size_t s = 0; s < rootOf_.size(); ++s) {
+            const std::uint32_t old = rootOf_[s];
+            if (numberOf_[old] == NotMoved) {
+                bool isNew = false;
+                numberOf_[old] = moved(tables->roots.InternAlone(roots.Left(old), roots.Right(old), isNew));
+            }
+            rootOf_[s] = static_cast<std::uint32_t>(-2 - numberOf_[old]);
         }
     } else {
         tables = MakeTables(innerCells, rootCells, width_);
