@@ -1,6 +1,7 @@
 // The rules of the parallel structure over kept component transitions.
 #include "generation/vector/VectorEngine.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <deque>
@@ -53,6 +54,19 @@ bool VectorEngine::Build(TermId root, std::vector<std::uint32_t>& state) {
         }
         if (node.kind == Node::Kind::Component) keySlot_[i] = slot++;
     }
+    rootInner_.clear();
+    rootComponents_.clear();
+    auto gather = [&](auto&& self, std::uint32_t at) -> void {
+        const Node& n = nodes_[at];
+        if (n.kind == Node::Kind::Component) {
+            rootComponents_.push_back(at);
+            return;
+        }
+        rootInner_.push_back(at);
+        self(self, n.left);
+        if (n.kind == Node::Kind::Parallel) self(self, n.right);
+    };
+    gather(gather, root_);
     // The components first, then (under maximality) the other nodes' events.
     for (std::uint32_t i = 0; i < nodes_.size() && maximality_; ++i)
         if (nodes_[i].kind != Node::Kind::Component) keySlot_[i] = slot++;
@@ -420,7 +434,10 @@ void VectorEngine::Collect(std::uint32_t node, const std::uint32_t* state, std::
         if (n.kind == Node::Kind::Parallel) Collect(n.right, state, mask, byName);
         return;
     }
-    const SetId set = n.kind == Node::Kind::Component ? engine_.Node(state[node]).events : state[node];
+    CollectSet(n.kind == Node::Kind::Component ? engine_.Node(state[node]).events : state[node], mask, byName);
+}
+
+void VectorEngine::CollectSet(SetId set, std::uint32_t& mask, ActionId* byName) const {
     const std::uint32_t names = engine_.EventMask(set);
     const ActionId* actions = engine_.EventActions(set);
     for (std::uint32_t m = names; m; m &= m - 1, ++actions) {
@@ -434,7 +451,15 @@ void VectorEngine::Collect(std::uint32_t node, const std::uint32_t* state, std::
 void VectorEngine::RootEvents(const std::uint32_t* state, std::uint32_t& mask, ActionId* actions) {
     std::array<ActionId, 32> byName{};
     mask = 0;
-    Collect(root_, state, mask, byName.data());
+    // Most often no composition or hiding holds events of its own: the
+    // components' events, in the order Collect would reach them.
+    const bool derived = std::all_of(rootInner_.begin(), rootInner_.end(),
+                                     [&](std::uint32_t node) { return state[node] == Derived; });
+    if (derived && !rootInner_.empty()) {
+        for (const std::uint32_t node : rootComponents_) CollectSet(engine_.Node(state[node]).events, mask, byName.data());
+    } else {
+        Collect(root_, state, mask, byName.data());
+    }
     std::size_t k = 0;
     for (std::uint32_t m = mask; m; m &= m - 1) actions[k++] = byName[static_cast<std::size_t>(std::countr_zero(m))];
 }

@@ -182,6 +182,8 @@ private:
     std::uint32_t Mask(std::uint32_t node, const std::uint32_t* state) const;
     std::uint32_t EventsIdentity(std::uint32_t node, const std::uint32_t* state);
     void Collect(std::uint32_t node, const std::uint32_t* state, std::uint32_t& mask, ActionId* byName) const;
+    // Adds a set's events whose names are not in mask yet.
+    void CollectSet(SetId set, std::uint32_t& mask, ActionId* byName) const;
     const Local& LocalOf(TermId normalised);
     void Moves(std::uint32_t node, const std::uint32_t* state, std::vector<Move>& out, std::size_t depth);
     void ChainMoves(std::uint32_t node, const std::uint32_t* state, std::vector<Move>& out, std::size_t depth,
@@ -239,6 +241,10 @@ private:
     // run short): every level is then applied one by one.
     bool namingBelow_ = false;
     std::vector<std::uint32_t> parent_;      // per node, the node above it (the root its own)
+    // The nodes Collect(root_) may visit: the compositions and hidings, and
+    // the components in the order it reaches them when none of those holds
+    // events of its own.
+    std::vector<std::uint32_t> rootInner_, rootComponents_;
     std::vector<std::uint32_t> keySlot_;     // per node, its slot in the identity vector, or none
     // The state being expanded as its operands stand while their partners
     // move, the names on each subtree's spines there, and its identity.
