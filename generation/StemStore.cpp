@@ -94,11 +94,25 @@ void EventSetPool::Prefetch(std::uint32_t mask, const ActionId* actions) const {
     __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
 }
 
-EventSetId EventSetPool::InternWords(std::uint32_t mask, const std::uint32_t* words, unsigned perWord) {
+void EventSetPool::PackSet(std::uint32_t mask, const ActionId* actions, Packed& out) const {
+    std::array<std::uint32_t, 16> packed;
+    const std::uint32_t* words = nullptr;
+    out.mask = mask;
+    out.perWord = Pack(mask, actions, packed, words);
+    const std::size_t n = EventSetRef::WordCount(mask, out.perWord);
+    std::copy(words, words + n, out.words.begin());
+    out.hash = HashOf(mask, out.words.data(), n, out.perWord);
+}
+
+void EventSetPool::Prefetch(const Packed& set) const {
+    if (set.mask != 0 && !slots_.empty()) __builtin_prefetch(&slots_[set.hash & (slots_.size() - 1)]);
+}
+
+EventSetId EventSetPool::InternWords(std::uint32_t mask, const std::uint32_t* words, unsigned perWord,
+                                     std::uint32_t hash) {
     // At most three quarters full, so that a probe ends soon.
     if (records_.size() * 4 >= slots_.size() * 3) Grow();
     const std::size_t n = EventSetRef::WordCount(mask, perWord);
-    const std::uint32_t hash = HashOf(mask, words, n, perWord);
     const std::uint32_t tag = hash >> slotBits_ << slotBits_;
     const std::uint32_t idBits = (std::uint32_t{1} << slotBits_) - 1;
     const std::size_t positions = slots_.size() - 1;

@@ -117,6 +117,18 @@ public:
     }
     // Brings into the cache the place where Intern(mask, actions) will look first.
     void Prefetch(std::uint32_t mask, const ActionId* actionsInNameOrder) const;
+    // A set in name form packed and hashed once, for a Prefetch and then its
+    // Intern (the same as Intern(mask, actions)).
+    struct Packed {
+        std::uint32_t mask = 0, hash = 0;
+        unsigned perWord = 1;
+        std::array<std::uint32_t, 32> words{};
+    };
+    void PackSet(std::uint32_t mask, const ActionId* actionsInNameOrder, Packed& out) const;
+    void Prefetch(const Packed& set) const;
+    EventSetId Intern(const Packed& set) {
+        return set.mask == 0 ? EmptyEventSet : InternWords(set.mask, set.words.data(), set.perWord, set.hash);
+    }
     // Only the empty set is left; the memory of the others is released.
     void Clear();
 
@@ -132,7 +144,10 @@ private:
 
     // A set in name form, one action a word.
     EventSetId InternActions(std::uint32_t mask, const ActionId* actions);
-    EventSetId InternWords(std::uint32_t mask, const std::uint32_t* words, unsigned perWord);
+    EventSetId InternWords(std::uint32_t mask, const std::uint32_t* words, unsigned perWord) {
+        return InternWords(mask, words, perWord, HashOf(mask, words, EventSetRef::WordCount(mask, perWord), perWord));
+    }
+    EventSetId InternWords(std::uint32_t mask, const std::uint32_t* words, unsigned perWord, std::uint32_t hash);
     std::uint32_t HashOf(std::uint32_t mask, const std::uint32_t* words, std::size_t n, unsigned perWord) const;
     void Grow();
 
@@ -449,6 +464,13 @@ public:
     void PrefetchEvents(std::uint32_t mask, const ActionId* actionsInNameOrder) const {
         sets_.Prefetch(mask, actionsInNameOrder);
     }
+    // The same in two steps, the set packed and hashed once: PackEvents,
+    // PrefetchEvents, then InternEvents.
+    void PackEvents(std::uint32_t mask, const ActionId* actionsInNameOrder, EventSetPool::Packed& out) const {
+        sets_.PackSet(mask, actionsInNameOrder, out);
+    }
+    void PrefetchEvents(const EventSetPool::Packed& set) const { sets_.Prefetch(set); }
+    EventSetId InternEvents(const EventSetPool::Packed& set) { return sets_.Intern(set); }
     // Room for that many states and arcs in all.
     void Reserve(std::size_t states, std::size_t arcs);
     // Room for that many more states and arcs, made without touching it;

@@ -101,9 +101,8 @@ public:
         if (count_ == lag_) AppendOldest();
         Entry& e = ring_[(first_ + count_++) % Lag];
         e.number = number;
-        e.mask = mask;
-        std::copy(actions, actions + std::popcount(mask), e.actions.begin());
-        store_.PrefetchEvents(mask, actions);
+        store_.PackEvents(mask, actions, e.events);
+        store_.PrefetchEvents(e.events);
     }
     // Every state up to number is in the store.
     void Through(std::int64_t number) {
@@ -126,12 +125,11 @@ private:
     static constexpr std::size_t Lag = 8;
     struct Entry {
         std::int64_t number;
-        std::uint32_t mask;
-        std::array<ActionId, 32> actions;
+        EventSetPool::Packed events;  // packed and hashed once
     };
     void AppendOldest() {
         const Entry& e = ring_[first_];
-        store_.AppendState(static_cast<std::int32_t>(e.number), store_.InternEvents(e.mask, e.actions.data()));
+        store_.AppendState(static_cast<std::int32_t>(e.number), store_.InternEvents(e.events));
         first_ = (first_ + 1) % Lag;
         --count_;
     }
@@ -174,6 +172,19 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
     std::vector<TStemArc> found;
     // The deadlock search reads the store at each level's end: no state waits there.
     PendingStates pending(store, !settings.stopAtDeadlockLevel);
+    // A state's arcs are stored once the next state's transitions are
+    // derived: the places where the table holds that state's successors,
+    // asked for as they are derived, come into the cache meanwhile.
+    const bool storeLate = !settings.stopAtDeadlockLevel;
+    std::vector<TStemArc> foundBefore;
+    std::int64_t foundBeforeOf = -1;
+    auto storeFoundBefore = [&] {
+        if (foundBeforeOf < 0) return;
+        pending.Through(foundBeforeOf);
+        store.SetArcs(static_cast<std::size_t>(foundBeforeOf), foundBefore);
+        foundBeforeOf = -1;
+        foundBefore.clear();
+    };
     try {
         vectors.Key(state.data(), key.data());
         waiting.Push(state.data());
@@ -246,7 +257,8 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             return soughtKey.data();
         };
         auto take = [&](const VectorArc& arc, std::size_t k, std::uint64_t rootPair) {
-            const std::int64_t arcs = store.ArcCount() + static_cast<std::int64_t>(found.size());
+            const std::int64_t arcs =
+                store.ArcCount() + static_cast<std::int64_t>(found.size() + foundBefore.size());
             if (arcs >= nextMemoryCheck) {
                 nextMemoryCheck += MemoryCheckStep;
                 // What may be taken before the next look: the arcs until then
@@ -345,6 +357,7 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
             vectors.Expand(state.data(), derive);
             // The next state's identity, read back when it is explored.
             if (current + 1 < stateCount) states.PrefetchKeyOf(current + 1);
+            storeFoundBefore();
             for (arcIndex = 0; arcIndex < derived.size(); ++arcIndex) {
                 const Derived& d = derived[arcIndex];
                 // The slots that changed, for a successor looked up whole.
@@ -354,13 +367,19 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
                 if (!take(d.arc, arcIndex, d.rootPair)) break;
             }
             // Stored in the order found; the store reads them back newest first.
-            pending.Through(current);
-            store.SetArcs(static_cast<std::size_t>(current), found);
+            if (storeLate && !stop) {
+                found.swap(foundBefore);
+                foundBeforeOf = current;
+            } else {
+                pending.Through(current);
+                store.SetArcs(static_cast<std::size_t>(current), found);
+            }
             found.clear();
             store.LastGenStateCount = static_cast<std::int32_t>(stateCount);
             shared.states.store(stateCount, std::memory_order_relaxed);
             shared.arcs.store(store.ArcCount(), std::memory_order_relaxed);
         }
+        storeFoundBefore();
         pending.All();
         if (!stop && !result.stoppedAtDeadlock && current == stateCount && deadlockAtLevelEnd())
             result.stoppedAtDeadlock = true;
@@ -371,6 +390,15 @@ bool ExploreVectors(const std::shared_ptr<const Compilation>& compilation, const
         } catch (const std::bad_alloc&) {
             // Arcs stored already lead to them: they are kept without their events.
             pending.WithoutEvents();
+        }
+        if (foundBeforeOf >= 0 && foundBeforeOf < static_cast<std::int64_t>(store.StateCount())) {
+            const auto stored = static_cast<std::int32_t>(store.StateCount());
+            std::erase_if(foundBefore, [&](const TStemArc& a) { return a.Target >= stored; });
+            try {
+                store.SetArcs(static_cast<std::size_t>(foundBeforeOf), foundBefore);
+            } catch (const std::bad_alloc&) {
+                // That state keeps no arc: what was stored before stays usable.
+            }
         }
         KeepWhatMemoryAllowed(store, current, stateCount, found, result);
     }
