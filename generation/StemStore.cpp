@@ -104,8 +104,12 @@ void EventSetPool::PackSet(std::uint32_t mask, const ActionId* actions, Packed& 
     out.hash = HashOf(mask, out.words.data(), n, out.perWord);
 }
 
-void EventSetPool::Prefetch(const Packed& set) const {
+void EventSetPool::PrefetchPacked(const Packed& set) const {
     if (set.mask != 0 && !slots_.empty()) __builtin_prefetch(&slots_[set.hash & (slots_.size() - 1)]);
+}
+
+void EventSetPool::PrefetchRecord(const std::uint32_t* record) const {
+    if (record[0] != 0 && !slots_.empty()) __builtin_prefetch(&slots_[record[1] & (slots_.size() - 1)]);
 }
 
 EventSetId EventSetPool::InternWords(std::uint32_t mask, const std::uint32_t* words, unsigned perWord,

@@ -117,16 +117,30 @@ public:
     }
     // Brings into the cache the place where Intern(mask, actions) will look first.
     void Prefetch(std::uint32_t mask, const ActionId* actionsInNameOrder) const;
-    // A set in name form packed and hashed once, for a Prefetch and then its
-    // Intern (the same as Intern(mask, actions)).
+    // A set in name form packed and hashed once, for a PrefetchPacked and
+    // then its InternPacked (the same as Intern(mask, actions)). PackSet
+    // reads nothing of the pool: any thread may call it.
     struct Packed {
         std::uint32_t mask = 0, hash = 0;
         unsigned perWord = 1;
         std::array<std::uint32_t, 32> words{};
     };
     void PackSet(std::uint32_t mask, const ActionId* actionsInNameOrder, Packed& out) const;
-    void Prefetch(const Packed& set) const;
-    EventSetId Intern(const Packed& set) {
+    void PrefetchPacked(const Packed& set) const;
+    // A packed set kept as a record of words elsewhere (its mask, hash and
+    // packing, then its words), for a prefetch and an interning later.
+    static std::size_t RecordSize(const Packed& set) { return 3 + EventSetRef::WordCount(set.mask, set.perWord); }
+    static void WriteRecord(const Packed& set, std::uint32_t* out) {
+        out[0] = set.mask;
+        out[1] = set.hash;
+        out[2] = set.perWord;
+        std::copy(set.words.begin(), set.words.begin() + (RecordSize(set) - 3), out + 3);
+    }
+    void PrefetchRecord(const std::uint32_t* record) const;
+    EventSetId InternRecord(const std::uint32_t* record) {
+        return record[0] == 0 ? EmptyEventSet : InternWords(record[0], record + 3, record[2], record[1]);
+    }
+    EventSetId InternPacked(const Packed& set) {
         return set.mask == 0 ? EmptyEventSet : InternWords(set.mask, set.words.data(), set.perWord, set.hash);
     }
     // Only the empty set is left; the memory of the others is released.
@@ -465,12 +479,15 @@ public:
         sets_.Prefetch(mask, actionsInNameOrder);
     }
     // The same in two steps, the set packed and hashed once: PackEvents,
-    // PrefetchEvents, then InternEvents.
+    // PrefetchPackedEvents, then InternPackedEvents.
     void PackEvents(std::uint32_t mask, const ActionId* actionsInNameOrder, EventSetPool::Packed& out) const {
         sets_.PackSet(mask, actionsInNameOrder, out);
     }
-    void PrefetchEvents(const EventSetPool::Packed& set) const { sets_.Prefetch(set); }
-    EventSetId InternEvents(const EventSetPool::Packed& set) { return sets_.Intern(set); }
+    void PrefetchPackedEvents(const EventSetPool::Packed& set) const { sets_.PrefetchPacked(set); }
+    EventSetId InternPackedEvents(const EventSetPool::Packed& set) { return sets_.InternPacked(set); }
+    // The same for a set kept as a record (EventSetPool::WriteRecord).
+    void PrefetchEventRecord(const std::uint32_t* record) const { sets_.PrefetchRecord(record); }
+    EventSetId InternEventRecord(const std::uint32_t* record) { return sets_.InternRecord(record); }
     // Room for that many states and arcs in all.
     void Reserve(std::size_t states, std::size_t arcs);
     // Room for that many more states and arcs, made without touching it;

@@ -114,7 +114,9 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
                     const std::uint32_t* whole = vectors.Replay(k);
                     std::uint32_t mask = 0;
                     vectors.RootEvents(whole, mask, rootActions_.data());
-                    return kept->Add(whole, mask, rootActions_.data(), blocks.lock, blocks.owner);
+                    // Packed and hashed here, off the numbering pass.
+                    store_.PackEvents(mask, rootActions_.data(), rootEvents_);
+                    return kept->Add(whole, rootEvents_, blocks.lock, blocks.owner);
                 };
                 bool first = false;
                 std::uint32_t ref = Arc::Later;

@@ -75,10 +75,10 @@ public:
         count_ = 0;
         left_ = 0;
     }
-    // Keeps whole, with the maximal events it would have as a state (the
-    // mask of their names, their actions in name order); its reference,
-    // NoRef when none is left.
-    std::uint32_t Add(const std::uint32_t* whole, std::uint32_t mask, const ActionId* actions, std::mutex& lock,
+    // Keeps whole, with the maximal events it would have as a state (packed
+    // and hashed: the store's interning of them needs no more); its
+    // reference, NoRef when none is left.
+    std::uint32_t Add(const std::uint32_t* whole, const EventSetPool::Packed& events, std::mutex& lock,
                       std::vector<std::pair<unsigned, std::uint32_t>>& blocks) {
         if (left_ == 0) {
             const std::lock_guard<std::mutex> guard(lock);
@@ -90,13 +90,15 @@ public:
         --left_;
         wholes_.append(std::span<const std::uint32_t>(whole, width_));
         eventsAt_.push_back(events_.size());
-        events_.push_back(mask);
-        events_.append(std::span<const std::uint32_t>(actions, static_cast<std::size_t>(std::popcount(mask))));
+        const std::size_t at = events_.size();
+        events_.resize_for_overwrite(at + EventSetPool::RecordSize(events));
+        EventSetPool::WriteRecord(events, events_.data() + at);
         ++count_;
         return next_++;
     }
     const std::uint32_t* Whole(std::uint32_t index) const { return wholes_.data() + std::size_t{index} * width_; }
-    // The mask of a kept vector's maximal events, followed by their actions.
+    // A kept vector's maximal events, packed and hashed by the thread that
+    // kept it (EventSetPool::WriteRecord).
     const std::uint32_t* Events(std::uint32_t index) const { return events_.data() + eventsAt_[index]; }
 
 private:
@@ -253,6 +255,7 @@ private:
     StoreSets storeSets_;
     std::vector<std::uint32_t> state_, heldKey_, heldInner_, idleInner_, changed_, scratch_;
     std::array<ActionId, 32> rootActions_{};
+    EventSetPool::Packed rootEvents_;
     struct LabelCell {
         ActionId action;
         std::int32_t event;

@@ -102,7 +102,7 @@ public:
         Entry& e = ring_[(first_ + count_++) % Lag];
         e.number = number;
         store_.PackEvents(mask, actions, e.events);
-        store_.PrefetchEvents(e.events);
+        store_.PrefetchPackedEvents(e.events);
     }
     // Every state up to number is in the store.
     void Through(std::int64_t number) {
@@ -129,7 +129,7 @@ private:
     };
     void AppendOldest() {
         const Entry& e = ring_[first_];
-        store_.AppendState(static_cast<std::int32_t>(e.number), store_.InternEvents(e.events));
+        store_.AppendState(static_cast<std::int32_t>(e.number), store_.InternPackedEvents(e.events));
         first_ = (first_ + 1) % Lag;
         --count_;
     }

@@ -232,7 +232,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                 states.Number(a.Root());
                 found.push_back(Found{target, holder, index});
                 const std::uint32_t* events = workers[holder]->kept->Events(index);
-                store.AppendState(static_cast<std::int32_t>(target), store.InternEvents(events[0], events + 1));
+                store.AppendState(static_cast<std::int32_t>(target), store.InternEventRecord(events));
                 return target;
             };
             const bool rekeyed = rekeys > 0;
@@ -259,7 +259,7 @@ bool ExploreVectorLevels(const std::shared_ptr<const Compilation>& compilation, 
                         states.PrefetchNamed(a.Root());
                         const auto [holder, index] = blocks.Where(a.Ref());
                         const std::uint32_t* events = workers[holder]->kept->Events(index);
-                        store.PrefetchEvents(events[0], events + 1);
+                        store.PrefetchEventRecord(events);
                     }
                 };
                 auto numberPass = [&] {

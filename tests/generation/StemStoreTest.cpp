@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <iterator>
 #include <random>
 #include <vector>
@@ -48,6 +49,32 @@ TEST(StemStore, EqualEventSetsShareOneIdAndTheEmptySetIsZero) {
             ASSERT_EQ(store.InternEvents({{e, x}, {e + 1, x + 1}}), ids[k]);
             ASSERT_EQ(store.Events(ids[k]), (EventSet{{e, x}, {e + 1, x + 1}}));
         }
+}
+
+TEST(StemStore, ASetPackedOnceOrKeptAsARecordIsTheSetInternedFromItsActions) {
+    // Actions packed four a word, two a word and one a word; sets interned
+    // first in one form and found again in the others, the pool grown between.
+    StemStore store;
+    std::mt19937 random(5);
+    for (const ActionId largest : {ActionId{0xF0}, ActionId{0xFFF0}, ActionId{0x12345}}) {
+        for (int k = 0; k < 400; ++k) {
+            std::uint32_t mask = static_cast<std::uint32_t>(random()) & 0x7FFFFFFEu;
+            if (k % 50 == 0) mask = 0;
+            std::vector<ActionId> actions(static_cast<std::size_t>(std::popcount(mask)));
+            for (ActionId& a : actions) a = static_cast<ActionId>(random() % largest);
+            EventSetPool::Packed packed;
+            store.PackEvents(mask, actions.data(), packed);
+            std::vector<std::uint32_t> record(EventSetPool::RecordSize(packed));
+            EventSetPool::WriteRecord(packed, record.data());
+            store.PrefetchPackedEvents(packed);
+            store.PrefetchEventRecord(record.data());
+            const EventSetId byPacked = k % 2 ? store.InternPackedEvents(packed) : store.InternEventRecord(record.data());
+            EXPECT_EQ(store.InternEvents(mask, actions.data()), byPacked) << "mask " << mask;
+            EXPECT_EQ(store.InternEventRecord(record.data()), byPacked);
+            EXPECT_EQ(store.InternPackedEvents(packed), byPacked);
+            EXPECT_EQ(mask == 0, byPacked == EmptyEventSet);
+        }
+    }
 }
 
 TEST(StemStore, SetsReadBackAsRangesOfEntriesInNameOrder) {
