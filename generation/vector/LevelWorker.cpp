@@ -31,6 +31,9 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
             vectors.Key(state_.data(), keys.data() + source.rekeyAt);
         }
         bool idleKnown = false, idleAsked = false;
+        // The inner values of the source as it stands idle: most often the
+        // source's own, read back with its key, and not copied.
+        const std::vector<std::uint32_t>* idleInner = &idleInner_;
         bool stop = false;
         // The transitions are derived first, the place of each successor's
         // root brought into the cache when its other pairs are known; they
@@ -44,7 +47,7 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
             if (!idleAsked) {
                 // The source as it stands idle is most often the source itself.
                 if (std::equal(idle, idle + keyWidth, heldKey_.begin())) {
-                    idleInner_ = heldInner_;
+                    idleInner = &heldInner_;
                     idleKnown = true;
                 } else {
                     idleKnown = states.Known(idle, idleInner_);
@@ -54,7 +57,7 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
             const std::vector<std::uint32_t>& changed = vectors.ChangedKeySlots();
             std::uint64_t rootPair = VectorTree::NoRoot;
             if (idleKnown && changed.size() == 1)
-                rootPair = states.PrefetchRootPair(idle, idleInner_, changed[0], key[changed[0]]);
+                rootPair = states.PrefetchRootPair(idle, *idleInner, changed[0], key[changed[0]]);
             derived_.push_back(Derived{a, rootPair, static_cast<std::uint32_t>(derivedKeys_.size()),
                                        static_cast<std::uint32_t>(derivedChanged_.size()),
                                        static_cast<std::uint32_t>(changed.size())});
@@ -91,7 +94,7 @@ void Worker::Expand(VectorStates& states, Blocks& blocks, std::int64_t levelFirs
             } else {
                 changed_.assign(derivedChanged_.begin() + d.firstChanged,
                                 derivedChanged_.begin() + d.firstChanged + d.changedCount);
-                root = states.InternNear(derivedKeys_.data() + d.keyAt, vectors.IdleKey(), idleInner_, idleKnown,
+                root = states.InternNear(derivedKeys_.data() + d.keyAt, vectors.IdleKey(), *idleInner, idleKnown,
                                          changed_, scratch_, isNew);
             }
             if (root == PairTable::Full) {
