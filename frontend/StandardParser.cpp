@@ -34,7 +34,7 @@ class StandardReader {
 public:
     StandardReader(StdTokens tokens, Compilation& compilation, ErrorReporter& reporter,
                    const std::function<bool()>& memoryLow)
-        : tokens_(std::move(tokens)), compilation_(compilation), arena_(compilation.arena), reporter_(reporter),
+        : tokens_(std::move(tokens)), arena_(compilation.arena), reporter_(reporter),
           memoryLow_(memoryLow), gateMarks_(tokens_.NameCount(), 0), processMarks_(tokens_.NameCount(), 0) {}
 
     // The system definition, or null after an error.
@@ -623,7 +623,6 @@ private:
 
     StdTokens tokens_;
     std::size_t position_ = 0;
-    Compilation& compilation_;
     SyntaxArena& arena_;
     ErrorReporter& reporter_;
     std::vector<Binding> bindings_;

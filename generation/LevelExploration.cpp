@@ -74,7 +74,6 @@ public:
         : engine(actions, StateIdentity{settings.semantics, settings.cpbrOff}, &names),
           nextCollection(settings.collectionThreshold),
           store_(store),
-          storeLock_(storeLock),
           threshold_(settings.collectionThreshold),
           storeSets_(engine, store, &storeLock) {}
 
@@ -108,7 +107,6 @@ private:
     bool Seen(std::uint32_t identity);
 
     StemStore& store_;
-    std::mutex& storeLock_;
     std::uint32_t threshold_;
     StoreSets storeSets_;
     std::vector<TermId> made_;
