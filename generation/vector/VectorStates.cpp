@@ -117,7 +117,18 @@ void VectorStates::Grow(std::size_t room) {
                                           std::make_unique<PairTable>(PairTable::Cells{rootCells}, split_), width_);
         constexpr std::int32_t NotMoved = -1;
         auto moved = [](std::uint32_t root) { return -2 - static_cast<std::int32_t>(root); };
-        for (std::size_t place = 0; place < roots.Capacity(); ++place) {
+        // A new place fits a number cell below -1 while the table has fewer
+        // than 2^31 - 2 cells; past that (a billion states and more), each
+        // state's root is interned again in state order.
+        const bool inCellOrder = rootCells < (std::size_t{1} << 31) - 2;
+        for (std::size_t s = 0; s < rootOf_.size() && !inCellOrder; ++s) {
+            const std::uint32_t old = rootOf_[s];
+            bool isNew = false;
+            const std::uint32_t root = tables->roots.InternAlone(roots.Left(old), roots.Right(old), isNew);
+            if (numberOf_[old] == static_cast<std::int32_t>(s)) numberOf[root] = static_cast<std::int32_t>(s);
+            rootOf_[s] = root;
+        }
+        for (std::size_t place = 0; place < roots.Capacity() && inCellOrder; ++place) {
             const std::int32_t number = numberOf_[place];
             if (number < 0) {
                 // Empty, or a key no state holds (it may still be a state's
@@ -131,7 +142,7 @@ void VectorStates::Grow(std::size_t room) {
             numberOf[root] = number;
             numberOf_[place] = moved(root);
         }
-        for (std::size_t s = 0; s < rootOf_.size(); ++s) {
+        for (std::size_t s = 0; s < rootOf_.size() && inCellOrder; ++s) {
             const std::uint32_t old = rootOf_[s];
             if (numberOf_[old] == NotMoved) {
                 bool isNew = false;
