@@ -76,29 +76,40 @@ private slots:
         TGenFrm* dialog = t.Windows().generation;
         dialog->Fils->setValue(2);
         std::vector<Shown> shown;
-        QElapsedTimer clock;
-        QTimer sampler;
-        sampler.setInterval(5);
-        const QRegularExpression levelText("^(\\d+) \\((\\d+) %\\)$");
-        connect(&sampler, &QTimer::timeout, this, [&] {
-            if (!dialog->Running()) return;
-            Shown s;
-            s.ms = clock.elapsed();
-            s.states = dialog->StatNbr->text().toLongLong();
-            const QRegularExpressionMatch m = levelText.match(dialog->niveau->text());
-            if (m.hasMatch()) {
-                s.level = m.captured(1).toInt();
-                s.percent = m.captured(2).toInt();
-            }
-            if (shown.empty() || shown.back().ms != s.ms) shown.push_back(s);
-        });
-        clock.start();
-        sampler.start();
-        Generate(form, Cycles(20));
-        sampler.stop();
-        QCOMPARE(LastMessage(form), QString("Génération terminée."));
-        QCOMPARE(t.GetSession().stem.StemStateCount, 1 << 20);
-        QVERIFY2(shown.size() > 10, qPrintable(QString("%1 refreshes").arg(shown.size())));
+        // A level's numbering is short: a loaded machine may refresh in none,
+        // so a run that showed none is made again, twice at most.
+        std::size_t numbering = 0;
+        for (int run = 0; run < 3 && numbering == 0; ++run) {
+            shown.clear();
+            QElapsedTimer clock;
+            QTimer sampler;
+            sampler.setInterval(5);
+            const QRegularExpression levelText("^(\\d+) \\((\\d+) %\\)$");
+            connect(&sampler, &QTimer::timeout, this, [&] {
+                if (!dialog->Running()) return;
+                Shown s;
+                s.ms = clock.elapsed();
+                s.states = dialog->StatNbr->text().toLongLong();
+                const QRegularExpressionMatch m = levelText.match(dialog->niveau->text());
+                if (m.hasMatch()) {
+                    s.level = m.captured(1).toInt();
+                    s.percent = m.captured(2).toInt();
+                }
+                if (shown.empty() || shown.back().ms != s.ms) shown.push_back(s);
+            });
+            clock.start();
+            sampler.start();
+            Generate(form, Cycles(20));
+            sampler.stop();
+            QCOMPARE(LastMessage(form), QString("Génération terminée."));
+            QCOMPARE(t.GetSession().stem.StemStateCount, 1 << 20);
+            QVERIFY2(shown.size() > 10, qPrintable(QString("%1 refreshes").arg(shown.size())));
+            // The level's numbering, after its derivation on both threads, is
+            // its second half.
+            for (const Shown& s : shown)
+                if (s.percent > 50 && s.percent < 100) ++numbering;
+        }
+        QVERIFY2(numbering > 0, "some refresh shows a level being numbered");
 
         // More than four refreshes a second on the whole: the dialog refreshes
         // every 150 to 200 ms, which leaves room for a busy machine.
@@ -107,17 +118,12 @@ private slots:
         QVERIFY2(perSecond >= 4.0, qPrintable(QString("%1 refreshes a second over %2 s").arg(perSecond).arg(seconds)));
 
         // Inside a level, the explored part and the states found move from one
-        // refresh to another, and the states never go back. The level's
-        // numbering, after its derivation on both threads, is its second half:
-        // it shows too.
+        // refresh to another, and the states never go back.
         std::map<int, std::vector<Shown>> inside;
-        std::size_t numbering = 0;
         for (std::size_t i = 0; i < shown.size(); ++i) {
             if (i > 0) QVERIFY(shown[i].states >= shown[i - 1].states);
             if (shown[i].percent > 0 && shown[i].percent < 100) inside[shown[i].level].push_back(shown[i]);
-            if (shown[i].percent > 50 && shown[i].percent < 100) ++numbering;
         }
-        QVERIFY2(numbering > 0, "some refresh shows a level being numbered");
         std::size_t movingLevels = 0;
         for (const auto& [level, samples] : inside) {
             if (samples.size() < 3) continue;
