@@ -117,10 +117,11 @@ TEST(GenerationProgress, TheNumberingOfALevelIsReportedAsTheSecondHalfOfItsProgr
     ASSERT_TRUE(c.ok());
     for (const bool termsOnly : {false, true}) {
         // The figures are sampled on a timer: a loaded machine may sample no
-        // level in the short while it stands whole, so a run that showed none
-        // is made again, twice at most.
+        // level in the short while it stands whole (a few milliseconds between
+        // its numbering and the next level), so a run that showed none is made
+        // again, seven times at most.
         std::size_t numbering = 0, whole = 0;
-        for (int run = 0; run < 3 && (numbering == 0 || whole == 0); ++run) {
+        for (int run = 0; run < 8 && (numbering == 0 || whole == 0); ++run) {
             Recorder progress;
             StemStore store;
             const GenerationResult r = GenerateStem(c.outcome.compilation, OnThreads(2, termsOnly), store, &progress);
